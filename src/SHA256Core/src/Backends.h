@@ -1,0 +1,14 @@
+#pragma once
+
+// The backends compiled into this library. Each is a pair of functions with the exact contract
+// of vesk_sha256_compress / vesk_search_chunk; Dispatch.cpp decides which ones this CPU may run.
+
+#include <cstdint>
+
+#include "corvanta/sha256/Backend.h"
+
+namespace corvanta::sha256::backends {
+
+extern const Backend portable;
+
+}  // namespace corvanta::sha256::backends

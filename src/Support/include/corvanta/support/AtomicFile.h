@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace corvanta {
+
+class FileWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Durability {
+    // Temp file + rename: readers never see a half-written file.
+    atomic,
+    // Also fsyncs the file and its folder, so the new contents survive a power cut.
+    durable,
+};
+
+// Writes `contents` to `path` through a temporary file in the same folder and a rename,
+// creating missing parent folders. Throws FileWriteError (with errno's text) on failure and
+// leaves any previous file untouched.
+void writeFileAtomically(const std::filesystem::path& path, std::string_view contents,
+                         Durability durability = Durability::atomic);
+
+class FileReadError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// Reads a whole file; throws FileReadError when it cannot be opened or read.
+std::string readFile(const std::filesystem::path& path);
+
+}  // namespace corvanta

@@ -1,0 +1,103 @@
+#include "corvanta/support/AtomicFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace corvanta {
+namespace {
+
+std::string errnoText(const std::string& what, const std::filesystem::path& path) {
+    return what + " " + path.string() + ": " + std::strerror(errno);
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+std::string temporaryName(const std::filesystem::path& path) {
+    std::random_device entropy;
+    std::ostringstream name;
+    name << "." << path.filename().string() << ".tmp-" << std::hex << entropy() << entropy();
+    return name.str();
+}
+
+void writeAll(int fd, std::string_view contents, const std::filesystem::path& path) {
+    while (!contents.empty()) {
+        const ssize_t written = ::write(fd, contents.data(), contents.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            throw FileWriteError(errnoText("cannot write", path));
+        }
+        contents.remove_prefix(static_cast<size_t>(written));
+    }
+}
+
+}  // namespace
+
+void writeFileAtomically(const std::filesystem::path& path, std::string_view contents,
+                         Durability durability) {
+    const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw FileWriteError("cannot create " + folder.string() + ": " + error.message());
+
+    const auto temporary = folder / temporaryName(path);
+    {
+        FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        if (fd.get() < 0) throw FileWriteError(errnoText("cannot create", temporary));
+        try {
+            writeAll(fd.get(), contents, temporary);
+            if (durability == Durability::durable && ::fsync(fd.get()) != 0) {
+                throw FileWriteError(errnoText("cannot sync", temporary));
+            }
+        } catch (...) {
+            ::unlink(temporary.c_str());
+            throw;
+        }
+        if (::close(fd.release()) != 0) {
+            ::unlink(temporary.c_str());
+            throw FileWriteError(errnoText("cannot close", temporary));
+        }
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        const auto message = errnoText("cannot replace", path);
+        ::unlink(temporary.c_str());
+        throw FileWriteError(message);
+    }
+    if (durability == Durability::durable) {
+        FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0) ::fsync(dir.get());
+    }
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw FileReadError("cannot open " + path.string() + ": " + std::strerror(errno));
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    if (in.bad()) throw FileReadError("cannot read " + path.string());
+    return contents.str();
+}
+
+}  // namespace corvanta
