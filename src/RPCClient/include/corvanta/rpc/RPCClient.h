@@ -1,0 +1,94 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "corvanta/rpc/RPCErrors.h"
+#include "corvanta/rpc/RPCParam.h"
+#include "corvanta/support/StrictJson.h"
+
+namespace corvanta {
+
+inline constexpr std::string_view kRPCClientVersion = "0.1.0";  // RPCClientInfo.version
+
+struct RPCCredentials {
+    std::string user;
+    std::string password;
+
+    // "Basic " + Base64(user ":" password).
+    std::string authorizationHeader() const;
+    // Reads "user:password" from the node's cookie file. Throws RPCTransportError
+    // CookieUnreadable / MalformedCookie.
+    static RPCCredentials readingCookie(const std::filesystem::path& path);
+
+    bool operator==(const RPCCredentials&) const = default;
+};
+
+// The one client through which the system talks to its node: JSON-RPC 1.0 over HTTP POST.
+// Immutable after creation and safe to share between threads; any number of calls may be in
+// flight at once (a long-poll never holds up a status poll). Nothing is retried here.
+//
+// Every call blocks until the reply, the timeout (RPCTransportError Network{timedOut}) or a stop
+// request on `stop` (corvanta::Cancelled, within milliseconds).
+class RPCClient {
+public:
+    // `endpoint` is the full URL, e.g. "http://127.0.0.1:18443/".
+    RPCClient(std::string endpoint, RPCCredentials credentials);
+
+    const std::string& endpoint() const { return endpoint_; }
+    const RPCCredentials& credentials() const { return credentials_; }
+
+    // The reply's result. Throws RPCError for an error object (whatever the status),
+    // RPCTransportError EmptyResult for a missing or null result, HttpStatus for an undecodable
+    // reply with a status other than 200, json::DecodeError for an undecodable 200 reply.
+    json::Value call(std::string_view method, const std::vector<RPCParam>& params,
+                     double timeoutSeconds, std::stop_token stop) const;
+
+    // As call(), then `decode` turns the result into T; a decoding failure (json::DecodeError)
+    // becomes HttpStatus when the status was not 200, as for an undecodable envelope.
+    template <typename Decode>
+    auto call(std::string_view method, const std::vector<RPCParam>& params, double timeoutSeconds,
+              std::stop_token stop, Decode decode) const -> decltype(decode(json::Value{}));
+
+    // For methods whose success is a JSON null (submitblock, proposals): a missing or null result
+    // gives nullopt when the status is 200 or an error object came; otherwise HttpStatus.
+    std::optional<json::Value> callOptional(std::string_view method,
+                                            const std::vector<RPCParam>& params,
+                                            double timeoutSeconds, std::stop_token stop) const;
+
+    struct RawReply {
+        std::string body;
+        int status = 0;
+    };
+    // Sends one request and returns the body and HTTP status as they came.
+    RawReply perform(std::string_view method, const std::vector<RPCParam>& params,
+                     double timeoutSeconds, std::stop_token stop) const;
+
+    // The reply rules of call() and callOptional(), apart from the network.
+    static json::Value resultOf(const RawReply& reply);
+    static std::optional<json::Value> optionalResultOf(const RawReply& reply);
+
+private:
+    std::string endpoint_;
+    RPCCredentials credentials_;
+};
+
+template <typename Decode>
+auto RPCClient::call(std::string_view method, const std::vector<RPCParam>& params,
+                     double timeoutSeconds, std::stop_token stop, Decode decode) const
+    -> decltype(decode(json::Value{})) {
+    const RawReply reply = perform(method, params, timeoutSeconds, stop);
+    const json::Value result = resultOf(reply);
+    try {
+        return decode(result);
+    } catch (const json::DecodeError&) {
+        if (reply.status != 200) throw RPCTransportError(RPCTransportError::HttpStatus{reply.status});
+        throw;
+    }
+}
+
+}  // namespace corvanta
