@@ -1,0 +1,1 @@
+#include "corvanta/mining/MiningCoreInfo.h"
