@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <string>
+
+#include "corvanta/loop/FoundBlock.h"
+
+namespace corvanta {
+
+class RPCClient;
+
+// How the found-block history asks the chain about a block.
+class ChainStatusSource {
+public:
+    virtual ~ChainStatusSource() = default;
+    // `blockHashHex` is in display order. Throws RPC and transport errors, and Cancelled.
+    virtual ChainPresence chainPresence(const std::string& blockHashHex, std::stop_token stop) = 0;
+    // The height of the node's best block, so orphaned blocks near the tip can be re-checked.
+    virtual std::int64_t bestBlockHeight(std::stop_token stop) = 0;
+};
+
+// The node's answers through the RPC client: "getblockheader" [hash, true] (error -5 is unknown,
+// a negative confirmation count is orphaned) and "getblockcount".
+class RPCChainStatusSource final : public ChainStatusSource {
+public:
+    explicit RPCChainStatusSource(std::shared_ptr<const RPCClient> client);
+    ChainPresence chainPresence(const std::string& blockHashHex, std::stop_token stop) override;
+    std::int64_t bestBlockHeight(std::stop_token stop) override;
+
+private:
+    std::shared_ptr<const RPCClient> client_;
+};
+
+}  // namespace corvanta

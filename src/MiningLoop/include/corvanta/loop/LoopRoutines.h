@@ -1,0 +1,80 @@
+#pragma once
+
+// The routines through which the mining loop survives failure. Exposed for the coordinator and
+// for tests; nothing else calls them.
+
+#include <filesystem>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "corvanta/assembly/BlockSubmission.h"
+#include "corvanta/loop/LoopProtocols.h"
+#include "corvanta/loop/MiningEvent.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/loop/MiningLoopTimings.h"
+#include "corvanta/loop/PendingBlockStore.h"
+
+namespace corvanta::loop {
+
+// True for a stop (corvanta::Cancelled), the one error the loop never recovers from.
+bool isCancellation(std::exception_ptr error);
+// The error's own text ("unknown error" when it carries none).
+std::string describe(std::exception_ptr error);
+
+// Submits with up to `attempts` tries, pausing attempt × retry step between them. The node's own
+// error objects (RPCError) and a stop end it at once; other failures are reported as
+// `recovering` and retried, the last one thrown.
+SubmissionResult submitWithRetries(const MiningOutcome& outcome, const RPCClient& client,
+                                   const MiningLoopTimings& timings,
+                                   const MiningEventHandler& onEvent, std::stop_token stop);
+
+// Reports `reason`, then asks for a fresh job until one comes, backing off 1, 2, 4, 8, 10, 10 ...
+// seconds. Throws only Cancelled.
+MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher,
+                              const MiningLoopTimings& timings, const MiningEventHandler& onEvent,
+                              std::stop_token stop);
+
+// Found blocks whose verdict is still unknown: the pending files and those that could not be
+// written to disk (kept in memory so they are not lost).
+class PendingBlocks {
+public:
+    explicit PendingBlocks(std::filesystem::path directory);
+    const std::filesystem::path& directory() const { return directory_; }
+
+    // Writes the block's file; when that fails, keeps it in memory instead.
+    void add(const PendingBlock& block);
+    // Forgets the block once its verdict is recorded.
+    void remove(const PendingBlock& block);
+
+    struct Entry {
+        PendingBlock block;
+        std::optional<std::filesystem::path> file;  // absent for a block kept in memory only
+    };
+    // Files oldest first, then the blocks kept in memory.
+    std::vector<Entry> all() const;
+    void remove(const Entry& entry);
+
+private:
+    std::filesystem::path directory_;
+    mutable std::mutex mutex_;
+    std::vector<PendingBlock> unsaved_;
+};
+
+// Resubmits every pending block; an unanswered one stays pending. Never throws apart from
+// Cancelled.
+void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
+                           const RPCClient& client, MiningHistoryStore& historyStore,
+                           const MiningEventHandler& onEvent, std::stop_token stop);
+
+// Restarts the node, backing off from `initialBackoff` (doubling, capped), and returns a client
+// bound to the new process. Throws NodeAbandonedError after `attemptLimit` failures.
+std::shared_ptr<const RPCClient> restartNodeWithBackoff(NodeSupervising& supervisor,
+                                                        int attemptLimit,
+                                                        std::chrono::milliseconds initialBackoff,
+                                                        const MiningLoopTimings& timings,
+                                                        const MiningEventHandler& onEvent,
+                                                        std::stop_token stop);
+
+}  // namespace corvanta::loop

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+
+#include "corvanta/assembly/BlockMiner.h"
+#include "corvanta/loop/BestDifficultyTracker.h"
+#include "corvanta/loop/LoopProtocols.h"
+#include "corvanta/loop/MiningEvent.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/loop/MiningLoopTimings.h"
+
+namespace corvanta {
+
+namespace loop {
+class BackgroundTasks;
+}
+
+// Mines continuously on the node's current template: each job races a hashing side (full nonce
+// sweeps, one extranonce after another, with a slow header-time roll) against a wait for a changed
+// template. Found blocks are kept as pending files, submitted, recorded and, when refused, kept
+// as rejected-block files. Every failure but a stop becomes a `recovering` event and a retry; a
+// dead node is restarted with backoff. Progress leaves only through the event callback.
+class MiningCoordinator {
+public:
+    MiningCoordinator(std::shared_ptr<TemplateSource> watcher, std::shared_ptr<HashEngine> engine,
+                      std::shared_ptr<const RPCClient> client,
+                      std::shared_ptr<NodeSupervising> nodeSupervisor, int nodeRestartAttemptLimit,
+                      std::chrono::milliseconds nodeRestartInitialBackoff,
+                      std::filesystem::path rejectedBlockDirectory,
+                      BestDifficultyStore bestDifficultyStore,
+                      std::shared_ptr<MiningHistoryStore> historyStore,
+                      MiningLoopTimings timings = {});
+    // Stops a running loop and waits for the background validations to end.
+    ~MiningCoordinator();
+
+    MiningCoordinator(const MiningCoordinator&) = delete;
+    MiningCoordinator& operator=(const MiningCoordinator&) = delete;
+
+    // Runs the loop on the calling thread until it ends, by throwing: Cancelled after stop(),
+    // NodeAbandonedError, or an error of the node supervisor's watch. `onEvent` is called from
+    // several threads, possibly at once. A second run while one is running is refused with
+    // std::logic_error; a stop() that came before run() ends that run at once.
+    void run(MiningEventHandler onEvent);
+
+    // Asks the running loop to end and returns without waiting for it.
+    void stop();
+
+    const std::shared_ptr<MiningHistoryStore>& historyStore() const { return historyStore_; }
+
+private:
+    struct Run;
+
+    void mineWithNodeWatch(Run& run);
+    void miningLoop(Run& run, std::stop_token stop);
+
+    const std::shared_ptr<TemplateSource> watcher_;
+    const BlockMiner blockMiner_;
+    const std::shared_ptr<const RPCClient> client_;
+    const std::shared_ptr<NodeSupervising> nodeSupervisor_;
+    const int nodeRestartAttemptLimit_;
+    const std::chrono::milliseconds nodeRestartInitialBackoff_;
+    const std::filesystem::path rejectedBlockDirectory_;
+    BestDifficultyTracker bestDifficultyTracker_;
+    const std::shared_ptr<MiningHistoryStore> historyStore_;
+    const MiningLoopTimings timings_;
+    const std::unique_ptr<loop::BackgroundTasks> validations_;
+
+    std::mutex mutex_;
+    bool running_ = false;
+    bool stopRequestedBeforeRun_ = false;
+    std::stop_source runStop_;
+};
+
+}  // namespace corvanta

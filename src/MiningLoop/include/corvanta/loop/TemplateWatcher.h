@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+
+#include "corvanta/assembly/CoinbasePayoutPlan.h"
+#include "corvanta/loop/LoopProtocols.h"
+
+namespace corvanta {
+
+// Turns the node's current and changed templates into jobs: exactly one template request and one
+// job construction per call, no cache, no retry; every failure goes back to the caller.
+class TemplateWatcher final : public TemplateSource {
+public:
+    TemplateWatcher(std::shared_ptr<const RPCClient> client, CoinbasePayoutPlan payoutPlan,
+                    double longPollTimeout);
+
+    MiningJob current(std::stop_token stop) override;
+    MiningJob waitForChange(const std::optional<std::string>& longPollID,
+                            std::stop_token stop) override;
+    // Calls already in flight finish on the client they started with.
+    void adopt(std::shared_ptr<const RPCClient> client) override;
+
+    const CoinbasePayoutPlan& payoutPlan() const { return payoutPlan_; }
+    double longPollTimeout() const { return longPollTimeout_; }
+
+private:
+    std::shared_ptr<const RPCClient> client() const;
+
+    mutable std::mutex mutex_;
+    std::shared_ptr<const RPCClient> client_;
+    const CoinbasePayoutPlan payoutPlan_;
+    const double longPollTimeout_;
+};
+
+}  // namespace corvanta

@@ -1,0 +1,39 @@
+#include "corvanta/loop/BestDifficultyTracker.h"
+
+#include <algorithm>
+
+#include "corvanta/mining/Difficulty.h"
+
+namespace corvanta {
+
+BestDifficultyTracker::BestDifficultyTracker(BestDifficultyStore store) : store_(std::move(store)) {
+    if (const auto stored = store_.load()) {
+        allTimeBestDigest_.emplace(stored->begin(), stored->end());
+    }
+}
+
+std::optional<BestDifficultyReport> BestDifficultyTracker::report(
+    const std::optional<std::vector<std::uint8_t>>& sessionBestDigest,
+    std::span<const std::uint8_t> networkTargetBigEndianBytes) {
+    if (!sessionBestDigest) return std::nullopt;
+    std::vector<std::uint8_t> allTime;
+    {
+        // The save stays inside the lock so two improvements are never written out of order.
+        std::lock_guard lock(mutex_);
+        if (!allTimeBestDigest_ ||
+            std::lexicographical_compare(sessionBestDigest->begin(), sessionBestDigest->end(),
+                                         allTimeBestDigest_->begin(), allTimeBestDigest_->end())) {
+            allTimeBestDigest_ = *sessionBestDigest;
+            try {
+                store_.save(*sessionBestDigest);
+            } catch (const std::exception&) {
+                // Kept in memory for the rest of the session; the next improvement tries again.
+            }
+        }
+        allTime = *allTimeBestDigest_;
+    }
+    return BestDifficultyReport{Difficulty::value(*sessionBestDigest), Difficulty::value(allTime),
+                                Difficulty::value(networkTargetBigEndianBytes)};
+}
+
+}  // namespace corvanta

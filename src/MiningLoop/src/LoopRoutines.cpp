@@ -1,0 +1,199 @@
+#include "corvanta/loop/LoopRoutines.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "corvanta/support/CancellableWait.h"
+#include "corvanta/support/Cancelled.h"
+
+namespace corvanta::loop {
+namespace {
+
+using mining_event::BlockFound;
+using mining_event::NodeRestarted;
+using mining_event::Recovering;
+using mining_event::SubmissionResultEvent;
+
+[[noreturn]] void preconditionFailed(const char* what) {
+    std::fprintf(stderr, "precondition failed: %s\n", what);
+    std::abort();
+}
+
+std::vector<std::uint8_t> reversedBytesOfHex(const std::string& text) {
+    auto bytes = BitcoinEncoding::hexBytes(text).value_or(std::vector<std::uint8_t>{});
+    std::reverse(bytes.begin(), bytes.end());
+    return bytes;
+}
+
+template <typename Duration>
+Duration doubled(Duration pause, Duration cap) {
+    return std::min(pause * 2, cap);
+}
+
+}  // namespace
+
+bool isCancellation(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const Cancelled&) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string describe(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+SubmissionResult submitWithRetries(const MiningOutcome& outcome, const RPCClient& client,
+                                   const MiningLoopTimings& timings,
+                                   const MiningEventHandler& onEvent, std::stop_token stop) {
+    if (timings.submissionAttempts < 1) preconditionFailed("at least one submission attempt");
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return submit(outcome, client, stop);
+        } catch (const RPCError&) {
+            throw;  // the node answered: retrying would get the same answer
+        } catch (const Cancelled&) {
+            throw;
+        } catch (...) {
+            onEvent(Recovering{"submission attempt " + std::to_string(attempt) +
+                               " failed: " + describe(std::current_exception())});
+            if (attempt == timings.submissionAttempts) throw;
+        }
+        sleepOrThrow(timings.submissionRetryStep * attempt, stop);
+    }
+}
+
+MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher,
+                              const MiningLoopTimings& timings, const MiningEventHandler& onEvent,
+                              std::stop_token stop) {
+    onEvent(Recovering{reason});
+    throwIfStopRequested(stop);
+    auto pause = timings.recoveryInitialPause;
+    while (true) {
+        try {
+            return watcher.current(stop);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (...) {
+            onEvent(Recovering{describe(std::current_exception())});
+        }
+        sleepOrThrow(pause, stop);
+        pause = doubled(pause, timings.recoveryMaxPause);
+        throwIfStopRequested(stop);
+    }
+}
+
+PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::move(directory)) {}
+
+void PendingBlocks::add(const PendingBlock& block) {
+    try {
+        PendingBlockStore::write(block, directory_);
+    } catch (const std::exception&) {
+        // Not on disk: kept here and resubmitted with the files, so the block is not lost.
+        std::lock_guard lock(mutex_);
+        unsaved_.push_back(block);
+    }
+}
+
+void PendingBlocks::remove(const PendingBlock& block) {
+    PendingBlockStore::remove(block, directory_);
+    std::lock_guard lock(mutex_);
+    std::erase(unsaved_, block);
+}
+
+void PendingBlocks::remove(const Entry& entry) {
+    if (entry.file) {
+        PendingBlockStore::remove(LoadedPendingBlock{entry.block, *entry.file});
+    }
+    std::lock_guard lock(mutex_);
+    std::erase(unsaved_, entry.block);
+}
+
+std::vector<PendingBlocks::Entry> PendingBlocks::all() const {
+    std::vector<Entry> entries;
+    for (auto& loaded : PendingBlockStore::load(directory_)) {
+        entries.push_back({std::move(loaded.block), std::move(loaded.file)});
+    }
+    std::lock_guard lock(mutex_);
+    for (const auto& block : unsaved_) entries.push_back({block, std::nullopt});
+    return entries;
+}
+
+void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
+                           const RPCClient& client, MiningHistoryStore& historyStore,
+                           const MiningEventHandler& onEvent, std::stop_token stop) {
+    for (const auto& entry : pending.all()) {
+        const auto& block = entry.block;
+        SubmissionResult result;
+        try {
+            result = PendingBlockStore::resubmit(block, client, stop);
+        } catch (const Cancelled&) {
+            throw;  // a stop wins; the block stays pending for the next start
+        } catch (...) {
+            onEvent(Recovering{"pending block " + std::to_string(block.height) +
+                               " could not be resubmitted yet"});
+            continue;
+        }
+        const auto hash = reversedBytesOfHex(block.blockHashHex);
+        onEvent(BlockFound{block.height, hash, block.rewardSats});
+        try {
+            historyStore.recordSubmission(block.height, hash,
+                                          reversedBytesOfHex(block.coinbaseTxIDHex),
+                                          block.rewardSats, result, WallClock::now());
+        } catch (const std::exception&) {
+            // The events still report the block; the history catches up on the next record.
+        }
+        if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
+            try {
+                recordRejectedBlock(block.blockHex, block.height, rejected->reason,
+                                    block.blockHashHex.substr(0, 16), rejectedDirectory);
+            } catch (const std::exception& error) {
+                onEvent(Recovering{std::string("rejected block could not be written: ") +
+                                   error.what()});
+            }
+        }
+        onEvent(SubmissionResultEvent{result});
+        pending.remove(entry);
+    }
+}
+
+std::shared_ptr<const RPCClient> restartNodeWithBackoff(NodeSupervising& supervisor,
+                                                        int attemptLimit,
+                                                        std::chrono::milliseconds initialBackoff,
+                                                        const MiningLoopTimings& timings,
+                                                        const MiningEventHandler& onEvent,
+                                                        std::stop_token stop) {
+    if (attemptLimit < 1) preconditionFailed("at least one restart attempt");
+    auto pause = initialBackoff;
+    for (int attempt = 1;; ++attempt) {
+        throwIfStopRequested(stop);
+        try {
+            auto client = supervisor.restart(timings.restartCookieTimeout,
+                                             timings.restartWarmupTimeout, stop);
+            supervisor.awaitReadyToMine(timings.readyPollInterval, [](const ChainStatus&) {}, stop);
+            onEvent(NodeRestarted{attempt});
+            return client;
+        } catch (const Cancelled&) {
+            throw;
+        } catch (...) {
+            const auto reason = describe(std::current_exception());
+            onEvent(Recovering{"node restart attempt " + std::to_string(attempt) +
+                               " failed: " + reason});
+            if (attempt == attemptLimit) throw NodeAbandonedError(attemptLimit, reason);
+        }
+        sleepOrThrow(pause, stop);
+        pause = doubled(pause, timings.restartMaxPause);
+    }
+}
+
+}  // namespace corvanta::loop

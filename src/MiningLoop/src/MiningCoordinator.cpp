@@ -1,0 +1,217 @@
+#include "corvanta/loop/MiningCoordinator.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "BackgroundTasks.h"
+#include "JobRace.h"
+#include "corvanta/loop/LoopRoutines.h"
+#include "corvanta/support/Cancelled.h"
+#include "corvanta/support/CancellableWait.h"
+#include "corvanta/support/Race.h"
+
+namespace corvanta {
+namespace {
+
+using namespace mining_event;
+
+// Thrown by the node watch when the node ends on its own.
+struct NodeDeathDetected {
+    std::int32_t exitCode;
+};
+
+struct Nothing {};
+
+}  // namespace
+
+// State that lives only while run() runs.
+struct MiningCoordinator::Run {
+    MiningEventHandler onEvent;
+    std::shared_ptr<const RPCClient> client;
+    loop::PendingBlocks pending;
+    loop::LongPollGuard longPolls;
+};
+
+MiningCoordinator::MiningCoordinator(
+    std::shared_ptr<TemplateSource> watcher, std::shared_ptr<HashEngine> engine,
+    std::shared_ptr<const RPCClient> client, std::shared_ptr<NodeSupervising> nodeSupervisor,
+    int nodeRestartAttemptLimit, std::chrono::milliseconds nodeRestartInitialBackoff,
+    std::filesystem::path rejectedBlockDirectory, BestDifficultyStore bestDifficultyStore,
+    std::shared_ptr<MiningHistoryStore> historyStore, MiningLoopTimings timings)
+    : watcher_(std::move(watcher)),
+      blockMiner_(std::move(engine)),
+      client_(std::move(client)),
+      nodeSupervisor_(std::move(nodeSupervisor)),
+      nodeRestartAttemptLimit_(nodeRestartAttemptLimit),
+      nodeRestartInitialBackoff_(nodeRestartInitialBackoff),
+      rejectedBlockDirectory_(std::move(rejectedBlockDirectory)),
+      bestDifficultyTracker_(std::move(bestDifficultyStore)),
+      historyStore_(std::move(historyStore)),
+      timings_(timings),
+      validations_(std::make_unique<loop::BackgroundTasks>()) {}
+
+MiningCoordinator::~MiningCoordinator() { stop(); }
+
+void MiningCoordinator::stop() {
+    std::lock_guard lock(mutex_);
+    if (running_) {
+        runStop_.request_stop();
+    } else {
+        stopRequestedBeforeRun_ = true;
+    }
+}
+
+void MiningCoordinator::run(MiningEventHandler onEvent) {
+    {
+        std::lock_guard lock(mutex_);
+        if (running_) throw std::logic_error("the mining loop is already running");
+        if (stopRequestedBeforeRun_) {
+            stopRequestedBeforeRun_ = false;
+            throw Cancelled();
+        }
+        running_ = true;
+        runStop_ = std::stop_source();
+    }
+    struct EndOfRun {
+        MiningCoordinator& coordinator;
+        ~EndOfRun() {
+            std::lock_guard lock(coordinator.mutex_);
+            coordinator.running_ = false;
+        }
+    } endOfRun{*this};
+
+    Run run{std::move(onEvent), client_, loop::PendingBlocks(rejectedBlockDirectory_ / "pending"),
+            {}};
+    if (!nodeSupervisor_) {
+        miningLoop(run, runStop_.get_token());
+        return;
+    }
+    mineWithNodeWatch(run);
+}
+
+void MiningCoordinator::mineWithNodeWatch(Run& run) {
+    const auto stop = runStop_.get_token();
+    while (true) {
+        auto result = race<Nothing>(
+            stop,
+            [&](std::stop_token token) {
+                miningLoop(run, token);
+                return Nothing{};
+            },
+            [&](std::stop_token token) -> Nothing {
+                throw NodeDeathDetected{nodeSupervisor_->waitForUnexpectedTermination(token)};
+            });
+        auto& first = result.winner();
+        if (!first.failed()) return;
+        try {
+            std::rethrow_exception(first.error);
+        } catch (const NodeDeathDetected& death) {
+            run.onEvent(NodeDied{death.exitCode});
+        }
+        run.client = loop::restartNodeWithBackoff(*nodeSupervisor_, nodeRestartAttemptLimit_,
+                                                  nodeRestartInitialBackoff_, timings_,
+                                                  run.onEvent, stop);
+        watcher_->adopt(run.client);
+        run.longPolls.forgetAll();  // a new node process holds none of the old requests
+    }
+}
+
+void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
+    const auto& onEvent = run.onEvent;
+    // A failure other than a stop becomes a `recovering` event and a fresh job.
+    auto recover = [&](std::exception_ptr error) {
+        if (loop::isCancellation(error)) std::rethrow_exception(error);
+        return loop::recoverAfterFailure(loop::describe(error), *watcher_, timings_, onEvent, stop);
+    };
+    auto resubmitPending = [&] {
+        loop::resubmitPendingBlocks(run.pending, rejectedBlockDirectory_, *run.client,
+                                    *historyStore_, onEvent, stop);
+    };
+
+    std::optional<MiningJob> job;
+    try {
+        job = watcher_->current(stop);
+    } catch (...) {
+        job = recover(std::current_exception());
+    }
+    resubmitPending();
+    std::uint64_t startingExtranonce = 0;
+
+    while (true) {
+        const auto receivedAt = std::chrono::steady_clock::now();
+        onEvent(TemplateReceived{job->height});
+        loop::validateCandidateInBackground(*validations_, *job, run.client,
+                                            timings_.proposalTimeoutSeconds, onEvent);
+        throwIfStopRequested(stop);
+
+        loop::JobRaceWinner winner;
+        try {
+            const loop::JobRace jobRace{*job, *watcher_, blockMiner_, bestDifficultyTracker_,
+                                        run.longPolls, timings_, onEvent};
+            winner = jobRace.run(startingExtranonce, receivedAt, stop);
+        } catch (...) {
+            job = recover(std::current_exception());
+            resubmitPending();
+            startingExtranonce = 0;
+            continue;
+        }
+
+        if (auto* changed = std::get_if<loop::NewTemplate>(&winner)) {
+            onEvent(WorkAbandoned{"new template received (height " +
+                                  std::to_string(changed->job.height) + ")"});
+            job = std::move(changed->job);
+            startingExtranonce = 0;
+            continue;
+        }
+
+        const auto& found = std::get<loop::RaceBlockFound>(winner);
+        const auto& outcome = found.outcome;
+        const std::vector<std::uint8_t> blockHash(outcome.blockHash.begin(), outcome.blockHash.end());
+        onEvent(BlockFound{job->height, blockHash, outcome.rewardSats});
+        const auto pendingBlock = PendingBlock::fromOutcome(outcome, job->height, WallClock::now());
+        run.pending.add(pendingBlock);
+
+        SubmissionResult result;
+        try {
+            result = loop::submitWithRetries(outcome, *run.client, timings_, onEvent, stop);
+        } catch (...) {
+            // The block stays pending (on disk or in memory) and is resubmitted after recovery.
+            job = recover(std::current_exception());
+            resubmitPending();
+            startingExtranonce = 0;
+            continue;
+        }
+        // Recorded before the pending file goes: a crash in between resubmits the block, and the
+        // history, keyed by block hash, does not count it twice.
+        try {
+            historyStore_->recordSubmission(
+                job->height, blockHash,
+                std::vector<std::uint8_t>(outcome.coinbaseTxid.begin(), outcome.coinbaseTxid.end()),
+                outcome.rewardSats, result, WallClock::now());
+        } catch (const std::exception&) {
+        }
+        run.pending.remove(pendingBlock);
+        onEvent(SubmissionResultEvent{result});
+
+        std::uint64_t nextExtranonce = 0;
+        if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
+            nextExtranonce = found.extranonce + 1;
+            try {
+                recordRejectedBlock(BitcoinEncoding::hexString(outcome.serializedBlock),
+                                    job->height, rejected->reason, std::to_string(outcome.nonce),
+                                    rejectedBlockDirectory_);
+            } catch (const std::exception& error) {
+                onEvent(Recovering{std::string("rejected block could not be written: ") +
+                                   error.what()});
+            }
+        }
+        try {
+            job = watcher_->current(stop);
+        } catch (...) {
+            job = recover(std::current_exception());
+        }
+        startingExtranonce = nextExtranonce;
+    }
+}
+
+}  // namespace corvanta

@@ -1,0 +1,232 @@
+#include "corvanta/loop/MiningHistoryStore.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "Quarantine.h"
+#include "corvanta/assembly/BitcoinEncoding.h"
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/Cancelled.h"
+#include "corvanta/support/StrictJson.h"
+#include "corvanta/support/Uuid.h"
+
+namespace corvanta {
+namespace {
+
+std::vector<std::uint8_t> requiredBytes(const json::Value& object, std::string_view key) {
+    const auto array = json::required<json::Value>(object, key);
+    if (!array.is_array()) throw json::DecodeError(std::string(key), "expected an array");
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(array.size());
+    for (const auto& byte : array) bytes.push_back(json::as<std::uint8_t>(byte, key));
+    return bytes;
+}
+
+json::Value encodeBlock(const FoundBlock& block) {
+    return {{"id", block.id},
+            {"height", block.height},
+            {"blockHash", block.blockHash},
+            {"coinbaseTxID", block.coinbaseTxID},
+            {"rewardSats", block.rewardSats},
+            {"foundAt", formatIsoDate(block.foundAt)},
+            {"confirmations", block.confirmations},
+            {"status", toString(block.status)}};
+}
+
+FoundBlock decodeBlock(const json::Value& record) {
+    FoundBlock block;
+    block.id = json::required<std::string>(record, "id");
+    if (!isUuid(block.id)) throw json::DecodeError("id", "not a UUID");
+    block.height = json::required<std::int64_t>(record, "height");
+    block.blockHash = requiredBytes(record, "blockHash");
+    block.coinbaseTxID = requiredBytes(record, "coinbaseTxID");
+    block.rewardSats = json::required<std::int64_t>(record, "rewardSats");
+    const auto foundAt = parseIsoDate(json::required<std::string>(record, "foundAt"));
+    if (!foundAt) throw json::DecodeError("foundAt", "not an ISO 8601 date");
+    block.foundAt = *foundAt;
+    block.confirmations = json::required<std::int64_t>(record, "confirmations");
+    const auto status = foundBlockStatusNamed(json::required<std::string>(record, "status"));
+    if (!status) throw json::DecodeError("status", "unknown status");
+    block.status = *status;
+    return block;
+}
+
+std::string displayHex(std::vector<std::uint8_t> hash) {
+    std::reverse(hash.begin(), hash.end());
+    return BitcoinEncoding::hexString(hash);
+}
+
+FoundBlockStatus statusFor(std::int64_t confirmations) {
+    return confirmations >= maturityConfirmations ? FoundBlockStatus::mature
+                                                  : FoundBlockStatus::pending;
+}
+
+}  // namespace
+
+MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL) : fileURL_(std::move(fileURL)) {
+    std::string contents;
+    try {
+        contents = readFile(fileURL_);
+    } catch (const FileReadError&) {
+        return;  // missing or unreadable: an empty history, nothing put aside
+    }
+    try {
+        blocks_ = decode(contents);
+    } catch (const json::DecodeError&) {
+        const auto aside = quarantine::putAside(fileURL_);
+        quarantinedFileURL_ = aside.location;
+        mayWrite_ = aside.preserved;
+    }
+}
+
+std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() const {
+    std::lock_guard lock(mutex_);
+    return quarantinedFileURL_;
+}
+
+std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
+    std::lock_guard lock(mutex_);
+    return blocks_;
+}
+
+FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
+                                                const std::vector<std::uint8_t>& blockHash,
+                                                const std::vector<std::uint8_t>& coinbaseTxID,
+                                                std::int64_t rewardSats,
+                                                const SubmissionResult& result,
+                                                WallClock::time_point foundAt) {
+    std::lock_guard lock(mutex_);
+    if (!blockHash.empty()) {
+        const auto known = std::find_if(blocks_.begin(), blocks_.end(),
+                                        [&](const FoundBlock& b) { return b.blockHash == blockHash; });
+        if (known != blocks_.end()) return *known;
+    }
+    FoundBlock block{.id = makeUuid(),
+                     .height = height,
+                     .blockHash = blockHash,
+                     .coinbaseTxID = coinbaseTxID,
+                     .rewardSats = rewardSats,
+                     .foundAt = wholeSeconds(foundAt),
+                     .confirmations = 0,
+                     .status = !result.isAccepted() ? FoundBlockStatus::rejected
+                                                   : FoundBlockStatus::pending};
+    blocks_.push_back(block);
+    persistLocked();
+    return block;
+}
+
+void MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source, std::stop_token stop) {
+    struct Lookup {
+        std::size_t position;
+        std::string hashHex;
+    };
+    std::vector<Lookup> lookups;
+    bool hasOrphans = false;
+    {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = 0; i < blocks_.size(); ++i) {
+            const auto& block = blocks_[i];
+            if (block.status == FoundBlockStatus::rejected) continue;
+            if (block.status == FoundBlockStatus::orphaned) hasOrphans = true;
+            lookups.push_back({i, displayHex(block.blockHash)});
+        }
+    }
+    std::optional<std::int64_t> tipHeight;
+    if (hasOrphans) {
+        try {
+            tipHeight = source.bestBlockHeight(stop);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const std::exception&) {
+            // Without the tip, orphaned blocks wait for the next refresh.
+        }
+    }
+
+    bool answered = false;
+    for (const auto& lookup : lookups) {
+        {
+            std::lock_guard lock(mutex_);
+            const auto& block = blocks_[lookup.position];
+            if (block.status == FoundBlockStatus::orphaned &&
+                (!tipHeight || *tipHeight - block.height > orphanRecheckDepth)) {
+                continue;
+            }
+        }
+        ChainPresence presence;
+        try {
+            presence = source.chainPresence(lookup.hashHex, stop);
+        } catch (const Cancelled&) {
+            throw;
+        } catch (const std::exception&) {
+            continue;  // a failed lookup leaves the record as it is
+        }
+        std::lock_guard lock(mutex_);
+        auto& block = blocks_[lookup.position];
+        if (const auto* active = std::get_if<ChainPresence::Active>(&presence.value)) {
+            block.confirmations = active->confirmations;
+            block.status = statusFor(active->confirmations);
+            answered = true;
+        } else if (std::holds_alternative<ChainPresence::Orphaned>(presence.value)) {
+            block.status = FoundBlockStatus::orphaned;
+            answered = true;
+        }
+    }
+    if (!answered) return;
+    std::lock_guard lock(mutex_);
+    try {
+        persistLocked();
+    } catch (const std::exception&) {
+        // The next refresh or record writes it.
+    }
+}
+
+std::int64_t MiningHistoryStore::totalAcceptedRewardSats() const {
+    std::lock_guard lock(mutex_);
+    std::int64_t total = 0;
+    for (const auto& block : blocks_) {
+        if (block.status != FoundBlockStatus::pending && block.status != FoundBlockStatus::mature) {
+            continue;
+        }
+        if (__builtin_add_overflow(total, block.rewardSats, &total)) {
+            return block.rewardSats > 0 ? std::numeric_limits<std::int64_t>::max()
+                                        : std::numeric_limits<std::int64_t>::min();
+        }
+    }
+    return total;
+}
+
+std::string MiningHistoryStore::encode(const std::vector<FoundBlock>& blocks) {
+    json::Value array = json::Value::array();
+    for (const auto& block : blocks) array.push_back(encodeBlock(block));
+    return json::dump(array);
+}
+
+std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
+    const auto array = json::parse(text);
+    if (!array.is_array()) throw json::DecodeError("history", "expected an array");
+    std::vector<FoundBlock> blocks;
+    for (const auto& record : array) blocks.push_back(decodeBlock(record));
+    return blocks;
+}
+
+void MiningHistoryStore::persistLocked() const {
+    if (!mayWrite_) {
+        throw FileWriteError("the history file " + fileURL_.string() +
+                             " could not be read nor saved aside; it is left untouched");
+    }
+    writeFileAtomically(fileURL_, encode(blocks_), Durability::durable);
+}
+
+namespace HistoryMigration {
+
+void migrateLegacyIfNeeded(const std::filesystem::path& legacy,
+                           const std::filesystem::path& target) {
+    std::error_code error;
+    if (!std::filesystem::exists(legacy, error) || std::filesystem::exists(target, error)) return;
+    std::filesystem::create_directories(target.parent_path(), error);
+    std::filesystem::rename(legacy, target, error);
+}
+
+}  // namespace HistoryMigration
+
+}  // namespace corvanta

@@ -1,0 +1,166 @@
+#include "corvanta/loop/PendingBlockStore.h"
+
+#include <algorithm>
+
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/StrictJson.h"
+
+namespace corvanta {
+namespace {
+
+bool isLowerHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+bool isHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    });
+}
+
+bool isHash(std::string_view text) { return text.size() == 64 && isLowerHex(text); }
+
+WholeSeconds requiredDate(const json::Value& object, std::string_view key) {
+    const auto text = json::required<std::string>(object, key);
+    const auto date = parseIsoDate(text);
+    if (!date) throw json::DecodeError(std::string(key), "not an ISO 8601 date: " + text);
+    return *date;
+}
+
+}  // namespace
+
+namespace {
+std::string reversedHex(std::span<const std::uint8_t> bytes) {
+    std::vector<std::uint8_t> reversed(bytes.rbegin(), bytes.rend());
+    return BitcoinEncoding::hexString(reversed);
+}
+}  // namespace
+
+PendingBlock PendingBlock::fromOutcome(const MiningOutcome& outcome, std::int64_t height,
+                                       WallClock::time_point foundAt) {
+    return PendingBlock{.height = height,
+                        .blockHashHex = reversedHex(outcome.blockHash),
+                        .blockHex = BitcoinEncoding::hexString(outcome.serializedBlock),
+                        .coinbaseTxIDHex = reversedHex(outcome.coinbaseTxid),
+                        .rewardSats = outcome.rewardSats,
+                        .foundAt = wholeSeconds(foundAt)};
+}
+
+std::string PendingBlock::fileName() const {
+    return "pending-" + std::to_string(height) + "-" + blockHashHex.substr(0, 16) + ".json";
+}
+
+bool PendingBlock::isWellFormed() const {
+    return height >= 0 && isHash(blockHashHex) && isHash(coinbaseTxIDHex) && !blockHex.empty() &&
+           blockHex.size() % 2 == 0 && isHex(blockHex);
+}
+
+namespace PendingBlockStore {
+
+SubmissionResult resubmit(const PendingBlock& block, const RPCClient& client, std::stop_token stop) {
+    const auto reply = client.callOptional("submitblock", {RPCParam::string(block.blockHex)},
+                                           submissionTimeoutSeconds, stop);
+    return submissionVerdict(reply ? std::optional(json::as<std::string>(*reply, "submitblock"))
+                                   : std::nullopt);
+}
+
+std::string encode(const PendingBlock& block) {
+    json::Value record = {{"height", block.height},
+                          {"blockHashHex", block.blockHashHex},
+                          {"blockHex", block.blockHex},
+                          {"coinbaseTxIDHex", block.coinbaseTxIDHex},
+                          {"rewardSats", block.rewardSats},
+                          {"foundAt", formatIsoDate(block.foundAt)}};
+    return json::dump(record);
+}
+
+PendingBlock decode(std::string_view text) {
+    const auto record = json::parse(text);
+    PendingBlock block{
+        .height = json::required<std::int64_t>(record, "height"),
+        .blockHashHex = json::required<std::string>(record, "blockHashHex"),
+        .blockHex = json::required<std::string>(record, "blockHex"),
+        .coinbaseTxIDHex = json::required<std::string>(record, "coinbaseTxIDHex"),
+        .rewardSats = json::required<std::int64_t>(record, "rewardSats"),
+        .foundAt = requiredDate(record, "foundAt"),
+    };
+    // Checked before any field goes into a file name or to the node.
+    if (!block.isWellFormed()) throw json::DecodeError("pending block", "malformed fields");
+    return block;
+}
+
+void write(const PendingBlock& block, const std::filesystem::path& directory) {
+    if (!block.isWellFormed()) throw FileWriteError("refusing to store a malformed pending block");
+    writeFileAtomically(directory / block.fileName(), encode(block), Durability::durable);
+}
+
+void remove(const PendingBlock& block, const std::filesystem::path& directory) {
+    if (!block.isWellFormed()) return;
+    std::error_code ignored;
+    std::filesystem::remove(directory / block.fileName(), ignored);
+}
+
+void remove(const LoadedPendingBlock& loaded) {
+    std::error_code ignored;
+    std::filesystem::remove(loaded.file, ignored);
+}
+
+std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory) {
+    std::vector<LoadedPendingBlock> blocks;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(directory, error);
+    if (error) return blocks;
+    for (const auto& entry : entries) {
+        const auto name = entry.path().filename().string();
+        if (!name.starts_with("pending-") || !name.ends_with(".json")) continue;
+        try {
+            blocks.push_back({decode(readFile(entry.path())), entry.path()});
+        } catch (const std::exception&) {
+            // A damaged file stays where it is for a human to look at; it is never resubmitted.
+        }
+    }
+    std::stable_sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
+        return a.block.foundAt < b.block.foundAt;
+    });
+    return blocks;
+}
+
+}  // namespace PendingBlockStore
+
+void recordRejectedBlock(const std::string& blockHex, std::int64_t height, const std::string& reason,
+                         const std::string& discriminator, const std::filesystem::path& directory) {
+    const auto now = WallClock::now();
+    const json::Value record = {{"height", height},
+                                {"reason", reason},
+                                {"timestamp", formatIsoDate(now)},
+                                {"blockHex", blockHex}};
+    const auto milliseconds =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const auto name = "rejected-" + std::to_string(height) + "-" + std::to_string(milliseconds) +
+                      "-" + discriminator + ".json";
+    writeFileAtomically(directory / name, json::dump(record, 2));
+    rotateRejectedBlocks(directory, kRejectedBlocksKept);
+}
+
+void rotateRejectedBlocks(const std::filesystem::path& directory, std::size_t keeping) {
+    struct Entry {
+        std::filesystem::path path;
+        std::filesystem::file_time_type modified;
+    };
+    std::vector<Entry> records;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        const auto name = entry.path().filename().string();
+        if (!name.starts_with("rejected-") || entry.path().extension() != ".json") continue;
+        records.push_back({entry.path(), entry.last_write_time()});
+    }
+    if (records.size() <= keeping) return;
+    std::stable_sort(records.begin(), records.end(),
+                     [](const Entry& a, const Entry& b) { return a.modified < b.modified; });
+    for (std::size_t i = 0; i < records.size() - keeping; ++i) {
+        std::error_code ignored;
+        std::filesystem::remove(records[i].path, ignored);
+    }
+}
+
+}  // namespace corvanta

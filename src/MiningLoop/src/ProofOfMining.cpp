@@ -1,0 +1,177 @@
+#include "corvanta/loop/ProofOfMining.h"
+
+#include <algorithm>
+
+#include "Quarantine.h"
+#include "corvanta/assembly/BitcoinEncoding.h"
+#include "corvanta/mining/Difficulty.h"
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/StrictJson.h"
+
+namespace corvanta {
+namespace {
+
+json::Value encodeEntry(const ProofEntry& entry) {
+    json::Value record = {{"index", entry.index},
+                          {"timestamp", formatIsoDate(entry.timestamp)},
+                          {"networkHeight", entry.networkHeight},
+                          {"networkBlockHash", entry.networkBlockHash},
+                          {"hashesReported", entry.hashesReported},
+                          {"previousEntryHash", entry.previousEntryHash}};
+    // Absent values are left out, never written as null.
+    if (entry.bestHeader) record["bestHeader"] = *entry.bestHeader;
+    if (entry.bestDigest) record["bestDigest"] = *entry.bestDigest;
+    return record;
+}
+
+ProofEntry decodeEntry(const json::Value& record) {
+    ProofEntry entry;
+    entry.index = json::required<std::int64_t>(record, "index");
+    const auto timestamp = parseIsoDate(json::required<std::string>(record, "timestamp"));
+    if (!timestamp) throw json::DecodeError("timestamp", "not an ISO 8601 date");
+    entry.timestamp = *timestamp;
+    entry.networkHeight = json::required<std::int64_t>(record, "networkHeight");
+    entry.networkBlockHash = json::required<std::string>(record, "networkBlockHash");
+    entry.hashesReported = json::required<std::uint64_t>(record, "hashesReported");
+    entry.bestHeader = json::optional<std::string>(record, "bestHeader");
+    entry.bestDigest = json::optional<std::string>(record, "bestDigest");
+    entry.previousEntryHash = json::required<std::string>(record, "previousEntryHash");
+    return entry;
+}
+
+std::string reversedHex(std::vector<std::uint8_t> bytes) {
+    std::reverse(bytes.begin(), bytes.end());
+    return BitcoinEncoding::hexString(bytes);
+}
+
+}  // namespace
+
+std::string ProofEntry::canonicalText() const {
+    const auto seconds = timestamp.time_since_epoch().count();
+    return std::to_string(index) + "|" + std::to_string(seconds) + "|" +
+           std::to_string(networkHeight) + "|" + networkBlockHash + "|" +
+           std::to_string(hashesReported) + "|" + bestHeader.value_or("-") + "|" +
+           bestDigest.value_or("-") + "|" + previousEntryHash;
+}
+
+std::vector<std::uint8_t> ProofEntry::canonicalBytes() const {
+    const auto text = canonicalText();
+    return {text.begin(), text.end()};
+}
+
+std::string ProofEntry::entryHash() const {
+    return BitcoinEncoding::hexString(doubleSHA256(canonicalBytes()));
+}
+
+ProofOfMining::ProofOfMining(std::filesystem::path fileURL) : fileURL_(std::move(fileURL)) {
+    std::string contents;
+    try {
+        contents = readFile(fileURL_);
+    } catch (const FileReadError&) {
+        return;
+    }
+    try {
+        entries_ = decode(contents);
+    } catch (const json::DecodeError&) {
+        const auto aside = quarantine::putAside(fileURL_);
+        quarantinedFileURL_ = aside.location;
+        mayWrite_ = aside.preserved;
+    }
+}
+
+std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
+    std::lock_guard lock(mutex_);
+    return quarantinedFileURL_;
+}
+
+std::vector<ProofEntry> ProofOfMining::allEntries() const {
+    std::lock_guard lock(mutex_);
+    return entries_;
+}
+
+std::string ProofOfMining::headHash() const {
+    std::lock_guard lock(mutex_);
+    return headHashLocked();
+}
+
+std::string ProofOfMining::headHashLocked() const {
+    return entries_.empty() ? rootHash : entries_.back().entryHash();
+}
+
+ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& networkBlockHash,
+                                 std::uint64_t hashesReported,
+                                 const std::optional<CPUEngine::BestAttempt>& bestAttempt,
+                                 WallClock::time_point timestamp) {
+    std::lock_guard lock(mutex_);
+    ProofEntry entry{.index = static_cast<std::int64_t>(entries_.size()),
+                     .timestamp = wholeSeconds(timestamp),
+                     .networkHeight = networkHeight,
+                     .networkBlockHash = networkBlockHash,
+                     .hashesReported = hashesReported,
+                     .bestHeader = std::nullopt,
+                     .bestDigest = std::nullopt,
+                     .previousEntryHash = headHashLocked()};
+    if (bestAttempt) {
+        entry.bestHeader = BitcoinEncoding::hexString(
+            std::vector<std::uint8_t>(bestAttempt->headerBytes.begin(), bestAttempt->headerBytes.end()));
+        entry.bestDigest = reversedHex(
+            std::vector<std::uint8_t>(bestAttempt->digest.begin(), bestAttempt->digest.end()));
+    }
+    entries_.push_back(entry);
+    if (!mayWrite_) {
+        throw FileWriteError("the ledger file " + fileURL_.string() +
+                             " could not be read nor saved aside; it is left untouched");
+    }
+    writeFileAtomically(fileURL_, encode(entries_), Durability::durable);
+    return entry;
+}
+
+std::vector<ProofEntry> ProofOfMining::load(const std::filesystem::path& file) {
+    try {
+        return decode(readFile(file));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+ProofVerification ProofOfMining::verify(const std::vector<ProofEntry>& entries) {
+    ProofVerification result;
+    std::string expectedPrevious = rootHash;
+    for (const auto& entry : entries) {
+        if (entry.previousEntryHash != expectedPrevious) result.brokenChainAt.push_back(entry.index);
+        expectedPrevious = entry.entryHash();
+        if (!result.firstAnchor) result.firstAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
+        result.lastAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
+        result.hashesReported += entry.hashesReported;  // unsigned: wraps at 2^64
+
+        if (!entry.bestHeader || !entry.bestDigest) continue;
+        const auto header = BitcoinEncoding::hexBytes(*entry.bestHeader);
+        if (!header || header->size() != 80) continue;
+        auto digest = doubleSHA256(*header);
+        std::reverse(digest.begin(), digest.end());
+        if (BitcoinEncoding::hexString(digest) != *entry.bestDigest) {
+            result.invalidWorkAt.push_back(entry.index);
+            continue;
+        }
+        result.bestDifficultyProven =
+            std::max(result.bestDifficultyProven, Difficulty::value(digest));
+    }
+    result.entriesChecked = static_cast<std::int64_t>(entries.size());
+    return result;
+}
+
+std::string ProofOfMining::encode(const std::vector<ProofEntry>& entries) {
+    json::Value array = json::Value::array();
+    for (const auto& entry : entries) array.push_back(encodeEntry(entry));
+    return json::dump(array);
+}
+
+std::vector<ProofEntry> ProofOfMining::decode(std::string_view text) {
+    const auto array = json::parse(text);
+    if (!array.is_array()) throw json::DecodeError("ledger", "expected an array");
+    std::vector<ProofEntry> entries;
+    for (const auto& record : array) entries.push_back(decodeEntry(record));
+    return entries;
+}
+
+}  // namespace corvanta

@@ -1,0 +1,194 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "TempFolder.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/rpc/RPCErrors.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+using testing::TempFolder;
+using Bytes = std::vector<std::uint8_t>;
+
+SubmissionResult accepted() { return SubmissionResult{SubmissionResult::Accepted{}}; }
+SubmissionResult rejected(std::string reason) {
+    return SubmissionResult{SubmissionResult::Rejected{std::move(reason)}};
+}
+
+Bytes hashNumber(std::uint8_t n) {
+    Bytes hash(32, 0);
+    hash[0] = n;  // hash byte order: the display form ends in this byte
+    return hash;
+}
+
+std::string displayHexOf(std::uint8_t n) {
+    static const char* digits = "0123456789abcdef";
+    return std::string(62, '0') + digits[n >> 4] + digits[n & 15];
+}
+
+// Answers from a table keyed by display-order hash; counts every question.
+class ScriptedChain final : public ChainStatusSource {
+public:
+    std::map<std::string, ChainPresence> answers;
+    std::int64_t tip = 0;
+    int questions = 0;
+
+    ChainPresence chainPresence(const std::string& hashHex, std::stop_token) override {
+        ++questions;
+        const auto found = answers.find(hashHex);
+        if (found == answers.end()) throw RPCError(-5, "Block not found");
+        return found->second;
+    }
+    std::int64_t bestBlockHeight(std::stop_token) override { return tip; }
+};
+
+TEST(MiningHistoryStore, StartsEmptyAndCreatesTheFileOnFirstRecord) {
+    TempFolder folder;
+    const auto file = folder / "history" / "regtest.json";
+    MiningHistoryStore store(file);
+    EXPECT_TRUE(store.allBlocks().empty());
+    EXPECT_FALSE(store.quarantinedFileURL());
+
+    const auto found = WallClock::time_point(std::chrono::milliseconds(1'000'500));
+    const auto first = store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), found);
+    const auto second = store.recordSubmission(6, hashNumber(3), hashNumber(4), 60, rejected("high-hash"), found);
+    EXPECT_EQ(first.status, FoundBlockStatus::pending);
+    EXPECT_EQ(second.status, FoundBlockStatus::rejected);
+    EXPECT_EQ(first.confirmations, 0);
+    EXPECT_EQ(first.foundAt.time_since_epoch(), std::chrono::seconds(1000));
+
+    const auto text = readFile(file);
+    EXPECT_TRUE(text.starts_with("[{\"blockHash\":[1,0,")) << text;
+    EXPECT_NE(text.find("\"foundAt\":\"1970-01-01T00:16:40Z\""), std::string::npos);
+    EXPECT_EQ(MiningHistoryStore(file).allBlocks(), store.allBlocks());
+    EXPECT_EQ(store.totalAcceptedRewardSats(), 50);
+}
+
+TEST(MiningHistoryStore, RecordsEachBlockOnce) {
+    TempFolder folder;
+    MiningHistoryStore store(folder / "h.json");
+    const auto first = store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
+    // The same block answered again after a crash (the node says "duplicate") is not doubled.
+    const auto again = store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
+    EXPECT_EQ(first, again);
+    EXPECT_EQ(store.allBlocks().size(), 1u);
+    EXPECT_EQ(store.totalAcceptedRewardSats(), 50);
+}
+
+TEST(MiningHistoryStore, PutsAnUndecodableFileAsideAndStartsEmpty) {
+    TempFolder folder;
+    const auto file = folder / "mainnet.json";
+    MiningHistoryStore(file).recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(), WallClock::now());
+    auto text = readFile(file);
+    text.replace(text.find("\"pending\""), 9, "\"lost\"");
+    writeFileAtomically(file, text);
+
+    MiningHistoryStore store(file);
+    EXPECT_TRUE(store.allBlocks().empty());
+    const auto aside = store.quarantinedFileURL();
+    ASSERT_TRUE(aside);
+    EXPECT_TRUE(aside->filename().string().starts_with("mainnet.unreadable-")) << *aside;
+    EXPECT_EQ(aside->extension(), ".json");
+    EXPECT_EQ(readFile(*aside), text);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST(MiningHistoryStore, RefusesToOverwriteAFileItCouldNotSaveAside) {
+    TempFolder folder;
+    const auto file = folder / "mainnet.json";
+    writeFileAtomically(file, "[{\"damaged\":true}]");
+    // Occupy every name the file could be put aside under during this test.
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    for (auto s = now; s < now + 5; ++s) {
+        std::filesystem::create_directories(folder / ("mainnet.unreadable-" + std::to_string(s) + ".json") / "x");
+    }
+    MiningHistoryStore store(file);
+    EXPECT_EQ(store.quarantinedFileURL(), file);
+    EXPECT_THROW(store.recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(), WallClock::now()),
+                 FileWriteError);
+    EXPECT_EQ(readFile(file), "[{\"damaged\":true}]");
+}
+
+TEST(MiningHistoryStore, FollowsTheChain) {
+    TempFolder folder;
+    MiningHistoryStore store(folder / "h.json");
+    for (std::uint8_t n = 1; n <= 5; ++n) {
+        store.recordSubmission(100 + n, hashNumber(n), hashNumber(n), 10, accepted(), WallClock::now());
+    }
+    store.recordSubmission(200, hashNumber(9), hashNumber(9), 10, rejected("bad"), WallClock::now());
+    ScriptedChain chain;
+    chain.tip = 2000;
+    chain.answers[displayHexOf(1)] = {ChainPresence::Active{100}};
+    chain.answers[displayHexOf(2)] = {ChainPresence::Active{99}};
+    chain.answers[displayHexOf(3)] = {ChainPresence::Active{3}};
+    chain.answers[displayHexOf(4)] = {ChainPresence::Orphaned{}};
+    // hash 5: the node does not know it (-5): unchanged.
+    store.refreshAgainstChain(chain, {});
+    auto blocks = store.allBlocks();
+    EXPECT_EQ(blocks[0].status, FoundBlockStatus::mature);
+    EXPECT_EQ(blocks[1].status, FoundBlockStatus::pending);
+    EXPECT_EQ(blocks[1].confirmations, 99);
+    EXPECT_EQ(blocks[3].status, FoundBlockStatus::orphaned);
+    EXPECT_EQ(blocks[3].confirmations, 0);
+    EXPECT_EQ(blocks[4].status, FoundBlockStatus::pending);
+    EXPECT_EQ(chain.questions, 5);  // the rejected record is never asked about
+    EXPECT_EQ(MiningHistoryStore(folder / "h.json").allBlocks(), blocks);
+    EXPECT_EQ(store.totalAcceptedRewardSats(), 40);
+
+    // The orphan comes back after a reorganisation while the tip is near.
+    chain.answers[displayHexOf(3)] = {ChainPresence::Active{2}};
+    chain.answers[displayHexOf(1)] = {ChainPresence::Active{98}};
+    chain.answers[displayHexOf(4)] = {ChainPresence::Active{5}};
+    chain.tip = 104 + MiningHistoryStore::orphanRecheckDepth;
+    store.refreshAgainstChain(chain, {});
+    blocks = store.allBlocks();
+    EXPECT_EQ(blocks[0].status, FoundBlockStatus::pending);  // a mature block can fall back
+    EXPECT_EQ(blocks[3].status, FoundBlockStatus::pending);
+    EXPECT_EQ(blocks[3].confirmations, 5);
+}
+
+TEST(MiningHistoryStore, LeavesDeepOrphansAndFinalRecordsAlone) {
+    TempFolder folder;
+    MiningHistoryStore store(folder / "h.json");
+    store.recordSubmission(10, hashNumber(1), hashNumber(1), 10, accepted(), WallClock::now());
+    store.recordSubmission(11, hashNumber(2), hashNumber(2), 10, rejected("x"), WallClock::now());
+    ScriptedChain chain;
+    chain.answers[displayHexOf(1)] = {ChainPresence::Orphaned{}};
+    store.refreshAgainstChain(chain, {});
+    ASSERT_EQ(store.allBlocks()[0].status, FoundBlockStatus::orphaned);
+
+    chain.questions = 0;
+    chain.tip = 11 + MiningHistoryStore::orphanRecheckDepth;
+    const auto modified = std::filesystem::last_write_time(folder / "h.json");
+    store.refreshAgainstChain(chain, {});
+    EXPECT_EQ(chain.questions, 0);
+    EXPECT_EQ(std::filesystem::last_write_time(folder / "h.json"), modified);
+    EXPECT_EQ(store.totalAcceptedRewardSats(), 0);
+}
+
+TEST(HistoryMigration, MovesOnlyIntoAnEmptyPlace) {
+    TempFolder folder;
+    const auto legacy = folder / "MinerHistory.json";
+    const auto target = folder / "history" / "regtest.json";
+    HistoryMigration::migrateLegacyIfNeeded(legacy, target);  // nothing there: nothing happens
+    EXPECT_FALSE(std::filesystem::exists(target));
+
+    writeFileAtomically(legacy, "[]");
+    HistoryMigration::migrateLegacyIfNeeded(legacy, target);
+    EXPECT_TRUE(std::filesystem::exists(target));
+    EXPECT_FALSE(std::filesystem::exists(legacy));
+
+    writeFileAtomically(legacy, "[1]");
+    HistoryMigration::migrateLegacyIfNeeded(legacy, target);
+    EXPECT_EQ(readFile(target), "[]");
+    EXPECT_EQ(readFile(legacy), "[1]");
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "TempFolder.h"
+#include "corvanta/loop/PendingBlockStore.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+using testing::TempFolder;
+using namespace std::chrono_literals;
+
+PendingBlock pendingBlock(std::int64_t height, const std::string& hashPrefix,
+                          WallClock::time_point foundAt) {
+    return PendingBlock{.height = height,
+                        .blockHashHex = hashPrefix + std::string(64 - hashPrefix.size(), '1'),
+                        .blockHex = "00aaff",
+                        .coinbaseTxIDHex = std::string(64, 'c'),
+                        .rewardSats = 5'000'000'000,
+                        .foundAt = wholeSeconds(foundAt)};
+}
+
+std::size_t filesIn(const std::filesystem::path& folder) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder),
+                                                  std::filesystem::directory_iterator()));
+}
+
+TEST(PendingBlockStore, WritesUnderItsOwnNameAndReadsBackTheSameRecord) {
+    TempFolder folder;
+    const auto directory = folder / "rejected" / "pending";
+    const auto foundAt = WallClock::time_point(std::chrono::milliseconds(1'700'000'000'900));
+    const auto block = pendingBlock(7, "00abcdef00abcdef", foundAt);
+    PendingBlockStore::write(block, directory);
+
+    EXPECT_TRUE(std::filesystem::exists(directory / "pending-7-00abcdef00abcdef.json"));
+    const auto text = readFile(directory / "pending-7-00abcdef00abcdef.json");
+    EXPECT_TRUE(text.starts_with("{\"blockHashHex\":\"00abcdef00abcdef")) << text;
+    EXPECT_NE(text.find("\"foundAt\":\"2023-11-14T22:13:20Z\""), std::string::npos) << text;
+
+    const auto loaded = PendingBlockStore::load(directory);
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0].block, block);
+    EXPECT_EQ(loaded[0].block.foundAt.time_since_epoch(), 1'700'000'000s);
+}
+
+TEST(PendingBlockStore, SkipsWhatItCannotTrustAndSortsOldestFirst) {
+    TempFolder folder;
+    EXPECT_TRUE(PendingBlockStore::load(folder / "missing").empty());
+
+    const auto now = WallClock::now();
+    PendingBlockStore::write(pendingBlock(2, "ff", now), folder.path());
+    PendingBlockStore::write(pendingBlock(3, "00", now - 1s), folder.path());
+    writeFileAtomically(folder / "pending-9-bad.json", "{not json");
+    writeFileAtomically(folder / "pending-1.txt", PendingBlockStore::encode(pendingBlock(1, "aa", now)));
+    // A record whose hash would put a path into a file name is never trusted.
+    auto hostile = pendingBlock(4, "aa", now);
+    hostile.blockHashHex = "../../../../etc/passwd" + std::string(42, 'a');
+    writeFileAtomically(folder / "pending-4-x.json", PendingBlockStore::encode(hostile));
+    auto oddBlock = pendingBlock(5, "bb", now);
+    oddBlock.blockHex = "abc";
+    writeFileAtomically(folder / "pending-5-x.json", PendingBlockStore::encode(oddBlock));
+    auto negative = pendingBlock(-1, "cc", now);
+    writeFileAtomically(folder / "pending-6-x.json", PendingBlockStore::encode(negative));
+
+    const auto loaded = PendingBlockStore::load(folder.path());
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0].block.height, 3);
+    EXPECT_EQ(loaded[1].block.height, 2);
+    EXPECT_EQ(filesIn(folder.path()), 7u);  // bad files stay for a human to look at
+    EXPECT_THROW(PendingBlockStore::write(hostile, folder.path()), FileWriteError);
+}
+
+TEST(PendingBlockStore, RemovesByTheLoadedPath) {
+    TempFolder folder;
+    const auto block = pendingBlock(8, "12", WallClock::now());
+    // A file whose name does not match its contents still goes away once answered.
+    writeFileAtomically(folder / "pending-8-renamed-by-hand.json", PendingBlockStore::encode(block));
+    const auto loaded = PendingBlockStore::load(folder.path());
+    ASSERT_EQ(loaded.size(), 1u);
+    PendingBlockStore::remove(loaded[0]);
+    EXPECT_EQ(filesIn(folder.path()), 0u);
+    PendingBlockStore::remove(block, folder.path());  // a missing file is fine
+}
+
+TEST(RejectedBlocks, NamesTheRecordAndKeepsTheNewestFiveHundred) {
+    TempFolder folder;
+    recordRejectedBlock("00ff", 100, "bad-cb-amount", "42", folder.path());
+    ASSERT_EQ(filesIn(folder.path()), 1u);
+    const auto name = std::filesystem::directory_iterator(folder.path())->path().filename().string();
+    EXPECT_TRUE(name.starts_with("rejected-100-")) << name;
+    EXPECT_TRUE(name.ends_with("-42.json")) << name;
+    const auto text = readFile(folder / name);
+    EXPECT_NE(text.find("\n"), std::string::npos);  // pretty-printed
+    EXPECT_NE(text.find("\"reason\": \"bad-cb-amount\""), std::string::npos) << text;
+
+    std::filesystem::create_directories(folder / "pending");
+    writeFileAtomically(folder / "notes.json", "{}");
+    const auto oldest = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(folder / name, oldest);
+    for (int i = 0; i < 500; ++i) {
+        writeFileAtomically(folder / ("rejected-1-" + std::to_string(i) + "-0.json"), "{}");
+    }
+    rotateRejectedBlocks(folder.path(), kRejectedBlocksKept);
+    EXPECT_FALSE(std::filesystem::exists(folder / name));  // the oldest record went
+    EXPECT_EQ(filesIn(folder.path()), 502u);               // 500 records, notes, pending
+    rotateRejectedBlocks(folder.path(), kRejectedBlocksKept);
+    EXPECT_EQ(filesIn(folder.path()), 502u);
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "TempFolder.h"
+#include "corvanta/loop/ProofOfMining.h"
+#include "corvanta/mining/Difficulty.h"
+#include "corvanta/sha256/Sha256.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+using testing::TempFolder;
+
+CPUEngine::BestAttempt attemptFor(std::uint8_t seed) {
+    CPUEngine::BestAttempt attempt{};
+    for (std::size_t i = 0; i < attempt.headerBytes.size(); ++i) {
+        attempt.headerBytes[i] = static_cast<std::uint8_t>(seed + i);
+    }
+    const auto digest = sha256::doubleDigest(attempt.headerBytes);
+    std::copy(digest.begin(), digest.end(), attempt.digest.begin());
+    return attempt;
+}
+
+std::vector<ProofEntry> ledgerOfFive(ProofOfMining& ledger) {
+    for (int i = 0; i < 5; ++i) {
+        ledger.append(100 + i, std::string(64, 'a' + i), 1000u * (i + 1),
+                      i % 2 ? std::optional(attemptFor(static_cast<std::uint8_t>(i))) : std::nullopt,
+                      WallClock::now());
+    }
+    return ledger.allEntries();
+}
+
+TEST(ProofOfMining, CanonicalFormAndChaining) {
+    const ProofEntry entry{.index = 0,
+                           .timestamp = wholeSeconds(WallClock::time_point(std::chrono::milliseconds(1900))),
+                           .networkHeight = 5,
+                           .networkBlockHash = "h",
+                           .hashesReported = 7,
+                           .bestHeader = std::nullopt,
+                           .bestDigest = std::nullopt,
+                           .previousEntryHash = ProofOfMining::rootHash};
+    EXPECT_EQ(entry.canonicalText(), "0|1|5|h|7|-|-|" + std::string(64, '0'));
+
+    TempFolder folder;
+    ProofOfMining ledger(folder / "proof" / "regtest.json");
+    EXPECT_EQ(ledger.headHash(), ProofOfMining::rootHash);
+    const auto first = ledger.append(1, "a", 1, std::nullopt, WallClock::now());
+    const auto second = ledger.append(2, "b", 2, attemptFor(3), WallClock::now());
+    EXPECT_EQ(first.index, 0);
+    EXPECT_EQ(first.previousEntryHash, ProofOfMining::rootHash);
+    EXPECT_EQ(second.index, 1);
+    EXPECT_EQ(second.previousEntryHash, first.entryHash());
+    EXPECT_EQ(second.bestHeader->size(), 160u);
+    EXPECT_EQ(ledger.headHash(), second.entryHash());
+
+    // Reloaded entries hash the same, and absent values are left out of the file.
+    const auto reloaded = ProofOfMining::load(ledger.fileURL());
+    EXPECT_EQ(reloaded, ledger.allEntries());
+    EXPECT_EQ(readFile(ledger.fileURL()).find("null"), std::string::npos);
+    EXPECT_TRUE(readFile(ledger.fileURL()).starts_with("[{\"hashesReported\":1,\"index\":0,"));
+}
+
+TEST(ProofOfMining, VerifiesWorkAndFindsTampering) {
+    TempFolder folder;
+    ProofOfMining ledger(folder / "l.json");
+    EXPECT_EQ(ProofOfMining::verify({}), ProofVerification{});
+    EXPECT_TRUE(ProofOfMining::verify({}).isIntact());
+    EXPECT_FALSE(ProofOfMining::verify({}).firstAnchor);
+
+    auto entries = ledgerOfFive(ledger);
+    const auto intact = ProofOfMining::verify(entries);
+    EXPECT_TRUE(intact.isIntact());
+    EXPECT_EQ(intact.entriesChecked, 5);
+    EXPECT_EQ(intact.hashesReported, 15000u);
+    EXPECT_EQ(intact.firstAnchor, (ProofAnchor{100, std::string(64, 'a')}));
+    EXPECT_EQ(intact.lastAnchor, (ProofAnchor{104, std::string(64, 'e')}));
+    EXPECT_GT(intact.bestDifficultyProven, 0);
+    EXPECT_EQ(ProofOfMining::verify(entries), intact);
+
+    auto edited = entries;
+    edited[3].hashesReported += 1;
+    EXPECT_EQ(ProofOfMining::verify(edited).brokenChainAt, std::vector<std::int64_t>{4});
+    edited = entries;
+    edited[4].hashesReported += 1;  // the last entry has no successor to give it away
+    EXPECT_TRUE(ProofOfMining::verify(edited).isIntact());
+
+    edited = entries;
+    edited.erase(edited.begin() + 2);
+    EXPECT_EQ(ProofOfMining::verify(edited).brokenChainAt, std::vector<std::int64_t>{3});
+
+    edited = entries;  // a digest left in hash byte order is not the proven digest
+    const auto attempt = attemptFor(1);
+    edited[1].bestDigest = BitcoinEncoding::hexString(
+        std::vector<std::uint8_t>(attempt.digest.begin(), attempt.digest.end()));
+    EXPECT_EQ(ProofOfMining::verify(edited).invalidWorkAt, std::vector<std::int64_t>{1});
+
+    edited = entries;
+    edited[1].bestHeader = edited[1].bestHeader->substr(2);  // 158 digits: not judged
+    EXPECT_TRUE(ProofOfMining::verify(edited).invalidWorkAt.empty());
+
+    edited = entries;
+    edited[0].hashesReported = UINT64_MAX;
+    EXPECT_EQ(ProofOfMining::verify(edited).hashesReported, 14000u - 1);  // wraps
+}
+
+TEST(ProofOfMining, PutsAnUndecodableLedgerAsideAndStartsAgainFromTheRoot) {
+    TempFolder folder;
+    const auto file = folder / "regtest.json";
+    writeFileAtomically(file, "not json");
+    EXPECT_TRUE(ProofOfMining::load(file).empty());
+    EXPECT_TRUE(std::filesystem::exists(file));  // load moves nothing
+
+    ProofOfMining ledger(file);
+    ASSERT_TRUE(ledger.quarantinedFileURL());
+    EXPECT_EQ(readFile(*ledger.quarantinedFileURL()), "not json");
+    EXPECT_EQ(ledger.append(1, "a", 1, std::nullopt, WallClock::now()).previousEntryHash,
+              ProofOfMining::rootHash);
+}
+
+}  // namespace
+}  // namespace corvanta
