@@ -188,10 +188,13 @@ TEST(CPUEngine, StopEndsTheSearchWithinAChunkAndKeepsItsHits) {
     searcher.join();
     EXPECT_LT(std::chrono::steady_clock::now() - requested, 2s);
 
-    // Each slice found its first 64 nonces in its first chunk.
-    EXPECT_EQ(hits.size(), 128u);
-    EXPECT_EQ(hits.front(), 0u);
-    EXPECT_EQ(hits[64], 1u << 31);
+    // A slice that got going kept its first 64 nonces, all found in its first chunk.
+    ASSERT_GE(hits.size(), 64u);
+    EXPECT_EQ(hits.size() % 64, 0u);
+    EXPECT_EQ(hits[63], 63u);
+    if (hits.size() == 128) {
+        EXPECT_EQ(hits[64], 1u << 31);
+    }
     // Every slice had ended: nothing is swept after the search returned.
     const auto swept = engine.sweptNonceCount();
     EXPECT_EQ(swept % quickChunk, 0u);
@@ -206,14 +209,16 @@ TEST(CPUEngine, PauseFreezesTheSweptCount) {
         engine.search(jobFor(unreachable()), NonceRange(0, NonceRange::nonceSpace),
                       stop.get_token());
     });
+    const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(waitUntil([&] { return engine.sweptNonceCount() > 0; }));
+    const auto chunkTime = std::chrono::steady_clock::now() - started;
     engine.setPaused(true);
     const auto atPause = engine.sweptNonceCount();
     // Chunks under way finish; none starts after them.
-    std::this_thread::sleep_for(500ms);
+    std::this_thread::sleep_for(2 * chunkTime + 200ms);
     const auto settled = engine.sweptNonceCount();
     EXPECT_LE(settled - atPause, 2 * quickChunk);
-    std::this_thread::sleep_for(300ms);
+    std::this_thread::sleep_for(chunkTime + 200ms);
     EXPECT_EQ(engine.sweptNonceCount(), settled);
 
     engine.setPaused(false);
