@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <optional>
 #include <stop_token>
@@ -111,16 +110,9 @@ TEST(Benchmark, MeasuresTheEngineOverTheWantedHashes) {
     const auto none = Benchmark::measure(engine, 2, 0);
     EXPECT_EQ(none.hashesComputed, 0u);
     EXPECT_EQ(none.hashesPerSecond(), 0);
-}
-
-TEST(Benchmark, RateIsZeroWithoutElapsedTime) {
-    const BenchmarkResult instant{.engineName = "x", .threadCount = 1, .hashesComputed = 10};
+    BenchmarkResult instant;
+    instant.hashesComputed = 10;
     EXPECT_EQ(instant.hashesPerSecond(), 0);
-    const BenchmarkResult halfSecond{.engineName = "x",
-                                     .threadCount = 1,
-                                     .hashesComputed = 10'000'000,
-                                     .duration = std::chrono::milliseconds(500)};
-    EXPECT_DOUBLE_EQ(halfSecond.megahashesPerSecond(), 20.0);
 }
 
 TEST(Benchmark, AStoppedRunIsCancelledNotReported) {
