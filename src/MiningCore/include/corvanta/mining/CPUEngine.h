@@ -41,6 +41,10 @@ class CPUEngine final : public HashEngine {
     // stop take to be noticed; only tests have a reason to change it.
     explicit CPUEngine(int threadCount, std::uint64_t chunkSize = defaultChunkSize);
 
+    // Copying shares the state. There are no moves: a moved-from engine would have none.
+    CPUEngine(const CPUEngine&) = default;
+    CPUEngine& operator=(const CPUEngine&) = default;
+
     int threadCount() const { return threadCount_; }
     std::uint64_t chunkSize() const { return chunkSize_; }
 
