@@ -1,4 +1,5 @@
-// Throughput of the CPU engine on one thread and on every performance core, as an MH counter (per second: MH/s).
+// Throughput of the CPU engine on one thread and on every performance core, as an MH counter (per
+// second: MH/s).
 
 #include <benchmark/benchmark.h>
 
@@ -34,7 +35,7 @@ void searchWith(benchmark::State& state, int threads) {
         start += perIteration;
     }
     state.counters["MH"] = benchmark::Counter(static_cast<double>(engine.sweptNonceCount()) / 1e6,
-                                                benchmark::Counter::kIsRate);
+                                              benchmark::Counter::kIsRate);
     state.counters["threads"] = threads;
     state.SetLabel(engine.name());
 }
