@@ -33,9 +33,11 @@ struct RPCCredentials {
 // flight at once (a long-poll never holds up a status poll). Nothing is retried here.
 //
 // Every call blocks until the reply, the timeout (RPCTransportError Network{timedOut}) or a stop
-// request on `stop` (corvanta::Cancelled, within milliseconds).
+// request on `stop` (corvanta::Cancelled, within milliseconds; a stop requested before the call
+// sends nothing). The timeout covers the whole exchange, in seconds (fractions allowed); one
+// that is not positive and finite is refused with std::invalid_argument.
 class RPCClient {
-public:
+  public:
     // `endpoint` is the full URL, e.g. "http://127.0.0.1:18443/".
     RPCClient(std::string endpoint, RPCCredentials credentials);
 
@@ -72,7 +74,7 @@ public:
     static json::Value resultOf(const RawReply& reply);
     static std::optional<json::Value> optionalResultOf(const RawReply& reply);
 
-private:
+  private:
     std::string endpoint_;
     RPCCredentials credentials_;
 };
@@ -86,7 +88,8 @@ auto RPCClient::call(std::string_view method, const std::vector<RPCParam>& param
     try {
         return decode(result);
     } catch (const json::DecodeError&) {
-        if (reply.status != 200) throw RPCTransportError(RPCTransportError::HttpStatus{reply.status});
+        if (reply.status != 200)
+            throw RPCTransportError(RPCTransportError::HttpStatus{reply.status});
         throw;
     }
 }
