@@ -187,6 +187,9 @@ TEST(RPCClientCancellation, StopEndsACallInFlightAtOnce) {
         }
     });
     ASSERT_TRUE(server.waitForRequests(1, 5s));
+    // Let the transfer settle into its long wait for the answer: a stop must cut that wait
+    // short, not be noticed when libcurl next wakes up on its own.
+    std::this_thread::sleep_for(300ms);
 
     const auto stopped = std::chrono::steady_clock::now();
     caller.request_stop();
