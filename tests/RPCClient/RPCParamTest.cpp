@@ -57,11 +57,5 @@ TEST(RPCRequestEncoding, TextThatIsNotUtf8IsRefusedRatherThanAltered) {
     EXPECT_THROW(encodeRPCRequest("m", {RPCParam::string("\xff\xfe")}), std::invalid_argument);
 }
 
-TEST(RPCParam, EqualityComparesKindAndValue) {
-    EXPECT_EQ(RPCParam::integer(1), RPCParam::integer(1));
-    EXPECT_NE(RPCParam::integer(1), RPCParam::boolean(true));
-    EXPECT_NE(RPCParam::string(""), RPCParam::null());
-}
-
 }  // namespace
 }  // namespace corvanta

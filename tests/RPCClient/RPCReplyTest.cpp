@@ -119,19 +119,5 @@ TEST(RPCReply, OptionalCallRefusesAnErrorStatusWithoutAnErrorObject) {
               RPCTransportError::Kind(RPCTransportError::EmptyResult{}));
 }
 
-TEST(RPCErrors, CarryTheirValuesAndReadableTexts) {
-    const RPCError error(-8, "getblocktemplate must be called with the segwit rule set");
-    EXPECT_EQ(error.code(), -8);
-    EXPECT_EQ(error.message(), "getblocktemplate must be called with the segwit rule set");
-    EXPECT_NE(std::string(error.what()).find("-8"), std::string::npos);
-
-    const RPCTransportError status(RPCTransportError::HttpStatus{401});
-    EXPECT_NE(std::string(status.what()).find("401"), std::string::npos);
-    const RPCTransportError cookie(RPCTransportError::CookieUnreadable{"/tmp/x/.cookie"});
-    EXPECT_NE(std::string(cookie.what()).find("/tmp/x/.cookie"), std::string::npos);
-    EXPECT_NE(RPCTransportError(RPCTransportError::HttpStatus{401}),
-              RPCTransportError(RPCTransportError::HttpStatus{500}));
-}
-
 }  // namespace
 }  // namespace corvanta
