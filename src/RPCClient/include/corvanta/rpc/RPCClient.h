@@ -56,8 +56,10 @@ class RPCClient {
     auto call(std::string_view method, const std::vector<RPCParam>& params, double timeoutSeconds,
               std::stop_token stop, Decode decode) const -> decltype(decode(json::Value{}));
 
-    // For methods whose success is a JSON null (submitblock, proposals): a missing or null result
-    // gives nullopt when the status is 200 or an error object came; otherwise HttpStatus.
+    // For methods whose success is a JSON null (submitblock, proposals). An error object is
+    // thrown as RPCError whatever the status; otherwise a status other than 200 is HttpStatus,
+    // and a 200 reply gives its result, nullopt for a missing or null one (so a result that the
+    // caller then fails to decode came with status 200: its json::DecodeError stands as it is).
     std::optional<json::Value> callOptional(std::string_view method,
                                             const std::vector<RPCParam>& params,
                                             double timeoutSeconds, std::stop_token stop) const;
