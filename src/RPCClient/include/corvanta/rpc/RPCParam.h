@@ -18,7 +18,7 @@ class RPCParam {
     using Object = std::map<std::string, RPCParam>;  // std::map keeps keys sorted when encoded
 
     static RPCParam string(std::string value);
-    static RPCParam integer(std::int64_t value);  // the spec's `int` case
+    static RPCParam integer(std::int64_t value);
     static RPCParam boolean(bool value);
     static RPCParam array(Array values);
     static RPCParam object(Object members);
