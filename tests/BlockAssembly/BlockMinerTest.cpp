@@ -121,7 +121,8 @@ TEST(BlockMinerTest, StopEndsBeforeTheNextBatchButKeepsAWinnerInHand) {
 TEST(BlockMinerTest, MinesARegtestBlockOnTheCpuEngine) {
     const auto candidate = regtestCandidate();
     const BlockMiner miner(std::make_shared<CPUEngine>(2));
-    const auto outcome = miner.mine(candidate, NonceRange(0, NonceRange::nonceSpace), {});
+    // About every other nonce meets a regtest target.
+    const auto outcome = miner.mine(candidate, NonceRange(0, 10000), {});
     ASSERT_TRUE(outcome.has_value());
 
     const Bytes header(outcome->serializedBlock.begin(), outcome->serializedBlock.begin() + 80);
