@@ -68,6 +68,8 @@ std::filesystem::path TestNode::program() {
 
 TestNode::TestNode() : dataDirectory_(makeTemporaryDirectory()) {
     const int rpcPort = freePort();
+    int p2pPort = freePort();
+    while (p2pPort == rpcPort) p2pPort = freePort();
     const std::vector<std::string> arguments{
         program().string(),
         "-datadir=" + dataDirectory_.string(),
@@ -76,7 +78,7 @@ TestNode::TestNode() : dataDirectory_(makeTemporaryDirectory()) {
         "-rpcbind=127.0.0.1",
         "-rpcallowip=127.0.0.1",
         "-rpcport=" + std::to_string(rpcPort),
-        "-port=" + std::to_string(freePort()),
+        "-port=" + std::to_string(p2pPort),
         "-regtest=1",
         "-connect=0",
         "-listen=0",
@@ -101,18 +103,7 @@ TestNode::TestNode() : dataDirectory_(makeTemporaryDirectory()) {
     }
 
     try {
-        const auto cookie = dataDirectory_ / "regtest" / ".cookie";
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
-        while (!std::filesystem::exists(cookie)) {
-            if (std::chrono::steady_clock::now() > deadline || reap(pid_, 0ms)) {
-                throw std::runtime_error("the test node wrote no cookie:\n" + logTail());
-            }
-            std::this_thread::sleep_for(20ms);
-        }
-        std::this_thread::sleep_for(20ms);  // let the cookie be written whole
-        client_.emplace("http://127.0.0.1:" + std::to_string(rpcPort) + "/",
-                        RPCCredentials::readingCookie(cookie));
-        waitUntilReady();
+        waitUntilReady(rpcPort);
     } catch (...) {
         stop();
         throw;
@@ -123,16 +114,28 @@ TestNode::~TestNode() {
     stop();
 }
 
-void TestNode::waitUntilReady() {
+void TestNode::waitUntilReady(int rpcPort) {
+    const auto cookie = dataDirectory_ / "regtest" / ".cookie";
     const auto deadline = std::chrono::steady_clock::now() + 30s;
     for (;;) {
+        // The cookie may be caught half written and the node may still be warming up: both
+        // pass with a retry.
         try {
-            blockCount();
-            return;
+            if (std::filesystem::exists(cookie)) {
+                client_.emplace("http://127.0.0.1:" + std::to_string(rpcPort) + "/",
+                                RPCCredentials::readingCookie(cookie));
+                blockCount();
+                return;
+            }
         } catch (const std::exception&) {
-            if (std::chrono::steady_clock::now() > deadline) throw;
+            client_.reset();
         }
-        std::this_thread::sleep_for(50ms);
+        const bool exited = reap(pid_, 0ms);
+        if (exited) pid_ = -1;
+        if (exited || std::chrono::steady_clock::now() > deadline) {
+            throw std::runtime_error("the test node did not come up:\n" + logTail());
+        }
+        std::this_thread::sleep_for(20ms);
     }
 }
 

@@ -28,7 +28,7 @@ class TestNode {
     std::int64_t blockCount() const;
 
   private:
-    void waitUntilReady();
+    void waitUntilReady(int rpcPort);
     void stop();
     std::string logTail() const;
 

@@ -25,7 +25,7 @@ struct BlockCandidate {
     std::int64_t coinbaseValue = 0;
     std::int64_t minerRewardSats = 0;
     Bytes coinbaseBytes;  // the coinbase as it goes into the block (witness form)
-    TransactionList otherTransactions;
+    TransactionList otherTransactions = std::make_shared<const std::vector<Bytes>>();
 
     // The coinbase and the others.
     std::size_t transactionCount() const { return otherTransactions->size() + 1; }

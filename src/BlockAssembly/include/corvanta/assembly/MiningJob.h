@@ -36,7 +36,7 @@ struct MiningJob {
     std::int64_t coinbaseValue = 0;
     CoinbasePayoutPlan payoutPlan;
     std::optional<Bytes> witnessCommitment;  // the commitment output script
-    TransactionList otherTransactions;
+    TransactionList otherTransactions = std::make_shared<const std::vector<Bytes>>();
     std::vector<Hash32> branch;  // the coinbase's merkle branch
 
     // The candidate for this extranonce (8 bytes little-endian in the scriptSig after the height)
