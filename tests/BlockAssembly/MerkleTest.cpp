@@ -45,23 +45,15 @@ TEST(MerkleTest, ReproducesTheRootsOfRealBlocks) {
               displayHash("4dc48124343a4d2d70598243dda066d7b46332f002a8fe7df336beade6c4fa64"));
 }
 
-TEST(MerkleTest, SmallTreesHaveTheExpectedBranches) {
+TEST(MerkleTest, OddLevelsPairTheirLastEntryWithItself) {
     std::mt19937 random(7);
     const auto leaves = randomLeaves(3, random);
-
-    EXPECT_TRUE(MerkleBranch::forCoinbase({}).empty());
-    EXPECT_EQ(MerkleTree::root({}), std::nullopt);
-
-    EXPECT_TRUE(MerkleBranch::forCoinbase(std::span(leaves).first(1)).empty());
-    EXPECT_EQ(MerkleBranch::root(leaves[0], {}), leaves[0]);
-    EXPECT_EQ(MerkleTree::root(std::span(leaves).first(1)), leaves[0]);
-
-    EXPECT_EQ(MerkleBranch::forCoinbase(std::span(leaves).first(2)),
-              std::vector<Hash32>{leaves[1]});
-    EXPECT_EQ(MerkleTree::root(std::span(leaves).first(2)), parent(leaves[0], leaves[1]));
-
     EXPECT_EQ(MerkleBranch::forCoinbase(leaves),
               (std::vector<Hash32>{leaves[1], parent(leaves[2], leaves[2])}));
+    EXPECT_EQ(MerkleTree::root(leaves),
+              parent(parent(leaves[0], leaves[1]), parent(leaves[2], leaves[2])));
+    EXPECT_TRUE(MerkleBranch::forCoinbase({}).empty());
+    EXPECT_EQ(MerkleTree::root({}), std::nullopt);
 }
 
 TEST(MerkleTest, BranchRootEqualsWholeTreeRootForOneToTwentyLeaves) {
