@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -74,10 +75,17 @@ bool processExists(pid_t pid) {
     return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
-bool processGone(const std::filesystem::path& pidFile, double seconds) {
-    const std::string text = readText(pidFile);
-    if (text.empty()) return true;
-    const pid_t pid = static_cast<pid_t>(std::stol(text));
+namespace {
+
+std::vector<pid_t> pidsIn(const std::filesystem::path& pidFile) {
+    std::istringstream lines(readText(pidFile));
+    std::vector<pid_t> pids;
+    long pid = 0;
+    while (lines >> pid) pids.push_back(static_cast<pid_t>(pid));
+    return pids;
+}
+
+bool pidGone(pid_t pid, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::milliseconds(static_cast<int>(seconds * 1000));
     while (processExists(pid)) {
@@ -85,6 +93,24 @@ bool processGone(const std::filesystem::path& pidFile, double seconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+}  // namespace
+
+bool processGone(const std::filesystem::path& pidFile, double seconds) {
+    const auto pids = pidsIn(pidFile);
+    return pids.empty() || pidGone(pids.back(), seconds);
+}
+
+bool allProcessesGone(const std::filesystem::path& pidFile, double seconds) {
+    bool gone = true;
+    for (const pid_t pid : pidsIn(pidFile)) gone = pidGone(pid, seconds) && gone;
+    return gone;
+}
+
+pid_t lastPid(const std::filesystem::path& pidFile) {
+    const auto pids = pidsIn(pidFile);
+    return pids.empty() ? -1 : pids.back();
 }
 
 int freePort() {
@@ -101,6 +127,31 @@ int freePort() {
     }
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+std::string sendLine(const std::filesystem::path& socketPath, std::string_view line) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = socketPath.string();
+    if (fd < 0 || path.size() >= sizeof(address.sun_path)) {
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error("cannot reach " + path);
+    }
+    path.copy(address.sun_path, path.size());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        throw std::runtime_error("cannot connect to " + path);
+    }
+    std::string message(line);
+    message += '\n';
+    std::string reply;
+    if (::write(fd, message.data(), message.size()) == static_cast<ssize_t>(message.size())) {
+        char c = 0;
+        while (::read(fd, &c, 1) == 1 && c != '\n') reply += c;
+    }
+    ::close(fd);
+    return reply;
 }
 
 }  // namespace corvanta::testing

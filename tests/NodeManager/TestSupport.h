@@ -46,7 +46,15 @@ bool processExists(pid_t pid);
 // there. A missing pid file counts as gone.
 bool processGone(const std::filesystem::path& pidFile, double seconds = 5.0);
 
+// Like processGone, for every pid listed (one a line) in `pidFile`.
+bool allProcessesGone(const std::filesystem::path& pidFile, double seconds = 5.0);
+// The last pid listed in `pidFile`.
+pid_t lastPid(const std::filesystem::path& pidFile);
+
 // A loopback TCP port that was free a moment ago.
 int freePort();
+
+// Sends one JSON line to a Unix socket and returns the reply line.
+std::string sendLine(const std::filesystem::path& socketPath, std::string_view line);
 
 }  // namespace corvanta::testing
