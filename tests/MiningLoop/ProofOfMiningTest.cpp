@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TempFolder.h"
+#include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/mining/Difficulty.h"
 #include "corvanta/sha256/Sha256.h"

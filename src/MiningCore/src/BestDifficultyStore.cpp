@@ -32,7 +32,8 @@ void BestDifficultyStore::save(std::span<const std::uint8_t> bigEndianDigest) co
                                     std::to_string(bigEndianDigest.size()));
     }
     json::Value record = json::Value::object();
-    record[std::string(kKey)] = json::Value(bigEndianDigest.begin(), bigEndianDigest.end());
+    record[std::string(kKey)] =
+        std::vector<std::uint8_t>(bigEndianDigest.begin(), bigEndianDigest.end());
     writeFileAtomically(fileURL_, json::dump(record));
 }
 
