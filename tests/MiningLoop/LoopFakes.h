@@ -1,0 +1,121 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+#include "corvanta/assembly/MiningJob.h"
+#include "corvanta/loop/LoopProtocols.h"
+#include "corvanta/loop/MiningEvent.h"
+#include "corvanta/mining/HashEngine.h"
+#include "corvanta/sha256/Sha256.h"
+#include "corvanta/support/CancellableWait.h"
+#include "corvanta/support/Cancelled.h"
+
+namespace corvanta::testing {
+
+// A regtest-difficulty job on the tip whose display hash ends in `tip`.
+inline MiningJob makeJob(std::uint8_t tip, std::string longPollID, std::int64_t height = 1) {
+    static const char* digits = "0123456789abcdef";
+    BlockTemplate blockTemplate;
+    blockTemplate.version = 0x20000000;
+    blockTemplate.previousBlockHash =
+        std::string(62, '0') + digits[tip >> 4] + digits[tip & 15];
+    blockTemplate.coinbaseValue = 5'000'000'000;
+    blockTemplate.target = "7fffff" + std::string(58, '0');
+    blockTemplate.bits = "207fffff";
+    blockTemplate.minTime = 1'700'000'000;
+    blockTemplate.curTime = 1'700'000'100;
+    blockTemplate.height = height;
+    blockTemplate.longPollID = std::move(longPollID);
+    return MiningJob(blockTemplate, CoinbasePayoutPlan::everythingToMiner({0x51}));
+}
+
+// Collects events from any thread.
+class EventLog {
+public:
+    MiningEventHandler handler() {
+        return [this](const MiningEvent& event) {
+            std::lock_guard lock(mutex_);
+            events_.push_back(event);
+        };
+    }
+    std::vector<MiningEvent> events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+    template <typename T>
+    std::vector<T> all() const {
+        std::vector<T> found;
+        for (const auto& event : events()) {
+            if (const auto* e = std::get_if<T>(&event)) found.push_back(*e);
+        }
+        return found;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<MiningEvent> events_;
+};
+
+class FakeTemplateSource final : public TemplateSource {
+public:
+    std::function<MiningJob(std::stop_token)> onCurrent;
+    std::function<MiningJob(const std::optional<std::string>&, std::stop_token)> onWaitForChange;
+    std::atomic<int> currentCalls{0};
+    std::atomic<int> waitCalls{0};
+
+    MiningJob current(std::stop_token stop) override {
+        ++currentCalls;
+        return onCurrent(stop);
+    }
+    MiningJob waitForChange(const std::optional<std::string>& id, std::stop_token stop) override {
+        ++waitCalls;
+        return onWaitForChange(id, stop);
+    }
+};
+
+// Blocks until asked to stop, then throws Cancelled, as a long-poll does.
+inline MiningJob waitUntilStopped(std::stop_token stop) {
+    sleepFor(std::chrono::hours(1), stop);
+    throw Cancelled();
+}
+
+// A hash engine whose sweeps are scripted.
+class FakeEngine final : public HashEngine {
+public:
+    enum class Behaviour {
+        exhaustAtOnce,          // every sweep ends at once without a hit
+        holdUntilStop,          // a sweep runs until stopped, without a hit
+        winAfterStop,           // a sweep runs until stopped, then reports a real winner
+    };
+    explicit FakeEngine(Behaviour behaviour) : behaviour_(behaviour) {}
+
+    std::string name() const override { return "fake"; }
+    std::optional<Hash32> bestDigestBigEndianBytes() const override {
+        Hash32 digest{};
+        digest[1] = 0x42;
+        return digest;
+    }
+    std::vector<std::uint32_t> search(const HashJob& job, NonceRange range, bool,
+                                      std::stop_token stop) override {
+        ++searches;
+        if (behaviour_ == Behaviour::exhaustAtOnce) return {};
+        sleepFor(std::chrono::hours(1), stop);
+        if (behaviour_ == Behaviour::holdUntilStop) return {};
+        for (std::uint64_t n = range.start(); n < range.upperBound(); ++n) {
+            const auto header = job.headerBytes(static_cast<std::uint32_t>(n));
+            if (job.target().isMet(sha256::doubleDigest(header))) {
+                return {static_cast<std::uint32_t>(n)};
+            }
+        }
+        return {};
+    }
+    std::atomic<int> searches{0};
+
+private:
+    Behaviour behaviour_;
+};
+
+}  // namespace corvanta::testing
