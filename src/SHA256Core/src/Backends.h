@@ -10,5 +10,8 @@
 namespace corvanta::sha256::backends {
 
 extern const Backend portable;
+#if defined(__x86_64__)
+extern const Backend shaNi;
+#endif
 
 }  // namespace corvanta::sha256::backends
