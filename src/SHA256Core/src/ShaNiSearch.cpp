@@ -23,7 +23,7 @@ namespace corvanta::sha256::shani {
 namespace {
 
 // Nonces hashed side by side.
-constexpr int kInterleave = 4;
+constexpr int kInterleave = 2;
 
 struct FirstHashPlan {
     PackedState afterRound3;  // with the nonce word taken as zero
