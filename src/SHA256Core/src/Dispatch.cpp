@@ -1,7 +1,12 @@
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "Backends.h"
+#if defined(__aarch64__)
+#include <asm/hwcap.h>
+#include <sys/auxv.h>
+#endif
 #include "corvanta/vesk.h"
 
 namespace corvanta::sha256 {
@@ -15,6 +20,9 @@ std::vector<Backend> detectBackends() {
         found.push_back(backends::shaNi);
     }
 #endif
+#if defined(__aarch64__)
+    if ((getauxval(AT_HWCAP) & HWCAP_SHA2) != 0) found.push_back(backends::armv8);
+#endif
     found.push_back(backends::portable);
     return found;
 }
@@ -23,6 +31,9 @@ const Backend& chooseBackend() {
     const auto backends = availableBackends();
     if (const char* forced = std::getenv("CORVANTA_HASH_BACKEND"); forced != nullptr && *forced) {
         if (const Backend* backend = findBackend(forced)) return *backend;
+        // Whoever forces a backend (say, to run under valgrind) must learn that it did not hold.
+        std::fprintf(stderr, "CORVANTA_HASH_BACKEND=%s is not available here; using %.*s\n", forced,
+                     static_cast<int>(backends.front().id.size()), backends.front().id.data());
     }
     return backends.front();
 }
