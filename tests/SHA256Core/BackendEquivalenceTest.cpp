@@ -146,30 +146,6 @@ TEST_P(BackendEquivalence, LongerRunsOverRandomInputs) {
     }
 }
 
-// The tied pair of KnownAnswers.BestDecidedBelowTheTopWord, starting in lane 0 or lane 1 of a
-// batch (the nonce before the pair has a higher digest, the ones before that do not), with
-// targets on and around the pair's top word.
-TEST_P(BackendEquivalence, TiedTopWordsAcrossLanes) {
-    std::vector<std::uint8_t> header(80);
-    for (std::size_t i = 0; i < header.size(); ++i)
-        header[i] = static_cast<std::uint8_t>(i * 37 + 11);
-    const HeaderJob job = splitHeader(portable(), header);
-    for (std::uint32_t before = 0; before <= 1; ++before) {
-        for (std::uint64_t after = 0; after <= 8; ++after) {
-            for (const std::uint8_t lastTargetByte : {0x16, 0x17, 0x18}) {
-                SearchInput in;
-                in.midstate = job.midstate;
-                in.tail = job.tail;
-                in.startNonce = 274913344 - before;
-                in.count = before + 2 + after;
-                in.target = {0x91, 0x25, 0x37, lastTargetByte, 0x1f};
-                in.hitCapacity = 64;
-                expectSameAsPortable(backend(), in);
-            }
-        }
-    }
-}
-
 // A real chunk: the size the engine searches, with a target that a handful of nonces meet.
 TEST_P(BackendEquivalence, MillionNonceChunk) {
     InputMaker maker(0x5eed0003);
