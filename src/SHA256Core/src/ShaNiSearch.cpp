@@ -8,8 +8,6 @@
 // skipped when the digest's top word already proves the nonce is neither a hit nor a new best;
 // every other digest is finished and goes through the same tally as the portable backend.
 
-#include <cstring>
-
 #include "Backends.h"
 #include "NonceFreeRounds.h"
 #include "SearchCommon.h"
