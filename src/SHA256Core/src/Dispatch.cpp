@@ -16,7 +16,8 @@ std::vector<Backend> detectBackends() {
     std::vector<Backend> found;
     // Faster backends are pushed before this line as they are added, each behind its CPU check.
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1")) {
+    if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
+        __builtin_cpu_supports("sse4.1")) {
         found.push_back(backends::shaNi);
     }
 #endif
