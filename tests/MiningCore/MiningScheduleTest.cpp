@@ -73,14 +73,7 @@ TEST(MiningScheduleSlots, IndexesWrapAndRangesClamp) {
     EXPECT_EQ(ranged[2], ScheduledMode::max);
 }
 
-TEST(MiningScheduleSlots, StartLabels) {
-    EXPECT_EQ(MiningSchedule::startLabel(0), "00:00");
-    EXPECT_EQ(MiningSchedule::startLabel(6), "01:00");
-    EXPECT_EQ(MiningSchedule::startLabel(81), "13:30");
-    EXPECT_EQ(MiningSchedule::startLabel(143), "23:50");
-}
-
-TEST(MiningScheduleSlots, SlotOfATimeOfDayIsClampedToTheDay) {
+TEST(MiningScheduleSlots, SlotOfATimeOfDayAndItsLabel) {
     const auto at = [](int hour, int minute) {
         return Calendar([=](system_clock::time_point) -> std::optional<HourMinute> {
             return HourMinute{hour, minute};
@@ -94,6 +87,11 @@ TEST(MiningScheduleSlots, SlotOfATimeOfDayIsClampedToTheDay) {
     EXPECT_EQ(MiningSchedule::slotIndex(anyInstant, at(0, -20)), 0);
     const Calendar broken([](system_clock::time_point) { return std::optional<HourMinute>{}; });
     EXPECT_EQ(MiningSchedule::slotIndex(anyInstant, broken), 0);
+
+    EXPECT_EQ(MiningSchedule::startLabel(0), "00:00");
+    EXPECT_EQ(MiningSchedule::startLabel(6), "01:00");
+    EXPECT_EQ(MiningSchedule::startLabel(81), "13:30");
+    EXPECT_EQ(MiningSchedule::startLabel(143), "23:50");
 }
 
 // Local time comes from $TZ; a POSIX rule keeps the zone independent of the installed tz data.
@@ -139,21 +137,6 @@ TEST_F(LocalTimeZone, SlotsFollowLocalTimeAcrossMidnightAndDaylightSaving) {
     // And back at 01:00 UTC on 25 October 2026: 02:30 local comes twice.
     EXPECT_EQ(MiningSchedule::slotIndex(utc(2026y / October / 25, 0, 30)), 15);
     EXPECT_EQ(MiningSchedule::slotIndex(utc(2026y / October / 25, 1, 30)), 15);
-}
-
-TEST(ModeVocabularies, MapBetweenSlotModesAndPowerModes) {
-    for (const PowerMode mode : allPowerModes) {
-        EXPECT_EQ(powerMode(scheduledMode(mode)), mode);
-        EXPECT_EQ(powerModeFromRawValue(rawValue(mode)), mode);
-    }
-    for (const ScheduledMode mode : allScheduledModes) {
-        EXPECT_EQ(scheduledModeFromRawValue(rawValue(mode)), mode);
-        EXPECT_EQ(usesSmartPolicy(mode), mode == ScheduledMode::smart);
-    }
-    EXPECT_EQ(powerMode(ScheduledMode::off), std::nullopt);
-    EXPECT_EQ(powerMode(ScheduledMode::smart), PowerMode::max);
-    EXPECT_EQ(powerModeFromRawValue("smart"), std::nullopt);
-    EXPECT_EQ(scheduledModeFromRawValue("Balanced"), std::nullopt);
 }
 
 }  // namespace

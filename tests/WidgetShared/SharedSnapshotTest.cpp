@@ -2,12 +2,10 @@
 
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <optional>
 #include <random>
 #include <string>
 
@@ -26,175 +24,137 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono;
 
-MinerSnapshot fullSnapshot() {
-    return MinerSnapshot{
-        .hashRateMHs = 12.345678901234567,
-        .isRunning = true,
-        .isPaused = false,
-        .appliedMode = "balanced",
-        .secondsSinceNetworkBlock = 421.75,
-        .totalSats = 312'500'000'123LL,
-        .blocksFound = 2,
-        // A date with a fraction that a decimal text must carry exactly.
-        .capturedAt = ReferenceDate{786'543'210.123456789},
-    };
-}
+const MinerSnapshot full{
+    .hashRateMHs = 12.345678901234567,
+    .isRunning = true,
+    .isPaused = false,
+    .appliedMode = "balanced",
+    .secondsSinceNetworkBlock = 421.75,
+    .totalSats = 312'500'000'123LL,
+    .blocksFound = 2,
+    .capturedAt = ReferenceDate{786'543'210.123456789},  // a fraction the text must carry exactly
+};
 
-// A temporary folder standing for the user's data folder; the environment is restored after.
+// A temporary home folder; HOME and XDG_DATA_HOME are restored after the test.
 class TemporaryHome : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("corvanta-shared-" + std::to_string(::getpid()) + "-" +
-                                             std::to_string(std::random_device{}()));
-        fs::create_directories(root_);
-        save("HOME");
-        save("XDG_DATA_HOME");
         ::setenv("HOME", (root_ / "home").c_str(), 1);
         ::unsetenv("XDG_DATA_HOME");
     }
     void TearDown() override {
-        for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
-        }
+        restore("HOME", home_);
+        restore("XDG_DATA_HOME", dataHome_);
         fs::remove_all(root_);
     }
-    const fs::path& root() const { return root_; }
-    fs::path container() const { return root_ / "container"; }
-    void putSnapshotText(const std::string& text) {
-        fs::create_directories(container());
-        std::ofstream(container() / "miner-snapshot.json") << text;
-    }
+
+    const fs::path root_ =
+        fs::temp_directory_path() / ("corvanta-shared-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(std::random_device{}()));
+    const fs::path container_ = root_ / "container";
+    const fs::path file_ = container_ / "miner-snapshot.json";
 
   private:
-    void save(const std::string& name) {
-        const char* value = std::getenv(name.c_str());
-        saved_.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    static std::optional<std::string> saved(const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
     }
-
-    fs::path root_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+    static void restore(const char* name, const std::optional<std::string>& value) {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
+    const std::optional<std::string> home_ = saved("HOME");
+    const std::optional<std::string> dataHome_ = saved("XDG_DATA_HOME");
 };
 
 TEST_F(TemporaryHome, SnapshotRoundTripsExactlyWithTheFieldNamesAsKeys) {
-    const auto snapshot = fullSnapshot();
-    SharedContainer::write(snapshot, container());
-    EXPECT_EQ(SharedContainer::read(container()), snapshot);
+    SharedContainer::write(full, container_);
+    EXPECT_EQ(SharedContainer::read(container_), full);
 
-    const auto stored = json::parse(readFile(container() / "miner-snapshot.json"));
+    const auto stored = json::parse(readFile(file_));
     EXPECT_EQ(stored.size(), 8u);
-    EXPECT_EQ(stored.at("appliedMode"), "balanced");
     EXPECT_EQ(stored.at("totalSats"), 312'500'000'123LL);
     EXPECT_EQ(stored.at("capturedAt").get<double>(), 786'543'210.123456789);
-    // Nothing but the snapshot is left in the folder.
-    EXPECT_EQ(std::distance(fs::directory_iterator(container()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(container_), fs::directory_iterator()), 1)
+        << "nothing but the snapshot is left in the folder";
+
+    // The reference date is 2001-01-01 00:00:00 UTC.
+    EXPECT_EQ(ReferenceDate::from(sys_days(2001y / January / 1)), ReferenceDate{0});
+    EXPECT_EQ(ReferenceDate{1.5}.timePoint(), sys_days(2001y / January / 1) + milliseconds(1500));
 }
 
-TEST_F(TemporaryHome, AbsentOptionalsAreLeftOutAndReadBackAbsent) {
-    auto snapshot = fullSnapshot();
+TEST_F(TemporaryHome, AbsentOptionalsAreLeftOutAndNullReadsAsAbsent) {
+    auto snapshot = full;
     snapshot.appliedMode.reset();
     snapshot.secondsSinceNetworkBlock.reset();
-    SharedContainer::write(snapshot, container());
+    SharedContainer::write(snapshot, container_);
+    auto stored = json::parse(readFile(file_));
+    EXPECT_EQ(stored.size(), 6u);
+    EXPECT_EQ(SharedContainer::read(container_), snapshot);
 
-    const auto stored = json::parse(readFile(container() / "miner-snapshot.json"));
-    EXPECT_FALSE(stored.contains("appliedMode"));
-    EXPECT_FALSE(stored.contains("secondsSinceNetworkBlock"));
-    EXPECT_EQ(SharedContainer::read(container()), snapshot);
-
-    putSnapshotText(R"({"blocksFound":0,"capturedAt":5,"hashRateMHs":1,"isPaused":true,)"
-                    R"("isRunning":true,"totalSats":0,"appliedMode":null,)"
-                    R"("secondsSinceNetworkBlock":null})");
-    const auto read = SharedContainer::read(container());
-    ASSERT_TRUE(read);
-    EXPECT_EQ(read->appliedMode, std::nullopt);
-    EXPECT_EQ(read->secondsSinceNetworkBlock, std::nullopt);
-    EXPECT_EQ(read->capturedAt, ReferenceDate{5});
+    stored["appliedMode"] = nullptr;
+    stored["secondsSinceNetworkBlock"] = nullptr;
+    writeFileAtomically(file_, stored.dump());
+    EXPECT_EQ(SharedContainer::read(container_), snapshot);
 }
 
 TEST_F(TemporaryHome, UnreadableFilesReadAsNoSnapshot) {
-    EXPECT_EQ(SharedContainer::read(container()), std::nullopt) << "missing file";
-    for (const std::string text : {
-             R"({"blocksFound":0,"capturedAt":5,"hashRateMHs":1,"isPaused":true,"isRunning":true})",
-             R"({"blocksFound":0,"capturedAt":5,"hashRateMHs":1,"isPaused":true,"isRunning":"yes",)"
-             R"("totalSats":0})",
-             R"({"blocksFound":1.5,"capturedAt":5,"hashRateMHs":1,"isPaused":true,)"
-             R"("isRunning":true,"totalSats":0})",
-             R"({"blocksFound":0,"capturedAt":5,"hashRateMHs":1,"isPaused":true,)"
-             R"("isRunning":true,"totalSats":99999999999999999999})",
-             R"({"blocksFound":0,"capturedAt":5,"hashRateMHs":1,"isPaused":true,)"
-             R"("isRunning":true,"totalSats":0,"appliedMode":7})",
-             "[1,2,3]",
-             "{\"hashRateMHs\":",
-             "",
-         }) {
-        putSnapshotText(text);
-        EXPECT_EQ(SharedContainer::read(container()), std::nullopt) << text;
+    EXPECT_EQ(SharedContainer::read(container_), std::nullopt) << "missing file";
+    const auto good = json::parse(full.encodeJSON().value());
+    const auto with = [&](const std::string& key, const json::Value& value) {
+        auto copy = good;
+        value.is_discarded() ? (void)copy.erase(key) : (void)(copy[key] = value);
+        return copy.dump();
+    };
+    for (const std::string& text :
+         {with("totalSats", json::Value::value_t::discarded), with("isRunning", "yes"),
+          with("blocksFound", 1.5), with("totalSats", 1e20), with("appliedMode", 7),
+          with("capturedAt", nullptr), std::string("[1,2]"), std::string("{\"hashRate"),
+          std::string()}) {
+        writeFileAtomically(file_, text);
+        EXPECT_EQ(SharedContainer::read(container_), std::nullopt) << text;
     }
 }
 
 TEST_F(TemporaryHome, SnapshotThatJsonCannotCarryIsNotWrittenOverTheLastOne) {
-    const auto good = fullSnapshot();
-    SharedContainer::write(good, container());
-    for (const double bad :
-         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
-        auto snapshot = fullSnapshot();
+    SharedContainer::write(full, container_);
+    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), HUGE_VAL}) {
+        auto snapshot = full;
         snapshot.hashRateMHs = bad;
-        SharedContainer::write(snapshot, container());
-        snapshot = fullSnapshot();
+        SharedContainer::write(snapshot, container_);
+        snapshot = full;
         snapshot.secondsSinceNetworkBlock = bad;
-        SharedContainer::write(snapshot, container());
+        SharedContainer::write(snapshot, container_);
     }
-    EXPECT_EQ(SharedContainer::read(container()), good);
+    EXPECT_EQ(SharedContainer::read(container_), full);
 }
 
 TEST_F(TemporaryHome, ContainerSitsInTheDataFolderAndIsCreatedOnFirstWrite) {
-    const auto defaultContainer = root() / "home/.local/share/H3VQ8ZT5LM.group.rigwell";
+    const auto defaultContainer = root_ / "home/.local/share/H3VQ8ZT5LM.group.rigwell";
     EXPECT_EQ(SharedContainer::snapshotURL(), defaultContainer / "miner-snapshot.json");
-    ::setenv("XDG_DATA_HOME", "", 1);
-    EXPECT_EQ(SharedContainer::containerURL(), defaultContainer);
-    ::setenv("XDG_DATA_HOME", "relative/data", 1);
-    EXPECT_EQ(SharedContainer::containerURL(), defaultContainer);
+    for (const char* ignored : {"", "relative/data"}) {
+        ::setenv("XDG_DATA_HOME", ignored, 1);
+        EXPECT_EQ(SharedContainer::containerURL(), defaultContainer) << ignored;
+    }
 
-    ::setenv("XDG_DATA_HOME", (root() / "data").c_str(), 1);
-    const auto container = root() / "data/H3VQ8ZT5LM.group.rigwell";
+    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    const auto container = root_ / "data/H3VQ8ZT5LM.group.rigwell";
     EXPECT_EQ(SharedContainer::containerURL(), container);
-    EXPECT_FALSE(fs::exists(container));
     EXPECT_EQ(SharedContainer::read(), std::nullopt);
-
-    SharedContainer::write(fullSnapshot());
+    SharedContainer::write(full);
     EXPECT_TRUE(fs::is_regular_file(container / "miner-snapshot.json"));
-    EXPECT_EQ(SharedContainer::read(), fullSnapshot());
+    EXPECT_EQ(SharedContainer::read(), full);
 }
 
 TEST(MinerSnapshot, FreshForFiveMinutesAndNeverFromTheFuture) {
     const auto capturedAt = sys_days(2026y / December / 6) + hours(22);
-    MinerSnapshot snapshot;
+    auto snapshot = full;
     snapshot.capturedAt = ReferenceDate::from(capturedAt);
-
     EXPECT_TRUE(snapshot.isFresh(capturedAt));
     EXPECT_TRUE(snapshot.isFresh(capturedAt + seconds(300)));
     EXPECT_FALSE(snapshot.isFresh(capturedAt + milliseconds(300'500)));
     EXPECT_FALSE(snapshot.isFresh(capturedAt - seconds(1)));
-
     snapshot.capturedAt = ReferenceDate{std::numeric_limits<double>::quiet_NaN()};
     EXPECT_FALSE(snapshot.isFresh(capturedAt));
-}
-
-TEST(ReferenceDate, CountsSecondsFromTheStartOf2001) {
-    const auto reference = sys_days(2001y / January / 1);
-    EXPECT_EQ(ReferenceDate::from(reference).secondsSinceReferenceDate, 0.0);
-    EXPECT_EQ(ReferenceDate::from(sys_days(1970y / January / 1)).secondsSinceReferenceDate,
-              -978'307'200.0);
-    EXPECT_EQ(ReferenceDate{1.5}.timePoint(), reference + milliseconds(1500));
-
-    MinerSnapshot snapshot;
-    snapshot.capturedAt = ReferenceDate::from(reference);
-    const auto stored = json::parse(snapshot.encodeJSON().value());
-    EXPECT_TRUE(stored.at("capturedAt").is_number());
-    EXPECT_EQ(stored.at("capturedAt").get<double>(), 0.0);
 }
 
 }  // namespace
