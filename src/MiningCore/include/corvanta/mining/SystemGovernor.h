@@ -26,11 +26,12 @@ namespace corvanta {
 // smart policy while the rest of the machine is busy; the thermal limit holds during a smart
 // yield too.
 //
-// Thread-safe. Events are delivered in the order they were decided and never while the
-// governor's state lock is held, so a callback may read currentDecision(). A callback must not
-// call start() or stop(); it may call setters, whose events are then delivered after its own
-// return. Setters before start() change the state but their events are dropped: read
-// currentDecision() after start().
+// Thread-safe. Events are delivered in the order they were decided, by whichever thread is
+// delivering at the time (so a setter may return before its events reach the callback), and
+// never while the governor's state lock is held: a callback may read currentDecision(). A
+// callback may call setters, whose events follow after its own return, but must not call start()
+// or stop(), nor throw. Setters before start() change the state but their events are dropped:
+// read currentDecision() after start().
 class SystemGovernor {
   public:
     using OnEvent = std::function<void(const GovernorEvent&)>;
