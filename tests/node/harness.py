@@ -73,6 +73,9 @@ class TestNode:
         return a + self.extra
 
     def start(self, wait=True):
+        # A cookie left by a killed node must not be taken for the new one's (the product removes it too).
+        if os.path.exists(self.cookie_path):
+            os.unlink(self.cookie_path)
         self.log = open(self.log_path, "ab")
         self.proc = subprocess.Popen(self.args(), stdout=self.log, stderr=subprocess.STDOUT)
         if wait:
