@@ -36,7 +36,7 @@ class Template(NodeTestCase):
 
     def test_transaction_in_the_template(self):
         node = self.start_node()
-        node.rpc("generatetodescriptor", 101, "raw(51)")
+        node.rpc("generatetodescriptor", 100, "raw(51)")  # exactly one mature coinbase output
         added = node.control(cmd="mempool-add", fee=10000)
         self.assertTrue(added["ok"], added)
         tpl = node.rpc("getblocktemplate", SEGWIT)
@@ -48,7 +48,7 @@ class Template(NodeTestCase):
         self.assertEqual((tx["fee"], tx["sigops"], tx["depends"]), (10000, 0, []))
         self.assertEqual(tpl["coinbasevalue"], 5000000000 + 10000)
         self.assertNotEqual(tpl["default_witness_commitment"], want["default_witness_commitment"])
-        # A child of the first transaction names its parent.
+        # With no other coin left, the next one spends the first: a child names its parent.
         node.control(cmd="mempool-add")
         second = node.rpc("getblocktemplate", SEGWIT)["transactions"]
         self.assertEqual(second[1]["depends"], [1])
