@@ -26,6 +26,13 @@ def height_push(h):
     return bytes([len(n)]) + n
 
 
+def spend_op_true(txid_hex, vout, value):
+    """A transaction spending an OP_TRUE output to another OP_TRUE output (no witness)."""
+    return (struct.pack("<i", 2) + varint(1) + bytes.fromhex(txid_hex)[::-1] + struct.pack("<I", vout)
+            + varint(0) + b"\xfd\xff\xff\xff" + varint(1) + struct.pack("<q", value) + varint(1) + b"\x51"
+            + b"\x00" * 4)
+
+
 class Coinbase:
     def __init__(self, height, value, script_pubkey=b"\x51", commitment=None, nonce=b"\x00" * 32,
                  script_sig=None):
@@ -33,7 +40,7 @@ class Coinbase:
         self.outputs = [(value, script_pubkey)]
         if commitment is not None:
             self.outputs.append((0, commitment))
-        self.witness = [nonce] if nonce is not None else []
+        self.witness = [nonce] if commitment is not None else []
 
     def serialize(self, witness=True):
         body = varint(1) + b"\x00" * 32 + b"\xff\xff\xff\xff" + varint(len(self.script_sig)) + self.script_sig
@@ -71,6 +78,14 @@ class Candidate:
         commitment = bytes.fromhex(template["default_witness_commitment"]) if with_txs else None
         self.coinbase = Coinbase(template["height"], template["coinbasevalue"], script_pubkey, commitment)
         self.merkle_override = None
+
+    def recommit(self):
+        """Recomputes the witness commitment for the transactions the block now carries."""
+        wtxids = [b"\x00" * 32] + [dsha(tx) for tx in self.txs]
+        nonce = self.coinbase.witness[0] if self.coinbase.witness else b"\x00" * 32
+        commitment = bytes.fromhex("6a24aa21a9ed") + dsha(merkle(wtxids) + nonce)
+        self.coinbase.outputs[-1] = (0, commitment)
+        return self
 
     def merkle_root(self):
         if self.merkle_override is not None:
