@@ -14,7 +14,8 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NODE = os.path.join(HERE, "corvanta-test-node")
-FIXTURES = os.environ.get("CORVANTA_FIXTURES", "/work/shared/fixtures/bitcoind-31.1")
+# Answers recorded from a real bitcoind 31.1 on regtest.
+FIXTURES = os.path.join(HERE, "fixtures", "bitcoind-31.1")
 
 
 def fixture_text(name):
