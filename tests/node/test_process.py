@@ -1,7 +1,7 @@
 """The node as a process: command line, cookie, lock, stopping, start-up faults and persistence."""
 
+import http.client
 import os
-import re
 import signal
 import subprocess
 import time
@@ -101,6 +101,10 @@ class StartupFaults(NodeTestCase):
         t0 = time.monotonic()
         self.assertEqual(node.rpc("getconnectioncount"), 0)
         self.assertGreaterEqual(time.monotonic() - t0, 0.5)
+        node.control(cmd="fail", method="submitblock", drop=True, count=1)
+        with self.assertRaises(http.client.RemoteDisconnected):
+            node.call("submitblock", "00")
+        self.assertEqual(node.call("submitblock", "00").status, 500)
         node.control(cmd="clear")
         self.assertEqual(node.call("getblockchaininfo").status, 200)
 
