@@ -143,6 +143,21 @@ class Persistence(NodeTestCase):
         info = third.rpc("getblockchaininfo")
         self.assertEqual((info["blocks"], info["headers"]), (6, 6))
 
+    def test_a_torn_journal_line_loses_nothing_else(self):
+        node = self.start_node()
+        first = node.rpc("generatetodescriptor", 2, "raw(51)")
+        node.proc.kill()
+        node.wait_exit()
+        journal = os.path.join(self.tmp, "regtest", "corvanta-test-chain.jsonl")
+        with open(journal, "a") as f:
+            f.write('{"block": "0000')  # a write cut short by the crash
+        again = self.start_node()
+        self.assertEqual(again.rpc("getbestblockhash"), first[-1])
+        later = again.rpc("generatetodescriptor", 1, "raw(51)")
+        again.rpc("stop")
+        again.wait_exit()
+        self.assertEqual(self.start_node().rpc("getbestblockhash"), later[0])
+
     def test_ibd_comes_back_after_a_restart_with_an_old_tip(self):
         node = self.start_node()
         node.rpc("generatetodescriptor", 1, "raw(51)")
