@@ -2,6 +2,7 @@
 
 import http.client
 import json
+import socket
 import unittest
 
 from harness import NodeTestCase, fixture_json, fixture_text
@@ -85,6 +86,30 @@ class Framing(NodeTestCase):
             self.assertEqual(dict(close.headers).get("Connection"), "close")
         finally:
             conn.close()
+
+    def test_garbage_gets_an_answer_and_the_node_keeps_serving(self):
+        n = self.node
+        raw_requests = [b"NONSENSE\r\n\r\n", b"POST / HTTP/1.1\r\nContent-Length: -5\r\n\r\n",
+                        b"POST / HTTP/1.1\r\nContent-Length: many\r\n\r\n",
+                        b"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n"]
+        for raw in raw_requests:
+            with socket.create_connection(("127.0.0.1", n.port), timeout=5) as s:
+                s.sendall(raw)
+                s.shutdown(socket.SHUT_WR)
+                s.recv(4096)
+        for body in [b"\xff\xfe", b"[" * 5000 + b"]" * 5000, b"42", b'"x"', b"[]"]:
+            reply = n.request(body)
+            self.assertIn(reply.status, (200, 500), body[:10])
+        odd = [None, 1, -1, 2 ** 70, 1.5, "x", "", [], {}, [1], {"a": 1}, True]
+        for method in ["getblockhash", "getblockheader", "getblock", "submitblock", "getblocktemplate",
+                       "generatetodescriptor", "generatetoaddress", "generateblock", "invalidateblock",
+                       "scantxoutset", "getnetworkhashps", "sendrawtransaction", "setmocktime"]:
+            for a in odd:
+                for params in ([a], [a, a]):
+                    doc = n.request({"id": 1, "method": method, "params": params}).json()
+                    self.assertTrue(doc["error"] is None or isinstance(doc["error"]["code"], int), (method, params))
+        n.rpc("setmocktime", 0)
+        self.assertEqual(n.rpc("getblockcount"), n.rpc("getblockchaininfo")["blocks"])
 
     def test_plain_queries_have_the_recorded_shapes(self):
         n = self.node
