@@ -1,17 +1,17 @@
 """The node's serialization and hashing against values a real node recorded (no process started)."""
 
-import importlib.machinery
-import importlib.util
+import types
 import unittest
 
 from harness import NODE, fixture_json
 
 
 def load_node_module():
-    loader = importlib.machinery.SourceFileLoader("corvanta_test_node", NODE)
-    spec = importlib.util.spec_from_loader(loader.name, loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
+    """The node script as a module (it only runs when executed as a program)."""
+    module = types.ModuleType("corvanta_test_node")
+    module.__file__ = NODE
+    with open(NODE, encoding="utf-8") as f:
+        exec(compile(f.read(), NODE, "exec"), module.__dict__)
     return module
 
 
