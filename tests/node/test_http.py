@@ -2,7 +2,9 @@
 
 import http.client
 import json
+import os
 import socket
+import time
 import unittest
 
 from harness import NodeTestCase, fixture_json, fixture_text
@@ -86,6 +88,15 @@ class Framing(NodeTestCase):
             self.assertEqual(dict(close.headers).get("Connection"), "close")
         finally:
             conn.close()
+
+    def test_idle_connections_are_closed(self):
+        second = os.path.join(self.tmp, "second")
+        os.makedirs(second)
+        node = self.start_node(["-rpcservertimeout=1"], datadir=second)
+        with socket.create_connection(("127.0.0.1", node.port), timeout=5) as s:
+            t0 = time.monotonic()
+            self.assertEqual(s.recv(10), b"")
+            self.assertGreaterEqual(time.monotonic() - t0, 0.9)
 
     def test_garbage_gets_an_answer_and_the_node_keeps_serving(self):
         n = self.node
