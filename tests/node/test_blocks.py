@@ -226,6 +226,21 @@ class Generation(ChainCase):
         self.assertEqual(raw["total_amount"], 50)
         self.assertEqual(n.rpc("scantxoutset", "start", [{"desc": "raw(53)"}])["unspents"], [])
 
+    def test_generateblock_takes_the_listed_transactions_only(self):
+        n = self.node
+        n.rpc("generatetodescriptor", 101, "raw(51)")
+        listed = n.control(cmd="mempool-add")["txid"]
+        unlisted = n.control(cmd="mempool-add")["txid"]
+        dry = n.rpc("generateblock", "raw(51)", [listed], False)
+        self.assertEqual(n.rpc("getblockcount"), 101, "submit=false stores nothing")
+        self.assertEqual(dry["hash"], dsha(bytes.fromhex(dry["hex"])[:80])[::-1].hex())
+        block = n.rpc("getblock", n.rpc("generateblock", "raw(51)", [listed])["hash"])
+        self.assertEqual(block["tx"][1:], [listed])
+        self.assertEqual(n.rpc("getrawmempool"), [unlisted])
+        with self.assertRaises(RPCFailure) as ctx:
+            n.rpc("generateblock", "raw(51)", ["0100"])
+        self.assertEqual(ctx.exception.code, -22)
+
     def test_bad_payees_are_refused(self):
         n = self.node
         broken = P2WSH_OP_TRUE_ADDR[:-1] + ("q" if P2WSH_OP_TRUE_ADDR[-1] != "q" else "p")
