@@ -54,11 +54,12 @@ class RPCFailure(Exception):
 
 
 class TestNode:
-    def __init__(self, datadir, extra=(), port=None, control=True):
+    def __init__(self, datadir, extra=(), port=None, control=True, env=None):
         self.datadir = datadir
         self.port = port or free_port()
         self.control_path = os.path.join(datadir, "ctl.sock") if control else None
         self.extra = list(extra)
+        self.env = env
         self.proc = None
         self.log_path = os.path.join(datadir, "node.log")
 
@@ -78,7 +79,8 @@ class TestNode:
         if os.path.exists(self.cookie_path):
             os.unlink(self.cookie_path)
         self.log = open(self.log_path, "ab")
-        self.proc = subprocess.Popen(self.args(), stdout=self.log, stderr=subprocess.STDOUT)
+        env = dict(os.environ, **self.env) if self.env else None
+        self.proc = subprocess.Popen(self.args(), stdout=self.log, stderr=subprocess.STDOUT, env=env)
         if wait:
             self.wait_ready()
         return self
@@ -88,7 +90,8 @@ class TestNode:
         while time.monotonic() < deadline:
             if self.proc.poll() is not None:
                 raise AssertionError(f"node exited with {self.proc.returncode}: {self.output()}")
-            if os.path.exists(self.cookie_path) and (not self.control_path or os.path.exists(self.control_path)):
+            control_up = not self.control_path or os.path.exists(self.control_path)
+            if os.path.exists(self.cookie_path) and control_up:
                 try:
                     self.rpc("getblockcount")
                     return
@@ -177,7 +180,8 @@ class NodeTestCase(unittest.TestCase):
             n.kill()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def start_node(self, extra=(), wait=True, datadir=None, port=None):
-        node = TestNode(datadir or self.tmp, list(self.node_args) + list(extra), port=port)
+    def start_node(self, extra=(), wait=True, datadir=None, port=None, control=True, env=None):
+        node = TestNode(datadir or self.tmp, list(self.node_args) + list(extra), port=port, control=control,
+                        env=env)
         self.nodes.append(node)
         return node.start(wait=wait)

@@ -4,6 +4,7 @@ import http.client
 import os
 import signal
 import subprocess
+import threading
 import time
 import unittest
 
@@ -113,6 +114,29 @@ class StartupFaults(NodeTestCase):
             node.rpc("stop")
         self.assertEqual(ctx.exception.code, -28)
         self.assertFalse(node.control(cmd="no-such-command")["ok"])
+
+    def test_settings_from_the_environment_with_the_plain_command_line(self):
+        sock = os.path.join(self.tmp, "env.sock")
+        node = self.start_node(control=False, wait=False, env={
+            "CORVANTA_TESTNODE_CONTROL": sock, "CORVANTA_TESTNODE_WARMUP": "30",
+            "CORVANTA_TESTNODE_WARMUP_MESSAGE": "Verifying blocks…", "CORVANTA_TESTNODE_ARGS": "-rpcthreads=1"})
+        self.assertFalse(any(a.startswith("-test-") for a in node.args()))
+        deadline = time.monotonic() + 5
+        while not (os.path.exists(node.cookie_path) and os.path.exists(sock)):
+            self.assertLess(time.monotonic(), deadline)
+            time.sleep(0.02)
+        with self.assertRaises(RPCFailure) as ctx:
+            node.rpc("getblockcount")
+        self.assertEqual((ctx.exception.code, ctx.exception.message), (-28, "Verifying blocks…"))
+        node.control_path = sock
+        node.control(cmd="clear")
+        node.control(cmd="delay", method="getblockcount", seconds=1)
+        slow = threading.Thread(target=node.rpc, args=("getblockcount",), daemon=True)
+        slow.start()
+        time.sleep(0.2)
+        with self.assertRaises(OSError):  # the one worker thread is busy
+            node.call("getconnectioncount", timeout=0.4)
+        slow.join(5)
 
     def test_die_exits_with_the_code_and_leaves_the_cookie(self):
         node = self.start_node()
