@@ -10,6 +10,12 @@ namespace {
 std::vector<Backend> detectBackends() {
     std::vector<Backend> found;
     // Faster backends are pushed before this line as they are added, each behind its CPU check.
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
+        found.push_back(backends::avx512);
+    }
+    if (__builtin_cpu_supports("avx2")) found.push_back(backends::avx2);
+#endif
     found.push_back(backends::portable);
     return found;
 }
