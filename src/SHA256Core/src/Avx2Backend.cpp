@@ -1,4 +1,4 @@
-// The AVX2 backend: sixteen nonces per step in eight-lane vectors. Only the search is vectorised;
+// The AVX2 backend: eight nonces per step. Only the search is vectorised;
 // single-block compression (block assembly's SHA-256) stays on the portable code.
 
 #include "Backends.h"

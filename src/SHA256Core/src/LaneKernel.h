@@ -7,8 +7,8 @@
 //
 // Work that cannot change any output is skipped: the nonce-free first rounds and schedule words
 // come precomputed in the SearchJob, constant padding words are folded into the round constants,
-// and the second hash stops after round 60, where h7 is known, unless some lane's digest could be
-// a hit or a new best.
+// and the second hash stops once h7 is known (its a-values unneeded from round 58), unless some
+// lane's digest could be a hit or a new best.
 //
 // Everything here has internal linkage on purpose: these functions are compiled with wider
 // instruction sets than the rest of the library and must never be shared with it by the linker.
@@ -78,9 +78,10 @@ CORVANTA_LANE_INLINE void unroll(Body&& body) {
 }
 
 // One round on a state held in eight slots that rotate instead of being moved: in round R the
-// working variable a lives in slot (8 - R) mod 8, b in the next slot, and so on.
+// working variable a lives in slot (8 - R) mod 8, b in the next slot, and so on. The caller
+// supplies h + K[R] + W[R], which is constant in some rounds.
 template <int R, class Word>
-CORVANTA_LANE_INLINE void round(Word* s, const Word& kw) {
+CORVANTA_LANE_INLINE void roundWith(Word* s, const Word& hPlusKw) {
     const Word& a = s[(8 - R) & 7];
     const Word& b = s[(9 - R) & 7];
     const Word& c = s[(10 - R) & 7];
@@ -89,9 +90,26 @@ CORVANTA_LANE_INLINE void round(Word* s, const Word& kw) {
     const Word& f = s[(13 - R) & 7];
     const Word& g = s[(14 - R) & 7];
     Word& h = s[(15 - R) & 7];
-    const Word t1 = h + kw + Word::bigSigma1(e) + Word::choose(e, f, g);
+    const Word t1 = hPlusKw + Word::bigSigma1(e) + Word::choose(e, f, g);
     d = d + t1;
     h = t1 + Word::bigSigma0(a) + Word::majority(a, b, c);
+}
+
+template <int R, class Word>
+CORVANTA_LANE_INLINE void round(Word* s, const Word& kw) {
+    roundWith<R>(s, s[(15 - R) & 7] + kw);
+}
+
+// A round reduced to its new e, for the last rounds before h7 is known: the a computed there
+// would only reach h0..h3.
+template <int R, class Word>
+CORVANTA_LANE_INLINE void roundForE(Word* s, const Word& kw) {
+    Word& d = s[(11 - R) & 7];
+    const Word& e = s[(12 - R) & 7];
+    const Word& f = s[(13 - R) & 7];
+    const Word& g = s[(14 - R) & 7];
+    const Word& h = s[(15 - R) & 7];
+    d = d + (h + kw + Word::bigSigma1(e) + Word::choose(e, f, g));
 }
 
 template <class Word>
@@ -104,12 +122,18 @@ template <class Word>
 struct FirstHashConstants {
     Word entering[8];  // slots entering round 3
     Word round3E, round3A;
+    Word hPlusKw[3];  // rounds 4..6, whose h still comes from the nonce-free rounds
     Word w16, w17, w18Base, w19Base, w31Extra, w32Extra;
     Word midstate[8];
 
     explicit FirstHashConstants(const SearchJob& job) {
-        // Entering round 3, a sits in slot 5 (see round()).
-        for (int i = 0; i < 8; ++i) entering[(i + 5) & 7] = Word::splat(job.enteringRound3[i]);
+        // Entering round 3, a sits in slot 5 (see roundWith()); in round R, h sits in slot
+        // (15 - R) mod 8.
+        std::uint32_t slots[8];
+        for (int i = 0; i < 8; ++i) slots[(i + 5) & 7] = job.enteringRound3[i];
+        for (int i = 0; i < 8; ++i) entering[i] = Word::splat(slots[i]);
+        for (int r = 4; r <= 6; ++r)
+            hPlusKw[r - 4] = Word::splat(slots[(15 - r) & 7] + firstBlockKw(r));
         for (int i = 0; i < 8; ++i) midstate[i] = Word::splat(job.midstate[i]);
         round3E = Word::splat(job.round3E);
         round3A = Word::splat(job.round3A);
@@ -186,7 +210,9 @@ CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Wor
     for (int i = 0; i < 8; ++i) s[i] = k.entering[i];
     s[0] = k.round3E + w[3];  // round 3: new e in d's slot, new a in h's slot
     s[4] = k.round3A + w[3];
-    unroll<4, 16>([&](auto r) __attribute__((always_inline)) {
+    unroll<4, 7>([&](auto r)
+                     __attribute__((always_inline)) { roundWith<r()>(s, k.hPlusKw[r() - 4]); });
+    unroll<7, 16>([&](auto r) __attribute__((always_inline)) {
         round<r()>(s, Word::splat(firstBlockKw(r())));
     });
     w[16] = k.w16;
@@ -200,30 +226,49 @@ CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Wor
     for (int i = 0; i < 8; ++i) digest[i] = s[i] + k.midstate[i];
 }
 
-// Second hash up to round 60: afterwards slot 7 holds h7 less its initial value. `w` keeps the
-// schedule and `s` the state so that finishSecondHash() can complete the digest when needed.
+// Second hash up to round 57, with the schedule up to word 60. Rounds 1..3 still have an h of
+// the initial state.
 template <class Word>
-CORVANTA_LANE_INLINE void secondHashTo60(const Word first[8], Word w[64], Word s[8]) {
+CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s[8]) {
     for (int i = 0; i < 8; ++i) {
         w[i] = first[i];
         s[i] = Word::splat(kInitialState[i]);
     }
     s[3] = Word::splat(kSecondRound0E) + w[0];
     s[7] = Word::splat(kSecondRound0A) + w[0];
-    unroll<1, 8>([&](auto r) __attribute__((always_inline)) {
+    unroll<1, 4>([&](auto r) __attribute__((always_inline)) {
+        roundWith<r()>(s, w[r()] + Word::splat(kRoundConstants[r()] + kInitialState[7 - r()]));
+    });
+    unroll<4, 8>([&](auto r) __attribute__((always_inline)) {
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
     });
     unroll<8, 16>([&](auto r) __attribute__((always_inline)) {
         round<r()>(s, Word::splat(secondBlockKw(r())));
     });
-    unroll<16, 61>([&](auto r) __attribute__((always_inline)) {
+    unroll<16, 58>([&](auto r) __attribute__((always_inline)) {
         w[r()] = secondBlockWord<r()>(w);
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
     });
+    unroll<58, 61>([&](auto r)
+                       __attribute__((always_inline)) { w[r()] = secondBlockWord<r()>(w); });
+}
+
+// h7 of the second hash, from the state after round 57: e after round 60, plus its initial value.
+template <class Word>
+CORVANTA_LANE_INLINE Word secondHashH7(const Word w[64], const Word s[8]) {
+    Word probe[8];
+    for (int i = 0; i < 8; ++i) probe[i] = s[i];
+    unroll<58, 61>([&](auto r) __attribute__((always_inline)) {
+        roundForE<r()>(probe, w[r()] + Word::splat(kRoundConstants[r()]));
+    });
+    return probe[7] + Word::splat(kInitialState[7]);
 }
 
 template <class Word>
 CORVANTA_LANE_INLINE void finishSecondHash(Word w[64], Word s[8]) {
+    unroll<58, 61>([&](auto r) __attribute__((always_inline)) {
+        round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
+    });
     unroll<61, 64>([&](auto r) __attribute__((always_inline)) {
         w[r()] = expand(w, r());
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
@@ -248,9 +293,9 @@ std::uint64_t scanLanes(const SearchJob& job, std::uint64_t from, std::uint64_t 
         firstHash(constants, nonce, first);
         Word w[64];
         Word s[8];
-        secondHashTo60(first, w, s);
+        secondHashTo57(first, w, s);
         // The digest's top 32 bits as a little-endian number are h7 byte-swapped.
-        const Word top = Word::byteSwap(s[7] + Word::splat(kInitialState[7]));
+        const Word top = Word::byteSwap(secondHashH7(w, s));
         std::uint32_t candidates = Word::atMost(top, limit);
         if (active < kLanes) candidates &= (std::uint32_t{1} << active) - 1;
         if (candidates != 0) {
