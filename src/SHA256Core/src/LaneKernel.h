@@ -15,7 +15,6 @@
 // For the same reason SearchCommon.h is used for its constant tables only.
 
 #include <cstdint>
-#include <type_traits>
 
 #include "LaneSearch.h"
 #include "SearchCommon.h"
@@ -69,10 +68,17 @@ constexpr std::uint32_t kSecondRound0A =
     ((kInitialState[0] & kInitialState[1]) ^ (kInitialState[0] & kInitialState[2]) ^
      (kInitialState[1] & kInitialState[2]));
 
+// A round or word number as a type, so that every index below is a compile-time constant. (Not
+// std::integral_constant: its call operator has external linkage.)
+template <int N>
+struct Index {
+    constexpr int operator()() const { return N; }
+};
+
 template <int First, int Last, class Body>
 CORVANTA_LANE_INLINE void unroll(Body&& body) {
     if constexpr (First < Last) {
-        body(std::integral_constant<int, First>{});
+        body(Index<First>{});
         unroll<First + 1, Last>(body);
     }
 }
