@@ -62,7 +62,8 @@ const Backend& portable() {
 // A target whose top 32 bits make roughly `hitsPerMillion` of random digests a hit.
 Bytes32 targetWithRate(double hitsPerMillion, std::mt19937& random) {
     Bytes32 target{};
-    const auto top = static_cast<std::uint32_t>(hitsPerMillion * 4294.967296);
+    const auto top =
+        static_cast<std::uint32_t>(std::min(hitsPerMillion * 4294.967296, 4294967295.0));
     for (int i = 0; i < 4; ++i) target[i] = static_cast<std::uint8_t>(top >> (24 - 8 * i));
     for (int i = 4; i < 32; ++i) target[i] = static_cast<std::uint8_t>(random());
     return target;
