@@ -247,7 +247,14 @@ TEST(SimdDispatch, WiderBackendsComeFirstAndPortableLast) {
     if (findBackend("avx512") != nullptr && findBackend("avx2") != nullptr) {
         EXPECT_LT(position("avx512"), position("avx2"));
     }
+#if defined(__x86_64__)
     EXPECT_EQ(findBackend("avx2") != nullptr, static_cast<bool>(__builtin_cpu_supports("avx2")));
+    EXPECT_EQ(findBackend("avx512") != nullptr,
+              __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"));
+#else
+    EXPECT_EQ(findBackend("avx2"), nullptr);
+    EXPECT_EQ(findBackend("avx512"), nullptr);
+#endif
 }
 
 }  // namespace
