@@ -11,6 +11,7 @@ std::vector<Backend> detectBackends() {
     std::vector<Backend> found;
     // Faster backends are pushed before this line as they are added, each behind its CPU check.
 #if defined(__x86_64__)
+    __builtin_cpu_init();  // the first search may come from a static constructor
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
         found.push_back(backends::avx512);
     }
