@@ -68,7 +68,8 @@ constexpr std::uint32_t kSecondRound0A =
     ((kInitialState[0] & kInitialState[1]) ^ (kInitialState[0] & kInitialState[2]) ^
      (kInitialState[1] & kInitialState[2]));
 
-// A round or word number as a type, so that every index below is a compile-time constant. (Not
+// A round, word or slot number as a type, so that every index below is a compile-time constant
+// and the state and schedule arrays can live in registers. (Not
 // std::integral_constant: its call operator has external linkage.)
 template <int N>
 struct Index {
@@ -213,7 +214,7 @@ CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Wor
     Word w[64];
     Word s[8];
     w[3] = Word::byteSwap(nonce);  // stored little-endian, read as a big-endian word
-    for (int i = 0; i < 8; ++i) s[i] = k.entering[i];
+    unroll<0, 8>([&](auto i) __attribute__((always_inline)) { s[i()] = k.entering[i()]; });
     s[0] = k.round3E + w[3];  // round 3: new e in d's slot, new a in h's slot
     s[4] = k.round3A + w[3];
     unroll<4, 7>([&](auto r)
@@ -229,17 +230,18 @@ CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Wor
         w[r()] = firstBlockWord<r()>(w, k);
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
     });
-    for (int i = 0; i < 8; ++i) digest[i] = s[i] + k.midstate[i];
+    unroll<0, 8>([&](auto i)
+                     __attribute__((always_inline)) { digest[i()] = s[i()] + k.midstate[i()]; });
 }
 
 // Second hash up to round 57, with the schedule up to word 60. Rounds 1..3 still have an h of
 // the initial state.
 template <class Word>
 CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s[8]) {
-    for (int i = 0; i < 8; ++i) {
-        w[i] = first[i];
-        s[i] = Word::splat(kInitialState[i]);
-    }
+    unroll<0, 8>([&](auto i) __attribute__((always_inline)) {
+        w[i()] = first[i()];
+        s[i()] = Word::splat(kInitialState[i()]);
+    });
     s[3] = Word::splat(kSecondRound0E) + w[0];
     s[7] = Word::splat(kSecondRound0A) + w[0];
     unroll<1, 4>([&](auto r) __attribute__((always_inline)) {
@@ -263,7 +265,7 @@ CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s
 template <class Word>
 CORVANTA_LANE_INLINE Word secondHashH7(const Word w[64], const Word s[8]) {
     Word probe[8];
-    for (int i = 0; i < 8; ++i) probe[i] = s[i];
+    unroll<0, 8>([&](auto i) __attribute__((always_inline)) { probe[i()] = s[i()]; });
     unroll<58, 61>([&](auto r) __attribute__((always_inline)) {
         roundForE<r()>(probe, w[r()] + Word::splat(kRoundConstants[r()]));
     });
@@ -279,7 +281,9 @@ CORVANTA_LANE_INLINE void finishSecondHash(Word w[64], Word s[8]) {
         w[r()] = expand(w, r());
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
     });
-    for (int i = 0; i < 8; ++i) s[i] = s[i] + Word::splat(kInitialState[i]);
+    unroll<0, 8>([&](auto i) __attribute__((always_inline)) {
+        s[i()] = s[i()] + Word::splat(kInitialState[i()]);
+    });
 }
 
 template <class Word>
@@ -306,7 +310,7 @@ std::uint64_t scanLanes(const SearchJob& job, std::uint64_t from, std::uint64_t 
         if (active < kLanes) candidates &= (std::uint32_t{1} << active) - 1;
         if (candidates != 0) {
             finishSecondHash(w, s);
-            for (int i = 0; i < 8; ++i) s[i].store(out.state[i]);
+            unroll<0, 8>([&](auto i) { s[i()].store(out.state[i()]); });
             out.offset = offset;
             out.candidates = candidates;
             return offset + static_cast<std::uint64_t>(active);
