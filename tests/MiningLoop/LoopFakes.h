@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 
 #include "corvanta/assembly/MiningJob.h"
 #include "corvanta/loop/LoopProtocols.h"
@@ -32,6 +33,18 @@ inline MiningJob makeJob(std::uint8_t tip, std::string longPollID, std::int64_t 
     return MiningJob(blockTemplate, CoinbasePayoutPlan::everythingToMiner({0x51}));
 }
 
+// Waits for a condition that another thread brings about; false after `limit`, so a broken
+// loop fails the test instead of hanging it.
+inline bool eventually(const std::function<bool()>& condition,
+                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 // Collects events from any thread.
 class EventLog {
 public:
@@ -44,6 +57,17 @@ public:
     std::vector<MiningEvent> events() const {
         std::lock_guard lock(mutex_);
         return events_;
+    }
+    // The events of type T that came after the first event of type After.
+    template <typename T, typename After>
+    std::vector<T> after() const {
+        std::vector<T> found;
+        bool seen = false;
+        for (const auto& event : events()) {
+            seen = seen || std::holds_alternative<After>(event);
+            if (const auto* e = std::get_if<T>(&event); e && seen) found.push_back(*e);
+        }
+        return found;
     }
     template <typename T>
     std::vector<T> all() const {

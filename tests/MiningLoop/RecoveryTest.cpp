@@ -126,7 +126,7 @@ TEST_F(CoordinatorFixture, AStopBeforeRunEndsThatRunAndASecondRunIsRefused) {
     EXPECT_TRUE(log.events().empty());
 
     std::jthread running([&] { EXPECT_THROW(miner->run(log.handler()), Cancelled); });
-    while (log.all<mining_event::WorkLoaded>().empty()) std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(eventually([&] { return !log.all<mining_event::WorkLoaded>().empty(); }));
     EXPECT_THROW(miner->run(log.handler()), std::logic_error);
     miner->stop();
     running.join();
@@ -143,7 +143,7 @@ TEST_F(CoordinatorFixture, ANewTemplateReplacesTheJob) {
     auto miner = coordinator(FakeEngine::Behaviour::holdUntilStop);
     EventLog log;
     std::jthread running([&] { EXPECT_THROW(miner->run(log.handler()), Cancelled); });
-    while (log.all<mining_event::TemplateReceived>().size() < 3) std::this_thread::sleep_for(1ms);
+    EXPECT_TRUE(eventually([&] { return log.all<mining_event::TemplateReceived>().size() >= 3; }));
     miner->stop();
     running.join();
     EXPECT_EQ(log.all<mining_event::WorkAbandoned>(),
@@ -174,10 +174,9 @@ TEST_F(CoordinatorFixture, ADeadNodeIsRestartedAndMiningGoesOn) {
     auto miner = coordinator(FakeEngine::Behaviour::holdUntilStop, std::make_shared<DyingOnce>());
     EventLog log;
     std::jthread running([&] { EXPECT_THROW(miner->run(log.handler()), Cancelled); });
-    while (log.all<mining_event::NodeRestarted>().empty() ||
-           log.all<mining_event::WorkLoaded>().size() < 2) {
-        std::this_thread::sleep_for(1ms);
-    }
+    EXPECT_TRUE(eventually([&] {
+        return !log.after<mining_event::WorkLoaded, mining_event::NodeRestarted>().empty();
+    }));
     miner->stop();
     running.join();
     EXPECT_EQ(log.all<mining_event::NodeDied>(), std::vector<mining_event::NodeDied>{{137}});
