@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include "ByteWriting.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"
 
 namespace corvanta {
+
+using detail::appendLittleEndian;
 
 namespace {
 
