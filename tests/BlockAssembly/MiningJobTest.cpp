@@ -67,6 +67,10 @@ TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
     const BlockCandidate candidate = job.candidate(0, std::nullopt);
     EXPECT_EQ(candidate.merkleRoot, candidate.coinbaseTxid);
     EXPECT_EQ(candidate.transactionCount(), 1u);
+
+    BlockTemplate negative = templateNamed("getblocktemplate-fresh-chain.json");
+    negative.coinbaseValue = -5;
+    EXPECT_EQ(MiningJob(negative, kPayToOpTrue).candidate(0, std::nullopt).minerRewardSats, 0);
 }
 
 TEST(MiningJobTest, WithoutCommitmentTheCoinbaseHasNoWitness) {
