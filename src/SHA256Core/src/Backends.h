@@ -10,5 +10,11 @@
 namespace corvanta::sha256::backends {
 
 extern const Backend portable;
+#if defined(__x86_64__)
+extern const Backend shaNi;
+#endif
+#if defined(__aarch64__)
+extern const Backend armv8;
+#endif
 
 }  // namespace corvanta::sha256::backends

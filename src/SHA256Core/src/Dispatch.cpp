@@ -1,7 +1,12 @@
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "Backends.h"
+#if defined(__aarch64__)
+#include <asm/hwcap.h>
+#include <sys/auxv.h>
+#endif
 #include "corvanta/vesk.h"
 
 namespace corvanta::sha256 {
@@ -10,6 +15,15 @@ namespace {
 std::vector<Backend> detectBackends() {
     std::vector<Backend> found;
     // Faster backends are pushed before this line as they are added, each behind its CPU check.
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
+        __builtin_cpu_supports("sse4.1")) {
+        found.push_back(backends::shaNi);
+    }
+#endif
+#if defined(__aarch64__)
+    if ((getauxval(AT_HWCAP) & HWCAP_SHA2) != 0) found.push_back(backends::armv8);
+#endif
     found.push_back(backends::portable);
     return found;
 }
@@ -18,6 +32,9 @@ const Backend& chooseBackend() {
     const auto backends = availableBackends();
     if (const char* forced = std::getenv("CORVANTA_HASH_BACKEND"); forced != nullptr && *forced) {
         if (const Backend* backend = findBackend(forced)) return *backend;
+        // Whoever forces a backend (say, to run under valgrind) must learn that it did not hold.
+        std::fprintf(stderr, "CORVANTA_HASH_BACKEND=%s is not available here; using %.*s\n", forced,
+                     static_cast<int>(backends.front().id.size()), backends.front().id.data());
     }
     return backends.front();
 }
