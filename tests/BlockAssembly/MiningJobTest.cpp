@@ -73,14 +73,6 @@ TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
     EXPECT_EQ(MiningJob(negative, kPayToOpTrue).candidate(0, std::nullopt).minerRewardSats, 0);
 }
 
-TEST(MiningJobTest, WithoutCommitmentTheCoinbaseHasNoWitness) {
-    BlockTemplate t = templateNamed("gbt-with-1-tx.json");
-    t.defaultWitnessCommitment.reset();
-    const BlockCandidate candidate = MiningJob(t, kPayToOpTrue).candidate(0, std::nullopt);
-    const CoinbaseTransaction coinbase(108, Bytes(8, 0), {{{0x51}, 5'000'010'000}}, std::nullopt);
-    EXPECT_EQ(candidate.coinbaseBytes, coinbase.serializedWithoutWitness());
-}
-
 TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
     using Field = BlockAssemblyError::MalformedTemplateField;
     using Edit = std::function<void(BlockTemplate&)>;
