@@ -1,0 +1,112 @@
+#include "corvanta/assembly/MiningJob.h"
+
+#include <algorithm>
+
+#include "ByteWriting.h"
+#include "corvanta/assembly/BlockAssemblyError.h"
+#include "corvanta/assembly/CoinbaseTransaction.h"
+#include "corvanta/assembly/Merkle.h"
+
+namespace corvanta {
+
+using detail::appendLittleEndian;
+
+namespace {
+
+[[noreturn]] void malformed(std::string field) {
+    throw BlockAssemblyError(BlockAssemblyError::MalformedTemplateField{std::move(field)});
+}
+
+// 32 bytes of hex, or nothing.
+std::optional<Hash32> hash32(const std::optional<Bytes>& bytes) {
+    if (!bytes || bytes->size() != 32) return std::nullopt;
+    Hash32 hash{};
+    std::copy(bytes->begin(), bytes->end(), hash.begin());
+    return hash;
+}
+
+Hash32 reversed(Hash32 hash) {
+    std::reverse(hash.begin(), hash.end());
+    return hash;
+}
+
+}  // namespace
+
+MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan)
+    : minTime(blockTemplate.minTime),
+      curTime(blockTemplate.curTime),
+      longPollID(blockTemplate.longPollID),
+      version(blockTemplate.version),
+      coinbaseValue(blockTemplate.coinbaseValue),
+      payoutPlan(std::move(plan)) {
+    if (payoutPlan.minerScript.empty()) {
+        throw BlockAssemblyError(BlockAssemblyError::EmptyPayoutScript{});
+    }
+
+    const auto previous = hash32(blockTemplate.previousBlockHashBytes());
+    if (!previous) malformed("previousblockhash");
+    previousBlockHash = *previous;
+
+    const auto bitsValue = blockTemplate.bitsValue();
+    const auto expanded = bitsValue ? Target::fromCompactBits(*bitsValue) : std::nullopt;
+    if (!expanded) malformed("bits");
+    bits = *bitsValue;
+    target = *expanded;
+
+    const auto stated = hash32(BitcoinEncoding::hexBytes(blockTemplate.target));
+    if (!stated || *stated != target.bigEndianBytes) malformed("target");
+
+    auto transactions = std::make_shared<std::vector<Bytes>>();
+    transactions->reserve(blockTemplate.transactions.size());
+    std::vector<Hash32> leaves;
+    leaves.reserve(blockTemplate.transactions.size() + 1);
+    leaves.push_back(Hash32{});  // the coinbase's place; it does not shape its own branch
+    for (const TemplateTransaction& transaction : blockTemplate.transactions) {
+        auto data = BitcoinEncoding::hexBytes(transaction.data);
+        if (!data) malformed("transactions[].data");
+        const auto txid = hash32(BitcoinEncoding::hexBytes(transaction.txid));
+        if (!txid) malformed("transactions[].txid");
+        transactions->push_back(std::move(*data));
+        leaves.push_back(reversed(*txid));
+    }
+    otherTransactions = std::move(transactions);
+
+    if (blockTemplate.defaultWitnessCommitment) {
+        witnessCommitment = blockTemplate.witnessCommitmentBytes();
+        if (!witnessCommitment) malformed("default_witness_commitment");
+    }
+
+    if (blockTemplate.height < 0) malformed("height");
+    height = blockTemplate.height;
+
+    branch = MerkleBranch::forCoinbase(leaves);
+}
+
+BlockCandidate MiningJob::candidate(std::uint64_t extranonce,
+                                    std::optional<std::uint32_t> time) const {
+    Bytes extranonceBytes;
+    appendLittleEndian(extranonceBytes, extranonce, 8);
+    const CoinbaseTransaction coinbase(height, extranonceBytes, payoutPlan.outputs(coinbaseValue),
+                                       witnessCommitment);
+    const Hash32 coinbaseTxid = coinbase.txid();
+    const Hash32 merkleRoot = MerkleBranch::root(coinbaseTxid, branch);
+
+    return BlockCandidate{
+        .header = BlockHeader{.version = version,
+                              .previousBlockHash = previousBlockHash,
+                              .merkleRoot = merkleRoot,
+                              .time = time.value_or(curTime),
+                              .bits = bits,
+                              .nonce = 0},
+        .target = target,
+        .merkleRoot = merkleRoot,
+        .coinbaseTxid = coinbaseTxid,
+        .coinbaseValue = coinbaseValue,
+        // What the payout output really carries (never below 0).
+        .minerRewardSats = payoutPlan.minerSats(coinbaseValue),
+        .coinbaseBytes = coinbase.serializedWithWitness(),
+        .otherTransactions = otherTransactions,
+    };
+}
+
+}  // namespace corvanta

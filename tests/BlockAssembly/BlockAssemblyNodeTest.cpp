@@ -1,0 +1,130 @@
+// Block assembly against a live regtest node: templates in, blocks out, the node's verdicts back.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+
+#include <gtest/gtest.h>
+
+#include "TestNode.h"
+#include "TestSupport.h"
+#include "corvanta/assembly/BlockMiner.h"
+#include "corvanta/assembly/BlockSubmission.h"
+#include "corvanta/assembly/MiningJob.h"
+#include "corvanta/mining/CPUEngine.h"
+
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Anyone can spend it: the node's tests need no keys.
+const CoinbasePayoutPlan kPayToOpTrue = CoinbasePayoutPlan::everythingToMiner({0x51});
+// Pay to a version 0 witness key hash.
+const CoinbasePayoutPlan kPayToWitnessKeyHash = CoinbasePayoutPlan::everythingToMiner(
+    testing::hex("0014751e76e8199196d454941c45d1b3a323f1433bd6"));
+
+class BlockAssemblyNodeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(testing::TestNode::program())) {
+            GTEST_SKIP() << "no test node at " << testing::TestNode::program();
+        }
+        node_.emplace();
+    }
+
+    BlockTemplate freshTemplate() {
+        return BlockTemplate::fetch(node_->client(), std::nullopt, {});
+    }
+
+    // Mines the candidate: about every other nonce meets a regtest target.
+    MiningOutcome mined(const BlockCandidate& candidate) {
+        const auto outcome = miner_.mine(candidate, NonceRange(0, 10000), std::stop_token{});
+        if (!outcome) throw std::runtime_error("no nonce found at regtest difficulty");
+        return *outcome;
+    }
+
+    std::optional<testing::TestNode> node_;
+    BlockMiner miner_{std::make_shared<CPUEngine>(2)};
+};
+
+TEST_F(BlockAssemblyNodeTest, MinedBlockIsAcceptedAndExtendsTheChain) {
+    for (const CoinbasePayoutPlan& plan : {kPayToOpTrue, kPayToWitnessKeyHash}) {
+        const std::int64_t before = node_->blockCount();
+        const BlockTemplate t = freshTemplate();
+        EXPECT_EQ(t.height, before + 1);
+
+        const MiningOutcome outcome = mined(MiningJob(t, plan).candidate(0, std::nullopt));
+        EXPECT_EQ(submit(outcome, node_->client(), {}),
+                  SubmissionResult{SubmissionResult::Accepted{}});
+        EXPECT_EQ(node_->blockCount(), before + 1);
+
+        // The node builds on it, and knows it when it comes again.
+        EXPECT_EQ(freshTemplate().previousBlockHash, testing::displayHex(outcome.blockHash));
+        EXPECT_TRUE(submit(outcome, node_->client(), {}).isAccepted());
+        EXPECT_EQ(node_->blockCount(), before + 1);
+    }
+}
+
+TEST_F(BlockAssemblyNodeTest, NodeRefusesBrokenBlocksWithItsReason) {
+    using Break = std::function<BlockCandidate(BlockTemplate)>;
+    const std::vector<std::pair<std::string, Break>> cases{
+        {"bad-txnmrklroot",
+         [](BlockTemplate t) {
+             auto candidate = MiningJob(t, kPayToOpTrue).candidate(0, std::nullopt);
+             candidate.header.merkleRoot[0] ^= 0x01;
+             return candidate;
+         }},
+        {"bad-cb-height",
+         [](BlockTemplate t) {
+             t.height += 1;
+             return MiningJob(t, kPayToOpTrue).candidate(0, std::nullopt);
+         }},
+        {"bad-cb-amount",
+         [](BlockTemplate t) {
+             t.coinbaseValue += 1;
+             return MiningJob(t, kPayToOpTrue).candidate(0, std::nullopt);
+         }},
+    };
+    const std::int64_t before = node_->blockCount();
+    for (const auto& [reason, breakIt] : cases) {
+        const MiningOutcome outcome = mined(breakIt(freshTemplate()));
+        EXPECT_EQ(submit(outcome, node_->client(), {}),
+                  SubmissionResult{SubmissionResult::Rejected{reason}});
+    }
+    EXPECT_EQ(node_->blockCount(), before);
+}
+
+TEST_F(BlockAssemblyNodeTest, ProposalJudgesTheBlockApartFromItsWork) {
+    const BlockCandidate candidate =
+        MiningJob(freshTemplate(), kPayToOpTrue).candidate(5, std::nullopt);
+    EXPECT_EQ(proposeBlock(candidate, 0, node_->client(), {}),
+              ProposalVerdict{ProposalVerdict::Valid{}});
+
+    BlockCandidate broken = candidate;
+    broken.header.merkleRoot[31] ^= 0x80;
+    EXPECT_EQ(proposeBlock(broken, 0, node_->client(), {}),
+              ProposalVerdict{ProposalVerdict::Rejected{"bad-txnmrklroot"}});
+}
+
+TEST_F(BlockAssemblyNodeTest, LongPollAnswersWhenTheTipChanges) {
+    const BlockTemplate first = freshTemplate();
+    ASSERT_TRUE(first.longPollID.has_value());
+
+    auto waiting = std::async(std::launch::async, [&] {
+        return BlockTemplate::fetch(node_->client(), first.longPollID, {}, 60.0);
+    });
+    EXPECT_EQ(waiting.wait_for(300ms), std::future_status::timeout);
+
+    const MiningOutcome outcome = mined(MiningJob(first, kPayToOpTrue).candidate(0, std::nullopt));
+    ASSERT_TRUE(submit(outcome, node_->client(), {}).isAccepted());
+
+    ASSERT_EQ(waiting.wait_for(30s), std::future_status::ready);
+    const BlockTemplate next = waiting.get();
+    EXPECT_EQ(next.height, first.height + 1);
+    EXPECT_EQ(next.previousBlockHash, testing::displayHex(outcome.blockHash));
+    EXPECT_NE(next.longPollID, first.longPollID);
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -1,0 +1,111 @@
+#include "corvanta/assembly/MiningJob.h"
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "corvanta/assembly/BlockAssemblyError.h"
+#include "corvanta/assembly/CoinbaseTransaction.h"
+#include "corvanta/assembly/Merkle.h"
+
+namespace corvanta {
+namespace {
+
+using testing::displayHash;
+using testing::hex;
+
+void appendTo(Bytes& bytes, std::span<const std::uint8_t> tail) {
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+}
+
+const CoinbasePayoutPlan kPayToOpTrue = CoinbasePayoutPlan::everythingToMiner({0x51});
+
+BlockTemplate templateNamed(const std::string& fixture) {
+    return BlockTemplate::fromJson(testing::fixtureResult(fixture));
+}
+
+TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
+    const BlockTemplate t = templateNamed("gbt-with-1-tx.json");
+    const MiningJob job(t, kPayToOpTrue);
+    EXPECT_EQ(job.branch, std::vector<Hash32>{displayHash(t.transactions[0].txid)});
+
+    const BlockCandidate candidate = job.candidate(1, std::nullopt);
+    // Height 108, then the extranonce as an 8-byte push.
+    const CoinbaseTransaction coinbase(108, hex("0100000000000000"), {{{0x51}, 5'000'010'000}},
+                                       hex(*t.defaultWitnessCommitment));
+    EXPECT_EQ(coinbase.scriptSig, hex("016c080100000000000000"));
+    EXPECT_EQ(candidate.coinbaseBytes, coinbase.serializedWithWitness());
+    EXPECT_EQ(candidate.coinbaseTxid, coinbase.txid());
+    const std::vector<Hash32> leaves{coinbase.txid(), displayHash(t.transactions[0].txid)};
+    EXPECT_EQ(candidate.merkleRoot, MerkleTree::root(leaves));
+    EXPECT_EQ(candidate.header, (BlockHeader{.version = 536870912,
+                                             .previousBlockHash = displayHash(t.previousBlockHash),
+                                             .merkleRoot = candidate.merkleRoot,
+                                             .time = t.curTime,
+                                             .bits = 0x207FFFFF,
+                                             .nonce = 0}));
+    EXPECT_EQ(BitcoinEncoding::hexString(candidate.target.bigEndianBytes), t.target);
+    EXPECT_EQ(candidate.minerRewardSats, 5'000'010'000);
+
+    EXPECT_EQ(job.candidate(1, 1'800'000'000u).header.time, 1'800'000'000u);
+    EXPECT_NE(job.candidate(2, std::nullopt).merkleRoot, candidate.merkleRoot);
+
+    // The block: header with the nonce, transaction count, coinbase (witness form), the others.
+    Bytes block;
+    appendTo(block, candidate.header.withNonce(0xA1B2C3D4).serialized());
+    block.push_back(0x02);
+    appendTo(block, candidate.coinbaseBytes);
+    appendTo(block, hex(t.transactions[0].data));
+    EXPECT_EQ(candidate.serialized(0xA1B2C3D4), block);
+    EXPECT_EQ(candidate.transactionCount(), 2u);
+}
+
+TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
+    const MiningJob job(templateNamed("getblocktemplate-fresh-chain.json"), kPayToOpTrue);
+    EXPECT_TRUE(job.branch.empty());
+    const BlockCandidate candidate = job.candidate(0, std::nullopt);
+    EXPECT_EQ(candidate.merkleRoot, candidate.coinbaseTxid);
+    EXPECT_EQ(candidate.transactionCount(), 1u);
+
+    BlockTemplate negative = templateNamed("getblocktemplate-fresh-chain.json");
+    negative.coinbaseValue = -5;
+    EXPECT_EQ(MiningJob(negative, kPayToOpTrue).candidate(0, std::nullopt).minerRewardSats, 0);
+}
+
+TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
+    using Field = BlockAssemblyError::MalformedTemplateField;
+    using Edit = std::function<void(BlockTemplate&)>;
+    const std::vector<std::pair<BlockAssemblyError::Kind, Edit>> cases{
+        {Field{"previousblockhash"}, [](auto& t) { t.previousBlockHash = "zz"; }},
+        {Field{"previousblockhash"}, [](auto& t) { t.previousBlockHash.resize(62); }},
+        {Field{"bits"}, [](auto& t) { t.bits = "207fffzz"; }},
+        {Field{"bits"}, [](auto& t) { t.bits = "20800000"; }},      // negative target
+        {Field{"target"}, [](auto& t) { t.target.back() = '1'; }},  // one unit off
+        {Field{"target"}, [](auto& t) { t.target.resize(62); }},
+        {Field{"target"}, [](auto& t) { t.bits = "1d00ffff"; }},  // other bits
+        {Field{"transactions[].data"}, [](auto& t) { t.transactions[0].data += "0"; }},
+        {Field{"transactions[].txid"}, [](auto& t) { t.transactions[0].txid[0] = 'g'; }},
+        {Field{"transactions[].txid"}, [](auto& t) { t.transactions[0].txid.resize(62); }},
+        // Mining on without the commitment would only find blocks the node refuses.
+        {Field{"default_witness_commitment"}, [](auto& t) { t.defaultWitnessCommitment = "6a2"; }},
+        {Field{"height"}, [](auto& t) { t.height = -1; }},
+        // An empty payout script is reported before anything else.
+        {BlockAssemblyError::EmptyPayoutScript{}, [](auto& t) { t.previousBlockHash = "zz"; }},
+    };
+    for (const auto& [expected, edit] : cases) {
+        BlockTemplate t = templateNamed("gbt-with-1-tx.json");
+        edit(t);
+        const bool noScript =
+            std::holds_alternative<BlockAssemblyError::EmptyPayoutScript>(expected);
+        try {
+            MiningJob(t, noScript ? CoinbasePayoutPlan{} : kPayToOpTrue);
+            ADD_FAILURE() << "accepted, expected " << BlockAssemblyError(expected).what();
+        } catch (const BlockAssemblyError& error) {
+            EXPECT_EQ(error.kind(), expected) << error.what();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace corvanta
