@@ -62,15 +62,7 @@ class NodeFaultsTest : public testing::NodeHarness {
     }
 };
 
-NodeProcessError::Kind kindOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const NodeProcessError& error) {
-        return error.kind();
-    }
-    ADD_FAILURE() << "a NodeProcessError was expected";
-    return NodeProcessError::NotRunning{};
-}
+using testing::kindOf;
 
 TEST_F(NodeFaultsTest, WaitsForALateCookie) {
     setLaunchFlags("-test-cookie-delay=0.6");
