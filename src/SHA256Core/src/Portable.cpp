@@ -11,7 +11,9 @@ namespace {
 
 using search::kRoundConstants;
 
-constexpr std::uint32_t rotr(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+constexpr std::uint32_t rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 std::uint32_t loadBigEndian(const std::uint8_t* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
@@ -88,7 +90,8 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
             compressOne(state, second[lane]);
             search::stateToBytes(state, digests[lane]);
         }
-        for (int lane = 0; lane < lanes; ++lane) tally.consider(nonces[lane], digests[lane], target);
+        for (int lane = 0; lane < lanes; ++lane)
+            tally.consider(nonces[lane], digests[lane], target);
         done += static_cast<std::uint64_t>(lanes);
     }
     return tally.finish(bestDigestOut, bestNonceOut);

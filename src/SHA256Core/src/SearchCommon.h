@@ -76,10 +76,11 @@ inline bool lowerDigest(const std::uint8_t candidate[32], const std::uint8_t bes
 
 // Tracks hits and the best digest across lanes in nonce order, as every backend must.
 class Tally {
-public:
+  public:
     Tally(std::uint32_t* hits, std::uint64_t capacity) : hits_(hits), capacity_(capacity) {}
 
-    void consider(std::uint32_t nonce, const std::uint8_t digest[32], const std::uint8_t target[32]) {
+    void consider(std::uint32_t nonce, const std::uint8_t digest[32],
+                  const std::uint8_t target[32]) {
         if (meetsTarget(digest, target)) {
             if (hitCount_ < capacity_) hits_[hitCount_] = nonce;
             ++hitCount_;
@@ -101,7 +102,7 @@ public:
     const std::uint8_t* bestDigest() const { return best_; }
     bool hasBest() const { return !first_; }
 
-private:
+  private:
     std::uint32_t* hits_;
     std::uint64_t capacity_;
     std::uint64_t hitCount_ = 0;

@@ -6,7 +6,9 @@
 
 namespace corvanta::sha256 {
 
-Sha256::Sha256() { std::memcpy(state_.data(), VESK_SHA256_IV, sizeof(VESK_SHA256_IV)); }
+Sha256::Sha256() {
+    std::memcpy(state_.data(), VESK_SHA256_IV, sizeof(VESK_SHA256_IV));
+}
 
 Sha256& Sha256::update(std::span<const std::uint8_t> bytes) {
     totalBytes_ += bytes.size();
@@ -36,7 +38,8 @@ Digest Sha256::finish() {
         buffered_ = 0;
     }
     std::memset(buffer_.data() + buffered_, 0, 56 - buffered_);
-    for (int i = 0; i < 8; ++i) buffer_[56 + i] = static_cast<std::uint8_t>(bitLength >> (56 - 8 * i));
+    for (int i = 0; i < 8; ++i)
+        buffer_[56 + i] = static_cast<std::uint8_t>(bitLength >> (56 - 8 * i));
     vesk_sha256_compress(state_.data(), buffer_.data(), 1);
     Digest out;
     for (int i = 0; i < 8; ++i) {
@@ -48,7 +51,9 @@ Digest Sha256::finish() {
     return out;
 }
 
-Digest digest(std::span<const std::uint8_t> bytes) { return Sha256().update(bytes).finish(); }
+Digest digest(std::span<const std::uint8_t> bytes) {
+    return Sha256().update(bytes).finish();
+}
 
 Digest doubleDigest(std::span<const std::uint8_t> bytes) {
     const Digest once = digest(bytes);

@@ -17,7 +17,7 @@ std::string errnoText(const std::string& what, const std::filesystem::path& path
 }
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -31,7 +31,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     int fd_;
 };
 

@@ -33,9 +33,11 @@ struct RPCCredentials {
 // flight at once (a long-poll never holds up a status poll). Nothing is retried here.
 //
 // Every call blocks until the reply, the timeout (RPCTransportError Network{timedOut}) or a stop
-// request on `stop` (corvanta::Cancelled, within milliseconds).
+// request on `stop` (corvanta::Cancelled, within milliseconds; a stop requested before the call
+// sends nothing). The timeout covers the whole exchange, in seconds (fractions allowed); one
+// that is not positive and finite is refused with std::invalid_argument.
 class RPCClient {
-public:
+  public:
     // `endpoint` is the full URL, e.g. "http://127.0.0.1:18443/".
     RPCClient(std::string endpoint, RPCCredentials credentials);
 
@@ -54,8 +56,10 @@ public:
     auto call(std::string_view method, const std::vector<RPCParam>& params, double timeoutSeconds,
               std::stop_token stop, Decode decode) const -> decltype(decode(json::Value{}));
 
-    // For methods whose success is a JSON null (submitblock, proposals): a missing or null result
-    // gives nullopt when the status is 200 or an error object came; otherwise HttpStatus.
+    // For methods whose success is a JSON null (submitblock, proposals). An error object is
+    // thrown as RPCError whatever the status; otherwise a status other than 200 is HttpStatus,
+    // and a 200 reply gives its result, nullopt for a missing or null one (so a result that the
+    // caller then fails to decode came with status 200: its json::DecodeError stands as it is).
     std::optional<json::Value> callOptional(std::string_view method,
                                             const std::vector<RPCParam>& params,
                                             double timeoutSeconds, std::stop_token stop) const;
@@ -72,7 +76,7 @@ public:
     static json::Value resultOf(const RawReply& reply);
     static std::optional<json::Value> optionalResultOf(const RawReply& reply);
 
-private:
+  private:
     std::string endpoint_;
     RPCCredentials credentials_;
 };
@@ -86,7 +90,8 @@ auto RPCClient::call(std::string_view method, const std::vector<RPCParam>& param
     try {
         return decode(result);
     } catch (const json::DecodeError&) {
-        if (reply.status != 200) throw RPCTransportError(RPCTransportError::HttpStatus{reply.status});
+        if (reply.status != 200)
+            throw RPCTransportError(RPCTransportError::HttpStatus{reply.status});
         throw;
     }
 }

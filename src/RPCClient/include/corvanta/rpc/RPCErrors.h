@@ -8,7 +8,7 @@ namespace corvanta {
 
 // The node's own error object ({"code":..,"message":..}), thrown whatever the HTTP status.
 class RPCError : public std::runtime_error {
-public:
+  public:
     RPCError(int code, std::string message);
     int code() const { return code_; }
     const std::string& message() const { return message_; }
@@ -16,14 +16,14 @@ public:
         return code_ == other.code_ && message_ == other.message_;
     }
 
-private:
+  private:
     int code_;
     std::string message_;
 };
 
 // Client-side failures.
 class RPCTransportError : public std::runtime_error {
-public:
+  public:
     // The reply could not be decoded and the HTTP status was not 200.
     struct HttpStatus {
         int status;
@@ -42,10 +42,13 @@ public:
         bool operator==(const EmptyResult&) const = default;
     };
     // The request never got a reply: refused connection, timeout, reset. `timedOut` is true for a
-    // timeout (which is never reported as Cancelled).
+    // timeout (which is never reported as Cancelled); `cannotConnect` is true when the node could
+    // not be reached or dropped the connection (refused, reset, closed without an answer), which
+    // the user is told apart from a timeout and from other failures.
     struct Network {
         std::string description;
         bool timedOut = false;
+        bool cannotConnect = false;
         bool operator==(const Network&) const = default;
     };
     using Kind = std::variant<HttpStatus, CookieUnreadable, MalformedCookie, EmptyResult, Network>;
@@ -54,7 +57,7 @@ public:
     const Kind& kind() const { return kind_; }
     bool operator==(const RPCTransportError& other) const { return kind_ == other.kind_; }
 
-private:
+  private:
     Kind kind_;
 };
 

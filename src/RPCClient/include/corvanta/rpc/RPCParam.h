@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -12,12 +13,12 @@ namespace corvanta {
 
 // A JSON-RPC parameter value. Only ever encoded, as the bare JSON value it holds.
 class RPCParam {
-public:
+  public:
     using Array = std::vector<RPCParam>;
     using Object = std::map<std::string, RPCParam>;  // std::map keeps keys sorted when encoded
 
     static RPCParam string(std::string value);
-    static RPCParam integer(std::int64_t value);  // the spec's `int` case
+    static RPCParam integer(std::int64_t value);
     static RPCParam boolean(bool value);
     static RPCParam array(Array values);
     static RPCParam object(Object members);
@@ -26,9 +27,11 @@ public:
     json::Value toJson() const;
     bool operator==(const RPCParam&) const = default;
 
-private:
+  private:
     using Storage = std::variant<std::string, std::int64_t, bool, Array, Object, std::monostate>;
-    explicit RPCParam(Storage storage);
+    template <typename Alternative>
+    RPCParam(std::in_place_type_t<Alternative> type, Alternative value)
+        : storage_(type, std::move(value)) {}
     Storage storage_;
 };
 

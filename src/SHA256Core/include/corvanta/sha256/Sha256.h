@@ -10,13 +10,13 @@ using Digest = std::array<std::uint8_t, 32>;
 
 // Streaming SHA-256 of a whole message over vesk_sha256_compress (FIPS 180-4 padding).
 class Sha256 {
-public:
+  public:
     Sha256();
     Sha256& update(std::span<const std::uint8_t> bytes);
     // The digest in byte form (h0 first, big-endian words). The hasher is spent afterwards.
     Digest finish();
 
-private:
+  private:
     std::array<std::uint32_t, 8> state_;
     std::array<std::uint8_t, 64> buffer_{};
     std::size_t buffered_ = 0;

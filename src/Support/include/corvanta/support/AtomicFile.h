@@ -9,7 +9,7 @@
 namespace corvanta {
 
 class FileWriteError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -27,7 +27,7 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
                          Durability durability = Durability::atomic);
 
 class FileReadError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 // Reads a whole file; throws FileReadError when it cannot be opened or read.

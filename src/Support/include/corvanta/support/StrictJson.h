@@ -15,12 +15,12 @@ using Value = nlohmann::json;
 
 // A JSON value that does not have the expected type or range. `path` names the offending key.
 class DecodeError : public std::runtime_error {
-public:
+  public:
     DecodeError(std::string path, const std::string& problem)
         : std::runtime_error(path + ": " + problem), path_(std::move(path)) {}
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -1,0 +1,298 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <numeric>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+#include "HexBytes.h"
+#include "corvanta/mining/CPUEngine.h"
+#include "corvanta/sha256/Backend.h"
+#include "corvanta/sha256/Sha256.h"
+
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+using ::testing::ElementsAre;
+
+HashJob jobFor(const Target& target, std::uint8_t seed = 0x22) {
+    BlockHeader header{.version = 0x20000000, .time = 0x60000000, .bits = 0x17031abc};
+    header.previousBlockHash.fill(0x11);
+    header.merkleRoot.fill(seed);
+    return HashJob(header, target);
+}
+
+// Short chunks keep pause and stop reactions quick even on the portable core.
+constexpr std::uint64_t quickChunk = 50'000;
+
+// A target no digest meets in practice, so searches sweep their whole range.
+Target unreachable() {
+    return Target{};
+}
+
+std::vector<std::uint64_t> counts(const std::vector<NonceRange>& parts) {
+    std::vector<std::uint64_t> out;
+    for (const auto& part : parts) out.push_back(part.count());
+    return out;
+}
+
+template <typename Predicate>
+bool waitUntil(Predicate predicate, std::chrono::milliseconds limit = 5s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+TEST(CPUEngineSlice, SplitsEvenlyLargerPartsFirstAndContiguous) {
+    EXPECT_THAT(counts(CPUEngine::slice(NonceRange(10, 10), 4)), ElementsAre(3, 3, 2, 2));
+    EXPECT_THAT(counts(CPUEngine::slice(NonceRange(0, 3), 8)), ElementsAre(1, 1, 1));
+    EXPECT_THAT(counts(CPUEngine::slice(NonceRange(0, 5), 0)), ElementsAre(5));
+    EXPECT_TRUE(CPUEngine::slice(NonceRange(0, 0), 4).empty());
+
+    const auto parts = CPUEngine::slice(NonceRange(100, NonceRange::nonceSpace - 100), 7);
+    ASSERT_EQ(parts.size(), 7u);
+    EXPECT_EQ(parts.front().start(), 100u);
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        EXPECT_EQ(parts[i].start(), parts[i - 1].upperBound());
+    }
+    EXPECT_EQ(parts.back().upperBound(), NonceRange::nonceSpace);
+}
+
+TEST(CPUEngine, ClampsThreadAndWorkerCounts) {
+    CPUEngine engine(0, 0);
+    EXPECT_EQ(engine.threadCount(), 1);
+    EXPECT_EQ(engine.chunkSize(), 1u);
+    EXPECT_EQ(CPUEngine(1).chunkSize(), 1'000'000u);
+
+    CPUEngine four(4);
+    EXPECT_EQ(four.currentWorkerCount(), 4);
+    four.setWorkerCount(0);
+    EXPECT_EQ(four.currentWorkerCount(), 1);
+    four.setWorkerCount(99);
+    EXPECT_EQ(four.currentWorkerCount(), 4);
+    four.setWorkerCount(2);
+    EXPECT_EQ(four.currentWorkerCount(), 2);
+}
+
+TEST(CPUEngine, NameCarriesTheBackendAndThreadCount) {
+    const std::string prefix = "CPU " + std::string(sha256::activeBackend().label) + " \u00d7";
+    EXPECT_EQ(CPUEngine(8).name(), prefix + "8");
+    EXPECT_EQ(CPUEngine(-3).name(), prefix + "1");
+}
+
+TEST(CPUEngine, CopiesShareOneState) {
+    CPUEngine engine(4);
+    CPUEngine copy = engine;
+    copy.setPaused(true);
+    copy.setCourteous(true);
+    copy.setWorkerCount(3);
+    EXPECT_TRUE(engine.isPaused());
+    EXPECT_TRUE(engine.isCourteous());
+    EXPECT_EQ(engine.currentWorkerCount(), 3);
+    copy.setPaused(false);
+    copy.search(jobFor(unreachable()), NonceRange(0, 1000), {});
+    EXPECT_EQ(engine.sweptNonceCount(), 1000u);
+    EXPECT_EQ(engine.bestAttempt(), copy.bestAttempt());
+}
+
+TEST(CPUEngine, EasiestTargetGivesTheFirst64HitsOfEachSliceSorted) {
+    CPUEngine engine(4);
+    const auto hits = engine.search(jobFor(Target::easiest()), NonceRange(1000, 1000), {});
+    // Slices of 250 from 1000: each keeps its first 64 nonces.
+    std::vector<std::uint32_t> expected;
+    for (std::uint32_t start : {1000u, 1250u, 1500u, 1750u}) {
+        for (std::uint32_t n = 0; n < 64; ++n) expected.push_back(start + n);
+    }
+    EXPECT_EQ(hits, expected);
+    EXPECT_EQ(engine.sweptNonceCount(), 1000u);
+
+    engine.setWorkerCount(1);
+    const auto oneSlice = engine.search(jobFor(Target::easiest()), NonceRange(0, 1000), {});
+    ASSERT_EQ(oneSlice.size(), 64u);
+    EXPECT_EQ(oneSlice.back(), 63u);
+
+    // The first 64 are kept across chunk boundaries too.
+    CPUEngine tinyChunks(1, 10);
+    const auto acrossChunks = tinyChunks.search(jobFor(Target::easiest()), NonceRange(0, 200), {});
+    EXPECT_EQ(acrossChunks, oneSlice);
+    EXPECT_EQ(tinyChunks.sweptNonceCount(), 200u);
+}
+
+TEST(CPUEngine, RangeSmallerThanWorkersRunsOneSlicePerNonce) {
+    CPUEngine engine(8);
+    EXPECT_THAT(engine.search(jobFor(Target::easiest()), NonceRange(0xFFFFFFFD, 3), {}),
+                ElementsAre(0xFFFFFFFD, 0xFFFFFFFE, 0xFFFFFFFF));
+}
+
+TEST(CPUEngine, EmptyRangeReturnsAtOnceEvenWhilePaused) {
+    CPUEngine engine(2);
+    engine.setPaused(true);
+    EXPECT_TRUE(engine.search(jobFor(Target::easiest()), NonceRange(5, 0), {}).empty());
+    EXPECT_FALSE(engine.bestDigestBigEndianBytes());
+}
+
+TEST(CPUEngine, BestDigestAppearsAfterTheFirstChunkWithoutHits) {
+    CPUEngine engine(2);
+    EXPECT_FALSE(engine.bestDigestBigEndianBytes());
+    EXPECT_FALSE(engine.bestAttempt());
+    const HashJob job = jobFor(unreachable());
+    EXPECT_TRUE(engine.search(job, NonceRange(0, 5000), {}).empty());
+
+    const auto best = engine.bestDigestBigEndianBytes();
+    const auto attempt = engine.bestAttempt();
+    ASSERT_TRUE(best && attempt);
+    EXPECT_EQ(sha256::doubleDigest(attempt->headerBytes), attempt->digest);
+    EXPECT_EQ(testing::reversed(attempt->digest), *best);
+
+    // It is the lowest digest of the whole range.
+    Hash32 lowest{};
+    lowest.fill(0xFF);
+    for (std::uint32_t nonce = 0; nonce < 5000; ++nonce) {
+        lowest = std::min(lowest, testing::reversed(sha256::doubleDigest(job.headerBytes(nonce))));
+    }
+    EXPECT_EQ(*best, lowest);
+}
+
+TEST(CPUEngine, StopAtFirstWinnerEndsEverySliceEarly) {
+    CPUEngine engine(4, quickChunk);
+    const auto hits =
+        engine.search(jobFor(Target::easiest()), NonceRange(0, 400'000'000), true, {});
+    ASSERT_FALSE(hits.empty());
+    EXPECT_EQ(hits.front(), 0u);
+    EXPECT_TRUE(std::is_sorted(hits.begin(), hits.end()));
+    EXPECT_LE(engine.sweptNonceCount(), 4 * quickChunk);
+}
+
+TEST(CPUEngine, StopEndsTheSearchWithinAChunkAndKeepsItsHits) {
+    CPUEngine engine(2, quickChunk);
+    std::stop_source stop;
+    std::vector<std::uint32_t> hits;
+    std::jthread searcher([&] {
+        hits = engine.search(jobFor(Target::easiest()), NonceRange(0, NonceRange::nonceSpace),
+                             stop.get_token());
+    });
+    ASSERT_TRUE(waitUntil([&] { return engine.sweptNonceCount() > 0; }));
+    const auto requested = std::chrono::steady_clock::now();
+    stop.request_stop();
+    searcher.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - requested, 2s);
+
+    // A slice that got going kept its first 64 nonces, all found in its first chunk.
+    ASSERT_GE(hits.size(), 64u);
+    EXPECT_EQ(hits.size() % 64, 0u);
+    EXPECT_EQ(hits[63], 63u);
+    if (hits.size() == 128) {
+        EXPECT_EQ(hits[64], 1u << 31);
+    }
+    // Every slice had ended: nothing is swept after the search returned.
+    const auto swept = engine.sweptNonceCount();
+    EXPECT_EQ(swept % quickChunk, 0u);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(engine.sweptNonceCount(), swept);
+}
+
+TEST(CPUEngine, PauseFreezesTheSweptCountUntilResumedOrStopped) {
+    CPUEngine engine(2, quickChunk);
+    std::stop_source stop;
+    std::jthread searcher([&] {
+        engine.search(jobFor(unreachable()), NonceRange(0, NonceRange::nonceSpace),
+                      stop.get_token());
+    });
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitUntil([&] { return engine.sweptNonceCount() > 0; }));
+    const auto chunkTime = std::chrono::steady_clock::now() - started;
+    engine.setPaused(true);
+    const auto atPause = engine.sweptNonceCount();
+    // Chunks under way finish; none starts after them.
+    std::this_thread::sleep_for(2 * chunkTime + 200ms);
+    const auto settled = engine.sweptNonceCount();
+    EXPECT_LE(settled - atPause, 2 * quickChunk);
+    std::this_thread::sleep_for(chunkTime + 200ms);
+    EXPECT_EQ(engine.sweptNonceCount(), settled);
+
+    engine.setPaused(false);
+    EXPECT_TRUE(waitUntil([&] { return engine.sweptNonceCount() > settled; }));
+
+    // A stop reaches slices held by a pause too.
+    engine.setPaused(true);
+    std::this_thread::sleep_for(chunkTime + 100ms);
+    const auto requested = std::chrono::steady_clock::now();
+    stop.request_stop();
+    searcher.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - requested, 1s);
+}
+
+TEST(CPUEngine, SearchStartedWhilePausedWaitsAndReturnsNothingWhenStopped) {
+    CPUEngine engine(2);
+    engine.setPaused(true);
+    std::stop_source stop;
+    std::vector<std::uint32_t> hits{42};
+    std::jthread searcher([&] {
+        hits = engine.search(jobFor(Target::easiest()), NonceRange(0, 1000), stop.get_token());
+    });
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(engine.sweptNonceCount(), 0u);
+    const auto requested = std::chrono::steady_clock::now();
+    stop.request_stop();
+    searcher.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - requested, 1s);
+    EXPECT_TRUE(hits.empty());
+    EXPECT_EQ(engine.sweptNonceCount(), 0u);
+}
+
+TEST(CPUEngine, SearchStartedWhilePausedRunsOnceUnpaused) {
+    CPUEngine engine(2);
+    engine.setPaused(true);
+    std::vector<std::uint32_t> hits;
+    std::jthread searcher(
+        [&] { hits = engine.search(jobFor(Target::easiest()), NonceRange(0, 10), {}); });
+    std::this_thread::sleep_for(250ms);
+    EXPECT_EQ(engine.sweptNonceCount(), 0u);
+    engine.setPaused(false);
+    searcher.join();
+    EXPECT_EQ(hits.size(), 10u);
+}
+
+TEST(CPUEngine, BestAttemptMatchesBestDigestAfterConcurrentSearches) {
+    CPUEngine engine(4);
+    {
+        std::vector<std::jthread> searchers;
+        for (std::uint8_t seed = 0; seed < 4; ++seed) {
+            searchers.emplace_back([engine, seed]() mutable {
+                for (std::uint32_t round = 0; round < 25; ++round) {
+                    // Small slices make many chunks, each offering a best digest.
+                    engine.search(jobFor(unreachable(), seed), NonceRange(round * 8000, 8000), {});
+                }
+            });
+        }
+    }
+    EXPECT_EQ(engine.sweptNonceCount(), 4u * 25 * 8000);
+    const auto attempt = engine.bestAttempt();
+    const auto best = engine.bestDigestBigEndianBytes();
+    ASSERT_TRUE(attempt && best);
+    EXPECT_EQ(sha256::doubleDigest(attempt->headerBytes), attempt->digest);
+    EXPECT_EQ(testing::reversed(attempt->digest), *best);
+}
+
+TEST(CPUEngine, CourteousSearchesGiveTheSameResults) {
+    CPUEngine normal(3);
+    CPUEngine courteous(3);
+    courteous.setCourteous(true);
+    const Target target = *Target::fromBigEndianBytes(
+        testing::bytesFromHex("00ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"));
+    const HashJob job = jobFor(target);
+    const auto expected = normal.search(job, NonceRange(0, 300'000), {});
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(courteous.search(job, NonceRange(0, 300'000), {}), expected);
+    EXPECT_EQ(courteous.bestAttempt(), normal.bestAttempt());
+}
+
+}  // namespace
+}  // namespace corvanta

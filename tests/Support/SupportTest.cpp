@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/CancellableWait.h"
+#include "corvanta/support/Cancelled.h"
+#include "corvanta/support/IsoDate.h"
+#include "corvanta/support/StrictJson.h"
+#include "corvanta/support/Uuid.h"
+
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(IsoDate, RoundTripsWholeSecondsAndDropsTheFraction) {
+    const auto instant = WallClock::time_point(std::chrono::milliseconds(1'305'998'791'900));
+    EXPECT_EQ(formatIsoDate(instant), "2011-05-21T17:26:31Z");
+    const auto parsed = parseIsoDate("2011-05-21T17:26:31Z");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(*parsed, wholeSeconds(instant));
+    EXPECT_EQ(formatIsoDate(WallClock::time_point{}), "1970-01-01T00:00:00Z");
+}
+
+TEST(IsoDate, RefusesEveryOtherForm) {
+    for (const char* text :
+         {"2011-05-21T17:26:31.5Z", "2011-05-21T17:26:31+00:00", "2011-05-21 17:26:31Z",
+          "2011-02-30T00:00:00Z", "2011-05-21T24:00:00Z", "2011-5-21T17:26:31Z", ""}) {
+        EXPECT_FALSE(parseIsoDate(text)) << text;
+    }
+}
+
+TEST(Uuid, IsRandomVersionFourInUpperCase) {
+    const auto a = makeUuid();
+    EXPECT_TRUE(isUuid(a));
+    EXPECT_EQ(a[14], '4');
+    EXPECT_NE(a, makeUuid());
+    for (const char c : a) EXPECT_FALSE(std::islower(static_cast<unsigned char>(c))) << a;
+    EXPECT_FALSE(isUuid("not-a-uuid"));
+}
+
+TEST(StrictJson, ChecksTypesAndRanges) {
+    const auto value =
+        json::parse(R"({"small": 300, "negative": -1, "text": "x", "nothing": null})");
+    EXPECT_THROW(json::required<std::uint8_t>(value, "small"), json::DecodeError);
+    EXPECT_EQ(json::required<int>(value, "small"), 300);
+    EXPECT_THROW(json::required<std::uint32_t>(value, "negative"), json::DecodeError);
+    EXPECT_THROW(json::required<int>(value, "text"), json::DecodeError);
+    EXPECT_FALSE(json::optional<int>(value, "nothing"));
+    EXPECT_THROW(json::required<int>(value, "nothing"), json::DecodeError);
+    EXPECT_THROW(json::parse("{"), json::DecodeError);
+}
+
+TEST(AtomicFile, WritesCreatingFoldersAndReplacesWhole) {
+    const auto folder = std::filesystem::temp_directory_path() / ("corvanta-support-" + makeUuid());
+    const auto path = folder / "a" / "b" / "file.json";
+    writeFileAtomically(path, "first", Durability::durable);
+    writeFileAtomically(path, "second");
+    EXPECT_EQ(readFile(path), "second");
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_THROW(readFile(folder / "missing"), FileReadError);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(CancellableWait, StopEndsTheWaitPromptly) {
+    std::stop_source source;
+    std::jthread stopper([&] {
+        std::this_thread::sleep_for(20ms);
+        source.request_stop();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_THROW(sleepOrThrow(10s, source.get_token()), Cancelled);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 2s);
+    EXPECT_TRUE(sleepFor(1ms, std::stop_token{}));
+}
+
+}  // namespace
+}  // namespace corvanta
