@@ -38,18 +38,14 @@ class NodeProcessTest : public ::testing::Test {
     }
 
     fs::path fakeNode(std::string_view body) {
-        return testing::writeScript(
-            dir_.path() / "bitcoind",
-            "#!/bin/sh\n"
-            "if [ \"$1\" = --version ]; then echo 'Bitcoin Core daemon version v31.1.0 bitcoind';"
-            " exit 0; fi\n"
-            "echo $$ > '" +
-                pidFile().string() +
-                "'\n"
-                "for a in \"$@\"; do case \"$a\" in -datadir=*) datadir=\"${a#-datadir=}\";; esac; "
-                "done\n"
-                "cookie=\"$datadir/regtest/.cookie\"\n" +
-                std::string(body));
+        std::string script = R"(#!/bin/sh
+if [ "$1" = --version ]; then echo 'Bitcoin Core daemon version v31.1.0 bitcoind'; exit 0; fi
+echo $$ > 'PID_FILE'
+for a in "$@"; do case "$a" in -datadir=*) datadir="${a#-datadir=}";; esac; done
+cookie="$datadir/regtest/.cookie"
+)";
+        script.replace(script.find("PID_FILE"), 8, pidFile().string());
+        return testing::writeScript(dir_.path() / "bitcoind", script + std::string(body));
     }
 
     NodeProcess& makeNode(std::string_view body, std::optional<BitcoindRelease> release = {},
@@ -184,8 +180,8 @@ TEST_F(NodeProcessTest, CookieTimeoutLeavesTheNodeToItsCaller) {
 }
 
 TEST_F(NodeProcessTest, TheNodeInheritsNoneOfTheApplicationsSignalSettings) {
-    // The caller blocks SIGTERM (as a signalfd-based shutdown handler would) and ignores SIGHUP;
-    // the node must inherit neither, or terminate() would wait for ever. Python keeps what it
+    // The caller blocks SIGTERM (as a signalfd-based shutdown handler would) and ignores it; the
+    // node must inherit neither, or terminate() would wait for ever. Python keeps what it
     // inherits (a shell would reset its mask), so it stands in for bitcoind here.
     sigset_t blockTerm;
     sigemptyset(&blockTerm);
@@ -194,13 +190,13 @@ TEST_F(NodeProcessTest, TheNodeInheritsNoneOfTheApplicationsSignalSettings) {
     ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &blockTerm, &previousMask), 0);
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
-    struct sigaction previousHup {};
-    ::sigaction(SIGHUP, &ignore, &previousHup);
+    struct sigaction previousAction {};
+    ::sigaction(SIGTERM, &ignore, &previousAction);
     NodeProcess& node = makeNode(
         "exec python3 -c \"import os, time; os.makedirs(os.path.dirname('$cookie'), "
         "exist_ok=True); open('$cookie', 'w').write('u:p'); time.sleep(60)\"\n");
     node.start();
-    ::sigaction(SIGHUP, &previousHup, nullptr);
+    ::sigaction(SIGTERM, &previousAction, nullptr);
     ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     node.waitForCookie(5s, {});
 
