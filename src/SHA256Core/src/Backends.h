@@ -10,5 +10,16 @@
 namespace corvanta::sha256::backends {
 
 extern const Backend portable;
+#if defined(__x86_64__)
+extern const Backend shaNi;
+#endif
+#if defined(__aarch64__)
+extern const Backend armv8;
+#endif
+
+#if defined(__x86_64__)
+extern const Backend avx2;    // requires AVX2
+extern const Backend avx512;  // requires AVX-512F and AVX-512VL
+#endif
 
 }  // namespace corvanta::sha256::backends

@@ -1,0 +1,211 @@
+// Nonce search on the ARMv8 SHA-2 instructions, four nonces per batch with their instructions
+// interleaved: one hash alone is a chain of dependent four-round steps that leaves the SHA unit
+// waiting on its own results.
+//
+// Work that is the same for every nonce is done once per call: rounds 0..3 of the first hash
+// (less the nonce word) and the padding words of both blocks added to their round constants. In
+// the last four rounds of the second hash the e..h half comes first; its top word decides whether
+// the a..d half is needed at all, that is whether the nonce can be a hit or a new best. Every
+// digest that can is finished and goes through the same tally as the portable backend.
+
+#include "Armv8.h"
+#include "Armv8Primitives.h"
+#include "Backends.h"
+#include "NonceFreeRounds.h"
+#include "SearchCommon.h"
+
+namespace corvanta::sha256::armv8 {
+namespace {
+
+constexpr int kLanes = 4;
+
+struct FirstHashPlan {
+    State afterRound3;           // with the nonce word taken as zero
+    State midstate;              // for the feed-forward
+    uint32x4_t message0;         // words 0..3, word 3 (the nonce) zero
+    uint32x4_t message[3];       // words 4..15: the padding of an 80-byte message
+    uint32x4_t paddingPlusK[3];  // those words plus their round constants
+};
+
+struct SecondHashPlan {
+    State initial;
+    uint32x4_t message[2];       // words 8..15: the padding of a 32-byte message
+    uint32x4_t paddingPlusK[2];  // those words plus their round constants
+};
+
+FirstHashPlan planFirstHash(const std::uint32_t midstate[8], const std::uint8_t tail[16]) {
+    const search::NonceFreeRounds prelude(midstate, tail);
+    FirstHashPlan plan{};
+    plan.afterRound3 = load(prelude.state);
+    plan.midstate = load(midstate);
+    plan.message0 = words(prelude.message[0], prelude.message[1], prelude.message[2], 0);
+    plan.message[0] = words(0x80000000, 0, 0, 0);
+    plan.message[1] = words(0, 0, 0, 0);
+    plan.message[2] = words(0, 0, 0, 640);
+    for (int i = 0; i < 3; ++i)
+        plan.paddingPlusK[i] = vaddq_u32(plan.message[i], roundConstants(i + 1));
+    return plan;
+}
+
+SecondHashPlan planSecondHash() {
+    SecondHashPlan plan{};
+    plan.initial = load(search::kInitialState);
+    plan.message[0] = words(0x80000000, 0, 0, 0);
+    plan.message[1] = words(0, 0, 0, 256);
+    for (int i = 0; i < 2; ++i)
+        plan.paddingPlusK[i] = vaddq_u32(plan.message[i], roundConstants(i + 2));
+    return plan;
+}
+
+// A batch stopped before the a..d half of the second hash's last four rounds.
+struct Batch {
+    State beforeLastQuad[kLanes];
+    uint32x4_t lastWk[kLanes];     // message words 60..63 plus their round constants
+    uint32x4_t finalEfgh[kLanes];  // e..h after round 63, before the feed-forward
+};
+
+[[gnu::always_inline]] inline void eachQuadRound(State (&s)[kLanes],
+                                                 const uint32x4_t (&wk)[kLanes]) {
+#pragma GCC unroll 4
+    for (int l = 0; l < kLanes; ++l) quadRound(s[l], wk[l]);
+}
+
+[[gnu::always_inline]] inline void sameQuadRound(State (&s)[kLanes], uint32x4_t wk) {
+#pragma GCC unroll 4
+    for (int l = 0; l < kLanes; ++l) quadRound(s[l], wk);
+}
+
+// Quads 4..14 of a hash whose first four message quads are in w; leaves quad 15's words plus
+// constants in lastWk.
+[[gnu::always_inline]] inline void scheduledQuadRounds(State (&s)[kLanes],
+                                                       uint32x4_t (&w)[4][kLanes],
+                                                       uint32x4_t (&lastWk)[kLanes]) {
+#pragma GCC unroll 16
+    for (int q = 4; q < 16; ++q) {
+        uint32x4_t wk[kLanes];
+#pragma GCC unroll 4
+        for (int l = 0; l < kLanes; ++l) {
+            w[q & 3][l] =
+                nextMessage(w[q & 3][l], w[(q + 1) & 3][l], w[(q + 2) & 3][l], w[(q + 3) & 3][l]);
+            wk[l] = vaddq_u32(w[q & 3][l], roundConstants(q));
+        }
+        if (q < 15) {
+            eachQuadRound(s, wk);
+        } else {
+#pragma GCC unroll 4
+            for (int l = 0; l < kLanes; ++l) lastWk[l] = wk[l];
+        }
+    }
+}
+
+void hashBatch(const FirstHashPlan& first, const SecondHashPlan& second, std::uint32_t firstNonce,
+               Batch& out) {
+    State s[kLanes];
+    uint32x4_t w[4][kLanes];
+    uint32x4_t lastWk[kLanes];
+#pragma GCC unroll 4
+    for (int l = 0; l < kLanes; ++l) {
+        const std::uint32_t word = search::nonceWord(firstNonce + static_cast<std::uint32_t>(l));
+        // Round 3 adds the nonce word to the new a and e.
+        const uint32x4_t nonceInLane0 = vsetq_lane_u32(word, vdupq_n_u32(0), 0);
+        s[l] = {vaddq_u32(first.afterRound3.abcd, nonceInLane0),
+                vaddq_u32(first.afterRound3.efgh, nonceInLane0)};
+        w[0][l] = vsetq_lane_u32(word, first.message0, 3);
+        w[1][l] = first.message[0];
+        w[2][l] = first.message[1];
+        w[3][l] = first.message[2];
+    }
+#pragma GCC unroll 4
+    for (int q = 1; q < 4; ++q) sameQuadRound(s, first.paddingPlusK[q - 1]);
+    scheduledQuadRounds(s, w, lastWk);
+    eachQuadRound(s, lastWk);
+
+#pragma GCC unroll 4
+    for (int l = 0; l < kLanes; ++l) {
+        const State digest = add(s[l], first.midstate);
+        w[0][l] = digest.abcd;
+        w[1][l] = digest.efgh;
+        w[2][l] = second.message[0];
+        w[3][l] = second.message[1];
+        s[l] = second.initial;
+    }
+#pragma GCC unroll 2
+    for (int q = 0; q < 2; ++q) {
+        uint32x4_t wk[kLanes];
+#pragma GCC unroll 4
+        for (int l = 0; l < kLanes; ++l) wk[l] = vaddq_u32(w[q][l], roundConstants(q));
+        eachQuadRound(s, wk);
+    }
+#pragma GCC unroll 2
+    for (int q = 2; q < 4; ++q) sameQuadRound(s, second.paddingPlusK[q - 2]);
+    scheduledQuadRounds(s, w, out.lastWk);
+#pragma GCC unroll 4
+    for (int l = 0; l < kLanes; ++l) {
+        out.beforeLastQuad[l] = s[l];
+        out.finalEfgh[l] = vsha256h2q_u32(s[l].efgh, s[l].abcd, out.lastWk[l]);
+    }
+}
+
+// The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
+// digest, that is the byte-swapped last state word.
+[[gnu::always_inline]] inline std::uint32_t topWord(uint32x4_t finalEfgh) {
+    return __builtin_bswap32(vgetq_lane_u32(finalEfgh, 3) + search::kInitialState[7]);
+}
+
+void finishDigest(State beforeLastQuad, uint32x4_t lastWk, uint32x4_t finalEfgh,
+                  const State& initial, std::uint8_t digest[32]) {
+    const State finished{vsha256hq_u32(beforeLastQuad.abcd, beforeLastQuad.efgh, lastWk),
+                         finalEfgh};
+    std::uint32_t words[8];
+    store(add(finished, initial), words);
+    search::stateToBytes(words, digest);
+}
+
+std::uint32_t bestTopWord(const search::Tally& tally) {
+    const std::uint8_t* best = tally.bestDigest();
+    return (std::uint32_t{best[31]} << 24) | (std::uint32_t{best[30]} << 16) |
+           (std::uint32_t{best[29]} << 8) | std::uint32_t{best[28]};
+}
+
+}  // namespace
+
+std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t tail[16],
+                          std::uint32_t startNonce, std::uint64_t count,
+                          const std::uint8_t target[32], std::uint32_t* hits,
+                          std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
+                          std::uint32_t* bestNonceOut) {
+    if (count == 0) return search::emptySearch(bestDigestOut);
+
+    const FirstHashPlan first = planFirstHash(midstate, tail);
+    const SecondHashPlan second = planSecondHash();
+    const std::uint32_t targetTop = search::loadBigEndian(target);
+    search::Tally tally(hits, hitCapacity);
+    std::uint32_t bestTop = 0;
+
+    Batch batch;
+    for (std::uint64_t done = 0; done < count; done += kLanes) {
+        const auto firstNonce = static_cast<std::uint32_t>(startNonce + done);
+        hashBatch(first, second, firstNonce, batch);
+        const std::uint64_t lanes = count - done < kLanes ? count - done : kLanes;
+        for (std::uint64_t l = 0; l < lanes; ++l) {
+            const std::uint32_t top = topWord(batch.finalEfgh[l]);
+            // A higher top word than both the target's and the best's decides both comparisons;
+            // an equal one decides neither.
+            if (tally.hasBest() && top > targetTop && top > bestTop) continue;
+            std::uint8_t digest[32];
+            finishDigest(batch.beforeLastQuad[l], batch.lastWk[l], batch.finalEfgh[l],
+                         second.initial, digest);
+            tally.consider(firstNonce + static_cast<std::uint32_t>(l), digest, target);
+            bestTop = bestTopWord(tally);
+        }
+    }
+    return tally.finish(bestDigestOut, bestNonceOut);
+}
+
+}  // namespace corvanta::sha256::armv8
+
+namespace corvanta::sha256::backends {
+
+const Backend armv8{"armv8", "ARMv8", armv8::compress, armv8::searchChunk};
+
+}  // namespace corvanta::sha256::backends

@@ -1,0 +1,226 @@
+// Nonce search on SHA-NI. One SHA-NI round pair has a latency of several cycles but the unit
+// accepts a new one sooner, so a single hash leaves it idle most of the time: several nonces are
+// hashed side by side, their instructions interleaved, to keep it busy.
+//
+// Work that is the same for every nonce is done once per call: rounds 0..3 of the first hash
+// (less the nonce word), the padding words of both blocks added to their round constants, and the
+// state shuffles of the midstate and the initial value. In the second hash the last round pair is
+// skipped when the digest's top word already proves the nonce is neither a hit nor a new best;
+// every other digest is finished and goes through the same tally as the portable backend.
+
+#include "Backends.h"
+#include "NonceFreeRounds.h"
+#include "SearchCommon.h"
+#include "ShaNi.h"
+#include "ShaNiPrimitives.h"
+
+#pragma GCC push_options
+#pragma GCC target("sha,sse4.1")
+
+namespace corvanta::sha256::shani {
+namespace {
+
+// Nonces hashed side by side. A round pair takes about twice as long to finish as the unit needs
+// before it accepts the next, so two streams keep it full; three measured no faster, and four or
+// more run out of vector registers and slow down.
+constexpr int kInterleave = 2;
+
+struct FirstHashPlan {
+    PackedState afterRound3;  // with the nonce word taken as zero
+    PackedState midstate;     // for the feed-forward
+    __m128i message0;         // words 0..3, word 3 (the nonce) zero
+    __m128i message[3];       // words 4..15: the padding of an 80-byte message
+    __m128i paddingPlusK[3];  // those words plus their round constants
+};
+
+struct SecondHashPlan {
+    PackedState initial;
+    __m128i message[2];       // words 8..15: the padding of a 32-byte message
+    __m128i paddingPlusK[2];  // those words plus their round constants
+};
+
+FirstHashPlan planFirstHash(const std::uint32_t midstate[8], const std::uint8_t tail[16]) {
+    const search::NonceFreeRounds prelude(midstate, tail);
+    FirstHashPlan plan{};
+    plan.afterRound3 = pack(prelude.state);
+    plan.midstate = pack(midstate);
+    plan.message0 = words(prelude.message[0], prelude.message[1], prelude.message[2], 0);
+    plan.message[0] = words(0x80000000, 0, 0, 0);
+    plan.message[1] = words(0, 0, 0, 0);
+    plan.message[2] = words(0, 0, 0, 640);
+    for (int i = 0; i < 3; ++i) {
+        plan.paddingPlusK[i] = _mm_add_epi32(plan.message[i], roundConstants(i + 1));
+    }
+    return plan;
+}
+
+SecondHashPlan planSecondHash() {
+    SecondHashPlan plan{};
+    plan.initial = pack(search::kInitialState);
+    plan.message[0] = words(0x80000000, 0, 0, 0);
+    plan.message[1] = words(0, 0, 0, 256);
+    for (int i = 0; i < 2; ++i) {
+        plan.paddingPlusK[i] = _mm_add_epi32(plan.message[i], roundConstants(i + 2));
+    }
+    return plan;
+}
+
+// A batch of nonces stopped one round pair short of the end of the second hash.
+template <int N>
+struct Batch {
+    PackedState state[N];  // after round 61; the halves are swapped (abef holds CDGH)
+    __m128i lastWk[N];     // message words 60..63 plus their round constants
+};
+
+template <int N>
+[[gnu::always_inline]] inline void allQuadRounds(PackedState (&s)[N], const __m128i (&wk)[N]) {
+#pragma GCC unroll 8
+    for (int l = 0; l < N; ++l) lowRounds(s[l], wk[l]);
+#pragma GCC unroll 8
+    for (int l = 0; l < N; ++l) highRounds(s[l], wk[l]);
+}
+
+template <int N>
+[[gnu::always_inline]] inline void sameQuadRounds(PackedState (&s)[N], __m128i wk) {
+#pragma GCC unroll 8
+    for (int l = 0; l < N; ++l) lowRounds(s[l], wk);
+#pragma GCC unroll 8
+    for (int l = 0; l < N; ++l) highRounds(s[l], wk);
+}
+
+// Quads 4..15 of a hash whose first four message quads are in w.
+template <int N, bool kStopBeforeLastPair>
+[[gnu::always_inline]] inline void scheduledQuadRounds(PackedState (&s)[N], __m128i (&w)[4][N],
+                                                       __m128i (&lastWk)[N]) {
+#pragma GCC unroll 16
+    for (int q = 4; q < 16; ++q) {
+        __m128i wk[N];
+#pragma GCC unroll 8
+        for (int l = 0; l < N; ++l) {
+            w[q & 3][l] =
+                nextMessage(w[q & 3][l], w[(q + 1) & 3][l], w[(q + 2) & 3][l], w[(q + 3) & 3][l]);
+            wk[l] = _mm_add_epi32(w[q & 3][l], roundConstants(q));
+        }
+        if (kStopBeforeLastPair && q == 15) {
+#pragma GCC unroll 8
+            for (int l = 0; l < N; ++l) {
+                lowRounds(s[l], wk[l]);
+                lastWk[l] = wk[l];
+            }
+        } else {
+            allQuadRounds(s, wk);
+        }
+    }
+}
+
+template <int N>
+[[gnu::always_inline]] inline void hashBatch(const FirstHashPlan& first,
+                                             const SecondHashPlan& second, std::uint32_t firstNonce,
+                                             Batch<N>& out) {
+    PackedState s[N];
+    __m128i w[4][N];
+    __m128i unused[N];
+#pragma GCC unroll 8
+    for (int l = 0; l < N; ++l) {
+        const auto word =
+            static_cast<int>(search::nonceWord(firstNonce + static_cast<std::uint32_t>(l)));
+        // Round 3 adds the nonce word to the new a (top lane of ABEF) and e (lane 1).
+        s[l] = {_mm_add_epi32(first.afterRound3.abef, _mm_set_epi32(word, 0, word, 0)),
+                first.afterRound3.cdgh};
+        w[0][l] = _mm_insert_epi32(first.message0, word, 3);
+        w[1][l] = first.message[0];
+        w[2][l] = first.message[1];
+        w[3][l] = first.message[2];
+    }
+#pragma GCC unroll 4
+    for (int q = 1; q < 4; ++q) sameQuadRounds(s, first.paddingPlusK[q - 1]);
+    scheduledQuadRounds<N, false>(s, w, unused);
+
+#pragma GCC unroll 8
+    for (int l = 0; l < N; ++l) {
+        const PlainState digest = unpack(add(s[l], first.midstate));
+        w[0][l] = digest.abcd;
+        w[1][l] = digest.efgh;
+        w[2][l] = second.message[0];
+        w[3][l] = second.message[1];
+        s[l] = second.initial;
+    }
+#pragma GCC unroll 2
+    for (int q = 0; q < 2; ++q) {
+        __m128i wk[N];
+#pragma GCC unroll 8
+        for (int l = 0; l < N; ++l) wk[l] = _mm_add_epi32(w[q][l], roundConstants(q));
+        allQuadRounds(s, wk);
+    }
+#pragma GCC unroll 2
+    for (int q = 2; q < 4; ++q) sameQuadRounds(s, second.paddingPlusK[q - 2]);
+    scheduledQuadRounds<N, true>(s, w, out.lastWk);
+#pragma GCC unroll 8
+    for (int l = 0; l < N; ++l) out.state[l] = s[l];
+}
+
+// The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
+// digest, that is the byte-swapped last state word. After round 61, lane 0 of ABEF holds f, which
+// is the final h before the feed-forward.
+[[gnu::always_inline]] inline std::uint32_t topWord(const PackedState& afterRound61) {
+    const auto h = static_cast<std::uint32_t>(_mm_cvtsi128_si32(afterRound61.cdgh));
+    return __builtin_bswap32(h + search::kInitialState[7]);
+}
+
+void finishDigest(PackedState state, __m128i lastWk, const PackedState& initial,
+                  std::uint8_t digest[32]) {
+    highRounds(state, lastWk);
+    std::uint32_t words[8];
+    store(add(state, initial), words);
+    search::stateToBytes(words, digest);
+}
+
+std::uint32_t bestTopWord(const search::Tally& tally) {
+    const std::uint8_t* best = tally.bestDigest();
+    return (std::uint32_t{best[31]} << 24) | (std::uint32_t{best[30]} << 16) |
+           (std::uint32_t{best[29]} << 8) | std::uint32_t{best[28]};
+}
+
+}  // namespace
+
+std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t tail[16],
+                          std::uint32_t startNonce, std::uint64_t count,
+                          const std::uint8_t target[32], std::uint32_t* hits,
+                          std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
+                          std::uint32_t* bestNonceOut) {
+    if (count == 0) return search::emptySearch(bestDigestOut);
+
+    const FirstHashPlan first = planFirstHash(midstate, tail);
+    const SecondHashPlan second = planSecondHash();
+    const std::uint32_t targetTop = search::loadBigEndian(target);
+    search::Tally tally(hits, hitCapacity);
+    std::uint32_t bestTop = 0;
+
+    Batch<kInterleave> batch;
+    for (std::uint64_t done = 0; done < count; done += kInterleave) {
+        const auto firstNonce = static_cast<std::uint32_t>(startNonce + done);
+        hashBatch(first, second, firstNonce, batch);
+        const std::uint64_t lanes = count - done < kInterleave ? count - done : kInterleave;
+        for (std::uint64_t l = 0; l < lanes; ++l) {
+            const std::uint32_t top = topWord(batch.state[l]);
+            // A higher top word than both the target's and the best's decides both comparisons;
+            // an equal one decides neither.
+            if (tally.hasBest() && top > targetTop && top > bestTop) continue;
+            std::uint8_t digest[32];
+            finishDigest(batch.state[l], batch.lastWk[l], second.initial, digest);
+            tally.consider(firstNonce + static_cast<std::uint32_t>(l), digest, target);
+            bestTop = bestTopWord(tally);
+        }
+    }
+    return tally.finish(bestDigestOut, bestNonceOut);
+}
+
+}  // namespace corvanta::sha256::shani
+
+namespace corvanta::sha256::backends {
+
+const Backend shaNi{"sha-ni", "SHA-NI", shani::compress, shani::searchChunk};
+
+}  // namespace corvanta::sha256::backends
+
+#pragma GCC pop_options

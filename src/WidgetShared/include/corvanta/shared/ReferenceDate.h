@@ -1,0 +1,23 @@
+#pragma once
+
+#include <chrono>
+#include <compare>
+
+namespace corvanta {
+
+// An instant as seconds since 2001-01-01 00:00:00 UTC, the form the snapshot file stores. The
+// double itself is kept, so a date read back from the file compares equal to the one written.
+struct ReferenceDate {
+    // Seconds from 1970-01-01 to 2001-01-01.
+    static constexpr double secondsFromUnixEpoch = 978'307'200.0;
+
+    double secondsSinceReferenceDate = 0;
+
+    static ReferenceDate from(std::chrono::system_clock::time_point instant);
+    static ReferenceDate now();
+    std::chrono::system_clock::time_point timePoint() const;
+
+    auto operator<=>(const ReferenceDate&) const = default;
+};
+
+}  // namespace corvanta

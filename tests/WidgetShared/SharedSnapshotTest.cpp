@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "corvanta/shared/MinerSnapshot.h"
+#include "corvanta/shared/SharedContainer.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+
+void PrintTo(const MinerSnapshot& snapshot, std::ostream* out) {
+    *out << snapshot.encodeJSON().value_or("<not encodable>");
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+const MinerSnapshot full{
+    .hashRateMHs = 12.345678901234567,
+    .isRunning = true,
+    .isPaused = false,
+    .appliedMode = "balanced",
+    .secondsSinceNetworkBlock = 421.75,
+    .totalSats = 312'500'000'123LL,
+    .blocksFound = 2,
+    .capturedAt = ReferenceDate{786'543'210.123456789},  // a fraction the text must carry exactly
+};
+
+// A temporary home folder; HOME and XDG_DATA_HOME are restored after the test.
+class TemporaryHome : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("HOME", (root_ / "home").c_str(), 1);
+        ::unsetenv("XDG_DATA_HOME");
+    }
+    void TearDown() override {
+        restore("HOME", home_);
+        restore("XDG_DATA_HOME", dataHome_);
+        fs::remove_all(root_);
+    }
+
+    const fs::path root_ =
+        fs::temp_directory_path() / ("corvanta-shared-" + std::to_string(::getpid()) + "-" +
+                                     std::to_string(std::random_device{}()));
+    const fs::path container_ = root_ / "container";
+    const fs::path file_ = container_ / "miner-snapshot.json";
+
+  private:
+    static std::optional<std::string> saved(const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    static void restore(const char* name, const std::optional<std::string>& value) {
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
+    const std::optional<std::string> home_ = saved("HOME");
+    const std::optional<std::string> dataHome_ = saved("XDG_DATA_HOME");
+};
+
+TEST_F(TemporaryHome, SnapshotRoundTripsExactlyWithTheFieldNamesAsKeys) {
+    SharedContainer::write(full, container_);
+    EXPECT_EQ(SharedContainer::read(container_), full);
+
+    const auto stored = json::parse(readFile(file_));
+    EXPECT_EQ(stored.size(), 8u);
+    EXPECT_EQ(stored.at("totalSats"), 312'500'000'123LL);
+    EXPECT_EQ(stored.at("capturedAt").get<double>(), 786'543'210.123456789);
+    EXPECT_EQ(std::distance(fs::directory_iterator(container_), fs::directory_iterator()), 1)
+        << "nothing but the snapshot is left in the folder";
+
+    // The reference date is 2001-01-01 00:00:00 UTC.
+    EXPECT_EQ(ReferenceDate::from(sys_days(2001y / January / 1)), ReferenceDate{0});
+    EXPECT_EQ(ReferenceDate{1.5}.timePoint(), sys_days(2001y / January / 1) + milliseconds(1500));
+}
+
+TEST_F(TemporaryHome, AbsentOptionalsAreLeftOutAndNullReadsAsAbsent) {
+    auto snapshot = full;
+    snapshot.appliedMode.reset();
+    snapshot.secondsSinceNetworkBlock.reset();
+    SharedContainer::write(snapshot, container_);
+    auto stored = json::parse(readFile(file_));
+    EXPECT_EQ(stored.size(), 6u);
+    EXPECT_EQ(SharedContainer::read(container_), snapshot);
+
+    stored["appliedMode"] = nullptr;
+    stored["secondsSinceNetworkBlock"] = nullptr;
+    writeFileAtomically(file_, stored.dump());
+    EXPECT_EQ(SharedContainer::read(container_), snapshot);
+}
+
+TEST_F(TemporaryHome, UnreadableFilesReadAsNoSnapshot) {
+    EXPECT_EQ(SharedContainer::read(container_), std::nullopt) << "missing file";
+    const auto good = json::parse(full.encodeJSON().value());
+    const auto with = [&](const std::string& key, const json::Value& value) {
+        auto copy = good;
+        value.is_discarded() ? (void)copy.erase(key) : (void)(copy[key] = value);
+        return copy.dump();
+    };
+    for (const std::string& text :
+         {with("totalSats", json::Value::value_t::discarded), with("isRunning", "yes"),
+          with("blocksFound", 1.5), with("totalSats", 1e20), with("appliedMode", 7),
+          with("capturedAt", nullptr), std::string("[1,2]"), std::string("{\"hashRate"),
+          std::string()}) {
+        writeFileAtomically(file_, text);
+        EXPECT_EQ(SharedContainer::read(container_), std::nullopt) << text;
+    }
+}
+
+TEST_F(TemporaryHome, SnapshotThatJsonCannotCarryIsNotWrittenOverTheLastOne) {
+    SharedContainer::write(full, container_);
+    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), HUGE_VAL}) {
+        auto snapshot = full;
+        snapshot.hashRateMHs = bad;
+        SharedContainer::write(snapshot, container_);
+        snapshot = full;
+        snapshot.secondsSinceNetworkBlock = bad;
+        SharedContainer::write(snapshot, container_);
+    }
+    EXPECT_EQ(SharedContainer::read(container_), full);
+}
+
+TEST_F(TemporaryHome, ContainerSitsInTheDataFolderAndIsCreatedOnFirstWrite) {
+    const auto defaultContainer = root_ / "home/.local/share/H3VQ8ZT5LM.group.rigwell";
+    EXPECT_EQ(SharedContainer::snapshotURL(), defaultContainer / "miner-snapshot.json");
+    for (const char* ignored : {"", "relative/data"}) {
+        ::setenv("XDG_DATA_HOME", ignored, 1);
+        EXPECT_EQ(SharedContainer::containerURL(), defaultContainer) << ignored;
+    }
+
+    ::setenv("XDG_DATA_HOME", (root_ / "data").c_str(), 1);
+    const auto container = root_ / "data/H3VQ8ZT5LM.group.rigwell";
+    EXPECT_EQ(SharedContainer::containerURL(), container);
+    EXPECT_EQ(SharedContainer::read(), std::nullopt);
+    SharedContainer::write(full);
+    EXPECT_TRUE(fs::is_regular_file(container / "miner-snapshot.json"));
+    EXPECT_EQ(SharedContainer::read(), full);
+}
+
+TEST(MinerSnapshot, FreshForFiveMinutesAndNeverFromTheFuture) {
+    const auto capturedAt = sys_days(2026y / December / 6) + hours(22);
+    auto snapshot = full;
+    snapshot.capturedAt = ReferenceDate::from(capturedAt);
+    EXPECT_TRUE(snapshot.isFresh(capturedAt));
+    EXPECT_TRUE(snapshot.isFresh(capturedAt + seconds(300)));
+    EXPECT_FALSE(snapshot.isFresh(capturedAt + milliseconds(300'500)));
+    EXPECT_FALSE(snapshot.isFresh(capturedAt - seconds(1)));
+    snapshot.capturedAt = ReferenceDate{std::numeric_limits<double>::quiet_NaN()};
+    EXPECT_FALSE(snapshot.isFresh(capturedAt));
+}
+
+}  // namespace
+}  // namespace corvanta
