@@ -1,0 +1,114 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "corvanta/node/BinaryLocator.h"
+#include "corvanta/node/NodeConfiguration.h"
+#include "corvanta/node/NodeTerminationReason.h"
+
+namespace corvanta {
+
+class ChildProcess;
+class OutputTail;
+
+struct NodeProcessTimings {
+    // How often waitForCookie looks for the cookie file.
+    std::chrono::milliseconds cookiePoll{100};
+    // How long waitForCookie gives an exited node's end to be handled (its output drained).
+    std::chrono::milliseconds exitHandledWait{2000};
+    // How long output written just before the exit is still collected.
+    std::chrono::milliseconds finalDrain{500};
+    // The version probe run after a digest mismatch.
+    std::chrono::milliseconds versionProbeTimeout{3000};
+    // A NodeProcess destroyed with its node still running sends SIGTERM and waits this long
+    // before SIGKILL: the node never outlives its owner.
+    std::chrono::milliseconds abandonGrace{30000};
+    // Output tail kept, in characters (code points).
+    std::size_t outputLimit = 65536;
+};
+
+// Launches bitcoind as a child process and supervises it: one node at a time, its digest checked
+// before each launch, its standard output and error captured into a bounded tail, its cookie
+// awaited, its end observed (through a pidfd) and recorded. May be started again after each end.
+//
+// States: idle (no process held), running, exited but not yet handled (output still being
+// drained; start() still refuses), handled (idle again, reason recorded, tail readable until
+// the next start()). Thread-safe; no lock is held across a wait.
+class NodeProcess {
+  public:
+    NodeProcess(std::filesystem::path binaryURL, NodeConfiguration configuration,
+                std::optional<BitcoindRelease> expectedRelease, NodeProcessTimings timings = {});
+    ~NodeProcess();
+    NodeProcess(const NodeProcess&) = delete;
+    NodeProcess& operator=(const NodeProcess&) = delete;
+
+    const NodeConfiguration& configuration() const { return configuration_; }
+
+    // A process is held and has not exited.
+    bool isRunning() const;
+    // A process is held: running, or exited with its end not yet handled.
+    bool holdsProcess() const;
+    // The last `outputLimit` characters the node printed (stdout and stderr joined).
+    std::string recentOutput() const;
+    // How many times output (or its end) was read from the node's pipe.
+    std::int64_t outputHandlerInvocations() const;
+    std::optional<NodeTerminationReason> lastTerminationReason() const;
+
+    // Checks and launches the node. Throws NodeProcessError AlreadyRunning / BinaryMissing /
+    // IntegrityMismatch, BinaryIntegrityError FileUnreadable, std::system_error or
+    // std::filesystem::filesystem_error for the platform's failures.
+    void start();
+
+    // Waits for the node's cookie file and returns its path. Throws NodeProcessError NotRunning,
+    // LockConflict / ExitedDuringStartup when the node exits first, CookieTimeout (the node is
+    // left running: the caller ends it), or Cancelled.
+    std::filesystem::path waitForCookie(std::chrono::steady_clock::duration timeout,
+                                        std::stop_token stop);
+
+    // Records that the system itself ends the node, so its coming end counts as requested.
+    // No effect when no process is held.
+    void markTerminationRequested();
+
+    // Asks the node to end (SIGTERM) and waits until its end has been handled; a stop request
+    // ends the wait early. No time limit, no SIGKILL. Returns at once when no process is held.
+    void terminate(std::stop_token stop = {}) noexcept;
+
+    // Waits until no process is held; returns the last reason (requested when none recorded).
+    // Throws Cancelled.
+    NodeTerminationReason waitForTermination(std::stop_token stop);
+
+  private:
+    void watch(int pidfd, int outputFd);
+    void appendOutput(std::string_view bytes);
+    void drainRemainingOutput(int outputFd);
+
+    const std::filesystem::path binaryURL_;
+    const NodeConfiguration configuration_;
+    const std::optional<BitcoindRelease> expectedRelease_;
+    const NodeProcessTimings timings_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable_any changed_;
+    bool starting_ = false;
+    std::unique_ptr<ChildProcess> process_;  // held until its end has been handled
+    bool exited_ = false;
+    std::int32_t exitStatus_ = 0;
+    std::unique_ptr<OutputTail> output_;
+    bool requestedTermination_ = false;
+    std::optional<NodeTerminationReason> lastTerminationReason_;
+    std::atomic<std::int64_t> outputHandlerInvocations_{0};
+
+    std::jthread watcher_;  // one per launch: reads the output, observes the end
+};
+
+}  // namespace corvanta

@@ -1,0 +1,266 @@
+#include "corvanta/node/NodeProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+#include "ChildProcess.h"
+#include "ExecutableFile.h"
+#include "Utf8.h"
+#include "corvanta/node/BinaryIntegrity.h"
+#include "corvanta/node/BinaryVersionProbe.h"
+#include "corvanta/node/NodeProcessError.h"
+#include "corvanta/support/CancellableWait.h"
+#include "corvanta/support/Cancelled.h"
+
+namespace corvanta {
+namespace {
+
+constexpr std::size_t kReadBlock = 16384;
+constexpr std::array<std::string_view, 2> kLockTexts = {"Cannot obtain a lock",
+                                                        "probably already running"};
+
+}  // namespace
+
+NodeProcess::NodeProcess(std::filesystem::path binaryURL, NodeConfiguration configuration,
+                         std::optional<BitcoindRelease> expectedRelease, NodeProcessTimings timings)
+    : binaryURL_(std::move(binaryURL)),
+      configuration_(std::move(configuration)),
+      expectedRelease_(std::move(expectedRelease)),
+      timings_(timings),
+      output_(std::make_unique<OutputTail>(timings.outputLimit)) {}
+
+NodeProcess::~NodeProcess() {
+    {
+        std::unique_lock lock(mutex_);
+        if (process_) {
+            requestedTermination_ = true;
+            if (!exited_) process_->sendSignal(SIGTERM);
+            if (!changed_.wait_for(lock, timings_.abandonGrace, [&] { return !process_; })) {
+                if (process_) process_->sendSignal(SIGKILL);
+            }
+        }
+    }
+    if (watcher_.joinable()) watcher_.join();
+}
+
+bool NodeProcess::isRunning() const {
+    const std::lock_guard lock(mutex_);
+    return process_ && !exited_;
+}
+
+bool NodeProcess::holdsProcess() const {
+    const std::lock_guard lock(mutex_);
+    return process_ != nullptr;
+}
+
+std::string NodeProcess::recentOutput() const {
+    const std::lock_guard lock(mutex_);
+    return output_->text();
+}
+
+std::int64_t NodeProcess::outputHandlerInvocations() const {
+    return outputHandlerInvocations_.load();
+}
+
+std::optional<NodeTerminationReason> NodeProcess::lastTerminationReason() const {
+    const std::lock_guard lock(mutex_);
+    return lastTerminationReason_;
+}
+
+void NodeProcess::start() {
+    {
+        const std::lock_guard lock(mutex_);
+        if (process_ || starting_) throw NodeProcessError(NodeProcessError::AlreadyRunning{});
+        starting_ = true;
+    }
+    // Whatever happens below, the next start() is allowed again unless a process is held.
+    struct StartingFlag {
+        NodeProcess& owner;
+        ~StartingFlag() {
+            const std::lock_guard lock(owner.mutex_);
+            owner.starting_ = false;
+        }
+    } startingFlag{*this};
+
+    if (!isExecutableFile(binaryURL_)) {
+        throw NodeProcessError(NodeProcessError::BinaryMissing{binaryURL_.string()});
+    }
+    if (expectedRelease_) {
+        const std::string actual = BinaryIntegrity::sha256Hex(binaryURL_);
+        const std::string expected = lowercased(expectedRelease_->sha256);
+        if (actual != expected) {
+            throw NodeProcessError(NodeProcessError::IntegrityMismatch{
+                expectedRelease_->version, expected, actual,
+                BinaryVersionProbe::probe(binaryURL_, timings_.versionProbeTimeout)});
+        }
+    }
+    std::filesystem::create_directories(configuration_.dataDirectory);
+    Pipe pipe = Pipe::make();
+
+    // A cookie left by an earlier run must never be taken for this node's.
+    std::error_code ignored;
+    std::filesystem::remove(configuration_.cookieURL(), ignored);
+    // The previous watcher has handled its node's end by now; it only has to return.
+    if (watcher_.joinable()) watcher_.join();
+    {
+        const std::lock_guard lock(mutex_);
+        output_->clear();
+        requestedTermination_ = false;
+        lastTerminationReason_.reset();
+        exited_ = false;
+        exitStatus_ = 0;
+    }
+
+    auto child = std::make_unique<ChildProcess>(ChildProcess::spawn(
+        binaryURL_, configuration_.arguments(), pipe.writeEnd.get(), pipe.writeEnd.get()));
+    pipe.writeEnd.reset();  // the node holds the only write end: its exit ends the pipe
+    const int pidfd = child->pidfd();
+    {
+        const std::lock_guard lock(mutex_);
+        process_ = std::move(child);
+    }
+    try {
+        watcher_ = std::jthread(
+            [this, pidfd, outputFd = std::move(pipe.readEnd)] { watch(pidfd, outputFd.get()); });
+    } catch (...) {
+        // Without a watcher nobody would observe this node: it must not run unseen.
+        const std::lock_guard lock(mutex_);
+        process_.reset();  // kills and reaps
+        throw;
+    }
+}
+
+std::filesystem::path NodeProcess::waitForCookie(std::chrono::steady_clock::duration timeout,
+                                                 std::stop_token stop) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (!process_) throw NodeProcessError(NodeProcessError::NotRunning{});
+    }
+    const auto cookie = configuration_.cookieURL();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        throwIfStopRequested(stop);
+        std::error_code ignored;
+        if (std::filesystem::exists(cookie, ignored)) return cookie;
+        if (isRunning()) {
+            const auto left = deadline - std::chrono::steady_clock::now();
+            sleepOrThrow(std::min<std::chrono::steady_clock::duration>(timings_.cookiePoll, left),
+                         stop);
+            continue;
+        }
+        // It exited before writing its cookie: let the watcher collect its last words first.
+        std::string output;
+        std::int32_t status = 0;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait_for(lock, stop, timings_.exitHandledWait, [&] { return !process_; });
+            throwIfStopRequested(stop);
+            output = output_->text();
+            status = exitStatus_;
+        }
+        for (const auto text : kLockTexts) {
+            if (output.find(text) != std::string::npos) {
+                throw NodeProcessError(
+                    NodeProcessError::LockConflict{configuration_.dataDirectory.string()});
+            }
+        }
+        throw NodeProcessError(NodeProcessError::ExitedDuringStartup{status, std::move(output)});
+    }
+    throw NodeProcessError(NodeProcessError::CookieTimeout{cookie.string()});
+}
+
+void NodeProcess::markTerminationRequested() {
+    const std::lock_guard lock(mutex_);
+    if (process_) requestedTermination_ = true;
+}
+
+void NodeProcess::terminate(std::stop_token stop) noexcept {
+    std::unique_lock lock(mutex_);
+    if (!process_) return;
+    requestedTermination_ = true;
+    if (!exited_) process_->sendSignal(SIGTERM);
+    changed_.wait(lock, stop, [&] { return !process_; });
+}
+
+NodeTerminationReason NodeProcess::waitForTermination(std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, stop, [&] { return !process_; });
+    if (process_) throw Cancelled();
+    return lastTerminationReason_.value_or(NodeTerminationReason::requested());
+}
+
+void NodeProcess::appendOutput(std::string_view bytes) {
+    const std::lock_guard lock(mutex_);
+    output_->append(bytes);
+}
+
+// Runs on the watcher thread for one launch: reads the output as it comes, and once the pidfd
+// reports the exit, reaps the node, drains what it wrote last and records its end.
+void NodeProcess::watch(int pidfd, int outputFd) {
+    std::array<char, kReadBlock> block{};
+    bool pipeOpen = true;
+    for (;;) {
+        std::array<pollfd, 2> fds{pollfd{pidfd, POLLIN, 0},
+                                  pollfd{pipeOpen ? outputFd : -1, POLLIN, 0}};
+        if (::poll(fds.data(), fds.size(), -1) < 0) {
+            // Only EINTR or a transient lack of memory: the end must still be observed.
+            if (errno != EINTR) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        if (pipeOpen && fds[1].revents != 0) {
+            outputHandlerInvocations_.fetch_add(1);
+            const ssize_t got = ::read(outputFd, block.data(), block.size());
+            if (got > 0) {
+                appendOutput(std::string_view(block.data(), static_cast<std::size_t>(got)));
+            } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+                pipeOpen = false;
+            }
+        }
+        if (fds[0].revents != 0) break;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        exitStatus_ = process_->reap();
+        exited_ = true;
+    }
+    changed_.notify_all();
+    if (pipeOpen) drainRemainingOutput(outputFd);
+    {
+        const std::lock_guard lock(mutex_);
+        output_->finish();
+        lastTerminationReason_ = requestedTermination_
+                                     ? NodeTerminationReason::requested()
+                                     : NodeTerminationReason::unexpected(exitStatus_);
+        process_.reset();
+    }
+    changed_.notify_all();
+}
+
+// Collects what the node wrote just before exiting. Never blocks: a process that inherited the
+// pipe and keeps it open cannot hold the end's handling for more than `finalDrain`.
+void NodeProcess::drainRemainingOutput(int outputFd) {
+    const int flags = ::fcntl(outputFd, F_GETFL);
+    if (flags < 0 || ::fcntl(outputFd, F_SETFL, flags | O_NONBLOCK) < 0) return;
+    std::array<char, kReadBlock> block{};
+    const auto deadline = std::chrono::steady_clock::now() + timings_.finalDrain;
+    for (;;) {
+        const ssize_t got = ::read(outputFd, block.data(), block.size());
+        if (got > 0) {
+            appendOutput(std::string_view(block.data(), static_cast<std::size_t>(got)));
+            continue;
+        }
+        if (got == 0) break;
+        if (errno != EAGAIN && errno != EINTR) break;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+}  // namespace corvanta

@@ -1,0 +1,159 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <iostream>
+#include <thread>
+
+#include "NodeHarness.h"
+#include "corvanta/node/NodeProcessError.h"
+#include "corvanta/support/Cancelled.h"
+
+// Behaviour of a standard bitcoind on regtest, run as the node program.
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using ::testing::HasSubstr;
+
+class NodeControllerTest : public testing::NodeHarness {};
+using testing::kindOf;
+
+TEST_F(NodeControllerTest, StartsConnectsReportsAndStopsByRPC) {
+    NodeController& controller = makeController();
+    EXPECT_TRUE(controller.isStopped());
+    EXPECT_EQ(controller.currentClient(), nullptr);
+
+    const auto started = Clock::now();
+    const auto client = controller.startAndConnect(30s, 30s, {});
+    const auto connectedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+    RecordProperty("startToConnectedMs", static_cast<int>(connectedMs));
+    std::cout << "start to connected client: " << connectedMs << " ms\n";
+
+    ASSERT_NE(client, nullptr);
+    EXPECT_EQ(controller.currentClient(), client);
+    EXPECT_EQ(client->endpoint(), controller.configuration().rpcEndpoint());
+    EXPECT_FALSE(controller.isStopped());
+    EXPECT_EQ(controller.status({}).chain, "regtest");
+    EXPECT_EQ(controller.peerCount({}), 0);
+    EXPECT_THAT(controller.node().recentOutput(), HasSubstr("version v31.1.0"));
+
+    // A stop the system asked for is no death to report.
+    std::promise<std::int32_t> died;
+    std::jthread watch([&](std::stop_token stop) {
+        try {
+            died.set_value(controller.waitForUnexpectedTermination(stop));
+        } catch (const Cancelled&) {
+            died.set_exception(std::current_exception());
+        }
+    });
+    controller.stop();
+    EXPECT_TRUE(controller.isStopped());
+    EXPECT_EQ(controller.currentClient(), nullptr);
+    EXPECT_EQ(controller.node().lastTerminationReason(), NodeTerminationReason::requested());
+    auto death = died.get_future();
+    EXPECT_EQ(death.wait_for(300ms), std::future_status::timeout);
+    watch.request_stop();
+    EXPECT_THROW(death.get(), Cancelled);
+
+    EXPECT_EQ(kindOf([&] { controller.status({}); }),
+              NodeProcessError::Kind(NodeProcessError::NotRunning{}));
+    controller.stop();  // a second stop is harmless
+}
+
+TEST_F(NodeControllerTest, ASecondNodeOnTheSameDataDirectoryIsALockConflict) {
+    NodeController& first = makeController();
+    first.startAndConnect(30s, 30s, {});
+    NodeController& second = makeController();
+    EXPECT_EQ(kindOf([&] { second.startAndConnect(30s, 30s, {}); }),
+              NodeProcessError::Kind(NodeProcessError::LockConflict{dataDirectory().string()}));
+    EXPECT_TRUE(second.isStopped());
+    EXPECT_EQ(first.status({}).chain, "regtest");  // the first node is untouched
+    first.stop();
+}
+
+TEST_F(NodeControllerTest, RestartConnectsANewNodeAndTheWatchFollowsIt) {
+    NodeController& controller = makeController();
+    const auto firstClient = controller.startAndConnect(30s, 30s, {});
+    const pid_t firstPid = testing::lastPid(pidFile());
+
+    std::promise<std::int32_t> died;
+    std::jthread watch([&](std::stop_token stop) {
+        try {
+            died.set_value(controller.waitForUnexpectedTermination(stop));
+        } catch (const Cancelled&) {
+            died.set_exception(std::current_exception());
+        }
+    });
+    const auto secondClient = controller.restart(30s, 30s, {});
+    EXPECT_NE(secondClient, firstClient);
+    EXPECT_EQ(controller.currentClient(), secondClient);
+    EXPECT_NE(testing::lastPid(pidFile()), firstPid);
+    EXPECT_FALSE(testing::processExists(firstPid));
+    EXPECT_EQ(controller.status({}).chain, "regtest");
+
+    auto death = died.get_future();
+    EXPECT_EQ(death.wait_for(300ms), std::future_status::timeout);  // the restart was asked for
+    ::kill(testing::lastPid(pidFile()), SIGKILL);
+    ASSERT_EQ(death.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(death.get(), SIGKILL);
+    EXPECT_TRUE(controller.isStopped());
+    controller.stop();
+}
+
+TEST_F(NodeControllerTest, ReadyToMineOnRegtestOnceSyncedWithoutPeers) {
+    NodeController& controller = makeController();
+    const auto client = controller.startAndConnect(30s, 30s, {});
+    std::atomic<int> polls{0};
+    auto ready = std::async(std::launch::async, [&] {
+        controller.awaitReadyToMine(50ms, [&](const ChainStatus&) { ++polls; }, {});
+    });
+    // A fresh chain is in initial block download: the wait goes on, reporting each poll.
+    EXPECT_EQ(ready.wait_for(300ms), std::future_status::timeout);
+    EXPECT_GE(polls.load(), 2);
+    client->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(51)")}, 30,
+                 {});
+    ASSERT_EQ(ready.wait_for(10s), std::future_status::ready);
+    EXPECT_NO_THROW(ready.get());
+    EXPECT_TRUE(controller.status({}).isReadyToMine());
+    controller.stop();
+}
+
+TEST_F(NodeControllerTest, AStopEndsTheSyncWaitAndEveryLaterStart) {
+    NodeController& controller = makeController();
+    controller.startAndConnect(30s, 30s, {});
+    auto waiting = std::async(std::launch::async, [&] {
+        controller.awaitReadyToMine(10s, [](const ChainStatus&) {}, {});
+    });
+    EXPECT_EQ(waiting.wait_for(200ms), std::future_status::timeout);
+    const auto stopped = Clock::now();
+    controller.stop();
+    ASSERT_EQ(waiting.wait_for(5s), std::future_status::ready);
+    EXPECT_THROW(waiting.get(), Cancelled);
+    EXPECT_LT(Clock::now() - stopped, 10s);
+    EXPECT_TRUE(testing::allProcessesGone(pidFile(), 0.0));
+
+    // The stop is latched: nothing starts the node again.
+    const auto launches = testing::readText(pidFile());
+    EXPECT_THROW(controller.startAndConnect(30s, 30s, {}), Cancelled);
+    EXPECT_THROW(controller.restart(30s, 30s, {}), Cancelled);
+    EXPECT_THROW(controller.awaitReadyToMine(50ms, [](const ChainStatus&) {}, {}), Cancelled);
+    EXPECT_EQ(testing::readText(pidFile()), launches);
+}
+
+TEST_F(NodeControllerTest, AStopBeforeAnyStartReturnsAtOnce) {
+    NodeController& controller = makeController();
+    const auto started = Clock::now();
+    controller.stop();
+    EXPECT_LT(Clock::now() - started, 1s);
+    EXPECT_THROW(controller.startAndConnect(30s, 30s, {}), Cancelled);
+    EXPECT_TRUE(testing::readText(pidFile()).empty());  // nothing was launched
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -1,0 +1,159 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "NodeHarness.h"
+#include "corvanta/node/NodeProcessError.h"
+#include "corvanta/support/Cancelled.h"
+
+// Start-up and shutdown faults, scripted through the test node's own flags and control channel.
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using ::testing::HasSubstr;
+
+class NodeFaultsTest : public testing::NodeHarness {
+  protected:
+    void SetUp() override {
+        NodeHarness::SetUp();
+        if (IsSkipped()) return;
+        if (!usingTestNode()) GTEST_SKIP() << "needs the test node's fault flags";
+    }
+
+    void sendControl(const std::string& command) {
+        const auto deadline = Clock::now() + 10s;
+        while (!std::filesystem::exists(controlSocket())) {
+            ASSERT_LT(Clock::now(), deadline) << "the control channel never opened";
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_THAT(testing::sendLine(controlSocket(), command), HasSubstr("\"ok\": true"));
+    }
+
+    void waitForLaunches(std::size_t count) {
+        const auto deadline = Clock::now() + 10s;
+        for (;;) {
+            const std::string pids = testing::readText(pidFile());
+            if (std::count(pids.begin(), pids.end(), '\n') >= static_cast<long>(count)) break;
+            ASSERT_LT(Clock::now(), deadline) << "the node was never launched";
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+
+    // Runs `begin` on another thread, stops the controller once it has been waiting a moment,
+    // and checks that `begin` ended with Cancelled and the stop left no node behind.
+    void expectStopWins(NodeController& controller, std::size_t launches,
+                        const std::function<void()>& begin) {
+        auto pending = std::async(std::launch::async, begin);
+        waitForLaunches(launches);
+        EXPECT_EQ(pending.wait_for(300ms), std::future_status::timeout);
+        const auto stopped = Clock::now();
+        controller.stop();
+        EXPECT_LT(Clock::now() - stopped, 10s);  // far below every timeout in play
+        ASSERT_EQ(pending.wait_for(5s), std::future_status::ready);
+        EXPECT_THROW(pending.get(), Cancelled);
+        EXPECT_TRUE(controller.isStopped());
+        EXPECT_EQ(controller.currentClient(), nullptr);
+        EXPECT_TRUE(testing::allProcessesGone(pidFile(), 0.0));
+    }
+};
+
+using testing::kindOf;
+
+TEST_F(NodeFaultsTest, WaitsForALateCookie) {
+    setLaunchFlags("-test-cookie-delay=0.6");
+    NodeController& controller = makeController();
+    const auto started = Clock::now();
+    EXPECT_NE(controller.startAndConnect(30s, 30s, {}), nullptr);
+    EXPECT_GE(Clock::now() - started, 600ms);
+    controller.stop();
+}
+
+TEST_F(NodeFaultsTest, StillLoadingIsProgressNotATimeout) {
+    // Answers -28 for longer than the warm-up timeout: it is loading, so the wait goes on.
+    setLaunchFlags("-test-warmup=1.2 -test-warmup-message=Verifying…");
+    NodeController& controller = makeController();
+    const auto started = Clock::now();
+    EXPECT_NE(controller.startAndConnect(30s, 300ms, {}), nullptr);
+    EXPECT_GE(Clock::now() - started, 1200ms);
+    controller.stop();
+
+    // Still loading at the overall limit: the start fails and the node is ended.
+    auto timings = fastTimings();
+    timings.warmupLimit = 500ms;
+    setLaunchFlags("-test-warmup=60");
+    NodeController& slow = makeController(timings, dir_.path() / "slow");
+    EXPECT_EQ(kindOf([&] { slow.startAndConnect(30s, 300ms, {}); }),
+              NodeProcessError::Kind(NodeProcessError::WarmupTimeout{}));
+    EXPECT_TRUE(slow.isStopped());
+    EXPECT_TRUE(testing::allProcessesGone(pidFile(), 0.0));
+}
+
+TEST_F(NodeFaultsTest, ANodeThatAnswersNothingEndsTheWarmUp) {
+    setLaunchFlags("-test-cookie-delay=1 -test-control=" + controlSocket().string());
+    NodeController& controller = makeController();
+    auto start =
+        std::async(std::launch::async, [&] { return controller.startAndConnect(30s, 500ms, {}); });
+    sendControl(R"({"cmd":"delay","method":"getblockcount","seconds":30})");
+    ASSERT_EQ(start.wait_for(10s), std::future_status::ready);
+    try {
+        start.get();
+        ADD_FAILURE() << "a silent node must not count as warmed up";
+    } catch (const NodeProcessError& error) {
+        EXPECT_EQ(error.kind(), NodeProcessError::Kind(NodeProcessError::WarmupTimeout{}));
+    }
+    EXPECT_TRUE(controller.isStopped());
+}
+
+TEST_F(NodeFaultsTest, DeathIsReportedWithItsExitCode) {
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    NodeController& controller = makeController();
+    controller.startAndConnect(30s, 30s, {});
+    auto death =
+        std::async(std::launch::async, [&] { return controller.waitForUnexpectedTermination({}); });
+    sendControl(R"({"cmd":"die","code":3})");
+    ASSERT_EQ(death.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(death.get(), 3);
+    EXPECT_TRUE(controller.isStopped());
+    EXPECT_THAT(controller.node().recentOutput(), HasSubstr("Killed through the control channel"));
+    controller.stop();
+}
+
+TEST_F(NodeFaultsTest, AFailedRPCStopFallsBackToSIGTERMAtOnce) {
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    NodeController& controller = makeController();  // 30 s grace
+    controller.startAndConnect(30s, 30s, {});
+    sendControl(R"({"cmd":"fail","method":"stop","code":-1,"message":"refused"})");
+    const auto stopped = Clock::now();
+    controller.stop();
+    EXPECT_LT(Clock::now() - stopped, 10s);
+    EXPECT_TRUE(controller.isStopped());
+    EXPECT_EQ(controller.node().lastTerminationReason(), NodeTerminationReason::requested());
+}
+
+TEST_F(NodeFaultsTest, AStopDuringTheCookieWaitWins) {
+    setLaunchFlags("-test-cookie-delay=60");
+    NodeController& controller = makeController();
+    expectStopWins(controller, 1, [&] { controller.startAndConnect(90s, 30s, {}); });
+}
+
+TEST_F(NodeFaultsTest, AStopDuringTheWarmUpWins) {
+    setLaunchFlags("-test-warmup=60");
+    NodeController& controller = makeController();
+    expectStopWins(controller, 1, [&] { controller.startAndConnect(30s, 90s, {}); });
+}
+
+TEST_F(NodeFaultsTest, AStopDuringARestartWins) {
+    NodeController& controller = makeController();
+    controller.startAndConnect(30s, 30s, {});
+    setLaunchFlags("-test-cookie-delay=60");
+    expectStopWins(controller, 2, [&] { controller.restart(90s, 30s, {}); });
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -1,0 +1,73 @@
+#include "NodeHarness.h"
+
+#include <cstdlib>
+
+namespace corvanta::testing {
+namespace {
+
+std::filesystem::path nodeProgram() {
+    const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
+    if (configured != nullptr && *configured != '\0') return configured;
+    return CORVANTA_TEST_NODE_PROGRAM;
+}
+
+}  // namespace
+
+bool NodeHarness::usingTestNode() {
+    return nodeProgram().filename() == "corvanta-test-node";
+}
+
+void NodeHarness::SetUp() {
+    const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
+    if ((configured == nullptr || *configured == '\0') && !std::filesystem::exists(nodeProgram())) {
+        GTEST_SKIP() << "no node program: " << nodeProgram() << " is missing";
+    }
+    setLaunchFlags("");
+    launcher_ = writeScript(dir_.path() / "bitcoind",
+                            "#!/bin/sh\n"
+                            "echo $$ >> '" +
+                                pidFile().string() +
+                                "'\n"
+                                "exec '" +
+                                nodeProgram().string() + "' \"$@\" $(cat '" +
+                                (dir_.path() / "flags").string() + "')\n");
+}
+
+void NodeHarness::TearDown() {
+    controllers_.clear();
+    EXPECT_TRUE(allProcessesGone(pidFile())) << "a node was left running";
+}
+
+void NodeHarness::setLaunchFlags(const std::string& flags) {
+    writeText(dir_.path() / "flags", flags);
+}
+
+NodeControllerTimings NodeHarness::fastTimings() const {
+    using namespace std::chrono_literals;
+    NodeControllerTimings timings;
+    timings.cookieTimeout = 30s;
+    timings.warmupTimeout = 30s;
+    timings.readyPollInterval = 50ms;
+    timings.warmupRetry = 50ms;
+    timings.stopGrace = 30s;
+    timings.stopPoll = 20ms;
+    timings.terminationRecheck = 50ms;
+    timings.rpcTimeoutSeconds = 10;
+    timings.process.cookiePoll = 20ms;
+    return timings;
+}
+
+NodeConfiguration NodeHarness::configuration(const std::filesystem::path& dataDirectory) const {
+    return NodeConfiguration(BitcoinNetwork::regtest, dataDirectory, 0, freePort(), freePort(),
+                             false, true);
+}
+
+NodeController& NodeHarness::makeController(std::optional<NodeControllerTimings> timings,
+                                            std::optional<std::filesystem::path> dataDirectory) {
+    controllers_.push_back(std::make_unique<NodeController>(
+        launcher_, configuration(dataDirectory.value_or(this->dataDirectory())), std::nullopt,
+        timings.value_or(fastTimings())));
+    return *controllers_.back();
+}
+
+}  // namespace corvanta::testing

@@ -1,0 +1,152 @@
+#include "TestSupport.h"
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace corvanta::testing {
+
+TempDir::TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "corvanta-test-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (::mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = buffer.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void writeText(const std::filesystem::path& path, std::string_view text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body) {
+    writeText(path, body);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all |
+                                           std::filesystem::perms::group_read |
+                                           std::filesystem::perms::group_exec);
+    return path;
+}
+
+ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+    if (value) {
+        ::setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (previous_) {
+        ::setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        ::unsetenv(name_.c_str());
+    }
+}
+
+bool processExists(pid_t pid) {
+    return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+namespace {
+
+std::vector<pid_t> pidsIn(const std::filesystem::path& pidFile) {
+    std::istringstream lines(readText(pidFile));
+    std::vector<pid_t> pids;
+    long pid = 0;
+    while (lines >> pid) pids.push_back(static_cast<pid_t>(pid));
+    return pids;
+}
+
+bool pidGone(pid_t pid, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<int>(seconds * 1000));
+    while (processExists(pid)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool allProcessesGone(const std::filesystem::path& pidFile, double seconds) {
+    bool gone = true;
+    for (const pid_t pid : pidsIn(pidFile)) gone = pidGone(pid, seconds) && gone;
+    return gone;
+}
+
+pid_t lastPid(const std::filesystem::path& pidFile) {
+    const auto pids = pidsIn(pidFile);
+    return pids.empty() ? -1 : pids.back();
+}
+
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    socklen_t length = sizeof(address);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error("no free port");
+    }
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+std::string sendLine(const std::filesystem::path& socketPath, std::string_view line) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = socketPath.string();
+    if (fd < 0 || path.size() >= sizeof(address.sun_path)) {
+        if (fd >= 0) ::close(fd);
+        throw std::runtime_error("cannot reach " + path);
+    }
+    path.copy(address.sun_path, path.size());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        throw std::runtime_error("cannot connect to " + path);
+    }
+    std::string message(line);
+    message += '\n';
+    std::string reply;
+    if (::write(fd, message.data(), message.size()) == static_cast<ssize_t>(message.size())) {
+        char c = 0;
+        while (::read(fd, &c, 1) == 1 && c != '\n') reply += c;
+    }
+    ::close(fd);
+    return reply;
+}
+
+}  // namespace corvanta::testing

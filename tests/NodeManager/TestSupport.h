@@ -1,0 +1,60 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvanta::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Writes an executable script (with its #! line) and returns its path.
+std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body);
+void writeText(const std::filesystem::path& path, std::string_view text);
+std::string readText(const std::filesystem::path& path);
+
+// Sets (or with nullopt, unsets) an environment variable for one scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(std::string name, std::optional<std::string> value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
+// True while a process with this pid exists (zombies included).
+bool processExists(pid_t pid);
+// Waits up to `seconds` for the pid written in `pidFile` to disappear; false when it is still
+// there. A missing pid file counts as gone.
+bool processGone(const std::filesystem::path& pidFile, double seconds = 5.0);
+
+// Like processGone, for every pid listed (one a line) in `pidFile`.
+bool allProcessesGone(const std::filesystem::path& pidFile, double seconds = 5.0);
+// The last pid listed in `pidFile`.
+pid_t lastPid(const std::filesystem::path& pidFile);
+
+// A loopback TCP port that was free a moment ago.
+int freePort();
+
+// Sends one JSON line to a Unix socket and returns the reply line.
+std::string sendLine(const std::filesystem::path& socketPath, std::string_view line);
+
+}  // namespace corvanta::testing
