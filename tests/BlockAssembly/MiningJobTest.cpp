@@ -15,6 +15,10 @@ namespace {
 using testing::displayHash;
 using testing::hex;
 
+void appendTo(Bytes& bytes, std::span<const std::uint8_t> tail) {
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+}
+
 const CoinbasePayoutPlan kPayToOpTrue = CoinbasePayoutPlan::everythingToMiner({0x51});
 
 BlockTemplate templateNamed(const std::string& fixture) {
@@ -49,10 +53,10 @@ TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
 
     // The block: header with the nonce, transaction count, coinbase (witness form), the others.
     Bytes block;
-    append(block, candidate.header.withNonce(0xA1B2C3D4).serialized());
+    appendTo(block, candidate.header.withNonce(0xA1B2C3D4).serialized());
     block.push_back(0x02);
-    append(block, candidate.coinbaseBytes);
-    append(block, hex(t.transactions[0].data));
+    appendTo(block, candidate.coinbaseBytes);
+    appendTo(block, hex(t.transactions[0].data));
     EXPECT_EQ(candidate.serialized(0xA1B2C3D4), block);
     EXPECT_EQ(candidate.transactionCount(), 2u);
 }
@@ -63,14 +67,10 @@ TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
     const BlockCandidate candidate = job.candidate(0, std::nullopt);
     EXPECT_EQ(candidate.merkleRoot, candidate.coinbaseTxid);
     EXPECT_EQ(candidate.transactionCount(), 1u);
-}
 
-TEST(MiningJobTest, WithoutCommitmentTheCoinbaseHasNoWitness) {
-    BlockTemplate t = templateNamed("gbt-with-1-tx.json");
-    t.defaultWitnessCommitment.reset();
-    const BlockCandidate candidate = MiningJob(t, kPayToOpTrue).candidate(0, std::nullopt);
-    const CoinbaseTransaction coinbase(108, Bytes(8, 0), {{{0x51}, 5'000'010'000}}, std::nullopt);
-    EXPECT_EQ(candidate.coinbaseBytes, coinbase.serializedWithoutWitness());
+    BlockTemplate negative = templateNamed("getblocktemplate-fresh-chain.json");
+    negative.coinbaseValue = -5;
+    EXPECT_EQ(MiningJob(negative, kPayToOpTrue).candidate(0, std::nullopt).minerRewardSats, 0);
 }
 
 TEST(MiningJobTest, RefusesEachMalformedFieldByName) {

@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -89,15 +89,23 @@ TestNode::TestNode() : dataDirectory_(makeTemporaryDirectory()) {
     argv.push_back(nullptr);
 
     const std::string log = (dataDirectory_ / "node.log").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    const int spawned = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        // Only async-signal-safe calls until exec. The node dies with this test process, even
+        // when the test crashes before it can stop the node.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        const int input = ::open("/dev/null", O_RDONLY);
+        const int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (input < 0 || output < 0) ::_exit(127);
+        ::dup2(input, STDIN_FILENO);
+        ::dup2(output, STDOUT_FILENO);
+        ::dup2(output, STDERR_FILENO);
+        ::execve(argv[0], argv.data(), environ);
+        ::_exit(127);
+    }
+    if (pid_ < 0) {
         std::filesystem::remove_all(dataDirectory_);
         throw std::runtime_error("cannot start " + arguments[0]);
     }

@@ -78,6 +78,16 @@ TEST(BinaryLocatorTest, ResolvesAndMigratesTheSupportFolder) {
     }
 }
 
+TEST(ApplicationBundleTest, TheRunningApplicationsResourcesLieBesideItsExecutable) {
+    const ApplicationBundle& bundle = ApplicationBundle::main();
+    ASSERT_TRUE(bundle.resourceDirectory.has_value());
+    EXPECT_TRUE(fs::exists(*bundle.resourceDirectory / "NodeManagerTests"));
+    // The build's recorded digest (if any) is what the bundle states for its node.
+    const auto digest = BinaryLocator::expectedBitcoindRelease().sha256;
+    EXPECT_EQ(bundle.info.contains(std::string(BinaryLocator::bundledNodeDigestInfoKey)),
+              !digest.empty());
+}
+
 class BundledNodeTest : public ::testing::Test {
   protected:
     BundledNodeTest() : env_("CORVANTA_SUPPORT_DIR", support_.path().string()) {

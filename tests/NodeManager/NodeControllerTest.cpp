@@ -21,16 +21,7 @@ using Clock = std::chrono::steady_clock;
 using ::testing::HasSubstr;
 
 class NodeControllerTest : public testing::NodeHarness {};
-
-NodeProcessError::Kind kindOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const NodeProcessError& error) {
-        return error.kind();
-    }
-    ADD_FAILURE() << "a NodeProcessError was expected";
-    return NodeProcessError::WarmupTimeout{};
-}
+using testing::kindOf;
 
 TEST_F(NodeControllerTest, StartsConnectsReportsAndStopsByRPC) {
     NodeController& controller = makeController();

@@ -22,6 +22,7 @@ class NodeFaultsTest : public testing::NodeHarness {
   protected:
     void SetUp() override {
         NodeHarness::SetUp();
+        if (IsSkipped()) return;
         if (!usingTestNode()) GTEST_SKIP() << "needs the test node's fault flags";
     }
 
@@ -62,15 +63,7 @@ class NodeFaultsTest : public testing::NodeHarness {
     }
 };
 
-NodeProcessError::Kind kindOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const NodeProcessError& error) {
-        return error.kind();
-    }
-    ADD_FAILURE() << "a NodeProcessError was expected";
-    return NodeProcessError::NotRunning{};
-}
+using testing::kindOf;
 
 TEST_F(NodeFaultsTest, WaitsForALateCookie) {
     setLaunchFlags("-test-cookie-delay=0.6");

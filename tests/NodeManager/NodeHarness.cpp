@@ -14,11 +14,14 @@ std::filesystem::path nodeProgram() {
 }  // namespace
 
 bool NodeHarness::usingTestNode() {
-    const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
-    return configured == nullptr || *configured == '\0';
+    return nodeProgram().filename() == "corvanta-test-node";
 }
 
 void NodeHarness::SetUp() {
+    const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
+    if ((configured == nullptr || *configured == '\0') && !std::filesystem::exists(nodeProgram())) {
+        GTEST_SKIP() << "no node program: " << nodeProgram() << " is missing";
+    }
     setLaunchFlags("");
     launcher_ = writeScript(dir_.path() / "bitcoind",
                             "#!/bin/sh\n"

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "TestSupport.h"
 #include "corvanta/node/NodeController.h"
+#include "corvanta/node/NodeProcessError.h"
 
 namespace corvanta::testing {
 
@@ -39,11 +41,15 @@ class NodeHarness : public ::testing::Test {
     std::vector<std::unique_ptr<NodeController>> controllers_;
 };
 
-#define REQUIRE_TEST_NODE()                                       \
-    do {                                                          \
-        if (!::corvanta::testing::NodeHarness::usingTestNode()) { \
-            GTEST_SKIP() << "needs the test node's fault flags";  \
-        }                                                         \
-    } while (false)
+// The kind of the NodeProcessError that `action` throws.
+inline NodeProcessError::Kind kindOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const NodeProcessError& error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "a NodeProcessError was expected";
+    return NodeProcessError::NotRunning{};
+}
 
 }  // namespace corvanta::testing

@@ -97,11 +97,6 @@ bool pidGone(pid_t pid, double seconds) {
 
 }  // namespace
 
-bool processGone(const std::filesystem::path& pidFile, double seconds) {
-    const auto pids = pidsIn(pidFile);
-    return pids.empty() || pidGone(pids.back(), seconds);
-}
-
 bool allProcessesGone(const std::filesystem::path& pidFile, double seconds) {
     bool gone = true;
     for (const pid_t pid : pidsIn(pidFile)) gone = pidGone(pid, seconds) && gone;

@@ -70,13 +70,13 @@ TEST_F(VersionProbeTest, UnusableProgramsAndTimeouts) {
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(BinaryVersionProbe::probe(slow, 300ms), "version indéterminée (délai dépassé)");
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-    EXPECT_TRUE(testing::processGone(pidFile, 0.0));  // reaped, not left behind
+    EXPECT_TRUE(testing::allProcessesGone(pidFile, 0.0));  // reaped, not left behind
 
     // One that ignores SIGTERM is killed all the same.
     const auto stubborn =
         script("stubborn", "trap '' TERM\necho $$ > '" + pidFile.string() + "'\nsleep 30\n");
     EXPECT_EQ(BinaryVersionProbe::probe(stubborn, 300ms), "version indéterminée (délai dépassé)");
-    EXPECT_TRUE(testing::processGone(pidFile, 0.0));
+    EXPECT_TRUE(testing::allProcessesGone(pidFile, 0.0));
 }
 
 }  // namespace

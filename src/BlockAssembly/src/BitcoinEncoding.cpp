@@ -2,9 +2,12 @@
 
 #include <array>
 
+#include "ByteWriting.h"
 #include "corvanta/sha256/Sha256.h"
 
 namespace corvanta {
+
+using detail::appendLittleEndian;
 
 namespace {
 

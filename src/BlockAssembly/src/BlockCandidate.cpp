@@ -1,6 +1,10 @@
 #include "corvanta/assembly/BlockCandidate.h"
 
+#include "ByteWriting.h"
+
 namespace corvanta {
+
+using detail::append;
 
 Bytes BlockCandidate::serialized(std::uint32_t nonce) const {
     std::size_t size = BlockHeader::byteCount + 9 + coinbaseBytes.size();

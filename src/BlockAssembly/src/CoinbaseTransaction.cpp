@@ -2,7 +2,12 @@
 
 #include <stdexcept>
 
+#include "ByteWriting.h"
+
 namespace corvanta {
+
+using detail::append;
+using detail::appendLittleEndian;
 
 Bytes ScriptEncoding::pushBlockHeight(std::int64_t height) {
     if (height < 0) throw std::invalid_argument("pushBlockHeight: negative height");

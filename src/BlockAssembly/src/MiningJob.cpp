@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
+#include "ByteWriting.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"
 
 namespace corvanta {
+
+using detail::appendLittleEndian;
 
 namespace {
 
@@ -99,7 +102,8 @@ BlockCandidate MiningJob::candidate(std::uint64_t extranonce,
         .merkleRoot = merkleRoot,
         .coinbaseTxid = coinbaseTxid,
         .coinbaseValue = coinbaseValue,
-        .minerRewardSats = coinbaseValue,
+        // What the payout output really carries (never below 0).
+        .minerRewardSats = payoutPlan.minerSats(coinbaseValue),
         .coinbaseBytes = coinbase.serializedWithWitness(),
         .otherTransactions = otherTransactions,
     };

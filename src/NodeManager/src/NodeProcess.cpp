@@ -127,8 +127,8 @@ void NodeProcess::start() {
         process_ = std::move(child);
     }
     try {
-        watcher_ = std::jthread([this, pidfd, outputFd = std::move(pipe.readEnd)](
-                                    std::stop_token stop) { watch(stop, pidfd, outputFd.get()); });
+        watcher_ = std::jthread(
+            [this, pidfd, outputFd = std::move(pipe.readEnd)] { watch(pidfd, outputFd.get()); });
     } catch (...) {
         // Without a watcher nobody would observe this node: it must not run unseen.
         const std::lock_guard lock(mutex_);
@@ -203,7 +203,7 @@ void NodeProcess::appendOutput(std::string_view bytes) {
 
 // Runs on the watcher thread for one launch: reads the output as it comes, and once the pidfd
 // reports the exit, reaps the node, drains what it wrote last and records its end.
-void NodeProcess::watch(std::stop_token, int pidfd, int outputFd) {
+void NodeProcess::watch(int pidfd, int outputFd) {
     std::array<char, kReadBlock> block{};
     bool pipeOpen = true;
     for (;;) {

@@ -32,14 +32,4 @@ std::optional<Bytes> hexBytes(std::string_view text);
 // SHA-256 of the SHA-256, in hash byte order (the raw digest order).
 Hash32 doubleSHA256(std::span<const std::uint8_t> bytes);
 
-// Appends `tail` to `bytes`.
-inline void append(Bytes& bytes, std::span<const std::uint8_t> tail) {
-    bytes.insert(bytes.end(), tail.begin(), tail.end());
-}
-
-// Appends `value` as `width` little-endian bytes.
-inline void appendLittleEndian(Bytes& bytes, std::uint64_t value, int width) {
-    for (int i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
 }  // namespace corvanta

@@ -23,8 +23,8 @@ struct BlockCandidate {
     Hash32 merkleRoot{};    // hash byte order
     Hash32 coinbaseTxid{};  // hash byte order
     std::int64_t coinbaseValue = 0;
-    std::int64_t minerRewardSats = 0;
-    Bytes coinbaseBytes;  // the coinbase as it goes into the block (witness form)
+    std::int64_t minerRewardSats = 0;  // what the miner's output is paid
+    Bytes coinbaseBytes;               // the coinbase as it goes into the block (witness form)
     TransactionList otherTransactions = std::make_shared<const std::vector<Bytes>>();
 
     // The coinbase and the others.

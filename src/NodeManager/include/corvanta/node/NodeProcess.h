@@ -88,7 +88,7 @@ class NodeProcess {
     NodeTerminationReason waitForTermination(std::stop_token stop);
 
   private:
-    void watch(std::stop_token stop, int pidfd, int outputFd);
+    void watch(int pidfd, int outputFd);
     void appendOutput(std::string_view bytes);
     void drainRemainingOutput(int outputFd);
 
