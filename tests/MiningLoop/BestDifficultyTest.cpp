@@ -40,8 +40,8 @@ TEST(BestDifficultyStore, LoadsOnlyThirtyTwoBytes) {
         writeFileAtomically(store.fileURL(), text);
         EXPECT_FALSE(store.load()) << text;
     }
-    writeFileAtomically(store.fileURL(), " {\n \"bestDigestBigEndianBytes\" : " +
-                                             arrayOf(32, 255).substr(28));
+    writeFileAtomically(store.fileURL(),
+                        " {\n \"bestDigestBigEndianBytes\" : " + arrayOf(32, 255).substr(28));
     EXPECT_TRUE(store.load());
 }
 

@@ -105,7 +105,10 @@ TEST_F(RaceFixture, NeverGivesUpASecondLongPollOnTheSameTip) {
 
     // While polling, a change of transactions alone waits for the mempool interval.
     polls = 0;
-    watcher.onCurrent = [&](std::stop_token) { ++polls; return makeJob(1, "mempool-changed"); };
+    watcher.onCurrent = [&](std::stop_token) {
+        ++polls;
+        return makeJob(1, "mempool-changed");
+    };
     const auto started = std::chrono::steady_clock::now();
     const auto refreshed = race(makeJob(1, "a"), FakeEngine::Behaviour::holdUntilStop);
     EXPECT_GE(std::chrono::steady_clock::now() - started, timings.mempoolRefreshInterval);

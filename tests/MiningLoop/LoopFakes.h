@@ -21,8 +21,7 @@ inline MiningJob makeJob(std::uint8_t tip, std::string longPollID, std::int64_t 
     static const char* digits = "0123456789abcdef";
     BlockTemplate blockTemplate;
     blockTemplate.version = 0x20000000;
-    blockTemplate.previousBlockHash =
-        std::string(62, '0') + digits[tip >> 4] + digits[tip & 15];
+    blockTemplate.previousBlockHash = std::string(62, '0') + digits[tip >> 4] + digits[tip & 15];
     blockTemplate.coinbaseValue = 5'000'000'000;
     blockTemplate.target = "7fffff" + std::string(58, '0');
     blockTemplate.bits = "207fffff";
@@ -47,12 +46,16 @@ inline bool eventually(const std::function<bool()>& condition,
 
 // Collects events from any thread.
 class EventLog {
-public:
+  public:
     MiningEventHandler handler() {
         return [this](const MiningEvent& event) {
             std::lock_guard lock(mutex_);
             events_.push_back(event);
         };
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        events_.clear();
     }
     std::vector<MiningEvent> events() const {
         std::lock_guard lock(mutex_);
@@ -78,13 +81,13 @@ public:
         return found;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<MiningEvent> events_;
 };
 
 class FakeTemplateSource final : public TemplateSource {
-public:
+  public:
     std::function<MiningJob(std::stop_token)> onCurrent;
     std::function<MiningJob(const std::optional<std::string>&, std::stop_token)> onWaitForChange;
     std::atomic<int> currentCalls{0};
@@ -108,11 +111,11 @@ inline MiningJob waitUntilStopped(std::stop_token stop) {
 
 // A hash engine whose sweeps are scripted.
 class FakeEngine final : public HashEngine {
-public:
+  public:
     enum class Behaviour {
-        exhaustAtOnce,          // every sweep ends at once without a hit
-        holdUntilStop,          // a sweep runs until stopped, without a hit
-        winAfterStop,           // a sweep runs until stopped, then reports a real winner
+        exhaustAtOnce,  // every sweep ends at once without a hit
+        holdUntilStop,  // a sweep runs until stopped, without a hit
+        winAfterStop,   // a sweep runs until stopped, then reports a real winner
     };
     explicit FakeEngine(Behaviour behaviour) : behaviour_(behaviour) {}
 
@@ -138,7 +141,7 @@ public:
     }
     std::atomic<int> searches{0};
 
-private:
+  private:
     Behaviour behaviour_;
 };
 

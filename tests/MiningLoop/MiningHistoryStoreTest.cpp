@@ -14,7 +14,9 @@ namespace {
 using testing::TempFolder;
 using Bytes = std::vector<std::uint8_t>;
 
-SubmissionResult accepted() { return SubmissionResult{SubmissionResult::Accepted{}}; }
+SubmissionResult accepted() {
+    return SubmissionResult{SubmissionResult::Accepted{}};
+}
 SubmissionResult rejected(std::string reason) {
     return SubmissionResult{SubmissionResult::Rejected{std::move(reason)}};
 }
@@ -32,7 +34,7 @@ std::string displayHexOf(std::uint8_t n) {
 
 // Answers from a table keyed by display-order hash; counts every question.
 class ScriptedChain final : public ChainStatusSource {
-public:
+  public:
     std::map<std::string, ChainPresence> answers;
     std::int64_t tip = 0;
     int questions = 0;
@@ -54,8 +56,10 @@ TEST(MiningHistoryStore, StartsEmptyAndCreatesTheFileOnFirstRecord) {
     EXPECT_FALSE(store.quarantinedFileURL());
 
     const auto found = WallClock::time_point(std::chrono::milliseconds(1'000'500));
-    const auto first = store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), found);
-    const auto second = store.recordSubmission(6, hashNumber(3), hashNumber(4), 60, rejected("high-hash"), found);
+    const auto first =
+        store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), found);
+    const auto second =
+        store.recordSubmission(6, hashNumber(3), hashNumber(4), 60, rejected("high-hash"), found);
     EXPECT_EQ(first.status, FoundBlockStatus::pending);
     EXPECT_EQ(second.status, FoundBlockStatus::rejected);
     EXPECT_EQ(first.confirmations, 0);
@@ -71,9 +75,11 @@ TEST(MiningHistoryStore, StartsEmptyAndCreatesTheFileOnFirstRecord) {
 TEST(MiningHistoryStore, RecordsEachBlockOnce) {
     TempFolder folder;
     MiningHistoryStore store(folder / "h.json");
-    const auto first = store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
+    const auto first =
+        store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
     // The same block answered again after a crash (the node says "duplicate") is not doubled.
-    const auto again = store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
+    const auto again =
+        store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
     EXPECT_EQ(first, again);
     EXPECT_EQ(store.allBlocks().size(), 1u);
     EXPECT_EQ(store.totalAcceptedRewardSats(), 50);
@@ -82,7 +88,8 @@ TEST(MiningHistoryStore, RecordsEachBlockOnce) {
 TEST(MiningHistoryStore, PutsAnUndecodableFileAsideAndStartsEmpty) {
     TempFolder folder;
     const auto file = folder / "mainnet.json";
-    MiningHistoryStore(file).recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(), WallClock::now());
+    MiningHistoryStore(file).recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(),
+                                              WallClock::now());
     auto text = readFile(file);
     text.replace(text.find("\"pending\""), 9, "\"lost\"");
     writeFileAtomically(file, text);
@@ -106,12 +113,14 @@ TEST(MiningHistoryStore, RefusesToOverwriteAFileItCouldNotSaveAside) {
                          std::chrono::system_clock::now().time_since_epoch())
                          .count();
     for (auto s = now; s < now + 5; ++s) {
-        std::filesystem::create_directories(folder / ("mainnet.unreadable-" + std::to_string(s) + ".json") / "x");
+        std::filesystem::create_directories(
+            folder / ("mainnet.unreadable-" + std::to_string(s) + ".json") / "x");
     }
     MiningHistoryStore store(file);
     EXPECT_EQ(store.quarantinedFileURL(), file);
-    EXPECT_THROW(store.recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(), WallClock::now()),
-                 FileWriteError);
+    EXPECT_THROW(
+        store.recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(), WallClock::now()),
+        FileWriteError);
     EXPECT_EQ(readFile(file), "[{\"damaged\":true}]");
 }
 
@@ -119,9 +128,11 @@ TEST(MiningHistoryStore, FollowsTheChain) {
     TempFolder folder;
     MiningHistoryStore store(folder / "h.json");
     for (std::uint8_t n = 1; n <= 5; ++n) {
-        store.recordSubmission(100 + n, hashNumber(n), hashNumber(n), 10, accepted(), WallClock::now());
+        store.recordSubmission(100 + n, hashNumber(n), hashNumber(n), 10, accepted(),
+                               WallClock::now());
     }
-    store.recordSubmission(200, hashNumber(9), hashNumber(9), 10, rejected("bad"), WallClock::now());
+    store.recordSubmission(200, hashNumber(9), hashNumber(9), 10, rejected("bad"),
+                           WallClock::now());
     ScriptedChain chain;
     chain.tip = 2000;
     chain.answers[displayHexOf(1)] = {ChainPresence::Active{100}};

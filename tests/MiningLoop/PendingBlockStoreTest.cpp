@@ -53,7 +53,8 @@ TEST(PendingBlockStore, SkipsWhatItCannotTrustAndSortsOldestFirst) {
     PendingBlockStore::write(pendingBlock(2, "ff", now), folder.path());
     PendingBlockStore::write(pendingBlock(3, "00", now - 1s), folder.path());
     writeFileAtomically(folder / "pending-9-bad.json", "{not json");
-    writeFileAtomically(folder / "pending-1.txt", PendingBlockStore::encode(pendingBlock(1, "aa", now)));
+    writeFileAtomically(folder / "pending-1.txt",
+                        PendingBlockStore::encode(pendingBlock(1, "aa", now)));
     // A record whose hash would put a path into a file name is never trusted.
     auto hostile = pendingBlock(4, "aa", now);
     hostile.blockHashHex = "../../../../etc/passwd" + std::string(42, 'a');
@@ -76,7 +77,8 @@ TEST(PendingBlockStore, RemovesByTheLoadedPath) {
     TempFolder folder;
     const auto block = pendingBlock(8, "12", WallClock::now());
     // A file whose name does not match its contents still goes away once answered.
-    writeFileAtomically(folder / "pending-8-renamed-by-hand.json", PendingBlockStore::encode(block));
+    writeFileAtomically(folder / "pending-8-renamed-by-hand.json",
+                        PendingBlockStore::encode(block));
     const auto loaded = PendingBlockStore::load(folder.path());
     ASSERT_EQ(loaded.size(), 1u);
     PendingBlockStore::remove(loaded[0]);
@@ -88,7 +90,8 @@ TEST(RejectedBlocks, NamesTheRecordAndKeepsTheNewestFiveHundred) {
     TempFolder folder;
     recordRejectedBlock("00ff", 100, "bad-cb-amount", "42", folder.path());
     ASSERT_EQ(filesIn(folder.path()), 1u);
-    const auto name = std::filesystem::directory_iterator(folder.path())->path().filename().string();
+    const auto name =
+        std::filesystem::directory_iterator(folder.path())->path().filename().string();
     EXPECT_TRUE(name.starts_with("rejected-100-")) << name;
     EXPECT_TRUE(name.ends_with("-42.json")) << name;
     const auto text = readFile(folder / name);

@@ -24,22 +24,24 @@ CPUEngine::BestAttempt attemptFor(std::uint8_t seed) {
 
 std::vector<ProofEntry> ledgerOfFive(ProofOfMining& ledger) {
     for (int i = 0; i < 5; ++i) {
-        ledger.append(100 + i, std::string(64, 'a' + i), 1000u * (i + 1),
-                      i % 2 ? std::optional(attemptFor(static_cast<std::uint8_t>(i))) : std::nullopt,
-                      WallClock::now());
+        ledger.append(
+            100 + i, std::string(64, 'a' + i), 1000u * (i + 1),
+            i % 2 ? std::optional(attemptFor(static_cast<std::uint8_t>(i))) : std::nullopt,
+            WallClock::now());
     }
     return ledger.allEntries();
 }
 
 TEST(ProofOfMining, CanonicalFormAndChaining) {
-    const ProofEntry entry{.index = 0,
-                           .timestamp = wholeSeconds(WallClock::time_point(std::chrono::milliseconds(1900))),
-                           .networkHeight = 5,
-                           .networkBlockHash = "h",
-                           .hashesReported = 7,
-                           .bestHeader = std::nullopt,
-                           .bestDigest = std::nullopt,
-                           .previousEntryHash = ProofOfMining::rootHash};
+    const ProofEntry entry{
+        .index = 0,
+        .timestamp = wholeSeconds(WallClock::time_point(std::chrono::milliseconds(1900))),
+        .networkHeight = 5,
+        .networkBlockHash = "h",
+        .hashesReported = 7,
+        .bestHeader = std::nullopt,
+        .bestDigest = std::nullopt,
+        .previousEntryHash = ProofOfMining::rootHash};
     EXPECT_EQ(entry.canonicalText(), "0|1|5|h|7|-|-|" + std::string(64, '0'));
 
     TempFolder folder;

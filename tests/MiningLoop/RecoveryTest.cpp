@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // Restarts that fail a scripted number of times before they succeed.
 class FakeSupervisor final : public NodeSupervising {
-public:
+  public:
     int failuresBeforeSuccess = 0;
     std::vector<std::chrono::steady_clock::time_point> attempts;
 
@@ -51,8 +51,9 @@ TEST(NodeRestart, BacksOffBetweenAttemptsAndGivesUpAtTheLimit) {
         loop::restartNodeWithBackoff(supervisor, 6, 10ms, timings, log.handler(), {});
     EXPECT_NE(client, nullptr);
     const std::string refused = RPCTransportError(RPCTransportError::Network{"refused"}).what();
-    EXPECT_EQ(reasons(log), (std::vector<std::string>{"node restart attempt 1 failed: " + refused,
-                                                      "node restart attempt 2 failed: " + refused}));
+    EXPECT_EQ(reasons(log),
+              (std::vector<std::string>{"node restart attempt 1 failed: " + refused,
+                                        "node restart attempt 2 failed: " + refused}));
     EXPECT_EQ(log.all<mining_event::NodeRestarted>(),
               std::vector<mining_event::NodeRestarted>{{3}});
     ASSERT_EQ(supervisor.attempts.size(), 3u);
@@ -81,7 +82,8 @@ TEST(Recovery, RetriesTheTemplateWithGrowingPausesUntilItComes) {
     };
     EventLog log;
     const MiningLoopTimings timings{.recoveryInitialPause = 5ms, .recoveryMaxPause = 8ms};
-    const auto job = loop::recoverAfterFailure("template failed", watcher, timings, log.handler(), {});
+    const auto job =
+        loop::recoverAfterFailure("template failed", watcher, timings, log.handler(), {});
     EXPECT_EQ(job.height, 1);
     const std::string initialSync = RPCError(-10, "Bitcoin Core is in initial sync").what();
     EXPECT_EQ(reasons(log),
@@ -107,8 +109,8 @@ struct CoordinatorFixture : ::testing::Test {
     std::shared_ptr<const RPCClient> client =
         std::make_shared<RPCClient>("http://127.0.0.1:1/", RPCCredentials{"u", "p"});
 
-    std::unique_ptr<MiningCoordinator> coordinator(FakeEngine::Behaviour behaviour,
-                                                   std::shared_ptr<NodeSupervising> supervisor = {}) {
+    std::unique_ptr<MiningCoordinator> coordinator(
+        FakeEngine::Behaviour behaviour, std::shared_ptr<NodeSupervising> supervisor = {}) {
         return std::make_unique<MiningCoordinator>(
             watcher, std::make_shared<FakeEngine>(behaviour), client, std::move(supervisor), 6,
             10ms, folder / "rejected", BestDifficultyStore(folder / "best.json"), history,
@@ -163,11 +165,13 @@ TEST_F(CoordinatorFixture, ADeadNodeIsRestartedAndMiningGoesOn) {
             throw Cancelled();
         }
         std::shared_ptr<const RPCClient> restart(std::chrono::milliseconds,
-                                                 std::chrono::milliseconds, std::stop_token) override {
+                                                 std::chrono::milliseconds,
+                                                 std::stop_token) override {
             return std::make_shared<RPCClient>("http://127.0.0.1:2/", RPCCredentials{"u", "p"});
         }
         void awaitReadyToMine(std::chrono::milliseconds,
-                              const std::function<void(const ChainStatus&)>&, std::stop_token) override {}
+                              const std::function<void(const ChainStatus&)>&,
+                              std::stop_token) override {}
     };
     watcher->onCurrent = [](std::stop_token) { return makeJob(1, "a"); };
     watcher->onWaitForChange = [](auto&&, std::stop_token stop) { return waitUntilStopped(stop); };
@@ -180,7 +184,8 @@ TEST_F(CoordinatorFixture, ADeadNodeIsRestartedAndMiningGoesOn) {
     miner->stop();
     running.join();
     EXPECT_EQ(log.all<mining_event::NodeDied>(), std::vector<mining_event::NodeDied>{{137}});
-    EXPECT_EQ(log.all<mining_event::NodeRestarted>(), std::vector<mining_event::NodeRestarted>{{1}});
+    EXPECT_EQ(log.all<mining_event::NodeRestarted>(),
+              std::vector<mining_event::NodeRestarted>{{1}});
 }
 
 }  // namespace

@@ -8,9 +8,8 @@ namespace corvanta::testing {
 
 // A fresh folder under the system's temporary directory, removed with everything in it.
 class TempFolder {
-public:
-    TempFolder()
-        : path_(std::filesystem::temp_directory_path() / ("corvanta-test-" + makeUuid())) {
+  public:
+    TempFolder() : path_(std::filesystem::temp_directory_path() / ("corvanta-test-" + makeUuid())) {
         std::filesystem::create_directories(path_);
     }
     ~TempFolder() {
@@ -21,9 +20,11 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::filesystem::path operator/(const std::filesystem::path& child) const { return path_ / child; }
+    std::filesystem::path operator/(const std::filesystem::path& child) const {
+        return path_ / child;
+    }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

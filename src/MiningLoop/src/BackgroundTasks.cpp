@@ -25,17 +25,17 @@ void BackgroundTasks::spawn(std::function<void(std::stop_token)> work) {
             ++it;
         }
     }
-    tasks_.push_back(Task{std::jthread([work = std::move(work), finished,
-                                        token = lifetime_.get_token()] {
-                              try {
-                                  work(token);
-                              } catch (...) {
-                                  // Background work reports through its own events, never by
-                                  // ending the process.
-                              }
-                              finished->store(true);
-                          }),
-                          finished});
+    tasks_.push_back(
+        Task{std::jthread([work = std::move(work), finished, token = lifetime_.get_token()] {
+                 try {
+                     work(token);
+                 } catch (...) {
+                     // Background work reports through its own events, never by
+                     // ending the process.
+                 }
+                 finished->store(true);
+             }),
+             finished});
 }
 
 }  // namespace corvanta::loop

@@ -12,7 +12,7 @@ namespace corvanta::loop {
 // Fire-and-forget work that must still not outlive its owner: each task runs on its own thread;
 // finished threads are reaped as new tasks arrive, and the destructor stops and joins the rest.
 class BackgroundTasks {
-public:
+  public:
     BackgroundTasks() = default;
     ~BackgroundTasks();
     BackgroundTasks(const BackgroundTasks&) = delete;
@@ -20,7 +20,7 @@ public:
 
     void spawn(std::function<void(std::stop_token)> work);
 
-private:
+  private:
     struct Task {
         std::jthread thread;
         std::shared_ptr<std::atomic<bool>> finished;

@@ -4,10 +4,14 @@ namespace corvanta {
 
 std::string_view toString(FoundBlockStatus status) {
     switch (status) {
-        case FoundBlockStatus::pending: return "pending";
-        case FoundBlockStatus::mature: return "mature";
-        case FoundBlockStatus::orphaned: return "orphaned";
-        case FoundBlockStatus::rejected: return "rejected";
+        case FoundBlockStatus::pending:
+            return "pending";
+        case FoundBlockStatus::mature:
+            return "mature";
+        case FoundBlockStatus::orphaned:
+            return "orphaned";
+        case FoundBlockStatus::rejected:
+            return "rejected";
     }
     return "pending";
 }

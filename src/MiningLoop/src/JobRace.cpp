@@ -99,7 +99,8 @@ JobRaceWinner JobRace::hashingSide(std::uint64_t startingExtranonce,
         } else {
             sweepCounter = 0;
             const std::uint32_t newTime = time + 1;
-            if (newTime >= job.minTime && static_cast<double>(newTime) <= secondsSince1970() + kMaxSecondsAhead) {
+            if (newTime >= job.minTime &&
+                static_cast<double>(newTime) <= secondsSince1970() + kMaxSecondsAhead) {
                 time = newTime;
             }
         }
@@ -145,9 +146,10 @@ void validateCandidateInBackground(BackgroundTasks& tasks, const MiningJob& job,
         try {
             const auto verdict = proposeBlock(candidate, 0, *client, stop, timeoutSeconds);
             if (std::holds_alternative<ProposalVerdict::Valid>(verdict.value)) {
-                onEvent(CandidateValidated{height,
-                                           static_cast<std::int64_t>(candidate.transactionCount())});
-            } else if (const auto* rejected = std::get_if<ProposalVerdict::Rejected>(&verdict.value)) {
+                onEvent(CandidateValidated{
+                    height, static_cast<std::int64_t>(candidate.transactionCount())});
+            } else if (const auto* rejected =
+                           std::get_if<ProposalVerdict::Rejected>(&verdict.value)) {
                 onEvent(CandidateRejected{height, rejected->reason});
             } else {
                 onEvent(CandidateValidationUnavailable{

@@ -29,12 +29,12 @@ using JobRaceWinner = std::variant<RaceBlockFound, NewTemplate>;
 // keeps such a request (and one of its few RPC threads) until its tip or mempool changes, so the
 // loop never gives up more than one per tip: on that tip it polls instead.
 class LongPollGuard {
-public:
+  public:
     bool mayLongPoll(const Hash32& tip) const;
     void gaveUp(const Hash32& tip);
     void forgetAll();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::optional<Hash32> tipWithAbandonedLongPoll_;
 };
@@ -63,7 +63,7 @@ struct JobRace {
                               std::stop_token stop) const;
     JobRaceWinner changedTemplateSide(std::stop_token stop) const;
 
-private:
+  private:
     JobRaceWinner pollForChange(std::stop_token stop) const;
 };
 

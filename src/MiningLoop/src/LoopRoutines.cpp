@@ -167,12 +167,9 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
     }
 }
 
-std::shared_ptr<const RPCClient> restartNodeWithBackoff(NodeSupervising& supervisor,
-                                                        int attemptLimit,
-                                                        std::chrono::milliseconds initialBackoff,
-                                                        const MiningLoopTimings& timings,
-                                                        const MiningEventHandler& onEvent,
-                                                        std::stop_token stop) {
+std::shared_ptr<const RPCClient> restartNodeWithBackoff(
+    NodeSupervising& supervisor, int attemptLimit, std::chrono::milliseconds initialBackoff,
+    const MiningLoopTimings& timings, const MiningEventHandler& onEvent, std::stop_token stop) {
     if (attemptLimit < 1) preconditionFailed("at least one restart attempt");
     auto pause = initialBackoff;
     for (int attempt = 1;; ++attempt) {
@@ -180,7 +177,8 @@ std::shared_ptr<const RPCClient> restartNodeWithBackoff(NodeSupervising& supervi
         try {
             auto client = supervisor.restart(timings.restartCookieTimeout,
                                              timings.restartWarmupTimeout, stop);
-            supervisor.awaitReadyToMine(timings.readyPollInterval, [](const ChainStatus&) {}, stop);
+            supervisor.awaitReadyToMine(
+                timings.readyPollInterval, [](const ChainStatus&) {}, stop);
             onEvent(NodeRestarted{attempt});
             return client;
         } catch (const Cancelled&) {

@@ -6,8 +6,8 @@
 #include "BackgroundTasks.h"
 #include "JobRace.h"
 #include "corvanta/loop/LoopRoutines.h"
-#include "corvanta/support/Cancelled.h"
 #include "corvanta/support/CancellableWait.h"
+#include "corvanta/support/Cancelled.h"
 #include "corvanta/support/Race.h"
 
 namespace corvanta {
@@ -50,7 +50,9 @@ MiningCoordinator::MiningCoordinator(
       timings_(timings),
       validations_(std::make_unique<loop::BackgroundTasks>()) {}
 
-MiningCoordinator::~MiningCoordinator() { stop(); }
+MiningCoordinator::~MiningCoordinator() {
+    stop();
+}
 
 void MiningCoordinator::stop() {
     std::lock_guard lock(mutex_);
@@ -80,8 +82,8 @@ void MiningCoordinator::run(MiningEventHandler onEvent) {
         }
     } endOfRun{*this};
 
-    Run run{std::move(onEvent), client_, loop::PendingBlocks(rejectedBlockDirectory_ / "pending"),
-            {}};
+    Run run{
+        std::move(onEvent), client_, loop::PendingBlocks(rejectedBlockDirectory_ / "pending"), {}};
     if (!nodeSupervisor_) {
         miningLoop(run, runStop_.get_token());
         return;
@@ -108,9 +110,9 @@ void MiningCoordinator::mineWithNodeWatch(Run& run) {
         } catch (const NodeDeathDetected& death) {
             run.onEvent(NodeDied{death.exitCode});
         }
-        run.client = loop::restartNodeWithBackoff(*nodeSupervisor_, nodeRestartAttemptLimit_,
-                                                  nodeRestartInitialBackoff_, timings_,
-                                                  run.onEvent, stop);
+        run.client =
+            loop::restartNodeWithBackoff(*nodeSupervisor_, nodeRestartAttemptLimit_,
+                                         nodeRestartInitialBackoff_, timings_, run.onEvent, stop);
         watcher_->adopt(run.client);
         run.longPolls.forgetAll();  // a new node process holds none of the old requests
     }
@@ -146,8 +148,9 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
 
         loop::JobRaceWinner winner;
         try {
-            const loop::JobRace jobRace{*job, *watcher_, blockMiner_, bestDifficultyTracker_,
-                                        run.longPolls, timings_, onEvent};
+            const loop::JobRace jobRace{
+                *job,          *watcher_, blockMiner_, bestDifficultyTracker_,
+                run.longPolls, timings_,  onEvent};
             winner = jobRace.run(startingExtranonce, receivedAt, stop);
         } catch (...) {
             job = recover(std::current_exception());
@@ -166,7 +169,8 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
 
         const auto& found = std::get<loop::RaceBlockFound>(winner);
         const auto& outcome = found.outcome;
-        const std::vector<std::uint8_t> blockHash(outcome.blockHash.begin(), outcome.blockHash.end());
+        const std::vector<std::uint8_t> blockHash(outcome.blockHash.begin(),
+                                                  outcome.blockHash.end());
         onEvent(BlockFound{job->height, blockHash, outcome.rewardSats});
         const auto pendingBlock = PendingBlock::fromOutcome(outcome, job->height, WallClock::now());
         run.pending.add(pendingBlock);

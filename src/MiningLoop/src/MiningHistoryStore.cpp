@@ -63,7 +63,8 @@ FoundBlockStatus statusFor(std::int64_t confirmations) {
 
 }  // namespace
 
-MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL) : fileURL_(std::move(fileURL)) {
+MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
+    : fileURL_(std::move(fileURL)) {
     std::string contents;
     try {
         contents = readFile(fileURL_);
@@ -97,19 +98,20 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
                                                 WallClock::time_point foundAt) {
     std::lock_guard lock(mutex_);
     if (!blockHash.empty()) {
-        const auto known = std::find_if(blocks_.begin(), blocks_.end(),
-                                        [&](const FoundBlock& b) { return b.blockHash == blockHash; });
+        const auto known = std::find_if(blocks_.begin(), blocks_.end(), [&](const FoundBlock& b) {
+            return b.blockHash == blockHash;
+        });
         if (known != blocks_.end()) return *known;
     }
-    FoundBlock block{.id = makeUuid(),
-                     .height = height,
-                     .blockHash = blockHash,
-                     .coinbaseTxID = coinbaseTxID,
-                     .rewardSats = rewardSats,
-                     .foundAt = wholeSeconds(foundAt),
-                     .confirmations = 0,
-                     .status = !result.isAccepted() ? FoundBlockStatus::rejected
-                                                   : FoundBlockStatus::pending};
+    FoundBlock block{
+        .id = makeUuid(),
+        .height = height,
+        .blockHash = blockHash,
+        .coinbaseTxID = coinbaseTxID,
+        .rewardSats = rewardSats,
+        .foundAt = wholeSeconds(foundAt),
+        .confirmations = 0,
+        .status = !result.isAccepted() ? FoundBlockStatus::rejected : FoundBlockStatus::pending};
     blocks_.push_back(block);
     persistLocked();
     return block;

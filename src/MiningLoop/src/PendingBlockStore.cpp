@@ -19,7 +19,9 @@ bool isHex(std::string_view text) {
     });
 }
 
-bool isHash(std::string_view text) { return text.size() == 64 && isLowerHex(text); }
+bool isHash(std::string_view text) {
+    return text.size() == 64 && isLowerHex(text);
+}
 
 WholeSeconds requiredDate(const json::Value& object, std::string_view key) {
     const auto text = json::required<std::string>(object, key);
@@ -58,7 +60,8 @@ bool PendingBlock::isWellFormed() const {
 
 namespace PendingBlockStore {
 
-SubmissionResult resubmit(const PendingBlock& block, const RPCClient& client, std::stop_token stop) {
+SubmissionResult resubmit(const PendingBlock& block, const RPCClient& client,
+                          std::stop_token stop) {
     const auto reply = client.callOptional("submitblock", {RPCParam::string(block.blockHex)},
                                            submissionTimeoutSeconds, stop);
     return submissionVerdict(reply ? std::optional(json::as<std::string>(*reply, "submitblock"))
@@ -66,12 +69,10 @@ SubmissionResult resubmit(const PendingBlock& block, const RPCClient& client, st
 }
 
 std::string encode(const PendingBlock& block) {
-    json::Value record = {{"height", block.height},
-                          {"blockHashHex", block.blockHashHex},
-                          {"blockHex", block.blockHex},
-                          {"coinbaseTxIDHex", block.coinbaseTxIDHex},
-                          {"rewardSats", block.rewardSats},
-                          {"foundAt", formatIsoDate(block.foundAt)}};
+    json::Value record = {
+        {"height", block.height},         {"blockHashHex", block.blockHashHex},
+        {"blockHex", block.blockHex},     {"coinbaseTxIDHex", block.coinbaseTxIDHex},
+        {"rewardSats", block.rewardSats}, {"foundAt", formatIsoDate(block.foundAt)}};
     return json::dump(record);
 }
 
@@ -128,8 +129,9 @@ std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory) {
 
 }  // namespace PendingBlockStore
 
-void recordRejectedBlock(const std::string& blockHex, std::int64_t height, const std::string& reason,
-                         const std::string& discriminator, const std::filesystem::path& directory) {
+void recordRejectedBlock(const std::string& blockHex, std::int64_t height,
+                         const std::string& reason, const std::string& discriminator,
+                         const std::filesystem::path& directory) {
     const auto now = WallClock::now();
     const json::Value record = {{"height", height},
                                 {"reason", reason},

@@ -112,8 +112,8 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
                      .bestDigest = std::nullopt,
                      .previousEntryHash = headHashLocked()};
     if (bestAttempt) {
-        entry.bestHeader = BitcoinEncoding::hexString(
-            std::vector<std::uint8_t>(bestAttempt->headerBytes.begin(), bestAttempt->headerBytes.end()));
+        entry.bestHeader = BitcoinEncoding::hexString(std::vector<std::uint8_t>(
+            bestAttempt->headerBytes.begin(), bestAttempt->headerBytes.end()));
         entry.bestDigest = reversedHex(
             std::vector<std::uint8_t>(bestAttempt->digest.begin(), bestAttempt->digest.end()));
     }
@@ -138,9 +138,11 @@ ProofVerification ProofOfMining::verify(const std::vector<ProofEntry>& entries) 
     ProofVerification result;
     std::string expectedPrevious = rootHash;
     for (const auto& entry : entries) {
-        if (entry.previousEntryHash != expectedPrevious) result.brokenChainAt.push_back(entry.index);
+        if (entry.previousEntryHash != expectedPrevious)
+            result.brokenChainAt.push_back(entry.index);
         expectedPrevious = entry.entryHash();
-        if (!result.firstAnchor) result.firstAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
+        if (!result.firstAnchor)
+            result.firstAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
         result.lastAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
         result.hashesReported += entry.hashesReported;  // unsigned: wraps at 2^64
 

@@ -6,7 +6,9 @@ namespace corvanta {
 
 TemplateWatcher::TemplateWatcher(std::shared_ptr<const RPCClient> client,
                                  CoinbasePayoutPlan payoutPlan, double longPollTimeout)
-    : client_(std::move(client)), payoutPlan_(std::move(payoutPlan)), longPollTimeout_(longPollTimeout) {}
+    : client_(std::move(client)),
+      payoutPlan_(std::move(payoutPlan)),
+      longPollTimeout_(longPollTimeout) {}
 
 std::shared_ptr<const RPCClient> TemplateWatcher::client() const {
     std::lock_guard lock(mutex_);

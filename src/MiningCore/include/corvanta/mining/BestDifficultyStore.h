@@ -12,7 +12,7 @@ namespace corvanta {
 // Persists the lowest block-header digest ever produced on one network, big-endian (hash bytes
 // reversed), as {"bestDigestBigEndianBytes":[32 numbers]}.
 class BestDifficultyStore {
-public:
+  public:
     using Digest = std::array<std::uint8_t, 32>;
 
     explicit BestDifficultyStore(std::filesystem::path fileURL);
@@ -29,7 +29,7 @@ public:
     // FileWriteError.
     void save(std::span<const std::uint8_t> bigEndianDigest) const;
 
-private:
+  private:
     std::filesystem::path fileURL_;
 };
 

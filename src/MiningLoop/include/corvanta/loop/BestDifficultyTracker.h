@@ -18,7 +18,7 @@ struct BestDifficultyReport {
 // Keeps the lowest digest ever reached on the network across sessions and turns the session's
 // best, that all-time best and the job's target into difficulties. Safe to call from any thread.
 class BestDifficultyTracker {
-public:
+  public:
     // Starts from the stored all-time best (none when the file is missing or unreadable).
     explicit BestDifficultyTracker(BestDifficultyStore store);
 
@@ -28,7 +28,7 @@ public:
         const std::optional<std::vector<std::uint8_t>>& sessionBestDigest,
         std::span<const std::uint8_t> networkTargetBigEndianBytes);
 
-private:
+  private:
     BestDifficultyStore store_;
     std::mutex mutex_;
     std::optional<std::vector<std::uint8_t>> allTimeBestDigest_;

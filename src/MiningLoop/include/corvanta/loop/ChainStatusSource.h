@@ -13,7 +13,7 @@ class RPCClient;
 
 // How the found-block history asks the chain about a block.
 class ChainStatusSource {
-public:
+  public:
     virtual ~ChainStatusSource() = default;
     // `blockHashHex` is in display order. Throws RPC and transport errors, and Cancelled.
     virtual ChainPresence chainPresence(const std::string& blockHashHex, std::stop_token stop) = 0;
@@ -24,12 +24,12 @@ public:
 // The node's answers through the RPC client: "getblockheader" [hash, true] (error -5 is unknown,
 // a negative confirmation count is orphaned) and "getblockcount".
 class RPCChainStatusSource final : public ChainStatusSource {
-public:
+  public:
     explicit RPCChainStatusSource(std::shared_ptr<const RPCClient> client);
     ChainPresence chainPresence(const std::string& blockHashHex, std::stop_token stop) override;
     std::int64_t bestBlockHeight(std::stop_token stop) override;
 
-private:
+  private:
     std::shared_ptr<const RPCClient> client_;
 };
 

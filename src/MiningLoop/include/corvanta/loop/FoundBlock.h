@@ -20,7 +20,7 @@ inline constexpr std::int64_t maturityConfirmations = 100;
 
 // One block this miner found on a network, as kept in the history file.
 struct FoundBlock {
-    std::string id;                       // UUID, 36 characters, upper case
+    std::string id;  // UUID, 36 characters, upper case
     std::int64_t height = 0;
     std::vector<std::uint8_t> blockHash;  // hash byte order
     std::vector<std::uint8_t> coinbaseTxID;

@@ -17,7 +17,7 @@ namespace corvanta {
 
 // The mining loop's only source of work.
 class TemplateSource {
-public:
+  public:
     virtual ~TemplateSource() = default;
     // The node's template now, as a job.
     virtual MiningJob current(std::stop_token stop) = 0;
@@ -30,7 +30,7 @@ public:
 
 // How the loop watches and restarts its node.
 class NodeSupervising {
-public:
+  public:
     virtual ~NodeSupervising() = default;
     // The exit code of a node process that ended without having been asked to stop.
     virtual std::int32_t waitForUnexpectedTermination(std::stop_token stop) = 0;
@@ -47,7 +47,7 @@ inline constexpr std::chrono::milliseconds defaultNodeRestartInitialBackoff{1000
 
 // The loop gave up on a node that could not be restarted.
 class NodeAbandonedError : public std::runtime_error {
-public:
+  public:
     NodeAbandonedError(int attempts, std::string lastError);
     int attempts() const { return attempts_; }
     const std::string& lastError() const { return lastError_; }
@@ -55,7 +55,7 @@ public:
         return attempts_ == other.attempts_ && lastError_ == other.lastError_;
     }
 
-private:
+  private:
     int attempts_;
     std::string lastError_;
 };

@@ -39,7 +39,7 @@ MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher
 // Found blocks whose verdict is still unknown: the pending files and those that could not be
 // written to disk (kept in memory so they are not lost).
 class PendingBlocks {
-public:
+  public:
     explicit PendingBlocks(std::filesystem::path directory);
     const std::filesystem::path& directory() const { return directory_; }
 
@@ -56,7 +56,7 @@ public:
     std::vector<Entry> all() const;
     void remove(const Entry& entry);
 
-private:
+  private:
     std::filesystem::path directory_;
     mutable std::mutex mutex_;
     std::vector<PendingBlock> unsaved_;
@@ -70,11 +70,8 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
 
 // Restarts the node, backing off from `initialBackoff` (doubling, capped), and returns a client
 // bound to the new process. Throws NodeAbandonedError after `attemptLimit` failures.
-std::shared_ptr<const RPCClient> restartNodeWithBackoff(NodeSupervising& supervisor,
-                                                        int attemptLimit,
-                                                        std::chrono::milliseconds initialBackoff,
-                                                        const MiningLoopTimings& timings,
-                                                        const MiningEventHandler& onEvent,
-                                                        std::stop_token stop);
+std::shared_ptr<const RPCClient> restartNodeWithBackoff(
+    NodeSupervising& supervisor, int attemptLimit, std::chrono::milliseconds initialBackoff,
+    const MiningLoopTimings& timings, const MiningEventHandler& onEvent, std::stop_token stop);
 
 }  // namespace corvanta::loop

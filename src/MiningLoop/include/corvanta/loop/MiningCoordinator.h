@@ -25,7 +25,7 @@ class BackgroundTasks;
 // as rejected-block files. Every failure but a stop becomes a `recovering` event and a retry; a
 // dead node is restarted with backoff. Progress leaves only through the event callback.
 class MiningCoordinator {
-public:
+  public:
     MiningCoordinator(std::shared_ptr<TemplateSource> watcher, std::shared_ptr<HashEngine> engine,
                       std::shared_ptr<const RPCClient> client,
                       std::shared_ptr<NodeSupervising> nodeSupervisor, int nodeRestartAttemptLimit,
@@ -51,7 +51,7 @@ public:
 
     const std::shared_ptr<MiningHistoryStore>& historyStore() const { return historyStore_; }
 
-private:
+  private:
     struct Run;
 
     void mineWithNodeWatch(Run& run);

@@ -16,7 +16,7 @@ namespace corvanta {
 // The permanent record of every block found on one network, one JSON array in one file. Records
 // are only ever appended; statuses follow the chain. Safe to share between threads.
 class MiningHistoryStore {
-public:
+  public:
     // Orphaned blocks this close to the tip are still re-checked: a reorganisation can bring them
     // back onto the main chain, and their reward with them.
     static constexpr std::int64_t orphanRecheckDepth = 1000;
@@ -52,7 +52,7 @@ public:
     // Throws json::DecodeError.
     static std::vector<FoundBlock> decode(std::string_view text);
 
-private:
+  private:
     void persistLocked() const;
 
     const std::filesystem::path fileURL_;

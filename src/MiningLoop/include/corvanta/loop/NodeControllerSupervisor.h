@@ -8,9 +8,10 @@
 namespace corvanta {
 
 // The node controller as the mining loop's node supervisor: each requirement forwards to the
-// controller's operation of the same name.
+// controller's operation of the same name, except that a regtest node counts as ready to mine as
+// soon as it answers, as it does when a session starts.
 class NodeControllerSupervisor final : public NodeSupervising {
-public:
+  public:
     explicit NodeControllerSupervisor(std::shared_ptr<NodeController> controller);
 
     std::int32_t waitForUnexpectedTermination(std::stop_token stop) override;
@@ -21,7 +22,7 @@ public:
                           const std::function<void(const ChainStatus&)>& onProgress,
                           std::stop_token stop) override;
 
-private:
+  private:
     std::shared_ptr<NodeController> controller_;
 };
 

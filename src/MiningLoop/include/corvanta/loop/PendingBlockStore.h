@@ -75,8 +75,9 @@ inline constexpr std::size_t kRejectedBlocksKept = 500;
 // Writes "rejected-<height>-<milliseconds since 1970>-<discriminator>.json" (pretty-printed) and
 // trims the folder to the newest 500 records. Throws FileWriteError, or std::filesystem errors of
 // the rotation (the new record is then already on disk).
-void recordRejectedBlock(const std::string& blockHex, std::int64_t height, const std::string& reason,
-                         const std::string& discriminator, const std::filesystem::path& directory);
+void recordRejectedBlock(const std::string& blockHex, std::int64_t height,
+                         const std::string& reason, const std::string& discriminator,
+                         const std::filesystem::path& directory);
 
 // Deletes the oldest "rejected-*.json" files (by modification time) beyond `keeping`; nothing
 // else in the folder is touched. Throws std::filesystem::filesystem_error when the folder cannot

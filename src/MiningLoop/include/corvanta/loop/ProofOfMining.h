@@ -57,7 +57,7 @@ struct ProofVerification {
 
 // The append-only ledger of one network. Safe to share between threads; appends are serialised.
 class ProofOfMining {
-public:
+  public:
     static inline const std::string rootHash = std::string(64, '0');
 
     // Loads the ledger: missing or unreadable gives an empty ledger; undecodable is put aside.
@@ -84,7 +84,7 @@ public:
     // Throws json::DecodeError.
     static std::vector<ProofEntry> decode(std::string_view text);
 
-private:
+  private:
     std::string headHashLocked() const;
 
     const std::filesystem::path fileURL_;

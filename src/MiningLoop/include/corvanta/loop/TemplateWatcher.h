@@ -11,7 +11,7 @@ namespace corvanta {
 // Turns the node's current and changed templates into jobs: exactly one template request and one
 // job construction per call, no cache, no retry; every failure goes back to the caller.
 class TemplateWatcher final : public TemplateSource {
-public:
+  public:
     TemplateWatcher(std::shared_ptr<const RPCClient> client, CoinbasePayoutPlan payoutPlan,
                     double longPollTimeout);
 
@@ -24,7 +24,7 @@ public:
     const CoinbasePayoutPlan& payoutPlan() const { return payoutPlan_; }
     double longPollTimeout() const { return longPollTimeout_; }
 
-private:
+  private:
     std::shared_ptr<const RPCClient> client() const;
 
     mutable std::mutex mutex_;

@@ -1,0 +1,235 @@
+// The mining loop end to end: the real engine, the node started by the node controller, regtest.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+#include "LoopFakes.h"
+#include "NodeHarness.h"
+#include "corvanta/assembly/BlockTemplate.h"
+#include "corvanta/loop/MiningCoordinator.h"
+#include "corvanta/loop/NodeControllerSupervisor.h"
+#include "corvanta/loop/PendingBlockStore.h"
+#include "corvanta/loop/TemplateWatcher.h"
+#include "corvanta/mining/CPUEngine.h"
+#include "corvanta/mining/Difficulty.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace mining_event;
+
+const CoinbasePayoutPlan kPayToOpTrue = CoinbasePayoutPlan::everythingToMiner({0x51});
+
+class MiningLoopNodeTest : public testing::NodeHarness {
+  protected:
+    void SetUp() override {
+        NodeHarness::SetUp();
+        if (IsSkipped()) return;
+        controller_ = &makeController();
+        client_ = controller_->startAndConnect(30s, 30s, {});
+        engine_ = std::make_shared<CPUEngine>(2, 100'000);
+        history_ = std::make_shared<MiningHistoryStore>(dir_.path() / "history" / "regtest.json");
+    }
+
+    void TearDown() override {
+        stopMining();
+        NodeHarness::TearDown();
+    }
+
+    std::filesystem::path rejectedDirectory() const { return dir_.path() / "rejected"; }
+    std::filesystem::path pendingDirectory() const { return rejectedDirectory() / "pending"; }
+    std::filesystem::path bestDifficultyFile() const { return dir_.path() / "best.json"; }
+
+    std::unique_ptr<MiningCoordinator> makeCoordinator() {
+        // The harness owns the controller and outlives every coordinator of the test.
+        auto supervisor = std::make_shared<NodeControllerSupervisor>(
+            std::shared_ptr<NodeController>(controller_, [](NodeController*) {}));
+        return std::make_unique<MiningCoordinator>(
+            std::make_shared<TemplateWatcher>(client_, kPayToOpTrue, 120), engine_, client_,
+            supervisor, defaultNodeRestartAttemptLimit, 50ms, rejectedDirectory(),
+            BestDifficultyStore(bestDifficultyFile()), history_,
+            MiningLoopTimings{.recoveryInitialPause = 50ms, .readyPollInterval = 50ms});
+    }
+
+    void startMining() {
+        coordinator_ = makeCoordinator();
+        mining_ = std::jthread([this] {
+            try {
+                coordinator_->run(log_.handler());
+            } catch (const Cancelled&) {
+                ended_ = "cancelled";
+            } catch (const std::exception& error) {
+                ended_ = error.what();
+            }
+        });
+    }
+
+    void stopMining() {
+        if (!coordinator_) return;
+        coordinator_->stop();
+        if (mining_.joinable()) mining_.join();
+        coordinator_.reset();
+    }
+
+    std::int64_t blockCount() const {
+        return json::as<std::int64_t>(client_->call("getblockcount", {}, 10, {}));
+    }
+
+    void generate(int blocks) const {
+        client_->call("generatetodescriptor",
+                      {RPCParam::integer(blocks), RPCParam::string("raw(51)")}, 30, {});
+    }
+
+    std::vector<SubmissionResult> submissions() const {
+        std::vector<SubmissionResult> results;
+        for (const auto& event : log_.all<SubmissionResultEvent>()) results.push_back(event.result);
+        return results;
+    }
+
+    // A solved block on the node's tip; `extraSats` added to the coinbase value makes it invalid.
+    PendingBlock solvedPendingBlock(std::int64_t extraSats, WallClock::time_point foundAt) const {
+        auto blockTemplate = BlockTemplate::fetch(*client_, std::nullopt, {});
+        blockTemplate.coinbaseValue += extraSats;
+        const MiningJob job(blockTemplate, kPayToOpTrue);
+        const BlockMiner miner(std::make_shared<CPUEngine>(1));
+        const auto outcome =
+            miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 1'000'000), {});
+        EXPECT_TRUE(outcome);
+        return PendingBlock::fromOutcome(*outcome, job.height, foundAt);
+    }
+
+    NodeController* controller_ = nullptr;
+    std::shared_ptr<const RPCClient> client_;
+    std::shared_ptr<CPUEngine> engine_;
+    std::shared_ptr<MiningHistoryStore> history_;
+    testing::EventLog log_;
+    std::unique_ptr<MiningCoordinator> coordinator_;
+    std::jthread mining_;
+    std::string ended_;
+};
+
+TEST_F(MiningLoopNodeTest, MinesBlocksTheNodeAcceptsAndFollowsThemToMaturity) {
+    const auto startHeight = blockCount();
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return submissions().size() >= 3; }));
+    stopMining();
+    EXPECT_EQ(ended_, "cancelled");
+
+    for (const auto& result : submissions()) EXPECT_TRUE(result.isAccepted());
+    EXPECT_GE(blockCount(), startHeight + 3);
+    const auto blocks = history_->allBlocks();
+    ASSERT_GE(blocks.size(), 3u);
+    EXPECT_EQ(blocks[0].height, startHeight + 1);
+    EXPECT_EQ(blocks[0].status, FoundBlockStatus::pending);
+    EXPECT_EQ(log_.all<BlockFound>().size(), blocks.size());
+    EXPECT_TRUE(std::filesystem::is_empty(pendingDirectory()));
+
+    // The all-time best is the session's best, and a later session starts from it.
+    const auto stored = BestDifficultyStore(bestDifficultyFile()).load();
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, *engine_->bestDigestBigEndianBytes());
+    engine_ = std::make_shared<CPUEngine>(1, 100'000);
+    log_.clear();
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<BestDifficulty>().empty(); }));
+    stopMining();
+    EXPECT_GE(log_.all<BestDifficulty>().front().allTime, Difficulty::value(*stored));
+
+    generate(100);
+    RPCChainStatusSource chain(client_);
+    history_->refreshAgainstChain(chain, {});
+    EXPECT_EQ(history_->allBlocks().front().status, FoundBlockStatus::mature);
+    EXPECT_GT(history_->totalAcceptedRewardSats(), 0);
+}
+
+TEST_F(MiningLoopNodeTest, ABlockMinedElsewhereReplacesTheJob) {
+    engine_->setPaused(true);
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    const auto height = log_.all<TemplateReceived>().front().height;
+    generate(1);
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkAbandoned>().empty(); }));
+    EXPECT_EQ(log_.all<WorkAbandoned>().front().reason,
+              "new template received (height " + std::to_string(height + 1) + ")");
+    ASSERT_TRUE(testing::eventually([&] { return log_.all<TemplateReceived>().size() >= 2; }));
+    EXPECT_EQ(log_.all<TemplateReceived>()[1].height, height + 1);
+}
+
+TEST_F(MiningLoopNodeTest, ANodeKilledWhileMiningIsRestartedAndMiningGoesOn) {
+    engine_->setPaused(true);
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    ASSERT_EQ(::kill(testing::lastPid(pidFile()), SIGKILL), 0);
+    // A fresh regtest chain: the restarted node is still in initial block download.
+    ASSERT_TRUE(
+        testing::eventually([&] { return !log_.after<WorkLoaded, NodeRestarted>().empty(); }, 60s));
+    EXPECT_EQ(log_.all<NodeDied>(), std::vector<NodeDied>{{SIGKILL}});
+    EXPECT_EQ(log_.all<NodeRestarted>(), std::vector<NodeRestarted>{{1}});
+
+    // Mining goes on against the new node.
+    engine_->setPaused(false);
+    ASSERT_TRUE(testing::eventually([&] { return !submissions().empty(); }));
+    EXPECT_TRUE(submissions().front().isAccepted());
+}
+
+TEST_F(MiningLoopNodeTest, PendingBlocksLeftOnDiskAreResubmittedAtStart) {
+    const auto now = WallClock::now();
+    // Oldest first: the invalid one goes first, while its parent is still the tip.
+    const auto invalid = solvedPendingBlock(1, now - 10s);
+    const auto valid = solvedPendingBlock(0, now);
+    PendingBlockStore::write(invalid, pendingDirectory());
+    PendingBlockStore::write(valid, pendingDirectory());
+
+    engine_->setPaused(true);
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return submissions().size() >= 2; }));
+    EXPECT_EQ(submissions()[0], (SubmissionResult{SubmissionResult::Rejected{"bad-cb-amount"}}));
+    EXPECT_TRUE(submissions()[1].isAccepted());
+    EXPECT_TRUE(std::filesystem::is_empty(pendingDirectory()));
+
+    const auto blocks = history_->allBlocks();
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[0].status, FoundBlockStatus::rejected);
+    EXPECT_EQ(blocks[1].status, FoundBlockStatus::pending);
+    EXPECT_EQ(BitcoinEncoding::hexString(std::vector<std::uint8_t>(blocks[1].blockHash.rbegin(),
+                                                                   blocks[1].blockHash.rend())),
+              valid.blockHashHex);
+
+    // The refused block is kept with the node's reason.
+    std::vector<std::filesystem::path> rejected;
+    for (const auto& entry : std::filesystem::directory_iterator(rejectedDirectory())) {
+        if (entry.is_regular_file()) rejected.push_back(entry.path());
+    }
+    ASSERT_EQ(rejected.size(), 1u);
+    EXPECT_TRUE(
+        rejected[0].filename().string().ends_with(invalid.blockHashHex.substr(0, 16) + ".json"));
+    const auto record = json::parse(readFile(rejected[0]));
+    EXPECT_EQ(json::required<std::string>(record, "reason"), "bad-cb-amount");
+    EXPECT_EQ(json::required<std::string>(record, "blockHex"), invalid.blockHex);
+}
+
+TEST_F(MiningLoopNodeTest, AStopDuringASubmissionPauseKeepsTheFoundBlockPending) {
+    if (!usingTestNode()) GTEST_SKIP() << "needs the test node's fault control";
+    stopMining();
+    controller_->stop();
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    controller_ = &makeController();  // a stopped controller stays stopped
+    client_ = controller_->startAndConnect(30s, 30s, {});
+    testing::sendLine(controlSocket(), R"({"cmd":"fail","method":"submitblock","drop":true})");
+
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<Recovering>().empty(); }));
+    EXPECT_TRUE(log_.all<Recovering>().front().reason.starts_with("submission attempt 1 failed: "));
+    stopMining();  // during the pause before the second attempt
+    EXPECT_EQ(ended_, "cancelled");
+    ASSERT_EQ(PendingBlockStore::load(pendingDirectory()).size(), 1u);
+    EXPECT_EQ(PendingBlockStore::load(pendingDirectory())[0].block.height,
+              log_.all<BlockFound>().front().height);
+    EXPECT_TRUE(history_->allBlocks().empty());
+}
+
+}  // namespace
+}  // namespace corvanta
