@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "Quarantine.h"
+#include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/Cancelled.h"
@@ -65,19 +65,10 @@ FoundBlockStatus statusFor(std::int64_t confirmations) {
 
 MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
     : fileURL_(std::move(fileURL)) {
-    std::string contents;
-    try {
-        contents = readFile(fileURL_);
-    } catch (const FileReadError&) {
-        return;  // missing or unreadable: an empty history, nothing put aside
-    }
-    try {
-        blocks_ = decode(contents);
-    } catch (const json::DecodeError&) {
-        const auto aside = quarantine::putAside(fileURL_);
-        quarantinedFileURL_ = aside.location;
-        mayWrite_ = aside.preserved;
-    }
+    auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
+    blocks_ = std::move(loaded.records);
+    quarantinedFileURL_ = std::move(loaded.quarantined);
+    mayWrite_ = loaded.mayWrite;
 }
 
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() const {
@@ -197,18 +188,12 @@ std::int64_t MiningHistoryStore::totalAcceptedRewardSats() const {
     return total;
 }
 
-std::string MiningHistoryStore::encode(const std::vector<FoundBlock>& blocks) {
-    json::Value array = json::Value::array();
-    for (const auto& block : blocks) array.push_back(encodeBlock(block));
-    return json::dump(array);
+std::string MiningHistoryStore::encode(const std::vector<FoundBlock>& records) {
+    return storefile::encodeArray(records, encodeBlock);
 }
 
 std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
-    const auto array = json::parse(text);
-    if (!array.is_array()) throw json::DecodeError("history", "expected an array");
-    std::vector<FoundBlock> blocks;
-    for (const auto& record : array) blocks.push_back(decodeBlock(record));
-    return blocks;
+    return storefile::decodeArray(text, "history", decodeBlock);
 }
 
 void MiningHistoryStore::persistLocked() const {

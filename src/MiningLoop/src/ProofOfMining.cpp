@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "Quarantine.h"
+#include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/mining/Difficulty.h"
 #include "corvanta/support/AtomicFile.h"
@@ -64,19 +64,10 @@ std::string ProofEntry::entryHash() const {
 }
 
 ProofOfMining::ProofOfMining(std::filesystem::path fileURL) : fileURL_(std::move(fileURL)) {
-    std::string contents;
-    try {
-        contents = readFile(fileURL_);
-    } catch (const FileReadError&) {
-        return;
-    }
-    try {
-        entries_ = decode(contents);
-    } catch (const json::DecodeError&) {
-        const auto aside = quarantine::putAside(fileURL_);
-        quarantinedFileURL_ = aside.location;
-        mayWrite_ = aside.preserved;
-    }
+    auto loaded = storefile::load<std::vector<ProofEntry>>(fileURL_, decode);
+    entries_ = std::move(loaded.records);
+    quarantinedFileURL_ = std::move(loaded.quarantined);
+    mayWrite_ = loaded.mayWrite;
 }
 
 std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
@@ -162,18 +153,12 @@ ProofVerification ProofOfMining::verify(const std::vector<ProofEntry>& entries) 
     return result;
 }
 
-std::string ProofOfMining::encode(const std::vector<ProofEntry>& entries) {
-    json::Value array = json::Value::array();
-    for (const auto& entry : entries) array.push_back(encodeEntry(entry));
-    return json::dump(array);
+std::string ProofOfMining::encode(const std::vector<ProofEntry>& records) {
+    return storefile::encodeArray(records, encodeEntry);
 }
 
 std::vector<ProofEntry> ProofOfMining::decode(std::string_view text) {
-    const auto array = json::parse(text);
-    if (!array.is_array()) throw json::DecodeError("ledger", "expected an array");
-    std::vector<ProofEntry> entries;
-    for (const auto& record : array) entries.push_back(decodeEntry(record));
-    return entries;
+    return storefile::decodeArray(text, "ledger", decodeEntry);
 }
 
 }  // namespace corvanta

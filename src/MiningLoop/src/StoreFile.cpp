@@ -1,9 +1,9 @@
-#include "Quarantine.h"
+#include "StoreFile.h"
 
 #include <chrono>
 #include <string>
 
-namespace corvanta::quarantine {
+namespace corvanta::storefile {
 
 std::filesystem::path asideLocation(const std::filesystem::path& file) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
@@ -23,4 +23,4 @@ Outcome putAside(const std::filesystem::path& file) {
     return {file, false};
 }
 
-}  // namespace corvanta::quarantine
+}  // namespace corvanta::storefile

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/StrictJson.h"
+
+namespace corvanta::storefile {
+
+// Where an undecodable store file is put aside: "<name>.unreadable-<seconds since 1970>.json" in
+// its own folder.
+std::filesystem::path asideLocation(const std::filesystem::path& file);
+
+struct Outcome {
+    // Where the damaged contents now lie (the file's own place when nothing could be saved).
+    std::filesystem::path location;
+    // False when the contents could be neither moved nor copied aside: the owner must then never
+    // write over the file, or the only copy of the user's records would be lost.
+    bool preserved;
+};
+
+// Moves the file aside; when the move fails, copies it aside instead.
+Outcome putAside(const std::filesystem::path& file);
+
+// What a store found in its file at start-up.
+template <typename Records>
+struct LoadedFile {
+    Records records{};
+    std::optional<std::filesystem::path> quarantined;
+    bool mayWrite = true;
+};
+
+// Reads and decodes a store's file: missing or unreadable gives no records; undecodable (the
+// decoder throws json::DecodeError) gives no records and the file is put aside.
+template <typename Records, typename Decode>
+LoadedFile<Records> load(const std::filesystem::path& file, Decode decode) {
+    LoadedFile<Records> loaded;
+    std::string contents;
+    try {
+        contents = readFile(file);
+    } catch (const FileReadError&) {
+        return loaded;
+    }
+    try {
+        loaded.records = decode(contents);
+    } catch (const json::DecodeError&) {
+        const auto aside = putAside(file);
+        loaded.quarantined = aside.location;
+        loaded.mayWrite = aside.preserved;
+    }
+    return loaded;
+}
+
+// A store's records as one compact JSON array, keys sorted.
+template <typename Record, typename Encode>
+std::string encodeArray(const std::vector<Record>& records, Encode encode) {
+    json::Value array = json::Value::array();
+    for (const auto& record : records) array.push_back(encode(record));
+    return json::dump(array);
+}
+
+// Throws json::DecodeError unless the text is an array of records `decode` accepts.
+template <typename Decode>
+auto decodeArray(std::string_view text, std::string_view what, Decode decode)
+    -> std::vector<decltype(decode(json::Value{}))> {
+    const auto array = json::parse(text);
+    if (!array.is_array()) throw json::DecodeError(std::string(what), "expected an array");
+    std::vector<decltype(decode(json::Value{}))> records;
+    for (const auto& record : array) records.push_back(decode(record));
+    return records;
+}
+
+}  // namespace corvanta::storefile
