@@ -13,6 +13,7 @@
 #include "corvanta/loop/TemplateWatcher.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/mining/Difficulty.h"
+#include "corvanta/mining/EngineSelfTest.h"
 #include "corvanta/support/AtomicFile.h"
 
 namespace corvanta {
@@ -229,6 +230,48 @@ TEST_F(MiningLoopNodeTest, AStopDuringASubmissionPauseKeepsTheFoundBlockPending)
     EXPECT_EQ(PendingBlockStore::load(pendingDirectory())[0].block.height,
               log_.all<BlockFound>().front().height);
     EXPECT_TRUE(history_->allBlocks().empty());
+}
+
+// How long a job takes from its template to its first candidate (the `workLoaded` figure), on an
+// empty template and on a large one, which the node must also accept as a proposal. The size is
+// CORVANTA_LARGE_TEMPLATE_TRANSACTIONS (default 500, to keep the suite quick; 4,000 for a
+// measurement).
+TEST_F(MiningLoopNodeTest, LoadsWorkFromALargeTemplate) {
+    if (!usingTestNode()) GTEST_SKIP() << "needs the test node's mempool control";
+    stopMining();
+    controller_->stop();
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    controller_ = &makeController();
+    client_ = controller_->startAndConnect(30s, 30s, {});
+    engine_->setPaused(true);
+    // As a session does before it mines: the self-test also settles the hashing backend.
+    ASSERT_TRUE(std::holds_alternative<EngineSelfTest::Passed>(EngineSelfTest::run()));
+
+    const auto loadOnce = [&](const char* name) {
+        log_.clear();
+        startMining();
+        EXPECT_TRUE(testing::eventually(
+            [&] {
+                return !log_.all<WorkLoaded>().empty() && !log_.all<CandidateValidated>().empty();
+            },
+            120s));
+        stopMining();
+        const auto loaded = log_.all<WorkLoaded>().front();
+        RecordProperty(name, std::to_string(loaded.milliseconds));
+        std::printf("workLoaded, %s: %.3f ms\n", name, loaded.milliseconds);
+        return log_.all<CandidateValidated>().front().transactionCount;
+    };
+    generate(101);
+    EXPECT_EQ(loadOnce("emptyTemplateMilliseconds"), 1);
+
+    const char* configured = std::getenv("CORVANTA_LARGE_TEMPLATE_TRANSACTIONS");
+    const int transactions = configured != nullptr ? std::atoi(configured) : 500;
+    for (int i = 0; i < transactions; ++i) {
+        const auto reply =
+            testing::sendLine(controlSocket(), R"({"cmd":"mempool-add","fee":1000})");
+        ASSERT_NE(reply.find("\"ok\": true"), std::string::npos) << reply;
+    }
+    EXPECT_EQ(loadOnce("largeTemplateMilliseconds"), transactions + 1);
 }
 
 }  // namespace

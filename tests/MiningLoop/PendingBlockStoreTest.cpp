@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "TempFolder.h"
+#include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/PendingBlockStore.h"
 #include "corvanta/support/AtomicFile.h"
 
@@ -84,6 +85,29 @@ TEST(PendingBlockStore, RemovesByTheLoadedPath) {
     PendingBlockStore::remove(loaded[0]);
     EXPECT_EQ(filesIn(folder.path()), 0u);
     PendingBlockStore::remove(block, folder.path());  // a missing file is fine
+}
+
+TEST(PendingBlocks, KeepsInMemoryWhatCannotBeWritten) {
+    TempFolder folder;
+    writeFileAtomically(folder / "pending", "a file where the folder should be");
+    loop::PendingBlocks pending(folder / "pending");
+    const auto block = pendingBlock(9, "ab", WallClock::now());
+    pending.add(block);
+    auto entries = pending.all();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].block, block);
+    EXPECT_FALSE(entries[0].file);
+    pending.remove(entries[0]);
+    EXPECT_TRUE(pending.all().empty());
+
+    // With a writable folder the block goes to disk and comes back from it.
+    loop::PendingBlocks onDisk(folder / "elsewhere");
+    onDisk.add(block);
+    entries = onDisk.all();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_TRUE(entries[0].file);
+    onDisk.remove(block);
+    EXPECT_TRUE(onDisk.all().empty());
 }
 
 TEST(RejectedBlocks, NamesTheRecordAndKeepsTheNewestFiveHundred) {
