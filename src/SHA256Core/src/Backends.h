@@ -18,9 +18,8 @@ extern const Backend armv8;
 #endif
 
 #if defined(__x86_64__)
-extern const Backend avx2;         // requires AVX2
-extern const Backend avx512;       // requires AVX-512F and AVX-512VL
-extern const Backend avx512ShaNi;  // requires AVX-512F, AVX-512VL and SHA-NI (with SSE4.1)
+extern const Backend avx2;    // requires AVX2
+extern const Backend avx512;  // requires AVX-512F and AVX-512VL
 #endif
 
 }  // namespace corvanta::sha256::backends

@@ -51,11 +51,9 @@ std::vector<Backend> detectBackends() {
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
         found.push_back(backends::avx512);
     }
-    const bool shaNi = __builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
-                       __builtin_cpu_supports("sse4.1");
-    if (shaNi) found.push_back(backends::shaNi);
-    if (shaNi && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
-        found.push_back(backends::avx512ShaNi);
+    if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
+        __builtin_cpu_supports("sse4.1")) {
+        found.push_back(backends::shaNi);
     }
     if (__builtin_cpu_supports("avx2")) found.push_back(backends::avx2);
 #endif

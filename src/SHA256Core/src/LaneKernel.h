@@ -207,41 +207,28 @@ CORVANTA_LANE_INLINE Word secondBlockWord(const Word* w) {
         return expand(w, R);
 }
 
-// Called after each round of the double hash with the round's number (the second hash's rounds
-// numbered on from 64), so that a caller can slot independent work between the rounds.
-struct NoWorkBetweenRounds {
-    template <int Round>
-    CORVANTA_LANE_INLINE void operator()(Index<Round>) const {}
-};
-
 // First hash of each lane's header: the midstate compressed with the tail block.
-template <class Word, class Between>
+template <class Word>
 CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Word& nonce,
-                                    Word digest[8], Between& between) {
+                                    Word digest[8]) {
     Word w[64];
     Word s[8];
     w[3] = Word::byteSwap(nonce);  // stored little-endian, read as a big-endian word
     unroll<0, 8>([&](auto i) __attribute__((always_inline)) { s[i()] = k.entering[i()]; });
     s[0] = k.round3E + w[3];  // round 3: new e in d's slot, new a in h's slot
     s[4] = k.round3A + w[3];
-    unroll<4, 7>([&](auto r) __attribute__((always_inline)) {
-        roundWith<r()>(s, k.hPlusKw[r() - 4]);
-        between(r);
-    });
+    unroll<4, 7>([&](auto r)
+                     __attribute__((always_inline)) { roundWith<r()>(s, k.hPlusKw[r() - 4]); });
     unroll<7, 16>([&](auto r) __attribute__((always_inline)) {
         round<r()>(s, Word::splat(firstBlockKw(r())));
-        between(r);
     });
     w[16] = k.w16;
     w[17] = k.w17;
     round<16>(s, k.w16 + Word::splat(kRoundConstants[16]));
-    between(Index<16>{});
     round<17>(s, k.w17 + Word::splat(kRoundConstants[17]));
-    between(Index<17>{});
     unroll<18, 64>([&](auto r) __attribute__((always_inline)) {
         w[r()] = firstBlockWord<r()>(w, k);
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
-        between(r);
     });
     unroll<0, 8>([&](auto i)
                      __attribute__((always_inline)) { digest[i()] = s[i()] + k.midstate[i()]; });
@@ -249,9 +236,8 @@ CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Wor
 
 // Second hash up to round 57, with the schedule up to word 60. Rounds 1..3 still have an h of
 // the initial state.
-template <class Word, class Between>
-CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s[8],
-                                         Between& between) {
+template <class Word>
+CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s[8]) {
     unroll<0, 8>([&](auto i) __attribute__((always_inline)) {
         w[i()] = first[i()];
         s[i()] = Word::splat(kInitialState[i()]);
@@ -260,20 +246,16 @@ CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s
     s[7] = Word::splat(kSecondRound0A) + w[0];
     unroll<1, 4>([&](auto r) __attribute__((always_inline)) {
         roundWith<r()>(s, w[r()] + Word::splat(kRoundConstants[r()] + kInitialState[7 - r()]));
-        between(Index<64 + r()>{});
     });
     unroll<4, 8>([&](auto r) __attribute__((always_inline)) {
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
-        between(Index<64 + r()>{});
     });
     unroll<8, 16>([&](auto r) __attribute__((always_inline)) {
         round<r()>(s, Word::splat(secondBlockKw(r())));
-        between(Index<64 + r()>{});
     });
     unroll<16, 58>([&](auto r) __attribute__((always_inline)) {
         w[r()] = secondBlockWord<r()>(w);
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
-        between(Index<64 + r()>{});
     });
     unroll<58, 61>([&](auto r)
                        __attribute__((always_inline)) { w[r()] = secondBlockWord<r()>(w); });
@@ -317,16 +299,15 @@ std::uint64_t scanLanes(const SearchJob& job, std::uint64_t from, std::uint64_t 
         const int active = remaining < kLanes ? static_cast<int>(remaining) : kLanes;
         const Word nonce =
             Word::splat(static_cast<std::uint32_t>(job.startNonce + offset)) + laneIndex;
-        NoWorkBetweenRounds between;
         Word first[8];
-        firstHash(constants, nonce, first, between);
+        firstHash(constants, nonce, first);
         Word w[64];
         Word s[8];
-        secondHashTo57(first, w, s, between);
+        secondHashTo57(first, w, s);
         // The digest's top 32 bits as a little-endian number are h7 byte-swapped.
         const Word top = Word::byteSwap(secondHashH7(w, s));
-        std::uint64_t candidates = Word::atMost(top, limit);
-        if (active < kLanes) candidates &= (std::uint64_t{1} << active) - 1;
+        std::uint32_t candidates = Word::atMost(top, limit);
+        if (active < kLanes) candidates &= (std::uint32_t{1} << active) - 1;
         if (candidates != 0) {
             finishSecondHash(w, s);
             unroll<0, 8>([&](auto i) { s[i()].store(out.state[i()]); });

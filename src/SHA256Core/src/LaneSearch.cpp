@@ -48,7 +48,6 @@ SearchJob prepareJob(const std::uint32_t midstate[8], const std::uint8_t tail[16
                                 loadBigEndian(tail + 8)};
     SearchJob job{};
     job.startNonce = startNonce;
-    std::copy(w, w + 3, job.message);
     std::copy(midstate, midstate + 8, job.midstate);
 
     std::uint32_t a = midstate[0], b = midstate[1], c = midstate[2], d = midstate[3];

@@ -11,8 +11,7 @@
 
 namespace corvanta::sha256::lanes {
 
-// Room for the hybrid's batch: thirty-two vector lanes plus its SHA-NI streams.
-inline constexpr int kMaxLanes = 64;
+inline constexpr int kMaxLanes = 32;
 
 // What a search call fixes once: everything of the first hash that does not depend on the nonce.
 // The nonce is message word 3 of the first-hash block, so rounds 0..2 and parts of round 3 and of
@@ -25,16 +24,15 @@ struct SearchJob {
     std::uint32_t round3A;            // a after round 3, less message word 3
     std::uint32_t w16;                // schedule words 16 and 17 are nonce-free
     std::uint32_t w17;
-    std::uint32_t w18Base;     // word 18 less sigma0(word 3)
-    std::uint32_t w19Base;     // word 19 less word 3
-    std::uint32_t message[3];  // message words 0..2 (tail bytes 0..11), for SHA-NI's schedule
+    std::uint32_t w18Base;  // word 18 less sigma0(word 3)
+    std::uint32_t w19Base;  // word 19 less word 3
 };
 
 // One batch of lanes in which at least one lane could be a hit or a new best. Lanes whose digest
 // is certainly neither were rejected on their top 32 bits and are not flagged.
 struct CandidateBatch {
     std::uint64_t offset;               // of lane 0 from the start nonce
-    std::uint64_t candidates;           // bit i set: lane i needs the full comparison
+    std::uint32_t candidates;           // bit i set: lane i needs the full comparison
     std::uint32_t state[8][kMaxLanes];  // final second-hash state words h0..h7 of each lane
 };
 
@@ -49,8 +47,6 @@ std::uint64_t scanAvx2(const SearchJob& job, std::uint64_t from, std::uint64_t t
                        std::uint32_t threshold, CandidateBatch& out);
 std::uint64_t scanAvx512(const SearchJob& job, std::uint64_t from, std::uint64_t to,
                          std::uint32_t threshold, CandidateBatch& out);
-std::uint64_t scanAvx512ShaNi(const SearchJob& job, std::uint64_t from, std::uint64_t to,
-                              std::uint32_t threshold, CandidateBatch& out);
 
 // The full search on top of a kernel: same arguments and results as vesk_search_chunk.
 std::uint64_t searchInLanes(ScanFunction scan, const std::uint32_t midstate[8],
