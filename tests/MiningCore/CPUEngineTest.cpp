@@ -113,6 +113,12 @@ TEST(CPUEngine, EasiestTargetGivesTheFirst64HitsOfEachSliceSorted) {
     EXPECT_EQ(hits, expected);
     EXPECT_EQ(engine.sweptNonceCount(), 1000u);
 
+    // Small chunks let workers done with their own slice take chunks of the others, out of
+    // order: each slice still keeps its own first 64.
+    CPUEngine helped(4, 10);
+    EXPECT_EQ(helped.search(jobFor(Target::easiest()), NonceRange(1000, 1000), {}), expected);
+    EXPECT_EQ(helped.sweptNonceCount(), 1000u);
+
     engine.setWorkerCount(1);
     const auto oneSlice = engine.search(jobFor(Target::easiest()), NonceRange(0, 1000), {});
     ASSERT_EQ(oneSlice.size(), 64u);

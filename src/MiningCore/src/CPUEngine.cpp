@@ -105,8 +105,8 @@ std::vector<std::uint32_t> CPUEngine::search(const HashJob& job, NonceRange rang
     detail::WorkerPool& pool =
         isCourteous() ? detail::WorkerPool::courteous() : detail::WorkerPool::normal();
 
-    std::vector<detail::SliceHits> hits(slices.size());
-    std::vector<std::size_t> found(slices.size(), 0);
+    std::vector<detail::SharedSlice> shared(slices.size());
+    for (std::size_t i = 0; i < slices.size(); ++i) shared[i].range = slices[i];
     const auto sliceCount = static_cast<std::ptrdiff_t>(slices.size());
     // The slices use this frame's job, flags and buffers: nothing leaves before all have ended.
     std::latch finished(sliceCount);
@@ -114,8 +114,8 @@ std::vector<std::uint32_t> CPUEngine::search(const HashJob& job, NonceRange rang
     for (std::ptrdiff_t i = 0; i < sliceCount; ++i) {
         try {
             pool.submit([&, i] {
-                found[i] = detail::searchSlice(job, slices[i], chunkSize_, stopAtFirstWinner, state,
-                                               cancel, hits[i]);
+                detail::sweepSlices(job, shared, static_cast<std::size_t>(i), chunkSize_,
+                                    stopAtFirstWinner, state, cancel);
                 finished.count_down();
             });
         } catch (...) {
@@ -128,8 +128,9 @@ std::vector<std::uint32_t> CPUEngine::search(const HashJob& job, NonceRange rang
     finished.wait();
 
     std::vector<std::uint32_t> winners;
-    for (std::size_t i = 0; i < slices.size(); ++i) {
-        winners.insert(winners.end(), hits[i].begin(), hits[i].begin() + found[i]);
+    for (detail::SharedSlice& slice : shared) {
+        const std::vector<std::uint32_t> first = slice.firstHits();
+        winners.insert(winners.end(), first.begin(), first.end());
     }
     std::ranges::sort(winners);
     return winners;

@@ -1,6 +1,7 @@
 #include "SliceSearch.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <thread>
 
@@ -30,32 +31,64 @@ bool waitWhilePaused(const EngineState& state, const std::atomic<bool>& cancel) 
     return !cancel.load();
 }
 
+// The next chunk of the slice for this worker, or an empty range once all are handed out.
+NonceRange claimChunk(SharedSlice& slice, std::uint64_t chunkSize) {
+    const std::uint64_t count = slice.range.count();
+    std::uint64_t from = slice.handedOut.load();
+    std::uint64_t size = 0;
+    do {
+        if (from >= count) return NonceRange(slice.range.start(), 0);
+        size = std::min(count - from, chunkSize);
+    } while (!slice.handedOut.compare_exchange_weak(from, from + size));
+    // The range never passes 2^32, so this never actually wraps.
+    return NonceRange(static_cast<std::uint32_t>(slice.range.start() + from), size);
+}
+
 }  // namespace
 
-std::size_t searchSlice(const HashJob& job, NonceRange slice, std::uint64_t chunkSize,
-                        bool stopAtFirstWinner, EngineState& state, std::atomic<bool>& cancel,
-                        SliceHits& hits) noexcept {
-    std::uint64_t found = 0;
-    std::uint64_t done = 0;
-    while (done < slice.count()) {
-        if (cancel.load() || !waitWhilePaused(state, cancel)) break;
-        const std::uint64_t chunk = std::min(slice.count() - done, chunkSize);
-        // The range never passes 2^32, so this never actually wraps.
-        const auto startNonce = static_cast<std::uint32_t>(slice.start() + done);
-        Hash32 chunkBest{};
-        std::uint32_t chunkBestNonce = 0;
-        found += vesk_search_chunk(job.midstate().data(), job.tail().data(), startNonce, chunk,
-                                   job.target().bigEndianBytes.data(), hits.data() + found,
-                                   hits.size() - found, chunkBest.data(), &chunkBestNonce);
-        done += chunk;
-        state.sweptNonceCount.fetch_add(chunk);
-        state.offerBest(chunkBest, job, chunkBestNonce);
-        if (stopAtFirstWinner && found >= 1) {
-            cancel.store(true);
-            break;
+std::vector<std::uint32_t> SharedSlice::firstHits() {
+    const std::scoped_lock lock(hitsMutex);
+    std::ranges::sort(hits);
+    const std::size_t kept = std::min(hits.size(), CPUEngine::hitCapacityPerSlice);
+    return {hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(kept)};
+}
+
+void sweepSlices(const HashJob& job, std::span<SharedSlice> slices, std::size_t home,
+                 std::uint64_t chunkSize, bool stopAtFirstWinner, EngineState& state,
+                 std::atomic<bool>& cancel) noexcept {
+    std::array<std::uint32_t, CPUEngine::hitCapacityPerSlice> chunkHits{};
+    for (std::size_t visited = 0; visited < slices.size(); ++visited) {
+        SharedSlice& slice = slices[(home + visited) % slices.size()];
+        while (true) {
+            if (cancel.load() || !waitWhilePaused(state, cancel)) return;
+            const NonceRange chunk = claimChunk(slice, chunkSize);
+            if (chunk.count() == 0) break;
+            Hash32 chunkBest{};
+            std::uint32_t chunkBestNonce = 0;
+            const std::uint64_t found = vesk_search_chunk(
+                job.midstate().data(), job.tail().data(), chunk.start(), chunk.count(),
+                job.target().bigEndianBytes.data(), chunkHits.data(), chunkHits.size(),
+                chunkBest.data(), &chunkBestNonce);
+            if (found > 0) {
+                // A slice's first hits are among the first hits of its chunks.
+                const std::scoped_lock lock(slice.hitsMutex);
+                slice.hits.insert(slice.hits.end(), chunkHits.begin(),
+                                  chunkHits.begin() + static_cast<std::ptrdiff_t>(found));
+                // Only the lowest ones can end up kept: an easy target must not grow the list
+                // with every chunk.
+                if (slice.hits.size() > 2 * CPUEngine::hitCapacityPerSlice) {
+                    std::ranges::sort(slice.hits);
+                    slice.hits.resize(CPUEngine::hitCapacityPerSlice);
+                }
+            }
+            state.sweptNonceCount.fetch_add(chunk.count());
+            state.offerBest(chunkBest, job, chunkBestNonce);
+            if (stopAtFirstWinner && found >= 1) {
+                cancel.store(true);
+                return;
+            }
         }
     }
-    return static_cast<std::size_t>(found);
 }
 
 }  // namespace corvanta::detail

@@ -12,7 +12,8 @@ namespace {
 
 // vpternlogd truth tables, inputs (x, y, z) as bits (2, 1, 0) of the table index.
 constexpr int kXor3 = 0x96;
-constexpr int kChoose = 0xCA;  // x ? y : z
+constexpr int kChoose = 0xCA;        // x ? y : z
+constexpr int kChooseGFirst = 0xB8;  // y ? z : x, for choose(e, f, g) as (g, e, f)
 constexpr int kMajority = 0xE8;
 
 // The masked forms with every lane selected are the plain vprord / vpsrld; the unmasked intrinsics
@@ -26,6 +27,15 @@ CORVANTA_LANE_INLINE __m512i rotateRight(__m512i x) {
 template <int N>
 CORVANTA_LANE_INLINE __m512i shiftRight(__m512i x) {
     return _mm512_mask_srli_epi32(x, kAllLanes, x, N);
+}
+
+// x = f(x, y, z) for the vpternlogd truth table Table. Written out because GCC 12's intrinsic
+// ties the result to its first input in a way its register allocator mostly meets with two
+// register copies, even when that input is dead; zmm copies take vector ALU slots on Zen 4.
+template <int Table>
+CORVANTA_LANE_INLINE __m512i ternaryLogic(__m512i x, __m512i y, __m512i z) {
+    asm("vpternlogd %3, %2, %1, %0" : "+v"(x) : "v"(y), "v"(z), "n"(Table));
+    return x;
 }
 
 struct Avx512Word {
@@ -42,28 +52,28 @@ struct Avx512Word {
         return {_mm512_add_epi32(x.v, y.v)};
     }
     static CORVANTA_LANE_INLINE Avx512Word bigSigma0(const Avx512Word& x) {
-        return {_mm512_ternarylogic_epi32(rotateRight<2>(x.v), rotateRight<13>(x.v),
-                                          rotateRight<22>(x.v), kXor3)};
+        return {
+            ternaryLogic<kXor3>(rotateRight<2>(x.v), rotateRight<13>(x.v), rotateRight<22>(x.v))};
     }
     static CORVANTA_LANE_INLINE Avx512Word bigSigma1(const Avx512Word& x) {
-        return {_mm512_ternarylogic_epi32(rotateRight<6>(x.v), rotateRight<11>(x.v),
-                                          rotateRight<25>(x.v), kXor3)};
+        return {
+            ternaryLogic<kXor3>(rotateRight<6>(x.v), rotateRight<11>(x.v), rotateRight<25>(x.v))};
     }
     static CORVANTA_LANE_INLINE Avx512Word smallSigma0(const Avx512Word& x) {
-        return {_mm512_ternarylogic_epi32(rotateRight<7>(x.v), rotateRight<18>(x.v),
-                                          shiftRight<3>(x.v), kXor3)};
+        return {ternaryLogic<kXor3>(rotateRight<7>(x.v), rotateRight<18>(x.v), shiftRight<3>(x.v))};
     }
     static CORVANTA_LANE_INLINE Avx512Word smallSigma1(const Avx512Word& x) {
-        return {_mm512_ternarylogic_epi32(rotateRight<17>(x.v), rotateRight<19>(x.v),
-                                          shiftRight<10>(x.v), kXor3)};
+        return {
+            ternaryLogic<kXor3>(rotateRight<17>(x.v), rotateRight<19>(x.v), shiftRight<10>(x.v))};
     }
     static CORVANTA_LANE_INLINE Avx512Word choose(const Avx512Word& e, const Avx512Word& f,
                                                   const Avx512Word& g) {
-        return {_mm512_ternarylogic_epi32(e.v, f.v, g.v, kChoose)};
+        // g in the overwritten slot: it is dead here (see roundLookingAhead()).
+        return {ternaryLogic<kChooseGFirst>(g.v, e.v, f.v)};
     }
     static CORVANTA_LANE_INLINE Avx512Word majority(const Avx512Word& a, const Avx512Word& b,
                                                     const Avx512Word& c) {
-        return {_mm512_ternarylogic_epi32(a.v, b.v, c.v, kMajority)};
+        return {ternaryLogic<kMajority>(a.v, b.v, c.v)};
     }
     // Bytes 1 and 3 come from a right rotation by 8, bytes 0 and 2 from one by 24.
     static CORVANTA_LANE_INLINE Avx512Word byteSwap(const Avx512Word& x) {

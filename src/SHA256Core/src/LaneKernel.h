@@ -102,6 +102,37 @@ CORVANTA_LANE_INLINE void roundWith(Word* s, const Word& hPlusKw) {
     h = t1 + Word::bigSigma0(a) + Word::majority(a, b, c);
 }
 
+// A round that also returns the next round's h + K + W. That sum is taken from g before
+// choose() reads it for the last time, so a kernel whose choose overwrites g (vpternlogd writes
+// one of its inputs) needs no copy of it.
+template <int R, class Word>
+CORVANTA_LANE_INLINE Word roundLookingAhead(Word* s, const Word& hPlusKw, const Word& nextKw) {
+    const Word& a = s[(8 - R) & 7];
+    const Word& b = s[(9 - R) & 7];
+    const Word& c = s[(10 - R) & 7];
+    Word& d = s[(11 - R) & 7];
+    const Word& e = s[(12 - R) & 7];
+    const Word& f = s[(13 - R) & 7];
+    const Word& g = s[(14 - R) & 7];
+    Word& h = s[(15 - R) & 7];
+    const Word nextHPlusKw = g + nextKw;
+    const Word t1 = hPlusKw + Word::bigSigma1(e) + Word::choose(e, f, g);
+    d = d + t1;
+    h = t1 + Word::bigSigma0(a) + Word::majority(a, b, c);
+    return nextHPlusKw;
+}
+
+// Rounds First..Last-1, each fed K + W by kw(Index<R>), which is called once per round in order,
+// a round early.
+template <int First, int Last, class Word, class KwOf>
+CORVANTA_LANE_INLINE void roundsLookingAhead(Word* s, KwOf&& kw) {
+    Word hPlusKw = s[(15 - First) & 7] + kw(Index<First>{});
+    unroll<First, Last - 1>([&](auto r) __attribute__((always_inline)) {
+        hPlusKw = roundLookingAhead<r()>(s, hPlusKw, kw(Index<r() + 1>{}));
+    });
+    roundWith<Last - 1>(s, hPlusKw);
+}
+
 template <int R, class Word>
 CORVANTA_LANE_INLINE void round(Word* s, const Word& kw) {
     roundWith<R>(s, s[(15 - R) & 7] + kw);
@@ -219,17 +250,17 @@ CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Wor
     s[4] = k.round3A + w[3];
     unroll<4, 7>([&](auto r)
                      __attribute__((always_inline)) { roundWith<r()>(s, k.hPlusKw[r() - 4]); });
-    unroll<7, 16>([&](auto r) __attribute__((always_inline)) {
-        round<r()>(s, Word::splat(firstBlockKw(r())));
-    });
     w[16] = k.w16;
     w[17] = k.w17;
-    round<16>(s, k.w16 + Word::splat(kRoundConstants[16]));
-    round<17>(s, k.w17 + Word::splat(kRoundConstants[17]));
-    unroll<18, 64>([&](auto r) __attribute__((always_inline)) {
-        w[r()] = firstBlockWord<r()>(w, k);
-        round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
-    });
+    roundsLookingAhead<7, 64>(
+        s, [&](auto r) __attribute__((always_inline)) {
+            if constexpr (r() < 16) {
+                return Word::splat(firstBlockKw(r()));
+            } else {
+                if constexpr (r() >= 18) w[r()] = firstBlockWord<r()>(w, k);
+                return w[r()] + Word::splat(kRoundConstants[r()]);
+            }
+        });
     unroll<0, 8>([&](auto i)
                      __attribute__((always_inline)) { digest[i()] = s[i()] + k.midstate[i()]; });
 }
@@ -247,16 +278,15 @@ CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s
     unroll<1, 4>([&](auto r) __attribute__((always_inline)) {
         roundWith<r()>(s, w[r()] + Word::splat(kRoundConstants[r()] + kInitialState[7 - r()]));
     });
-    unroll<4, 8>([&](auto r) __attribute__((always_inline)) {
-        round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
-    });
-    unroll<8, 16>([&](auto r) __attribute__((always_inline)) {
-        round<r()>(s, Word::splat(secondBlockKw(r())));
-    });
-    unroll<16, 58>([&](auto r) __attribute__((always_inline)) {
-        w[r()] = secondBlockWord<r()>(w);
-        round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
-    });
+    roundsLookingAhead<4, 58>(
+        s, [&](auto r) __attribute__((always_inline)) {
+            if constexpr (r() >= 8 && r() < 16) {
+                return Word::splat(secondBlockKw(r()));
+            } else {
+                if constexpr (r() >= 16) w[r()] = secondBlockWord<r()>(w);
+                return w[r()] + Word::splat(kRoundConstants[r()]);
+            }
+        });
     unroll<58, 61>([&](auto r)
                        __attribute__((always_inline)) { w[r()] = secondBlockWord<r()>(w); });
 }

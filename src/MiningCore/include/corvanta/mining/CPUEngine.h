@@ -19,9 +19,10 @@ struct EngineState;
 }
 
 // The hash engine on this machine's CPU cores. A search is split into up to `threadCount`
-// slices, each swept on a worker thread in chunks (of 1,000,000 nonces by default); pause and stop
-// take effect between chunks. The running figures (nonces swept, best digest and the header that
-// gave it) cover the engine's whole life and are never reset.
+// slices, each swept on a worker thread in chunks (of 1,000,000 nonces by default); a worker done
+// with its own slice takes chunks of the others, so that no core idles while one slice lags.
+// Pause and stop take effect between chunks. The running figures (nonces swept, best digest and the
+// header that gave it) cover the engine's whole life and are never reset.
 //
 // Copies share one state: figures and flags set through one copy are seen through every copy.
 // Every member may be called from any thread.
