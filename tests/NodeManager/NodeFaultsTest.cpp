@@ -95,7 +95,7 @@ TEST_F(NodeFaultsTest, StillLoadingIsProgressNotATimeout) {
 }
 
 TEST_F(NodeFaultsTest, ANodeThatAnswersNothingEndsTheWarmUp) {
-    setLaunchFlags("-test-cookie-delay=1 -test-control=" + controlSocket().string());
+    setLaunchFlags("-test-cookie-delay=3 -test-control=" + controlSocket().string());
     NodeController& controller = makeController();
     auto start =
         std::async(std::launch::async, [&] { return controller.startAndConnect(30s, 500ms, {}); });
