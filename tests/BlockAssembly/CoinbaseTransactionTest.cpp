@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "AssemblyFixtures.h"
 
 namespace corvanta {
 namespace {

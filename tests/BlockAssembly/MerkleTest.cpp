@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "AssemblyFixtures.h"
 
 namespace corvanta {
 namespace {

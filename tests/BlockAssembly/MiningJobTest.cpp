@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "AssemblyFixtures.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"

@@ -124,6 +124,16 @@ int freePort() {
     return ntohs(address.sin_port);
 }
 
+std::filesystem::path nodeProgram() {
+    const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
+    if (configured != nullptr && *configured != '\0') return configured;
+    return CORVANTA_TEST_NODE_PROGRAM;
+}
+
+bool usingTestNode() {
+    return nodeProgram().filename() == "corvanta-test-node";
+}
+
 std::string sendLine(const std::filesystem::path& socketPath, std::string_view line) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
