@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "TestSupport.h"
 #include "corvanta/rpc/RPCClient.h"
 
 namespace corvanta {
@@ -24,9 +23,8 @@ RPCTransportError::Kind failure(const fs::path& path) {
 }
 
 TEST(CookieFile, SplitAtTheFirstColonTrimmedAndRepaired) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("corvanta-cookie-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
+    const testing::TempDir dir;
+    const fs::path& folder = dir.path();
     const fs::path path = folder / ".cookie";
     const struct {
         std::string contents, user, password;  // empty user: malformed
@@ -65,7 +63,6 @@ TEST(CookieFile, SplitAtTheFirstColonTrimmedAndRepaired) {
             failure(unreadable),
             RPCTransportError::Kind(RPCTransportError::CookieUnreadable{unreadable.string()}));
     }
-    fs::remove_all(folder);
 }
 
 TEST(RPCCredentials, AuthorizationHeaderIsBasicWithStandardBase64) {

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <limits>
-#include <random>
 #include <string>
 
+#include "TestSupport.h"
 #include "corvanta/shared/MinerSnapshot.h"
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/AtomicFile.h"
@@ -38,32 +35,12 @@ const MinerSnapshot full{
 // A temporary home folder; HOME and XDG_DATA_HOME are restored after the test.
 class TemporaryHome : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ::setenv("HOME", (root_ / "home").c_str(), 1);
-        ::unsetenv("XDG_DATA_HOME");
-    }
-    void TearDown() override {
-        restore("HOME", home_);
-        restore("XDG_DATA_HOME", dataHome_);
-        fs::remove_all(root_);
-    }
-
-    const fs::path root_ =
-        fs::temp_directory_path() / ("corvanta-shared-" + std::to_string(::getpid()) + "-" +
-                                     std::to_string(std::random_device{}()));
+    testing::TempDir dir_;
+    const fs::path root_ = dir_.path();
     const fs::path container_ = root_ / "container";
     const fs::path file_ = container_ / "miner-snapshot.json";
-
-  private:
-    static std::optional<std::string> saved(const char* name) {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    }
-    static void restore(const char* name, const std::optional<std::string>& value) {
-        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-    }
-    const std::optional<std::string> home_ = saved("HOME");
-    const std::optional<std::string> dataHome_ = saved("XDG_DATA_HOME");
+    testing::ScopedEnv home_{"HOME", (root_ / "home").string()};
+    testing::ScopedEnv dataHome_{"XDG_DATA_HOME", std::nullopt};
 };
 
 TEST_F(TemporaryHome, SnapshotRoundTripsExactlyAndAbsentOptionalsAreLeftOut) {
