@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "TestSupport.h"
 #include "corvanta/address/PayoutAddress.h"
 
 namespace corvanta {
@@ -9,16 +10,6 @@ namespace {
 
 using Error = PayoutAddressError;
 using enum BitcoinNetworkPrefix;
-
-std::string hex(const std::vector<std::uint8_t>& bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (const auto byte : bytes) {
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 15];
-    }
-    return out;
-}
 
 // From the valid segwit addresses of BIP-350 of versions 0 and 1.
 TEST(PayoutAddress, PublishedAddressesGiveTheirOutputScripts) {
@@ -42,7 +33,7 @@ TEST(PayoutAddress, PublishedAddressesGiveTheirOutputScripts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         const PayoutAddress address(c.text, c.network);
-        EXPECT_EQ(hex(address.scriptPubKey()), c.script);
+        EXPECT_EQ(testing::hexOf(address.scriptPubKey()), c.script);
         EXPECT_EQ(address.witnessVersion(), c.version);
         EXPECT_EQ(address.displayString(), c.text);  // the case as typed
     }

@@ -2,10 +2,13 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvanta::testing {
 
@@ -47,6 +50,11 @@ bool processExists(pid_t pid);
 bool allProcessesGone(const std::filesystem::path& pidFile, double seconds = 5.0);
 // The last pid listed in `pidFile`, -1 when none is.
 pid_t lastPid(const std::filesystem::path& pidFile);
+
+// Lower-case hexadecimal text of bytes, and bytes of such text (either case; malformed text is a
+// mistake in the test and throws).
+std::string hexOf(std::span<const std::uint8_t> bytes);
+std::vector<std::uint8_t> bytesFromHex(std::string_view text);
 
 // A loopback TCP port that was free a moment ago.
 int freePort();
