@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "AssemblyFixtures.h"
 
 namespace corvanta {
 namespace {
@@ -20,28 +20,16 @@ TEST(BitcoinEncodingTest, CompactSizeUsesTheShortestFormAtEachBoundary) {
     EXPECT_EQ(BitcoinEncoding::varInt(UINT64_MAX), hex("ffffffffffffffffff"));
 }
 
-TEST(BitcoinEncodingTest, HexTextIsLowerCaseAndRoundTrips) {
-    EXPECT_EQ(BitcoinEncoding::hexString(std::vector<std::uint8_t>{0x00, 0xAB, 0xFF}), "00abff");
-    EXPECT_EQ(BitcoinEncoding::hexString({}), "");
-
+TEST(BitcoinEncodingTest, HexIsLowerCaseWholeDigitPairsAndRoundTrips) {
     Bytes every(256);
     for (std::size_t i = 0; i < every.size(); ++i) every[i] = static_cast<std::uint8_t>(i);
-    EXPECT_EQ(BitcoinEncoding::hexBytes(BitcoinEncoding::hexString(every)), every);
-}
-
-TEST(BitcoinEncodingTest, HexParsingAcceptsOnlyWholeDigitPairs) {
-    EXPECT_EQ(BitcoinEncoding::hexBytes(""), Bytes{});
+    const std::string text = BitcoinEncoding::hexString(every);
+    EXPECT_EQ(text.substr(0xAB * 2, 4), "abac");
+    EXPECT_EQ(BitcoinEncoding::hexBytes(text), every);
     EXPECT_EQ(BitcoinEncoding::hexBytes("AbFf"), (Bytes{0xAB, 0xFF}));
-    for (const char* bad :
-         {"abc", "zz", "0g", " 0a", "0a ", "+f", "-1", "0x0a", "0a:0b", "\xc3\xa9"}) {
+    for (const char* bad : {"abc", "0g", " 0a", "+f", "0x0a", "\xc3\xa9"}) {
         EXPECT_EQ(BitcoinEncoding::hexBytes(bad), std::nullopt) << bad;
     }
-}
-
-TEST(BitcoinEncodingTest, DoubleSha256MatchesKnownDigests) {
-    // SHA-256 twice over the empty message (the first round is e3b0c442...b855).
-    EXPECT_EQ(BitcoinEncoding::hexString(doubleSHA256({})),
-              "5df6e0e2761359d30a8275058e299fcc0381534545f55cf43e41983f5d4c9456");
     // The genesis block header hashes to its well-known block hash.
     const Bytes genesis = hex(
         "0100000000000000000000000000000000000000000000000000000000000000000000003ba3edfd7a7b12b27a"

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "TestNode.h"
-#include "TestSupport.h"
+#include "AssemblyFixtures.h"
+#include "NodeHarness.h"
 #include "corvanta/assembly/BlockMiner.h"
 #include "corvanta/assembly/BlockSubmission.h"
 #include "corvanta/assembly/MiningJob.h"
@@ -24,18 +24,18 @@ const CoinbasePayoutPlan kPayToOpTrue = CoinbasePayoutPlan::everythingToMiner({0
 const CoinbasePayoutPlan kPayToWitnessKeyHash = CoinbasePayoutPlan::everythingToMiner(
     testing::hex("0014751e76e8199196d454941c45d1b3a323f1433bd6"));
 
-class BlockAssemblyNodeTest : public ::testing::Test {
+class BlockAssemblyNodeTest : public testing::NodeHarness {
   protected:
     void SetUp() override {
-        if (!std::filesystem::exists(testing::TestNode::program())) {
-            GTEST_SKIP() << "no test node at " << testing::TestNode::program();
-        }
-        node_.emplace();
+        NodeHarness::SetUp();
+        if (!IsSkipped()) client_ = startNode();
     }
 
-    BlockTemplate freshTemplate() {
-        return BlockTemplate::fetch(node_->client(), std::nullopt, {});
+    const RPCClient& client() const { return *client_; }
+    std::int64_t blockCount() const {
+        return json::as<std::int64_t>(client_->call("getblockcount", {}, 30, {}), "getblockcount");
     }
+    BlockTemplate freshTemplate() { return BlockTemplate::fetch(*client_, std::nullopt, {}); }
 
     // Mines the candidate: about every other nonce meets a regtest target.
     MiningOutcome mined(const BlockCandidate& candidate) {
@@ -44,25 +44,24 @@ class BlockAssemblyNodeTest : public ::testing::Test {
         return *outcome;
     }
 
-    std::optional<testing::TestNode> node_;
+    std::shared_ptr<const RPCClient> client_;
     BlockMiner miner_{std::make_shared<CPUEngine>(2)};
 };
 
 TEST_F(BlockAssemblyNodeTest, MinedBlockIsAcceptedAndExtendsTheChain) {
     for (const CoinbasePayoutPlan& plan : {kPayToOpTrue, kPayToWitnessKeyHash}) {
-        const std::int64_t before = node_->blockCount();
+        const std::int64_t before = blockCount();
         const BlockTemplate t = freshTemplate();
         EXPECT_EQ(t.height, before + 1);
 
         const MiningOutcome outcome = mined(MiningJob(t, plan).candidate(0, std::nullopt));
-        EXPECT_EQ(submit(outcome, node_->client(), {}),
-                  SubmissionResult{SubmissionResult::Accepted{}});
-        EXPECT_EQ(node_->blockCount(), before + 1);
+        EXPECT_EQ(submit(outcome, client(), {}), SubmissionResult{SubmissionResult::Accepted{}});
+        EXPECT_EQ(blockCount(), before + 1);
 
         // The node builds on it, and knows it when it comes again.
         EXPECT_EQ(freshTemplate().previousBlockHash, testing::displayHex(outcome.blockHash));
-        EXPECT_TRUE(submit(outcome, node_->client(), {}).isAccepted());
-        EXPECT_EQ(node_->blockCount(), before + 1);
+        EXPECT_TRUE(submit(outcome, client(), {}).isAccepted());
+        EXPECT_EQ(blockCount(), before + 1);
     }
 }
 
@@ -86,24 +85,23 @@ TEST_F(BlockAssemblyNodeTest, NodeRefusesBrokenBlocksWithItsReason) {
              return MiningJob(t, kPayToOpTrue).candidate(0, std::nullopt);
          }},
     };
-    const std::int64_t before = node_->blockCount();
+    const std::int64_t before = blockCount();
     for (const auto& [reason, breakIt] : cases) {
         const MiningOutcome outcome = mined(breakIt(freshTemplate()));
-        EXPECT_EQ(submit(outcome, node_->client(), {}),
+        EXPECT_EQ(submit(outcome, client(), {}),
                   SubmissionResult{SubmissionResult::Rejected{reason}});
     }
-    EXPECT_EQ(node_->blockCount(), before);
+    EXPECT_EQ(blockCount(), before);
 }
 
 TEST_F(BlockAssemblyNodeTest, ProposalJudgesTheBlockApartFromItsWork) {
     const BlockCandidate candidate =
         MiningJob(freshTemplate(), kPayToOpTrue).candidate(5, std::nullopt);
-    EXPECT_EQ(proposeBlock(candidate, 0, node_->client(), {}),
-              ProposalVerdict{ProposalVerdict::Valid{}});
+    EXPECT_EQ(proposeBlock(candidate, 0, client(), {}), ProposalVerdict{ProposalVerdict::Valid{}});
 
     BlockCandidate broken = candidate;
     broken.header.merkleRoot[31] ^= 0x80;
-    EXPECT_EQ(proposeBlock(broken, 0, node_->client(), {}),
+    EXPECT_EQ(proposeBlock(broken, 0, client(), {}),
               ProposalVerdict{ProposalVerdict::Rejected{"bad-txnmrklroot"}});
 }
 
@@ -112,12 +110,12 @@ TEST_F(BlockAssemblyNodeTest, LongPollAnswersWhenTheTipChanges) {
     ASSERT_TRUE(first.longPollID.has_value());
 
     auto waiting = std::async(std::launch::async, [&] {
-        return BlockTemplate::fetch(node_->client(), first.longPollID, {}, 60.0);
+        return BlockTemplate::fetch(client(), first.longPollID, {}, 60.0);
     });
     EXPECT_EQ(waiting.wait_for(300ms), std::future_status::timeout);
 
     const MiningOutcome outcome = mined(MiningJob(first, kPayToOpTrue).candidate(0, std::nullopt));
-    ASSERT_TRUE(submit(outcome, node_->client(), {}).isAccepted());
+    ASSERT_TRUE(submit(outcome, client(), {}).isAccepted());
 
     ASSERT_EQ(waiting.wait_for(30s), std::future_status::ready);
     const BlockTemplate next = waiting.get();

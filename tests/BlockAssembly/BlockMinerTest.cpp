@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "AssemblyFixtures.h"
 #include "corvanta/assembly/MiningJob.h"
 #include "corvanta/mining/CPUEngine.h"
 
@@ -95,8 +95,6 @@ TEST(BlockMinerTest, MinesARegtestBlockOnTheCpuEngine) {
     EXPECT_EQ(outcome->blockHash, doubleSHA256(header));
     EXPECT_TRUE(candidate.target.isMet(outcome->blockHash));
     EXPECT_EQ(outcome->serializedBlock, candidate.serialized(outcome->nonce));
-    EXPECT_EQ(outcome->coinbaseTxid, candidate.coinbaseTxid);
-    EXPECT_EQ(outcome->rewardSats, 5'000'010'000);
 }
 
 }  // namespace

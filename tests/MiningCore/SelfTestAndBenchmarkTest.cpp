@@ -90,8 +90,6 @@ TEST(Benchmark, LowersACountPastTheNonceSpaceAndSaysSo) {
               "2\xC2\xB3\xC2\xB2).\n");
     EXPECT_EQ(engine.searched, NonceRange(0, NonceRange::nonceSpace));
     EXPECT_EQ(result.hashesComputed, NonceRange::nonceSpace);
-    EXPECT_EQ(result.threadCount, 3);
-    EXPECT_EQ(result.engineName, "recording");
 
     ::testing::internal::CaptureStderr();
     Benchmark::measure(engine, 1, NonceRange::nonceSpace);
@@ -103,13 +101,9 @@ TEST(Benchmark, MeasuresTheEngineOverTheWantedHashes) {
     const auto result = Benchmark::measure(engine, 2, 400'000);
     EXPECT_EQ(result.hashesComputed, 400'000u);
     EXPECT_EQ(engine.sweptNonceCount(), 400'000u);
-    EXPECT_EQ(result.engineName, engine.name());
-    EXPECT_GT(result.megahashesPerSecond(), 0);
-    EXPECT_DOUBLE_EQ(result.megahashesPerSecond() * 1e6, result.hashesPerSecond());
+    EXPECT_GT(result.hashesPerSecond(), 0);
 
-    const auto none = Benchmark::measure(engine, 2, 0);
-    EXPECT_EQ(none.hashesComputed, 0u);
-    EXPECT_EQ(none.hashesPerSecond(), 0);
+    EXPECT_EQ(Benchmark::measure(engine, 2, 0).hashesPerSecond(), 0);
     BenchmarkResult instant;
     instant.hashesComputed = 10;
     EXPECT_EQ(instant.hashesPerSecond(), 0);

@@ -16,20 +16,6 @@ json::Value fresh() {
     return json::parse(kFreshRegtest);
 }
 
-TEST(ChainStatusTest, DecodesANodeResult) {
-    const ChainStatus status = ChainStatus::fromJson(fresh());
-    EXPECT_EQ(status.chain, "regtest");
-    EXPECT_EQ(status.blocks, 0);
-    EXPECT_EQ(status.headers, 0);
-    EXPECT_DOUBLE_EQ(status.verificationProgress, 2.000390984419469e-06);
-    EXPECT_TRUE(status.initialBlockDownload);
-    EXPECT_EQ(status.sizeOnDiskBytes, 293);
-    EXPECT_FALSE(status.pruned);
-    EXPECT_EQ(status.bestBlockHash,
-              "0f9188f13cb7b2c71f2a335e3a4fc328bf5beb436012afca590b1a11466e2206");
-    EXPECT_FALSE(status.isReadyToMine());  // in initial block download
-}
-
 TEST(ChainStatusTest, EveryFieldIsRequiredAndTyped) {
     for (const char* key : {"chain", "blocks", "headers", "verificationprogress",
                             "initialblockdownload", "size_on_disk", "pruned", "bestblockhash"}) {
@@ -50,22 +36,18 @@ TEST(ChainStatusTest, EveryFieldIsRequiredAndTyped) {
     auto complete = fresh();
     complete["verificationprogress"] = 1;
     EXPECT_DOUBLE_EQ(ChainStatus::fromJson(complete).progressPercent(), 100.0);
+    EXPECT_EQ(ChainStatus::fromJson(fresh()).sizeOnDiskBytes, 293);
 }
 
-TEST(ChainStatusTest, ReadinessAndProgress) {
+TEST(ChainStatusTest, ReadyOnlyOutOfInitialDownloadWithEveryHeaderInABlock) {
     ChainStatus status = ChainStatus::fromJson(fresh());
+    EXPECT_FALSE(status.isReadyToMine());
     status.initialBlockDownload = false;
     status.blocks = 10;
     status.headers = 11;
     EXPECT_FALSE(status.isReadyToMine());
     status.blocks = 11;
     EXPECT_TRUE(status.isReadyToMine());
-    status.verificationProgress = 0.9999;
-    EXPECT_DOUBLE_EQ(status.progressPercent(), 99.99);
-
-    ChainStatus other = status;
-    other.bestBlockHash.back() = '7';
-    EXPECT_NE(status, other);
 }
 
 }  // namespace

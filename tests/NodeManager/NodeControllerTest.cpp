@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <future>
-#include <iostream>
 #include <thread>
 
 #include "NodeHarness.h"
@@ -28,16 +27,9 @@ TEST_F(NodeControllerTest, StartsConnectsReportsAndStopsByRPC) {
     EXPECT_TRUE(controller.isStopped());
     EXPECT_EQ(controller.currentClient(), nullptr);
 
-    const auto started = Clock::now();
     const auto client = controller.startAndConnect(30s, 30s, {});
-    const auto connectedMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-    RecordProperty("startToConnectedMs", static_cast<int>(connectedMs));
-    std::cout << "start to connected client: " << connectedMs << " ms\n";
-
     ASSERT_NE(client, nullptr);
     EXPECT_EQ(controller.currentClient(), client);
-    EXPECT_EQ(client->endpoint(), controller.configuration().rpcEndpoint());
     EXPECT_FALSE(controller.isStopped());
     EXPECT_EQ(controller.status({}).chain, "regtest");
     EXPECT_EQ(controller.peerCount({}), 0);

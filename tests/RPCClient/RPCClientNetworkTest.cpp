@@ -41,16 +41,14 @@ RPCTransportError::Network networkFailure(const std::function<void()>& action) {
     return {};
 }
 
-TEST(RPCClientOverHttp, SendsOnePostWithTheNodesHeadersAndBody) {
+TEST(RPCClientOverHttp, SendsOnePostWithTheNodesHeadersAndTheWholeBody) {
     TestHttpServer server(answering(200, envelope(R"({"height":1})")));
     const RPCClient client(server.endpoint(), kCredentials);
-
-    const RPCParam request = RPCParam::object({
-        {"rules", RPCParam::array({RPCParam::string("segwit")})},
-        {"longpollid", RPCParam::string("47d0111")},
-    });
-    const json::Value result = client.call("getblocktemplate", {request}, 30, {});
-    EXPECT_EQ(result, json::parse(R"({"height":1})"));
+    // Large enough that a client waiting for "100 Continue" would stall.
+    std::string block(4'000'000, 'a');
+    block.back() = 'f';
+    EXPECT_EQ(client.call("submitblock", {RPCParam::string(block)}, 30, {}),
+              json::parse(R"({"height":1})"));
 
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
@@ -59,74 +57,36 @@ TEST(RPCClientOverHttp, SendsOnePostWithTheNodesHeadersAndBody) {
     EXPECT_EQ(sent.header("Content-Type"), "application/json");
     EXPECT_EQ(sent.header("Authorization"), kCredentials.authorizationHeader());
     EXPECT_EQ(sent.header("Expect"), std::nullopt);
-    EXPECT_EQ(sent.body, R"({"id":"corvanta","jsonrpc":"1.0","method":"getblocktemplate",)"
-                         R"("params":[{"longpollid":"47d0111","rules":["segwit"]}]})");
+    EXPECT_EQ(sent.body, encodeRPCRequest("submitblock", {RPCParam::string(block)}));
 }
 
-TEST(RPCClientOverHttp, LargeBodyGoesOutWholeWithoutWaitingForContinue) {
-    TestHttpServer server(answering(200, envelope("null")));
-    const RPCClient client(server.endpoint(), kCredentials);
-    std::string block(4'000'000, 'a');
-    block.back() = 'f';
-
-    EXPECT_EQ(client.callOptional("submitblock", {RPCParam::string(block)}, 30, {}), std::nullopt);
-
-    const auto requests = server.requests();
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests.front().header("Expect"), std::nullopt);
-    EXPECT_EQ(requests.front().body, encodeRPCRequest("submitblock", {RPCParam::string(block)}));
-}
-
-TEST(RPCClientOverHttp, RepliesOfTheNodeMapToTheirErrors) {
-    {
-        TestHttpServer server(answering(401, ""));
-        const RPCClient client(server.endpoint(), kCredentials);
-        try {
-            client.call("getblockcount", {}, 30, {});
-            ADD_FAILURE() << "no error";
-        } catch (const RPCTransportError& error) {
-            EXPECT_EQ(error.kind(), RPCTransportError::Kind(RPCTransportError::HttpStatus{401}));
-        }
-    }
-    {
-        TestHttpServer server(answering(
-            404, R"({"result":null,"error":{"code":-32601,"message":"Method not found"},"id":3})"));
-        const RPCClient client(server.endpoint(), kCredentials);
-        try {
-            client.callOptional("nosuchmethod", {}, 30, {});
-            ADD_FAILURE() << "no error";
-        } catch (const RPCError& error) {
-            EXPECT_EQ(error, RPCError(-32601, "Method not found"));
-        }
-    }
-}
-
-TEST(RPCClientOverHttp, TypedCallBlamesTheStatusForAResultOfTheWrongType) {
+TEST(RPCClientOverHttp, StatusAndErrorsComeThroughTheTypedCall) {
     const auto asCount = [](const json::Value& value) { return json::as<std::int64_t>(value); };
-    {
-        TestHttpServer server(answering(200, envelope("7")));
-        EXPECT_EQ(RPCClient(server.endpoint(), kCredentials).call("n", {}, 30, {}, asCount), 7);
-    }
-    {
-        TestHttpServer server(answering(200, envelope(R"("seven")")));
-        const RPCClient client(server.endpoint(), kCredentials);
-        EXPECT_THROW(client.call("n", {}, 30, {}, asCount), json::DecodeError);
-    }
-    {
-        TestHttpServer server(answering(500, envelope(R"("seven")")));
-        const RPCClient client(server.endpoint(), kCredentials);
+    const auto call = [&](int status, const std::string& body) {
+        TestHttpServer server(answering(status, body));
+        return RPCClient(server.endpoint(), kCredentials).call("n", {}, 30, {}, asCount);
+    };
+    EXPECT_EQ(call(200, envelope("7")), 7);
+    EXPECT_THROW(call(200, envelope(R"("seven")")), json::DecodeError);
+    // A wrong type under an error status blames the status.
+    for (const auto& [status, body] : {std::pair{500, envelope(R"("seven")")}, {401, ""}}) {
         try {
-            client.call("n", {}, 30, {}, asCount);
-            ADD_FAILURE() << "no error";
+            call(status, body);
+            ADD_FAILURE() << "no error for " << status;
         } catch (const RPCTransportError& error) {
-            EXPECT_EQ(error.kind(), RPCTransportError::Kind(RPCTransportError::HttpStatus{500}));
+            EXPECT_EQ(error.kind(), RPCTransportError::Kind(RPCTransportError::HttpStatus{status}));
         }
     }
+    EXPECT_THROW(call(404, envelope("null", R"({"code":-32601,"message":"Method not found"})")),
+                 RPCError);
 }
 
 TEST(RPCClientOverHttp, TimeoutIsATransportErrorNeverCancelled) {
     const SilentListener node;
     const RPCClient client(node.endpoint(), kCredentials);
+    for (const double timeout : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+        EXPECT_THROW(client.call("getblockcount", {}, timeout, {}), std::invalid_argument);
+    }
     const auto started = std::chrono::steady_clock::now();
     const auto failure = networkFailure([&] { client.call("getblockcount", {}, 0.3, {}); });
     const auto elapsed = std::chrono::steady_clock::now() - started;
@@ -138,30 +98,15 @@ TEST(RPCClientOverHttp, TimeoutIsATransportErrorNeverCancelled) {
 }
 
 TEST(RPCClientOverHttp, RefusedOrDroppedConnectionIsCannotConnect) {
-    {
-        const RPCClient client(
-            "http://127.0.0.1:" + std::to_string(testing::unusedLoopbackPort()) + "/",
-            kCredentials);
+    TestHttpServer dropping(
+        [](const TestHttpServer::Request&, std::stop_token) { return std::nullopt; });
+    for (const std::string& endpoint :
+         {"http://127.0.0.1:" + std::to_string(testing::unusedLoopbackPort()) + "/",
+          dropping.endpoint()}) {
+        const RPCClient client(endpoint, kCredentials);
         const auto failure = networkFailure([&] { client.call("getblockcount", {}, 5, {}); });
-        EXPECT_FALSE(failure.timedOut);
-        EXPECT_TRUE(failure.cannotConnect);
-        EXPECT_FALSE(failure.description.empty());
-    }
-    {
-        TestHttpServer server(
-            [](const TestHttpServer::Request&, std::stop_token) { return std::nullopt; });
-        const RPCClient client(server.endpoint(), kCredentials);
-        const auto failure = networkFailure([&] { client.call("getblockcount", {}, 5, {}); });
-        EXPECT_FALSE(failure.timedOut);
-        EXPECT_TRUE(failure.cannotConnect);
-    }
-}
-
-TEST(RPCClientOverHttp, TimeoutMustBePositive) {
-    const SilentListener node;
-    const RPCClient client(node.endpoint(), kCredentials);
-    for (const double timeout : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
-        EXPECT_THROW(client.call("getblockcount", {}, timeout, {}), std::invalid_argument);
+        EXPECT_FALSE(failure.timedOut) << endpoint;
+        EXPECT_TRUE(failure.cannotConnect) << endpoint;
     }
 }
 

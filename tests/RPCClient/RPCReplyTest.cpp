@@ -12,111 +12,68 @@ namespace {
 using testing::envelope;
 using Reply = RPCClient::RawReply;
 
-constexpr const char* kWarmupError = R"({"code":-28,"message":"Loading banlist…"})";
-
-RPCTransportError::Kind transportKind(const std::function<void()>& action) {
+// What a reading of the reply gave, in a form a table can hold.
+std::string outcome(const std::function<std::optional<json::Value>()>& read) {
     try {
-        action();
-    } catch (const RPCTransportError& error) {
-        return error.kind();
-    }
-    ADD_FAILURE() << "no RPCTransportError thrown";
-    return RPCTransportError::EmptyResult{};
-}
-
-RPCError rpcError(const std::function<void()>& action) {
-    try {
-        action();
+        const auto value = read();
+        return value ? value->dump() : "none";
     } catch (const RPCError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no RPCError thrown";
-    return RPCError(0, "");
-}
-
-TEST(RPCReply, ResultIsReturnedWhatever) {
-    EXPECT_EQ(RPCClient::resultOf(Reply{envelope("108"), 200}), json::Value(108));
-    EXPECT_EQ(RPCClient::resultOf(Reply{R"({"jsonrpc":"2.0","result":108,"id":1})", 200}),
-              json::Value(108));
-    EXPECT_EQ(RPCClient::optionalResultOf(Reply{envelope(R"("inconclusive")"), 200}),
-              json::Value("inconclusive"));
-    // The id and any other key are not read.
-    EXPECT_EQ(RPCClient::resultOf(Reply{R"({"result":{"a":[1]},"id":7,"extra":true})", 200}),
-              json::parse(R"({"a":[1]})"));
-}
-
-TEST(RPCReply, NullOrAbsentResult) {
-    for (const std::string& body : {envelope("null"), std::string(R"({"id":"corvanta"})"),
-                                    std::string(R"({"result":null})")}) {
-        SCOPED_TRACE(body);
-        EXPECT_EQ(transportKind([&] {
-                      RPCClient::resultOf(Reply{body, 200});
-                  }),
-                  RPCTransportError::Kind(RPCTransportError::EmptyResult{}));
-        EXPECT_EQ(RPCClient::optionalResultOf(Reply{body, 200}), std::nullopt);
-    }
-}
-
-TEST(RPCReply, ErrorObjectWinsWhateverTheStatusAndAnyResult) {
-    for (const int status : {200, 401, 404, 500}) {
-        for (const char* result : {"null", "108", R"({"x":1})"}) {
-            const std::string body = envelope(result, kWarmupError);
-            SCOPED_TRACE(body + " " + std::to_string(status));
-            const RPCError expected(-28, "Loading banlist…");
-            EXPECT_EQ(rpcError([&] { RPCClient::resultOf(Reply{body, status}); }), expected);
-            EXPECT_EQ(rpcError([&] {
-                          RPCClient::optionalResultOf(Reply{body, status});
-                      }),
-                      expected);
+        return "rpc " + std::to_string(error.code()) + " " + error.message();
+    } catch (const RPCTransportError& error) {
+        if (const auto* status = std::get_if<RPCTransportError::HttpStatus>(&error.kind())) {
+            return "http " + std::to_string(status->status);
         }
+        return std::holds_alternative<RPCTransportError::EmptyResult>(error.kind()) ? "empty"
+                                                                                    : "transport";
+    } catch (const json::DecodeError&) {
+        return "undecodable";
     }
 }
 
-TEST(RPCReply, UndecodableReplyIsTheStatusUnlessItWas200) {
+TEST(RPCReply, StatusAndBodyPermutations) {
+    const std::string warmup = envelope("108", R"({"code":-28,"message":"Loading banlist…"})");
     const std::string undecodable[] = {
         "",
         "JSONRPC server handles only POST requests",
         "[1,2]",
-        "108",
         R"({"result":1,"error":{"code":-1}})",  // an error object needs its message
-        R"({"result":1,"error":{"message":"m"}})",
-        R"({"result":1,"error":{"code":"-1","message":"m"}})",
         R"({"result":1,"error":{"code":-1.5,"message":"m"}})",
-        R"({"result":1,"error":{"code":-1,"message":null}})",
+        R"({"result":1,"error":{"code":"-1","message":"m"}})",
         R"({"result":1,"error":"refused"})",
         R"({"result":1)",
     };
+    struct Row {
+        std::string body;
+        int status;
+        std::string required, optional;
+    };
+    std::vector<Row> rows = {
+        {envelope("108"), 200, "108", "108"},
+        {R"({"jsonrpc":"2.0","result":{"a":[1]},"id":7,"extra":true})", 200, R"({"a":[1]})",
+         R"({"a":[1]})"},
+        {envelope("null"), 200, "empty", "none"},
+        {R"({"id":"corvanta"})", 200, "empty", "none"},
+        // A decodable result is taken whatever the status; an optional one needs a 200.
+        {envelope("5"), 500, "5", "http 500"},
+        {envelope("null"), 500, "empty", "http 500"},
+        {envelope(R"("duplicate")"), 404, R"("duplicate")", "http 404"},
+    };
+    for (const int status : {200, 401, 404, 500}) {
+        rows.push_back({warmup, status, "rpc -28 Loading banlist…", "rpc -28 Loading banlist…"});
+    }
     for (const auto& body : undecodable) {
-        SCOPED_TRACE(body);
-        for (const int status : {401, 404, 500, 0}) {
-            const RPCTransportError::Kind expected = RPCTransportError::HttpStatus{status};
-            EXPECT_EQ(transportKind([&] { RPCClient::resultOf(Reply{body, status}); }), expected);
-            EXPECT_EQ(transportKind([&] {
-                          RPCClient::optionalResultOf(Reply{body, status});
-                      }),
-                      expected);
-        }
-        EXPECT_THROW(RPCClient::resultOf(Reply{body, 200}), json::DecodeError);
-        EXPECT_THROW(RPCClient::optionalResultOf(Reply{body, 200}), json::DecodeError);
-    }
-}
-
-TEST(RPCReply, OptionalCallRefusesAnErrorStatusWithoutAnErrorObject) {
-    for (const int status : {401, 404, 500}) {
-        for (const char* result : {"null", R"("duplicate")"}) {
-            const RPCTransportError::Kind expected = RPCTransportError::HttpStatus{status};
-            EXPECT_EQ(transportKind([&] {
-                          RPCClient::optionalResultOf(Reply{envelope(result), status});
-                      }),
-                      expected);
+        rows.push_back({body, 200, "undecodable", "undecodable"});
+        for (const int status : {401, 500, 0}) {
+            const std::string expected = "http " + std::to_string(status);
+            rows.push_back({body, status, expected, expected});
         }
     }
-    // A required result is still taken from a decodable reply whatever its status.
-    EXPECT_EQ(RPCClient::resultOf(Reply{envelope("5"), 500}), json::Value(5));
-    EXPECT_EQ(transportKind([&] {
-                  RPCClient::resultOf(Reply{envelope("null"), 500});
-              }),
-              RPCTransportError::Kind(RPCTransportError::EmptyResult{}));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.body + " with status " + std::to_string(row.status));
+        const Reply reply{row.body, row.status};
+        EXPECT_EQ(outcome([&] { return RPCClient::resultOf(reply); }), row.required);
+        EXPECT_EQ(outcome([&] { return RPCClient::optionalResultOf(reply); }), row.optional);
+    }
 }
 
 }  // namespace

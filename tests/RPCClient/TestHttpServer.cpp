@@ -93,33 +93,34 @@ UniqueFd::~UniqueFd() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-UniqueFd listenOnLoopback(int& port) {
+namespace {
+
+UniqueFd bindLoopback(int& port, bool listening) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     if (fd.get() < 0 || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::listen(fd.get(), 16) != 0 ||
+        (listening && ::listen(fd.get(), 16) != 0) ||
         ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot listen on 127.0.0.1");
+        throw std::runtime_error("cannot bind on 127.0.0.1");
     }
     port = ntohs(address.sin_port);
     return fd;
 }
 
+}  // namespace
+
+UniqueFd listenOnLoopback(int& port) {
+    return bindLoopback(port, true);
+}
+
 int unusedLoopbackPort() {
     // Bound but never listened on, then closed: connecting to it is refused.
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd.get() < 0 || ::bind(fd.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("cannot bind on 127.0.0.1");
-    }
-    return ntohs(address.sin_port);
+    int port = 0;
+    bindLoopback(port, false);
+    return port;
 }
 
 std::optional<std::string> TestHttpServer::Request::header(std::string_view name) const {

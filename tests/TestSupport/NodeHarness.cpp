@@ -3,19 +3,6 @@
 #include <cstdlib>
 
 namespace corvanta::testing {
-namespace {
-
-std::filesystem::path nodeProgram() {
-    const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
-    if (configured != nullptr && *configured != '\0') return configured;
-    return CORVANTA_TEST_NODE_PROGRAM;
-}
-
-}  // namespace
-
-bool NodeHarness::usingTestNode() {
-    return nodeProgram().filename() == "corvanta-test-node";
-}
 
 void NodeHarness::SetUp() {
     const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
@@ -68,6 +55,11 @@ NodeController& NodeHarness::makeController(std::optional<NodeControllerTimings>
         launcher_, configuration(dataDirectory.value_or(this->dataDirectory())), std::nullopt,
         timings.value_or(fastTimings())));
     return *controllers_.back();
+}
+
+std::shared_ptr<const RPCClient> NodeHarness::startNode() {
+    using namespace std::chrono_literals;
+    return makeController().startAndConnect(30s, 30s, {});
 }
 
 }  // namespace corvanta::testing

@@ -14,16 +14,15 @@
 
 namespace corvanta::testing {
 
-// Runs the node program under test (CORVANTA_TEST_BITCOIND, else the test node of this tree)
-// through a small launcher that records each node's pid and appends the flags of a file, so a
-// test can change a later launch's flags. Checks at the end that no node is left running.
+// Runs the node program under test (see nodeProgram()) through a small launcher that records each
+// node's pid and appends the flags of a file, so a test can change a later launch's flags. Checks
+// at the end that no node is left running.
 class NodeHarness : public ::testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
 
-    // True when the program is the test node (which knows the -test-* flags).
-    static bool usingTestNode();
+    static bool usingTestNode() { return testing::usingTestNode(); }
 
     // Flags added to every later launch.
     void setLaunchFlags(const std::string& flags);
@@ -35,6 +34,8 @@ class NodeHarness : public ::testing::Test {
     NodeConfiguration configuration(const std::filesystem::path& dataDirectory) const;
     NodeController& makeController(std::optional<NodeControllerTimings> timings = std::nullopt,
                                    std::optional<std::filesystem::path> dataDirectory = {});
+    // A node of a new controller, started and warmed up.
+    std::shared_ptr<const RPCClient> startNode();
 
     TempDir dir_;
     std::filesystem::path launcher_;

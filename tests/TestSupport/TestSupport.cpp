@@ -108,6 +108,23 @@ pid_t lastPid(const std::filesystem::path& pidFile) {
     return pids.empty() ? -1 : pids.back();
 }
 
+std::string hexOf(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (const auto byte : bytes) text += {kDigits[byte >> 4], kDigits[byte & 15]};
+    return text;
+}
+
+std::vector<std::uint8_t> bytesFromHex(std::string_view text) {
+    if (text.size() % 2 != 0) throw std::invalid_argument("odd hex length in test");
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        bytes.push_back(
+            static_cast<std::uint8_t>(std::stoul(std::string(text.substr(i, 2)), nullptr, 16)));
+    }
+    return bytes;
+}
+
 int freePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -122,6 +139,16 @@ int freePort() {
     }
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+std::filesystem::path nodeProgram() {
+    const char* configured = std::getenv("CORVANTA_TEST_BITCOIND");
+    if (configured != nullptr && *configured != '\0') return configured;
+    return CORVANTA_TEST_NODE_PROGRAM;
+}
+
+bool usingTestNode() {
+    return nodeProgram().filename() == "corvanta-test-node";
 }
 
 std::string sendLine(const std::filesystem::path& socketPath, std::string_view line) {
