@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "TestSupport.h"
 #include "corvanta/loop/BestDifficultyTracker.h"
 #include "corvanta/mining/Difficulty.h"
 #include "corvanta/support/AtomicFile.h"
@@ -8,7 +8,7 @@
 namespace corvanta {
 namespace {
 
-using testing::TempFolder;
+using testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes digestStartingWith(std::uint8_t first, std::uint8_t second) {
@@ -25,8 +25,8 @@ std::string arrayOf(std::size_t count, int value) {
 }
 
 TEST(BestDifficultyStore, LoadsOnlyThirtyTwoBytes) {
-    TempFolder folder;
-    const BestDifficultyStore store(folder / "deep" / "regtest.json");
+    TempDir folder;
+    const BestDifficultyStore store(folder.path() / "deep" / "regtest.json");
     EXPECT_FALSE(store.load());
 
     const auto digest = digestStartingWith(0, 7);
@@ -46,8 +46,8 @@ TEST(BestDifficultyStore, LoadsOnlyThirtyTwoBytes) {
 }
 
 TEST(BestDifficultyStore, RefusesToSaveAnythingButThirtyTwoBytes) {
-    TempFolder folder;
-    const BestDifficultyStore store(folder / "regtest.json");
+    TempDir folder;
+    const BestDifficultyStore store(folder.path() / "regtest.json");
     store.save(digestStartingWith(0, 1));
     EXPECT_THROW(store.save(Bytes(31, 0)), std::invalid_argument);
     EXPECT_THROW(store.save(Bytes{}), std::invalid_argument);
@@ -56,8 +56,8 @@ TEST(BestDifficultyStore, RefusesToSaveAnythingButThirtyTwoBytes) {
 }
 
 TEST(BestDifficultyTracker, KeepsTheLowestDigestAcrossSessions) {
-    TempFolder folder;
-    const BestDifficultyStore store(folder / "regtest.json");
+    TempDir folder;
+    const BestDifficultyStore store(folder.path() / "regtest.json");
     const Bytes target(32, 0x7F);
     {
         BestDifficultyTracker tracker(store);
@@ -86,9 +86,10 @@ TEST(BestDifficultyTracker, KeepsTheLowestDigestAcrossSessions) {
 }
 
 TEST(BestDifficultyTracker, KeepsAnImprovementInMemoryWhenTheStoreCannotBeWritten) {
-    TempFolder folder;
-    std::filesystem::create_directories(folder / "blocked.json");  // a folder where the file goes
-    BestDifficultyTracker tracker{BestDifficultyStore(folder / "blocked.json")};
+    TempDir folder;
+    std::filesystem::create_directories(folder.path() /
+                                        "blocked.json");  // a folder where the file goes
+    BestDifficultyTracker tracker{BestDifficultyStore(folder.path() / "blocked.json")};
     tracker.report(digestStartingWith(0, 5), Bytes(32, 0xFF));
     const auto later = tracker.report(digestStartingWith(0, 8), Bytes(32, 0xFF));
     ASSERT_TRUE(later);

@@ -4,7 +4,7 @@
 
 #include "JobRace.h"
 #include "LoopFakes.h"
-#include "TempFolder.h"
+#include "TestSupport.h"
 #include "corvanta/rpc/RPCErrors.h"
 
 namespace corvanta {
@@ -14,8 +14,8 @@ using namespace testing;
 using namespace std::chrono_literals;
 
 struct RaceFixture : ::testing::Test {
-    TempFolder folder;
-    BestDifficultyTracker tracker{BestDifficultyStore(folder / "best.json")};
+    TempDir folder;
+    BestDifficultyTracker tracker{BestDifficultyStore(folder.path() / "best.json")};
     loop::LongPollGuard longPolls;
     MiningLoopTimings timings{.tipPollInterval = 10ms, .mempoolRefreshInterval = 50ms};
     EventLog log;

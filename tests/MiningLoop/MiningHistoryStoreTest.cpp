@@ -3,7 +3,7 @@
 
 #include <map>
 
-#include "TempFolder.h"
+#include "TestSupport.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/rpc/RPCErrors.h"
 #include "corvanta/support/AtomicFile.h"
@@ -11,7 +11,7 @@
 namespace corvanta {
 namespace {
 
-using testing::TempFolder;
+using testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 
 SubmissionResult accepted() {
@@ -49,8 +49,8 @@ class ScriptedChain final : public ChainStatusSource {
 };
 
 TEST(MiningHistoryStore, StartsEmptyAndCreatesTheFileOnFirstRecord) {
-    TempFolder folder;
-    const auto file = folder / "history" / "regtest.json";
+    TempDir folder;
+    const auto file = folder.path() / "history" / "regtest.json";
     MiningHistoryStore store(file);
     EXPECT_TRUE(store.allBlocks().empty());
     EXPECT_FALSE(store.quarantinedFileURL());
@@ -73,8 +73,8 @@ TEST(MiningHistoryStore, StartsEmptyAndCreatesTheFileOnFirstRecord) {
 }
 
 TEST(MiningHistoryStore, RecordsEachBlockOnce) {
-    TempFolder folder;
-    MiningHistoryStore store(folder / "h.json");
+    TempDir folder;
+    MiningHistoryStore store(folder.path() / "h.json");
     const auto first =
         store.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
     // The same block answered again after a crash (the node says "duplicate") is not doubled.
@@ -86,8 +86,8 @@ TEST(MiningHistoryStore, RecordsEachBlockOnce) {
 }
 
 TEST(MiningHistoryStore, PutsAnUndecodableFileAsideAndStartsEmpty) {
-    TempFolder folder;
-    const auto file = folder / "mainnet.json";
+    TempDir folder;
+    const auto file = folder.path() / "mainnet.json";
     MiningHistoryStore(file).recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(),
                                               WallClock::now());
     auto text = readFile(file);
@@ -105,8 +105,8 @@ TEST(MiningHistoryStore, PutsAnUndecodableFileAsideAndStartsEmpty) {
 }
 
 TEST(MiningHistoryStore, RefusesToOverwriteAFileItCouldNotSaveAside) {
-    TempFolder folder;
-    const auto file = folder / "mainnet.json";
+    TempDir folder;
+    const auto file = folder.path() / "mainnet.json";
     writeFileAtomically(file, "[{\"damaged\":true}]");
     // Occupy every name the file could be put aside under during this test.
     const auto now = std::chrono::duration_cast<std::chrono::seconds>(
@@ -114,7 +114,7 @@ TEST(MiningHistoryStore, RefusesToOverwriteAFileItCouldNotSaveAside) {
                          .count();
     for (auto s = now; s < now + 5; ++s) {
         std::filesystem::create_directories(
-            folder / ("mainnet.unreadable-" + std::to_string(s) + ".json") / "x");
+            folder.path() / ("mainnet.unreadable-" + std::to_string(s) + ".json") / "x");
     }
     MiningHistoryStore store(file);
     EXPECT_EQ(store.quarantinedFileURL(), file);
@@ -125,8 +125,8 @@ TEST(MiningHistoryStore, RefusesToOverwriteAFileItCouldNotSaveAside) {
 }
 
 TEST(MiningHistoryStore, FollowsTheChain) {
-    TempFolder folder;
-    MiningHistoryStore store(folder / "h.json");
+    TempDir folder;
+    MiningHistoryStore store(folder.path() / "h.json");
     for (std::uint8_t n = 1; n <= 5; ++n) {
         store.recordSubmission(100 + n, hashNumber(n), hashNumber(n), 10, accepted(),
                                WallClock::now());
@@ -149,7 +149,7 @@ TEST(MiningHistoryStore, FollowsTheChain) {
     EXPECT_EQ(blocks[3].confirmations, 0);
     EXPECT_EQ(blocks[4].status, FoundBlockStatus::pending);
     EXPECT_EQ(chain.questions, 5);  // the rejected record is never asked about
-    EXPECT_EQ(MiningHistoryStore(folder / "h.json").allBlocks(), blocks);
+    EXPECT_EQ(MiningHistoryStore(folder.path() / "h.json").allBlocks(), blocks);
     EXPECT_EQ(store.totalAcceptedRewardSats(), 40);
 
     // The orphan comes back after a reorganisation while the tip is near.
@@ -165,8 +165,8 @@ TEST(MiningHistoryStore, FollowsTheChain) {
 }
 
 TEST(MiningHistoryStore, LeavesDeepOrphansAndFinalRecordsAlone) {
-    TempFolder folder;
-    MiningHistoryStore store(folder / "h.json");
+    TempDir folder;
+    MiningHistoryStore store(folder.path() / "h.json");
     store.recordSubmission(10, hashNumber(1), hashNumber(1), 10, accepted(), WallClock::now());
     store.recordSubmission(11, hashNumber(2), hashNumber(2), 10, rejected("x"), WallClock::now());
     ScriptedChain chain;
@@ -176,17 +176,17 @@ TEST(MiningHistoryStore, LeavesDeepOrphansAndFinalRecordsAlone) {
 
     chain.questions = 0;
     chain.tip = 11 + MiningHistoryStore::orphanRecheckDepth;
-    const auto modified = std::filesystem::last_write_time(folder / "h.json");
+    const auto modified = std::filesystem::last_write_time(folder.path() / "h.json");
     store.refreshAgainstChain(chain, {});
     EXPECT_EQ(chain.questions, 0);
-    EXPECT_EQ(std::filesystem::last_write_time(folder / "h.json"), modified);
+    EXPECT_EQ(std::filesystem::last_write_time(folder.path() / "h.json"), modified);
     EXPECT_EQ(store.totalAcceptedRewardSats(), 0);
 }
 
 TEST(HistoryMigration, MovesOnlyIntoAnEmptyPlace) {
-    TempFolder folder;
-    const auto legacy = folder / "MinerHistory.json";
-    const auto target = folder / "history" / "regtest.json";
+    TempDir folder;
+    const auto legacy = folder.path() / "MinerHistory.json";
+    const auto target = folder.path() / "history" / "regtest.json";
     HistoryMigration::migrateLegacyIfNeeded(legacy, target);  // nothing there: nothing happens
     EXPECT_FALSE(std::filesystem::exists(target));
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "TempFolder.h"
+#include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/PendingBlockStore.h"
 #include "corvanta/support/AtomicFile.h"
@@ -10,7 +10,7 @@
 namespace corvanta {
 namespace {
 
-using testing::TempFolder;
+using testing::TempDir;
 using namespace std::chrono_literals;
 
 PendingBlock pendingBlock(std::int64_t height, const std::string& hashPrefix,
@@ -29,8 +29,8 @@ std::size_t filesIn(const std::filesystem::path& folder) {
 }
 
 TEST(PendingBlockStore, WritesUnderItsOwnNameAndReadsBackTheSameRecord) {
-    TempFolder folder;
-    const auto directory = folder / "rejected" / "pending";
+    TempDir folder;
+    const auto directory = folder.path() / "rejected" / "pending";
     const auto foundAt = WallClock::time_point(std::chrono::milliseconds(1'700'000'000'900));
     const auto block = pendingBlock(7, "00abcdef00abcdef", foundAt);
     PendingBlockStore::write(block, directory);
@@ -47,24 +47,24 @@ TEST(PendingBlockStore, WritesUnderItsOwnNameAndReadsBackTheSameRecord) {
 }
 
 TEST(PendingBlockStore, SkipsWhatItCannotTrustAndSortsOldestFirst) {
-    TempFolder folder;
-    EXPECT_TRUE(PendingBlockStore::load(folder / "missing").empty());
+    TempDir folder;
+    EXPECT_TRUE(PendingBlockStore::load(folder.path() / "missing").empty());
 
     const auto now = WallClock::now();
     PendingBlockStore::write(pendingBlock(2, "ff", now), folder.path());
     PendingBlockStore::write(pendingBlock(3, "00", now - 1s), folder.path());
-    writeFileAtomically(folder / "pending-9-bad.json", "{not json");
-    writeFileAtomically(folder / "pending-1.txt",
+    writeFileAtomically(folder.path() / "pending-9-bad.json", "{not json");
+    writeFileAtomically(folder.path() / "pending-1.txt",
                         PendingBlockStore::encode(pendingBlock(1, "aa", now)));
     // A record whose hash would put a path into a file name is never trusted.
     auto hostile = pendingBlock(4, "aa", now);
     hostile.blockHashHex = "../../../../etc/passwd" + std::string(42, 'a');
-    writeFileAtomically(folder / "pending-4-x.json", PendingBlockStore::encode(hostile));
+    writeFileAtomically(folder.path() / "pending-4-x.json", PendingBlockStore::encode(hostile));
     auto oddBlock = pendingBlock(5, "bb", now);
     oddBlock.blockHex = "abc";
-    writeFileAtomically(folder / "pending-5-x.json", PendingBlockStore::encode(oddBlock));
+    writeFileAtomically(folder.path() / "pending-5-x.json", PendingBlockStore::encode(oddBlock));
     auto negative = pendingBlock(-1, "cc", now);
-    writeFileAtomically(folder / "pending-6-x.json", PendingBlockStore::encode(negative));
+    writeFileAtomically(folder.path() / "pending-6-x.json", PendingBlockStore::encode(negative));
 
     const auto loaded = PendingBlockStore::load(folder.path());
     ASSERT_EQ(loaded.size(), 2u);
@@ -75,10 +75,10 @@ TEST(PendingBlockStore, SkipsWhatItCannotTrustAndSortsOldestFirst) {
 }
 
 TEST(PendingBlockStore, RemovesByTheLoadedPath) {
-    TempFolder folder;
+    TempDir folder;
     const auto block = pendingBlock(8, "12", WallClock::now());
     // A file whose name does not match its contents still goes away once answered.
-    writeFileAtomically(folder / "pending-8-renamed-by-hand.json",
+    writeFileAtomically(folder.path() / "pending-8-renamed-by-hand.json",
                         PendingBlockStore::encode(block));
     const auto loaded = PendingBlockStore::load(folder.path());
     ASSERT_EQ(loaded.size(), 1u);
@@ -88,9 +88,9 @@ TEST(PendingBlockStore, RemovesByTheLoadedPath) {
 }
 
 TEST(PendingBlocks, KeepsInMemoryWhatCannotBeWritten) {
-    TempFolder folder;
-    writeFileAtomically(folder / "pending", "a file where the folder should be");
-    loop::PendingBlocks pending(folder / "pending");
+    TempDir folder;
+    writeFileAtomically(folder.path() / "pending", "a file where the folder should be");
+    loop::PendingBlocks pending(folder.path() / "pending");
     const auto block = pendingBlock(9, "ab", WallClock::now());
     pending.add(block);
     auto entries = pending.all();
@@ -101,7 +101,7 @@ TEST(PendingBlocks, KeepsInMemoryWhatCannotBeWritten) {
     EXPECT_TRUE(pending.all().empty());
 
     // With a writable folder the block goes to disk and comes back from it.
-    loop::PendingBlocks onDisk(folder / "elsewhere");
+    loop::PendingBlocks onDisk(folder.path() / "elsewhere");
     onDisk.add(block);
     entries = onDisk.all();
     ASSERT_EQ(entries.size(), 1u);
@@ -111,27 +111,27 @@ TEST(PendingBlocks, KeepsInMemoryWhatCannotBeWritten) {
 }
 
 TEST(RejectedBlocks, NamesTheRecordAndKeepsTheNewestFiveHundred) {
-    TempFolder folder;
+    TempDir folder;
     recordRejectedBlock("00ff", 100, "bad-cb-amount", "42", folder.path());
     ASSERT_EQ(filesIn(folder.path()), 1u);
     const auto name =
         std::filesystem::directory_iterator(folder.path())->path().filename().string();
     EXPECT_TRUE(name.starts_with("rejected-100-")) << name;
     EXPECT_TRUE(name.ends_with("-42.json")) << name;
-    const auto text = readFile(folder / name);
+    const auto text = readFile(folder.path() / name);
     EXPECT_NE(text.find("\n"), std::string::npos);  // pretty-printed
     EXPECT_NE(text.find("\"reason\": \"bad-cb-amount\""), std::string::npos) << text;
 
-    std::filesystem::create_directories(folder / "pending");
-    writeFileAtomically(folder / "notes.json", "{}");
+    std::filesystem::create_directories(folder.path() / "pending");
+    writeFileAtomically(folder.path() / "notes.json", "{}");
     const auto oldest = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
-    std::filesystem::last_write_time(folder / name, oldest);
+    std::filesystem::last_write_time(folder.path() / name, oldest);
     for (int i = 0; i < 500; ++i) {
-        writeFileAtomically(folder / ("rejected-1-" + std::to_string(i) + "-0.json"), "{}");
+        writeFileAtomically(folder.path() / ("rejected-1-" + std::to_string(i) + "-0.json"), "{}");
     }
     rotateRejectedBlocks(folder.path(), kRejectedBlocksKept);
-    EXPECT_FALSE(std::filesystem::exists(folder / name));  // the oldest record went
-    EXPECT_EQ(filesIn(folder.path()), 502u);               // 500 records, notes, pending
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / name));  // the oldest record went
+    EXPECT_EQ(filesIn(folder.path()), 502u);                      // 500 records, notes, pending
     rotateRejectedBlocks(folder.path(), kRejectedBlocksKept);
     EXPECT_EQ(filesIn(folder.path()), 502u);
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "TempFolder.h"
+#include "TestSupport.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/mining/Difficulty.h"
@@ -10,7 +10,7 @@
 namespace corvanta {
 namespace {
 
-using testing::TempFolder;
+using testing::TempDir;
 
 CPUEngine::BestAttempt attemptFor(std::uint8_t seed) {
     CPUEngine::BestAttempt attempt{};
@@ -44,8 +44,8 @@ TEST(ProofOfMining, CanonicalFormAndChaining) {
         .previousEntryHash = ProofOfMining::rootHash};
     EXPECT_EQ(entry.canonicalText(), "0|1|5|h|7|-|-|" + std::string(64, '0'));
 
-    TempFolder folder;
-    ProofOfMining ledger(folder / "proof" / "regtest.json");
+    TempDir folder;
+    ProofOfMining ledger(folder.path() / "proof" / "regtest.json");
     EXPECT_EQ(ledger.headHash(), ProofOfMining::rootHash);
     const auto first = ledger.append(1, "a", 1, std::nullopt, WallClock::now());
     const auto second = ledger.append(2, "b", 2, attemptFor(3), WallClock::now());
@@ -64,8 +64,8 @@ TEST(ProofOfMining, CanonicalFormAndChaining) {
 }
 
 TEST(ProofOfMining, VerifiesWorkAndFindsTampering) {
-    TempFolder folder;
-    ProofOfMining ledger(folder / "l.json");
+    TempDir folder;
+    ProofOfMining ledger(folder.path() / "l.json");
     EXPECT_EQ(ProofOfMining::verify({}), ProofVerification{});
     EXPECT_TRUE(ProofOfMining::verify({}).isIntact());
     EXPECT_FALSE(ProofOfMining::verify({}).firstAnchor);
@@ -107,8 +107,8 @@ TEST(ProofOfMining, VerifiesWorkAndFindsTampering) {
 }
 
 TEST(ProofOfMining, PutsAnUndecodableLedgerAsideAndStartsAgainFromTheRoot) {
-    TempFolder folder;
-    const auto file = folder / "regtest.json";
+    TempDir folder;
+    const auto file = folder.path() / "regtest.json";
     writeFileAtomically(file, "not json");
     EXPECT_TRUE(ProofOfMining::load(file).empty());
     EXPECT_TRUE(std::filesystem::exists(file));  // load moves nothing

@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "LoopFakes.h"
-#include "TempFolder.h"
+#include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/MiningCoordinator.h"
 #include "corvanta/rpc/RPCErrors.h"
@@ -101,10 +101,10 @@ TEST(Recovery, RetriesTheTemplateWithGrowingPausesUntilItComes) {
 }
 
 struct CoordinatorFixture : ::testing::Test {
-    TempFolder folder;
+    TempDir folder;
     std::shared_ptr<FakeTemplateSource> watcher = std::make_shared<FakeTemplateSource>();
     std::shared_ptr<MiningHistoryStore> history =
-        std::make_shared<MiningHistoryStore>(folder / "history.json");
+        std::make_shared<MiningHistoryStore>(folder.path() / "history.json");
     // Nothing listens there: background proposals fail fast.
     std::shared_ptr<const RPCClient> client =
         std::make_shared<RPCClient>("http://127.0.0.1:1/", RPCCredentials{"u", "p"});
@@ -113,8 +113,8 @@ struct CoordinatorFixture : ::testing::Test {
         FakeEngine::Behaviour behaviour, std::shared_ptr<NodeSupervising> supervisor = {}) {
         return std::make_unique<MiningCoordinator>(
             watcher, std::make_shared<FakeEngine>(behaviour), client, std::move(supervisor), 6,
-            10ms, folder / "rejected", BestDifficultyStore(folder / "best.json"), history,
-            MiningLoopTimings{.recoveryInitialPause = 5ms, .tipPollInterval = 5ms});
+            10ms, folder.path() / "rejected", BestDifficultyStore(folder.path() / "best.json"),
+            history, MiningLoopTimings{.recoveryInitialPause = 5ms, .tipPollInterval = 5ms});
     }
 };
 
