@@ -161,12 +161,6 @@ void finishDigest(State beforeLastQuad, uint32x4_t lastWk, uint32x4_t finalEfgh,
     search::stateToBytes(words, digest);
 }
 
-std::uint32_t bestTopWord(const search::Tally& tally) {
-    const std::uint8_t* best = tally.bestDigest();
-    return (std::uint32_t{best[31]} << 24) | (std::uint32_t{best[30]} << 16) |
-           (std::uint32_t{best[29]} << 8) | std::uint32_t{best[28]};
-}
-
 }  // namespace
 
 std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t tail[16],
@@ -196,7 +190,7 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
             finishDigest(batch.beforeLastQuad[l], batch.lastWk[l], batch.finalEfgh[l],
                          second.initial, digest);
             tally.consider(firstNonce + static_cast<std::uint32_t>(l), digest, target);
-            bestTop = bestTopWord(tally);
+            bestTop = search::digestTopWord(tally.bestDigest());
         }
     }
     return tally.finish(bestDigestOut, bestNonceOut);

@@ -175,12 +175,6 @@ void finishDigest(PackedState state, __m128i lastWk, const PackedState& initial,
     search::stateToBytes(words, digest);
 }
 
-std::uint32_t bestTopWord(const search::Tally& tally) {
-    const std::uint8_t* best = tally.bestDigest();
-    return (std::uint32_t{best[31]} << 24) | (std::uint32_t{best[30]} << 16) |
-           (std::uint32_t{best[29]} << 8) | std::uint32_t{best[28]};
-}
-
 }  // namespace
 
 std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t tail[16],
@@ -209,7 +203,7 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
             std::uint8_t digest[32];
             finishDigest(batch.state[l], batch.lastWk[l], second.initial, digest);
             tally.consider(firstNonce + static_cast<std::uint32_t>(l), digest, target);
-            bestTop = bestTopWord(tally);
+            bestTop = search::digestTopWord(tally.bestDigest());
         }
     }
     return tally.finish(bestDigestOut, bestNonceOut);
