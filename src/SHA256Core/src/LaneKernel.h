@@ -92,18 +92,8 @@ CORVANTA_LANE_INLINE void roundWith(Word* s, const Word& hPlusKw) {
 // one of its inputs) needs no copy of it.
 template <int R, class Word>
 CORVANTA_LANE_INLINE Word roundLookingAhead(Word* s, const Word& hPlusKw, const Word& nextKw) {
-    const Word& a = s[(8 - R) & 7];
-    const Word& b = s[(9 - R) & 7];
-    const Word& c = s[(10 - R) & 7];
-    Word& d = s[(11 - R) & 7];
-    const Word& e = s[(12 - R) & 7];
-    const Word& f = s[(13 - R) & 7];
-    const Word& g = s[(14 - R) & 7];
-    Word& h = s[(15 - R) & 7];
-    const Word nextHPlusKw = g + nextKw;
-    const Word t1 = hPlusKw + Word::bigSigma1(e) + Word::choose(e, f, g);
-    d = d + t1;
-    h = t1 + Word::bigSigma0(a) + Word::majority(a, b, c);
+    const Word nextHPlusKw = s[(14 - R) & 7] + nextKw;
+    roundWith<R>(s, hPlusKw);
     return nextHPlusKw;
 }
 
