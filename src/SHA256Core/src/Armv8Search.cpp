@@ -114,37 +114,19 @@ void hashBatch(const FirstHashPlan& first, const SecondHashPlan& second, std::ui
 
 // The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
 // digest, that is the byte-swapped last state word.
-[[gnu::always_inline]] inline std::uint32_t topWord(uint32x4_t finalEfgh) {
-    return __builtin_bswap32(vgetq_lane_u32(finalEfgh, 3) + search::kInitialState[7]);
+[[gnu::always_inline]] inline std::uint32_t topWord(const Batch& batch, std::uint64_t lane) {
+    return __builtin_bswap32(vgetq_lane_u32(batch.finalEfgh[lane], 3) + search::kInitialState[7]);
 }
 
-void finishDigest(State beforeLastQuad, uint32x4_t lastWk, uint32x4_t finalEfgh,
-                  const State& initial, std::uint8_t digest[32]) {
-    const State finished{vsha256hq_u32(beforeLastQuad.abcd, beforeLastQuad.efgh, lastWk),
-                         finalEfgh};
+void finishDigest(const Batch& batch, std::uint64_t lane, const State& initial,
+                  std::uint8_t digest[32]) {
+    const State& before = batch.beforeLastQuad[lane];
+    const State finished{vsha256hq_u32(before.abcd, before.efgh, batch.lastWk[lane]),
+                         batch.finalEfgh[lane]};
     std::uint32_t words[8];
     store(add(finished, initial), words);
     search::stateToBytes(words, digest);
 }
-
-struct Kernel {
-    static constexpr int kLanes = armv8::kLanes;
-    using Batch = armv8::Batch;
-
-    [[gnu::always_inline]] static void hashBatch(const FirstHashPlan& first,
-                                                 const SecondHashPlan& second,
-                                                 std::uint32_t firstNonce, Batch& out) {
-        armv8::hashBatch(first, second, firstNonce, out);
-    }
-    [[gnu::always_inline]] static std::uint32_t topWord(const Batch& batch, std::uint64_t lane) {
-        return armv8::topWord(batch.finalEfgh[lane]);
-    }
-    [[gnu::always_inline]] static void finishDigest(const Batch& batch, std::uint64_t lane,
-                                                    const State& initial, std::uint8_t digest[32]) {
-        armv8::finishDigest(batch.beforeLastQuad[lane], batch.lastWk[lane], batch.finalEfgh[lane],
-                            initial, digest);
-    }
-};
 
 }  // namespace
 
@@ -153,8 +135,8 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
                           const std::uint8_t target[32], std::uint32_t* hits,
                           std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
                           std::uint32_t* bestNonceOut) {
-    return instructions::searchChunk<Isa, Kernel>(midstate, tail, startNonce, count, target, hits,
-                                                  hitCapacity, bestDigestOut, bestNonceOut);
+    return instructions::searchChunk<Isa, kLanes, Batch>(
+        midstate, tail, startNonce, count, target, hits, hitCapacity, bestDigestOut, bestNonceOut);
 }
 
 }  // namespace corvanta::sha256::armv8

@@ -4,9 +4,9 @@
 // the per-call plans of both hashes and the loop that feeds nonces through a kernel and tallies
 // the results.
 //
-// An `Isa` names the instruction set's vector and state types and the primitives below use; a
-// `Kernel` hashes one batch of nonces far enough for the digest's top word to be known, and
-// finishes a lane's digest on request.
+// An `Isa` names the instruction set's vector and state types and the primitives below use. The
+// backend's own batch type comes with functions, found through it, that hash a batch of nonces far
+// enough for each digest's top word to be known and finish a lane's digest on request.
 //
 // Everything has internal linkage, and each search file includes this inside its own target
 // region: every instantiation is compiled for that file's instructions and stays in that file.
@@ -61,15 +61,14 @@ SecondHashPlan<Isa> planSecondHash() {
     return plan;
 }
 
-// The whole search: same arguments and results as vesk_search_chunk. Kernel provides kLanes,
-// Batch, hashBatch(first, second, firstNonce, batch), topWord(batch, lane) and
+// The whole search: same arguments and results as vesk_search_chunk. Batch holds kLanes nonces
+// and comes with hashBatch(first, second, firstNonce, batch), topWord(batch, lane) and
 // finishDigest(batch, lane, initial, digest).
-template <class Isa, class Kernel>
+template <class Isa, int kLanes, class Batch>
 [[gnu::always_inline]] inline std::uint64_t searchChunk(
     const std::uint32_t midstate[8], const std::uint8_t tail[16], std::uint32_t startNonce,
     std::uint64_t count, const std::uint8_t target[32], std::uint32_t* hits,
     std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32], std::uint32_t* bestNonceOut) {
-    constexpr int kLanes = Kernel::kLanes;
     if (count == 0) return search::emptySearch(bestDigestOut);
 
     const FirstHashPlan<Isa> first = planFirstHash<Isa>(midstate, tail);
@@ -78,18 +77,18 @@ template <class Isa, class Kernel>
     search::Tally tally(hits, hitCapacity);
     std::uint32_t bestTop = 0;
 
-    typename Kernel::Batch batch;
+    Batch batch;
     for (std::uint64_t done = 0; done < count; done += kLanes) {
         const auto firstNonce = static_cast<std::uint32_t>(startNonce + done);
-        Kernel::hashBatch(first, second, firstNonce, batch);
+        hashBatch(first, second, firstNonce, batch);
         const std::uint64_t lanes = count - done < kLanes ? count - done : kLanes;
         for (std::uint64_t l = 0; l < lanes; ++l) {
-            const std::uint32_t top = Kernel::topWord(batch, l);
+            const std::uint32_t top = topWord(batch, l);
             // A higher top word than both the target's and the best's decides both comparisons;
             // an equal one decides neither.
             if (tally.hasBest() && top > targetTop && top > bestTop) continue;
             std::uint8_t digest[32];
-            Kernel::finishDigest(batch, l, second.initial, digest);
+            finishDigest(batch, l, second.initial, digest);
             tally.consider(firstNonce + static_cast<std::uint32_t>(l), digest, target);
             bestTop = search::digestTopWord(tally.bestDigest());
         }

@@ -128,37 +128,21 @@ template <int N>
 // The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
 // digest, that is the byte-swapped last state word. After round 61, lane 0 of ABEF holds f, which
 // is the final h before the feed-forward.
-[[gnu::always_inline]] inline std::uint32_t topWord(const PackedState& afterRound61) {
-    const auto h = static_cast<std::uint32_t>(_mm_cvtsi128_si32(afterRound61.cdgh));
+template <int N>
+[[gnu::always_inline]] inline std::uint32_t topWord(const Batch<N>& batch, std::uint64_t lane) {
+    const auto h = static_cast<std::uint32_t>(_mm_cvtsi128_si32(batch.state[lane].cdgh));
     return __builtin_bswap32(h + search::kInitialState[7]);
 }
 
-void finishDigest(PackedState state, __m128i lastWk, const PackedState& initial,
+template <int N>
+void finishDigest(const Batch<N>& batch, std::uint64_t lane, const PackedState& initial,
                   std::uint8_t digest[32]) {
-    highRounds(state, lastWk);
+    PackedState state = batch.state[lane];
+    highRounds(state, batch.lastWk[lane]);
     std::uint32_t words[8];
     store(add(state, initial), words);
     search::stateToBytes(words, digest);
 }
-
-struct Kernel {
-    static constexpr int kLanes = kInterleave;
-    using Batch = shani::Batch<kInterleave>;
-
-    [[gnu::always_inline]] static void hashBatch(const FirstHashPlan& first,
-                                                 const SecondHashPlan& second,
-                                                 std::uint32_t firstNonce, Batch& out) {
-        shani::hashBatch(first, second, firstNonce, out);
-    }
-    [[gnu::always_inline]] static std::uint32_t topWord(const Batch& batch, std::uint64_t lane) {
-        return shani::topWord(batch.state[lane]);
-    }
-    [[gnu::always_inline]] static void finishDigest(const Batch& batch, std::uint64_t lane,
-                                                    const PackedState& initial,
-                                                    std::uint8_t digest[32]) {
-        shani::finishDigest(batch.state[lane], batch.lastWk[lane], initial, digest);
-    }
-};
 
 }  // namespace
 
@@ -167,8 +151,8 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
                           const std::uint8_t target[32], std::uint32_t* hits,
                           std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
                           std::uint32_t* bestNonceOut) {
-    return instructions::searchChunk<Isa, Kernel>(midstate, tail, startNonce, count, target, hits,
-                                                  hitCapacity, bestDigestOut, bestNonceOut);
+    return instructions::searchChunk<Isa, kInterleave, Batch<kInterleave>>(
+        midstate, tail, startNonce, count, target, hits, hitCapacity, bestDigestOut, bestNonceOut);
 }
 
 }  // namespace corvanta::sha256::shani
