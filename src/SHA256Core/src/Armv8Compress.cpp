@@ -1,7 +1,7 @@
 // General-purpose compression on the ARMv8 SHA-2 instructions.
 
-#include "Armv8.h"
 #include "Armv8Primitives.h"
+#include "Backends.h"
 #include "InstructionCompress.h"
 
 namespace corvanta::sha256::armv8 {

@@ -8,7 +8,6 @@
 // the a..d half is needed at all, that is whether the nonce can be a hit or a new best. Every
 // digest that can is finished and goes through the same tally as the portable backend.
 
-#include "Armv8.h"
 #include "Armv8Primitives.h"
 #include "Backends.h"
 #include "InstructionSearch.h"

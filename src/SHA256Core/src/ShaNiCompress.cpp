@@ -1,6 +1,6 @@
 // General-purpose compression on SHA-NI.
 
-#include "ShaNi.h"
+#include "Backends.h"
 #include "ShaNiPrimitives.h"
 
 #pragma GCC push_options

@@ -11,7 +11,6 @@
 #include "Backends.h"
 #include "NonceFreeRounds.h"
 #include "SearchCommon.h"
-#include "ShaNi.h"
 #include "ShaNiPrimitives.h"
 
 #pragma GCC push_options
