@@ -58,4 +58,28 @@ struct State {
     return vsha256su1q_u32(vsha256su0q_u32(w0, w1), w2, w3);
 }
 
+// The names the templates shared with the SHA-NI backend look for.
+struct Isa {
+    using Vector = uint32x4_t;
+    using State = armv8::State;
+
+    [[gnu::always_inline]] static State loadState(const std::uint32_t state[8]) {
+        return load(state);
+    }
+    [[gnu::always_inline]] static Vector addWords(Vector x, Vector y) { return vaddq_u32(x, y); }
+    [[gnu::always_inline]] static Vector words(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
+                                               std::uint32_t w3) {
+        return armv8::words(w0, w1, w2, w3);
+    }
+    [[gnu::always_inline]] static Vector roundConstants(int quad) {
+        return armv8::roundConstants(quad);
+    }
+    [[gnu::always_inline]] static Vector loadMessage(const std::uint8_t* bytes) {
+        return armv8::loadMessage(bytes);
+    }
+    [[gnu::always_inline]] static Vector nextMessage(Vector w0, Vector w1, Vector w2, Vector w3) {
+        return armv8::nextMessage(w0, w1, w2, w3);
+    }
+};
+
 }  // namespace corvanta::sha256::armv8

@@ -8,54 +8,19 @@
 // the a..d half is needed at all, that is whether the nonce can be a hit or a new best. Every
 // digest that can is finished and goes through the same tally as the portable backend.
 
-#include "Armv8.h"
 #include "Armv8Primitives.h"
 #include "Backends.h"
+#include "InstructionSearch.h"
 #include "NonceFreeRounds.h"
 #include "SearchCommon.h"
 
 namespace corvanta::sha256::armv8 {
 namespace {
 
+using FirstHashPlan = instructions::FirstHashPlan<Isa>;
+using SecondHashPlan = instructions::SecondHashPlan<Isa>;
+
 constexpr int kLanes = 4;
-
-struct FirstHashPlan {
-    State afterRound3;           // with the nonce word taken as zero
-    State midstate;              // for the feed-forward
-    uint32x4_t message0;         // words 0..3, word 3 (the nonce) zero
-    uint32x4_t message[3];       // words 4..15: the padding of an 80-byte message
-    uint32x4_t paddingPlusK[3];  // those words plus their round constants
-};
-
-struct SecondHashPlan {
-    State initial;
-    uint32x4_t message[2];       // words 8..15: the padding of a 32-byte message
-    uint32x4_t paddingPlusK[2];  // those words plus their round constants
-};
-
-FirstHashPlan planFirstHash(const std::uint32_t midstate[8], const std::uint8_t tail[16]) {
-    const search::NonceFreeRounds prelude(midstate, tail);
-    FirstHashPlan plan{};
-    plan.afterRound3 = load(prelude.state);
-    plan.midstate = load(midstate);
-    plan.message0 = words(prelude.message[0], prelude.message[1], prelude.message[2], 0);
-    plan.message[0] = words(0x80000000, 0, 0, 0);
-    plan.message[1] = words(0, 0, 0, 0);
-    plan.message[2] = words(0, 0, 0, 640);
-    for (int i = 0; i < 3; ++i)
-        plan.paddingPlusK[i] = vaddq_u32(plan.message[i], roundConstants(i + 1));
-    return plan;
-}
-
-SecondHashPlan planSecondHash() {
-    SecondHashPlan plan{};
-    plan.initial = load(search::kInitialState);
-    plan.message[0] = words(0x80000000, 0, 0, 0);
-    plan.message[1] = words(0, 0, 0, 256);
-    for (int i = 0; i < 2; ++i)
-        plan.paddingPlusK[i] = vaddq_u32(plan.message[i], roundConstants(i + 2));
-    return plan;
-}
 
 // A batch stopped before the a..d half of the second hash's last four rounds.
 struct Batch {
@@ -148,23 +113,18 @@ void hashBatch(const FirstHashPlan& first, const SecondHashPlan& second, std::ui
 
 // The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
 // digest, that is the byte-swapped last state word.
-[[gnu::always_inline]] inline std::uint32_t topWord(uint32x4_t finalEfgh) {
-    return __builtin_bswap32(vgetq_lane_u32(finalEfgh, 3) + search::kInitialState[7]);
+[[gnu::always_inline]] inline std::uint32_t topWord(const Batch& batch, std::uint64_t lane) {
+    return __builtin_bswap32(vgetq_lane_u32(batch.finalEfgh[lane], 3) + search::kInitialState[7]);
 }
 
-void finishDigest(State beforeLastQuad, uint32x4_t lastWk, uint32x4_t finalEfgh,
-                  const State& initial, std::uint8_t digest[32]) {
-    const State finished{vsha256hq_u32(beforeLastQuad.abcd, beforeLastQuad.efgh, lastWk),
-                         finalEfgh};
+void finishDigest(const Batch& batch, std::uint64_t lane, const State& initial,
+                  std::uint8_t digest[32]) {
+    const State& before = batch.beforeLastQuad[lane];
+    const State finished{vsha256hq_u32(before.abcd, before.efgh, batch.lastWk[lane]),
+                         batch.finalEfgh[lane]};
     std::uint32_t words[8];
     store(add(finished, initial), words);
     search::stateToBytes(words, digest);
-}
-
-std::uint32_t bestTopWord(const search::Tally& tally) {
-    const std::uint8_t* best = tally.bestDigest();
-    return (std::uint32_t{best[31]} << 24) | (std::uint32_t{best[30]} << 16) |
-           (std::uint32_t{best[29]} << 8) | std::uint32_t{best[28]};
 }
 
 }  // namespace
@@ -174,32 +134,8 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
                           const std::uint8_t target[32], std::uint32_t* hits,
                           std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
                           std::uint32_t* bestNonceOut) {
-    if (count == 0) return search::emptySearch(bestDigestOut);
-
-    const FirstHashPlan first = planFirstHash(midstate, tail);
-    const SecondHashPlan second = planSecondHash();
-    const std::uint32_t targetTop = search::loadBigEndian(target);
-    search::Tally tally(hits, hitCapacity);
-    std::uint32_t bestTop = 0;
-
-    Batch batch;
-    for (std::uint64_t done = 0; done < count; done += kLanes) {
-        const auto firstNonce = static_cast<std::uint32_t>(startNonce + done);
-        hashBatch(first, second, firstNonce, batch);
-        const std::uint64_t lanes = count - done < kLanes ? count - done : kLanes;
-        for (std::uint64_t l = 0; l < lanes; ++l) {
-            const std::uint32_t top = topWord(batch.finalEfgh[l]);
-            // A higher top word than both the target's and the best's decides both comparisons;
-            // an equal one decides neither.
-            if (tally.hasBest() && top > targetTop && top > bestTop) continue;
-            std::uint8_t digest[32];
-            finishDigest(batch.beforeLastQuad[l], batch.lastWk[l], batch.finalEfgh[l],
-                         second.initial, digest);
-            tally.consider(firstNonce + static_cast<std::uint32_t>(l), digest, target);
-            bestTop = bestTopWord(tally);
-        }
-    }
-    return tally.finish(bestDigestOut, bestNonceOut);
+    return instructions::searchChunk<Isa, kLanes, Batch>(
+        midstate, tail, startNonce, count, target, hits, hitCapacity, bestDigestOut, bestNonceOut);
 }
 
 }  // namespace corvanta::sha256::armv8

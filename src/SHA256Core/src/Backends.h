@@ -4,6 +4,7 @@
 // of vesk_sha256_compress / vesk_search_chunk; Dispatch.cpp decides which ones this CPU may run.
 
 #include <cstdint>
+#include <type_traits>
 
 #include "corvanta/sha256/Backend.h"
 
@@ -23,3 +24,28 @@ extern const Backend avx512;  // requires AVX-512F and AVX-512VL
 #endif
 
 }  // namespace corvanta::sha256::backends
+
+namespace corvanta::sha256 {
+
+// The two routines as function types, so that a backend's own definitions can be declared
+// without writing the signatures out again.
+using CompressRoutine = std::remove_pointer_t<CompressFunction>;
+using SearchRoutine = std::remove_pointer_t<SearchFunction>;
+
+// The routines of the backends on SHA instructions, each pair split over a compression file and a
+// search file. Calling them on a processor without those instructions faults with an illegal
+// instruction.
+#if defined(__x86_64__)
+namespace shani {
+CompressRoutine compress;
+SearchRoutine searchChunk;
+}  // namespace shani
+#endif
+#if defined(__aarch64__)
+namespace armv8 {
+CompressRoutine compress;
+SearchRoutine searchChunk;
+}  // namespace armv8
+#endif
+
+}  // namespace corvanta::sha256

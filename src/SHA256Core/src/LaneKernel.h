@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "LaneSearch.h"
+#include "ScalarRounds.h"
 #include "SearchCommon.h"
 
 #define CORVANTA_LANE_INLINE inline __attribute__((always_inline))
@@ -24,28 +25,14 @@
 namespace corvanta::sha256::lanes {
 namespace {
 
+using scalar::smallSigma0;
+using scalar::smallSigma1;
 using search::kInitialState;
 using search::kRoundConstants;
 
 constexpr std::uint32_t kFirstBlockLengthWord = 640;   // word 15: an 80-byte message
 constexpr std::uint32_t kSecondBlockLengthWord = 256;  // word 15: a 32-byte message
 constexpr std::uint32_t kPaddingBit = 0x80000000;      // the 0x80 byte right after the message
-
-constexpr std::uint32_t rotr(std::uint32_t x, int n) {
-    return (x >> n) | (x << (32 - n));
-}
-constexpr std::uint32_t sigma0(std::uint32_t x) {
-    return rotr(x, 7) ^ rotr(x, 18) ^ (x >> 3);
-}
-constexpr std::uint32_t sigma1(std::uint32_t x) {
-    return rotr(x, 17) ^ rotr(x, 19) ^ (x >> 10);
-}
-constexpr std::uint32_t bigSigma0(std::uint32_t x) {
-    return rotr(x, 2) ^ rotr(x, 13) ^ rotr(x, 22);
-}
-constexpr std::uint32_t bigSigma1(std::uint32_t x) {
-    return rotr(x, 6) ^ rotr(x, 11) ^ rotr(x, 25);
-}
 
 // Round constant plus message word for the rounds whose message word is padding.
 constexpr std::uint32_t firstBlockKw(int round) {
@@ -58,15 +45,13 @@ constexpr std::uint32_t secondBlockKw(int round) {
 }
 
 // Round 0 of the second hash starts from the fixed initial state: only message word 0 varies.
-constexpr std::uint32_t kSecondRound0T1 =
-    kInitialState[7] + bigSigma1(kInitialState[4]) +
-    ((kInitialState[4] & kInitialState[5]) ^ (~kInitialState[4] & kInitialState[6])) +
-    kRoundConstants[0];
-constexpr std::uint32_t kSecondRound0E = kInitialState[3] + kSecondRound0T1;
-constexpr std::uint32_t kSecondRound0A =
-    kSecondRound0T1 + bigSigma0(kInitialState[0]) +
-    ((kInitialState[0] & kInitialState[1]) ^ (kInitialState[0] & kInitialState[2]) ^
-     (kInitialState[1] & kInitialState[2]));
+constexpr scalar::Working kSecondRound0 = [] {
+    scalar::Working v = scalar::working(kInitialState);
+    scalar::round(v, kRoundConstants[0]);
+    return v;
+}();
+constexpr std::uint32_t kSecondRound0E = kSecondRound0.e;
+constexpr std::uint32_t kSecondRound0A = kSecondRound0.a;
 
 // A round, word or slot number as a type, so that every index below is a compile-time constant
 // and the state and schedule arrays can live in registers. (Not
@@ -107,18 +92,8 @@ CORVANTA_LANE_INLINE void roundWith(Word* s, const Word& hPlusKw) {
 // one of its inputs) needs no copy of it.
 template <int R, class Word>
 CORVANTA_LANE_INLINE Word roundLookingAhead(Word* s, const Word& hPlusKw, const Word& nextKw) {
-    const Word& a = s[(8 - R) & 7];
-    const Word& b = s[(9 - R) & 7];
-    const Word& c = s[(10 - R) & 7];
-    Word& d = s[(11 - R) & 7];
-    const Word& e = s[(12 - R) & 7];
-    const Word& f = s[(13 - R) & 7];
-    const Word& g = s[(14 - R) & 7];
-    Word& h = s[(15 - R) & 7];
-    const Word nextHPlusKw = g + nextKw;
-    const Word t1 = hPlusKw + Word::bigSigma1(e) + Word::choose(e, f, g);
-    d = d + t1;
-    h = t1 + Word::bigSigma0(a) + Word::majority(a, b, c);
+    const Word nextHPlusKw = s[(14 - R) & 7] + nextKw;
+    roundWith<R>(s, hPlusKw);
     return nextHPlusKw;
 }
 
@@ -179,8 +154,8 @@ struct FirstHashConstants {
         w17 = Word::splat(job.w17);
         w18Base = Word::splat(job.w18Base);
         w19Base = Word::splat(job.w19Base);
-        w31Extra = Word::splat(sigma0(job.w16) + kFirstBlockLengthWord);
-        w32Extra = Word::splat(sigma0(job.w17) + job.w16);
+        w31Extra = Word::splat(smallSigma0(job.w16) + kFirstBlockLengthWord);
+        w32Extra = Word::splat(smallSigma0(job.w17) + job.w16);
     }
 };
 
@@ -201,7 +176,7 @@ CORVANTA_LANE_INLINE Word firstBlockWord(const Word* w, const FirstHashConstants
     else if constexpr (R <= 29)
         return Word::smallSigma1(w[R - 2]) + w[R - 7];
     else if constexpr (R == 30)
-        return Word::smallSigma1(w[28]) + w[23] + Word::splat(sigma0(kFirstBlockLengthWord));
+        return Word::smallSigma1(w[28]) + w[23] + Word::splat(smallSigma0(kFirstBlockLengthWord));
     else if constexpr (R == 31)
         return Word::smallSigma1(w[29]) + w[24] + k.w31Extra;
     else if constexpr (R == 32)
@@ -217,20 +192,20 @@ CORVANTA_LANE_INLINE Word secondBlockWord(const Word* w) {
     if constexpr (R == 16)
         return Word::smallSigma0(w[1]) + w[0];
     else if constexpr (R == 17)
-        return Word::smallSigma0(w[2]) + w[1] + Word::splat(sigma1(kSecondBlockLengthWord));
+        return Word::smallSigma0(w[2]) + w[1] + Word::splat(smallSigma1(kSecondBlockLengthWord));
     else if constexpr (R <= 21)
         return Word::smallSigma1(w[R - 2]) + Word::smallSigma0(w[R - 15]) + w[R - 16];
     else if constexpr (R == 22)
         return Word::smallSigma1(w[20]) + Word::smallSigma0(w[7]) + w[6] +
                Word::splat(kSecondBlockLengthWord);
     else if constexpr (R == 23)
-        return Word::smallSigma1(w[21]) + w[16] + w[7] + Word::splat(sigma0(kPaddingBit));
+        return Word::smallSigma1(w[21]) + w[16] + w[7] + Word::splat(smallSigma0(kPaddingBit));
     else if constexpr (R == 24)
         return Word::smallSigma1(w[22]) + w[17] + Word::splat(kPaddingBit);
     else if constexpr (R <= 29)
         return Word::smallSigma1(w[R - 2]) + w[R - 7];
     else if constexpr (R == 30)
-        return Word::smallSigma1(w[28]) + w[23] + Word::splat(sigma0(kSecondBlockLengthWord));
+        return Word::smallSigma1(w[28]) + w[23] + Word::splat(smallSigma0(kSecondBlockLengthWord));
     else if constexpr (R == 31)
         return Word::smallSigma1(w[29]) + w[24] + Word::smallSigma0(w[16]) +
                Word::splat(kSecondBlockLengthWord);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Backends.h"
+#include "ScalarRounds.h"
 #include "SearchCommon.h"
 
 namespace corvanta::sha256::backends {
@@ -11,49 +12,22 @@ namespace {
 
 using search::kRoundConstants;
 
-constexpr std::uint32_t rotr(std::uint32_t x, int n) {
-    return (x >> n) | (x << (32 - n));
-}
-
-std::uint32_t loadBigEndian(const std::uint8_t* p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-           std::uint32_t{p[3]};
-}
-
 void compressOne(std::uint32_t state[8], const std::uint8_t block[64]) {
     std::uint32_t w[64];
-    for (int i = 0; i < 16; ++i) w[i] = loadBigEndian(block + 4 * i);
-    for (int i = 16; i < 64; ++i) {
-        const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-        const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    for (int i = 0; i < 64; ++i) {
-        const std::uint32_t s1 = rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25);
-        const std::uint32_t ch = (e & f) ^ (~e & g);
-        const std::uint32_t t1 = h + s1 + ch + kRoundConstants[i] + w[i];
-        const std::uint32_t s0 = rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22);
-        const std::uint32_t maj = (a & b) ^ (a & c) ^ (b & c);
-        const std::uint32_t t2 = s0 + maj;
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
+    for (int i = 0; i < 16; ++i) w[i] = search::loadBigEndian(block + 4 * i);
+    for (int i = 16; i < 64; ++i)
+        w[i] =
+            w[i - 16] + scalar::smallSigma0(w[i - 15]) + w[i - 7] + scalar::smallSigma1(w[i - 2]);
+    scalar::Working v = scalar::working(state);
+    for (int i = 0; i < 64; ++i) scalar::round(v, kRoundConstants[i] + w[i]);
+    state[0] += v.a;
+    state[1] += v.b;
+    state[2] += v.c;
+    state[3] += v.d;
+    state[4] += v.e;
+    state[5] += v.f;
+    state[6] += v.g;
+    state[7] += v.h;
 }
 
 void compress(std::uint32_t state[8], const std::uint8_t* data, std::uint64_t blockCount) {

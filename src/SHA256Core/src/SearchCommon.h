@@ -39,6 +39,11 @@ inline void layOutSecondBlock(std::uint8_t block[64]) {
     block[63] = 0x00;
 }
 
+inline std::uint32_t loadBigEndian(const std::uint8_t* p) {
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           std::uint32_t{p[3]};
+}
+
 inline void storeBigEndian(std::uint8_t* out, std::uint32_t word) {
     out[0] = static_cast<std::uint8_t>(word >> 24);
     out[1] = static_cast<std::uint8_t>(word >> 16);
@@ -64,6 +69,13 @@ inline bool meetsTarget(const std::uint8_t digest[32], const std::uint8_t target
         if (d != target[i]) return d < target[i];
     }
     return true;
+}
+
+// The most significant 32 bits of a digest (hash byte order) read as a little-endian number: what
+// decides the hit test and the best comparison whenever they differ from another digest's.
+inline std::uint32_t digestTopWord(const std::uint8_t digest[32]) {
+    return (std::uint32_t{digest[31]} << 24) | (std::uint32_t{digest[30]} << 16) |
+           (std::uint32_t{digest[29]} << 8) | std::uint32_t{digest[28]};
 }
 
 // Both digests in hash byte order, compared as little-endian numbers.

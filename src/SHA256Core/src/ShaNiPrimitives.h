@@ -92,6 +92,32 @@ struct PlainState {
     return _mm_sha256msg2_epu32(partial, w3);
 }
 
+// The names the templates shared with the ARMv8 backend look for.
+struct Isa {
+    using Vector = __m128i;
+    using State = PackedState;
+
+    [[gnu::always_inline]] static State loadState(const std::uint32_t state[8]) {
+        return pack(state);
+    }
+    [[gnu::always_inline]] static Vector addWords(Vector x, Vector y) {
+        return _mm_add_epi32(x, y);
+    }
+    [[gnu::always_inline]] static Vector words(std::uint32_t w0, std::uint32_t w1, std::uint32_t w2,
+                                               std::uint32_t w3) {
+        return shani::words(w0, w1, w2, w3);
+    }
+    [[gnu::always_inline]] static Vector roundConstants(int quad) {
+        return shani::roundConstants(quad);
+    }
+    [[gnu::always_inline]] static Vector loadMessage(const std::uint8_t* bytes) {
+        return shani::loadMessage(bytes);
+    }
+    [[gnu::always_inline]] static Vector nextMessage(Vector w0, Vector w1, Vector w2, Vector w3) {
+        return shani::nextMessage(w0, w1, w2, w3);
+    }
+};
+
 }  // namespace corvanta::sha256::shani
 
 #pragma GCC pop_options

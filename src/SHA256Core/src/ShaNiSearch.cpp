@@ -11,59 +11,24 @@
 #include "Backends.h"
 #include "NonceFreeRounds.h"
 #include "SearchCommon.h"
-#include "ShaNi.h"
 #include "ShaNiPrimitives.h"
 
 #pragma GCC push_options
 #pragma GCC target("sha,sse4.1")
 
+// Inside the target region, so that the templates are compiled for SHA-NI.
+#include "InstructionSearch.h"
+
 namespace corvanta::sha256::shani {
 namespace {
+
+using FirstHashPlan = instructions::FirstHashPlan<Isa>;
+using SecondHashPlan = instructions::SecondHashPlan<Isa>;
 
 // Nonces hashed side by side. A round pair takes about twice as long to finish as the unit needs
 // before it accepts the next, so two streams keep it full; three measured no faster, and four or
 // more run out of vector registers and slow down.
 constexpr int kInterleave = 2;
-
-struct FirstHashPlan {
-    PackedState afterRound3;  // with the nonce word taken as zero
-    PackedState midstate;     // for the feed-forward
-    __m128i message0;         // words 0..3, word 3 (the nonce) zero
-    __m128i message[3];       // words 4..15: the padding of an 80-byte message
-    __m128i paddingPlusK[3];  // those words plus their round constants
-};
-
-struct SecondHashPlan {
-    PackedState initial;
-    __m128i message[2];       // words 8..15: the padding of a 32-byte message
-    __m128i paddingPlusK[2];  // those words plus their round constants
-};
-
-FirstHashPlan planFirstHash(const std::uint32_t midstate[8], const std::uint8_t tail[16]) {
-    const search::NonceFreeRounds prelude(midstate, tail);
-    FirstHashPlan plan{};
-    plan.afterRound3 = pack(prelude.state);
-    plan.midstate = pack(midstate);
-    plan.message0 = words(prelude.message[0], prelude.message[1], prelude.message[2], 0);
-    plan.message[0] = words(0x80000000, 0, 0, 0);
-    plan.message[1] = words(0, 0, 0, 0);
-    plan.message[2] = words(0, 0, 0, 640);
-    for (int i = 0; i < 3; ++i) {
-        plan.paddingPlusK[i] = _mm_add_epi32(plan.message[i], roundConstants(i + 1));
-    }
-    return plan;
-}
-
-SecondHashPlan planSecondHash() {
-    SecondHashPlan plan{};
-    plan.initial = pack(search::kInitialState);
-    plan.message[0] = words(0x80000000, 0, 0, 0);
-    plan.message[1] = words(0, 0, 0, 256);
-    for (int i = 0; i < 2; ++i) {
-        plan.paddingPlusK[i] = _mm_add_epi32(plan.message[i], roundConstants(i + 2));
-    }
-    return plan;
-}
 
 // A batch of nonces stopped one round pair short of the end of the second hash.
 template <int N>
@@ -162,23 +127,20 @@ template <int N>
 // The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
 // digest, that is the byte-swapped last state word. After round 61, lane 0 of ABEF holds f, which
 // is the final h before the feed-forward.
-[[gnu::always_inline]] inline std::uint32_t topWord(const PackedState& afterRound61) {
-    const auto h = static_cast<std::uint32_t>(_mm_cvtsi128_si32(afterRound61.cdgh));
+template <int N>
+[[gnu::always_inline]] inline std::uint32_t topWord(const Batch<N>& batch, std::uint64_t lane) {
+    const auto h = static_cast<std::uint32_t>(_mm_cvtsi128_si32(batch.state[lane].cdgh));
     return __builtin_bswap32(h + search::kInitialState[7]);
 }
 
-void finishDigest(PackedState state, __m128i lastWk, const PackedState& initial,
+template <int N>
+void finishDigest(const Batch<N>& batch, std::uint64_t lane, const PackedState& initial,
                   std::uint8_t digest[32]) {
-    highRounds(state, lastWk);
+    PackedState state = batch.state[lane];
+    highRounds(state, batch.lastWk[lane]);
     std::uint32_t words[8];
     store(add(state, initial), words);
     search::stateToBytes(words, digest);
-}
-
-std::uint32_t bestTopWord(const search::Tally& tally) {
-    const std::uint8_t* best = tally.bestDigest();
-    return (std::uint32_t{best[31]} << 24) | (std::uint32_t{best[30]} << 16) |
-           (std::uint32_t{best[29]} << 8) | std::uint32_t{best[28]};
 }
 
 }  // namespace
@@ -188,31 +150,8 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
                           const std::uint8_t target[32], std::uint32_t* hits,
                           std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
                           std::uint32_t* bestNonceOut) {
-    if (count == 0) return search::emptySearch(bestDigestOut);
-
-    const FirstHashPlan first = planFirstHash(midstate, tail);
-    const SecondHashPlan second = planSecondHash();
-    const std::uint32_t targetTop = search::loadBigEndian(target);
-    search::Tally tally(hits, hitCapacity);
-    std::uint32_t bestTop = 0;
-
-    Batch<kInterleave> batch;
-    for (std::uint64_t done = 0; done < count; done += kInterleave) {
-        const auto firstNonce = static_cast<std::uint32_t>(startNonce + done);
-        hashBatch(first, second, firstNonce, batch);
-        const std::uint64_t lanes = count - done < kInterleave ? count - done : kInterleave;
-        for (std::uint64_t l = 0; l < lanes; ++l) {
-            const std::uint32_t top = topWord(batch.state[l]);
-            // A higher top word than both the target's and the best's decides both comparisons;
-            // an equal one decides neither.
-            if (tally.hasBest() && top > targetTop && top > bestTop) continue;
-            std::uint8_t digest[32];
-            finishDigest(batch.state[l], batch.lastWk[l], second.initial, digest);
-            tally.consider(firstNonce + static_cast<std::uint32_t>(l), digest, target);
-            bestTop = bestTopWord(tally);
-        }
-    }
-    return tally.finish(bestDigestOut, bestNonceOut);
+    return instructions::searchChunk<Isa, kInterleave, Batch<kInterleave>>(
+        midstate, tail, startNonce, count, target, hits, hitCapacity, bestDigestOut, bestNonceOut);
 }
 
 }  // namespace corvanta::sha256::shani
