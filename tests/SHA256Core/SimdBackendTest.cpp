@@ -237,16 +237,10 @@ TEST_P(SimdBackend, FindsBlock125552) {
 INSTANTIATE_TEST_SUITE_P(Backends, SimdBackend, testing::Values("avx2", "avx512"),
                          [](const auto& info) { return info.param; });
 
-TEST(SimdDispatch, WiderBackendsComeFirstAndPortableLast) {
-    std::vector<std::string> ids;
-    for (const Backend& backend : availableBackends()) ids.emplace_back(backend.id);
-    ASSERT_EQ(ids.back(), "portable");
-    const auto position = [&](const std::string& id) {
-        return std::find(ids.begin(), ids.end(), id) - ids.begin();
-    };
-    if (findBackend("avx512") != nullptr && findBackend("avx2") != nullptr) {
-        EXPECT_LT(position("avx512"), position("avx2"));
-    }
+// The hardware backends are ranked by timing, so only their presence and portable's place are
+// fixed.
+TEST(SimdDispatch, OffersWhatTheProcessorRunsWithPortableLast) {
+    ASSERT_EQ(availableBackends().back().id, "portable");
 #if defined(__x86_64__)
     EXPECT_EQ(findBackend("avx2") != nullptr, static_cast<bool>(__builtin_cpu_supports("avx2")));
     EXPECT_EQ(findBackend("avx512") != nullptr,
