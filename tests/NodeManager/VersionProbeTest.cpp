@@ -72,11 +72,12 @@ TEST_F(VersionProbeTest, UnusableProgramsAndTimeouts) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
     EXPECT_TRUE(testing::allProcessesGone(pidFile, 0.0));  // reaped, not left behind
 
-    // One that ignores SIGTERM is killed all the same.
+    // One that ignores SIGTERM is killed all the same, and so is what it started.
     const auto stubborn =
-        script("stubborn", "trap '' TERM\necho $$ > '" + pidFile.string() + "'\nsleep 30\n");
+        script("stubborn", "trap '' TERM\necho $$ > '" + pidFile.string() +
+                               "'\nsleep 30 &\necho $! >> '" + pidFile.string() + "'\nwait\n");
     EXPECT_EQ(BinaryVersionProbe::probe(stubborn, 300ms), "version indéterminée (délai dépassé)");
-    EXPECT_TRUE(testing::allProcessesGone(pidFile, 0.0));
+    EXPECT_TRUE(testing::allProcessesGone(pidFile, 2.0));
 }
 
 }  // namespace

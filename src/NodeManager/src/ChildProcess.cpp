@@ -132,7 +132,12 @@ ChildProcess::~ChildProcess() {
 }
 
 void ChildProcess::sendSignal(int signal) const {
-    if (pidfd_ && !reaped()) ::pidfd_send_signal(pidfd_.get(), signal, nullptr, 0);
+    if (!pidfd_ || reaped()) return;
+    ::pidfd_send_signal(pidfd_.get(), signal, nullptr, 0);
+    // The child leads a process group of its own: whatever it started (a wrapper script's
+    // program, say) is ended with it instead of being left behind. Until the leader is reaped its
+    // pid, and so the group's id, cannot be taken by anyone else.
+    ::kill(-pid_, signal);
 }
 
 std::optional<std::int32_t> ChildProcess::tryReap() {
