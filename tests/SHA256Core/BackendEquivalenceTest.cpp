@@ -126,7 +126,8 @@ class BackendEquivalence : public BackendTest {};
 TEST_P(BackendEquivalence, SmallCountsOverRandomInputs) {
     InputMaker maker(0x5eed0001);
     constexpr std::uint64_t kCapacities[] = {0, 1, 64};
-    for (std::uint64_t count = 0; count <= 40; ++count) {
+    // Past two full batches of the widest backend (32 lanes), so every lane mask is exercised.
+    for (std::uint64_t count = 0; count <= 70; ++count) {
         for (const std::uint64_t capacity : kCapacities) {
             for (const TargetKind kind : kTargetKinds) {
                 expectSameAsPortable(backend(), maker.make(count, capacity, kind));
@@ -174,6 +175,20 @@ TEST_P(BackendEquivalence, CompressMatchesPortableOverManyBlocks) {
         EXPECT_TRUE(std::equal(std::begin(expected), std::end(expected), actual))
             << blocks << " blocks";
     }
+}
+
+// The hardware backends are ranked by timing, so only their presence and portable's place are
+// fixed.
+TEST(BackendDispatch, OffersWhatTheProcessorRunsWithPortableLast) {
+    ASSERT_EQ(availableBackends().back().id, "portable");
+#if defined(__x86_64__)
+    EXPECT_EQ(findBackend("avx2") != nullptr, static_cast<bool>(__builtin_cpu_supports("avx2")));
+    EXPECT_EQ(findBackend("avx512") != nullptr,
+              __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl"));
+#else
+    EXPECT_EQ(findBackend("avx2"), nullptr);
+    EXPECT_EQ(findBackend("avx512"), nullptr);
+#endif
 }
 
 INSTANTIATE_TEST_SUITE_P(Hardware, BackendEquivalence, ::testing::ValuesIn(hardwareBackendIds()),
