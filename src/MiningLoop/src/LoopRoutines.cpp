@@ -1,5 +1,7 @@
 #include "corvanta/loop/LoopRoutines.h"
 
+#include "DisplayHex.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -18,12 +20,6 @@ using mining_event::SubmissionResultEvent;
 [[noreturn]] void preconditionFailed(const char* what) {
     std::fprintf(stderr, "precondition failed: %s\n", what);
     std::abort();
-}
-
-std::vector<std::uint8_t> reversedBytesOfHex(const std::string& text) {
-    auto bytes = BitcoinEncoding::hexBytes(text).value_or(std::vector<std::uint8_t>{});
-    std::reverse(bytes.begin(), bytes.end());
-    return bytes;
 }
 
 template <typename Duration>
@@ -144,11 +140,11 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
                                " could not be resubmitted yet"});
             continue;
         }
-        const auto hash = reversedBytesOfHex(block.blockHashHex);
+        const auto hash = hashBytesOfDisplayHex(block.blockHashHex);
         onEvent(BlockFound{block.height, hash, block.rewardSats});
         try {
             historyStore.recordSubmission(block.height, hash,
-                                          reversedBytesOfHex(block.coinbaseTxIDHex),
+                                          hashBytesOfDisplayHex(block.coinbaseTxIDHex),
                                           block.rewardSats, result, WallClock::now());
         } catch (const std::exception&) {
             // The events still report the block; the history catches up on the next record.

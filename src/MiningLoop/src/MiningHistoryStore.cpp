@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "DisplayHex.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/support/AtomicFile.h"
@@ -49,11 +50,6 @@ FoundBlock decodeBlock(const json::Value& record) {
     if (!status) throw json::DecodeError("status", "unknown status");
     block.status = *status;
     return block;
-}
-
-std::string displayHex(std::vector<std::uint8_t> hash) {
-    std::reverse(hash.begin(), hash.end());
-    return BitcoinEncoding::hexString(hash);
 }
 
 FoundBlockStatus statusFor(std::int64_t confirmations) {
@@ -121,7 +117,7 @@ void MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source, std::sto
             const auto& block = blocks_[i];
             if (block.status == FoundBlockStatus::rejected) continue;
             if (block.status == FoundBlockStatus::orphaned) hasOrphans = true;
-            lookups.push_back({i, displayHex(block.blockHash)});
+            lookups.push_back({i, loop::displayHex(block.blockHash)});
         }
     }
     std::optional<std::int64_t> tipHeight;

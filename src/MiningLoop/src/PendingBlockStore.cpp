@@ -1,5 +1,7 @@
 #include "corvanta/loop/PendingBlockStore.h"
 
+#include "DisplayHex.h"
+
 #include <algorithm>
 
 #include "corvanta/support/AtomicFile.h"
@@ -32,19 +34,12 @@ WholeSeconds requiredDate(const json::Value& object, std::string_view key) {
 
 }  // namespace
 
-namespace {
-std::string reversedHex(std::span<const std::uint8_t> bytes) {
-    std::vector<std::uint8_t> reversed(bytes.rbegin(), bytes.rend());
-    return BitcoinEncoding::hexString(reversed);
-}
-}  // namespace
-
 PendingBlock PendingBlock::fromOutcome(const MiningOutcome& outcome, std::int64_t height,
                                        WallClock::time_point foundAt) {
     return PendingBlock{.height = height,
-                        .blockHashHex = reversedHex(outcome.blockHash),
+                        .blockHashHex = loop::displayHex(outcome.blockHash),
                         .blockHex = BitcoinEncoding::hexString(outcome.serializedBlock),
-                        .coinbaseTxIDHex = reversedHex(outcome.coinbaseTxid),
+                        .coinbaseTxIDHex = loop::displayHex(outcome.coinbaseTxid),
                         .rewardSats = outcome.rewardSats,
                         .foundAt = wholeSeconds(foundAt)};
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DisplayHex.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/mining/Difficulty.h"
@@ -37,11 +38,6 @@ ProofEntry decodeEntry(const json::Value& record) {
     entry.bestDigest = json::optional<std::string>(record, "bestDigest");
     entry.previousEntryHash = json::required<std::string>(record, "previousEntryHash");
     return entry;
-}
-
-std::string reversedHex(std::vector<std::uint8_t> bytes) {
-    std::reverse(bytes.begin(), bytes.end());
-    return BitcoinEncoding::hexString(bytes);
 }
 
 }  // namespace
@@ -103,10 +99,8 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
                      .bestDigest = std::nullopt,
                      .previousEntryHash = headHashLocked()};
     if (bestAttempt) {
-        entry.bestHeader = BitcoinEncoding::hexString(std::vector<std::uint8_t>(
-            bestAttempt->headerBytes.begin(), bestAttempt->headerBytes.end()));
-        entry.bestDigest = reversedHex(
-            std::vector<std::uint8_t>(bestAttempt->digest.begin(), bestAttempt->digest.end()));
+        entry.bestHeader = BitcoinEncoding::hexString(bestAttempt->headerBytes);
+        entry.bestDigest = loop::displayHex(bestAttempt->digest);
     }
     entries_.push_back(entry);
     if (!mayWrite_) {
