@@ -22,6 +22,17 @@ using ::testing::HasSubstr;
 class NodeControllerTest : public testing::NodeHarness {};
 using testing::kindOf;
 
+// Waits on another thread for the node to end on its own; a stop of the thread cancels the wait.
+std::jthread watchForDeath(NodeController& controller, std::promise<std::int32_t>& died) {
+    return std::jthread([&controller, &died](std::stop_token stop) {
+        try {
+            died.set_value(controller.waitForUnexpectedTermination(stop));
+        } catch (const Cancelled&) {
+            died.set_exception(std::current_exception());
+        }
+    });
+}
+
 TEST_F(NodeControllerTest, StartsConnectsReportsAndStopsByRPC) {
     NodeController& controller = makeController();
     EXPECT_TRUE(controller.isStopped());
@@ -37,13 +48,7 @@ TEST_F(NodeControllerTest, StartsConnectsReportsAndStopsByRPC) {
 
     // A stop the system asked for is no death to report.
     std::promise<std::int32_t> died;
-    std::jthread watch([&](std::stop_token stop) {
-        try {
-            died.set_value(controller.waitForUnexpectedTermination(stop));
-        } catch (const Cancelled&) {
-            died.set_exception(std::current_exception());
-        }
-    });
+    std::jthread watch = watchForDeath(controller, died);
     controller.stop();
     EXPECT_TRUE(controller.isStopped());
     EXPECT_EQ(controller.currentClient(), nullptr);
@@ -75,13 +80,7 @@ TEST_F(NodeControllerTest, RestartConnectsANewNodeAndTheWatchFollowsIt) {
     const pid_t firstPid = testing::lastPid(pidFile());
 
     std::promise<std::int32_t> died;
-    std::jthread watch([&](std::stop_token stop) {
-        try {
-            died.set_value(controller.waitForUnexpectedTermination(stop));
-        } catch (const Cancelled&) {
-            died.set_exception(std::current_exception());
-        }
-    });
+    std::jthread watch = watchForDeath(controller, died);
     const auto secondClient = controller.restart(30s, 30s, {});
     EXPECT_NE(secondClient, firstClient);
     EXPECT_EQ(controller.currentClient(), secondClient);
