@@ -3,10 +3,6 @@
 #include "Backends.h"
 #include "ShaNiPrimitives.h"
 
-#pragma GCC push_options
-#pragma GCC target("sha,sse4.1")
-
-// Inside the target region, so that the template is compiled for SHA-NI.
 #include "InstructionCompress.h"
 
 namespace corvanta::sha256::shani {
@@ -17,4 +13,3 @@ void compress(std::uint32_t state[8], const std::uint8_t* data, std::uint64_t bl
 
 }  // namespace corvanta::sha256::shani
 
-#pragma GCC pop_options

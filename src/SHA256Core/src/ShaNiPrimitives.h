@@ -1,8 +1,8 @@
 #pragma once
 
-// SHA-256 building blocks on the x86 SHA extensions. Everything between the target pragmas is
-// compiled for SHA-NI + SSE4.1 only; the rest of the library stays baseline x86-64, and nothing
-// here may run before Dispatch.cpp has checked the CPU. Only the ShaNi*.cpp files include this.
+// SHA-256 building blocks on the x86 SHA extensions. Only the ShaNi*.cpp files include this, and
+// only they are compiled for SHA-NI + SSE4.1 (see the CMake file); the rest of the library stays
+// baseline x86-64, and nothing here may run before Dispatch.cpp has checked the CPU.
 
 #include <immintrin.h>
 
@@ -10,8 +10,6 @@
 
 #include "SearchCommon.h"
 
-#pragma GCC push_options
-#pragma GCC target("sha,sse4.1")
 
 namespace corvanta::sha256::shani {
 
@@ -120,4 +118,3 @@ struct Isa {
 
 }  // namespace corvanta::sha256::shani
 
-#pragma GCC pop_options

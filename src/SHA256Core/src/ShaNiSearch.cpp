@@ -13,10 +13,6 @@
 #include "SearchCommon.h"
 #include "ShaNiPrimitives.h"
 
-#pragma GCC push_options
-#pragma GCC target("sha,sse4.1")
-
-// Inside the target region, so that the templates are compiled for SHA-NI.
 #include "InstructionSearch.h"
 
 namespace corvanta::sha256::shani {
@@ -162,4 +158,3 @@ const Backend shaNi{"sha-ni", "SHA-NI", shani::compress, shani::searchChunk};
 
 }  // namespace corvanta::sha256::backends
 
-#pragma GCC pop_options
