@@ -31,6 +31,7 @@ class Language : public QObject {
     Q_OBJECT
 
   public:
+    using QObject::QObject;
     Q_INVOKABLE void set(const QString& code) {
         if (const auto language = corvanta::appLanguage(code)) {
             corvanta::Localization::shared().setLanguage(*language);
@@ -50,8 +51,7 @@ class Setup : public QObject {
     void qmlEngineAvailable(QQmlEngine* engine) {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         corvanta::AppTranslator::install(corvanta::Localization::shared(), *engine);
-        engine->rootContext()->setContextProperty(QStringLiteral("language"),
-                                                  new Language);  // lives for the process
+        engine->rootContext()->setContextProperty(QStringLiteral("language"), new Language(engine));
     }
 };
 

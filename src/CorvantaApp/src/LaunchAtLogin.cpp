@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -45,7 +46,7 @@ bool LaunchAtLogin::setEnabled(bool enabled) const {
     if (enabled == isEnabled()) return true;
     if (!enabled) return QFile::remove(filePath()) || !QFile::exists(filePath());
 
-    const auto exec = execArgument(QDir(programPath_).absolutePath());
+    const auto exec = execArgument(QFileInfo(programPath_).absoluteFilePath());
     if (!exec || !QDir().mkpath(directory_)) return false;
     QSaveFile file(filePath());
     if (!file.open(QIODevice::WriteOnly)) return false;
