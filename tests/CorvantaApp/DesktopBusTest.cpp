@@ -100,15 +100,24 @@ TEST_F(DesktopBus, NodeOutputIsEscapedOnlyForServersThatRenderMarkup) {
 }
 
 TEST_F(DesktopBus, WithoutANotificationServerNothingWaits) {
-    for (QDBusConnection connection : {bus_.connect(), testing::disconnectedBus()}) {
-        MinerNotifications notifications(connection);
-        QElapsedTimer timer;
-        timer.start();
-        notifications.send("critical-error", "t", "b");
-        notifications.notifyBlockFound(1, 1);
-        EXPECT_LT(timer.elapsed(), 100);
-        testing::settle(200);  // the failed calls come back and are dropped
+    MinerNotifications offline(testing::disconnectedBus());
+    MinerNotifications notifications(bus_.connect());
+    QElapsedTimer timer;
+    timer.start();
+    for (MinerNotifications* sender : {&offline, &notifications}) {
+        sender->send("critical-error", "t", "<lost>");
+        sender->notifyBlockFound(1, 1);
     }
+    EXPECT_LT(timer.elapsed(), 100);
+    testing::settle(200);  // the failed calls come back and are dropped
+
+    // A server that starts later is asked for its capabilities at the next notification.
+    FakeNotifications server;
+    ASSERT_TRUE(server.serve(bus_.connect()));
+    notifications.send("critical-error", "t", "<b>");
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() == 1; }));
+    EXPECT_EQ(server.capabilityRequests, 1);
+    EXPECT_EQ(server.received[0].body, "<b>");
 }
 
 TEST_F(DesktopBus, TheIdleLockIsHeldAndReleased) {

@@ -126,24 +126,19 @@ TEST(AppLinks, UseTheReservedHostsAndFixedPaths) {
     EXPECT_EQ(infoValue("CFBundleShortVersionString"), "0.1.0");
 }
 
-TEST(Theme, LightUnlessTheStoredThemeIsDark) {
-    const Theme light(false, nullptr);
-    const Theme dark(true, nullptr);
-    EXPECT_EQ(light.accent(), QColor("#8064E8"));
-    EXPECT_EQ(dark.accent(), QColor("#9B84F0"));
-    EXPECT_EQ(light.textSecondary(), QColor("#77736F"));
-    EXPECT_EQ(dark.textSecondary().name(), "#999999");
-    EXPECT_EQ(light.surfaceViolet().name(), "#dcd2ff");
-    EXPECT_NEAR(light.surfaceViolet().alphaF(), 0.22, 0.01);
-    EXPECT_EQ(dark.surfaceViolet().name(), "#8064e8");
-    EXPECT_NEAR(dark.surfaceViolet().alphaF(), 0.20, 0.01);
-
+TEST(Theme, DarkOnlyWhenTheStoredThemeIsDark) {
     Preferences preferences;
-    preferences.setString("rigwell.appTheme", "dark");
-    EXPECT_TRUE(Theme().dark());
-    preferences.setString("rigwell.appTheme", "Dark");
-    EXPECT_FALSE(Theme().dark());
+    for (const char* stored : {"dark", "Dark", "light", ""}) {
+        preferences.setString("rigwell.appTheme", stored);
+        const Theme theme;
+        EXPECT_EQ(theme.dark(), std::string(stored) == "dark") << stored;
+        EXPECT_EQ(theme.accent(), QColor(theme.dark() ? "#9B84F0" : "#8064E8")) << stored;
+    }
     preferences.remove("rigwell.appTheme");
+    EXPECT_FALSE(Theme().dark());
+    // The card's fill is translucent in both.
+    EXPECT_LT(Theme(true, nullptr).surfaceViolet().alphaF(), 0.3);
+    EXPECT_LT(Theme(false, nullptr).surfaceViolet().alphaF(), 0.3);
 }
 
 TEST(BrandAsset, RawValuesAndMissingImages) {

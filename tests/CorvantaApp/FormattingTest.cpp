@@ -99,10 +99,7 @@ TEST(Formatting, TheSameUnderAFrenchCLocale) {
     std::setlocale(LC_ALL, previous.c_str());
 }
 
-TEST(Formatting, WordsFollowTheLanguageAndClockTimesAreLocal) {
-    const LanguageScope german(AppLanguage::german);
-    // No German row for these keys in a partial table: the French stands in, numbers unchanged.
-    EXPECT_TRUE(shortDuration(125).startsWith("2 ")) << shortDuration(125).toStdString();
+TEST(Formatting, ClockTimesAreLocal) {
     const QDateTime moment(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::LocalTime);
     EXPECT_EQ(Formatting::time(moment), "05:06:07");
     EXPECT_EQ(Formatting::time(moment.toUTC()), "05:06:07");

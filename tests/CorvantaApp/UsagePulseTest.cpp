@@ -1,15 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <mutex>
-#include <thread>
 
 #include "AppTestEnvironment.h"
+#include "TestHttpServer.h"
 #include "TestSupport.h"
 #include "corvanta/app/UsagePulse.h"
 
@@ -129,79 +123,25 @@ TEST(UsagePulse, NothingIsSentWhenDisabledInvalidOrOnLinux) {
     EXPECT_EQ(r.lastDay(), "2026-05-07");
 }
 
-// A one-request HTTP server on loopback that records what it got.
-class LoopbackServer {
-  public:
-    explicit LoopbackServer(int status) : port_(testing::freePort()) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(std::uint16_t(port_));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int yes = 1;
-        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 1) != 0) {
-            ADD_FAILURE() << "cannot listen on " << port_;
-            return;
-        }
-        thread_ = std::thread([this, status] {
-            const int connection = ::accept(listener_, nullptr, nullptr);
-            if (connection < 0) return;
-            std::string received;
-            char buffer[4096];
-            for (ssize_t n; (n = ::read(connection, buffer, sizeof buffer)) > 0;) {
-                received.append(buffer, std::size_t(n));
-                const auto end = received.find("\r\n\r\n");
-                const auto length = received.find("Content-Length: ");
-                if (end != std::string::npos && length != std::string::npos &&
-                    received.size() >= end + 4 + std::stoul(received.substr(length + 16))) {
-                    break;
-                }
-            }
-            const std::string reply = "HTTP/1.1 " + std::to_string(status) +
-                                      " X\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
-            (void)::write(connection, reply.data(), reply.size());
-            ::close(connection);
-            const std::lock_guard lock(mutex_);
-            request_ = received;
-        });
-    }
-    ~LoopbackServer() {
-        ::shutdown(listener_, SHUT_RDWR);
-        if (thread_.joinable()) thread_.join();
-        ::close(listener_);
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/api/pulse"; }
-    std::string request() {
-        const std::lock_guard lock(mutex_);
-        return request_;
-    }
-
-  private:
-    int port_;
-    int listener_ = -1;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::string request_;
-};
-
 TEST(UsagePulse, TheCurlTransportPostsTheJsonAndReturnsTheStatus) {
-    LoopbackServer server(404);
+    testing::TestHttpServer server([](const auto&, std::stop_token) {
+        return testing::TestHttpServer::Reply{404, ""};
+    });
     PulseRequest request;
-    request.url = server.url();
+    request.url = server.endpoint() + "api/pulse";
     request.headers = {{"Content-Type", "application/json"}, {"User-Agent", "Corvanta"}};
     request.body = R"({"installId":"x"})";
     request.timeoutSeconds = 10;
     EXPECT_EQ(UsagePulseReporter::curlTransport(request), 404);
-    const std::string received = server.request();
-    EXPECT_EQ(received.rfind("POST /api/pulse HTTP/1.1\r\n", 0), 0u) << received;
-    EXPECT_NE(received.find("Content-Type: application/json\r\n"), std::string::npos);
-    EXPECT_NE(received.find("User-Agent: Corvanta\r\n"), std::string::npos);
-    EXPECT_EQ(received.substr(received.size() - request.body.size()), request.body);
+    const auto received = server.requests();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].requestLine, "POST /api/pulse HTTP/1.1");
+    EXPECT_EQ(received[0].header("Content-Type"), "application/json");
+    EXPECT_EQ(received[0].header("User-Agent"), "Corvanta");
+    EXPECT_EQ(received[0].body, request.body);
 
     // Nobody listening: the transport throws and post() reports no status.
-    request.url = "http://127.0.0.1:" + std::to_string(testing::freePort()) + "/api/pulse";
+    request.url = "http://127.0.0.1:" + std::to_string(testing::unusedLoopbackPort()) + "/";
     EXPECT_THROW(UsagePulseReporter::curlTransport(request), std::runtime_error);
     PulseRequest seen;
     const auto pulse = *UsagePulse::make(kId, "1.2.3", 15);

@@ -34,8 +34,13 @@ void MinerNotifications::requestAuthorizationIfNeeded() {
 void MinerNotifications::capabilitiesReceived(QDBusPendingCallWatcher* call) {
     call->deleteLater();
     const QDBusPendingReply<QStringList> reply = *call;
-    const QStringList list = reply.isError() ? QStringList() : reply.value();
-    capabilities_ = QSet<QString>(list.begin(), list.end());
+    if (reply.isError()) {
+        // No server yet: ask again with the next notification (one may have started since).
+        askedCapabilities_ = false;
+    } else {
+        const QStringList list = reply.value();
+        capabilities_ = QSet<QString>(list.begin(), list.end());
+    }
     for (const Notification& notification : std::exchange(waiting_, {})) post(notification);
 }
 
@@ -59,7 +64,8 @@ void MinerNotifications::post(const Notification& notification) {
         return;
     }
     shown.inFlight = true;
-    const bool markup = capabilities_ && capabilities_->contains(QStringLiteral("body-markup"));
+    // A server whose capabilities are unknown may render markup: the body is escaped for it.
+    const bool markup = !capabilities_ || capabilities_->contains(QStringLiteral("body-markup"));
     QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
     call << QStringLiteral("Corvanta") << shown.serverId << QString() << notification.title
          << (markup ? escapedForMarkup(notification.body) : notification.body) << QStringList()

@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtGlobal>
 
 namespace corvanta {
 
@@ -49,13 +50,18 @@ TranslationTable readTranslationTable(const QByteArray& json) {
 
 const TranslationTable& translationTable() {
     static const TranslationTable table = [] {
+        TranslationTable read;
         QFile file(QStringLiteral(":/corvanta/Translations.json"));
-        if (!file.open(QIODevice::ReadOnly)) {
-            TranslationTable missing;
-            missing.problems = QStringLiteral("the translation table is not in the resources");
-            return missing;
+        if (file.open(QIODevice::ReadOnly)) {
+            read = readTranslationTable(file.readAll());
+        } else {
+            read.problems = QStringLiteral("the translation table is not in the resources");
         }
-        return readTranslationTable(file.readAll());
+        // Said once; the texts concerned show in French.
+        if (!read.problems.isEmpty()) {
+            qWarning("translation table: %s", qPrintable(read.problems));
+        }
+        return read;
     }();
     return table;
 }

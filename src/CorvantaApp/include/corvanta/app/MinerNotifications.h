@@ -27,7 +27,7 @@ class MinerNotifications : public QObject {
     explicit MinerNotifications(QDBusConnection sessionBus, QObject* parent = nullptr);
 
     // Asks the server once for its capabilities; notifications sent before the answer wait for
-    // it (and go out without markup escaping when no server answers).
+    // it. Without an answer the body is escaped as for markup, and the next one asks again.
     void requestAuthorizationIfNeeded();
     void send(const QString& identifier, const QString& title, const QString& body);
     void notifyBlockFound(std::int64_t height, std::int64_t rewardSats);
