@@ -5,7 +5,7 @@
 namespace corvanta {
 
 PeriodicTask::PeriodicTask(std::chrono::milliseconds interval, Pass pass, QObject* parent)
-    : QObject(parent), pass_(std::move(pass)), interval_(interval) {
+    : QObject(parent), timer_(this), pass_(std::move(pass)), interval_(interval) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &PeriodicTask::runPass);
