@@ -41,7 +41,8 @@ class SystemGovernor;
 class UsagePulseReporter;
 
 // What the model reaches outside itself. The defaults are the running product's; tests replace
-// the clocks, the periods, the files and the probes.
+// the clocks, the periods, the files and the probes. The self-test, the probes and the monotonic
+// clock are called on the model's worker threads.
 struct SessionEnvironment {
     SessionTimings timings;
     SessionClock clock;
