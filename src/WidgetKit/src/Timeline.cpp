@@ -20,9 +20,14 @@ std::optional<QDateTime> Timeline::nextRequestDate() const {
     switch (policy.kind) {
         case TimelineReloadPolicy::Kind::after:
             return policy.date;
-        case TimelineReloadPolicy::Kind::atEnd:
-            if (entries.isEmpty()) return std::nullopt;
-            return entries.last().date;
+        case TimelineReloadPolicy::Kind::atEnd: {
+            // The latest entry's date: entries need not come in date order.
+            std::optional<QDateTime> latest;
+            for (const auto& entry : entries) {
+                if (!latest || entry.date > *latest) latest = entry.date;
+            }
+            return latest;
+        }
         case TimelineReloadPolicy::Kind::never:
             break;
     }

@@ -48,7 +48,7 @@ struct Timeline {
     QList<TimelineEntry> entries;
     TimelineReloadPolicy policy;
 
-    // When the host should ask again: the policy's date, the last entry's date for atEnd, none
+    // When the host should ask again: the policy's date, the latest entry's date for atEnd, none
     // for never (nor for atEnd without entries).
     std::optional<QDateTime> nextRequestDate() const;
 };
