@@ -18,6 +18,18 @@ inline void PrintTo(const QStringList& list, std::ostream* out) {
 
 namespace corvanta::testing {
 
+// Temporary home, config, data and runtime folders for the process, software rendering, and no
+// session bus of the machine; offscreen windows unless `keepPlatform` and QT_QPA_PLATFORM is set.
+class HeadlessSession {
+  public:
+    explicit HeadlessSession(bool keepPlatform = false);
+
+  private:
+    TempDir root_;
+};
+
+// A message handler that keeps every Qt message for loggedLines() and prints warnings.
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& text);
 // Every Qt message of the run as "category: text", in order.
 QStringList& loggedLines();
 // The lines of one category, without the prefix.
