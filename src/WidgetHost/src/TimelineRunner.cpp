@@ -1,6 +1,8 @@
 #include "corvanta/host/TimelineRunner.h"
 
 #include <algorithm>
+#include <numeric>
+#include <vector>
 
 namespace corvanta::host {
 
@@ -34,9 +36,16 @@ void TimelineRunner::accept(widgetkit::Timeline timeline) {
     // A provider that asks for its next timeline at once would otherwise keep the host busy.
     const QDateTime earliest = requestedAt_.addSecs(minimumRequestSpacingSeconds);
     if (nextRequest_ && *nextRequest_ < earliest) nextRequest_ = earliest;
-    pending_ = std::move(timeline.entries);
-    std::stable_sort(pending_.begin(), pending_.end(),
-                     [](const auto& a, const auto& b) { return a.date < b.date; });
+    // In date order; entries of the same date keep the provider's order.
+    std::vector<qsizetype> order(static_cast<std::size_t>(timeline.entries.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const auto& dateA = timeline.entries[a].date;
+        const auto& dateB = timeline.entries[b].date;
+        return dateA < dateB || (dateA == dateB && a < b);
+    });
+    pending_.clear();
+    for (const qsizetype index : order) pending_.append(timeline.entries[index]);
     advance();
 }
 
