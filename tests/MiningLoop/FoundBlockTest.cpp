@@ -253,18 +253,27 @@ struct FoundBlockLoop : ::testing::Test {
         };
     }
 
-    // Mines until `done` holds, then stops the loop and waits for it.
-    void mineUntil(const ScriptedNode& node, FakeEngine::Behaviour behaviour,
-                   const std::function<bool()>& done) {
+    std::unique_ptr<MiningCoordinator> coordinator(const ScriptedNode& node,
+                                                   FakeEngine::Behaviour behaviour) {
         engine = std::make_shared<FakeEngine>(behaviour);
-        MiningCoordinator coordinator(
+        return std::make_unique<MiningCoordinator>(
             watcher, engine, node.client(), nullptr, 6, 10ms, rejectedDirectory,
             BestDifficultyStore(folder.path() / "best.json"),
             std::make_shared<MiningHistoryStore>(historyFile),
-            MiningLoopTimings{.recoveryInitialPause = 5ms, .tipPollInterval = 5ms});
-        std::jthread running([&] { EXPECT_THROW(coordinator.run(log.handler()), Cancelled); });
+            MiningLoopTimings{
+                .submissionRetryStep = 1ms, .recoveryInitialPause = 5ms, .tipPollInterval = 5ms});
+    }
+
+    // Runs the loop until `done` holds, then stops it and waits for it.
+    void runUntil(MiningCoordinator& miner, const std::function<bool()>& done) {
+        std::jthread running([&] { EXPECT_THROW(miner.run(log.handler()), Cancelled); });
         EXPECT_TRUE(eventually(done));
-        coordinator.stop();
+        miner.stop();
+    }
+
+    void mineUntil(const ScriptedNode& node, FakeEngine::Behaviour behaviour,
+                   const std::function<bool()>& done) {
+        runUntil(*coordinator(node, behaviour), done);
     }
 };
 
@@ -288,6 +297,21 @@ TEST_F(FoundBlockLoop, AnAcceptedBlockLeavesItsFileOnlyOnceTheHistoryHoldsItOnDi
               (std::vector<std::int64_t>{1, 2}));
     EXPECT_TRUE(heightsIn(pendingDirectory).empty());
     EXPECT_EQ(heightsOf<BlockFound>(log), (std::vector<std::int64_t>{1, 2}));
+}
+
+TEST_F(FoundBlockLoop, ABlockKeptOnlyInMemoryOutlivesAStop) {
+    writeText(rejectedDirectory, "a file where the pending folder's parent should be");
+    serveJobs(1);
+    ScriptedNode node(std::deque<ScriptedNode::Answer>(5, ScriptedNode::dropped()));
+    const auto miner = coordinator(node, FakeEngine::Behaviour::winAtOnce);
+    // Every submission fails; the loop is stopped while it recovers.
+    runUntil(*miner, [&] { return node.submissionCount() == 5 && reasons(log).size() == 6; });
+    ASSERT_TRUE(log.all<SubmissionResultEvent>().empty());
+    // The next run hands the block to the node first.
+    runUntil(*miner, [&] { return !log.all<SubmissionResultEvent>().empty(); });
+    EXPECT_EQ(node.submissionCount(), 6u);
+    EXPECT_EQ(heightsOf<BlockFound>(log), std::vector<std::int64_t>{1});
+    EXPECT_EQ(heightsIn(MiningHistoryStore(historyFile).allBlocks()), std::vector<std::int64_t>{1});
 }
 
 TEST_F(FoundBlockLoop, ARefusedBlockIsKeptAndTheNextJobGoesOnFromTheNextExtranonce) {

@@ -28,7 +28,7 @@ double secondsSince1970() {
 }  // namespace
 
 std::uint32_t rolledHeaderTime(std::uint32_t time, std::uint32_t minTime, double nowSeconds) {
-    const std::uint32_t next = time + 1;  // wraps, and is then below minTime
+    const std::uint32_t next = time + 1;  // past the last second it wraps to 0
     if (next < minTime || static_cast<double>(next) > nowSeconds + kMaxSecondsAhead) return time;
     return next;
 }
