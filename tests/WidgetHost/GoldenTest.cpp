@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <limits>
 
 #include "HostTestSupport.h"
 #include "corvanta/shared/SharedContainer.h"
@@ -30,8 +31,9 @@ void PrintTo(const Scene& scene, std::ostream* out) {
     *out << scene.name;
 }
 
-MinerSnapshot live(std::optional<std::string> mode, double sinceBlock, bool paused = false) {
-    return {.hashRateMHs = 274.5,
+MinerSnapshot live(std::optional<std::string> mode, double sinceBlock, bool paused = false,
+                   double rate = 274.5) {
+    return {.hashRateMHs = rate,
             .isRunning = true,
             .isPaused = paused,
             .appliedMode = mode,
@@ -58,6 +60,11 @@ const Scene scenes[] = {
     {"mining-medium-paused", "corvanta.widget.mining", "medium", live(std::nullopt, 59.9, true)},
     {"earnings-small", "corvanta.widget.earnings", "small", earned(312'500'000, 2, 30)},
     {"earnings-medium", "corvanta.widget.earnings", "medium", earned(1, 1, 3 * 86400)},
+    // Figures too wide for the widget are cut, never drawn past its edge; 1e300 s has no label.
+    {"mining-small-extreme", "corvanta.widget.mining", "small", live("max", 1e300, false, 1e300)},
+    {"earnings-small-extreme", "corvanta.widget.earnings", "small",
+     earned(std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::max(),
+            30)},
 };
 
 // The share of pixels of which some channel differs by more than 8, and a picture of them.

@@ -30,11 +30,15 @@ Item {
             maximumLineCount: 1
             fontSizeMode: Text.HorizontalFit
             minimumPixelSize: 11
+            // Past the smallest size a figure is cut with an ellipsis, never drawn outside.
+            elide: Text.ElideRight
         }
         Item {
             Layout.fillHeight: true
         }
         Text {
+            Layout.fillWidth: true
+            elide: Text.ElideRight
             text: root.content.blocks || ""
             textFormat: Text.PlainText
             font.family: "Inter"

@@ -43,6 +43,8 @@ Item {
             maximumLineCount: 1
             fontSizeMode: Text.HorizontalFit
             minimumPixelSize: Math.floor(font.pixelSize * 0.6)
+            // Past the smallest size a figure is cut with an ellipsis, never drawn outside.
+            elide: Text.ElideRight
         }
         Text {
             visible: root.live
