@@ -91,6 +91,56 @@ double differingShare(QImage actual, QImage expected, QImage* diff) {
     return double(differing) / (double(actual.width()) * actual.height());
 }
 
+struct RenderResult {
+    int exitCode;
+    QString errors;
+};
+
+// Runs the host's render mode over the data folder `dir`/data, in French, off screen.
+RenderResult render(const std::filesystem::path& dir, const QStringList& arguments) {
+    QProcess host;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
+    environment.insert("CORVANTA_WIDGET_PLUGINS", QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
+    environment.insert("LANGUAGE", "fr");
+    environment.insert("LC_ALL", "C.UTF-8");
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QT_SCALE_FACTOR", "1");
+    host.setProcessEnvironment(environment);
+    host.start(CORVANTA_WIDGET_HOST, arguments);
+    if (!host.waitForFinished(30000)) return {-1, "the host did not finish"};
+    return {host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1,
+            QString::fromUtf8(host.readAllStandardError())};
+}
+
+TEST(RenderCommand, RefusesBadArgumentsWithAClearErrorAndWritesNothing) {
+    testing::TempDir dir;
+    const QString out = QString::fromStdString((dir.path() / "out.png").string());
+    const struct {
+        QStringList arguments;
+        const char* error;
+    } cases[] = {
+        {{"--render", "corvanta.widget.mining", "--family", "large", "--out", out},
+         "--family must be small or medium"},
+        {{"--render", "corvanta.widget.mining"}, "--out is required"},
+        {{"--render", "corvanta.widget.mining", "--out", out, "--now", "2026-12-06T22:00:00"},
+         "--now 2026-12-06T22:00:00 is not an ISO 8601 date with a zone"},
+        {{"--render", "corvanta.widget.mining", "--out", out, "--now", "yesterday"},
+         "--now yesterday is not an ISO 8601 date with a zone"},
+        {{"--render", "other.widget", "--out", out}, "no plug-in offers the widget other.widget"},
+        {{"--render", "corvanta.widget.mining", "--out",
+          QString::fromStdString((dir.path() / "missing" / "out.png").string())},
+         "cannot write"},
+    };
+    for (const auto& c : cases) {
+        const auto [exitCode, errors] = render(dir.path(), c.arguments);
+        EXPECT_EQ(exitCode, 2) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(errors.contains(QStringLiteral("corvanta-widget-host: ") + c.error))
+            << errors.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out)) << c.arguments.join(' ').toStdString();
+    }
+}
+
 class Golden : public ::testing::TestWithParam<Scene> {};
 
 TEST_P(Golden, RenderMatchesTheBaseline) {
@@ -100,20 +150,10 @@ TEST_P(Golden, RenderMatchesTheBaseline) {
     if (scene.snapshot) SharedContainer::write(*scene.snapshot, container);
     const QString out = QString::fromStdString((dir.path() / "actual.png").string());
 
-    QProcess render;
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", QString::fromStdString((dir.path() / "data").string()));
-    environment.insert("CORVANTA_WIDGET_PLUGINS", QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
-    environment.insert("LANGUAGE", "fr");
-    environment.insert("LC_ALL", "C.UTF-8");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("QT_SCALE_FACTOR", "1");
-    render.setProcessEnvironment(environment);
-    render.start(CORVANTA_WIDGET_HOST, {"--render", scene.kind, "--family", scene.family, "--out",
-                                        out, "--now", renderedAt.toString(Qt::ISODate)});
-    ASSERT_TRUE(render.waitForFinished(30000));
-    const QString errors = QString::fromUtf8(render.readAllStandardError());
-    ASSERT_EQ(render.exitCode(), 0) << errors.toStdString();
+    const auto [exitCode, errors] =
+        render(dir.path(), {"--render", scene.kind, "--family", scene.family, "--out", out, "--now",
+                            renderedAt.toString(Qt::ISODate)});
+    ASSERT_EQ(exitCode, 0) << errors.toStdString();
     for (const QString& line : errors.split('\n', Qt::SkipEmptyParts)) {
         EXPECT_TRUE(line.startsWith("corvanta.widget-host: ") ||
                     line.startsWith("rigwell.widgets.timeline: "))
