@@ -75,11 +75,12 @@ TEST(Preferences, TextNotInItsCanonicalFormReadsAsAbsent) {
     EXPECT_EQ(preferences.boolean("rigwell.i5"), std::nullopt);
 }
 
-TEST(Preferences, MalformedJsonIsNotStoredAndRemovalIsSaved) {
+TEST(Preferences, MalformedValuesAreNotStoredAndRemovalIsSaved) {
     const TempDir dir;
     Preferences preferences(iniIn(dir));
     ASSERT_TRUE(preferences.setJson("rigwell.s", "[1]"));
     EXPECT_FALSE(preferences.setJson("rigwell.s", "[1,"));
+    EXPECT_FALSE(preferences.setDate("rigwell.s", QDateTime()));
     EXPECT_EQ(preferences.json("rigwell.s"), QString("[1]"));
     EXPECT_TRUE(preferences.remove("rigwell.s"));
     EXPECT_FALSE(Preferences(iniIn(dir)).contains("rigwell.s"));

@@ -105,6 +105,7 @@ bool Preferences::setUnsignedInteger(const QString& key, std::uint64_t value) {
 }
 
 bool Preferences::setDate(const QString& key, const QDateTime& value) {
+    if (!value.isValid()) return false;
     const auto instant =
         WallClock::time_point(std::chrono::milliseconds(value.toMSecsSinceEpoch()));
     return write(key, QString::fromStdString(formatIsoDate(instant)));

@@ -39,7 +39,7 @@ class Preferences {
     bool setBoolean(const QString& key, bool value);
     bool setInteger(const QString& key, std::int64_t value);
     bool setUnsignedInteger(const QString& key, std::uint64_t value);
-    // Stored in UTC, whole seconds.
+    // Stored in UTC, whole seconds. An invalid date stores nothing.
     bool setDate(const QString& key, const QDateTime& value);
     // `jsonText` must parse as JSON; it is stored compact. Malformed text stores nothing.
     bool setJson(const QString& key, const QString& jsonText);
