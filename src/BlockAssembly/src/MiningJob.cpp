@@ -34,7 +34,9 @@ Hash32 reversed(Hash32 hash) {
 
 MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan)
     : minTime(blockTemplate.minTime),
-      curTime(blockTemplate.curTime),
+      // A header dated before mintime is refused by the node (time-too-old), so mining starts no
+      // earlier, whatever curtime says.
+      curTime(std::max(blockTemplate.curTime, blockTemplate.minTime)),
       longPollID(blockTemplate.longPollID),
       version(blockTemplate.version),
       coinbaseValue(blockTemplate.coinbaseValue),
@@ -63,7 +65,8 @@ MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan
     leaves.push_back(Hash32{});  // the coinbase's place; it does not shape its own branch
     for (const TemplateTransaction& transaction : blockTemplate.transactions) {
         auto data = BitcoinEncoding::hexBytes(transaction.data);
-        if (!data) malformed("transactions[].data");
+        // A transaction is never empty: a block carrying one would be refused.
+        if (!data || data->empty()) malformed("transactions[].data");
         const auto txid = hash32(BitcoinEncoding::hexBytes(transaction.txid));
         if (!txid) malformed("transactions[].txid");
         transactions->push_back(std::move(*data));
@@ -95,7 +98,7 @@ BlockCandidate MiningJob::candidate(std::uint64_t extranonce,
         .header = BlockHeader{.version = version,
                               .previousBlockHash = previousBlockHash,
                               .merkleRoot = merkleRoot,
-                              .time = time.value_or(curTime),
+                              .time = std::max(time.value_or(curTime), minTime),
                               .bits = bits,
                               .nonce = 0},
         .target = target,

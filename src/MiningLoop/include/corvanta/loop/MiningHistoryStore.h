@@ -35,7 +35,9 @@ class MiningHistoryStore {
     // Adds the record of a submitted block (status rejected or pending, 0 confirmations) and
     // persists. Recording is idempotent by block hash: a block already recorded is returned as it
     // stands, so a block resubmitted after a crash is never counted twice. Throws the persisting
-    // error (the record stays in memory and reaches the file with the next successful write).
+    // error (the record stays in memory and reaches the file with the next successful write), and
+    // std::invalid_argument, recording nothing, for what the file could not hold: hashes other
+    // than 32 bytes, a height outside 0 to 2^31-1, a reward outside 0 to 21,000,000 BTC.
     FoundBlock recordSubmission(std::int64_t height, const std::vector<std::uint8_t>& blockHash,
                                 const std::vector<std::uint8_t>& coinbaseTxID,
                                 std::int64_t rewardSats, const SubmissionResult& result,
@@ -49,7 +51,9 @@ class MiningHistoryStore {
     std::int64_t totalAcceptedRewardSats() const;
 
     static std::string encode(const std::vector<FoundBlock>& blocks);
-    // Throws json::DecodeError.
+    // Throws json::DecodeError, also for a record that cannot be believed: hashes other than 32
+    // bytes, a height or reward out of the range above, negative confirmations, "mature" with
+    // fewer than 100 confirmations, a date the clock cannot hold, a repeated id or block hash.
     static std::vector<FoundBlock> decode(std::string_view text);
 
   private:
