@@ -98,6 +98,8 @@ TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
         // Mining on without the commitment would only find blocks the node refuses.
         {Field{"default_witness_commitment"}, [](auto& t) { t.defaultWitnessCommitment = "6a2"; }},
         {Field{"height"}, [](auto& t) { t.height = -1; }},
+        {Field{"height"}, [](auto& t) { t.height = std::int64_t{1} << 31; }},
+        {Field{"coinbasevalue"}, [](auto& t) { t.coinbaseValue = 2'100'000'000'000'001; }},
         // An empty payout script is reported before anything else.
         {BlockAssemblyError::EmptyPayoutScript{}, [](auto& t) { t.previousBlockHash = "zz"; }},
     };

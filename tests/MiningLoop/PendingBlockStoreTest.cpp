@@ -4,7 +4,7 @@
 #include <limits>
 #include <thread>
 
-#include "DisplayHex.h"
+#include "HashedPendingBlock.h"
 #include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/PendingBlockStore.h"
@@ -14,21 +14,10 @@ namespace corvanta {
 namespace {
 
 using testing::TempDir;
-using Bytes = std::vector<std::uint8_t>;
 using namespace std::chrono_literals;
 
-// A block whose header hashes to its recorded hash; `nonce` tells blocks apart.
-PendingBlock pendingBlock(std::int64_t height, std::uint8_t nonce, WallClock::time_point foundAt) {
-    Bytes header(80, 0);
-    header[76] = nonce;
-    Bytes block = header;
-    block.insert(block.end(), {0x01, 0xaa, 0xff});
-    return PendingBlock{.height = height,
-                        .blockHashHex = loop::displayHex(doubleSHA256(header)),
-                        .blockHex = BitcoinEncoding::hexString(block),
-                        .coinbaseTxIDHex = std::string(64, 'c'),
-                        .rewardSats = 5'000'000'000,
-                        .foundAt = wholeSeconds(foundAt)};
+PendingBlock pendingBlock(std::int64_t height, std::uint8_t seed, WallClock::time_point foundAt) {
+    return testing::hashedPendingBlock(height, seed, foundAt);
 }
 
 std::size_t filesIn(const std::filesystem::path& folder) {

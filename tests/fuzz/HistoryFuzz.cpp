@@ -2,6 +2,7 @@
 // read back the same.
 
 #include "FuzzSupport.h"
+#include "corvanta/assembly/ChainLimits.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 
 using namespace corvanta;
@@ -16,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& block : blocks) {
         fuzz::expect(block.blockHash.size() == 32 && block.coinbaseTxID.size() == 32,
                      "accepted a hash other than 32 bytes");
-        fuzz::expect(block.confirmations >= 0 && block.rewardSats >= 0 &&
-                         block.rewardSats <= 21'000'000LL * 100'000'000LL,
-                     "accepted an impossible number");
+        fuzz::expect(
+            block.confirmations >= 0 && block.rewardSats >= 0 && block.rewardSats <= maxMoneySats,
+            "accepted an impossible number");
     }
     fuzz::expect(MiningHistoryStore::decode(MiningHistoryStore::encode(blocks)) == blocks,
                  "history changed through a round trip");

@@ -4,6 +4,7 @@
 
 #include "ByteWriting.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
+#include "corvanta/assembly/ChainLimits.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"
 
@@ -79,7 +80,9 @@ MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan
         if (!witnessCommitment) malformed("default_witness_commitment");
     }
 
-    if (blockTemplate.height < 0) malformed("height");
+    if (blockTemplate.height < 0 || blockTemplate.height > maxBlockHeight) malformed("height");
+    // A block paying more than all the bitcoin there is could never be recorded, let alone valid.
+    if (blockTemplate.coinbaseValue > maxMoneySats) malformed("coinbasevalue");
     height = blockTemplate.height;
 
     branch = MerkleBranch::forCoinbase(leaves);

@@ -4,18 +4,13 @@
 // trusted: a record outside these limits is refused rather than counted or resubmitted.
 
 #include <cstdint>
-#include <limits>
+
+#include "corvanta/assembly/ChainLimits.h"
 
 namespace corvanta::loop {
 
-// No output can pay more than all the bitcoin there will ever be: 21,000,000 BTC.
-inline constexpr std::int64_t maxRewardSats = 21'000'000LL * 100'000'000LL;
-
-// The node counts heights in a signed 32-bit number.
-inline constexpr std::int64_t maxBlockHeight = std::numeric_limits<std::int32_t>::max();
-
 inline constexpr bool isPlausibleReward(std::int64_t sats) {
-    return sats >= 0 && sats <= maxRewardSats;
+    return sats >= 0 && sats <= maxMoneySats;
 }
 
 inline constexpr bool isPlausibleHeight(std::int64_t height) {

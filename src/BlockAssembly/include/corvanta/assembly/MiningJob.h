@@ -22,7 +22,8 @@ struct MiningJob {
     // "bits" (not hex or not a valid compact target), "target" (not the one the bits expand to),
     // "transactions[].data" (not hex, or empty), "transactions[].txid" (not hex / not 32 bytes),
     // "default_witness_commitment" (not hex: a block without the commitment the node asked for
-    // would be refused), "height" (negative).
+    // would be refused), "height" (negative or beyond 2^31-1), "coinbasevalue" (above 21,000,000
+    // BTC).
     MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan payoutPlan);
 
     std::int64_t height = 0;
