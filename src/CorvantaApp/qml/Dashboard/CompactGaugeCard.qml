@@ -1,0 +1,191 @@
+import QtQuick
+import QtQuick.Shapes
+import Corvanta
+
+// A wide, low card with one live quantity on a half-circle gauge: title, gauge, divider and a
+// trailing area the caller fills. While active, a dot sweeps the arc once per `sweepPeriod`;
+// only the dot ticks every frame, and only while it is shown.
+Rectangle {
+    id: card
+
+    property string title
+    property color tint: Theme.surfaceViolet
+    property color accent: Theme.accent
+    property real fraction: 0
+    property var enclosingFraction: undefined
+    property string lowerBound: "0"
+    property string upperBound: "100"
+    property bool isActive: false
+    property real sweepPeriod: Infinity
+    property Component trailing
+    property Component value
+    property bool reduceMotion: Platform.reduceMotion
+    // The gauge's two sweep anchors, read by the tests.
+    readonly property alias anchorDate: gauge.anchorDate
+    readonly property alias anchorPhase: gauge.anchorPhase
+    readonly property alias dotShown: gauge.dotShown
+    readonly property alias frames: gauge.frames
+
+    implicitWidth: 420
+    implicitHeight: 116
+    radius: 18
+    color: tint
+    border.width: 1
+    border.color: Theme.cardBorder
+
+    Row {
+        id: row
+
+        anchors.fill: parent
+        anchors.leftMargin: 16
+        anchors.rightMargin: 16
+        anchors.topMargin: 12
+        anchors.bottomMargin: 12
+        spacing: 14
+
+        Text {
+            width: 74
+            anchors.verticalCenter: parent.verticalCenter
+            text: card.title
+            textFormat: Text.PlainText
+            font.pixelSize: 10
+            font.bold: true
+            font.letterSpacing: 1.6
+            color: Theme.textSecondary
+            elide: Text.ElideRight
+        }
+        Item {
+            width: Math.max(136, row.width - 74 - 1 - 128 - 3 * row.spacing)
+            height: row.height
+
+            Column {
+                id: gauge
+
+                readonly property real dialWidth: 132
+                readonly property real stroke: 11
+                readonly property real dialHeight: dialWidth * 0.5 + stroke * 0.5
+                readonly property real radius: dialWidth * 0.458
+                property double anchorDate: DashboardLogic.now()
+                property real anchorPhase: 0
+                property real lastPeriod: card.sweepPeriod
+                property real phase: 0
+                property int frames: 0
+                readonly property bool dotShown: DashboardLogic.sweepDotShown(card.isActive,
+                                                                             card.reduceMotion,
+                                                                             card.sweepPeriod)
+
+                function phaseAt(date, period) {
+                    return DashboardLogic.sweepPhase(anchorPhase, date - anchorDate, period)
+                }
+
+                anchors.centerIn: parent
+                spacing: 2
+                opacity: card.isActive ? 1 : 0.55
+
+                Behavior on opacity { NumberAnimation { duration: 400; easing.type: Easing.InOutQuad } }
+
+                Connections {
+                    target: card
+                    // The sweep goes on from where the dot stood, at the new speed.
+                    function onSweepPeriodChanged() {
+                        const t = DashboardLogic.now()
+                        gauge.anchorPhase = gauge.phaseAt(t, gauge.lastPeriod)
+                        gauge.anchorDate = t
+                        gauge.lastPeriod = card.sweepPeriod
+                    }
+                }
+
+                FrameAnimation {
+                    running: gauge.dotShown && card.visible && card.Window.window !== null
+                             && card.Window.window.visible
+                    onTriggered: {
+                        gauge.phase = gauge.phaseAt(DashboardLogic.now(), card.sweepPeriod)
+                        gauge.frames += 1
+                    }
+                }
+
+                Item {
+                    id: dial
+
+                    width: gauge.dialWidth
+                    height: gauge.dialHeight
+
+                    Shape {
+                        anchors.fill: parent
+
+                        SemicircleArc {
+                            strokeColor: Qt.rgba(Theme.cardBorder.r, Theme.cardBorder.g,
+                                                 Theme.cardBorder.b, 0.55)
+                        }
+                        SemicircleArc {
+                            strokeColor: card.enclosingFraction === undefined
+                                         ? "transparent"
+                                         : Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
+                                                   Theme.textSecondary.b, 0.42)
+                            to: card.enclosingFraction === undefined
+                                ? 0.0001 : DashboardLogic.arcClamp(card.enclosingFraction)
+                        }
+                        SemicircleArc {
+                            strokeColor: card.accent
+                            to: DashboardLogic.arcClamp(card.fraction)
+                        }
+                    }
+                    Rectangle {
+                        objectName: "sweepDot"
+                        readonly property real angle: (gauge.phase * 180 - 180) * Math.PI / 180
+                        visible: gauge.dotShown
+                        width: gauge.stroke - 1
+                        height: width
+                        radius: width / 2
+                        color: "white"
+                        border.width: 2
+                        border.color: card.accent
+                        x: gauge.dialWidth / 2 + Math.cos(angle) * (gauge.dialWidth - gauge.stroke) / 2
+                           - width / 2
+                        y: gauge.dialHeight - gauge.stroke / 4
+                           + Math.sin(angle) * (gauge.dialWidth - gauge.stroke) / 2 - height / 2
+                    }
+                    Loader {
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        anchors.bottom: parent.bottom
+                        anchors.bottomMargin: -4
+                        sourceComponent: card.value
+                    }
+                }
+                Item {
+                    width: gauge.dialWidth + 4
+                    height: lower.implicitHeight
+                    anchors.horizontalCenter: parent.horizontalCenter
+
+                    Text {
+                        id: lower
+                        text: card.lowerBound
+                        textFormat: Text.PlainText
+                        font.pixelSize: 9
+                        font.weight: Font.DemiBold
+                        color: Theme.textSecondary
+                    }
+                    Text {
+                        anchors.right: parent.right
+                        text: card.upperBound
+                        textFormat: Text.PlainText
+                        font.pixelSize: 9
+                        font.weight: Font.DemiBold
+                        color: Theme.textSecondary
+                    }
+                }
+            }
+        }
+        Rectangle {
+            width: 1
+            height: 56
+            anchors.verticalCenter: parent.verticalCenter
+            color: Theme.cardBorder
+        }
+        Loader {
+            width: 128
+            anchors.verticalCenter: parent.verticalCenter
+            sourceComponent: card.trailing
+        }
+    }
+}

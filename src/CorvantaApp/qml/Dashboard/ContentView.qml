@@ -1,0 +1,590 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Corvanta
+
+// The dashboard: header, gauges, power mode and schedule, pulse and gains, the node's verdict,
+// the review prompt and the bottom bar, with the advanced panel and the block-found
+// celebration over them. Every figure comes from the session; every action goes to it, to the
+// preferences or out through the signals.
+Rectangle {
+    id: view
+
+    property QtObject session
+    property bool showInMenuBar: true
+    // A one-shot request to open the advanced panel when the dashboard comes on screen.
+    property bool openAdvancedOnAppear: false
+    property bool advancedPanelOpen: false
+    // The section the panel is asked to open at; "" for none.
+    property string advancedPanelSection: ""
+    // The dashboard's one-second clock (seconds since 1970).
+    property double now: DashboardLogic.now()
+    readonly property bool onScreen: visible && Window.window !== null && Window.window.visible
+    readonly property bool isDarkTheme: Prefs.appTheme === "dark"
+    readonly property int runState: session ? session.runState : 0
+    readonly property var cpu: DashboardLogic.machine(session ? session.cpuUsage : undefined)
+    readonly property bool showsReviewPrompt: DashboardLogic.showsReviewPrompt(
+        advancedPanelOpen, session !== null && session.payoutNeedsAttention,
+        Prefs.firstLaunchAt, Prefs.reviewPromptAnswered, now)
+    readonly property var presentation: session ? session.blockFoundPresentation : undefined
+
+    // How links leave the application; tests replace it.
+    property var openLink: url => Platform.openUrl(url)
+    // The celebration's own wait before it dismisses itself, in milliseconds.
+    property int blockFoundWait: 30000
+
+    signal enterMiniMode()
+    signal openAdvancedConsumed()
+
+    function openAdvancedPanel(section) {
+        advancedPanelSection = section
+        advancedPanelOpen = true
+    }
+    function closeAdvancedPanel() {
+        advancedPanelOpen = false
+        advancedPanelSection = ""
+    }
+    function consumeOpenRequest() {
+        if (!openAdvancedOnAppear || !onScreen)
+            return
+        openAdvancedConsumed()
+        openAdvancedOnAppear = false
+        advancedPanel.animate = false
+        advancedPanelOpen = true
+        advancedPanel.animate = true
+    }
+    function answerReview(yes) {
+        Prefs.reviewPromptAnswered = true
+        openLink(yes ? DashboardLogic.reviewLink() : DashboardLogic.supportLink())
+    }
+    // Clears the celebration it was shown for, and no newer one.
+    function dismissBlockFound(presentationId) {
+        const current = session ? session.blockFoundPresentation : undefined
+        if (current && String(current.id) === presentationId)
+            session.blockFoundPresentation = undefined
+    }
+
+    objectName: "contentView"
+    color: Theme.background
+    implicitWidth: 900
+    implicitHeight: 860
+
+    onOnScreenChanged: consumeOpenRequest()
+    onOpenAdvancedOnAppearChanged: consumeOpenRequest()
+    Component.onCompleted: consumeOpenRequest()
+
+    Timer {
+        objectName: "secondClock"
+        interval: 1000
+        repeat: true
+        running: view.onScreen
+        onTriggered: view.now = DashboardLogic.now()
+    }
+    Connections {
+        target: DashboardLogic
+        function onFixedNowChanged() { view.now = DashboardLogic.now() }
+    }
+
+    ScrollView {
+        id: scroll
+
+        anchors.fill: parent
+        contentWidth: availableWidth
+        ScrollBar.vertical.policy: ScrollBar.AsNeeded
+
+        ColumnLayout {
+            id: column
+
+            x: 28
+            y: 16
+            width: scroll.availableWidth - 56
+            spacing: 12
+
+            // Header.
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 9
+
+                Item {
+                    readonly property url wordmark: BrandImages.source("wordmark")
+                    implicitWidth: String(wordmark) !== ""
+                                   ? wordmarkImage.implicitWidth * 68 / Math.max(wordmarkImage.implicitHeight, 1)
+                                   : wordmarkText.implicitWidth
+                    implicitHeight: String(wordmark) !== "" ? 68 : wordmarkText.implicitHeight
+                    Image {
+                        id: wordmarkImage
+                        anchors.fill: parent
+                        visible: String(parent.wordmark) !== ""
+                        source: parent.wordmark
+                        fillMode: Image.PreserveAspectFit
+                        smooth: true
+                        mipmap: true
+                        Accessible.name: "Corvanta"
+                    }
+                    Text {
+                        id: wordmarkText
+                        visible: !wordmarkImage.visible
+                        text: "Corvanta"
+                        font.pixelSize: 15
+                        font.weight: Font.Black
+                        color: Theme.textPrimary
+                    }
+                }
+                Item { Layout.fillWidth: true }
+                PayoutAlertBadgeView {
+                    visible: view.session !== null && view.session.payoutNeedsAttention
+                    onClicked: view.openAdvancedPanel("wallet")
+                }
+                NetworkBadgeView {
+                    objectName: "networkBadge"
+                    visible: !(view.session !== null && view.session.payoutNeedsAttention)
+                    network: {
+                        if (!view.session)
+                            return "mainnet"
+                        const active = view.session.activeNetwork
+                        return active !== undefined && active !== null && active !== ""
+                               ? active : view.session.selectedNetwork
+                    }
+                }
+                HeaderButton {
+                    objectName: "replayButton"
+                    symbol: "arrow.trianglehead.counterclockwise"
+                    tip: qsTr("Revoir l'écran de bienvenue")
+                    onClicked: Prefs.onboardingCompleted = false
+                }
+                HeaderButton {
+                    objectName: "helpButton"
+                    symbol: "questionmark.circle"
+                    tip: qsTr("Aide")
+                }
+                HeaderButton {
+                    objectName: "compactButton"
+                    symbol: "arrow.down.right.and.arrow.up.left"
+                    tip: qsTr("Vue compacte")
+                    onClicked: view.enterMiniMode()
+                }
+                HeaderButton {
+                    objectName: "themeButton"
+                    symbol: view.isDarkTheme ? "sun.max.fill" : "moon.fill"
+                    tint: view.isDarkTheme ? Theme.accent : Theme.textSecondary
+                    tip: view.isDarkTheme ? qsTr("Passer en clair") : qsTr("Passer en sombre")
+                    onClicked: Prefs.appTheme = DashboardLogic.toggledTheme(Prefs.appTheme)
+                }
+            }
+
+            // Gauges.
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 16
+
+                SyncProgressCard {
+                    objectName: "syncCard"
+                    visible: view.runState === 2
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    blocks: view.session ? view.session.syncBlocks : 0
+                    headers: view.session ? view.session.syncHeaders : 0
+                    percent: view.session ? view.session.syncPercent : 0
+                }
+                CompactGaugeCard {
+                    id: hashrateCard
+
+                    readonly property real rate: view.session ? view.session.currentHashRateMHs : 0
+
+                    objectName: "hashrateCard"
+                    visible: view.runState !== 2
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    title: qsTr("HASHRATE")
+                    tint: Theme.surfaceViolet
+                    accent: Theme.accent
+                    fraction: DashboardLogic.hashRateFraction(rate)
+                    lowerBound: "0"
+                    upperBound: "320"
+                    isActive: view.runState === 3
+                    sweepPeriod: DashboardLogic.sweepPeriod(rate)
+                    trailing: Column {
+                        spacing: 3
+                        SymbolIcon { name: "hammer"; size: 15; color: Theme.textSecondary }
+                        Row {
+                            spacing: 5
+                            width: 128
+                            Rectangle {
+                                y: 5
+                                width: 7
+                                height: 7
+                                radius: 3.5
+                                color: view.runState === 3 ? Theme.successText : Theme.textSecondary
+                            }
+                            Text {
+                                objectName: "statusLabel"
+                                width: 116
+                                text: DashboardLogic.statusLabel(view.runState,
+                                                                 view.session ? view.session.failureMessage : "")
+                                textFormat: Text.PlainText
+                                wrapMode: Text.Wrap
+                                maximumLineCount: 2
+                                elide: Text.ElideRight
+                                font.pixelSize: 12
+                                font.bold: true
+                                color: Theme.textPrimary
+                            }
+                        }
+                        Text {
+                            objectName: "uptimeLine"
+                            readonly property var started: view.session ? view.session.miningStartedAt : undefined
+                            visible: started !== undefined && started !== null
+                            text: visible ? DashboardLogic.uptimeLine(started, view.now) : ""
+                            textFormat: Text.PlainText
+                            font.pixelSize: 11
+                            font.weight: Font.Medium
+                            font.family: "DejaVu Sans Mono"
+                            color: Theme.textSecondary
+                        }
+                    }
+                    value: Column {
+                        spacing: -1
+                        Text {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            width: Math.min(implicitWidth, 108)
+                            text: DashboardLogic.fixed(hashrateCard.rate, 2)
+                            textFormat: Text.PlainText
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 12
+                            font.pixelSize: 24
+                            font.weight: Font.Black
+                            font.family: "DejaVu Sans Mono"
+                            color: Theme.textPrimary
+                        }
+                        Text {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            text: "MH/s"
+                            font.pixelSize: 12
+                            font.bold: true
+                            color: Theme.accent
+                        }
+                    }
+                }
+                CompactGaugeCard {
+                    objectName: "machineCard"
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    title: qsTr("MACHINE")
+                    tint: Theme.surfacePink
+                    accent: Theme.gaugeMachine
+                    fraction: view.cpu.fraction
+                    enclosingFraction: view.cpu.enclosing
+                    lowerBound: "0"
+                    upperBound: "100"
+                    isActive: view.cpu.sampled
+                    sweepPeriod: Infinity
+                    trailing: Column {
+                        spacing: 3
+                        SymbolIcon { name: "cpu"; size: 15; color: Theme.textSecondary }
+                        Text {
+                            visible: !view.cpu.sampled
+                            text: qsTr("mesure en cours…")
+                            textFormat: Text.PlainText
+                            font.pixelSize: 11
+                            font.weight: Font.Medium
+                            color: Theme.textSecondary
+                        }
+                        Text {
+                            visible: view.cpu.sampled
+                            text: view.cpu.busy
+                            textFormat: Text.PlainText
+                            font.pixelSize: 12
+                            font.bold: true
+                            font.family: "DejaVu Sans Mono"
+                            color: Theme.textPrimary
+                        }
+                        Text {
+                            visible: view.cpu.sampled
+                            text: view.cpu.free
+                            textFormat: Text.PlainText
+                            font.pixelSize: 11
+                            font.weight: Font.Medium
+                            font.family: "DejaVu Sans Mono"
+                            color: Theme.textSecondary
+                        }
+                    }
+                    value: Text {
+                        text: view.cpu.value
+                        textFormat: Text.PlainText
+                        font.pixelSize: 24
+                        font.weight: Font.Black
+                        font.family: "DejaVu Sans Mono"
+                        color: Theme.textPrimary
+                    }
+                }
+            }
+
+            // Power mode and the schedule switch.
+            Rectangle {
+                Layout.fillWidth: true
+                implicitHeight: powerRow.implicitHeight + 32
+                radius: 18
+                color: Theme.cardBackground
+                border.width: 1
+                border.color: Theme.cardBorder
+
+                RowLayout {
+                    id: powerRow
+                    anchors.fill: parent
+                    anchors.margins: 16
+                    spacing: 12
+                    PowerModePickerView {
+                        objectName: "powerModePicker"
+                        Layout.preferredWidth: 320
+                        session: view.session
+                    }
+                    Item { Layout.fillWidth: true; Layout.minimumWidth: 8 }
+                    Switch {
+                        objectName: "scheduleToggle"
+                        focusPolicy: Qt.NoFocus
+                        checked: view.session !== null && view.session.scheduleEnabled
+                        text: qsTr("Planifier le mode sur la journée")
+                        font.pixelSize: 11
+                        font.weight: Font.Medium
+                        palette.windowText: Theme.textSecondary
+                        onToggled: {
+                            const wanted = checked
+                            // The session decides; the switch shows what it holds.
+                            checked = Qt.binding(() => view.session !== null && view.session.scheduleEnabled)
+                            view.session.setScheduleEnabled(wanted)
+                        }
+                    }
+                }
+            }
+
+            // The schedule panel.
+            ColumnLayout {
+                objectName: "schedulePanel"
+                Layout.fillWidth: true
+                spacing: 8
+                visible: view.session !== null && view.session.scheduleEnabled
+
+                ScheduleGridView {
+                    objectName: "scheduleGridView"
+                    Layout.fillWidth: true
+                    schedule: view.session ? view.session.schedule : []
+                    currentSlot: view.session ? view.session.currentScheduleSlot : 0
+                    labelWidth: 62
+                    rowHeight: 17
+                    rowSpacing: 3
+                    onPaint: (mode, from, through) => view.session.setScheduleMode(mode, from, through)
+                }
+                RowLayout {
+                    Layout.alignment: Qt.AlignHCenter
+                    spacing: 8
+                    Text {
+                        text: qsTr("Une case = 10 minutes. Cliquez, ou glissez pour peindre une plage.")
+                        textFormat: Text.PlainText
+                        font.pixelSize: 9
+                        color: Theme.textSecondary
+                    }
+                    AbstractButton {
+                        objectName: "resumeScheduleButton"
+                        visible: view.session !== null && !view.session.scheduleIsDriving
+                        focusPolicy: Qt.NoFocus
+                        onClicked: view.session.resumeSchedule()
+                        contentItem: Text {
+                            text: qsTr("Reprendre le planning")
+                            textFormat: Text.PlainText
+                            font.pixelSize: 9
+                            font.weight: Font.DemiBold
+                            color: Theme.accent
+                        }
+                    }
+                }
+            }
+
+            // Pulse and gains.
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 16
+
+                NetworkPulseView {
+                    objectName: "networkPulse"
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    Layout.fillHeight: true
+                    lastBlockTimestamp: view.session ? view.session.confirmedNetworkTipTimestamp : undefined
+                    draws: DashboardLogic.draws(view.session ? view.session.sessionStartHeight : undefined,
+                                                view.session ? view.session.freshChainStatus : undefined)
+                    now: view.now
+                }
+                Rectangle {
+                    objectName: "gainsCard"
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    Layout.alignment: Qt.AlignTop
+                    implicitHeight: gainsRow.implicitHeight + 32
+                    radius: 18
+                    color: Theme.surfaceMint
+                    border.width: 1
+                    border.color: Theme.cardBorder
+
+                    RowLayout {
+                        id: gainsRow
+                        anchors.fill: parent
+                        anchors.margins: 16
+                        spacing: 10
+                        ColumnLayout {
+                            Layout.alignment: Qt.AlignTop
+                            Layout.fillWidth: true
+                            spacing: 6
+                            RowLayout {
+                                spacing: 6
+                                BrandSticker { asset: "bitcoin"; size: 32 }
+                                SectionLabel { title: qsTr("Gains") }
+                            }
+                            Text {
+                                objectName: "gainsAmount"
+                                Layout.fillWidth: true
+                                text: view.session
+                                      ? DashboardLogic.gainsAmount(view.session.earnings,
+                                                                   view.session.scanCoversConfiguredAddress,
+                                                                   view.session.persistedHistoryTotalSats)
+                                      : "0.00 BTC"
+                                textFormat: Text.PlainText
+                                fontSizeMode: Text.HorizontalFit
+                                minimumPixelSize: 17
+                                font.pixelSize: 28
+                                font.bold: true
+                                color: Theme.successText
+                            }
+                            Text {
+                                objectName: "blocksFoundSubtitle"
+                                text: DashboardLogic.blocksFoundSubtitle(view.session ? view.session.persistedHistory : [])
+                                textFormat: Text.PlainText
+                                font.pixelSize: 11
+                                color: Theme.textSecondary
+                            }
+                        }
+                        Item { Layout.minimumWidth: 12; Layout.fillWidth: true }
+                        BrandSticker { Layout.alignment: Qt.AlignTop; asset: "gift"; size: 74 }
+                    }
+                }
+            }
+
+            CandidateValidationView {
+                objectName: "candidateCard"
+                Layout.fillWidth: true
+                validation: view.session ? view.session.currentCandidateValidation : undefined
+            }
+
+            ReviewPromptView {
+                objectName: "reviewPrompt"
+                Layout.fillWidth: true
+                visible: opacity > 0
+                opacity: view.showsReviewPrompt ? 1 : 0
+                Behavior on opacity { NumberAnimation { duration: 200 } }
+                onAnswer: yes => view.answerReview(yes)
+                onDismiss: Prefs.reviewPromptAnswered = true
+            }
+
+            // Bottom bar.
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.topMargin: 2
+                Layout.bottomMargin: 16
+                spacing: 8
+
+                AbstractButton {
+                    objectName: "advancedButton"
+                    focusPolicy: Qt.NoFocus
+                    leftPadding: 11
+                    rightPadding: 11
+                    topPadding: 7
+                    bottomPadding: 7
+                    onClicked: view.advancedPanelOpen = !view.advancedPanelOpen
+                    background: Rectangle {
+                        radius: 10
+                        color: "transparent"
+                        border.width: view.advancedPanelOpen ? 2 : 1
+                        border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b,
+                                              view.advancedPanelOpen ? 0.9 : 0.35)
+                    }
+                    contentItem: Row {
+                        spacing: 5
+                        SymbolIcon {
+                            anchors.verticalCenter: parent.verticalCenter
+                            name: "sidebar.right"
+                            size: 17
+                            color: Theme.accent
+                        }
+                        Text {
+                            anchors.verticalCenter: parent.verticalCenter
+                            text: qsTr("Avancé")
+                            textFormat: Text.PlainText
+                            font.pixelSize: 11
+                            font.weight: Font.DemiBold
+                            color: Theme.accent
+                        }
+                    }
+                }
+                Item { Layout.fillWidth: true; Layout.minimumWidth: 8 }
+                Text {
+                    objectName: "lastUpdateLabel"
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignRight
+                    text: DashboardLogic.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
+                                                         view.now)
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    maximumLineCount: 1
+                    font.pixelSize: 11
+                    color: Theme.textSecondary
+                }
+            }
+        }
+    }
+
+    // The advanced panel's place, over the right-hand side.
+    AdvancedPanelStandIn {
+        id: advancedPanel
+
+        property bool animate: true
+
+        objectName: "advancedPanel"
+        width: Math.min(420, view.width * 0.5)
+        height: view.height
+        x: view.advancedPanelOpen ? view.width - width : view.width + 24
+        visible: x < view.width
+        section: view.advancedPanelSection
+        onClose: view.closeAdvancedPanel()
+        Behavior on x {
+            enabled: advancedPanel.animate
+            NumberAnimation { duration: 220; easing.type: Easing.OutQuad }
+        }
+    }
+
+    // The celebration, only while the dashboard is on screen.
+    Loader {
+        id: celebration
+
+        objectName: "blockFoundOverlay"
+        anchors.fill: parent
+        active: view.presentation !== undefined && view.presentation !== null && view.onScreen
+        sourceComponent: Item {
+            opacity: 0
+            scale: 0.96
+            Component.onCompleted: { opacity = 1; scale = 1 }
+            Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
+            Behavior on scale { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
+            Rectangle {
+                anchors.fill: parent
+                color: Qt.rgba(0, 0, 0, 0.35)
+                MouseArea { anchors.fill: parent }
+            }
+            BlockFoundView {
+                objectName: "blockFoundView"
+                anchors.fill: parent
+                presentation: view.presentation
+                dismissAfter: view.blockFoundWait
+                onDismiss: id => view.dismissBlockFound(id)
+            }
+        }
+    }
+}

@@ -1,0 +1,330 @@
+import QtQuick
+import QtTest
+import Corvanta
+import "../fake"
+
+TestCase {
+    id: testCase
+
+    name: "Dashboard"
+    when: windowShown
+    width: 900
+    height: 860
+    visible: true
+
+    Component {
+        id: sessionComponent
+        FakeSessionModel {}
+    }
+    Component {
+        id: viewComponent
+        ContentView {
+            width: 900
+            height: 860
+        }
+    }
+
+    property var session
+    property var view
+
+    function init() {
+        failOnWarning(/.?/)
+        language.set("fr")
+        DashboardLogic.fixedNow = 1700000000
+        DashboardLogic.performanceCores = 10
+        Prefs.appTheme = "light"
+        Prefs.firstLaunchAt = 0
+        Prefs.reviewPromptAnswered = false
+        Prefs.onboardingCompleted = true
+        session = createTemporaryObject(sessionComponent, testCase)
+        session.schedule = new Array(144).fill("balanced")
+    }
+    function cleanup() {
+        DashboardLogic.fixedNow = undefined
+    }
+    function makeView(properties) {
+        const props = Object.assign({ session: session }, properties || {})
+        view = createTemporaryObject(viewComponent, testCase, props)
+        verify(view)
+        waitForRendering(view)
+        return view
+    }
+    function child(name) {
+        const found = findChild(view, name)
+        verify(found, name)
+        return found
+    }
+    function calls() { return session.calls.filter(c => !c.startsWith("appliedPowerMode")) }
+
+    // --- power-mode picker -----------------------------------------------------------------
+
+    function test_segment_tap_sets_mode_ends_pause_and_suspends_only_a_schedule() {
+        session.runState = 3
+        makeView()
+        mouseClick(child("segment_eco"))
+        compare(session.powerMode, "eco")
+        compare(calls(), ["setManuallyPaused(false)"])
+
+        session.calls = []
+        session.scheduleEnabled = true
+        // Tapping the segment already requested still acts.
+        mouseClick(child("segment_eco"))
+        compare(calls(), ["setManuallyPaused(false)", "suspendScheduleUntilMidnight()"])
+    }
+
+    function test_pause_is_disabled_while_idle_or_failed() {
+        makeView()
+        const pause = child("pauseButton")
+        for (const state of [0, 5]) {
+            session.runState = state
+            verify(!pause.enabled)
+            fuzzyCompare(pause.opacity, 0.4, 0.001)
+            mouseClick(pause)
+            compare(calls(), [])
+        }
+        session.runState = 3
+        verify(pause.enabled)
+        mouseClick(pause)
+        compare(calls(), ["setManuallyPaused(true)"])
+    }
+
+    function test_lit_segment_follows_workers_and_pauses() {
+        session.runState = 3
+        session.powerMode = "balanced"
+        session.effectiveWorkerCount = 3
+        session.isThrottledBelowRequestedMode = true
+        makeView()
+        verify(child("segment_eco").lit)
+        verify(child("segment_balanced").requestedOnly)
+        compare(child("throttleCaption").text, "Régime réel : 3 worker(s) sur 10")
+        session.governorPaused = true
+        verify(!child("segment_eco").lit)
+        compare(child("pauseCaption").text, "Minage en pause — voir CPU")
+    }
+
+    // --- schedule ------------------------------------------------------------------------------
+
+    function gridPoint(column, row) {
+        const grid = child("scheduleGrid")
+        const colW = grid.width / 144
+        return { grid: grid, x: colW * (column + 0.5), y: row * 20 + 8 }
+    }
+
+    function test_grid_click_and_drags_paint_from_their_anchor() {
+        session.scheduleEnabled = true
+        session.scheduleIsDriving = true
+        makeView()
+        // One click: one slot, in the row pressed (max).
+        let p = gridPoint(40, 1)
+        mouseClick(p.grid, p.x, p.y)
+        compare(calls(), ["setScheduleMode(max, 40, 40)"])
+
+        // "Arrêt" from column 10, right then left of the anchor; the row stays off.
+        session.calls = []
+        p = gridPoint(10, 4)
+        mousePress(p.grid, p.x, p.y)
+        mouseMove(p.grid, gridPoint(15, 4).x, p.y)
+        mouseMove(p.grid, gridPoint(7, 1).x, gridPoint(7, 1).y)
+        mouseRelease(p.grid, gridPoint(7, 1).x, gridPoint(7, 1).y)
+        const stroke = calls()
+        compare(stroke[0], "setScheduleMode(off, 10, 10)")
+        verify(stroke.indexOf("setScheduleMode(off, 10, 15)") >= 0, stroke)
+        compare(stroke[stroke.length - 1], "setScheduleMode(off, 10, 7)")
+
+        // Eco dragged down into the off row keeps painting eco.
+        session.calls = []
+        p = gridPoint(50, 3)
+        mousePress(p.grid, p.x, p.y)
+        mouseMove(p.grid, gridPoint(52, 4).x, gridPoint(52, 4).y)
+        mouseRelease(p.grid, gridPoint(52, 4).x, gridPoint(52, 4).y)
+        verify(calls().every(c => c.startsWith("setScheduleMode(eco, 50")), calls())
+
+        // Past both ends the column clamps.
+        session.calls = []
+        p = gridPoint(100, 0)
+        mousePress(p.grid, p.x, p.y)
+        mouseMove(p.grid, p.grid.width + 40, p.y)
+        mouseMove(p.grid, -40, p.y)
+        mouseRelease(p.grid, -40, p.y)
+        const ends = calls()
+        verify(ends.indexOf("setScheduleMode(smart, 100, 143)") >= 0, ends)
+        compare(ends[ends.length - 1], "setScheduleMode(smart, 100, 0)")
+    }
+
+    function test_toggle_asks_the_session_and_resume_follows_driving() {
+        makeView()
+        verify(!child("schedulePanel").visible)
+        const toggle = child("scheduleToggle")
+        mouseClick(toggle)
+        compare(calls(), ["setScheduleEnabled(true)"])
+        // The switch shows what the session holds, not what was clicked.
+        verify(!toggle.checked)
+        session.scheduleEnabled = true
+        verify(toggle.checked)
+        verify(child("schedulePanel").visible)
+        session.scheduleIsDriving = false
+        const resume = child("resumeScheduleButton")
+        verify(resume.visible)
+        session.calls = []
+        mouseClick(resume)
+        compare(calls(), ["resumeSchedule()"])
+        session.scheduleIsDriving = true
+        verify(!resume.visible)
+    }
+
+    // --- advanced panel ------------------------------------------------------------------------
+
+    function test_open_request_is_consumed_once() {
+        let consumed = 0
+        makeView({ openAdvancedOnAppear: true })
+        view.openAdvancedConsumed.connect(() => consumed += 1)
+        verify(view.advancedPanelOpen)
+        verify(!view.openAdvancedOnAppear)
+        compare(view.advancedPanelSection, "")
+        view.advancedPanelOpen = false
+        view.visible = false
+        view.visible = true
+        verify(!view.advancedPanelOpen)
+        // A request arriving while shown opens it too.
+        view.openAdvancedOnAppear = true
+        verify(view.advancedPanelOpen)
+        compare(consumed, 1)
+    }
+
+    function test_badge_close_and_button_keep_or_forget_the_section() {
+        session.payoutNeedsAttention = true
+        makeView()
+        verify(!child("networkBadge").visible)
+        mouseClick(child("payoutAlertBadge"))
+        verify(view.advancedPanelOpen)
+        compare(view.advancedPanelSection, "wallet")
+        // The advanced button closes and keeps the section…
+        mouseClick(child("advancedButton"))
+        verify(!view.advancedPanelOpen)
+        compare(view.advancedPanelSection, "wallet")
+        mouseClick(child("advancedButton"))
+        verify(view.advancedPanelOpen)
+        tryCompare(child("advancedPanel"), "x", view.width - child("advancedPanel").width)
+        // …the panel's own close forgets it.
+        mouseClick(child("panelCloseButton"))
+        verify(!view.advancedPanelOpen)
+        compare(view.advancedPanelSection, "")
+    }
+
+    // --- header and review ----------------------------------------------------------------
+
+    function test_header_buttons() {
+        Prefs.appTheme = "sepia"
+        makeView()
+        const themeBefore = Prefs.appTheme
+        mouseClick(child("helpButton"))
+        compare(Prefs.appTheme, themeBefore)
+        verify(Prefs.onboardingCompleted)
+        compare(calls(), [])
+        verify(!view.advancedPanelOpen)
+
+        mouseClick(child("themeButton"))
+        compare(Prefs.appTheme, "dark")
+        mouseClick(child("themeButton"))
+        compare(Prefs.appTheme, "light")
+
+        let mini = 0
+        view.enterMiniMode.connect(() => mini += 1)
+        mouseClick(child("compactButton"))
+        compare(mini, 1)
+
+        mouseClick(child("replayButton"))
+        verify(!Prefs.onboardingCompleted)
+    }
+
+    function test_review_answers_store_the_flag_before_opening_their_link() {
+        Prefs.firstLaunchAt = 1700000000 - 86400
+        makeView()
+        const opened = []
+        view.openLink = url => opened.push([String(url), Prefs.reviewPromptAnswered])
+        const prompt = child("reviewPrompt")
+        verify(prompt.visible)
+        prompt.answer(true)
+        compare(opened, [[String(DashboardLogic.reviewLink()), true]])
+        tryCompare(prompt, "visible", false)
+
+        Prefs.reviewPromptAnswered = false
+        tryCompare(prompt, "visible", true)
+        prompt.answer(false)
+        compare(opened[1], [String(DashboardLogic.supportLink()), true])
+
+        Prefs.reviewPromptAnswered = false
+        tryCompare(prompt, "visible", true)
+        prompt.dismiss()
+        verify(Prefs.reviewPromptAnswered)
+        compare(opened.length, 2)
+    }
+
+    // --- block found ---------------------------------------------------------------------------
+
+    function presentation(id, height) {
+        return { id: id, height: height, hashHex: "00ab", rewardSats: 312500000 }
+    }
+
+    function test_close_clears_only_its_presentation() {
+        session.blockFoundPresentation = presentation("a", 840000)
+        makeView({ blockFoundWait: 60000 })
+        const card = findChild(view, "blockFoundView")
+        verify(card)
+        compare(findChild(card, "blockHeight").text, "Hauteur 840,000")
+        compare(findChild(card, "blockReward").text, "3.12500000 BTC")
+        // A newer block replaces the one shown: the card follows it, and a dismissal naming
+        // the first one leaves the newer celebration alone.
+        session.blockFoundPresentation = presentation("b", 840001)
+        view.dismissBlockFound("a")
+        verify(session.blockFoundPresentation !== undefined)
+        mouseClick(findChild(card, "closeButton"))
+        compare(session.blockFoundPresentation, undefined)
+        tryVerify(() => findChild(view, "blockFoundView") === null)
+    }
+
+    function test_own_wait_dismisses_and_leaving_the_screen_does_not() {
+        session.blockFoundPresentation = presentation("a", 1)
+        makeView({ blockFoundWait: 100 })
+        tryCompare(session, "blockFoundPresentation", undefined, 2000)
+
+        session.blockFoundPresentation = presentation("c", 2)
+        verify(findChild(view, "blockFoundView"))
+        view.visible = false
+        wait(300)
+        verify(session.blockFoundPresentation !== undefined)
+        view.visible = true
+        tryVerify(() => findChild(view, "blockFoundView") !== null)
+    }
+
+    // --- untrusted text -------------------------------------------------------------------
+
+    function test_node_reason_and_failure_are_plain_text() {
+        session.currentCandidateValidation = { kind: "rejected", height: 1, transactionCount: 0,
+                                               reason: "<b>bad-txns</b>" }
+        session.runState = 5
+        session.failureMessage = "<i>disk</i> & full"
+        makeView()
+        const detail = child("candidateDetail")
+        compare(detail.textFormat, Text.PlainText)
+        verify(detail.text.indexOf("<b>bad-txns</b>") >= 0)
+        compare(child("statusLabel").text, "<i>disk</i> & full")
+        compare(child("statusLabel").textFormat, Text.PlainText)
+
+        session.currentCandidateValidation = { kind: "validated", height: 1,
+                                               transactionCount: 12345, reason: "" }
+        const validated = child("candidateValidated")
+        verify(validated.text.indexOf("12,345 transaction(s)") >= 0)
+    }
+
+    function test_sync_card_replaces_the_hash_rate_card() {
+        session.runState = 2
+        session.syncBlocks = 1234
+        session.syncHeaders = 5000
+        session.syncPercent = 99.96
+        makeView()
+        verify(child("syncCard").visible)
+        verify(!child("hashrateCard").visible)
+        compare(child("syncPercent").text, "100.0 %")
+    }
+}
