@@ -240,6 +240,49 @@ TEST(DashboardCandidate, ThreeRunsAndReasons) {
     EXPECT_EQ(R::networkName("testnet4"), "TESTNET4");
 }
 
+TEST(MiniDashboardRules, StatusTilesAndChips) {
+    LanguageScope fr(AppLanguage::french);
+    using R::Run;
+    struct Case {
+        R::MiniStatus status;
+        const char* label;
+        const char* colour;
+    };
+    const Case cases[] = {
+        {{Run::syncing, false, 1234, 5678, 12.34, {}},
+         "Synchronisation 1,234/5,678 — 12.3 %",
+         "warningText"},
+        {{Run::syncing, false, 999, 1'000'000, 0, {}},
+         "Synchronisation 999/1,000,000 — 0.0 %",
+         "warningText"},
+        {{Run::mining, true}, "Minage en cours", "successText"},
+        {{Run::mining, false}, "En pause", "warningText"},
+        {{Run::idle}, "Minage arrêté", "textSecondary"},
+        {{Run::stopping}, "Arrêt en cours…", "textSecondary"},
+        {{Run::startingNode}, "Démarrage du nœud…", "warningText"},
+        {{Run::failed, false, 0, 0, 0, "<i>x</i>"}, "<i>x</i>", "dangerText"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(R::miniStatusLabel(c.status), QString::fromUtf8(c.label));
+        EXPECT_EQ(R::miniStatusColour(c.status), QString::fromUtf8(c.colour));
+    }
+    EXPECT_EQ(R::miniMachineValue(0.125), "13 %");
+    EXPECT_EQ(R::miniMachineValue(0.004), "0 %");
+    EXPECT_EQ(R::miniMachineValue(1.2), "120 %");  // not clamped, unlike the dashboard
+    EXPECT_EQ(R::miniMachineValue(std::nullopt), "—");
+    EXPECT_EQ(R::miniMachineValue(kNaN), "—");
+    EXPECT_EQ(R::miniGainsValue(0), "0.00");
+    EXPECT_EQ(R::miniGainsValue(150), "0.00000150");
+    EXPECT_EQ(R::miniModeLabel(std::nullopt, 12, "balanced"), "Équilibré");
+    EXPECT_EQ(R::miniModeLabel(4, 12, "balanced"), "Éco");
+    EXPECT_EQ(R::miniModeLabel(12, 12, "eco"), "Max");
+    EXPECT_EQ(R::miniWorkersLabel(4), "4 worker(s)");
+    EXPECT_EQ(R::miniWorkersLabel(std::nullopt), "—");
+    EXPECT_EQ(R::miniUptimeLabel(std::nullopt, 10), "—");
+    EXPECT_EQ(R::miniUptimeLabel(0, 59), "0h 00m");
+    EXPECT_EQ(R::miniUptimeLabel(0, 3725), "1h 02m");
+}
+
 TEST(DashboardConfetti, PiecesPlacementsAndColours) {
     const auto zero = Confetti::piece(0);
     EXPECT_DOUBLE_EQ(zero.column, 0.5);

@@ -65,6 +65,22 @@ std::optional<double> fraction(const QVariant& record, const char* name) {
     return field.toDouble();
 }
 
+std::optional<int> workerCount(const QVariant& value) {
+    const auto count = wholeNumber(value);
+    if (!count || *count < 0 || *count > std::numeric_limits<int>::max()) return std::nullopt;
+    return int(*count);
+}
+
+std::int64_t gainsTotal(const QVariant& earnings, bool covers, const QVariant& persisted) {
+    std::optional<Rules::EarningsFigures> figures;
+    if (present(earnings)) {
+        figures =
+            Rules::EarningsFigures{wholeNumber(recordField(earnings, "matureSats")).value_or(0),
+                                   wholeNumber(recordField(earnings, "immatureSats")).value_or(0)};
+    }
+    return Rules::gainsSats(figures, covers, wholeNumber(persisted).value_or(0));
+}
+
 Rules::Run run(int runState) {
     if (runState < 0 || runState > int(Rules::Run::failed)) return Rules::Run::idle;
     return Rules::Run(runState);
@@ -158,11 +174,7 @@ QVariantMap DashboardLogic::sync(const QVariant& blocks, const QVariant& headers
 QVariantMap DashboardLogic::picker(int runState, const QString& powerMode, bool manuallyPaused,
                                    bool governorPaused, const QVariant& effectiveWorkerCount,
                                    bool throttled) const {
-    const auto count = wholeNumber(effectiveWorkerCount);
-    const std::optional<int> workers =
-        count && *count >= 0 && *count <= std::numeric_limits<int>::max()
-            ? std::optional<int>(int(*count))
-            : std::nullopt;
+    const std::optional<int> workers = workerCount(effectiveWorkerCount);
     const Rules::PickerInputs in{run(runState),  powerMode, manuallyPaused,
                                  governorPaused, workers,   performanceCores_};
     return {{QStringLiteral("lit"), Rules::litMode(in)},
@@ -256,6 +268,53 @@ QString DashboardLogic::networkHelp(const QVariant& network) const {
 }
 QString DashboardLogic::toggledTheme(const QString& current) const {
     return Rules::toggledTheme(current);
+}
+
+QVariantMap DashboardLogic::miniStatus(int runState, bool isHashing, const QVariant& syncBlocks,
+                                       const QVariant& syncHeaders, double syncPercent,
+                                       const QString& failureMessage) const {
+    const Rules::MiniStatus status{run(runState),
+                                   isHashing,
+                                   wholeNumber(syncBlocks).value_or(0),
+                                   wholeNumber(syncHeaders).value_or(0),
+                                   syncPercent,
+                                   failureMessage};
+    return {{QStringLiteral("label"), Rules::miniStatusLabel(status)},
+            {QStringLiteral("colour"), Rules::miniStatusColour(status)}};
+}
+
+QString DashboardLogic::miniMachineValue(const QVariant& cpuUsage) const {
+    return Rules::miniMachineValue(fraction(cpuUsage, "processFraction"));
+}
+
+QString DashboardLogic::miniGainsValue(const QVariant& earnings, bool coversConfiguredAddress,
+                                       const QVariant& persistedHistoryTotalSats) const {
+    return Rules::miniGainsValue(
+        gainsTotal(earnings, coversConfiguredAddress, persistedHistoryTotalSats));
+}
+
+QString DashboardLogic::miniModeLabel(const QVariant& effectiveWorkerCount,
+                                      const QString& requestedMode) const {
+    return Rules::miniModeLabel(workerCount(effectiveWorkerCount), performanceCores_,
+                                requestedMode);
+}
+
+QString DashboardLogic::miniWorkersLabel(const QVariant& effectiveWorkerCount) const {
+    return Rules::miniWorkersLabel(workerCount(effectiveWorkerCount));
+}
+
+QString DashboardLogic::miniUptimeLabel(const QVariant& startedAt, double now) const {
+    return Rules::miniUptimeLabel(instant(startedAt), now);
+}
+
+QString DashboardLogic::capitalized(const QString& text) const {
+    QString result = text.toLower();
+    bool start = true;
+    for (auto& c : result) {
+        if (start && c.isLetter()) c = c.toUpper();
+        start = c.isSpace();
+    }
+    return result;
 }
 
 QUrl DashboardLogic::reviewLink() const {

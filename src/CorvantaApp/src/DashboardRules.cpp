@@ -266,4 +266,77 @@ QString blockHeightLine(std::int64_t height) {
     return L(QStringLiteral("Hauteur %@"), Formatting::integer(height));
 }
 
+QString miniStatusLabel(const MiniStatus& status) {
+    switch (status.run) {
+        case Run::syncing:
+            return L(QStringLiteral("Synchronisation %@/%@ — %@ %%"),
+                     Formatting::integer(status.syncBlocks),
+                     Formatting::integer(status.syncHeaders),
+                     Formatting::fixed(status.syncPercent, 1));
+        case Run::mining:
+            if (!status.isHashing) return Localization::shared().string(QStringLiteral("En pause"));
+            [[fallthrough]];
+        default:
+            return statusLabel(status.run, status.failureMessage);
+    }
+}
+
+QString miniStatusColour(const MiniStatus& status) {
+    switch (status.run) {
+        case Run::syncing:
+        case Run::startingNode:
+            return QStringLiteral("warningText");
+        case Run::failed:
+            return QStringLiteral("dangerText");
+        case Run::mining:
+            return status.isHashing ? QStringLiteral("successText") : QStringLiteral("warningText");
+        case Run::idle:
+        case Run::stopping:
+            break;
+    }
+    return QStringLiteral("textSecondary");
+}
+
+QString miniMachineValue(std::optional<double> processFraction) {
+    if (!processFraction) return QStringLiteral("—");
+    const double n = *processFraction * 100;
+    if (!std::isfinite(n) || std::abs(n) > 1e9) return QStringLiteral("—");
+    return QString::number(std::int64_t(std::round(n))) + QStringLiteral(" %");
+}
+
+QString miniGainsValue(std::int64_t sats) {
+    if (sats == 0) return QStringLiteral("0.00");
+    QString text = Formatting::bitcoin(sats);
+    text.chop(4);  // " BTC": the tile shows the unit on its own row
+    return text;
+}
+
+QString modeTitle(const QString& mode) {
+    if (mode == QLatin1String("eco")) return Localization::shared().string(QStringLiteral("Éco"));
+    if (mode == QLatin1String("balanced")) {
+        return Localization::shared().string(QStringLiteral("Équilibré"));
+    }
+    if (mode == QLatin1String("max")) return QStringLiteral("Max");
+    return mode;
+}
+
+QString miniModeLabel(std::optional<int> effectiveWorkerCount, int performanceCores,
+                      const QString& requestedMode) {
+    if (const auto applied = appliedPowerMode(effectiveWorkerCount, performanceCores)) {
+        return modeTitle(
+            QString::fromLatin1(rawValue(*applied).data(), qsizetype(rawValue(*applied).size())));
+    }
+    return modeTitle(requestedMode);
+}
+
+QString miniWorkersLabel(std::optional<int> effectiveWorkerCount) {
+    if (!effectiveWorkerCount) return QStringLiteral("—");
+    return L(QStringLiteral("%d worker(s)"), decimal(*effectiveWorkerCount));
+}
+
+QString miniUptimeLabel(std::optional<double> startedAt, double now) {
+    if (!startedAt) return QStringLiteral("—");
+    return Formatting::uptime(now - *startedAt);
+}
+
 }  // namespace corvanta::DashboardRules

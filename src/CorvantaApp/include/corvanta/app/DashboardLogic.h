@@ -81,6 +81,18 @@ class DashboardLogic : public QObject {
     Q_INVOKABLE QString networkName(const QVariant& network) const;
     Q_INVOKABLE QString networkHelp(const QVariant& network) const;
     Q_INVOKABLE QString toggledTheme(const QString& current) const;
+    // Mini dashboard: {status, colour} of the footer, and the tiles' and chips' texts.
+    Q_INVOKABLE QVariantMap miniStatus(int runState, bool isHashing, const QVariant& syncBlocks,
+                                       const QVariant& syncHeaders, double syncPercent,
+                                       const QString& failureMessage) const;
+    Q_INVOKABLE QString miniMachineValue(const QVariant& cpuUsage) const;
+    Q_INVOKABLE QString miniGainsValue(const QVariant& earnings, bool coversConfiguredAddress,
+                                       const QVariant& persistedHistoryTotalSats) const;
+    Q_INVOKABLE QString miniModeLabel(const QVariant& effectiveWorkerCount,
+                                      const QString& requestedMode) const;
+    Q_INVOKABLE QString miniWorkersLabel(const QVariant& effectiveWorkerCount) const;
+    Q_INVOKABLE QString miniUptimeLabel(const QVariant& startedAt, double now) const;
+    Q_INVOKABLE QString capitalized(const QString& text) const;
     // Where the review prompt's answers lead.
     Q_INVOKABLE QUrl reviewLink() const;
     Q_INVOKABLE QUrl supportLink() const;

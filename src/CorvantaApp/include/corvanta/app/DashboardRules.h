@@ -126,4 +126,28 @@ QString toggledTheme(const QString& current);
 // --- block found --------------------------------------------------------------------------------
 QString blockHeightLine(std::int64_t height);  // "Hauteur 840,000"
 
+// --- mini dashboard ------------------------------------------------------------------------
+struct MiniStatus {
+    Run run = Run::idle;
+    bool isHashing = false;
+    std::int64_t syncBlocks = 0;
+    std::int64_t syncHeaders = 0;
+    double syncPercent = 0;
+    QString failureMessage;
+};
+// "Synchronisation 1,234/5,678 — 12.3 %", "En pause" while mining without hashing…
+QString miniStatusLabel(const MiniStatus& status);
+// The dot's colour, as the name of a Theme colour.
+QString miniStatusColour(const MiniStatus& status);
+// Process share as a percent, halves away from zero, not clamped: "120 %"; "—" without one.
+QString miniMachineValue(std::optional<double> processFraction);
+// "0.00" for nothing, else eight decimals: the unit stands apart.
+QString miniGainsValue(std::int64_t sats);
+// The applied mode's name ("Éco", "Équilibré", "Max"), else the requested one's.
+QString miniModeLabel(std::optional<int> effectiveWorkerCount, int performanceCores,
+                      const QString& requestedMode);
+QString miniWorkersLabel(std::optional<int> effectiveWorkerCount);  // "4 worker(s)", "—"
+QString miniUptimeLabel(std::optional<double> startedAt, double now);
+QString modeTitle(const QString& mode);
+
 }  // namespace corvanta::DashboardRules

@@ -1,0 +1,106 @@
+import QtQuick
+import QtTest
+import Corvanta
+import "../fake"
+
+TestCase {
+    id: testCase
+
+    name: "MiniDashboard"
+    when: windowShown
+    width: 380
+    height: 377
+    visible: true
+
+    Component {
+        id: sessionComponent
+        FakeSessionModel {}
+    }
+    Component {
+        id: viewComponent
+        MiniDashboardView {
+            width: 380
+            height: 377
+        }
+    }
+
+    property var session
+    property var view
+
+    function init() {
+        failOnWarning(/.?/)
+        language.set("fr")
+        DashboardLogic.fixedNow = 1700000000
+        DashboardLogic.performanceCores = 12
+        Prefs.appTheme = "light"
+        Prefs.miniFloatsAboveOthers = true
+        session = createTemporaryObject(sessionComponent, testCase)
+        view = createTemporaryObject(viewComponent, testCase, { session: session })
+        waitForRendering(view)
+    }
+    function cleanup() {
+        DashboardLogic.fixedNow = undefined
+    }
+    function child(name) {
+        const found = findChild(view, name)
+        verify(found, name)
+        return found
+    }
+
+    function test_pin_only_asks_the_shell() {
+        let toggles = 0
+        view.toggleFloating.connect(() => toggles += 1)
+        const pin = child("pinButton")
+        compare(pin.symbol, "pin.slash")
+        mouseClick(pin)
+        compare(toggles, 1)
+        verify(Prefs.miniFloatsAboveOthers)
+        Prefs.miniFloatsAboveOthers = false
+        compare(pin.symbol, "pin.fill")
+        compare(pin.tip, "Garder au-dessus des autres fenêtres")
+    }
+
+    function test_header_actions() {
+        let leaves = 0
+        let settings = 0
+        view.leaveMiniMode.connect(() => leaves += 1)
+        view.openSettings.connect(() => settings += 1)
+        mouseClick(child("leaveButton"))
+        mouseClick(child("settingsButton"))
+        compare([leaves, settings], [1, 1])
+        Prefs.appTheme = ""
+        mouseClick(child("themeButton"))
+        compare(Prefs.appTheme, "dark")
+        compare(child("themeButton").symbol, "sun.max.fill")
+    }
+
+    function test_tiles_chips_and_footer() {
+        session.currentHashRateMHs = 12.345
+        session.cpuUsage = { systemFraction: 0.5, processFraction: 1.2 }
+        session.earnings = { matureSats: 100, immatureSats: 50 }
+        session.scanCoversConfiguredAddress = true
+        session.effectiveWorkerCount = 4
+        session.miningStartedAt = new Date((1700000000 - 3725) * 1000)
+        session.runState = 3
+        session.isHashing = false
+        const values = ["rateTile", "machineTile", "gainsTile"].map(n => findChild(child(n), "tileValue").text)
+        compare(values, ["12.3", "120 %", "0.00000150"])
+        compare(child("modeChip").text, "Éco")
+        compare(child("workersChip").text, "4 worker(s)")
+        compare(child("uptimeChip").text, "1h 02m")
+        compare(child("miniStatus").text, "En pause")
+        compare(child("statusDot").color, Theme.warningText)
+
+        session.runState = 2
+        session.syncBlocks = 1234
+        session.syncHeaders = 5678
+        session.syncPercent = 12.34
+        compare(child("miniStatus").text, "Synchronisation 1,234/5,678 — 12.3 %")
+        compare(findChild(child("rateTile"), "tileValue").text, "12.3 %")
+
+        session.runState = 5
+        session.failureMessage = "<b>échec</b>"
+        compare(child("miniStatus").text, "<b>échec</b>")
+        compare(child("statusDot").color, Theme.dangerText)
+    }
+}
