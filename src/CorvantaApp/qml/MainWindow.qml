@@ -15,8 +15,7 @@ Window {
     color: Theme.background
 
     Shortcut {
-        sequences: [StandardKey.Quit]
-        context: Qt.ApplicationShortcut
+        sequence: "Ctrl+Q"
         onActivated: window.shell.requestQuit()
     }
 

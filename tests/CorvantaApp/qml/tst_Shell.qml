@@ -68,6 +68,16 @@ TestCase {
         compare(app.shell.openAdvancedOnAppear, false)
     }
 
+    function test_tray_settings_open_the_panel_of_a_dashboard_already_shown() {
+        Prefs.onboardingCompleted = true
+        const app = makeWindow()
+        verify(!page(app.window, "settingsPanel").visible)
+        const opens = harness.windowOpens
+        app.shell.openSettings()
+        verify(page(app.window, "settingsPanel").visible)
+        compare(harness.windowOpens, opens + 1)
+    }
+
     function test_start_stop_reads_the_state_and_calls_in_order() {
         Prefs.onboardingCompleted = true
         const app = makeWindow()
