@@ -191,8 +191,8 @@ TEST(BackendDispatch, OffersWhatTheProcessorRunsWithPortableLast) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Hardware, BackendEquivalence, ::testing::ValuesIn(hardwareBackendIds()),
-                         backendTestName);
+INSTANTIATE_TEST_SUITE_P(Hardware, BackendEquivalence,
+                         ::testing::ValuesIn(hardwareBackendAndBuildIds()), backendTestName);
 
 }  // namespace
 }  // namespace corvanta::sha256::testing

@@ -3,6 +3,7 @@
 // The backends compiled into this library. Each is a pair of functions with the exact contract
 // of vesk_sha256_compress / vesk_search_chunk; Dispatch.cpp decides which ones this CPU may run.
 
+#include <array>
 #include <cstdint>
 #include <type_traits>
 
@@ -12,7 +13,12 @@ namespace corvanta::sha256::backends {
 
 extern const Backend portable;
 #if defined(__x86_64__)
+// Runs the fastest of shaNiContenders once Dispatch.cpp has timed them.
 extern const Backend shaNi;
+// The SHA-NI search in every build made (streams side by side, where sigma0 is computed), and the
+// builds among them that may be the fastest, depending on the processor.
+extern const std::array<Backend, 8> shaNiBuilds;
+extern const std::array<Backend, 2> shaNiContenders;
 #endif
 #if defined(__aarch64__)
 extern const Backend armv8;
@@ -38,7 +44,6 @@ using SearchRoutine = std::remove_pointer_t<SearchFunction>;
 #if defined(__x86_64__)
 namespace shani {
 CompressRoutine compress;
-SearchRoutine searchChunk;
 }  // namespace shani
 #endif
 #if defined(__aarch64__)

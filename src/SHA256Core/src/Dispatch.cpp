@@ -34,6 +34,21 @@ double secondsPerSearch(const Backend& backend) {
     return fastest;
 }
 
+#if defined(__x86_64__)
+// The SHA-NI backend with the search of whichever contending build is fastest here.
+Backend fastestShaNi() {
+    Backend chosen = backends::shaNi;
+    double fastest = std::numeric_limits<double>::infinity();
+    for (const Backend& build : backends::shaNiContenders) {
+        if (const double seconds = secondsPerSearch(build); seconds < fastest) {
+            fastest = seconds;
+            chosen.searchChunk = build.searchChunk;
+        }
+    }
+    return chosen;
+}
+#endif
+
 void rankBySpeed(std::vector<Backend>& backends) {
     if (backends.size() < 2) return;
     std::vector<std::pair<double, Backend>> timed;
@@ -53,7 +68,7 @@ std::vector<Backend> detectBackends() {
     }
     if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
         __builtin_cpu_supports("sse4.1")) {
-        found.push_back(backends::shaNi);
+        found.push_back(fastestShaNi());
     }
     if (__builtin_cpu_supports("avx2")) found.push_back(backends::avx2);
 #endif
@@ -88,6 +103,13 @@ const Backend* findBackend(std::string_view id) {
         if (backend.id == id) return &backend;
     }
     return nullptr;
+}
+
+std::span<const Backend> searchBuilds() {
+#if defined(__x86_64__)
+    if (findBackend(backends::shaNi.id) != nullptr) return backends::shaNiBuilds;
+#endif
+    return {};
 }
 
 const Backend& activeBackend() {
