@@ -21,7 +21,11 @@ extern const std::array<Backend, 8> shaNiBuilds;
 extern const std::array<Backend, 2> shaNiContenders;
 #endif
 #if defined(__aarch64__)
+// Runs the fastest of armv8Contenders once Dispatch.cpp has timed them.
 extern const Backend armv8;
+// The ARMv8 search at every number of streams built, and the builds that may be the fastest.
+extern const std::array<Backend, 3> armv8Builds;
+extern const std::array<Backend, 2> armv8Contenders;
 #endif
 
 #if defined(__x86_64__)
@@ -49,7 +53,6 @@ CompressRoutine compress;
 #if defined(__aarch64__)
 namespace armv8 {
 CompressRoutine compress;
-SearchRoutine searchChunk;
 }  // namespace armv8
 #endif
 

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,20 +35,18 @@ double secondsPerSearch(const Backend& backend) {
     return fastest;
 }
 
-#if defined(__x86_64__)
-// The SHA-NI backend with the search of whichever contending build is fastest here.
-Backend fastestShaNi() {
-    Backend chosen = backends::shaNi;
+// The backend with the search of whichever of its contending builds is fastest here.
+template <std::size_t kCount>
+Backend withFastestBuild(Backend backend, const std::array<Backend, kCount>& contenders) {
     double fastest = std::numeric_limits<double>::infinity();
-    for (const Backend& build : backends::shaNiContenders) {
+    for (const Backend& build : contenders) {
         if (const double seconds = secondsPerSearch(build); seconds < fastest) {
             fastest = seconds;
-            chosen.searchChunk = build.searchChunk;
+            backend.searchChunk = build.searchChunk;
         }
     }
-    return chosen;
+    return backend;
 }
-#endif
 
 void rankBySpeed(std::vector<Backend>& backends) {
     if (backends.size() < 2) return;
@@ -68,12 +67,14 @@ std::vector<Backend> detectBackends() {
     }
     if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
         __builtin_cpu_supports("sse4.1")) {
-        found.push_back(fastestShaNi());
+        found.push_back(withFastestBuild(backends::shaNi, backends::shaNiContenders));
     }
     if (__builtin_cpu_supports("avx2")) found.push_back(backends::avx2);
 #endif
 #if defined(__aarch64__)
-    if ((getauxval(AT_HWCAP) & HWCAP_SHA2) != 0) found.push_back(backends::armv8);
+    if ((getauxval(AT_HWCAP) & HWCAP_SHA2) != 0) {
+        found.push_back(withFastestBuild(backends::armv8, backends::armv8Contenders));
+    }
 #endif
     rankBySpeed(found);
     found.push_back(backends::portable);
@@ -108,6 +109,9 @@ const Backend* findBackend(std::string_view id) {
 std::span<const Backend> searchBuilds() {
 #if defined(__x86_64__)
     if (findBackend(backends::shaNi.id) != nullptr) return backends::shaNiBuilds;
+#endif
+#if defined(__aarch64__)
+    if (findBackend(backends::armv8.id) != nullptr) return backends::armv8Builds;
 #endif
     return {};
 }
