@@ -133,15 +133,10 @@ void finishDigest(const Batch<N>& batch, std::uint64_t lane, const State& initia
     search::stateToBytes(words, digest);
 }
 
+// The whole search, kStreams nonces side by side.
 template <int kStreams>
-std::uint64_t searchChunkWith(const std::uint32_t midstate[8], const std::uint8_t tail[16],
-                              std::uint32_t startNonce, std::uint64_t count,
-                              const std::uint8_t target[32], std::uint32_t* hits,
-                              std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
-                              std::uint32_t* bestNonceOut) {
-    return instructions::searchChunk<Isa, kStreams, Batch<kStreams>>(
-        midstate, tail, startNonce, count, target, hits, hitCapacity, bestDigestOut, bestNonceOut);
-}
+constexpr SearchRoutine* searchChunkWith =
+    instructions::searchRoutine<Isa, kStreams, Batch<kStreams>>;
 
 }  // namespace
 }  // namespace corvanta::sha256::armv8

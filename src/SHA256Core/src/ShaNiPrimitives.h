@@ -89,27 +89,6 @@ struct PlainState {
     return _mm_sha256msg2_epu32(partial, w3);
 }
 
-// Where the first half of a message-schedule step, W[t-16] + sigma0(W[t-15]), is computed: by
-// sha256msg1 on the SHA unit, or by shifts on the vector unit, which on some processors is idle
-// while sha256msg1 competes with the round instructions.
-enum class Sigma0Unit { sha, vector };
-
-template <Sigma0Unit kUnit>
-[[gnu::always_inline]] inline __m128i nextMessage(__m128i w0, __m128i w1, __m128i w2, __m128i w3) {
-    if constexpr (kUnit == Sigma0Unit::sha) {
-        return nextMessage(w0, w1, w2, w3);
-    } else {
-        // sigma0(x) = (x ror 7) ^ (x ror 18) ^ (x >> 3), on words 1..4 of the eight.
-        const __m128i x = _mm_alignr_epi8(w1, w0, 4);
-        const __m128i right = _mm_srli_epi32(_mm_xor_si128(x, _mm_srli_epi32(x, 11)), 7);
-        const __m128i left = _mm_slli_epi32(_mm_xor_si128(x, _mm_slli_epi32(x, 11)), 14);
-        const __m128i sigma0 = _mm_xor_si128(_mm_xor_si128(right, left), _mm_srli_epi32(x, 3));
-        const __m128i partial =
-            _mm_add_epi32(_mm_add_epi32(w0, sigma0), _mm_alignr_epi8(w3, w2, 4));
-        return _mm_sha256msg2_epu32(partial, w3);
-    }
-}
-
 // The names the templates shared with the ARMv8 backend look for.
 struct Isa {
     using Vector = __m128i;
