@@ -1,5 +1,5 @@
 // Single-thread search speed of every backend this processor can run and of every build of their
-// searches ("sha-ni/4v": four streams, sigma0 on the vector unit), on the engine's chunk size with
+// searches ("sha-ni/3": three nonces side by side), on the engine's chunk size with
 // a target no nonce meets (the common case while mining). Builds differ by a few percent, so
 // compare them in one run, pinned to one core:
 //   taskset -c 3 SHA256CoreBench --benchmark_repetitions=7 --benchmark_enable_random_interleaving
