@@ -27,8 +27,13 @@ namespace {
 using FirstHashPlan = instructions::FirstHashPlan<Isa>;
 using SecondHashPlan = instructions::SecondHashPlan<Isa>;
 
+// When each quad's message words are worked out: just before its rounds, as the search first
+// did, or one quad ahead, so the schedule's own chain of dependent instructions never holds the
+// round pairs up (measured faster with every compiler and stream count).
+enum class Schedule { justInTime, oneQuadAhead };
+
 // A batch of N nonces stopped one round pair short of the end of the second hash.
-template <int N>
+template <int N, Schedule kSchedule = Schedule::oneQuadAhead>
 struct Batch {
     PackedState state[N];  // after round 61; the halves are swapped (abef holds CDGH)
     __m128i lastWk[N];     // message words 60..63 plus their round constants
@@ -51,18 +56,25 @@ template <int N>
 }
 
 // Quads 4..15 of a hash whose first four message quads are in w.
-template <int N, bool kStopBeforeLastPair>
+template <int N, Schedule kSchedule, bool kStopBeforeLastPair>
 [[gnu::always_inline]] inline void scheduledQuadRounds(PackedState (&s)[N], __m128i (&w)[4][N],
                                                        __m128i (&lastWk)[N]) {
-#pragma GCC unroll 16
-    for (int q = 4; q < 16; ++q) {
-        __m128i wk[N];
+    const auto schedule = [&](int q, __m128i(&wk)[N]) {
 #pragma GCC unroll 8
         for (int l = 0; l < N; ++l) {
             w[q & 3][l] =
                 nextMessage(w[q & 3][l], w[(q + 1) & 3][l], w[(q + 2) & 3][l], w[(q + 3) & 3][l]);
             wk[l] = _mm_add_epi32(w[q & 3][l], roundConstants(q));
         }
+    };
+    constexpr bool kAhead = kSchedule == Schedule::oneQuadAhead;
+    __m128i wk[N];
+    if (kAhead) schedule(4, wk);
+#pragma GCC unroll 16
+    for (int q = 4; q < 16; ++q) {
+        __m128i next[N];
+        if (kAhead && q < 15) schedule(q + 1, next);
+        if (!kAhead) schedule(q, wk);
         if (kStopBeforeLastPair && q == 15) {
 #pragma GCC unroll 8
             for (int l = 0; l < N; ++l) {
@@ -72,13 +84,17 @@ template <int N, bool kStopBeforeLastPair>
         } else {
             allQuadRounds(s, wk);
         }
+        if (kAhead && q < 15) {
+#pragma GCC unroll 8
+            for (int l = 0; l < N; ++l) wk[l] = next[l];
+        }
     }
 }
 
-template <int N>
+template <int N, Schedule kSchedule>
 [[gnu::always_inline]] inline void hashBatch(const FirstHashPlan& first,
                                              const SecondHashPlan& second, std::uint32_t firstNonce,
-                                             Batch<N>& out) {
+                                             Batch<N, kSchedule>& out) {
     PackedState s[N];
     __m128i w[4][N];
     __m128i unused[N];
@@ -96,7 +112,7 @@ template <int N>
     }
 #pragma GCC unroll 4
     for (int q = 1; q < 4; ++q) sameQuadRounds(s, first.paddingPlusK[q - 1]);
-    scheduledQuadRounds<N, false>(s, w, unused);
+    scheduledQuadRounds<N, kSchedule, false>(s, w, unused);
 
 #pragma GCC unroll 8
     for (int l = 0; l < N; ++l) {
@@ -116,7 +132,7 @@ template <int N>
     }
 #pragma GCC unroll 2
     for (int q = 2; q < 4; ++q) sameQuadRounds(s, second.paddingPlusK[q - 2]);
-    scheduledQuadRounds<N, true>(s, w, out.lastWk);
+    scheduledQuadRounds<N, kSchedule, true>(s, w, out.lastWk);
 #pragma GCC unroll 8
     for (int l = 0; l < N; ++l) out.state[l] = s[l];
 }
@@ -124,14 +140,15 @@ template <int N>
 // The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
 // digest, that is the byte-swapped last state word. After round 61, lane 0 of ABEF holds f, which
 // is the final h before the feed-forward.
-template <int N>
-[[gnu::always_inline]] inline std::uint32_t topWord(const Batch<N>& batch, std::uint64_t lane) {
+template <int N, Schedule kSchedule>
+[[gnu::always_inline]] inline std::uint32_t topWord(const Batch<N, kSchedule>& batch,
+                                                    std::uint64_t lane) {
     const auto h = static_cast<std::uint32_t>(_mm_cvtsi128_si32(batch.state[lane].cdgh));
     return __builtin_bswap32(h + search::kInitialState[7]);
 }
 
-template <int N>
-void finishDigest(const Batch<N>& batch, std::uint64_t lane, const PackedState& initial,
+template <int N, Schedule kSchedule>
+void finishDigest(const Batch<N, kSchedule>& batch, std::uint64_t lane, const PackedState& initial,
                   std::uint8_t digest[32]) {
     PackedState state = batch.state[lane];
     highRounds(state, batch.lastWk[lane]);
@@ -141,9 +158,9 @@ void finishDigest(const Batch<N>& batch, std::uint64_t lane, const PackedState& 
 }
 
 // The whole search, kStreams nonces side by side.
-template <int kStreams>
+template <int kStreams, Schedule kSchedule = Schedule::oneQuadAhead>
 constexpr SearchRoutine* searchChunkWith =
-    instructions::searchRoutine<Isa, kStreams, Batch<kStreams>>;
+    instructions::searchRoutine<Isa, kStreams, Batch<kStreams, kSchedule>>;
 
 }  // namespace
 }  // namespace corvanta::sha256::shani
