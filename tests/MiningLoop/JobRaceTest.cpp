@@ -84,6 +84,42 @@ TEST_F(RaceFixture, ExhaustedSweepsRollTheExtranonce) {
     EXPECT_EQ(log.all<mining_event::WorkLoaded>().size(), 1u);  // once per job
 }
 
+TEST_F(RaceFixture, TheHeaderTimeMovesOneSecondPerRollOfSweepsWithinItsBounds) {
+    timings.sweepsPerTimeRoll = 3;
+    watcher.onWaitForChange = [&](auto&&, std::stop_token stop) {
+        while (log.all<mining_event::SearchExhausted>().size() < 7) sleepOrThrow(1ms, stop);
+        return makeJob(2, "b", 2);
+    };
+    const auto job = makeJob(1, "a");
+    race(job, FakeEngine::Behaviour::exhaustAtOnce);
+    // The block miner hands each sweep to the engine in batches.
+    const auto searchesPerSweep = (std::uint64_t{1} << 32) / BlockMiner::batchSize;
+    const auto searched = engine->headerTimes();
+    ASSERT_GE(searched.size(), 7 * searchesPerSweep);
+    std::vector<std::uint32_t> times;
+    for (std::size_t sweep = 0; sweep < 7; ++sweep) {
+        times.push_back(searched[sweep * searchesPerSweep]);
+    }
+    const auto t = job.curTime;
+    EXPECT_EQ(times, (std::vector<std::uint32_t>{t, t, t, t + 1, t + 1, t + 1, t + 2}));
+
+    struct Case {
+        std::uint32_t time, minTime;
+        double now;
+        std::uint32_t rolled;
+    };
+    const double now = 1'700'000'000;
+    for (const auto& c : {
+             Case{1'700'000'000, 1'699'999'000, now, 1'700'000'001},
+             Case{1'700'000'000, 1'700'000'002, now, 1'700'000'000},  // still below the minimum
+             Case{UINT32_MAX, 1, now, UINT32_MAX},                    // would wrap below it
+             Case{1'700'007'199, 0, now, 1'700'007'200},              // two hours ahead at most
+             Case{1'700'007'200, 0, now, 1'700'007'200},
+         }) {
+        EXPECT_EQ(loop::rolledHeaderTime(c.time, c.minTime, c.now), c.rolled) << c.time;
+    }
+}
+
 TEST_F(RaceFixture, NeverGivesUpASecondLongPollOnTheSameTip) {
     // The first long-poll times out: the node may still hold it, so the race goes on by polling
     // the template instead of asking for another long-poll.

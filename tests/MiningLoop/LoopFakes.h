@@ -113,9 +113,11 @@ inline MiningJob waitUntilStopped(std::stop_token stop) {
 class FakeEngine final : public HashEngine {
   public:
     enum class Behaviour {
-        exhaustAtOnce,  // every sweep ends at once without a hit
-        holdUntilStop,  // a sweep runs until stopped, without a hit
-        winAfterStop,   // a sweep runs until stopped, then reports a real winner
+        exhaustAtOnce,        // every sweep ends at once without a hit
+        holdUntilStop,        // a sweep runs until stopped, without a hit
+        winAfterStop,         // a sweep runs until stopped, then reports a real winner
+        winAtOnce,            // every sweep reports a real winner at once
+        winFirstThenExhaust,  // the first sweep wins at once, later ones end without a hit
     };
     explicit FakeEngine(Behaviour behaviour) : behaviour_(behaviour) {}
 
@@ -127,9 +129,20 @@ class FakeEngine final : public HashEngine {
     }
     std::vector<std::uint32_t> search(const HashJob& job, NonceRange range, bool,
                                       std::stop_token stop) override {
-        ++searches;
-        if (behaviour_ == Behaviour::exhaustAtOnce) return {};
-        sleepFor(std::chrono::hours(1), stop);
+        const int search = ++searches;
+        {
+            const auto header = job.headerBytes(0);
+            std::lock_guard lock(mutex_);
+            headerTimes_.push_back(static_cast<std::uint32_t>(header[68]) | header[69] << 8 |
+                                   header[70] << 16 | static_cast<std::uint32_t>(header[71]) << 24);
+        }
+        const bool winsAtOnce = behaviour_ == Behaviour::winAtOnce ||
+                                (behaviour_ == Behaviour::winFirstThenExhaust && search == 1);
+        if (behaviour_ == Behaviour::exhaustAtOnce ||
+            (behaviour_ == Behaviour::winFirstThenExhaust && !winsAtOnce)) {
+            return {};
+        }
+        if (!winsAtOnce) sleepFor(std::chrono::hours(1), stop);
         if (behaviour_ == Behaviour::holdUntilStop) return {};
         for (std::uint64_t n = range.start(); n < range.upperBound(); ++n) {
             const auto header = job.headerBytes(static_cast<std::uint32_t>(n));
@@ -140,9 +153,16 @@ class FakeEngine final : public HashEngine {
         return {};
     }
     std::atomic<int> searches{0};
+    // The header time of each search, in order.
+    std::vector<std::uint32_t> headerTimes() const {
+        std::lock_guard lock(mutex_);
+        return headerTimes_;
+    }
 
   private:
     Behaviour behaviour_;
+    mutable std::mutex mutex_;
+    std::vector<std::uint32_t> headerTimes_;
 };
 
 }  // namespace corvanta::testing

@@ -83,6 +83,18 @@ TEST(MiningHistoryStore, RecordsEachBlockOnce) {
     EXPECT_EQ(first, again);
     EXPECT_EQ(store.allBlocks().size(), 1u);
     EXPECT_EQ(store.totalAcceptedRewardSats(), 50);
+
+    // A record whose save failed is written when the block is recorded again.
+    const auto blocker = folder.path() / "blocked";
+    testing::writeText(blocker, "a file where the history folder should be");
+    MiningHistoryStore unsaved(blocker / "h.json");
+    EXPECT_ANY_THROW(
+        unsaved.recordSubmission(5, hashNumber(1), {}, 50, accepted(), WallClock::now()));
+    EXPECT_TRUE(unsaved.contains(hashNumber(1)));
+    EXPECT_FALSE(unsaved.contains(hashNumber(2)));
+    std::filesystem::remove(blocker);
+    unsaved.recordSubmission(5, hashNumber(1), {}, 50, accepted(), WallClock::now());
+    EXPECT_EQ(MiningHistoryStore(blocker / "h.json").allBlocks(), unsaved.allBlocks());
 }
 
 TEST(MiningHistoryStore, PutsAnUndecodableFileAsideAndStartsEmpty) {
@@ -102,26 +114,6 @@ TEST(MiningHistoryStore, PutsAnUndecodableFileAsideAndStartsEmpty) {
     EXPECT_EQ(aside->extension(), ".json");
     EXPECT_EQ(readFile(*aside), text);
     EXPECT_FALSE(std::filesystem::exists(file));
-}
-
-TEST(MiningHistoryStore, RefusesToOverwriteAFileItCouldNotSaveAside) {
-    TempDir folder;
-    const auto file = folder.path() / "mainnet.json";
-    writeFileAtomically(file, "[{\"damaged\":true}]");
-    // Occupy every name the file could be put aside under during this test.
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch())
-                         .count();
-    for (auto s = now; s < now + 5; ++s) {
-        std::filesystem::create_directories(
-            folder.path() / ("mainnet.unreadable-" + std::to_string(s) + ".json") / "x");
-    }
-    MiningHistoryStore store(file);
-    EXPECT_EQ(store.quarantinedFileURL(), file);
-    EXPECT_THROW(
-        store.recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(), WallClock::now()),
-        FileWriteError);
-    EXPECT_EQ(readFile(file), "[{\"damaged\":true}]");
 }
 
 TEST(MiningHistoryStore, FollowsTheChain) {

@@ -1,6 +1,9 @@
 // The mining loop end to end: the real engine, the node started by the node controller, regtest.
 #include <gtest/gtest.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <csignal>
 #include <thread>
 
@@ -24,6 +27,37 @@ using namespace mining_event;
 
 const CoinbasePayoutPlan kPayToOpTrue = CoinbasePayoutPlan::everythingToMiner({0x51});
 
+// The mining loop in a child process of the test, mining on the node with its files in `folder`;
+// killed with SIGKILL at the latest when it goes out of scope.
+class ChildLoop {
+  public:
+    ChildLoop(const RPCClient& client, const std::filesystem::path& folder) {
+        std::vector<std::string> args{CORVANTA_MINING_LOOP_CHILD, client.endpoint(),
+                                      client.credentials().user, client.credentials().password,
+                                      folder.string()};
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    }
+    ~ChildLoop() { kill(); }
+    ChildLoop(const ChildLoop&) = delete;
+    ChildLoop& operator=(const ChildLoop&) = delete;
+
+    bool running() const { return pid_ > 0; }
+    // Ends it at once, as a crash or a power cut would.
+    void kill() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
 class MiningLoopNodeTest : public testing::NodeHarness {
   protected:
     void SetUp() override {
@@ -32,7 +66,7 @@ class MiningLoopNodeTest : public testing::NodeHarness {
         controller_ = &makeController();
         client_ = controller_->startAndConnect(30s, 30s, {});
         engine_ = std::make_shared<CPUEngine>(2, 100'000);
-        history_ = std::make_shared<MiningHistoryStore>(dir_.path() / "history" / "regtest.json");
+        history_ = std::make_shared<MiningHistoryStore>(historyFile());
     }
 
     void TearDown() override {
@@ -43,6 +77,7 @@ class MiningLoopNodeTest : public testing::NodeHarness {
     std::filesystem::path rejectedDirectory() const { return dir_.path() / "rejected"; }
     std::filesystem::path pendingDirectory() const { return rejectedDirectory() / "pending"; }
     std::filesystem::path bestDifficultyFile() const { return dir_.path() / "best.json"; }
+    std::filesystem::path historyFile() const { return dir_.path() / "history" / "regtest.json"; }
 
     std::unique_ptr<MiningCoordinator> makeCoordinator() {
         // The harness owns the controller and outlives every coordinator of the test.
@@ -55,17 +90,28 @@ class MiningLoopNodeTest : public testing::NodeHarness {
             MiningLoopTimings{.recoveryInitialPause = 50ms, .readyPollInterval = 50ms});
     }
 
+    void runCoordinator() {
+        try {
+            coordinator_->run(log_.handler());
+        } catch (const Cancelled&) {
+            ended_ = "cancelled";
+        } catch (const std::exception& error) {
+            ended_ = error.what();
+        }
+    }
+
     void startMining() {
         coordinator_ = makeCoordinator();
-        mining_ = std::jthread([this] {
-            try {
-                coordinator_->run(log_.handler());
-            } catch (const Cancelled&) {
-                ended_ = "cancelled";
-            } catch (const std::exception& error) {
-                ended_ = error.what();
-            }
-        });
+        mining_ = std::jthread([this] { runCoordinator(); });
+    }
+
+    // The node again, under a new controller (a stopped one stays stopped), with these flags.
+    void restartNodeWith(const std::string& flags) {
+        stopMining();
+        controller_->stop();
+        setLaunchFlags(flags);
+        controller_ = &makeController();
+        client_ = controller_->startAndConnect(30s, 30s, {});
     }
 
     void stopMining() {
@@ -186,12 +232,17 @@ TEST_F(MiningLoopNodeTest, PendingBlocksLeftOnDiskAreResubmittedAtStart) {
     PendingBlockStore::write(invalid, pendingDirectory());
     PendingBlockStore::write(valid, pendingDirectory());
 
+    const auto startHeight = blockCount();
     engine_->setPaused(true);
     startMining();
-    ASSERT_TRUE(testing::eventually([&] { return submissions().size() >= 2; }));
+    ASSERT_TRUE(testing::eventually(
+        [&] { return submissions().size() >= 2 && !log_.all<CandidateValidated>().empty(); }));
     EXPECT_EQ(submissions()[0], (SubmissionResult{SubmissionResult::Rejected{"bad-cb-amount"}}));
     EXPECT_TRUE(submissions()[1].isAccepted());
     EXPECT_TRUE(std::filesystem::is_empty(pendingDirectory()));
+    // The first job is built on the block just accepted, so its candidate is a new one.
+    EXPECT_EQ(log_.all<TemplateReceived>().front().height, startHeight + 2);
+    EXPECT_TRUE(log_.all<CandidateRejected>().empty());
 
     const auto blocks = history_->allBlocks();
     ASSERT_EQ(blocks.size(), 2u);
@@ -216,11 +267,7 @@ TEST_F(MiningLoopNodeTest, PendingBlocksLeftOnDiskAreResubmittedAtStart) {
 
 TEST_F(MiningLoopNodeTest, AStopDuringASubmissionPauseKeepsTheFoundBlockPending) {
     if (!usingTestNode()) GTEST_SKIP() << "needs the test node's fault control";
-    stopMining();
-    controller_->stop();
-    setLaunchFlags("-test-control=" + controlSocket().string());
-    controller_ = &makeController();  // a stopped controller stays stopped
-    client_ = controller_->startAndConnect(30s, 30s, {});
+    restartNodeWith("-test-control=" + controlSocket().string());
     testing::sendLine(controlSocket(), R"({"cmd":"fail","method":"submitblock","drop":true})");
 
     startMining();
@@ -234,17 +281,82 @@ TEST_F(MiningLoopNodeTest, AStopDuringASubmissionPauseKeepsTheFoundBlockPending)
     EXPECT_TRUE(history_->allBlocks().empty());
 }
 
+// The loop's process dies after the node took its block but before the history holds it: the
+// next start records the block once, announces it once and removes its pending file.
+TEST_F(MiningLoopNodeTest, ABlockAcceptedAsTheProcessDiesIsRecordedAndAnnouncedOnceAtNextStart) {
+    if (!usingTestNode()) GTEST_SKIP() << "needs the test node's fault control";
+    restartNodeWith("-test-control=" + controlSocket().string());
+    const auto startHeight = blockCount();
+    // The node takes the block at once and holds its answer back.
+    testing::sendLine(controlSocket(),
+                      R"({"cmd":"delay","seconds":60,"method":"submitblock","after":true})");
+    {
+        ChildLoop child(*client_, dir_.path());
+        ASSERT_TRUE(child.running());
+        ASSERT_TRUE(testing::eventually([&] { return blockCount() > startHeight; }));
+        child.kill();
+    }
+    testing::sendLine(controlSocket(), R"({"cmd":"clear"})");
+    const auto left = PendingBlockStore::load(pendingDirectory());
+    ASSERT_EQ(left.size(), 1u);
+    const auto& block = left[0].block;
+    EXPECT_EQ(block.height, startHeight + 1);
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    EXPECT_TRUE(history_->allBlocks().empty());
+
+    const auto displayHash = testing::bytesFromHex(block.blockHashHex);
+    const std::vector<std::uint8_t> hash(displayHash.rbegin(), displayHash.rend());
+
+    engine_->setPaused(true);
+    for (int start = 1; start <= 2; ++start) {
+        SCOPED_TRACE(start);
+        log_.clear();
+        startMining();
+        ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+        stopMining();
+        // Announced at the first start only; the work that follows is built on it.
+        const std::vector<BlockFound> announced{{block.height, hash, block.rewardSats}};
+        EXPECT_EQ(log_.all<BlockFound>(), start == 1 ? announced : std::vector<BlockFound>{});
+        EXPECT_EQ(submissions().size(), start == 1 ? 1u : 0u);
+        EXPECT_EQ(log_.all<TemplateReceived>().front().height, startHeight + 2);
+        EXPECT_TRUE(PendingBlockStore::load(pendingDirectory()).empty());
+        const auto recorded = MiningHistoryStore(historyFile()).allBlocks();
+        ASSERT_EQ(recorded.size(), 1u);
+        EXPECT_EQ(recorded[0].blockHash, hash);
+        EXPECT_EQ(recorded[0].status, FoundBlockStatus::pending);
+    }
+}
+
+// Every stopped run may leave one long-poll that the node keeps until its tip changes; on a quiet
+// chain a node with two RPC threads would then soon answer nothing at all.
+TEST_F(MiningLoopNodeTest, StopAndStartOnOneTipLeaveTheNodeResponsive) {
+    restartNodeWith("-rpcthreads=2");
+    engine_->setPaused(true);
+    coordinator_ = makeCoordinator();
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        log_.clear();
+        mining_ = std::jthread([this] { runCoordinator(); });
+        ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }, 10s))
+            << "no work in cycle " << cycle;
+        std::this_thread::sleep_for(300ms);
+        coordinator_->stop();
+        mining_.join();
+    }
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_NO_THROW(client_->call("getblockcount", {}, 5, {}));
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, 2s);
+    log_.clear();
+    mining_ = std::jthread([this] { runCoordinator(); });
+    EXPECT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }, 5s));
+}
+
 // How long a job takes from its template to its first candidate (the `workLoaded` figure), on an
 // empty template and on a large one, which the node must also accept as a proposal. The size is
 // CORVANTA_LARGE_TEMPLATE_TRANSACTIONS (default 500, to keep the suite quick; 4,000 for a
 // measurement).
 TEST_F(MiningLoopNodeTest, LoadsWorkFromALargeTemplate) {
     if (!usingTestNode()) GTEST_SKIP() << "needs the test node's mempool control";
-    stopMining();
-    controller_->stop();
-    setLaunchFlags("-test-control=" + controlSocket().string());
-    controller_ = &makeController();
-    client_ = controller_->startAndConnect(30s, 30s, {});
+    restartNodeWith("-test-control=" + controlSocket().string());
     engine_->setPaused(true);
     // As a session does before it mines: the self-test also settles the hashing backend.
     ASSERT_TRUE(std::holds_alternative<EngineSelfTest::Passed>(EngineSelfTest::run()));

@@ -115,6 +115,17 @@ class StartupFaults(NodeTestCase):
         t0 = time.monotonic()
         self.assertEqual(node.rpc("getconnectioncount"), 0)
         self.assertGreaterEqual(time.monotonic() - t0, 0.5)
+        # Held after the call: the block is there before its answer comes.
+        node.control(cmd="delay", method="generatetodescriptor", seconds=2, after=True)
+        late = threading.Thread(target=lambda: node.call("generatetodescriptor", 1, "raw(51)", timeout=60))
+        late.start()
+        deadline = time.monotonic() + 10
+        while node.control(cmd="status")["height"] == 0 and time.monotonic() < deadline:
+            time.sleep(0.01)
+        self.assertEqual(node.control(cmd="status")["height"], 1)
+        self.assertTrue(late.is_alive(), "the answer is still held back")
+        late.join()
+        node.control(cmd="delay", method="generatetodescriptor", seconds=0)
         node.control(cmd="fail", method="submitblock", drop=True, count=1)
         with self.assertRaises(http.client.RemoteDisconnected):
             node.call("submitblock", "00")

@@ -11,8 +11,9 @@ namespace {
 
 using namespace mining_event;
 
-constexpr std::uint32_t kSweepsPerTimeRoll = 65'536;
 constexpr double kMaxSecondsAhead = 7'200;
+// A proposal's answer when the node already holds exactly this block as valid.
+constexpr std::string_view kAlreadyHeld = "duplicate";
 
 bool isTimeout(const RPCTransportError& error) {
     const auto* network = std::get_if<RPCTransportError::Network>(&error.kind());
@@ -25,6 +26,12 @@ double secondsSince1970() {
 }
 
 }  // namespace
+
+std::uint32_t rolledHeaderTime(std::uint32_t time, std::uint32_t minTime, double nowSeconds) {
+    const std::uint32_t next = time + 1;  // past the last second it wraps to 0
+    if (next < minTime || static_cast<double>(next) > nowSeconds + kMaxSecondsAhead) return time;
+    return next;
+}
 
 bool LongPollGuard::mayLongPoll(const Hash32& tip) const {
     std::lock_guard lock(mutex_);
@@ -94,15 +101,9 @@ JobRaceWinner JobRace::hashingSide(std::uint64_t startingExtranonce,
         throwIfStopRequested(stop);
         onEvent(SearchExhausted{extranonce});
         ++extranonce;
-        if (sweepCounter < kSweepsPerTimeRoll - 1) {
-            ++sweepCounter;
-        } else {
+        if (++sweepCounter == timings.sweepsPerTimeRoll) {
             sweepCounter = 0;
-            const std::uint32_t newTime = time + 1;
-            if (newTime >= job.minTime &&
-                static_cast<double>(newTime) <= secondsSince1970() + kMaxSecondsAhead) {
-                time = newTime;
-            }
+            time = rolledHeaderTime(time, job.minTime, secondsSince1970());
         }
         throwIfStopRequested(stop);
     }
@@ -149,9 +150,12 @@ void validateCandidateInBackground(BackgroundTasks& tasks, const MiningJob& job,
                 onEvent(CandidateValidated{
                     height, static_cast<std::int64_t>(candidate.transactionCount())});
             } else if (const auto* rejected =
-                           std::get_if<ProposalVerdict::Rejected>(&verdict.value)) {
+                           std::get_if<ProposalVerdict::Rejected>(&verdict.value);
+                       rejected != nullptr && rejected->reason != kAlreadyHeld) {
                 onEvent(CandidateRejected{height, rejected->reason});
             } else {
+                // Inconclusive, or the node holds this very block already: the tip has moved
+                // under the candidate, which is superseded, not refused.
                 onEvent(CandidateValidationUnavailable{
                     height, "un bloc réseau est arrivé pendant le contrôle"});
             }

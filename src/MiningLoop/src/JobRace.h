@@ -39,6 +39,10 @@ class LongPollGuard {
     std::optional<Hash32> tipWithAbandonedLongPoll_;
 };
 
+// The header time after the sweeps of one roll: one second later, unless that wraps below the
+// job's minimum time or runs more than two hours ahead of `nowSeconds` (the wall clock).
+std::uint32_t rolledHeaderTime(std::uint32_t time, std::uint32_t minTime, double nowSeconds);
+
 // One job's race of its hashing side against a changed template.
 struct JobRace {
     const MiningJob& job;
@@ -57,7 +61,8 @@ struct JobRace {
                       std::stop_token stop) const;
 
     // Full nonce sweeps, one extranonce after another, with the header time rolled by one second
-    // every 65,536 exhausted sweeps (never below the job's minimum, never two hours ahead).
+    // every `timings.sweepsPerTimeRoll` exhausted sweeps (never below the job's minimum, never two
+    // hours ahead).
     JobRaceWinner hashingSide(std::uint64_t startingExtranonce,
                               std::optional<std::chrono::steady_clock::time_point> receivedAt,
                               std::stop_token stop) const;

@@ -92,19 +92,28 @@ MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher
 PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::move(directory)) {}
 
 void PendingBlocks::add(const PendingBlock& block) {
+    bool written = true;
     try {
         PendingBlockStore::write(block, directory_);
     } catch (const std::exception&) {
-        // Not on disk: kept here and resubmitted with the files, so the block is not lost.
-        std::lock_guard lock(mutex_);
-        unsaved_.push_back(block);
+        written = false;
     }
+    std::lock_guard lock(mutex_);
+    announced_.insert(block.blockHashHex);
+    // Not on disk: kept here and resubmitted with the files, so the block is not lost.
+    if (!written) unsaved_.push_back(block);
+}
+
+bool PendingBlocks::wasAnnounced(const PendingBlock& block) const {
+    std::lock_guard lock(mutex_);
+    return announced_.contains(block.blockHashHex);
 }
 
 void PendingBlocks::remove(const PendingBlock& block) {
     PendingBlockStore::remove(block, directory_);
     std::lock_guard lock(mutex_);
     std::erase(unsaved_, block);
+    announced_.erase(block.blockHashHex);
 }
 
 void PendingBlocks::remove(const Entry& entry) {
@@ -113,6 +122,7 @@ void PendingBlocks::remove(const Entry& entry) {
     }
     std::lock_guard lock(mutex_);
     std::erase(unsaved_, entry.block);
+    announced_.erase(entry.block.blockHashHex);
 }
 
 std::vector<PendingBlocks::Entry> PendingBlocks::all() const {
@@ -125,11 +135,36 @@ std::vector<PendingBlocks::Entry> PendingBlocks::all() const {
     return entries;
 }
 
+namespace {
+
+bool isRecorded(const PendingBlock& block, const MiningHistoryStore& historyStore) {
+    return historyStore.contains(hashBytesOfDisplayHex(block.blockHashHex));
+}
+
+}  // namespace
+
+void removeRecordedPendingBlocks(PendingBlocks& pending, MiningHistoryStore& historyStore) {
+    std::vector<PendingBlocks::Entry> recorded;
+    for (auto& entry : pending.all()) {
+        if (isRecorded(entry.block, historyStore)) recorded.push_back(std::move(entry));
+    }
+    if (recorded.empty()) return;
+    try {
+        historyStore.saveIfUnsaved();
+    } catch (const std::exception&) {
+        return;  // the files are the blocks' only durable record until the history is saved
+    }
+    for (const auto& entry : recorded) pending.remove(entry);
+}
+
 void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
                            const RPCClient& client, MiningHistoryStore& historyStore,
                            const MiningEventHandler& onEvent, std::stop_token stop) {
+    removeRecordedPendingBlocks(pending, historyStore);
     for (const auto& entry : pending.all()) {
         const auto& block = entry.block;
+        // Its verdict is already recorded, but not yet on disk: nothing to ask the node.
+        if (isRecorded(block, historyStore)) continue;
         SubmissionResult result;
         try {
             result = PendingBlockStore::resubmit(block, client, stop);
@@ -141,13 +176,14 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
             continue;
         }
         const auto hash = hashBytesOfDisplayHex(block.blockHashHex);
-        onEvent(BlockFound{block.height, hash, block.rewardSats});
+        if (!pending.wasAnnounced(block)) onEvent(BlockFound{block.height, hash, block.rewardSats});
+        bool recorded = true;
         try {
             historyStore.recordSubmission(block.height, hash,
                                           hashBytesOfDisplayHex(block.coinbaseTxIDHex),
                                           block.rewardSats, result, WallClock::now());
         } catch (const std::exception&) {
-            // The events still report the block; the history catches up on the next record.
+            recorded = false;  // kept pending; the next start or save completes it
         }
         if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
             try {
@@ -159,7 +195,7 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
             }
         }
         onEvent(SubmissionResultEvent{result});
-        pending.remove(entry);
+        if (recorded) pending.remove(entry);
     }
 }
 

@@ -28,8 +28,6 @@ struct Nothing {};
 struct MiningCoordinator::Run {
     MiningEventHandler onEvent;
     std::shared_ptr<const RPCClient> client;
-    loop::PendingBlocks pending;
-    loop::LongPollGuard longPolls;
 };
 
 MiningCoordinator::MiningCoordinator(
@@ -48,7 +46,9 @@ MiningCoordinator::MiningCoordinator(
       bestDifficultyTracker_(std::move(bestDifficultyStore)),
       historyStore_(std::move(historyStore)),
       timings_(timings),
-      validations_(std::make_unique<loop::BackgroundTasks>()) {}
+      validations_(std::make_unique<loop::BackgroundTasks>()),
+      pending_(std::make_unique<loop::PendingBlocks>(rejectedBlockDirectory_ / "pending")),
+      longPolls_(std::make_unique<loop::LongPollGuard>()) {}
 
 MiningCoordinator::~MiningCoordinator() {
     stop();
@@ -82,8 +82,7 @@ void MiningCoordinator::run(MiningEventHandler onEvent) {
         }
     } endOfRun{*this};
 
-    Run run{
-        std::move(onEvent), client_, loop::PendingBlocks(rejectedBlockDirectory_ / "pending"), {}};
+    Run run{std::move(onEvent), client_};
     if (!nodeSupervisor_) {
         miningLoop(run, runStop_.get_token());
         return;
@@ -114,7 +113,7 @@ void MiningCoordinator::mineWithNodeWatch(Run& run) {
             loop::restartNodeWithBackoff(*nodeSupervisor_, nodeRestartAttemptLimit_,
                                          nodeRestartInitialBackoff_, timings_, run.onEvent, stop);
         watcher_->adopt(run.client);
-        run.longPolls.forgetAll();  // a new node process holds none of the old requests
+        longPolls_->forgetAll();  // a new node process holds none of the old requests
     }
 }
 
@@ -126,17 +125,19 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
         return loop::recoverAfterFailure(loop::describe(error), *watcher_, timings_, onEvent, stop);
     };
     auto resubmitPending = [&] {
-        loop::resubmitPendingBlocks(run.pending, rejectedBlockDirectory_, *run.client,
-                                    *historyStore_, onEvent, stop);
+        loop::resubmitPendingBlocks(*pending_, rejectedBlockDirectory_, *run.client, *historyStore_,
+                                    onEvent, stop);
     };
 
+    // Before the first template: a block the node accepts here moves the tip, and a job taken
+    // earlier would be built on the old one.
+    resubmitPending();
     std::optional<MiningJob> job;
     try {
         job = watcher_->current(stop);
     } catch (...) {
         job = recover(std::current_exception());
     }
-    resubmitPending();
     std::uint64_t startingExtranonce = 0;
 
     while (true) {
@@ -148,9 +149,8 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
 
         loop::JobRaceWinner winner;
         try {
-            const loop::JobRace jobRace{
-                *job,          *watcher_, blockMiner_, bestDifficultyTracker_,
-                run.longPolls, timings_,  onEvent};
+            const loop::JobRace jobRace{*job,        *watcher_, blockMiner_, bestDifficultyTracker_,
+                                        *longPolls_, timings_,  onEvent};
             winner = jobRace.run(startingExtranonce, receivedAt, stop);
         } catch (...) {
             job = recover(std::current_exception());
@@ -171,9 +171,12 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
         const auto& outcome = found.outcome;
         const std::vector<std::uint8_t> blockHash(outcome.blockHash.begin(),
                                                   outcome.blockHash.end());
-        onEvent(BlockFound{job->height, blockHash, outcome.rewardSats});
+        // Announced once: a block the history already holds was announced when it was recorded.
+        if (!historyStore_->contains(blockHash)) {
+            onEvent(BlockFound{job->height, blockHash, outcome.rewardSats});
+        }
         const auto pendingBlock = PendingBlock::fromOutcome(outcome, job->height, WallClock::now());
-        run.pending.add(pendingBlock);
+        pending_->add(pendingBlock);
 
         SubmissionResult result;
         try {
@@ -185,16 +188,18 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
             startingExtranonce = 0;
             continue;
         }
-        // Recorded before the pending file goes: a crash in between resubmits the block, and the
-        // history, keyed by block hash, does not count it twice.
+        // The pending file goes only once the history holds the block on disk: a crash or a
+        // failed save in between leaves it for the next start, and the history, keyed by block
+        // hash, does not count it twice.
         try {
             historyStore_->recordSubmission(
                 job->height, blockHash,
                 std::vector<std::uint8_t>(outcome.coinbaseTxid.begin(), outcome.coinbaseTxid.end()),
                 outcome.rewardSats, result, WallClock::now());
+            pending_->remove(pendingBlock);
+            loop::removeRecordedPendingBlocks(*pending_, *historyStore_);
         } catch (const std::exception&) {
         }
-        run.pending.remove(pendingBlock);
         onEvent(SubmissionResultEvent{result});
 
         std::uint64_t nextExtranonce = 0;

@@ -77,6 +77,18 @@ std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
     return blocks_;
 }
 
+bool MiningHistoryStore::contains(const std::vector<std::uint8_t>& blockHash) const {
+    if (blockHash.empty()) return false;  // an unparsable hash names no block
+    std::lock_guard lock(mutex_);
+    return std::any_of(blocks_.begin(), blocks_.end(),
+                       [&](const FoundBlock& block) { return block.blockHash == blockHash; });
+}
+
+void MiningHistoryStore::saveIfUnsaved() {
+    std::lock_guard lock(mutex_);
+    if (unsaved_) persistLocked();
+}
+
 FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
                                                 const std::vector<std::uint8_t>& blockHash,
                                                 const std::vector<std::uint8_t>& coinbaseTxID,
@@ -88,7 +100,11 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
         const auto known = std::find_if(blocks_.begin(), blocks_.end(), [&](const FoundBlock& b) {
             return b.blockHash == blockHash;
         });
-        if (known != blocks_.end()) return *known;
+        if (known != blocks_.end()) {
+            // The caller removes the block's pending file on return: it must be on disk.
+            if (unsaved_) persistLocked();
+            return *known;
+        }
     }
     FoundBlock block{
         .id = makeUuid(),
@@ -192,12 +208,14 @@ std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
     return storefile::decodeArray(text, "history", decodeBlock);
 }
 
-void MiningHistoryStore::persistLocked() const {
+void MiningHistoryStore::persistLocked() {
+    unsaved_ = true;
     if (!mayWrite_) {
         throw FileWriteError("the history file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
     writeFileAtomically(fileURL_, encode(blocks_), Durability::durable);
+    unsaved_ = false;
 }
 
 namespace HistoryMigration {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -36,16 +37,18 @@ MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher
                               const MiningLoopTimings& timings, const MiningEventHandler& onEvent,
                               std::stop_token stop);
 
-// Found blocks whose verdict is still unknown: the pending files and those that could not be
-// written to disk (kept in memory so they are not lost).
+// Found blocks whose verdict is not yet on disk in the history: the pending files and those that
+// could not be written to disk (kept in memory so they are not lost).
 class PendingBlocks {
   public:
     explicit PendingBlocks(std::filesystem::path directory);
     const std::filesystem::path& directory() const { return directory_; }
 
-    // Writes the block's file; when that fails, keeps it in memory instead.
+    // Writes the block's file; when that fails, keeps it in memory instead. The loop adds a block
+    // once it has announced it, so that a resubmission does not announce it again.
     void add(const PendingBlock& block);
-    // Forgets the block once its verdict is recorded.
+    bool wasAnnounced(const PendingBlock& block) const;
+    // Forgets the block once the history holds its verdict on disk.
     void remove(const PendingBlock& block);
 
     struct Entry {
@@ -60,10 +63,17 @@ class PendingBlocks {
     std::filesystem::path directory_;
     mutable std::mutex mutex_;
     std::vector<PendingBlock> unsaved_;
+    std::set<std::string> announced_;  // display-order hashes
 };
 
-// Resubmits every pending block; an unanswered one stays pending. Never throws apart from
-// Cancelled.
+// Forgets the pending blocks the history already holds, once the history is on disk (after a
+// crash between the record and the removal, or a history write that failed). Never throws.
+void removeRecordedPendingBlocks(PendingBlocks& pending, MiningHistoryStore& historyStore);
+
+// Resubmits every pending block the history does not hold yet. A block the node has (accepted,
+// "duplicate", "inconclusive") is recorded and, unless this loop announced it already, announced;
+// its file goes once the record is on disk. An unanswered block stays pending. Never throws apart
+// from Cancelled.
 void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
                            const RPCClient& client, MiningHistoryStore& historyStore,
                            const MiningEventHandler& onEvent, std::stop_token stop);

@@ -17,7 +17,9 @@ namespace corvanta {
 
 namespace loop {
 class BackgroundTasks;
-}
+class LongPollGuard;
+class PendingBlocks;
+}  // namespace loop
 
 // Mines continuously on the node's current template: each job races a hashing side (full nonce
 // sweeps, one extranonce after another, with a slow header-time roll) against a wait for a changed
@@ -68,6 +70,11 @@ class MiningCoordinator {
     const std::shared_ptr<MiningHistoryStore> historyStore_;
     const MiningLoopTimings timings_;
     const std::unique_ptr<loop::BackgroundTasks> validations_;
+    // Both outlive a run: a found block whose file could not be written must survive a stop, and
+    // a long-poll given up at a stop stays with the node until its tip changes, so the next run on
+    // that tip must not give up another. The guard is reset only for a new node process.
+    const std::unique_ptr<loop::PendingBlocks> pending_;
+    const std::unique_ptr<loop::LongPollGuard> longPolls_;
 
     std::mutex mutex_;
     bool running_ = false;

@@ -31,11 +31,15 @@ class MiningHistoryStore {
     std::optional<std::filesystem::path> quarantinedFileURL() const;
 
     std::vector<FoundBlock> allBlocks() const;
+    // True when a record of this block (hash byte order) is held, saved or not.
+    bool contains(const std::vector<std::uint8_t>& blockHash) const;
 
     // Adds the record of a submitted block (status rejected or pending, 0 confirmations) and
     // persists. Recording is idempotent by block hash: a block already recorded is returned as it
-    // stands, so a block resubmitted after a crash is never counted twice. Throws the persisting
-    // error (the record stays in memory and reaches the file with the next successful write).
+    // stands, so a block resubmitted after a crash is never counted twice; when an earlier write
+    // failed, it is written again. Throws the persisting error (the record stays in memory and
+    // reaches the file with the next successful write). A normal return means the record is on
+    // disk.
     FoundBlock recordSubmission(std::int64_t height, const std::vector<std::uint8_t>& blockHash,
                                 const std::vector<std::uint8_t>& coinbaseTxID,
                                 std::int64_t rewardSats, const SubmissionResult& result,
@@ -45,6 +49,9 @@ class MiningHistoryStore {
     // Never throws apart from Cancelled.
     void refreshAgainstChain(ChainStatusSource& source, std::stop_token stop);
 
+    // Writes the records again when an earlier write failed; throws the persisting error.
+    void saveIfUnsaved();
+
     // Sum of rewards of pending and mature records (saturating, for a damaged file's sake).
     std::int64_t totalAcceptedRewardSats() const;
 
@@ -53,13 +60,14 @@ class MiningHistoryStore {
     static std::vector<FoundBlock> decode(std::string_view text);
 
   private:
-    void persistLocked() const;
+    void persistLocked();
 
     const std::filesystem::path fileURL_;
     mutable std::mutex mutex_;
     std::vector<FoundBlock> blocks_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
     bool mayWrite_ = true;
+    bool unsaved_ = false;  // the records in memory differ from the file
 };
 
 // Moves files of the older single-network layout into place.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 
 namespace corvanta {
 
@@ -17,6 +18,8 @@ struct MiningLoopTimings {
     Duration restartWarmupTimeout{30000};
     Duration readyPollInterval{2000};
     double proposalTimeoutSeconds = 30;
+    // Exhausted nonce sweeps between two one-second steps of the header time.
+    std::uint32_t sweepsPerTimeRoll = 65'536;
     // After a long-poll the node may still be holding (one we gave up on), the loop polls the
     // template at this pace instead of long-polling again on the same tip: every long-poll given
     // up keeps one of the node's few RPC threads busy until its tip or mempool changes, and enough

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace corvanta {
+
+// The build-time information table, in place of a bundle's information dictionary. Keys:
+// "CFBundleShortVersionString" (the app version), "SUFeedURL", "SUPublicEDKey",
+// "CRVSiteHost", "CRVReviewHost". A key the build left empty is absent.
+std::optional<QString> infoValue(const QString& key);
+
+}  // namespace corvanta

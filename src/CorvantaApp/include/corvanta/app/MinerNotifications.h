@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class QDBusPendingCallWatcher;
+
+namespace corvanta {
+
+// Desktop notifications through org.freedesktop.Notifications on the session bus. Every call is
+// asynchronous and nothing waits for the server; without one, notifications are dropped
+// silently. A notification sent again under the same identifier replaces the one shown (the
+// server's id goes back as replaces_id). Bodies are plain text: when the server renders markup
+// ("body-markup"), "&", "<" and ">" are escaped, so node output shows as written.
+class MinerNotifications : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit MinerNotifications(QDBusConnection sessionBus, QObject* parent = nullptr);
+
+    // Asks the server once for its capabilities; notifications sent before the answer wait for
+    // it. Without an answer the body is escaped as for markup, and the next one asks again.
+    void requestAuthorizationIfNeeded();
+    void send(const QString& identifier, const QString& title, const QString& body);
+    void notifyBlockFound(std::int64_t height, std::int64_t rewardSats);
+    void notifyRewardMatured(std::int64_t height, std::int64_t rewardSats);
+
+    static QString escapedForMarkup(const QString& text);
+
+  private:
+    struct Notification {
+        QString identifier;
+        QString title;
+        QString body;
+    };
+    struct Shown {
+        uint serverId = 0;
+        bool inFlight = false;
+        std::optional<Notification> next;  // a newer one, sent once the server has answered
+    };
+
+    void capabilitiesReceived(QDBusPendingCallWatcher* call);
+    void post(const Notification& notification);
+    void posted(const QString& identifier, QDBusPendingCallWatcher* call);
+
+    QDBusConnection bus_;
+    std::optional<QSet<QString>> capabilities_;
+    bool askedCapabilities_ = false;
+    std::vector<Notification> waiting_;  // for the capabilities
+    QHash<QString, Shown> shown_;
+};
+
+}  // namespace corvanta

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSettings>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace corvanta {
+
+// The one store of the "rigwell." preferences: an INI file, by default
+// $XDG_CONFIG_HOME/Corvanta/Corvanta.conf. INI holds only text, so every read is strict and a
+// value not written in its one canonical form reads as absent: a Boolean is exactly "true" or
+// "false", a number whole decimal text, a date ISO 8601 UTC ("2026-01-02T03:04:05Z"), JSON
+// compact JSON text. Each write is synced to disk at once; a write that could not be saved
+// returns false. Used from the GUI thread.
+class Preferences {
+  public:
+    Preferences();
+    explicit Preferences(const QString& iniPath);
+    Preferences(Preferences&&) noexcept;
+    Preferences& operator=(Preferences&&) noexcept;
+    ~Preferences();
+
+    QString fileName() const;
+
+    std::optional<QString> string(const QString& key) const;
+    std::optional<bool> boolean(const QString& key) const;
+    std::optional<std::int64_t> integer(const QString& key) const;
+    std::optional<std::uint64_t> unsignedInteger(const QString& key) const;
+    std::optional<QDateTime> date(const QString& key) const;
+    // The stored JSON text, when it parses as JSON.
+    std::optional<QString> json(const QString& key) const;
+    bool contains(const QString& key) const;
+
+    bool setString(const QString& key, const QString& value);
+    bool setBoolean(const QString& key, bool value);
+    bool setInteger(const QString& key, std::int64_t value);
+    bool setUnsignedInteger(const QString& key, std::uint64_t value);
+    // Stored in UTC, whole seconds. An invalid date stores nothing.
+    bool setDate(const QString& key, const QDateTime& value);
+    // `jsonText` must parse as JSON; it is stored compact. Malformed text stores nothing.
+    bool setJson(const QString& key, const QString& jsonText);
+    bool remove(const QString& key);
+
+  private:
+    bool write(const QString& key, const QString& text);
+    bool synced();
+
+    std::unique_ptr<QSettings> settings_;
+};
+
+}  // namespace corvanta

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <functional>
+
+#include "corvanta/widgetkit/HostBus.h"
+
+namespace corvanta::host {
+
+// The host's object on the session bus. Calls only queue work: they return at once.
+class HostBusAdaptor : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "rigwell.WidgetHost")
+
+  public:
+    HostBusAdaptor(std::function<void()> reloadAll, std::function<void(const QString&)> reloadKind,
+                   QObject* parent = nullptr);
+
+  public slots:
+    void ReloadAllTimelines();
+    void ReloadTimelines(const QString& kind);
+
+  private:
+    std::function<void()> reloadAll_;
+    std::function<void(const QString&)> reloadKind_;
+};
+
+// Registers the adaptor on `bus` and asks for the host's name without waiting for the answer;
+// `nameTaken` runs later if another host already owns it. False when there is no bus.
+bool publishOnBus(QDBusConnection bus, HostBusAdaptor* adaptor, std::function<void()> nameTaken);
+
+}  // namespace corvanta::host

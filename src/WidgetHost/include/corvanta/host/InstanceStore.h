@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "corvanta/widgetkit/Timeline.h"
+
+namespace corvanta::host {
+
+// One widget on the desktop.
+struct WidgetInstance {
+    QString kind;
+    widgetkit::WidgetFamily family = widgetkit::WidgetFamily::systemSmall;
+    QPoint position;
+
+    bool operator==(const WidgetInstance&) const = default;
+};
+
+// The host's list of instances, a small JSON file:
+//   {"instances": [{"kind": "...", "family": "small", "x": 24, "y": 24}, ...]}
+// Instances of kinds that no plug-in offers are kept as they are.
+class InstanceStore {
+  public:
+    explicit InstanceStore(std::filesystem::path file);
+
+    // $XDG_CONFIG_HOME/Corvanta/widget-host.json (~/.config when unset).
+    static std::filesystem::path defaultFile();
+
+    // The stored instances; none when there is no file. A file that cannot be read as such a
+    // list is set aside (renamed, else copied, beside it) and reads as none; when it cannot be set
+    // aside, later saves are refused so that it is never overwritten.
+    std::optional<std::vector<WidgetInstance>> load();
+    // False (with a log line) when the file could not be written or must not be.
+    bool save(const std::vector<WidgetInstance>& instances) const;
+
+    const std::filesystem::path& file() const { return file_; }
+
+  private:
+    void setAside();
+
+    std::filesystem::path file_;
+    bool writable_ = true;
+};
+
+}  // namespace corvanta::host

@@ -1,0 +1,97 @@
+#include "corvanta/host/InstanceStore.h"
+
+#include <system_error>
+
+#include "corvanta/host/PluginFolder.h"
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/StrictJson.h"
+
+namespace corvanta::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<WidgetInstance> decode(const std::string& text) {
+    const json::Value root = json::parse(text);
+    const json::Value list = json::required<json::Value>(root, "instances");
+    if (!list.is_array()) throw json::DecodeError("instances", "expected an array");
+    std::vector<WidgetInstance> instances;
+    for (const json::Value& item : list) {
+        const auto familyText = QString::fromStdString(json::required<std::string>(item, "family"));
+        const auto family = widgetkit::familyNamed(familyText);
+        if (!family) throw json::DecodeError("family", "expected \"small\" or \"medium\"");
+        instances.push_back(
+            {QString::fromStdString(json::required<std::string>(item, "kind")), *family,
+             QPoint(json::required<int>(item, "x"), json::required<int>(item, "y"))});
+    }
+    return instances;
+}
+
+}  // namespace
+
+InstanceStore::InstanceStore(fs::path file) : file_(std::move(file)) {}
+
+fs::path InstanceStore::defaultFile() {
+    fs::path config;
+    if (const char* value = std::getenv("XDG_CONFIG_HOME");
+        value && fs::path(value).is_absolute()) {
+        config = value;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        config = fs::path(home) / ".config";
+    } else {
+        config = fs::temp_directory_path();
+    }
+    return config / "Corvanta" / "widget-host.json";
+}
+
+std::optional<std::vector<WidgetInstance>> InstanceStore::load() {
+    std::error_code error;
+    if (!fs::exists(file_, error)) return std::nullopt;
+    try {
+        return decode(readFile(file_));
+    } catch (const std::exception& problem) {
+        qCWarning(hostLog).noquote()
+            << "unreadable instance file" << file_.c_str() << "-" << problem.what();
+        setAside();
+        return std::nullopt;
+    }
+}
+
+void InstanceStore::setAside() {
+    std::error_code error;
+    fs::path aside = file_;
+    aside += ".unreadable";
+    for (int n = 2; fs::exists(aside, error); ++n) {
+        aside = file_;
+        aside += ".unreadable-" + std::to_string(n);
+    }
+    fs::rename(file_, aside, error);
+    if (error) fs::copy_file(file_, aside, error);
+    if (error) {
+        writable_ = false;
+        qCWarning(hostLog).noquote()
+            << "could not set" << file_.c_str() << "aside; positions will not be stored";
+        return;
+    }
+    qCWarning(hostLog).noquote() << "set the unreadable instance file aside as" << aside.c_str();
+}
+
+bool InstanceStore::save(const std::vector<WidgetInstance>& instances) const {
+    if (!writable_) return false;
+    json::Value list = json::Value::array();
+    for (const auto& instance : instances) {
+        list.push_back({{"kind", instance.kind.toStdString()},
+                        {"family", widgetkit::familyName(instance.family).toStdString()},
+                        {"x", instance.position.x()},
+                        {"y", instance.position.y()}});
+    }
+    try {
+        writeFileAtomically(file_, json::dump(json::Value{{"instances", list}}, 2) + "\n");
+        return true;
+    } catch (const std::exception& problem) {
+        qCWarning(hostLog).noquote() << "could not store the widget positions -" << problem.what();
+        return false;
+    }
+}
+
+}  // namespace corvanta::host

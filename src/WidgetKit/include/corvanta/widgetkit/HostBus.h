@@ -1,0 +1,12 @@
+#pragma once
+
+// Where the widget host answers on the session bus.
+namespace corvanta::widgetkit::hostBus {
+
+inline constexpr char service[] = "rigwell.WidgetHost";
+inline constexpr char path[] = "/WidgetHost";
+inline constexpr char interface[] = "rigwell.WidgetHost";
+inline constexpr char reloadAll[] = "ReloadAllTimelines";
+inline constexpr char reloadKind[] = "ReloadTimelines";
+
+}  // namespace corvanta::widgetkit::hostBus
