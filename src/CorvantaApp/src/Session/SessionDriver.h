@@ -19,7 +19,6 @@
 #include "corvanta/app/MiningSessionModel.h"
 #include "corvanta/app/PayoutResolution.h"
 #include "corvanta/app/SessionRunEnvironment.h"
-#include "corvanta/loop/FoundBlock.h"
 #include "corvanta/loop/MiningEvent.h"
 
 namespace corvanta {
@@ -43,12 +42,6 @@ using SessionSignal = std::variant<MiningEvent, LoopEnded>;
 
 // True for the errors that mean "stopped": ours, and a transfer cancelled by its stop.
 bool isCancellationLike(const std::exception_ptr& error);
-
-// The blocks of `updated` that are mature and were not mature in `previous`, in the order of
-// `updated`; none without a baseline (a refresher's first pass notifies nothing).
-std::vector<FoundBlock> newlyMaturedBlocks(const std::vector<FoundBlock>& previous,
-                                           const std::vector<FoundBlock>& updated,
-                                           bool hasBaseline);
 
 }  // namespace session
 

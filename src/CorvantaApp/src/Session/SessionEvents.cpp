@@ -86,9 +86,17 @@ void SessionDriver::loopEnded(const SessionPtr& session, const session::LoopEnde
     }
     // The loop's thread has nothing left to do but return.
     if (session->minerThread.joinable()) session->minerThread.join();
-    // Not from inside the pump's own flush: the end of the session drops the pump.
-    QMetaObject::invokeMethod(
-        this, [this, session] { endSession(session); }, Qt::QueuedConnection);
+    // Nothing of the session lands any more, and its node goes too: a node left running after
+    // a failed loop could be stopped by nobody but a quit, and would hold its data folder's lock
+    // against the next start.
+    stopBackgroundTasks(session);
+    later<int>(
+        session,
+        [controller = session->controller] {
+            controller->stop();
+            return 0;
+        },
+        [this, session](int) { endSession(session); });
 }
 
 void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) {

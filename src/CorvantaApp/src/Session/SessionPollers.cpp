@@ -4,6 +4,7 @@
 
 #include "SessionInternals.h"
 #include "corvanta/app/EarningsScan.h"
+#include "corvanta/app/MaturedBlocks.h"
 #include "corvanta/app/MinerNotifications.h"
 #include "corvanta/app/UsagePulse.h"
 #include "corvanta/loop/ChainStatusSource.h"
@@ -258,9 +259,9 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
 
 // The found-block history against the chain, and the rewards that have just matured.
 
-std::vector<FoundBlock> session::newlyMaturedBlocks(const std::vector<FoundBlock>& previous,
-                                                    const std::vector<FoundBlock>& updated,
-                                                    bool hasBaseline) {
+std::vector<FoundBlock> newlyMaturedBlocks(const std::vector<FoundBlock>& previous,
+                                           const std::vector<FoundBlock>& updated,
+                                           bool hasBaseline) {
     if (!hasBaseline) return {};
     std::unordered_set<std::string> wasMature;
     for (const auto& block : previous) {
@@ -303,8 +304,8 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
         },
         [this, session, refresher, done](HistoryPass pass) {
             if (!isLive(session) || session->historyRefresher != refresher) return;
-            for (const auto& block : session::newlyMaturedBlocks(
-                     model_.persistedHistory_, pass.blocks, session->historyBaseline)) {
+            for (const auto& block : newlyMaturedBlocks(model_.persistedHistory_, pass.blocks,
+                                                        session->historyBaseline)) {
                 model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
             }
             model_.setPersistedHistory(std::move(pass.blocks));
