@@ -86,17 +86,21 @@ void SessionDriver::loopEnded(const SessionPtr& session, const session::LoopEnde
     }
     // The loop's thread has nothing left to do but return.
     if (session->minerThread.joinable()) session->minerThread.join();
-    // Nothing of the session lands any more, and its node goes too: a node left running after
-    // a failed loop could be stopped by nobody but a quit, and would hold its data folder's lock
-    // against the next start.
-    stopBackgroundTasks(session);
+    // Its node goes too: a node left running after a failed loop could be stopped by nobody
+    // but a quit, and would hold its data folder's lock against the next start. Stopping it
+    // counts as a shutdown, which a new session and a quit wait for.
+    ++shutdownsRunning_;
+    emit model_.shutdownInProgressChanged();
     later<int>(
         session,
         [controller = session->controller] {
             controller->stop();
             return 0;
         },
-        [this, session](int) { endSession(session); });
+        [this](int) { shutdownFinished(); });
+    // Not from inside the pump's own flush: the end of the session drops the pump.
+    QMetaObject::invokeMethod(
+        this, [this, session] { endSession(session); }, Qt::QueuedConnection);
 }
 
 void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) {
