@@ -129,17 +129,21 @@ class TestNode:
         self.log_path = os.path.join(datadir, "node.log")
 
     @property
+    def chain(self):
+        return "testnet4" if "-testnet4=1" in self.extra else "regtest"
+
+    @property
     def cookie_path(self):
-        return os.path.join(self.datadir, "regtest", ".cookie")
+        return os.path.join(self.datadir, self.chain, ".cookie")
 
     def args(self):
         a = [NODE, f"-datadir={self.datadir}", "-disablewallet=1", "-server=1", "-rpcbind=127.0.0.1",
-             "-rpcallowip=127.0.0.1", f"-rpcport={self.port}", f"-port={free_port()}", "-regtest=1",
+             "-rpcallowip=127.0.0.1", f"-rpcport={self.port}", f"-port={free_port()}", f"-{self.chain}=1",
              # The tests that need a listening node say so.
              "-listen=0"]
         if self.control_path:
             a.append(f"-test-control={self.control_path}")
-        return a + self.extra
+        return a + [x for x in self.extra if x != "-testnet4=1"]
 
     def start(self, wait=True):
         # A cookie left by a killed node must not be taken for the new one's (the product removes it too).

@@ -222,3 +222,35 @@ class Persistence(NodeTestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class Testnet4LikeMode(NodeTestCase):
+    node_args = ("-testnet4=1",)
+
+    def test_scripted_initial_sync_then_the_real_chain_under_testnet4(self):
+        node = self.start_node()
+        self.assertTrue(os.path.exists(os.path.join(self.tmp, "testnet4", ".cookie")))
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "regtest")))
+        info = node.rpc("getblockchaininfo")
+        self.assertEqual((info["chain"], info["blocks"], info["headers"]), ("testnet4", 0, 0))
+        self.assertTrue(info["initialblockdownload"])
+        self.assertEqual(node.rpc("getconnectioncount"), 0)
+
+        node.control(cmd="sync", blocks=120, headers=5000, progress=0.25, ibd=True, peers=3)
+        info = node.rpc("getblockchaininfo")
+        self.assertEqual((info["blocks"], info["headers"], info["verificationprogress"],
+                          info["initialblockdownload"]), (120, 5000, 0.25, True))
+        self.assertEqual(node.rpc("getconnectioncount"), 3)
+        # A partial script keeps the other figures.
+        node.control(cmd="sync", blocks=5000)
+        self.assertEqual(node.rpc("getblockchaininfo")["headers"], 5000)
+
+        # Addresses are the test network's; the regtest ones are refused.
+        hashes = node.rpc("generatetoaddress", 1, "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx")
+        self.assertEqual(len(hashes), 1)
+        with self.assertRaises(RPCFailure):
+            node.rpc("generatetoaddress", 1, "bcrt1qw508d6qejxtdg4y5r3zarvary0c5xw7kygt080")
+        node.control(cmd="sync", done=True)
+        info = node.rpc("getblockchaininfo")
+        self.assertEqual((info["blocks"], info["headers"]), (1, 1))
+        self.assertEqual(node.rpc("getconnectioncount"), 3)
