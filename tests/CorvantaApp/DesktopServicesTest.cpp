@@ -130,12 +130,12 @@ TEST(Theme, DarkOnlyWhenTheStoredThemeIsDark) {
     Preferences preferences;
     for (const char* stored : {"dark", "Dark", "light", ""}) {
         preferences.setString("rigwell.appTheme", stored);
-        const Theme theme;
+        const Theme theme{Preferences()};
         EXPECT_EQ(theme.dark(), std::string(stored) == "dark") << stored;
         EXPECT_EQ(theme.accent(), QColor(theme.dark() ? "#9B84F0" : "#8064E8")) << stored;
     }
     preferences.remove("rigwell.appTheme");
-    EXPECT_FALSE(Theme().dark());
+    EXPECT_FALSE(Theme(Preferences()).dark());
     // The card's fill is translucent in both.
     EXPECT_LT(Theme(true, nullptr).surfaceViolet().alphaF(), 0.3);
     EXPECT_LT(Theme(false, nullptr).surfaceViolet().alphaF(), 0.3);

@@ -1,6 +1,5 @@
 import QtQuick
 import QtQuick.Controls
-import QtQuick.Layouts
 import Corvanta
 
 // Stand-in for the first-run onboarding.
@@ -12,12 +11,12 @@ Rectangle {
     objectName: "onboardingPage"
     color: Theme.onboardingCream
 
-    ColumnLayout {
+    Column {
         anchors.centerIn: parent
         spacing: 16
 
         Text {
-            Layout.alignment: Qt.AlignHCenter
+            anchors.horizontalCenter: parent.horizontalCenter
             text: "Corvanta"
             font.pixelSize: 28
             font.weight: Font.Black
@@ -25,7 +24,7 @@ Rectangle {
         }
         Button {
             objectName: "finishButton"
-            Layout.alignment: Qt.AlignHCenter
+            anchors.horizontalCenter: parent.horizontalCenter
             text: qsTr("Terminer")
             onClicked: page.shell.finishOnboarding()
         }

@@ -5,6 +5,7 @@
 
 #include <sched.h>
 
+#include "Session/SessionDriver.h"
 #include "SessionModelInternals.h"
 #include "corvanta/app/MinerNotifications.h"
 #include "corvanta/app/PeriodicTask.h"
@@ -86,9 +87,13 @@ MiningSessionModel::MiningSessionModel(Preferences preferences, QDBusConnection 
     // 4. What the views show before any session.
     loadProofLog();
     loadPersistedHistory();
+
+    session_ = new SessionDriver(*this, environment_.session);
 }
 
 MiningSessionModel::~MiningSessionModel() {
+    // Its nodes and loops end before the pool they use is waited for.
+    if (session_) session_->teardown();
     for (auto* task : {cpuUsageTask_, scheduleTask_, selfTestTask_}) {
         if (task) task->stop();
     }
@@ -102,12 +107,20 @@ void MiningSessionModel::setWidgetReloadHook(std::function<void()> reload) {
     reloadWidgets_ = std::move(reload);
 }
 
-void MiningSessionModel::start() {}
+void MiningSessionModel::start() {
+    session_->start();
+}
 
-void MiningSessionModel::stop() {}
+void MiningSessionModel::stop() {
+    session_->stop();
+}
 
 void MiningSessionModel::shutdownForTermination() {
-    QTimer::singleShot(0, this, &MiningSessionModel::terminationReady);
+    session_->shutdownForTermination();
+}
+
+bool MiningSessionModel::shutdownInProgress() const {
+    return session_ && session_->shutdownInProgress();
 }
 
 void MiningSessionModel::appendLog(const QString& message) {

@@ -47,8 +47,8 @@ Rectangle {
     function consumeOpenRequest() {
         if (!openAdvancedOnAppear || !onScreen)
             return
+        // The owner of the request clears it (the flag is bound to it).
         openAdvancedConsumed()
-        openAdvancedOnAppear = false
         advancedPanel.animate = false
         advancedPanelOpen = true
         advancedPanel.animate = true
@@ -69,8 +69,9 @@ Rectangle {
     implicitWidth: 900
     implicitHeight: 860
 
-    onOnScreenChanged: consumeOpenRequest()
-    onOpenAdvancedOnAppearChanged: consumeOpenRequest()
+    // Later, not inside the change: consuming writes the flag back to its owner.
+    onOnScreenChanged: Qt.callLater(consumeOpenRequest)
+    onOpenAdvancedOnAppearChanged: Qt.callLater(consumeOpenRequest)
     Component.onCompleted: consumeOpenRequest()
 
     Timer {
@@ -546,15 +547,18 @@ Rectangle {
         id: advancedPanel
 
         property bool animate: true
+        // 0 off screen, 1 fully in; only this moves, so a resize never slides the panel.
+        property real slide: view.advancedPanelOpen ? 1 : 0
 
-        objectName: "advancedPanel"
+        objectName: "settingsPanel"
         width: Math.min(420, view.width * 0.5)
         height: view.height
-        x: view.advancedPanelOpen ? view.width - width : view.width + 24
-        visible: x < view.width
+        // The shadow reaches 24 to the left: off screen means past it too.
+        x: view.width + 24 - (width + 24) * slide
+        visible: view.advancedPanelOpen || slide > 0
         section: view.advancedPanelSection
         onClose: view.closeAdvancedPanel()
-        Behavior on x {
+        Behavior on slide {
             enabled: advancedPanel.animate
             NumberAnimation { duration: 220; easing.type: Easing.OutQuad }
         }

@@ -12,6 +12,7 @@ AbstractButton {
 
     implicitWidth: 26
     implicitHeight: 26
+    text: tip
     focusPolicy: Qt.NoFocus
     ToolTip.visible: hovered
     ToolTip.text: tip
