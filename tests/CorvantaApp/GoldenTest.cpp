@@ -9,8 +9,10 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
+#include <QTest>
 
 #include "AppTestEnvironment.h"
+#include "LanguageScope.h"
 #include "TestSupport.h"
 #include "corvanta/app/CorvantaApp.h"
 #include "corvanta/app/Prefs.h"
@@ -44,6 +46,8 @@ double differingShare(QImage actual, QImage expected, QImage& diff) {
 
 QImage render(const QString& scene, bool dark) {
     const testing::TempDir dir;
+    // The views' texts in the language of their keys, whatever the machine's.
+    const testing::LanguageScope french(AppLanguage::french);
     loadBundledFonts();
     Prefs prefs{Preferences(QString::fromStdString((dir.path() / "prefs.ini").string()))};
     prefs.setAppTheme(dark ? "dark" : "light");
@@ -54,11 +58,19 @@ QImage render(const QString& scene, bool dark) {
     view.setSource(QUrl::fromLocalFile(QStringLiteral(CORVANTA_GOLDEN_FOLDER "/scenes/") + scene +
                                        QStringLiteral(".qml")));
     if (view.status() != QQuickView::Ready) return {};
-    view.resize(480, 360);
+    // A scene sets its own size on its root item; 480 × 360 otherwise.
+    const QQuickItem* root = view.rootObject();
+    const bool sized = root != nullptr && root->width() > 0 && root->height() > 0;
+    view.resize(sized ? QSize(int(root->width()), int(root->height())) : QSize(480, 360));
     view.show();
     bool drawn = false;
     QObject::connect(&view, &QQuickWindow::frameSwapped, [&] { drawn = true; });
     testing::waitUntil([&] { return drawn; });
+    // A scene with an entrance animation names how long it takes to settle.
+    if (const int settle = root != nullptr ? root->property("goldenSettleMs").toInt() : 0;
+        settle > 0) {
+        QTest::qWait(settle);
+    }
     return view.grabWindow();
 }
 
@@ -92,6 +104,18 @@ INSTANTIATE_TEST_SUITE_P(
     Shell, Golden,
     ::testing::Values(std::pair{"Components", false}, std::pair{"Components", true},
                       std::pair{"Stickers", false}, std::pair{"Stickers", true}),
+    [](const auto& info) {
+        return std::string(info.param.first) + (info.param.second ? "Dark" : "Light");
+    });
+
+INSTANTIATE_TEST_SUITE_P(
+    Dashboard, Golden,
+    ::testing::Values(std::pair{"DashboardMining", false}, std::pair{"DashboardMining", true},
+                      std::pair{"DashboardSyncing", false}, std::pair{"DashboardFailed", false},
+                      std::pair{"DashboardPayoutAlert", false},
+                      std::pair{"DashboardSchedule", false},
+                      std::pair{"DashboardBlockFound", false}, std::pair{"MiniMining", false},
+                      std::pair{"MiniMining", true}, std::pair{"MiniSyncing", false}),
     [](const auto& info) {
         return std::string(info.param.first) + (info.param.second ? "Dark" : "Light");
     });

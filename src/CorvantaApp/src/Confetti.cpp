@@ -69,7 +69,10 @@ void ConfettiItem::paint(QPainter* painter) {
     if (!running_) return;
     const double w = width();
     const double h = height();
-    const double t = Confetti::referenceTime(double(QDateTime::currentMSecsSinceEpoch()) / 1000);
+    bool fixed = false;
+    const double fixedSeconds = fixedTime_.toDouble(&fixed);
+    const double t = Confetti::referenceTime(
+        fixed ? fixedSeconds : double(QDateTime::currentMSecsSinceEpoch()) / 1000);
     const QColor yellow = QColor::fromRgbF(0.99f, 0.85f, 0.40f);
     QColor accentDim = accent_;
     accentDim.setAlphaF(accent_.alphaF() * 0.65f);

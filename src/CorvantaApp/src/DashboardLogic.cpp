@@ -140,6 +140,13 @@ QString DashboardLogic::fixed(double value, int decimals) const {
     return Formatting::fixed(value, decimals);
 }
 
+QColor DashboardLogic::faded(const QColor& colour, double opacity) const {
+    QColor result = colour;
+    result.setAlphaF(
+        float(colour.alphaF() * std::clamp(std::isnan(opacity) ? 0.0 : opacity, 0.0, 1.0)));
+    return result;
+}
+
 QString DashboardLogic::statusLabel(int runState, const QString& failureMessage) const {
     return Rules::statusLabel(run(runState), failureMessage);
 }

@@ -336,4 +336,57 @@ TestCase {
         verify(!child("hashrateCard").visible)
         compare(child("syncPercent").text, "100.0 %")
     }
+
+    // --- frames ------------------------------------------------------------------------------
+
+    function test_only_a_running_gauge_ticks_every_frame() {
+        makeView()
+        const gauge = child("hashrateCard")
+        const machine = child("machineCard")
+        wait(300)
+        compare(gauge.frames, 0)  // idle: no per-frame callback at all
+        session.runState = 3
+        session.currentHashRateMHs = 200
+        verify(gauge.dotShown)
+        tryVerify(() => gauge.frames > 5)
+        compare(machine.frames, 0)  // a card that never sweeps never ticks
+        view.visible = false
+        wait(50)
+        const hidden = gauge.frames
+        wait(300)
+        compare(gauge.frames, hidden)
+        view.visible = true
+        gauge.reduceMotion = true
+        verify(!gauge.dotShown)
+        const reduced = gauge.frames
+        wait(300)
+        compare(gauge.frames, reduced)
+    }
+
+    function test_period_change_reanchors_with_the_phase_reached() {
+        session.runState = 3
+        session.currentHashRateMHs = 4294.967295  // a sweep a second
+        makeView()
+        const gauge = child("hashrateCard")
+        const anchored = gauge.anchorDate
+        DashboardLogic.fixedNow = anchored + 2.25
+        session.currentHashRateMHs = 4294.967295  // the same period: no re-anchoring
+        compare(gauge.anchorDate, anchored)
+        session.currentHashRateMHs = 2147.4836475  // two seconds a sweep
+        compare(gauge.anchorDate, anchored + 2.25)
+        fuzzyCompare(gauge.anchorPhase, 0.25, 1e-9)
+    }
+
+    function test_confetti_stops_with_reduce_motion_or_a_hidden_window() {
+        session.blockFoundPresentation = presentation("z", 5)
+        makeView({ blockFoundWait: 60000 })
+        const confetti = findChild(view, "confetti")
+        verify(confetti)
+        tryVerify(() => confetti.frames > 3)
+        findChild(view, "blockFoundView").reduceMotion = true
+        verify(!confetti.running)
+        const still = confetti.frames
+        wait(200)
+        verify(confetti.frames <= still + 1)
+    }
 }

@@ -39,6 +39,9 @@ Item {
         anchors.fill: parent
         visible: !view.reduceMotion
         running: visible && view.Window.window !== null && view.Window.window.visible
+        fixedTime: DashboardLogic.fixedNow
+        accent: Theme.accent
+        success: Theme.successText
     }
 
     SoftShadow {
@@ -57,7 +60,7 @@ Item {
         radius: 16
         color: Theme.cardBackground
         border.width: 1.5
-        border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b, 0.5)
+        border.color: DashboardLogic.faded(Theme.accent, 0.5)
 
         Column {
             id: column
@@ -138,9 +141,20 @@ Item {
                 objectName: "closeButton"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: qsTr("Fermer")
-                highlighted: true
-                palette.button: Theme.accent
-                palette.buttonText: "white"
+                leftPadding: 18
+                rightPadding: 18
+                background: Rectangle {
+                    radius: 8
+                    color: parent.down ? Qt.darker(Theme.accent, 1.15) : Theme.accent
+                }
+                contentItem: Text {
+                    text: parent.text
+                    textFormat: Text.PlainText
+                    font.pixelSize: 13
+                    font.weight: Font.DemiBold
+                    color: "white"
+                    horizontalAlignment: Text.AlignHCenter
+                }
                 onClicked: {
                     wait.stop()
                     view.dismiss(view.shownId())

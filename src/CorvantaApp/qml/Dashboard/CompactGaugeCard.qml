@@ -67,7 +67,8 @@ Rectangle {
                 readonly property real radius: dialWidth * 0.458
                 property double anchorDate: DashboardLogic.now()
                 property real anchorPhase: 0
-                property real lastPeriod: card.sweepPeriod
+                // The period the anchors were counted at (set once, not bound).
+                property real lastPeriod: Infinity
                 property real phase: 0
                 property int frames: 0
                 readonly property bool dotShown: DashboardLogic.sweepDotShown(card.isActive,
@@ -78,6 +79,7 @@ Rectangle {
                     return DashboardLogic.sweepPhase(anchorPhase, date - anchorDate, period)
                 }
 
+                Component.onCompleted: lastPeriod = card.sweepPeriod
                 anchors.centerIn: parent
                 spacing: 2
                 opacity: card.isActive ? 1 : 0.55
@@ -114,14 +116,12 @@ Rectangle {
                         anchors.fill: parent
 
                         SemicircleArc {
-                            strokeColor: Qt.rgba(Theme.cardBorder.r, Theme.cardBorder.g,
-                                                 Theme.cardBorder.b, 0.55)
+                            strokeColor: DashboardLogic.faded(Theme.cardBorder, 0.55)
                         }
                         SemicircleArc {
                             strokeColor: card.enclosingFraction === undefined
                                          ? "transparent"
-                                         : Qt.rgba(Theme.textSecondary.r, Theme.textSecondary.g,
-                                                   Theme.textSecondary.b, 0.42)
+                                         : DashboardLogic.faded(Theme.textSecondary, 0.42)
                             to: card.enclosingFraction === undefined
                                 ? 0.0001 : DashboardLogic.arcClamp(card.enclosingFraction)
                         }

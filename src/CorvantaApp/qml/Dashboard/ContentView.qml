@@ -504,8 +504,7 @@ Rectangle {
                         radius: 10
                         color: "transparent"
                         border.width: view.advancedPanelOpen ? 2 : 1
-                        border.color: Qt.rgba(Theme.accent.r, Theme.accent.g, Theme.accent.b,
-                                              view.advancedPanelOpen ? 0.9 : 0.35)
+                        border.color: DashboardLogic.faded(Theme.accent, view.advancedPanelOpen ? 0.9 : 0.35)
                     }
                     contentItem: Row {
                         spacing: 5

@@ -301,8 +301,8 @@ Rectangle {
             }
             Text {
                 objectName: "miniStatus"
-                Layout.fillWidth: true
                 Layout.maximumWidth: implicitWidth
+                Layout.preferredWidth: Math.min(implicitWidth, 230)
                 text: view.status.label
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
@@ -311,11 +311,10 @@ Rectangle {
                 font.weight: Font.Medium
                 color: Theme.textPrimary
             }
-            Item { Layout.fillWidth: true; Layout.minimumWidth: 6 }
+            Item { Layout.minimumWidth: 6 }
             Text {
                 objectName: "miniLastUpdate"
                 Layout.fillWidth: true
-                Layout.preferredWidth: 1
                 horizontalAlignment: Text.AlignRight
                 text: DashboardLogic.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
                                                      view.now)

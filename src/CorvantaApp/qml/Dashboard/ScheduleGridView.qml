@@ -66,7 +66,7 @@ Column {
             balancedColor: Theme.violet
             ecoColor: view.ecoColour
             offColor: view.offColour
-            emptyColor: Qt.rgba(Theme.cardBorder.r, Theme.cardBorder.g, Theme.cardBorder.b, 0.55)
+            emptyColor: DashboardLogic.faded(Theme.cardBorder, 0.55)
             hourColor: Theme.textSecondary
             markerColor: Theme.textPrimary
 

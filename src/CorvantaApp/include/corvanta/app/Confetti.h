@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QQuickPaintedItem>
+#include <QVariant>
 #include <array>
 #include <optional>
 
@@ -49,6 +50,8 @@ class ConfettiItem : public QQuickPaintedItem {
     Q_PROPERTY(bool running READ running WRITE setRunning NOTIFY runningChanged)
     Q_PROPERTY(QColor accent MEMBER accent_ NOTIFY coloursChanged)
     Q_PROPERTY(QColor success MEMBER success_ NOTIFY coloursChanged)
+    // Seconds since 1970 to draw at instead of the clock (undefined: the clock).
+    Q_PROPERTY(QVariant fixedTime MEMBER fixedTime_ NOTIFY coloursChanged)
     // Frames painted, for the tests that count them.
     Q_PROPERTY(int frames READ frames NOTIFY framesChanged)
 
@@ -69,6 +72,7 @@ class ConfettiItem : public QQuickPaintedItem {
 
     bool running_ = false;
     int frames_ = 0;
+    QVariant fixedTime_;
     QColor accent_{0x7C, 0x5C, 0xFF};
     QColor success_{0x1F, 0x9D, 0x6B};
 };

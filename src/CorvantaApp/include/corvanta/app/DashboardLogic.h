@@ -2,6 +2,7 @@
 
 #include <QtQml/qqmlregistration.h>
 
+#include <QColor>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -49,6 +50,8 @@ class DashboardLogic : public QObject {
                                   double period) const;
     Q_INVOKABLE bool sweepDotShown(bool active, bool reduceMotion, double period) const;
     Q_INVOKABLE QString fixed(double value, int decimals) const;
+    // `colour` at `opacity` of its own opacity (palette colours may already be translucent).
+    Q_INVOKABLE QColor faded(const QColor& colour, double opacity) const;
     // Status line, uptime and machine card.
     Q_INVOKABLE QString statusLabel(int runState, const QString& failureMessage) const;
     Q_INVOKABLE QString uptimeLine(const QVariant& startedAt, double now) const;

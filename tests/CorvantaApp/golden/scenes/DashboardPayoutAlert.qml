@@ -1,0 +1,10 @@
+DashboardScene {
+    configure: function(s) {
+        s.payoutNeedsAttention = true
+        s.earnings = undefined
+        s.persistedHistoryTotalSats = 0
+        s.persistedHistory = []
+        s.currentCandidateValidation = { kind: "unavailable", height: 870013,
+                                          transactionCount: 0, reason: "timeout" }
+    }
+}

@@ -1,0 +1,10 @@
+MiniScene {
+    configure: function(s) {
+        s.runState = 2
+        s.syncBlocks = 512345
+        s.syncHeaders = 870012
+        s.syncPercent = 37.44
+        s.miningStartedAt = undefined
+        s.effectiveWorkerCount = undefined
+    }
+}
