@@ -25,22 +25,27 @@ TEST(EarningsScan, SplitsOutputsByAgeAndRoundsToWholeSatoshis) {
 TEST(EarningsScan, AFailedScanOrAMalformedReplyIsAnError) {
     EXPECT_THROW(snapshotOf(R"({"success": false, "height": 1, "unspents": []})"),
                  EarningsScanError);
-    for (
-        const char* reply : {
-            R"({"height": 1, "unspents": []})",
-            R"({"success": true, "unspents": []})",
-            R"({"success": true, "height": 1})",
-            R"({"success": true, "height": 1, "unspents": {}})",
-            R"({"success": true, "height": 1, "unspents": [{"height": 1}]})",
-            R"({"success": true, "height": 1, "unspents": [{"amount": 1}]})",
-            R"({"success": true, "height": 1, "unspents": [{"amount": "1", "height": 1}]})",
-            R"({"success": true, "height": 1, "unspents": [{"amount": 1e300, "height": 1}]})",
-            R"({"success": true, "height": 1, "unspents": [{"amount": 1, "height": -9223372036854775808}]})",
-            R"({"success": true, "height": -1, "unspents": []})",
-            R"({"success": "yes", "height": 1, "unspents": []})",
-        }) {
+    const char* malformed[] = {
+        R"({"height": 1, "unspents": []})",
+        R"({"success": true, "unspents": []})",
+        R"({"success": true, "height": 1})",
+        R"({"success": true, "height": 1, "unspents": {}})",
+        R"({"success": true, "height": 1, "unspents": [{"height": 1}]})",
+        R"({"success": true, "height": 1, "unspents": [{"amount": 1}]})",
+        R"({"success": true, "height": 1, "unspents": [{"amount": "1", "height": 1}]})",
+        R"({"success": true, "height": 1, "unspents": [{"amount": 1e300, "height": 1}]})",
+        R"({"success": true, "height": 1, "unspents": [{"amount": 1, "height": -5}]})",
+        R"({"success": true, "height": -1, "unspents": []})",
+        R"({"success": "yes", "height": 1, "unspents": []})",
+    };
+    for (const char* reply : malformed) {
         EXPECT_THROW(snapshotOf(reply), json::DecodeError) << reply;
     }
+    // Eleven outputs of 9e9 bitcoin add up past an int64 of satoshis.
+    std::string huge = R"({"success": true, "height": 9, "unspents": [)";
+    for (int i = 0; i < 11; ++i)
+        huge += std::string(i > 0 ? "," : "") + R"({"amount": 9e9, "height": 1})";
+    EXPECT_THROW(snapshotOf((huge + "]}").c_str()), json::DecodeError);
 }
 
 }  // namespace

@@ -9,6 +9,11 @@
 #include <map>
 #include <set>
 
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlExpression>
+
+#include "SessionHarness.h"
 #include "corvanta/app/MiningSessionModel.h"
 
 namespace corvanta {
@@ -127,6 +132,41 @@ TEST(SessionModelSurface, RecordsCarryTheListedFields) {
     for (const QByteArray& role : log.roleNames()) roles << QString::fromLatin1(role);
     roles.sort();
     EXPECT_EQ(roles.join(' ').toStdString(), "id message timestamp");
+}
+
+TEST(SessionModelSurface, ViewsReadRecordsAndWriteSettingsThroughQml) {
+    testing::SessionHarness harness;
+    const auto model = harness.make();
+    ASSERT_TRUE(testing::waitUntil([&] { return model->cpuUsage().has_value(); }));
+    model->setAdvancedWorkerCount(3);
+    model->accumulateLifetimeHashes(18'446'744'073'709'551'615u);
+    model->appendLog("line");
+
+    QQmlEngine engine;
+    engine.rootContext()->setContextProperty("session", model.get());
+    const auto evaluate = [&](const char* expression) {
+        QQmlExpression evaluated(engine.rootContext(), nullptr, QString::fromUtf8(expression));
+        const QVariant value = evaluated.evaluate();
+        EXPECT_FALSE(evaluated.hasError()) << evaluated.error().toString().toStdString();
+        return value;
+    };
+    EXPECT_GE(evaluate("session.cpuUsage.systemFraction").toDouble(), 0.0);
+    EXPECT_TRUE(evaluate("session.activeNetwork === undefined").toBool());
+    EXPECT_TRUE(evaluate("session.selfTestVerdict === undefined || session.selfTestVerdict.passed")
+                    .toBool());
+    EXPECT_EQ(evaluate("session.lifetimeHashesText").toString(), "18446744073709551615");
+    EXPECT_EQ(evaluate("session.eventLog.count").toInt(), model->eventLog()->count());
+    EXPECT_EQ(evaluate("session.earningsScanState.kind").toString(), "neverScanned");
+    EXPECT_EQ(evaluate("session.schedule[0]").toString(), "balanced");
+    EXPECT_EQ(evaluate("session.runState").toInt(), int(MiningSessionModel::RunStateKind::idle));
+    EXPECT_EQ(evaluate("session.appliedPowerMode(6, 9)").toString(), "balanced");
+    EXPECT_TRUE(evaluate("session.appliedPowerMode(undefined, 9) === undefined").toBool());
+    evaluate("session.powerMode = 'max'");
+    evaluate("session.advancedWorkerCount = undefined");
+    evaluate("session.storageTarget = 30");
+    EXPECT_EQ(model->powerMode(), PowerMode::max);
+    EXPECT_EQ(model->advancedWorkerCount(), std::nullopt);
+    EXPECT_EQ(model->storageTarget(), StorageTarget::gib30);
 }
 
 }  // namespace

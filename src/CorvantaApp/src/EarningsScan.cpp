@@ -12,6 +12,13 @@ constexpr double kScanTimeoutSeconds = 900;
 // Far beyond the 21 million bitcoin that can exist, and well inside an int64 of satoshis.
 constexpr double kLargestAmount = 1e10;
 
+// Adds to a running total, refusing a reply whose outputs add up past what an int64 holds.
+void add(std::int64_t& total, std::int64_t sats, const std::string& path) {
+    if (__builtin_add_overflow(total, sats, &total)) {
+        throw json::DecodeError(path, "amounts add up out of range");
+    }
+}
+
 std::int64_t satsOf(double amount, std::string_view path) {
     if (!std::isfinite(amount) || std::fabs(amount) > kLargestAmount) {
         throw json::DecodeError(std::string(path), "amount out of range");
@@ -44,10 +51,10 @@ EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& 
         const std::int64_t sats = satsOf(json::required<double>(unspent, "amount", path), path);
         const std::int64_t height = heightOf(unspent, path + ".height", path);
         if (snapshot.scannedAtHeight - height < kCoinbaseMaturity) {
-            snapshot.immatureSats += sats;
+            add(snapshot.immatureSats, sats, path);
             ++snapshot.immatureOutputCount;
         } else {
-            snapshot.matureSats += sats;
+            add(snapshot.matureSats, sats, path);
             ++snapshot.matureOutputCount;
         }
     }

@@ -101,21 +101,22 @@ void MiningSessionModel::cpuUsagePass(std::function<void()> done) {
         }
         return result;
     };
-    offload<TickResult>(*pool_, std::move(work),
-                        [this, key = publication.key, done = std::move(done)](TickResult result) {
-                            assign(cpuUsage_, result.usage, &MiningSessionModel::cpuUsageChanged);
-                            if (result.thermal) {
-                                assign(thermalState_, *result.thermal,
-                                       &MiningSessionModel::thermalStateChanged);
-                            }
-                            // Only now that the snapshot is on disk: a reload asked for earlier
-                            // would show the widgets the previous second's state.
-                            if (lastWidgetWakeKey_ != key) {
-                                lastWidgetWakeKey_ = key;
-                                if (reloadWidgets_) reloadWidgets_();
-                            }
-                            done();
-                        });
+    offload<TickResult>(
+        *pool_, std::move(work),
+        [this, key = publication.key, done](TickResult result) {
+            assign(cpuUsage_, result.usage, &MiningSessionModel::cpuUsageChanged);
+            if (result.thermal) {
+                assign(thermalState_, *result.thermal, &MiningSessionModel::thermalStateChanged);
+            }
+            // Only now that the snapshot is on disk: a reload asked for earlier
+            // would show the widgets the previous second's state.
+            if (lastWidgetWakeKey_ != key) {
+                lastWidgetWakeKey_ = key;
+                if (reloadWidgets_) reloadWidgets_();
+            }
+            done();
+        },
+        done);
 }
 
 // The engine's self-test: at once, then every ten minutes, session or not.
@@ -136,10 +137,12 @@ void MiningSessionModel::selfTestPass(std::function<void()> done) {
         }
     };
     offload<EngineSelfTest::Verdict>(
-        *pool_, std::move(work), [this, done = std::move(done)](EngineSelfTest::Verdict verdict) {
+        *pool_, std::move(work),
+        [this, done](EngineSelfTest::Verdict verdict) {
             selfTestFinished(verdict);
             done();
-        });
+        },
+        done);
 }
 
 void MiningSessionModel::selfTestFinished(const EngineSelfTest::Verdict& verdict) {

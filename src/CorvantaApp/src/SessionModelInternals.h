@@ -79,14 +79,28 @@ bool MiningSessionModel::assign(T& member, U&& value, void (MiningSessionModel::
 
 template <typename Result>
 void MiningSessionModel::offload(QThreadPool& pool, std::function<Result()> work,
-                                 std::function<void(Result)> apply) {
+                                 std::function<void(Result)> apply, std::function<void()> failed) {
+    // An exception must not cross into the GUI thread's event loop: it ends as `failed`.
+    auto guarded = [work = std::move(work)]() -> std::optional<Result> {
+        try {
+            return work();
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+    };
     // Owned by the model: a result that comes back after the model is gone is never applied.
-    auto* watcher = new QFutureWatcher<Result>(this);
-    connect(watcher, &QFutureWatcherBase::finished, this, [watcher, apply = std::move(apply)] {
-        watcher->deleteLater();
-        apply(watcher->result());
-    });
-    watcher->setFuture(QtConcurrent::run(&pool, std::move(work)));
+    auto* watcher = new QFutureWatcher<std::optional<Result>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [watcher, apply = std::move(apply), failed = std::move(failed)] {
+                watcher->deleteLater();
+                std::optional<Result> result = watcher->result();
+                if (result) {
+                    apply(std::move(*result));
+                } else if (failed) {
+                    failed();
+                }
+            });
+    watcher->setFuture(QtConcurrent::run(&pool, std::move(guarded)));
 }
 
 }  // namespace corvanta

@@ -3,6 +3,7 @@
 #include <QTimeZone>
 #include <QVariantMap>
 
+#include <algorithm>
 #include <type_traits>
 
 namespace corvanta {

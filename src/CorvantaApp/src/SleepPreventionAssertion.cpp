@@ -9,11 +9,9 @@ namespace corvanta {
 SleepPreventionAssertion::SleepPreventionAssertion(QDBusConnection systemBus, QObject* parent)
     : QObject(parent), bus_(std::move(systemBus)) {}
 
-SleepPreventionAssertion::~SleepPreventionAssertion() {
-    // A call still in flight dies with its watcher: its late reply is discarded, descriptor and
-    // all.
-    lock_.reset();
-}
+// The held descriptor closes with the object; a call still in flight dies with its watcher, and
+// its late reply is discarded, descriptor and all.
+SleepPreventionAssertion::~SleepPreventionAssertion() = default;
 
 void SleepPreventionAssertion::acquire(const QString& reason) {
     wanted_ = true;
@@ -30,9 +28,7 @@ void SleepPreventionAssertion::acquire(const QString& reason) {
 
 void SleepPreventionAssertion::release() {
     wanted_ = false;
-    if (!lock_) return;
     lock_.reset();
-    emit heldChanged(false);
 }
 
 void SleepPreventionAssertion::received(QDBusPendingCallWatcher* call) {
@@ -43,7 +39,6 @@ void SleepPreventionAssertion::received(QDBusPendingCallWatcher* call) {
     if (reply.isError() || !reply.value().isValid()) return;
     if (!wanted_) return;  // released while the call was on its way
     lock_ = reply.value();
-    emit heldChanged(true);
 }
 
 }  // namespace corvanta

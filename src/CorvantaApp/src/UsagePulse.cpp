@@ -109,7 +109,6 @@ void UsagePulseReporter::noteMiningActive(bool enabled, const std::optional<QStr
         if (status && (*status == 204 || (*status >= 400 && *status <= 499))) {
             preferences_.setString(kLastSentDayKey, today);
         }
-        emit postFinished(status);
     });
     watcher->setFuture(QtConcurrent::run(
         pool_.get(), [pulse = *pulse, transport = transport_] { return post(pulse, transport); }));

@@ -84,10 +84,7 @@ TestCase {
         ]
         for (const [shown, key] of texts) {
             const english = language.translation("en", key)
-            // The table test names the missing rows; here they would prove nothing.
-            if (english === "")
-                skip("no English row yet for " + key)
-            verify(english !== key, key)
+            verify(english !== "" && english !== key, key)
             compare(shown, english)
         }
     }

@@ -584,11 +584,11 @@ class MiningSessionModel : public QObject {
     void applyLedgerSummary(const LedgerSummary& summary);
     static LedgerSummary summarizeLedger(const std::vector<ProofEntry>& entries);
 
-    // Runs `work` on the model's pool and `apply` with its result on the GUI thread, unless the
-    // model is gone by then.
+    // Runs `work` on `pool`, then on the GUI thread `apply` with its result, or `failed` when it
+    // threw; neither once the model is gone.
     template <typename Result>
-    void offload(QThreadPool& pool, std::function<Result()> work,
-                 std::function<void(Result)> apply);
+    void offload(QThreadPool& pool, std::function<Result()> work, std::function<void(Result)> apply,
+                 std::function<void()> failed = {});
 
     Preferences preferences_;
     SessionEnvironment environment_;

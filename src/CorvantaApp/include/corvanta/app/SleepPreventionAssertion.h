@@ -26,9 +26,6 @@ class SleepPreventionAssertion : public QObject {
     void release();
     bool isHeld() const { return lock_.has_value(); }
 
-  signals:
-    void heldChanged(bool held);
-
   private:
     void received(QDBusPendingCallWatcher* call);
 

@@ -85,9 +85,6 @@ class UsagePulseReporter : public QObject {
     static int curlTransport(const PulseRequest& request);
     static QString endpoint();
 
-  signals:
-    void postFinished(std::optional<int> status);
-
   private:
     Preferences& preferences_;
     Clock now_;
