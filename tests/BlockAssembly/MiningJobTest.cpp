@@ -71,6 +71,18 @@ TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
     EXPECT_EQ(MiningJob(negative, kPayToOpTrue).candidate(0, std::nullopt).minerRewardSats, 0);
 }
 
+TEST(MiningJobTest, HeaderTimeIsNeverBelowMintime) {
+    BlockTemplate t = templateNamed("gbt-with-1-tx.json");
+    t.minTime = t.curTime + 600;  // a node whose clock lags its chain
+    const MiningJob job(t, kPayToOpTrue);
+    EXPECT_EQ(job.curTime, t.minTime);
+    for (const std::optional<std::uint32_t> time :
+         {std::optional<std::uint32_t>{}, std::optional(t.curTime), std::optional(0u)}) {
+        EXPECT_EQ(job.candidate(0, time).header.time, t.minTime);
+    }
+    EXPECT_EQ(job.candidate(0, t.minTime + 1).header.time, t.minTime + 1);
+}
+
 TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
     using Field = BlockAssemblyError::MalformedTemplateField;
     using Edit = std::function<void(BlockTemplate&)>;
@@ -81,10 +93,13 @@ TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
         {Field{"target"}, [](auto& t) { t.target.back() = '1'; }},  // one unit off
         {Field{"target"}, [](auto& t) { t.bits = "1d00ffff"; }},    // other bits
         {Field{"transactions[].data"}, [](auto& t) { t.transactions[0].data += "0"; }},
+        {Field{"transactions[].data"}, [](auto& t) { t.transactions[0].data.clear(); }},
         {Field{"transactions[].txid"}, [](auto& t) { t.transactions[0].txid[0] = 'g'; }},
         // Mining on without the commitment would only find blocks the node refuses.
         {Field{"default_witness_commitment"}, [](auto& t) { t.defaultWitnessCommitment = "6a2"; }},
         {Field{"height"}, [](auto& t) { t.height = -1; }},
+        {Field{"height"}, [](auto& t) { t.height = std::int64_t{1} << 31; }},
+        {Field{"coinbasevalue"}, [](auto& t) { t.coinbaseValue = 2'100'000'000'000'001; }},
         // An empty payout script is reported before anything else.
         {BlockAssemblyError::EmptyPayoutScript{}, [](auto& t) { t.previousBlockHash = "zz"; }},
     };

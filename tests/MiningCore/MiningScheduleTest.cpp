@@ -42,8 +42,11 @@ TEST(MiningScheduleJson, ShortArraysArePaddedWithMaxAndLongOnesCut) {
 }
 
 TEST(MiningScheduleJson, RejectsUnknownNamesWrongCaseAndOtherShapes) {
-    for (const std::string text : {R"(["eco","turbo"])", R"(["Eco"])", R"(["MAX"])", R"([1])",
-                                   R"({"slots":[]})", "\"max\"", "[null]", "not json"}) {
+    for (const std::string text :
+         {R"(["eco","turbo"])", R"(["Eco"])", R"(["MAX"])", R"([1])", R"({"slots":[]})", "\"max\"",
+          "[null]", "not json", "1e400", R"(["eco",2e808])",
+          "[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]"
+          "]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]"}) {
         EXPECT_THROW(MiningSchedule::decodeJSON(text), json::DecodeError) << text;
     }
     // The whole array must be valid, even past the slots that are kept.

@@ -35,8 +35,13 @@ TEST(BestDifficultyStore, LoadsOnlyThirtyTwoBytes) {
     ASSERT_TRUE(loaded);
     EXPECT_EQ(Bytes(loaded->begin(), loaded->end()), digest);
 
-    for (const auto& text : {arrayOf(31, 1), arrayOf(33, 1), arrayOf(32, 256), std::string("[]"),
-                             std::string("{\"bestDigestBigEndianBytes\":\"00\"}")}) {
+    for (const auto& text :
+         {arrayOf(31, 1), arrayOf(33, 1), arrayOf(32, 256), std::string("[]"),
+          std::string("{\"bestDigestBigEndianBytes\":\"00\"}"),
+          // No header hashes to zero: it would be a best that nothing could ever beat.
+          arrayOf(32, 0), arrayOf(31, 0).insert(29, "1e400,"),
+          "{\"bestDigestBigEndianBytes\":" + std::string(75'000, '[') + std::string(75'000, ']') +
+              "}"}) {
         writeFileAtomically(store.fileURL(), text);
         EXPECT_FALSE(store.load()) << text;
     }

@@ -59,7 +59,8 @@ struct OpenedStore {
 OpenedStore openHistory(const std::filesystem::path& file) {
     auto store = std::make_shared<MiningHistoryStore>(file);
     return {store->quarantinedFileURL(), [store] {
-                store->recordSubmission(1, std::vector<std::uint8_t>(32, 1), {}, 1,
+                store->recordSubmission(1, std::vector<std::uint8_t>(32, 1),
+                                        std::vector<std::uint8_t>(32, 2), 1,
                                         {SubmissionResult::Accepted{}}, WallClock::now());
             }};
 }

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "BackgroundTasks.h"
+#include "HashedPendingBlock.h"
 #include "JobRace.h"
 #include "LoopFakes.h"
 #include "ScriptedNode.h"
@@ -24,12 +25,7 @@ using namespace mining_event;
 using namespace std::chrono_literals;
 
 PendingBlock pendingBlock(std::int64_t height, WallClock::time_point foundAt) {
-    return PendingBlock{.height = height,
-                        .blockHashHex = std::string(62, '0') + std::to_string(10 + height),
-                        .blockHex = "00aaff",
-                        .coinbaseTxIDHex = std::string(64, 'c'),
-                        .rewardSats = 5'000'000'000,
-                        .foundAt = wholeSeconds(foundAt)};
+    return hashedPendingBlock(height, static_cast<std::uint8_t>(height), foundAt);
 }
 
 std::vector<std::uint8_t> hashOf(const PendingBlock& block) {
@@ -159,7 +155,8 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
     MiningHistoryStore history(folder.path() / "history.json");
     // Recorded on disk, but the process ended before its file went.
     const auto recorded = pendingBlock(4, now - 2s);
-    history.recordSubmission(4, hashOf(recorded), {}, 1, {SubmissionResult::Accepted{}}, now);
+    history.recordSubmission(4, hashOf(recorded), hashOf(recorded), 1,
+                             {SubmissionResult::Accepted{}}, now);
     PendingBlockStore::write(recorded, pendingDirectory);
     // Accepted by the node, but its answer never arrived.
     PendingBlockStore::write(pendingBlock(5, now - 1s), pendingDirectory);

@@ -7,6 +7,7 @@
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/rpc/RPCErrors.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
 namespace {
@@ -88,32 +89,104 @@ TEST(MiningHistoryStore, RecordsEachBlockOnce) {
     const auto blocker = folder.path() / "blocked";
     testing::writeText(blocker, "a file where the history folder should be");
     MiningHistoryStore unsaved(blocker / "h.json");
-    EXPECT_ANY_THROW(
-        unsaved.recordSubmission(5, hashNumber(1), {}, 50, accepted(), WallClock::now()));
+    EXPECT_ANY_THROW(unsaved.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(),
+                                              WallClock::now()));
     EXPECT_TRUE(unsaved.contains(hashNumber(1)));
     EXPECT_FALSE(unsaved.contains(hashNumber(2)));
     std::filesystem::remove(blocker);
-    unsaved.recordSubmission(5, hashNumber(1), {}, 50, accepted(), WallClock::now());
+    unsaved.recordSubmission(5, hashNumber(1), hashNumber(2), 50, accepted(), WallClock::now());
     EXPECT_EQ(MiningHistoryStore(blocker / "h.json").allBlocks(), unsaved.allBlocks());
 }
 
-TEST(MiningHistoryStore, PutsAnUndecodableFileAsideAndStartsEmpty) {
+// One record as the store writes it.
+json::Value goodRecord(std::uint8_t n) {
+    return {{"id", "6F1C2E1A-3B9D-4C7E-9A2B-00000000000" + std::to_string(n % 10)},
+            {"height", 100 + n},
+            {"blockHash", hashNumber(n)},
+            {"coinbaseTxID", hashNumber(n)},
+            {"rewardSats", 5'000'000'000},
+            {"foundAt", "2024-03-01T12:00:00Z"},
+            {"confirmations", 0},
+            {"status", "pending"}};
+}
+
+std::string historyOf(const std::vector<json::Value>& records) {
+    return json::dump(json::Value(records));
+}
+
+std::string withFirst(const char* key, json::Value value) {
+    auto record = goodRecord(1);
+    record[key] = std::move(value);
+    return historyOf({record, goodRecord(2)});
+}
+
+TEST(MiningHistoryStore, PutsWhatItCannotTrustAsideUntouchedAndStartsEmpty) {
+    const std::string deep = std::string(75'000, '[') + std::string(75'000, ']');
+    auto mature = goodRecord(1);
+    mature["status"] = "mature";
+    mature["confirmations"] = 99;
+    const std::vector<std::pair<std::string, std::string>> damaged{
+        {"unknown status", withFirst("status", "lost")},
+        {"number no double holds", "1e400"},
+        {"number no double holds, inside a record",
+         historyOf({goodRecord(1)}).insert(2, "\"x\":7E333,")},  // after "[{"
+        {"nesting 75,000 deep", deep},
+        {"date the clock cannot hold", withFirst("foundAt", "2263-01-01T00:00:00Z")},
+        {"empty block hash", withFirst("blockHash", json::Value::array())},
+        {"31-byte block hash", withFirst("blockHash", Bytes(31, 7))},
+        {"33-byte coinbase hash", withFirst("coinbaseTxID", Bytes(33, 7))},
+        {"repeated id", historyOf({goodRecord(1), goodRecord(11)})},
+        {"repeated block hash", withFirst("blockHash", hashNumber(2))},
+        {"negative confirmations", withFirst("confirmations", -1)},
+        {"mature too early", historyOf({mature})},
+        {"negative reward", withFirst("rewardSats", -1)},
+        {"reward above all bitcoin", withFirst("rewardSats", 2'100'000'000'000'001)},
+        {"negative height", withFirst("height", -1)},
+    };
+    for (const auto& [why, text] : damaged) {
+        SCOPED_TRACE(why);
+        TempDir folder;
+        const auto file = folder.path() / "mainnet.json";
+        writeFileAtomically(file, text);
+
+        MiningHistoryStore store(file);
+        EXPECT_TRUE(store.allBlocks().empty());
+        EXPECT_EQ(store.totalAcceptedRewardSats(), 0);
+        const auto aside = store.quarantinedFileURL();
+        ASSERT_TRUE(aside);
+        EXPECT_TRUE(aside->filename().string().starts_with("mainnet.unreadable-")) << *aside;
+        EXPECT_EQ(aside->extension(), ".json");
+        EXPECT_EQ(readFile(*aside), text);
+        EXPECT_FALSE(std::filesystem::exists(file));
+    }
+
+    // The same records, undamaged, load as they are, the oldest and latest dates included.
+    auto late = goodRecord(2);
+    late["foundAt"] = "2262-04-11T23:47:16Z";
+    mature["confirmations"] = 100;
     TempDir folder;
     const auto file = folder.path() / "mainnet.json";
-    MiningHistoryStore(file).recordSubmission(1, hashNumber(1), hashNumber(1), 1, accepted(),
-                                              WallClock::now());
-    auto text = readFile(file);
-    text.replace(text.find("\"pending\""), 9, "\"lost\"");
-    writeFileAtomically(file, text);
-
+    writeFileAtomically(file, historyOf({mature, late}));
     MiningHistoryStore store(file);
+    EXPECT_FALSE(store.quarantinedFileURL());
+    ASSERT_EQ(store.allBlocks().size(), 2u);
+    EXPECT_EQ(MiningHistoryStore::encode(store.allBlocks()), historyOf({mature, late}));
+}
+
+TEST(MiningHistoryStore, RefusesToRecordWhatItsFileCouldNotHold) {
+    TempDir folder;
+    MiningHistoryStore store(folder.path() / "mainnet.json");
+    const auto found = WallClock::now();
+    EXPECT_THROW(store.recordSubmission(1, {}, hashNumber(1), 1, accepted(), found),
+                 std::invalid_argument);
+    EXPECT_THROW(store.recordSubmission(1, hashNumber(1), Bytes(31), 1, accepted(), found),
+                 std::invalid_argument);
+    EXPECT_THROW(store.recordSubmission(-1, hashNumber(1), hashNumber(1), 1, accepted(), found),
+                 std::invalid_argument);
+    EXPECT_THROW(store.recordSubmission(1, hashNumber(1), hashNumber(1), -1, accepted(), found),
+                 std::invalid_argument);
     EXPECT_TRUE(store.allBlocks().empty());
-    const auto aside = store.quarantinedFileURL();
-    ASSERT_TRUE(aside);
-    EXPECT_TRUE(aside->filename().string().starts_with("mainnet.unreadable-")) << *aside;
-    EXPECT_EQ(aside->extension(), ".json");
-    EXPECT_EQ(readFile(*aside), text);
-    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(store.fileURL()));
 }
 
 TEST(MiningHistoryStore, FollowsTheChain) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
 #include <thread>
 
+#include "HashedPendingBlock.h"
 #include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/PendingBlockStore.h"
@@ -13,14 +16,8 @@ namespace {
 using testing::TempDir;
 using namespace std::chrono_literals;
 
-PendingBlock pendingBlock(std::int64_t height, const std::string& hashPrefix,
-                          WallClock::time_point foundAt) {
-    return PendingBlock{.height = height,
-                        .blockHashHex = hashPrefix + std::string(64 - hashPrefix.size(), '1'),
-                        .blockHex = "00aaff",
-                        .coinbaseTxIDHex = std::string(64, 'c'),
-                        .rewardSats = 5'000'000'000,
-                        .foundAt = wholeSeconds(foundAt)};
+PendingBlock pendingBlock(std::int64_t height, std::uint8_t seed, WallClock::time_point foundAt) {
+    return testing::hashedPendingBlock(height, seed, foundAt);
 }
 
 std::size_t filesIn(const std::filesystem::path& folder) {
@@ -32,12 +29,13 @@ TEST(PendingBlockStore, WritesUnderItsOwnNameAndReadsBackTheSameRecord) {
     TempDir folder;
     const auto directory = folder.path() / "rejected" / "pending";
     const auto foundAt = WallClock::time_point(std::chrono::milliseconds(1'700'000'000'900));
-    const auto block = pendingBlock(7, "00abcdef00abcdef", foundAt);
+    const auto block = pendingBlock(7, 1, foundAt);
     PendingBlockStore::write(block, directory);
 
-    EXPECT_TRUE(std::filesystem::exists(directory / "pending-7-00abcdef00abcdef.json"));
-    const auto text = readFile(directory / "pending-7-00abcdef00abcdef.json");
-    EXPECT_TRUE(text.starts_with("{\"blockHashHex\":\"00abcdef00abcdef")) << text;
+    const auto name = "pending-7-" + block.blockHashHex.substr(0, 16) + ".json";
+    EXPECT_TRUE(std::filesystem::exists(directory / name));
+    const auto text = readFile(directory / name);
+    EXPECT_TRUE(text.starts_with("{\"blockHashHex\":\"" + block.blockHashHex)) << text;
     EXPECT_NE(text.find("\"foundAt\":\"2023-11-14T22:13:20Z\""), std::string::npos) << text;
 
     const auto loaded = PendingBlockStore::load(directory);
@@ -51,32 +49,49 @@ TEST(PendingBlockStore, SkipsWhatItCannotTrustAndSortsOldestFirst) {
     EXPECT_TRUE(PendingBlockStore::load(folder.path() / "missing").empty());
 
     const auto now = WallClock::now();
-    PendingBlockStore::write(pendingBlock(2, "ff", now), folder.path());
-    PendingBlockStore::write(pendingBlock(3, "00", now - 1s), folder.path());
+    PendingBlockStore::write(pendingBlock(2, 1, now), folder.path());
+    PendingBlockStore::write(pendingBlock(3, 2, now - 1s), folder.path());
     writeFileAtomically(folder.path() / "pending-9-bad.json", "{not json");
     writeFileAtomically(folder.path() / "pending-1.txt",
-                        PendingBlockStore::encode(pendingBlock(1, "aa", now)));
-    // A record whose hash would put a path into a file name is never trusted.
-    auto hostile = pendingBlock(4, "aa", now);
-    hostile.blockHashHex = "../../../../etc/passwd" + std::string(42, 'a');
-    writeFileAtomically(folder.path() / "pending-4-x.json", PendingBlockStore::encode(hostile));
-    auto oddBlock = pendingBlock(5, "bb", now);
-    oddBlock.blockHex = "abc";
-    writeFileAtomically(folder.path() / "pending-5-x.json", PendingBlockStore::encode(oddBlock));
-    auto negative = pendingBlock(-1, "cc", now);
-    writeFileAtomically(folder.path() / "pending-6-x.json", PendingBlockStore::encode(negative));
+                        PendingBlockStore::encode(pendingBlock(1, 3, now)));
+    using Edit = std::function<void(PendingBlock&)>;
+    const std::vector<std::pair<const char*, Edit>> untrusted{
+        // A hash that would put a path into a file name.
+        {"path in hash", [](auto& b) { b.blockHashHex = "../../../../etc/" + b.blockHashHex; }},
+        {"odd hex", [](auto& b) { b.blockHex = "abc"; }},
+        {"negative height", [](auto& b) { b.height = -1; }},
+        {"huge height", [](auto& b) { b.height = std::numeric_limits<std::int64_t>::max(); }},
+        {"huge reward", [](auto& b) { b.rewardSats = std::numeric_limits<std::int64_t>::max(); }},
+        {"negative reward", [](auto& b) { b.rewardSats = -1; }},
+        {"one-byte block", [](auto& b) { b.blockHex = "00"; }},
+        {"header only", [](auto& b) { b.blockHex.resize(160); }},
+        {"hash of another header",
+         [](auto& b) { b.blockHashHex = pendingBlock(1, 9, {}).blockHashHex; }},
+    };
+    int n = 10;
+    for (const auto& [why, edit] : untrusted) {
+        auto block = pendingBlock(n, 4, now);
+        edit(block);
+        const auto text = PendingBlockStore::encode(block);
+        EXPECT_THROW(PendingBlockStore::decode(text), json::DecodeError) << why;
+        writeFileAtomically(folder.path() / ("pending-" + std::to_string(n++) + "-x.json"), text);
+    }
+    writeFileAtomically(folder.path() / "pending-8-x.json", "1e400");
 
     const auto loaded = PendingBlockStore::load(folder.path());
     ASSERT_EQ(loaded.size(), 2u);
     EXPECT_EQ(loaded[0].block.height, 3);
     EXPECT_EQ(loaded[1].block.height, 2);
-    EXPECT_EQ(filesIn(folder.path()), 7u);  // bad files stay for a human to look at
+    // Bad files stay for a human to look at.
+    EXPECT_EQ(filesIn(folder.path()), 5u + untrusted.size());
+    auto hostile = pendingBlock(4, 4, now);
+    hostile.blockHashHex = "../" + hostile.blockHashHex.substr(3);
     EXPECT_THROW(PendingBlockStore::write(hostile, folder.path()), FileWriteError);
 }
 
 TEST(PendingBlockStore, RemovesByTheLoadedPath) {
     TempDir folder;
-    const auto block = pendingBlock(8, "12", WallClock::now());
+    const auto block = pendingBlock(8, 5, WallClock::now());
     // A file whose name does not match its contents still goes away once answered.
     writeFileAtomically(folder.path() / "pending-8-renamed-by-hand.json",
                         PendingBlockStore::encode(block));
@@ -91,7 +106,7 @@ TEST(PendingBlocks, KeepsInMemoryWhatCannotBeWritten) {
     TempDir folder;
     writeFileAtomically(folder.path() / "pending", "a file where the folder should be");
     loop::PendingBlocks pending(folder.path() / "pending");
-    const auto block = pendingBlock(9, "ab", WallClock::now());
+    const auto block = pendingBlock(9, 6, WallClock::now());
     pending.add(block);
     auto entries = pending.all();
     ASSERT_EQ(entries.size(), 1u);

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "TestSupport.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/mining/Difficulty.h"
 #include "corvanta/sha256/Sha256.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
 namespace {
@@ -47,8 +50,8 @@ TEST(ProofOfMining, CanonicalFormAndChaining) {
     TempDir folder;
     ProofOfMining ledger(folder.path() / "proof" / "regtest.json");
     EXPECT_EQ(ledger.headHash(), ProofOfMining::rootHash);
-    const auto first = ledger.append(1, "a", 1, std::nullopt, WallClock::now());
-    const auto second = ledger.append(2, "b", 2, attemptFor(3), WallClock::now());
+    const auto first = ledger.append(1, std::string(64, 'a'), 1, std::nullopt, WallClock::now());
+    const auto second = ledger.append(2, std::string(64, 'b'), 2, attemptFor(3), WallClock::now());
     EXPECT_EQ(first.index, 0);
     EXPECT_EQ(first.previousEntryHash, ProofOfMining::rootHash);
     EXPECT_EQ(second.index, 1);
@@ -97,9 +100,17 @@ TEST(ProofOfMining, VerifiesWorkAndFindsTampering) {
         std::vector<std::uint8_t>(attempt.digest.begin(), attempt.digest.end()));
     EXPECT_EQ(ProofOfMining::verify(edited).invalidWorkAt, std::vector<std::int64_t>{1});
 
-    edited = entries;
-    edited[1].bestHeader = edited[1].bestHeader->substr(2);  // 158 digits: not judged
-    EXPECT_TRUE(ProofOfMining::verify(edited).invalidWorkAt.empty());
+    // A claim that cannot be re-hashed is never taken on trust.
+    for (const auto& spoil : std::vector<std::function<void(ProofEntry&)>>{
+             [](auto& e) { e.bestHeader = e.bestHeader->substr(2); },  // 158 digits
+             [](auto& e) { e.bestHeader = "zz" + e.bestHeader->substr(2); },
+             [](auto& e) { e.bestHeader.reset(); },
+             [](auto& e) { e.bestDigest.reset(); },
+         }) {
+        edited = entries;
+        spoil(edited[1]);
+        EXPECT_EQ(ProofOfMining::verify(edited).invalidWorkAt, std::vector<std::int64_t>{1});
+    }
 
     edited = entries;
     edited[0].hashesReported = UINT64_MAX;
@@ -116,8 +127,64 @@ TEST(ProofOfMining, PutsAnUndecodableLedgerAsideAndStartsAgainFromTheRoot) {
     ProofOfMining ledger(file);
     ASSERT_TRUE(ledger.quarantinedFileURL());
     EXPECT_EQ(readFile(*ledger.quarantinedFileURL()), "not json");
-    EXPECT_EQ(ledger.append(1, "a", 1, std::nullopt, WallClock::now()).previousEntryHash,
-              ProofOfMining::rootHash);
+    EXPECT_EQ(
+        ledger.append(1, std::string(64, 'a'), 1, std::nullopt, WallClock::now()).previousEntryHash,
+        ProofOfMining::rootHash);
+}
+
+// The ledger file of `entries` with one field of one record replaced.
+std::string ledgerWith(const std::vector<ProofEntry>& entries, std::size_t at, const char* key,
+                       json::Value value) {
+    auto array = json::parse(ProofOfMining::encode(entries));
+    array[at][key] = std::move(value);
+    return json::dump(array);
+}
+
+TEST(ProofOfMining, PutsAsideALedgerItCannotTrustAndRefusesToWriteOne) {
+    TempDir folder;
+    const auto entries = [&] {
+        ProofOfMining ledger(folder.path() / "source.json");
+        return ledgerOfFive(ledger);
+    }();
+    const std::string hash(64, 'a');
+    const std::vector<std::pair<std::string, std::string>> damaged{
+        {"number no double holds",
+         [&] {
+             auto text = ProofOfMining::encode(entries);
+             const std::string count = "\"hashesReported\":2000";
+             return text.replace(text.find(count), count.size(), "\"hashesReported\":1e400");
+         }()},
+        {"separator inside a field", ledgerWith(entries, 0, "networkBlockHash", "a|b")},
+        {"upper-case hash", ledgerWith(entries, 0, "networkBlockHash", std::string(64, 'A'))},
+        {"short previous hash", ledgerWith(entries, 2, "previousEntryHash", "00")},
+        {"157-digit header", ledgerWith(entries, 1, "bestHeader", std::string(157, '0'))},
+        {"digest without header", ledgerWith(entries, 0, "bestDigest", hash)},
+        {"index not its position", ledgerWith(entries, 3, "index", 2)},
+        {"negative height", ledgerWith(entries, 4, "networkHeight", -1)},
+        {"date the clock cannot hold", ledgerWith(entries, 2, "timestamp", "2263-01-01T00:00:00Z")},
+        {"nesting 75,000 deep", std::string(75'000, '[') + std::string(75'000, ']')},
+    };
+    for (const auto& [why, text] : damaged) {
+        SCOPED_TRACE(why);
+        TempDir place;
+        const auto file = place.path() / "regtest.json";
+        writeFileAtomically(file, text);
+        EXPECT_TRUE(ProofOfMining::load(file).empty());
+        ProofOfMining ledger(file);
+        EXPECT_TRUE(ledger.allEntries().empty());
+        ASSERT_TRUE(ledger.quarantinedFileURL());
+        EXPECT_EQ(readFile(*ledger.quarantinedFileURL()), text);
+    }
+    EXPECT_EQ(ProofOfMining::decode(ledgerWith(entries, 3, "index", 3)), entries);
+
+    ProofOfMining ledger(folder.path() / "regtest.json");
+    for (const auto& anchor : {std::string("a|b"), std::string(63, 'a'), std::string(64, 'A')}) {
+        EXPECT_THROW(ledger.append(1, anchor, 1, std::nullopt, WallClock::now()),
+                     std::invalid_argument);
+    }
+    EXPECT_THROW(ledger.append(-1, hash, 1, std::nullopt, WallClock::now()), std::invalid_argument);
+    EXPECT_TRUE(ledger.allEntries().empty());
+    EXPECT_FALSE(std::filesystem::exists(ledger.fileURL()));
 }
 
 }  // namespace

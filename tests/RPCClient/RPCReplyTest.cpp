@@ -41,6 +41,12 @@ TEST(RPCReply, StatusAndBodyPermutations) {
         R"({"result":1,"error":{"code":"-1","message":"m"}})",
         R"({"result":1,"error":"refused"})",
         R"({"result":1)",
+        // Numbers no double holds, and nesting too deep to trust.
+        "1e400",
+        R"({"result":2e808})",
+        R"({"result":[7E333]})",
+        R"({"result":1,"error":{"code":1e400,"message":"m"}})",
+        R"({"result":)" + std::string(75'000, '[') + std::string(75'000, ']') + "}",
     };
     struct Row {
         std::string body;

@@ -27,8 +27,19 @@ TEST(IsoDate, RoundTripsWholeSecondsAndDropsTheFraction) {
 TEST(IsoDate, RefusesEveryOtherForm) {
     for (const char* text :
          {"2011-05-21T17:26:31.5Z", "2011-05-21T17:26:31+00:00", "2011-05-21 17:26:31Z",
-          "2011-02-30T00:00:00Z", "2011-05-21T24:00:00Z", "2011-5-21T17:26:31Z", ""}) {
+          "2011-02-30T00:00:00Z", "2011-05-21T24:00:00Z", "2011-5-21T17:26:31Z", "",
+          // Valid forms of instants the clock cannot hold: formatting them back would overflow.
+          "2263-01-01T00:00:00Z", "2262-04-11T23:47:17Z", "1677-09-21T00:12:43Z",
+          "0000-01-01T00:00:00Z", "9999-12-31T23:59:59Z"}) {
         EXPECT_FALSE(parseIsoDate(text)) << text;
+    }
+}
+
+TEST(IsoDate, RoundTripsTheFirstAndLastSecondTheClockHolds) {
+    for (const char* text : {"1677-09-21T00:12:44Z", "2262-04-11T23:47:16Z"}) {
+        const auto parsed = parseIsoDate(text);
+        ASSERT_TRUE(parsed) << text;
+        EXPECT_EQ(formatIsoDate(*parsed), text);
     }
 }
 
@@ -51,6 +62,32 @@ TEST(StrictJson, ChecksTypesAndRanges) {
     EXPECT_FALSE(json::optional<int>(value, "nothing"));
     EXPECT_THROW(json::required<int>(value, "nothing"), json::DecodeError);
     EXPECT_THROW(json::parse("{"), json::DecodeError);
+}
+
+std::string nested(std::size_t depth, std::string_view inner = "") {
+    return std::string(depth, '[') + std::string(inner) + std::string(depth, ']');
+}
+
+TEST(StrictJson, EveryRefusalIsADecodeError) {
+    const std::string hugeInteger = "[" + std::string(400, '9') + "]";
+    const std::string deepReply = "{\"result\":" + nested(75'000) + "}";
+    for (const std::string& text :
+         {std::string("1e400"), std::string("2e808"), std::string("7E333"), std::string("-1e400"),
+          hugeInteger, std::string(R"({"a":[1,2,{"b":1e999}]})"), nested(json::maxDepth + 1),
+          deepReply, std::string("{\"a\":") + nested(json::maxDepth) + "}", std::string("\xff"),
+          std::string("[1,]")}) {
+        try {
+            json::parse(text);
+            ADD_FAILURE() << "accepted " << text.substr(0, 40);
+        } catch (const json::DecodeError& error) {
+            EXPECT_EQ(error.path(), "json");
+        }
+    }
+    // The deepest nesting allowed still reads, and copies of it are harmless.
+    const auto deepest = json::parse(nested(json::maxDepth, "1"));
+    const json::Value copy = json::required<json::Value>(json::Value{{"k", deepest}}, "k");
+    EXPECT_EQ(copy, deepest);
+    EXPECT_EQ(json::parse("1e308").get<double>(), 1e308);
 }
 
 TEST(AtomicFile, WritesCreatingFoldersAndReplacesWhole) {

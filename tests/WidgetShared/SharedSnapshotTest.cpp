@@ -78,7 +78,9 @@ TEST_F(TemporaryHome, UnreadableFilesReadAsNoSnapshot) {
          {with("totalSats", json::Value::value_t::discarded), with("isRunning", "yes"),
           with("blocksFound", 1.5), with("totalSats", 1e20), with("appliedMode", 7),
           with("capturedAt", nullptr), std::string("[1,2]"), std::string("{\"hashRate"),
-          std::string()}) {
+          std::string(), with("appliedMode", "turbo"), with("appliedMode", ""),
+          with("totalSats", -1), with("blocksFound", -1), with("capturedAt", 1e10),
+          with("capturedAt", -1e300), std::string(R"({"capturedAt":1e400})")}) {
         writeFileAtomically(file_, text);
         EXPECT_EQ(SharedContainer::read(container_), std::nullopt) << text;
     }
@@ -123,6 +125,23 @@ TEST(MinerSnapshot, FreshForFiveMinutesAndNeverFromTheFuture) {
     EXPECT_FALSE(snapshot.isFresh(capturedAt - seconds(1)));
     snapshot.capturedAt = ReferenceDate{std::numeric_limits<double>::quiet_NaN()};
     EXPECT_FALSE(snapshot.isFresh(capturedAt));
+}
+
+TEST(ReferenceDate, ClampsWhatTheClockCannotHold) {
+    using Clock = std::chrono::system_clock;
+    const auto latest = std::chrono::floor<seconds>(Clock::time_point::max());
+    const auto earliest = std::chrono::ceil<seconds>(Clock::time_point::min());
+    for (const auto& [seconds, expected] : std::vector<std::pair<double, Clock::time_point>>{
+             {1e10, latest},
+             {1e300, latest},
+             {HUGE_VAL, latest},
+             {-1e11, earliest},
+             {std::numeric_limits<double>::quiet_NaN(), earliest},
+             {0, sys_days(2001y / 1 / 1)}}) {
+        const ReferenceDate date{seconds};
+        EXPECT_EQ(date.timePoint(), expected) << seconds;
+        EXPECT_EQ(date.fitsTimePoint(), seconds == 0) << seconds;
+    }
 }
 
 }  // namespace

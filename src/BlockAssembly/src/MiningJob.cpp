@@ -4,6 +4,7 @@
 
 #include "ByteWriting.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
+#include "corvanta/assembly/ChainLimits.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"
 
@@ -34,7 +35,9 @@ Hash32 reversed(Hash32 hash) {
 
 MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan)
     : minTime(blockTemplate.minTime),
-      curTime(blockTemplate.curTime),
+      // A header dated before mintime is refused by the node (time-too-old), so mining starts no
+      // earlier, whatever curtime says.
+      curTime(std::max(blockTemplate.curTime, blockTemplate.minTime)),
       longPollID(blockTemplate.longPollID),
       version(blockTemplate.version),
       coinbaseValue(blockTemplate.coinbaseValue),
@@ -63,7 +66,8 @@ MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan
     leaves.push_back(Hash32{});  // the coinbase's place; it does not shape its own branch
     for (const TemplateTransaction& transaction : blockTemplate.transactions) {
         auto data = BitcoinEncoding::hexBytes(transaction.data);
-        if (!data) malformed("transactions[].data");
+        // A transaction is never empty: a block carrying one would be refused.
+        if (!data || data->empty()) malformed("transactions[].data");
         const auto txid = hash32(BitcoinEncoding::hexBytes(transaction.txid));
         if (!txid) malformed("transactions[].txid");
         transactions->push_back(std::move(*data));
@@ -76,7 +80,9 @@ MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan
         if (!witnessCommitment) malformed("default_witness_commitment");
     }
 
-    if (blockTemplate.height < 0) malformed("height");
+    if (blockTemplate.height < 0 || blockTemplate.height > maxBlockHeight) malformed("height");
+    // A block paying more than all the bitcoin there is could never be recorded, let alone valid.
+    if (blockTemplate.coinbaseValue > maxMoneySats) malformed("coinbasevalue");
     height = blockTemplate.height;
 
     branch = MerkleBranch::forCoinbase(leaves);
@@ -95,7 +101,7 @@ BlockCandidate MiningJob::candidate(std::uint64_t extranonce,
         .header = BlockHeader{.version = version,
                               .previousBlockHash = previousBlockHash,
                               .merkleRoot = merkleRoot,
-                              .time = time.value_or(curTime),
+                              .time = std::max(time.value_or(curTime), minTime),
                               .bits = bits,
                               .nonce = 0},
         .target = target,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "corvanta/assembly/BitcoinEncoding.h"
@@ -23,6 +24,13 @@ inline std::vector<std::uint8_t> hashBytesOfDisplayHex(const std::string& text) 
     auto bytes = BitcoinEncoding::hexBytes(text).value_or(std::vector<std::uint8_t>{});
     std::reverse(bytes.begin(), bytes.end());
     return bytes;
+}
+
+// True for exactly `digits` lower-case hexadecimal digits, the form every stored hash takes.
+inline bool isLowerHex(std::string_view text, std::size_t digits) {
+    return text.size() == digits && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
 }
 
 }  // namespace corvanta::loop

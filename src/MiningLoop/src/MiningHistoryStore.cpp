@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <set>
+#include <stdexcept>
 
 #include "DisplayHex.h"
+#include "RecordLimits.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/support/AtomicFile.h"
@@ -14,9 +17,13 @@
 namespace corvanta {
 namespace {
 
-std::vector<std::uint8_t> requiredBytes(const json::Value& object, std::string_view key) {
+constexpr std::size_t kHashSize = 32;
+
+// A hash stored as an array of 32 numbers from 0 to 255.
+std::vector<std::uint8_t> requiredHash(const json::Value& object, std::string_view key) {
     const auto array = json::required<json::Value>(object, key);
     if (!array.is_array()) throw json::DecodeError(std::string(key), "expected an array");
+    if (array.size() != kHashSize) throw json::DecodeError(std::string(key), "not 32 bytes");
     std::vector<std::uint8_t> bytes;
     bytes.reserve(array.size());
     for (const auto& byte : array) bytes.push_back(json::as<std::uint8_t>(byte, key));
@@ -39,17 +46,38 @@ FoundBlock decodeBlock(const json::Value& record) {
     block.id = json::required<std::string>(record, "id");
     if (!isUuid(block.id)) throw json::DecodeError("id", "not a UUID");
     block.height = json::required<std::int64_t>(record, "height");
-    block.blockHash = requiredBytes(record, "blockHash");
-    block.coinbaseTxID = requiredBytes(record, "coinbaseTxID");
+    if (!loop::isPlausibleHeight(block.height)) throw json::DecodeError("height", "out of range");
+    block.blockHash = requiredHash(record, "blockHash");
+    block.coinbaseTxID = requiredHash(record, "coinbaseTxID");
     block.rewardSats = json::required<std::int64_t>(record, "rewardSats");
+    if (!loop::isPlausibleReward(block.rewardSats)) {
+        throw json::DecodeError("rewardSats", "outside 0 to 21,000,000 BTC");
+    }
     const auto foundAt = parseIsoDate(json::required<std::string>(record, "foundAt"));
     if (!foundAt) throw json::DecodeError("foundAt", "not an ISO 8601 date");
     block.foundAt = *foundAt;
     block.confirmations = json::required<std::int64_t>(record, "confirmations");
+    if (block.confirmations < 0) throw json::DecodeError("confirmations", "negative");
     const auto status = foundBlockStatusNamed(json::required<std::string>(record, "status"));
     if (!status) throw json::DecodeError("status", "unknown status");
     block.status = *status;
+    // Only the chain makes a block mature, and only once it is buried deep enough.
+    if (block.status == FoundBlockStatus::mature && block.confirmations < maturityConfirmations) {
+        throw json::DecodeError("status", "mature with fewer than 100 confirmations");
+    }
     return block;
+}
+
+// Every record is one block: a repeated id or block hash would count a reward twice.
+void requireDistinct(const std::vector<FoundBlock>& blocks) {
+    std::set<std::string> ids;
+    std::set<std::vector<std::uint8_t>> hashes;
+    for (const auto& block : blocks) {
+        if (!ids.insert(block.id).second) throw json::DecodeError("id", "repeated");
+        if (!hashes.insert(block.blockHash).second) {
+            throw json::DecodeError("blockHash", "repeated");
+        }
+    }
 }
 
 FoundBlockStatus statusFor(std::int64_t confirmations) {
@@ -95,16 +123,20 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
                                                 std::int64_t rewardSats,
                                                 const SubmissionResult& result,
                                                 WallClock::time_point foundAt) {
+    // A record the file could not load back would cost the whole history at the next launch.
+    if (blockHash.size() != kHashSize || coinbaseTxID.size() != kHashSize) {
+        throw std::invalid_argument("a found block's hashes have 32 bytes");
+    }
+    if (!loop::isPlausibleHeight(height) || !loop::isPlausibleReward(rewardSats)) {
+        throw std::invalid_argument("a found block's height or reward is out of range");
+    }
     std::lock_guard lock(mutex_);
-    if (!blockHash.empty()) {
-        const auto known = std::find_if(blocks_.begin(), blocks_.end(), [&](const FoundBlock& b) {
-            return b.blockHash == blockHash;
-        });
-        if (known != blocks_.end()) {
-            // The caller removes the block's pending file on return: it must be on disk.
-            if (unsaved_) persistLocked();
-            return *known;
-        }
+    const auto known = std::find_if(blocks_.begin(), blocks_.end(),
+                                    [&](const FoundBlock& b) { return b.blockHash == blockHash; });
+    if (known != blocks_.end()) {
+        // The caller removes the block's pending file on return: it must be on disk.
+        if (unsaved_) persistLocked();
+        return *known;
     }
     FoundBlock block{
         .id = makeUuid(),
@@ -205,7 +237,9 @@ std::string MiningHistoryStore::encode(const std::vector<FoundBlock>& records) {
 }
 
 std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
-    return storefile::decodeArray(text, "history", decodeBlock);
+    auto blocks = storefile::decodeArray(text, "history", decodeBlock);
+    requireDistinct(blocks);
+    return blocks;
 }
 
 void MiningHistoryStore::persistLocked() {

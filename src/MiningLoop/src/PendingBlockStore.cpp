@@ -1,19 +1,16 @@
 #include "corvanta/loop/PendingBlockStore.h"
 
 #include "DisplayHex.h"
+#include "RecordLimits.h"
 
 #include <algorithm>
+#include <span>
 
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
 namespace {
-
-bool isLowerHex(std::string_view text) {
-    return std::all_of(text.begin(), text.end(),
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
 
 bool isHex(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) {
@@ -22,7 +19,7 @@ bool isHex(std::string_view text) {
 }
 
 bool isHash(std::string_view text) {
-    return text.size() == 64 && isLowerHex(text);
+    return loop::isLowerHex(text, 64);
 }
 
 WholeSeconds requiredDate(const json::Value& object, std::string_view key) {
@@ -30,6 +27,23 @@ WholeSeconds requiredDate(const json::Value& object, std::string_view key) {
     const auto date = parseIsoDate(text);
     if (!date) throw json::DecodeError(std::string(key), "not an ISO 8601 date: " + text);
     return *date;
+}
+
+constexpr std::size_t kHeaderSize = 80;
+
+// Why a well-formed record still cannot be resubmitted and recorded as it stands, if it cannot:
+// the block must be a header followed by its transactions, the header must hash to the recorded
+// hash, and the height and reward must be possible at all.
+std::optional<std::string> untrustworthy(const PendingBlock& block) {
+    if (!loop::isPlausibleHeight(block.height)) return "height out of range";
+    if (!loop::isPlausibleReward(block.rewardSats)) return "reward outside 0 to 21,000,000 BTC";
+    const auto bytes = BitcoinEncoding::hexBytes(block.blockHex);
+    if (!bytes || bytes->size() <= kHeaderSize) return "block shorter than a header and more";
+    const auto header = std::span(*bytes).first(kHeaderSize);
+    if (loop::displayHex(doubleSHA256(header)) != block.blockHashHex) {
+        return "block hash is not the hash of the block's header";
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -83,6 +97,8 @@ PendingBlock decode(std::string_view text) {
     };
     // Checked before any field goes into a file name or to the node.
     if (!block.isWellFormed()) throw json::DecodeError("pending block", "malformed fields");
+    if (const auto problem = untrustworthy(block))
+        throw json::DecodeError("pending block", *problem);
     return block;
 }
 

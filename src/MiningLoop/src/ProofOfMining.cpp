@@ -1,8 +1,10 @@
 #include "corvanta/loop/ProofOfMining.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "DisplayHex.h"
+#include "RecordLimits.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/mining/Difficulty.h"
@@ -25,6 +27,26 @@ json::Value encodeEntry(const ProofEntry& entry) {
     return record;
 }
 
+constexpr std::size_t kHashDigits = 64;
+constexpr std::size_t kHeaderDigits = 160;
+
+// Every text field has its own alphabet and length, none of which holds the "|" of the canonical
+// form: two different entries can never share one canonical text, hence one entry hash.
+std::string requiredHex(const json::Value& record, std::string_view key, std::size_t digits) {
+    auto text = json::required<std::string>(record, key);
+    if (!loop::isLowerHex(text, digits)) {
+        throw json::DecodeError(std::string(key),
+                                "not " + std::to_string(digits) + " lower-case hexadecimal digits");
+    }
+    return text;
+}
+
+std::optional<std::string> optionalHex(const json::Value& record, std::string_view key,
+                                       std::size_t digits) {
+    if (!json::optional<std::string>(record, key)) return std::nullopt;
+    return requiredHex(record, key, digits);
+}
+
 ProofEntry decodeEntry(const json::Value& record) {
     ProofEntry entry;
     entry.index = json::required<std::int64_t>(record, "index");
@@ -32,11 +54,17 @@ ProofEntry decodeEntry(const json::Value& record) {
     if (!timestamp) throw json::DecodeError("timestamp", "not an ISO 8601 date");
     entry.timestamp = *timestamp;
     entry.networkHeight = json::required<std::int64_t>(record, "networkHeight");
-    entry.networkBlockHash = json::required<std::string>(record, "networkBlockHash");
+    if (!loop::isPlausibleHeight(entry.networkHeight)) {
+        throw json::DecodeError("networkHeight", "out of range");
+    }
+    entry.networkBlockHash = requiredHex(record, "networkBlockHash", kHashDigits);
     entry.hashesReported = json::required<std::uint64_t>(record, "hashesReported");
-    entry.bestHeader = json::optional<std::string>(record, "bestHeader");
-    entry.bestDigest = json::optional<std::string>(record, "bestDigest");
-    entry.previousEntryHash = json::required<std::string>(record, "previousEntryHash");
+    entry.bestHeader = optionalHex(record, "bestHeader", kHeaderDigits);
+    entry.bestDigest = optionalHex(record, "bestDigest", kHashDigits);
+    if (entry.bestHeader.has_value() != entry.bestDigest.has_value()) {
+        throw json::DecodeError("bestHeader", "a best header and its digest go together");
+    }
+    entry.previousEntryHash = requiredHex(record, "previousEntryHash", kHashDigits);
     return entry;
 }
 
@@ -89,6 +117,11 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
                                  std::uint64_t hashesReported,
                                  const std::optional<CPUEngine::BestAttempt>& bestAttempt,
                                  WallClock::time_point timestamp) {
+    // An entry the file could not load back would cost the whole ledger at the next launch.
+    if (!loop::isLowerHex(networkBlockHash, kHashDigits) ||
+        !loop::isPlausibleHeight(networkHeight)) {
+        throw std::invalid_argument("a ledger anchor is a height and a 64-digit block hash");
+    }
     std::lock_guard lock(mutex_);
     ProofEntry entry{.index = static_cast<std::int64_t>(entries_.size()),
                      .timestamp = wholeSeconds(timestamp),
@@ -131,9 +164,13 @@ ProofVerification ProofOfMining::verify(const std::vector<ProofEntry>& entries) 
         result.lastAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
         result.hashesReported += entry.hashesReported;  // unsigned: wraps at 2^64
 
-        if (!entry.bestHeader || !entry.bestDigest) continue;
-        const auto header = BitcoinEncoding::hexBytes(*entry.bestHeader);
-        if (!header || header->size() != 80) continue;
+        if (!entry.bestHeader && !entry.bestDigest) continue;
+        // A claim that cannot be re-hashed proves nothing and counts against the ledger.
+        const auto header = BitcoinEncoding::hexBytes(entry.bestHeader.value_or(""));
+        if (!entry.bestDigest || !header || header->size() != 80) {
+            result.invalidWorkAt.push_back(entry.index);
+            continue;
+        }
         auto digest = doubleSHA256(*header);
         std::reverse(digest.begin(), digest.end());
         if (BitcoinEncoding::hexString(digest) != *entry.bestDigest) {
@@ -152,7 +189,13 @@ std::string ProofOfMining::encode(const std::vector<ProofEntry>& records) {
 }
 
 std::vector<ProofEntry> ProofOfMining::decode(std::string_view text) {
-    return storefile::decodeArray(text, "ledger", decodeEntry);
+    auto entries = storefile::decodeArray(text, "ledger", decodeEntry);
+    for (std::size_t position = 0; position < entries.size(); ++position) {
+        if (entries[position].index != static_cast<std::int64_t>(position)) {
+            throw json::DecodeError("index", "not the entry's position in the ledger");
+        }
+    }
+    return entries;
 }
 
 }  // namespace corvanta

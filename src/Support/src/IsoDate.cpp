@@ -20,6 +20,14 @@ WholeSeconds wholeSeconds(WallClock::time_point instant) {
     return std::chrono::floor<std::chrono::seconds>(instant);
 }
 
+WholeSeconds earliestWholeSeconds() {
+    return std::chrono::ceil<std::chrono::seconds>(WallClock::time_point::min());
+}
+
+WholeSeconds latestWholeSeconds() {
+    return std::chrono::floor<std::chrono::seconds>(WallClock::time_point::max());
+}
+
 std::string formatIsoDate(WallClock::time_point instant) {
     const auto seconds = wholeSeconds(instant);
     const auto days = std::chrono::floor<std::chrono::days>(seconds);
@@ -50,8 +58,12 @@ std::optional<WholeSeconds> parseIsoDate(std::string_view text) {
                                            std::chrono::month(static_cast<unsigned>(month)),
                                            std::chrono::day(static_cast<unsigned>(day))};
     if (!date.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    return WholeSeconds(std::chrono::sys_days(date).time_since_epoch() + std::chrono::hours(hour) +
-                        std::chrono::minutes(minute) + std::chrono::seconds(second));
+    const WholeSeconds instant(std::chrono::sys_days(date).time_since_epoch() +
+                               std::chrono::hours(hour) + std::chrono::minutes(minute) +
+                               std::chrono::seconds(second));
+    // Years 0000 to 9999 fit in seconds, but not all of them in the clock's own ticks.
+    if (instant < earliestWholeSeconds() || instant > latestWholeSeconds()) return std::nullopt;
+    return instant;
 }
 
 }  // namespace corvanta

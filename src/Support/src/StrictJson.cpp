@@ -3,9 +3,20 @@
 namespace corvanta::json {
 
 Value parse(std::string_view text) {
+    // The depth is checked as each container opens, so a hostile text is refused before any
+    // value deeper than the limit exists.
+    const auto limitDepth = [](int depth, Value::parse_event_t event, Value&) {
+        if ((event == Value::parse_event_t::object_start ||
+             event == Value::parse_event_t::array_start) &&
+            depth >= maxDepth) {
+            throw DecodeError("json", "nested deeper than " + std::to_string(maxDepth) + " levels");
+        }
+        return true;
+    };
     try {
-        return Value::parse(text);
-    } catch (const nlohmann::json::parse_error& error) {
+        return Value::parse(text, limitDepth);
+    } catch (const nlohmann::json::exception& error) {
+        // parse_error, and out_of_range for a number too large for a double.
         throw DecodeError("json", error.what());
     }
 }

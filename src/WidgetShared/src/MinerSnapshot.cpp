@@ -4,6 +4,13 @@
 #include <exception>
 
 namespace corvanta {
+namespace {
+
+bool isPowerModeName(std::string_view name) {
+    return name == "eco" || name == "balanced" || name == "max";
+}
+
+}  // namespace
 
 bool MinerSnapshot::isFresh(std::chrono::system_clock::time_point now) const {
     const double age =
@@ -41,6 +48,10 @@ std::optional<MinerSnapshot> MinerSnapshot::decodeJSON(std::string_view text) {
         snapshot.totalSats = json::required<std::int64_t>(object, "totalSats");
         snapshot.blocksFound = json::required<std::int64_t>(object, "blocksFound");
         snapshot.capturedAt = {json::required<double>(object, "capturedAt")};
+        // What the application never writes is no snapshot at all.
+        if (snapshot.appliedMode && !isPowerModeName(*snapshot.appliedMode)) return std::nullopt;
+        if (snapshot.totalSats < 0 || snapshot.blocksFound < 0) return std::nullopt;
+        if (!snapshot.capturedAt.fitsTimePoint()) return std::nullopt;
         return snapshot;
     } catch (const std::exception&) {
         // Whatever is wrong with the file, the reader treats it like a missing one.

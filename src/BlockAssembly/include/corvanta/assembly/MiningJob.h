@@ -20,15 +20,16 @@ struct MiningJob {
     // Checks, in this order, throwing BlockAssemblyError on the first failure:
     // EmptyPayoutScript; MalformedTemplateField "previousblockhash" (not 32 bytes of hex),
     // "bits" (not hex or not a valid compact target), "target" (not the one the bits expand to),
-    // "transactions[].data", "transactions[].txid" (not hex / not 32 bytes),
+    // "transactions[].data" (not hex, or empty), "transactions[].txid" (not hex / not 32 bytes),
     // "default_witness_commitment" (not hex: a block without the commitment the node asked for
-    // would be refused), "height" (negative).
+    // would be refused), "height" (negative or beyond 2^31-1), "coinbasevalue" (above 21,000,000
+    // BTC).
     MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan payoutPlan);
 
     std::int64_t height = 0;
     Target target;
     std::uint32_t minTime = 0;
-    std::uint32_t curTime = 0;
+    std::uint32_t curTime = 0;  // the template's curtime, raised to its mintime when below it
     std::optional<std::string> longPollID;
     std::int32_t version = 0;
     Hash32 previousBlockHash{};  // hash byte order
@@ -40,7 +41,7 @@ struct MiningJob {
     std::vector<Hash32> branch;  // the coinbase's merkle branch
 
     // The candidate for this extranonce (8 bytes little-endian in the scriptSig after the height)
-    // and header time (the template's curtime when absent).
+    // and header time (curTime when absent); the header time is never below minTime.
     BlockCandidate candidate(std::uint64_t extranonce, std::optional<std::uint32_t> time) const;
 };
 

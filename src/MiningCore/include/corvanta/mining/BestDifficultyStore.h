@@ -6,6 +6,8 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace corvanta {
 
@@ -20,7 +22,7 @@ class BestDifficultyStore {
     const std::filesystem::path& fileURL() const { return fileURL_; }
 
     // The stored digest, or nullopt when the file is missing, unreadable, not of this shape, or
-    // does not hold exactly 32 numbers from 0 to 255. Never throws.
+    // does not hold exactly 32 numbers from 0 to 255, or they are all zero. Never throws.
     std::optional<Digest> load() const;
 
     // Writes the record atomically, creating the folder. Only a 32-byte digest is ever written:
@@ -28,6 +30,10 @@ class BestDifficultyStore {
     // best ever reached, so it is refused with std::invalid_argument. File errors are thrown as
     // FileWriteError.
     void save(std::span<const std::uint8_t> bigEndianDigest) const;
+
+    // The record's text and back; decode gives nullopt wherever load() does. Never throws.
+    static std::optional<Digest> decode(std::string_view text);
+    static std::string encode(const Digest& bigEndianDigest);
 
   private:
     std::filesystem::path fileURL_;

@@ -39,7 +39,9 @@ class MiningHistoryStore {
     // stands, so a block resubmitted after a crash is never counted twice; when an earlier write
     // failed, it is written again. Throws the persisting error (the record stays in memory and
     // reaches the file with the next successful write). A normal return means the record is on
-    // disk.
+    // disk. Throws std::invalid_argument, recording nothing, for what the file could not hold:
+    // hashes other than 32 bytes, a height outside 0 to 2^31-1, a reward outside 0 to 21,000,000
+    // BTC.
     FoundBlock recordSubmission(std::int64_t height, const std::vector<std::uint8_t>& blockHash,
                                 const std::vector<std::uint8_t>& coinbaseTxID,
                                 std::int64_t rewardSats, const SubmissionResult& result,
@@ -56,7 +58,9 @@ class MiningHistoryStore {
     std::int64_t totalAcceptedRewardSats() const;
 
     static std::string encode(const std::vector<FoundBlock>& blocks);
-    // Throws json::DecodeError.
+    // Throws json::DecodeError, also for a record that cannot be believed: hashes other than 32
+    // bytes, a height or reward out of the range above, negative confirmations, "mature" with
+    // fewer than 100 confirmations, a date the clock cannot hold, a repeated id or block hash.
     static std::vector<FoundBlock> decode(std::string_view text);
 
   private:

@@ -57,7 +57,9 @@ std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory);
 SubmissionResult resubmit(const PendingBlock& block, const RPCClient& client, std::stop_token stop);
 
 std::string encode(const PendingBlock& block);
-// Throws json::DecodeError on anything but a well-formed record.
+// Throws json::DecodeError on anything but a well-formed record whose block is more than a header,
+// whose header hashes to its block hash, with a height within 0 to 2^31-1 and a reward within 0 to
+// 21,000,000 BTC.
 PendingBlock decode(std::string_view text);
 
 }  // namespace PendingBlockStore

@@ -70,7 +70,9 @@ class ProofOfMining {
     std::string headHash() const;
 
     // Appends an entry chained to the head and writes the file. Throws the persisting error; the
-    // entry stays in memory and reaches the file with the next successful write.
+    // entry stays in memory and reaches the file with the next successful write. An anchor the
+    // file could not hold (a height outside 0 to 2^31-1, a block hash other than 64 lower-case
+    // hexadecimal digits) is refused with std::invalid_argument and nothing is appended.
     ProofEntry append(std::int64_t networkHeight, const std::string& networkBlockHash,
                       std::uint64_t hashesReported,
                       const std::optional<CPUEngine::BestAttempt>& bestAttempt,
@@ -78,10 +80,14 @@ class ProofOfMining {
 
     // Reads a ledger file without keeping it; empty when missing, unreadable or undecodable.
     static std::vector<ProofEntry> load(const std::filesystem::path& file);
+    // A best header or digest that cannot be checked (one without the other, or a header that is
+    // not 80 bytes of hex) counts as invalid work.
     static ProofVerification verify(const std::vector<ProofEntry>& entries);
 
     static std::string encode(const std::vector<ProofEntry>& entries);
-    // Throws json::DecodeError.
+    // Throws json::DecodeError, also for an entry that is not at its own index, a date the clock
+    // cannot hold, a negative height, or a hash, header or digest not of its own length in
+    // lower-case hexadecimal digits (a best header and its digest present together or not at all).
     static std::vector<ProofEntry> decode(std::string_view text);
 
   private:

@@ -16,7 +16,13 @@ WholeSeconds wholeSeconds(WallClock::time_point instant);
 // "yyyy-MM-ddTHH:mm:ssZ", UTC, whole seconds (the fraction is dropped).
 std::string formatIsoDate(WallClock::time_point instant);
 
-// Accepts exactly the form formatIsoDate writes; anything else gives nullopt.
+// The whole seconds a WallClock::time_point can hold (with nanosecond ticks, 1677-09-21T00:12:44Z
+// to 2262-04-11T23:47:16Z). A date outside them cannot be turned back into an instant.
+WholeSeconds earliestWholeSeconds();
+WholeSeconds latestWholeSeconds();
+
+// Accepts exactly the form formatIsoDate writes, for a date within the range above; anything else
+// gives nullopt.
 std::optional<WholeSeconds> parseIsoDate(std::string_view text);
 
 }  // namespace corvanta

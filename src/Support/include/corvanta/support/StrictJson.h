@@ -104,7 +104,13 @@ std::optional<T> optional(const Value& object, std::string_view key, std::string
     return detail::convert<T>(*found, detail::join(path, key));
 }
 
-// Parses text as JSON; throws DecodeError("json", ...) on malformed input.
+// Containers nested deeper than this are refused by parse(). Nothing the node or our own files
+// hold comes near it, and it keeps every later recursion over a parsed value (copies, compares,
+// dumps) far from the end of the stack.
+inline constexpr int maxDepth = 64;
+
+// Parses text as JSON; throws DecodeError("json", ...) on malformed input, on a number no double
+// can hold (1e400) and on nesting deeper than maxDepth. No other exception leaves it.
 Value parse(std::string_view text);
 
 // Serializes with sorted keys (nlohmann keeps object keys sorted) and the given indent.

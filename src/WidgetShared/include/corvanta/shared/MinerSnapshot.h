@@ -36,7 +36,8 @@ struct MinerSnapshot {
     // nullopt when a number is not finite: JSON cannot carry it, and writing null in its place
     // would turn the file into a different snapshot.
     std::optional<std::string> encodeJSON() const;
-    // nullopt when the text is not a snapshot.
+    // nullopt when the text is not a snapshot, or holds what the application never writes: an
+    // unknown power mode, negative counters, a capture date outside what a time point holds.
     static std::optional<MinerSnapshot> decodeJSON(std::string_view text);
 
     bool operator==(const MinerSnapshot&) const = default;

@@ -15,6 +15,11 @@ struct ReferenceDate {
 
     static ReferenceDate from(std::chrono::system_clock::time_point instant);
     static ReferenceDate now();
+
+    // True when the instant lies within what a system_clock time point holds (with nanosecond
+    // ticks, 1677 to 2262); false for anything else, a NaN included.
+    bool fitsTimePoint() const;
+    // The instant; one that does not fit is clamped to the nearest end of the range.
     std::chrono::system_clock::time_point timePoint() const;
 
     auto operator<=>(const ReferenceDate&) const = default;
