@@ -40,6 +40,8 @@ TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
     ASSERT_TRUE(waitUntil([&] { return m.lifetimeHashes() > 0; }, 30'000));
     EXPECT_TRUE(m.coreVersionValue().toString().startsWith("/Satoshi:31.1"));
 
+    // What stop() saves.
+    const auto lifetime = m.lifetimeHashes();
     m.stop();
     ASSERT_TRUE(waitFor(Kind::idle));
     EXPECT_TRUE(allProcessesGone(pidFile()));
@@ -66,8 +68,7 @@ TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
     for (const auto& entry : entries) EXPECT_TRUE(heights.insert(entry.networkHeight).second);
     EXPECT_TRUE(ProofOfMining::verify(entries).isIntact());
 
-    // The lifetime count saved at the stop comes back in a new m.
-    const auto lifetime = m.lifetimeHashes();
+    // The lifetime count saved at the stop comes back in a new model.
     this->model.reset();
     EXPECT_EQ(harness.make()->lifetimeHashes(), lifetime);
 }

@@ -91,7 +91,9 @@ TEST(EventPump, AFloodIsAppliedInBurstsNoCloserThanTheIntervalAndNoneWaitsLonger
     for (auto& producer : producers) producer.join();
 
     for (std::size_t i = 1; i < flushes.size(); ++i) {
-        EXPECT_GE(flushes[i] - flushes[i - 1], 99ms) << "flush " << i;
+        // Measured when the burst is applied, a little after the pump took its time: a loaded
+        // machine may delay one application more than the next.
+        EXPECT_GE(flushes[i] - flushes[i - 1], 90ms) << "flush " << i;
     }
     // Generous for a loaded machine; the fault this guards against holds values indefinitely.
     EXPECT_LT(worstWait, 400ms);

@@ -398,6 +398,30 @@ TEST(SingleInstance, ASecondLaunchForwardsReopenAndADeadSocketIsTakenOver) {
     EXPECT_TRUE(next.listen(name)) << next.errorString().toStdString();
 }
 
+TEST(Platform, RevealsAFileOrElseOpensItsFolder) {
+    for (const bool fileManagerAnswers : {true, false}) {
+        QStringList opened;
+        QStringList shown;
+        Platform::Hooks hooks;
+        hooks.openUrl = [&](const QUrl& url) {
+            opened << url.toString();
+            return true;
+        };
+        hooks.showInFileManager = [&](const QString& file, std::function<void(bool)> done) {
+            shown << file;
+            done(fileManagerAnswers);
+        };
+        Platform platform(std::move(hooks), nullptr);
+        platform.revealFile("/data/Corvanta/proof.log");
+        platform.revealFile("");
+        EXPECT_EQ(shown, QStringList{"/data/Corvanta/proof.log"});
+        EXPECT_EQ(opened,
+                  fileManagerAnswers ? QStringList{} : QStringList{"file:///data/Corvanta"});
+        EXPECT_FALSE(platform.openUrl(QUrl()));
+        EXPECT_TRUE(platform.openUrl(QUrl("https://corvanta.example/support.html")));
+    }
+}
+
 TEST(Prefs, DefaultsWhenAbsentOrNotABooleanAndSignalsOnlyOnChange) {
     const testing::TempDir dir;
     const QString file = QString::fromStdString((dir.path() / "prefs.ini").string());

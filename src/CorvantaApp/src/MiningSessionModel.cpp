@@ -16,6 +16,7 @@
 #include "corvanta/mining/LiveSystemStateSource.h"
 #include "corvanta/mining/SystemGovernor.h"
 #include "corvanta/support/Uuid.h"
+#include "corvanta/widgetkit/WidgetCenter.h"
 
 namespace corvanta {
 
@@ -56,7 +57,10 @@ MiningSessionModel::MiningSessionModel(Preferences preferences, QDBusConnection 
       governorLane_(makePool(1)),
       ledgerLane_(makePool(1)),
       notifications_(new MinerNotifications(sessionBus, this)),
-      sleepAssertion_(new SleepPreventionAssertion(systemBus, this)) {
+      sleepAssertion_(new SleepPreventionAssertion(systemBus, this)),
+      // A running widget host reloads its timelines when asked; without one nothing happens.
+      reloadWidgets_(
+          [center = widgetkit::WidgetCenter(sessionBus)] { center.reloadAllTimelines(); }) {
     // A member, not a child: the views must never take it over.
     QQmlEngine::setObjectOwnership(&eventLog_, QQmlEngine::CppOwnership);
 

@@ -79,10 +79,12 @@ SessionDriver::SessionDriver(MiningSessionModel& model, SessionRunEnvironment en
 }
 
 SessionDriver::~SessionDriver() {
-    teardown();
+    // The model tears its session down before its own members go; by now they are gone.
 }
 
 void SessionDriver::teardown() {
+    if (tornDown_) return;
+    tornDown_ = true;
     terminating_ = true;
     std::vector<SessionPtr> all = sessions_;
     if (current_ && std::find(all.begin(), all.end(), current_) == all.end()) {

@@ -54,7 +54,8 @@ class SessionDriver : public QObject {
     void stop();
     void shutdownForTermination();
     bool shutdownInProgress() const { return shutdownsRunning_ > 0 || terminating_; }
-    // Stops every node and loop and waits for them: the model is going away.
+    // Stops every node and loop and waits for them: the model is going away. Called by the
+    // model's destructor, before its members go.
     void teardown();
 
   private:
@@ -114,6 +115,7 @@ class SessionDriver : public QObject {
     int shutdownsRunning_ = 0;
     bool terminating_ = false;
     bool terminationRequested_ = false;
+    bool tornDown_ = false;
 };
 
 }  // namespace corvanta
