@@ -217,6 +217,12 @@ TEST_F(SessionNodeTest, RefusalsAndFailuresGiveTheirStateTextAndNotification) {
     auto program = std::make_shared<std::filesystem::path>(dir_.path() / "no-such-node");
     harness.environment.session.nodeProgram = [program] { return *program; };
     useScriptedMiner({}, [] { throw NodeAbandonedError(6, "no node"); });
+    auto buildFails = std::make_shared<std::atomic<bool>>(false);
+    harness.environment.session.makeMiner =
+        [buildFails, scripted = harness.environment.session.makeMiner](const auto& parts) {
+            if (*buildFails) throw std::runtime_error("the ledger's disk is full");
+            return scripted(parts);
+        };
     settle(200);
     const auto first = notifications.received.size();
     const int base = criticalErrors();
@@ -240,9 +246,17 @@ TEST_F(SessionNodeTest, RefusalsAndFailuresGiveTheirStateTextAndNotification) {
         Localization::shared().string("Le d\u00e9marrage a \u00e9chou\u00e9")));
     ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 2; }));
 
+    // What the session builds before mining fails like the start itself, and its node goes.
     *program = launcher_;
+    *buildFails = true;
     m.start();
     ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 3; }, 60'000));
+    EXPECT_TRUE(logMessages(m).contains("Startup failed: the ledger's disk is full"));
+    EXPECT_TRUE(allProcessesGone(pidFile()));
+
+    *buildFails = false;
+    m.start();
+    ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 4; }, 60'000));
     ASSERT_TRUE(waitFor(Kind::failed));
     EXPECT_TRUE(logMessages(m).contains(m.failureMessage()));
     for (std::size_t i = first + 1; i < notifications.received.size(); ++i) {
