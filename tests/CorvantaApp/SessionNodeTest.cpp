@@ -25,7 +25,7 @@ bool inOrder(const QStringList& lines, const QStringList& wanted) {
 TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
     auto& m = makeModel();
     m.start();
-    ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+    ASSERT_TRUE(waitFor(Kind::mining, 30'000)) << logMessages(m).join("\n").toStdString();
     // Found, accepted and notified; no celebration off mainnet.
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -33,17 +33,18 @@ TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
             return !blocks.isEmpty() &&
                    blocks.back().value<FoundBlockRecord>().isAccepted == std::optional(true);
         },
-        60'000));
+        30'000))
+        << logMessages(m).join("\n").toStdString();
     ASSERT_TRUE(waitUntil([&] { return !notifications.received.empty(); }));
     EXPECT_FALSE(m.blockFoundPresentationValue().isValid());
-    ASSERT_TRUE(waitUntil([&] { return m.proofEntryCount() >= 2; }, 30'000));
-    ASSERT_TRUE(waitUntil([&] { return m.lifetimeHashes() > 0; }, 30'000));
+    ASSERT_TRUE(waitUntil([&] { return m.proofEntryCount() >= 2; }, 20'000));
+    ASSERT_TRUE(waitUntil([&] { return m.lifetimeHashes() > 0; }, 20'000));
     EXPECT_TRUE(m.coreVersionValue().toString().startsWith("/Satoshi:31.1"));
 
     // What stop() saves.
     const auto lifetime = m.lifetimeHashes();
     m.stop();
-    ASSERT_TRUE(waitFor(Kind::idle));
+    ASSERT_TRUE(waitFor(Kind::idle, 30'000)) << logMessages(m).join("\n").toStdString();
     EXPECT_TRUE(allProcessesGone(pidFile()));
     // A clean shutdown, as after RPC "stop": the node removed its cookie.
     EXPECT_FALSE(std::filesystem::exists(dataDirectory() / "regtest" / "regtest" / ".cookie"));
