@@ -1,6 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -72,6 +75,53 @@ TEST_F(NodeControllerTest, ASecondNodeOnTheSameDataDirectoryIsALockConflict) {
     EXPECT_TRUE(second.isStopped());
     EXPECT_EQ(first.status({}).chain, "regtest");  // the first node is untouched
     first.stop();
+}
+
+// A TCP socket of this test bound to host:port, listening or connected; -1 when that fails.
+int tcpSocket(in_addr_t host, int port, bool listening) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(host);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    const auto* raw = reinterpret_cast<const sockaddr*>(&address);
+    const bool done =
+        fd >= 0 && (listening ? ::bind(fd, raw, sizeof(address)) == 0 && ::listen(fd, 1) == 0
+                              : ::connect(fd, raw, sizeof(address)) == 0);
+    if (done) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+TEST_F(NodeControllerTest, AListeningNodeWhoseP2PPortIsHeldSaysWhyItStopped) {
+    NodeController& blocked = makeController(std::nullopt, dataDirectory() / "blocked", true);
+    const int p2pPort = blocked.configuration().p2pPort;
+    const int holder = tcpSocket(INADDR_ANY, p2pPort, true);
+    ASSERT_GE(holder, 0);
+    try {
+        blocked.startAndConnect(30s, 30s, {});
+        ADD_FAILURE() << "the node started on a held port";
+    } catch (const NodeProcessError& error) {
+        const auto* exited = std::get_if<NodeProcessError::ExitedDuringStartup>(&error.kind());
+        ASSERT_NE(exited, nullptr) << error.what();
+        EXPECT_EQ(exited->status, 1);
+        const std::string bindLine = "Unable to bind to 0.0.0.0:" + std::to_string(p2pPort) +
+                                     " on this computer. Bitcoin Core is probably already running.";
+        EXPECT_THAT(exited->output, HasSubstr(bindLine));
+        EXPECT_THAT(error.what(), ::testing::StartsWith(
+                                      "Le nœud s'est arrêté pendant le démarrage (code 1) :\n"));
+    }
+    ::close(holder);
+    EXPECT_TRUE(blocked.isStopped());
+    EXPECT_EQ(blocked.currentClient(), nullptr);
+
+    // With its ports free, a listening node takes connections on its P2P port.
+    NodeController& listening = makeController(std::nullopt, dataDirectory() / "listening", true);
+    listening.startAndConnect(30s, 30s, {});
+    const int peer = tcpSocket(INADDR_LOOPBACK, listening.configuration().p2pPort, false);
+    EXPECT_GE(peer, 0) << "nothing listens on the P2P port";
+    if (peer >= 0) ::close(peer);
+    listening.stop();
 }
 
 TEST_F(NodeControllerTest, RestartConnectsANewNodeAndTheWatchFollowsIt) {

@@ -120,6 +120,42 @@ TEST_F(NodeFaultsTest, DeathIsReportedWithItsExitCode) {
     controller.stop();
 }
 
+TEST_F(NodeFaultsTest, ADeathDuringTheWarmUpOrTheSyncWaitIsExplained) {
+    // A node that dies once connected refuses every later call: the start (or the wait for the
+    // chain) ends with the node's exit code and last words, not with a refused connection.
+    const auto expectExit = [&](std::future<void>& pending, std::int32_t code) {
+        ASSERT_EQ(pending.wait_for(10s), std::future_status::ready);
+        const auto kind = kindOf([&] { pending.get(); });
+        const auto* exited = std::get_if<NodeProcessError::ExitedDuringStartup>(&kind);
+        ASSERT_NE(exited, nullptr);
+        EXPECT_EQ(exited->status, code);
+        EXPECT_THAT(exited->output, HasSubstr("Killed through the control channel"));
+    };
+
+    setLaunchFlags("-test-warmup=60 -test-control=" + controlSocket().string());
+    NodeController& warmingUp = makeController(std::nullopt, dir_.path() / "warmup");
+    auto start = std::async(std::launch::async, [&] { warmingUp.startAndConnect(30s, 30s, {}); });
+    const auto cookieWritten = Clock::now() + 10s;
+    while (!std::filesystem::exists(warmingUp.configuration().cookieURL())) {
+        ASSERT_LT(Clock::now(), cookieWritten);
+        std::this_thread::sleep_for(10ms);
+    }
+    std::this_thread::sleep_for(100ms);  // into the warm-up, answered "still loading"
+    sendControl(R"({"cmd":"die","code":4})");
+    expectExit(start, 4);
+    EXPECT_TRUE(warmingUp.isStopped());
+
+    std::filesystem::remove(controlSocket());
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    NodeController& syncing = makeController(std::nullopt, dir_.path() / "sync");
+    syncing.startAndConnect(30s, 30s, {});
+    auto ready = std::async(std::launch::async,
+                            [&] { syncing.awaitReadyToMine(50ms, [](const ChainStatus&) {}, {}); });
+    sendControl(R"({"cmd":"die","code":3})");
+    expectExit(ready, 3);
+    syncing.stop();
+}
+
 TEST_F(NodeFaultsTest, AFailedRPCStopFallsBackToSIGTERMAtOnce) {
     setLaunchFlags("-test-control=" + controlSocket().string());
     NodeController& controller = makeController();  // 30 s grace

@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "NodeHarness.h"
 #include "corvanta/node/BinaryIntegrity.h"
+#include "corvanta/node/NodeController.h"
 #include "corvanta/node/NodeProcess.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/support/CancellableWait.h"
@@ -104,6 +106,79 @@ TEST_F(NodeProcessTest, AnEarlyExitReportsItsStatusAndTheTailOfItsOutput) {
               NodeProcessError::Kind(NodeProcessError::ExitedDuringStartup{2, expected}));
     EXPECT_EQ(node.recentOutput(), expected);
     EXPECT_EQ(node.waitForTermination({}), NodeTerminationReason::unexpected(2));
+}
+
+TEST_F(NodeProcessTest, OnlyADataDirectoryLockIsALockConflict) {
+    // A port it cannot bind ends with the same "probably already running" as a held lock.
+    const std::string lock = "Error: Cannot obtain a lock on directory /d/regtest.";
+    const std::string running = "Error: Other words. Bitcoin Core is probably already running.";
+    const std::string bind =
+        "Error: Unable to bind to 127.0.0.1:18445 on this computer. Bitcoin Core is probably "
+        "already running.\nError: Failed to listen on any port. Use -listen=0 if you want this.";
+    const NodeProcessError::Kind lockConflict =
+        NodeProcessError::LockConflict{dataDirectory().string()};
+    const struct {
+        std::string output;
+        NodeProcessError::Kind expected;
+    } cases[] = {
+        {lock, lockConflict},
+        {running, lockConflict},
+        {bind + "\n" + running, lockConflict},
+        {bind, NodeProcessError::ExitedDuringStartup{1, bind + "\n"}},
+    };
+    for (const auto& c : cases) {
+        NodeProcess& node = makeNode("printf '%s\\n' '" + c.output + "'; exit 1\n");
+        EXPECT_EQ(startupFailure(node), c.expected) << c.output;
+    }
+}
+
+TEST_F(NodeProcessTest, AControllerExplainsANodeThatGoesAwayAfterItsCookie) {
+    // Nothing listens on the reserved RPC port: every call to these nodes is refused.
+    const testing::ReservedPorts port;
+    const NodeConfiguration config(BitcoinNetwork::regtest, dataDirectory(), 0, port.first(),
+                                   port.first() + 1, false, false);
+    NodeControllerTimings timings;
+    timings.warmupRetry = 20ms;
+    timings.process.cookiePoll = 20ms;
+    constexpr std::string_view cookie = "mkdir -p \"$datadir/regtest\"; echo u:p > \"$cookie\"\n";
+    // A cookie that cannot be read: a folder in its place.
+    constexpr std::string_view folderCookie = "mkdir -p \"$cookie\"\n";
+    const struct {
+        std::string body;
+        std::function<void(const std::function<void()>&)> check;
+    } cases[] = {
+        // Dies while its connections are refused: its own reason, not a transport error.
+        {std::string(cookie) + "echo 'going away'; sleep 0.3; exit 5\n",
+         [](const std::function<void()>& start) {
+             EXPECT_EQ(
+                 testing::kindOf(start),
+                 NodeProcessError::Kind(NodeProcessError::ExitedDuringStartup{5, "going away\n"}));
+         }},
+        // Alive but refusing: not answering yet, until the warm-up timeout.
+        {std::string(cookie) + "exec sleep 60\n",
+         [](const std::function<void()>& start) {
+             const auto started = std::chrono::steady_clock::now();
+             EXPECT_EQ(testing::kindOf(start),
+                       NodeProcessError::Kind(NodeProcessError::WarmupTimeout{}));
+             EXPECT_GE(std::chrono::steady_clock::now() - started, 400ms);
+         }},
+        // Its cookie went with it.
+        {std::string(folderCookie) + "echo 'gone'; sleep 0.3; exit 6\n",
+         [](const std::function<void()>& start) {
+             EXPECT_EQ(testing::kindOf(start),
+                       NodeProcessError::Kind(NodeProcessError::ExitedDuringStartup{6, "gone\n"}));
+         }},
+        // An unreadable cookie of a node that lives on stays what it is.
+        {std::string(folderCookie) + "exec sleep 60\n",
+         [](const std::function<void()>& start) { EXPECT_THROW(start(), RPCTransportError); }},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(dataDirectory());
+        NodeController controller(fakeNode(c.body), config, std::nullopt, timings);
+        c.check([&] { controller.startAndConnect(10s, 400ms, {}); });
+        EXPECT_TRUE(controller.isStopped()) << c.body;
+        EXPECT_TRUE(testing::allProcessesGone(pidFile())) << c.body;
+    }
 }
 
 TEST_F(NodeProcessTest, VerifiesTheProgramBeforeEveryLaunch) {

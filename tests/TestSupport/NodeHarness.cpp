@@ -44,16 +44,19 @@ NodeControllerTimings NodeHarness::fastTimings() const {
     return timings;
 }
 
-NodeConfiguration NodeHarness::configuration(const std::filesystem::path& dataDirectory) const {
-    return NodeConfiguration(BitcoinNetwork::regtest, dataDirectory, 0, freePort(), freePort(),
-                             false, true);
+NodeConfiguration NodeHarness::configuration(const std::filesystem::path& dataDirectory,
+                                             bool listening) {
+    const ReservedPorts& ports = ports_.emplace_back(3);
+    return NodeConfiguration(BitcoinNetwork::regtest, dataDirectory, 0, ports.first(),
+                             ports.first() + 1, false, listening);
 }
 
 NodeController& NodeHarness::makeController(std::optional<NodeControllerTimings> timings,
-                                            std::optional<std::filesystem::path> dataDirectory) {
+                                            std::optional<std::filesystem::path> dataDirectory,
+                                            bool listening) {
     controllers_.push_back(std::make_unique<NodeController>(
-        launcher_, configuration(dataDirectory.value_or(this->dataDirectory())), std::nullopt,
-        timings.value_or(fastTimings())));
+        launcher_, configuration(dataDirectory.value_or(this->dataDirectory()), listening),
+        std::nullopt, timings.value_or(fastTimings())));
     return *controllers_.back();
 }
 

@@ -31,14 +31,19 @@ class NodeHarness : public ::testing::Test {
     std::filesystem::path dataDirectory() const { return dir_.path() / "data"; }
 
     NodeControllerTimings fastTimings() const;
-    NodeConfiguration configuration(const std::filesystem::path& dataDirectory) const;
+    // Regtest on ports reserved for this test (RPC, then P2P and P2P + 1, the onion port a
+    // listening node binds). Networking is off unless the test needs the node to listen.
+    NodeConfiguration configuration(const std::filesystem::path& dataDirectory,
+                                    bool listening = false);
     NodeController& makeController(std::optional<NodeControllerTimings> timings = std::nullopt,
-                                   std::optional<std::filesystem::path> dataDirectory = {});
+                                   std::optional<std::filesystem::path> dataDirectory = {},
+                                   bool listening = false);
     // A node of a new controller, started and warmed up.
     std::shared_ptr<const RPCClient> startNode();
 
     TempDir dir_;
     std::filesystem::path launcher_;
+    std::vector<ReservedPorts> ports_;  // outlives the nodes using them
     std::vector<std::unique_ptr<NodeController>> controllers_;
 };
 

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,9 +12,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace corvanta::testing {
@@ -125,20 +128,112 @@ std::vector<std::uint8_t> bytesFromHex(std::string_view text) {
     return bytes;
 }
 
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof(address);
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (fd >= 0) ::close(fd);
-        throw std::runtime_error("no free port");
+namespace {
+
+// Reserved ports start here: clear of the well-known and registered services most machines run.
+constexpr int kLowestPort = 10000;
+
+// The system's ephemeral range (Linux's default when it cannot be read).
+std::pair<int, int> ephemeralRange() {
+    std::ifstream in("/proc/sys/net/ipv4/ip_local_port_range");
+    int low = 0;
+    int high = 0;
+    if (in >> low >> high && low > 0 && low <= high) return {low, high};
+    return {32768, 60999};
+}
+
+// The first ports of every block of `count` that lies outside the ephemeral range.
+std::vector<int> candidateStarts(int count) {
+    const auto [low, high] = ephemeralRange();
+    std::vector<int> starts;
+    for (int port = kLowestPort; port + count - 1 <= 65535; ++port) {
+        if (port + count - 1 < low || port > high) starts.push_back(port);
+    }
+    return starts;
+}
+
+// Free on the wildcard address of `family` (which any other bind of the port would block),
+// exactly as a node binds it: IPv6 alone on the IPv6 socket. A machine without IPv6 has nothing
+// there to collide with.
+bool bindable(int family, int port) {
+    const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return family == AF_INET6;
+    bool bound = false;
+    if (family == AF_INET6) {
+        const int on = 1;
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof(on));
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_addr = in6addr_any;
+        address.sin6_port = htons(static_cast<std::uint16_t>(port));
+        bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    } else {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_ANY);
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
     }
     ::close(fd);
-    return ntohs(address.sin_port);
+    return bound;
+}
+
+bool lockPorts(int fd, int first, int count, short type) {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = first;
+    range.l_len = count;
+    return ::fcntl(fd, F_OFD_SETLK, &range) == 0;
+}
+
+}  // namespace
+
+ReservedPorts::ReservedPorts(int count) : count_(count) {
+    if (count < 1 || count > 16) throw std::invalid_argument("reserve 1 to 16 ports");
+    // One lock file per user: another user's file could not be opened for writing.
+    const auto lockFile = std::filesystem::temp_directory_path() /
+                          ("corvanta-test-ports-" + std::to_string(::getuid()) + ".lock");
+    lockFd_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ < 0) throw std::runtime_error("cannot open " + lockFile.string());
+    const std::vector<int> starts = candidateStarts(count);
+    if (!starts.empty()) {
+        // Start the search anywhere, so parallel tests rarely compete for the same block.
+        std::random_device random;
+        const std::size_t offset =
+            std::uniform_int_distribution<std::size_t>(0, starts.size() - 1)(random);
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            const int start = starts[(offset + i) % starts.size()];
+            if (!lockPorts(lockFd_, start, count, F_WRLCK)) continue;
+            bool free = true;
+            for (int port = start; free && port < start + count; ++port) {
+                free = bindable(AF_INET, port) && bindable(AF_INET6, port);
+            }
+            if (free) {
+                first_ = start;
+                return;
+            }
+            lockPorts(lockFd_, start, count, F_UNLCK);
+        }
+    }
+    ::close(lockFd_);
+    throw std::runtime_error("no free ports outside the ephemeral range");
+}
+
+ReservedPorts::~ReservedPorts() {
+    if (lockFd_ >= 0) ::close(lockFd_);  // releases the lock
+}
+
+ReservedPorts::ReservedPorts(ReservedPorts&& other) noexcept
+    : lockFd_(std::exchange(other.lockFd_, -1)), first_(other.first_), count_(other.count_) {}
+
+int ReservedPorts::keepUntilExit() && {
+    lockFd_ = -1;  // the descriptor, and so the lock, stays open until the process ends
+    return first_;
+}
+
+int freePort() {
+    return ReservedPorts(1).keepUntilExit();
 }
 
 std::filesystem::path nodeProgram() {

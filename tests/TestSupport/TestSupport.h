@@ -56,7 +56,33 @@ pid_t lastPid(const std::filesystem::path& pidFile);
 std::string hexOf(std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> bytesFromHex(std::string_view text);
 
-// A loopback TCP port that was free a moment ago.
+// `count` consecutive TCP ports for servers a test starts (a node's RPC, P2P and P2P + 1 ports,
+// say). They lie outside the ephemeral range, where neither the system's outgoing connections nor
+// the servers other tests bind to port 0 land; they were free on every address, IPv4 and IPv6,
+// when reserved; and no other process reserving through here gets them until this object is
+// destroyed (an open-file-description lock on a byte per port of a lock file in the temporary
+// folder, released by the system if the process dies).
+class ReservedPorts {
+  public:
+    explicit ReservedPorts(int count = 1);
+    ~ReservedPorts();
+    ReservedPorts(ReservedPorts&& other) noexcept;
+    ReservedPorts& operator=(ReservedPorts&&) = delete;
+    ReservedPorts(const ReservedPorts&) = delete;
+    ReservedPorts& operator=(const ReservedPorts&) = delete;
+
+    int first() const { return first_; }
+    int count() const { return count_; }
+    // Gives up the object but keeps the reservation until the process ends.
+    int keepUntilExit() &&;
+
+  private:
+    int lockFd_ = -1;
+    int first_ = 0;
+    int count_ = 0;
+};
+
+// One reserved port, kept from other tests for the rest of this process.
 int freePort();
 
 // Sends one JSON line to a Unix socket and returns the reply line.

@@ -69,7 +69,9 @@ class TestNode:
 
     def args(self):
         a = [NODE, f"-datadir={self.datadir}", "-disablewallet=1", "-server=1", "-rpcbind=127.0.0.1",
-             "-rpcallowip=127.0.0.1", f"-rpcport={self.port}", f"-port={free_port()}", "-regtest=1"]
+             "-rpcallowip=127.0.0.1", f"-rpcport={self.port}", f"-port={free_port()}", "-regtest=1",
+             # Listening would bind ports of the ephemeral range; the tests that need it say so.
+             "-listen=0"]
         if self.control_path:
             a.append(f"-test-control={self.control_path}")
         return a + self.extra

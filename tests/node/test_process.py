@@ -3,6 +3,7 @@
 import http.client
 import os
 import signal
+import socket
 import subprocess
 import threading
 import time
@@ -46,6 +47,33 @@ class Lifecycle(NodeTestCase):
         self.assertIn("Cannot obtain a lock on directory", out)
         self.assertIn("Bitcoin Core is probably already running.", out)
         self.assertIn(os.path.join(self.tmp, "regtest"), out)
+
+    def test_a_taken_listening_port_ends_the_start_after_the_cookie(self):
+        # The onion service port (P2P + 1, 127.0.0.1) and the P2P port (every interface) each
+        # stop a listening node; a node told not to listen starts beside the held port.
+        for held_address, p2p_offset in (("127.0.0.1", -1), ("0.0.0.0", 0)):
+            with self.subTest(held=held_address), socket.socket() as held:
+                held.bind((held_address, 0))
+                held.listen()
+                port = held.getsockname()[1]
+                datadir = os.path.join(self.tmp, held_address)
+                os.mkdir(datadir)
+                node = self.start_node(["-listen=1", f"-port={port + p2p_offset}"], wait=False, datadir=datadir,
+                                       control=False)
+                self.assertEqual(node.wait_exit(), 1)
+                out = node.output()
+                bind_line = (f"Unable to bind to {held_address}:{port} on this computer. "
+                             "Bitcoin Core is probably already running.")
+                self.assertIn(f"Error: {bind_line}\nError: Failed to listen on any port. Use -listen=0 if you "
+                              "want this.\n", out)
+                self.assertLess(out.index("Generated RPC authentication cookie"), out.index(bind_line))
+                self.assertFalse(os.path.exists(node.cookie_path))
+
+                for quiet in ("-listen=0", "-connect=0"):
+                    calm = self.start_node([f"-port={port + p2p_offset}", quiet], datadir=datadir, control=False)
+                    self.assertEqual(calm.rpc("getblockcount"), 0)
+                    calm.proc.send_signal(signal.SIGTERM)
+                    self.assertEqual(calm.wait_exit(), 0)
 
     def test_stop_rpc_answers_like_the_real_node_and_exits(self):
         node = self.start_node()

@@ -23,6 +23,16 @@ double seconds(std::chrono::steady_clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
 
+const RPCTransportError::Network* networkFailure(const RPCTransportError& error) {
+    return std::get_if<RPCTransportError::Network>(&error.kind());
+}
+
+// Refused or dropped: what a node that has just died (or is dying) does to a connection.
+bool isUnreachable(const RPCTransportError& error) {
+    const auto* network = networkFailure(error);
+    return network != nullptr && network->cannotConnect;
+}
+
 }  // namespace
 
 // Counts a start or restart from its first step to its last, so stop() can let it finish
@@ -83,7 +93,7 @@ std::shared_ptr<const RPCClient> NodeController::connect(
         throwIfStopRequested(stop);
         const auto cookie = node_.waitForCookie(cookieTimeout, stop);
         auto client = std::make_shared<const RPCClient>(configuration_.rpcEndpoint(),
-                                                        RPCCredentials::readingCookie(cookie));
+                                                        readCookie(cookie, stop));
         waitUntilWarmedUp(*client, warmupTimeout, stop);
         const std::lock_guard lock(mutex_);
         // stop() latches before it takes the client: a client kept after the latch would
@@ -99,11 +109,27 @@ std::shared_ptr<const RPCClient> NodeController::connect(
     }
 }
 
+RPCCredentials NodeController::readCookie(const std::filesystem::path& cookie,
+                                          std::stop_token stop) {
+    try {
+        return RPCCredentials::readingCookie(cookie);
+    } catch (const RPCTransportError& error) {
+        // A node that gives up right after writing its cookie removes it on the way out.
+        if (std::holds_alternative<RPCTransportError::CookieUnreadable>(error.kind())) {
+            if (auto exited = node_.exitDuringStartup(timings_.process.exitHandledWait, stop)) {
+                throw *exited;
+            }
+        }
+        throw;
+    }
+}
+
 void NodeController::waitUntilWarmedUp(const RPCClient& client,
                                        std::chrono::steady_clock::duration warmupTimeout,
-                                       std::stop_token stop) const {
+                                       std::stop_token stop) {
     const auto started = std::chrono::steady_clock::now();
     const auto limit = started + std::max(warmupTimeout, timings_.warmupLimit);
+    const auto silenceLimit = started + warmupTimeout;
     // One call that gets no answer at all within the warm-up timeout ends the wait.
     const double callTimeout = std::min(timings_.rpcTimeoutSeconds, seconds(warmupTimeout));
     for (;;) {
@@ -116,11 +142,17 @@ void NodeController::waitUntilWarmedUp(const RPCClient& client,
                 throw NodeProcessError(NodeProcessError::WarmupTimeout{});
             }
         } catch (const RPCTransportError& error) {
-            const auto* network = std::get_if<RPCTransportError::Network>(&error.kind());
+            const auto* network = networkFailure(error);
             if (network != nullptr && network->timedOut) {
                 throw NodeProcessError(NodeProcessError::WarmupTimeout{});
             }
-            throw;
+            if (!isUnreachable(error)) throw;
+            // Refused or dropped: a node that died says why; one still running is not
+            // answering yet.
+            if (auto exited = node_.exitDuringStartup({}, stop)) throw *exited;
+            if (std::chrono::steady_clock::now() >= silenceLimit) {
+                throw NodeProcessError(NodeProcessError::WarmupTimeout{});
+            }
         }
         sleepOrThrow(timings_.warmupRetry, stop);
     }
@@ -149,11 +181,21 @@ void NodeController::awaitReadyToMine(std::chrono::steady_clock::duration pollIn
     const std::stop_token token = linked.token();
     for (;;) {
         throwIfStopRequested(token);
-        const ChainStatus current = status(token);
-        if (onProgress) onProgress(current);
-        if (current.isReadyToMine()) {
-            if (configuration_.network == BitcoinNetwork::regtest) return;
-            if (peerCount(token) >= 1) return;
+        try {
+            const ChainStatus current = status(token);
+            if (onProgress) onProgress(current);
+            if (current.isReadyToMine()) {
+                if (configuration_.network == BitcoinNetwork::regtest) return;
+                if (peerCount(token) >= 1) return;
+            }
+        } catch (const RPCTransportError& error) {
+            // A node that refuses or drops the connection is usually on its way out: give it a
+            // moment to end, so the user reads its own reason instead of a transport error.
+            if (!isUnreachable(error)) throw;
+            if (auto exited = node_.exitDuringStartup(timings_.process.exitHandledWait, token)) {
+                throw *exited;
+            }
+            throw;
         }
         sleepOrThrow(pollInterval, token);
     }

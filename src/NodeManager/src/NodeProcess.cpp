@@ -23,8 +23,26 @@ namespace corvanta {
 namespace {
 
 constexpr std::size_t kReadBlock = 16384;
-constexpr std::array<std::string_view, 2> kLockTexts = {"Cannot obtain a lock",
-                                                        "probably already running"};
+
+// bitcoind's words for a data directory that another node holds. A port it cannot bind ends with
+// the same "probably already running" ("Unable to bind to 0.0.0.0:8333 on this computer. Bitcoin
+// Core is probably already running."): that is no lock, and calling it one would send the user
+// after the wrong culprit.
+bool reportsLockConflict(std::string_view output) {
+    std::size_t begin = 0;
+    while (begin < output.size()) {
+        std::size_t end = output.find('\n', begin);
+        if (end == std::string_view::npos) end = output.size();
+        const std::string_view line = output.substr(begin, end - begin);
+        if (line.find("Cannot obtain a lock") != std::string_view::npos) return true;
+        if (line.find("probably already running") != std::string_view::npos &&
+            line.find("Unable to bind") == std::string_view::npos) {
+            return true;
+        }
+        begin = end + 1;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -155,25 +173,37 @@ std::filesystem::path NodeProcess::waitForCookie(std::chrono::steady_clock::dura
                          stop);
             continue;
         }
-        // It exited before writing its cookie: let the watcher collect its last words first.
-        std::string output;
-        std::int32_t status = 0;
+        // It exited before writing its cookie.
+        NodeProcessError::ExitedDuringStartup exited;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait_for(lock, stop, timings_.exitHandledWait, [&] { return !process_; });
-            throwIfStopRequested(stop);
-            output = output_->text();
-            status = exitStatus_;
+            exited = exitRecord(lock, stop);
         }
-        for (const auto text : kLockTexts) {
-            if (output.find(text) != std::string::npos) {
-                throw NodeProcessError(
-                    NodeProcessError::LockConflict{configuration_.dataDirectory.string()});
-            }
+        if (reportsLockConflict(exited.output)) {
+            throw NodeProcessError(
+                NodeProcessError::LockConflict{configuration_.dataDirectory.string()});
         }
-        throw NodeProcessError(NodeProcessError::ExitedDuringStartup{status, std::move(output)});
+        throw NodeProcessError(std::move(exited));
     }
     throw NodeProcessError(NodeProcessError::CookieTimeout{cookie.string()});
+}
+
+NodeProcessError::ExitedDuringStartup NodeProcess::exitRecord(std::unique_lock<std::mutex>& lock,
+                                                              std::stop_token stop) {
+    // Let the watcher collect the node's last words first.
+    changed_.wait_for(lock, stop, timings_.exitHandledWait, [&] { return !process_; });
+    throwIfStopRequested(stop);
+    return {exitStatus_, output_->text()};
+}
+
+std::optional<NodeProcessError> NodeProcess::exitDuringStartup(
+    std::chrono::steady_clock::duration grace, std::stop_token stop) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, stop, grace, [&] { return !process_ || exited_; });
+    throwIfStopRequested(stop);
+    const bool launched = process_ || lastTerminationReason_;
+    if (!launched || (process_ && !exited_) || requestedTermination_) return std::nullopt;
+    return NodeProcessError(exitRecord(lock, stop));
 }
 
 void NodeProcess::markTerminationRequested() {

@@ -68,8 +68,10 @@ class NodeController {
     // Launches the node, waits for its cookie, connects and waits out its warm-up. Any failure
     // after the launch ends the node before it is thrown: NodeProcessError (WarmupTimeout when
     // the node answers nothing at all within `warmupTimeout`, or is still loading after the
-    // warm-up limit), BinaryIntegrityError, RPCError, RPCTransportError, platform errors, or
-    // Cancelled (the caller's stop or the controller's).
+    // warm-up limit; ExitedDuringStartup, with its exit status and output, when it dies before or
+    // during the warm-up), BinaryIntegrityError, RPCError, RPCTransportError, platform errors, or
+    // Cancelled (the caller's stop or the controller's). A refused or dropped connection from a
+    // node still running counts as not answering yet.
     std::shared_ptr<const RPCClient> startAndConnect(
         std::chrono::steady_clock::duration cookieTimeout,
         std::chrono::steady_clock::duration warmupTimeout, std::stop_token stop);
@@ -81,7 +83,8 @@ class NodeController {
 
     // Polls the chain status until the node is synced (and, except on regtest, has a peer),
     // handing each status to `onProgress` (which must not block). Ends with NotRunning without a
-    // client, at once on any RPC error, or with Cancelled.
+    // client, at once on any RPC error, or with Cancelled; when the node refuses the connection
+    // because it has died, with ExitedDuringStartup and its last words.
     void awaitReadyToMine(std::chrono::steady_clock::duration pollInterval,
                           const std::function<void(const ChainStatus&)>& onProgress,
                           std::stop_token stop);
@@ -106,9 +109,9 @@ class NodeController {
     std::shared_ptr<const RPCClient> connect(std::chrono::steady_clock::duration cookieTimeout,
                                              std::chrono::steady_clock::duration warmupTimeout,
                                              std::stop_token stop, std::stop_token callerStop);
+    RPCCredentials readCookie(const std::filesystem::path& cookie, std::stop_token stop);
     void waitUntilWarmedUp(const RPCClient& client,
-                           std::chrono::steady_clock::duration warmupTimeout,
-                           std::stop_token stop) const;
+                           std::chrono::steady_clock::duration warmupTimeout, std::stop_token stop);
     std::shared_ptr<const RPCClient> requireClient() const;
 
     const NodeConfiguration configuration_;

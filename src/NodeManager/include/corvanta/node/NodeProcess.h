@@ -14,6 +14,7 @@
 
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/NodeConfiguration.h"
+#include "corvanta/node/NodeProcessError.h"
 #include "corvanta/node/NodeTerminationReason.h"
 
 namespace corvanta {
@@ -75,6 +76,12 @@ class NodeProcess {
     std::filesystem::path waitForCookie(std::chrono::steady_clock::duration timeout,
                                         std::stop_token stop);
 
+    // Why a node that was launched and then stopped answering is gone: once it has exited (waiting
+    // up to `grace` for that), NodeProcessError ExitedDuringStartup with its exit status and
+    // output tail. None while it runs on, or when its end was asked for. Throws Cancelled.
+    std::optional<NodeProcessError> exitDuringStartup(std::chrono::steady_clock::duration grace,
+                                                      std::stop_token stop);
+
     // Records that the system itself ends the node, so its coming end counts as requested.
     // No effect when no process is held.
     void markTerminationRequested();
@@ -88,6 +95,10 @@ class NodeProcess {
     NodeTerminationReason waitForTermination(std::stop_token stop);
 
   private:
+    // With the node exited: waits (up to exitHandledWait) for its output to be drained, then
+    // returns its status and output tail.
+    NodeProcessError::ExitedDuringStartup exitRecord(std::unique_lock<std::mutex>& lock,
+                                                     std::stop_token stop);
     void watch(int pidfd, int outputFd);
     void appendOutput(std::string_view bytes);
     void drainRemainingOutput(int outputFd);

@@ -1,0 +1,114 @@
+// corvanta: the application. One per user and support folder: a second launch asks the first to
+// show its window and ends.
+#include <QtQml/qqmlextensionplugin.h>
+#include <QApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QQuickWindow>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "corvanta/app/AppDelegate.h"
+#include "corvanta/app/CorvantaApp.h"
+#include "corvanta/app/DesktopServices.h"
+#include "corvanta/app/MiningSessionModel.h"
+#include "corvanta/app/Platform.h"
+#include "corvanta/app/Prefs.h"
+#include "corvanta/app/SingleInstance.h"
+#include "corvanta/app/TerminationSignals.h"
+#include "corvanta/node/BinaryLocator.h"
+
+Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
+
+namespace {
+
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QElapsedTimer sinceMain;
+    sinceMain.start();
+    bool reportFrames = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--report-frames") == 0) {
+            // For the start-up benchmark: when the first frame is drawn, and how many are drawn.
+            reportFrames = true;
+        } else {
+            std::fprintf(stderr, "corvanta: unknown argument %s (only --report-frames)\n", argv[i]);
+            return 2;
+        }
+    }
+    if (!hasDisplay()) {
+        std::fprintf(stderr,
+                     "corvanta: no display found; running off screen (no window can be "
+                     "seen, no tray item)\n");
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    // The software renderer: the interface is flat, and GL on a software rasteriser costs more
+    // memory and a slower first frame.
+    if (std::getenv("QT_QUICK_BACKEND") == nullptr) setenv("QT_QUICK_BACKEND", "software", 1);
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    QApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString socket = corvanta::SingleInstance::socketName(
+        QString::fromStdString(corvanta::BinaryLocator::applicationSupportDirectory().string()));
+    if (corvanta::SingleInstance::forwardReopen(socket)) {
+        std::fprintf(stderr, "corvanta: already running; its window was asked to open\n");
+        return 0;
+    }
+    corvanta::SingleInstance instance;
+    if (!instance.listen(socket)) {
+        std::fprintf(stderr, "corvanta: cannot hold the single-instance socket: %s\n",
+                     qPrintable(instance.errorString()));
+        return 1;
+    }
+
+    corvanta::loadBundledFonts();
+    corvanta::Prefs prefs{corvanta::Preferences()};
+    corvanta::Platform platform;
+    corvanta::CorvantaApp::Options options;
+    options.makeSession = [](QObject* parent) -> QObject* {
+        return new corvanta::MiningSessionModel(corvanta::Preferences(),
+                                                QDBusConnection::sessionBus(),
+                                                QDBusConnection::systemBus(), {}, parent);
+    };
+    options.terminate = [] { QCoreApplication::exit(0); };
+    options.updatesConfigured = corvanta::UpdateController().isConfigured();
+    corvanta::CorvantaApp app(prefs, platform, std::move(options));
+
+    corvanta::TerminationSignals termination;
+    QObject::connect(&termination, &corvanta::TerminationSignals::received, &app.delegate(),
+                     &corvanta::AppDelegate::requestQuit);
+    QObject::connect(&instance, &corvanta::SingleInstance::reopenRequested, &app, [&app] {
+        app.delegate().reopen(app.window() != nullptr && app.window()->isVisible());
+    });
+
+    if (!app.launch()) {
+        std::fprintf(stderr, "corvanta: %s\n", qPrintable(app.errorString()));
+        return 1;
+    }
+    long frames = 0;
+    if (reportFrames) {
+        QObject::connect(app.window(), &QQuickWindow::frameSwapped, &app, [&frames, &sinceMain] {
+            if (frames++ == 0) {
+                std::fprintf(stderr, "corvanta: first frame after %.1f ms\n",
+                             sinceMain.nsecsElapsed() / 1e6);
+            }
+        });
+    }
+    const int status = QApplication::exec();
+    if (reportFrames) std::fprintf(stderr, "corvanta: %ld frames drawn\n", frames);
+    return status;
+}
