@@ -1,0 +1,66 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Corvanta
+
+// The session's event log, oldest first, following its newest line whenever the number of lines
+// changes (an append, or the trim that keeps the newest 500), not when first shown. Lines are
+// shown exactly as written, never read as markup.
+CardBackground {
+    id: card
+
+    required property QtObject session
+    readonly property int lineCount: session.eventLog.count
+
+    function followNewest() {
+        if (list.count > 0)
+            list.positionViewAtEnd()
+    }
+
+    accentColor: Theme.cardBorder
+    onLineCountChanged: Qt.callLater(followNewest)
+
+    ColumnLayout {
+        width: card.width - 32
+        height: card.height - 32
+        spacing: 8
+
+        SectionLabel {
+            title: qsTr("Journal")
+        }
+        ListView {
+            id: list
+            objectName: "logList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            spacing: 2
+            model: card.session.eventLog
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+            delegate: RowLayout {
+                required property var timestamp
+                required property string message
+                width: ListView.view.width
+                spacing: 8
+                Text {
+                    Layout.alignment: Qt.AlignTop
+                    text: SettingsViewRules.time(timestamp)
+                    textFormat: Text.PlainText
+                    font.family: "DejaVu Sans Mono"
+                    font.pixelSize: 12
+                    color: Theme.textSecondary
+                }
+                Text {
+                    Layout.fillWidth: true
+                    text: message
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    font.family: "DejaVu Sans Mono"
+                    font.pixelSize: 12
+                    color: Theme.textPrimary
+                }
+            }
+        }
+    }
+}
