@@ -130,12 +130,12 @@ TEST(Theme, DarkOnlyWhenTheStoredThemeIsDark) {
     Preferences preferences;
     for (const char* stored : {"dark", "Dark", "light", ""}) {
         preferences.setString("rigwell.appTheme", stored);
-        const Theme theme;
+        const Theme theme{Preferences()};
         EXPECT_EQ(theme.dark(), std::string(stored) == "dark") << stored;
         EXPECT_EQ(theme.accent(), QColor(theme.dark() ? "#9B84F0" : "#8064E8")) << stored;
     }
     preferences.remove("rigwell.appTheme");
-    EXPECT_FALSE(Theme().dark());
+    EXPECT_FALSE(Theme(Preferences()).dark());
     // The card's fill is translucent in both.
     EXPECT_LT(Theme(true, nullptr).surfaceViolet().alphaF(), 0.3);
     EXPECT_LT(Theme(false, nullptr).surfaceViolet().alphaF(), 0.3);
@@ -147,7 +147,19 @@ TEST(BrandAsset, RawValuesAndMissingImages) {
     EXPECT_EQ(brandAsset("Mainnet"), std::nullopt);
     for (const BrandAsset asset : kAllBrandAssets) EXPECT_EQ(brandAsset(rawValue(asset)), asset);
     EXPECT_EQ(rawValue(BrandAsset::sparkle), "sparkle");
-    // No artwork ships yet: every lookup gives nothing, and QML gets an empty source.
+    // Our artwork ships for every asset and the onboarding's heroes.
+    for (const BrandAsset asset : kAllBrandAssets) {
+        const auto loaded = image(asset);
+        ASSERT_TRUE(loaded) << rawValue(asset).toStdString();
+        EXPECT_GE(loaded->width(), 64) << rawValue(asset).toStdString();
+    }
+    for (const char* hero : {"coin", "wallet", "gauge", "brain", "energy"}) {
+        EXPECT_TRUE(brandImage(hero)) << hero;
+    }
+    EXPECT_NE(BrandImages().source("wordmark"), QUrl());
+    // Missing, unnamed or undecodable: nothing, and QML gets an empty source.
+    EXPECT_EQ(brandImage("undecodable"), std::nullopt);
+    EXPECT_EQ(BrandImages().source("undecodable"), QUrl());
     EXPECT_EQ(brandImage(""), std::nullopt);
     EXPECT_EQ(brandImage("no-such-image"), std::nullopt);
     EXPECT_EQ(BrandImages().source("no-such-image"), QUrl());

@@ -10,8 +10,10 @@
 #include <cstdio>
 
 #include "AppTestEnvironment.h"
+#include "ShellHarness.h"
 #include "TestSupport.h"
 #include "corvanta/app/AppTranslator.h"
+#include "corvanta/app/CorvantaApp.h"
 #include "corvanta/app/Localization.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
@@ -47,11 +49,17 @@ class Setup : public QObject {
     Q_OBJECT
 
   public slots:
-    void applicationAvailable() { previousHandler = qInstallMessageHandler(strictHandler); }
+    void applicationAvailable() {
+        previousHandler = qInstallMessageHandler(strictHandler);
+        // Drawn with the typefaces the application bundles.
+        corvanta::loadBundledFonts();
+    }
     void qmlEngineAvailable(QQmlEngine* engine) {
         engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
         corvanta::AppTranslator::install(corvanta::Localization::shared(), *engine);
         engine->rootContext()->setContextProperty(QStringLiteral("language"), new Language(engine));
+        engine->rootContext()->setContextProperty(QStringLiteral("harness"),
+                                                  new corvanta::testing::ShellHarness(*engine));
     }
 };
 

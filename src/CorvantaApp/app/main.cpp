@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
 
     corvanta::loadBundledFonts();
     corvanta::Prefs prefs{corvanta::Preferences()};
-    corvanta::Platform platform;
+    corvanta::Platform platform{QDBusConnection::sessionBus()};
     corvanta::CorvantaApp::Options options;
     options.makeSession = [](QObject* parent) -> QObject* {
         return new corvanta::MiningSessionModel(corvanta::Preferences(),

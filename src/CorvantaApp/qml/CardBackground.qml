@@ -9,8 +9,8 @@ Item {
     property color accentColor: Theme.cardBorder
     default property alias content: inner.data
 
-    implicitWidth: inner.childrenRect.width + 32
-    implicitHeight: inner.childrenRect.height + 32
+    implicitWidth: inner.implicitWidth + 32
+    implicitHeight: inner.implicitHeight + 32
 
     Rectangle {
         id: fill
@@ -21,9 +21,11 @@ Item {
         border.color: card.accentColor
         clip: true
     }
-    Item {
+    Column {
         id: inner
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
         anchors.margins: 16
     }
 }

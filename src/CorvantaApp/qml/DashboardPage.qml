@@ -8,7 +8,8 @@ Rectangle {
     id: page
 
     property AppDelegate shell
-    readonly property QtObject session: shell ? shell.session : null
+    // The session model, or a stand-in with its surface.
+    readonly property var session: shell ? shell.session : null
     readonly property bool stopped: !session || session.runState === 0 || session.runState === 5
     property bool settingsOpen: false
 
@@ -22,11 +23,14 @@ Rectangle {
         }
     }
 
-    onShellChanged: consumeSettingsRequest()
+    function openSettings() {
+        page.settingsOpen = true
+    }
 
-    Connections {
-        target: page.shell
-        function onSettingsRequested() { page.settingsOpen = true }
+    onShellChanged: {
+        // The shell asks again while the dashboard is on screen.
+        if (page.shell) page.shell.settingsRequested.connect(page.openSettings)
+        consumeSettingsRequest()
     }
 
     ColumnLayout {

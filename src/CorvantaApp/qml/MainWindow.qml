@@ -12,13 +12,10 @@ Window {
     title: "Corvanta"
     width: 900
     height: 860
-    minimumWidth: shell.content === "mini" ? 380 : 820
-    minimumHeight: shell.content === "mini" ? 377 : 560
     color: Theme.background
 
     Shortcut {
-        sequences: [StandardKey.Quit]
-        context: Qt.ApplicationShortcut
+        sequence: "Ctrl+Q"
         onActivated: window.shell.requestQuit()
     }
 

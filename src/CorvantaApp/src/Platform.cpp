@@ -17,8 +17,8 @@ const char* const kEngineProperty = "corvanta.platform";
 
 }  // namespace
 
-Platform::Platform(QObject* parent)
-    : Platform(desktopHooks(QDBusConnection::sessionBus()), parent) {}
+Platform::Platform(QDBusConnection sessionBus, QObject* parent)
+    : Platform(desktopHooks(std::move(sessionBus)), parent) {}
 
 Platform::Platform(Hooks hooks, QObject* parent) : QObject(parent), hooks_(std::move(hooks)) {
     if (hooks_.queryReduceMotion) {
@@ -81,7 +81,7 @@ Platform::Hooks Platform::desktopHooks(QDBusConnection sessionBus) {
 Platform* Platform::create(QQmlEngine* engine, QJSEngine*) {
     auto* platform = engine->property(kEngineProperty).value<Platform*>();
     if (platform == nullptr) {
-        platform = new Platform(engine);
+        platform = new Platform(QDBusConnection::sessionBus(), engine);
         attach(*engine, *platform);
     }
     QJSEngine::setObjectOwnership(platform, QJSEngine::CppOwnership);

@@ -36,9 +36,9 @@ bool Prefs::flag(const char* name, bool fallback) const {
     return store_.boolean(key(name)).value_or(fallback);
 }
 
-void Prefs::setFlag(const char* name, bool value, void (Prefs::*changed)()) {
+void Prefs::setFlag(const char* name, bool fallback, bool value, void (Prefs::*changed)()) {
     if (store_.boolean(key(name)) == value) return;
-    const bool before = flag(name, value);
+    const bool before = flag(name, fallback);
     store_.setBoolean(key(name), value);
     if (before != value) emit(this->*changed)();
 }
@@ -58,7 +58,7 @@ bool Prefs::onboardingCompleted() const {
     return flag("onboardingCompleted", false);
 }
 void Prefs::setOnboardingCompleted(bool value) {
-    setFlag("onboardingCompleted", value, &Prefs::onboardingCompletedChanged);
+    setFlag("onboardingCompleted", false, value, &Prefs::onboardingCompletedChanged);
 }
 
 double Prefs::firstLaunchAt() const {
@@ -78,37 +78,37 @@ bool Prefs::showInMenuBar() const {
     return flag("showInMenuBar", true);
 }
 void Prefs::setShowInMenuBar(bool value) {
-    setFlag("showInMenuBar", value, &Prefs::showInMenuBarChanged);
+    setFlag("showInMenuBar", true, value, &Prefs::showInMenuBarChanged);
 }
 bool Prefs::showHashRateInMenuBar() const {
     return flag("showHashRateInMenuBar", false);
 }
 void Prefs::setShowHashRateInMenuBar(bool value) {
-    setFlag("showHashRateInMenuBar", value, &Prefs::showHashRateInMenuBarChanged);
+    setFlag("showHashRateInMenuBar", false, value, &Prefs::showHashRateInMenuBarChanged);
 }
 bool Prefs::miniMode() const {
     return flag("miniMode", false);
 }
 void Prefs::setMiniMode(bool value) {
-    setFlag("miniMode", value, &Prefs::miniModeChanged);
+    setFlag("miniMode", false, value, &Prefs::miniModeChanged);
 }
 bool Prefs::miniFloatsAboveOthers() const {
     return flag("miniFloatsAboveOthers", true);
 }
 void Prefs::setMiniFloatsAboveOthers(bool value) {
-    setFlag("miniFloatsAboveOthers", value, &Prefs::miniFloatsAboveOthersChanged);
+    setFlag("miniFloatsAboveOthers", true, value, &Prefs::miniFloatsAboveOthersChanged);
 }
 bool Prefs::reviewPromptAnswered() const {
     return flag("reviewPromptAnswered", false);
 }
 void Prefs::setReviewPromptAnswered(bool value) {
-    setFlag("reviewPromptAnswered", value, &Prefs::reviewPromptAnsweredChanged);
+    setFlag("reviewPromptAnswered", false, value, &Prefs::reviewPromptAnsweredChanged);
 }
 bool Prefs::showDockIcon() const {
     return flag("showDockIcon", true);
 }
 void Prefs::setShowDockIcon(bool value) {
-    setFlag("showDockIcon", value, &Prefs::showDockIconChanged);
+    setFlag("showDockIcon", true, value, &Prefs::showDockIconChanged);
 }
 
 }  // namespace corvanta

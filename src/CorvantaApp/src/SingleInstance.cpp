@@ -19,7 +19,7 @@ SingleInstance::SingleInstance(QObject* parent)
     connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            const auto serve = [this, socket] {
                 // Only a whole "reopen" line counts; anything else is dropped.
                 if (!socket->canReadLine()) {
                     if (socket->bytesAvailable() > 64) socket->abort();
@@ -30,7 +30,10 @@ SingleInstance::SingleInstance(QObject* parent)
                 socket->flush();
                 socket->disconnectFromServer();
                 if (line == kReopen) emit reopenRequested();
-            });
+            };
+            connect(socket, &QLocalSocket::readyRead, this, serve);
+            // What arrived with the connection does not signal again.
+            if (socket->bytesAvailable() > 0) serve();
         }
     });
 }
@@ -59,18 +62,22 @@ bool SingleInstance::forwardReopen(const QString& name, int timeoutMs) {
 }
 
 bool SingleInstance::listen(const QString& name) {
-    if (server_->listen(name)) return true;
-    if (server_->serverError() != QAbstractSocket::AddressInUseError) return false;
+    // Asked first: listening with access options puts a new socket in place of a live one.
     QLocalSocket probe;
     probe.connectToServer(name);
-    if (probe.waitForConnected(500)) return false;
-    // Nobody answers: a socket left behind by an instance that ended without removing it.
+    if (probe.waitForConnected(500)) {
+        error_ = QStringLiteral("another instance answers on %1").arg(name);
+        return false;
+    }
+    // Nobody answers: whatever is left there belongs to an instance that ended without removing it.
     QLocalServer::removeServer(name);
-    return server_->listen(name);
+    if (server_->listen(name)) return true;
+    error_ = server_->errorString();
+    return false;
 }
 
 QString SingleInstance::errorString() const {
-    return server_->errorString();
+    return error_;
 }
 
 }  // namespace corvanta

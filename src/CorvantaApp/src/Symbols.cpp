@@ -80,6 +80,10 @@ std::optional<SymbolGlyph> symbolGlyph(const QString& name) {
     return *found;
 }
 
+QStringList symbolNames() {
+    return table().keys();
+}
+
 QString symbolFontFamily() {
     return QStringLiteral("Material Icons");
 }

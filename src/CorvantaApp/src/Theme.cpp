@@ -22,8 +22,8 @@ QColor white(double level) {
 
 }  // namespace
 
-Theme::Theme(QObject* parent)
-    : Theme(Preferences().string(QStringLiteral("rigwell.appTheme")) == QLatin1String("dark"),
+Theme::Theme(const Preferences& preferences, QObject* parent)
+    : Theme(preferences.string(QStringLiteral("rigwell.appTheme")) == QLatin1String("dark"),
             parent) {}
 
 Theme::Theme(bool dark, QObject* parent) : QObject(parent), dark_(dark) {}

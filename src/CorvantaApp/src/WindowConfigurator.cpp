@@ -88,8 +88,10 @@ void WindowConfigurator::applyTo(QWindow& window, Memory& memory, const QString&
     if (changes.titleHidden) window.setTitle(*changes.titleHidden ? QString() : title);
     if (changes.contentSize) {
         const QSize size = changes.contentSize->toSize();
-        // Mini mode is fixed; the full window may grow from its minimum.
-        if (compact) {
+        // Mini mode is fixed; the full window may grow from its minimum. (The offscreen platform
+        // keeps no size limits and says so.)
+        if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        } else if (compact) {
             window.setMinimumSize(size);
             window.setMaximumSize(size);
         } else {

@@ -37,7 +37,7 @@ class Platform : public QObject {
 
     // The desktop's own: the default browser, org.freedesktop.FileManager1 on the session bus,
     // the clipboard, the desktop's animation setting read through the settings portal.
-    explicit Platform(QObject* parent = nullptr);
+    explicit Platform(QDBusConnection sessionBus, QObject* parent = nullptr);
     Platform(Hooks hooks, QObject* parent);
     static Hooks desktopHooks(QDBusConnection sessionBus);
 

@@ -81,7 +81,7 @@ class Prefs : public QObject {
 
   private:
     bool flag(const char* key, bool fallback) const;
-    void setFlag(const char* key, bool value, void (Prefs::*changed)());
+    void setFlag(const char* key, bool fallback, bool value, void (Prefs::*changed)());
 
     Preferences store_;
 };

@@ -32,6 +32,7 @@ class SingleInstance : public QObject {
 
   private:
     std::unique_ptr<QLocalServer> server_;
+    QString error_;
 };
 
 }  // namespace corvanta

@@ -3,6 +3,7 @@
 #include <QtQml/qqmlregistration.h>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantMap>
 
 #include <optional>
@@ -21,6 +22,8 @@ struct SymbolGlyph {
 
 // Nothing for a name outside the table.
 std::optional<SymbolGlyph> symbolGlyph(const QString& name);
+// Every name of the table.
+QStringList symbolNames();
 
 // The family name of the bundled icon font.
 QString symbolFontFamily();

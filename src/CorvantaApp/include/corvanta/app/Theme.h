@@ -10,6 +10,7 @@ class QJSEngine;
 
 namespace corvanta {
 
+class Preferences;
 class Prefs;
 
 // The palette every view of the application draws with (sRGB). A two-valued colour takes its
@@ -55,8 +56,8 @@ class Theme : public QObject {
     Q_PROPERTY(QColor success READ success NOTIFY changed)
 
   public:
-    // Reads the theme once from the default preferences.
-    explicit Theme(QObject* parent = nullptr);
+    // Reads the theme once from `preferences`.
+    explicit Theme(const Preferences& preferences, QObject* parent = nullptr);
     Theme(bool dark, QObject* parent);
     // Follows `prefs`.
     Theme(Prefs& prefs, QObject* parent);

@@ -1,0 +1,115 @@
+// Screens of the theme's pieces and the brand stickers, light and dark, rendered off screen at a
+// fixed size against reviewed baselines. CORVANTA_UPDATE_GOLDENS=1 writes the baselines anew
+// instead (look at each before committing); on a mismatch the actual image and a diff stay in
+// the build's golden-failures folder.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+
+#include "AppTestEnvironment.h"
+#include "TestSupport.h"
+#include "corvanta/app/CorvantaApp.h"
+#include "corvanta/app/Prefs.h"
+
+namespace corvanta {
+namespace {
+
+// The share of pixels of which some channel differs by more than 8, and a picture of them.
+double differingShare(QImage actual, QImage expected, QImage& diff) {
+    actual = actual.convertToFormat(QImage::Format_ARGB32);
+    expected = expected.convertToFormat(QImage::Format_ARGB32);
+    if (actual.size() != expected.size()) return 1.0;
+    diff = QImage(actual.size(), QImage::Format_ARGB32);
+    diff.fill(Qt::white);
+    qint64 differing = 0;
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            const QRgb a = actual.pixel(x, y);
+            const QRgb e = expected.pixel(x, y);
+            const int delta =
+                std::max({std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
+                          std::abs(qBlue(a) - qBlue(e)), std::abs(qAlpha(a) - qAlpha(e))});
+            if (delta > 8) {
+                ++differing;
+                diff.setPixel(x, y, qRgb(255, 0, 0));
+            }
+        }
+    }
+    return double(differing) / (double(actual.width()) * actual.height());
+}
+
+QImage render(const QString& scene, bool dark) {
+    const testing::TempDir dir;
+    loadBundledFonts();
+    Prefs prefs{Preferences(QString::fromStdString((dir.path() / "prefs.ini").string()))};
+    prefs.setAppTheme(dark ? "dark" : "light");
+    QQuickView view;
+    view.engine()->addImportPath(QStringLiteral("qrc:/qt/qml"));
+    Prefs::attach(*view.engine(), prefs);
+    view.setColor(Qt::black);
+    view.setSource(QUrl::fromLocalFile(QStringLiteral(CORVANTA_GOLDEN_FOLDER "/scenes/") + scene +
+                                       QStringLiteral(".qml")));
+    if (view.status() != QQuickView::Ready) return {};
+    view.resize(480, 360);
+    view.show();
+    bool drawn = false;
+    QObject::connect(&view, &QQuickWindow::frameSwapped, [&] { drawn = true; });
+    testing::waitUntil([&] { return drawn; });
+    return view.grabWindow();
+}
+
+class Golden : public ::testing::TestWithParam<std::pair<const char*, bool>> {};
+
+TEST_P(Golden, RenderMatchesTheBaseline) {
+    const auto [scene, dark] = GetParam();
+    const QString name = QString::fromLatin1(scene) + (dark ? "-dark" : "-light");
+    const QImage actual = render(scene, dark);
+    ASSERT_FALSE(actual.isNull()) << "the scene " << scene << " did not load";
+    const QString baseline = QStringLiteral(CORVANTA_GOLDEN_FOLDER "/") + name + ".png";
+    if (qEnvironmentVariable("CORVANTA_UPDATE_GOLDENS") == QLatin1String("1")) {
+        ASSERT_TRUE(actual.save(baseline)) << baseline.toStdString();
+        GTEST_SKIP() << "wrote " << baseline.toStdString() << ": look at it before committing";
+    }
+    const QImage expected(baseline);
+    ASSERT_FALSE(expected.isNull()) << "no baseline " << baseline.toStdString();
+    QImage diff;
+    const double share = differingShare(actual, expected, diff);
+    if (share > 0.005) {
+        const QString failures = QStringLiteral(CORVANTA_GOLDEN_FAILURES);
+        QDir().mkpath(failures);
+        actual.save(failures + "/" + name + "-actual.png");
+        if (!diff.isNull()) diff.save(failures + "/" + name + "-diff.png");
+    }
+    EXPECT_LE(share, 0.005) << name.toStdString() << ": " << share * 100
+                            << " % of the pixels differ; see " CORVANTA_GOLDEN_FAILURES;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shell, Golden,
+    ::testing::Values(std::pair{"Components", false}, std::pair{"Components", true},
+                      std::pair{"Stickers", false}, std::pair{"Stickers", true}),
+    [](const auto& info) {
+        return std::string(info.param.first) + (info.param.second ? "Dark" : "Light");
+    });
+
+// The comparison itself: a small change passes, a real one fails.
+TEST(GoldenCompare, ToleratesNoiseAndCatchesChanges) {
+    QImage base(100, 100, QImage::Format_ARGB32);
+    base.fill(qRgb(100, 100, 100));
+    QImage noisy = base;
+    for (int x = 0; x < 100; ++x) noisy.setPixel(x, 0, qRgb(108, 92, 100));
+    QImage diff;
+    EXPECT_EQ(differingShare(noisy, base, diff), 0.0);
+    QImage changed = base;
+    for (int x = 0; x < 60; ++x) changed.setPixel(x, 5, qRgb(109, 100, 100));
+    EXPECT_NEAR(differingShare(changed, base, diff), 0.006, 1e-9);
+    EXPECT_EQ(diff.pixel(0, 5), qRgb(255, 0, 0));
+    EXPECT_EQ(differingShare(base.scaled(50, 50), base, diff), 1.0);
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QUrl>
+
+#include <memory>
+#include <vector>
+
+#include "corvanta/app/AppDelegate.h"
+#include "corvanta/app/Platform.h"
+#include "corvanta/app/Prefs.h"
+
+class QQmlEngine;
+
+namespace corvanta::testing {
+
+// What the QML tests ask of the shell: a real AppDelegate over a given stand-in session and the
+// engine's own Prefs, and a platform that only records what it is asked.
+class ShellHarness : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int windowOpens READ windowOpens NOTIFY recorded)
+    Q_PROPERTY(int terminations READ terminations NOTIFY recorded)
+    Q_PROPERTY(QStringList openedUrls READ openedUrls NOTIFY recorded)
+
+  public:
+    explicit ShellHarness(QQmlEngine& engine);
+
+    Q_INVOKABLE corvanta::AppDelegate* makeShell(QObject* session);
+    // The window's content came on screen / went away.
+    Q_INVOKABLE void appear(corvanta::AppDelegate* shell) { shell->contentAppeared(); }
+    Q_INVOKABLE void disappear(corvanta::AppDelegate* shell) { shell->contentDisappeared(); }
+    // Ends the shells made so far and puts every GUI preference back to its default.
+    Q_INVOKABLE void resetPrefs();
+
+    int windowOpens() const { return windowOpens_; }
+    int terminations() const { return terminations_; }
+    QStringList openedUrls() const { return openedUrls_; }
+
+  signals:
+    void recorded();
+
+  private:
+    Prefs& prefs_;
+    std::unique_ptr<Platform> platform_;
+    std::vector<std::unique_ptr<AppDelegate>> shells_;
+    int windowOpens_ = 0;
+    int terminations_ = 0;
+    QStringList openedUrls_;
+};
+
+}  // namespace corvanta::testing
