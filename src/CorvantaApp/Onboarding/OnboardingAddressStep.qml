@@ -92,8 +92,9 @@ OnboardingLayout {
     ColumnLayout {
         Layout.fillWidth: true
         spacing: 2
+        // No row of the translation table: shown as written.
         OnboardingCardText {
-            text: qsTr("Pas encore de portefeuille ? BlueWallet en crée un en deux minutes, gratuitement — vous seul détenez les clés.")
+            text: "Pas encore de portefeuille ? BlueWallet en crée un en deux minutes, gratuitement — vous seul détenez les clés."
         }
         Text {
             objectName: "walletLink"

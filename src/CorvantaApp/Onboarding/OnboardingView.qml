@@ -12,12 +12,15 @@ Rectangle {
     required property QtObject session
     // Called once the session was asked to start.
     property var onFinished: function () {}
+    // Registers the login item; false when the desktop refused. Replaceable for tests.
+    property var setLaunchAtLogin: on => OnboardingRules.setLaunchAtLogin(on)
     property int step: 0
     readonly property int lastStep: 4
     readonly property var backgrounds: [Theme.onboardingCream, Theme.onboardingLavender,
         Theme.onboardingMint, Theme.onboardingBlush, Theme.onboardingLavender]
-    readonly property bool canAdvance: OnboardingRules.canAdvance(step, session.selectedNetwork,
-                                                                  session.payoutAddressInput)
+    readonly property bool canAdvance: session !== null
+                                       && OnboardingRules.canAdvance(step, session.selectedNetwork,
+                                                                     session.payoutAddressInput)
 
     function goBack() {
         if (step > 0)
@@ -66,6 +69,7 @@ Rectangle {
                 model: flow.lastStep + 1
                 Rectangle {
                     required property int index
+                    objectName: "dot" + index
                     width: 9
                     height: 9
                     radius: 4.5
@@ -80,6 +84,7 @@ Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
             contentWidth: availableWidth
+            contentHeight: stepLoader.height + 24
             ScrollBar.vertical.policy: ScrollBar.AsNeeded
 
             Loader {
@@ -88,7 +93,7 @@ Rectangle {
                 x: 44
                 y: 24
                 width: scroller.availableWidth - 88
-                height: item ? item.implicitHeight + 24 : 0
+                height: item ? item.implicitHeight : 0
                 sourceComponent: [introStep, addressStep, smartStep, autostartStep,
                     awakeStep][flow.step]
             }
@@ -140,7 +145,7 @@ Rectangle {
     }
     Component {
         id: autostartStep
-        OnboardingAutostartStep {}
+        OnboardingAutostartStep { setLaunchAtLogin: flow.setLaunchAtLogin }
     }
     Component {
         id: awakeStep

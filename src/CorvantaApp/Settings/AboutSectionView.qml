@@ -44,7 +44,7 @@ ColumnLayout {
                 rotation: view.licencesOpen ? 90 : 0
             }
             Text {
-                text: qsTr("Licences")
+                text: "Licences"
                 textFormat: Text.PlainText
                 font.pixelSize: 11
                 color: Theme.textPrimary

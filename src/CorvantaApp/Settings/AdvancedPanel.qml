@@ -79,8 +79,11 @@ Rectangle {
             Layout.fillWidth: true
             Layout.fillHeight: true
             contentWidth: availableWidth
+            // The padding around the cards scrolls with them.
+            contentHeight: cards.implicitHeight + 32
 
             ColumnLayout {
+                id: cards
                 x: 16
                 y: 16
                 width: scroller.availableWidth - 32

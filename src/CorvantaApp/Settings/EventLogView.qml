@@ -10,7 +10,9 @@ CardBackground {
     id: card
 
     required property QtObject session
-    readonly property int lineCount: session.eventLog.count
+    readonly property int lineCount: session ? session.eventLog.count : 0
+    // The log is followed from its first change on, never when the card first shows.
+    property bool following: false
 
     function followNewest() {
         if (list.count > 0)
@@ -18,7 +20,8 @@ CardBackground {
     }
 
     accentColor: Theme.cardBorder
-    onLineCountChanged: Qt.callLater(followNewest)
+    onLineCountChanged: if (following) Qt.callLater(followNewest)
+    Component.onCompleted: following = true
 
     ColumnLayout {
         width: card.width - 32
@@ -35,7 +38,7 @@ CardBackground {
             Layout.fillHeight: true
             clip: true
             spacing: 2
-            model: card.session.eventLog
+            model: card.session ? card.session.eventLog : null
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
             delegate: RowLayout {

@@ -26,6 +26,7 @@ Popup {
                                                                         session.selectedNetwork)
     readonly property var entries: session.recentProofEntries
 
+    // The captions with no row in the translation table are shown as written.
     component Caption: Text {
         Layout.fillWidth: true
         textFormat: Text.PlainText
@@ -90,11 +91,15 @@ Popup {
         SettingsDivider {}
         ScrollView {
             id: scroller
+            objectName: "sheetScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
             contentWidth: availableWidth
+            // The padding around the cards scrolls with them.
+            contentHeight: cards.implicitHeight + 40
 
             ColumnLayout {
+                id: cards
                 x: 20
                 y: 20
                 width: scroller.availableWidth - 40
@@ -188,7 +193,7 @@ Popup {
                         value: sheet.hasAnchors ? SettingsViewRules.difficulty(sheet.verification.bestDifficultyProven) : ""
                     }
                     Caption {
-                        text: qsTr("Chaque entrée cite le hash d'un vrai bloc Bitcoin, imprévisible avant qu'il n'existe : le registre n'a pas pu être écrit à l'avance. Et l'en-tête conservé se recalcule — sa difficulté est du travail constaté, pas déclaré.")
+                        text: "Chaque entrée cite le hash d'un vrai bloc Bitcoin, imprévisible avant qu'il n'existe : le registre n'a pas pu être écrit à l'avance. Et l'en-tête conservé se recalcule — sa difficulté est du travail constaté, pas déclaré."
                     }
                 }
                 Card {
@@ -214,7 +219,7 @@ Popup {
                         valueColor: Theme[sheet.declared.colorRole ?? "textPrimary"]
                     }
                     Caption {
-                        text: qsTr("Le nombre de hachages est une déclaration de ce programme : aucun registre local ne peut le prouver. Il est en revanche recoupé avec la difficulté démontrée — un compteur gonflé de plusieurs ordres de grandeur se verrait ici.")
+                        text: "Le nombre de hachages est une déclaration de ce programme : aucun registre local ne peut le prouver. Il est en revanche recoupé avec la difficulté démontrée — un compteur gonflé de plusieurs ordres de grandeur se verrait ici."
                     }
                 }
                 Card {
@@ -260,7 +265,7 @@ Popup {
                 Card {
                     title: qsTr("Vérifier sans cet écran")
                     Caption {
-                        text: qsTr("Tout ce qui précède est calculé par l'application elle-même. Pour le vérifier sans lui faire confiance, l'outil en ligne de commande relit le fichier et refait chaque calcul.")
+                        text: "Tout ce qui précède est calculé par l'application elle-même. Pour le vérifier sans lui faire confiance, l'outil en ligne de commande relit le fichier et refait chaque calcul."
                     }
                     Rectangle {
                         implicitWidth: command.implicitWidth + 16

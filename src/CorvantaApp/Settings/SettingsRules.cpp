@@ -69,9 +69,9 @@ SafetyRow addressSafetyRow(const QString& network, const QString& addressInput) 
 
 SafetyRow candidateSafetyRow(const std::optional<CandidateVerdict>& verdict, bool sessionRuns) {
     if (!verdict) {
-        return {SafetyLevel::pending, sessionRuns
-                                          ? L(QStringLiteral("En attente du premier candidat."))
-                                          : L(QStringLiteral("Contrôlé dès que le minage démarre."))};
+        return {SafetyLevel::pending,
+                sessionRuns ? L(QStringLiteral("En attente du premier candidat."))
+                            : L(QStringLiteral("Contrôlé dès que le minage démarre."))};
     }
     if (verdict->kind == QLatin1String("validated")) {
         return {SafetyLevel::ok, L(QStringLiteral("Candidat validé, %d transaction(s)."),
@@ -107,19 +107,20 @@ QString thermalTitle(const QString& state) {
 }
 
 QString thermalTitleColorRole(const QString& state) {
-    static const char* const roles[] = {"successText", "successText", "warningText",
-                                        "dangerText"};
+    static const char* const roles[] = {"successText", "successText", "warningText", "dangerText"};
     return QString::fromLatin1(roles[thermalIndex(state)]);
 }
 
 QString thermalDetail(const QString& state) {
     switch (thermalIndex(state)) {
         case 2:
-            return L(QStringLiteral("Le Mac chauffe : le nombre de workers est réduit "
-                                    "automatiquement pour le laisser respirer."));
+            return L(
+                QStringLiteral("Le Mac chauffe : le nombre de workers est réduit "
+                               "automatiquement pour le laisser respirer."));
         case 3:
-            return L(QStringLiteral("Le Mac est trop chaud : le minage est mis en pause et "
-                                    "reprendra seul une fois refroidi."));
+            return L(
+                QStringLiteral("Le Mac est trop chaud : le minage est mis en pause et "
+                               "reprendra seul une fois refroidi."));
         default:
             return L(QStringLiteral("Le minage tourne au régime que vous avez choisi."));
     }
@@ -132,8 +133,7 @@ std::vector<ThermalSegment> thermalSegments(const QString& state) {
     std::vector<ThermalSegment> segments;
     for (int i = 0; i < 4; ++i) {
         const bool lit = i <= current;
-        segments.push_back({lit,
-                            QString::fromLatin1(lit ? litRoles[current] : "cardBorder"),
+        segments.push_back({lit, QString::fromLatin1(lit ? litRoles[current] : "cardBorder"),
                             thermalTitle(QString::fromLatin1(ladder[i]))});
     }
     return segments;
@@ -217,18 +217,20 @@ std::optional<DeclaredCheck> declaredCheck(double bestDifficultyProven,
 
 QString unreadableLedgerCaption() {
     const QString spaces(21, QLatin1Char(' '));
-    const QString key = QStringLiteral("Le fichier existait mais n'a pas pu être relu. Il a été "
-                                       "mis de côté") +
+    const QString key = QStringLiteral(
+                            "Le fichier existait mais n'a pas pu être relu. Il a été "
+                            "mis de côté") +
                         spaces +
-                        QStringLiteral("à côté du registre, sous un nom horodaté, plutôt "
-                                       "qu'écrasé : ses") +
-                        spaces + QStringLiteral("octets sont intacts. Un nouveau registre repart à vide.");
+                        QStringLiteral(
+                            "à côté du registre, sous un nom horodaté, plutôt "
+                            "qu'écrasé : ses") +
+                        spaces +
+                        QStringLiteral("octets sont intacts. Un nouveau registre repart à vide.");
     static const QRegularExpression runs(QStringLiteral(" {2,}"));
     return L(key).replace(runs, QStringLiteral(" "));
 }
 
-QString appVersionText(const std::optional<QString>& version,
-                       const std::optional<QString>& build) {
+QString appVersionText(const std::optional<QString>& version, const std::optional<QString>& build) {
     return version.value_or(emDash) + QStringLiteral(" (") + build.value_or(emDash) +
            QStringLiteral(")");
 }

@@ -1,6 +1,7 @@
 #include "SettingsViewRules.h"
 
 #include <QDateTime>
+#include <QJSValue>
 #include <QMetaProperty>
 
 #include <cmath>
@@ -28,11 +29,20 @@ bool present(const QVariant& value) {
     return value.isValid() && !value.isNull();
 }
 
-// A field of a record: a map from QML, or one of the session model's gadgets.
-QVariant field(const QVariant& record, const char* name) {
+// A JavaScript value as the plain variant it holds.
+QVariant plain(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<QJSValue>()) {
+        return value.value<QJSValue>().toVariant();
+    }
+    return value;
+}
+
+// A field of a record: an object or map from QML, or one of the session model's gadgets.
+QVariant field(const QVariant& given, const char* name) {
+    const QVariant record = plain(given);
     if (!present(record)) return {};
     if (record.metaType().id() == QMetaType::QVariantMap) {
-        return record.toMap().value(QString::fromLatin1(name));
+        return plain(record.toMap().value(QString::fromLatin1(name)));
     }
     if (const QMetaObject* meta = record.metaType().metaObject()) {
         const int index = meta->indexOfProperty(name);
@@ -43,7 +53,7 @@ QVariant field(const QVariant& record, const char* name) {
 
 std::vector<std::int64_t> integers(const QVariant& list) {
     std::vector<std::int64_t> values;
-    for (const QVariant& item : list.toList()) values.push_back(item.toLongLong());
+    for (const QVariant& item : plain(list).toList()) values.push_back(item.toLongLong());
     return values;
 }
 
@@ -188,10 +198,10 @@ QString SettingsViewRules::ledgerHash(const QString& hash) const {
 
 QVariantMap SettingsViewRules::declaredCheck(const QVariant& verification) const {
     if (!present(verification)) return {};
-    const auto check = corvanta::declaredCheck(
-        field(verification, "bestDifficultyProven").toDouble(),
-        exactCount(field(verification, "hashesReportedText"),
-                   field(verification, "hashesReported")));
+    const auto check =
+        corvanta::declaredCheck(field(verification, "bestDifficultyProven").toDouble(),
+                                exactCount(field(verification, "hashesReportedText"),
+                                           field(verification, "hashesReported")));
     if (!check) return {};
     return {{QStringLiteral("expected"), Formatting::hashCount(check->expectedShown)},
             {QStringLiteral("text"), check->text},
