@@ -11,8 +11,10 @@
 #include <QQuickView>
 
 #include "AppTestEnvironment.h"
+#include "LanguageScope.h"
 #include "TestSupport.h"
 #include "corvanta/app/CorvantaApp.h"
+#include "corvanta/app/Platform.h"
 #include "corvanta/app/Prefs.h"
 
 namespace corvanta {
@@ -44,17 +46,24 @@ double differingShare(QImage actual, QImage expected, QImage& diff) {
 
 QImage render(const QString& scene, bool dark) {
     const testing::TempDir dir;
+    // The texts the views take from the table read as the French their QML sources hold.
+    const testing::LanguageScope french(AppLanguage::french);
     loadBundledFonts();
     Prefs prefs{Preferences(QString::fromStdString((dir.path() / "prefs.ini").string()))};
     prefs.setAppTheme(dark ? "dark" : "light");
     QQuickView view;
     view.engine()->addImportPath(QStringLiteral("qrc:/qt/qml"));
     Prefs::attach(*view.engine(), prefs);
+    // A desktop that is asked nothing.
+    Platform platform(Platform::Hooks{}, nullptr);
+    Platform::attach(*view.engine(), platform);
     view.setColor(Qt::black);
     view.setSource(QUrl::fromLocalFile(QStringLiteral(CORVANTA_GOLDEN_FOLDER "/scenes/") + scene +
                                        QStringLiteral(".qml")));
     if (view.status() != QQuickView::Ready) return {};
-    view.resize(480, 360);
+    // The scene's own size.
+    const QQuickItem* root = view.rootObject();
+    view.resize(int(root->width()), int(root->height()));
     view.show();
     bool drawn = false;
     QObject::connect(&view, &QQuickWindow::frameSwapped, [&] { drawn = true; });
@@ -91,7 +100,15 @@ TEST_P(Golden, RenderMatchesTheBaseline) {
 INSTANTIATE_TEST_SUITE_P(
     Shell, Golden,
     ::testing::Values(std::pair{"Components", false}, std::pair{"Components", true},
-                      std::pair{"Stickers", false}, std::pair{"Stickers", true}),
+                      std::pair{"Stickers", false}, std::pair{"Stickers", true},
+                      std::pair{"OnboardingIntro", false},
+                      std::pair{"OnboardingAddressValid", false},
+                      std::pair{"OnboardingAddressInvalid", false},
+                      std::pair{"OnboardingSmart", false}, std::pair{"OnboardingAutostart", false},
+                      std::pair{"OnboardingAwake", false}, std::pair{"PanelWallet", false},
+                      std::pair{"PanelWallet", true}, std::pair{"PanelDiagnostics", false},
+                      std::pair{"LedgerIntact", false}, std::pair{"LedgerAltered", false},
+                      std::pair{"LedgerUnreadable", false}),
     [](const auto& info) {
         return std::string(info.param.first) + (info.param.second ? "Dark" : "Light");
     });

@@ -10,8 +10,8 @@ Rectangle {
     id: flow
 
     required property QtObject session
-    // Called once the session was asked to start.
-    property var onFinished: function () {}
+    // Once the session was asked to start: the presenter marks onboarding complete.
+    signal finished()
     // Registers the login item; false when the desktop refused. Replaceable for tests.
     property var setLaunchAtLogin: on => OnboardingRules.setLaunchAtLogin(on)
     property int step: 0
@@ -32,7 +32,7 @@ Rectangle {
     }
     function finish() {
         session.start()
-        onFinished()
+        finished()
     }
 
     objectName: "onboardingView"

@@ -12,13 +12,13 @@ ColumnLayout {
 
     spacing: 6
 
-    InfoRow {
+    SettingsRow {
         objectName: "versionRow"
         Layout.fillWidth: true
         label: "Corvanta"
         value: SettingsViewRules.appVersion
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Nœud embarqué")
         value: SettingsViewRules.nodeRelease
@@ -27,7 +27,7 @@ ColumnLayout {
         font.pixelSize: 10
         text: qsTr("Mineur solo natif macOS — aucun pool, aucun compte, aucun serveur : votre nœud, votre CPU, votre bloc.")
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Version du nœud")
         value: view.session.coreVersion === undefined || view.session.coreVersion === null

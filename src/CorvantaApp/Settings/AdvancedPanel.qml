@@ -5,7 +5,7 @@ import Corvanta
 
 // The settings side panel: a 380-wide column of one collapsible card per section, at most one
 // open. The presenter builds it when settings are asked for, names the card to open first
-// (`initialSection`, read once when the panel appears) and removes it on `onClose`.
+// (`initialSection`, read once when the panel appears) and removes it on `close`.
 Rectangle {
     id: panel
 
@@ -14,7 +14,7 @@ Rectangle {
     // "wallet", "safety", "node", "cpu", "ledger", "hashes", "menuBar", "diagnostics",
     // "settings", "about", or "" for none.
     property string initialSection
-    property var onClose: function () {}
+    signal close()
     property string expanded
 
     readonly property var sections: [
@@ -70,7 +70,7 @@ Rectangle {
                     size: 12
                     color: Theme.textSecondary
                 }
-                onClicked: panel.onClose()
+                onClicked: panel.close()
             }
         }
         SettingsDivider {}

@@ -16,7 +16,7 @@ ColumnLayout {
 
     spacing: 6
 
-    InfoRow {
+    SettingsRow {
         objectName: "workLoadRow"
         Layout.fillWidth: true
         label: qsTr("Chargement du travail")
@@ -25,37 +25,37 @@ ColumnLayout {
             return SettingsViewRules.workLoad(view.session.workLoadStatistics)
         }
     }
-    InfoRow {
+    SettingsRow {
         objectName: "selfTestRow"
         Layout.fillWidth: true
         label: qsTr("Autotest du moteur")
         value: view.selfTest.text
         valueColor: Theme[view.selfTest.colorRole]
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Workers actifs")
         value: SettingsViewRules.plainCount(view.session.effectiveWorkerCount)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Hauteur du template")
         value: SettingsViewRules.count(view.session.templateHeight)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Travail en cours")
         value: view.session.templateTransactionCount === undefined
                || view.session.templateTransactionCount === null
                ? "—" : qsTr("%d transaction(s)").replace("%d", view.session.templateTransactionCount)
     }
-    InfoRow {
+    SettingsRow {
         objectName: "bitsRow"
         Layout.fillWidth: true
         label: qsTr("bits (brut)")
         value: SettingsViewRules.bits(view.session.templateBits)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Extranonce courant")
         value: view.session.currentExtranonceText

@@ -14,17 +14,17 @@ ColumnLayout {
 
     spacing: 6
 
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Hachages — session")
         value: SettingsViewRules.hashCount(view.session.sessionHashesText)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Hachages — depuis toujours")
         value: SettingsViewRules.hashCount(view.session.lifetimeHashesText)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Meilleure tentative")
         value: {
@@ -32,31 +32,31 @@ ColumnLayout {
             return SettingsViewRules.oneIn(view.session.bestAttemptShareOfNetwork)
         }
     }
-    InfoRow {
+    SettingsRow {
         objectName: "bestRow"
         Layout.fillWidth: true
         visible: view.hasBest
         label: qsTr("Difficulté")
         value: view.hasBest ? SettingsViewRules.difficulty(view.session.bestDifficultyAllTime) : ""
     }
-    InfoRow {
+    SettingsRow {
         objectName: "networkRow"
         Layout.fillWidth: true
         visible: view.hasNetwork
         label: qsTr("Difficulté réseau")
         value: view.hasNetwork ? SettingsViewRules.difficulty(view.session.bestDifficultyNetwork) : ""
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Templates reçus")
         value: String(view.session.templatesReceived)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Templates abandonnés")
         value: String(view.session.templatesAbandoned)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Rotations d'extranonce")
         value: String(view.session.extranonceRotations)

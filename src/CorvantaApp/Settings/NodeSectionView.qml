@@ -20,7 +20,7 @@ ColumnLayout {
 
     spacing: 6
 
-    InfoRow {
+    SettingsRow {
         objectName: "rpcRow"
         Layout.fillWidth: true
         label: qsTr("Statut RPC")
@@ -32,17 +32,17 @@ ColumnLayout {
         Layout.fillWidth: true
         visible: view.hasStatus
         spacing: 6
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Chaîne")
             value: view.hasStatus ? view.status.chain : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Hauteur du nœud")
             value: view.hasStatus ? SettingsViewRules.count(view.status.blocks) : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Blocs")
             value: view.hasStatus
@@ -51,29 +51,29 @@ ColumnLayout {
                      .replace("%@", () => SettingsViewRules.count(view.status.headers))
                    : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Taille sur disque")
             value: view.hasStatus ? SettingsViewRules.sizeOnDisk(view.status.sizeOnDiskBytes) : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Élagué")
             value: view.hasStatus && view.status.pruned ? qsTr("Oui") : qsTr("Non")
         }
-        InfoRow {
+        SettingsRow {
             objectName: "tipRow"
             Layout.fillWidth: true
             label: qsTr("Meilleur hachage (tip)")
             value: view.hasStatus ? SettingsViewRules.nodeHash(view.status.bestBlockHash) : ""
         }
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Pairs")
         value: SettingsViewRules.plainCount(view.session.peerCount)
     }
-    InfoRow {
+    SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Version du nœud")
         value: view.session.coreVersion === undefined || view.session.coreVersion === null

@@ -131,13 +131,13 @@ Popup {
                             color: parent.intact ? Theme.textPrimary : Theme.dangerText
                         }
                     }
-                    InfoRow {
+                    SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.integrity === "verified"
                         label: qsTr("Entrées")
                         value: sheet.integrity === "verified" ? String(sheet.verification.entriesChecked) : ""
                     }
-                    InfoRow {
+                    SettingsRow {
                         objectName: "brokenRow"
                         Layout.fillWidth: true
                         visible: sheet.integrity === "verified" && sheet.verification.brokenChainAt.length > 0
@@ -145,7 +145,7 @@ Popup {
                         value: visible ? qsTr("entrées %@").replace("%@", () => SettingsViewRules.firstIndices(sheet.verification.brokenChainAt)) : ""
                         valueColor: Theme.dangerText
                     }
-                    InfoRow {
+                    SettingsRow {
                         objectName: "invalidRow"
                         Layout.fillWidth: true
                         visible: sheet.integrity === "verified" && sheet.verification.invalidWorkAt.length > 0
@@ -168,25 +168,25 @@ Popup {
                 }
                 Card {
                     title: qsTr("Ce qui est prouvé")
-                    InfoRow {
+                    SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.hasAnchors
                         label: qsTr("Ancré du bloc")
                         value: sheet.hasAnchors ? String(sheet.verification.firstAnchor.height) : ""
                     }
-                    InfoRow {
+                    SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.hasAnchors
                         label: qsTr("jusqu'au bloc")
                         value: sheet.hasAnchors ? String(sheet.verification.lastAnchor.height) : ""
                     }
-                    InfoRow {
+                    SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.hasAnchors
                         label: qsTr("Blocs réseau couverts")
                         value: sheet.hasAnchors ? String(sheet.verification.lastAnchor.height - sheet.verification.firstAnchor.height + 1) : ""
                     }
-                    InfoRow {
+                    SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.hasAnchors
                         label: qsTr("Difficulté démontrée")
@@ -198,19 +198,19 @@ Popup {
                 }
                 Card {
                     title: qsTr("Ce qui est seulement déclaré")
-                    InfoRow {
+                    SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.hasVerification
                         label: qsTr("Hachages déclarés")
                         value: sheet.hasVerification ? SettingsViewRules.hashCount(sheet.verification.hashesReportedText) : ""
                     }
-                    InfoRow {
+                    SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.declared.text !== undefined
                         label: qsTr("Attendus d'après la preuve")
                         value: sheet.declared.expected ?? ""
                     }
-                    InfoRow {
+                    SettingsRow {
                         objectName: "crossCheckRow"
                         Layout.fillWidth: true
                         visible: sheet.declared.text !== undefined

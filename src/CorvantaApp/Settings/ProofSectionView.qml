@@ -28,7 +28,7 @@ ColumnLayout {
         Layout.fillWidth: true
         visible: view.integrity === "verified"
         spacing: 6
-        InfoRow {
+        SettingsRow {
             objectName: "integrityRow"
             Layout.fillWidth: true
             label: qsTr("Intégrité")
@@ -39,19 +39,19 @@ ColumnLayout {
             valueColor: view.integrity === "verified" && view.verification.isIntact
                         ? Theme.successText : Theme.dangerText
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             visible: view.hasAnchors
             label: qsTr("Ancré du bloc")
             value: view.hasAnchors ? SettingsViewRules.count(view.verification.firstAnchor.height) : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             visible: view.hasAnchors
             label: qsTr("jusqu'au bloc")
             value: view.hasAnchors ? SettingsViewRules.count(view.verification.lastAnchor.height) : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             visible: view.hasAnchors
             label: qsTr("Blocs réseau couverts")
@@ -60,13 +60,13 @@ ColumnLayout {
                                              - view.verification.firstAnchor.height + 1)
                    : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Difficulté démontrée")
             value: view.integrity === "verified"
                    ? SettingsViewRules.difficulty(view.verification.bestDifficultyProven) : ""
         }
-        InfoRow {
+        SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Hachages déclarés")
             value: view.integrity === "verified"

@@ -54,13 +54,13 @@ ColumnLayout {
                     : ""
         }
     }
-    InfoRow {
+    SettingsRow {
         objectName: "networkRow"
         Layout.fillWidth: true
         label: qsTr("Réseau")
         value: view.network
     }
-    InfoRow {
+    SettingsRow {
         objectName: "lastScanRow"
         Layout.fillWidth: true
         label: qsTr("Dernière vérification")

@@ -15,7 +15,7 @@ Item {
         active: page.shell !== null && page.shell.session !== null
         sourceComponent: OnboardingView {
             session: page.shell.session
-            onFinished: () => page.shell.finishOnboarding()
+            onFinished: page.shell.finishOnboarding()
         }
     }
 }

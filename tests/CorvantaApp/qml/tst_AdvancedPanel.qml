@@ -94,7 +94,7 @@ TestCase {
         compare(shown.panel.expanded, "wallet")
         verify(body(shown.panel, "wallet"))
         let closes = 0
-        shown.panel.onClose = () => ++closes
+        shown.panel.close.connect(() => ++closes)
         mouseClick(findChild(shown.panel, "closeButton"))
         compare(closes, 1)
     }

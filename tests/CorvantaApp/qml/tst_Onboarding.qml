@@ -126,7 +126,7 @@ TestCase {
         for (const runState of [0, 3, 5]) {
             const made = makeFlow({ selectedNetwork: "regtest", runState: runState })
             const order = []
-            made.flow.onFinished = () => order.push(made.session.calls.slice())
+            made.flow.finished.connect(() => order.push(made.session.calls.slice()))
             goTo(made.flow, 4)
             verify(!button(made.flow, "nextButton").visible)
             const finish = button(made.flow, "finishButton")
