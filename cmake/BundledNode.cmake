@@ -44,6 +44,13 @@ function(corvanta_ship_node target)
     file(REMOVE "${shipped}")
     return()
   endif()
+  # Programs that share a folder share its one Node copy.
+  get_property(shipper GLOBAL PROPERTY "corvanta_node_shipper:${shipped}")
+  if(shipper)
+    add_dependencies(${target} ${shipper}-node)
+    return()
+  endif()
+  set_property(GLOBAL PROPERTY "corvanta_node_shipper:${shipped}" ${target})
   add_custom_command(OUTPUT "${shipped}"
                      COMMAND ${CMAKE_COMMAND} -E copy "${CORVANTA_BUNDLED_NODE}" "${shipped}"
                      DEPENDS "${CORVANTA_BUNDLED_NODE}"
