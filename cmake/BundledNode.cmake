@@ -44,13 +44,14 @@ function(corvanta_ship_node target)
     file(REMOVE "${shipped}")
     return()
   endif()
-  # Programs that share a folder share its one Node copy.
-  get_property(shipper GLOBAL PROPERTY "corvanta_node_shipper:${shipped}")
+  # Programs in one folder share its node.
+  string(MAKE_C_IDENTIFIER "${shipped}" key)
+  get_property(shipper GLOBAL PROPERTY corvanta_node_shipper_${key})
   if(shipper)
-    add_dependencies(${target} ${shipper}-node)
+    add_dependencies(${target} ${shipper})
     return()
   endif()
-  set_property(GLOBAL PROPERTY "corvanta_node_shipper:${shipped}" ${target})
+  set_property(GLOBAL PROPERTY corvanta_node_shipper_${key} ${target}-node)
   add_custom_command(OUTPUT "${shipped}"
                      COMMAND ${CMAKE_COMMAND} -E copy "${CORVANTA_BUNDLED_NODE}" "${shipped}"
                      DEPENDS "${CORVANTA_BUNDLED_NODE}"

@@ -1,5 +1,9 @@
-// Single-thread search speed of every backend this processor can run, on the engine's chunk size
-// with a target no nonce meets (the common case while mining).
+// Single-thread search speed of every backend this processor can run and of every build of their
+// searches ("sha-ni/3": three nonces side by side), on the engine's chunk size with
+// a target no nonce meets (the common case while mining). Builds differ by a few percent, so
+// compare them in one run, pinned to one core:
+//   taskset -c 3 SHA256CoreBench --benchmark_repetitions=7 --benchmark_enable_random_interleaving
+// and read the medians.
 
 #include <benchmark/benchmark.h>
 
@@ -41,15 +45,18 @@ void searchChunks(benchmark::State& state, const Backend* backend) {
         benchmark::Counter(static_cast<double>(hashes) / 1e6, benchmark::Counter::kIsRate);
 }
 
+void registerSearch(const Backend& backend) {
+    benchmark::RegisterBenchmark(("search/" + std::string(backend.id)).c_str(), searchChunks,
+                                 &backend)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const Backend& backend : corvanta::sha256::availableBackends()) {
-        benchmark::RegisterBenchmark(("search/" + std::string(backend.id)).c_str(), searchChunks,
-                                     &backend)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-    }
+    for (const Backend& backend : corvanta::sha256::availableBackends()) registerSearch(backend);
+    for (const Backend& build : corvanta::sha256::searchBuilds()) registerSearch(build);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -8,7 +8,9 @@
 #include <QLocalSocket>
 #include <QMetaMethod>
 #include <QQmlEngine>
+#include <QQuickWindow>
 #include <QRawFont>
+#include <QScreen>
 #include <QSignalSpy>
 
 #include <atomic>
@@ -20,6 +22,7 @@
 #include "LanguageScope.h"
 #include "TestSupport.h"
 #include "corvanta/app/AppDelegate.h"
+#include "corvanta/app/CorvantaApp.h"
 #include "corvanta/app/MiningSessionModel.h"
 #include "corvanta/app/Platform.h"
 #include "corvanta/app/Prefs.h"
@@ -395,6 +398,30 @@ TEST(SingleInstance, ASecondLaunchForwardsReopenAndADeadSocketIsTakenOver) {
     EXPECT_TRUE(next.listen(name)) << next.errorString().toStdString();
 }
 
+TEST(Platform, RevealsAFileOrElseOpensItsFolder) {
+    for (const bool fileManagerAnswers : {true, false}) {
+        QStringList opened;
+        QStringList shown;
+        Platform::Hooks hooks;
+        hooks.openUrl = [&](const QUrl& url) {
+            opened << url.toString();
+            return true;
+        };
+        hooks.showInFileManager = [&](const QString& file, std::function<void(bool)> done) {
+            shown << file;
+            done(fileManagerAnswers);
+        };
+        Platform platform(std::move(hooks), nullptr);
+        platform.revealFile("/data/Corvanta/proof.log");
+        platform.revealFile("");
+        EXPECT_EQ(shown, QStringList{"/data/Corvanta/proof.log"});
+        EXPECT_EQ(opened,
+                  fileManagerAnswers ? QStringList{} : QStringList{"file:///data/Corvanta"});
+        EXPECT_FALSE(platform.openUrl(QUrl()));
+        EXPECT_TRUE(platform.openUrl(QUrl("https://corvanta.example/support.html")));
+    }
+}
+
 TEST(Prefs, DefaultsWhenAbsentOrNotABooleanAndSignalsOnlyOnChange) {
     const testing::TempDir dir;
     const QString file = QString::fromStdString((dir.path() / "prefs.ini").string());
@@ -467,6 +494,73 @@ TEST(Symbols, EveryNameDrawsAGlyphOfTheBundledFont) {
     EXPECT_TRUE(symbolGlyph("pin.slash")->slash);
     EXPECT_FALSE(symbolGlyph("no.such.symbol"));
     EXPECT_EQ(Symbols().glyph("no.such.symbol").value("text").toString(), "");
+}
+
+}  // namespace
+}  // namespace corvanta
+
+namespace corvanta {
+namespace {
+
+TEST(CorvantaApp, WindowFollowsTheModeClosesWithoutQuittingAndDrawsNothingWhileHidden) {
+    const testing::TempDir dir;
+    QQmlEngine sessions;
+    Prefs prefs{Preferences(QString::fromStdString((dir.path() / "prefs.ini").string()))};
+    prefs.setOnboardingCompleted(true);
+    Platform platform(Platform::Hooks{}, nullptr);
+    int terminations = 0;
+    QObject* session = nullptr;
+    CorvantaApp::Options options;
+    options.makeSession = [&](QObject* parent) {
+        return session = testing::makeFakeSession(sessions, parent);
+    };
+    options.terminate = [&] { ++terminations; };
+    CorvantaApp app(prefs, platform, std::move(options));
+    ASSERT_TRUE(app.launch()) << app.errorString().toStdString();
+    QQuickWindow& window = *app.window();
+    int frames = 0;
+    QObject::connect(&window, &QQuickWindow::frameSwapped, [&] { ++frames; });
+    ASSERT_TRUE(testing::waitUntil([&] { return frames > 0; }));
+    EXPECT_EQ(window.title(), "Corvanta");
+    // The full size, within the screen (the offscreen screen is smaller).
+    const QSize screen = window.screen()->availableGeometry().size();
+    EXPECT_EQ(window.size(), QSize(900, 860).boundedTo(screen));
+    EXPECT_EQ(testing::calls(*session), QStringList{"start()"});
+
+    // Mini mode: compact, untitled, floating; back: the size it had.
+    window.resize(1200, 700);
+    app.delegate().enterMiniMode();
+    ASSERT_TRUE(testing::waitUntil([&] { return window.size() == QSize(380, 377); }));
+    EXPECT_EQ(window.title(), "");
+    EXPECT_TRUE(window.flags().testFlag(Qt::WindowStaysOnTopHint));
+    prefs.setMiniFloatsAboveOthers(false);
+    EXPECT_FALSE(window.flags().testFlag(Qt::WindowStaysOnTopHint));
+    app.delegate().leaveMiniMode();
+    // Its frame within the screen too.
+    const QSize frame = window.frameGeometry().size() - window.size();
+    ASSERT_TRUE(testing::waitUntil([&] {
+        return window.size() == QSize(1200, 860).boundedTo(screen - frame);
+    })) << window.width()
+        << "x" << window.height();
+    EXPECT_EQ(window.title(), "Corvanta");
+
+    // Closed: hidden, the application goes on, and nothing is drawn even when the theme changes.
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(app.delegate().mainWindowIsOpen());
+    EXPECT_EQ(terminations, 0);
+    testing::settle(100);
+    frames = 0;
+    prefs.setAppTheme("dark");
+    testing::settle(500);
+    EXPECT_EQ(frames, 0);
+
+    // Reopened: drawn again, and a stopped session is started again.
+    app.openMainWindow();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(testing::waitUntil([&] { return frames > 0; }));
+    EXPECT_TRUE(app.delegate().mainWindowIsOpen());
+    EXPECT_EQ(testing::calls(*session).size(), 4);
 }
 
 }  // namespace

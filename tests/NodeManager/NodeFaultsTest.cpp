@@ -122,7 +122,7 @@ TEST_F(NodeFaultsTest, DeathIsReportedWithItsExitCode) {
 
 TEST_F(NodeFaultsTest, ADeathDuringTheWarmUpOrTheSyncWaitIsExplained) {
     // A node that dies once connected refuses every later call: the start (or the wait for the
-    // chain) ends with the node's exit code and last words, not with a refused connection.
+    // chain) ends with the node's exit code and last words, not with a transport error.
     const auto expectExit = [&](std::future<void>& pending, std::int32_t code) {
         ASSERT_EQ(pending.wait_for(10s), std::future_status::ready);
         const auto kind = kindOf([&] { pending.get(); });
@@ -141,6 +141,9 @@ TEST_F(NodeFaultsTest, ADeathDuringTheWarmUpOrTheSyncWaitIsExplained) {
         std::this_thread::sleep_for(10ms);
     }
     std::this_thread::sleep_for(100ms);  // into the warm-up, answered "still loading"
+    // Turned away as by a server shutting down, but still running: the wait goes on.
+    sendControl(R"({"cmd":"fail","method":"getblockcount","http":503})");
+    EXPECT_EQ(start.wait_for(300ms), std::future_status::timeout);
     sendControl(R"({"cmd":"die","code":4})");
     expectExit(start, 4);
     EXPECT_TRUE(warmingUp.isStopped());

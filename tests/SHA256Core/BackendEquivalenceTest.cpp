@@ -191,8 +191,22 @@ TEST(BackendDispatch, OffersWhatTheProcessorRunsWithPortableLast) {
 #endif
 }
 
-INSTANTIATE_TEST_SUITE_P(Hardware, BackendEquivalence, ::testing::ValuesIn(hardwareBackendIds()),
-                         backendTestName);
+// The suites above cover the search builds only through this list: it must not come back empty
+// where a backend has builds, and no two builds may share an id.
+TEST(BackendDispatch, ListsTheSearchBuildsOfTheBackendsPresent) {
+    const bool withBuilds = findBackend("sha-ni") != nullptr || findBackend("armv8") != nullptr;
+    EXPECT_EQ(searchBuilds().size() >= 2, withBuilds);
+    std::vector<std::string_view> ids;
+    for (const Backend& build : searchBuilds()) {
+        EXPECT_EQ(findBackend(build.id), nullptr) << build.id << " is not a backend id";
+        ids.push_back(build.id);
+    }
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(Hardware, BackendEquivalence,
+                         ::testing::ValuesIn(hardwareBackendAndBuildIds()), backendTestName);
 
 }  // namespace
 }  // namespace corvanta::sha256::testing

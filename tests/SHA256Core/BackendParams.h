@@ -1,12 +1,14 @@
 #pragma once
 
-// Test suites that run once per backend. The hardware backends this library knows are always
-// listed, so a machine without one shows it as skipped rather than silently leaving it out.
+// Test suites that run once per backend, and once per build of a backend's search (stream counts
+// and the like, see searchBuilds). The hardware backends this library knows are always listed, so
+// a machine without one shows it as skipped rather than silently leaving it out.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "corvanta/sha256/Backend.h"
@@ -24,8 +26,24 @@ inline std::vector<std::string> hardwareBackendIds() {
     return ids;
 }
 
-inline std::vector<std::string> allBackendIds() {
+// The backend or search build with that id, if this processor runs it.
+inline const Backend* findBackendOrBuild(std::string_view id) {
+    if (const Backend* backend = findBackend(id)) return backend;
+    for (const Backend& build : searchBuilds()) {
+        if (build.id == id) return &build;
+    }
+    return nullptr;
+}
+
+// The hardware backends and every search build of theirs.
+inline std::vector<std::string> hardwareBackendAndBuildIds() {
     std::vector<std::string> ids = hardwareBackendIds();
+    for (const Backend& build : searchBuilds()) ids.emplace_back(build.id);
+    return ids;
+}
+
+inline std::vector<std::string> allBackendAndBuildIds() {
+    std::vector<std::string> ids = hardwareBackendAndBuildIds();
     ids.emplace_back("portable");
     return ids;
 }
@@ -40,7 +58,7 @@ inline std::string backendTestName(const ::testing::TestParamInfo<std::string>& 
 class BackendTest : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
-        backend_ = findBackend(GetParam());
+        backend_ = findBackendOrBuild(GetParam());
         if (backend_ == nullptr)
             GTEST_SKIP() << GetParam() << " is not available on this processor";
     }

@@ -199,7 +199,7 @@ TEST_P(KnownAnswers, BestDecidedBelowTheTopWord) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Backends, KnownAnswers, ::testing::ValuesIn(allBackendIds()),
+INSTANTIATE_TEST_SUITE_P(Backends, KnownAnswers, ::testing::ValuesIn(allBackendAndBuildIds()),
                          backendTestName);
 
 }  // namespace

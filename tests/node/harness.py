@@ -1,12 +1,15 @@
 """Runs the test node as a child process and talks to it, for the node's own tests."""
 
 import base64
+import fcntl
 import http.client
 import json
 import os
+import random
 import shutil
 import signal
 import socket
+import struct
 import subprocess
 import tempfile
 import time
@@ -27,10 +30,72 @@ def fixture_json(name):
     return json.loads(fixture_text(name))
 
 
+def _ephemeral_range():
+    try:
+        with open("/proc/sys/net/ipv4/ip_local_port_range", encoding="ascii") as f:
+            low, high = map(int, f.read().split())
+            return low, high
+    except (OSError, ValueError):
+        return 32768, 60999
+
+
+def _bindable(family, port):
+    try:
+        sock = socket.socket(family, socket.SOCK_STREAM)
+    except OSError:
+        return family == socket.AF_INET6  # no IPv6 here: nothing to collide with
+    with sock:
+        if family == socket.AF_INET6:
+            sock.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+        try:
+            sock.bind(("::" if family == socket.AF_INET6 else "0.0.0.0", port))
+            return True
+        except OSError:
+            return False
+
+
+class ReservedPorts:
+    """`count` consecutive ports outside the ephemeral range, free on every address when reserved
+    and kept from every other test process until closed: the lock file and byte-per-port locks of
+    tests/TestSupport, so the C++ tests and these never hand out the same port."""
+
+    def __init__(self, count=1):
+        path = os.path.join(tempfile.gettempdir(), f"corvanta-test-ports-{os.getuid()}.lock")
+        self.fd = os.open(path, os.O_RDWR | os.O_CREAT | os.O_CLOEXEC, 0o600)
+        low, high = _ephemeral_range()
+        starts = [p for p in range(10000, 65536 - count + 1) if p + count - 1 < low or p > high]
+        offset = random.randrange(len(starts))
+        for i in range(len(starts)):
+            start = starts[(offset + i) % len(starts)]
+            if not self._lock(start, count, fcntl.F_WRLCK):
+                continue
+            if all(_bindable(family, port) for port in range(start, start + count)
+                   for family in (socket.AF_INET, socket.AF_INET6)):
+                self.first = start
+                return
+            self._lock(start, count, fcntl.F_UNLCK)
+        os.close(self.fd)
+        raise RuntimeError("no free ports outside the ephemeral range")
+
+    def _lock(self, start, count, kind):
+        try:
+            fcntl.fcntl(self.fd, fcntl.F_OFD_SETLK, struct.pack("hhqqixxxx", kind, os.SEEK_SET, start, count, 0))
+            return True
+        except OSError:
+            return False
+
+    def close(self):
+        os.close(self.fd)
+
+
+_kept_ports = []
+
+
 def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    """A reserved port, kept for the rest of this process."""
+    ports = ReservedPorts(1)
+    _kept_ports.append(ports)
+    return ports.first
 
 
 class Reply:
@@ -64,17 +129,21 @@ class TestNode:
         self.log_path = os.path.join(datadir, "node.log")
 
     @property
+    def chain(self):
+        return "testnet4" if "-testnet4=1" in self.extra else "regtest"
+
+    @property
     def cookie_path(self):
-        return os.path.join(self.datadir, "regtest", ".cookie")
+        return os.path.join(self.datadir, self.chain, ".cookie")
 
     def args(self):
         a = [NODE, f"-datadir={self.datadir}", "-disablewallet=1", "-server=1", "-rpcbind=127.0.0.1",
-             "-rpcallowip=127.0.0.1", f"-rpcport={self.port}", f"-port={free_port()}", "-regtest=1",
-             # Listening would bind ports of the ephemeral range; the tests that need it say so.
+             "-rpcallowip=127.0.0.1", f"-rpcport={self.port}", f"-port={free_port()}", f"-{self.chain}=1",
+             # The tests that need a listening node say so.
              "-listen=0"]
         if self.control_path:
             a.append(f"-test-control={self.control_path}")
-        return a + self.extra
+        return a + [x for x in self.extra if x != "-testnet4=1"]
 
     def start(self, wait=True):
         # A cookie left by a killed node must not be taken for the new one's (the product removes it too).

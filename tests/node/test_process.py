@@ -9,7 +9,7 @@ import threading
 import time
 import unittest
 
-from harness import NODE, NodeTestCase, RPCFailure, fixture_json, fixture_text
+from harness import NODE, NodeTestCase, ReservedPorts, RPCFailure, fixture_json, fixture_text
 
 
 class VersionAndArguments(unittest.TestCase):
@@ -51,15 +51,16 @@ class Lifecycle(NodeTestCase):
     def test_a_taken_listening_port_ends_the_start_after_the_cookie(self):
         # The onion service port (P2P + 1, 127.0.0.1) and the P2P port (every interface) each
         # stop a listening node; a node told not to listen starts beside the held port.
-        for held_address, p2p_offset in (("127.0.0.1", -1), ("0.0.0.0", 0)):
+        for held_address, held_offset in (("127.0.0.1", 1), ("0.0.0.0", 0)):
+            ports = ReservedPorts(2)
+            self.addCleanup(ports.close)
+            p2p, port = ports.first, ports.first + held_offset
             with self.subTest(held=held_address), socket.socket() as held:
-                held.bind((held_address, 0))
+                held.bind((held_address, port))
                 held.listen()
-                port = held.getsockname()[1]
                 datadir = os.path.join(self.tmp, held_address)
                 os.mkdir(datadir)
-                node = self.start_node(["-listen=1", f"-port={port + p2p_offset}"], wait=False, datadir=datadir,
-                                       control=False)
+                node = self.start_node(["-listen=1", f"-port={p2p}"], wait=False, datadir=datadir, control=False)
                 self.assertEqual(node.wait_exit(), 1)
                 out = node.output()
                 bind_line = (f"Unable to bind to {held_address}:{port} on this computer. "
@@ -70,7 +71,7 @@ class Lifecycle(NodeTestCase):
                 self.assertFalse(os.path.exists(node.cookie_path))
 
                 for quiet in ("-listen=0", "-connect=0"):
-                    calm = self.start_node([f"-port={port + p2p_offset}", quiet], datadir=datadir, control=False)
+                    calm = self.start_node([f"-port={p2p}", quiet], datadir=datadir, control=False)
                     self.assertEqual(calm.rpc("getblockcount"), 0)
                     calm.proc.send_signal(signal.SIGTERM)
                     self.assertEqual(calm.wait_exit(), 0)
@@ -221,3 +222,35 @@ class Persistence(NodeTestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class Testnet4LikeMode(NodeTestCase):
+    node_args = ("-testnet4=1",)
+
+    def test_scripted_initial_sync_then_the_real_chain_under_testnet4(self):
+        node = self.start_node()
+        self.assertTrue(os.path.exists(os.path.join(self.tmp, "testnet4", ".cookie")))
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "regtest")))
+        info = node.rpc("getblockchaininfo")
+        self.assertEqual((info["chain"], info["blocks"], info["headers"]), ("testnet4", 0, 0))
+        self.assertTrue(info["initialblockdownload"])
+        self.assertEqual(node.rpc("getconnectioncount"), 0)
+
+        node.control(cmd="sync", blocks=120, headers=5000, progress=0.25, ibd=True, peers=3)
+        info = node.rpc("getblockchaininfo")
+        self.assertEqual((info["blocks"], info["headers"], info["verificationprogress"],
+                          info["initialblockdownload"]), (120, 5000, 0.25, True))
+        self.assertEqual(node.rpc("getconnectioncount"), 3)
+        # A partial script keeps the other figures.
+        node.control(cmd="sync", blocks=5000)
+        self.assertEqual(node.rpc("getblockchaininfo")["headers"], 5000)
+
+        # Addresses are the test network's; the regtest ones are refused.
+        hashes = node.rpc("generatetoaddress", 1, "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx")
+        self.assertEqual(len(hashes), 1)
+        with self.assertRaises(RPCFailure):
+            node.rpc("generatetoaddress", 1, "bcrt1qw508d6qejxtdg4y5r3zarvary0c5xw7kygt080")
+        node.control(cmd="sync", done=True)
+        info = node.rpc("getblockchaininfo")
+        self.assertEqual((info["blocks"], info["headers"]), (1, 1))
+        self.assertEqual(node.rpc("getconnectioncount"), 3)

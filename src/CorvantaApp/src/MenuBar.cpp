@@ -35,17 +35,6 @@ QColor statusColor(StatusColor role, const Theme& theme) {
     return theme.textSecondary();
 }
 
-QIcon dot(const QColor& color) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
-    painter.drawEllipse(QRectF(4, 4, 8, 8));
-    return QIcon(pixmap);
-}
-
 }  // namespace
 
 QIcon trayIcon(const QString& symbol, bool dark) {
@@ -95,6 +84,19 @@ QIcon networkBadgeIcon(const QString& name, bool dark) {
     painter.setPen(mainnet ? theme.dangerText() : theme.textSecondary());
     painter.setFont(font);
     painter.drawText(QRectF(QPointF(0, 0), size), Qt::AlignCenter, name);
+    return QIcon(pixmap);
+}
+
+QIcon headerIcon(const QColor& status, const QString& network, bool dark) {
+    const QPixmap badge = networkBadgeIcon(network, dark).pixmap(QSize(200, 40));
+    QPixmap pixmap(badge.width() + 14, std::max(badge.height(), 8));
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(status);
+    painter.drawEllipse(QRectF(0, (pixmap.height() - 8) / 2.0, 8, 8));
+    painter.drawPixmap(14, (pixmap.height() - badge.height()) / 2, badge);
     return QIcon(pixmap);
 }
 
@@ -197,12 +199,10 @@ void MenuBar::rebuildMenu() {
     menu_->setPalette(palette);
     menu_->setToolTipsVisible(true);
 
-    QAction* header =
-        menu_->addAction(dot(statusColor(model.statusColor, *theme_)), menuText(model.statusText));
+    QAction* header = menu_->addAction(
+        headerIcon(statusColor(model.statusColor, *theme_), model.networkBadge, theme_->dark()),
+        menuText(model.statusText));
     header->setEnabled(false);
-    QAction* badge = menu_->addAction(networkBadgeIcon(model.networkBadge, theme_->dark()),
-                                      menuText(model.networkBadge));
-    badge->setEnabled(false);
     for (const TrayRow& row : model.rows) {
         switch (row.kind) {
             case TrayRow::Kind::separator:

@@ -5,6 +5,7 @@
 
 #include <sched.h>
 
+#include "Session/SessionDriver.h"
 #include "SessionModelInternals.h"
 #include "corvanta/app/MinerNotifications.h"
 #include "corvanta/app/PeriodicTask.h"
@@ -15,6 +16,7 @@
 #include "corvanta/mining/LiveSystemStateSource.h"
 #include "corvanta/mining/SystemGovernor.h"
 #include "corvanta/support/Uuid.h"
+#include "corvanta/widgetkit/WidgetCenter.h"
 
 namespace corvanta {
 
@@ -55,7 +57,10 @@ MiningSessionModel::MiningSessionModel(Preferences preferences, QDBusConnection 
       governorLane_(makePool(1)),
       ledgerLane_(makePool(1)),
       notifications_(new MinerNotifications(sessionBus, this)),
-      sleepAssertion_(new SleepPreventionAssertion(systemBus, this)) {
+      sleepAssertion_(new SleepPreventionAssertion(systemBus, this)),
+      // A running widget host reloads its timelines when asked; without one nothing happens.
+      reloadWidgets_(
+          [center = widgetkit::WidgetCenter(sessionBus)] { center.reloadAllTimelines(); }) {
     // A member, not a child: the views must never take it over.
     QQmlEngine::setObjectOwnership(&eventLog_, QQmlEngine::CppOwnership);
 
@@ -86,9 +91,13 @@ MiningSessionModel::MiningSessionModel(Preferences preferences, QDBusConnection 
     // 4. What the views show before any session.
     loadProofLog();
     loadPersistedHistory();
+
+    session_ = new SessionDriver(*this, environment_.session);
 }
 
 MiningSessionModel::~MiningSessionModel() {
+    // Its nodes and loops end before the pool they use is waited for.
+    if (session_) session_->teardown();
     for (auto* task : {cpuUsageTask_, scheduleTask_, selfTestTask_}) {
         if (task) task->stop();
     }
@@ -102,12 +111,20 @@ void MiningSessionModel::setWidgetReloadHook(std::function<void()> reload) {
     reloadWidgets_ = std::move(reload);
 }
 
-void MiningSessionModel::start() {}
+void MiningSessionModel::start() {
+    session_->start();
+}
 
-void MiningSessionModel::stop() {}
+void MiningSessionModel::stop() {
+    session_->stop();
+}
 
 void MiningSessionModel::shutdownForTermination() {
-    QTimer::singleShot(0, this, &MiningSessionModel::terminationReady);
+    session_->shutdownForTermination();
+}
+
+bool MiningSessionModel::shutdownInProgress() const {
+    return session_ && session_->shutdownInProgress();
 }
 
 void MiningSessionModel::appendLog(const QString& message) {

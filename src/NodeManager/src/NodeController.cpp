@@ -27,8 +27,12 @@ const RPCTransportError::Network* networkFailure(const RPCTransportError& error)
     return std::get_if<RPCTransportError::Network>(&error.kind());
 }
 
-// Refused or dropped: what a node that has just died (or is dying) does to a connection.
-bool isUnreachable(const RPCTransportError& error) {
+// Refused, dropped, or turned away with 503 (bitcoind's answer while its HTTP server shuts
+// down): what a node that is dying, or has died, does to a call.
+bool mayBeGoingAway(const RPCTransportError& error) {
+    if (const auto* status = std::get_if<RPCTransportError::HttpStatus>(&error.kind())) {
+        return status->status == 503;
+    }
     const auto* network = networkFailure(error);
     return network != nullptr && network->cannotConnect;
 }
@@ -146,9 +150,8 @@ void NodeController::waitUntilWarmedUp(const RPCClient& client,
             if (network != nullptr && network->timedOut) {
                 throw NodeProcessError(NodeProcessError::WarmupTimeout{});
             }
-            if (!isUnreachable(error)) throw;
-            // Refused or dropped: a node that died says why; one still running is not
-            // answering yet.
+            if (!mayBeGoingAway(error)) throw;
+            // A node that died says why; one still running is not answering yet.
             if (auto exited = node_.exitDuringStartup({}, stop)) throw *exited;
             if (std::chrono::steady_clock::now() >= silenceLimit) {
                 throw NodeProcessError(NodeProcessError::WarmupTimeout{});
@@ -189,9 +192,9 @@ void NodeController::awaitReadyToMine(std::chrono::steady_clock::duration pollIn
                 if (peerCount(token) >= 1) return;
             }
         } catch (const RPCTransportError& error) {
-            // A node that refuses or drops the connection is usually on its way out: give it a
-            // moment to end, so the user reads its own reason instead of a transport error.
-            if (!isUnreachable(error)) throw;
+            // Such a node is usually on its way out: give it a moment to end, so the user
+            // reads its own reason instead of a transport error.
+            if (!mayBeGoingAway(error)) throw;
             if (auto exited = node_.exitDuringStartup(timings_.process.exitHandledWait, token)) {
                 throw *exited;
             }

@@ -1,12 +1,15 @@
-// Nonce search on the ARMv8 SHA-2 instructions, four nonces per batch with their instructions
-// interleaved: one hash alone is a chain of dependent four-round steps that leaves the SHA unit
-// waiting on its own results.
+// Nonce search on the ARMv8 SHA-2 instructions, several nonces per batch (streams) with their
+// instructions interleaved: one hash alone is a chain of dependent four-round steps that leaves
+// the SHA unit waiting on its own results. Built for two to four streams; the benchmark times
+// each.
 //
 // Work that is the same for every nonce is done once per call: rounds 0..3 of the first hash
 // (less the nonce word) and the padding words of both blocks added to their round constants. In
 // the last four rounds of the second hash the e..h half comes first; its top word decides whether
 // the a..d half is needed at all, that is whether the nonce can be a hit or a new best. Every
 // digest that can is finished and goes through the same tally as the portable backend.
+
+#include <array>
 
 #include "Armv8Primitives.h"
 #include "Backends.h"
@@ -20,36 +23,36 @@ namespace {
 using FirstHashPlan = instructions::FirstHashPlan<Isa>;
 using SecondHashPlan = instructions::SecondHashPlan<Isa>;
 
-constexpr int kLanes = 4;
-
-// A batch stopped before the a..d half of the second hash's last four rounds.
+// A batch of N nonces stopped before the a..d half of the second hash's last four rounds.
+template <int N>
 struct Batch {
-    State beforeLastQuad[kLanes];
-    uint32x4_t lastWk[kLanes];     // message words 60..63 plus their round constants
-    uint32x4_t finalEfgh[kLanes];  // e..h after round 63, before the feed-forward
+    State beforeLastQuad[N];
+    uint32x4_t lastWk[N];     // message words 60..63 plus their round constants
+    uint32x4_t finalEfgh[N];  // e..h after round 63, before the feed-forward
 };
 
-[[gnu::always_inline]] inline void eachQuadRound(State (&s)[kLanes],
-                                                 const uint32x4_t (&wk)[kLanes]) {
+template <int N>
+[[gnu::always_inline]] inline void eachQuadRound(State (&s)[N], const uint32x4_t (&wk)[N]) {
 #pragma GCC unroll 4
-    for (int l = 0; l < kLanes; ++l) quadRound(s[l], wk[l]);
+    for (int l = 0; l < N; ++l) quadRound(s[l], wk[l]);
 }
 
-[[gnu::always_inline]] inline void sameQuadRound(State (&s)[kLanes], uint32x4_t wk) {
+template <int N>
+[[gnu::always_inline]] inline void sameQuadRound(State (&s)[N], uint32x4_t wk) {
 #pragma GCC unroll 4
-    for (int l = 0; l < kLanes; ++l) quadRound(s[l], wk);
+    for (int l = 0; l < N; ++l) quadRound(s[l], wk);
 }
 
 // Quads 4..14 of a hash whose first four message quads are in w; leaves quad 15's words plus
 // constants in lastWk.
-[[gnu::always_inline]] inline void scheduledQuadRounds(State (&s)[kLanes],
-                                                       uint32x4_t (&w)[4][kLanes],
-                                                       uint32x4_t (&lastWk)[kLanes]) {
+template <int N>
+[[gnu::always_inline]] inline void scheduledQuadRounds(State (&s)[N], uint32x4_t (&w)[4][N],
+                                                       uint32x4_t (&lastWk)[N]) {
 #pragma GCC unroll 16
     for (int q = 4; q < 16; ++q) {
-        uint32x4_t wk[kLanes];
+        uint32x4_t wk[N];
 #pragma GCC unroll 4
-        for (int l = 0; l < kLanes; ++l) {
+        for (int l = 0; l < N; ++l) {
             w[q & 3][l] =
                 nextMessage(w[q & 3][l], w[(q + 1) & 3][l], w[(q + 2) & 3][l], w[(q + 3) & 3][l]);
             wk[l] = vaddq_u32(w[q & 3][l], roundConstants(q));
@@ -58,18 +61,19 @@ struct Batch {
             eachQuadRound(s, wk);
         } else {
 #pragma GCC unroll 4
-            for (int l = 0; l < kLanes; ++l) lastWk[l] = wk[l];
+            for (int l = 0; l < N; ++l) lastWk[l] = wk[l];
         }
     }
 }
 
+template <int N>
 void hashBatch(const FirstHashPlan& first, const SecondHashPlan& second, std::uint32_t firstNonce,
-               Batch& out) {
-    State s[kLanes];
-    uint32x4_t w[4][kLanes];
-    uint32x4_t lastWk[kLanes];
+               Batch<N>& out) {
+    State s[N];
+    uint32x4_t w[4][N];
+    uint32x4_t lastWk[N];
 #pragma GCC unroll 4
-    for (int l = 0; l < kLanes; ++l) {
+    for (int l = 0; l < N; ++l) {
         const std::uint32_t word = search::nonceWord(firstNonce + static_cast<std::uint32_t>(l));
         // Round 3 adds the nonce word to the new a and e.
         const uint32x4_t nonceInLane0 = vsetq_lane_u32(word, vdupq_n_u32(0), 0);
@@ -86,7 +90,7 @@ void hashBatch(const FirstHashPlan& first, const SecondHashPlan& second, std::ui
     eachQuadRound(s, lastWk);
 
 #pragma GCC unroll 4
-    for (int l = 0; l < kLanes; ++l) {
+    for (int l = 0; l < N; ++l) {
         const State digest = add(s[l], first.midstate);
         w[0][l] = digest.abcd;
         w[1][l] = digest.efgh;
@@ -96,16 +100,16 @@ void hashBatch(const FirstHashPlan& first, const SecondHashPlan& second, std::ui
     }
 #pragma GCC unroll 2
     for (int q = 0; q < 2; ++q) {
-        uint32x4_t wk[kLanes];
+        uint32x4_t wk[N];
 #pragma GCC unroll 4
-        for (int l = 0; l < kLanes; ++l) wk[l] = vaddq_u32(w[q][l], roundConstants(q));
+        for (int l = 0; l < N; ++l) wk[l] = vaddq_u32(w[q][l], roundConstants(q));
         eachQuadRound(s, wk);
     }
 #pragma GCC unroll 2
     for (int q = 2; q < 4; ++q) sameQuadRound(s, second.paddingPlusK[q - 2]);
     scheduledQuadRounds(s, w, out.lastWk);
 #pragma GCC unroll 4
-    for (int l = 0; l < kLanes; ++l) {
+    for (int l = 0; l < N; ++l) {
         out.beforeLastQuad[l] = s[l];
         out.finalEfgh[l] = vsha256h2q_u32(s[l].efgh, s[l].abcd, out.lastWk[l]);
     }
@@ -113,11 +117,13 @@ void hashBatch(const FirstHashPlan& first, const SecondHashPlan& second, std::ui
 
 // The digest's top word as the hit test and the best comparison read it: bytes 31..28 of the
 // digest, that is the byte-swapped last state word.
-[[gnu::always_inline]] inline std::uint32_t topWord(const Batch& batch, std::uint64_t lane) {
+template <int N>
+[[gnu::always_inline]] inline std::uint32_t topWord(const Batch<N>& batch, std::uint64_t lane) {
     return __builtin_bswap32(vgetq_lane_u32(batch.finalEfgh[lane], 3) + search::kInitialState[7]);
 }
 
-void finishDigest(const Batch& batch, std::uint64_t lane, const State& initial,
+template <int N>
+void finishDigest(const Batch<N>& batch, std::uint64_t lane, const State& initial,
                   std::uint8_t digest[32]) {
     const State& before = batch.beforeLastQuad[lane];
     const State finished{vsha256hq_u32(before.abcd, before.efgh, batch.lastWk[lane]),
@@ -127,21 +133,26 @@ void finishDigest(const Batch& batch, std::uint64_t lane, const State& initial,
     search::stateToBytes(words, digest);
 }
 
+// The whole search, kStreams nonces side by side.
+template <int kStreams>
+constexpr SearchRoutine* searchChunkWith =
+    instructions::searchRoutine<Isa, kStreams, Batch<kStreams>>;
+
 }  // namespace
-
-std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t tail[16],
-                          std::uint32_t startNonce, std::uint64_t count,
-                          const std::uint8_t target[32], std::uint32_t* hits,
-                          std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
-                          std::uint32_t* bestNonceOut) {
-    return instructions::searchChunk<Isa, kLanes, Batch>(
-        midstate, tail, startNonce, count, target, hits, hitCapacity, bestDigestOut, bestNonceOut);
-}
-
 }  // namespace corvanta::sha256::armv8
 
 namespace corvanta::sha256::backends {
 
-const Backend armv8{"armv8", "ARMv8", armv8::compress, armv8::searchChunk};
+constexpr std::array<Backend, 3> armv8Builds = {{
+    {"armv8/2", "ARMv8, 2 streams", armv8::compress, armv8::searchChunkWith<2>},
+    {"armv8/3", "ARMv8, 3 streams", armv8::compress, armv8::searchChunkWith<3>},
+    {"armv8/4", "ARMv8, 4 streams", armv8::compress, armv8::searchChunkWith<4>},
+}};
+
+// Four streams fill the 32 vector registers (a few values spill); three leave room. Which runs
+// faster depends on the core, so both are timed.
+constexpr std::array<Backend, 2> armv8Contenders = {armv8Builds[1], armv8Builds[2]};
+
+constexpr Backend armv8{"armv8", "ARMv8", armv8::compress, armv8::searchChunkWith<4>};
 
 }  // namespace corvanta::sha256::backends

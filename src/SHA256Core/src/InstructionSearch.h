@@ -96,5 +96,16 @@ template <class Isa, int kLanes, class Batch>
     return tally.finish(bestDigestOut, bestNonceOut);
 }
 
+// The same, out of line: a backend's search routine with batches of kLanes nonces.
+template <class Isa, int kLanes, class Batch>
+std::uint64_t searchRoutine(const std::uint32_t midstate[8], const std::uint8_t tail[16],
+                            std::uint32_t startNonce, std::uint64_t count,
+                            const std::uint8_t target[32], std::uint32_t* hits,
+                            std::uint64_t hitCapacity, std::uint8_t bestDigestOut[32],
+                            std::uint32_t* bestNonceOut) {
+    return searchChunk<Isa, kLanes, Batch>(midstate, tail, startNonce, count, target, hits,
+                                           hitCapacity, bestDigestOut, bestNonceOut);
+}
+
 }  // namespace
 }  // namespace corvanta::sha256::instructions

@@ -10,7 +10,6 @@
 
 #include "SearchCommon.h"
 
-
 namespace corvanta::sha256::shani {
 
 // SHA-NI works on the state split as ABEF (A in the top lane) and CDGH (C in the top lane).
@@ -117,4 +116,3 @@ struct Isa {
 };
 
 }  // namespace corvanta::sha256::shani
-

@@ -9,6 +9,7 @@ QtObject {
 
     property var calls: []
     property bool holdShutdown: false
+    property bool shutdownInProgress: false
 
     property string selectedNetwork: "mainnet"
     property string payoutAddressInput: ""

@@ -9,6 +9,7 @@
 
 class QMenu;
 class QSystemTrayIcon;
+class QColor;
 class QIcon;
 
 namespace corvanta {
@@ -56,5 +57,7 @@ class MenuBar : public QObject {
 QIcon trayIcon(const QString& symbol, bool dark);
 // The compact network badge: the network's name in a capsule.
 QIcon networkBadgeIcon(const QString& name, bool dark);
+// The menu header's icon: the status dot in its colour, then the network badge.
+QIcon headerIcon(const QColor& status, const QString& network, bool dark);
 
 }  // namespace corvanta

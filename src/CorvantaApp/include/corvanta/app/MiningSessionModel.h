@@ -16,6 +16,7 @@
 #include "corvanta/app/EventLogModel.h"
 #include "corvanta/app/Preferences.h"
 #include "corvanta/app/SessionRecords.h"
+#include "corvanta/app/SessionRunEnvironment.h"
 #include "corvanta/app/SessionTimings.h"
 #include "corvanta/mining/CPUUsageProbe.h"
 #include "corvanta/mining/EngineSelfTest.h"
@@ -36,6 +37,7 @@ namespace corvanta {
 class CPUEngine;
 class MinerNotifications;
 class PeriodicTask;
+class SessionDriver;
 class SleepPreventionAssertion;
 class SystemGovernor;
 class UsagePulseReporter;
@@ -62,6 +64,8 @@ struct SessionEnvironment {
     std::function<std::filesystem::path(BitcoinNetwork)> historyFile;  // none: the support folder's
     // The widgets' shared folder; none: the desktop's.
     std::optional<std::filesystem::path> snapshotContainer;
+    // What a session launches, where, and how often it looks.
+    SessionRunEnvironment session;
 };
 
 // The one object that holds what every view shows about mining: the settings, the day schedule,
@@ -208,6 +212,8 @@ class MiningSessionModel : public QObject {
     Q_PROPERTY(QString thermalState READ thermalStateName NOTIFY thermalStateChanged)
 
     Q_PROPERTY(corvanta::EventLogModel* eventLog READ eventLog CONSTANT)
+    // A stop or a quit is still ending a node: the process must not exit yet.
+    Q_PROPERTY(bool shutdownInProgress READ shutdownInProgress NOTIFY shutdownInProgressChanged)
 
     // Derived.
     Q_PROPERTY(bool isHashing READ isHashing NOTIFY isHashingChanged)
@@ -243,11 +249,15 @@ class MiningSessionModel : public QObject {
     void setWidgetReloadHook(std::function<void()> reload);
 
     // Actions of the views.
-    // The session's own actions; they arrive with the session and do nothing yet.
+    // Starts a session from idle or failed: checks the engine and the payout, then launches the
+    // node, syncs and mines. Otherwise nothing.
     Q_INVOKABLE void start();
+    // Ends the running session; always wins, whatever the session is waiting for.
     Q_INVOKABLE void stop();
-    // Emits terminationReady() once the process may end.
+    // Saves the lifetime count and stops every loop and node, including a stop already under way;
+    // emits terminationReady() once the process may end.
     Q_INVOKABLE void shutdownForTermination();
+    bool shutdownInProgress() const;
     Q_INVOKABLE void setManuallyPaused(bool paused);
     // The power-mode picker: sets the mode, ends a manual pause and, while the schedule is on,
     // suspends it until midnight. An unknown name changes nothing.
@@ -530,10 +540,12 @@ class MiningSessionModel : public QObject {
     void isThrottledBelowRequestedModeChanged();
     void workLoadStatisticsChanged();
 
+    void shutdownInProgressChanged();
     // shutdownForTermination() is done.
     void terminationReady();
 
   private:
+    friend class SessionDriver;
     struct Derived;
     struct TickResult;
     struct WidgetPublication;
@@ -681,6 +693,7 @@ class MiningSessionModel : public QObject {
     std::optional<WidgetWakeKey> lastWidgetWakeKey_;
     std::unique_ptr<Derived> derived_;
     bool initialised_ = false;
+    SessionDriver* session_ = nullptr;
 };
 
 }  // namespace corvanta

@@ -70,8 +70,8 @@ class NodeController {
     // the node answers nothing at all within `warmupTimeout`, or is still loading after the
     // warm-up limit; ExitedDuringStartup, with its exit status and output, when it dies before or
     // during the warm-up), BinaryIntegrityError, RPCError, RPCTransportError, platform errors, or
-    // Cancelled (the caller's stop or the controller's). A refused or dropped connection from a
-    // node still running counts as not answering yet.
+    // Cancelled (the caller's stop or the controller's). A refused or dropped connection, or an
+    // HTTP 503, from a node still running counts as not answering yet.
     std::shared_ptr<const RPCClient> startAndConnect(
         std::chrono::steady_clock::duration cookieTimeout,
         std::chrono::steady_clock::duration warmupTimeout, std::stop_token stop);
@@ -84,7 +84,7 @@ class NodeController {
     // Polls the chain status until the node is synced (and, except on regtest, has a peer),
     // handing each status to `onProgress` (which must not block). Ends with NotRunning without a
     // client, at once on any RPC error, or with Cancelled; when the node refuses the connection
-    // because it has died, with ExitedDuringStartup and its last words.
+    // (or answers 503) because it is dying, with ExitedDuringStartup and its last words.
     void awaitReadyToMine(std::chrono::steady_clock::duration pollInterval,
                           const std::function<void(const ChainStatus&)>& onProgress,
                           std::stop_token stop);

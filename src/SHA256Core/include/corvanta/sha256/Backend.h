@@ -29,6 +29,12 @@ std::span<const Backend> availableBackends();
 // The backend with that id if this processor can run it.
 const Backend* findBackend(std::string_view id);
 
+// Every build of a hardware backend's search that this processor can run (how many nonces it
+// hashes side by side, how it was compiled), the one the backend runs among them: for the
+// benchmark, so the choice can be measured again on a new processor, and for the differential
+// test, so that no build goes unchecked. Each gives exactly the portable search's outputs.
+std::span<const Backend> searchBuilds();
+
 // The backend behind vesk_*: CORVANTA_HASH_BACKEND when it names an available backend, else the
 // fastest available one. Chosen once per process.
 const Backend& activeBackend();

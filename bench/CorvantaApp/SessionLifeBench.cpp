@@ -1,0 +1,264 @@
+// Whole sessions on a node program: the test node, or the one named by CORVANTA_TEST_BITCOIND
+// (the shipped bitcoind 31.1, say). Each figure runs best one per process:
+//
+//   CorvantaSessionBench --benchmark_filter=StartToMining   start() until mining, regtest
+//   CorvantaSessionBench --benchmark_filter=StopToIdle      stop() until idle with the node gone
+//   CorvantaSessionBench --benchmark_filter=Mining          peak resident memory, blocks found and
+//                                                           the GUI thread's share of a core over
+//                                                           CORVANTA_BENCH_MINING_SECONDS (60)
+//   CorvantaSessionBench --benchmark_filter=Flood           worst event-to-model delay and
+//                                                           bursts per second under a flood
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <ctime>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "TestSupport.h"
+#include "corvanta/app/MiningSessionModel.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/node/BinaryIntegrity.h"
+#include "corvanta/support/Cancelled.h"
+
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+using Kind = MiningSessionModel::RunStateKind;
+using Clock = std::chrono::steady_clock;
+
+double procStatusMiB(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0) return std::stod(line.substr(std::strlen(key))) / 1024.0;
+    }
+    return 0;
+}
+
+double threadCpuSeconds() {
+    timespec spent{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &spent);
+    return double(spent.tv_sec) + double(spent.tv_nsec) / 1e9;
+}
+
+QDBusConnection noBus() {
+    const QString name = QStringLiteral("session-bench-no-bus");
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent"), name);
+    QDBusConnection::disconnectFromBus(name);
+    return bus;
+}
+
+bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!done() && Clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qWait(1);
+    }
+    return done();
+}
+
+// A loop that plays a flood of best-difficulty events from several threads, then waits for its
+// stop.
+class FloodMiner final : public SessionMiner {
+  public:
+    explicit FloodMiner(std::shared_ptr<MiningHistoryStore> history)
+        : history_(std::move(history)) {}
+
+    static constexpr int threads = 4;
+    static constexpr int perThread = 25'000;
+    std::vector<Clock::time_point> sentAt = std::vector<Clock::time_point>(threads * perThread);
+    std::atomic<bool> go = false;
+
+    void run(MiningEventHandler onEvent) override {
+        while (!go && !stopped_) std::this_thread::sleep_for(1ms);
+        std::vector<std::jthread> senders;
+        for (int t = 0; t < threads; ++t) {
+            senders.emplace_back([this, t, onEvent] {
+                for (int i = 0; i < perThread; ++i) {
+                    const int index = t * perThread + i;
+                    sentAt[index] = Clock::now();
+                    onEvent(mining_event::BestDifficulty{double(index), 0, 0});
+                    if (i % 500 == 0) std::this_thread::sleep_for(10ms);
+                }
+            });
+        }
+        senders.clear();
+        while (!stopped_) std::this_thread::sleep_for(1ms);
+        throw Cancelled();
+    }
+    void stop() override { stopped_ = true; }
+    std::shared_ptr<MiningHistoryStore> historyStore() const override { return history_; }
+
+  private:
+    std::shared_ptr<MiningHistoryStore> history_;
+    std::atomic<bool> stopped_ = false;
+};
+
+// One model on a folder of its own, driving the node under test on reserved ports.
+struct Bench {
+    testing::TempDir dir;
+    testing::ReservedPorts ports{3};
+    SessionEnvironment environment;
+    std::unique_ptr<MiningSessionModel> model;
+
+    Bench() {
+        const auto program = testing::nodeProgram();
+        auto& session = environment.session;
+        session.nodeProgram = [program] { return program; };
+        session.expectedRelease = [](const std::filesystem::path& at) {
+            return std::optional(BitcoindRelease{"31.1", BinaryIntegrity::sha256Hex(at)});
+        };
+        session.dataDirectory = [root = dir.path()](BitcoinNetwork network) {
+            auto folder = root / "node" / std::string(rawValue(network));
+            std::filesystem::create_directories(folder);
+            return folder;
+        };
+        session.supportDirectory = [root = dir.path()] { return root / "support"; };
+        session.rpcPort = ports.first();
+        session.p2pPort = ports.first() + 1;
+        session.networkingEnabled = false;
+        environment.proofLogFile = [root = dir.path()](BitcoinNetwork network) {
+            return root / "proof" / (std::string(rawValue(network)) + ".json");
+        };
+        environment.historyFile = [root = dir.path()](BitcoinNetwork network) {
+            return root / "history" / (std::string(rawValue(network)) + ".json");
+        };
+        environment.snapshotContainer = dir.path() / "group";
+        environment.selfTest = [] { return EngineSelfTest::Verdict(EngineSelfTest::Passed{}); };
+    }
+
+    MiningSessionModel& make() {
+        model.reset();
+        model = std::make_unique<MiningSessionModel>(
+            Preferences(QString::fromStdString((dir.path() / "prefs.ini").string())), noBus(),
+            noBus(), environment);
+        model->setSelectedNetwork(BitcoinNetwork::regtest);
+        model->setPayoutAddressInput(QString());
+        return *model;
+    }
+    bool reached(Kind kind, std::chrono::milliseconds limit = 120s) {
+        return runUntil([&] { return model->runState().kind == kind; }, limit);
+    }
+    bool stopped() {
+        model->stop();
+        return runUntil(
+            [&] { return model->runState().kind == Kind::idle && !model->shutdownInProgress(); },
+            120s);
+    }
+};
+
+void StartToMining(benchmark::State& state) {
+    Bench bench;
+    auto& model = bench.make();
+    for (auto _ : state) {
+        const auto from = Clock::now();
+        model.start();
+        if (!bench.reached(Kind::mining)) state.SkipWithError("no mining");
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - from).count());
+        bench.stopped();
+    }
+}
+BENCHMARK(StartToMining)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+void StopToIdle(benchmark::State& state) {
+    Bench bench;
+    auto& model = bench.make();
+    for (auto _ : state) {
+        model.start();
+        if (!bench.reached(Kind::mining)) state.SkipWithError("no mining");
+        QTest::qWait(500);
+        const auto from = Clock::now();
+        if (!bench.stopped()) state.SkipWithError("no idle");
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - from).count());
+    }
+}
+BENCHMARK(StopToIdle)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+void Mining(benchmark::State& state) {
+    const char* configured = std::getenv("CORVANTA_BENCH_MINING_SECONDS");
+    const int seconds = configured ? std::max(1, std::atoi(configured)) : 60;
+    Bench bench;
+    bench.environment.performanceCoreCount = 2;
+    auto& model = bench.make();
+    for (auto _ : state) {
+        model.start();
+        if (!bench.reached(Kind::mining)) state.SkipWithError("no mining");
+        const double cpuFrom = threadCpuSeconds();
+        const auto from = Clock::now();
+        runUntil([] { return false; }, std::chrono::seconds(seconds));
+        const double wall = std::chrono::duration<double>(Clock::now() - from).count();
+        state.counters["gui_core_share_pct"] = (threadCpuSeconds() - cpuFrom) / wall * 100;
+        state.counters["blocks_found"] = double(model.blocksFoundValue().size());
+        state.counters["blocks_per_min"] = double(model.blocksFoundValue().size()) / wall * 60;
+        state.counters["hash_rate_MHs"] = model.currentHashRateMHs();
+        state.counters["peak_rss_MiB"] = procStatusMiB("VmHWM:");
+        state.counters["seconds"] = wall;
+        bench.stopped();
+    }
+}
+BENCHMARK(Mining)->Unit(benchmark::kSecond)->Iterations(1);
+
+void Flood(benchmark::State& state) {
+    Bench bench;
+    std::shared_ptr<FloodMiner> miner;
+    bench.environment.session.makeMiner = [&miner](const SessionMinerParts& parts) {
+        miner =
+            std::make_shared<FloodMiner>(std::make_shared<MiningHistoryStore>(parts.historyFile));
+        return miner;
+    };
+    auto& model = bench.make();
+    for (auto _ : state) {
+        model.start();
+        if (!bench.reached(Kind::mining)) state.SkipWithError("no mining");
+        Clock::duration worst{};
+        std::vector<Clock::time_point> applied;
+        int received = 0;
+        QObject::connect(&model, &MiningSessionModel::bestDifficultySessionChanged, &model, [&] {
+            const auto at = Clock::now();
+            const auto index = std::size_t(model.bestDifficultySessionValue().toDouble());
+            worst = std::max(worst, at - miner->sentAt[index]);
+            ++received;
+            if (applied.empty() || at - applied.back() > 20ms) applied.push_back(at);
+        });
+        const auto from = Clock::now();
+        miner->go = true;
+        const int total = FloodMiner::threads * FloodMiner::perThread;
+        runUntil([&] { return received == total; }, 120s);
+        const double wall = std::chrono::duration<double>(Clock::now() - from).count();
+        state.counters["events"] = total;
+        state.counters["worst_delay_ms"] = std::chrono::duration<double, std::milli>(worst).count();
+        state.counters["bursts_per_s"] = double(applied.size()) / wall;
+        bench.stopped();
+    }
+}
+BENCHMARK(Flood)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+}  // namespace corvanta
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

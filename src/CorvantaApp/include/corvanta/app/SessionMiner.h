@@ -1,0 +1,45 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "corvanta/loop/MiningEvent.h"
+#include "corvanta/node/BitcoinNetwork.h"
+
+namespace corvanta {
+
+class CPUEngine;
+class MiningHistoryStore;
+class NodeController;
+class RPCClient;
+
+// The mining loop as a session drives it: run until it ends (by throwing, Cancelled after stop()),
+// stop from any thread, and the history store it records found blocks in.
+class SessionMiner {
+  public:
+    virtual ~SessionMiner() = default;
+    virtual void run(MiningEventHandler onEvent) = 0;
+    virtual void stop() = 0;
+    virtual std::shared_ptr<MiningHistoryStore> historyStore() const = 0;
+};
+
+// What a session hands to the loop it builds.
+struct SessionMinerParts {
+    BitcoinNetwork network;
+    std::shared_ptr<const RPCClient> client;
+    std::shared_ptr<NodeController> controller;
+    std::shared_ptr<CPUEngine> engine;
+    std::vector<std::uint8_t> payoutScript;
+    std::filesystem::path rejectedBlockDirectory;
+    std::filesystem::path bestDifficultyFile;
+    std::filesystem::path historyFile;
+};
+
+using SessionMinerFactory = std::function<std::shared_ptr<SessionMiner>(const SessionMinerParts&)>;
+
+// The product's loop: a MiningCoordinator on a template watcher of the session's client, the node
+// controller as its supervisor (six restarts from a one-second backoff), a two-minute long-poll.
+std::shared_ptr<SessionMiner> makeCoordinatorMiner(const SessionMinerParts& parts);
+
+}  // namespace corvanta

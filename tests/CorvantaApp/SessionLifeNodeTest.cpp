@@ -1,0 +1,252 @@
+// A session's life against a node program: the sync of a test network, the mining events, a node
+// that dies and comes back, maturing rewards, the governor and the idle-sleep lock.
+#include <QRegularExpression>
+
+#include <csignal>
+
+#include "SessionNodeHarness.h"
+#include "corvanta/mining/SystemGovernor.h"
+
+namespace corvanta::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace mining_event;
+
+const QString testnetAddress = "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx";
+
+TEST_F(SessionNodeTest, ATestNetworkSessionShowsItsSyncWhileThePollersRunThenMines) {
+    if (!usingTestNode()) GTEST_SKIP() << "the sync is scripted through the test node";
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    useScriptedMiner();
+    auto& m = makeModel(BitcoinNetwork::testnet4, testnetAddress);
+    m.start();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return logMessages(m).contains("Node connected, waiting for sync before mining\u2026");
+        },
+        30'000));
+    control(R"({"cmd":"sync","blocks":120,"headers":480,"progress":0.25,"ibd":true,"peers":2})");
+    ASSERT_TRUE(waitFor(Kind::syncing));
+    ASSERT_TRUE(waitUntil([&] { return m.runState().syncBlocks == 120; }));
+    EXPECT_EQ(m.runState().syncHeaders, 480);
+    EXPECT_DOUBLE_EQ(m.runState().syncPercent, 25);
+    // The pollers already run while the session waits.
+    ASSERT_TRUE(waitUntil([&] { return m.peerCountValue() == QVariant(2); }));
+    EXPECT_TRUE(m.chainStatusValue().isValid());
+
+    control(R"({"cmd":"sync","blocks":480,"headers":480,"progress":1.0,"ibd":false})");
+    ASSERT_TRUE(waitFor(Kind::mining));
+    EXPECT_TRUE(logMessages(m).contains("Node synced, mining."));
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    EXPECT_EQ(states.front(), Kind::startingNode);
+    EXPECT_EQ(std::vector(states.end() - 3, states.end()),
+              (std::vector<Kind>{Kind::mining, Kind::stopping, Kind::idle}));
+    EXPECT_TRUE(std::all_of(states.begin() + 1, states.end() - 3,
+                            [](Kind kind) { return kind == Kind::syncing; }));
+}
+
+TEST_F(SessionNodeTest, EachMiningEventHasItsEffectAndLineWithinTheLimits) {
+    const std::vector<std::uint8_t> hash{0x01, 0x02, 0x03};
+    std::vector<MiningEvent> script{
+        TemplateReceived{101},
+        WorkLoaded{101, 17.6},
+        SearchExhausted{7},
+        CandidateValidated{101, 3},
+        CandidateRejected{101, "bad-txns"},
+        BlockFound{101, hash, 5'000'000'000},
+        SubmissionResultEvent{SubmissionResult{SubmissionResult::Accepted{}}},
+        BlockFound{102, hash, 7},
+        SubmissionResultEvent{SubmissionResult{SubmissionResult::Rejected{"high-hash"}}},
+        WorkAbandoned{"tip changed"},
+        Recovering{"timeout"},
+        NodeDied{9},
+        BestDifficulty{1.5, 2.5, 3.5},
+    };
+    for (int i = 0; i < 201; ++i) script.push_back(BlockFound{1000 + i, hash, 1});
+    for (int i = 0; i < 201; ++i) script.push_back(WorkLoaded{5, double(i)});
+    script.push_back(CandidateValidationUnavailable{103, "busy"});
+    useScriptedMiner(script);
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitUntil(
+        [&] { return m.candidateValidationValue().value<CandidateValidation>().reason == "busy"; },
+        30'000));
+
+    const QStringList lines = logMessages(m);
+    for (const char* line :
+         {"Template received \u2014 height 101", "New work loaded \u2014 height 101 in 18 ms",
+          "Nonce range exhausted \u2014 extranonce 7",
+          "Candidate validated by Core \u2014 height 101, 3 tx",
+          "CANDIDATE REJECTED by Core \u2014 height 101: bad-txns",
+          "BLOCK FOUND \u2014 height 101 \u2014 030201", "Submission \u2014 ACCEPTED",
+          "Submission \u2014 REJECTED: high-hash", "Work abandoned: tip changed",
+          "Recovering after failure: timeout",
+          "Node stopped unexpectedly (code 9), restarting\u2026",
+          "Candidate validation unavailable \u2014 height 103: busy"}) {
+        EXPECT_EQ(lines.count(line), 1) << line;
+    }
+    EXPECT_EQ(m.templatesReceived(), 1);
+    EXPECT_EQ(m.extranonceRotations(), 1);
+    EXPECT_EQ(m.currentExtranonce(), 8u);
+    EXPECT_EQ(m.templatesAbandoned(), 1);
+    EXPECT_EQ(m.bestDifficultyAllTimeValue(), QVariant(2.5));
+    // 203 found blocks trimmed to the newest 100 past 200; 202 latencies to the newest 200.
+    const auto blocks = m.blocksFoundValue();
+    ASSERT_EQ(blocks.size(), 100 + 2);
+    EXPECT_EQ(blocks.back().value<FoundBlockRecord>().height, 1200);
+    EXPECT_EQ(m.workLoadLatencies().size(), 200);
+    EXPECT_EQ(m.workLoadLatencies().back(), 200.0);
+    // The accepted block was notified, the rejected one carries its reason; no celebration
+    // off mainnet.
+    ASSERT_TRUE(waitUntil([&] { return !notifications.received.empty(); }));
+    EXPECT_TRUE(notifications.received.front().body.contains("101"));
+    EXPECT_FALSE(m.blockFoundPresentationValue().isValid());
+
+    // A flood while mining reaches the model, none of it waiting for a later event.
+    std::vector<std::chrono::steady_clock::time_point> applied;
+    QObject::connect(&m, &MiningSessionModel::templatesReceivedChanged, &m,
+                     [&] { applied.push_back(std::chrono::steady_clock::now()); });
+    for (int i = 0; i < 3'000; ++i) {
+        ASSERT_TRUE(scripted()->send(TemplateReceived{200 + i}));
+        if (i % 300 == 0) std::this_thread::sleep_for(20ms);
+    }
+    const auto last = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitUntil([&] { return m.templatesReceived() == 3'001; }, 10'000));
+    // The last events are not held back for a next one that never comes (the spacing of the
+    // bursts is the pump's own test).
+    EXPECT_LT(applied.back() - last, 1s);
+    // A new template resets the extranonce.
+    EXPECT_EQ(m.currentExtranonce(), 0u);
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+}
+
+TEST_F(SessionNodeTest, ANodeKilledMidSessionIsRestartedAndEverythingFollowsTheNewClient) {
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining));
+    ASSERT_TRUE(waitUntil([&] { return m.templateBitsValue().isValid(); }, 30'000));
+    const pid_t first = lastPid(pidFile());
+    ASSERT_GT(first, 0);
+    ::kill(first, SIGKILL);
+    ASSERT_TRUE(waitUntil(
+        [&] { return logMessages(m).contains("RPC client rebound to the restarted node."); },
+        60'000))
+        << logMessages(m).join("\n").toStdString();
+    EXPECT_NE(lastPid(pidFile()), first);
+    // The first client is refused by the new node: what updates now came through the new one.
+    m.setTemplateBits(std::nullopt);
+    m.setNetworkHashesPerSecond(std::nullopt);
+    m.setPeerCount(std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return m.templateBitsValue().isValid(); }, 30'000));
+    ASSERT_TRUE(waitUntil([&] { return m.networkHashesPerSecondValue().isValid(); }, 30'000));
+    ASSERT_TRUE(waitUntil([&] { return m.peerCountValue().isValid(); }, 30'000));
+    EXPECT_EQ(m.runState().kind, Kind::mining);
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+}
+
+// The heights of the reward-matured notifications, in order.
+std::vector<std::int64_t> maturedHeights(const FakeNotifications& server) {
+    std::vector<std::int64_t> heights;
+    const QString title = Localization::shared().string("R\u00e9compense mature");
+    static const QRegularExpression number("\\d+");
+    for (const auto& posted : server.received) {
+        if (posted.summary == title)
+            heights.push_back(number.match(posted.body).captured().toLongLong());
+    }
+    return heights;
+}
+
+TEST_F(SessionNodeTest, AFoundBlockReachingMaturityIsNotifiedOnceAndNeverOnAFirstPass) {
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitUntil([&] { return !maturedHeights(notifications).empty(); }, 120'000));
+    settle(1'000);
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    auto heights = maturedHeights(notifications);
+    std::set<std::int64_t> seen(heights.begin(), heights.end());
+    EXPECT_EQ(seen.size(), heights.size()) << "a reward notified twice";
+
+    // A new session's refresher starts without a baseline: the rewards already mature are not
+    // notified again.
+    std::set<std::int64_t> mature;
+    for (const auto& block :
+         MiningHistoryStore(harness.historyFile(BitcoinNetwork::regtest)).allBlocks()) {
+        if (block.status == FoundBlockStatus::mature) mature.insert(block.height);
+    }
+    ASSERT_FALSE(mature.empty());
+    const auto before = heights.size();
+    useScriptedMiner();
+    auto& again = makeModel();
+    again.start();
+    ASSERT_TRUE(waitFor(Kind::mining));
+    settle(1'000);
+    again.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    heights = maturedHeights(notifications);
+    for (std::size_t i = before; i < heights.size(); ++i) EXPECT_FALSE(mature.contains(heights[i]));
+}
+
+TEST_F(SessionNodeTest, TheGovernorAnswersWhileMiningAndNothingReachesItAfterward) {
+    harness.environment.performanceCoreCount = 6;
+    useScriptedMiner();
+    auto& m = makeModel();
+    m.setPreventIdleSleepEnabled(true);
+    EXPECT_EQ(logind.calls(), 0);
+    m.start();
+    ASSERT_TRUE(waitUntil([&] { return logind.calls() == 1; }));
+    ASSERT_TRUE(waitFor(Kind::mining));
+    ASSERT_TRUE(waitUntil([&] { return m.effectiveWorkerCountValue().isValid(); }));
+    EXPECT_EQ(m.effectiveWorkerCountValue().toInt(),
+              SystemGovernor::baseWorkerCount(PowerMode::balanced, 6));
+
+    struct Step {
+        const char* name;
+        std::function<void()> act;
+        bool paused;
+        int workers;
+    };
+    const std::vector<Step> steps{
+        {"manual pause", [&] { m.setManuallyPaused(true); }, true,
+         SystemGovernor::baseWorkerCount(PowerMode::balanced, 6)},
+        {"mode change", [&] { m.selectPowerModeManually(PowerMode::eco); }, false,
+         SystemGovernor::baseWorkerCount(PowerMode::eco, 6)},
+        {"off slot",
+         [&] {
+             m.setScheduleMode(ScheduledMode::off, 0, 143);
+             m.setScheduleEnabled(true);
+         },
+         true, SystemGovernor::baseWorkerCount(PowerMode::eco, 6)},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        const auto lines = logMessages(m).size();
+        step.act();
+        ASSERT_TRUE(waitUntil([&] {
+            return m.governorPaused() == step.paused &&
+                   m.effectiveWorkerCountValue() == QVariant(step.workers) &&
+                   logMessages(m).size() > lines;
+        }));
+    }
+    EXPECT_EQ(logind.released(), 0);
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    ASSERT_TRUE(waitUntil([&] { return logind.released() == 1; }));
+    EXPECT_FALSE(m.governorPaused());
+
+    // No session, no governor: the requests stay in the model.
+    const auto lines = logMessages(m).size();
+    m.setScheduleEnabled(false);
+    m.setManuallyPaused(true);
+    settle(300);
+    EXPECT_FALSE(m.governorPaused());
+    EXPECT_EQ(logMessages(m).size(), lines);
+    EXPECT_EQ(logind.calls(), 1);
+}
+
+}  // namespace
+}  // namespace corvanta::testing

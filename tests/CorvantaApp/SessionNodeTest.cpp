@@ -1,0 +1,259 @@
+// Whole sessions against a node program: the test node, or the real one named by
+// CORVANTA_TEST_BITCOIND. Cases that script the node through its control socket run on the test
+// node only.
+#include "SessionNodeHarness.h"
+#include "corvanta/loop/LoopProtocols.h"
+#include "corvanta/loop/ProofOfMining.h"
+#include "corvanta/support/Cancelled.h"
+
+namespace corvanta::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// True when `wanted` appear in `lines` in this order (others may come between).
+bool inOrder(const QStringList& lines, const QStringList& wanted) {
+    qsizetype at = 0;
+    for (const auto& line : wanted) {
+        at = lines.indexOf(line, at);
+        if (at < 0) return false;
+        ++at;
+    }
+    return true;
+}
+
+TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+    // Found, accepted and notified; no celebration off mainnet.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto blocks = m.blocksFoundValue();
+            return !blocks.isEmpty() &&
+                   blocks.back().value<FoundBlockRecord>().isAccepted == std::optional(true);
+        },
+        60'000));
+    ASSERT_TRUE(waitUntil([&] { return !notifications.received.empty(); }));
+    EXPECT_FALSE(m.blockFoundPresentationValue().isValid());
+    ASSERT_TRUE(waitUntil([&] { return m.proofEntryCount() >= 2; }, 30'000));
+    ASSERT_TRUE(waitUntil([&] { return m.lifetimeHashes() > 0; }, 30'000));
+    EXPECT_TRUE(m.coreVersionValue().toString().startsWith("/Satoshi:31.1"));
+
+    // What stop() saves.
+    const auto lifetime = m.lifetimeHashes();
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    EXPECT_TRUE(allProcessesGone(pidFile()));
+    // A clean shutdown, as after RPC "stop": the node removed its cookie.
+    EXPECT_FALSE(std::filesystem::exists(dataDirectory() / "regtest" / "regtest" / ".cookie"));
+    EXPECT_EQ(states,
+              (std::vector<Kind>{Kind::startingNode, Kind::mining, Kind::stopping, Kind::idle}));
+    const QStringList lines = logMessages(m);
+    EXPECT_TRUE(inOrder(
+        lines, {"Starting node on regtest\u2026",
+                "WARNING: no payout address \u2014 reward goes to OP_TRUE, "
+                "spendable by anyone.",
+                "Node connected.", "Earnings scan skipped \u2014 no payable address (OP_TRUE).",
+                "Node connected, mining immediately (regtest).", "Stop requested.",
+                "Mining loop stopped."}))
+        << lines.join("\n").toStdString();
+    EXPECT_EQ(lines.filter("Earnings scan started").size(), 0);
+    EXPECT_GE(lines.filter("BLOCK FOUND").size(), 1);
+
+    // One entry per tip seen while mining, never two for one height, and the ledger verifies.
+    const auto entries = ProofOfMining::load(harness.proofFile(BitcoinNetwork::regtest));
+    ASSERT_GE(entries.size(), 2u);
+    std::set<std::int64_t> heights;
+    for (const auto& entry : entries) EXPECT_TRUE(heights.insert(entry.networkHeight).second);
+    EXPECT_TRUE(ProofOfMining::verify(entries).isIntact());
+
+    // The lifetime count saved at the stop comes back in a new model.
+    this->model.reset();
+    EXPECT_EQ(harness.make()->lifetimeHashes(), lifetime);
+}
+
+TEST_F(SessionNodeTest, AStopAtEachWaitingPointEndsIdleWithNoNodeAndNothingAfter) {
+    struct Case {
+        const char* name;
+        bool needsTestNode;
+        std::string flags;
+        BitcoinNetwork network;
+        std::function<bool(SessionNodeTest&)> reached;
+    };
+    const std::vector<Case> cases{
+        {"before launch", false, "", BitcoinNetwork::regtest, [](auto&) { return true; }},
+        {"cookie wait", true, "-test-cookie-delay=30", BitcoinNetwork::regtest,
+         [](SessionNodeTest& test) { return test.nodeLaunched(); }},
+        {"warm-up", true, "-test-warmup=30", BitcoinNetwork::regtest,
+         [](SessionNodeTest& test) { return test.nodeLaunched(); }},
+        {"sync", true, "", BitcoinNetwork::testnet4,
+         [](SessionNodeTest& test) {
+             return logMessages(*test.model)
+                 .contains("Node connected, waiting for sync before mining\u2026");
+         }},
+        {"after connect", false, "", BitcoinNetwork::regtest,
+         [](SessionNodeTest& test) {
+             return logMessages(*test.model).contains("Node connected.");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.needsTestNode && !usingTestNode()) continue;
+        setLaunchFlags(c.flags);
+        states.clear();
+        auto& m = makeModel(c.network, c.network == BitcoinNetwork::testnet4
+                                           ? "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx"
+                                           : QString());
+        m.start();
+        ASSERT_TRUE(waitUntil([&] { return c.reached(*this); }, 30'000));
+        m.stop();
+        ASSERT_TRUE(waitFor(Kind::idle));
+        EXPECT_TRUE(allProcessesGone(pidFile()));
+        settle(300);
+        EXPECT_EQ(m.runState().kind, Kind::idle);
+        EXPECT_EQ(std::count(states.begin(), states.end(), Kind::mining), 0);
+        EXPECT_EQ(criticalErrors(), 0);
+        EXPECT_TRUE(logMessages(m).contains("Startup interrupted by stop request."))
+            << logMessages(m).join("\n").toStdString();
+        this->model.reset();
+    }
+}
+
+TEST_F(SessionNodeTest, AStopWhileTheLoopIsBuiltNeverRunsIt) {
+    std::mutex gate;
+    std::condition_variable opened;
+    bool entered = false, open = false;
+    harness.environment.session.makeMiner = [&](const SessionMinerParts& parts) {
+        std::unique_lock lock(gate);
+        entered = true;
+        opened.wait(lock, [&] { return open; });
+        auto built = std::make_shared<ScriptedMiner>(
+            std::make_shared<MiningHistoryStore>(parts.historyFile));
+        miner = built;
+        return std::shared_ptr<SessionMiner>(built);
+    };
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::lock_guard lock(gate);
+            return entered;
+        },
+        30'000));
+    m.stop();
+    {
+        std::lock_guard lock(gate);
+        open = true;
+    }
+    opened.notify_all();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    EXPECT_TRUE(allProcessesGone(pidFile()));
+    ASSERT_TRUE(miner);
+    EXPECT_EQ(miner->runs.load(), 0);
+    EXPECT_EQ(std::count(states.begin(), states.end(), Kind::mining), 0);
+}
+
+TEST_F(SessionNodeTest, QuittingJustAfterAStopReturnsOnlyOnceTheNodeHasExited) {
+    useScriptedMiner();
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining));
+    m.stop();
+    EXPECT_TRUE(m.shutdownInProgress());
+    bool ready = false;
+    QObject::connect(&m, &MiningSessionModel::terminationReady, [&] {
+        ready = true;
+        // The node is gone by the time the process may end.
+        EXPECT_TRUE(allProcessesGone(pidFile(), 0));
+    });
+    m.shutdownForTermination();
+    ASSERT_TRUE(waitUntil([&] { return ready; }, 60'000));
+}
+
+TEST_F(SessionNodeTest, AStartJustAfterAStopLaunchesOnlyOnceTheOldNodeIsGone) {
+    useScriptedMiner();
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining));
+    // The old node takes its time to stop: the new session must wait for it, or find its data
+    // folder locked.
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+    EXPECT_EQ(criticalErrors(), 0);
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+}
+
+TEST_F(SessionNodeTest, RefusalsAndFailuresGiveTheirStateTextAndNotification) {
+    // Refused: one log line, no notification, no session.
+    harness.environment.selfTest = [] {
+        return EngineSelfTest::Verdict(EngineSelfTest::Failed{"bad digest"});
+    };
+    {
+        auto& m = makeModel();
+        settle(200);
+        const int before = int(notifications.received.size());
+        m.start();
+        EXPECT_EQ(m.runState().kind, Kind::failed);
+        EXPECT_TRUE(m.failureMessage().contains("bad digest"));
+        EXPECT_EQ(logMessages(m).filter("Refusing to start").size(), 1);
+        settle(200);
+        EXPECT_EQ(int(notifications.received.size()), before);
+        EXPECT_FALSE(nodeLaunched());
+    }
+    harness.environment.selfTest = [] { return EngineSelfTest::Verdict(EngineSelfTest::Passed{}); };
+    {
+        auto& m = makeModel(BitcoinNetwork::regtest, "not an address");
+        m.start();
+        EXPECT_EQ(m.runState().kind, Kind::failed);
+        EXPECT_EQ(logMessages(m).filter("Refusing to start: ").size(), 1);
+        EXPECT_FALSE(nodeLaunched());
+    }
+    // A missing program, then a node that dies while starting, then a loop that ends with an
+    // error: each its state and one critical-error notification, each replacing the one before.
+    auto program = std::make_shared<std::filesystem::path>(dir_.path() / "no-such-node");
+    harness.environment.session.nodeProgram = [program] { return *program; };
+    useScriptedMiner({}, [] { throw NodeAbandonedError(6, "no node"); });
+    settle(200);
+    const auto first = notifications.received.size();
+    const int base = criticalErrors();
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::failed));
+    EXPECT_TRUE(logMessages(m).contains("node binary not found"));
+    ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 1; }));
+
+    *program = writeScript(dir_.path() / "dying-node",
+                           "#!/bin/sh\necho 'Error: the disk is on fire' >&2\nexit 1\n");
+    m.start();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return m.runState().kind == Kind::failed &&
+                   logMessages(m).filter("Startup failed").size() == 1;
+        },
+        30'000))
+        << logMessages(m).join("\n").toStdString();
+    EXPECT_TRUE(m.failureMessage().startsWith(
+        Localization::shared().string("Le d\u00e9marrage a \u00e9chou\u00e9")));
+    ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 2; }));
+
+    *program = launcher_;
+    m.start();
+    ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 3; }, 60'000));
+    ASSERT_TRUE(waitFor(Kind::failed));
+    EXPECT_TRUE(logMessages(m).contains(m.failureMessage()));
+    for (std::size_t i = first + 1; i < notifications.received.size(); ++i) {
+        EXPECT_EQ(notifications.received[i].replacesId, notifications.received[first].id);
+    }
+    // The failed loop's node is gone too, and a stop has nothing left to do.
+    EXPECT_TRUE(allProcessesGone(pidFile()));
+    m.stop();
+    EXPECT_EQ(m.runState().kind, Kind::failed);
+    this->model.reset();
+}
+
+}  // namespace
+}  // namespace corvanta::testing
