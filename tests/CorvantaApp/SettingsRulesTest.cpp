@@ -6,7 +6,9 @@
 #include "LanguageScope.h"
 #include "NodeLicence.h"
 #include "SettingsRules.h"
+#include "SettingsViewRules.h"
 #include "corvanta/app/Formatting.h"
+#include "corvanta/app/SessionRecords.h"
 
 namespace corvanta {
 namespace {
@@ -197,6 +199,70 @@ TEST(AboutTexts, VersionWithDashesAndTheFixedLicence) {
     EXPECT_EQ(licence.size(), 1141);
     EXPECT_EQ(licence.count('\n'), 9);
     EXPECT_TRUE(licence.startsWith("The MIT License (MIT)\n"));
+}
+
+}  // namespace
+}  // namespace corvanta
+
+namespace corvanta {
+namespace {
+
+// The views hand the session model's own records to the rules: they must read them as they read
+// the plain objects the tests' stand-in gives.
+TEST(SettingsViewRules, ReadTheSessionRecordsAndPlainObjectsAlike) {
+    const LanguageScope french(AppLanguage::french);
+    const SettingsViewRules rules;
+
+    ProofVerificationView verification;
+    verification.entriesChecked = 42;
+    verification.brokenChainAt = {qint64(3), qint64(4), qint64(5), qint64(6),
+                                  qint64(7), qint64(8), qint64(9)};
+    verification.bestDifficultyProven = 1;
+    verification.hashesReported = 4294967296.0 * 50;
+    verification.hashesReportedText = QString::number(4294967296ULL * 50);
+    const QVariant record = QVariant::fromValue(verification);
+    const QVariant plain = QVariantMap{{"entriesChecked", 42},
+                                       {"bestDifficultyProven", 1},
+                                       {"hashesReportedText", QString::number(4294967296ULL * 50)}};
+    for (const QVariant& given : {record, plain}) {
+        EXPECT_EQ(rules.ledgerIntegrity(given, true), "verified");
+        EXPECT_EQ(rules.declaredCheck(given).value("text").toString(), "×50.00 — cohérent");
+    }
+    EXPECT_EQ(rules.firstIndices(record.value<ProofVerificationView>().brokenChainAt),
+              "3, 4, 5, 6, 7, 8");
+    EXPECT_EQ(rules.ledgerIntegrity(QVariant(), true), "unreadable");
+    EXPECT_EQ(rules.ledgerIntegrity(QVariant(), false), "empty");
+    EXPECT_TRUE(rules.declaredCheck(QVariant()).isEmpty());
+
+    CandidateValidation rejected;
+    rejected.kind = CandidateValidation::Kind::rejected;
+    rejected.reason = QStringLiteral("bad-cb-amount");
+    EXPECT_EQ(rules.candidateSafety(QVariant::fromValue(rejected), 3).value("detail"),
+              "bad-cb-amount");
+    EXPECT_EQ(rules.candidateSafety(QVariant(), 5).value("detail"),
+              "Contrôlé dès que le minage démarre.");
+
+    const QVariant failed = QVariant::fromValue(SelfTestVerdictView{false, "x"});
+    EXPECT_EQ(rules.selfTest(failed, QVariant(), 0).value("text"), "ÉCHEC — x");
+    const QDateTime checked = QDateTime::fromSecsSinceEpoch(1'000'000);
+    const QVariant passed = QVariant::fromValue(SelfTestVerdictView{true, {}});
+    EXPECT_EQ(rules.selfTest(passed, checked, 1'000'000 + 1499.0).value("colorRole"),
+              "textPrimary");
+    EXPECT_EQ(rules.selfTest(passed, checked, 1'000'000 + 1500.0).value("colorRole"),
+              "warningText");
+
+    EXPECT_EQ(rules.workLoad(QVariant::fromValue(WorkLoadStatistics{12, 30, 41})),
+              "moy 12 · P95 30 · max 41 ms");
+    EXPECT_EQ(rules.bits(QVariant(qint64(0x1d00ffff))), "0x1d00ffff");
+    EXPECT_EQ(rules.plainCount(QVariant()), "—");
+    EXPECT_EQ(rules.count(QVariant(qint64(1000))), "1,000");
+
+    // The network in effect: the session's while one runs, else the selected one.
+    EXPECT_EQ(rules.networkInEffect(QVariant(), "regtest"), "regtest");
+    EXPECT_EQ(rules.networkInEffect(QString("signet"), "regtest"), "signet");
+    EXPECT_TRUE(rules.proofLogFile("signet").endsWith("signet.json"));
+    EXPECT_FALSE(rules.proofLogFile("signet").startsWith("file:"));
+    EXPECT_TRUE(rules.dataDirectory("regtest").endsWith("regtest"));
 }
 
 }  // namespace

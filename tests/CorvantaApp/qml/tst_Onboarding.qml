@@ -112,6 +112,17 @@ TestCase {
         tryVerify(() => Qt.colorEqual(flow.color, Theme.onboardingCream))
     }
 
+    function test_aLanguageChangeTranslatesTheShownHintAtOnce() {
+        const made = makeFlow({ selectedNetwork: "regtest" })
+        goTo(made.flow, 1)
+        const hint = findChild(stepItem(made.flow), "addressHint")
+        compare(hint.text, "Vide toléré en regtest.")
+        language.set("de")
+        compare(hint.text, language.translation("de", "Vide toléré en regtest."))
+        compare(button(made.flow, "backButton").text, language.translation("de", "Précédent"))
+        language.set("fr")
+    }
+
     function test_typingWritesTheSessionAsTyped() {
         const made = makeFlow({ selectedNetwork: "mainnet" })
         goTo(made.flow, 1)
