@@ -25,7 +25,7 @@ bool inOrder(const QStringList& lines, const QStringList& wanted) {
 TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
     auto& m = makeModel();
     m.start();
-    ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+    ASSERT_TRUE(waitFor(Kind::mining, 30'000)) << logMessages(m).join("\n").toStdString();
     // Found, accepted and notified; no celebration off mainnet.
     ASSERT_TRUE(waitUntil(
         [&] {
@@ -33,17 +33,18 @@ TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
             return !blocks.isEmpty() &&
                    blocks.back().value<FoundBlockRecord>().isAccepted == std::optional(true);
         },
-        60'000));
+        30'000))
+        << logMessages(m).join("\n").toStdString();
     ASSERT_TRUE(waitUntil([&] { return !notifications.received.empty(); }));
     EXPECT_FALSE(m.blockFoundPresentationValue().isValid());
-    ASSERT_TRUE(waitUntil([&] { return m.proofEntryCount() >= 2; }, 30'000));
-    ASSERT_TRUE(waitUntil([&] { return m.lifetimeHashes() > 0; }, 30'000));
+    ASSERT_TRUE(waitUntil([&] { return m.proofEntryCount() >= 2; }, 20'000));
+    ASSERT_TRUE(waitUntil([&] { return m.lifetimeHashes() > 0; }, 20'000));
     EXPECT_TRUE(m.coreVersionValue().toString().startsWith("/Satoshi:31.1"));
 
     // What stop() saves.
     const auto lifetime = m.lifetimeHashes();
     m.stop();
-    ASSERT_TRUE(waitFor(Kind::idle));
+    ASSERT_TRUE(waitFor(Kind::idle, 30'000)) << logMessages(m).join("\n").toStdString();
     EXPECT_TRUE(allProcessesGone(pidFile()));
     // A clean shutdown, as after RPC "stop": the node removed its cookie.
     EXPECT_FALSE(std::filesystem::exists(dataDirectory() / "regtest" / "regtest" / ".cookie"));
@@ -217,6 +218,12 @@ TEST_F(SessionNodeTest, RefusalsAndFailuresGiveTheirStateTextAndNotification) {
     auto program = std::make_shared<std::filesystem::path>(dir_.path() / "no-such-node");
     harness.environment.session.nodeProgram = [program] { return *program; };
     useScriptedMiner({}, [] { throw NodeAbandonedError(6, "no node"); });
+    auto buildFails = std::make_shared<std::atomic<bool>>(false);
+    harness.environment.session.makeMiner =
+        [buildFails, scripted = harness.environment.session.makeMiner](const auto& parts) {
+            if (*buildFails) throw std::runtime_error("the ledger's disk is full");
+            return scripted(parts);
+        };
     settle(200);
     const auto first = notifications.received.size();
     const int base = criticalErrors();
@@ -240,9 +247,17 @@ TEST_F(SessionNodeTest, RefusalsAndFailuresGiveTheirStateTextAndNotification) {
         Localization::shared().string("Le d\u00e9marrage a \u00e9chou\u00e9")));
     ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 2; }));
 
+    // What the session builds before mining fails like the start itself, and its node goes.
     *program = launcher_;
+    *buildFails = true;
     m.start();
     ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 3; }, 60'000));
+    EXPECT_TRUE(logMessages(m).contains("Startup failed: the ledger's disk is full"));
+    EXPECT_TRUE(allProcessesGone(pidFile()));
+
+    *buildFails = false;
+    m.start();
+    ASSERT_TRUE(waitUntil([&] { return criticalErrors() == base + 4; }, 60'000));
     ASSERT_TRUE(waitFor(Kind::failed));
     EXPECT_TRUE(logMessages(m).contains(m.failureMessage()));
     for (std::size_t i = first + 1; i < notifications.received.size(); ++i) {

@@ -225,16 +225,23 @@ void SessionDriver::refreshTemplateInfo(const SessionPtr& session) {
     // Only the newest fetch may write; it asks the session's current client, which follows a
     // rebind.
     const unsigned generation = ++session->templateInfoGeneration;
+    // A fetch for an older template is cancelled, so a run of templates never queues a run of
+    // fetches ahead of the pollers.
+    session->templateInfoStop.request_stop();
+    session->templateInfoStop = std::stop_source();
     struct Info {
         std::int64_t transactionCount = 0;
         std::optional<std::uint32_t> bits;
     };
     later<session::Attempt<Info>>(
         session,
-        [client = session->client, stop = session->token(),
-         timeout = environment_.timings.rpcTimeoutSeconds] {
+        [client = session->client, sessionStop = session->token(),
+         fetchStop = session->templateInfoStop, timeout = environment_.timings.rpcTimeoutSeconds] {
+            std::stop_callback endsWithTheSession(
+                sessionStop, [fetchStop]() mutable { fetchStop.request_stop(); });
             return session::attempt<Info>([&] {
-                const auto fetched = BlockTemplate::fetch(*client, std::nullopt, stop, timeout);
+                const auto fetched =
+                    BlockTemplate::fetch(*client, std::nullopt, fetchStop.get_token(), timeout);
                 return Info{std::int64_t(fetched.transactions.size()) + 1, fetched.bitsValue()};
             });
         },

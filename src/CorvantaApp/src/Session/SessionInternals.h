@@ -76,6 +76,8 @@ struct SessionDriver::Session {
     std::uint64_t previousSweptCount = 0;
     std::chrono::steady_clock::time_point previousSampleAt;
     unsigned templateInfoGeneration = 0;
+    // Cancels the template-details fetch in flight when a newer one starts.
+    std::stop_source templateInfoStop;
 
     std::stop_token token() const { return stop.get_token(); }
 };

@@ -55,6 +55,7 @@ void SessionDriver::stopBackgroundTasks(const SessionPtr& session) {
     retire(session->statusPoller);
     retire(session->networkHashPoller);
     ++session->templateInfoGeneration;
+    session->templateInfoStop.request_stop();
     retire(session->earningsScanner);
     retire(session->historyRefresher);
 }
