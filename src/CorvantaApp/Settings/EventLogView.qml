@@ -14,9 +14,18 @@ CardBackground {
     // The log is followed from its first change on, never when the card first shows.
     property bool following: false
 
+    // Brings the last line against the bottom edge, with a short ease-out unless the desktop
+    // asks for less motion.
     function followNewest() {
-        if (list.count > 0)
-            list.positionViewAtEnd()
+        if (list.count === 0)
+            return
+        const from = list.contentY
+        list.positionViewAtEnd()
+        if (Platform.reduceMotion || from === list.contentY)
+            return
+        follow.to = list.contentY
+        list.contentY = from
+        follow.restart()
     }
 
     accentColor: Theme.cardBorder
@@ -33,6 +42,14 @@ CardBackground {
         }
         ListView {
             id: list
+
+            NumberAnimation on contentY {
+                id: follow
+                running: false
+                duration: 150
+                easing.type: Easing.OutQuad
+            }
+
             objectName: "logList"
             Layout.fillWidth: true
             Layout.fillHeight: true
