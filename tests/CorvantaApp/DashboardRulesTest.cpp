@@ -255,11 +255,11 @@ TEST(MiniDashboardRules, StatusTilesAndChips) {
         {{Run::syncing, false, 999, 1'000'000, 0, {}},
          "Synchronisation 999/1,000,000 — 0.0 %",
          "warningText"},
-        {{Run::mining, true}, "Minage en cours", "successText"},
-        {{Run::mining, false}, "En pause", "warningText"},
-        {{Run::idle}, "Minage arrêté", "textSecondary"},
-        {{Run::stopping}, "Arrêt en cours…", "textSecondary"},
-        {{Run::startingNode}, "Démarrage du nœud…", "warningText"},
+        {{Run::mining, true, 0, 0, 0, {}}, "Minage en cours", "successText"},
+        {{Run::mining, false, 0, 0, 0, {}}, "En pause", "warningText"},
+        {{Run::idle, false, 0, 0, 0, {}}, "Minage arrêté", "textSecondary"},
+        {{Run::stopping, false, 0, 0, 0, {}}, "Arrêt en cours…", "textSecondary"},
+        {{Run::startingNode, false, 0, 0, 0, {}}, "Démarrage du nœud…", "warningText"},
         {{Run::failed, false, 0, 0, 0, "<i>x</i>"}, "<i>x</i>", "dangerText"},
     };
     for (const auto& c : cases) {

@@ -15,6 +15,7 @@
 #include "LanguageScope.h"
 #include "TestSupport.h"
 #include "corvanta/app/CorvantaApp.h"
+#include "corvanta/app/Platform.h"
 #include "corvanta/app/Prefs.h"
 
 namespace corvanta {
@@ -54,6 +55,9 @@ QImage render(const QString& scene, bool dark) {
     QQuickView view;
     view.engine()->addImportPath(QStringLiteral("qrc:/qt/qml"));
     Prefs::attach(*view.engine(), prefs);
+    // A desktop that is asked nothing.
+    Platform platform(Platform::Hooks{}, nullptr);
+    Platform::attach(*view.engine(), platform);
     view.setColor(Qt::black);
     view.setSource(QUrl::fromLocalFile(QStringLiteral(CORVANTA_GOLDEN_FOLDER "/scenes/") + scene +
                                        QStringLiteral(".qml")));
@@ -103,7 +107,15 @@ TEST_P(Golden, RenderMatchesTheBaseline) {
 INSTANTIATE_TEST_SUITE_P(
     Shell, Golden,
     ::testing::Values(std::pair{"Components", false}, std::pair{"Components", true},
-                      std::pair{"Stickers", false}, std::pair{"Stickers", true}),
+                      std::pair{"Stickers", false}, std::pair{"Stickers", true},
+                      std::pair{"OnboardingIntro", false},
+                      std::pair{"OnboardingAddressValid", false},
+                      std::pair{"OnboardingAddressInvalid", false},
+                      std::pair{"OnboardingSmart", false}, std::pair{"OnboardingAutostart", false},
+                      std::pair{"OnboardingAwake", false}, std::pair{"PanelWallet", false},
+                      std::pair{"PanelWallet", true}, std::pair{"PanelDiagnostics", false},
+                      std::pair{"LedgerIntact", false}, std::pair{"LedgerAltered", false},
+                      std::pair{"LedgerUnreadable", false}),
     [](const auto& info) {
         return std::string(info.param.first) + (info.param.second ? "Dark" : "Light");
     });

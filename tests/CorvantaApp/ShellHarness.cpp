@@ -12,6 +12,15 @@ ShellHarness::ShellHarness(QQmlEngine& engine)
         emit recorded();
         return true;
     };
+    hooks.copyText = [this](const QString& text) {
+        copiedTexts_ << text;
+        emit recorded();
+    };
+    hooks.showInFileManager = [this](const QString& file, std::function<void(bool)> shown) {
+        revealedFiles_ << file;
+        emit recorded();
+        shown(true);
+    };
     platform_ = std::make_unique<Platform>(std::move(hooks), nullptr);
     Platform::attach(engine, *platform_);
 }
@@ -31,6 +40,13 @@ AppDelegate* ShellHarness::makeShell(QObject* session) {
     shells_.push_back(std::make_unique<AppDelegate>(prefs_, *platform_, std::move(hooks)));
     QQmlEngine::setObjectOwnership(shells_.back().get(), QQmlEngine::CppOwnership);
     return shells_.back().get();
+}
+
+void ShellHarness::clearRecords() {
+    openedUrls_.clear();
+    copiedTexts_.clear();
+    revealedFiles_.clear();
+    emit recorded();
 }
 
 void ShellHarness::resetPrefs() {

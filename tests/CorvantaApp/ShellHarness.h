@@ -21,6 +21,8 @@ class ShellHarness : public QObject {
     Q_PROPERTY(int windowOpens READ windowOpens NOTIFY recorded)
     Q_PROPERTY(int terminations READ terminations NOTIFY recorded)
     Q_PROPERTY(QStringList openedUrls READ openedUrls NOTIFY recorded)
+    Q_PROPERTY(QStringList copiedTexts READ copiedTexts NOTIFY recorded)
+    Q_PROPERTY(QStringList revealedFiles READ revealedFiles NOTIFY recorded)
 
   public:
     explicit ShellHarness(QQmlEngine& engine);
@@ -35,6 +37,9 @@ class ShellHarness : public QObject {
     int windowOpens() const { return windowOpens_; }
     int terminations() const { return terminations_; }
     QStringList openedUrls() const { return openedUrls_; }
+    QStringList copiedTexts() const { return copiedTexts_; }
+    QStringList revealedFiles() const { return revealedFiles_; }
+    Q_INVOKABLE void clearRecords();
 
   signals:
     void recorded();
@@ -46,6 +51,8 @@ class ShellHarness : public QObject {
     int windowOpens_ = 0;
     int terminations_ = 0;
     QStringList openedUrls_;
+    QStringList copiedTexts_;
+    QStringList revealedFiles_;
 };
 
 }  // namespace corvanta::testing

@@ -1,32 +1,21 @@
 import QtQuick
-import QtQuick.Controls
 import Corvanta
 
-// Stand-in for the first-run onboarding.
-Rectangle {
+// The first-run flow in the main window; finishing marks onboarding complete and the window
+// shows the dashboard.
+Item {
     id: page
 
     property AppDelegate shell
 
     objectName: "onboardingPage"
-    color: Theme.onboardingCream
 
-    Column {
-        anchors.centerIn: parent
-        spacing: 16
-
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: "Corvanta"
-            font.pixelSize: 28
-            font.weight: Font.Black
-            color: Theme.textPrimary
-        }
-        Button {
-            objectName: "finishButton"
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: qsTr("Terminer")
-            onClicked: page.shell.finishOnboarding()
+    Loader {
+        anchors.fill: parent
+        active: page.shell !== null && page.shell.session !== null
+        sourceComponent: OnboardingView {
+            session: page.shell.session
+            onFinished: page.shell.finishOnboarding()
         }
     }
 }

@@ -215,9 +215,12 @@ TestCase {
         verify(view.advancedPanelOpen)
         tryCompare(child("settingsPanel"), "x", view.width - child("settingsPanel").width)
         // …the panel's own close forgets it.
-        mouseClick(child("panelCloseButton"))
+        mouseClick(child("closeButton"))
         verify(!view.advancedPanelOpen)
         compare(view.advancedPanelSection, "")
+        // Slid out, the panel is gone with its cards.
+        tryVerify(() => !child("settingsPanel").visible)
+        verify(!findChild(view, "advancedPanel"))
     }
 
     // --- header and review ----------------------------------------------------------------

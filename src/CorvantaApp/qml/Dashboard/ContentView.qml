@@ -541,8 +541,9 @@ Rectangle {
         }
     }
 
-    // The advanced panel's place, over the right-hand side.
-    AdvancedPanelStandIn {
+    // The advanced panel, over the right-hand side. It is built when it is asked for and gone
+    // once it has slid out, so its cards start closed and it reads the section to open once.
+    Item {
         id: advancedPanel
 
         property bool animate: true
@@ -550,16 +551,33 @@ Rectangle {
         property real slide: view.advancedPanelOpen ? 1 : 0
 
         objectName: "settingsPanel"
-        width: Math.min(420, view.width * 0.5)
+        width: 380
         height: view.height
         // The shadow reaches 24 to the left: off screen means past it too.
         x: view.width + 24 - (width + 24) * slide
         visible: view.advancedPanelOpen || slide > 0
-        section: view.advancedPanelSection
-        onClose: view.closeAdvancedPanel()
         Behavior on slide {
             enabled: advancedPanel.animate
             NumberAnimation { duration: 220; easing.type: Easing.OutQuad }
+        }
+
+        SoftShadow {
+            z: -1
+            x: -6
+            width: parent.width
+            height: parent.height
+            cornerRadius: 0
+            spread: 18
+            strength: 0.18
+        }
+        Loader {
+            anchors.fill: parent
+            active: advancedPanel.visible && view.session !== null
+            sourceComponent: AdvancedPanel {
+                session: view.session
+                initialSection: view.advancedPanelSection
+                onClose: view.closeAdvancedPanel()
+            }
         }
     }
 

@@ -1,0 +1,46 @@
+import QtQuick
+import QtQuick.Layouts
+import Corvanta
+
+// What the application is, where its data lives and roughly what the node takes on disk.
+OnboardingLayout {
+    hero.assetName: "coin"
+    hero.fallbackSymbol: "bitcoinsign.circle.fill"
+    hero.tint: Theme.bitcoinOrange
+
+    OnboardingTitle {
+        source: qsTr("Bienvenue sur **Corvanta**")
+    }
+    OnboardingBody {
+        text: qsTr("Un mineur Bitcoin solo, natif macOS. Corvanta fait tourner son propre nœud, construit ses propres blocs et minera directement pour vous — sans pool, sans intermédiaire, sans compte à créer.")
+    }
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: 10
+
+        OnboardingCard {
+            symbol: "internaldrive.fill"
+            symbolTint: Theme.textSecondary
+            OnboardingCardText {
+                text: qsTr("Environ 15 Go sur ce disque, l'essentiel étant la chaîne d'état.")
+                color: Theme.textPrimary
+            }
+        }
+        OnboardingCard {
+            symbol: "folder.fill"
+            symbolTint: Theme.sunny
+            TextEdit {
+                objectName: "supportDirectory"
+                Layout.fillWidth: true
+                text: OnboardingRules.supportDirectory()
+                textFormat: TextEdit.PlainText
+                wrapMode: TextEdit.WrapAnywhere
+                readOnly: true
+                selectByMouse: true
+                font.family: "DejaVu Sans Mono"
+                font.pixelSize: 10
+                color: Theme.textSecondary
+            }
+        }
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QtQml/qqmlregistration.h>
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <functional>
+#include <vector>
+
+namespace corvanta {
+
+// One run of a title: the text between "**" markers is accented.
+struct TextSegment {
+    QString text;
+    bool accented = false;
+    bool operator==(const TextSegment&) const = default;
+};
+
+// Splits at every "**", keeping empty pieces; odd pieces are accented, so everything after an
+// unmatched marker is accented too. The markers themselves are dropped.
+std::vector<TextSegment> accentSegments(const QString& text);
+
+// What the address step shows for the typed text on a network (its raw name). `colorRole` names
+// the Theme colour of the hint: "warningText", "dangerText" or "successText".
+struct AddressState {
+    bool isValid = false;
+    QString hint;
+    QString colorRole;
+    bool operator==(const AddressState&) const = default;
+};
+AddressState addressState(const QString& network, const QString& addressInput);
+
+// Whether the flow's "Suivant" lets the user leave `step` (0 intro … 4 awake): always, except on
+// the address step, where an empty text passes only on regtest and any other must resolve.
+bool canAdvance(int step, const QString& network, const QString& addressInput);
+
+// The flow's rules and services for QML.
+class OnboardingRules : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+
+  public:
+    using QObject::QObject;
+
+    // [{text, accented}, …]
+    Q_INVOKABLE QVariantList accentSegments(const QString& text) const;
+    // {isValid, hint, colorRole}
+    Q_INVOKABLE QVariantMap addressState(const QString& network, const QString& input) const;
+    Q_INVOKABLE bool canAdvance(int step, const QString& network, const QString& input) const;
+    // Where the application keeps its data, as the folder card shows it.
+    Q_INVOKABLE QString supportDirectory() const;
+    // Registers (or unregisters) the login item; false when the system refused.
+    Q_INVOKABLE bool setLaunchAtLogin(bool enabled) const;
+    Q_INVOKABLE bool launchAtLoginEnabled() const;
+};
+
+}  // namespace corvanta

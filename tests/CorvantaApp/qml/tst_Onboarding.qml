@@ -1,0 +1,211 @@
+import QtQuick
+import QtQuick.Controls
+import QtTest
+import Corvanta
+import "../fake"
+
+// The first-run flow over a stand-in session: the address gate, the navigation, what finishing
+// calls and in which order, and what the smart and autostart steps apply and when.
+TestCase {
+    id: testCase
+
+    readonly property string mainnetAddress: "bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t4"
+
+    name: "Onboarding"
+    when: windowShown
+    width: 900
+    height: 860
+    visible: true
+
+    Component {
+        id: sessionComponent
+        FakeSessionModel {}
+    }
+    Component {
+        id: flowComponent
+        OnboardingView {
+            anchors.fill: parent
+        }
+    }
+
+    // Sessions outlive the views made over them, as the application's does.
+    property var sessions: []
+
+    function makeSession(properties) {
+        const session = sessionComponent.createObject(testCase, properties || {})
+        sessions.push(session)
+        return session
+    }
+    function cleanupTestCase() {
+        sessions.forEach(s => s.destroy())
+    }
+
+    function init() {
+        failOnWarning(/.?/)
+        language.set("fr")
+    }
+
+    function makeFlow(properties) {
+        const session = makeSession(properties)
+        const refusals = { answer: true, wishes: [] }
+        const flow = createTemporaryObject(flowComponent, testCase, {
+            session: session,
+            setLaunchAtLogin: on => { refusals.wishes.push(on); return refusals.answer }
+        })
+        verify(flow)
+        waitForRendering(flow)
+        return { session: session, flow: flow, login: refusals }
+    }
+    function button(flow, name) {
+        return findChild(flow, name)
+    }
+    function goTo(flow, step) {
+        while (flow.step < step) {
+            const next = button(flow, "nextButton")
+            verify(next.enabled, "Suivant is enabled on step " + flow.step)
+            mouseClick(next)
+        }
+    }
+    function stepItem(flow) {
+        return findChild(flow, "stepLoader").item
+    }
+    function toggleCardSwitch(flow) {
+        const control = findChild(stepItem(flow), "toggleCardSwitch")
+        verify(control)
+        mouseClick(control)
+        return control
+    }
+
+    function test_addressGateAndNavigation() {
+        const made = makeFlow({ selectedNetwork: "mainnet" })
+        const flow = made.flow
+        verify(!button(flow, "backButton").visible, "no Précédent on the intro")
+        compare(button(flow, "nextButton").text, "Suivant")
+        goTo(flow, 1)
+        verify(button(flow, "backButton").visible)
+        const next = button(flow, "nextButton")
+        verify(!next.enabled)
+        compare(next.opacity, 0.45)
+        mouseClick(next)
+        compare(flow.step, 1, "held on the address step")
+
+        const field = findChild(stepItem(flow), "addressField")
+        made.session.payoutAddressInput = " \n "
+        verify(!next.enabled, "blanks are empty")
+        made.session.payoutAddressInput = "  " + mainnetAddress + "\n"
+        verify(next.enabled)
+        compare(next.opacity, 1.0)
+        compare(findChild(stepItem(flow), "addressHint").text, "Adresse valide.")
+        compare(field.text, "  " + mainnetAddress + "\n", "the field keeps what was typed")
+        made.session.payoutAddressInput = "tb1qrp33g0q5c5txsp9arysrx4k6zdkfs4nce4xj0gdcccefvpysxf3q0sl5k7"
+        verify(!next.enabled, "another network's address holds the user")
+        verify(findChild(stepItem(flow), "addressHint").text.startsWith("Adresse de paiement invalide : "))
+
+        made.session.selectedNetwork = "regtest"
+        made.session.payoutAddressInput = ""
+        verify(next.enabled, "empty passes on regtest")
+        compare(findChild(stepItem(flow), "addressHint").text, "Vide toléré en regtest.")
+
+        mouseClick(button(flow, "backButton"))
+        compare(flow.step, 0)
+        verify(!button(flow, "backButton").visible)
+        tryVerify(() => Qt.colorEqual(flow.color, Theme.onboardingCream))
+    }
+
+    function test_aLanguageChangeTranslatesTheShownHintAtOnce() {
+        const made = makeFlow({ selectedNetwork: "regtest" })
+        goTo(made.flow, 1)
+        const hint = findChild(stepItem(made.flow), "addressHint")
+        compare(hint.text, "Vide toléré en regtest.")
+        language.set("de")
+        compare(hint.text, language.translation("de", "Vide toléré en regtest."))
+        compare(button(made.flow, "backButton").text, language.translation("de", "Précédent"))
+        language.set("fr")
+    }
+
+    function test_typingWritesTheSessionAsTyped() {
+        const made = makeFlow({ selectedNetwork: "mainnet" })
+        goTo(made.flow, 1)
+        const field = findChild(stepItem(made.flow), "addressField")
+        field.forceActiveFocus()
+        keyClick(Qt.Key_Space)
+        keyClick(Qt.Key_B)
+        compare(made.session.payoutAddressInput, " b")
+    }
+
+    function test_finishStartsThenHandsOverWhateverTheRunState() {
+        for (const runState of [0, 3, 5]) {
+            const made = makeFlow({ selectedNetwork: "regtest", runState: runState })
+            const order = []
+            made.flow.finished.connect(() => order.push(made.session.calls.slice()))
+            goTo(made.flow, 4)
+            verify(!button(made.flow, "nextButton").visible)
+            const finish = button(made.flow, "finishButton")
+            verify(finish.visible && finish.enabled)
+            compare(finish.text, "Terminer")
+            mouseClick(finish)
+            compare(order.length, 1, "onFinished once")
+            compare(order[0][order[0].length - 1], "start()", "start() came before onFinished")
+        }
+    }
+
+    function test_smartStepAppliesOnAppearanceAndEachFlipOnly() {
+        const made = makeFlow({ selectedNetwork: "regtest" })
+        goTo(made.flow, 2)
+        compare(made.session.calls, ["setScheduleMode(smart, 0, 143)", "setScheduleEnabled(true)"])
+        const control = toggleCardSwitch(made.flow)
+        verify(!control.checked)
+        compare(made.session.calls.slice(2), ["setScheduleEnabled(false)"])
+        toggleCardSwitch(made.flow)
+        compare(made.session.calls.slice(3),
+                ["setScheduleMode(smart, 0, 143)", "setScheduleEnabled(true)"])
+        toggleCardSwitch(made.flow)
+        // Away and back: the switch starts over, on, and the schedule is applied again.
+        mouseClick(button(made.flow, "nextButton"))
+        mouseClick(button(made.flow, "backButton"))
+        verify(findChild(stepItem(made.flow), "toggleCardSwitch").checked)
+        compare(made.session.calls.slice(6),
+                ["setScheduleMode(smart, 0, 143)", "setScheduleEnabled(true)"])
+    }
+
+    function test_autostartNoticeOnlyWhenRegisteringWasRefused() {
+        const made = makeFlow({ selectedNetwork: "regtest" })
+        made.login.answer = false
+        goTo(made.flow, 3)
+        compare(made.login.wishes, [true])
+        verify(findChild(stepItem(made.flow), "refusalNotice").visible)
+        // A refused unregistration shows nothing and clears the notice.
+        toggleCardSwitch(made.flow)
+        compare(made.login.wishes, [true, false])
+        verify(!findChild(stepItem(made.flow), "refusalNotice").visible)
+        made.login.answer = true
+        mouseClick(button(made.flow, "backButton"))
+        mouseClick(button(made.flow, "nextButton"))
+        compare(made.login.wishes, [true, false, true])
+        verify(findChild(stepItem(made.flow), "toggleCardSwitch").checked)
+        verify(!findChild(stepItem(made.flow), "refusalNotice").visible)
+    }
+
+    function test_awakeSwitchIsTheSessionsSetting() {
+        const made = makeFlow({ selectedNetwork: "regtest", preventIdleSleepEnabled: true })
+        goTo(made.flow, 4)
+        const control = findChild(stepItem(made.flow), "toggleCardSwitch")
+        verify(control.checked)
+        mouseClick(control)
+        verify(!made.session.preventIdleSleepEnabled)
+        made.session.preventIdleSleepEnabled = true
+        verify(control.checked, "follows a change made elsewhere")
+    }
+
+    function test_progressDotsAndBackgrounds() {
+        const made = makeFlow({ selectedNetwork: "regtest" })
+        const colors = [Theme.onboardingCream, Theme.onboardingLavender, Theme.onboardingMint,
+                        Theme.onboardingBlush, Theme.onboardingLavender]
+        for (let step = 0; step <= 4; ++step) {
+            goTo(made.flow, step)
+            tryVerify(() => Qt.colorEqual(made.flow.color, colors[step]), 1000, "step " + step)
+            for (let i = 0; i < 5; ++i)
+                compare(findChild(made.flow, "dot" + i).opacity, i <= step ? 1.0 : 0.22)
+        }
+    }
+}
