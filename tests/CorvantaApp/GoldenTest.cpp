@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include "AppTestEnvironment.h"
+#include "GoldenImage.h"
 #include "LanguageScope.h"
 #include "TestSupport.h"
 #include "corvanta/app/CorvantaApp.h"
@@ -21,29 +22,7 @@
 namespace corvanta {
 namespace {
 
-// The share of pixels of which some channel differs by more than 8, and a picture of them.
-double differingShare(QImage actual, QImage expected, QImage& diff) {
-    actual = actual.convertToFormat(QImage::Format_ARGB32);
-    expected = expected.convertToFormat(QImage::Format_ARGB32);
-    if (actual.size() != expected.size()) return 1.0;
-    diff = QImage(actual.size(), QImage::Format_ARGB32);
-    diff.fill(Qt::white);
-    qint64 differing = 0;
-    for (int y = 0; y < actual.height(); ++y) {
-        for (int x = 0; x < actual.width(); ++x) {
-            const QRgb a = actual.pixel(x, y);
-            const QRgb e = expected.pixel(x, y);
-            const int delta =
-                std::max({std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
-                          std::abs(qBlue(a) - qBlue(e)), std::abs(qAlpha(a) - qAlpha(e))});
-            if (delta > 8) {
-                ++differing;
-                diff.setPixel(x, y, qRgb(255, 0, 0));
-            }
-        }
-    }
-    return double(differing) / (double(actual.width()) * actual.height());
-}
+using testing::differingShare;
 
 QImage render(const QString& scene, bool dark) {
     const testing::TempDir dir;

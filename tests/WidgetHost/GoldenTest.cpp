@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <limits>
 
+#include "GoldenImage.h"
 #include "HostTestSupport.h"
 #include "corvanta/shared/SharedContainer.h"
 
@@ -67,29 +68,7 @@ const Scene scenes[] = {
             30)},
 };
 
-// The share of pixels of which some channel differs by more than 8, and a picture of them.
-double differingShare(QImage actual, QImage expected, QImage* diff) {
-    actual = actual.convertToFormat(QImage::Format_ARGB32);
-    expected = expected.convertToFormat(QImage::Format_ARGB32);
-    if (actual.size() != expected.size()) return 1.0;
-    *diff = QImage(actual.size(), QImage::Format_ARGB32);
-    diff->fill(Qt::white);
-    qint64 differing = 0;
-    for (int y = 0; y < actual.height(); ++y) {
-        for (int x = 0; x < actual.width(); ++x) {
-            const QRgb a = actual.pixel(x, y);
-            const QRgb e = expected.pixel(x, y);
-            const int delta =
-                std::max({std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
-                          std::abs(qBlue(a) - qBlue(e)), std::abs(qAlpha(a) - qAlpha(e))});
-            if (delta > 8) {
-                ++differing;
-                diff->setPixel(x, y, qRgb(255, 0, 0));
-            }
-        }
-    }
-    return double(differing) / (double(actual.width()) * actual.height());
-}
+using testing::differingShare;
 
 struct RenderResult {
     int exitCode;
@@ -170,7 +149,7 @@ TEST_P(Golden, RenderMatchesTheBaseline) {
     const QImage expected(baseline);
     ASSERT_FALSE(expected.isNull()) << "no baseline " << baseline.toStdString();
     QImage diff;
-    const double share = differingShare(actual, expected, &diff);
+    const double share = differingShare(actual, expected, diff);
     if (share > 0.005) {
         QDir().mkpath(CORVANTA_GOLDEN_FAILURES);
         const QString prefix = QStringLiteral(CORVANTA_GOLDEN_FAILURES "/%1").arg(scene.name);
