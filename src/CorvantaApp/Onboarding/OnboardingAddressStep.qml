@@ -7,7 +7,7 @@ import Corvanta
 OnboardingLayout {
     id: step
 
-    required property QtObject session
+    required property var session
     readonly property var state: {
         SettingsViewRules.language
         return OnboardingRules.addressState(session.selectedNetwork, session.payoutAddressInput)

@@ -6,7 +6,7 @@ import Corvanta
 OnboardingLayout {
     id: step
 
-    required property QtObject session
+    required property var session
 
     hero.assetName: "energy"
     hero.fallbackSymbol: "bolt.fill"

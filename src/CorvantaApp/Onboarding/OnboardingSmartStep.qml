@@ -7,7 +7,7 @@ import Corvanta
 OnboardingLayout {
     id: step
 
-    required property QtObject session
+    required property var session
     property bool enabled: true
 
     function apply(on) {

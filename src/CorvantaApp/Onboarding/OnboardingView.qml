@@ -9,7 +9,7 @@ import Corvanta
 Rectangle {
     id: flow
 
-    required property QtObject session
+    required property var session
     // Once the session was asked to start: the presenter marks onboarding complete.
     signal finished()
     // Registers the login item; false when the desktop refused. Replaceable for tests.

@@ -7,7 +7,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     property bool licencesOpen: false
 
     spacing: 6

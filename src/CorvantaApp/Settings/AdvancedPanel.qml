@@ -9,7 +9,7 @@ import Corvanta
 Rectangle {
     id: panel
 
-    required property QtObject session
+    required property var session
     property bool showInMenuBar: Prefs.showInMenuBar
     // "wallet", "safety", "node", "cpu", "ledger", "hashes", "menuBar", "diagnostics",
     // "settings", "about", or "" for none.

@@ -7,7 +7,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     readonly property var selfTest: {
         SettingsViewRules.language
         return SettingsViewRules.selfTest(session.selfTestVerdict, session.selfTestCheckedAt,

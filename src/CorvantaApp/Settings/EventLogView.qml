@@ -9,7 +9,7 @@ import Corvanta
 CardBackground {
     id: card
 
-    required property QtObject session
+    required property var session
     readonly property int lineCount: session ? session.eventLog.count : 0
     // The log is followed from its first change on, never when the card first shows.
     property bool following: false

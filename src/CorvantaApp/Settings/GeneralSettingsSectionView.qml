@@ -8,7 +8,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     // Read from the desktop once, when the view is built; a refused change springs back.
     property bool launchAtLogin: false
     // Replaceable for tests: asks the desktop, false when it refused.

@@ -6,7 +6,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     readonly property bool hasBest: session.bestDifficultyAllTime !== undefined
                                     && session.bestDifficultyAllTime !== null
     readonly property bool hasNetwork: session.bestDifficultyNetwork !== undefined

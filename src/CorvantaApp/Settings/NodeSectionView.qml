@@ -8,7 +8,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     readonly property var link: {
         SettingsViewRules.language
         return SettingsViewRules.rpcLink(session.rpcLinkState)

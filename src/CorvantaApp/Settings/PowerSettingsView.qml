@@ -8,7 +8,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     readonly property int maxWorkers: SettingsViewRules.performanceCoreCount
     readonly property bool overridden: session.advancedWorkerCount !== undefined
                                        && session.advancedWorkerCount !== null

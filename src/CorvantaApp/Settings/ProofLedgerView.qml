@@ -8,7 +8,7 @@ import Corvanta
 Popup {
     id: sheet
 
-    required property QtObject session
+    required property var session
     property bool copied: false
     readonly property var verification: session.proofVerification
     readonly property bool hasVerification: verification !== undefined && verification !== null

@@ -8,7 +8,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     property bool showsFullLedger: false
     readonly property var verification: session.proofVerification
     readonly property string integrity: SettingsViewRules.ledgerIntegrity(verification,

@@ -8,7 +8,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     property bool copied: false
     readonly property string network: SettingsViewRules.networkInEffect(session.activeNetwork,
                                                                         session.selectedNetwork)

@@ -7,7 +7,7 @@ import Corvanta
 ColumnLayout {
     id: view
 
-    required property QtObject session
+    required property var session
     readonly property var addressRow: {
         SettingsViewRules.language
         return SettingsViewRules.addressSafety(session.selectedNetwork, session.payoutAddressInput)

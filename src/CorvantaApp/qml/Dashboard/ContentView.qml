@@ -10,7 +10,7 @@ import Corvanta
 Rectangle {
     id: view
 
-    property QtObject session
+    property var session
     property bool showInMenuBar: true
     // A one-shot request to open the advanced panel when the dashboard comes on screen.
     property bool openAdvancedOnAppear: false

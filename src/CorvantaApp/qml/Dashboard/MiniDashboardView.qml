@@ -7,7 +7,7 @@ import Corvanta
 Rectangle {
     id: view
 
-    property QtObject session
+    property var session
     property double now: DashboardLogic.now()
     readonly property bool onScreen: visible && Window.window !== null && Window.window.visible
     readonly property bool isDarkTheme: Prefs.appTheme === "dark"

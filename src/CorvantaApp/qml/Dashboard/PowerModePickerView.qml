@@ -7,7 +7,7 @@ import Corvanta
 Column {
     id: picker
 
-    property QtObject session
+    property var session
     readonly property var state: session
         ? DashboardLogic.picker(session.runState, session.powerMode, session.manuallyPaused,
                                 session.governorPaused, session.effectiveWorkerCount,
