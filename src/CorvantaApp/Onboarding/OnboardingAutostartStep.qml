@@ -13,7 +13,7 @@ OnboardingLayout {
     property var setLaunchAtLogin: on => OnboardingRules.setLaunchAtLogin(on)
 
     function register(wish) {
-        const answer = setLaunchAtLogin(wish)
+        const answer = step.setLaunchAtLogin.call(step, wish)
         launchAtLoginRefused = wish && !answer
     }
 

@@ -14,10 +14,14 @@ Text {
     }
 
     Layout.fillWidth: true
-    text: OnboardingRules.accentSegments(source).map(function (segment) {
-        const run = title.escaped(segment.text)
-        return segment.accented ? "<font color=\"" + Theme.accent + "\">" + run + "</font>" : run
-    }).join("")
+    text: {
+        let html = ""
+        for (const segment of OnboardingRules.accentSegments(title.source)) {
+            const run = title.escaped(segment.text)
+            html += segment.accented ? "<font color=\"" + Theme.accent + "\">" + run + "</font>" : run
+        }
+        return html
+    }
     textFormat: Text.StyledText
     wrapMode: Text.Wrap
     font.pixelSize: 33

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -93,7 +94,7 @@ Rectangle {
                 x: 44
                 y: 24
                 width: scroller.availableWidth - 88
-                height: item ? item.implicitHeight : 0
+                height: stepLoader.item ? (stepLoader.item as Item).implicitHeight : 0
                 sourceComponent: [introStep, addressStep, smartStep, autostartStep,
                     awakeStep][flow.step]
             }

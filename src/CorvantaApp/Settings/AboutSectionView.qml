@@ -110,7 +110,7 @@ ColumnLayout {
                 }
             }
             Text {
-                text: SettingsViewRules.siteUrl.toString().replace(/^[a-z]+:\/\//, "").replace(/\/.*$/, "").toLowerCase()
+                text: String(SettingsViewRules.siteUrl).replace(/^[a-z]+:\/\//, "").replace(/\/.*$/, "").toLowerCase()
                 textFormat: Text.PlainText
                 font.pixelSize: 10
                 font.weight: Font.DemiBold

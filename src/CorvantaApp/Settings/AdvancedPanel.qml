@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -96,7 +97,7 @@ Rectangle {
 
                         required property var modelData
                         required property int index
-                        readonly property bool open: panel.expanded === modelData.id
+                        readonly property bool open: panel.expanded === card.modelData.id
 
                         objectName: "card_" + modelData.id
                         Layout.fillWidth: true

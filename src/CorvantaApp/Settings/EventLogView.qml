@@ -29,8 +29,15 @@ CardBackground {
     }
 
     accentColor: Theme.cardBorder
-    onLineCountChanged: if (following) Qt.callLater(followNewest)
+    onLineCountChanged: if (following) followLater.restart()
     Component.onCompleted: following = true
+
+    // Follows once the view has laid out the changed lines, and once for several changes.
+    Timer {
+        id: followLater
+        interval: 0
+        onTriggered: card.followNewest()
+    }
 
     ColumnLayout {
         width: card.width - 32
@@ -59,13 +66,15 @@ CardBackground {
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
             delegate: RowLayout {
+                id: line
+
                 required property var timestamp
                 required property string message
                 width: ListView.view.width
                 spacing: 8
                 Text {
                     Layout.alignment: Qt.AlignTop
-                    text: SettingsViewRules.time(timestamp)
+                    text: SettingsViewRules.time(line.timestamp)
                     textFormat: Text.PlainText
                     font.family: "DejaVu Sans Mono"
                     font.pixelSize: 12
@@ -73,7 +82,7 @@ CardBackground {
                 }
                 Text {
                     Layout.fillWidth: true
-                    text: message
+                    text: line.message
                     textFormat: Text.PlainText
                     wrapMode: Text.Wrap
                     font.family: "DejaVu Sans Mono"

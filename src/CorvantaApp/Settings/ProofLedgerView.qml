@@ -68,7 +68,10 @@ Popup {
         border.color: Theme.cardBorder
     }
 
-    contentItem: ColumnLayout {
+    // Placed in the content item rather than replacing it: the popup builds a replacement late,
+    // and the ids inside must exist from the start.
+    ColumnLayout {
+        anchors.fill: parent
         spacing: 0
 
         RowLayout {
@@ -233,11 +236,13 @@ Popup {
                         objectName: "entryRows"
                         model: sheet.entries.slice().reverse()
                         delegate: RowLayout {
+                            id: entry
+
                             required property var modelData
                             Layout.fillWidth: true
                             spacing: 10
                             Text {
-                                text: String(modelData.networkHeight)
+                                text: String(entry.modelData.networkHeight)
                                 textFormat: Text.PlainText
                                 font.family: "DejaVu Sans Mono"
                                 font.pixelSize: 11
@@ -245,7 +250,7 @@ Popup {
                                 color: Theme.textPrimary
                             }
                             Text {
-                                text: SettingsViewRules.ledgerHash(modelData.networkBlockHash)
+                                text: SettingsViewRules.ledgerHash(entry.modelData.networkBlockHash)
                                 textFormat: Text.PlainText
                                 font.family: "DejaVu Sans Mono"
                                 font.pixelSize: 11
@@ -253,7 +258,7 @@ Popup {
                             }
                             Item { Layout.fillWidth: true }
                             Text {
-                                text: SettingsViewRules.hashCount(modelData.hashesReportedText)
+                                text: SettingsViewRules.hashCount(entry.modelData.hashesReportedText)
                                 textFormat: Text.PlainText
                                 font.family: "DejaVu Sans Mono"
                                 font.pixelSize: 11
