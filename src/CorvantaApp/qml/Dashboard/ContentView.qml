@@ -55,7 +55,9 @@ Rectangle {
     }
     function answerReview(yes) {
         Prefs.reviewPromptAnswered = true
-        openLink(yes ? DashboardLogic.reviewLink() : DashboardLogic.supportLink())
+        // A replaceable function value, called as one.
+        const open = openLink
+        open(yes ? DashboardLogic.reviewLink() : DashboardLogic.supportLink())
     }
     // Clears the celebration it was shown for, and no newer one.
     function dismissBlockFound(presentationId) {
@@ -70,9 +72,16 @@ Rectangle {
     implicitHeight: 860
 
     // Later, not inside the change: consuming writes the flag back to its owner.
-    onOnScreenChanged: Qt.callLater(consumeOpenRequest)
-    onOpenAdvancedOnAppearChanged: Qt.callLater(consumeOpenRequest)
+    onOnScreenChanged: consumeLater.restart()
+    onOpenAdvancedOnAppearChanged: consumeLater.restart()
     Component.onCompleted: consumeOpenRequest()
+
+    Timer {
+        id: consumeLater
+
+        interval: 0
+        onTriggered: view.consumeOpenRequest()
+    }
 
     Timer {
         objectName: "secondClock"
