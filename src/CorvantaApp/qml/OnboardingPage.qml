@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import Corvanta
 
@@ -10,10 +11,12 @@ Item {
 
     objectName: "onboardingPage"
 
-    Loader {
-        anchors.fill: parent
-        active: page.shell !== null && page.shell.session !== null
-        sourceComponent: OnboardingView {
+    // The flow, made once there is a session. A repeater rather than a loader: Qt 6.4's Loader
+    // refuses components bound to this file's ids.
+    Repeater {
+        model: page.shell !== null && page.shell.session !== null ? 1 : 0
+        delegate: OnboardingView {
+            anchors.fill: parent
             session: page.shell.session
             onFinished: page.shell.finishOnboarding()
         }

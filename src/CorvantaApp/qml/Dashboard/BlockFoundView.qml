@@ -138,6 +138,8 @@ Item {
                 color: Theme.textSecondary
             }
             Button {
+                id: closeButton
+
                 objectName: "closeButton"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: qsTr("Fermer")
@@ -145,10 +147,10 @@ Item {
                 rightPadding: 18
                 background: Rectangle {
                     radius: 8
-                    color: parent.down ? Qt.darker(Theme.accent, 1.15) : Theme.accent
+                    color: closeButton.down ? Qt.darker(Theme.accent, 1.15) : Theme.accent
                 }
                 contentItem: Text {
-                    text: parent.text
+                    text: closeButton.text
                     textFormat: Text.PlainText
                     font.pixelSize: 13
                     font.weight: Font.DemiBold

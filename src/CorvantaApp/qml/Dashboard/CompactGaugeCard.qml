@@ -17,8 +17,9 @@ Rectangle {
     property string upperBound: "100"
     property bool isActive: false
     property real sweepPeriod: Infinity
-    property Component trailing
-    property Component value
+    // The caller's own items, shown in place (they read the caller's state directly).
+    property Item trailing
+    property Item value
     property bool reduceMotion: Platform.reduceMotion
     // The gauge's two sweep anchors, read by the tests.
     readonly property alias anchorDate: gauge.anchorDate
@@ -145,11 +146,19 @@ Rectangle {
                         y: gauge.dialHeight - gauge.stroke / 4
                            + Math.sin(angle) * (gauge.dialWidth - gauge.stroke) / 2 - height / 2
                     }
-                    Loader {
+                    Item {
+                        id: valueSlot
+
                         anchors.horizontalCenter: parent.horizontalCenter
                         anchors.bottom: parent.bottom
                         anchors.bottomMargin: -4
-                        sourceComponent: card.value
+                        width: card.value ? card.value.width : 0
+                        height: card.value ? card.value.height : 0
+                    }
+                    Binding {
+                        target: card.value
+                        property: "parent"
+                        value: valueSlot
                     }
                 }
                 Item {
@@ -182,10 +191,22 @@ Rectangle {
             anchors.verticalCenter: parent.verticalCenter
             color: Theme.cardBorder
         }
-        Loader {
+        Item {
+            id: trailingSlot
+
             width: 128
+            height: card.trailing ? card.trailing.height : 0
             anchors.verticalCenter: parent.verticalCenter
-            sourceComponent: card.trailing
+        }
+        Binding {
+            target: card.trailing
+            property: "parent"
+            value: trailingSlot
+        }
+        Binding {
+            target: card.trailing
+            property: "width"
+            value: trailingSlot.width
         }
     }
 }

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -55,7 +56,9 @@ Rectangle {
     }
     function answerReview(yes) {
         Prefs.reviewPromptAnswered = true
-        openLink(yes ? DashboardLogic.reviewLink() : DashboardLogic.supportLink())
+        // A replaceable function value, called as one.
+        const open = openLink
+        open(yes ? DashboardLogic.reviewLink() : DashboardLogic.supportLink())
     }
     // Clears the celebration it was shown for, and no newer one.
     function dismissBlockFound(presentationId) {
@@ -70,9 +73,16 @@ Rectangle {
     implicitHeight: 860
 
     // Later, not inside the change: consuming writes the flag back to its owner.
-    onOnScreenChanged: Qt.callLater(consumeOpenRequest)
-    onOpenAdvancedOnAppearChanged: Qt.callLater(consumeOpenRequest)
+    onOnScreenChanged: consumeLater.restart()
+    onOpenAdvancedOnAppearChanged: consumeLater.restart()
     Component.onCompleted: consumeOpenRequest()
+
+    Timer {
+        id: consumeLater
+
+        interval: 0
+        onTriggered: view.consumeOpenRequest()
+    }
 
     Timer {
         objectName: "secondClock"
@@ -570,10 +580,12 @@ Rectangle {
             spread: 18
             strength: 0.18
         }
-        Loader {
-            anchors.fill: parent
-            active: advancedPanel.visible && view.session !== null
-            sourceComponent: AdvancedPanel {
+        // At most one panel, made while shown. A repeater rather than a loader: Qt 6.4's Loader
+        // refuses components bound to this file's ids.
+        Repeater {
+            model: advancedPanel.visible && view.session !== null ? 1 : 0
+            delegate: AdvancedPanel {
+                anchors.fill: parent
                 session: view.session
                 initialSection: view.advancedPanelSection
                 onClose: view.closeAdvancedPanel()
@@ -582,13 +594,13 @@ Rectangle {
     }
 
     // The celebration, only while the dashboard is on screen.
-    Loader {
+    Repeater {
         id: celebration
 
         objectName: "blockFoundOverlay"
-        anchors.fill: parent
-        active: view.presentation !== undefined && view.presentation !== null && view.onScreen
-        sourceComponent: Item {
+        model: view.presentation !== undefined && view.presentation !== null && view.onScreen ? 1 : 0
+        delegate: Item {
+            anchors.fill: parent
             opacity: 0
             scale: 0.96
             Component.onCompleted: { opacity = 1; scale = 1 }

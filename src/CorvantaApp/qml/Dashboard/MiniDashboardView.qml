@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Layouts
 import Corvanta
@@ -241,12 +242,14 @@ Rectangle {
                         { symbol: "person.2.fill", tint: Theme.successText, name: "workersChip" }
                     ]
                     delegate: RowLayout {
+                        id: chipSlot
+
                         required property var modelData
                         required property int index
                         Layout.fillWidth: true
                         spacing: 0
                         Rectangle {
-                            visible: parent.index > 0
+                            visible: chipSlot.index > 0
                             implicitWidth: 1
                             implicitHeight: 16
                             color: Theme.cardBorder
@@ -260,19 +263,19 @@ Rectangle {
                                 spacing: 5
                                 SymbolIcon {
                                     anchors.verticalCenter: parent.verticalCenter
-                                    name: modelData.symbol
+                                    name: chipSlot.modelData.symbol
                                     size: 11
-                                    color: modelData.tint
+                                    color: chipSlot.modelData.tint
                                 }
                                 Text {
-                                    objectName: modelData.name
+                                    objectName: chipSlot.modelData.name
                                     anchors.verticalCenter: parent.verticalCenter
                                     text: {
                                         const s = view.session
-                                        if (modelData.name === "modeChip")
+                                        if (chipSlot.modelData.name === "modeChip")
                                             return DashboardLogic.miniModeLabel(s ? s.effectiveWorkerCount : undefined,
                                                                                 s ? s.powerMode : "balanced")
-                                        if (modelData.name === "uptimeChip")
+                                        if (chipSlot.modelData.name === "uptimeChip")
                                             return DashboardLogic.miniUptimeLabel(s ? s.miningStartedAt : undefined,
                                                                                   view.now)
                                         return DashboardLogic.miniWorkersLabel(s ? s.effectiveWorkerCount : undefined)
@@ -280,7 +283,7 @@ Rectangle {
                                     textFormat: Text.PlainText
                                     font.pixelSize: 11
                                     font.weight: Font.DemiBold
-                                    color: modelData.tint
+                                    color: chipSlot.modelData.tint
                                 }
                             }
                         }

@@ -1,3 +1,4 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 
 // A soft shadow behind a rounded shape, drawn as a few translucent rings once (shader effects
