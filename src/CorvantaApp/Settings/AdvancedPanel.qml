@@ -89,6 +89,10 @@ Rectangle {
                 width: scroller.availableWidth - 32
                 spacing: 10
 
+                // Qt 6.4's linter reads an outer id inside a component as unqualified, and the
+                // bound-component pragma that would settle it makes Loader refuse the component at
+                // run time.
+                // qmllint disable unqualified
                 Repeater {
                     model: panel.sections
                     delegate: Rectangle {
@@ -166,10 +170,12 @@ Rectangle {
                         }
                     }
                 }
+                // qmllint enable unqualified
             }
         }
     }
 
+    // qmllint disable unqualified
     Component {
         id: walletView
         WalletSectionView { session: panel.session }
@@ -210,4 +216,5 @@ Rectangle {
         id: aboutView
         AboutSectionView { session: panel.session }
     }
+    // qmllint enable unqualified
 }
