@@ -6,7 +6,6 @@
 //   Mini/mining: the mini dashboard while mining.
 // Counters: CPU seconds used, frames drawn and their rate, resident memory at the end.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -15,29 +14,14 @@
 #include <QGuiApplication>
 #include <QQmlEngine>
 #include <QQuickView>
-#include <QRegularExpression>
 #include <QTimer>
 
+#include "ProcessUsage.h"
 #include "corvanta/app/CorvantaApp.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
 
 namespace {
-
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double residentMiB() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    static const QRegularExpression rss("VmRSS:\\s+([0-9]+) kB");
-    const auto match = rss.match(QString::fromUtf8(status.readAll()));
-    return match.hasMatch() ? match.captured(1).toDouble() / 1024 : 0;
-}
 
 void runFor(int milliseconds) {
     QEventLoop loop;
@@ -104,13 +88,13 @@ void Measure(benchmark::State& state, const char* view, int runState, bool hidde
         if (hidden) window.hide();
         QCoreApplication::processEvents();
         frames = 0;
-        const double before = cpuSeconds();
+        const double before = corvanta::bench::processCpuSeconds();
         runFor(seconds * 1000);
-        state.counters["cpu_s"] = cpuSeconds() - before;
-        state.counters["cpu_%"] = (cpuSeconds() - before) / seconds * 100;
+        state.counters["cpu_s"] = corvanta::bench::processCpuSeconds() - before;
+        state.counters["cpu_%"] = (corvanta::bench::processCpuSeconds() - before) / seconds * 100;
         state.counters["frames"] = double(frames);
         state.counters["fps"] = double(frames) / seconds;
-        state.counters["rss_MiB"] = residentMiB();
+        state.counters["rss_MiB"] = corvanta::bench::residentMiB();
     }
 }
 BENCHMARK_CAPTURE(Measure, idle, "ContentView", 0, false)

@@ -16,10 +16,10 @@
 #include <QTest>
 
 #include <ctime>
-#include <fstream>
 #include <mutex>
 #include <thread>
 
+#include "ProcessUsage.h"
 #include "TestSupport.h"
 #include "corvanta/app/MiningSessionModel.h"
 #include "corvanta/loop/MiningHistoryStore.h"
@@ -32,15 +32,6 @@ namespace {
 using namespace std::chrono_literals;
 using Kind = MiningSessionModel::RunStateKind;
 using Clock = std::chrono::steady_clock;
-
-double procStatusMiB(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key, 0) == 0) return std::stod(line.substr(std::strlen(key))) / 1024.0;
-    }
-    return 0;
-}
 
 double threadCpuSeconds() {
     timespec spent{};
@@ -209,7 +200,7 @@ void Mining(benchmark::State& state) {
         state.counters["blocks_found"] = double(model.blocksFoundValue().size());
         state.counters["blocks_per_min"] = double(model.blocksFoundValue().size()) / wall * 60;
         state.counters["hash_rate_MHs"] = model.currentHashRateMHs();
-        state.counters["peak_rss_MiB"] = procStatusMiB("VmHWM:");
+        state.counters["peak_rss_MiB"] = corvanta::bench::procStatusMiB("VmHWM:");
         state.counters["seconds"] = wall;
         bench.stopped();
     }

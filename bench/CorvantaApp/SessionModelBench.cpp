@@ -14,10 +14,10 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "ProcessUsage.h"
 #include "corvanta/app/MiningSessionModel.h"
 
 namespace corvanta {
@@ -59,15 +59,6 @@ class TimingApplication : public QCoreApplication {
 
 TimingApplication* application() {
     return static_cast<TimingApplication*>(QCoreApplication::instance());
-}
-
-double residentMiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    }
-    return 0;
 }
 
 QDBusConnection noBus() {
@@ -170,7 +161,7 @@ void IdleHour(benchmark::State& state) {
         }
         application()->watched = nullptr;
         state.counters["timer_events"] = double(application()->tickMicroseconds.size());
-        state.counters["rss_MiB"] = residentMiB();
+        state.counters["rss_MiB"] = corvanta::bench::residentMiB();
         state.counters["log_lines"] = model.eventLog()->count();
     }
 }
@@ -182,7 +173,7 @@ void IdleMinute(benchmark::State& state) {
         MiningSessionModel model(Preferences(dir.filePath("prefs.ini")), noBus(), noBus(),
                                  environmentIn(dir));
         runFor(60s);
-        state.counters["rss_MiB"] = residentMiB();
+        state.counters["rss_MiB"] = corvanta::bench::residentMiB();
     }
 }
 BENCHMARK(IdleMinute)->Iterations(1)->Unit(benchmark::kSecond);

@@ -6,7 +6,6 @@
 //     (the engine self-test runs at start): CPU seconds used,
 //     resident memory at the end, frames drawn.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <QtQml/qqmlextensionplugin.h>
 #include <QApplication>
@@ -23,6 +22,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "ProcessUsage.h"
 #include "corvanta/app/CorvantaApp.h"
 #include "corvanta/app/MiningSessionModel.h"
 #include "corvanta/app/Platform.h"
@@ -124,21 +124,6 @@ BENCHMARK(FirstFrameXvfb)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-double residentMiB() {
-    QFile status("/proc/self/status");
-    if (!status.open(QIODevice::ReadOnly)) return 0;
-    static const QRegularExpression rss("VmRSS:\\s+([0-9]+) kB");
-    const auto match = rss.match(QString::fromUtf8(status.readAll()));
-    return match.hasMatch() ? match.captured(1).toDouble() / 1024 : 0;
-}
-
 void Idle(benchmark::State& state, bool hidden) {
     const int seconds = std::max(1, qEnvironmentVariableIntValue("CORVANTA_BENCH_IDLE_SECONDS"));
     const int idleSeconds = qEnvironmentVariableIsSet("CORVANTA_BENCH_IDLE_SECONDS") ? seconds : 60;
@@ -168,10 +153,10 @@ void Idle(benchmark::State& state, bool hidden) {
         if (hidden) app.window()->hide();
         QCoreApplication::processEvents();
         frames = 0;
-        const double cpuBefore = cpuSeconds();
+        const double cpuBefore = corvanta::bench::processCpuSeconds();
         runFor(idleSeconds * 1000);
-        state.counters["cpu_s"] = cpuSeconds() - cpuBefore;
-        state.counters["rss_MiB"] = residentMiB();
+        state.counters["cpu_s"] = corvanta::bench::processCpuSeconds() - cpuBefore;
+        state.counters["rss_MiB"] = corvanta::bench::residentMiB();
         state.counters["frames"] = double(frames);
         state.counters["idle_s"] = idleSeconds;
     }
