@@ -86,10 +86,7 @@ void SessionDriver::teardown() {
     if (tornDown_) return;
     tornDown_ = true;
     terminating_ = true;
-    std::vector<SessionPtr> all = sessions_;
-    if (current_ && std::find(all.begin(), all.end(), current_) == all.end()) {
-        all.push_back(current_);
-    }
+    const std::vector<SessionPtr> all = allSessions();
     for (const auto& session : all) {
         session->stopRequested = true;
         session->stop.request_stop();
@@ -229,10 +226,14 @@ void SessionDriver::stop() {
     persistLifetimeHashes();
     const SessionPtr session = current_;
     if (!session) return;
+    shutDown(session);
+    emit model_.shutdownInProgressChanged();
+}
+
+void SessionDriver::shutDown(const SessionPtr& session) {
     session->stopRequested = true;
     session->stop.request_stop();
     ++shutdownsRunning_;
-    emit model_.shutdownInProgressChanged();
     later<int>(
         session,
         [miner = session->miner, controller = session->controller] {
@@ -243,29 +244,21 @@ void SessionDriver::stop() {
         [this](int) { shutdownFinished(); });
 }
 
+std::vector<SessionDriver::SessionPtr> SessionDriver::allSessions() const {
+    std::vector<SessionPtr> all = sessions_;
+    if (current_ && std::find(all.begin(), all.end(), current_) == all.end()) {
+        all.push_back(current_);
+    }
+    return all;
+}
+
 void SessionDriver::shutdownForTermination() {
     persistLifetimeHashes();
     terminationRequested_ = true;
     const bool wasTerminating = terminating_;
     terminating_ = true;
     if (!wasTerminating) emit model_.shutdownInProgressChanged();
-    std::vector<SessionPtr> all = sessions_;
-    if (current_ && std::find(all.begin(), all.end(), current_) == all.end()) {
-        all.push_back(current_);
-    }
-    for (const auto& session : all) {
-        session->stopRequested = true;
-        session->stop.request_stop();
-        ++shutdownsRunning_;
-        later<int>(
-            session,
-            [miner = session->miner, controller = session->controller] {
-                if (miner) miner->stop();
-                if (controller) controller->stop();
-                return 0;
-            },
-            [this](int) { shutdownFinished(); });
-    }
+    for (const auto& session : allSessions()) shutDown(session);
     // With nothing running, once the event loop turns; otherwise when the last shutdown ends.
     ++shutdownsRunning_;
     QMetaObject::invokeMethod(

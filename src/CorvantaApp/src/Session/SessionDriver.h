@@ -68,6 +68,10 @@ class SessionDriver : public QObject {
     bool isLive(const SessionPtr& session) const;
     void launchWaiting();
     void shutdownFinished();
+    // Every session the driver still holds, the current one included.
+    std::vector<SessionPtr> allSessions() const;
+    // Ends a session's loop and node off the GUI thread; counts as a running shutdown until then.
+    void shutDown(const SessionPtr& session);
 
     // The body, step by step.
     void runSession(const SessionPtr& session);
