@@ -55,11 +55,12 @@ int aboveStandardStreams(int fd) {
 
 [[noreturn]] void becomeProgram(const LaunchPlan& plan) noexcept {
     const int report = aboveStandardStreams(plan.reportFd);
-    const auto failWith = [report](int error) { giveUp(report, error); };
-    if (report < 0) failWith(errno);
-    if (::setpgid(0, 0) != 0) failWith(errno);
-    // Whatever this process ignores or handles, the program starts with every signal at its
-    // default and none blocked. The implementation's own signals refuse the change: harmless.
+    if (report < 0) giveUp(report, errno);
+    if (::setpgid(0, 0) != 0) giveUp(report, errno);
+    // Forked with every signal blocked (the spawner thread blocks them all), so no handler of
+    // this process runs here. Whatever this process ignores or handles, the program starts with
+    // every signal at its default and none blocked. The implementation's own signals refuse the
+    // change: harmless.
     struct sigaction defaults {};
     defaults.sa_handler = SIG_DFL;
     sigemptyset(&defaults.sa_mask);
@@ -70,19 +71,19 @@ int aboveStandardStreams(int fd) {
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
     if (plan.deathSignal) {
-        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) failWith(errno);
+        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) giveUp(report, errno);
         // A parent that died before the signal was armed will never send it.
         if (::getppid() != plan.parent) ::_exit(127);
     }
     const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (nullFd < 0) failWith(errno);
+    if (nullFd < 0) giveUp(report, errno);
     const int devNull = aboveStandardStreams(nullFd);
     const int output = plan.outputFd >= 0 ? aboveStandardStreams(plan.outputFd) : devNull;
     const int error = plan.errorFd >= 0 ? aboveStandardStreams(plan.errorFd) : devNull;
-    if (devNull < 0 || output < 0 || error < 0) failWith(errno);
+    if (devNull < 0 || output < 0 || error < 0) giveUp(report, errno);
     if (::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 ||
         ::dup2(error, STDERR_FILENO) < 0) {
-        failWith(errno);
+        giveUp(report, errno);
     }
     ::execve(plan.program, plan.argv, environ);
     giveUp(report, errno);

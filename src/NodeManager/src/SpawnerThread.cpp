@@ -1,5 +1,8 @@
 #include "SpawnerThread.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <utility>
 
 namespace corvanta {
@@ -22,6 +25,12 @@ void SpawnerThread::submit(std::function<void()> job) {
 }
 
 void SpawnerThread::loop(std::stop_token stop) {
+    // A child starts with its parent thread's signal mask: with all of them blocked, no handler
+    // of this process can run in a child before it has reset them. Signals meant for the process
+    // go to its other threads.
+    sigset_t all;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, nullptr);
     for (;;) {
         std::function<void()> job;
         {
