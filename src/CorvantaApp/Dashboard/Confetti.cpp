@@ -1,4 +1,4 @@
-#include "corvanta/app/Confetti.h"
+#include "Dashboard/Confetti.h"
 
 #include <QDateTime>
 #include <QPainter>

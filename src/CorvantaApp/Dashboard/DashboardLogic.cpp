@@ -1,4 +1,4 @@
-#include "corvanta/app/DashboardLogic.h"
+#include "Dashboard/DashboardLogic.h"
 
 #include <QDateTime>
 #include <QJSValue>
@@ -7,11 +7,11 @@
 #include <cmath>
 #include <limits>
 
-#include "corvanta/app/DashboardRules.h"
-#include "corvanta/app/DesktopServices.h"
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/TrayMenuModel.h"
+#include "Dashboard/DashboardRules.h"
+#include "Updates/UpdateController.h"
+#include "Localization/Formatting.h"
+#include "Localization/Localization.h"
+#include "MenuBar/TrayMenuModel.h"
 #include "corvanta/mining/CPUEngine.h"
 
 namespace corvanta {

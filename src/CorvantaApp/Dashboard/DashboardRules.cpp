@@ -1,12 +1,12 @@
-#include "corvanta/app/DashboardRules.h"
+#include "Dashboard/DashboardRules.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/SessionRules.h"
+#include "Localization/Formatting.h"
+#include "Localization/Localization.h"
+#include "Session/SessionRules.h"
 #include "corvanta/mining/PowerMode.h"
 
 namespace corvanta::DashboardRules {

@@ -1,10 +1,10 @@
-#include "corvanta/app/ScheduleGridItem.h"
+#include "Dashboard/ScheduleGridItem.h"
 
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 
-#include "corvanta/app/DashboardRules.h"
+#include "Dashboard/DashboardRules.h"
 
 namespace corvanta {
 

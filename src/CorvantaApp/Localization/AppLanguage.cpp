@@ -1,4 +1,4 @@
-#include "corvanta/app/AppLanguage.h"
+#include "Localization/AppLanguage.h"
 
 #include <QRegularExpression>
 

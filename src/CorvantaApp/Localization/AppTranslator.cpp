@@ -1,9 +1,9 @@
-#include "corvanta/app/AppTranslator.h"
+#include "Localization/AppTranslator.h"
 
 #include <QCoreApplication>
 #include <QQmlEngine>
 
-#include "corvanta/app/Localization.h"
+#include "Localization/Localization.h"
 
 namespace corvanta {
 

@@ -1,8 +1,8 @@
-#include "corvanta/app/ErrorPresentation.h"
+#include "Localization/ErrorPresentation.h"
 
-#include "corvanta/app/EarningsScan.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/PayoutResolution.h"
+#include "SystemServices/EarningsScan.h"
+#include "Localization/Localization.h"
+#include "SystemServices/PayoutResolution.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/rpc/RPCErrors.h"

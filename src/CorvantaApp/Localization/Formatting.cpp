@@ -1,10 +1,10 @@
-#include "corvanta/app/Formatting.h"
+#include "Localization/Formatting.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 
-#include "corvanta/app/Localization.h"
+#include "Localization/Localization.h"
 
 namespace corvanta::Formatting {
 namespace {

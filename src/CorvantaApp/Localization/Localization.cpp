@@ -1,9 +1,9 @@
-#include "corvanta/app/Localization.h"
+#include "Localization/Localization.h"
 
 #include <QLocale>
 #include <QRegularExpression>
 
-#include "corvanta/app/TranslationTable.h"
+#include "Localization/TranslationTable.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 

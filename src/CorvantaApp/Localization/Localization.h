@@ -7,8 +7,8 @@
 #include <atomic>
 #include <concepts>
 
-#include "corvanta/app/AppLanguage.h"
-#include "corvanta/app/Preferences.h"
+#include "Localization/AppLanguage.h"
+#include "SystemServices/Preferences.h"
 
 namespace corvanta {
 

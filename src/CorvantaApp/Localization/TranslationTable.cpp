@@ -1,4 +1,4 @@
-#include "corvanta/app/TranslationTable.h"
+#include "Localization/TranslationTable.h"
 
 #include <QFile>
 #include <QJsonArray>

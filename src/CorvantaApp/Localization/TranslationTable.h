@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "corvanta/app/AppLanguage.h"
+#include "Localization/AppLanguage.h"
 
 namespace corvanta {
 

@@ -1,4 +1,4 @@
-#include "corvanta/app/MenuBar.h"
+#include "MenuBar/MenuBar.h"
 
 #include <QAction>
 #include <QGuiApplication>
@@ -10,13 +10,13 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "corvanta/app/AppDelegate.h"
-#include "corvanta/app/DesktopServices.h"
-#include "corvanta/app/Platform.h"
-#include "corvanta/app/Prefs.h"
-#include "corvanta/app/Symbols.h"
-#include "corvanta/app/Theme.h"
-#include "corvanta/app/TrayMenuModel.h"
+#include "Shell/AppDelegate.h"
+#include "Updates/UpdateController.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
+#include "Shell/Symbols.h"
+#include "Shell/Theme.h"
+#include "MenuBar/TrayMenuModel.h"
 
 namespace corvanta {
 namespace {

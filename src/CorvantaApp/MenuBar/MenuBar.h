@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "corvanta/app/TrayMenuModel.h"
+#include "MenuBar/TrayMenuModel.h"
 
 class QMenu;
 class QSystemTrayIcon;

@@ -1,11 +1,11 @@
-#include "corvanta/app/TrayMenuModel.h"
+#include "MenuBar/TrayMenuModel.h"
 
 #include <QJSValue>
 #include <QMetaProperty>
 #include <QObject>
 
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/Localization.h"
+#include "Localization/Formatting.h"
+#include "Localization/Localization.h"
 
 namespace corvanta {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "corvanta/app/ShellRules.h"
+#include "Shell/ShellRules.h"
 
 class QObject;
 

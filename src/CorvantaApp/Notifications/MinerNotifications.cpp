@@ -1,12 +1,12 @@
-#include "corvanta/app/MinerNotifications.h"
+#include "Notifications/MinerNotifications.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/Localization.h"
+#include "Localization/Formatting.h"
+#include "Localization/Localization.h"
 
 namespace corvanta {
 namespace {

@@ -1,4 +1,4 @@
-#include "corvanta/app/SessionMiner.h"
+#include "Session/SessionMiner.h"
 #include "corvanta/assembly/BlockTemplate.h"
 #include "corvanta/assembly/CoinbasePayoutPlan.h"
 #include "corvanta/loop/MiningCoordinator.h"

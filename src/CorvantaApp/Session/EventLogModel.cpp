@@ -1,4 +1,4 @@
-#include "corvanta/app/EventLogModel.h"
+#include "Session/EventLogModel.h"
 
 namespace corvanta {
 

@@ -4,7 +4,7 @@
 
 #include <deque>
 
-#include "corvanta/app/SessionRecords.h"
+#include "Session/SessionRecords.h"
 
 namespace corvanta {
 

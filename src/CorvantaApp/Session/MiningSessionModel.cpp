@@ -1,4 +1,4 @@
-#include "corvanta/app/MiningSessionModel.h"
+#include "Session/MiningSessionModel.h"
 
 #include <QQmlEngine>
 #include <QTimer>
@@ -6,12 +6,12 @@
 #include <sched.h>
 
 #include "Session/SessionDriver.h"
-#include "SessionModelInternals.h"
-#include "corvanta/app/MinerNotifications.h"
-#include "corvanta/app/PeriodicTask.h"
-#include "corvanta/app/SessionRules.h"
-#include "corvanta/app/SleepPreventionAssertion.h"
-#include "corvanta/app/UsagePulse.h"
+#include "Session/SessionModelInternals.h"
+#include "Notifications/MinerNotifications.h"
+#include "Session/PeriodicTask.h"
+#include "Session/SessionRules.h"
+#include "SystemServices/SleepPreventionAssertion.h"
+#include "Usage/UsagePulse.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/mining/LiveSystemStateSource.h"
 #include "corvanta/mining/SystemGovernor.h"

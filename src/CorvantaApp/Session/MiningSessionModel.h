@@ -13,11 +13,11 @@
 #include <optional>
 #include <vector>
 
-#include "corvanta/app/EventLogModel.h"
-#include "corvanta/app/Preferences.h"
-#include "corvanta/app/SessionRecords.h"
-#include "corvanta/app/SessionRunEnvironment.h"
-#include "corvanta/app/SessionTimings.h"
+#include "Session/EventLogModel.h"
+#include "SystemServices/Preferences.h"
+#include "Session/SessionRecords.h"
+#include "Session/SessionRunEnvironment.h"
+#include "Session/SessionTimings.h"
 #include "corvanta/mining/CPUUsageProbe.h"
 #include "corvanta/mining/EngineSelfTest.h"
 // Qt's "slots" keyword would rename the schedule's accessor of the same name.

@@ -1,4 +1,4 @@
-#include "corvanta/app/PeriodicTask.h"
+#include "Session/PeriodicTask.h"
 
 #include <QPointer>
 

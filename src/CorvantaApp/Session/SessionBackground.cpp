@@ -1,10 +1,10 @@
 // The tasks that live as long as the model, the first loads, and the records the session's work
 // leaves behind: proof entries and the widgets' snapshot.
-#include "SessionModelInternals.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/MinerNotifications.h"
-#include "corvanta/app/PeriodicTask.h"
-#include "corvanta/app/SessionRules.h"
+#include "Session/SessionModelInternals.h"
+#include "Localization/Localization.h"
+#include "Notifications/MinerNotifications.h"
+#include "Session/PeriodicTask.h"
+#include "Session/SessionRules.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/node/BinaryLocator.h"

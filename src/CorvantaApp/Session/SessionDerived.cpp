@@ -1,7 +1,7 @@
 // The values the views derive from the stored state, and their notifications.
-#include "SessionModelInternals.h"
-#include "corvanta/app/PayoutResolution.h"
-#include "corvanta/app/SessionRules.h"
+#include "Session/SessionModelInternals.h"
+#include "SystemServices/PayoutResolution.h"
+#include "Session/SessionRules.h"
 
 namespace corvanta {
 namespace {

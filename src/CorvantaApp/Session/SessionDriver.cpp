@@ -3,12 +3,12 @@
 
 #include <sys/stat.h>
 
-#include "SessionInternals.h"
-#include "corvanta/app/ErrorPresentation.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/MinerNotifications.h"
-#include "corvanta/app/SleepPreventionAssertion.h"
-#include "corvanta/app/UsagePulse.h"
+#include "Session/SessionInternals.h"
+#include "Localization/ErrorPresentation.h"
+#include "Localization/Localization.h"
+#include "Notifications/MinerNotifications.h"
+#include "SystemServices/SleepPreventionAssertion.h"
+#include "Usage/UsagePulse.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/ProofOfMining.h"

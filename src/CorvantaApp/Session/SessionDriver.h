@@ -15,10 +15,10 @@
 #include <variant>
 #include <vector>
 
-#include "corvanta/app/EventPump.h"
-#include "corvanta/app/MiningSessionModel.h"
-#include "corvanta/app/PayoutResolution.h"
-#include "corvanta/app/SessionRunEnvironment.h"
+#include "Session/EventPump.h"
+#include "Session/MiningSessionModel.h"
+#include "SystemServices/PayoutResolution.h"
+#include "Session/SessionRunEnvironment.h"
 #include "corvanta/loop/MiningEvent.h"
 
 namespace corvanta {

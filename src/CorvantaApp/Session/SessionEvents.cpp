@@ -1,10 +1,10 @@
 // The mining loop's run and its events, the rebind after a node restart, and the governor.
 #include <cmath>
 
-#include "SessionInternals.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/MinerNotifications.h"
-#include "corvanta/app/SessionRules.h"
+#include "Session/SessionInternals.h"
+#include "Localization/Localization.h"
+#include "Notifications/MinerNotifications.h"
+#include "Session/SessionRules.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/assembly/BlockTemplate.h"
 #include "corvanta/support/Uuid.h"

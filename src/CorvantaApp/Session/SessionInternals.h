@@ -10,9 +10,9 @@
 #include <optional>
 #include <thread>
 
-#include "../SessionModelInternals.h"
-#include "SessionDriver.h"
-#include "corvanta/app/PeriodicTask.h"
+#include "Session/SessionModelInternals.h"
+#include "Session/SessionDriver.h"
+#include "Session/PeriodicTask.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/mining/SystemGovernor.h"
 #include "corvanta/node/NodeController.h"

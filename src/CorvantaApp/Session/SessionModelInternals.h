@@ -9,7 +9,7 @@
 #include <cmath>
 #include <type_traits>
 
-#include "corvanta/app/MiningSessionModel.h"
+#include "Session/MiningSessionModel.h"
 #include "corvanta/shared/MinerSnapshot.h"
 
 namespace corvanta {

@@ -2,11 +2,11 @@
 // the found-block history.
 #include <unordered_set>
 
-#include "SessionInternals.h"
-#include "corvanta/app/EarningsScan.h"
-#include "corvanta/app/MaturedBlocks.h"
-#include "corvanta/app/MinerNotifications.h"
-#include "corvanta/app/UsagePulse.h"
+#include "Session/SessionInternals.h"
+#include "SystemServices/EarningsScan.h"
+#include "Session/MaturedBlocks.h"
+#include "Notifications/MinerNotifications.h"
+#include "Usage/UsagePulse.h"
 #include "corvanta/loop/ChainStatusSource.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/support/Uuid.h"

@@ -1,4 +1,4 @@
-#include "corvanta/app/SessionRecords.h"
+#include "Session/SessionRecords.h"
 
 #include <QTimeZone>
 #include <QVariantMap>

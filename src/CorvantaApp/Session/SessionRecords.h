@@ -12,8 +12,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "corvanta/app/EarningsScan.h"
-#include "corvanta/app/PayoutResolution.h"
+#include "SystemServices/EarningsScan.h"
+#include "SystemServices/PayoutResolution.h"
 #include "corvanta/loop/FoundBlock.h"
 #include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/mining/CPUUsageProbe.h"

@@ -1,4 +1,4 @@
-#include "corvanta/app/SessionRules.h"
+#include "Session/SessionRules.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "corvanta/app/SessionTimings.h"
+#include "Session/SessionTimings.h"
 
 namespace corvanta {
 

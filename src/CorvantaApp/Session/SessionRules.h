@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "corvanta/app/SessionRecords.h"
+#include "Session/SessionRecords.h"
 #include "corvanta/mining/Calendar.h"
 // Qt's "slots" keyword would rename the schedule's accessor of the same name.
 #pragma push_macro("slots")

@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "corvanta/app/SessionMiner.h"
+#include "Session/SessionMiner.h"
 #include "corvanta/mining/SystemState.h"
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/NodeController.h"

@@ -1,9 +1,9 @@
 // The manual pause, the manual power-mode choice and the day schedule.
 #include <QLoggingCategory>
 
-#include "SessionModelInternals.h"
-#include "corvanta/app/PeriodicTask.h"
-#include "corvanta/app/SessionRules.h"
+#include "Session/SessionModelInternals.h"
+#include "Session/PeriodicTask.h"
+#include "Session/SessionRules.h"
 #include "corvanta/mining/SystemGovernor.h"
 
 namespace corvanta {

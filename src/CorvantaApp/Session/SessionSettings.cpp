@@ -1,9 +1,9 @@
 // The persisted settings: loaded once, stored at each change, forwarded to a running session.
 #include <QLoggingCategory>
 
-#include "SessionModelInternals.h"
-#include "corvanta/app/SleepPreventionAssertion.h"
-#include "corvanta/app/UsagePulse.h"
+#include "Session/SessionModelInternals.h"
+#include "SystemServices/SleepPreventionAssertion.h"
+#include "Usage/UsagePulse.h"
 #include "corvanta/mining/SystemGovernor.h"
 #include "corvanta/support/StrictJson.h"
 

@@ -1,11 +1,11 @@
-#include "corvanta/app/AppDelegate.h"
+#include "Shell/AppDelegate.h"
 
 #include <QDateTime>
 #include <QMetaMethod>
 #include <QMetaObject>
 
-#include "corvanta/app/Platform.h"
-#include "corvanta/app/Prefs.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
 
 namespace corvanta {
 

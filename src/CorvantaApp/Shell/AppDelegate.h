@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "corvanta/app/ShellRules.h"
+#include "Shell/ShellRules.h"
 
 namespace corvanta {
 

@@ -1,4 +1,4 @@
-#include "corvanta/app/BrandImages.h"
+#include "Shell/BrandImages.h"
 
 namespace corvanta {
 namespace {

@@ -1,4 +1,4 @@
-#include "corvanta/app/CorvantaApp.h"
+#include "Shell/CorvantaApp.h"
 
 #include <QDirIterator>
 #include <QFontDatabase>
@@ -8,12 +8,12 @@
 #include <QQuickWindow>
 #include <QTimer>
 
-#include "corvanta/app/AppDelegate.h"
-#include "corvanta/app/AppTranslator.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/MenuBar.h"
-#include "corvanta/app/Platform.h"
-#include "corvanta/app/Prefs.h"
+#include "Shell/AppDelegate.h"
+#include "Localization/AppTranslator.h"
+#include "Localization/Localization.h"
+#include "MenuBar/MenuBar.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
 
 namespace corvanta {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "corvanta/app/WindowConfigurator.h"
+#include "Shell/WindowConfigurator.h"
 
 class QQmlApplicationEngine;
 #include <QQuickWindow>

@@ -1,4 +1,4 @@
-#include "corvanta/app/Platform.h"
+#include "Shell/Platform.h"
 
 #include <QClipboard>
 #include <QDBusMessage>

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-#include "corvanta/app/ShellRules.h"
+#include "Shell/ShellRules.h"
 
 class QQmlEngine;
 class QJSEngine;

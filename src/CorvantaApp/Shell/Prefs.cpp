@@ -1,4 +1,4 @@
-#include "corvanta/app/Prefs.h"
+#include "Shell/Prefs.h"
 
 #include <QQmlEngine>
 

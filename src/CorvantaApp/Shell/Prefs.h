@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QString>
 
-#include "corvanta/app/Preferences.h"
+#include "SystemServices/Preferences.h"
 
 class QQmlEngine;
 class QJSEngine;

@@ -1,4 +1,4 @@
-#include "corvanta/app/ShellRules.h"
+#include "Shell/ShellRules.h"
 
 namespace corvanta {
 

@@ -1,4 +1,4 @@
-#include "corvanta/app/SingleInstance.h"
+#include "Shell/SingleInstance.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "corvanta/app/Symbols.h"
+#include "Shell/Symbols.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "corvanta/app/TerminationSignals.h"
+#include "Shell/TerminationSignals.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -1,8 +1,8 @@
-#include "corvanta/app/Theme.h"
+#include "Shell/Theme.h"
 
 #include <QQmlEngine>
 
-#include "corvanta/app/Prefs.h"
+#include "Shell/Prefs.h"
 
 namespace corvanta {
 namespace {

@@ -1,4 +1,4 @@
-#include "corvanta/app/WindowConfigurator.h"
+#include "Shell/WindowConfigurator.h"
 
 #include <QGuiApplication>
 #include <QScreen>

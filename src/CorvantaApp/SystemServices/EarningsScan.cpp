@@ -1,4 +1,4 @@
-#include "corvanta/app/EarningsScan.h"
+#include "SystemServices/EarningsScan.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "corvanta/app/LaunchAtLogin.h"
+#include "SystemServices/LaunchAtLogin.h"
 
 #include <QCoreApplication>
 #include <QDir>

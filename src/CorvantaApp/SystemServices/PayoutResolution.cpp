@@ -1,7 +1,7 @@
-#include "corvanta/app/PayoutResolution.h"
+#include "SystemServices/PayoutResolution.h"
 
 #include "corvanta/address/PayoutAddress.h"
-#include "corvanta/app/Localization.h"
+#include "Localization/Localization.h"
 
 namespace corvanta {
 namespace {

@@ -1,4 +1,4 @@
-#include "corvanta/app/Preferences.h"
+#include "SystemServices/Preferences.h"
 
 #include <QDir>
 #include <QStandardPaths>

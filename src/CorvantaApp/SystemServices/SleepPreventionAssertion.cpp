@@ -1,4 +1,4 @@
-#include "corvanta/app/SleepPreventionAssertion.h"
+#include "SystemServices/SleepPreventionAssertion.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,6 +1,6 @@
-#include "corvanta/app/DesktopServices.h"
+#include "Updates/UpdateController.h"
 
-#include "corvanta/app/AppInfo.h"
+#include "SystemServices/AppInfo.h"
 
 namespace corvanta {
 

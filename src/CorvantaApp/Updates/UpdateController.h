@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "corvanta/app/Preferences.h"
+#include "SystemServices/Preferences.h"
 
 namespace corvanta {
 

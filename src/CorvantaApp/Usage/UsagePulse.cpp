@@ -1,4 +1,4 @@
-#include "corvanta/app/UsagePulse.h"
+#include "Usage/UsagePulse.h"
 
 #include <QFutureWatcher>
 #include <QRegularExpression>
@@ -11,7 +11,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "corvanta/app/AppInfo.h"
+#include "SystemServices/AppInfo.h"
 #include "corvanta/support/Uuid.h"
 
 namespace corvanta {

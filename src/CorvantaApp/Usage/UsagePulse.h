@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "corvanta/app/Preferences.h"
+#include "SystemServices/Preferences.h"
 
 class QThreadPool;
 

@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "LanguageScope.h"
-#include "corvanta/app/DashboardLogic.h"
-#include "corvanta/app/ScheduleGridItem.h"
+#include "Dashboard/DashboardLogic.h"
+#include "Dashboard/ScheduleGridItem.h"
 
 namespace corvanta {
 namespace {

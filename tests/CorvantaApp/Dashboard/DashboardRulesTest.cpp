@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "LanguageScope.h"
-#include "corvanta/app/Confetti.h"
-#include "corvanta/app/DashboardRules.h"
+#include "Dashboard/Confetti.h"
+#include "Dashboard/DashboardRules.h"
 
 namespace corvanta {
 namespace {

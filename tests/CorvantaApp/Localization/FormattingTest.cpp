@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "LanguageScope.h"
-#include "corvanta/app/Formatting.h"
+#include "Localization/Formatting.h"
 
 namespace corvanta {
 namespace {

@@ -8,8 +8,8 @@
 #include "AppTestEnvironment.h"
 #include "LanguageScope.h"
 #include "TestSupport.h"
-#include "corvanta/app/AppTranslator.h"
-#include "corvanta/app/Localization.h"
+#include "Localization/AppTranslator.h"
+#include "Localization/Localization.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 

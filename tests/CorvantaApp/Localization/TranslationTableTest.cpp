@@ -7,8 +7,8 @@
 
 #include <map>
 
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/TranslationTable.h"
+#include "Localization/Localization.h"
+#include "Localization/TranslationTable.h"
 
 namespace corvanta {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "FakeSession.h"
 #include "LanguageScope.h"
-#include "corvanta/app/TrayMenuModel.h"
+#include "MenuBar/TrayMenuModel.h"
 
 namespace corvanta {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "LanguageScope.h"
-#include "OnboardingRules.h"
+#include "Onboarding/OnboardingRules.h"
 
 namespace corvanta {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "FakeServices.h"
 #include "SessionHarness.h"
-#include "corvanta/app/Localization.h"
+#include "Localization/Localization.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/shared/SharedContainer.h"
 

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 
 #include "SessionHarness.h"
-#include "corvanta/app/SessionRules.h"
+#include "Session/SessionRules.h"
 
 namespace corvanta::testing {
 namespace {

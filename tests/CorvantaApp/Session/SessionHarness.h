@@ -10,7 +10,7 @@
 #include "AppTestEnvironment.h"
 #include "PrivateBus.h"
 #include "TestSupport.h"
-#include "corvanta/app/MiningSessionModel.h"
+#include "Session/MiningSessionModel.h"
 
 namespace corvanta::testing {
 

@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "AppTestEnvironment.h"
-#include "corvanta/app/EventPump.h"
-#include "corvanta/app/MaturedBlocks.h"
+#include "Session/EventPump.h"
+#include "Session/MaturedBlocks.h"
 
 namespace corvanta::testing {
 namespace {

@@ -14,7 +14,7 @@
 #include <QQmlExpression>
 
 #include "SessionHarness.h"
-#include "corvanta/app/MiningSessionModel.h"
+#include "Session/MiningSessionModel.h"
 
 namespace corvanta {
 namespace {

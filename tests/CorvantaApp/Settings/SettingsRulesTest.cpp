@@ -4,11 +4,11 @@
 #include <limits>
 
 #include "LanguageScope.h"
-#include "NodeLicence.h"
-#include "SettingsRules.h"
-#include "SettingsViewRules.h"
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/SessionRecords.h"
+#include "Settings/NodeLicence.h"
+#include "Settings/SettingsRules.h"
+#include "Settings/SettingsViewRules.h"
+#include "Localization/Formatting.h"
+#include "Session/SessionRecords.h"
 
 namespace corvanta {
 namespace {

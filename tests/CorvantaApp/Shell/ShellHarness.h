@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "corvanta/app/AppDelegate.h"
-#include "corvanta/app/Platform.h"
-#include "corvanta/app/Prefs.h"
+#include "Shell/AppDelegate.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
 
 class QQmlEngine;
 

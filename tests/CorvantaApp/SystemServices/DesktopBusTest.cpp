@@ -8,9 +8,9 @@
 #include "FakeServices.h"
 #include "LanguageScope.h"
 #include "PrivateBus.h"
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/MinerNotifications.h"
-#include "corvanta/app/SleepPreventionAssertion.h"
+#include "Localization/Formatting.h"
+#include "Notifications/MinerNotifications.h"
+#include "SystemServices/SleepPreventionAssertion.h"
 
 namespace corvanta {
 namespace {

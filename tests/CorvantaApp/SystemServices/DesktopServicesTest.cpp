@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 
 #include "TestSupport.h"
-#include "corvanta/app/AppInfo.h"
-#include "corvanta/app/BrandImages.h"
-#include "corvanta/app/DesktopServices.h"
-#include "corvanta/app/LaunchAtLogin.h"
-#include "corvanta/app/Theme.h"
+#include "SystemServices/AppInfo.h"
+#include "Shell/BrandImages.h"
+#include "Updates/UpdateController.h"
+#include "SystemServices/LaunchAtLogin.h"
+#include "Shell/Theme.h"
 
 namespace corvanta {
 namespace {

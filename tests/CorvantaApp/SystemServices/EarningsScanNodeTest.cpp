@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "NodeHarness.h"
-#include "corvanta/app/EarningsScan.h"
+#include "SystemServices/EarningsScan.h"
 #include "corvanta/rpc/RPCClient.h"
 
 namespace corvanta {

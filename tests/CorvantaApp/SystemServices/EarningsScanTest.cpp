@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "corvanta/app/EarningsScan.h"
+#include "SystemServices/EarningsScan.h"
 
 namespace corvanta {
 namespace {

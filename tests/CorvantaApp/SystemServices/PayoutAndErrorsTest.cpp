@@ -2,9 +2,9 @@
 
 #include "LanguageScope.h"
 #include "TestSupport.h"
-#include "corvanta/app/EarningsScan.h"
-#include "corvanta/app/ErrorPresentation.h"
-#include "corvanta/app/PayoutResolution.h"
+#include "SystemServices/EarningsScan.h"
+#include "Localization/ErrorPresentation.h"
+#include "SystemServices/PayoutResolution.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/rpc/RPCErrors.h"

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "TestSupport.h"
-#include "corvanta/app/Preferences.h"
+#include "SystemServices/Preferences.h"
 
 namespace corvanta {
 namespace {

@@ -5,7 +5,7 @@
 #include "AppTestEnvironment.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
-#include "corvanta/app/UsagePulse.h"
+#include "Usage/UsagePulse.h"
 
 namespace corvanta {
 namespace {
