@@ -228,6 +228,7 @@ Rectangle {
                                 color: view.runState === 3 ? Theme.successText : Theme.textSecondary
                             }
                             Text {
+                                id: statusLabel
                                 objectName: "statusLabel"
                                 width: 116
                                 text: DashboardLogic.statusLabel(view.runState,
@@ -239,6 +240,11 @@ Rectangle {
                                 font.pixelSize: 12
                                 font.bold: true
                                 color: Theme.textPrimary
+
+                                TruncatedTextTip {
+                                    objectName: "statusTip"
+                                    label: statusLabel
+                                }
                             }
                         }
                         Text {

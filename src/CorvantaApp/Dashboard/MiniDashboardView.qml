@@ -303,6 +303,7 @@ Rectangle {
                 color: Theme[view.status.colour]
             }
             Text {
+                id: miniStatus
                 objectName: "miniStatus"
                 Layout.maximumWidth: implicitWidth
                 Layout.preferredWidth: Math.min(implicitWidth, 230)
@@ -313,6 +314,11 @@ Rectangle {
                 font.pixelSize: 10
                 font.weight: Font.Medium
                 color: Theme.textPrimary
+
+                TruncatedTextTip {
+                    objectName: "miniStatusTip"
+                    label: miniStatus
+                }
             }
             Item { Layout.minimumWidth: 6 }
             Text {
