@@ -9,7 +9,7 @@
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QLoggingCategory>
 #include <QTest>
 
@@ -83,7 +83,7 @@ BENCHMARK(reloadToFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterat
 
 int main(int argc, char** argv) {
     const corvanta::testing::HeadlessSession session(/*keepPlatform=*/true);
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(
         QStringLiteral("rigwell.widgets.timeline.info=false\ncorvanta.widget-host.info=false"));
     benchmark::Initialize(&argc, argv);
