@@ -45,7 +45,7 @@ GalleryWindow::GalleryWindow(widgetkit::Language language) : language_(language)
     setInitialProperties(
         {{QStringLiteral("addText"), hostText(QStringLiteral("Ajouter"), language)}});
     setSource(QUrl(QStringLiteral("qrc:/corvanta/host/Gallery.qml")));
-    resize(640, 600);
+    resize(640, 690);
     if (QQuickItem* root = rootObject()) {
         connect(root, SIGNAL(chosen(QString, QString)), this, SLOT(choose(QString, QString)));
     }

@@ -250,7 +250,6 @@ void WidgetHost::openGallery() {
     gallery_->setWidgets(widgets_);
     gallery_->setFull(shown_.size() >= maximumShown, int(maximumShown));
     gallery_->show();
-    gallery_->raise();
     gallery_->requestActivate();
 }
 
