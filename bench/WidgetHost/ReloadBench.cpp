@@ -5,11 +5,11 @@
 // Offscreen by default; QT_QPA_PLATFORM=xcb under Xvfb measures a real window system.
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QApplication>
 #include <QLoggingCategory>
 #include <QTest>
 

@@ -45,15 +45,6 @@ QAction* actionNamed(const QMenu& menu, const QString& text) {
     return nullptr;
 }
 
-// The item named `name` among the visual descendants of `item`.
-QQuickItem* findItem(QQuickItem* item, const QString& name) {
-    if (item->objectName() == name) return item;
-    for (QQuickItem* child : item->childItems()) {
-        if (QQuickItem* found = findItem(child, name)) return found;
-    }
-    return nullptr;
-}
-
 // A bundle and a widget of one size, to tell the plug-ins' declarations from anything built in.
 struct OneSizeBundle final : widgetkit::WidgetBundle {
     QList<widgetkit::WidgetConfiguration> widgets(widgetkit::Clock) const override { return {}; }
@@ -141,7 +132,7 @@ TEST_F(Gallery, OpensWhenNoWidgetIsPlacedAndAChoicePlacesItAndStoresIt) {
     EXPECT_EQ(host->gallery()->title(), "Galerie de widgets");
 
     QQuickItem* add =
-        findItem(host->gallery()->rootObject(), "add corvanta.widget.earnings medium");
+        testing::findItem(host->gallery()->rootObject(), "add corvanta.widget.earnings medium");
     ASSERT_NE(add, nullptr);
     QSignalSpy added(host.get(), &WidgetHost::added);
     ASSERT_TRUE(QMetaObject::invokeMethod(add, "clicked"));
