@@ -36,6 +36,18 @@ std::int64_t blockCount(const RPCClient& client) {
     return json::as<std::int64_t>(client.call("getblockcount", {}, 30, {}));
 }
 
+// The block count once the node has finished its own start-up (it answers -28 until then).
+std::int64_t warmedUpBlockCount(const RPCClient& client) {
+    for (;;) {
+        try {
+            return blockCount(client);
+        } catch (const RPCError& error) {
+            if (error.code() != -28) throw;
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
 void mineOneBlock(const RPCClient& client) {
     client.call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(51)")}, 30,
                 {});
@@ -177,6 +189,7 @@ TEST_F(NodeLifeTest, AFolderHeldByANodeStartedOutsideTheApplicationIsStillAConfl
     ASSERT_TRUE(foreignNode.has_value());
     const RPCClient foreignClient(foreignConfiguration.rpcEndpoint(),
                                   RPCCredentials::readingCookie(foreignConfiguration.cookieURL()));
+    EXPECT_EQ(warmedUpBlockCount(foreignClient), 0);
     // A record whose node had the foreign node's pid, from a launch whose launcher is gone: an
     // earlier process, not this one.
     const ProcessIdentity self = ProcessInfo::self();
