@@ -2,10 +2,10 @@
 // the found-block history.
 #include <unordered_set>
 
+#include "Notifications/MinerNotifications.h"
+#include "Session/MaturedBlocks.h"
 #include "Session/SessionInternals.h"
 #include "SystemServices/EarningsScan.h"
-#include "Session/MaturedBlocks.h"
-#include "Notifications/MinerNotifications.h"
 #include "Usage/UsagePulse.h"
 #include "corvanta/loop/ChainStatusSource.h"
 #include "corvanta/loop/MiningHistoryStore.h"
@@ -140,7 +140,7 @@ void SessionDriver::statusPass(const SessionPtr& session, std::function<void()> 
                         model_.usagePulse_->noteMiningActive(
                             model_.usageStatisticsEnabled_,
                             version.isEmpty() ? std::nullopt : std::optional(version),
-                            macOSVersion());
+                            operatingSystem());
                     }
                     done();
                 });

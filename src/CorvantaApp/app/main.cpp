@@ -10,14 +10,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/CorvantaApp.h"
-#include "Updates/UpdateController.h"
-#include "Session/MiningSessionModel.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
+#include "SystemServices/AppInfo.h"
+#include "Updates/UpdateController.h"
 #include "corvanta/node/BinaryLocator.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    // The version the build recorded: what the usage pulse reports and About shows.
+    QApplication::setApplicationVersion(
+        corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString()));
     QApplication::setDesktopFileName(QStringLiteral("corvanta"));
     QApplication::setQuitOnLastWindowClosed(false);
 
