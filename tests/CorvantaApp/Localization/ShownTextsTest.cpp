@@ -220,27 +220,15 @@ Rectangle {
         .toUtf8();
 }
 
-struct View {
-    QString name;
-    QByteArray qml;
-};
-
-std::vector<View> everyView() {
-    std::vector<View> views;
-    for (const char* scene :
-         {"OnboardingIntro", "OnboardingAddressValid", "OnboardingAddressInvalid",
-          "OnboardingSmart", "OnboardingAutostart", "OnboardingAwake", "DashboardMining",
-          "DashboardSyncing", "DashboardFailed", "DashboardPayoutAlert", "DashboardSchedule",
-          "DashboardBlockFound", "MiniMining", "MiniSyncing", "LedgerIntact", "LedgerAltered",
-          "LedgerUnreadable", "PanelWallet", "PanelDiagnostics"}) {
-        views.push_back({QString::fromLatin1(scene), sceneFile(QString::fromLatin1(scene))});
+// A golden scene by its name, or a settings card as "Settings" and its section ("SettingsNode").
+QByteArray viewSource(const std::string& name) {
+    const QString view = QString::fromStdString(name);
+    if (view.startsWith(QLatin1String("Settings"))) {
+        QString section = view.mid(8);
+        section[0] = section[0].toLower();
+        return settingsCard(section);
     }
-    for (const char* section : {"wallet", "safety", "node", "cpu", "ledger", "hashes", "menuBar",
-                                "diagnostics", "settings", "about"}) {
-        views.push_back({QStringLiteral("settings card ") + QString::fromLatin1(section),
-                         settingsCard(QString::fromLatin1(section))});
-    }
-    return views;
+    return sceneFile(view);
 }
 
 // The texts the scenes hand to the views as the session's values (a failure message, a node's
@@ -283,19 +271,65 @@ QString report(AppLanguage language, const QString& view, const QStringList& tex
 
 class ShownTexts : public ::testing::TestWithParam<AppLanguage> {};
 
-TEST_P(ShownTexts, EveryViewShowsOnlyTranslationsAndValues) {
+class ViewTexts : public ::testing::TestWithParam<std::pair<const char*, AppLanguage>> {};
+
+TEST_P(ViewTexts, AreTranslationsAndValues) {
+    const auto [name, language] = GetParam();
+    const QByteArray qml = viewSource(name);
+    ASSERT_FALSE(qml.isEmpty()) << name;
     loadBundledFonts();
-    QString found;
-    for (const View& view : everyView()) {
-        ASSERT_FALSE(view.qml.isEmpty()) << view.name.toStdString();
-        QString error;
-        const QStringList texts = shownTexts(view.qml, GetParam(), view.name, error);
-        ASSERT_TRUE(error.isEmpty()) << view.name.toStdString() << ": " << error.toStdString();
-        EXPECT_FALSE(texts.isEmpty()) << view.name.toStdString() << " shows no text";
-        found += report(GetParam(), view.name, texts);
-    }
+    QString error;
+    const QStringList texts = shownTexts(qml, language, QString::fromLatin1(name), error);
+    ASSERT_TRUE(error.isEmpty()) << name << ": " << error.toStdString();
+    EXPECT_FALSE(texts.isEmpty()) << name << " shows no text";
+    const QString found = report(language, QString::fromLatin1(name), texts);
     EXPECT_TRUE(found.isEmpty()) << found.toStdString();
 }
+
+// Every onboarding step, dashboard state, mini dashboard, ledger sheet and settings card.
+std::vector<std::pair<const char*, AppLanguage>> everyViewInEnglishAndGerman() {
+    std::vector<std::pair<const char*, AppLanguage>> views;
+    for (const char* view : {"OnboardingIntro",
+                             "OnboardingAddressValid",
+                             "OnboardingAddressInvalid",
+                             "OnboardingSmart",
+                             "OnboardingAutostart",
+                             "OnboardingAwake",
+                             "DashboardMining",
+                             "DashboardSyncing",
+                             "DashboardFailed",
+                             "DashboardPayoutAlert",
+                             "DashboardSchedule",
+                             "DashboardBlockFound",
+                             "MiniMining",
+                             "MiniSyncing",
+                             "LedgerIntact",
+                             "LedgerAltered",
+                             "LedgerUnreadable",
+                             "PanelWallet",
+                             "PanelDiagnostics",
+                             "SettingsWallet",
+                             "SettingsSafety",
+                             "SettingsNode",
+                             "SettingsCpu",
+                             "SettingsLedger",
+                             "SettingsHashes",
+                             "SettingsMenuBar",
+                             "SettingsDiagnostics",
+                             "SettingsSettings",
+                             "SettingsAbout"}) {
+        for (const AppLanguage language : {AppLanguage::english, AppLanguage::german}) {
+            views.emplace_back(view, language);
+        }
+    }
+    return views;
+}
+
+INSTANTIATE_TEST_SUITE_P(Views, ViewTexts, ::testing::ValuesIn(everyViewInEnglishAndGerman()),
+                         [](const auto& info) {
+                             return std::string(info.param.first) + "_" +
+                                    code(info.param.second).toStdString();
+                         });
 
 TEST_P(ShownTexts, TheTrayShowsOnlyTranslationsAndValues) {
     const LanguageScope language(GetParam());
