@@ -97,12 +97,17 @@ std::optional<OperatingSystem> parseOsRelease(const QString& text) {
 }
 
 std::optional<OperatingSystem> operatingSystem() {
-    for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
-        QFile file(QString::fromLatin1(path));
-        if (file.open(QIODevice::ReadOnly))
-            return parseOsRelease(QString::fromUtf8(file.readAll()));
-    }
-    return std::nullopt;
+    // Read once: the status poller asks on every tick while mining.
+    static const std::optional<OperatingSystem> system = []() -> std::optional<OperatingSystem> {
+        for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+            QFile file(QString::fromLatin1(path));
+            if (file.open(QIODevice::ReadOnly)) {
+                return parseOsRelease(QString::fromUtf8(file.readAll()));
+            }
+        }
+        return std::nullopt;
+    }();
+    return system;
 }
 
 UsagePulseReporter::UsagePulseReporter(Preferences& preferences, QObject* parent)

@@ -54,7 +54,8 @@ struct OperatingSystem {
 };
 // The system an os-release text describes; nullopt without an ID.
 std::optional<OperatingSystem> parseOsRelease(const QString& text);
-// This system, from /etc/os-release or else /usr/lib/os-release; nullopt when neither reads.
+// This system, from /etc/os-release or else /usr/lib/os-release (read once); nullopt when
+// neither reads.
 std::optional<OperatingSystem> operatingSystem();
 
 struct PulseRequest {
