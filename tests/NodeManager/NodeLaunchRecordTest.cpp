@@ -75,33 +75,11 @@ TEST(NodeLaunchRecordTest, ADamagedRecordIsNoRecord) {
         changed[json::Value::json_pointer(pointer)] = value;
         return json::dump(changed);
     };
-    const auto without = [&](const std::string& key) {
-        json::Value changed = good;
-        changed.erase(key);
-        return json::dump(changed);
-    };
-    for (const std::string& text : {std::string(),
-                                    std::string("{"),
-                                    std::string("[]"),
-                                    std::string("null"),
-                                    std::string("\x89PNG\r\n"),
-                                    good.dump().substr(0, 40),
-                                    without("node"),
-                                    without("program"),
-                                    without("dataDirectory"),
-                                    without("launcher"),
-                                    with("/node/pid", "4242"),
-                                    with("/node/pid", 0),
-                                    with("/node/pid", 1),
-                                    with("/node/pid", -5),
-                                    with("/node/pid", 1e12),
-                                    with("/node/startTime", -1),
-                                    with("/node/startTime", 1.5),
-                                    with("/launcher/pid", nullptr),
-                                    with("/program", ""),
-                                    with("/program", 7),
-                                    with("/dataDirectory", ""),
-                                    with("/node", "4242")}) {
+    // The fuzz target covers the breadth; these are the cases a careless reader would take.
+    for (const std::string& text :
+         {std::string("{"), good.dump().substr(0, 40), with("/node/pid", "4242"),
+          with("/node/pid", 1), with("/node/pid", 1e12), with("/node/startTime", -1),
+          with("/launcher/pid", nullptr), with("/program", "")}) {
         testing::writeText(file, text);
         EXPECT_FALSE(NodeLaunchRecord::read(file).has_value()) << text;
     }
