@@ -204,6 +204,16 @@ TEST(BackendDispatch, ListsTheSearchBuildsOfTheBackendsPresent) {
     }
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    // Each backend present that is built more than one way has its builds listed, not just one
+    // backend's.
+    for (const std::string_view backend : {"avx512", "sha-ni", "armv8"}) {
+        if (findBackend(backend) == nullptr) continue;
+        const auto ofBackend = [&](std::string_view id) {
+            return id.size() > backend.size() && id.substr(0, backend.size()) == backend &&
+                   id[backend.size()] == '/';
+        };
+        EXPECT_GE(std::count_if(ids.begin(), ids.end(), ofBackend), 2) << backend;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Hardware, BackendEquivalence,
