@@ -255,7 +255,8 @@ BENCHMARK(Flood)->Unit(benchmark::kSecond)->Iterations(1);
 // for a mainnet-like target instead, which no nonce range meets. The dashboard's figure is the
 // median of its samples once the first two (the ramp-up) are past; the engine's is what
 // corvanta-bench measures (Benchmark::measure on a CPUEngine) at the session's worker count,
-// taken right after the session stopped.
+// taken right after the session stopped. Where other programs share the cores, wall-clock rates
+// swing with them; hashes per second of this process's processor time are set side by side too.
 void HashRate(benchmark::State& state) {
     if (!testing::usingTestNode()) {
         state.SkipWithError("needs the test node's scripted template target");
@@ -273,9 +274,18 @@ void HashRate(benchmark::State& state) {
     model.selectPowerModeManually(mode);
     for (auto _ : state) {
         std::vector<double> samples;
+        struct Reading {
+            std::uint64_t hashes = 0;
+            double cpuSeconds = 0;
+        };
+        Reading settledFrom, settledTo;
         const auto connection =
             QObject::connect(&model, &MiningSessionModel::currentHashRateMHsChanged, &model, [&] {
-                if (model.currentHashRateMHs() > 0) samples.push_back(model.currentHashRateMHs());
+                if (model.currentHashRateMHs() <= 0) return;
+                samples.push_back(model.currentHashRateMHs());
+                const Reading now{model.sessionHashes(), corvanta::bench::processCpuSeconds()};
+                if (samples.size() == rampUpSamples) settledFrom = now;
+                if (samples.size() == rampUpSamples + measuredSamples) settledTo = now;
             });
         model.start();
         if (!bench.reached(Kind::mining)) state.SkipWithError("no mining");
@@ -296,11 +306,19 @@ void HashRate(benchmark::State& state) {
         const auto hashes = std::clamp<std::uint64_t>(
             std::uint64_t(session * 1e6 * 4), std::uint64_t(workers) * CPUEngine::defaultChunkSize,
             std::uint64_t{1} << 32);
+        const double cpuFrom = corvanta::bench::processCpuSeconds();
         const double alone = Benchmark::measure(engine, workers, hashes).megahashesPerSecond();
+        const double aloneCpu =
+            double(hashes) / 1e6 / (corvanta::bench::processCpuSeconds() - cpuFrom);
+        const double sessionCpu = double(settledTo.hashes - settledFrom.hashes) / 1e6 /
+                                  (settledTo.cpuSeconds - settledFrom.cpuSeconds);
         state.counters["workers"] = workers;
         state.counters["session_MHs"] = session;
         state.counters["engine_MHs"] = alone;
         state.counters["session_pct_of_engine"] = alone > 0 ? session / alone * 100 : 0;
+        state.counters["session_MH_per_cpu_s"] = sessionCpu;
+        state.counters["engine_MH_per_cpu_s"] = aloneCpu;
+        state.counters["session_pct_of_engine_per_cpu"] = sessionCpu / aloneCpu * 100;
         state.counters["blocks_found"] = double(blocks);
     }
     qunsetenv("CORVANTA_TESTNODE_TEMPLATE_BITS");
