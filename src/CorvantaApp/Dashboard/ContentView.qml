@@ -142,19 +142,35 @@ Rectangle {
                     }
                 }
                 Item { Layout.fillWidth: true }
-                PayoutAlertBadgeView {
-                    visible: view.session !== null && view.session.payoutNeedsAttention
-                    onClicked: view.openAdvancedPanel("wallet")
-                }
-                NetworkBadgeView {
-                    objectName: "networkBadge"
-                    visible: !(view.session !== null && view.session.payoutNeedsAttention)
-                    network: {
-                        if (!view.session)
-                            return "mainnet"
-                        const active = view.session.activeNetwork
-                        return active !== undefined && active !== null && active !== ""
-                               ? active : view.session.selectedNetwork
+                // One slot for the two badges: the row lays out the slot, whose size follows
+                // the badge shown, rather than two siblings that swap visibility (Qt 6.4's row
+                // then leaves a badge that appears where a hidden item sat).
+                Item {
+                    id: badgeSlot
+                    readonly property bool alert: view.session !== null
+                                                  && view.session.payoutNeedsAttention
+                    implicitWidth: alert ? payoutBadge.implicitWidth : networkBadge.implicitWidth
+                    implicitHeight: alert ? payoutBadge.implicitHeight : networkBadge.implicitHeight
+                    PayoutAlertBadgeView {
+                        id: payoutBadge
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        visible: badgeSlot.alert
+                        onClicked: view.openAdvancedPanel("wallet")
+                    }
+                    NetworkBadgeView {
+                        id: networkBadge
+                        objectName: "networkBadge"
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        visible: !badgeSlot.alert
+                        network: {
+                            if (!view.session)
+                                return "mainnet"
+                            const active = view.session.activeNetwork
+                            return active !== undefined && active !== null && active !== ""
+                                   ? active : view.session.selectedNetwork
+                        }
                     }
                 }
                 HeaderButton {
