@@ -33,7 +33,7 @@ Rectangle {
     // "CPU" reads the same in every language.
     readonly property var titles: [qsTr("Portefeuille"), qsTr("Winning Safety"),
         qsTr("Nœud Bitcoin"), "CPU", qsTr("Registre de minage"), qsTr("Hachages"),
-        qsTr("Barre de menus"), qsTr("Diagnostic"), qsTr("Réglages"), qsTr("À propos")]
+        qsTr("Zone de notification"), qsTr("Diagnostic"), qsTr("Réglages"), qsTr("À propos")]
 
     // Only the user's own opening and closing move; the card the panel appears with is open.
     property bool userToggled: false
