@@ -293,6 +293,8 @@ Rectangle {
         }
 
         RowLayout {
+            id: footer
+            objectName: "miniFooter"
             Layout.fillWidth: true
             spacing: 7
             Rectangle {
@@ -302,11 +304,13 @@ Rectangle {
                 radius: 4
                 color: Theme[view.status.colour]
             }
+            // The status takes all the room it needs up to the whole row; the last-update text
+            // has what is left and gives way first.
             Text {
                 id: miniStatus
                 objectName: "miniStatus"
-                Layout.maximumWidth: implicitWidth
-                Layout.preferredWidth: Math.min(implicitWidth, 230)
+                Layout.preferredWidth: Math.min(implicitWidth, Math.max(0, footer.width - 8 - 6
+                                                                         - 3 * footer.spacing))
                 text: view.status.label
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
@@ -320,10 +324,12 @@ Rectangle {
                     label: miniStatus
                 }
             }
-            Item { Layout.minimumWidth: 6 }
+            Item { Layout.preferredWidth: 6 }
             Text {
                 objectName: "miniLastUpdate"
                 Layout.fillWidth: true
+                Layout.preferredWidth: 0
+                clip: true
                 horizontalAlignment: Text.AlignRight
                 text: DashboardLogic.texts.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
                                                            view.now)

@@ -13,6 +13,7 @@
 
 #include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/ControlStyle.h"
 #include "Shell/CorvantaApp.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
     // The software renderer: the interface is flat, and GL on a software rasteriser costs more
     // memory and a slower first frame.
     if (std::getenv("QT_QUICK_BACKEND") == nullptr) setenv("QT_QUICK_BACKEND", "software", 1);
+    // The controls' one style, the one the tests and the golden images draw with.
+    corvanta::useControlStyle();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));

@@ -119,4 +119,32 @@ TestCase {
         compare(child("miniStatus").text, "<b>échec</b>")
         compare(child("statusDot").color, Theme.dangerText)
     }
+    function test_footer_gives_the_status_the_room_the_last_update_leaves() {
+        const footer = child("miniFooter")
+        const status = child("miniStatus")
+        const lastUpdate = child("miniLastUpdate")
+        session.runState = 5
+        session.failureMessage = "Le nœud n'a pas démarré : le dossier de données est verrouillé par un autre programme"
+        // No refresh yet: the last-update text is empty and the status has the whole row.
+        compare(lastUpdate.text, "")
+        waitForRendering(footer)
+        verify(status.implicitWidth > footer.width)
+        fuzzyCompare(status.width, footer.width - 8 - 6 - 3 * footer.spacing, 1)
+        verify(status.truncated)
+
+        // Both long: the last-update text gives way first, the status keeps its room.
+        session.chainStatusUpdatedAt = new Date((1700000000 - 125) * 1000)
+        verify(lastUpdate.text !== "")
+        waitForRendering(footer)
+        fuzzyCompare(status.width, footer.width - 8 - 6 - 3 * footer.spacing, 1)
+        compare(lastUpdate.width, 0)
+
+        // A short status leaves the rest to the last-update text, shown whole.
+        session.runState = 3
+        session.isHashing = true
+        waitForRendering(footer)
+        compare(status.width, status.implicitWidth)
+        verify(!lastUpdate.truncated)
+        verify(lastUpdate.width >= lastUpdate.implicitWidth)
+    }
 }
