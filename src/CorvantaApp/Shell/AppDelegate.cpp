@@ -105,6 +105,10 @@ void AppDelegate::followPreferences() {
     if (onScreen) contentAppeared();
 }
 
+void AppDelegate::checkForUpdates() {
+    if (hooks_.updatesConfigured && hooks_.checkForUpdates) hooks_.checkForUpdates();
+}
+
 void AppDelegate::finishOnboarding() {
     prefs_.setOnboardingCompleted(true);
 }

@@ -8,10 +8,10 @@
 #include <QQuickWindow>
 #include <QTimer>
 
-#include "Shell/AppDelegate.h"
 #include "Localization/AppTranslator.h"
 #include "Localization/Localization.h"
 #include "MenuBar/MenuBar.h"
+#include "Shell/AppDelegate.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 
@@ -31,6 +31,7 @@ CorvantaApp::CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObj
     hooks.makeSession = std::move(options.makeSession);
     hooks.terminate = std::move(options.terminate);
     hooks.updatesConfigured = options.updatesConfigured;
+    hooks.checkForUpdates = std::move(options.checkForUpdates);
     hooks.openMainWindow = [this] { openMainWindow(); };
     delegate_ = std::make_unique<AppDelegate>(prefs_, platform_, std::move(hooks));
     connect(&prefs_, &Prefs::miniFloatsAboveOthersChanged, this, &CorvantaApp::configureWindow);

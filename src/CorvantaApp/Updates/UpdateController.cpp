@@ -12,7 +12,9 @@ UpdateController::UpdateController()
 
 UpdateController::UpdateController(const std::optional<QString>& publicKey,
                                    const std::optional<QString>& feedURL)
-    : isConfigured_(isConfigured(publicKey, feedURL)) {}
+    : isConfigured_(isConfigured(publicKey, feedURL)),
+      publicKey_(publicKey.value_or(QString())),
+      feedURL_(feedURL.value_or(QString())) {}
 
 bool UpdateController::isConfigured(const std::optional<QString>& publicKey,
                                     const std::optional<QString>& feedURL) {

@@ -6,8 +6,9 @@
 
 namespace corvanta {
 
-// In-app updates. Linux builds have none (updates come with the package): the rule below is kept
-// so a build that sets a feed and a key is recognised, and nothing else happens.
+// In-app update checks: on only when the build sets a feed and a key ("SUFeedURL",
+// "SUPublicEDKey" in the build's information table). The check itself is UpdateCheck; the tray
+// item runs it through UpdateNotifier.
 class UpdateController {
   public:
     // Reads "SUPublicEDKey" and "SUFeedURL" from the build's information table.
@@ -16,6 +17,9 @@ class UpdateController {
                      const std::optional<QString>& feedURL);
 
     bool isConfigured() const { return isConfigured_; }
+    // Empty when not configured.
+    QString feedURL() const { return isConfigured_ ? feedURL_ : QString(); }
+    QString publicKey() const { return isConfigured_ ? publicKey_ : QString(); }
 
     // A real key (not empty, not the placeholder) and a feed address whose scheme is exactly
     // "https".
@@ -24,6 +28,8 @@ class UpdateController {
 
   private:
     bool isConfigured_;
+    QString publicKey_;
+    QString feedURL_;
 };
 
 }  // namespace corvanta

@@ -5,19 +5,25 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QQuickWindow>
+#include <QSysInfo>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
+#include "Notifications/MinerNotifications.h"
+#include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/CorvantaApp.h"
-#include "Updates/UpdateController.h"
-#include "Session/MiningSessionModel.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
+#include "SystemServices/AppInfo.h"
+#include "SystemServices/LaunchAtLogin.h"
+#include "Updates/UpdateController.h"
+#include "Updates/UpdateNotifier.h"
 #include "corvanta/node/BinaryLocator.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
@@ -58,8 +64,10 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QUICK_BACKEND") == nullptr) setenv("QT_QUICK_BACKEND", "software", 1);
 
     QApplication application(argc, argv);
+    // The application name is the window class (WM_CLASS "corvanta", "Corvanta") that the desktop
+    // entry's StartupWMClass names, so the launcher and the window group together.
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
-    QApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    QApplication::setDesktopFileName(QStringLiteral(CORVANTA_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString socket = corvanta::SingleInstance::socketName(
@@ -75,6 +83,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A login item written by a copy of this program that has since gone now starts this one.
+    corvanta::LaunchAtLogin().replaceDangling();
     corvanta::loadBundledFonts();
     corvanta::Prefs prefs{corvanta::Preferences()};
     corvanta::Platform platform{QDBusConnection::sessionBus()};
@@ -85,8 +95,32 @@ int main(int argc, char** argv) {
                                                 QDBusConnection::systemBus(), {}, parent);
     };
     options.terminate = [] { QCoreApplication::exit(0); };
-    options.updatesConfigured = corvanta::UpdateController().isConfigured();
+    const corvanta::UpdateController updates;
+    options.updatesConfigured = updates.isConfigured();
+    std::unique_ptr<corvanta::MinerNotifications> updateNotifications;
+    std::unique_ptr<corvanta::UpdateNotifier> updateNotifier;
+    corvanta::CorvantaApp* appForUpdates = nullptr;
+    if (updates.isConfigured()) {
+        updateNotifications =
+            std::make_unique<corvanta::MinerNotifications>(QDBusConnection::sessionBus());
+        corvanta::UpdateCheck::Settings settings;
+        settings.feedURL = updates.feedURL();
+        settings.publicKey = updates.publicKey();
+        settings.runningVersion =
+            corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString());
+        settings.systemVersion = QSysInfo::productVersion();
+        updateNotifier = std::make_unique<corvanta::UpdateNotifier>(
+            settings, *updateNotifications,
+            [&appForUpdates](const QString& line) {
+                auto* model = qobject_cast<corvanta::MiningSessionModel*>(
+                    appForUpdates != nullptr ? &appForUpdates->delegate().session() : nullptr);
+                if (model != nullptr) model->appendLog(line);
+            },
+            [&platform](const QUrl& page) { platform.openUrl(page); });
+        options.checkForUpdates = [&updateNotifier] { updateNotifier->check(); };
+    }
     corvanta::CorvantaApp app(prefs, platform, std::move(options));
+    appForUpdates = &app;
 
     corvanta::TerminationSignals termination;
     QObject::connect(&termination, &corvanta::TerminationSignals::received, &app.delegate(),

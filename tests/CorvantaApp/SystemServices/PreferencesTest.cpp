@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "TestSupport.h"
 #include "SystemServices/Preferences.h"
+#include "TestSupport.h"
 
 namespace corvanta {
 namespace {
