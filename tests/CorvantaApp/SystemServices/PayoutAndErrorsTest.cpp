@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "LanguageScope.h"
-#include "Localization/ErrorPresentation.h"
-#include "SystemServices/EarningsScan.h"
-#include "SystemServices/PayoutResolution.h"
 #include "TestSupport.h"
+#include "SystemServices/EarningsScan.h"
+#include "Localization/ErrorPresentation.h"
+#include "SystemServices/PayoutResolution.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/rpc/RPCErrors.h"

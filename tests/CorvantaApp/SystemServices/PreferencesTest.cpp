@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "SystemServices/Preferences.h"
 #include "TestSupport.h"
+#include "SystemServices/Preferences.h"
 
 namespace corvanta {
 namespace {
