@@ -21,7 +21,12 @@ struct CurlDeleter {
 struct Sink {
     QByteArray body;
     bool tooLarge = false;
+    const std::atomic<bool>* cancelled = nullptr;
 };
+
+int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<Sink*>(user)->cancelled->load() ? 1 : 0;
+}
 
 std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
     auto* sink = static_cast<Sink*>(user);
@@ -50,23 +55,25 @@ UpdateCheck::UpdateCheck(Settings settings, QObject* parent)
 }
 
 UpdateCheck::~UpdateCheck() {
-    // The worker holds only its own copies; it ends within its time limit.
+    cancelled_->store(true);
     watcher_.waitForFinished();
 }
 
 void UpdateCheck::start() {
     if (watcher_.isRunning()) return;
-    watcher_.setFuture(QtConcurrent::run(
-        [settings = settings_] { return evaluate(settings, download(settings)); }));
+    watcher_.setFuture(QtConcurrent::run([settings = settings_, cancelled = cancelled_] {
+        return evaluate(settings, download(settings, *cancelled));
+    }));
 }
 
-FeedDownload UpdateCheck::download(const Settings& settings) {
+FeedDownload UpdateCheck::download(const Settings& settings, const std::atomic<bool>& cancelled) {
     const std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
     if (!handle) return {{}, QStringLiteral("the HTTP client could not start")};
     CURL* curl = handle.get();
     const QByteArray url = settings.feedURL.toUtf8();
     const QByteArray authorities = settings.certificateAuthorityFile.toLocal8Bit();
     Sink sink;
+    sink.cancelled = &cancelled;
     char message[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
@@ -80,6 +87,9 @@ FeedDownload UpdateCheck::download(const Settings& settings) {
     if (!authorities.isEmpty()) curl_easy_setopt(curl, CURLOPT_CAINFO, authorities.constData());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &progress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &sink);
     const CURLcode code = curl_easy_perform(curl);
     if (sink.tooLarge) return {{}, QStringLiteral("the feed is larger than 1 MiB")};
     if (code != CURLE_OK) {

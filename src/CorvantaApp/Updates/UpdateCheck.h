@@ -6,6 +6,9 @@
 #include <QString>
 #include <QUrl>
 
+#include <atomic>
+#include <memory>
+
 namespace corvanta {
 
 // What one check found.
@@ -55,7 +58,8 @@ class UpdateCheck : public QObject {
     bool isRunning() const { return watcher_.isRunning(); }
 
     // The feed's bytes over HTTPS only (redirects too), at most 1 MiB, with the given trust.
-    static FeedDownload download(const Settings& settings);
+    // Ends early, as an error, once `cancelled` holds.
+    static FeedDownload download(const Settings& settings, const std::atomic<bool>& cancelled);
     // The verdict on a downloaded feed.
     static UpdateCheckResult evaluate(const Settings& settings, const FeedDownload& download);
 
@@ -64,6 +68,8 @@ class UpdateCheck : public QObject {
 
   private:
     Settings settings_;
+    // Set when this object goes: a running download ends within a fraction of a second.
+    std::shared_ptr<std::atomic<bool>> cancelled_ = std::make_shared<std::atomic<bool>>(false);
     QFutureWatcher<UpdateCheckResult> watcher_;
 };
 

@@ -180,11 +180,12 @@ class UpdateCheckTest : public ::testing::Test {
     }
     UpdateCheckResult check(const QString& name, const QString& feed) const {
         const auto s = settings(server_->publish(name, feed));
-        return UpdateCheck::evaluate(s, UpdateCheck::download(s));
+        return UpdateCheck::evaluate(s, UpdateCheck::download(s, running_));
     }
 
     static std::unique_ptr<FeedServer> server_;
     SigningKey key_;
+    const std::atomic<bool> running_{false};
 };
 std::unique_ptr<FeedServer> UpdateCheckTest::server_;
 
@@ -245,20 +246,25 @@ TEST_F(UpdateCheckTest, NetworkFailuresAreReportedAndTrustIsNeverSkipped) {
     // Nothing listens on a reserved port.
     const testing::ReservedPorts closed;
     auto s = settings(QStringLiteral("https://127.0.0.1:%1/feed.xml").arg(closed.first()));
-    auto result = UpdateCheck::evaluate(s, UpdateCheck::download(s));
+    auto result = UpdateCheck::evaluate(s, UpdateCheck::download(s, running_));
     EXPECT_EQ(result.kind, UpdateCheckResult::Kind::failed);
     EXPECT_TRUE(result.reason.contains("could not be downloaded")) << result.reason.toStdString();
 
     // Without the test certificate trusted, the server is refused.
     s = settings(server_->publish("untrusted.xml", feedXml(key_, {{"0.2.0"}})));
     s.certificateAuthorityFile.clear();
-    result = UpdateCheck::evaluate(s, UpdateCheck::download(s));
+    result = UpdateCheck::evaluate(s, UpdateCheck::download(s, running_));
     EXPECT_EQ(result.kind, UpdateCheckResult::Kind::failed);
 
     // A missing file on the server is an error, not an empty feed.
     s = settings(server_->publish("present.xml", "").replace("present.xml", "absent.xml"));
-    result = UpdateCheck::evaluate(s, UpdateCheck::download(s));
+    result = UpdateCheck::evaluate(s, UpdateCheck::download(s, running_));
     EXPECT_TRUE(result.reason.contains("could not be downloaded")) << result.reason.toStdString();
+
+    // A check cancelled (its owner gone) ends at once, as an error.
+    const std::atomic<bool> cancelled{true};
+    s = settings(server_->publish("cancelled.xml", feedXml(key_, {{"0.2.0"}})));
+    EXPECT_FALSE(UpdateCheck::download(s, cancelled).error.isEmpty());
 }
 
 TEST(Appcast, VersionsCompareAsDottedNumbers) {
