@@ -4,6 +4,8 @@
 
 #include <optional>
 
+#include "Updates/UpdateCheck.h"
+
 namespace corvanta {
 
 // In-app update checks: on only when the build sets a feed and a key ("SUFeedURL",
@@ -20,6 +22,9 @@ class UpdateController {
     // Empty when not configured.
     QString feedURL() const { return isConfigured_ ? feedURL_ : QString(); }
     QString publicKey() const { return isConfigured_ ? publicKey_ : QString(); }
+    // The check of this build's feed with its key, for the running version
+    // ("CFBundleShortVersionString") on this system (its release's VERSION_ID).
+    UpdateCheck::Settings checkSettings() const;
 
     // A real key (not empty, not the placeholder) and a feed address whose scheme is exactly
     // "https".

@@ -5,16 +5,18 @@
 
 namespace corvanta {
 
-UpdateNotifier::UpdateNotifier(UpdateCheck::Settings settings, MinerNotifications& notifications,
+UpdateNotifier::UpdateNotifier(UpdateCheck::Settings settings, const QDBusConnection& sessionBus,
                                Log log, Open open, QObject* parent)
     : QObject(parent),
       check_(std::move(settings)),
-      notifications_(notifications),
+      notifications_(std::make_unique<MinerNotifications>(sessionBus)),
       log_(std::move(log)) {
     connect(&check_, &UpdateCheck::finished, this, &UpdateNotifier::present);
-    connect(&notifications_, &MinerNotifications::linkActivated, this,
+    connect(notifications_.get(), &MinerNotifications::linkActivated, this,
             [open = std::move(open)](const QUrl& page) { open(page); });
 }
+
+UpdateNotifier::~UpdateNotifier() = default;
 
 void UpdateNotifier::check() {
     check_.start();
@@ -25,7 +27,7 @@ void UpdateNotifier::present(const UpdateCheckResult& result) {
         case UpdateCheckResult::Kind::newer:
             log_(QStringLiteral("Update available: Corvanta %1 (%2).")
                      .arg(result.version, result.page.toString()));
-            notifications_.send(
+            notifications_->send(
                 QStringLiteral("update-available"),
                 Localization::shared().string(QStringLiteral("Mise à jour disponible")),
                 L(QStringLiteral("Corvanta %@ est disponible. Cliquez pour ouvrir la "

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 #include "Updates/UpdateCheck.h"
 
@@ -23,8 +25,10 @@ class UpdateNotifier : public QObject {
     using Log = std::function<void(const QString& line)>;
     using Open = std::function<void(const QUrl& page)>;
 
-    UpdateNotifier(UpdateCheck::Settings settings, MinerNotifications& notifications, Log log,
+    // Notifies through org.freedesktop.Notifications on `sessionBus`.
+    UpdateNotifier(UpdateCheck::Settings settings, const QDBusConnection& sessionBus, Log log,
                    Open open, QObject* parent = nullptr);
+    ~UpdateNotifier() override;
 
     void check();
     // What a result shows; public for the tests.
@@ -36,7 +40,7 @@ class UpdateNotifier : public QObject {
 
   private:
     UpdateCheck check_;
-    MinerNotifications& notifications_;
+    std::unique_ptr<MinerNotifications> notifications_;
     Log log_;
 };
 

@@ -5,14 +5,12 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QQuickWindow>
-#include <QSysInfo>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-#include "Notifications/MinerNotifications.h"
 #include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/CorvantaApp.h"
@@ -20,7 +18,6 @@
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
-#include "SystemServices/AppInfo.h"
 #include "SystemServices/LaunchAtLogin.h"
 #include "Updates/UpdateController.h"
 #include "Updates/UpdateNotifier.h"
@@ -97,20 +94,12 @@ int main(int argc, char** argv) {
     options.terminate = [] { QCoreApplication::exit(0); };
     const corvanta::UpdateController updates;
     options.updatesConfigured = updates.isConfigured();
-    std::unique_ptr<corvanta::MinerNotifications> updateNotifications;
     std::unique_ptr<corvanta::UpdateNotifier> updateNotifier;
     corvanta::CorvantaApp* appForUpdates = nullptr;
     if (updates.isConfigured()) {
-        updateNotifications =
-            std::make_unique<corvanta::MinerNotifications>(QDBusConnection::sessionBus());
-        corvanta::UpdateCheck::Settings settings;
-        settings.feedURL = updates.feedURL();
-        settings.publicKey = updates.publicKey();
-        settings.runningVersion =
-            corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString());
-        settings.systemVersion = QSysInfo::productVersion();
+        // Each outcome goes to the session's event log; a newer release is a notification.
         updateNotifier = std::make_unique<corvanta::UpdateNotifier>(
-            settings, *updateNotifications,
+            updates.checkSettings(), QDBusConnection::sessionBus(),
             [&appForUpdates](const QString& line) {
                 auto* model = qobject_cast<corvanta::MiningSessionModel*>(
                     appForUpdates != nullptr ? &appForUpdates->delegate().session() : nullptr);

@@ -32,11 +32,10 @@ class DesktopBus : public ::testing::Test {
 TEST_F(DesktopBus, AnUpdateIsANotificationThatOpensItsPageAndAnythingElseOneLogLine) {
     FakeNotifications server;
     ASSERT_TRUE(server.serve(bus_.connect()));
-    MinerNotifications notifications(bus_.connect());
     QStringList log;
     std::vector<QUrl> opened;
     UpdateNotifier notifier(
-        {}, notifications, [&](const QString& line) { log << line; },
+        {}, bus_.connect(), [&](const QString& line) { log << line; },
         [&](const QUrl& page) { opened.push_back(page); });
     const LanguageScope english(AppLanguage::english);
     notifier.present({UpdateCheckResult::Kind::failed, {}, {}, "the feed could not be downloaded"});
