@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QQuickWindow>
 
 #include <cstdio>
@@ -19,6 +20,7 @@
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
 #include "SystemServices/LaunchAtLogin.h"
+#include "SystemServices/SettingsFile.h"
 #include "Updates/UpdateController.h"
 #include "Updates/UpdateNotifier.h"
 #include "corvanta/node/BinaryLocator.h"
@@ -83,13 +85,19 @@ int main(int argc, char** argv) {
     // A login item written by a copy of this program that has since gone now starts this one.
     corvanta::LaunchAtLogin().replaceDangling();
     corvanta::loadBundledFonts();
+    // Before anything opens the settings: a damaged file is put right here, and said in the log.
+    const QString settingsPath = corvanta::Preferences::defaultPath();
+    const auto settingsNotice =
+        corvanta::checkSettingsFile(settingsPath).logLine(QFileInfo(settingsPath).fileName());
     corvanta::Prefs prefs{corvanta::Preferences()};
     corvanta::Platform platform{QDBusConnection::sessionBus()};
     corvanta::CorvantaApp::Options options;
-    options.makeSession = [](QObject* parent) -> QObject* {
-        return new corvanta::MiningSessionModel(corvanta::Preferences(),
-                                                QDBusConnection::sessionBus(),
-                                                QDBusConnection::systemBus(), {}, parent);
+    options.makeSession = [settingsNotice](QObject* parent) -> QObject* {
+        auto* session =
+            new corvanta::MiningSessionModel(corvanta::Preferences(), QDBusConnection::sessionBus(),
+                                             QDBusConnection::systemBus(), {}, parent);
+        if (settingsNotice) session->appendLog(*settingsNotice);
+        return session;
     };
     options.terminate = [] { QCoreApplication::exit(0); };
     const corvanta::UpdateController updates;
