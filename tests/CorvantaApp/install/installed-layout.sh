@@ -8,6 +8,7 @@ set -euo pipefail
 build=$1
 app_id=$2
 node_sha256=$3  # empty when the build ships no node
+screenshot=$4   # the dashboard screenshot the metadata names
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -58,6 +59,10 @@ desktop-file-validate "$prefix/etc/xdg/autostart/corvanta-widget-host.desktop" |
   fail "desktop-file-validate refuses the widget host's autostart entry"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
   fail "appstreamcli refuses the metadata: $(cat "$work/appstream.log")"
+# The metadata states the screenshot's real size.
+size=$(file "$screenshot" | grep -o '[0-9]* x [0-9]*' | head -n1)
+grep -q "width=\"${size% x *}\" height=\"${size#* x }\"" "$prefix/share/metainfo/$app_id.metainfo.xml" ||
+  fail "the metadata does not give the screenshot's size ($size)"
 for lang in fr de es it pt; do
   grep -q "^Comment\[$lang\]=" "$prefix/share/applications/$app_id.desktop" || fail "no Comment[$lang]"
   grep -q "^Keywords\[$lang\]=" "$prefix/share/applications/$app_id.desktop" || fail "no Keywords[$lang]"
