@@ -19,6 +19,7 @@
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
+#include "SystemServices/AppInfo.h"
 #include "SystemServices/LaunchAtLogin.h"
 #include "SystemServices/SettingsFile.h"
 #include "Updates/UpdateController.h"
@@ -66,6 +67,9 @@ int main(int argc, char** argv) {
     // The application name is the window class (WM_CLASS "corvanta", "Corvanta") that the desktop
     // entry's StartupWMClass names, so the launcher and the window group together.
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    // The version the build recorded: what the usage pulse reports and About shows.
+    QApplication::setApplicationVersion(
+        corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString()));
     QApplication::setDesktopFileName(QStringLiteral(CORVANTA_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
 

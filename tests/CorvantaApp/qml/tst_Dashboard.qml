@@ -329,6 +329,31 @@ TestCase {
         verify(validated.text.indexOf("12,345 transaction(s)") >= 0)
     }
 
+    function test_a_cut_status_line_shows_the_whole_text_on_hover() {
+        const failure = "Le démarrage a échoué — Un nœud Bitcoin semble déjà tourner sur ce "
+                      + "dossier de données (/home/u/.local/share/Corvanta/node/regtest). <b>Quittez</b> "
+                      + "toute autre instance de Corvanta ou de bitcoind, puis relancez."
+        session.runState = 5
+        session.failureMessage = failure
+        makeView()
+        const label = child("statusLabel")
+        const tip = child("statusTip")
+        verify(label.truncated)
+        verify(!tip.popup.visible)
+        mouseMove(label, label.width / 2, label.height / 2)
+        tryVerify(() => tip.popup.visible)
+        compare(tip.popup.text, failure)
+        compare(tip.popup.contentItem.textFormat, Text.PlainText)
+        mouseMove(view, 5, 5)
+        tryVerify(() => !tip.popup.visible)
+
+        // A line shown whole has nothing more to show.
+        session.runState = 3
+        verify(!label.truncated)
+        mouseMove(label, 5, 5)
+        verify(!tip.popup.visible)
+    }
+
     function test_sync_card_replaces_the_hash_rate_card() {
         session.runState = 2
         session.syncBlocks = 1234

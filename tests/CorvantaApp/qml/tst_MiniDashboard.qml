@@ -74,6 +74,22 @@ TestCase {
         compare(child("themeButton").symbol, "sun.max.fill")
     }
 
+    function test_a_cut_status_shows_the_whole_failure_on_hover() {
+        const failure = "Le démarrage a échoué — Un nœud Bitcoin semble déjà tourner sur ce "
+                      + "dossier de données (/home/u/.local/share/Corvanta/node/regtest)."
+        session.runState = 5
+        session.failureMessage = failure
+        const label = child("miniStatus")
+        const tip = child("miniStatusTip")
+        tryVerify(() => label.truncated)
+        mouseMove(label, label.width / 2, label.height / 2)
+        tryVerify(() => tip.popup.visible)
+        compare(tip.popup.text, failure)
+        compare(tip.popup.contentItem.textFormat, Text.PlainText)
+        mouseMove(view, 5, 5)
+        tryVerify(() => !tip.popup.visible)
+    }
+
     function test_tiles_chips_and_footer() {
         session.currentHashRateMHs = 12.345
         session.cpuUsage = { systemFraction: 0.5, processFraction: 1.2 }
