@@ -31,12 +31,14 @@ class FakeNotifications : public QObject {
         QString body;
         QVariantMap hints;
         uint id = 0;
+        QStringList actions;
     };
 
     // Serves on `bus` under the well-known name.
     bool serve(QDBusConnection bus) {
-        return bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), this,
-                                  QDBusConnection::ExportAllSlots) &&
+        return bus.registerObject(
+                   QStringLiteral("/org/freedesktop/Notifications"), this,
+                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals) &&
                bus.registerService(QStringLiteral("org.freedesktop.Notifications"));
     }
 
@@ -50,11 +52,15 @@ class FakeNotifications : public QObject {
         return capabilities;
     }
     uint Notify(const QString& appName, uint replacesId, const QString&, const QString& summary,
-                const QString& body, const QStringList&, const QVariantMap& hints, int) {
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int) {
         const uint id = replacesId != 0 ? replacesId : nextId_++;
-        received.push_back({appName, replacesId, summary, body, hints, id});
+        received.push_back({appName, replacesId, summary, body, hints, id, actions});
         return id;
     }
+
+  signals:
+    // The user clicked a notification (its "default" action) or one of its buttons.
+    void ActionInvoked(uint id, const QString& actionKey);
 
   private:
     uint nextId_ = 1;

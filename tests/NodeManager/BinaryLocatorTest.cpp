@@ -88,6 +88,25 @@ TEST(ApplicationBundleTest, TheRunningApplicationsResourcesLieBesideItsExecutabl
               !digest.empty());
 }
 
+TEST(ApplicationBundleTest, AnInstalledProgramFindsItsResourcesInLibexecElseBesideItself) {
+    const TempDir prefix;
+    const fs::path bin = prefix.path() / "bin";
+    fs::create_directories(bin);
+    const fs::path relative = fs::path("..") / "libexec" / "corvanta";
+    // The build folder's form: nothing installed beside it.
+    EXPECT_EQ(ApplicationBundle::resourceDirectoryFor(bin, relative), bin);
+    fs::create_directories(prefix.path() / "libexec" / "corvanta");
+    EXPECT_EQ(ApplicationBundle::resourceDirectoryFor(bin, relative),
+              prefix.path() / "libexec" / "corvanta");
+    // A plain file of that name is no resource folder.
+    const TempDir other;
+    fs::create_directories(other.path() / "bin");
+    fs::create_directories(other.path() / "libexec");
+    testing::writeText(other.path() / "libexec" / "corvanta", "");
+    EXPECT_EQ(ApplicationBundle::resourceDirectoryFor(other.path() / "bin", relative),
+              other.path() / "bin");
+}
+
 class BundledNodeTest : public ::testing::Test {
   protected:
     BundledNodeTest() : env_("CORVANTA_SUPPORT_DIR", support_.path().string()) {

@@ -250,8 +250,7 @@ void MenuBar::run(TrayCommand command) {
             delegate_.openSettings();
             break;
         case TrayCommand::checkForUpdates:
-            // Linux builds have no in-app updater; the item stays disabled unless a build has
-            // one configured, and then the package manager does the work.
+            delegate_.checkForUpdates();
             break;
         case TrayCommand::support:
             platform_.openUrl(AppLinks::support());

@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QGuiApplication>
 #include <QVariantMap>
 
 #include "Localization/Formatting.h"
@@ -46,7 +47,18 @@ void MinerNotifications::capabilitiesReceived(QDBusPendingCallWatcher* call) {
 
 void MinerNotifications::send(const QString& identifier, const QString& title,
                               const QString& body) {
-    const Notification notification{identifier, title, body};
+    send(identifier, title, body, QUrl());
+}
+
+void MinerNotifications::send(const QString& identifier, const QString& title, const QString& body,
+                              const QUrl& link) {
+    if (!link.isEmpty() && !listening_) {
+        listening_ =
+            bus_.connect(QString(), QStringLiteral("/org/freedesktop/Notifications"),
+                         QStringLiteral("org.freedesktop.Notifications"),
+                         QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
+    }
+    const Notification notification{identifier, title, body, link};
     if (!capabilities_) {
         waiting_.push_back(notification);
         requestAuthorizationIfNeeded();
@@ -68,13 +80,19 @@ void MinerNotifications::post(const Notification& notification) {
     const bool markup = !capabilities_ || capabilities_->contains(QStringLiteral("body-markup"));
     QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
     call << QStringLiteral("Corvanta") << shown.serverId << QString() << notification.title
-         << (markup ? escapedForMarkup(notification.body) : notification.body) << QStringList()
-         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("corvanta")},
+         << (markup ? escapedForMarkup(notification.body) : notification.body)
+         << (notification.link.isEmpty()
+                 ? QStringList()
+                 : QStringList{QStringLiteral("default"),
+                               Localization::shared().string(QStringLiteral("Ouvrir"))})
+         << QVariantMap{{QStringLiteral("desktop-entry"), QGuiApplication::desktopFileName()},
                         {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")}}
          << -1;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, identifier = notification.identifier](QDBusPendingCallWatcher* finished) {
+            [this, identifier = notification.identifier,
+             link = notification.link](QDBusPendingCallWatcher* finished) {
+                shown_[identifier].link = link;
                 posted(identifier, finished);
             });
 }
@@ -99,6 +117,16 @@ void MinerNotifications::notifyRewardMatured(std::int64_t height, std::int64_t r
          Localization::shared().string("Récompense mature"),
          L("Le bloc %d a atteint 100 confirmations — %@ désormais dépensables.",
            QString::number(height), Formatting::bitcoin(rewardSats)));
+}
+
+void MinerNotifications::actionInvoked(uint serverId, const QString& action) {
+    if (action != QLatin1String("default") || serverId == 0) return;
+    for (const Shown& shown : std::as_const(shown_)) {
+        if (shown.serverId == serverId && !shown.link.isEmpty()) {
+            emit linkActivated(shown.link);
+            return;
+        }
+    }
 }
 
 QString MinerNotifications::escapedForMarkup(const QString& text) {

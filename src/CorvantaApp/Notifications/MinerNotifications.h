@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <cstdint>
 #include <optional>
@@ -30,19 +31,30 @@ class MinerNotifications : public QObject {
     // it. Without an answer the body is escaped as for markup, and the next one asks again.
     void requestAuthorizationIfNeeded();
     void send(const QString& identifier, const QString& title, const QString& body);
+    // A notification that opens `link` when clicked (its default action): linkActivated() says so.
+    void send(const QString& identifier, const QString& title, const QString& body,
+              const QUrl& link);
     void notifyBlockFound(std::int64_t height, std::int64_t rewardSats);
     void notifyRewardMatured(std::int64_t height, std::int64_t rewardSats);
 
     static QString escapedForMarkup(const QString& text);
+
+  signals:
+    void linkActivated(const QUrl& link);
+
+  private slots:
+    void actionInvoked(uint serverId, const QString& action);
 
   private:
     struct Notification {
         QString identifier;
         QString title;
         QString body;
+        QUrl link;  // empty: no action
     };
     struct Shown {
         uint serverId = 0;
+        QUrl link;  // of the notification the server shows under serverId
         bool inFlight = false;
         std::optional<Notification> next;  // a newer one, sent once the server has answered
     };
@@ -54,6 +66,7 @@ class MinerNotifications : public QObject {
     QDBusConnection bus_;
     std::optional<QSet<QString>> capabilities_;
     bool askedCapabilities_ = false;
+    bool listening_ = false;
     std::vector<Notification> waiting_;  // for the capabilities
     QHash<QString, Shown> shown_;
 };

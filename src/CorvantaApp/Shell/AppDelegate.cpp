@@ -112,6 +112,10 @@ void AppDelegate::followPreferences() {
     if (onScreen) appear(reason);
 }
 
+void AppDelegate::checkForUpdates() {
+    if (hooks_.updatesConfigured && hooks_.checkForUpdates) hooks_.checkForUpdates();
+}
+
 void AppDelegate::finishOnboarding() {
     prefs_.setOnboardingCompleted(true);
 }

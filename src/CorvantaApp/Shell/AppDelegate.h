@@ -39,6 +39,7 @@ class AppDelegate : public QObject {
         std::function<void()> terminate;
         std::function<double()> now;  // seconds since 1970
         bool updatesConfigured = false;
+        std::function<void()> checkForUpdates;
     };
 
     AppDelegate(Prefs& prefs, Platform& platform, Hooks hooks, QObject* parent = nullptr);
@@ -77,6 +78,8 @@ class AppDelegate : public QObject {
     Q_INVOKABLE void openSettings();
     Q_INVOKABLE void startMining();
     Q_INVOKABLE void stopMining();
+    // Checks the update feed, when this build has one.
+    Q_INVOKABLE void checkForUpdates();
     // A second launch asked for the window.
     void reopen(bool hasVisibleWindow);
 

@@ -30,6 +30,8 @@ class CorvantaApp : public QObject {
         std::function<QObject*(QObject* parent)> makeSession;
         std::function<void()> terminate;
         bool updatesConfigured = false;
+        // The tray's "check for updates" (set when updates are configured).
+        std::function<void()> checkForUpdates;
     };
 
     CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObject* parent = nullptr);

@@ -21,9 +21,10 @@ QString LaunchAtLogin::filePath() const {
     return directory_ + QStringLiteral("/corvanta.desktop");
 }
 
-bool LaunchAtLogin::isEnabled() const {
+std::optional<LaunchAtLogin::Entry> LaunchAtLogin::read() const {
     QFile file(filePath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
+    Entry entry{true, false};
     bool inEntry = false;
     while (!file.atEnd()) {
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
@@ -34,18 +35,44 @@ bool LaunchAtLogin::isEnabled() const {
         if (!inEntry) continue;
         const QString name = line.section(u'=', 0, 0).trimmed();
         const QString value = line.section(u'=', 1).trimmed();
-        if (name == QLatin1String("Hidden") && value == QLatin1String("true")) return false;
+        if (name == QLatin1String("Hidden") && value == QLatin1String("true")) {
+            entry.switchedOn = false;
+        }
         if (name == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false")) {
-            return false;
+            entry.switchedOn = false;
+        }
+        if (name == QLatin1String("Exec")) {
+            // A bare name is found on the session's PATH, which is not ours to judge.
+            const auto program = programOfExec(value);
+            entry.dangling =
+                program && QFileInfo(*program).isAbsolute() && !QFileInfo(*program).isExecutable();
         }
     }
-    return true;
+    return entry;
+}
+
+bool LaunchAtLogin::isEnabled() const {
+    const auto entry = read();
+    return entry && entry->switchedOn && !entry->dangling;
 }
 
 bool LaunchAtLogin::setEnabled(bool enabled) const {
-    if (enabled == isEnabled()) return true;
-    if (!enabled) return QFile::remove(filePath()) || !QFile::exists(filePath());
+    const auto entry = read();
+    if (!enabled) {
+        // An entry switched off by the desktop is the user's; a dangling one goes.
+        if (!entry || (!entry->switchedOn && !entry->dangling)) return true;
+        return QFile::remove(filePath()) || !QFile::exists(filePath());
+    }
+    if (entry && entry->switchedOn && !entry->dangling) return true;
+    return write();
+}
 
+bool LaunchAtLogin::replaceDangling() const {
+    const auto entry = read();
+    return entry && entry->switchedOn && entry->dangling && write();
+}
+
+bool LaunchAtLogin::write() const {
     const auto exec = execArgument(QFileInfo(programPath_).absoluteFilePath());
     if (!exec || !QDir().mkpath(directory_)) return false;
     QSaveFile file(filePath());
@@ -74,6 +101,44 @@ std::optional<QString> LaunchAtLogin::execArgument(const QString& programPath) {
     quoted.replace(u'\\', QLatin1String("\\\\"));
     quoted.replace(u'%', QLatin1String("%%"));
     return quoted;
+}
+
+std::optional<QString> LaunchAtLogin::programOfExec(const QString& execValue) {
+    // The file's string escaping first ("\\" is one backslash, "\s" a space), then the Exec
+    // quoting.
+    QString value;
+    for (qsizetype i = 0; i < execValue.size(); ++i) {
+        const QChar c = execValue[i];
+        if (c != u'\\' || i + 1 == execValue.size()) {
+            value += c;
+            continue;
+        }
+        const QChar next = execValue[++i];
+        if (next == u'\\') {
+            value += u'\\';
+        } else if (next == u's') {
+            value += u' ';
+        } else {
+            value += c;
+            value += next;
+        }
+    }
+    value = value.trimmed();
+    if (value.isEmpty()) return std::nullopt;
+    if (!value.startsWith(u'"')) {
+        return value.section(u' ', 0, 0).replace(QLatin1String("%%"), QLatin1String("%"));
+    }
+    QString program;
+    for (qsizetype i = 1; i < value.size(); ++i) {
+        if (value[i] == u'\\' && i + 1 < value.size()) {
+            program += value[++i];
+        } else if (value[i] == u'"') {
+            return program.replace(QLatin1String("%%"), QLatin1String("%"));
+        } else {
+            program += value[i];
+        }
+    }
+    return std::nullopt;  // no closing quote
 }
 
 }  // namespace corvanta

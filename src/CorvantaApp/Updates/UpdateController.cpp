@@ -1,5 +1,6 @@
 #include "Updates/UpdateController.h"
 
+#include <QSysInfo>
 #include <QUrl>
 
 #include "SystemServices/AppInfo.h"
@@ -12,7 +13,19 @@ UpdateController::UpdateController()
 
 UpdateController::UpdateController(const std::optional<QString>& publicKey,
                                    const std::optional<QString>& feedURL)
-    : isConfigured_(isConfigured(publicKey, feedURL)) {}
+    : isConfigured_(isConfigured(publicKey, feedURL)),
+      publicKey_(publicKey.value_or(QString())),
+      feedURL_(feedURL.value_or(QString())) {}
+
+UpdateCheck::Settings UpdateController::checkSettings() const {
+    UpdateCheck::Settings settings;
+    settings.feedURL = feedURL();
+    settings.publicKey = publicKey();
+    settings.runningVersion =
+        infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString());
+    settings.systemVersion = QSysInfo::productVersion();
+    return settings;
+}
 
 bool UpdateController::isConfigured(const std::optional<QString>& publicKey,
                                     const std::optional<QString>& feedURL) {

@@ -4,10 +4,13 @@
 
 #include <optional>
 
+#include "Updates/UpdateCheck.h"
+
 namespace corvanta {
 
-// In-app updates. Linux builds have none (updates come with the package): the rule below is kept
-// so a build that sets a feed and a key is recognised, and nothing else happens.
+// In-app update checks: on only when the build sets a feed and a key ("SUFeedURL",
+// "SUPublicEDKey" in the build's information table). The check itself is UpdateCheck; the tray
+// item runs it through UpdateNotifier.
 class UpdateController {
   public:
     // Reads "SUPublicEDKey" and "SUFeedURL" from the build's information table.
@@ -16,6 +19,12 @@ class UpdateController {
                      const std::optional<QString>& feedURL);
 
     bool isConfigured() const { return isConfigured_; }
+    // Empty when not configured.
+    QString feedURL() const { return isConfigured_ ? feedURL_ : QString(); }
+    QString publicKey() const { return isConfigured_ ? publicKey_ : QString(); }
+    // The check of this build's feed with its key, for the running version
+    // ("CFBundleShortVersionString") on this system (its release's VERSION_ID).
+    UpdateCheck::Settings checkSettings() const;
 
     // A real key (not empty, not the placeholder) and a feed address whose scheme is exactly
     // "https".
@@ -24,6 +33,8 @@ class UpdateController {
 
   private:
     bool isConfigured_;
+    QString publicKey_;
+    QString feedURL_;
 };
 
 }  // namespace corvanta

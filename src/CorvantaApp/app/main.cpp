@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
@@ -20,8 +21,10 @@
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
 #include "SystemServices/AppInfo.h"
+#include "SystemServices/LaunchAtLogin.h"
 #include "SystemServices/SettingsFile.h"
 #include "Updates/UpdateController.h"
+#include "Updates/UpdateNotifier.h"
 #include "corvanta/node/BinaryLocator.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
@@ -64,11 +67,13 @@ int main(int argc, char** argv) {
     corvanta::useControlStyle();
 
     QApplication application(argc, argv);
+    // The application name is the window class (WM_CLASS "corvanta", "Corvanta") that the desktop
+    // entry's StartupWMClass names, so the launcher and the window group together.
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
     // The version the build recorded: what the usage pulse reports and About shows.
     QApplication::setApplicationVersion(
         corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString()));
-    QApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    QApplication::setDesktopFileName(QStringLiteral(CORVANTA_APP_ID));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString socket = corvanta::SingleInstance::socketName(
@@ -84,6 +89,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A login item written by a copy of this program that has since gone now starts this one.
+    corvanta::LaunchAtLogin().replaceDangling();
     corvanta::loadBundledFonts();
     // Before anything opens the settings: a damaged file is put right here, and said in the log.
     const QString settingsPath = corvanta::Preferences::defaultPath();
@@ -100,8 +107,24 @@ int main(int argc, char** argv) {
         return session;
     };
     options.terminate = [] { QCoreApplication::exit(0); };
-    options.updatesConfigured = corvanta::UpdateController().isConfigured();
+    const corvanta::UpdateController updates;
+    options.updatesConfigured = updates.isConfigured();
+    std::unique_ptr<corvanta::UpdateNotifier> updateNotifier;
+    corvanta::CorvantaApp* appForUpdates = nullptr;
+    if (updates.isConfigured()) {
+        // Each outcome goes to the session's event log; a newer release is a notification.
+        updateNotifier = std::make_unique<corvanta::UpdateNotifier>(
+            updates.checkSettings(), QDBusConnection::sessionBus(),
+            [&appForUpdates](const QString& line) {
+                auto* model = qobject_cast<corvanta::MiningSessionModel*>(
+                    appForUpdates != nullptr ? &appForUpdates->delegate().session() : nullptr);
+                if (model != nullptr) model->appendLog(line);
+            },
+            [&platform](const QUrl& page) { platform.openUrl(page); });
+        options.checkForUpdates = [&updateNotifier] { updateNotifier->check(); };
+    }
     corvanta::CorvantaApp app(prefs, platform, std::move(options));
+    appForUpdates = &app;
 
     corvanta::TerminationSignals termination;
     QObject::connect(&termination, &corvanta::TerminationSignals::received, &app.delegate(),

@@ -1,15 +1,19 @@
-// Renders one SVG of the brand artwork to a PNG at twice its drawn size, for sharp stickers.
+// Renders one SVG of the brand artwork to a PNG: at twice its drawn size, for sharp stickers, or
+// at a given square size, for the desktop icons.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
 
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
     QGuiApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: corvanta-render-brand IN.svg OUT.png\n");
+    int size = 0;
+    if (argc == 4) size = std::atoi(argv[3]);
+    if ((argc != 3 && argc != 4) || (argc == 4 && (size <= 0 || size > 4096))) {
+        std::fprintf(stderr, "usage: corvanta-render-brand IN.svg OUT.png [SIZE]\n");
         return 2;
     }
     QSvgRenderer renderer{QString::fromLocal8Bit(argv[1])};
@@ -17,7 +21,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvanta-render-brand: %s is not a valid SVG\n", argv[1]);
         return 1;
     }
-    QImage image(renderer.defaultSize() * 2, QImage::Format_ARGB32_Premultiplied);
+    const QSize pixels = size > 0 ? QSize(size, size) : renderer.defaultSize() * 2;
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

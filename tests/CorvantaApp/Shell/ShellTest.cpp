@@ -147,8 +147,10 @@ struct Shell {
         : prefs(Preferences(QString::fromStdString((folder / "prefs.ini").string()))),
           platform(Platform::Hooks{}, nullptr) {}
 
-    AppDelegate& make() {
+    AppDelegate& make(bool updatesConfigured = false) {
         AppDelegate::Hooks hooks;
+        hooks.updatesConfigured = updatesConfigured;
+        hooks.checkForUpdates = [this] { ++updateChecks; };
         hooks.makeSession = [this](QObject* parent) {
             ++sessionsMade;
             return testing::makeFakeSession(engine, parent);
@@ -170,6 +172,7 @@ struct Shell {
     int sessionsMade = 0;
     int windowOpens = 0;
     int terminations = 0;
+    int updateChecks = 0;
 };
 
 TEST(AppDelegate, StartsTheSessionWhenContentAppearsOnASetUpMachineIdleOrFailed) {
@@ -298,6 +301,17 @@ TEST(AppDelegate, ReopenAndSettingsOpenTheWindowTheRightWay) {
     EXPECT_FALSE(shell.prefs.miniMode());
     delegate.toggleFloating();
     EXPECT_FALSE(shell.prefs.miniFloatsAboveOthers());
+}
+
+TEST(AppDelegate, TheTraysUpdateCommandChecksOnlyInABuildWithUpdates) {
+    const testing::TempDir dir;
+    Shell without(dir.path());
+    without.make(false).checkForUpdates();
+    EXPECT_EQ(without.updateChecks, 0);
+    const testing::TempDir other;
+    Shell with(other.path());
+    with.make(true).checkForUpdates();
+    EXPECT_EQ(with.updateChecks, 1);
 }
 
 TEST(AppDelegate, EveryQuitPathEndsOnceAfterTheSessionsShutdown) {

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
+#include <QGuiApplication>
 
 #include <memory>
 
@@ -15,6 +16,7 @@
 #include "Shell/DesktopMotionSetting.h"
 #include "Shell/Platform.h"
 #include "SystemServices/SleepPreventionAssertion.h"
+#include "Updates/UpdateNotifier.h"
 
 namespace corvanta {
 namespace {
@@ -32,12 +34,44 @@ class DesktopBus : public ::testing::Test {
     PrivateBus bus_;
 };
 
+TEST_F(DesktopBus, AnUpdateIsANotificationThatOpensItsPageAndAnythingElseOneLogLine) {
+    FakeNotifications server;
+    ASSERT_TRUE(server.serve(bus_.connect()));
+    QStringList log;
+    std::vector<QUrl> opened;
+    UpdateNotifier notifier(
+        {}, bus_.connect(), [&](const QString& line) { log << line; },
+        [&](const QUrl& page) { opened.push_back(page); });
+    const LanguageScope english(AppLanguage::english);
+    notifier.present({UpdateCheckResult::Kind::failed, {}, {}, "the feed could not be downloaded"});
+    notifier.present({UpdateCheckResult::Kind::current, "0.1.0", {}, {}});
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_EQ(log[0], "Update check failed: the feed could not be downloaded.");
+    EXPECT_EQ(log[1], "Update check: Corvanta is up to date (newest release 0.1.0).");
+
+    const QUrl page("https://corvanta.example/download/0.2.0");
+    notifier.present({UpdateCheckResult::Kind::newer, "0.2.0", page, {}});
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() == 1; }));
+    EXPECT_EQ(log.size(), 3);
+    const auto& shown = server.received[0];
+    EXPECT_EQ(shown.summary, "Update available");
+    EXPECT_EQ(shown.body, "Corvanta 0.2.0 is available. Click to open the download page.");
+    EXPECT_EQ(shown.actions, QStringList({"default", "Open"}));
+    // A click on another notification opens nothing; a click on this one opens the page.
+    emit server.ActionInvoked(shown.id + 1, "default");
+    emit server.ActionInvoked(shown.id, "default");
+    ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
+    EXPECT_EQ(opened, std::vector<QUrl>{page});
+}
+
 TEST_F(DesktopBus, NotificationsReachTheServerInTheChosenLanguage) {
     FakeNotifications server;
     ASSERT_TRUE(server.serve(bus_.connect()));
     MinerNotifications notifications(bus_.connect());
     notifications.requestAuthorizationIfNeeded();
     notifications.requestAuthorizationIfNeeded();
+    // The server groups them under the application's desktop entry.
+    QGuiApplication::setDesktopFileName("example.corvanta.Corvanta");
     {
         const LanguageScope french(AppLanguage::french);
         notifications.notifyBlockFound(7, 312'500'000);
@@ -53,7 +87,7 @@ TEST_F(DesktopBus, NotificationsReachTheServerInTheChosenLanguage) {
     EXPECT_EQ(found.appName, "Corvanta");
     EXPECT_EQ(found.summary, "Bloc miné !");
     EXPECT_EQ(found.body, "Bloc 7 accepté par le nœud — 3.12500000 BTC en attente de maturité.");
-    EXPECT_EQ(found.hints.value("desktop-entry").toString(), "corvanta");
+    EXPECT_EQ(found.hints.value("desktop-entry").toString(), "example.corvanta.Corvanta");
     EXPECT_EQ(found.hints.value("sound-name").toString(), "message-new-instant");
     EXPECT_EQ(server.received[1].summary, "Critical error — Corvanta");
 }

@@ -25,7 +25,12 @@ QString pathIn(const TempDir& dir, const char* name) {
 
 TEST(LaunchAtLogin, WritesAndRemovesTheAutostartEntry) {
     const TempDir dir;
-    const QString program = "/opt/Cor vanta/bin/$corvanta\"s `x` \\ 100%";
+    // The entry starts this program, which must exist for the entry to count.
+    const QString folder = pathIn(dir, "Cor vanta");
+    const QString program = folder + "/$corvanta\"s `x` \\ 100%";
+    QDir().mkpath(folder);
+    testing::writeText(program.toStdString(), "#!/bin/sh\n");
+    QFile(program).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
     const LaunchAtLogin login(pathIn(dir, "autostart"), program);
     EXPECT_FALSE(login.isEnabled());
     // Nothing to undo: true, and no folder made.
@@ -36,7 +41,8 @@ TEST(LaunchAtLogin, WritesAndRemovesTheAutostartEntry) {
     EXPECT_TRUE(login.isEnabled());
     const std::string entry = testing::readText(login.filePath().toStdString());
     EXPECT_NE(entry.find("[Desktop Entry]\nType=Application\nName=Corvanta\n"), std::string::npos);
-    EXPECT_NE(entry.find(R"(Exec="/opt/Cor vanta/bin/\\$corvanta\\"s \\`x\\` \\\\ 100%%")"
+    EXPECT_NE(entry.find("Exec=\"" + folder.toStdString() +
+                         R"(/\\$corvanta\\"s \\`x\\` \\\\ 100%%")"
                          "\n"),
               std::string::npos)
         << entry;
@@ -49,7 +55,8 @@ TEST(LaunchAtLogin, WritesAndRemovesTheAutostartEntry) {
 
 TEST(LaunchAtLogin, AnEntrySwitchedOffByTheDesktopCountsAsDisabled) {
     const TempDir dir;
-    const LaunchAtLogin login(pathIn(dir, "autostart"), "/usr/bin/corvanta");
+    // Any program that exists stands for this one.
+    const LaunchAtLogin login(pathIn(dir, "autostart"), "/bin/sh");
     QDir().mkpath(pathIn(dir, "autostart"));
     for (const char* off : {"Hidden=true", "X-GNOME-Autostart-enabled=false"}) {
         testing::writeText(login.filePath().toStdString(),
@@ -63,6 +70,44 @@ TEST(LaunchAtLogin, AnEntrySwitchedOffByTheDesktopCountsAsDisabled) {
     testing::writeText(login.filePath().toStdString(),
                        "[Desktop Entry]\nExec=x\n[Desktop Action x]\nHidden=true\n");
     EXPECT_TRUE(login.isEnabled());
+}
+
+TEST(LaunchAtLogin, AnEntryForAProgramThatIsGoneIsReplacedNeverLeftDangling) {
+    const TempDir dir;
+    // This program, under a name that needs every kind of quoting.
+    const QString program = pathIn(dir, "Cor vanta $\"x\" 100%");
+    testing::writeText(program.toStdString(), "#!/bin/sh\n");
+    QFile(program).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    EXPECT_EQ(LaunchAtLogin::programOfExec(*LaunchAtLogin::execArgument(program)), program);
+    const LaunchAtLogin login(pathIn(dir, "autostart"), program);
+    const LaunchAtLogin gone(pathIn(dir, "autostart"), pathIn(dir, "build/tools/corvanta"));
+
+    // Written by a copy of the program that has since been removed (a build folder, an older
+    // install): not enabled, and replaced at start-up by this program's entry.
+    ASSERT_TRUE(gone.setEnabled(true));
+    EXPECT_FALSE(login.isEnabled());
+    EXPECT_FALSE(gone.isEnabled());
+    EXPECT_TRUE(login.replaceDangling());
+    EXPECT_TRUE(login.isEnabled());
+    EXPECT_FALSE(login.replaceDangling());  // nothing left to replace
+
+    // Enabling over a dangling entry replaces it; disabling removes it.
+    ASSERT_TRUE(gone.setEnabled(false));
+    ASSERT_TRUE(gone.setEnabled(true));
+    ASSERT_TRUE(login.setEnabled(true));
+    EXPECT_NE(testing::readText(login.filePath().toStdString()).find("Cor vanta"),
+              std::string::npos);
+    QFile::remove(program);
+    EXPECT_FALSE(login.isEnabled());
+    EXPECT_TRUE(login.setEnabled(false));
+    EXPECT_FALSE(QFile::exists(login.filePath()));
+
+    // Switched off by the user: never rewritten, whatever it points at.
+    testing::writeText(login.filePath().toStdString(),
+                       "[Desktop Entry]\nExec=/nowhere/corvanta\nHidden=true\n");
+    EXPECT_FALSE(login.replaceDangling());
+    EXPECT_NE(testing::readText(login.filePath().toStdString()).find("Hidden=true"),
+              std::string::npos);
 }
 
 TEST(LaunchAtLogin, AFolderThatCannotBeWrittenIsARefusal) {

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The real application on an X server with a tray: its window and tray icon show, closing the
 # window keeps it running, a second launch reopens the window and exits, SIGTERM ends it with
-# status 0 and leaves no process behind.
+# status 0 and leaves no process behind. Its window carries the class the desktop entry names, so
+# the launcher and the window group together.
 set -euo pipefail
 app=$1
 probe=$2
+desktop_entry=$3
 
 source "$(dirname "$0")/common.sh"
 
@@ -34,6 +36,10 @@ pids+=("$app_pid")
 window_shown() { xdotool search --onlyvisible --name '^Corvanta$'; }
 until_true window_shown || fail "no window titled Corvanta"
 window=$(window_shown | head -n1)
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop_entry")
+[[ -n $wm_class ]] || fail "the desktop entry names no StartupWMClass"
+xdotool search --class "^${wm_class}\$" | grep -qx "$window" ||
+  fail "the window's class is not the desktop entry's $wm_class"
 
 # The tray icon: the bitcoin symbol's orange in the tray at the top right.
 tray_icon_shown() { (($("$probe" count FF9914 1216 0 64 40) >= 30)); }

@@ -14,10 +14,17 @@ struct ApplicationBundle {
     // Key/value table fixed at build time (a JSON object).
     json::Value info = json::Value::object();
 
-    // The running application: resources beside its executable (the folder holding
-    // /proc/self/exe), info from the build (CRVBundledNodeSHA256 when the build recorded a
-    // bundled node's digest).
+    // The running application (the folder holding /proc/self/exe), info from the build
+    // (CRVBundledNodeSHA256 when the build recorded a bundled node's digest).
     static const ApplicationBundle& main();
+
+    // Where the resources of a program in `programDirectory` lie: its installed resource folder
+    // (`installedRelative` from the program's folder, as laid out by the install: bin/ and
+    // libexec/corvanta/) when that folder exists, else the program's own folder (the build
+    // folder's form, Node/ beside the program).
+    static std::filesystem::path resourceDirectoryFor(
+        const std::filesystem::path& programDirectory,
+        const std::filesystem::path& installedRelative);
 };
 
 }  // namespace corvanta

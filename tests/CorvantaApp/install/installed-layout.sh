@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The install layout: `cmake --install` into a temporary prefix lays out the programs, the shipped
+# node (unchanged: its digest is the one compiled in), the widget plug-in, the autostart entry,
+# the desktop entry, the icons and the AppStream metadata; the desktop tools accept the entry and
+# the metadata; and the Debian package holds the same files, with the runtime dependencies
+# computed from the binaries and none of the build tools.
+set -euo pipefail
+build=$1
+app_id=$2
+node_sha256=$3  # empty when the build ships no node
+screenshot=$4   # the dashboard screenshot the metadata names
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+  echo "installed-layout: $*" >&2
+  exit 1
+}
+
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "install: $(cat "$work/install.log")"
+
+expected=(
+  bin/corvanta bin/corvanta-widget-host
+  lib/corvanta/widgets/corvanta-widgets.so
+  etc/xdg/autostart/corvanta-widget-host.desktop
+  "share/applications/$app_id.desktop"
+  "share/metainfo/$app_id.metainfo.xml"
+  "share/icons/hicolor/scalable/apps/$app_id.svg"
+)
+for size in 16 22 24 32 48 64 128 256 512; do
+  expected+=("share/icons/hicolor/${size}x${size}/apps/$app_id.png")
+done
+if [[ -n $node_sha256 ]]; then expected+=(libexec/corvanta/Node/bitcoind); fi
+for file in "${expected[@]}"; do
+  [[ -f $prefix/$file ]] || fail "$file is not installed"
+done
+for program in bin/corvanta bin/corvanta-widget-host; do
+  [[ -x $prefix/$program ]] || fail "$program is not executable"
+done
+# Nothing beside what is expected (no test or build tool slipped in).
+installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
+unexpected=$(comm -13 <(printf '%s\n' "${expected[@]}" | sort) <(printf '%s\n' "$installed"))
+[[ -z $unexpected ]] || fail "unexpected files installed: $unexpected"
+
+if [[ -n $node_sha256 ]]; then
+  actual=$(sha256sum "$prefix/libexec/corvanta/Node/bitcoind" | cut -d' ' -f1)
+  [[ $actual == "$node_sha256" ]] || fail "the installed node's digest $actual is not the shipped $node_sha256"
+fi
+# Each icon is the size its folder says.
+for size in 16 48 512; do
+  file "$prefix/share/icons/hicolor/${size}x${size}/apps/$app_id.png" | grep -q "$size x $size" ||
+    fail "the ${size} px icon is not ${size}x${size}"
+done
+
+desktop-file-validate "$prefix/share/applications/$app_id.desktop" ||
+  fail "desktop-file-validate refuses the desktop entry"
+desktop-file-validate "$prefix/etc/xdg/autostart/corvanta-widget-host.desktop" ||
+  fail "desktop-file-validate refuses the widget host's autostart entry"
+appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
+  fail "appstreamcli refuses the metadata: $(cat "$work/appstream.log")"
+# The metadata states the screenshot's real size.
+size=$(file "$screenshot" | grep -o '[0-9]* x [0-9]*' | head -n1)
+grep -q "width=\"${size% x *}\" height=\"${size#* x }\"" "$prefix/share/metainfo/$app_id.metainfo.xml" ||
+  fail "the metadata does not give the screenshot's size ($size)"
+for lang in fr de es it pt; do
+  grep -q "^Comment\[$lang\]=" "$prefix/share/applications/$app_id.desktop" || fail "no Comment[$lang]"
+  grep -q "^Keywords\[$lang\]=" "$prefix/share/applications/$app_id.desktop" || fail "no Keywords[$lang]"
+  grep -q "<summary xml:lang=\"$lang\">" "$prefix/share/metainfo/$app_id.metainfo.xml" || fail "no summary in $lang"
+done
+
+# The package, from the same install rules.
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/package" >"$work/cpack.log" 2>&1 ||
+  fail "cpack: $(cat "$work/cpack.log")"
+package=$(ls "$work"/package/corvanta_*.deb)
+install_prefix=$(sed -n 's/^set(CPACK_INSTALL_PREFIX "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+[[ -n $install_prefix ]] || install_prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+packaged=$(dpkg-deb --fsys-tarfile "$package" | tar -t | grep -v '/$' | sed "s|^\./${install_prefix#/}/||" | sort)
+[[ $packaged == "$installed" ]] ||
+  fail "the package's files differ from the install: $(diff <(echo "$installed") <(echo "$packaged"))"
+depends=$(dpkg-deb -f "$package" Depends)
+for needed in libc6 libqt6quick6 libcurl4 qml6-module-qtquick-controls fonts-dejavu-core; do
+  [[ $depends == *"$needed"* ]] || fail "the package does not depend on $needed: $depends"
+done
+if grep -Eq '(^|[ ,])(cmake|ninja-build|g\+\+|gcc|[a-z0-9.+-]+-dev)([ ,(]|$)' <<<"$depends"; then
+  fail "the package depends on a build tool: $depends"
+fi
+if [[ -n $node_sha256 ]]; then
+  dpkg-deb -x "$package" "$work/unpacked"
+  actual=$(sha256sum "$work/unpacked/${install_prefix#/}/libexec/corvanta/Node/bitcoind" | cut -d' ' -f1)
+  [[ $actual == "$node_sha256" ]] || fail "the packaged node was changed (digest $actual)"
+fi
+echo "installed-layout: $(wc -l <<<"$installed") files installed and packaged;" \
+  "package $(du -k "$package" | cut -f1) KiB; Depends: $depends"
