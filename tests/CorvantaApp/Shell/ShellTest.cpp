@@ -20,18 +20,18 @@
 #include "AppTestEnvironment.h"
 #include "FakeSession.h"
 #include "LanguageScope.h"
-#include "TestSupport.h"
+#include "MenuBar/TrayMenuModel.h"
+#include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/CorvantaApp.h"
-#include "Session/MiningSessionModel.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/Symbols.h"
 #include "Shell/TerminationSignals.h"
 #include "Shell/Theme.h"
-#include "MenuBar/TrayMenuModel.h"
 #include "Shell/WindowConfigurator.h"
+#include "TestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -549,7 +549,7 @@ TEST(CorvantaApp, WindowFollowsTheModeClosesWithoutQuittingAndDrawsNothingWhileH
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(app.delegate().mainWindowIsOpen());
     EXPECT_EQ(terminations, 0);
-    testing::settle(100);
+    ASSERT_TRUE(testing::comesToRest([&] { return frames; }));
     frames = 0;
     prefs.setAppTheme("dark");
     testing::settle(500);
