@@ -134,6 +134,16 @@ struct Bench {
         environment.selfTest = [] { return EngineSelfTest::Verdict(EngineSelfTest::Passed{}); };
     }
 
+    // Sessions run `Miner` (made on their history file) in place of the mining loop; `slot`
+    // holds the latest one.
+    template <typename Miner>
+    void useMiner(std::shared_ptr<Miner>& slot) {
+        environment.session.makeMiner = [&slot](const SessionMinerParts& parts) {
+            slot = std::make_shared<Miner>(std::make_shared<MiningHistoryStore>(parts.historyFile));
+            return slot;
+        };
+    }
+
     MiningSessionModel& make() {
         model.reset();
         model = std::make_unique<MiningSessionModel>(
@@ -218,11 +228,7 @@ BENCHMARK(Mining)->Unit(benchmark::kSecond)->Iterations(1);
 void Flood(benchmark::State& state) {
     Bench bench;
     std::shared_ptr<FloodMiner> miner;
-    bench.environment.session.makeMiner = [&miner](const SessionMinerParts& parts) {
-        miner =
-            std::make_shared<FloodMiner>(std::make_shared<MiningHistoryStore>(parts.historyFile));
-        return miner;
-    };
+    bench.useMiner(miner);
     auto& model = bench.make();
     for (auto _ : state) {
         model.start();
@@ -313,11 +319,7 @@ bool serveUntil(const std::function<bool()>& done, std::chrono::milliseconds lim
 void EventPath(benchmark::State& state) {
     Bench bench;
     std::shared_ptr<BurstMiner> miner;
-    bench.environment.session.makeMiner = [&miner](const SessionMinerParts& parts) {
-        miner =
-            std::make_shared<BurstMiner>(std::make_shared<MiningHistoryStore>(parts.historyFile));
-        return miner;
-    };
+    bench.useMiner(miner);
     auto& model = bench.make();
     model.start();
     if (!bench.reached(Kind::mining)) {
