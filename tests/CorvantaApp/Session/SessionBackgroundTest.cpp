@@ -189,9 +189,13 @@ TEST(SessionWidgets, SnapshotIsWrittenEverySecondAndTheWidgetsReloadOnlyAfterAKe
 
 TEST(SessionWidgets, TotalSatsComeFromTheEarningsOnlyWhenTheyCoverTheTypedAddress) {
     SessionHarness harness;
+    MiningHistoryStore(harness.historyFile())
+        .recordSubmission(100, std::vector<std::uint8_t>(32, 1), std::vector<std::uint8_t>(32, 2),
+                          625'000'000, SubmissionResult{SubmissionResult::Accepted{}},
+                          std::chrono::system_clock::now());
     const auto model = harness.make();
-    settle(50);  // the launch's load of the (empty) history is in
-    model->setPersistedHistoryTotalSats(625'000'000);
+    // The launch's load of the history is in, whenever it comes: nothing overwrites the total.
+    ASSERT_TRUE(waitUntil([&] { return model->persistedHistoryTotalSats() == 625'000'000; }));
     model->setPayoutAddressInput("bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t4 ");
     const auto total = [&] {
         const auto snapshot = SharedContainer::read(harness.container());
