@@ -1,9 +1,9 @@
 // The tasks that live as long as the model, the first loads, and the records the session's work
 // leaves behind: proof entries and the widgets' snapshot.
-#include "Session/SessionModelInternals.h"
 #include "Localization/Localization.h"
 #include "Notifications/MinerNotifications.h"
 #include "Session/PeriodicTask.h"
+#include "Session/SessionModelInternals.h"
 #include "Session/SessionRules.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/mining/CPUEngine.h"
@@ -69,7 +69,7 @@ MiningSessionModel::WidgetPublication MiningSessionModel::publishWidgetSnapshot(
         snapshot.secondsSinceNetworkBlock = std::chrono::duration<double>(at - *tip).count();
     }
     snapshot.totalSats = earnings_ && scanCoversConfiguredAddress()
-                             ? earnings_->matureSats + earnings_->immatureSats
+                             ? earningsTotalSats(earnings_->matureSats, earnings_->immatureSats)
                              : persistedHistoryTotalSats_;
     snapshot.blocksFound = blocks;
     snapshot.capturedAt = ReferenceDate::from(at);
