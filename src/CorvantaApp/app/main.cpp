@@ -18,6 +18,7 @@
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
+#include "SystemServices/AppInfo.h"
 #include "SystemServices/SettingsFile.h"
 #include "Updates/UpdateController.h"
 #include "corvanta/node/BinaryLocator.h"
@@ -61,6 +62,9 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    // The version the build recorded: what the usage pulse reports and About shows.
+    QApplication::setApplicationVersion(
+        corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString()));
     QApplication::setDesktopFileName(QStringLiteral("corvanta"));
     QApplication::setQuitOnLastWindowClosed(false);
 
