@@ -8,6 +8,10 @@
 //                                                           CORVANTA_BENCH_MINING_SECONDS (60)
 //   CorvantaSessionBench --benchmark_filter=Flood           worst event-to-model delay and
 //                                                           bursts per second under a flood
+//   CorvantaSessionBench --benchmark_filter=EventPath       GUI-thread time per applied event of
+//                                                           a logged and unlogged mix, and the
+//                                                           delay from the last event of a
+//                                                           3,000-event burst to its effect
 //   CorvantaSessionBench --benchmark_filter=HashRate        the dashboard's hash rate at Eco,
 //                                                           Balanced and Max beside the engine's
 //                                                           own (corvanta-bench) at the same
@@ -18,10 +22,13 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "ProcessUsage.h"
@@ -134,6 +141,16 @@ struct Bench {
         environment.selfTest = [] { return EngineSelfTest::Verdict(EngineSelfTest::Passed{}); };
     }
 
+    // Sessions run `Miner` (made on their history file) in place of the mining loop; `slot`
+    // holds the latest one.
+    template <typename Miner>
+    void useMiner(std::shared_ptr<Miner>& slot) {
+        environment.session.makeMiner = [&slot](const SessionMinerParts& parts) {
+            slot = std::make_shared<Miner>(std::make_shared<MiningHistoryStore>(parts.historyFile));
+            return slot;
+        };
+    }
+
     MiningSessionModel& make() {
         model.reset();
         model = std::make_unique<MiningSessionModel>(
@@ -218,11 +235,7 @@ BENCHMARK(Mining)->Unit(benchmark::kSecond)->Iterations(1);
 void Flood(benchmark::State& state) {
     Bench bench;
     std::shared_ptr<FloodMiner> miner;
-    bench.environment.session.makeMiner = [&miner](const SessionMinerParts& parts) {
-        miner =
-            std::make_shared<FloodMiner>(std::make_shared<MiningHistoryStore>(parts.historyFile));
-        return miner;
-    };
+    bench.useMiner(miner);
     auto& model = bench.make();
     for (auto _ : state) {
         model.start();
@@ -249,6 +262,113 @@ void Flood(benchmark::State& state) {
     }
 }
 BENCHMARK(Flood)->Unit(benchmark::kSecond)->Iterations(1);
+
+// A loop that plays bursts of events when asked: groups of four, of which two are logged (the
+// work loaded, then a template) and two are not (best-difficulty figures), so every burst ends
+// with a template; then it waits for its stop.
+class BurstMiner final : public SessionMiner {
+  public:
+    explicit BurstMiner(std::shared_ptr<MiningHistoryStore> history)
+        : history_(std::move(history)) {}
+
+    static constexpr int burstSize = 3'000;
+    std::atomic<int> burstsAsked = 0;
+    std::atomic<int> burstsPlayed = 0;
+    std::atomic<std::int64_t> lastHeight = 1'000;
+    std::atomic<Clock::time_point> lastSentAt{};
+
+    void run(MiningEventHandler onEvent) override {
+        std::int64_t height = lastHeight;
+        while (!stopped_) {
+            if (burstsPlayed == burstsAsked) {
+                std::this_thread::sleep_for(1ms);
+                continue;
+            }
+            for (int i = 0; i < burstSize; ++i) {
+                switch (i % 4) {
+                    case 0:
+                        onEvent(mining_event::WorkLoaded{height, 2.5});
+                        break;
+                    case 1:
+                    case 2:
+                        onEvent(mining_event::BestDifficulty{double(i), double(i), 1e14});
+                        break;
+                    default:
+                        lastHeight = ++height;
+                        if (i == burstSize - 1) lastSentAt = Clock::now();
+                        onEvent(mining_event::TemplateReceived{height});
+                }
+            }
+            ++burstsPlayed;
+        }
+        throw Cancelled();
+    }
+    void stop() override { stopped_ = true; }
+    std::shared_ptr<MiningHistoryStore> historyStore() const override { return history_; }
+
+  private:
+    std::shared_ptr<MiningHistoryStore> history_;
+    std::atomic<bool> stopped_ = false;
+};
+
+// Runs the GUI thread's event loop until `done` or `limit`, asleep in its wait between events (a
+// timer wakes it now and then to look at the clock), so that its CPU time is the events' own.
+bool serveUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    QTimer wake;
+    wake.start(50ms);
+    const auto deadline = Clock::now() + limit;
+    while (!done() && Clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return done();
+}
+
+void EventPath(benchmark::State& state) {
+    Bench bench;
+    std::shared_ptr<BurstMiner> miner;
+    bench.useMiner(miner);
+    auto& model = bench.make();
+    model.start();
+    if (!bench.reached(Kind::mining)) {
+        state.SkipWithError("no mining");
+        return;
+    }
+    std::optional<Clock::time_point> effectAt;
+    std::int64_t awaited = -1;
+    QObject::connect(&model, &MiningSessionModel::templateHeightChanged, &model, [&] {
+        if (model.templateHeightValue().toLongLong() == awaited) effectAt = Clock::now();
+    });
+    std::vector<double> microsecondsPerEvent;
+    std::vector<double> delaysMs;
+    for (auto _ : state) {
+        QTest::qWait(300);  // the pollers' start-up work and the last burst out of the way
+        effectAt.reset();
+        awaited = miner->lastHeight + BurstMiner::burstSize / 4;
+        const double cpuFrom = threadCpuSeconds();
+        ++miner->burstsAsked;
+        if (!serveUntil([&] { return effectAt.has_value(); }, 60s)) {
+            state.SkipWithError("the burst never reached the model");
+            break;
+        }
+        const double cpu = threadCpuSeconds() - cpuFrom;
+        const auto delay = *effectAt - miner->lastSentAt.load();
+        microsecondsPerEvent.push_back(cpu * 1e6 / BurstMiner::burstSize);
+        delaysMs.push_back(std::chrono::duration<double, std::milli>(delay).count());
+        state.SetIterationTime(cpu);
+    }
+    std::sort(microsecondsPerEvent.begin(), microsecondsPerEvent.end());
+    std::sort(delaysMs.begin(), delaysMs.end());
+    if (!delaysMs.empty()) {
+        const double median = microsecondsPerEvent[microsecondsPerEvent.size() / 2];
+        state.counters["gui_us_per_event"] = median;
+        state.counters["events_per_gui_s"] = 1e6 / median;
+        state.counters["last_effect_ms"] = delaysMs[delaysMs.size() / 2];
+        state.counters["worst_last_effect_ms"] = delaysMs.back();
+    }
+    state.counters["log_lines"] = model.eventLog()->count();
+    bench.stopped();
+}
+BENCHMARK(EventPath)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(10);
 
 // The rate a user gets against the rate the engine has. On regtest's own target nearly every
 // nonce is a block, so a session there times block handling; the test node's templates here ask

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "TestSupport.h"
 #include "corvanta/assembly/MiningJob.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/MiningEvent.h"
@@ -30,18 +31,6 @@ inline MiningJob makeJob(std::uint8_t tip, std::string longPollID, std::int64_t 
     blockTemplate.height = height;
     blockTemplate.longPollID = std::move(longPollID);
     return MiningJob(blockTemplate, CoinbasePayoutPlan::everythingToMiner({0x51}));
-}
-
-// Waits for a condition that another thread brings about; false after `limit`, so a broken
-// loop fails the test instead of hanging it.
-inline bool eventually(const std::function<bool()>& condition,
-                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 // Collects events from any thread.

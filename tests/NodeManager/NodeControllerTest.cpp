@@ -141,7 +141,7 @@ TEST_F(NodeControllerTest, RestartConnectsANewNodeAndTheWatchFollowsIt) {
     auto death = died.get_future();
     EXPECT_EQ(death.wait_for(300ms), std::future_status::timeout);  // the restart was asked for
     ::kill(testing::lastPid(pidFile()), SIGKILL);
-    ASSERT_EQ(death.wait_for(10s), std::future_status::ready);
+    ASSERT_EQ(death.wait_for(testing::patience), std::future_status::ready);
     EXPECT_EQ(death.get(), SIGKILL);
     EXPECT_TRUE(controller.isStopped());
     controller.stop();
@@ -159,7 +159,7 @@ TEST_F(NodeControllerTest, ReadyToMineOnRegtestOnceSyncedWithoutPeers) {
     EXPECT_GE(polls.load(), 2);
     client->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(51)")}, 30,
                  {});
-    ASSERT_EQ(ready.wait_for(10s), std::future_status::ready);
+    ASSERT_EQ(ready.wait_for(testing::patience), std::future_status::ready);
     EXPECT_NO_THROW(ready.get());
     EXPECT_TRUE(controller.status({}).isReadyToMine());
     controller.stop();
@@ -174,7 +174,7 @@ TEST_F(NodeControllerTest, AStopEndsTheSyncWaitAndEveryLaterStart) {
     EXPECT_EQ(waiting.wait_for(200ms), std::future_status::timeout);
     const auto stopped = Clock::now();
     controller.stop();
-    ASSERT_EQ(waiting.wait_for(5s), std::future_status::ready);
+    ASSERT_EQ(waiting.wait_for(testing::patience), std::future_status::ready);
     EXPECT_THROW(waiting.get(), Cancelled);
     EXPECT_LT(Clock::now() - stopped, 10s);
     EXPECT_TRUE(testing::allProcessesGone(pidFile(), 0.0));

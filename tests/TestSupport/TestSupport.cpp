@@ -21,6 +21,15 @@
 
 namespace corvanta::testing {
 
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 TempDir::TempDir() {
     std::string pattern =
         (std::filesystem::temp_directory_path() / "corvanta-test-XXXXXX").string();

@@ -2,8 +2,10 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,6 +26,15 @@ class TempDir {
   private:
     std::filesystem::path path_;
 };
+
+// How long a test waits for what should happen at once before it calls it a failure: long enough
+// that a loaded two-core machine never fails a sound build, and far short of every slower
+// behaviour the tests tell it apart from (a full long-poll, a sleep of minutes).
+inline constexpr std::chrono::seconds patience{30};
+
+// Waits for a condition another thread brings about, checking every millisecond; false after
+// `limit`, so a fault fails the test instead of hanging it.
+bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds limit = patience);
 
 // Writes an executable script (with its #! line) and returns its path.
 std::filesystem::path writeScript(const std::filesystem::path& path, std::string_view body);

@@ -1,9 +1,10 @@
 // The mining loop's run and its events, the rebind after a node restart, and the governor.
 #include <cmath>
+#include <utility>
 
-#include "Session/SessionInternals.h"
 #include "Localization/Localization.h"
 #include "Notifications/MinerNotifications.h"
+#include "Session/SessionInternals.h"
 #include "Session/SessionRules.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/assembly/BlockTemplate.h"
@@ -62,14 +63,21 @@ void SessionDriver::beginMining(const SessionPtr& session) {
 
 void SessionDriver::applyBurst(const SessionPtr& session,
                                std::vector<session::SessionSignal>& burst) {
+    // The template details are fetched once the burst is through, for its newest template only:
+    // a template replaced within the burst needs none.
+    session->templateInfoDue = false;
     for (const auto& signal : burst) {
         // Nothing of an ended session lands.
         if (!isLive(session)) return;
         if (const auto* event = std::get_if<MiningEvent>(&signal)) {
             handle(session, *event);
         } else {
+            session->templateInfoDue = false;  // the loop is over: no template to describe
             loopEnded(session, std::get<session::LoopEnded>(signal));
         }
+    }
+    if (std::exchange(session->templateInfoDue, false) && isLive(session)) {
+        refreshTemplateInfo(session);
     }
 }
 
@@ -119,7 +127,7 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                                           *m.peerCount_ >= 1;
                 if (!m.sessionStartHeight_ && tipIsCurrent) m.setSessionStartHeight(e.height - 1);
                 m.setCurrentExtranonce(0);
-                refreshTemplateInfo(session);
+                session->templateInfoDue = true;
             } else if constexpr (std::is_same_v<E, BlockFound>) {
                 std::vector<std::uint8_t> display(e.hash.rbegin(), e.hash.rend());
                 const QString hashHex = fromStd(BitcoinEncoding::hexString(display));

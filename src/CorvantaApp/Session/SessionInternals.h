@@ -10,9 +10,9 @@
 #include <optional>
 #include <thread>
 
-#include "Session/SessionModelInternals.h"
-#include "Session/SessionDriver.h"
 #include "Session/PeriodicTask.h"
+#include "Session/SessionDriver.h"
+#include "Session/SessionModelInternals.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/mining/SystemGovernor.h"
 #include "corvanta/node/NodeController.h"
@@ -76,6 +76,8 @@ struct SessionDriver::Session {
     std::uint64_t previousSweptCount = 0;
     std::chrono::steady_clock::time_point previousSampleAt;
     unsigned templateInfoGeneration = 0;
+    // A template arrived in the burst being applied and its details are yet to be fetched.
+    bool templateInfoDue = false;
     // Cancels the template-details fetch in flight when a newer one starts.
     std::stop_source templateInfoStop;
 

@@ -2,18 +2,42 @@
 
 #include <array>
 #include <cctype>
-#include <random>
+#include <cerrno>
+#include <cstddef>
+#include <system_error>
+
+#include <sys/random.h>
 
 namespace corvanta {
+namespace {
+
+// One system call straight from the kernel's generator: identifiers are made on the interface
+// thread for every log line, so opening a random device for each was far too slow, and the usage
+// identifier must stay as unpredictable as the system can make it.
+std::array<unsigned char, 16> systemRandomBytes() {
+    std::array<unsigned char, 16> bytes{};
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::getrandom(bytes.data() + filled, bytes.size() - filled, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw std::system_error(errno, std::generic_category(),
+                                    "cannot read system randomness");
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    return bytes;
+}
+
+}  // namespace
 
 std::string makeUuid() {
-    std::random_device entropy;
-    std::array<unsigned char, 16> bytes;
-    for (auto& byte : bytes) byte = static_cast<unsigned char>(entropy());
+    auto bytes = systemRandomBytes();
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
+    text.reserve(36);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
         text += digits[bytes[i] >> 4];

@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 
 #include "FakeServices.h"
-#include "SessionHarness.h"
 #include "Localization/Localization.h"
+#include "SessionHarness.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/shared/SharedContainer.h"
 
@@ -171,8 +171,10 @@ TEST(SessionWidgets, SnapshotIsWrittenEverySecondAndTheWidgetsReloadOnlyAfterAKe
         SCOPED_TRACE(step.name);
         step.change();
         ASSERT_TRUE(waitUntil([&] { return current() && step.shows(*current()); }));
-        settle(50);  // several more seconds' worth of snapshots
         if (step.reloads) ++reloads;
+        // The reload follows the write that shows the change, however late on a loaded machine.
+        ASSERT_TRUE(waitUntil([&] { return seenAtReload.size() >= reloads; }, 30'000));
+        settle(50);  // several more seconds' worth of snapshots, and no reload among them
         ASSERT_EQ(seenAtReload.size(), reloads);
         if (step.reloads) {
             EXPECT_TRUE(step.shows(seenAtReload.back()));
@@ -187,9 +189,13 @@ TEST(SessionWidgets, SnapshotIsWrittenEverySecondAndTheWidgetsReloadOnlyAfterAKe
 
 TEST(SessionWidgets, TotalSatsComeFromTheEarningsOnlyWhenTheyCoverTheTypedAddress) {
     SessionHarness harness;
+    MiningHistoryStore(harness.historyFile())
+        .recordSubmission(100, std::vector<std::uint8_t>(32, 1), std::vector<std::uint8_t>(32, 2),
+                          625'000'000, SubmissionResult{SubmissionResult::Accepted{}},
+                          std::chrono::system_clock::now());
     const auto model = harness.make();
-    settle(50);  // the launch's load of the (empty) history is in
-    model->setPersistedHistoryTotalSats(625'000'000);
+    // The launch's load of the history is in, whenever it comes: nothing overwrites the total.
+    ASSERT_TRUE(waitUntil([&] { return model->persistedHistoryTotalSats() == 625'000'000; }));
     model->setPayoutAddressInput("bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t4 ");
     const auto total = [&] {
         const auto snapshot = SharedContainer::read(harness.container());
@@ -230,7 +236,9 @@ TEST(SessionProof, OneEntryPerNewTipWhileMiningWithTheHashesSweptSinceTheLastOne
     model->setSessionHashes(1'250);
     model->recordProofEntry(9, QString::fromStdString(blockHash(9)));  // a reorganisation
     ASSERT_TRUE(waitUntil([&] { return model->proofEntryCount() == 2; }));
-    settle(30);
+    // The ledger is written off the GUI thread: wait for the file, not for a while.
+    ASSERT_TRUE(
+        waitUntil([&] { return ProofOfMining::load(harness.proofFile()).size() == 2; }, 30'000));
 
     const auto entries = ProofOfMining::load(harness.proofFile());
     ASSERT_EQ(entries.size(), 2u);

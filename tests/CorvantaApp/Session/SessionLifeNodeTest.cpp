@@ -104,19 +104,18 @@ TEST_F(SessionNodeTest, EachMiningEventHasItsEffectAndLineWithinTheLimits) {
     EXPECT_TRUE(notifications.received.front().body.contains("101"));
     EXPECT_FALSE(m.blockFoundPresentationValue().isValid());
 
-    // A flood while mining reaches the model, none of it waiting for a later event.
-    std::vector<std::chrono::steady_clock::time_point> applied;
-    QObject::connect(&m, &MiningSessionModel::templatesReceivedChanged, &m,
-                     [&] { applied.push_back(std::chrono::steady_clock::now()); });
+    // A flood while mining reaches the model, none of it waiting for a later event: nothing is
+    // sent after the last one, so its arrival is the proof. How soon it arrives is a benchmark's
+    // figure (the session benchmark's event path), the spacing of the bursts the pump's own test.
+    m.setTemplateBits(std::nullopt);
     for (int i = 0; i < 3'000; ++i) {
         ASSERT_TRUE(scripted()->send(TemplateReceived{200 + i}));
         if (i % 300 == 0) std::this_thread::sleep_for(20ms);
     }
-    const auto last = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return m.templatesReceived() == 3'001; }, 10'000));
-    // The last events are not held back for a next one that never comes (the spacing of the
-    // bursts is the pump's own test).
-    EXPECT_LT(applied.back() - last, 1s);
+    ASSERT_TRUE(waitUntil([&] { return m.templatesReceived() == 3'001; }, 30'000));
+    EXPECT_EQ(m.templateHeightValue().toLongLong(), 3'199);
+    // The newest template's details are fetched, however many templates it replaced.
+    EXPECT_TRUE(waitUntil([&] { return m.templateBitsValue().isValid(); }, 30'000));
     // A new template resets the extranonce.
     EXPECT_EQ(m.currentExtranonce(), 0u);
     m.stop();

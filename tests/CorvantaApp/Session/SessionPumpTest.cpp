@@ -1,6 +1,9 @@
 // The session's pure rules and its event pump, without a node.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include <atomic>
 #include <thread>
 
 #include "AppTestEnvironment.h"
@@ -52,60 +55,65 @@ TEST(MaturedBlocks, OnlyBlocksThatHaveJustMaturedAndNeverWithoutABaseline) {
     }
 }
 
-// A flood from several threads: bursts at most once per interval, none waiting much longer than
-// one, every value applied once and in each thread's order, and a final value applied at once.
-TEST(EventPump, AFloodIsAppliedInBurstsNoCloserThanTheIntervalAndNoneWaitsLonger) {
+// A flood from several threads: bursts at most once per interval of the pump's own clock, every
+// value applied once and in each thread's order without waiting for a later one, and a final
+// value applied at once. How long a value waits is the session benchmark's figure.
+TEST(EventPump, AFloodIsAppliedInBurstsNoCloserThanTheIntervalAndNoneIsHeldBack) {
     struct Value {
         int thread = 0;
         int index = 0;
-        Clock::time_point pushed;
         bool final = false;
+    };
+    // The pump's clock, which the test may stop; the burst records the reading the pump took
+    // for its flush, the last one before it applies.
+    std::atomic<bool> stopped = false;
+    std::atomic<Clock::time_point> stoppedAt{};
+    Clock::time_point lastReading{};
+    const auto clock = [&] {
+        lastReading = stopped ? stoppedAt.load() : Clock::now();
+        return lastReading;
     };
     QObject context;
     std::vector<Clock::time_point> flushes;
     std::vector<Value> applied;
-    Clock::duration worstWait{};
     EventPump<Value> pump(
         &context, 100ms,
         [&](std::vector<Value>& burst) {
-            const auto at = Clock::now();
-            flushes.push_back(at);
-            for (const auto& value : burst) {
-                worstWait = std::max(worstWait, at - value.pushed);
-                applied.push_back(value);
-            }
+            flushes.push_back(lastReading);
+            applied.insert(applied.end(), burst.begin(), burst.end());
         },
-        [](const Value& value) { return value.final; });
+        [](const Value& value) { return value.final; }, clock);
 
     constexpr int threads = 4, perThread = 2'000;
     std::vector<std::jthread> producers;
     for (int t = 0; t < threads; ++t) {
         producers.emplace_back([&pump, t] {
             for (int i = 0; i < perThread; ++i) {
-                pump.push({t, i, Clock::now(), false});
+                pump.push({t, i, false});
                 if (i % 100 == 0) std::this_thread::sleep_for(5ms);
             }
         });
     }
-    ASSERT_TRUE(waitUntil([&] { return applied.size() == threads * perThread; }, 20'000));
     for (auto& producer : producers) producer.join();
+    // Nothing is pushed any more: the last values arrive all the same.
+    ASSERT_TRUE(waitUntil([&] { return applied.size() == threads * perThread; }, 30'000));
 
     for (std::size_t i = 1; i < flushes.size(); ++i) {
-        // Measured when the burst is applied, a little after the pump took its time: a loaded
-        // machine may delay one application more than the next.
-        EXPECT_GE(flushes[i] - flushes[i - 1], 90ms) << "flush " << i;
+        EXPECT_GE(flushes[i] - flushes[i - 1], 100ms) << "flush " << i;
     }
-    // Generous for a loaded machine; the fault this guards against holds values indefinitely.
-    EXPECT_LT(worstWait, 400ms);
     std::vector<int> next(threads, 0);
     for (const auto& value : applied) EXPECT_EQ(value.index, next[value.thread]++);
 
-    // The end is applied as soon as it arrives, interval or not.
+    // The end is applied as soon as it arrives, interval or not: with the pump's clock stopped at
+    // its last flush, only the final value can bring the burst in on the one wake-up the pushes
+    // queued, before any timer could.
+    stoppedAt = flushes.back();
+    stopped = true;
     const auto before = flushes.size();
-    pump.push({0, 0, Clock::now(), false});
-    pump.push({0, 1, Clock::now(), true});
-    ASSERT_TRUE(waitUntil([&] { return flushes.size() == before + 1; }, 1'000));
-    EXPECT_LT(flushes.back() - flushes[before - 1], 99ms);
+    pump.push({0, 0, false});
+    pump.push({0, 1, true});
+    QCoreApplication::processEvents();
+    ASSERT_EQ(flushes.size(), before + 1);
     EXPECT_EQ(applied.size(), threads * perThread + 2u);
 }
 

@@ -631,7 +631,7 @@ TEST(CorvantaApp, WindowFollowsTheModeClosesWithoutQuittingAndDrawsNothingWhileH
     EXPECT_FALSE(window.isVisible());
     EXPECT_FALSE(app.delegate().mainWindowIsOpen());
     EXPECT_EQ(terminations, 0);
-    testing::settle(100);
+    ASSERT_TRUE(testing::comesToRest([&] { return frames; }));
     frames = 0;
     prefs.setAppTheme("dark");
     testing::settle(500);

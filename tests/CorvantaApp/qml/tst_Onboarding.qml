@@ -203,7 +203,7 @@ TestCase {
                         Theme.onboardingBlush, Theme.onboardingLavender]
         for (let step = 0; step <= 4; ++step) {
             goTo(made.flow, step)
-            tryVerify(() => Qt.colorEqual(made.flow.color, colors[step]), 1000, "step " + step)
+            tryVerify(() => Qt.colorEqual(made.flow.color, colors[step]), 10000, "step " + step)
             for (let i = 0; i < 5; ++i)
                 tryCompare(findChild(made.flow, "dot" + i), "opacity", i <= step ? 1.0 : 0.22)
         }

@@ -13,9 +13,9 @@ fail() {
   [[ -f $work/app.log ]] && sed 's/^/  app: /' "$work/app.log" >&2
   exit 1
 }
-# Polls `$@` every 0.1 s for up to 15 s.
+# Polls `$@` every 0.1 s for up to 60 s.
 until_true() {
-  for _ in $(seq 150); do
+  for _ in $(seq 600); do
     if "$@" >/dev/null 2>&1; then return 0; fi
     sleep 0.1
   done
