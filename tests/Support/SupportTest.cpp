@@ -104,6 +104,17 @@ TEST(AtomicFile, WritesCreatingFoldersAndReplacesWhole) {
     std::filesystem::remove_all(folder);
 }
 
+TEST(AtomicFile, AppendsCreatingFoldersAndRefusesWhatIsNoFile) {
+    const auto folder = std::filesystem::temp_directory_path() / ("corvanta-support-" + makeUuid());
+    const auto path = folder / "a" / "log";
+    appendToFileDurably(path, "one\n");
+    appendToFileDurably(path, "two\n");
+    EXPECT_EQ(readFile(path), "one\ntwo\n");
+    EXPECT_THROW(appendToFileDurably(folder / "a", "x"), FileWriteError);  // a folder
+    EXPECT_EQ(readFile(path), "one\ntwo\n");
+    std::filesystem::remove_all(folder);
+}
+
 TEST(CancellableWait, StopEndsTheWaitPromptly) {
     std::stop_source source;
     std::jthread stopper([&] {

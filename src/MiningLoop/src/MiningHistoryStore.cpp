@@ -4,8 +4,10 @@
 #include <limits>
 #include <set>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "DisplayHex.h"
+#include "HistoryJournal.h"
 #include "RecordLimits.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
@@ -80,6 +82,10 @@ void requireDistinct(const std::vector<FoundBlock>& blocks) {
     }
 }
 
+std::string hashKey(const std::vector<std::uint8_t>& hash) {
+    return {hash.begin(), hash.end()};
+}
+
 FoundBlockStatus statusFor(std::int64_t confirmations) {
     return confirmations >= maturityConfirmations ? FoundBlockStatus::mature
                                                   : FoundBlockStatus::pending;
@@ -88,16 +94,55 @@ FoundBlockStatus statusFor(std::int64_t confirmations) {
 }  // namespace
 
 MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
-    : fileURL_(std::move(fileURL)) {
+    : fileURL_(std::move(fileURL)), journalURL_(journal::beside(fileURL_)) {
     auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
     blocks_ = std::move(loaded.records);
     quarantinedFileURL_ = std::move(loaded.quarantined);
     mayWrite_ = loaded.mayWrite;
+    std::error_code error;
+    fileHoldsBase_ = !quarantinedFileURL_ && std::filesystem::exists(fileURL_, error);
+    positionByHash_.reserve(blocks_.size());
+    for (std::size_t i = 0; i < blocks_.size(); ++i) {
+        positionByHash_.emplace(hashKey(blocks_[i].blockHash), i);
+    }
+    loadJournal();
+}
+
+void MiningHistoryStore::loadJournal() {
+    const auto contents = journal::read(journalURL_);
+    std::unordered_set<std::string> ids;
+    ids.reserve(blocks_.size() + contents.lines.size());
+    for (const auto& block : blocks_) ids.insert(block.id);
+    bool damaged = contents.unfinishedTail;
+    for (const auto& line : contents.lines) {
+        FoundBlock block;
+        try {
+            block = decodeBlock(json::parse(line));
+        } catch (const json::DecodeError&) {
+            damaged = true;
+            continue;
+        }
+        // Already folded into the file by a write that ended before the journal was removed.
+        if (positionByHash_.contains(hashKey(block.blockHash))) continue;
+        if (!ids.insert(block.id).second) {
+            damaged = true;
+            continue;
+        }
+        positionByHash_.emplace(hashKey(block.blockHash), blocks_.size());
+        blocks_.push_back(std::move(block));
+    }
+    journalLines_ = contents.lines.size();
+    journalDamaged_ = damaged;
 }
 
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() const {
     std::lock_guard lock(mutex_);
     return quarantinedFileURL_;
+}
+
+std::optional<std::filesystem::path> MiningHistoryStore::quarantinedJournalURL() const {
+    std::lock_guard lock(mutex_);
+    return quarantinedJournalURL_;
 }
 
 std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
@@ -108,13 +153,12 @@ std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
 bool MiningHistoryStore::contains(const std::vector<std::uint8_t>& blockHash) const {
     if (blockHash.empty()) return false;  // an unparsable hash names no block
     std::lock_guard lock(mutex_);
-    return std::any_of(blocks_.begin(), blocks_.end(),
-                       [&](const FoundBlock& block) { return block.blockHash == blockHash; });
+    return positionByHash_.contains(hashKey(blockHash));
 }
 
 void MiningHistoryStore::saveIfUnsaved() {
     std::lock_guard lock(mutex_);
-    if (unsaved_) persistLocked();
+    if (unsaved_) foldLocked();
 }
 
 FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
@@ -131,12 +175,11 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
         throw std::invalid_argument("a found block's height or reward is out of range");
     }
     std::lock_guard lock(mutex_);
-    const auto known = std::find_if(blocks_.begin(), blocks_.end(),
-                                    [&](const FoundBlock& b) { return b.blockHash == blockHash; });
-    if (known != blocks_.end()) {
+    if (const auto known = positionByHash_.find(hashKey(blockHash));
+        known != positionByHash_.end()) {
         // The caller removes the block's pending file on return: it must be on disk.
-        if (unsaved_) persistLocked();
-        return *known;
+        if (unsaved_) foldLocked();
+        return blocks_[known->second];
     }
     FoundBlock block{
         .id = makeUuid(),
@@ -147,8 +190,9 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
         .foundAt = wholeSeconds(foundAt),
         .confirmations = 0,
         .status = !result.isAccepted() ? FoundBlockStatus::rejected : FoundBlockStatus::pending};
+    positionByHash_.emplace(hashKey(block.blockHash), blocks_.size());
     blocks_.push_back(block);
-    persistLocked();
+    appendLocked(block);
     return block;
 }
 
@@ -208,10 +252,10 @@ void MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source, std::sto
             answered = true;
         }
     }
-    if (!answered) return;
     std::lock_guard lock(mutex_);
+    if (!answered && !unsaved_ && journalLines_ == 0) return;
     try {
-        persistLocked();
+        foldLocked();
     } catch (const std::exception&) {
         // The next refresh or record writes it.
     }
@@ -242,7 +286,23 @@ std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
     return blocks;
 }
 
-void MiningHistoryStore::persistLocked() {
+void MiningHistoryStore::appendLocked(const FoundBlock& block) {
+    // Only a file that holds every earlier record may be extended by the journal.
+    if (unsaved_ || !fileHoldsBase_ || journalDamaged_ || !mayWrite_) {
+        foldLocked();
+        return;
+    }
+    try {
+        journal::append(journalURL_, json::dump(encodeBlock(block)));
+    } catch (const FileWriteError&) {
+        // The next write folds the record into the file and so replaces the journal.
+        unsaved_ = true;
+        throw;
+    }
+    ++journalLines_;
+}
+
+void MiningHistoryStore::foldLocked() {
     unsaved_ = true;
     if (!mayWrite_) {
         throw FileWriteError("the history file " + fileURL_.string() +
@@ -250,6 +310,23 @@ void MiningHistoryStore::persistLocked() {
     }
     writeFileAtomically(fileURL_, encode(blocks_), Durability::durable);
     unsaved_ = false;
+    fileHoldsBase_ = true;
+    // Every record of the journal is in the file now. Lines it could not read are kept aside,
+    // never dropped.
+    if (journalDamaged_) {
+        const auto aside = storefile::putAside(journalURL_);
+        if (!aside.preserved) return;  // left in place, and never appended to again
+        quarantinedJournalURL_ = aside.location;
+        journalDamaged_ = false;
+        journalLines_ = 0;
+        return;
+    }
+    try {
+        journal::remove(journalURL_);
+        journalLines_ = 0;
+    } catch (const FileWriteError&) {
+        // Its records are in the file; loading skips them, and the next fold tries again.
+    }
 }
 
 namespace HistoryMigration {

@@ -1,6 +1,7 @@
 #include "corvanta/support/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,6 +89,32 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
     if (durability == Durability::durable) {
         FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() >= 0) ::fsync(dir.get());
+    }
+}
+
+void appendToFileDurably(const std::filesystem::path& path, std::string_view contents) {
+    const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw FileWriteError("cannot create " + folder.string() + ": " + error.message());
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (fd.get() < 0) throw FileWriteError(errnoText("cannot open", path));
+    struct stat before {};
+    if (::fstat(fd.get(), &before) != 0) throw FileWriteError(errnoText("cannot read", path));
+    try {
+        writeAll(fd.get(), contents, path);
+        if (::fdatasync(fd.get()) != 0) throw FileWriteError(errnoText("cannot sync", path));
+    } catch (...) {
+        // Best effort: a reader would otherwise find half of the contents.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), before.st_size);
+        throw;
+    }
+    // A file just made is only durable once its folder knows it.
+    if (before.st_size == 0) {
+        FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+            throw FileWriteError(errnoText("cannot sync", folder));
+        }
     }
 }
 

@@ -26,6 +26,11 @@ enum class Durability {
 void writeFileAtomically(const std::filesystem::path& path, std::string_view contents,
                          Durability durability = Durability::atomic);
 
+// Appends `contents` to `path` (created with missing parent folders) and syncs it to the disk,
+// with the folder too when the file is new. Throws FileWriteError; a failed append is cut back
+// where possible, so the file ends as it did before the call.
+void appendToFileDurably(const std::filesystem::path& path, std::string_view contents);
+
 class FileReadError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
