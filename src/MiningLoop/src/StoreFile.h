@@ -55,12 +55,17 @@ LoadedFile<Records> load(const std::filesystem::path& file, Decode decode) {
     return loaded;
 }
 
-// A store's records as one compact JSON array, keys sorted.
+// A store's records as one compact JSON array, keys sorted. One record is held as a JSON value
+// at a time: the whole array as values would cost many times the text, every time it is written.
 template <typename Record, typename Encode>
 std::string encodeArray(const std::vector<Record>& records, Encode encode) {
-    json::Value array = json::Value::array();
-    for (const auto& record : records) array.push_back(encode(record));
-    return json::dump(array);
+    std::string text = "[";
+    for (const auto& record : records) {
+        if (text.size() > 1) text += ',';
+        text += json::dump(encode(record));
+    }
+    text += ']';
+    return text;
 }
 
 // Throws json::DecodeError unless the text is an array of records `decode` accepts.
