@@ -206,8 +206,9 @@ TEST(MiningHistoryStore, FollowsTheChain) {
     chain.answers[displayHexOf(3)] = {ChainPresence::Active{3}};
     chain.answers[displayHexOf(4)] = {ChainPresence::Orphaned{}};
     // hash 5: the node does not know it (-5): unchanged.
-    store.refreshAgainstChain(chain, {});
+    const auto matured = store.refreshAgainstChain(chain, {});
     auto blocks = store.allBlocks();
+    EXPECT_EQ(matured, std::vector<FoundBlock>{blocks[0]});
     EXPECT_EQ(blocks[0].status, FoundBlockStatus::mature);
     EXPECT_EQ(blocks[1].status, FoundBlockStatus::pending);
     EXPECT_EQ(blocks[1].confirmations, 99);
@@ -223,11 +224,27 @@ TEST(MiningHistoryStore, FollowsTheChain) {
     chain.answers[displayHexOf(1)] = {ChainPresence::Active{98}};
     chain.answers[displayHexOf(4)] = {ChainPresence::Active{5}};
     chain.tip = 104 + MiningHistoryStore::orphanRecheckDepth;
-    store.refreshAgainstChain(chain, {});
+    EXPECT_TRUE(store.refreshAgainstChain(chain, {}).empty());
     blocks = store.allBlocks();
     EXPECT_EQ(blocks[0].status, FoundBlockStatus::pending);  // a mature block can fall back
     EXPECT_EQ(blocks[3].status, FoundBlockStatus::pending);
     EXPECT_EQ(blocks[3].confirmations, 5);
+
+    // Each maturing is reported once, whatever the block's status before.
+    chain.answers[displayHexOf(1)] = {ChainPresence::Active{120}};
+    chain.answers[displayHexOf(2)] = {ChainPresence::Active{101}};
+    chain.answers[displayHexOf(4)] = {ChainPresence::Active{100}};
+    const auto reported = store.refreshAgainstChain(chain, {});
+    blocks = store.allBlocks();
+    EXPECT_EQ(reported, (std::vector<FoundBlock>{blocks[0], blocks[1], blocks[3]}));
+    EXPECT_TRUE(store.refreshAgainstChain(chain, {}).empty());
+
+    // A summary holds the count, the total and only the newest records.
+    const auto summary = store.summary(2);
+    EXPECT_EQ(summary.count, 6u);
+    EXPECT_EQ(summary.totalAcceptedRewardSats, store.totalAcceptedRewardSats());
+    EXPECT_EQ(summary.newest, (std::vector<FoundBlock>{blocks[4], blocks[5]}));
+    EXPECT_EQ(store.summary(10).newest, blocks);
 }
 
 TEST(MiningHistoryStore, LeavesDeepOrphansAndFinalRecordsAlone) {

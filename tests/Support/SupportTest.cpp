@@ -50,6 +50,14 @@ TEST(Uuid, IsRandomVersionFourInUpperCase) {
     EXPECT_NE(a, makeUuid());
     for (const char c : a) EXPECT_FALSE(std::islower(static_cast<unsigned char>(c))) << a;
     EXPECT_FALSE(isUuid("not-a-uuid"));
+
+    // Bytes and text round-trip; a lower-case text reads as the same bytes.
+    const auto bytes = uuidBytes("6f1c2e1a-3b9d-4c7e-9a2b-00000000000F");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(uuidText(*bytes), "6F1C2E1A-3B9D-4C7E-9A2B-00000000000F");
+    EXPECT_EQ((*bytes)[0], 0x6f);
+    EXPECT_EQ((*bytes)[15], 0x0f);
+    EXPECT_FALSE(uuidBytes("6F1C2E1A-3B9D-4C7E-9A2B-00000000000G"));
 }
 
 TEST(StrictJson, ChecksTypesAndRanges) {

@@ -4,10 +4,10 @@
 #include <limits>
 #include <set>
 #include <stdexcept>
-#include <unordered_set>
 
 #include "DisplayHex.h"
 #include "HistoryJournal.h"
+#include "HistoryRecords.h"
 #include "RecordLimits.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
@@ -82,10 +82,6 @@ void requireDistinct(const std::vector<FoundBlock>& blocks) {
     }
 }
 
-std::string hashKey(const std::vector<std::uint8_t>& hash) {
-    return {hash.begin(), hash.end()};
-}
-
 FoundBlockStatus statusFor(std::int64_t confirmations) {
     return confirmations >= maturityConfirmations ? FoundBlockStatus::mature
                                                   : FoundBlockStatus::pending;
@@ -94,42 +90,41 @@ FoundBlockStatus statusFor(std::int64_t confirmations) {
 }  // namespace
 
 MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
-    : fileURL_(std::move(fileURL)), journalURL_(journal::beside(fileURL_)) {
+    : fileURL_(std::move(fileURL)),
+      journalURL_(journal::beside(fileURL_)),
+      records_(std::make_unique<loop::HistoryRecords>()) {
     auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
-    blocks_ = std::move(loaded.records);
+    for (const auto& block : loaded.records) records_->append(loop::HistoryRecord::of(block));
     quarantinedFileURL_ = std::move(loaded.quarantined);
     mayWrite_ = loaded.mayWrite;
     std::error_code error;
     fileHoldsBase_ = !quarantinedFileURL_ && std::filesystem::exists(fileURL_, error);
-    positionByHash_.reserve(blocks_.size());
-    for (std::size_t i = 0; i < blocks_.size(); ++i) {
-        positionByHash_.emplace(hashKey(blocks_[i].blockHash), i);
-    }
     loadJournal();
 }
 
+MiningHistoryStore::~MiningHistoryStore() = default;
+
 void MiningHistoryStore::loadJournal() {
     const auto contents = journal::read(journalURL_);
-    std::unordered_set<std::string> ids;
-    ids.reserve(blocks_.size() + contents.lines.size());
-    for (const auto& block : blocks_) ids.insert(block.id);
+    if (contents.lines.empty() && !contents.unfinishedTail) return;
+    std::set<std::array<std::uint8_t, 16>> ids;
+    for (const auto& record : records_->all()) ids.insert(record.id);
     bool damaged = contents.unfinishedTail;
     for (const auto& line : contents.lines) {
-        FoundBlock block;
+        loop::HistoryRecord record;
         try {
-            block = decodeBlock(json::parse(line));
+            record = loop::HistoryRecord::of(decodeBlock(json::parse(line)));
         } catch (const json::DecodeError&) {
             damaged = true;
             continue;
         }
         // Already folded into the file by a write that ended before the journal was removed.
-        if (positionByHash_.contains(hashKey(block.blockHash))) continue;
-        if (!ids.insert(block.id).second) {
+        if (records_->find(record.blockHash)) continue;
+        if (!ids.insert(record.id).second) {
             damaged = true;
             continue;
         }
-        positionByHash_.emplace(hashKey(block.blockHash), blocks_.size());
-        blocks_.push_back(std::move(block));
+        records_->append(record);
     }
     journalLines_ = contents.lines.size();
     journalDamaged_ = damaged;
@@ -147,13 +142,30 @@ std::optional<std::filesystem::path> MiningHistoryStore::quarantinedJournalURL()
 
 std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
     std::lock_guard lock(mutex_);
-    return blocks_;
+    std::vector<FoundBlock> blocks;
+    blocks.reserve(records_->size());
+    for (const auto& record : records_->all()) blocks.push_back(record.block());
+    return blocks;
+}
+
+MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) const {
+    std::lock_guard lock(mutex_);
+    Summary summary{.count = records_->size(),
+                    .totalAcceptedRewardSats = totalAcceptedRewardSatsLocked(),
+                    .newest = {}};
+    const auto& all = records_->all();
+    const auto first = all.size() - std::min(newest, all.size());
+    summary.newest.reserve(all.size() - first);
+    for (auto i = first; i < all.size(); ++i) summary.newest.push_back(all[i].block());
+    return summary;
 }
 
 bool MiningHistoryStore::contains(const std::vector<std::uint8_t>& blockHash) const {
-    if (blockHash.empty()) return false;  // an unparsable hash names no block
+    if (blockHash.size() != kHashSize) return false;  // names no block the history could hold
+    std::array<std::uint8_t, kHashSize> hash{};
+    std::copy(blockHash.begin(), blockHash.end(), hash.begin());
     std::lock_guard lock(mutex_);
-    return positionByHash_.contains(hashKey(blockHash));
+    return records_->find(hash).has_value();
 }
 
 void MiningHistoryStore::saveIfUnsaved() {
@@ -174,14 +186,7 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
     if (!loop::isPlausibleHeight(height) || !loop::isPlausibleReward(rewardSats)) {
         throw std::invalid_argument("a found block's height or reward is out of range");
     }
-    std::lock_guard lock(mutex_);
-    if (const auto known = positionByHash_.find(hashKey(blockHash));
-        known != positionByHash_.end()) {
-        // The caller removes the block's pending file on return: it must be on disk.
-        if (unsaved_) foldLocked();
-        return blocks_[known->second];
-    }
-    FoundBlock block{
+    const FoundBlock block{
         .id = makeUuid(),
         .height = height,
         .blockHash = blockHash,
@@ -190,26 +195,29 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
         .foundAt = wholeSeconds(foundAt),
         .confirmations = 0,
         .status = !result.isAccepted() ? FoundBlockStatus::rejected : FoundBlockStatus::pending};
-    positionByHash_.emplace(hashKey(block.blockHash), blocks_.size());
-    blocks_.push_back(block);
+    const auto record = loop::HistoryRecord::of(block);
+    std::lock_guard lock(mutex_);
+    if (const auto known = records_->find(record.blockHash)) {
+        // The caller removes the block's pending file on return: it must be on disk.
+        if (unsaved_) foldLocked();
+        return (*records_)[*known].block();
+    }
+    records_->append(record);
     appendLocked(block);
     return block;
 }
 
-void MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source, std::stop_token stop) {
-    struct Lookup {
-        std::size_t position;
-        std::string hashHex;
-    };
-    std::vector<Lookup> lookups;
+std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source,
+                                                                std::stop_token stop) {
+    // Records are only ever appended: positions stay valid while the lock is let go for each
+    // question, and records added meanwhile wait for the next refresh.
+    std::size_t count = 0;
     bool hasOrphans = false;
     {
         std::lock_guard lock(mutex_);
-        for (std::size_t i = 0; i < blocks_.size(); ++i) {
-            const auto& block = blocks_[i];
-            if (block.status == FoundBlockStatus::rejected) continue;
-            if (block.status == FoundBlockStatus::orphaned) hasOrphans = true;
-            lookups.push_back({i, loop::displayHex(block.blockHash)});
+        count = records_->size();
+        for (const auto& record : records_->all()) {
+            if (record.status == FoundBlockStatus::orphaned) hasOrphans = true;
         }
     }
     std::optional<std::int64_t> tipHeight;
@@ -223,54 +231,68 @@ void MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source, std::sto
         }
     }
 
+    std::vector<FoundBlock> matured;
     bool answered = false;
-    for (const auto& lookup : lookups) {
+    for (std::size_t position = 0; position < count; ++position) {
+        std::array<std::uint8_t, kHashSize> hash{};
         {
             std::lock_guard lock(mutex_);
-            const auto& block = blocks_[lookup.position];
-            if (block.status == FoundBlockStatus::orphaned &&
-                (!tipHeight || *tipHeight - block.height > orphanRecheckDepth)) {
+            const auto& record = (*records_)[position];
+            if (record.status == FoundBlockStatus::rejected) continue;
+            if (record.status == FoundBlockStatus::orphaned &&
+                (!tipHeight || *tipHeight - record.height > orphanRecheckDepth)) {
                 continue;
             }
+            hash = record.blockHash;
         }
         ChainPresence presence;
         try {
-            presence = source.chainPresence(lookup.hashHex, stop);
+            presence = source.chainPresence(loop::displayHex(hash), stop);
         } catch (const Cancelled&) {
             throw;
         } catch (const std::exception&) {
             continue;  // a failed lookup leaves the record as it is
         }
         std::lock_guard lock(mutex_);
-        auto& block = blocks_[lookup.position];
+        auto& record = (*records_)[position];
         if (const auto* active = std::get_if<ChainPresence::Active>(&presence.value)) {
-            block.confirmations = active->confirmations;
-            block.status = statusFor(active->confirmations);
+            const auto before = record.status;
+            record.confirmations = active->confirmations;
+            record.status = statusFor(active->confirmations);
+            if (record.status == FoundBlockStatus::mature && before != FoundBlockStatus::mature) {
+                matured.push_back(record.block());
+            }
             answered = true;
         } else if (std::holds_alternative<ChainPresence::Orphaned>(presence.value)) {
-            block.status = FoundBlockStatus::orphaned;
+            record.status = FoundBlockStatus::orphaned;
             answered = true;
         }
     }
     std::lock_guard lock(mutex_);
-    if (!answered && !unsaved_ && journalLines_ == 0) return;
+    if (!answered && !unsaved_ && journalLines_ == 0) return matured;
     try {
         foldLocked();
     } catch (const std::exception&) {
         // The next refresh or record writes it.
     }
+    return matured;
 }
 
 std::int64_t MiningHistoryStore::totalAcceptedRewardSats() const {
     std::lock_guard lock(mutex_);
+    return totalAcceptedRewardSatsLocked();
+}
+
+std::int64_t MiningHistoryStore::totalAcceptedRewardSatsLocked() const {
     std::int64_t total = 0;
-    for (const auto& block : blocks_) {
-        if (block.status != FoundBlockStatus::pending && block.status != FoundBlockStatus::mature) {
+    for (const auto& record : records_->all()) {
+        if (record.status != FoundBlockStatus::pending &&
+            record.status != FoundBlockStatus::mature) {
             continue;
         }
-        if (__builtin_add_overflow(total, block.rewardSats, &total)) {
-            return block.rewardSats > 0 ? std::numeric_limits<std::int64_t>::max()
-                                        : std::numeric_limits<std::int64_t>::min();
+        if (__builtin_add_overflow(total, record.rewardSats, &total)) {
+            return record.rewardSats > 0 ? std::numeric_limits<std::int64_t>::max()
+                                         : std::numeric_limits<std::int64_t>::min();
         }
     }
     return total;
@@ -308,7 +330,12 @@ void MiningHistoryStore::foldLocked() {
         throw FileWriteError("the history file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    writeFileAtomically(fileURL_, encode(blocks_), Durability::durable);
+    writeFileAtomically(fileURL_,
+                        storefile::encodeArray(records_->all(),
+                                               [](const loop::HistoryRecord& record) {
+                                                   return encodeBlock(record.block());
+                                               }),
+                        Durability::durable);
     unsaved_ = false;
     fileHoldsBase_ = true;
     // Every record of the journal is in the file now. Lines it could not read are kept aside,

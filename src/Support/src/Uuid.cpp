@@ -8,18 +8,38 @@ namespace corvanta {
 
 std::string makeUuid() {
     std::random_device entropy;
-    std::array<unsigned char, 16> bytes;
-    for (auto& byte : bytes) byte = static_cast<unsigned char>(entropy());
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    UuidBytes bytes;
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(entropy());
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    return uuidText(bytes);
+}
+
+std::string uuidText(const UuidBytes& bytes) {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
+    text.reserve(36);
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
         text += digits[bytes[i] >> 4];
         text += digits[bytes[i] & 0x0F];
     }
     return text;
+}
+
+std::optional<UuidBytes> uuidBytes(const std::string& text) {
+    if (!isUuid(text)) return std::nullopt;
+    UuidBytes bytes{};
+    std::size_t digit = 0;
+    for (const char c : text) {
+        if (c == '-') continue;
+        const int value = std::isdigit(static_cast<unsigned char>(c))
+                              ? c - '0'
+                              : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+        bytes[digit / 2] = static_cast<std::uint8_t>(bytes[digit / 2] << 4 | value);
+        ++digit;
+    }
+    return bytes;
 }
 
 bool isUuid(const std::string& text) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "corvanta/assembly/BlockSubmission.h"
@@ -13,6 +13,10 @@
 #include "corvanta/loop/FoundBlock.h"
 
 namespace corvanta {
+
+namespace loop {
+class HistoryRecords;
+}
 
 // The permanent record of every block found on one network, one JSON array in one file. Records
 // are only ever appended; statuses follow the chain. Safe to share between threads.
@@ -32,6 +36,9 @@ class MiningHistoryStore {
     // undecodable one is put aside (see quarantinedFileURL) and the history starts empty. Loading
     // never writes: a store that only reads may share the files with one that records.
     explicit MiningHistoryStore(std::filesystem::path fileURL);
+    ~MiningHistoryStore();
+    MiningHistoryStore(const MiningHistoryStore&) = delete;
+    MiningHistoryStore& operator=(const MiningHistoryStore&) = delete;
 
     const std::filesystem::path& fileURL() const { return fileURL_; }
     // Where an undecodable file found at start-up was put; its own place when it could not be
@@ -41,7 +48,17 @@ class MiningHistoryStore {
     // Where a journal holding unreadable lines was put at the first fold after loading it.
     std::optional<std::filesystem::path> quarantinedJournalURL() const;
 
+    // Every record, in the order recorded. Costs a copy of the whole history: a view that
+    // shows a few records asks for a summary.
     std::vector<FoundBlock> allBlocks() const;
+
+    struct Summary {
+        std::size_t count = 0;
+        std::int64_t totalAcceptedRewardSats = 0;
+        std::vector<FoundBlock> newest;  // oldest first
+    };
+    // The number of records, their accepted total and the newest `newest` records.
+    Summary summary(std::size_t newest) const;
     // True when a record of this block (hash byte order) is held, saved or not.
     bool contains(const std::vector<std::uint8_t>& blockHash) const;
 
@@ -59,8 +76,10 @@ class MiningHistoryStore {
                                 WallClock::time_point foundAt);
 
     // Re-checks pending and mature records (and orphaned ones near the tip) against the chain,
-    // then writes the file with the journal folded in. Never throws apart from Cancelled.
-    void refreshAgainstChain(ChainStatusSource& source, std::stop_token stop);
+    // then writes the file with the journal folded in. Returns the records that reached maturity
+    // in this refresh (from any other status), in the order recorded. Never throws apart from
+    // Cancelled.
+    std::vector<FoundBlock> refreshAgainstChain(ChainStatusSource& source, std::stop_token stop);
 
     // Writes the file (journal folded in) when an earlier write failed; throws the persisting
     // error.
@@ -77,6 +96,7 @@ class MiningHistoryStore {
 
   private:
     void loadJournal();
+    std::int64_t totalAcceptedRewardSatsLocked() const;
     // Persists one new record: a journal line, or the whole file when the journal cannot extend it.
     void appendLocked(const FoundBlock& block);
     // Writes every record to the file, then removes the journal (or puts a damaged one aside).
@@ -85,8 +105,7 @@ class MiningHistoryStore {
     const std::filesystem::path fileURL_;
     const std::filesystem::path journalURL_;
     mutable std::mutex mutex_;
-    std::vector<FoundBlock> blocks_;
-    std::unordered_map<std::string, std::size_t> positionByHash_;  // block hash bytes -> record
+    const std::unique_ptr<loop::HistoryRecords> records_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
     std::optional<std::filesystem::path> quarantinedJournalURL_;
     bool mayWrite_ = true;
