@@ -17,7 +17,7 @@
 #include <QTimer>
 
 #include "ProcessUsage.h"
-#include "corvanta/app/CorvantaApp.h"
+#include "Shell/CorvantaApp.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
 

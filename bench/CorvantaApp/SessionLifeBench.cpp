@@ -21,7 +21,7 @@
 
 #include "ProcessUsage.h"
 #include "TestSupport.h"
-#include "corvanta/app/MiningSessionModel.h"
+#include "Session/MiningSessionModel.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/node/BinaryIntegrity.h"
 #include "corvanta/support/Cancelled.h"

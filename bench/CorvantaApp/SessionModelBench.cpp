@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "ProcessUsage.h"
-#include "corvanta/app/MiningSessionModel.h"
+#include "Session/MiningSessionModel.h"
 
 namespace corvanta {
 namespace {

@@ -23,10 +23,10 @@
 #include <optional>
 
 #include "ProcessUsage.h"
-#include "corvanta/app/CorvantaApp.h"
-#include "corvanta/app/MiningSessionModel.h"
-#include "corvanta/app/Platform.h"
-#include "corvanta/app/Prefs.h"
+#include "Shell/CorvantaApp.h"
+#include "Session/MiningSessionModel.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
 

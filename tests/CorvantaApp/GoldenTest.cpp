@@ -15,9 +15,9 @@
 #include "GoldenImage.h"
 #include "LanguageScope.h"
 #include "TestSupport.h"
-#include "corvanta/app/CorvantaApp.h"
-#include "corvanta/app/Platform.h"
-#include "corvanta/app/Prefs.h"
+#include "Shell/CorvantaApp.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
 
 namespace corvanta {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "corvanta/app/Localization.h"
+#include "Localization/Localization.h"
 
 namespace corvanta::testing {
 

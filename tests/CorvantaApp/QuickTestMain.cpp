@@ -10,11 +10,11 @@
 #include <cstdio>
 
 #include "AppTestEnvironment.h"
-#include "ShellHarness.h"
+#include "Shell/ShellHarness.h"
 #include "TestSupport.h"
-#include "corvanta/app/AppTranslator.h"
-#include "corvanta/app/CorvantaApp.h"
-#include "corvanta/app/Localization.h"
+#include "Localization/AppTranslator.h"
+#include "Shell/CorvantaApp.h"
+#include "Localization/Localization.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
 

@@ -1,10 +1,10 @@
-#include "OnboardingRules.h"
+#include "Onboarding/OnboardingRules.h"
 
 #include <variant>
 
-#include "corvanta/app/LaunchAtLogin.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/PayoutResolution.h"
+#include "SystemServices/LaunchAtLogin.h"
+#include "Localization/Localization.h"
+#include "SystemServices/PayoutResolution.h"
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/BitcoinNetwork.h"
 

@@ -1,4 +1,4 @@
-#include "NodeLicence.h"
+#include "Settings/NodeLicence.h"
 
 namespace corvanta {
 

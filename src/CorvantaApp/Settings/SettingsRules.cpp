@@ -1,12 +1,12 @@
-#include "SettingsRules.h"
+#include "Settings/SettingsRules.h"
 
 #include <QRegularExpression>
 
 #include <cmath>
 
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/Localization.h"
-#include "corvanta/app/PayoutResolution.h"
+#include "Localization/Formatting.h"
+#include "Localization/Localization.h"
+#include "SystemServices/PayoutResolution.h"
 #include "corvanta/node/BitcoinNetwork.h"
 
 namespace corvanta {

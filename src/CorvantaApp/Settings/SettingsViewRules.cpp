@@ -1,4 +1,4 @@
-#include "SettingsViewRules.h"
+#include "Settings/SettingsViewRules.h"
 
 #include <QDateTime>
 #include <QJSValue>
@@ -7,14 +7,14 @@
 #include <cmath>
 #include <limits>
 
-#include "NodeLicence.h"
-#include "SettingsRules.h"
-#include "corvanta/app/AppInfo.h"
-#include "corvanta/app/AppLanguage.h"
-#include "corvanta/app/DesktopServices.h"
-#include "corvanta/app/Formatting.h"
-#include "corvanta/app/LaunchAtLogin.h"
-#include "corvanta/app/Localization.h"
+#include "Settings/NodeLicence.h"
+#include "Settings/SettingsRules.h"
+#include "SystemServices/AppInfo.h"
+#include "Localization/AppLanguage.h"
+#include "Updates/UpdateController.h"
+#include "Localization/Formatting.h"
+#include "SystemServices/LaunchAtLogin.h"
+#include "Localization/Localization.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/BitcoinNetwork.h"

@@ -10,14 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "corvanta/app/AppDelegate.h"
-#include "corvanta/app/CorvantaApp.h"
-#include "corvanta/app/DesktopServices.h"
-#include "corvanta/app/MiningSessionModel.h"
-#include "corvanta/app/Platform.h"
-#include "corvanta/app/Prefs.h"
-#include "corvanta/app/SingleInstance.h"
-#include "corvanta/app/TerminationSignals.h"
+#include "Shell/AppDelegate.h"
+#include "Shell/CorvantaApp.h"
+#include "Updates/UpdateController.h"
+#include "Session/MiningSessionModel.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
+#include "Shell/SingleInstance.h"
+#include "Shell/TerminationSignals.h"
 #include "corvanta/node/BinaryLocator.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)

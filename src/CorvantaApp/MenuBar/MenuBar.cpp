@@ -1,0 +1,262 @@
+#include "MenuBar/MenuBar.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QMetaMethod>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "Shell/AppDelegate.h"
+#include "Updates/UpdateController.h"
+#include "Shell/Platform.h"
+#include "Shell/Prefs.h"
+#include "Shell/Symbols.h"
+#include "Shell/Theme.h"
+#include "MenuBar/TrayMenuModel.h"
+
+namespace corvanta {
+namespace {
+
+QColor statusColor(StatusColor role, const Theme& theme) {
+    switch (role) {
+        case StatusColor::success:
+            return theme.success();
+        case StatusColor::warning:
+            return theme.warning();
+        case StatusColor::danger:
+            return theme.danger();
+        case StatusColor::textSecondary:
+            break;
+    }
+    return theme.textSecondary();
+}
+
+}  // namespace
+
+QIcon trayIcon(const QString& symbol, bool dark) {
+    const Theme theme(dark, nullptr);
+    const auto glyph = symbolGlyph(symbol);
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink = theme.bitcoinOrange();
+    QRectF area(4, 4, 56, 56);
+    if (glyph && glyph->disc) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(ink);
+        painter.drawEllipse(area);
+    } else if (glyph && glyph->ring) {
+        painter.setPen(QPen(ink, 5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(area.adjusted(2.5, 2.5, -2.5, -2.5));
+    }
+    QFont font(symbolFontFamily());
+    font.setPixelSize(glyph && (glyph->disc || glyph->ring) ? 36 : 54);
+    painter.setFont(font);
+    painter.setPen(glyph && glyph->disc ? QColor(Qt::white) : ink);
+    if (glyph) painter.drawText(area, Qt::AlignCenter, QString(QChar(glyph->codePoint)));
+    return QIcon(pixmap);
+}
+
+QIcon networkBadgeIcon(const QString& name, bool dark) {
+    const Theme theme(dark, nullptr);
+    QFont font(QStringLiteral("Inter"));
+    font.setPixelSize(10);
+    font.setBold(true);
+    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
+    const QFontMetricsF metrics(font);
+    const QSizeF size(metrics.horizontalAdvance(name) + 16, metrics.height() + 6);
+    QPixmap pixmap(size.toSize());
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool mainnet = name == QLatin1String("MAINNET");
+    QPainterPath capsule;
+    capsule.addRoundedRect(QRectF(QPointF(0, 0), size), size.height() / 2, size.height() / 2);
+    QColor fill = mainnet ? theme.danger() : theme.cardBackground();
+    if (mainnet) fill.setAlphaF(0.16f);
+    painter.fillPath(capsule, fill);
+    painter.setPen(mainnet ? theme.dangerText() : theme.textSecondary());
+    painter.setFont(font);
+    painter.drawText(QRectF(QPointF(0, 0), size), Qt::AlignCenter, name);
+    return QIcon(pixmap);
+}
+
+QIcon headerIcon(const QColor& status, const QString& network, bool dark) {
+    const QPixmap badge = networkBadgeIcon(network, dark).pixmap(QSize(200, 40));
+    QPixmap pixmap(badge.width() + 14, std::max(badge.height(), 8));
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(status);
+    painter.drawEllipse(QRectF(0, (pixmap.height() - 8) / 2.0, 8, 8));
+    painter.drawPixmap(14, (pixmap.height() - badge.height()) / 2, badge);
+    return QIcon(pixmap);
+}
+
+bool MenuBar::platformHasTray() {
+    // Asking on the offscreen platform warns, and there is no tray there anyway.
+    return QGuiApplication::platformName() != QLatin1String("offscreen") &&
+           QGuiApplication::platformName() != QLatin1String("minimal") &&
+           QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+MenuBar::MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, QObject* parent)
+    : QObject(parent),
+      delegate_(delegate),
+      prefs_(prefs),
+      platform_(platform),
+      theme_(std::make_unique<Theme>(prefs, nullptr)) {
+    connect(&prefs_, &Prefs::showInMenuBarChanged, this, &MenuBar::follow);
+    connect(&prefs_, &Prefs::showHashRateInMenuBarChanged, this, &MenuBar::refresh);
+    connect(theme_.get(), &Theme::changed, this, &MenuBar::refresh);
+    connect(&delegate_, &AppDelegate::sessionChanged, this, &MenuBar::watchSession);
+    follow();
+    watchSession();
+}
+
+MenuBar::~MenuBar() = default;
+
+bool MenuBar::isShown() const {
+    return icon_ != nullptr && icon_->isVisible();
+}
+
+void MenuBar::follow() {
+    if (!prefs_.showInMenuBar()) {
+        icon_.reset();
+        menu_.reset();
+        return;
+    }
+    if (icon_ != nullptr || QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    menu_ = std::make_unique<QMenu>();
+    connect(menu_.get(), &QMenu::aboutToShow, this, &MenuBar::rebuildMenu);
+    icon_ = std::make_unique<QSystemTrayIcon>();
+    icon_->setContextMenu(menu_.get());
+    connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](auto reason) {
+        if (reason == QSystemTrayIcon::Trigger) delegate_.openMainWindow();
+    });
+    refresh();
+    rebuildMenu();
+    icon_->show();
+}
+
+void MenuBar::watchSession() {
+    QObject* session = delegate_.sessionIfMade();
+    if (session == watched_ || session == nullptr) return;
+    if (watched_ != nullptr) disconnect(watched_, nullptr, this, nullptr);
+    watched_ = session;
+    // Every change of the session may change the tray; many arrive together, so one refresh
+    // follows them.
+    const QMetaMethod queue = metaObject()->method(metaObject()->indexOfSlot("queueRefresh()"));
+    const QMetaObject* meta = session->metaObject();
+    for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (property.hasNotifySignal()) connect(session, property.notifySignal(), this, queue);
+    }
+    refresh();
+}
+
+void MenuBar::queueRefresh() {
+    if (refreshQueued_) return;
+    refreshQueued_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshQueued_ = false;
+        refresh();
+    });
+}
+
+void MenuBar::refresh() {
+    if (icon_ == nullptr) return;
+    TrayInputs inputs;
+    if (QObject* session = delegate_.sessionIfMade()) inputs = TrayInputs::read(*session);
+    inputs.showHashRate = prefs_.showHashRateInMenuBar();
+    icon_->setIcon(trayIcon(traySymbol(inputs.runState), theme_->dark()));
+    icon_->setToolTip(trayToolTip(inputs));
+    if (menu_ != nullptr && menu_->isVisible()) rebuildMenu();
+}
+
+void MenuBar::rebuildMenu() {
+    if (menu_ == nullptr) return;
+    TrayInputs inputs;
+    if (QObject* session = delegate_.sessionIfMade()) inputs = TrayInputs::read(*session);
+    inputs.showHashRate = prefs_.showHashRateInMenuBar();
+    inputs.updatesConfigured = delegate_.updatesConfigured();
+    const TrayMenu model = trayMenu(inputs);
+    menu_->clear();
+    QPalette palette = menu_->palette();
+    palette.setColor(QPalette::Window, theme_->cardBackground());
+    palette.setColor(QPalette::Base, theme_->cardBackground());
+    palette.setColor(QPalette::WindowText, theme_->textPrimary());
+    palette.setColor(QPalette::Text, theme_->textPrimary());
+    palette.setColor(QPalette::ButtonText, theme_->textPrimary());
+    palette.setColor(QPalette::Highlight, theme_->accent());
+    menu_->setPalette(palette);
+    menu_->setToolTipsVisible(true);
+
+    QAction* header = menu_->addAction(
+        headerIcon(statusColor(model.statusColor, *theme_), model.networkBadge, theme_->dark()),
+        menuText(model.statusText));
+    header->setEnabled(false);
+    for (const TrayRow& row : model.rows) {
+        switch (row.kind) {
+            case TrayRow::Kind::separator:
+                menu_->addSeparator();
+                break;
+            case TrayRow::Kind::value: {
+                QAction* action =
+                    menu_->addAction(menuText(row.label + QStringLiteral("\t") + row.value));
+                action->setEnabled(false);
+                break;
+            }
+            case TrayRow::Kind::command: {
+                QAction* action = menu_->addAction(menuText(row.label));
+                action->setEnabled(row.enabled);
+                action->setToolTip(row.toolTip);
+                connect(action, &QAction::triggered, this,
+                        [this, command = row.command] { run(command); });
+                break;
+            }
+        }
+    }
+}
+
+void MenuBar::run(TrayCommand command) {
+    switch (command) {
+        case TrayCommand::startMining:
+        case TrayCommand::stopMining: {
+            // The state is read again now, not when the menu was drawn.
+            QObject& session = delegate_.session();
+            const auto state = TrayInputs::read(session).runState;
+            if (startStopCommand(state) == TrayCommand::startMining) {
+                delegate_.startMining();
+            } else {
+                delegate_.stopMining();
+            }
+            break;
+        }
+        case TrayCommand::openWindow:
+            delegate_.openMainWindow();
+            break;
+        case TrayCommand::openSettings:
+            delegate_.openSettings();
+            break;
+        case TrayCommand::checkForUpdates:
+            // Linux builds have no in-app updater; the item stays disabled unless a build has
+            // one configured, and then the package manager does the work.
+            break;
+        case TrayCommand::support:
+            platform_.openUrl(AppLinks::support());
+            break;
+        case TrayCommand::quit:
+            delegate_.requestQuit();
+            break;
+    }
+}
+
+}  // namespace corvanta

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+#include "MenuBar/TrayMenuModel.h"
+
+class QMenu;
+class QSystemTrayIcon;
+class QColor;
+class QIcon;
+
+namespace corvanta {
+
+class AppDelegate;
+class Platform;
+class Prefs;
+class Theme;
+
+// The tray item: an icon with a tooltip and a menu, drawn from the tray table of the session's
+// values. Shown while "rigwell.showInMenuBar" holds, following it live. Never made on a platform
+// with no tray (offscreen).
+class MenuBar : public QObject {
+    Q_OBJECT
+
+  public:
+    MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, QObject* parent = nullptr);
+    ~MenuBar() override;
+
+    // Whether this platform can hold a tray item at all.
+    static bool platformHasTray();
+    bool isShown() const;
+
+  private slots:
+    void queueRefresh();
+
+  private:
+    void run(TrayCommand command);
+    void follow();
+    void refresh();
+    void rebuildMenu();
+    void watchSession();
+
+    AppDelegate& delegate_;
+    Prefs& prefs_;
+    Platform& platform_;
+    std::unique_ptr<Theme> theme_;
+    std::unique_ptr<QMenu> menu_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
+    QPointer<QObject> watched_;
+    bool refreshQueued_ = false;
+};
+
+// The tray icon for a symbol name, drawn in the theme's colours.
+QIcon trayIcon(const QString& symbol, bool dark);
+// The compact network badge: the network's name in a capsule.
+QIcon networkBadgeIcon(const QString& name, bool dark);
+// The menu header's icon: the status dot in its colour, then the network badge.
+QIcon headerIcon(const QColor& status, const QString& network, bool dark);
+
+}  // namespace corvanta

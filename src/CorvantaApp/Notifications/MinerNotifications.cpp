@@ -1,0 +1,112 @@
+#include "Notifications/MinerNotifications.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QVariantMap>
+
+#include "Localization/Formatting.h"
+#include "Localization/Localization.h"
+
+namespace corvanta {
+namespace {
+
+QDBusMessage notificationsCall(const QString& method) {
+    return QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                          QStringLiteral("/org/freedesktop/Notifications"),
+                                          QStringLiteral("org.freedesktop.Notifications"), method);
+}
+
+}  // namespace
+
+MinerNotifications::MinerNotifications(QDBusConnection sessionBus, QObject* parent)
+    : QObject(parent), bus_(std::move(sessionBus)) {}
+
+void MinerNotifications::requestAuthorizationIfNeeded() {
+    if (askedCapabilities_) return;
+    askedCapabilities_ = true;
+    auto* call = new QDBusPendingCallWatcher(
+        bus_.asyncCall(notificationsCall(QStringLiteral("GetCapabilities"))), this);
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            &MinerNotifications::capabilitiesReceived);
+}
+
+void MinerNotifications::capabilitiesReceived(QDBusPendingCallWatcher* call) {
+    call->deleteLater();
+    const QDBusPendingReply<QStringList> reply = *call;
+    if (reply.isError()) {
+        // No server yet: ask again with the next notification (one may have started since).
+        askedCapabilities_ = false;
+    } else {
+        const QStringList list = reply.value();
+        capabilities_ = QSet<QString>(list.begin(), list.end());
+    }
+    for (const Notification& notification : std::exchange(waiting_, {})) post(notification);
+}
+
+void MinerNotifications::send(const QString& identifier, const QString& title,
+                              const QString& body) {
+    const Notification notification{identifier, title, body};
+    if (!capabilities_) {
+        waiting_.push_back(notification);
+        requestAuthorizationIfNeeded();
+        return;
+    }
+    post(notification);
+}
+
+void MinerNotifications::post(const Notification& notification) {
+    Shown& shown = shown_[notification.identifier];
+    if (shown.inFlight) {
+        // The server's id for this identifier is not known yet: the newer notification waits so
+        // that it replaces the older one instead of standing beside it.
+        shown.next = notification;
+        return;
+    }
+    shown.inFlight = true;
+    // A server whose capabilities are unknown may render markup: the body is escaped for it.
+    const bool markup = !capabilities_ || capabilities_->contains(QStringLiteral("body-markup"));
+    QDBusMessage call = notificationsCall(QStringLiteral("Notify"));
+    call << QStringLiteral("Corvanta") << shown.serverId << QString() << notification.title
+         << (markup ? escapedForMarkup(notification.body) : notification.body) << QStringList()
+         << QVariantMap{{QStringLiteral("desktop-entry"), QStringLiteral("corvanta")},
+                        {QStringLiteral("sound-name"), QStringLiteral("message-new-instant")}}
+         << -1;
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, identifier = notification.identifier](QDBusPendingCallWatcher* finished) {
+                posted(identifier, finished);
+            });
+}
+
+void MinerNotifications::posted(const QString& identifier, QDBusPendingCallWatcher* call) {
+    call->deleteLater();
+    const QDBusPendingReply<uint> reply = *call;
+    Shown& shown = shown_[identifier];
+    shown.inFlight = false;
+    if (!reply.isError()) shown.serverId = reply.value();
+    if (auto next = std::exchange(shown.next, std::nullopt)) post(*next);
+}
+
+void MinerNotifications::notifyBlockFound(std::int64_t height, std::int64_t rewardSats) {
+    send(QStringLiteral("block-found-%1").arg(height), Localization::shared().string("Bloc miné !"),
+         L("Bloc %d accepté par le nœud — %@ en attente de maturité.", QString::number(height),
+           Formatting::bitcoin(rewardSats)));
+}
+
+void MinerNotifications::notifyRewardMatured(std::int64_t height, std::int64_t rewardSats) {
+    send(QStringLiteral("reward-matured-%1").arg(height),
+         Localization::shared().string("Récompense mature"),
+         L("Le bloc %d a atteint 100 confirmations — %@ désormais dépensables.",
+           QString::number(height), Formatting::bitcoin(rewardSats)));
+}
+
+QString MinerNotifications::escapedForMarkup(const QString& text) {
+    QString escaped = text;
+    escaped.replace(u'&', QLatin1String("&amp;"));
+    escaped.replace(u'<', QLatin1String("&lt;"));
+    escaped.replace(u'>', QLatin1String("&gt;"));
+    return escaped;
+}
+
+}  // namespace corvanta

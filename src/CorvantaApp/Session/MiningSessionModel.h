@@ -1,0 +1,699 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Session/EventLogModel.h"
+#include "SystemServices/Preferences.h"
+#include "Session/SessionRecords.h"
+#include "Session/SessionRunEnvironment.h"
+#include "Session/SessionTimings.h"
+#include "corvanta/mining/CPUUsageProbe.h"
+#include "corvanta/mining/EngineSelfTest.h"
+// Qt's "slots" keyword would rename the schedule's accessor of the same name.
+#pragma push_macro("slots")
+#undef slots
+#include "corvanta/mining/MiningSchedule.h"
+#pragma pop_macro("slots")
+#include "corvanta/mining/PowerMode.h"
+#include "corvanta/mining/SystemState.h"
+#include "corvanta/node/BitcoinNetwork.h"
+#include "corvanta/node/StorageTarget.h"
+
+class QThreadPool;
+
+namespace corvanta {
+
+class CPUEngine;
+class MinerNotifications;
+class PeriodicTask;
+class SessionDriver;
+class SleepPreventionAssertion;
+class SystemGovernor;
+class UsagePulseReporter;
+
+// What the model reaches outside itself. The defaults are the running product's; tests replace
+// the clocks, the periods, the files and the probes. The self-test, the probes and the monotonic
+// clock are called on the model's worker threads.
+struct SessionEnvironment {
+    SessionTimings timings;
+    SessionClock clock;
+    std::function<EngineSelfTest::Verdict()> selfTest = [] { return EngineSelfTest::run(); };
+    // Read for the heat once a second.
+    std::shared_ptr<SystemStateSource> systemState;  // none: the machine's own
+    // The CPU usage readers (their clock is replaced by the monotonic clock above).
+    std::function<CPUUsageProbe::Readers()> cpuReaders = [] {
+        return CPUUsageProbe::Readers::live();
+    };
+    // Processors this process may run on; 0: ask the system.
+    int processorCount = 0;
+    // Performance cores (the governor's maximum workers); 0: ask the system, once.
+    int performanceCoreCount = 0;
+    std::function<std::filesystem::path(BitcoinNetwork)>
+        proofLogFile;                                                  // none: the support folder's
+    std::function<std::filesystem::path(BitcoinNetwork)> historyFile;  // none: the support folder's
+    // The widgets' shared folder; none: the desktop's.
+    std::optional<std::filesystem::path> snapshotContainer;
+    // What a session launches, where, and how often it looks.
+    SessionRunEnvironment session;
+};
+
+// The one object that holds what every view shows about mining: the settings, the day schedule,
+// the session's figures and the machine's health. Lives on the GUI thread, one per process; its
+// blocking work runs on a pool of its own and comes back to the GUI thread to be applied.
+//
+// Every property notifies only when it gets a different value. Optional values are undefined
+// when absent. Derived values are read-only and re-notified when an input changes and on the
+// once-a-second tick (their freshness rules follow the clock).
+class MiningSessionModel : public QObject {
+    Q_OBJECT
+
+  public:
+    enum class RunStateKind { idle, startingNode, syncing, mining, stopping, failed };
+    Q_ENUM(RunStateKind)
+    enum class RPCLinkState { disconnected, connected, unresponsive };
+    Q_ENUM(RPCLinkState)
+
+    struct RunState {
+        RunStateKind kind = RunStateKind::idle;
+        std::int64_t syncBlocks = 0;
+        std::int64_t syncHeaders = 0;
+        double syncPercent = 0;
+        QString failureMessage;
+
+        static RunState syncing(std::int64_t blocks, std::int64_t headers, double percent);
+        static RunState failed(QString message);
+        bool operator==(const RunState&) const = default;
+    };
+
+    // Settings, stored at every change.
+    Q_PROPERTY(QString selectedNetwork READ selectedNetworkName WRITE setSelectedNetworkName NOTIFY
+                   selectedNetworkChanged)
+    Q_PROPERTY(QString payoutAddressInput READ payoutAddressInput WRITE setPayoutAddressInput NOTIFY
+                   payoutAddressInputChanged)
+    Q_PROPERTY(QString powerMode READ powerModeName WRITE setPowerModeName NOTIFY powerModeChanged)
+    Q_PROPERTY(QVariant advancedWorkerCount READ advancedWorkerCountValue WRITE
+                   setAdvancedWorkerCountValue NOTIFY advancedWorkerCountChanged)
+    Q_PROPERTY(bool allowMiningOnBattery READ allowMiningOnBattery WRITE setAllowMiningOnBattery
+                   NOTIFY allowMiningOnBatteryChanged)
+    Q_PROPERTY(bool preventIdleSleepEnabled READ preventIdleSleepEnabled WRITE
+                   setPreventIdleSleepEnabled NOTIFY preventIdleSleepEnabledChanged)
+    Q_PROPERTY(bool usageStatisticsEnabled READ usageStatisticsEnabled WRITE
+                   setUsageStatisticsEnabled NOTIFY usageStatisticsEnabledChanged)
+    // 15, 20 or 30 (GiB).
+    Q_PROPERTY(int storageTarget READ storageTargetGiB WRITE setStorageTargetGiB NOTIFY
+                   storageTargetChanged)
+
+    // Schedule and pause.
+    Q_PROPERTY(bool manuallyPaused READ manuallyPaused NOTIFY manuallyPausedChanged)
+    Q_PROPERTY(bool governorPaused READ governorPaused NOTIFY governorPausedChanged)
+    Q_PROPERTY(bool scheduleEnabled READ scheduleEnabled NOTIFY scheduleEnabledChanged)
+    // 144 mode names, slot 0 first.
+    Q_PROPERTY(QStringList schedule READ scheduleNames NOTIFY scheduleChanged)
+    Q_PROPERTY(int currentScheduleSlot READ currentScheduleSlot NOTIFY currentScheduleSlotChanged)
+    Q_PROPERTY(QVariant scheduleOverrideUntil READ scheduleOverrideUntilValue NOTIFY
+                   scheduleOverrideUntilChanged)
+
+    // Session. The run state's values are flattened: the sync figures while syncing, the message
+    // when failed.
+    Q_PROPERTY(RunStateKind runState READ runStateKind NOTIFY runStateChanged)
+    Q_PROPERTY(qint64 syncBlocks READ syncBlocks NOTIFY runStateChanged)
+    Q_PROPERTY(qint64 syncHeaders READ syncHeaders NOTIFY runStateChanged)
+    Q_PROPERTY(double syncPercent READ syncPercent NOTIFY runStateChanged)
+    Q_PROPERTY(QString failureMessage READ failureMessage NOTIFY runStateChanged)
+    Q_PROPERTY(QVariant activeNetwork READ activeNetworkValue NOTIFY activeNetworkChanged)
+    Q_PROPERTY(QVariant activePayout READ activePayoutValue NOTIFY activePayoutChanged)
+    Q_PROPERTY(QVariant miningStartedAt READ miningStartedAtValue NOTIFY miningStartedAtChanged)
+    Q_PROPERTY(
+        QVariant sessionStartHeight READ sessionStartHeightValue NOTIFY sessionStartHeightChanged)
+
+    // Node and chain.
+    Q_PROPERTY(QVariant chainStatus READ chainStatusValue NOTIFY chainStatusChanged)
+    Q_PROPERTY(QVariant chainStatusUpdatedAt READ chainStatusUpdatedAtValue NOTIFY
+                   chainStatusUpdatedAtChanged)
+    Q_PROPERTY(QVariant peerCount READ peerCountValue NOTIFY peerCountChanged)
+    Q_PROPERTY(QVariant coreVersion READ coreVersionValue NOTIFY coreVersionChanged)
+    Q_PROPERTY(QVariant networkTipTimestamp READ networkTipTimestampValue NOTIFY
+                   networkTipTimestampChanged)
+    Q_PROPERTY(QVariant networkTipObservedAt READ networkTipObservedAtValue NOTIFY
+                   networkTipObservedAtChanged)
+    Q_PROPERTY(QVariant networkHashesPerSecond READ networkHashesPerSecondValue NOTIFY
+                   networkHashesPerSecondChanged)
+
+    // Work.
+    Q_PROPERTY(QVariant templateHeight READ templateHeightValue NOTIFY templateHeightChanged)
+    Q_PROPERTY(QVariant templateTransactionCount READ templateTransactionCountValue NOTIFY
+                   templateTransactionCountChanged)
+    Q_PROPERTY(QVariant templateBits READ templateBitsValue NOTIFY templateBitsChanged)
+    Q_PROPERTY(quint64 currentExtranonce READ currentExtranonce NOTIFY currentExtranonceChanged)
+    Q_PROPERTY(
+        QString currentExtranonceText READ currentExtranonceText NOTIFY currentExtranonceChanged)
+    Q_PROPERTY(int templatesReceived READ templatesReceived NOTIFY templatesReceivedChanged)
+    Q_PROPERTY(int templatesAbandoned READ templatesAbandoned NOTIFY templatesAbandonedChanged)
+    Q_PROPERTY(int extranonceRotations READ extranonceRotations NOTIFY extranonceRotationsChanged)
+    Q_PROPERTY(
+        QList<double> workLoadLatencies READ workLoadLatencies NOTIFY workLoadLatenciesChanged)
+    Q_PROPERTY(QVariant candidateValidation READ candidateValidationValue NOTIFY
+                   candidateValidationChanged)
+
+    // Hashing.
+    Q_PROPERTY(quint64 sessionHashes READ sessionHashes NOTIFY sessionHashesChanged)
+    Q_PROPERTY(QString sessionHashesText READ sessionHashesText NOTIFY sessionHashesChanged)
+    Q_PROPERTY(quint64 lifetimeHashes READ lifetimeHashes NOTIFY lifetimeHashesChanged)
+    Q_PROPERTY(QString lifetimeHashesText READ lifetimeHashesText NOTIFY lifetimeHashesChanged)
+    Q_PROPERTY(double currentHashRateMHs READ currentHashRateMHs NOTIFY currentHashRateMHsChanged)
+    Q_PROPERTY(QVariantList hashRateHistory READ hashRateHistoryValue NOTIFY hashRateHistoryChanged)
+    Q_PROPERTY(QVariant effectiveWorkerCount READ effectiveWorkerCountValue NOTIFY
+                   effectiveWorkerCountChanged)
+    Q_PROPERTY(QVariant bestDifficultySession READ bestDifficultySessionValue NOTIFY
+                   bestDifficultySessionChanged)
+    Q_PROPERTY(QVariant bestDifficultyAllTime READ bestDifficultyAllTimeValue NOTIFY
+                   bestDifficultyAllTimeChanged)
+    Q_PROPERTY(QVariant bestDifficultyNetwork READ bestDifficultyNetworkValue NOTIFY
+                   bestDifficultyNetworkChanged)
+
+    // Results.
+    Q_PROPERTY(QVariantList blocksFound READ blocksFoundValue NOTIFY blocksFoundChanged)
+    // The celebration sheet dismisses itself by writing undefined.
+    Q_PROPERTY(QVariant blockFoundPresentation READ blockFoundPresentationValue WRITE
+                   setBlockFoundPresentationValue NOTIFY blockFoundPresentationChanged)
+    Q_PROPERTY(
+        QVariantList persistedHistory READ persistedHistoryValue NOTIFY persistedHistoryChanged)
+    Q_PROPERTY(qint64 persistedHistoryTotalSats READ persistedHistoryTotalSats NOTIFY
+                   persistedHistoryTotalSatsChanged)
+    Q_PROPERTY(QVariant earnings READ earningsValue NOTIFY earningsChanged)
+    Q_PROPERTY(
+        QVariant earningsScanState READ earningsScanStateValue NOTIFY earningsScanStateChanged)
+
+    // Proof ledger.
+    Q_PROPERTY(int proofEntryCount READ proofEntryCount NOTIFY proofEntryCountChanged)
+    Q_PROPERTY(
+        QVariant proofVerification READ proofVerificationValue NOTIFY proofVerificationChanged)
+    Q_PROPERTY(QVariantList recentProofEntries READ recentProofEntriesValue NOTIFY
+                   recentProofEntriesChanged)
+    Q_PROPERTY(bool proofLogUnreadable READ proofLogUnreadable NOTIFY proofLogUnreadableChanged)
+
+    // Health.
+    Q_PROPERTY(QVariant selfTestVerdict READ selfTestVerdictValue NOTIFY selfTestVerdictChanged)
+    Q_PROPERTY(
+        QVariant selfTestCheckedAt READ selfTestCheckedAtValue NOTIFY selfTestCheckedAtChanged)
+    Q_PROPERTY(QVariant cpuUsage READ cpuUsageValue NOTIFY cpuUsageChanged)
+    // "nominal", "fair", "serious" or "critical".
+    Q_PROPERTY(QString thermalState READ thermalStateName NOTIFY thermalStateChanged)
+
+    Q_PROPERTY(corvanta::EventLogModel* eventLog READ eventLog CONSTANT)
+    // A stop or a quit is still ending a node: the process must not exit yet.
+    Q_PROPERTY(bool shutdownInProgress READ shutdownInProgress NOTIFY shutdownInProgressChanged)
+
+    // Derived.
+    Q_PROPERTY(bool isHashing READ isHashing NOTIFY isHashingChanged)
+    Q_PROPERTY(QVariant freshChainStatus READ freshChainStatusValue NOTIFY freshChainStatusChanged)
+    Q_PROPERTY(RPCLinkState rpcLinkState READ rpcLinkState NOTIFY rpcLinkStateChanged)
+    Q_PROPERTY(QVariant confirmedNetworkTipTimestamp READ confirmedNetworkTipTimestampValue NOTIFY
+                   confirmedNetworkTipTimestampChanged)
+    Q_PROPERTY(QVariant currentCandidateValidation READ currentCandidateValidationValue NOTIFY
+                   currentCandidateValidationChanged)
+    Q_PROPERTY(
+        bool payoutNeedsAttention READ payoutNeedsAttention NOTIFY payoutNeedsAttentionChanged)
+    Q_PROPERTY(QVariant payoutDivergence READ payoutDivergenceValue NOTIFY payoutDivergenceChanged)
+    Q_PROPERTY(bool scanCoversConfiguredAddress READ scanCoversConfiguredAddress NOTIFY
+                   scanCoversConfiguredAddressChanged)
+    Q_PROPERTY(QVariant bestAttemptShareOfNetwork READ bestAttemptShareOfNetworkValue NOTIFY
+                   bestAttemptShareOfNetworkChanged)
+    Q_PROPERTY(bool scheduleIsDriving READ scheduleIsDriving NOTIFY scheduleIsDrivingChanged)
+    Q_PROPERTY(bool isThrottledBelowRequestedMode READ isThrottledBelowRequestedMode NOTIFY
+                   isThrottledBelowRequestedModeChanged)
+    Q_PROPERTY(
+        QVariant workLoadStatistics READ workLoadStatisticsValue NOTIFY workLoadStatisticsChanged)
+
+    // Loads the settings and starts the model's own tasks: CPU usage, heat and the widget
+    // snapshot every second, the schedule ticker, the engine self-test at once and every ten
+    // minutes, and the first loads of the selected network's proof ledger and found-block history.
+    // Notifications go out on `sessionBus`; the idle-sleep lock comes from logind on `systemBus`.
+    MiningSessionModel(Preferences preferences, QDBusConnection sessionBus,
+                       QDBusConnection systemBus, SessionEnvironment environment = {},
+                       QObject* parent = nullptr);
+    ~MiningSessionModel() override;
+
+    // Called after each second's snapshot is written, when what the widgets show has changed.
+    void setWidgetReloadHook(std::function<void()> reload);
+
+    // Actions of the views.
+    // Starts a session from idle or failed: checks the engine and the payout, then launches the
+    // node, syncs and mines. Otherwise nothing.
+    Q_INVOKABLE void start();
+    // Ends the running session; always wins, whatever the session is waiting for.
+    Q_INVOKABLE void stop();
+    // Saves the lifetime count and stops every loop and node, including a stop already under way;
+    // emits terminationReady() once the process may end.
+    Q_INVOKABLE void shutdownForTermination();
+    bool shutdownInProgress() const;
+    Q_INVOKABLE void setManuallyPaused(bool paused);
+    // The power-mode picker: sets the mode, ends a manual pause and, while the schedule is on,
+    // suspends it until midnight. An unknown name changes nothing.
+    Q_INVOKABLE void selectPowerModeManually(const QString& mode);
+    void selectPowerModeManually(PowerMode mode);
+    Q_INVOKABLE void setScheduleMode(const QString& mode, int from, int through);
+    void setScheduleMode(ScheduledMode mode, int from, int through);
+    Q_INVOKABLE void setScheduleEnabled(bool enabled);
+    Q_INVOKABLE void resumeSchedule();
+    Q_INVOKABLE void suspendScheduleUntilMidnight();
+    // The mode name a worker count stands for on `maxWorkers` cores; undefined for no count.
+    Q_INVOKABLE QVariant appliedPowerMode(const QVariant& effectiveWorkerCount,
+                                          int maxWorkers) const;
+
+    // Settings.
+    BitcoinNetwork selectedNetwork() const { return selectedNetwork_; }
+    void setSelectedNetwork(BitcoinNetwork network);
+    QString selectedNetworkName() const;
+    void setSelectedNetworkName(const QString& name);
+    const QString& payoutAddressInput() const { return payoutAddressInput_; }
+    void setPayoutAddressInput(const QString& text);
+    PowerMode powerMode() const { return powerMode_; }
+    void setPowerMode(PowerMode mode);
+    QString powerModeName() const;
+    void setPowerModeName(const QString& name);
+    std::optional<int> advancedWorkerCount() const { return advancedWorkerCount_; }
+    void setAdvancedWorkerCount(std::optional<int> count);
+    QVariant advancedWorkerCountValue() const;
+    void setAdvancedWorkerCountValue(const QVariant& count);
+    bool allowMiningOnBattery() const { return allowMiningOnBattery_; }
+    void setAllowMiningOnBattery(bool allowed);
+    bool preventIdleSleepEnabled() const { return preventIdleSleepEnabled_; }
+    void setPreventIdleSleepEnabled(bool enabled);
+    bool usageStatisticsEnabled() const { return usageStatisticsEnabled_; }
+    void setUsageStatisticsEnabled(bool enabled);
+    StorageTarget storageTarget() const { return storageTarget_; }
+    void setStorageTarget(StorageTarget target);
+    int storageTargetGiB() const { return rawValue(storageTarget_); }
+    void setStorageTargetGiB(int gib);
+
+    // Schedule and pause.
+    bool manuallyPaused() const { return manuallyPaused_; }
+    bool governorPaused() const { return governorPaused_; }
+    void setGovernorPaused(bool paused);
+    bool scheduleEnabled() const { return scheduleEnabled_; }
+    const MiningSchedule& schedule() const { return schedule_; }
+    QStringList scheduleNames() const;
+    int currentScheduleSlot() const { return currentScheduleSlot_; }
+    std::optional<SessionTime> scheduleOverrideUntil() const { return scheduleOverrideUntil_; }
+    QVariant scheduleOverrideUntilValue() const { return toVariant(scheduleOverrideUntil_); }
+
+    // Session.
+    const RunState& runState() const { return runState_; }
+    void setRunState(const RunState& state);
+    RunStateKind runStateKind() const { return runState_.kind; }
+    qint64 syncBlocks() const { return runState_.syncBlocks; }
+    qint64 syncHeaders() const { return runState_.syncHeaders; }
+    double syncPercent() const { return runState_.syncPercent; }
+    QString failureMessage() const { return runState_.failureMessage; }
+    std::optional<BitcoinNetwork> activeNetwork() const { return activeNetwork_; }
+    void setActiveNetwork(std::optional<BitcoinNetwork> network);
+    QVariant activeNetworkValue() const;
+    const std::optional<PayoutResolution>& activePayout() const { return activePayout_; }
+    void setActivePayout(std::optional<PayoutResolution> payout);
+    QVariant activePayoutValue() const { return toVariant(activePayout_); }
+    void setMiningStartedAt(std::optional<SessionTime> at);
+    QVariant miningStartedAtValue() const { return toVariant(miningStartedAt_); }
+    void setSessionStartHeight(std::optional<std::int64_t> height);
+    QVariant sessionStartHeightValue() const { return toVariant(sessionStartHeight_); }
+
+    // Node and chain.
+    const std::optional<ChainStatus>& chainStatus() const { return chainStatus_; }
+    void setChainStatus(std::optional<ChainStatus> status);
+    QVariant chainStatusValue() const { return toVariant(chainStatus_); }
+    void setChainStatusUpdatedAt(std::optional<SessionTime> at);
+    QVariant chainStatusUpdatedAtValue() const { return toVariant(chainStatusUpdatedAt_); }
+    void setPeerCount(std::optional<int> count);
+    QVariant peerCountValue() const { return toVariant(peerCount_); }
+    void setCoreVersion(std::optional<QString> version);
+    QVariant coreVersionValue() const { return toVariant(coreVersion_); }
+    void setNetworkTipTimestamp(std::optional<SessionTime> at);
+    QVariant networkTipTimestampValue() const { return toVariant(networkTipTimestamp_); }
+    void setNetworkTipObservedAt(std::optional<SessionTime> at);
+    QVariant networkTipObservedAtValue() const { return toVariant(networkTipObservedAt_); }
+    void setNetworkHashesPerSecond(std::optional<double> rate);
+    QVariant networkHashesPerSecondValue() const { return toVariant(networkHashesPerSecond_); }
+
+    // Work.
+    void setTemplateHeight(std::optional<std::int64_t> height);
+    QVariant templateHeightValue() const { return toVariant(templateHeight_); }
+    void setTemplateTransactionCount(std::optional<std::int64_t> count);
+    QVariant templateTransactionCountValue() const { return toVariant(templateTransactionCount_); }
+    void setTemplateBits(std::optional<std::uint32_t> bits);
+    QVariant templateBitsValue() const { return toVariant(templateBits_); }
+    quint64 currentExtranonce() const { return currentExtranonce_; }
+    QString currentExtranonceText() const { return QString::number(currentExtranonce_); }
+    void setCurrentExtranonce(std::uint64_t extranonce);
+    int templatesReceived() const { return templatesReceived_; }
+    void setTemplatesReceived(int count);
+    int templatesAbandoned() const { return templatesAbandoned_; }
+    void setTemplatesAbandoned(int count);
+    int extranonceRotations() const { return extranonceRotations_; }
+    void setExtranonceRotations(int count);
+    QList<double> workLoadLatencies() const;
+    void setWorkLoadLatencies(std::vector<double> latencies);
+    void setCandidateValidation(std::optional<CandidateValidation> validation);
+    QVariant candidateValidationValue() const { return toVariant(candidateValidation_); }
+
+    // Hashing.
+    quint64 sessionHashes() const { return sessionHashes_; }
+    QString sessionHashesText() const { return QString::number(sessionHashes_); }
+    void setSessionHashes(std::uint64_t hashes);
+    quint64 lifetimeHashes() const { return lifetimeHashes_; }
+    QString lifetimeHashesText() const { return QString::number(lifetimeHashes_); }
+    double currentHashRateMHs() const { return currentHashRateMHs_; }
+    void setCurrentHashRateMHs(double rate);
+    QVariantList hashRateHistoryValue() const { return toVariantList(hashRateHistory_); }
+    void setHashRateHistory(std::vector<HashRateSample> samples);
+    std::optional<int> effectiveWorkerCount() const { return effectiveWorkerCount_; }
+    void setEffectiveWorkerCount(std::optional<int> count);
+    QVariant effectiveWorkerCountValue() const { return toVariant(effectiveWorkerCount_); }
+    void setBestDifficultySession(std::optional<double> difficulty);
+    QVariant bestDifficultySessionValue() const { return toVariant(bestDifficultySession_); }
+    void setBestDifficultyAllTime(std::optional<double> difficulty);
+    QVariant bestDifficultyAllTimeValue() const { return toVariant(bestDifficultyAllTime_); }
+    void setBestDifficultyNetwork(std::optional<double> difficulty);
+    QVariant bestDifficultyNetworkValue() const { return toVariant(bestDifficultyNetwork_); }
+
+    // Results.
+    QVariantList blocksFoundValue() const { return toVariantList(blocksFound_); }
+    void setBlocksFound(std::vector<FoundBlockRecord> blocks);
+    void setBlockFoundPresentation(std::optional<BlockFoundPresentation> presentation);
+    QVariant blockFoundPresentationValue() const { return toVariant(blockFoundPresentation_); }
+    void setBlockFoundPresentationValue(const QVariant& presentation);
+    const std::vector<FoundBlock>& persistedHistory() const { return persistedHistory_; }
+    QVariantList persistedHistoryValue() const { return toVariantList(persistedHistory_); }
+    void setPersistedHistory(std::vector<FoundBlock> blocks);
+    qint64 persistedHistoryTotalSats() const { return persistedHistoryTotalSats_; }
+    void setPersistedHistoryTotalSats(std::int64_t sats);
+    const std::optional<EarningsSnapshot>& earnings() const { return earnings_; }
+    void setEarnings(std::optional<EarningsSnapshot> earnings);
+    QVariant earningsValue() const { return toVariant(earnings_); }
+    void setEarningsScanState(EarningsScanStateValue state);
+    QVariant earningsScanStateValue() const {
+        return QVariant::fromValue(view(earningsScanState_));
+    }
+
+    // Proof ledger.
+    int proofEntryCount() const { return proofEntryCount_; }
+    QVariant proofVerificationValue() const { return toVariant(proofVerification_); }
+    const std::vector<ProofEntry>& recentProofEntries() const { return recentProofEntries_; }
+    QVariantList recentProofEntriesValue() const { return toVariantList(recentProofEntries_); }
+    bool proofLogUnreadable() const { return proofLogUnreadable_; }
+
+    // Health.
+    const std::optional<EngineSelfTest::Verdict>& selfTestVerdict() const {
+        return selfTestVerdict_;
+    }
+    QVariant selfTestVerdictValue() const { return toVariant(selfTestVerdict_); }
+    QVariant selfTestCheckedAtValue() const { return toVariant(selfTestCheckedAt_); }
+    const std::optional<CPUUsageSample>& cpuUsage() const { return cpuUsage_; }
+    QVariant cpuUsageValue() const { return toVariant(cpuUsage_); }
+    ThermalState thermalState() const { return thermalState_; }
+    QString thermalStateName() const;
+
+    EventLogModel* eventLog() { return &eventLog_; }
+    // Every log line goes through here.
+    void appendLog(const QString& message);
+
+    // Derived values, computed at each read.
+    bool isHashing() const;
+    std::optional<ChainStatus> freshChainStatus() const;
+    QVariant freshChainStatusValue() const { return toVariant(freshChainStatus()); }
+    RPCLinkState rpcLinkState() const;
+    std::optional<SessionTime> confirmedNetworkTipTimestamp() const;
+    QVariant confirmedNetworkTipTimestampValue() const {
+        return toVariant(confirmedNetworkTipTimestamp());
+    }
+    std::optional<CandidateValidation> currentCandidateValidation() const;
+    QVariant currentCandidateValidationValue() const {
+        return toVariant(currentCandidateValidation());
+    }
+    bool payoutNeedsAttention() const;
+    std::optional<QString> payoutDivergence() const;
+    QVariant payoutDivergenceValue() const { return toVariant(payoutDivergence()); }
+    bool scanCoversConfiguredAddress() const;
+    std::optional<double> bestAttemptShareOfNetwork() const;
+    QVariant bestAttemptShareOfNetworkValue() const {
+        return toVariant(bestAttemptShareOfNetwork());
+    }
+    bool scheduleIsDriving() const;
+    bool isThrottledBelowRequestedMode() const;
+    QVariant workLoadStatisticsValue() const;
+
+    // Written by the session and its pollers.
+    // The session's ledger, its figures refreshed from the entries it holds.
+    void useProofLog(std::shared_ptr<ProofOfMining> ledger);
+    // The session's engine, whose best attempt goes with each proof entry.
+    void useEngine(std::shared_ptr<CPUEngine> engine);
+    // One ledger entry for a new network tip seen while mining; the same height twice adds one.
+    void recordProofEntry(std::int64_t height, const QString& blockHash);
+    // Hashes swept since the sampler's previous sample; saved at most once a minute.
+    void accumulateLifetimeHashes(std::uint64_t hashes);
+    // Holds or releases the idle-sleep lock: held exactly while a session runs with the setting
+    // on.
+    void applySleepPreventionSetting();
+
+    // Static rules of the settings.
+    static QString addressDefaultsKey(BitcoinNetwork network);
+
+  signals:
+    void selectedNetworkChanged();
+    void payoutAddressInputChanged();
+    void powerModeChanged();
+    void advancedWorkerCountChanged();
+    void allowMiningOnBatteryChanged();
+    void preventIdleSleepEnabledChanged();
+    void usageStatisticsEnabledChanged();
+    void storageTargetChanged();
+    void manuallyPausedChanged();
+    void governorPausedChanged();
+    void scheduleEnabledChanged();
+    void scheduleChanged();
+    void currentScheduleSlotChanged();
+    void scheduleOverrideUntilChanged();
+    void runStateChanged();
+    void activeNetworkChanged();
+    void activePayoutChanged();
+    void miningStartedAtChanged();
+    void sessionStartHeightChanged();
+    void chainStatusChanged();
+    void chainStatusUpdatedAtChanged();
+    void peerCountChanged();
+    void coreVersionChanged();
+    void networkTipTimestampChanged();
+    void networkTipObservedAtChanged();
+    void networkHashesPerSecondChanged();
+    void templateHeightChanged();
+    void templateTransactionCountChanged();
+    void templateBitsChanged();
+    void currentExtranonceChanged();
+    void templatesReceivedChanged();
+    void templatesAbandonedChanged();
+    void extranonceRotationsChanged();
+    void workLoadLatenciesChanged();
+    void candidateValidationChanged();
+    void sessionHashesChanged();
+    void lifetimeHashesChanged();
+    void currentHashRateMHsChanged();
+    void hashRateHistoryChanged();
+    void effectiveWorkerCountChanged();
+    void bestDifficultySessionChanged();
+    void bestDifficultyAllTimeChanged();
+    void bestDifficultyNetworkChanged();
+    void blocksFoundChanged();
+    void blockFoundPresentationChanged();
+    void persistedHistoryChanged();
+    void persistedHistoryTotalSatsChanged();
+    void earningsChanged();
+    void earningsScanStateChanged();
+    void proofEntryCountChanged();
+    void proofVerificationChanged();
+    void recentProofEntriesChanged();
+    void proofLogUnreadableChanged();
+    void selfTestVerdictChanged();
+    void selfTestCheckedAtChanged();
+    void cpuUsageChanged();
+    void thermalStateChanged();
+
+    void isHashingChanged();
+    void freshChainStatusChanged();
+    void rpcLinkStateChanged();
+    void confirmedNetworkTipTimestampChanged();
+    void currentCandidateValidationChanged();
+    void payoutNeedsAttentionChanged();
+    void payoutDivergenceChanged();
+    void scanCoversConfiguredAddressChanged();
+    void bestAttemptShareOfNetworkChanged();
+    void scheduleIsDrivingChanged();
+    void isThrottledBelowRequestedModeChanged();
+    void workLoadStatisticsChanged();
+
+    void shutdownInProgressChanged();
+    // shutdownForTermination() is done.
+    void terminationReady();
+
+  private:
+    friend class SessionDriver;
+    struct Derived;
+    struct TickResult;
+    struct WidgetPublication;
+    struct LedgerSummary;
+
+    SessionTime now() const { return environment_.clock.wallNow(); }
+
+    // Stores `value` and emits `changed` when it differs; then re-evaluates the derived values.
+    template <typename T, typename U>
+    bool assign(T& member, U&& value, void (MiningSessionModel::*changed)());
+    Derived computeDerived() const;
+    void refreshDerived();
+
+    // Settings.
+    void loadSettings();
+    void handOff(std::function<void(SystemGovernor&)> calls);
+    void persistSchedule();
+    void persistScheduleEnabled();
+    void persistScheduleOverride();
+
+    // Schedule.
+    void applyScheduleNow();
+    void scheduleTick();
+    void updateCurrentSlot(SessionTime at);
+
+    // The model's own tasks.
+    void startCPUUsageSampler();
+    void startScheduleTicker();
+    void startEngineSelfTest();
+    void cpuUsagePass(std::function<void()> done);
+    WidgetPublication publishWidgetSnapshot() const;
+    void selfTestPass(std::function<void()> done);
+    void selfTestFinished(const EngineSelfTest::Verdict& verdict);
+    void loadProofLog();
+    void loadPersistedHistory();
+    void applyLedgerSummary(const LedgerSummary& summary);
+    static LedgerSummary summarizeLedger(const std::vector<ProofEntry>& entries);
+
+    // Runs `work` on `pool`, then on the GUI thread `apply` with its result, or `failed` when it
+    // threw; neither once the model is gone.
+    template <typename Result>
+    void offload(QThreadPool& pool, std::function<Result()> work, std::function<void(Result)> apply,
+                 std::function<void()> failed = {});
+
+    Preferences preferences_;
+    SessionEnvironment environment_;
+    std::unique_ptr<QThreadPool> pool_;
+    // One thread each, so the governor gets its calls and the ledger its entries in the order
+    // they were made.
+    std::unique_ptr<QThreadPool> governorLane_;
+    std::unique_ptr<QThreadPool> ledgerLane_;
+    MinerNotifications* notifications_;
+    SleepPreventionAssertion* sleepAssertion_;
+    std::unique_ptr<UsagePulseReporter> usagePulse_;
+    std::shared_ptr<CPUUsageProbe> cpuUsageProbe_;
+    std::shared_ptr<SystemStateSource> systemState_;
+    int performanceCores_ = 1;
+    std::function<void()> reloadWidgets_;
+    EventLogModel eventLog_;
+    PeriodicTask* cpuUsageTask_ = nullptr;
+    PeriodicTask* scheduleTask_ = nullptr;
+    PeriodicTask* selfTestTask_ = nullptr;
+
+    BitcoinNetwork selectedNetwork_ = BitcoinNetwork::mainnet;
+    QString payoutAddressInput_;
+    PowerMode powerMode_ = PowerMode::balanced;
+    std::optional<int> advancedWorkerCount_;
+    bool allowMiningOnBattery_ = false;
+    bool preventIdleSleepEnabled_ = false;
+    bool usageStatisticsEnabled_ = true;
+    StorageTarget storageTarget_ = StorageTarget::gib15;
+
+    bool manuallyPaused_ = false;
+    bool governorPaused_ = false;
+    bool scheduleEnabled_ = false;
+    MiningSchedule schedule_{ScheduledMode::balanced};
+    int currentScheduleSlot_ = 0;
+    std::optional<SessionTime> scheduleOverrideUntil_;
+    std::optional<ScheduledMode> lastAppliedScheduleMode_;
+
+    RunState runState_;
+    std::optional<BitcoinNetwork> activeNetwork_;
+    std::optional<PayoutResolution> activePayout_;
+    std::optional<SessionTime> miningStartedAt_;
+    std::optional<std::int64_t> sessionStartHeight_;
+
+    std::optional<ChainStatus> chainStatus_;
+    std::optional<SessionTime> chainStatusUpdatedAt_;
+    std::optional<int> peerCount_;
+    std::optional<QString> coreVersion_;
+    std::optional<SessionTime> networkTipTimestamp_;
+    std::optional<SessionTime> networkTipObservedAt_;
+    std::optional<double> networkHashesPerSecond_;
+
+    std::optional<std::int64_t> templateHeight_;
+    std::optional<std::int64_t> templateTransactionCount_;
+    std::optional<std::uint32_t> templateBits_;
+    std::uint64_t currentExtranonce_ = 0;
+    int templatesReceived_ = 0;
+    int templatesAbandoned_ = 0;
+    int extranonceRotations_ = 0;
+    std::vector<double> workLoadLatencies_;
+    std::optional<CandidateValidation> candidateValidation_;
+
+    std::uint64_t sessionHashes_ = 0;
+    std::uint64_t lifetimeHashes_ = 0;
+    std::optional<SessionTime> lastLifetimePersist_;  // none: the distant past
+    double currentHashRateMHs_ = 0;
+    std::vector<HashRateSample> hashRateHistory_;
+    std::optional<int> effectiveWorkerCount_;
+    std::optional<double> bestDifficultySession_;
+    std::optional<double> bestDifficultyAllTime_;
+    std::optional<double> bestDifficultyNetwork_;
+
+    std::vector<FoundBlockRecord> blocksFound_;
+    std::optional<BlockFoundPresentation> blockFoundPresentation_;
+    std::vector<FoundBlock> persistedHistory_;
+    std::int64_t persistedHistoryTotalSats_ = 0;
+    std::optional<EarningsSnapshot> earnings_;
+    EarningsScanStateValue earningsScanState_ = EarningsScanState::NeverScanned{};
+
+    std::shared_ptr<ProofOfMining> proofLog_;
+    std::shared_ptr<CPUEngine> engine_;
+    std::shared_ptr<SystemGovernor> governor_;
+    std::optional<std::int64_t> lastProofHeight_;
+    std::uint64_t hashesAtLastProof_ = 0;
+    int proofEntryCount_ = 0;
+    std::optional<ProofVerification> proofVerification_;
+    std::vector<ProofEntry> recentProofEntries_;
+    bool proofLogUnreadable_ = false;
+
+    std::optional<EngineSelfTest::Verdict> selfTestVerdict_;
+    std::optional<SessionTime> selfTestCheckedAt_;
+    std::optional<CPUUsageSample> cpuUsage_;
+    ThermalState thermalState_ = ThermalState::nominal;
+
+    // The widgets' wake key: what they show that is worth an immediate reload.
+    struct WidgetWakeKey {
+        bool isRunning = false;
+        bool isPaused = false;
+        std::optional<QString> appliedMode;
+        std::int64_t blocksFound = 0;
+        bool operator==(const WidgetWakeKey&) const = default;
+    };
+    std::optional<WidgetWakeKey> lastWidgetWakeKey_;
+    std::unique_ptr<Derived> derived_;
+    bool initialised_ = false;
+    SessionDriver* session_ = nullptr;
+};
+
+}  // namespace corvanta

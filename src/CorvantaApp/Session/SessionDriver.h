@@ -1,0 +1,125 @@
+#pragma once
+
+// The session side of the model: start, stop and quit, the session body, the mining events, the
+// pollers, the governor and the history refresher. One per model, on the GUI thread; each blocking
+// call runs on the model's pool and comes back queued to the step that follows it.
+
+#include <QObject>
+
+#include <atomic>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <thread>
+#include <variant>
+#include <vector>
+
+#include "Session/EventPump.h"
+#include "Session/MiningSessionModel.h"
+#include "SystemServices/PayoutResolution.h"
+#include "Session/SessionRunEnvironment.h"
+#include "corvanta/loop/MiningEvent.h"
+
+namespace corvanta {
+
+class CPUEngine;
+class MiningHistoryStore;
+class NodeController;
+class PeriodicTask;
+class RPCClient;
+class SystemGovernor;
+struct GovernorDecision;
+struct GovernorEvent;
+
+namespace session {
+
+// What the mining loop's thread hands to the GUI thread.
+struct LoopEnded {
+    std::exception_ptr error;  // none: the loop finished
+};
+using SessionSignal = std::variant<MiningEvent, LoopEnded>;
+
+// True for the errors that mean "stopped": ours, and a transfer cancelled by its stop.
+bool isCancellationLike(const std::exception_ptr& error);
+
+}  // namespace session
+
+class SessionDriver : public QObject {
+  public:
+    SessionDriver(MiningSessionModel& model, SessionRunEnvironment environment);
+    ~SessionDriver() override;
+
+    void start();
+    void stop();
+    void shutdownForTermination();
+    bool shutdownInProgress() const { return shutdownsRunning_ > 0 || terminating_; }
+    // Stops every node and loop and waits for them: the model is going away. Called by the
+    // model's destructor, before its members go.
+    void teardown();
+
+  private:
+    struct Session;
+    using SessionPtr = std::shared_ptr<Session>;
+    template <typename Result>
+    void later(const SessionPtr& session, std::function<Result()> work,
+               std::function<void(Result)> apply);
+
+    bool isLive(const SessionPtr& session) const;
+    void launchWaiting();
+    void shutdownFinished();
+    // Every session the driver still holds, the current one included.
+    std::vector<SessionPtr> allSessions() const;
+    // Ends a session's loop and node off the GUI thread; counts as a running shutdown until then.
+    void shutDown(const SessionPtr& session);
+
+    // The body, step by step.
+    void runSession(const SessionPtr& session);
+    void connected(const SessionPtr& session, std::shared_ptr<const RPCClient> client);
+    void synced(const SessionPtr& session);
+    void built(const SessionPtr& session);
+    void beginMining(const SessionPtr& session);
+    void startupFailed(const SessionPtr& session, std::exception_ptr error);
+    void endSession(const SessionPtr& session);
+    bool interruptedByStop(const SessionPtr& session);
+    void critical(const QString& text);
+
+    // Events.
+    void applyBurst(const SessionPtr& session, std::vector<session::SessionSignal>& burst);
+    void handle(const SessionPtr& session, const MiningEvent& event);
+    void loopEnded(const SessionPtr& session, const session::LoopEnded& end);
+    void rebindClientAfterNodeRestart(const SessionPtr& session);
+    void refreshTemplateInfo(const SessionPtr& session);
+
+    // Background work of a session.
+    void startStatusPoller(const SessionPtr& session);
+    void startNetworkHashPoller(const SessionPtr& session);
+    void startHashRateSampler(const SessionPtr& session);
+    void startEarningsScanner(const SessionPtr& session);
+    void startHistoryRefresher(const SessionPtr& session);
+    void startSystemGovernor(const SessionPtr& session);
+    void stopBackgroundTasks(const SessionPtr& session);
+    void clearLiveState();
+    void statusPass(const SessionPtr& session, std::function<void()> done);
+    void historyPass(const SessionPtr& session, std::function<void()> done);
+    void earningsPass(const SessionPtr& session, std::function<void()> done);
+    void handleGovernorEvent(const SessionPtr& session, const GovernorEvent& event);
+    void applyGovernorDecision(const SessionPtr& session, const GovernorDecision& decision);
+    PeriodicTask* periodic(std::chrono::milliseconds interval,
+                           std::function<void(std::function<void()>)> pass);
+
+    void persistLifetimeHashes();
+
+    MiningSessionModel& model_;
+    const SessionRunEnvironment environment_;
+    SessionPtr current_;
+    // Sessions whose body has not ended yet, oldest first; the first of them may run.
+    std::vector<SessionPtr> sessions_;
+    int generation_ = 0;
+    int shutdownsRunning_ = 0;
+    bool terminating_ = false;
+    bool terminationRequested_ = false;
+    bool tornDown_ = false;
+};
+
+}  // namespace corvanta

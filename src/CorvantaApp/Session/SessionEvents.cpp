@@ -1,0 +1,339 @@
+// The mining loop's run and its events, the rebind after a node restart, and the governor.
+#include <cmath>
+
+#include "Session/SessionInternals.h"
+#include "Localization/Localization.h"
+#include "Notifications/MinerNotifications.h"
+#include "Session/SessionRules.h"
+#include "corvanta/assembly/BitcoinEncoding.h"
+#include "corvanta/assembly/BlockTemplate.h"
+#include "corvanta/support/Uuid.h"
+
+namespace corvanta {
+
+namespace {
+
+using Kind = MiningSessionModel::RunStateKind;
+constexpr std::size_t latencyLimit = 200;
+constexpr std::size_t foundBlockLimit = 200;
+constexpr std::size_t foundBlockKeep = 100;
+
+QString number(std::int64_t value) {
+    return QString::number(value);
+}
+
+QString fromStd(const std::string& value) {
+    return QString::fromStdString(value);
+}
+
+bool isEnd(const session::SessionSignal& signal) {
+    return std::holds_alternative<session::LoopEnded>(signal);
+}
+
+}  // namespace
+
+void SessionDriver::beginMining(const SessionPtr& session) {
+    if (interruptedByStop(session)) return;
+    model_.setRunState({Kind::mining, 0, 0, 0, {}});
+    model_.setMiningStartedAt(model_.now());
+    startHashRateSampler(session);
+    startSystemGovernor(session);
+    startHistoryRefresher(session);
+    model_.applySleepPreventionSetting();
+
+    session->pump = std::make_unique<EventPump<session::SessionSignal>>(
+        this, environment_.timings.eventFlushInterval,
+        [this, weak = std::weak_ptr<Session>(session)](std::vector<session::SessionSignal>& burst) {
+            if (const auto session = weak.lock()) applyBurst(session, burst);
+        },
+        isEnd);
+    // Its own thread: a run lasts the whole session and must never take a pool thread from a
+    // poller.
+    session->minerThread = std::thread([miner = session->miner, pump = session->pump.get()] {
+        session::LoopEnded end;
+        try {
+            miner->run([pump](const MiningEvent& event) { pump->push(event); });
+        } catch (...) {
+            end.error = std::current_exception();
+        }
+        pump->push(end);
+    });
+}
+
+void SessionDriver::applyBurst(const SessionPtr& session,
+                               std::vector<session::SessionSignal>& burst) {
+    for (const auto& signal : burst) {
+        // Nothing of an ended session lands.
+        if (!isLive(session)) return;
+        if (const auto* event = std::get_if<MiningEvent>(&signal)) {
+            handle(session, *event);
+        } else {
+            loopEnded(session, std::get<session::LoopEnded>(signal));
+        }
+    }
+}
+
+void SessionDriver::loopEnded(const SessionPtr& session, const session::LoopEnded& end) {
+    if (!end.error || session::isCancellationLike(end.error)) {
+        model_.appendLog(QStringLiteral("Mining loop stopped."));
+        model_.setRunState({});
+    } else {
+        const QString message = L(QStringLiteral("Le minage s'est arr\u00eat\u00e9 \u2014 %@"),
+                                  session::explain(end.error));
+        model_.setRunState(MiningSessionModel::RunState::failed(message));
+        model_.appendLog(message);
+        critical(message);
+    }
+    // The loop's thread has nothing left to do but return.
+    if (session->minerThread.joinable()) session->minerThread.join();
+    // Its node goes too: a node left running after a failed loop could be stopped by nobody
+    // but a quit, and would hold its data folder's lock against the next start. Stopping it
+    // counts as a shutdown, which a new session and a quit wait for.
+    ++shutdownsRunning_;
+    emit model_.shutdownInProgressChanged();
+    later<int>(
+        session,
+        [controller = session->controller] {
+            controller->stop();
+            return 0;
+        },
+        [this](int) { shutdownFinished(); });
+    // Not from inside the pump's own flush: the end of the session drops the pump.
+    QMetaObject::invokeMethod(
+        this, [this, session] { endSession(session); }, Qt::QueuedConnection);
+}
+
+void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) {
+    using namespace mining_event;
+    MiningSessionModel& m = model_;
+    std::visit(
+        [&](const auto& e) {
+            using E = std::decay_t<decltype(e)>;
+            if constexpr (std::is_same_v<E, TemplateReceived>) {
+                m.appendLog(QStringLiteral("Template received \u2014 height ") + number(e.height));
+                m.setTemplatesReceived(m.templatesReceived_ + 1);
+                m.setTemplateHeight(e.height);
+                const auto fresh = m.freshChainStatus();
+                const bool tipIsCurrent = fresh && fresh->blocks == fresh->headers &&
+                                          !fresh->initialBlockDownload && m.peerCount_ &&
+                                          *m.peerCount_ >= 1;
+                if (!m.sessionStartHeight_ && tipIsCurrent) m.setSessionStartHeight(e.height - 1);
+                m.setCurrentExtranonce(0);
+                refreshTemplateInfo(session);
+            } else if constexpr (std::is_same_v<E, BlockFound>) {
+                std::vector<std::uint8_t> display(e.hash.rbegin(), e.hash.rend());
+                const QString hashHex = fromStd(BitcoinEncoding::hexString(display));
+                m.appendLog(QStringLiteral("BLOCK FOUND \u2014 height ") + number(e.height) +
+                            QStringLiteral(" \u2014 ") + hashHex);
+                auto blocks = m.blocksFound_;
+                blocks.push_back({QString::fromStdString(makeUuid()), e.height, hashHex,
+                                  e.rewardSats, QStringLiteral("pending\u2026"), std::nullopt});
+                if (blocks.size() > foundBlockLimit) {
+                    blocks.erase(blocks.begin(), blocks.end() - foundBlockKeep);
+                }
+                m.setBlocksFound(std::move(blocks));
+            } else if constexpr (std::is_same_v<E, SubmissionResultEvent>) {
+                auto blocks = m.blocksFound_;
+                if (const auto* rejected =
+                        std::get_if<SubmissionResult::Rejected>(&e.result.value)) {
+                    m.appendLog(QStringLiteral("Submission \u2014 REJECTED: ") +
+                                fromStd(rejected->reason));
+                    if (blocks.empty()) return;
+                    blocks.back().verdict =
+                        QStringLiteral("rejected: ") + fromStd(rejected->reason);
+                    blocks.back().isAccepted = false;
+                    m.setBlocksFound(std::move(blocks));
+                    return;
+                }
+                m.appendLog(QStringLiteral("Submission \u2014 ACCEPTED"));
+                if (blocks.empty()) return;
+                blocks.back().verdict = QStringLiteral("accepted");
+                blocks.back().isAccepted = true;
+                const FoundBlockRecord last = blocks.back();
+                m.setBlocksFound(std::move(blocks));
+                m.notifications_->notifyBlockFound(last.height, last.rewardSats);
+                if (session->network == BitcoinNetwork::mainnet) {
+                    m.setBlockFoundPresentation(
+                        BlockFoundPresentation{QString::fromStdString(makeUuid()), last.height,
+                                               last.hashHex, last.rewardSats});
+                }
+            } else if constexpr (std::is_same_v<E, SearchExhausted>) {
+                m.appendLog(QStringLiteral("Nonce range exhausted \u2014 extranonce ") +
+                            QString::number(e.extranonce));
+                m.setExtranonceRotations(m.extranonceRotations_ + 1);
+                m.setCurrentExtranonce(e.extranonce + 1);
+            } else if constexpr (std::is_same_v<E, WorkLoaded>) {
+                m.appendLog(QString::asprintf("New work loaded \u2014 height %lld in %.0f ms",
+                                              static_cast<long long>(e.height), e.milliseconds));
+                auto latencies = m.workLoadLatencies_;
+                latencies.push_back(e.milliseconds);
+                if (latencies.size() > latencyLimit) {
+                    latencies.erase(latencies.begin(), latencies.end() - latencyLimit);
+                }
+                m.setWorkLoadLatencies(std::move(latencies));
+            } else if constexpr (std::is_same_v<E, CandidateValidated>) {
+                m.setCandidateValidation(CandidateValidation{
+                    CandidateValidation::Kind::validated, e.height, e.transactionCount, {}});
+                m.appendLog(QStringLiteral("Candidate validated by Core \u2014 height ") +
+                            number(e.height) + QStringLiteral(", ") + number(e.transactionCount) +
+                            QStringLiteral(" tx"));
+            } else if constexpr (std::is_same_v<E, CandidateRejected>) {
+                m.setCandidateValidation(CandidateValidation{CandidateValidation::Kind::rejected,
+                                                             e.height, 0, fromStd(e.reason)});
+                m.appendLog(QStringLiteral("CANDIDATE REJECTED by Core \u2014 height ") +
+                            number(e.height) + QStringLiteral(": ") + fromStd(e.reason));
+            } else if constexpr (std::is_same_v<E, CandidateValidationUnavailable>) {
+                m.setCandidateValidation(CandidateValidation{CandidateValidation::Kind::unavailable,
+                                                             e.height, 0, fromStd(e.reason)});
+                m.appendLog(QStringLiteral("Candidate validation unavailable \u2014 height ") +
+                            number(e.height) + QStringLiteral(": ") + fromStd(e.reason));
+            } else if constexpr (std::is_same_v<E, WorkAbandoned>) {
+                m.setTemplatesAbandoned(m.templatesAbandoned_ + 1);
+                m.appendLog(QStringLiteral("Work abandoned: ") + fromStd(e.reason));
+            } else if constexpr (std::is_same_v<E, Recovering>) {
+                m.appendLog(QStringLiteral("Recovering after failure: ") + fromStd(e.reason));
+            } else if constexpr (std::is_same_v<E, NodeDied>) {
+                m.appendLog(QStringLiteral("Node stopped unexpectedly (code ") +
+                            number(e.exitCode) + QStringLiteral("), restarting\u2026"));
+            } else if constexpr (std::is_same_v<E, NodeRestarted>) {
+                m.appendLog(QStringLiteral("Node restarted (attempt ") + number(e.attempt) +
+                            QStringLiteral(")."));
+                rebindClientAfterNodeRestart(session);
+            } else if constexpr (std::is_same_v<E, BestDifficulty>) {
+                m.setBestDifficultySession(e.session);
+                m.setBestDifficultyAllTime(e.allTime);
+                m.setBestDifficultyNetwork(e.network);
+            }
+        },
+        event);
+}
+
+void SessionDriver::rebindClientAfterNodeRestart(const SessionPtr& session) {
+    if (!session->controller) return;
+    auto client = session->controller->currentClient();
+    if (!client) return;
+    session->client = std::move(client);
+    model_.appendLog(QStringLiteral("RPC client rebound to the restarted node."));
+    // Exactly one task of each kind afterwards, all on the new client.
+    startStatusPoller(session);
+    startNetworkHashPoller(session);
+    if (!session->payout.isUnsafeOpTrue) startEarningsScanner(session);
+    if (session->history) startHistoryRefresher(session);
+}
+
+void SessionDriver::refreshTemplateInfo(const SessionPtr& session) {
+    // Only the newest fetch may write; it asks the session's current client, which follows a
+    // rebind.
+    const unsigned generation = ++session->templateInfoGeneration;
+    // A fetch for an older template is cancelled, so a run of templates never queues a run of
+    // fetches ahead of the pollers.
+    session->templateInfoStop.request_stop();
+    session->templateInfoStop = std::stop_source();
+    struct Info {
+        std::int64_t transactionCount = 0;
+        std::optional<std::uint32_t> bits;
+    };
+    later<session::Attempt<Info>>(
+        session,
+        [client = session->client, sessionStop = session->token(),
+         fetchStop = session->templateInfoStop, timeout = environment_.timings.rpcTimeoutSeconds] {
+            std::stop_callback endsWithTheSession(
+                sessionStop, [fetchStop]() mutable { fetchStop.request_stop(); });
+            return session::attempt<Info>([&] {
+                const auto fetched =
+                    BlockTemplate::fetch(*client, std::nullopt, fetchStop.get_token(), timeout);
+                return Info{std::int64_t(fetched.transactions.size()) + 1, fetched.bitsValue()};
+            });
+        },
+        [this, session, generation](session::Attempt<Info> result) {
+            if (!isLive(session) || generation != session->templateInfoGeneration) return;
+            if (!result.value) return;
+            model_.setTemplateTransactionCount(result.value->transactionCount);
+            model_.setTemplateBits(result.value->bits);
+        });
+}
+
+// The governor.
+
+void SessionDriver::startSystemGovernor(const SessionPtr& session) {
+    auto source = environment_.governorState ? environment_.governorState : model_.systemState_;
+    session->governor = std::make_shared<SystemGovernor>(source, model_.performanceCores_);
+    model_.governor_ = session->governor;
+    const auto decision = scheduleDecision(model_.scheduleIsDriving(), model_.schedule_,
+                                           model_.now(), model_.environment_.clock.calendar());
+    if (decision.powerMode) model_.setPowerMode(*decision.powerMode);
+    model_.lastAppliedScheduleMode_ = decision.appliedMode;
+
+    auto onEvent = [driver = QPointer<SessionDriver>(this),
+                    weak = std::weak_ptr<Session>(session)](const GovernorEvent& event) {
+        // May come from the calling thread during start() as well as from the poll thread.
+        if (!driver) return;
+        QMetaObject::invokeMethod(
+            driver,
+            [driver, weak, event] {
+                const auto session = weak.lock();
+                if (driver && driver->isLive(session)) driver->handleGovernorEvent(session, event);
+            },
+            Qt::QueuedConnection);
+    };
+    auto configure = [governor = session->governor, manual = model_.manuallyPaused_,
+                      scheduledPause = decision.shouldPause, smart = decision.usesSmart,
+                      mode = model_.powerMode_, workers = model_.advancedWorkerCount_,
+                      battery = model_.allowMiningOnBattery_,
+                      interval = environment_.timings.governorPollInterval, onEvent] {
+        governor->setManualPause(manual);
+        governor->setScheduledPause(scheduledPause);
+        governor->setSmartEnabled(smart);
+        governor->setPowerMode(mode);
+        governor->setAdvancedWorkerCount(workers);
+        governor->setAllowMiningOnBattery(battery);
+        governor->start(interval, onEvent);
+        return governor->currentDecision();
+    };
+    // On the governor's lane, so that later hand-offs reach it after its configuration.
+    auto* watcher = new QFutureWatcher<GovernorDecision>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, session] {
+        watcher->deleteLater();
+        if (isLive(session)) applyGovernorDecision(session, watcher->result());
+    });
+    watcher->setFuture(QtConcurrent::run(model_.governorLane_.get(), std::move(configure)));
+}
+
+void SessionDriver::handleGovernorEvent(const SessionPtr& session, const GovernorEvent& event) {
+    QString message = ModuleMessage::localized(QString::fromStdString(event.reason()));
+    if (std::holds_alternative<GovernorEvent::Paused>(event.kind)) {
+        model_.setGovernorPaused(true);
+    } else if (std::holds_alternative<GovernorEvent::Resumed>(event.kind)) {
+        model_.setGovernorPaused(false);
+    } else {
+        message += QStringLiteral(" \u2014 ") +
+                   QString::number(std::get<GovernorEvent::WorkerCountChanged>(event.kind).count) +
+                   QStringLiteral(" worker(s)");
+    }
+    model_.appendLog(message);
+    if (session->engine) session->engine->setPaused(model_.governorPaused_);
+    auto* watcher = new QFutureWatcher<GovernorDecision>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, session] {
+        watcher->deleteLater();
+        if (!isLive(session)) return;
+        const int count = watcher->result().workerCount;
+        if (session->engine) session->engine->setWorkerCount(count);
+        model_.setEffectiveWorkerCount(count);
+    });
+    watcher->setFuture(
+        QtConcurrent::run(model_.governorLane_.get(), [governor = session->governor] {
+            return governor ? governor->currentDecision() : GovernorDecision{};
+        }));
+}
+
+void SessionDriver::applyGovernorDecision(const SessionPtr& session,
+                                          const GovernorDecision& decision) {
+    model_.setGovernorPaused(decision.isPaused);
+    if (session->engine) {
+        session->engine->setPaused(decision.isPaused);
+        session->engine->setWorkerCount(decision.workerCount);
+    }
+    model_.setEffectiveWorkerCount(decision.workerCount);
+}
+
+}  // namespace corvanta

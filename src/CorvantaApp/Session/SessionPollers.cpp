@@ -1,0 +1,319 @@
+// The session's background work: node status, network hash rate, our hash rate, earnings and
+// the found-block history.
+#include <unordered_set>
+
+#include "Session/SessionInternals.h"
+#include "SystemServices/EarningsScan.h"
+#include "Session/MaturedBlocks.h"
+#include "Notifications/MinerNotifications.h"
+#include "Usage/UsagePulse.h"
+#include "corvanta/loop/ChainStatusSource.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/support/Uuid.h"
+
+namespace corvanta {
+
+namespace {
+
+using Kind = MiningSessionModel::RunStateKind;
+constexpr std::size_t hashRateSampleLimit = 150;
+
+struct StatusDetails {
+    std::optional<std::int64_t> tipTime;
+    std::optional<std::int64_t> peers;
+    std::optional<QString> version;
+};
+
+struct HistoryPass {
+    std::vector<FoundBlock> blocks;
+    std::int64_t totalSats = 0;
+};
+
+}  // namespace
+
+PeriodicTask* SessionDriver::periodic(std::chrono::milliseconds interval,
+                                      std::function<void(std::function<void()>)> pass) {
+    auto* task = new PeriodicTask(interval, std::move(pass), this);
+    task->start();
+    return task;
+}
+
+namespace {
+
+// Stops and drops a task; a pass still in flight ends without a successor.
+void retire(PeriodicTask*& task) {
+    if (!task) return;
+    task->stop();
+    task->deleteLater();
+    task = nullptr;
+}
+
+}  // namespace
+
+void SessionDriver::stopBackgroundTasks(const SessionPtr& session) {
+    retire(session->hashRateSampler);
+    retire(session->statusPoller);
+    retire(session->networkHashPoller);
+    ++session->templateInfoGeneration;
+    session->templateInfoStop.request_stop();
+    retire(session->earningsScanner);
+    retire(session->historyRefresher);
+}
+
+// Node status: every few seconds the chain, a proof entry and the header time of each new tip,
+// the peers and, once, the node's version.
+
+void SessionDriver::startStatusPoller(const SessionPtr& session) {
+    retire(session->statusPoller);
+    session->rememberedTip.reset();
+    session->statusPoller =
+        periodic(environment_.timings.statusInterval,
+                 [this, weak = std::weak_ptr<Session>(session)](std::function<void()> done) {
+                     if (const auto session = weak.lock()) statusPass(session, std::move(done));
+                 });
+}
+
+void SessionDriver::statusPass(const SessionPtr& session, std::function<void()> done) {
+    PeriodicTask* const poller = session->statusPoller;
+    const double timeout = environment_.timings.rpcTimeoutSeconds;
+    later<session::Attempt<ChainStatus>>(
+        session,
+        [controller = session->controller, stop = session->token()] {
+            return session::attempt<ChainStatus>([&] { return controller->status(stop); });
+        },
+        [this, session, poller, timeout, done](session::Attempt<ChainStatus> status) {
+            // A pass of a replaced poller or of an ended session changes nothing.
+            if (!isLive(session) || session->statusPoller != poller) return;
+            std::optional<std::string> newTip;
+            if (status.value) {
+                model_.setChainStatus(*status.value);
+                model_.setChainStatusUpdatedAt(model_.now());
+                if (session->rememberedTip != status.value->bestBlockHash) {
+                    newTip = status.value->bestBlockHash;
+                    model_.recordProofEntry(status.value->blocks, QString::fromStdString(*newTip));
+                }
+            }
+            const bool wantsVersion = !model_.coreVersion_.has_value();
+            auto details = [controller = session->controller, client = session->client,
+                            stop = session->token(), newTip, wantsVersion, timeout] {
+                StatusDetails found;
+                try {
+                    if (newTip) {
+                        found.tipTime = client->call(
+                            "getblockheader", {RPCParam::string(*newTip), RPCParam::boolean(true)},
+                            timeout, stop, [](const json::Value& result) {
+                                return json::required<std::int64_t>(result, "time");
+                            });
+                    }
+                } catch (const std::exception&) {
+                    // The same tip counts as new at the next pass.
+                }
+                try {
+                    found.peers = controller->peerCount(stop);
+                } catch (const std::exception&) {
+                }
+                try {
+                    if (wantsVersion) {
+                        found.version = QString::fromStdString(client->call(
+                            "getnetworkinfo", {}, timeout, stop, [](const json::Value& result) {
+                                return json::required<std::string>(result, "subversion");
+                            }));
+                    }
+                } catch (const std::exception&) {
+                }
+                return found;
+            };
+            later<StatusDetails>(
+                session, std::move(details),
+                [this, session, poller, newTip, done](StatusDetails found) {
+                    if (!isLive(session) || session->statusPoller != poller) return;
+                    if (found.tipTime) {
+                        model_.setNetworkTipTimestamp(
+                            SessionTime(std::chrono::seconds(*found.tipTime)));
+                        model_.setNetworkTipObservedAt(model_.now());
+                        session->rememberedTip = newTip;
+                    }
+                    if (found.peers) model_.setPeerCount(int(*found.peers));
+                    if (found.version) model_.setCoreVersion(found.version);
+                    if (model_.runState_.kind == Kind::mining) {
+                        const QString version = QCoreApplication::applicationVersion();
+                        model_.usagePulse_->noteMiningActive(
+                            model_.usageStatisticsEnabled_,
+                            version.isEmpty() ? std::nullopt : std::optional(version),
+                            macOSVersion());
+                    }
+                    done();
+                });
+        });
+}
+
+void SessionDriver::startNetworkHashPoller(const SessionPtr& session) {
+    retire(session->networkHashPoller);
+    PeriodicTask** slot = &session->networkHashPoller;
+    session->networkHashPoller = periodic(
+        environment_.timings.networkHashInterval,
+        [this, weak = std::weak_ptr<Session>(session), slot](std::function<void()> done) {
+            const auto session = weak.lock();
+            if (!session) return;
+            PeriodicTask* const poller = *slot;
+            later<session::Attempt<double>>(
+                session,
+                [client = session->client, stop = session->token(),
+                 timeout = environment_.timings.rpcTimeoutSeconds] {
+                    return session::attempt<double>([&] {
+                        return client->call(
+                            "getnetworkhashps", {}, timeout, stop,
+                            [](const json::Value& result) { return json::as<double>(result); });
+                    });
+                },
+                [this, session, poller, done](session::Attempt<double> rate) {
+                    if (!isLive(session) || session->networkHashPoller != poller) return;
+                    if (rate.value) model_.setNetworkHashesPerSecond(*rate.value);
+                    done();
+                });
+        });
+}
+
+// Our own rate: the nonces actually swept since the previous sample, over the time that really
+// passed.
+
+void SessionDriver::startHashRateSampler(const SessionPtr& session) {
+    retire(session->hashRateSampler);
+    session->previousSweptCount = session->engine ? session->engine->sweptNonceCount() : 0;
+    session->previousSampleAt = model_.environment_.clock.monotonicNow();
+    auto* sampler = new PeriodicTask(
+        environment_.timings.hashRateInterval,
+        [this, weak = std::weak_ptr<Session>(session)](std::function<void()> done) {
+            const auto session = weak.lock();
+            if (!isLive(session) || !session->engine) return;
+            const auto at = model_.environment_.clock.monotonicNow();
+            const double elapsed =
+                std::chrono::duration<double>(at - session->previousSampleAt).count();
+            session->previousSampleAt = at;
+            const std::uint64_t count = session->engine->sweptNonceCount();
+            const std::uint64_t delta = count - session->previousSweptCount;
+            session->previousSweptCount = count;
+            model_.setSessionHashes(model_.sessionHashes_ + delta);
+            model_.accumulateLifetimeHashes(delta);
+            const double rate = elapsed > 0 ? double(delta) / elapsed / 1e6 : 0;
+            model_.setCurrentHashRateMHs(rate);
+            auto history = model_.hashRateHistory_;
+            history.push_back({QString::fromStdString(makeUuid()), toDateTime(model_.now()), rate});
+            if (history.size() > hashRateSampleLimit) {
+                history.erase(history.begin(), history.end() - hashRateSampleLimit);
+            }
+            model_.setHashRateHistory(std::move(history));
+            done();
+        },
+        this);
+    session->hashRateSampler = sampler;
+    // The first sample comes one interval after the start, not at once.
+    QTimer::singleShot(environment_.timings.hashRateInterval, sampler,
+                       [sampler] { sampler->start(); });
+}
+
+// Earnings: one scan at once, then one per period; never two at a time.
+
+void SessionDriver::startEarningsScanner(const SessionPtr& session) {
+    retire(session->earningsScanner);
+    session->earningsScanner =
+        periodic(environment_.timings.earningsInterval,
+                 [this, weak = std::weak_ptr<Session>(session)](std::function<void()> done) {
+                     if (const auto session = weak.lock()) earningsPass(session, std::move(done));
+                 });
+}
+
+void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()> done) {
+    if (!isLive(session) || session->earningsScanInFlight) return done();
+    session->earningsScanInFlight = true;
+    const QString address = session->payout.display;
+    model_.setEarningsScanState(EarningsScanState::Scanning{});
+    model_.appendLog(QStringLiteral("Earnings scan started (") + address +
+                     QStringLiteral(")\u2026"));
+    later<session::Attempt<EarningsSnapshot>>(
+        session,
+        [client = session->client, address = address.toStdString(), stop = session->token()] {
+            return session::attempt<EarningsSnapshot>(
+                [&] { return scanEarnings(*client, address, stop); });
+        },
+        [this, session, done](session::Attempt<EarningsSnapshot> result) {
+            session->earningsScanInFlight = false;
+            if (!isLive(session)) return;
+            if (result.value) {
+                const auto& snapshot = *result.value;
+                model_.setEarnings(snapshot);
+                model_.setEarningsScanState(EarningsScanState::Completed{toDateTime(model_.now())});
+                model_.appendLog(
+                    QStringLiteral("Earnings scan complete \u2014 height %1, %2 mature / "
+                                   "%3 immature output(s).")
+                        .arg(snapshot.scannedAtHeight)
+                        .arg(snapshot.matureOutputCount)
+                        .arg(snapshot.immatureOutputCount));
+            } else {
+                const QString error = session::describe(result.error);
+                model_.setEarningsScanState(EarningsScanState::Failed{error});
+                model_.appendLog(QStringLiteral("Earnings scan failed: ") + error);
+            }
+            done();
+        });
+}
+
+// The found-block history against the chain, and the rewards that have just matured.
+
+std::vector<FoundBlock> newlyMaturedBlocks(const std::vector<FoundBlock>& previous,
+                                           const std::vector<FoundBlock>& updated,
+                                           bool hasBaseline) {
+    if (!hasBaseline) return {};
+    std::unordered_set<std::string> wasMature;
+    for (const auto& block : previous) {
+        if (block.status == FoundBlockStatus::mature) wasMature.insert(block.id);
+    }
+    std::vector<FoundBlock> matured;
+    for (const auto& block : updated) {
+        if (block.status == FoundBlockStatus::mature && !wasMature.contains(block.id)) {
+            matured.push_back(block);
+        }
+    }
+    return matured;
+}
+
+void SessionDriver::startHistoryRefresher(const SessionPtr& session) {
+    retire(session->historyRefresher);
+    session->historyBaseline = false;
+    session->historyRefresher =
+        periodic(environment_.timings.historyInterval,
+                 [this, weak = std::weak_ptr<Session>(session)](std::function<void()> done) {
+                     if (const auto session = weak.lock()) historyPass(session, std::move(done));
+                 });
+}
+
+void SessionDriver::historyPass(const SessionPtr& session, std::function<void()> done) {
+    PeriodicTask* const refresher = session->historyRefresher;
+    later<HistoryPass>(
+        session,
+        [store = session->history, client = session->client, stop = session->token()] {
+            HistoryPass pass;
+            try {
+                RPCChainStatusSource source(client);
+                store->refreshAgainstChain(source, stop);
+            } catch (const std::exception&) {
+                // Cancelled: the session is ending; the list is read all the same.
+            }
+            pass.blocks = store->allBlocks();
+            pass.totalSats = store->totalAcceptedRewardSats();
+            return pass;
+        },
+        [this, session, refresher, done](HistoryPass pass) {
+            if (!isLive(session) || session->historyRefresher != refresher) return;
+            for (const auto& block : newlyMaturedBlocks(model_.persistedHistory_, pass.blocks,
+                                                        session->historyBaseline)) {
+                model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
+            }
+            model_.setPersistedHistory(std::move(pass.blocks));
+            model_.setPersistedHistoryTotalSats(pass.totalSats);
+            session->historyBaseline = true;
+            done();
+        });
+}
+
+}  // namespace corvanta

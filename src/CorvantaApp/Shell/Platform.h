@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QtQml/qqmlregistration.h>
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+#include "Shell/ShellRules.h"
+
+class QQmlEngine;
+class QJSEngine;
+
+namespace corvanta {
+
+// What the views ask of the desktop. The defaults reach the real one; tests replace each hook.
+class Platform : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_SINGLETON
+    // "regular" or "accessory": the activation policy last applied (Linux has no Dock to act on).
+    Q_PROPERTY(QString activationPolicy READ activationPolicyName NOTIFY activationPolicyChanged)
+    // The desktop asks for less motion (its animation setting is off).
+    Q_PROPERTY(bool reduceMotion READ reduceMotion NOTIFY reduceMotionChanged)
+
+  public:
+    struct Hooks {
+        std::function<bool(const QUrl&)> openUrl;
+        // Asks the file manager to show `file` selected; false when none answers.
+        std::function<void(const QString& file, std::function<void(bool shown)>)> showInFileManager;
+        std::function<void(const QString&)> copyText;
+        // Asks whether the desktop has animations off; answers through the callback.
+        std::function<void(std::function<void(bool reduce)>)> queryReduceMotion;
+    };
+
+    // The desktop's own: the default browser, org.freedesktop.FileManager1 on the session bus,
+    // the clipboard, the desktop's animation setting read through the settings portal.
+    explicit Platform(QDBusConnection sessionBus, QObject* parent = nullptr);
+    Platform(Hooks hooks, QObject* parent);
+    static Hooks desktopHooks(QDBusConnection sessionBus);
+
+    static Platform* create(QQmlEngine* engine, QJSEngine*);
+    static void attach(QQmlEngine& engine, Platform& platform);
+
+    Q_INVOKABLE bool openUrl(const QUrl& url);
+    // Shows `file` in the file manager, or opens its folder when no file manager answers.
+    Q_INVOKABLE void revealFile(const QString& file);
+    Q_INVOKABLE void copyText(const QString& text);
+
+    ActivationPolicy activationPolicy() const { return policy_; }
+    QString activationPolicyName() const;
+    void recordActivationPolicy(ActivationPolicy policy);
+    bool reduceMotion() const { return reduceMotion_; }
+
+  signals:
+    void activationPolicyChanged();
+    void reduceMotionChanged();
+
+  private:
+    Hooks hooks_;
+    ActivationPolicy policy_ = ActivationPolicy::regular;
+    bool reduceMotion_ = false;
+};
+
+}  // namespace corvanta

@@ -1,0 +1,73 @@
+#include "SystemServices/EarningsScan.h"
+
+#include <cmath>
+
+#include "corvanta/rpc/RPCClient.h"
+
+namespace corvanta {
+namespace {
+
+constexpr std::int64_t kCoinbaseMaturity = 100;
+constexpr double kScanTimeoutSeconds = 900;
+// Far beyond the 21 million bitcoin that can exist, and well inside an int64 of satoshis.
+constexpr double kLargestAmount = 1e10;
+
+// Adds to a running total, refusing a reply whose outputs add up past what an int64 holds.
+void add(std::int64_t& total, std::int64_t sats, const std::string& path) {
+    if (__builtin_add_overflow(total, sats, &total)) {
+        throw json::DecodeError(path, "amounts add up out of range");
+    }
+}
+
+std::int64_t satsOf(double amount, std::string_view path) {
+    if (!std::isfinite(amount) || std::fabs(amount) > kLargestAmount) {
+        throw json::DecodeError(std::string(path), "amount out of range");
+    }
+    // Rounding (halves away from zero) removes the binary error of the product: 0.1 gives
+    // exactly 10,000,000.
+    return std::llround(amount * 100'000'000.0);
+}
+
+// Block heights are never negative; refusing them also keeps the age from overflowing.
+std::int64_t heightOf(const json::Value& object, const std::string& where,
+                      std::string_view path = "") {
+    const auto height = json::required<std::int64_t>(object, "height", path);
+    if (height < 0) throw json::DecodeError(where, "negative height");
+    return height;
+}
+
+}  // namespace
+
+EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& address) {
+    if (!json::required<bool>(result, "success")) throw EarningsScanError();
+    EarningsSnapshot snapshot;
+    snapshot.address = address;
+    snapshot.scannedAtHeight = heightOf(result, "height");
+    const json::Value unspents = json::required<json::Value>(result, "unspents");
+    if (!unspents.is_array()) throw json::DecodeError("unspents", "expected an array");
+    for (std::size_t i = 0; i < unspents.size(); ++i) {
+        const std::string path = "unspents[" + std::to_string(i) + "]";
+        const json::Value& unspent = unspents[i];
+        const std::int64_t sats = satsOf(json::required<double>(unspent, "amount", path), path);
+        const std::int64_t height = heightOf(unspent, path + ".height", path);
+        if (snapshot.scannedAtHeight - height < kCoinbaseMaturity) {
+            add(snapshot.immatureSats, sats, path);
+            ++snapshot.immatureOutputCount;
+        } else {
+            add(snapshot.matureSats, sats, path);
+            ++snapshot.matureOutputCount;
+        }
+    }
+    return snapshot;
+}
+
+EarningsSnapshot scanEarnings(const RPCClient& client, const std::string& address,
+                              std::stop_token stop) {
+    const std::vector<RPCParam> params = {
+        RPCParam::string("start"), RPCParam::array({RPCParam::string("addr(" + address + ")")})};
+    return client.call(
+        "scantxoutset", params, kScanTimeoutSeconds, std::move(stop),
+        [&](const json::Value& result) { return earningsSnapshot(result, address); });
+}
+
+}  // namespace corvanta

@@ -1,0 +1,175 @@
+// The tray's table: status and colour, the three value rows, the commands, the icon's symbol and
+// tooltip, read from the session model's surface.
+#include <gtest/gtest.h>
+
+#include <QQmlEngine>
+
+#include "FakeSession.h"
+#include "LanguageScope.h"
+#include "MenuBar/TrayMenuModel.h"
+
+namespace corvanta {
+namespace {
+
+using Kind = TrayRow::Kind;
+
+QString valueOf(const TrayMenu& menu, const QString& label) {
+    for (const TrayRow& row : menu.rows) {
+        if (row.kind == Kind::value && row.label == label) return row.value;
+    }
+    return "(missing)";
+}
+
+const TrayRow* commandRow(const TrayMenu& menu, TrayCommand command) {
+    for (const TrayRow& row : menu.rows) {
+        if (row.kind == Kind::command && row.command == command) return &row;
+    }
+    return nullptr;
+}
+
+TEST(TrayMenu, StatusTextColourAndStartStopPerRunState) {
+    const testing::LanguageScope french(AppLanguage::french);
+    const struct {
+        ShellRunState state;
+        bool paused;
+        const char* text;
+        StatusColor color;
+        TrayCommand button;
+        const char* symbol;
+    } cases[] = {
+        {ShellRunState::idle, false, "Arrêté", StatusColor::textSecondary, TrayCommand::startMining,
+         "bitcoinsign.circle"},
+        {ShellRunState::failed, false, "Échec", StatusColor::danger, TrayCommand::startMining,
+         "exclamationmark.triangle.fill"},
+        {ShellRunState::startingNode, false, "Démarrage…", StatusColor::warning,
+         TrayCommand::stopMining, "arrow.triangle.2.circlepath.circle"},
+        {ShellRunState::syncing, false, "Synchronisation…", StatusColor::warning,
+         TrayCommand::stopMining, "arrow.triangle.2.circlepath.circle"},
+        {ShellRunState::mining, false, "Minage en cours", StatusColor::success,
+         TrayCommand::stopMining, "bitcoinsign.circle.fill"},
+        {ShellRunState::mining, true, "En pause", StatusColor::warning, TrayCommand::stopMining,
+         "bitcoinsign.circle.fill"},
+        {ShellRunState::stopping, false, "Arrêt…", StatusColor::warning, TrayCommand::stopMining,
+         "bitcoinsign.circle"},
+    };
+    for (const auto& c : cases) {
+        TrayInputs in;
+        in.runState = c.state;
+        in.governorPaused = c.paused;
+        const TrayMenu menu = trayMenu(in);
+        EXPECT_EQ(menu.statusText, c.text);
+        EXPECT_EQ(menu.statusColor, c.color) << c.text;
+        EXPECT_TRUE(commandRow(menu, c.button)) << c.text;
+        EXPECT_EQ(startStopCommand(c.state), c.button) << c.text;
+        EXPECT_EQ(traySymbol(c.state), c.symbol) << c.text;
+    }
+    // "Synchronisation…" stays French in every language; the others are translated.
+    const testing::LanguageScope english(AppLanguage::english);
+    TrayInputs syncing;
+    syncing.runState = ShellRunState::syncing;
+    EXPECT_EQ(trayMenu(syncing).statusText, "Synchronisation…");
+    EXPECT_NE(trayMenu(TrayInputs{}).statusText, "Arrêté");
+}
+
+TEST(TrayMenu, NodeRowGainsFallbackAndUpdatesItem) {
+    const testing::LanguageScope french(AppLanguage::french);
+    using Chain = TrayInputs::Chain;
+    const struct {
+        int link;
+        std::optional<Chain> chain;
+        std::optional<int> peers;
+        const char* expected;
+    } nodes[] = {
+        {0, std::nullopt, std::nullopt, "Non connecté"},
+        {2, Chain{10, 10, false}, 8, "Sans réponse"},
+        {1, std::nullopt, 8, "Sans réponse"},
+        {1, Chain{10, 10, false}, 8, "Synchronisé · 8 pairs"},
+        {1, Chain{10, 10, true}, 8, "Synchronisation · 8 pairs"},
+        {1, Chain{9, 10, false}, 0, "Synchronisation · 0 pairs"},
+        {1, Chain{10, 10, false}, std::nullopt, "Synchronisé · — pairs"},
+    };
+    for (const auto& n : nodes) {
+        TrayInputs in;
+        in.rpcLinkState = n.link;
+        in.freshChainStatus = n.chain;
+        in.peerCount = n.peers;
+        EXPECT_EQ(valueOf(trayMenu(in), "Nœud"), n.expected);
+    }
+
+    TrayInputs in;
+    in.persistedHistoryTotalSats = 312'500'000;
+    in.earningsSats = 5'000'000'000;
+    EXPECT_EQ(valueOf(trayMenu(in), "Gains"), "3.12500000 BTC");  // the scan is for another address
+    in.scanCoversConfiguredAddress = true;
+    EXPECT_EQ(valueOf(trayMenu(in), "Gains"), "50.00000000 BTC");
+    EXPECT_EQ(valueOf(trayMenu(TrayInputs{}), "Gains"), "0.00 BTC");
+    EXPECT_EQ(valueOf(trayMenu(TrayInputs{}), "Débit de hachage"), "0.00 MH/s");
+
+    const TrayRow* updates = commandRow(trayMenu(TrayInputs{}), TrayCommand::checkForUpdates);
+    ASSERT_TRUE(updates);
+    EXPECT_FALSE(updates->enabled);
+    EXPECT_EQ(updates->toolTip,
+              "Les mises à jour ne sont pas encore configurées pour cette version.");
+    in.updatesConfigured = true;
+    EXPECT_TRUE(commandRow(trayMenu(in), TrayCommand::checkForUpdates)->enabled);
+    for (const auto command : {TrayCommand::openWindow, TrayCommand::openSettings,
+                               TrayCommand::support, TrayCommand::quit}) {
+        EXPECT_TRUE(commandRow(trayMenu(in), command));
+    }
+}
+
+TEST(TrayMenu, HashRateInTheTooltipOnlyWhileMiningWithThePreference) {
+    const testing::LanguageScope french(AppLanguage::french);
+    const struct {
+        ShellRunState state;
+        bool show;
+        double rate;
+        const char* tooltip;
+    } cases[] = {
+        {ShellRunState::mining, true, 1234.5678, "Corvanta\n1234.57 MH/s"},
+        {ShellRunState::mining, true, 0, "Corvanta\n0.00 MH/s"},
+        {ShellRunState::mining, false, 274.5, "Corvanta"},
+        {ShellRunState::syncing, true, 274.5, "Corvanta"},
+    };
+    for (const auto& c : cases) {
+        TrayInputs in;
+        in.runState = c.state;
+        in.showHashRate = c.show;
+        in.hashRateMHs = c.rate;
+        EXPECT_EQ(trayToolTip(in), c.tooltip);
+    }
+    EXPECT_EQ(menuText("Support & idées"), "Support && idées");
+}
+
+TEST(TrayMenu, ReadsTheSessionsSurface) {
+    QQmlEngine engine;
+    std::unique_ptr<QObject> session(testing::makeFakeSession(engine));
+    session->setProperty("runState", 3);
+    session->setProperty("governorPaused", true);
+    session->setProperty("currentHashRateMHs", 12.5);
+    session->setProperty("rpcLinkState", 1);
+    session->setProperty("peerCount", 4);
+    session->setProperty("selectedNetwork", "regtest");
+    session->setProperty(
+        "freshChainStatus",
+        QVariantMap{{"blocks", 7}, {"headers", 7}, {"initialBlockDownload", false}});
+    session->setProperty("earnings", QVariantMap{{"matureSats", 10}, {"immatureSats", 5}});
+    TrayInputs in = TrayInputs::read(*session);
+    EXPECT_EQ(in.runState, ShellRunState::mining);
+    EXPECT_TRUE(in.governorPaused);
+    EXPECT_EQ(in.hashRateMHs, 12.5);
+    EXPECT_EQ(in.peerCount, 4);
+    EXPECT_EQ(in.network, "regtest");
+    ASSERT_TRUE(in.freshChainStatus);
+    EXPECT_EQ(in.freshChainStatus->blocks, 7);
+    EXPECT_EQ(in.earningsSats, 15);
+    EXPECT_EQ(trayMenu(in).networkBadge, "REGTEST");
+    session->setProperty("activeNetwork", "signet");
+    session->setProperty("peerCount", QVariant());
+    in = TrayInputs::read(*session);
+    EXPECT_EQ(in.network, "signet");
+    EXPECT_EQ(in.peerCount, std::nullopt);
+}
+
+}  // namespace
+}  // namespace corvanta

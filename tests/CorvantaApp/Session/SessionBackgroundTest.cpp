@@ -1,0 +1,270 @@
+// What the model does on its own from launch: the first loads, the self-test, the widgets'
+// snapshot, proof entries and the lifetime hash count.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "FakeServices.h"
+#include "SessionHarness.h"
+#include "Localization/Localization.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/shared/SharedContainer.h"
+
+namespace corvanta::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Kind = MiningSessionModel::RunStateKind;
+const QString unreadableLine = "Proof ledger present but unreadable \u2014 see the ledger screen.";
+
+std::string blockHash(int height) {
+    std::string hash(64, '0');
+    const auto digits = std::to_string(height);
+    hash.replace(hash.size() - digits.size(), digits.size(), digits);
+    return hash;
+}
+
+void writeLedger(const std::filesystem::path& file, int entries) {
+    ProofOfMining ledger(file);
+    for (int i = 1; i <= entries; ++i) {
+        ledger.append(800'000 + i, blockHash(i), std::uint64_t(i) * 1000, std::nullopt,
+                      std::chrono::system_clock::now());
+    }
+}
+
+TEST(SessionLaunch, TheSelectedNetworksLedgerIsLoadedAndAnUnreadableOneIsReportedOnce) {
+    const struct {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> prepare;
+        bool unreadable;
+        int entries;
+        std::int64_t firstRecentIndex;
+    } rows[] = {
+        {"missing", [](const auto&) {}, false, 0, -1},
+        {"garbage", [](const auto& file) { writeText(file, "{ not a ledger"); }, true, 0, -1},
+        {"twelve", [](const auto& file) { writeLedger(file, 12); }, false, 12, 0},
+        {"thirteen", [](const auto& file) { writeLedger(file, 13); }, false, 13, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SessionHarness harness;
+        std::filesystem::create_directories(harness.proofFile().parent_path());
+        row.prepare(harness.proofFile());
+        // Another network's ledger is not the one shown.
+        std::filesystem::create_directories(
+            harness.proofFile(BitcoinNetwork::signet).parent_path());
+        writeText(harness.proofFile(BitcoinNetwork::signet), "garbage");
+        const auto model = harness.make();
+        QSignalSpy verified(model.get(), &MiningSessionModel::proofVerificationChanged);
+        ASSERT_TRUE(waitUntil([&] { return verified.count() == 1; }));
+        settle(30);
+        EXPECT_EQ(model->proofLogUnreadable(), row.unreadable);
+        EXPECT_EQ(logMessages(*model).count(unreadableLine), row.unreadable ? 1 : 0);
+        EXPECT_EQ(model->proofEntryCount(), row.entries);
+        const auto& recent = model->recentProofEntries();
+        EXPECT_EQ(recent.size(), std::size_t(std::min(row.entries, 12)));
+        if (!recent.empty()) {
+            EXPECT_EQ(recent.front().index, row.firstRecentIndex);
+            EXPECT_EQ(recent.back().index, row.entries - 1);
+        }
+        const auto verification = model->proofVerificationValue().value<ProofVerificationView>();
+        EXPECT_EQ(verification.entriesChecked, row.entries);
+        EXPECT_TRUE(verification.isIntact);
+    }
+}
+
+TEST(SessionLaunch, TheFoundBlockHistoryLoadsItsBlocksAndAcceptedTotal) {
+    SessionHarness harness;
+    {
+        MiningHistoryStore store(harness.historyFile());
+        const SubmissionResult accepted{SubmissionResult::Accepted{}};
+        const SubmissionResult rejected{SubmissionResult::Rejected{"bad-txnmrklroot"}};
+        store.recordSubmission(100, std::vector<std::uint8_t>(32, 1),
+                               std::vector<std::uint8_t>(32, 2), 312'500'000, accepted,
+                               std::chrono::system_clock::now());
+        store.recordSubmission(101, std::vector<std::uint8_t>(32, 3),
+                               std::vector<std::uint8_t>(32, 4), 312'500'000, rejected,
+                               std::chrono::system_clock::now());
+        store.recordSubmission(102, std::vector<std::uint8_t>(32, 5),
+                               std::vector<std::uint8_t>(32, 6), 312'400'000, accepted,
+                               std::chrono::system_clock::now());
+    }
+    const auto model = harness.make();
+    ASSERT_TRUE(waitUntil([&] { return model->persistedHistory().size() == 3; }));
+    EXPECT_EQ(model->persistedHistoryTotalSats(), 624'900'000);
+    const auto first = model->persistedHistoryValue().at(0).value<FoundBlockView>();
+    EXPECT_EQ(first.height, 100);
+    EXPECT_EQ(first.status, "pending");
+}
+
+TEST(SessionLaunch, AFailingSelfTestIsLoggedAndNotifiedWithoutASession) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    FakeNotifications server;
+    ASSERT_TRUE(server.serve(bus.connect()));
+    SessionHarness harness;
+    std::atomic<int> runs = 0;
+    harness.environment.selfTest = [&runs] {
+        ++runs;
+        return EngineSelfTest::Verdict(EngineSelfTest::Failed{"nonce 42 au lieu de 7"});
+    };
+    harness.environment.timings.selfTestInterval = 50ms;
+    const auto model = harness.make(bus.connect());
+
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() >= 2; }));
+    const auto& posted = server.received.front();
+    EXPECT_EQ(posted.summary, Localization::shared().string("Erreur critique \u2014 Corvanta"));
+    EXPECT_TRUE(posted.body.contains("nonce 42 au lieu de 7")) << posted.body.toStdString();
+    // The same identifier: the second failure replaces the first on screen.
+    EXPECT_EQ(server.received.at(1).replacesId, posted.id);
+    EXPECT_GE(logMessages(*model).count("ENGINE SELF-TEST FAILED \u2014 nonce 42 au lieu de 7"), 2);
+    const auto verdict = model->selfTestVerdictValue().value<SelfTestVerdictView>();
+    EXPECT_FALSE(verdict.passed);
+    EXPECT_TRUE(model->selfTestCheckedAtValue().isValid());
+    EXPECT_EQ(model->runStateKind(), Kind::idle);
+
+    // A passing test says nothing.
+    SessionHarness quiet;
+    const auto healthy = quiet.make(bus.connect());
+    ASSERT_TRUE(waitUntil([&] { return healthy->selfTestVerdict().has_value(); }));
+    settle(100);
+    EXPECT_TRUE(healthy->selfTestVerdictValue().value<SelfTestVerdictView>().passed);
+    EXPECT_TRUE(logMessages(*healthy).filter("SELF-TEST").isEmpty());
+}
+
+TEST(SessionWidgets, SnapshotIsWrittenEverySecondAndTheWidgetsReloadOnlyAfterAKeyChangeIsWritten) {
+    SessionHarness harness;
+    harness.environment.performanceCoreCount = 9;
+    const auto model = harness.make();
+    std::vector<MinerSnapshot> seenAtReload;
+    model->setWidgetReloadHook([&] {
+        const auto written = SharedContainer::read(harness.container());
+        ASSERT_TRUE(written.has_value());
+        seenAtReload.push_back(*written);
+    });
+    const auto current = [&] { return SharedContainer::read(harness.container()); };
+    // Each step changes one thing; a reload follows each change of what the widgets show.
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        std::function<bool(const MinerSnapshot&)> shows;
+        bool reloads;
+    } steps[] = {
+        {"launch", [] {}, [](const auto& s) { return !s.isRunning && s.blocksFound == 0; }, true},
+        {"hash rate", [&] { model->setCurrentHashRateMHs(12.5); },
+         [](const auto& s) { return s.hashRateMHs == 12.5; }, false},
+        {"running", [&] { model->setRunState(runState(Kind::startingNode)); },
+         [](const auto& s) { return s.isRunning; }, true},
+        {"paused", [&] { model->setGovernorPaused(true); },
+         [](const auto& s) { return s.isPaused; }, true},
+        {"mode", [&] { model->setEffectiveWorkerCount(6); },
+         [](const auto& s) { return s.appliedMode == "balanced"; }, true},
+        {"same mode", [&] { model->setEffectiveWorkerCount(7); },
+         [](const auto& s) { return s.appliedMode == "balanced"; }, false},
+        {"block", [&] { model->setPersistedHistory({FoundBlock{}}); },
+         [](const auto& s) { return s.blocksFound == 1; }, true},
+        {"failed", [&] { model->setRunState(MiningSessionModel::RunState::failed("x")); },
+         [](const auto& s) { return !s.isRunning; }, true},
+    };
+    std::size_t reloads = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        ASSERT_TRUE(waitUntil([&] { return current() && step.shows(*current()); }));
+        settle(50);  // several more seconds' worth of snapshots
+        if (step.reloads) ++reloads;
+        ASSERT_EQ(seenAtReload.size(), reloads);
+        if (step.reloads) {
+            EXPECT_TRUE(step.shows(seenAtReload.back()));
+        }
+    }
+
+    // Snapshots keep coming, stamped with the model's clock.
+    harness.advance(5s);
+    ASSERT_TRUE(waitUntil(
+        [&] { return current() && current()->capturedAt == ReferenceDate::from(harness.wall()); }));
+}
+
+TEST(SessionWidgets, TotalSatsComeFromTheEarningsOnlyWhenTheyCoverTheTypedAddress) {
+    SessionHarness harness;
+    const auto model = harness.make();
+    settle(50);  // the launch's load of the (empty) history is in
+    model->setPersistedHistoryTotalSats(625'000'000);
+    model->setPayoutAddressInput("bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t4 ");
+    const auto total = [&] {
+        const auto snapshot = SharedContainer::read(harness.container());
+        return snapshot ? snapshot->totalSats : -1;
+    };
+    ASSERT_TRUE(waitUntil([&] { return total() == 625'000'000; }));
+    model->setEarnings(EarningsSnapshot{"bc1qsomeoneelse", 900'000, 1, 2, 1, 1});
+    settle(50);
+    EXPECT_EQ(total(), 625'000'000);
+    model->setEarnings(
+        EarningsSnapshot{"bc1qw508d6qejxtdg4y5r3zarvary0c5xw7kv8f3t4", 900'000, 100, 23, 1, 1});
+    EXPECT_TRUE(waitUntil([&] { return total() == 123; }));
+}
+
+TEST(SessionWidgets, HeatAndCpuUsageFollowTheirProbes) {
+    SessionHarness harness;
+    const auto model = harness.make();
+    ASSERT_TRUE(waitUntil([&] { return model->cpuUsageValue().isValid(); }));
+    const auto usage = model->cpuUsageValue().value<CPUUsageView>();
+    EXPECT_GE(usage.systemFraction, 0.0);
+    EXPECT_LE(usage.systemFraction, 1.0);
+    harness.thermal->thermal = ThermalState::serious;
+    EXPECT_TRUE(waitUntil([&] { return model->thermalStateName() == "serious"; }));
+}
+
+TEST(SessionProof, OneEntryPerNewTipWhileMiningWithTheHashesSweptSinceTheLastOne) {
+    SessionHarness harness;
+    const auto model = harness.make();
+    auto ledger = std::make_shared<ProofOfMining>(harness.proofFile());
+    model->useProofLog(ledger);
+    model->setSessionHashes(1'000);
+
+    model->setRunState(runState(Kind::syncing));
+    model->recordProofEntry(10, QString::fromStdString(blockHash(10)));
+    model->setRunState(runState(Kind::mining));
+    model->recordProofEntry(10, QString::fromStdString(blockHash(10)));
+    model->recordProofEntry(10, QString::fromStdString(blockHash(10)));
+    model->setSessionHashes(1'250);
+    model->recordProofEntry(9, QString::fromStdString(blockHash(9)));  // a reorganisation
+    ASSERT_TRUE(waitUntil([&] { return model->proofEntryCount() == 2; }));
+    settle(30);
+
+    const auto entries = ProofOfMining::load(harness.proofFile());
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].networkHeight, 10);
+    EXPECT_EQ(entries[0].hashesReported, 1'000u);
+    EXPECT_EQ(entries[1].networkHeight, 9);
+    EXPECT_EQ(entries[1].hashesReported, 250u);
+    EXPECT_TRUE(model->proofVerificationValue().value<ProofVerificationView>().isIntact);
+    EXPECT_EQ(model->recentProofEntriesValue().size(), 2);
+}
+
+TEST(SessionProof, LifetimeHashesAreSavedAtOnceThenAtMostOnceAMinute) {
+    SessionHarness harness;
+    const auto model = harness.make();
+    const auto stored = [&] {
+        return harness.preferences().unsignedInteger("rigwell.lifetimeHashes");
+    };
+    QSignalSpy changes(model.get(), &MiningSessionModel::lifetimeHashesChanged);
+
+    model->accumulateLifetimeHashes(0);
+    EXPECT_EQ(stored(), std::nullopt);
+    EXPECT_EQ(changes.count(), 0);
+    model->accumulateLifetimeHashes(100);
+    EXPECT_EQ(stored(), 100u);
+    harness.advance(59s);
+    model->accumulateLifetimeHashes(50);
+    EXPECT_EQ(model->lifetimeHashes(), 150u);
+    EXPECT_EQ(stored(), 100u);
+    harness.advance(1s);
+    model->accumulateLifetimeHashes(std::numeric_limits<std::uint64_t>::max());  // wraps
+    EXPECT_EQ(stored(), 149u);
+    EXPECT_EQ(model->lifetimeHashesText(), "149");
+    EXPECT_EQ(changes.count(), 3);
+}
+
+}  // namespace
+}  // namespace corvanta::testing
