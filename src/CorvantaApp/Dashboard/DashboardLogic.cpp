@@ -8,10 +8,10 @@
 #include <limits>
 
 #include "Dashboard/DashboardRules.h"
-#include "Updates/UpdateController.h"
 #include "Localization/Formatting.h"
 #include "Localization/Localization.h"
 #include "MenuBar/TrayMenuModel.h"
+#include "SystemServices/AppLinks.h"
 #include "corvanta/mining/CPUEngine.h"
 
 namespace corvanta {

@@ -10,13 +10,13 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "MenuBar/TrayMenuModel.h"
 #include "Shell/AppDelegate.h"
-#include "Updates/UpdateController.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/Symbols.h"
 #include "Shell/Theme.h"
-#include "MenuBar/TrayMenuModel.h"
+#include "SystemServices/AppLinks.h"
 
 namespace corvanta {
 namespace {

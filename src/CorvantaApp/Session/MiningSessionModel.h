@@ -14,21 +14,9 @@
 #include <vector>
 
 #include "Session/EventLogModel.h"
+#include "Session/SessionEnvironment.h"
+#include "Session/SessionModelState.h"
 #include "SystemServices/Preferences.h"
-#include "Session/SessionRecords.h"
-#include "Session/SessionRunEnvironment.h"
-#include "Session/SessionTimings.h"
-#include "corvanta/mining/CPUUsageProbe.h"
-#include "corvanta/mining/EngineSelfTest.h"
-// Qt's "slots" keyword would rename the schedule's accessor of the same name.
-#pragma push_macro("slots")
-#undef slots
-#include "corvanta/mining/MiningSchedule.h"
-#pragma pop_macro("slots")
-#include "corvanta/mining/PowerMode.h"
-#include "corvanta/mining/SystemState.h"
-#include "corvanta/node/BitcoinNetwork.h"
-#include "corvanta/node/StorageTarget.h"
 
 class QThreadPool;
 
@@ -42,32 +30,6 @@ class SleepPreventionAssertion;
 class SystemGovernor;
 class UsagePulseReporter;
 
-// What the model reaches outside itself. The defaults are the running product's; tests replace
-// the clocks, the periods, the files and the probes. The self-test, the probes and the monotonic
-// clock are called on the model's worker threads.
-struct SessionEnvironment {
-    SessionTimings timings;
-    SessionClock clock;
-    std::function<EngineSelfTest::Verdict()> selfTest = [] { return EngineSelfTest::run(); };
-    // Read for the heat once a second.
-    std::shared_ptr<SystemStateSource> systemState;  // none: the machine's own
-    // The CPU usage readers (their clock is replaced by the monotonic clock above).
-    std::function<CPUUsageProbe::Readers()> cpuReaders = [] {
-        return CPUUsageProbe::Readers::live();
-    };
-    // Processors this process may run on; 0: ask the system.
-    int processorCount = 0;
-    // Performance cores (the governor's maximum workers); 0: ask the system, once.
-    int performanceCoreCount = 0;
-    std::function<std::filesystem::path(BitcoinNetwork)>
-        proofLogFile;                                                  // none: the support folder's
-    std::function<std::filesystem::path(BitcoinNetwork)> historyFile;  // none: the support folder's
-    // The widgets' shared folder; none: the desktop's.
-    std::optional<std::filesystem::path> snapshotContainer;
-    // What a session launches, where, and how often it looks.
-    SessionRunEnvironment session;
-};
-
 // The one object that holds what every view shows about mining: the settings, the day schedule,
 // the session's figures and the machine's health. Lives on the GUI thread, one per process; its
 // blocking work runs on a pool of its own and comes back to the GUI thread to be applied.
@@ -75,7 +37,7 @@ struct SessionEnvironment {
 // Every property notifies only when it gets a different value. Optional values are undefined
 // when absent. Derived values are read-only and re-notified when an input changes and on the
 // once-a-second tick (their freshness rules follow the clock).
-class MiningSessionModel : public QObject {
+class MiningSessionModel : public QObject, public SessionModelState {
     Q_OBJECT
 
   public:
@@ -273,41 +235,25 @@ class MiningSessionModel : public QObject {
                                           int maxWorkers) const;
 
     // Settings.
-    BitcoinNetwork selectedNetwork() const { return selectedNetwork_; }
     void setSelectedNetwork(BitcoinNetwork network);
     QString selectedNetworkName() const;
     void setSelectedNetworkName(const QString& name);
-    const QString& payoutAddressInput() const { return payoutAddressInput_; }
     void setPayoutAddressInput(const QString& text);
-    PowerMode powerMode() const { return powerMode_; }
     void setPowerMode(PowerMode mode);
     QString powerModeName() const;
     void setPowerModeName(const QString& name);
-    std::optional<int> advancedWorkerCount() const { return advancedWorkerCount_; }
     void setAdvancedWorkerCount(std::optional<int> count);
     QVariant advancedWorkerCountValue() const;
     void setAdvancedWorkerCountValue(const QVariant& count);
-    bool allowMiningOnBattery() const { return allowMiningOnBattery_; }
     void setAllowMiningOnBattery(bool allowed);
-    bool preventIdleSleepEnabled() const { return preventIdleSleepEnabled_; }
     void setPreventIdleSleepEnabled(bool enabled);
-    bool usageStatisticsEnabled() const { return usageStatisticsEnabled_; }
     void setUsageStatisticsEnabled(bool enabled);
-    StorageTarget storageTarget() const { return storageTarget_; }
     void setStorageTarget(StorageTarget target);
-    int storageTargetGiB() const { return rawValue(storageTarget_); }
     void setStorageTargetGiB(int gib);
 
     // Schedule and pause.
-    bool manuallyPaused() const { return manuallyPaused_; }
-    bool governorPaused() const { return governorPaused_; }
     void setGovernorPaused(bool paused);
-    bool scheduleEnabled() const { return scheduleEnabled_; }
-    const MiningSchedule& schedule() const { return schedule_; }
     QStringList scheduleNames() const;
-    int currentScheduleSlot() const { return currentScheduleSlot_; }
-    std::optional<SessionTime> scheduleOverrideUntil() const { return scheduleOverrideUntil_; }
-    QVariant scheduleOverrideUntilValue() const { return toVariant(scheduleOverrideUntil_); }
 
     // Session.
     const RunState& runState() const { return runState_; }
@@ -317,110 +263,52 @@ class MiningSessionModel : public QObject {
     qint64 syncHeaders() const { return runState_.syncHeaders; }
     double syncPercent() const { return runState_.syncPercent; }
     QString failureMessage() const { return runState_.failureMessage; }
-    std::optional<BitcoinNetwork> activeNetwork() const { return activeNetwork_; }
     void setActiveNetwork(std::optional<BitcoinNetwork> network);
     QVariant activeNetworkValue() const;
-    const std::optional<PayoutResolution>& activePayout() const { return activePayout_; }
     void setActivePayout(std::optional<PayoutResolution> payout);
-    QVariant activePayoutValue() const { return toVariant(activePayout_); }
     void setMiningStartedAt(std::optional<SessionTime> at);
-    QVariant miningStartedAtValue() const { return toVariant(miningStartedAt_); }
     void setSessionStartHeight(std::optional<std::int64_t> height);
-    QVariant sessionStartHeightValue() const { return toVariant(sessionStartHeight_); }
 
     // Node and chain.
-    const std::optional<ChainStatus>& chainStatus() const { return chainStatus_; }
     void setChainStatus(std::optional<ChainStatus> status);
-    QVariant chainStatusValue() const { return toVariant(chainStatus_); }
     void setChainStatusUpdatedAt(std::optional<SessionTime> at);
-    QVariant chainStatusUpdatedAtValue() const { return toVariant(chainStatusUpdatedAt_); }
     void setPeerCount(std::optional<int> count);
-    QVariant peerCountValue() const { return toVariant(peerCount_); }
     void setCoreVersion(std::optional<QString> version);
-    QVariant coreVersionValue() const { return toVariant(coreVersion_); }
     void setNetworkTipTimestamp(std::optional<SessionTime> at);
-    QVariant networkTipTimestampValue() const { return toVariant(networkTipTimestamp_); }
     void setNetworkTipObservedAt(std::optional<SessionTime> at);
-    QVariant networkTipObservedAtValue() const { return toVariant(networkTipObservedAt_); }
     void setNetworkHashesPerSecond(std::optional<double> rate);
-    QVariant networkHashesPerSecondValue() const { return toVariant(networkHashesPerSecond_); }
 
     // Work.
     void setTemplateHeight(std::optional<std::int64_t> height);
-    QVariant templateHeightValue() const { return toVariant(templateHeight_); }
     void setTemplateTransactionCount(std::optional<std::int64_t> count);
-    QVariant templateTransactionCountValue() const { return toVariant(templateTransactionCount_); }
     void setTemplateBits(std::optional<std::uint32_t> bits);
-    QVariant templateBitsValue() const { return toVariant(templateBits_); }
-    quint64 currentExtranonce() const { return currentExtranonce_; }
-    QString currentExtranonceText() const { return QString::number(currentExtranonce_); }
     void setCurrentExtranonce(std::uint64_t extranonce);
-    int templatesReceived() const { return templatesReceived_; }
     void setTemplatesReceived(int count);
-    int templatesAbandoned() const { return templatesAbandoned_; }
     void setTemplatesAbandoned(int count);
-    int extranonceRotations() const { return extranonceRotations_; }
     void setExtranonceRotations(int count);
     QList<double> workLoadLatencies() const;
     void setWorkLoadLatencies(std::vector<double> latencies);
     void setCandidateValidation(std::optional<CandidateValidation> validation);
-    QVariant candidateValidationValue() const { return toVariant(candidateValidation_); }
 
     // Hashing.
-    quint64 sessionHashes() const { return sessionHashes_; }
-    QString sessionHashesText() const { return QString::number(sessionHashes_); }
     void setSessionHashes(std::uint64_t hashes);
-    quint64 lifetimeHashes() const { return lifetimeHashes_; }
-    QString lifetimeHashesText() const { return QString::number(lifetimeHashes_); }
-    double currentHashRateMHs() const { return currentHashRateMHs_; }
     void setCurrentHashRateMHs(double rate);
-    QVariantList hashRateHistoryValue() const { return toVariantList(hashRateHistory_); }
     void setHashRateHistory(std::vector<HashRateSample> samples);
-    std::optional<int> effectiveWorkerCount() const { return effectiveWorkerCount_; }
     void setEffectiveWorkerCount(std::optional<int> count);
-    QVariant effectiveWorkerCountValue() const { return toVariant(effectiveWorkerCount_); }
     void setBestDifficultySession(std::optional<double> difficulty);
-    QVariant bestDifficultySessionValue() const { return toVariant(bestDifficultySession_); }
     void setBestDifficultyAllTime(std::optional<double> difficulty);
-    QVariant bestDifficultyAllTimeValue() const { return toVariant(bestDifficultyAllTime_); }
     void setBestDifficultyNetwork(std::optional<double> difficulty);
-    QVariant bestDifficultyNetworkValue() const { return toVariant(bestDifficultyNetwork_); }
 
     // Results.
-    QVariantList blocksFoundValue() const { return toVariantList(blocksFound_); }
     void setBlocksFound(std::vector<FoundBlockRecord> blocks);
     void setBlockFoundPresentation(std::optional<BlockFoundPresentation> presentation);
-    QVariant blockFoundPresentationValue() const { return toVariant(blockFoundPresentation_); }
     void setBlockFoundPresentationValue(const QVariant& presentation);
-    const std::vector<FoundBlock>& persistedHistory() const { return persistedHistory_; }
-    QVariantList persistedHistoryValue() const { return toVariantList(persistedHistory_); }
     void setPersistedHistory(std::vector<FoundBlock> blocks);
-    qint64 persistedHistoryTotalSats() const { return persistedHistoryTotalSats_; }
     void setPersistedHistoryTotalSats(std::int64_t sats);
-    const std::optional<EarningsSnapshot>& earnings() const { return earnings_; }
     void setEarnings(std::optional<EarningsSnapshot> earnings);
-    QVariant earningsValue() const { return toVariant(earnings_); }
     void setEarningsScanState(EarningsScanStateValue state);
-    QVariant earningsScanStateValue() const {
-        return QVariant::fromValue(view(earningsScanState_));
-    }
-
-    // Proof ledger.
-    int proofEntryCount() const { return proofEntryCount_; }
-    QVariant proofVerificationValue() const { return toVariant(proofVerification_); }
-    const std::vector<ProofEntry>& recentProofEntries() const { return recentProofEntries_; }
-    QVariantList recentProofEntriesValue() const { return toVariantList(recentProofEntries_); }
-    bool proofLogUnreadable() const { return proofLogUnreadable_; }
 
     // Health.
-    const std::optional<EngineSelfTest::Verdict>& selfTestVerdict() const {
-        return selfTestVerdict_;
-    }
-    QVariant selfTestVerdictValue() const { return toVariant(selfTestVerdict_); }
-    QVariant selfTestCheckedAtValue() const { return toVariant(selfTestCheckedAt_); }
-    const std::optional<CPUUsageSample>& cpuUsage() const { return cpuUsage_; }
-    QVariant cpuUsageValue() const { return toVariant(cpuUsage_); }
-    ThermalState thermalState() const { return thermalState_; }
     QString thermalStateName() const;
 
     EventLogModel* eventLog() { return &eventLog_; }
@@ -609,78 +497,10 @@ class MiningSessionModel : public QObject {
     PeriodicTask* scheduleTask_ = nullptr;
     PeriodicTask* selfTestTask_ = nullptr;
 
-    BitcoinNetwork selectedNetwork_ = BitcoinNetwork::mainnet;
-    QString payoutAddressInput_;
-    PowerMode powerMode_ = PowerMode::balanced;
-    std::optional<int> advancedWorkerCount_;
-    bool allowMiningOnBattery_ = false;
-    bool preventIdleSleepEnabled_ = false;
-    bool usageStatisticsEnabled_ = true;
-    StorageTarget storageTarget_ = StorageTarget::gib15;
-
-    bool manuallyPaused_ = false;
-    bool governorPaused_ = false;
-    bool scheduleEnabled_ = false;
-    MiningSchedule schedule_{ScheduledMode::balanced};
-    int currentScheduleSlot_ = 0;
-    std::optional<SessionTime> scheduleOverrideUntil_;
-    std::optional<ScheduledMode> lastAppliedScheduleMode_;
-
     RunState runState_;
-    std::optional<BitcoinNetwork> activeNetwork_;
-    std::optional<PayoutResolution> activePayout_;
-    std::optional<SessionTime> miningStartedAt_;
-    std::optional<std::int64_t> sessionStartHeight_;
-
-    std::optional<ChainStatus> chainStatus_;
-    std::optional<SessionTime> chainStatusUpdatedAt_;
-    std::optional<int> peerCount_;
-    std::optional<QString> coreVersion_;
-    std::optional<SessionTime> networkTipTimestamp_;
-    std::optional<SessionTime> networkTipObservedAt_;
-    std::optional<double> networkHashesPerSecond_;
-
-    std::optional<std::int64_t> templateHeight_;
-    std::optional<std::int64_t> templateTransactionCount_;
-    std::optional<std::uint32_t> templateBits_;
-    std::uint64_t currentExtranonce_ = 0;
-    int templatesReceived_ = 0;
-    int templatesAbandoned_ = 0;
-    int extranonceRotations_ = 0;
-    std::vector<double> workLoadLatencies_;
-    std::optional<CandidateValidation> candidateValidation_;
-
-    std::uint64_t sessionHashes_ = 0;
-    std::uint64_t lifetimeHashes_ = 0;
-    std::optional<SessionTime> lastLifetimePersist_;  // none: the distant past
-    double currentHashRateMHs_ = 0;
-    std::vector<HashRateSample> hashRateHistory_;
-    std::optional<int> effectiveWorkerCount_;
-    std::optional<double> bestDifficultySession_;
-    std::optional<double> bestDifficultyAllTime_;
-    std::optional<double> bestDifficultyNetwork_;
-
-    std::vector<FoundBlockRecord> blocksFound_;
-    std::optional<BlockFoundPresentation> blockFoundPresentation_;
-    std::vector<FoundBlock> persistedHistory_;
-    std::int64_t persistedHistoryTotalSats_ = 0;
-    std::optional<EarningsSnapshot> earnings_;
-    EarningsScanStateValue earningsScanState_ = EarningsScanState::NeverScanned{};
-
     std::shared_ptr<ProofOfMining> proofLog_;
     std::shared_ptr<CPUEngine> engine_;
     std::shared_ptr<SystemGovernor> governor_;
-    std::optional<std::int64_t> lastProofHeight_;
-    std::uint64_t hashesAtLastProof_ = 0;
-    int proofEntryCount_ = 0;
-    std::optional<ProofVerification> proofVerification_;
-    std::vector<ProofEntry> recentProofEntries_;
-    bool proofLogUnreadable_ = false;
-
-    std::optional<EngineSelfTest::Verdict> selfTestVerdict_;
-    std::optional<SessionTime> selfTestCheckedAt_;
-    std::optional<CPUUsageSample> cpuUsage_;
-    ThermalState thermalState_ = ThermalState::nominal;
 
     // The widgets' wake key: what they show that is worth an immediate reload.
     struct WidgetWakeKey {

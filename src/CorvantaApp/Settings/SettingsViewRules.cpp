@@ -7,14 +7,14 @@
 #include <cmath>
 #include <limits>
 
+#include "Localization/AppLanguage.h"
+#include "Localization/Formatting.h"
+#include "Localization/Localization.h"
 #include "Settings/NodeLicence.h"
 #include "Settings/SettingsRules.h"
 #include "SystemServices/AppInfo.h"
-#include "Localization/AppLanguage.h"
-#include "Updates/UpdateController.h"
-#include "Localization/Formatting.h"
+#include "SystemServices/AppLinks.h"
 #include "SystemServices/LaunchAtLogin.h"
-#include "Localization/Localization.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/BitcoinNetwork.h"

@@ -1,5 +1,7 @@
 #include "Updates/UpdateController.h"
 
+#include <QUrl>
+
 #include "SystemServices/AppInfo.h"
 
 namespace corvanta {
@@ -21,33 +23,6 @@ bool UpdateController::isConfigured(const std::optional<QString>& publicKey,
     if (!url.isValid() || url.isRelative()) return false;
     // QUrl lower-cases the scheme it reports; the rule wants it written in lower case.
     return feedURL->section(u':', 0, 0) == QLatin1String("https");
-}
-
-namespace AppLinks {
-namespace {
-QString host(const char* key, const char* fallback) {
-    return infoValue(QString::fromLatin1(key)).value_or(QString::fromLatin1(fallback));
-}
-}  // namespace
-
-QUrl site() {
-    return QUrl(QStringLiteral("https://") + host("CRVSiteHost", "corvanta.example"));
-}
-
-QUrl support() {
-    return QUrl(QStringLiteral("https://") + host("CRVSiteHost", "corvanta.example") +
-                QStringLiteral("/support.html"));
-}
-
-QUrl review() {
-    return QUrl(QStringLiteral("https://") + host("CRVReviewHost", "reviews.example") +
-                QStringLiteral("/evaluate/") + host("CRVSiteHost", "corvanta.example"));
-}
-
-}  // namespace AppLinks
-
-bool MenuBarPreferences::showInMenuBar(const Preferences& preferences) {
-    return preferences.boolean(QStringLiteral("rigwell.showInMenuBar")).value_or(true);
 }
 
 }  // namespace corvanta

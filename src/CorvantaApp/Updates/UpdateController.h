@@ -1,11 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QUrl>
 
 #include <optional>
-
-#include "SystemServices/Preferences.h"
 
 namespace corvanta {
 
@@ -28,17 +25,5 @@ class UpdateController {
   private:
     bool isConfigured_;
 };
-
-// The links the interface opens. The hosts come from the build's information table.
-namespace AppLinks {
-QUrl site();
-QUrl support();
-QUrl review();
-}  // namespace AppLinks
-
-namespace MenuBarPreferences {
-// "rigwell.showInMenuBar" when it holds a Boolean, else true.
-bool showInMenuBar(const Preferences& preferences);
-}  // namespace MenuBarPreferences
 
 }  // namespace corvanta

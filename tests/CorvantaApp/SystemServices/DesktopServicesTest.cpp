@@ -5,12 +5,14 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include "TestSupport.h"
-#include "SystemServices/AppInfo.h"
+#include "MenuBar/MenuBarPreferences.h"
 #include "Shell/BrandImages.h"
-#include "Updates/UpdateController.h"
-#include "SystemServices/LaunchAtLogin.h"
 #include "Shell/Theme.h"
+#include "SystemServices/AppInfo.h"
+#include "SystemServices/AppLinks.h"
+#include "SystemServices/LaunchAtLogin.h"
+#include "TestSupport.h"
+#include "Updates/UpdateController.h"
 
 namespace corvanta {
 namespace {
