@@ -467,7 +467,7 @@ Rectangle {
                             }
                             Text {
                                 objectName: "blocksFoundSubtitle"
-                                text: DashboardLogic.blocksFoundSubtitle(view.session ? view.session.persistedHistory : [])
+                                text: DashboardLogic.blocksFoundSubtitle(view.session ? view.session.persistedHistoryCount : 0)
                                 textFormat: Text.PlainText
                                 font.pixelSize: 11
                                 color: Theme.textSecondary

@@ -5,6 +5,8 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
+#include <algorithm>
+
 #include "Localization/Formatting.h"
 #include "Localization/Localization.h"
 
@@ -56,6 +58,15 @@ void MinerNotifications::send(const QString& identifier, const QString& title,
 }
 
 void MinerNotifications::post(const Notification& notification) {
+    // The identifiers are kept in the order of their last use.
+    if (const auto used =
+            std::find(shownOrder_.begin(), shownOrder_.end(), notification.identifier);
+        used != shownOrder_.end()) {
+        shownOrder_.erase(used);
+    } else {
+        forgetOldestShown();
+    }
+    shownOrder_.push_back(notification.identifier);
     Shown& shown = shown_[notification.identifier];
     if (shown.inFlight) {
         // The server's id for this identifier is not known yet: the newer notification waits so
@@ -79,9 +90,27 @@ void MinerNotifications::post(const Notification& notification) {
             });
 }
 
+void MinerNotifications::forgetOldestShown() {
+    // Each block found has an identifier of its own: a session that finds thousands must not
+    // keep one entry each. Forgetting one long unused costs nothing: the server has closed its
+    // notification by then. One still awaiting the server's answer is never forgotten.
+    for (auto it = shownOrder_.begin();
+         shown_.size() >= shownRemembered && it != shownOrder_.end();) {
+        if (const auto found = shown_.find(*it); found != shown_.end()) {
+            if (found->inFlight) {
+                ++it;
+                continue;
+            }
+            shown_.erase(found);
+        }
+        it = shownOrder_.erase(it);
+    }
+}
+
 void MinerNotifications::posted(const QString& identifier, QDBusPendingCallWatcher* call) {
     call->deleteLater();
     const QDBusPendingReply<uint> reply = *call;
+    if (!shown_.contains(identifier)) return;
     Shown& shown = shown_[identifier];
     shown.inFlight = false;
     if (!reply.isError()) shown.serverId = reply.value();

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -50,12 +51,18 @@ class MinerNotifications : public QObject {
     void capabilitiesReceived(QDBusPendingCallWatcher* call);
     void post(const Notification& notification);
     void posted(const QString& identifier, QDBusPendingCallWatcher* call);
+    void forgetOldestShown();
+
+    // The newest identifiers whose server id is kept, so that their next notification replaces
+    // the one shown.
+    static constexpr qsizetype shownRemembered = 64;
 
     QDBusConnection bus_;
     std::optional<QSet<QString>> capabilities_;
     bool askedCapabilities_ = false;
     std::vector<Notification> waiting_;  // for the capabilities
     QHash<QString, Shown> shown_;
+    std::deque<QString> shownOrder_;  // the identifiers of shown_, least recently used first
 };
 
 }  // namespace corvanta
