@@ -109,6 +109,24 @@ TEST(AtomicFile, WritesCreatingFoldersAndReplacesWhole) {
                             std::filesystem::directory_iterator()),
               1);
     EXPECT_THROW(readFile(folder / "missing"), FileReadError);
+
+    // Written piece by piece: nothing changes until the commit, and an abandoned write leaves
+    // neither the new contents nor a temporary file.
+    {
+        AtomicFileWriter writer(path, Durability::durable);
+        writer.write(std::string(100'000, 'x'));
+        writer.write("end");
+        EXPECT_EQ(readFile(path), "second");
+    }
+    EXPECT_EQ(readFile(path), "second");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    AtomicFileWriter writer(path, Durability::atomic);
+    writer.write(std::string(100'000, 'x'));
+    writer.write("end");
+    writer.commit();
+    EXPECT_EQ(readFile(path), std::string(100'000, 'x') + "end");
     std::filesystem::remove_all(folder);
 }
 

@@ -142,7 +142,7 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    writeFileAtomically(fileURL_, encode(entries_), Durability::durable);
+    storefile::writeArray(fileURL_, entries_, encodeEntry, Durability::durable);
     return entry;
 }
 

@@ -68,6 +68,23 @@ std::string encodeArray(const std::vector<Record>& records, Encode encode) {
     return text;
 }
 
+// Writes a store's records, as encodeArray gives them, through an atomic write that holds one
+// record's text at a time. Throws FileWriteError.
+template <typename Records, typename Encode>
+void writeArray(const std::filesystem::path& file, const Records& records, Encode encode,
+                Durability durability) {
+    AtomicFileWriter writer(file, durability);
+    bool first = true;
+    writer.write("[");
+    for (const auto& record : records) {
+        if (!first) writer.write(",");
+        first = false;
+        writer.write(json::dump(encode(record)));
+    }
+    writer.write("]");
+    writer.commit();
+}
+
 // Throws json::DecodeError unless the text is an array of records `decode` accepts.
 template <typename Decode>
 auto decodeArray(std::string_view text, std::string_view what, Decode decode)
