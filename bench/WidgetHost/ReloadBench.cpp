@@ -5,11 +5,11 @@
 // Offscreen by default; QT_QPA_PLATFORM=xcb under Xvfb measures a real window system.
 #include <benchmark/benchmark.h>
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLoggingCategory>
 #include <QTest>
 
@@ -83,7 +83,7 @@ BENCHMARK(reloadToFrame)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterat
 
 int main(int argc, char** argv) {
     const corvanta::testing::HeadlessSession session(/*keepPlatform=*/true);
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     QLoggingCategory::setFilterRules(
         QStringLiteral("rigwell.widgets.timeline.info=false\ncorvanta.widget-host.info=false"));
     benchmark::Initialize(&argc, argv);

@@ -8,6 +8,7 @@
 #include "corvanta/shared/BrandPalette.h"
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/IsoDate.h"
 #include "corvanta/widgets/EarningsView.h"
 #include "corvanta/widgets/MinerProvider.h"
 #include "corvanta/widgets/MiningStatusView.h"
@@ -246,6 +247,44 @@ TEST(Earnings, AmountAndBlockCountWithAndWithoutASnapshot) {
         const MinerEntry entry{now, snapshot};
         EXPECT_EQ(earnings::amountText(entry), c.amount);
         EXPECT_EQ(earnings::blockCountText(entry), c.count);
+    }
+}
+
+TEST(ClockDates, OnlyZonedDatesWithinTheTimePointRangeAreAClocksDates) {
+    EXPECT_EQ(widgetkit::parseClockDate("2026-12-06T23:00:00.250+01:00"), now.addMSecs(250));
+    EXPECT_EQ(widgetkit::parseClockDate("2262-04-11T23:47:16Z")->toSecsSinceEpoch(),
+              latestWholeSeconds().time_since_epoch().count());
+    EXPECT_EQ(widgetkit::parseClockDate("1677-09-21T00:12:44Z")->toSecsSinceEpoch(),
+              earliestWholeSeconds().time_since_epoch().count());
+    for (const char* refused :
+         {"9999-12-31T23:59:59Z", "2262-04-11T23:47:17Z", "1677-09-21T00:12:43Z",
+          "0001-01-01T00:00:00Z", "2026-12-06T22:00:00", "yesterday", ""}) {
+        EXPECT_FALSE(widgetkit::parseClockDate(refused)) << refused;
+    }
+}
+
+TEST(ClockDates, DatesBeyondTheClockAreClampedNotOverflowedAndShowAsStopped) {
+    const QDateTime farFuture = QDateTime::fromString("9999-12-31T23:59:59Z", Qt::ISODate);
+    const QDateTime farPast = QDateTime::fromString("0100-01-01T00:00:00Z", Qt::ISODate);
+    EXPECT_EQ(timePoint(farFuture), latestWholeSeconds());
+    EXPECT_EQ(timePoint(farPast), earliestWholeSeconds());
+    EXPECT_EQ(timePoint(QDateTime()), earliestWholeSeconds());
+    EXPECT_EQ(timePoint(now),
+              std::chrono::system_clock::time_point(std::chrono::seconds(now.toSecsSinceEpoch())));
+
+    // A provider lent such a clock still answers: its made-up entry is live at its own date, and
+    // a snapshot of today is not fresh then.
+    testing::TempDir dir;
+    const testing::ScopedEnv dataHome{"XDG_DATA_HOME", dir.path().string()};
+    SharedContainer::write(running());
+    for (const QDateTime& date : {farFuture, farPast}) {
+        const MinerProvider provider{[date] { return date; }};
+        EXPECT_TRUE(miningStatus::isLive(minerEntry(provider.placeholder({}))));
+        provider.getTimeline({}, [&](Timeline timeline) {
+            const MinerEntry entry = minerEntry(timeline.entries.value(0));
+            EXPECT_EQ(entry.snapshot, running());
+            EXPECT_FALSE(miningStatus::isLive(entry));
+        });
     }
 }
 

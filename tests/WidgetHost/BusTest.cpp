@@ -3,6 +3,7 @@
 #include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTest>
 
 #include "HostTestSupport.h"
@@ -137,6 +138,52 @@ TEST_F(Bus, WithoutABusOrWithoutAHostAReloadDoesNothing) {
     ASSERT_TRUE(hostOnBus(*app_));
     QTest::qWait(200);
     EXPECT_EQ(reloads, 0);
+}
+
+// The host program on the test's bus, off screen, over the real plug-in and folders of `dir`.
+class HostProcess {
+  public:
+    HostProcess(const testing::PrivateBus& bus, const fs::path& dir) {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", bus.address());
+        environment.insert("XDG_CONFIG_HOME", QString::fromStdString((dir / "config").string()));
+        environment.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
+        environment.insert("CORVANTA_WIDGET_PLUGINS",
+                           QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        process_.setProcessEnvironment(environment);
+        process_.start(CORVANTA_WIDGET_HOST, QStringList());
+    }
+    ~HostProcess() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    QProcess& operator*() { return process_; }
+    QProcess* operator->() { return &process_; }
+
+  private:
+    QProcess process_;
+};
+
+TEST_F(Bus, ASecondHostProgramExitsAtOnceAndLeavesTheFirstInCharge) {
+    HostProcess first(bus_, dir_.path());
+    ASSERT_TRUE(hostOnBus(*app_));
+    const QString owner = (*app_).interface()->serviceOwner(widgetkit::hostBus::service).value();
+    // The first host reads its snapshot once it is in charge.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return first->readAllStandardError().contains("timeline demandé"); }));
+
+    HostProcess second(bus_, dir_.path());
+    ASSERT_TRUE(second->waitForFinished(30000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 1);
+    const QString errors = QString::fromUtf8(second->readAllStandardError());
+    EXPECT_TRUE(errors.contains("another widget host is already running")) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("demandé")) << "the second host showed no widget";
+
+    EXPECT_EQ(first->state(), QProcess::Running);
+    EXPECT_EQ((*app_).interface()->serviceOwner(widgetkit::hostBus::service).value(), owner);
+    EXPECT_FALSE(fs::exists(dir_.path() / "config" / "Corvanta" / "widget-host.json"));
 }
 
 }  // namespace

@@ -76,11 +76,12 @@ struct RenderResult {
 };
 
 // Runs the host's render mode over the data folder `dir`/data, in French, off screen.
-RenderResult render(const std::filesystem::path& dir, const QStringList& arguments) {
+RenderResult render(const std::filesystem::path& dir, const QStringList& arguments,
+                    const QString& plugins = QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path()) {
     QProcess host;
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
-    environment.insert("CORVANTA_WIDGET_PLUGINS", QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
+    environment.insert("CORVANTA_WIDGET_PLUGINS", plugins);
     environment.insert("LANGUAGE", "fr");
     environment.insert("LC_ALL", "C.UTF-8");
     environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -106,6 +107,12 @@ TEST(RenderCommand, RefusesBadArgumentsWithAClearErrorAndWritesNothing) {
          "--now 2026-12-06T22:00:00 is not an ISO 8601 date with a zone"},
         {{"--render", "corvanta.widget.mining", "--out", out, "--now", "yesterday"},
          "--now yesterday is not an ISO 8601 date with a zone"},
+        // Beyond what the clock's time points hold.
+        {{"--render", "corvanta.widget.mining", "--out", out, "--now", "9999-12-31T23:59:59Z"},
+         "--now 9999-12-31T23:59:59Z is not an ISO 8601 date with a zone, from "
+         "1677-09-21T00:12:44Z to 2262-04-11T23:47:16Z"},
+        {{"--render", "corvanta.widget.earnings", "--out", out, "--now", "1677-09-21T00:12:43Z"},
+         "--now 1677-09-21T00:12:43Z is not an ISO 8601 date with a zone"},
         {{"--render", "other.widget", "--out", out}, "no plug-in offers the widget other.widget"},
         {{"--render", "corvanta.widget.mining", "--out",
           QString::fromStdString((dir.path() / "missing" / "out.png").string())},
@@ -118,6 +125,27 @@ TEST(RenderCommand, RefusesBadArgumentsWithAClearErrorAndWritesNothing) {
             << errors.toStdString();
         EXPECT_FALSE(QFileInfo::exists(out)) << c.arguments.join(' ').toStdString();
     }
+}
+
+TEST(RenderCommand, RendersAtTheClocksLastDateAndWithASecondCopyOfThePluginSkipped) {
+    testing::TempDir dir;
+    const auto plugins = dir.path() / "plugins";
+    std::filesystem::create_directories(plugins);
+    std::filesystem::copy_file(CORVANTA_WIDGET_PLUGIN_FILE, plugins / "a-corvanta-widgets.so");
+    std::filesystem::copy_file(CORVANTA_WIDGET_PLUGIN_FILE, plugins / "b-corvanta-widgets.so");
+    const QString out = QString::fromStdString((dir.path() / "out.png").string());
+    const auto [exitCode, errors] = render(
+        dir.path(),
+        {"--render", "corvanta.widget.mining", "--out", out, "--now", "2262-04-11T23:47:16Z"},
+        QString::fromStdString(plugins.string()));
+    EXPECT_EQ(exitCode, 0) << errors.toStdString();
+    const QStringList skipped = errors.split('\n').filter("skipped");
+    ASSERT_EQ(skipped.size(), 1) << errors.toStdString();
+    EXPECT_TRUE(
+        skipped[0].contains("b-corvanta-widgets.so - the widget corvanta.widget.mining "
+                            "is already offered by"))
+        << skipped[0].toStdString();
+    EXPECT_FALSE(QImage(out).isNull());
 }
 
 class Golden : public ::testing::TestWithParam<Scene> {};

@@ -5,8 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "HostTestSupport.h"
-#include "corvanta/host/WidgetHost.h"
+#include "HostFixture.h"
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/StrictJson.h"
 
@@ -20,16 +19,6 @@ using widgetkit::TimelineEntry;
 using widgetkit::TimelineReloadPolicy;
 using widgetkit::WidgetFamily;
 
-const QDateTime t0 = QDateTime::fromString("2026-12-06T22:00:00Z", Qt::ISODate);
-
-ReferenceDate referenceDate(const QDateTime& date) {
-    return {date.toMSecsSinceEpoch() / 1000.0 - ReferenceDate::secondsFromUnixEpoch};
-}
-
-std::vector<LoadedWidget> corvantaWidgets() {
-    return loadWidgets(QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path(), [] { return t0; });
-}
-
 QStringList kinds(const std::vector<LoadedWidget>& widgets) {
     QStringList list;
     for (const auto& widget : widgets) list << widget.configuration.kind;
@@ -38,13 +27,17 @@ QStringList kinds(const std::vector<LoadedWidget>& widgets) {
 
 class PluginFolder : public testing::QtTest {};
 
-TEST_F(PluginFolder, LoadsOnlyPluginsOfTheInterfaceIidAndNeverMapsAnotherOne) {
+TEST_F(PluginFolder, ChecksEachFileByItsMetadataAndNeverMapsOneItSkips) {
     testing::TempDir dir;
     const QString folder = QString::fromStdString(dir.path().string());
-    const QString wrongIid = QStringLiteral(CORVANTA_TEST_PLUGIN_FOLDER "/WrongIidPlugin.so");
+    const QString plugins = QStringLiteral(CORVANTA_TEST_PLUGIN_FOLDER);
     fs::create_symlink(CORVANTA_WIDGET_PLUGIN_FILE, dir.path() / "corvanta-widgets.so");
-    fs::copy_file(wrongIid.toStdString(), dir.path() / "older.so");
-    fs::copy_file(CORVANTA_TEST_PLUGIN_FOLDER "/UnloadablePlugin.so", dir.path() / "unloadable.so");
+    fs::copy_file((plugins + "/WrongIidPlugin.so").toStdString(), dir.path() / "older.so");
+    fs::copy_file((plugins + "/NoKindsPlugin.so").toStdString(), dir.path() / "nokinds.so");
+    // A second copy of the widget plug-in: loading it would register its views' QML module
+    // again, which aborts the process.
+    fs::copy_file(CORVANTA_WIDGET_PLUGIN_FILE, dir.path() / "second-copy.so");
+    fs::copy_file((plugins + "/UnloadablePlugin.so").toStdString(), dir.path() / "unloadable.so");
     testing::writeText(dir.path() / "broken.so", "not a library");
     testing::writeText(dir.path() / "notes.txt", "not a plug-in");
 
@@ -53,39 +46,27 @@ TEST_F(PluginFolder, LoadsOnlyPluginsOfTheInterfaceIidAndNeverMapsAnotherOne) {
 
     QFile maps(QStringLiteral("/proc/self/maps"));
     ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(maps.readAll().contains(QFile::encodeName(folder + "/older.so")))
-        << "a plug-in of another IID was loaded";
+    const QByteArray mapped = maps.readAll();
+    for (const char* skipped : {"/older.so", "/nokinds.so", "/second-copy.so"}) {
+        EXPECT_FALSE(mapped.contains(QFile::encodeName(folder + skipped))) << skipped;
+    }
 
     const QStringList log = linesOf("corvanta.widget-host").filter("skipped");
-    ASSERT_EQ(log.size(), 3) << log.join('\n').toStdString();
+    ASSERT_EQ(log.size(), 5) << log.join('\n').toStdString();
     EXPECT_EQ(log[0],
               "skipped " + folder + "/broken.so - IID (none) instead of rigwell.WidgetBundle/1.0");
-    EXPECT_EQ(log[1],
+    EXPECT_EQ(log[1], "skipped " + folder + "/nokinds.so - its metadata lists no kinds");
+    EXPECT_EQ(log[2],
               "skipped " + folder +
                   "/older.so - IID rigwell.WidgetBundle/0.9 instead of rigwell.WidgetBundle/1.0");
-    EXPECT_TRUE(log[2].startsWith("skipped " + folder + "/unloadable.so - "))
-        << log[2].toStdString();
-    EXPECT_TRUE(log[2].contains("corvanta_test_symbol_nobody_defines")) << log[2].toStdString();
+    EXPECT_EQ(log[3], "skipped " + folder +
+                          "/second-copy.so - the widget corvanta.widget.mining is already offered "
+                          "by " +
+                          folder + "/corvanta-widgets.so");
+    EXPECT_TRUE(log[4].startsWith("skipped " + folder + "/unloadable.so - "))
+        << log[4].toStdString();
+    EXPECT_TRUE(log[4].contains("corvanta_test_symbol_nobody_defines")) << log[4].toStdString();
 }
-
-// A host over the real plug-in, with its own data and config folders.
-class Host : public testing::QtTest {
-  protected:
-    testing::TempDir dir_;
-    testing::ScopedEnv dataHome_{"XDG_DATA_HOME", (dir_.path() / "data").string()};
-    const fs::path file_ = dir_.path() / "config" / "widget-host.json";
-
-    std::unique_ptr<WidgetHost> startHost() {
-        auto host = std::make_unique<WidgetHost>(corvantaWidgets(), InstanceStore(file_),
-                                                 [] { return t0; });
-        host->start();
-        return host;
-    }
-    static QVariantMap content(const WidgetHost::Shown& shown) {
-        QQuickItem* view = shown.window->viewItem();
-        return view ? view->property("content").toMap() : QVariantMap();
-    }
-};
 
 TEST_F(Host, ShowsTwoInstancesOfTwoKindsAndStoresAMoveKeepingOtherKinds) {
     MinerSnapshot snapshot;

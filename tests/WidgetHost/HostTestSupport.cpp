@@ -69,6 +69,14 @@ void QtTest::TearDown() {
     }
 }
 
+QQuickItem* findItem(QQuickItem* item, const QString& name) {
+    if (item->objectName() == name) return item;
+    for (QQuickItem* child : item->childItems()) {
+        if (QQuickItem* found = findItem(child, name)) return found;
+    }
+    return nullptr;
+}
+
 PrivateBus::PrivateBus() {
     const auto config = dir_.path() / "bus.conf";
     std::ofstream(config)

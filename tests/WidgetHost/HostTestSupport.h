@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QProcess>
+#include <QQuickItem>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -42,6 +43,9 @@ class QtTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 };
+
+// The item named `name` among `item` and its visual descendants, else null.
+QQuickItem* findItem(QQuickItem* item, const QString& name);
 
 // A session bus of the test's own, with no service activation, stopped with the test.
 class PrivateBus {

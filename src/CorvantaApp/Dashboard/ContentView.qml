@@ -23,7 +23,7 @@ Rectangle {
     readonly property bool onScreen: visible && Window.window !== null && Window.window.visible
     readonly property bool isDarkTheme: Prefs.appTheme === "dark"
     readonly property int runState: session ? session.runState : 0
-    readonly property var cpu: DashboardLogic.machine(session ? session.cpuUsage : undefined)
+    readonly property var cpu: DashboardLogic.texts.machine(session ? session.cpuUsage : undefined)
     readonly property bool showsReviewPrompt: DashboardLogic.showsReviewPrompt(
         advancedPanelOpen, session !== null && session.payoutNeedsAttention,
         Prefs.firstLaunchAt, Prefs.reviewPromptAnswered, now)
@@ -230,8 +230,8 @@ Rectangle {
                             Text {
                                 objectName: "statusLabel"
                                 width: 116
-                                text: DashboardLogic.statusLabel(view.runState,
-                                                                 view.session ? view.session.failureMessage : "")
+                                text: DashboardLogic.texts.statusLabel(view.runState,
+                                                                       view.session ? view.session.failureMessage : "")
                                 textFormat: Text.PlainText
                                 wrapMode: Text.Wrap
                                 maximumLineCount: 2
@@ -245,7 +245,7 @@ Rectangle {
                             objectName: "uptimeLine"
                             readonly property var started: view.session ? view.session.miningStartedAt : undefined
                             visible: started !== undefined && started !== null
-                            text: visible ? DashboardLogic.uptimeLine(started, view.now) : ""
+                            text: visible ? DashboardLogic.texts.uptimeLine(started, view.now) : ""
                             textFormat: Text.PlainText
                             font.pixelSize: 11
                             font.weight: Font.Medium
@@ -421,8 +421,8 @@ Rectangle {
                     Layout.preferredWidth: 1
                     Layout.fillHeight: true
                     lastBlockTimestamp: view.session ? view.session.confirmedNetworkTipTimestamp : undefined
-                    draws: DashboardLogic.draws(view.session ? view.session.sessionStartHeight : undefined,
-                                                view.session ? view.session.freshChainStatus : undefined)
+                    draws: DashboardLogic.texts.draws(view.session ? view.session.sessionStartHeight : undefined,
+                                                      view.session ? view.session.freshChainStatus : undefined)
                     now: view.now
                 }
                 Rectangle {
@@ -454,9 +454,9 @@ Rectangle {
                                 objectName: "gainsAmount"
                                 Layout.fillWidth: true
                                 text: view.session
-                                      ? DashboardLogic.gainsAmount(view.session.earnings,
-                                                                   view.session.scanCoversConfiguredAddress,
-                                                                   view.session.persistedHistoryTotalSats)
+                                      ? DashboardLogic.texts.gainsAmount(view.session.earnings,
+                                                                         view.session.scanCoversConfiguredAddress,
+                                                                         view.session.persistedHistoryTotalSats)
                                       : "0.00 BTC"
                                 textFormat: Text.PlainText
                                 fontSizeMode: Text.HorizontalFit
@@ -467,7 +467,7 @@ Rectangle {
                             }
                             Text {
                                 objectName: "blocksFoundSubtitle"
-                                text: DashboardLogic.blocksFoundSubtitle(view.session ? view.session.persistedHistoryCount : 0)
+                                text: DashboardLogic.texts.blocksFoundSubtitle(view.session ? view.session.persistedHistoryCount : 0)
                                 textFormat: Text.PlainText
                                 font.pixelSize: 11
                                 color: Theme.textSecondary
@@ -539,8 +539,8 @@ Rectangle {
                     objectName: "lastUpdateLabel"
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignRight
-                    text: DashboardLogic.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
-                                                         view.now)
+                    text: DashboardLogic.texts.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
+                                                               view.now)
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     maximumLineCount: 1

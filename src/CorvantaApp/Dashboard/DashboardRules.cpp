@@ -7,6 +7,7 @@
 #include "Localization/Formatting.h"
 #include "Localization/Localization.h"
 #include "Session/SessionRules.h"
+#include "SystemServices/EarningsScan.h"
 #include "corvanta/mining/PowerMode.h"
 
 namespace corvanta::DashboardRules {
@@ -188,7 +189,12 @@ double pulseBarFraction(std::optional<double> tipAt, double now) {
 std::int64_t drawsEntered(std::optional<std::int64_t> sessionStartHeight,
                           std::optional<std::int64_t> freshHeight) {
     if (!sessionStartHeight || !freshHeight) return 0;
-    return std::max<std::int64_t>(*freshHeight - *sessionStartHeight, 0);
+    std::int64_t draws = 0;
+    // Heights far apart (a node's figures are input) saturate rather than wrap.
+    if (__builtin_sub_overflow(*freshHeight, *sessionStartHeight, &draws)) {
+        return *freshHeight > *sessionStartHeight ? std::numeric_limits<std::int64_t>::max() : 0;
+    }
+    return std::max<std::int64_t>(draws, 0);
 }
 
 QString drawsCaption(std::int64_t draws) {
@@ -200,12 +206,7 @@ QString drawsCaption(std::int64_t draws) {
 std::int64_t gainsSats(std::optional<EarningsFigures> earnings, bool coversConfiguredAddress,
                        std::int64_t persistedHistoryTotalSats) {
     if (!earnings || !coversConfiguredAddress) return persistedHistoryTotalSats;
-    std::int64_t sum = 0;
-    if (__builtin_add_overflow(earnings->matureSats, earnings->immatureSats, &sum)) {
-        return earnings->matureSats > 0 ? std::numeric_limits<std::int64_t>::max()
-                                        : std::numeric_limits<std::int64_t>::min();
-    }
-    return sum;
+    return earningsTotalSats(earnings->matureSats, earnings->immatureSats);
 }
 
 QString blocksFoundSubtitle(std::int64_t count) {

@@ -6,6 +6,7 @@
 
 #include "Localization/Formatting.h"
 #include "Localization/Localization.h"
+#include "SystemServices/EarningsScan.h"
 
 namespace corvanta {
 namespace {
@@ -49,8 +50,8 @@ TrayInputs TrayInputs::read(const QObject& session) {
     inputs.governorPaused = value("governorPaused").toBool();
     inputs.hashRateMHs = value("currentHashRateMHs").toDouble();
     if (const QVariant earnings = value("earnings"); present(earnings)) {
-        inputs.earningsSats = recordField(earnings, "matureSats").toLongLong() +
-                              recordField(earnings, "immatureSats").toLongLong();
+        inputs.earningsSats = earningsTotalSats(recordField(earnings, "matureSats").toLongLong(),
+                                                recordField(earnings, "immatureSats").toLongLong());
     }
     inputs.scanCoversConfiguredAddress = value("scanCoversConfiguredAddress").toBool();
     inputs.persistedHistoryTotalSats = value("persistedHistoryTotalSats").toLongLong();
@@ -106,8 +107,7 @@ TrayMenu trayMenu(const TrayInputs& in) {
     TrayMenu menu;
     switch (in.runState) {
         case ShellRunState::syncing:
-            // Shown as written, in every language.
-            menu.statusText = QStringLiteral("Synchronisation…");
+            menu.statusText = L(QStringLiteral("Synchronisation…"));
             menu.statusColor = StatusColor::warning;
             break;
         case ShellRunState::failed:

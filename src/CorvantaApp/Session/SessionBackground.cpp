@@ -64,7 +64,7 @@ MiningSessionModel::WidgetPublication MiningSessionModel::publishWidgetSnapshot(
         snapshot.secondsSinceNetworkBlock = std::chrono::duration<double>(at - *tip).count();
     }
     snapshot.totalSats = earnings_ && scanCoversConfiguredAddress()
-                             ? earnings_->matureSats + earnings_->immatureSats
+                             ? earningsTotalSats(earnings_->matureSats, earnings_->immatureSats)
                              : persistedHistoryTotalSats_;
     snapshot.blocksFound = blocks;
     snapshot.capturedAt = ReferenceDate::from(at);

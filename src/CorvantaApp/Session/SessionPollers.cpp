@@ -4,6 +4,7 @@
 
 #include "Notifications/MinerNotifications.h"
 #include "Session/SessionInternals.h"
+#include "Session/SessionRules.h"
 #include "SystemServices/EarningsScan.h"
 #include "Usage/UsagePulse.h"
 #include "corvanta/loop/ChainStatusSource.h"
@@ -18,7 +19,7 @@ using Kind = MiningSessionModel::RunStateKind;
 constexpr std::size_t hashRateSampleLimit = 150;
 
 struct StatusDetails {
-    std::optional<std::int64_t> tipTime;
+    std::optional<SessionTime> tipTime;
     std::optional<std::int64_t> peers;
     std::optional<QString> version;
 };
@@ -100,9 +101,8 @@ void SessionDriver::statusPass(const SessionPtr& session, std::function<void()> 
                     if (newTip) {
                         found.tipTime = client->call(
                             "getblockheader", {RPCParam::string(*newTip), RPCParam::boolean(true)},
-                            timeout, stop, [](const json::Value& result) {
-                                return json::required<std::int64_t>(result, "time");
-                            });
+                            timeout, stop,
+                            [](const json::Value& result) { return blockHeaderTime(result); });
                     }
                 } catch (const std::exception&) {
                     // The same tip counts as new at the next pass.
@@ -127,8 +127,7 @@ void SessionDriver::statusPass(const SessionPtr& session, std::function<void()> 
                 [this, session, poller, newTip, done](StatusDetails found) {
                     if (!isLive(session) || session->statusPoller != poller) return;
                     if (found.tipTime) {
-                        model_.setNetworkTipTimestamp(
-                            SessionTime(std::chrono::seconds(*found.tipTime)));
+                        model_.setNetworkTipTimestamp(*found.tipTime);
                         model_.setNetworkTipObservedAt(model_.now());
                         session->rememberedTip = newTip;
                     }
@@ -139,7 +138,7 @@ void SessionDriver::statusPass(const SessionPtr& session, std::function<void()> 
                         model_.usagePulse_->noteMiningActive(
                             model_.usageStatisticsEnabled_,
                             version.isEmpty() ? std::nullopt : std::optional(version),
-                            macOSVersion());
+                            operatingSystem());
                     }
                     done();
                 });

@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "Session/SessionTimings.h"
+#include "corvanta/support/IsoDate.h"
 
 namespace corvanta {
 
@@ -94,6 +95,15 @@ std::chrono::system_clock::time_point SessionClock::nextLocalMidnight(
     if (!local.isValid() || !midnight.isValid()) return now + std::chrono::seconds(86'400);
     return std::chrono::system_clock::time_point(
         std::chrono::milliseconds(midnight.toMSecsSinceEpoch()));
+}
+
+SessionTime blockHeaderTime(const json::Value& header) {
+    const auto seconds = json::required<std::int64_t>(header, "time");
+    if (seconds < earliestWholeSeconds().time_since_epoch().count() ||
+        seconds > latestWholeSeconds().time_since_epoch().count()) {
+        throw json::DecodeError("time", "outside the clock's range");
+    }
+    return SessionTime(std::chrono::seconds(seconds));
 }
 
 }  // namespace corvanta

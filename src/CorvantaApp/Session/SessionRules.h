@@ -12,6 +12,7 @@
 #include "corvanta/mining/MiningSchedule.h"
 #pragma pop_macro("slots")
 #include "corvanta/mining/PowerMode.h"
+#include "corvanta/support/StrictJson.h"
 
 // The session model's pure rules: what the views' derived values and the schedule compute from
 // the stored state.
@@ -27,6 +28,10 @@ int workersFor(PowerMode mode, int performanceCores);
 // The applied mode runs fewer workers than the requested one; false when nothing is applied.
 bool isThrottledBelow(PowerMode requested, std::optional<int> effectiveWorkerCount,
                       int performanceCores);
+
+// The "time" of a getblockheader reply as an instant. Throws json::DecodeError when it is missing,
+// not a whole number, or outside what the clock can hold.
+SessionTime blockHeaderTime(const json::Value& header);
 
 // Average, 95th percentile (index min(n - 1, floor(n × 0.95)) of the sorted values) and maximum;
 // none for no latency.

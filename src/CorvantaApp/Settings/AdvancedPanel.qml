@@ -33,7 +33,7 @@ Rectangle {
     // "CPU" reads the same in every language.
     readonly property var titles: [qsTr("Portefeuille"), qsTr("Winning Safety"),
         qsTr("Nœud Bitcoin"), "CPU", qsTr("Registre de minage"), qsTr("Hachages"),
-        qsTr("Barre de menus"), qsTr("Diagnostic"), qsTr("Réglages"), qsTr("À propos")]
+        qsTr("Zone de notification"), qsTr("Diagnostic"), qsTr("Réglages"), qsTr("À propos")]
 
     function toggle(section) {
         expanded = expanded === section ? "" : section

@@ -1,6 +1,7 @@
 #include "SystemServices/EarningsScan.h"
 
 #include <cmath>
+#include <limits>
 
 #include "corvanta/rpc/RPCClient.h"
 
@@ -20,7 +21,8 @@ void add(std::int64_t& total, std::int64_t sats, const std::string& path) {
 }
 
 std::int64_t satsOf(double amount, std::string_view path) {
-    if (!std::isfinite(amount) || std::fabs(amount) > kLargestAmount) {
+    // An unspent output never holds a negative amount; one would make every total a lie.
+    if (!std::isfinite(amount) || amount < 0 || amount > kLargestAmount) {
         throw json::DecodeError(std::string(path), "amount out of range");
     }
     // Rounding (halves away from zero) removes the binary error of the product: 0.1 gives
@@ -38,6 +40,15 @@ std::int64_t heightOf(const json::Value& object, const std::string& where,
 
 }  // namespace
 
+std::int64_t earningsTotalSats(std::int64_t matureSats, std::int64_t immatureSats) {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(matureSats, immatureSats, &sum)) {
+        return matureSats > 0 ? std::numeric_limits<std::int64_t>::max()
+                              : std::numeric_limits<std::int64_t>::min();
+    }
+    return sum;
+}
+
 EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& address) {
     if (!json::required<bool>(result, "success")) throw EarningsScanError();
     EarningsSnapshot snapshot;
@@ -45,11 +56,14 @@ EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& 
     snapshot.scannedAtHeight = heightOf(result, "height");
     const json::Value unspents = json::required<json::Value>(result, "unspents");
     if (!unspents.is_array()) throw json::DecodeError("unspents", "expected an array");
+    std::int64_t total = 0;
     for (std::size_t i = 0; i < unspents.size(); ++i) {
         const std::string path = "unspents[" + std::to_string(i) + "]";
         const json::Value& unspent = unspents[i];
         const std::int64_t sats = satsOf(json::required<double>(unspent, "amount", path), path);
         const std::int64_t height = heightOf(unspent, path + ".height", path);
+        // The whole, mature and immature together, must fit too: every view adds the two.
+        add(total, sats, path);
         if (snapshot.scannedAtHeight - height < kCoinbaseMaturity) {
             add(snapshot.immatureSats, sats, path);
             ++snapshot.immatureOutputCount;

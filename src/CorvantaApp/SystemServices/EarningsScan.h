@@ -26,6 +26,10 @@ struct EarningsSnapshot {
     bool operator==(const EarningsSnapshot&) const = default;
 };
 
+// Mature plus immature satoshis. A decoded snapshot's sum always fits; a sum of figures from
+// elsewhere saturates instead of wrapping.
+std::int64_t earningsTotalSats(std::int64_t matureSats, std::int64_t immatureSats);
+
 // The node answered the scan with "success": false.
 class EarningsScanError : public std::runtime_error {
   public:
@@ -58,7 +62,8 @@ using EarningsScanStateValue =
 EarningsSnapshot scanEarnings(const RPCClient& client, const std::string& address,
                               std::stop_token stop);
 
-// The snapshot of a scantxoutset reply. Throws EarningsScanError and json::DecodeError.
+// The snapshot of a scantxoutset reply. Throws EarningsScanError and json::DecodeError, also for a
+// negative amount and for outputs whose sum, mature and immature together, an int64 cannot hold.
 EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& address);
 
 }  // namespace corvanta

@@ -7,15 +7,11 @@
 #include <charconv>
 #include <nlohmann/json.hpp>
 
+#include "SystemServices/SettingsFile.h"
 #include "corvanta/support/IsoDate.h"
 
 namespace corvanta {
 namespace {
-
-QString defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Corvanta/Corvanta.conf");
-}
 
 template <typename Integer>
 std::optional<Integer> wholeNumber(const QString& text) {
@@ -31,12 +27,24 @@ std::optional<Integer> wholeNumber(const QString& text) {
     return value;
 }
 
+// A settings file that is not a regular file and could not be moved is never opened: reading a
+// FIFO blocks for ever. With no file name, reads find nothing and writes report failure.
+QString readablePath(const QString& iniPath) {
+    return checkSettingsFile(iniPath).outcome == SettingsFileCheck::Outcome::unusable ? QString()
+                                                                                      : iniPath;
+}
+
 }  // namespace
+
+QString Preferences::defaultPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Corvanta/Corvanta.conf");
+}
 
 Preferences::Preferences() : Preferences(defaultPath()) {}
 
 Preferences::Preferences(const QString& iniPath)
-    : settings_(std::make_unique<QSettings>(iniPath, QSettings::IniFormat)) {}
+    : settings_(std::make_unique<QSettings>(readablePath(iniPath), QSettings::IniFormat)) {}
 
 Preferences::Preferences(Preferences&&) noexcept = default;
 Preferences& Preferences::operator=(Preferences&&) noexcept = default;

@@ -24,6 +24,8 @@ class Preferences {
     Preferences& operator=(Preferences&&) noexcept;
     ~Preferences();
 
+    // $XDG_CONFIG_HOME/Corvanta/Corvanta.conf. Opening it first checks it (SettingsFile.h).
+    static QString defaultPath();
     QString fileName() const;
 
     std::optional<QString> string(const QString& key) const;

@@ -4,20 +4,23 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QQuickWindow>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/CorvantaApp.h"
-#include "Updates/UpdateController.h"
-#include "Session/MiningSessionModel.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
+#include "SystemServices/AppInfo.h"
+#include "SystemServices/SettingsFile.h"
+#include "Updates/UpdateController.h"
 #include "corvanta/node/BinaryLocator.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
@@ -59,6 +62,9 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    // The version the build recorded: what the usage pulse reports and About shows.
+    QApplication::setApplicationVersion(
+        corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString()));
     QApplication::setDesktopFileName(QStringLiteral("corvanta"));
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -76,13 +82,19 @@ int main(int argc, char** argv) {
     }
 
     corvanta::loadBundledFonts();
+    // Before anything opens the settings: a damaged file is put right here, and said in the log.
+    const QString settingsPath = corvanta::Preferences::defaultPath();
+    const auto settingsNotice =
+        corvanta::checkSettingsFile(settingsPath).logLine(QFileInfo(settingsPath).fileName());
     corvanta::Prefs prefs{corvanta::Preferences()};
     corvanta::Platform platform{QDBusConnection::sessionBus()};
     corvanta::CorvantaApp::Options options;
-    options.makeSession = [](QObject* parent) -> QObject* {
-        return new corvanta::MiningSessionModel(corvanta::Preferences(),
-                                                QDBusConnection::sessionBus(),
-                                                QDBusConnection::systemBus(), {}, parent);
+    options.makeSession = [settingsNotice](QObject* parent) -> QObject* {
+        auto* session =
+            new corvanta::MiningSessionModel(corvanta::Preferences(), QDBusConnection::sessionBus(),
+                                             QDBusConnection::systemBus(), {}, parent);
+        if (settingsNotice) session->appendLog(*settingsNotice);
+        return session;
     };
     options.terminate = [] { QCoreApplication::exit(0); };
     options.updatesConfigured = corvanta::UpdateController().isConfigured();

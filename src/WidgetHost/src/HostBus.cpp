@@ -19,7 +19,8 @@ void HostBusAdaptor::ReloadTimelines(const QString& kind) {
     reloadKind_(kind);
 }
 
-bool publishOnBus(QDBusConnection bus, HostBusAdaptor* adaptor, std::function<void()> nameTaken) {
+bool publishOnBus(QDBusConnection bus, HostBusAdaptor* adaptor, std::function<void()> nameTaken,
+                  std::function<void()> inCharge) {
     if (!bus.isConnected()) {
         qCWarning(hostLog) << "no session bus: reloads are only made every minute";
         return false;
@@ -37,7 +38,7 @@ bool publishOnBus(QDBusConnection bus, HostBusAdaptor* adaptor, std::function<vo
     request << QString::fromLatin1(widgetkit::hostBus::service) << doNotQueue;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(request), adaptor);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, adaptor,
-                     [watcher, nameTaken = std::move(nameTaken)] {
+                     [watcher, nameTaken = std::move(nameTaken), inCharge = std::move(inCharge)] {
                          watcher->deleteLater();
                          const QDBusPendingReply<uint> reply = *watcher;
                          constexpr uint primaryOwner = 1;
@@ -47,7 +48,9 @@ bool publishOnBus(QDBusConnection bus, HostBusAdaptor* adaptor, std::function<vo
                          } else if (reply.value() != primaryOwner) {
                              qCWarning(hostLog) << "another widget host is already running";
                              nameTaken();
+                             return;
                          }
+                         inCharge();
                      });
     return true;
 }

@@ -7,11 +7,10 @@
 #include "corvanta/support/StrictJson.h"
 
 namespace corvanta::host {
-namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<WidgetInstance> decode(const std::string& text) {
+std::vector<WidgetInstance> decodeInstances(const std::string& text) {
     const json::Value root = json::parse(text);
     const json::Value list = json::required<json::Value>(root, "instances");
     if (!list.is_array()) throw json::DecodeError("instances", "expected an array");
@@ -27,7 +26,16 @@ std::vector<WidgetInstance> decode(const std::string& text) {
     return instances;
 }
 
-}  // namespace
+std::string encodeInstances(const std::vector<WidgetInstance>& instances) {
+    json::Value list = json::Value::array();
+    for (const auto& instance : instances) {
+        list.push_back({{"kind", instance.kind.toStdString()},
+                        {"family", widgetkit::familyName(instance.family).toStdString()},
+                        {"x", instance.position.x()},
+                        {"y", instance.position.y()}});
+    }
+    return json::dump(json::Value{{"instances", list}}, 2) + "\n";
+}
 
 InstanceStore::InstanceStore(fs::path file) : file_(std::move(file)) {}
 
@@ -48,7 +56,7 @@ std::optional<std::vector<WidgetInstance>> InstanceStore::load() {
     std::error_code error;
     if (!fs::exists(file_, error)) return std::nullopt;
     try {
-        return decode(readFile(file_));
+        return decodeInstances(readFile(file_));
     } catch (const std::exception& problem) {
         qCWarning(hostLog).noquote()
             << "unreadable instance file" << file_.c_str() << "-" << problem.what();
@@ -70,7 +78,7 @@ void InstanceStore::setAside() {
     if (error) {
         writable_ = false;
         qCWarning(hostLog).noquote()
-            << "could not set" << file_.c_str() << "aside; positions will not be stored";
+            << "could not set" << file_.c_str() << "aside; the widgets will not be stored";
         return;
     }
     qCWarning(hostLog).noquote() << "set the unreadable instance file aside as" << aside.c_str();
@@ -78,18 +86,11 @@ void InstanceStore::setAside() {
 
 bool InstanceStore::save(const std::vector<WidgetInstance>& instances) const {
     if (!writable_) return false;
-    json::Value list = json::Value::array();
-    for (const auto& instance : instances) {
-        list.push_back({{"kind", instance.kind.toStdString()},
-                        {"family", widgetkit::familyName(instance.family).toStdString()},
-                        {"x", instance.position.x()},
-                        {"y", instance.position.y()}});
-    }
     try {
-        writeFileAtomically(file_, json::dump(json::Value{{"instances", list}}, 2) + "\n");
+        writeFileAtomically(file_, encodeInstances(instances));
         return true;
     } catch (const std::exception& problem) {
-        qCWarning(hostLog).noquote() << "could not store the widget positions -" << problem.what();
+        qCWarning(hostLog).noquote() << "could not store the widgets -" << problem.what();
         return false;
     }
 }

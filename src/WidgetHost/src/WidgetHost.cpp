@@ -1,20 +1,37 @@
 #include "corvanta/host/WidgetHost.h"
 
+#include <QActionGroup>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
+
+#include "corvanta/host/HostStrings.h"
 
 namespace corvanta::host {
 
+using widgetkit::WidgetFamily;
+
+std::vector<std::size_t> instancesToOpen(const std::vector<WidgetInstance>& instances,
+                                         const std::function<bool(const WidgetInstance&)>& showable,
+                                         std::size_t limit) {
+    std::vector<std::size_t> indices;
+    for (std::size_t index = 0; index < instances.size() && indices.size() < limit; ++index) {
+        if (showable(instances[index])) indices.push_back(index);
+    }
+    return indices;
+}
+
 WidgetHost::WidgetHost(std::vector<LoadedWidget> widgets, InstanceStore store,
                        widgetkit::Clock clock, std::chrono::milliseconds reloadInterval,
-                       QObject* parent)
+                       widgetkit::Language language, QObject* parent)
     : QObject(parent),
       widgets_(std::move(widgets)),
       store_(std::move(store)),
       clock_(std::move(clock)),
-      reloadInterval_(reloadInterval) {}
+      reloadInterval_(reloadInterval),
+      language_(language) {}
 
-// The windows go before the runners (children of this object) that fill them.
+// The windows go before the coalescers (children of this object) that reload them.
 WidgetHost::~WidgetHost() = default;
 
 const LoadedWidget* WidgetHost::widget(const QString& kind) const {
@@ -24,51 +41,100 @@ const LoadedWidget* WidgetHost::widget(const QString& kind) const {
     return nullptr;
 }
 
+bool WidgetHost::showable(const WidgetInstance& instance) const {
+    const LoadedWidget* loaded = widget(instance.kind);
+    return loaded != nullptr && loaded->configuration.families.contains(instance.family);
+}
+
 std::vector<WidgetInstance> WidgetHost::defaultInstances() const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QPoint origin = screen ? screen->availableGeometry().topLeft() : QPoint();
     constexpr int margin = 24;
-    const int step = int(widgetkit::familySize(widgetkit::WidgetFamily::systemSmall).width()) + 16;
+    const int step = int(widgetkit::familySize(WidgetFamily::systemSmall).width()) + 16;
     std::vector<WidgetInstance> instances;
     for (const auto& loaded : widgets_) {
         const int x = margin + step * int(instances.size());
-        instances.push_back({loaded.configuration.kind, widgetkit::WidgetFamily::systemSmall,
-                             origin + QPoint(x, margin)});
+        instances.push_back(
+            {loaded.configuration.kind, WidgetFamily::systemSmall, origin + QPoint(x, margin)});
     }
     return instances;
 }
 
-void WidgetHost::start() {
-    auto stored = store_.load();
-    instances_ = stored && !stored->empty() ? std::move(*stored) : defaultInstances();
-    for (std::size_t index = 0; index < instances_.size(); ++index) show(index);
+QPoint WidgetHost::freePosition(WidgetFamily family) const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    constexpr int margin = 24, gap = 16;
+    const QSize size = widgetkit::familySize(family).toSize();
+    const QSize cell = widgetkit::familySize(WidgetFamily::systemSmall).toSize();
+    // The first place, row by row in steps of a small widget, that overlaps no shown widget.
+    for (int y = area.top() + margin; y + size.height() <= area.bottom();
+         y += cell.height() + gap) {
+        for (int x = area.left() + margin; x + size.width() <= area.right();
+             x += cell.width() + gap) {
+            const QRect place(QPoint(x, y), size);
+            const bool taken = std::any_of(shown_.begin(), shown_.end(), [&](const Shown& shown) {
+                return shown.window->geometry().adjusted(-gap, -gap, gap, gap).intersects(place);
+            });
+            if (!taken) return place.topLeft();
+        }
+    }
+    return area.topLeft() + QPoint(margin, margin);
 }
 
-void WidgetHost::show(std::size_t index) {
-    const WidgetInstance& instance = instances_[index];
-    const LoadedWidget* loaded = widget(instance.kind);
-    if (loaded == nullptr || !loaded->configuration.families.contains(instance.family)) {
-        // Kept in the file as it is: the plug-in may come back.
-        qCWarning(hostLog).noquote() << "no widget" << instance.kind << "in the"
-                                     << widgetkit::familyName(instance.family) << "size";
-        return;
+void WidgetHost::start() {
+    const auto stored = store_.load();
+    instances_ = stored ? *stored : defaultInstances();
+    const auto open = instancesToOpen(
+        instances_, [this](const WidgetInstance& instance) { return showable(instance); },
+        maximumShown);
+    for (const auto& instance : instances_) {
+        if (!showable(instance)) {
+            // Kept in the file as it is: the plug-in may come back.
+            qCWarning(hostLog).noquote() << "no widget" << instance.kind << "in the"
+                                         << widgetkit::familyName(instance.family) << "size";
+        }
     }
-    const auto& configuration = loaded->configuration;
+    for (const std::size_t index : open) {
+        if (auto shown = this->open(index)) shown_.push_back(std::move(*shown));
+    }
+    if (open.size() == maximumShown && open.back() + 1 < instances_.size()) {
+        const auto beyond =
+            std::count_if(instances_.begin() + std::ptrdiff_t(open.back() + 1), instances_.end(),
+                          [this](const WidgetInstance& instance) { return showable(instance); });
+        if (beyond > 0) {
+            qCWarning(hostLog).noquote()
+                << QStringLiteral(
+                       "%1 more widgets are kept in %2 but not opened: a desktop shows "
+                       "at most %3")
+                       .arg(beyond)
+                       .arg(QString::fromStdString(store_.file().string()))
+                       .arg(maximumShown);
+        }
+    }
+    if (shown_.empty() && !widgets_.empty()) openGallery();
+}
+
+std::optional<WidgetHost::Shown> WidgetHost::open(std::size_t index) {
+    const WidgetInstance& instance = instances_[index];
+    const auto& configuration = widget(instance.kind)->configuration;
     auto window = std::make_unique<WidgetWindow>(configuration.view.source, instance.family,
                                                  WidgetWindow::Placement::desktop);
     if (const QString errors = window->loadErrors(); !errors.isEmpty()) {
         qCWarning(hostLog).noquote()
             << "the widget" << instance.kind << "cannot be shown:" << errors;
-        return;
+        return std::nullopt;
     }
     window->setPosition(instance.position);
+    const WidgetWindow* key = window.get();
     connect(window.get(), &WidgetWindow::moved, this,
-            [this, index](QPoint position) { moved(index, position); });
+            [this, key](QPoint position) { moved(key, position); });
+    connect(window.get(), &WidgetWindow::contextMenuRequested, this,
+            [this, key](QPoint at) { popUpMenu(key, at); });
 
     const widgetkit::TimelineProviderContext context{instance.family, false,
                                                      widgetkit::familySize(instance.family)};
-    auto* runner = new TimelineRunner(configuration, context, clock_, this);
-    connect(runner, &TimelineRunner::entryShown, window.get(), &WidgetWindow::setContent);
+    auto runner = std::make_unique<TimelineRunner>(configuration, context, clock_);
+    connect(runner.get(), &TimelineRunner::entryShown, window.get(), &WidgetWindow::setContent);
     if (!reloads_.contains(instance.kind)) {
         const QString kind = instance.kind;
         reloads_[kind] = new ReloadCoalescer(
@@ -80,13 +146,148 @@ void WidgetHost::show(std::size_t index) {
             reloadInterval_, this);
     }
     window->show();
-    shown_.push_back({index, std::move(window), runner});
     runner->start();
+    return Shown{index, std::move(window), std::move(runner)};
 }
 
-void WidgetHost::moved(std::size_t index, QPoint position) {
-    instances_[index].position = position;
+std::vector<WidgetHost::Shown>::iterator WidgetHost::shownOf(const WidgetWindow* window) {
+    return std::find_if(shown_.begin(), shown_.end(),
+                        [window](const Shown& shown) { return shown.window.get() == window; });
+}
+
+void WidgetHost::save() {
     store_.save(instances_);
+}
+
+void WidgetHost::moved(const WidgetWindow* window, QPoint position) {
+    const auto found = shownOf(window);
+    if (found == shown_.end()) return;
+    instances_[found->instance].position = position;
+    save();
+}
+
+bool WidgetHost::add(const QString& kind, WidgetFamily family) {
+    const WidgetInstance instance{kind, family, freePosition(family)};
+    if (!showable(instance)) {
+        qCWarning(hostLog).noquote()
+            << "no widget" << kind << "in the" << widgetkit::familyName(family) << "size to add";
+        return false;
+    }
+    if (shown_.size() >= maximumShown) {
+        qCWarning(hostLog).noquote()
+            << "not added" << kind << "- the desktop already shows" << maximumShown << "widgets";
+        return false;
+    }
+    instances_.push_back(instance);
+    auto shown = open(instances_.size() - 1);
+    if (!shown) {
+        instances_.pop_back();
+        return false;
+    }
+    save();
+    shown_.push_back(std::move(*shown));
+    if (gallery_) gallery_->setFull(shown_.size() >= maximumShown, int(maximumShown));
+    emit added(shown_.back().window.get());
+    return true;
+}
+
+bool WidgetHost::resize(std::size_t index, WidgetFamily family) {
+    if (index >= instances_.size()) return false;
+    WidgetInstance& instance = instances_[index];
+    if (instance.family == family) return true;
+    if (!showable({instance.kind, family, instance.position})) {
+        qCWarning(hostLog).noquote()
+            << "no widget" << instance.kind << "in the" << widgetkit::familyName(family) << "size";
+        return false;
+    }
+    const WidgetFamily previous = instance.family;
+    instance.family = family;
+    const auto found = std::find_if(shown_.begin(), shown_.end(), [index](const Shown& shown) {
+        return shown.instance == index;
+    });
+    if (found != shown_.end()) {
+        auto reopened = open(index);
+        if (!reopened) {
+            instances_[index].family = previous;
+            return false;
+        }
+        // The old window goes once the event that led here is over.
+        found->window->hide();
+        found->window.release()->deleteLater();
+        *found = std::move(*reopened);
+    }
+    save();
+    return true;
+}
+
+bool WidgetHost::remove(std::size_t index) {
+    if (index >= instances_.size()) return false;
+    instances_.erase(instances_.begin() + std::ptrdiff_t(index));
+    for (auto shown = shown_.begin(); shown != shown_.end();) {
+        if (shown->instance == index) {
+            shown->window->hide();
+            shown->window.release()->deleteLater();
+            shown = shown_.erase(shown);
+            continue;
+        }
+        if (shown->instance > index) --shown->instance;
+        ++shown;
+    }
+    save();
+    if (gallery_) gallery_->setFull(shown_.size() >= maximumShown, int(maximumShown));
+    return true;
+}
+
+void WidgetHost::openGallery() {
+    if (!gallery_) {
+        gallery_ = std::make_unique<GalleryWindow>(language_);
+        connect(gallery_.get(), &GalleryWindow::chosen, this,
+                [this](const QString& kind, WidgetFamily family) {
+                    if (add(kind, family)) gallery_->hide();
+                });
+    }
+    // The previews are read afresh each time the gallery opens.
+    gallery_->setWidgets(widgets_);
+    gallery_->setFull(shown_.size() >= maximumShown, int(maximumShown));
+    gallery_->show();
+    gallery_->requestActivate();
+}
+
+std::unique_ptr<QMenu> WidgetHost::contextMenu(const WidgetWindow* window) {
+    const auto found = shownOf(window);
+    if (found == shown_.end()) return nullptr;
+    const WidgetInstance& instance = instances_[found->instance];
+    auto menu = std::make_unique<QMenu>();
+    auto* sizes = new QActionGroup(menu.get());
+    for (const WidgetFamily family : widget(instance.kind)->configuration.families) {
+        QAction* action = menu->addAction(familyLabel(family, language_));
+        action->setCheckable(true);
+        action->setChecked(family == instance.family);
+        action->setActionGroup(sizes);
+        connect(action, &QAction::triggered, this, [this, window, family] {
+            if (const auto shown = shownOf(window); shown != shown_.end()) {
+                resize(shown->instance, family);
+            }
+        });
+    }
+    menu->addSeparator();
+    connect(menu->addAction(hostText(QStringLiteral("Ajouter un widget…"), language_)),
+            &QAction::triggered, this, &WidgetHost::openGallery);
+    connect(menu->addAction(hostText(QStringLiteral("Retirer ce widget"), language_)),
+            &QAction::triggered, this, [this, window] {
+                if (const auto shown = shownOf(window); shown != shown_.end()) {
+                    remove(shown->instance);
+                }
+            });
+    return menu;
+}
+
+void WidgetHost::popUpMenu(const WidgetWindow* window, QPoint at) {
+    auto menu = contextMenu(window);
+    if (!menu) return;
+    // The menu's actions run after the press that opened it is over; it deletes itself on close.
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu.release()->popup(at);
 }
 
 void WidgetHost::reloadAll() {

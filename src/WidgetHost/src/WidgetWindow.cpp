@@ -62,6 +62,11 @@ QString WidgetWindow::loadErrors() const {
 }
 
 void WidgetWindow::mousePressEvent(QMouseEvent* event) {
+    if (draggable_ && event->button() == Qt::RightButton) {
+        event->accept();
+        emit contextMenuRequested(event->globalPosition().toPoint());
+        return;
+    }
     if (draggable_ && event->button() == Qt::LeftButton) {
         // The window manager moves the window when it can; otherwise it follows the pointer.
         if (!startSystemMove()) dragOffset_ = event->globalPosition() - QPointF(position());

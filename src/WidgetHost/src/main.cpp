@@ -1,14 +1,15 @@
 // corvanta-widget-host: shows the desktop widgets of the plug-ins in its plug-in folder, or with
 // --render draws one widget entry to a PNG and exits.
+#include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
-#include <QGuiApplication>
 #include <QQuickWindow>
 #include <cstdio>
 
 #include "corvanta/host/HostBus.h"
 #include "corvanta/host/Render.h"
 #include "corvanta/host/WidgetHost.h"
+#include "corvanta/support/IsoDate.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     }
-    QGuiApplication app(argc, argv);
+    // Widgets for the context menus: a Qt Quick window cannot draw a menu outside itself.
+    QApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("corvanta-widget-host"));
 
     QCommandLineParser parser;
@@ -56,11 +58,14 @@ int main(int argc, char** argv) {
     widgetkit::Clock clock = [] { return QDateTime::currentDateTimeUtc(); };
     if (parser.isSet(QStringLiteral("now"))) {
         const QString text = parser.value(QStringLiteral("now"));
-        const QDateTime fixed = QDateTime::fromString(text, Qt::ISODateWithMs);
-        if (!fixed.isValid() || fixed.timeSpec() == Qt::LocalTime) {
-            return fail(QStringLiteral("--now %1 is not an ISO 8601 date with a zone").arg(text));
+        const auto fixed = widgetkit::parseClockDate(text);
+        if (!fixed) {
+            return fail(
+                QStringLiteral("--now %1 is not an ISO 8601 date with a zone, from %2 to %3")
+                    .arg(text, QString::fromStdString(formatIsoDate(earliestWholeSeconds())),
+                         QString::fromStdString(formatIsoDate(latestWholeSeconds()))));
         }
-        clock = [fixed] { return fixed; };
+        clock = [fixed = *fixed] { return fixed; };
     }
     const auto widgets = host::loadWidgets(host::pluginFolder(), clock);
 
@@ -82,7 +87,12 @@ int main(int argc, char** argv) {
     auto* adaptor = new host::HostBusAdaptor([&] { widgetHost.reloadAll(); },
                                              [&](const QString& kind) { widgetHost.reload(kind); },
                                              &widgetHost);
-    host::publishOnBus(QDBusConnection::sessionBus(), adaptor, [] { QCoreApplication::exit(1); });
-    widgetHost.start();
+    // Nothing is shown before the host knows it is the session's only one: a second host leaves
+    // the desktop and the instance file to the first.
+    if (!host::publishOnBus(
+            QDBusConnection::sessionBus(), adaptor, [] { QCoreApplication::exit(1); },
+            [&] { widgetHost.start(); })) {
+        widgetHost.start();
+    }
     return QGuiApplication::exec();
 }

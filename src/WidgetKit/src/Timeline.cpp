@@ -1,5 +1,7 @@
 #include "corvanta/widgetkit/Timeline.h"
 
+#include "corvanta/support/IsoDate.h"
+
 namespace corvanta::widgetkit {
 
 QString familyName(WidgetFamily family) {
@@ -32,6 +34,25 @@ std::optional<QDateTime> Timeline::nextRequestDate() const {
             break;
     }
     return std::nullopt;
+}
+
+bool withinClockRange(const QDateTime& date) {
+    if (!date.isValid()) return false;
+    // Compared in milliseconds, which hold the whole range without overflowing.
+    const qint64 ms = date.toMSecsSinceEpoch();
+    const auto msOf = [](WholeSeconds seconds) {
+        return qint64(seconds.time_since_epoch().count()) * 1000;
+    };
+    return ms >= msOf(earliestWholeSeconds()) && ms <= msOf(latestWholeSeconds());
+}
+
+std::optional<QDateTime> parseClockDate(const QString& text) {
+    const QDateTime date = QDateTime::fromString(text, Qt::ISODateWithMs);
+    // A date without its zone would be read in the local zone: not the instant that was meant.
+    if (!date.isValid() || date.timeSpec() == Qt::LocalTime || !withinClockRange(date)) {
+        return std::nullopt;
+    }
+    return date;
 }
 
 }  // namespace corvanta::widgetkit

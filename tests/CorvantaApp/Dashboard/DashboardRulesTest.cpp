@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include "LanguageScope.h"
 #include "Dashboard/Confetti.h"
 #include "Dashboard/DashboardRules.h"
+#include "LanguageScope.h"
 
 namespace corvanta {
 namespace {
@@ -171,6 +171,10 @@ TEST(DashboardPulse, ElapsedBarAndDraws) {
     EXPECT_EQ(R::drawsEntered(110, 105), 0);  // start above the tip
     EXPECT_EQ(R::drawsEntered(std::nullopt, 105), 0);
     EXPECT_EQ(R::drawsEntered(100, std::nullopt), 0);  // stale status
+    const auto max = std::numeric_limits<std::int64_t>::max();
+    const auto min = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(R::drawsEntered(min, max), max);  // saturates instead of wrapping
+    EXPECT_EQ(R::drawsEntered(max, min), 0);
     EXPECT_EQ(R::drawsCaption(1), "tirage entré depuis le début de cette session");
     EXPECT_EQ(R::drawsCaption(2), "tirages entrés depuis le début de cette session");
 }

@@ -3,8 +3,8 @@
 
 #include <QSignalSpy>
 
-#include "SessionHarness.h"
 #include "Session/SessionRules.h"
+#include "SessionHarness.h"
 
 namespace corvanta::testing {
 namespace {
@@ -81,6 +81,20 @@ TEST(SessionRules, WorkLoadStatisticsTakeTheirPercentileFromTheSortedLatencies) 
         EXPECT_EQ(statistics->p95, row.expected->p95);
         EXPECT_EQ(statistics->maximum, row.expected->maximum);
     }
+}
+
+TEST(SessionRules, AHeaderTimeTheClockCannotHoldIsAMalformedReply) {
+    const auto header = [](const std::string& time) {
+        return json::Value::parse(R"({"hash": "00", "time": )" + time + "}");
+    };
+    EXPECT_EQ(blockHeaderTime(header("1700000000")),
+              SessionTime(std::chrono::seconds(1'700'000'000)));
+    for (const char* time : {"10000000000000", "-10000000000000", "9223372036854775807",
+                             "-9223372036854775808", "1.5", "\"1\""}) {
+        EXPECT_THROW(blockHeaderTime(header(time)), json::DecodeError) << time;
+    }
+    // The clock's own last whole second still reads.
+    EXPECT_NO_THROW(blockHeaderTime(header("9223372036")));
 }
 
 TEST(SessionDerived, ChainFreshnessEndsAtExactlyFifteenSeconds) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "SystemServices/EarningsScan.h"
 
 namespace corvanta {
@@ -46,6 +48,27 @@ TEST(EarningsScan, AFailedScanOrAMalformedReplyIsAnError) {
     for (int i = 0; i < 11; ++i)
         huge += std::string(i > 0 ? "," : "") + R"({"amount": 9e9, "height": 1})";
     EXPECT_THROW(snapshotOf((huge + "]}").c_str()), json::DecodeError);
+}
+
+TEST(EarningsScan, NoAmountNorTotalAViewCouldMisread) {
+    // A negative output would make every total a lie, down to a snapshot the widgets refuse.
+    EXPECT_THROW(
+        snapshotOf(
+            R"({"success": true, "height": 500, "unspents": [{"amount": -1e10, "height": 1}]})"),
+        json::DecodeError);
+    // Nine mature and nine immature outputs of 1e10 bitcoin: each half fits an int64 of
+    // satoshis, their sum, which the widgets and the tray show, does not.
+    std::string split = R"({"success": true, "height": 500, "unspents": [)";
+    for (int i = 0; i < 18; ++i) {
+        split += std::string(i > 0 ? "," : "") + R"({"amount": 1e10, "height": )" +
+                 (i < 9 ? "1" : "450") + "}";
+    }
+    EXPECT_THROW(snapshotOf((split + "]}").c_str()), json::DecodeError);
+    const auto max = std::numeric_limits<std::int64_t>::max();
+    const auto min = std::numeric_limits<std::int64_t>::min();
+    EXPECT_EQ(earningsTotalSats(max, 1), max);
+    EXPECT_EQ(earningsTotalSats(min, -1), min);
+    EXPECT_EQ(earningsTotalSats(3, 4), 7);
 }
 
 }  // namespace

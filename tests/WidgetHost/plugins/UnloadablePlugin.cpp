@@ -8,7 +8,7 @@ extern "C" int corvanta_test_symbol_nobody_defines;
 
 class UnloadablePlugin : public QObject, public corvanta::widgetkit::WidgetBundle {
     Q_OBJECT
-    Q_PLUGIN_METADATA(IID CorvantaWidgetBundle_iid)
+    Q_PLUGIN_METADATA(IID CorvantaWidgetBundle_iid FILE "unloadable.json")
     Q_INTERFACES(corvanta::widgetkit::WidgetBundle)
 
   public:

@@ -17,7 +17,9 @@ struct MinerEntry {
     std::optional<MinerSnapshot> snapshot;
 };
 
-// The instant a date stands for, in the clock the snapshot's dates use.
+// The instant a date stands for, in the clock the snapshot's dates use; a date outside that
+// clock's range (which a host's clock never gives) is clamped to its nearest end, an invalid one
+// to the earliest.
 std::chrono::system_clock::time_point timePoint(const QDateTime& date);
 
 widgetkit::TimelineEntry timelineEntry(const MinerEntry& entry);

@@ -27,7 +27,10 @@ class HostBusAdaptor : public QObject {
 };
 
 // Registers the adaptor on `bus` and asks for the host's name without waiting for the answer;
-// `nameTaken` runs later if another host already owns it. False when there is no bus.
-bool publishOnBus(QDBusConnection bus, HostBusAdaptor* adaptor, std::function<void()> nameTaken);
+// later `nameTaken` runs if another host already owns it, else `inCharge` (the name is this
+// host's, or the bus could not say). False when there is no bus: then neither runs.
+bool publishOnBus(
+    QDBusConnection bus, HostBusAdaptor* adaptor, std::function<void()> nameTaken,
+    std::function<void()> inCharge = [] {});
 
 }  // namespace corvanta::host

@@ -4,6 +4,7 @@
 #include <QString>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "corvanta/widgetkit/Timeline.h"
@@ -18,6 +19,11 @@ struct WidgetInstance {
 
     bool operator==(const WidgetInstance&) const = default;
 };
+
+// The instance file's text: the list, in order; throws json::DecodeError (or a parse error) for a
+// text that is not such a list.
+std::vector<WidgetInstance> decodeInstances(const std::string& text);
+std::string encodeInstances(const std::vector<WidgetInstance>& instances);
 
 // The host's list of instances, a small JSON file:
 //   {"instances": [{"kind": "...", "family": "small", "x": 24, "y": 24}, ...]}

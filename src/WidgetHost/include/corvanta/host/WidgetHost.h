@@ -1,56 +1,98 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "corvanta/host/GalleryWindow.h"
 #include "corvanta/host/InstanceStore.h"
 #include "corvanta/host/PluginFolder.h"
 #include "corvanta/host/ReloadCoalescer.h"
 #include "corvanta/host/TimelineRunner.h"
 #include "corvanta/host/WidgetWindow.h"
 
+class QMenu;
+
 namespace corvanta::host {
 
+// Which instances get a window: in file order, those that `showable` accepts, at most `limit` of
+// them. The others stay in the list as they are.
+std::vector<std::size_t> instancesToOpen(const std::vector<WidgetInstance>& instances,
+                                         const std::function<bool(const WidgetInstance&)>& showable,
+                                         std::size_t limit);
+
 // The desktop's widgets: one window and one timeline runner per stored instance of a kind that
-// a plug-in offers, reloads coalesced per kind.
+// a plug-in offers, up to the number a desktop can show; reloads coalesced per kind. The user
+// adds widgets from the gallery and resizes or removes them from their context menu; every
+// change is stored at once.
 class WidgetHost : public QObject {
     Q_OBJECT
 
   public:
+    // More windows than this make no sense on a desktop and would only eat memory: the instances
+    // beyond it stay in the file but get no window.
+    static constexpr std::size_t maximumShown = 64;
+
     struct Shown {
         std::size_t instance;  // index into instances()
         std::unique_ptr<WidgetWindow> window;
-        TimelineRunner* runner;
+        std::unique_ptr<TimelineRunner> runner;
     };
 
     WidgetHost(std::vector<LoadedWidget> widgets, InstanceStore store, widgetkit::Clock clock,
                std::chrono::milliseconds reloadInterval = std::chrono::seconds(1),
+               widgetkit::Language language = widgetkit::systemLanguage(),
                QObject* parent = nullptr);
     ~WidgetHost() override;
 
-    // Reads the instances (one small instance of each kind when there are none) and shows them.
+    // Reads the instances and shows them: without a readable file, one small instance of each
+    // kind (stored with the user's first change); with a file that places none, the gallery.
     void start();
     void reloadAll();
     void reload(const QString& kind);
 
+    // The user's changes, each stored at once. False, with a log line, when the widget or size is
+    // not offered, the desktop is full, or there is no such instance.
+    bool add(const QString& kind, widgetkit::WidgetFamily family);
+    bool resize(std::size_t instance, widgetkit::WidgetFamily family);
+    bool remove(std::size_t instance);
+
+    void openGallery();
+    // The gallery once opened, else null.
+    GalleryWindow* gallery() const { return gallery_.get(); }
+    // The context menu of the widget shown in `window`: its sizes, "add a widget", "remove".
+    std::unique_ptr<QMenu> contextMenu(const WidgetWindow* window);
+
     const std::vector<WidgetInstance>& instances() const { return instances_; }
     const std::vector<Shown>& shown() const { return shown_; }
 
+  signals:
+    // A widget placed from the gallery has a window, shown; its first frame follows.
+    void added(WidgetWindow* window);
+
   private:
     const LoadedWidget* widget(const QString& kind) const;
+    bool showable(const WidgetInstance& instance) const;
     std::vector<WidgetInstance> defaultInstances() const;
-    void show(std::size_t index);
-    void moved(std::size_t index, QPoint position);
+    QPoint freePosition(widgetkit::WidgetFamily family) const;
+    // A window and a runner for the instance; none when its view cannot be loaded.
+    std::optional<Shown> open(std::size_t index);
+    std::vector<Shown>::iterator shownOf(const WidgetWindow* window);
+    void moved(const WidgetWindow* window, QPoint position);
+    void popUpMenu(const WidgetWindow* window, QPoint at);
+    void save();
 
     std::vector<LoadedWidget> widgets_;
     InstanceStore store_;
     widgetkit::Clock clock_;
     std::chrono::milliseconds reloadInterval_;
+    widgetkit::Language language_;
     std::vector<WidgetInstance> instances_;
     std::vector<Shown> shown_;
     std::map<QString, ReloadCoalescer*> reloads_;
+    std::unique_ptr<GalleryWindow> gallery_;
 };
 
 }  // namespace corvanta::host

@@ -31,6 +31,8 @@ class WidgetWindow : public QQuickView {
   signals:
     // The user has moved the window; sent once the move has settled.
     void moved(QPoint position);
+    // The user asked for the widget's context menu (right button) at this point of the screen.
+    void contextMenuRequested(QPoint globalPosition);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;

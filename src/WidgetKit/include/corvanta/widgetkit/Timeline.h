@@ -67,6 +67,14 @@ class TimelineProvider {
 };
 
 // The clock a host lends its providers: the current date, or a fixed one for renders and tests.
+// Its dates lie within what a std::chrono::system_clock time point holds (nanosecond ticks, 1677
+// to 2262), so providers can turn them into instants.
 using Clock = std::function<QDateTime()>;
+
+// A valid date within the range above.
+bool withinClockRange(const QDateTime& date);
+// An ISO 8601 date with its zone ("2026-12-06T22:00:00Z", "2026-12-06T23:00:00.250+01:00")
+// within the range above, as a fixed clock's date; none for anything else.
+std::optional<QDateTime> parseClockDate(const QString& text);
 
 }  // namespace corvanta::widgetkit

@@ -1,0 +1,213 @@
+#include "SystemServices/SettingsFile.h"
+
+#include <QFileInfo>
+#include <QTimeZone>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+enum class FileKind { absent, regular, other };
+
+struct FileContents {
+    FileKind kind = FileKind::absent;
+    std::string bytes;
+};
+
+// Opens without blocking (a FIFO with no writer would hold open() for ever) and reads only a
+// regular file.
+FileContents readIfRegular(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {errno == ENOENT ? FileKind::absent : FileKind::other, {}};
+    }
+    if (!S_ISREG(info.st_mode)) return {FileKind::other, {}};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return {FileKind::other, {}};
+    FileContents contents{FileKind::regular, {}};
+    // The file may have been swapped between stat() and open().
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) contents.kind = FileKind::other;
+    char buffer[65536];
+    while (contents.kind == FileKind::regular) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            contents.bytes.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            contents.kind = FileKind::other;
+        }
+    }
+    ::close(fd);
+    return contents;
+}
+
+// "Corvanta.conf" -> "Corvanta.unreadable-20261207T061500Z.conf", with "-2", "-3"... when taken.
+std::filesystem::path asideName(const QString& iniPath, const QDateTime& now) {
+    const QFileInfo info(iniPath);
+    const QString stamp =
+        now.toTimeZone(QTimeZone::utc()).toString(QStringLiteral("yyyyMMddTHHmmss"));
+    const QString stem = info.completeBaseName() + QStringLiteral(".unreadable-") + stamp;
+    const QString suffix =
+        info.suffix().isEmpty() ? QString() : QStringLiteral(".") + info.suffix();
+    for (int n = 1;; ++n) {
+        const QString name = stem + QStringLiteral("Z") +
+                             (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + suffix;
+        const std::filesystem::path candidate =
+            std::filesystem::path(info.absolutePath().toStdString()) / name.toStdString();
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) {
+            return candidate;
+        }
+    }
+}
+
+struct LineShape {
+    bool closes = true;  // its quotes close and it does not run on into the next line
+    bool hasEquals = false;
+    bool isSection = false;
+    bool isBlankOrComment = false;
+};
+
+// Reads one physical line the way the INI reader does: a backslash escapes the next character
+// (and, at the end of a line, joins the next line), a double quote opens or closes a quoted run,
+// and a semicolon outside quotes starts a comment.
+LineShape shapeOf(std::string_view line) {
+    LineShape shape;
+    std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos || line[start] == ';') {
+        shape.isBlankOrComment = true;
+        return shape;
+    }
+    shape.isSection = line[start] == '[';
+    bool inQuotes = false;
+    for (std::size_t i = start; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\\') {
+            if (i + 1 == line.size()) {
+                shape.closes = false;
+                return shape;
+            }
+            ++i;
+        } else if (c == '"') {
+            inQuotes = !inQuotes;
+        } else if (c == '=' && !inQuotes) {
+            shape.hasEquals = true;
+        } else if (c == ';' && !inQuotes) {
+            break;
+        }
+    }
+    shape.closes = !inQuotes;
+    return shape;
+}
+
+}  // namespace
+
+std::string readableSettingsLines(std::string_view text, int& kept, int& dropped) {
+    kept = 0;
+    dropped = 0;
+    std::string out;
+    // Under a section header that does not close, keys would land in the wrong section: they
+    // are left out until the next good header.
+    bool sectionUsable = true;
+    std::size_t position = 0;
+    while (position <= text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", position);
+        const std::string_view line = text.substr(
+            position, end == std::string_view::npos ? std::string_view::npos : end - position);
+        position = end == std::string_view::npos ? text.size() + 1 : end + 1;
+        const LineShape shape = shapeOf(line);
+        if (shape.isBlankOrComment) continue;
+        // Any line that runs on, a key or not, takes the lines below it with it.
+        if (!shape.closes) {
+            ++dropped;
+            if (shape.isSection) sectionUsable = false;
+            continue;
+        }
+        if (shape.isSection) {
+            sectionUsable = true;
+            out.append(line).push_back('\n');
+            continue;
+        }
+        if (!shape.hasEquals) continue;
+        if (sectionUsable) {
+            out.append(line).push_back('\n');
+            ++kept;
+        } else {
+            ++dropped;
+        }
+    }
+    return out;
+}
+
+std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const {
+    switch (outcome) {
+        case Outcome::intact:
+            return std::nullopt;
+        case Outcome::setAside:
+            return QStringLiteral(
+                       "Settings file %1 was not a regular file: it was set aside as %2 "
+                       "and the settings start afresh.")
+                .arg(fileName, keptAs);
+        case Outcome::recovered:
+            return QStringLiteral(
+                       "Settings file %1 could not be read whole: a copy was kept as %2; "
+                       "%3 settings recovered, %4 damaged lines left out.")
+                .arg(fileName, keptAs)
+                .arg(recoveredSettings)
+                .arg(droppedLines);
+        case Outcome::unusable:
+            return QStringLiteral(
+                       "Settings file %1 is not a regular file and could not be moved "
+                       "aside: the settings are not read or saved this time.")
+                .arg(fileName);
+    }
+    return std::nullopt;
+}
+
+SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now) {
+    SettingsFileCheck check;
+    if (iniPath.isEmpty()) return check;
+    const std::filesystem::path path = iniPath.toStdString();
+    FileContents contents = readIfRegular(path);
+    if (contents.kind == FileKind::absent) return check;
+    if (contents.kind == FileKind::other) {
+        const std::filesystem::path aside = asideName(iniPath, now);
+        std::error_code error;
+        std::filesystem::rename(path, aside, error);
+        check.outcome =
+            error ? SettingsFileCheck::Outcome::unusable : SettingsFileCheck::Outcome::setAside;
+        if (!error) check.keptAs = QString::fromStdString(aside.filename().string());
+        return check;
+    }
+    int kept = 0;
+    int dropped = 0;
+    const std::string readable = readableSettingsLines(contents.bytes, kept, dropped);
+    if (dropped == 0) return check;
+    const std::filesystem::path aside = asideName(iniPath, now);
+    try {
+        // The copy first: nothing is rewritten unless the original bytes are safe elsewhere.
+        writeFileAtomically(aside, contents.bytes, Durability::durable);
+        writeFileAtomically(path, readable, Durability::durable);
+    } catch (const FileWriteError&) {
+        // Left as it is: the reader loses what it loses, but nothing is overwritten without a
+        // copy.
+        return check;
+    }
+    check.outcome = SettingsFileCheck::Outcome::recovered;
+    check.keptAs = QString::fromStdString(aside.filename().string());
+    check.recoveredSettings = kept;
+    check.droppedLines = dropped;
+    return check;
+}
+
+}  // namespace corvanta

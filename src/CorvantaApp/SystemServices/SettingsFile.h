@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace corvanta {
+
+// What was found, and done, before the settings file is opened. The INI reader blocks for ever on
+// a FIFO and reads a quoted value that runs past its line as far as the next quote, taking the
+// settings below it with it; nothing the user set may be overwritten on that account.
+struct SettingsFileCheck {
+    enum class Outcome {
+        // Absent, or a regular file the reader takes in whole.
+        intact,
+        // Not a regular file (a FIFO, a folder, a device): renamed aside; the settings start
+        // afresh.
+        setAside,
+        // A regular file the reader cannot take in whole: its bytes kept aside, every line that
+        // reads on its own as `key=value` written back.
+        recovered,
+        // Not a regular file, and it could not be moved: the settings must not be read from it.
+        unusable,
+    };
+    Outcome outcome = Outcome::intact;
+    QString keptAs;  // the file name the original went to or was copied to
+    int recoveredSettings = 0;
+    int droppedLines = 0;
+
+    // The event log's line about it; none when intact.
+    std::optional<QString> logLine(const QString& fileName) const;
+};
+
+// Checks the settings file at `iniPath` without blocking and puts it right as described above.
+// `now` names the copy ("Corvanta.unreadable-20261207T061500Z.conf").
+SettingsFileCheck checkSettingsFile(const QString& iniPath,
+                                    const QDateTime& now = QDateTime::currentDateTimeUtc());
+
+// The settings lines the INI reader takes in one by one: each section header and each
+// `key=value` line whose quotes close and that does not run on into the next line. `kept` counts
+// the `key=value` lines kept; `dropped` the lines left out for running on (and the keys under a
+// section header that does).
+std::string readableSettingsLines(std::string_view text, int& kept, int& dropped);
+
+}  // namespace corvanta

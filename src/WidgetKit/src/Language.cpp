@@ -1,0 +1,39 @@
+#include "corvanta/widgetkit/Language.h"
+
+#include <QLocale>
+
+namespace corvanta::widgetkit {
+
+Language resolveLanguage(const QStringList& preferredLanguages) {
+    struct Code {
+        const char* code;
+        Language language;
+    };
+    constexpr Code codes[] = {{"fr", Language::french},     {"en", Language::english},
+                              {"it", Language::italian},    {"es", Language::spanish},
+                              {"pt", Language::portuguese}, {"de", Language::german}};
+    for (const QString& tag : preferredLanguages) {
+        const QString code =
+            tag.section(QLatin1Char('-'), 0, 0).section(QLatin1Char('_'), 0, 0).toLower();
+        for (const Code& known : codes) {
+            if (code == QLatin1String(known.code)) return known.language;
+        }
+    }
+    return Language::english;
+}
+
+Language systemLanguage() {
+    return resolveLanguage(QLocale::system().uiLanguages());
+}
+
+QString translated(std::span<const TranslationRow> table, const QString& key, Language language) {
+    if (language == Language::french) return key;
+    const auto column = static_cast<std::size_t>(language) - 1;
+    for (const TranslationRow& row : table) {
+        if (key == QString::fromUtf8(row.french))
+            return QString::fromUtf8(row.translations[column]);
+    }
+    return key;
+}
+
+}  // namespace corvanta::widgetkit

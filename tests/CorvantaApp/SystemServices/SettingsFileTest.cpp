@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <QTimeZone>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "SystemServices/Preferences.h"
+#include "SystemServices/SettingsFile.h"
+#include "TestSupport.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+namespace fs = std::filesystem;
+using Outcome = SettingsFileCheck::Outcome;
+
+const QDateTime kNow(QDate(2026, 12, 7), QTime(6, 15, 0), QTimeZone::utc());
+
+struct SettingsFolder {
+    testing::TempDir dir;
+    fs::path file = dir.path() / "Corvanta.conf";
+    fs::path aside = dir.path() / "Corvanta.unreadable-20261207T061500Z.conf";
+    QString path() const { return QString::fromStdString(file.string()); }
+};
+
+TEST(SettingsFile, AQuoteRunningPastItsLineCostsOnlyThatLine) {
+    SettingsFolder folder;
+    const std::string damaged =
+        "[General]\n"
+        "rigwell.selectedNetwork=testnet4\n"
+        "rigwell.note=\"never closed\n"
+        "rigwell.lifetimeHashes=123456789\n"
+        "rigwell.schedule=\"[\\\"eco\\\",\\\"max\\\"]\"\n"
+        "rigwell.powerMode=max\n";
+    testing::writeText(folder.file, damaged);
+
+    const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+    ASSERT_EQ(check.outcome, Outcome::recovered);
+    EXPECT_EQ(check.recoveredSettings, 4);
+    EXPECT_EQ(check.droppedLines, 1);
+    // The original bytes are kept whole before anything is written.
+    EXPECT_EQ(readFile(folder.aside), damaged);
+    EXPECT_EQ(check.keptAs, QString::fromStdString(folder.aside.filename().string()));
+    const auto line = check.logLine(QStringLiteral("Corvanta.conf"));
+    ASSERT_TRUE(line);
+    EXPECT_TRUE(line->contains(check.keptAs)) << line->toStdString();
+
+    Preferences preferences(folder.path());
+    EXPECT_EQ(preferences.string(QStringLiteral("rigwell.selectedNetwork")), "testnet4");
+    EXPECT_EQ(preferences.unsignedInteger(QStringLiteral("rigwell.lifetimeHashes")), 123456789u);
+    EXPECT_EQ(preferences.json(QStringLiteral("rigwell.schedule")), R"(["eco","max"])");
+    EXPECT_EQ(preferences.string(QStringLiteral("rigwell.powerMode")), "max");
+    EXPECT_FALSE(preferences.contains(QStringLiteral("rigwell.note")));
+
+    // Put right once: the next check finds nothing to do.
+    EXPECT_EQ(checkSettingsFile(folder.path(), kNow.addSecs(1)).outcome, Outcome::intact);
+}
+
+TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
+    const struct {
+        const char* text;
+        int kept;
+        int dropped;
+    } cases[] = {
+        {"[General]\na=1\nb=\"x;y\"\n; a \"comment\nc=\"\\\"\"\n", 3, 0},
+        {"[General]\na=1\\\nb=2\n", 1, 1},           // a backslash joins the next line
+        {"[General]\nnot a \"key\nb=2\n", 1, 1},     // not a key, still runs on
+        {"[Gen\"eral]\nb=2\n[Other]\nc=3\n", 1, 2},  // keys under a broken header
+        {"a=1\r\nb=\"2\r\n", 1, 1},
+        {"", 0, 0},
+    };
+    for (const auto& c : cases) {
+        int kept = -1;
+        int dropped = -1;
+        readableSettingsLines(c.text, kept, dropped);
+        EXPECT_EQ(kept, c.kept) << c.text;
+        EXPECT_EQ(dropped, c.dropped) << c.text;
+    }
+}
+
+TEST(SettingsFile, AnIntactFileIsLeftAsItIs) {
+    SettingsFolder folder;
+    EXPECT_EQ(checkSettingsFile(folder.path(), kNow).outcome, Outcome::intact);  // absent
+    {
+        Preferences preferences(folder.path());
+        preferences.setString(QStringLiteral("rigwell.note"),
+                              QStringLiteral("a, \"quoted\"; text"));
+        preferences.setJson(QStringLiteral("rigwell.schedule"), QStringLiteral(R"(["eco"])"));
+    }
+    const std::string written = readFile(folder.file);
+    const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+    EXPECT_EQ(check.outcome, Outcome::intact);
+    EXPECT_FALSE(check.logLine(QStringLiteral("Corvanta.conf")));
+    EXPECT_EQ(readFile(folder.file), written);
+    EXPECT_FALSE(fs::exists(folder.aside));
+}
+
+TEST(SettingsFile, WhatIsNotARegularFileIsSetAsideWithoutBeingOpened) {
+    for (const bool fifo : {true, false}) {
+        SettingsFolder folder;
+        if (fifo) {
+            // Opening a FIFO with no writer would block this test for ever.
+            ASSERT_EQ(::mkfifo(folder.file.c_str(), 0600), 0);
+        } else {
+            fs::create_directory(folder.file);
+        }
+        const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+        ASSERT_EQ(check.outcome, Outcome::setAside);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(folder.file)));
+        EXPECT_EQ(fs::is_fifo(folder.aside), fifo);
+        EXPECT_TRUE(check.logLine(QStringLiteral("Corvanta.conf")));
+
+        // The settings start afresh and are saved again.
+        Preferences preferences(folder.path());
+        EXPECT_FALSE(preferences.contains(QStringLiteral("rigwell.selectedNetwork")));
+        EXPECT_TRUE(preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
+                                          QStringLiteral("regtest")));
+        EXPECT_TRUE(fs::is_regular_file(folder.file));
+    }
+}
+
+TEST(SettingsFile, ASecondCopyOnTheSameSecondGetsANameOfItsOwn) {
+    SettingsFolder folder;
+    testing::writeText(folder.file, "[General]\na=\"1\n");
+    ASSERT_EQ(checkSettingsFile(folder.path(), kNow).outcome, Outcome::recovered);
+    testing::writeText(folder.file, "[General]\nb=\"2\n");
+    const SettingsFileCheck second = checkSettingsFile(folder.path(), kNow);
+    ASSERT_EQ(second.outcome, Outcome::recovered);
+    EXPECT_EQ(second.keptAs, QStringLiteral("Corvanta.unreadable-20261207T061500Z-2.conf"));
+    EXPECT_EQ(readFile(folder.aside), "[General]\na=\"1\n");
+}
+
+}  // namespace
+}  // namespace corvanta
