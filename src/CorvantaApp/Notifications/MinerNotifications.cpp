@@ -48,8 +48,12 @@ void MinerNotifications::capabilitiesReceived(QDBusPendingCallWatcher* call) {
 
 void MinerNotifications::send(const QString& identifier, const QString& title,
                               const QString& body) {
+    // Without a bus nothing can be shown, and nothing is kept for later either.
+    if (!bus_.isConnected()) return;
     const Notification notification{identifier, title, body};
     if (!capabilities_) {
+        // A server that does not answer must not make every block found wait here for ever.
+        if (waiting_.size() >= waitingLimit) waiting_.erase(waiting_.begin());
         waiting_.push_back(notification);
         requestAuthorizationIfNeeded();
         return;

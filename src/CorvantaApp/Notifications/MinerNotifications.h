@@ -56,6 +56,8 @@ class MinerNotifications : public QObject {
     // The newest identifiers whose server id is kept, so that their next notification replaces
     // the one shown.
     static constexpr qsizetype shownRemembered = 64;
+    // The newest notifications kept while the server's capabilities are awaited.
+    static constexpr std::size_t waitingLimit = 16;
 
     QDBusConnection bus_;
     std::optional<QSet<QString>> capabilities_;
