@@ -106,7 +106,7 @@ void showARunningSession(MiningSessionModel& model) {
     std::vector<HashRateSample> samples(150);
     for (auto& sample : samples) sample.megahashesPerSecond = 25.5;
     model.setHashRateHistory(std::move(samples));
-    model.setPersistedHistory(std::vector<FoundBlock>(20));
+    model.setPersistedHistory(std::vector<FoundBlock>(20), 20);
 }
 
 void Tick(benchmark::State& state) {

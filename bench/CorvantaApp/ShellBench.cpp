@@ -22,9 +22,10 @@
 #include <cstdlib>
 #include <optional>
 
+#include "FreshHome.h"
 #include "ProcessUsage.h"
-#include "Shell/CorvantaApp.h"
 #include "Session/MiningSessionModel.h"
+#include "Shell/CorvantaApp.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 
@@ -32,23 +33,7 @@ Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
 
 namespace {
 
-QProcessEnvironment freshHome(const QString& root) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"home", "config", "data", "cache", "runtime", "support"}) {
-        QDir(root).mkpath(name);
-    }
-    QFile(root + "/runtime")
-        .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    environment.insert("HOME", root + "/home");
-    environment.insert("XDG_CONFIG_HOME", root + "/config");
-    environment.insert("XDG_DATA_HOME", root + "/data");
-    environment.insert("XDG_CACHE_HOME", root + "/cache");
-    environment.insert("XDG_RUNTIME_DIR", root + "/runtime");
-    environment.insert("CORVANTA_SUPPORT_DIR", root + "/support");
-    environment.insert("QT_QUICK_BACKEND", "software");
-    environment.remove("DBUS_SESSION_BUS_ADDRESS");
-    return environment;
-}
+using corvanta::bench::freshHome;
 
 // Starts the program and returns its first-frame time in milliseconds.
 std::optional<double> firstFrame(QProcessEnvironment environment) {

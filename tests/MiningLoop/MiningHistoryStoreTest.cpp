@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "TestSupport.h"
@@ -205,8 +206,9 @@ TEST(MiningHistoryStore, FollowsTheChain) {
     chain.answers[displayHexOf(3)] = {ChainPresence::Active{3}};
     chain.answers[displayHexOf(4)] = {ChainPresence::Orphaned{}};
     // hash 5: the node does not know it (-5): unchanged.
-    store.refreshAgainstChain(chain, {});
+    const auto matured = store.refreshAgainstChain(chain, {});
     auto blocks = store.allBlocks();
+    EXPECT_EQ(matured, std::vector<FoundBlock>{blocks[0]});
     EXPECT_EQ(blocks[0].status, FoundBlockStatus::mature);
     EXPECT_EQ(blocks[1].status, FoundBlockStatus::pending);
     EXPECT_EQ(blocks[1].confirmations, 99);
@@ -222,11 +224,27 @@ TEST(MiningHistoryStore, FollowsTheChain) {
     chain.answers[displayHexOf(1)] = {ChainPresence::Active{98}};
     chain.answers[displayHexOf(4)] = {ChainPresence::Active{5}};
     chain.tip = 104 + MiningHistoryStore::orphanRecheckDepth;
-    store.refreshAgainstChain(chain, {});
+    EXPECT_TRUE(store.refreshAgainstChain(chain, {}).empty());
     blocks = store.allBlocks();
     EXPECT_EQ(blocks[0].status, FoundBlockStatus::pending);  // a mature block can fall back
     EXPECT_EQ(blocks[3].status, FoundBlockStatus::pending);
     EXPECT_EQ(blocks[3].confirmations, 5);
+
+    // Each maturing is reported once, whatever the block's status before.
+    chain.answers[displayHexOf(1)] = {ChainPresence::Active{120}};
+    chain.answers[displayHexOf(2)] = {ChainPresence::Active{101}};
+    chain.answers[displayHexOf(4)] = {ChainPresence::Active{100}};
+    const auto reported = store.refreshAgainstChain(chain, {});
+    blocks = store.allBlocks();
+    EXPECT_EQ(reported, (std::vector<FoundBlock>{blocks[0], blocks[1], blocks[3]}));
+    EXPECT_TRUE(store.refreshAgainstChain(chain, {}).empty());
+
+    // A summary holds the count, the total and only the newest records.
+    const auto summary = store.summary(2);
+    EXPECT_EQ(summary.count, 6u);
+    EXPECT_EQ(summary.totalAcceptedRewardSats, store.totalAcceptedRewardSats());
+    EXPECT_EQ(summary.newest, (std::vector<FoundBlock>{blocks[4], blocks[5]}));
+    EXPECT_EQ(store.summary(10).newest, blocks);
 }
 
 TEST(MiningHistoryStore, LeavesDeepOrphansAndFinalRecordsAlone) {
@@ -246,6 +264,107 @@ TEST(MiningHistoryStore, LeavesDeepOrphansAndFinalRecordsAlone) {
     EXPECT_EQ(chain.questions, 0);
     EXPECT_EQ(std::filesystem::last_write_time(folder.path() / "h.json"), modified);
     EXPECT_EQ(store.totalAcceptedRewardSats(), 0);
+}
+
+// A history of two blocks whose file holds the first, the second only in the journal.
+struct JournalledHistory {
+    TempDir folder;
+    std::filesystem::path file = folder.path() / "regtest.json";
+    std::filesystem::path journal = folder.path() / "regtest.json.journal";
+
+    JournalledHistory() {
+        MiningHistoryStore store(file);
+        store.recordSubmission(1, hashNumber(1), hashNumber(1), 10, accepted(), WallClock::now());
+        store.recordSubmission(2, hashNumber(2), hashNumber(2), 20, accepted(), WallClock::now());
+    }
+    std::size_t journalLines() const {
+        const auto text = readFile(journal);
+        return std::size_t(std::count(text.begin(), text.end(), '\n'));
+    }
+};
+
+TEST(MiningHistoryStore, RecordsIntoAJournalThatTheRefreshFoldsIntoTheFile) {
+    JournalledHistory history;
+    const auto fileBefore = readFile(history.file);
+    ASSERT_EQ(history.journalLines(), 1u);
+    EXPECT_EQ(MiningHistoryStore::decode(fileBefore).size(), 1u);  // the file alone still loads
+
+    MiningHistoryStore store(history.file);
+    ASSERT_EQ(store.allBlocks().size(), 2u);
+    EXPECT_TRUE(store.contains(hashNumber(2)));
+    EXPECT_EQ(store.totalAcceptedRewardSats(), 30);
+    store.recordSubmission(3, hashNumber(3), hashNumber(3), 30, accepted(), WallClock::now());
+    EXPECT_EQ(readFile(history.file), fileBefore);  // a record never rewrites the file
+    EXPECT_EQ(history.journalLines(), 2u);
+
+    ScriptedChain chain;
+    chain.answers[displayHexOf(2)] = {ChainPresence::Active{4}};
+    store.refreshAgainstChain(chain, {});
+    EXPECT_FALSE(std::filesystem::exists(history.journal));
+    const auto folded = MiningHistoryStore::decode(readFile(history.file));
+    EXPECT_EQ(folded, store.allBlocks());
+    EXPECT_EQ(folded[1].confirmations, 4);
+    EXPECT_EQ(MiningHistoryStore(history.file).allBlocks(), folded);
+
+    // A fold cut short after the file was written leaves the journal: nothing counts twice.
+    writeFileAtomically(history.journal, fileBefore.substr(1, fileBefore.size() - 2) + "\n");
+    MiningHistoryStore again(history.file);
+    EXPECT_EQ(again.allBlocks(), folded);
+    EXPECT_FALSE(again.quarantinedJournalURL());
+}
+
+TEST(MiningHistoryStore, RefusesDamagedJournalLinesKeepsTheRestAndPutsThemAsideUntouched) {
+    JournalledHistory history;
+    const auto good = readFile(history.journal);
+    auto sameId = json::parse(good);
+    sameId["blockHash"] = hashNumber(7);  // another block under an id already used
+    auto lost = goodRecord(5);
+    lost["status"] = "lost";
+    const std::vector<std::pair<std::string, std::string>> damaged{
+        {"not JSON", "{\"blockHash\":[1,2\n"},
+        {"a record the file would refuse", json::dump(lost) + "\n"},
+        {"an empty line", "\n"},
+        {"a repeated id", json::dump(sameId) + "\n"},
+        {"a line never finished", "{\"blockHash\""},
+    };
+    for (const auto& [why, bad] : damaged) {
+        SCOPED_TRACE(why);
+        writeFileAtomically(history.journal, good + bad);
+        const auto written = readFile(history.journal);
+        {
+            const MiningHistoryStore reader(history.file);  // a store that only reads
+            EXPECT_EQ(reader.allBlocks().size(), 2u);
+        }
+        EXPECT_EQ(readFile(history.journal), written);
+
+        MiningHistoryStore store(history.file);
+        EXPECT_EQ(store.allBlocks().size(), 2u);
+        store.recordSubmission(3, hashNumber(3), hashNumber(3), 30, accepted(), WallClock::now());
+        const auto aside = store.quarantinedJournalURL();
+        ASSERT_TRUE(aside);
+        EXPECT_EQ(readFile(*aside), written);
+        EXPECT_EQ(MiningHistoryStore::decode(readFile(history.file)), store.allBlocks());
+        EXPECT_EQ(store.allBlocks().size(), 3u);
+        std::filesystem::remove(*aside);
+        // Back to the two-block history for the next case.
+        writeFileAtomically(history.file, MiningHistoryStore::encode({store.allBlocks()[0]}));
+    }
+}
+
+TEST(MiningHistoryStore, KeepsARecordWhoseJournalLineFailedAndWritesItWithTheNext) {
+    JournalledHistory history;
+    MiningHistoryStore store(history.file);
+    std::filesystem::remove(history.journal);
+    std::filesystem::create_directories(history.journal / "x");  // nothing can be appended
+    EXPECT_THROW(
+        store.recordSubmission(3, hashNumber(3), hashNumber(3), 30, accepted(), WallClock::now()),
+        FileWriteError);
+    EXPECT_TRUE(store.contains(hashNumber(3)));
+    std::filesystem::remove_all(history.journal);
+    // The block answered again (after the retry that follows a failed save) is written now.
+    store.recordSubmission(3, hashNumber(3), hashNumber(3), 30, accepted(), WallClock::now());
+    EXPECT_EQ(MiningHistoryStore::decode(readFile(history.file)), store.allBlocks());
+    EXPECT_EQ(MiningHistoryStore(history.file).allBlocks().size(), 3u);
 }
 
 TEST(HistoryMigration, MovesOnlyIntoAnEmptyPlace) {

@@ -115,6 +115,22 @@ TEST(ProofOfMining, VerifiesWorkAndFindsTampering) {
     edited = entries;
     edited[0].hashesReported = UINT64_MAX;
     EXPECT_EQ(ProofOfMining::verify(edited).hashesReported, 14000u - 1);  // wraps
+
+    // The ledger's own summary agrees with a verification of every entry, loaded or appended.
+    const auto summary = ledger.summary(2);
+    EXPECT_EQ(summary.verification, intact);
+    EXPECT_EQ(summary.verification.bestDifficultyProven, intact.bestDifficultyProven);
+    EXPECT_EQ(summary.verification.lastAnchor, intact.lastAnchor);
+    EXPECT_EQ(summary.recent, std::vector<ProofEntry>(entries.end() - 2, entries.end()));
+    edited = entries;
+    edited[3].hashesReported += 1;
+    writeFileAtomically(folder.path() / "tampered.json", ProofOfMining::encode(edited));
+    ProofOfMining tampered(folder.path() / "tampered.json");
+    tampered.append(105, std::string(64, 'f'), 1, std::nullopt, WallClock::now());
+    const auto afterAppend = tampered.summary(12);
+    EXPECT_EQ(afterAppend.verification, ProofOfMining::verify(tampered.allEntries()));
+    EXPECT_EQ(afterAppend.verification.brokenChainAt, std::vector<std::int64_t>{4});
+    EXPECT_EQ(afterAppend.recent.size(), 6u);
 }
 
 TEST(ProofOfMining, PutsAnUndecodableLedgerAsideAndStartsAgainFromTheRoot) {

@@ -54,6 +54,14 @@ TEST(Uuid, IsRandomVersionFourInUpperCase) {
     EXPECT_NE(a, makeUuid());
     for (const char c : a) EXPECT_FALSE(std::islower(static_cast<unsigned char>(c))) << a;
     EXPECT_FALSE(isUuid("not-a-uuid"));
+
+    // Bytes and text round-trip; a lower-case text reads as the same bytes.
+    const auto bytes = uuidBytes("6f1c2e1a-3b9d-4c7e-9a2b-00000000000F");
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(uuidText(*bytes), "6F1C2E1A-3B9D-4C7E-9A2B-00000000000F");
+    EXPECT_EQ((*bytes)[0], 0x6f);
+    EXPECT_EQ((*bytes)[15], 0x0f);
+    EXPECT_FALSE(uuidBytes("6F1C2E1A-3B9D-4C7E-9A2B-00000000000G"));
 }
 
 TEST(StrictJson, ChecksTypesAndRanges) {
@@ -105,6 +113,35 @@ TEST(AtomicFile, WritesCreatingFoldersAndReplacesWhole) {
                             std::filesystem::directory_iterator()),
               1);
     EXPECT_THROW(readFile(folder / "missing"), FileReadError);
+
+    // Written piece by piece: nothing changes until the commit, and an abandoned write leaves
+    // neither the new contents nor a temporary file.
+    {
+        AtomicFileWriter writer(path, Durability::durable);
+        writer.write(std::string(100'000, 'x'));
+        writer.write("end");
+        EXPECT_EQ(readFile(path), "second");
+    }
+    EXPECT_EQ(readFile(path), "second");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    AtomicFileWriter writer(path, Durability::atomic);
+    writer.write(std::string(100'000, 'x'));
+    writer.write("end");
+    writer.commit();
+    EXPECT_EQ(readFile(path), std::string(100'000, 'x') + "end");
+    std::filesystem::remove_all(folder);
+}
+
+TEST(AtomicFile, AppendsCreatingFoldersAndRefusesWhatIsNoFile) {
+    const auto folder = std::filesystem::temp_directory_path() / ("corvanta-support-" + makeUuid());
+    const auto path = folder / "a" / "log";
+    appendToFileDurably(path, "one\n");
+    appendToFileDurably(path, "two\n");
+    EXPECT_EQ(readFile(path), "one\ntwo\n");
+    EXPECT_THROW(appendToFileDurably(folder / "a", "x"), FileWriteError);  // a folder
+    EXPECT_EQ(readFile(path), "one\ntwo\n");
     std::filesystem::remove_all(folder);
 }
 

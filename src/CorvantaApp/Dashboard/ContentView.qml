@@ -489,7 +489,7 @@ Rectangle {
                             }
                             Text {
                                 objectName: "blocksFoundSubtitle"
-                                text: DashboardLogic.texts.blocksFoundSubtitle(view.session ? view.session.persistedHistory : [])
+                                text: DashboardLogic.texts.blocksFoundSubtitle(view.session ? view.session.persistedHistoryCount : 0)
                                 textFormat: Text.PlainText
                                 font.pixelSize: 11
                                 color: Theme.textSecondary

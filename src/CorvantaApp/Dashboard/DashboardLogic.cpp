@@ -231,9 +231,8 @@ QString DashboardLogic::gainsAmount(const QVariant& earnings, bool coversConfigu
         figures, coversConfiguredAddress, wholeNumber(persistedHistoryTotalSats).value_or(0)));
 }
 
-QString DashboardLogic::blocksFoundSubtitle(const QVariant& persistedHistory) const {
-    const QVariant list = plain(persistedHistory);
-    return Rules::blocksFoundSubtitle(list.canConvert<QVariantList>() ? list.toList().size() : 0);
+QString DashboardLogic::blocksFoundSubtitle(const QVariant& count) const {
+    return Rules::blocksFoundSubtitle(wholeNumber(count).value_or(0));
 }
 
 QString DashboardLogic::lastUpdateLabel(const QVariant& updatedAt, double now) const {

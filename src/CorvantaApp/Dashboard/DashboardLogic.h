@@ -79,7 +79,9 @@ class DashboardLogic : public QObject {
     // Gains card and bottom bar.
     Q_INVOKABLE QString gainsAmount(const QVariant& earnings, bool coversConfiguredAddress,
                                     const QVariant& persistedHistoryTotalSats) const;
-    Q_INVOKABLE QString blocksFoundSubtitle(const QVariant& persistedHistory) const;
+    // From the number of blocks in the history (not the records: a long history is never
+    // handed to a view).
+    Q_INVOKABLE QString blocksFoundSubtitle(const QVariant& count) const;
     Q_INVOKABLE QString lastUpdateLabel(const QVariant& updatedAt, double now) const;
     Q_INVOKABLE bool showsReviewPrompt(bool advancedPanelOpen, bool payoutNeedsAttention,
                                        double firstLaunchAt, bool answered, double now) const;

@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QVariantMap>
 
+#include <algorithm>
+
 #include "Localization/Formatting.h"
 #include "Localization/Localization.h"
 
@@ -52,6 +54,8 @@ void MinerNotifications::send(const QString& identifier, const QString& title,
 
 void MinerNotifications::send(const QString& identifier, const QString& title, const QString& body,
                               const QUrl& link) {
+    // Without a bus nothing can be shown, and nothing is kept for later either.
+    if (!bus_.isConnected()) return;
     if (!link.isEmpty() && !listening_) {
         listening_ =
             bus_.connect(QString(), QStringLiteral("/org/freedesktop/Notifications"),
@@ -60,6 +64,8 @@ void MinerNotifications::send(const QString& identifier, const QString& title, c
     }
     const Notification notification{identifier, title, body, link};
     if (!capabilities_) {
+        // A server that does not answer must not make every block found wait here for ever.
+        if (waiting_.size() >= waitingLimit) waiting_.erase(waiting_.begin());
         waiting_.push_back(notification);
         requestAuthorizationIfNeeded();
         return;
@@ -68,6 +74,15 @@ void MinerNotifications::send(const QString& identifier, const QString& title, c
 }
 
 void MinerNotifications::post(const Notification& notification) {
+    // The identifiers are kept in the order of their last use.
+    if (const auto used =
+            std::find(shownOrder_.begin(), shownOrder_.end(), notification.identifier);
+        used != shownOrder_.end()) {
+        shownOrder_.erase(used);
+    } else {
+        forgetOldestShown();
+    }
+    shownOrder_.push_back(notification.identifier);
     Shown& shown = shown_[notification.identifier];
     if (shown.inFlight) {
         // The server's id for this identifier is not known yet: the newer notification waits so
@@ -97,9 +112,27 @@ void MinerNotifications::post(const Notification& notification) {
             });
 }
 
+void MinerNotifications::forgetOldestShown() {
+    // Each block found has an identifier of its own: a session that finds thousands must not
+    // keep one entry each. Forgetting one long unused costs nothing: the server has closed its
+    // notification by then. One still awaiting the server's answer is never forgotten.
+    for (auto it = shownOrder_.begin();
+         shown_.size() >= shownRemembered && it != shownOrder_.end();) {
+        if (const auto found = shown_.find(*it); found != shown_.end()) {
+            if (found->inFlight) {
+                ++it;
+                continue;
+            }
+            shown_.erase(found);
+        }
+        it = shownOrder_.erase(it);
+    }
+}
+
 void MinerNotifications::posted(const QString& identifier, QDBusPendingCallWatcher* call) {
     call->deleteLater();
     const QDBusPendingReply<uint> reply = *call;
+    if (!shown_.contains(identifier)) return;
     Shown& shown = shown_[identifier];
     shown.inFlight = false;
     if (!reply.isError()) shown.serverId = reply.value();

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -62,6 +63,13 @@ class MinerNotifications : public QObject {
     void capabilitiesReceived(QDBusPendingCallWatcher* call);
     void post(const Notification& notification);
     void posted(const QString& identifier, QDBusPendingCallWatcher* call);
+    void forgetOldestShown();
+
+    // The newest identifiers whose server id is kept, so that their next notification replaces
+    // the one shown.
+    static constexpr qsizetype shownRemembered = 64;
+    // The newest notifications kept while the server's capabilities are awaited.
+    static constexpr std::size_t waitingLimit = 16;
 
     QDBusConnection bus_;
     std::optional<QSet<QString>> capabilities_;
@@ -69,6 +77,7 @@ class MinerNotifications : public QObject {
     bool listening_ = false;
     std::vector<Notification> waiting_;  // for the capabilities
     QHash<QString, Shown> shown_;
+    std::deque<QString> shownOrder_;  // the identifiers of shown_, least recently used first
 };
 
 }  // namespace corvanta

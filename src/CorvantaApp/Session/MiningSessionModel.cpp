@@ -279,8 +279,14 @@ void MiningSessionModel::setBlockFoundPresentationValue(const QVariant& presenta
     }
 }
 
-void MiningSessionModel::setPersistedHistory(std::vector<FoundBlock> blocks) {
-    assign(persistedHistory_, std::move(blocks), &MiningSessionModel::persistedHistoryChanged);
+void MiningSessionModel::setPersistedHistory(std::vector<FoundBlock> newest, std::int64_t count) {
+    if (newest.size() > persistedHistoryKept) {
+        newest.erase(newest.begin(), newest.end() - std::ptrdiff_t(persistedHistoryKept));
+    }
+    if (persistedHistory_ == newest && persistedHistoryCount_ == count) return;
+    persistedHistory_ = std::move(newest);
+    persistedHistoryCount_ = count;
+    emit persistedHistoryChanged();
 }
 
 void MiningSessionModel::setPersistedHistoryTotalSats(std::int64_t sats) {

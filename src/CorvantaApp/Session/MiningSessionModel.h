@@ -149,8 +149,11 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // The celebration sheet dismisses itself by writing undefined.
     Q_PROPERTY(QVariant blockFoundPresentation READ blockFoundPresentationValue WRITE
                    setBlockFoundPresentationValue NOTIFY blockFoundPresentationChanged)
+    // The newest records of the history, and how many it holds.
     Q_PROPERTY(
         QVariantList persistedHistory READ persistedHistoryValue NOTIFY persistedHistoryChanged)
+    Q_PROPERTY(
+        qint64 persistedHistoryCount READ persistedHistoryCount NOTIFY persistedHistoryChanged)
     Q_PROPERTY(qint64 persistedHistoryTotalSats READ persistedHistoryTotalSats NOTIFY
                    persistedHistoryTotalSatsChanged)
     Q_PROPERTY(QVariant earnings READ earningsValue NOTIFY earningsChanged)
@@ -303,7 +306,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void setBlocksFound(std::vector<FoundBlockRecord> blocks);
     void setBlockFoundPresentation(std::optional<BlockFoundPresentation> presentation);
     void setBlockFoundPresentationValue(const QVariant& presentation);
-    void setPersistedHistory(std::vector<FoundBlock> blocks);
+    // The newest records (at most persistedHistoryKept) and the number of records in all.
+    void setPersistedHistory(std::vector<FoundBlock> newest, std::int64_t count);
     void setPersistedHistoryTotalSats(std::int64_t sats);
     void setEarnings(std::optional<EarningsSnapshot> earnings);
     void setEarningsScanState(EarningsScanStateValue state);
@@ -471,6 +475,7 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void loadPersistedHistory();
     void applyLedgerSummary(const LedgerSummary& summary);
     static LedgerSummary summarizeLedger(const std::vector<ProofEntry>& entries);
+    static LedgerSummary summarizeLedger(const ProofOfMining& ledger);
 
     // Runs `work` on `pool`, then on the GUI thread `apply` with its result, or `failed` when it
     // threw; neither once the model is gone.

@@ -31,11 +31,6 @@ struct ProofLedgerLoad {
     bool fileExists = false;
 };
 
-struct HistoryLoad {
-    std::vector<FoundBlock> blocks;
-    std::int64_t totalSats = 0;
-};
-
 }  // namespace
 
 // Once a second: CPU usage, heat and the widgets' snapshot.
@@ -58,7 +53,7 @@ MiningSessionModel::WidgetPublication MiningSessionModel::publishWidgetSnapshot(
         modeName = std::string(rawValue(*applied));
         mode = QString::fromStdString(*modeName);
     }
-    const auto blocks = std::int64_t(persistedHistory_.size());
+    const auto blocks = persistedHistoryCount_;
 
     MinerSnapshot snapshot;
     snapshot.hashRateMHs = currentHashRateMHs_;
@@ -186,14 +181,12 @@ void MiningSessionModel::loadProofLog() {
 void MiningSessionModel::loadPersistedHistory() {
     const auto file = environment_.historyFile ? environment_.historyFile(selectedNetwork_)
                                                : BinaryLocator::historyFileURL(selectedNetwork_);
-    auto work = [file]() -> HistoryLoad {
-        const MiningHistoryStore store(file);
-        return {store.allBlocks(), store.totalAcceptedRewardSats()};
-    };
-    offload<HistoryLoad>(*pool_, std::move(work), [this](HistoryLoad load) {
-        setPersistedHistory(std::move(load.blocks));
-        setPersistedHistoryTotalSats(load.totalSats);
-    });
+    auto work = [file] { return MiningHistoryStore(file).summary(persistedHistoryKept); };
+    offload<MiningHistoryStore::Summary>(
+        *pool_, std::move(work), [this](MiningHistoryStore::Summary summary) {
+            setPersistedHistory(std::move(summary.newest), summary.count);
+            setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
+        });
 }
 
 // The proof ledger.
@@ -204,6 +197,12 @@ MiningSessionModel::LedgerSummary MiningSessionModel::summarizeLedger(
                                 ? entries.end() - recentProofEntryCount
                                 : entries.begin();
     return {int(entries.size()), ProofOfMining::verify(entries), {recentFrom, entries.end()}};
+}
+
+MiningSessionModel::LedgerSummary MiningSessionModel::summarizeLedger(const ProofOfMining& ledger) {
+    auto summary = ledger.summary(recentProofEntryCount);
+    const auto count = int(summary.verification.entriesChecked);
+    return {count, std::move(summary.verification), std::move(summary.recent)};
 }
 
 void MiningSessionModel::applyLedgerSummary(const LedgerSummary& summary) {
@@ -218,7 +217,7 @@ void MiningSessionModel::useProofLog(std::shared_ptr<ProofOfMining> ledger) {
     hashesAtLastProof_ = 0;
     if (!proofLog_) return;
     offload<LedgerSummary>(
-        *ledgerLane_, [ledger = proofLog_] { return summarizeLedger(ledger->allEntries()); },
+        *ledgerLane_, [ledger = proofLog_] { return summarizeLedger(*ledger); },
         [this](LedgerSummary summary) { applyLedgerSummary(summary); });
 }
 
@@ -241,7 +240,7 @@ void MiningSessionModel::recordProofEntry(std::int64_t height, const QString& bl
         } catch (const std::exception&) {
             // The entry stays in the ledger's memory and reaches the file with the next write.
         }
-        return summarizeLedger(ledger->allEntries());
+        return summarizeLedger(*ledger);
     };
     offload<LedgerSummary>(*ledgerLane_, std::move(work),
                            [this](LedgerSummary summary) { applyLedgerSummary(summary); });

@@ -89,7 +89,11 @@ class SessionModelState {
     // Results.
     QVariantList blocksFoundValue() const { return toVariantList(blocksFound_); }
     QVariant blockFoundPresentationValue() const { return toVariant(blockFoundPresentation_); }
+    // The history's newest records only: the whole history stays in its store, whatever its
+    // length.
+    static constexpr std::size_t persistedHistoryKept = 100;
     const std::vector<FoundBlock>& persistedHistory() const { return persistedHistory_; }
+    qint64 persistedHistoryCount() const { return persistedHistoryCount_; }
     QVariantList persistedHistoryValue() const { return toVariantList(persistedHistory_); }
     qint64 persistedHistoryTotalSats() const { return persistedHistoryTotalSats_; }
     const std::optional<EarningsSnapshot>& earnings() const { return earnings_; }
@@ -169,6 +173,7 @@ class SessionModelState {
     std::vector<FoundBlockRecord> blocksFound_;
     std::optional<BlockFoundPresentation> blockFoundPresentation_;
     std::vector<FoundBlock> persistedHistory_;
+    std::int64_t persistedHistoryCount_ = 0;
     std::int64_t persistedHistoryTotalSats_ = 0;
     std::optional<EarningsSnapshot> earnings_;
     EarningsScanStateValue earningsScanState_ = EarningsScanState::NeverScanned{};

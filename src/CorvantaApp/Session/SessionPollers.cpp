@@ -3,7 +3,6 @@
 #include <unordered_set>
 
 #include "Notifications/MinerNotifications.h"
-#include "Session/MaturedBlocks.h"
 #include "Session/SessionInternals.h"
 #include "Session/SessionRules.h"
 #include "SystemServices/EarningsScan.h"
@@ -26,8 +25,8 @@ struct StatusDetails {
 };
 
 struct HistoryPass {
-    std::vector<FoundBlock> blocks;
-    std::int64_t totalSats = 0;
+    std::vector<FoundBlock> matured;  // in this pass
+    MiningHistoryStore::Summary summary;
 };
 
 }  // namespace
@@ -259,23 +258,6 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
 
 // The found-block history against the chain, and the rewards that have just matured.
 
-std::vector<FoundBlock> newlyMaturedBlocks(const std::vector<FoundBlock>& previous,
-                                           const std::vector<FoundBlock>& updated,
-                                           bool hasBaseline) {
-    if (!hasBaseline) return {};
-    std::unordered_set<std::string> wasMature;
-    for (const auto& block : previous) {
-        if (block.status == FoundBlockStatus::mature) wasMature.insert(block.id);
-    }
-    std::vector<FoundBlock> matured;
-    for (const auto& block : updated) {
-        if (block.status == FoundBlockStatus::mature && !wasMature.contains(block.id)) {
-            matured.push_back(block);
-        }
-    }
-    return matured;
-}
-
 void SessionDriver::startHistoryRefresher(const SessionPtr& session) {
     retire(session->historyRefresher);
     session->historyBaseline = false;
@@ -294,22 +276,23 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
             HistoryPass pass;
             try {
                 RPCChainStatusSource source(client);
-                store->refreshAgainstChain(source, stop);
+                pass.matured = store->refreshAgainstChain(source, stop);
             } catch (const std::exception&) {
-                // Cancelled: the session is ending; the list is read all the same.
+                // Cancelled: the session is ending; the summary is read all the same.
             }
-            pass.blocks = store->allBlocks();
-            pass.totalSats = store->totalAcceptedRewardSats();
+            pass.summary = store->summary(MiningSessionModel::persistedHistoryKept);
             return pass;
         },
         [this, session, refresher, done](HistoryPass pass) {
             if (!isLive(session) || session->historyRefresher != refresher) return;
-            for (const auto& block : newlyMaturedBlocks(model_.persistedHistory_, pass.blocks,
-                                                        session->historyBaseline)) {
-                model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
+            // A refresher's first pass notifies nothing: what matured before it is not news.
+            if (session->historyBaseline) {
+                for (const auto& block : pass.matured) {
+                    model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
+                }
             }
-            model_.setPersistedHistory(std::move(pass.blocks));
-            model_.setPersistedHistoryTotalSats(pass.totalSats);
+            model_.setPersistedHistory(std::move(pass.summary.newest), pass.summary.count);
+            model_.setPersistedHistoryTotalSats(pass.summary.totalAcceptedRewardSats);
             session->historyBaseline = true;
             done();
         });

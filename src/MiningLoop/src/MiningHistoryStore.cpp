@@ -6,6 +6,8 @@
 #include <stdexcept>
 
 #include "DisplayHex.h"
+#include "HistoryJournal.h"
+#include "HistoryRecords.h"
 #include "RecordLimits.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
@@ -88,11 +90,44 @@ FoundBlockStatus statusFor(std::int64_t confirmations) {
 }  // namespace
 
 MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
-    : fileURL_(std::move(fileURL)) {
+    : fileURL_(std::move(fileURL)),
+      journalURL_(journal::beside(fileURL_)),
+      records_(std::make_unique<loop::HistoryRecords>()) {
     auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
-    blocks_ = std::move(loaded.records);
+    for (const auto& block : loaded.records) records_->append(loop::HistoryRecord::of(block));
     quarantinedFileURL_ = std::move(loaded.quarantined);
     mayWrite_ = loaded.mayWrite;
+    std::error_code error;
+    fileHoldsBase_ = !quarantinedFileURL_ && std::filesystem::exists(fileURL_, error);
+    loadJournal();
+}
+
+MiningHistoryStore::~MiningHistoryStore() = default;
+
+void MiningHistoryStore::loadJournal() {
+    const auto contents = journal::read(journalURL_);
+    if (contents.lines.empty() && !contents.unfinishedTail) return;
+    std::set<std::array<std::uint8_t, 16>> ids;
+    for (const auto& record : records_->all()) ids.insert(record.id);
+    bool damaged = contents.unfinishedTail;
+    for (const auto& line : contents.lines) {
+        loop::HistoryRecord record;
+        try {
+            record = loop::HistoryRecord::of(decodeBlock(json::parse(line)));
+        } catch (const json::DecodeError&) {
+            damaged = true;
+            continue;
+        }
+        // Already folded into the file by a write that ended before the journal was removed.
+        if (records_->find(record.blockHash)) continue;
+        if (!ids.insert(record.id).second) {
+            damaged = true;
+            continue;
+        }
+        records_->append(record);
+    }
+    journalLines_ = contents.lines.size();
+    journalDamaged_ = damaged;
 }
 
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() const {
@@ -100,21 +135,42 @@ std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() co
     return quarantinedFileURL_;
 }
 
+std::optional<std::filesystem::path> MiningHistoryStore::quarantinedJournalURL() const {
+    std::lock_guard lock(mutex_);
+    return quarantinedJournalURL_;
+}
+
 std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
     std::lock_guard lock(mutex_);
-    return blocks_;
+    std::vector<FoundBlock> blocks;
+    blocks.reserve(records_->size());
+    for (const auto& record : records_->all()) blocks.push_back(record.block());
+    return blocks;
+}
+
+MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) const {
+    std::lock_guard lock(mutex_);
+    Summary summary{.count = records_->size(),
+                    .totalAcceptedRewardSats = totalAcceptedRewardSatsLocked(),
+                    .newest = {}};
+    const auto& all = records_->all();
+    const auto first = all.size() - std::min(newest, all.size());
+    summary.newest.reserve(all.size() - first);
+    for (auto i = first; i < all.size(); ++i) summary.newest.push_back(all[i].block());
+    return summary;
 }
 
 bool MiningHistoryStore::contains(const std::vector<std::uint8_t>& blockHash) const {
-    if (blockHash.empty()) return false;  // an unparsable hash names no block
+    if (blockHash.size() != kHashSize) return false;  // names no block the history could hold
+    std::array<std::uint8_t, kHashSize> hash{};
+    std::copy(blockHash.begin(), blockHash.end(), hash.begin());
     std::lock_guard lock(mutex_);
-    return std::any_of(blocks_.begin(), blocks_.end(),
-                       [&](const FoundBlock& block) { return block.blockHash == blockHash; });
+    return records_->find(hash).has_value();
 }
 
 void MiningHistoryStore::saveIfUnsaved() {
     std::lock_guard lock(mutex_);
-    if (unsaved_) persistLocked();
+    if (unsaved_) foldLocked();
 }
 
 FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
@@ -130,15 +186,7 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
     if (!loop::isPlausibleHeight(height) || !loop::isPlausibleReward(rewardSats)) {
         throw std::invalid_argument("a found block's height or reward is out of range");
     }
-    std::lock_guard lock(mutex_);
-    const auto known = std::find_if(blocks_.begin(), blocks_.end(),
-                                    [&](const FoundBlock& b) { return b.blockHash == blockHash; });
-    if (known != blocks_.end()) {
-        // The caller removes the block's pending file on return: it must be on disk.
-        if (unsaved_) persistLocked();
-        return *known;
-    }
-    FoundBlock block{
+    const FoundBlock block{
         .id = makeUuid(),
         .height = height,
         .blockHash = blockHash,
@@ -147,25 +195,29 @@ FoundBlock MiningHistoryStore::recordSubmission(std::int64_t height,
         .foundAt = wholeSeconds(foundAt),
         .confirmations = 0,
         .status = !result.isAccepted() ? FoundBlockStatus::rejected : FoundBlockStatus::pending};
-    blocks_.push_back(block);
-    persistLocked();
+    const auto record = loop::HistoryRecord::of(block);
+    std::lock_guard lock(mutex_);
+    if (const auto known = records_->find(record.blockHash)) {
+        // The caller removes the block's pending file on return: it must be on disk.
+        if (unsaved_) foldLocked();
+        return (*records_)[*known].block();
+    }
+    records_->append(record);
+    appendLocked(block);
     return block;
 }
 
-void MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source, std::stop_token stop) {
-    struct Lookup {
-        std::size_t position;
-        std::string hashHex;
-    };
-    std::vector<Lookup> lookups;
+std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source,
+                                                                std::stop_token stop) {
+    // Records are only ever appended: positions stay valid while the lock is let go for each
+    // question, and records added meanwhile wait for the next refresh.
+    std::size_t count = 0;
     bool hasOrphans = false;
     {
         std::lock_guard lock(mutex_);
-        for (std::size_t i = 0; i < blocks_.size(); ++i) {
-            const auto& block = blocks_[i];
-            if (block.status == FoundBlockStatus::rejected) continue;
-            if (block.status == FoundBlockStatus::orphaned) hasOrphans = true;
-            lookups.push_back({i, loop::displayHex(block.blockHash)});
+        count = records_->size();
+        for (const auto& record : records_->all()) {
+            if (record.status == FoundBlockStatus::orphaned) hasOrphans = true;
         }
     }
     std::optional<std::int64_t> tipHeight;
@@ -179,54 +231,68 @@ void MiningHistoryStore::refreshAgainstChain(ChainStatusSource& source, std::sto
         }
     }
 
+    std::vector<FoundBlock> matured;
     bool answered = false;
-    for (const auto& lookup : lookups) {
+    for (std::size_t position = 0; position < count; ++position) {
+        std::array<std::uint8_t, kHashSize> hash{};
         {
             std::lock_guard lock(mutex_);
-            const auto& block = blocks_[lookup.position];
-            if (block.status == FoundBlockStatus::orphaned &&
-                (!tipHeight || *tipHeight - block.height > orphanRecheckDepth)) {
+            const auto& record = (*records_)[position];
+            if (record.status == FoundBlockStatus::rejected) continue;
+            if (record.status == FoundBlockStatus::orphaned &&
+                (!tipHeight || *tipHeight - record.height > orphanRecheckDepth)) {
                 continue;
             }
+            hash = record.blockHash;
         }
         ChainPresence presence;
         try {
-            presence = source.chainPresence(lookup.hashHex, stop);
+            presence = source.chainPresence(loop::displayHex(hash), stop);
         } catch (const Cancelled&) {
             throw;
         } catch (const std::exception&) {
             continue;  // a failed lookup leaves the record as it is
         }
         std::lock_guard lock(mutex_);
-        auto& block = blocks_[lookup.position];
+        auto& record = (*records_)[position];
         if (const auto* active = std::get_if<ChainPresence::Active>(&presence.value)) {
-            block.confirmations = active->confirmations;
-            block.status = statusFor(active->confirmations);
+            const auto before = record.status;
+            record.confirmations = active->confirmations;
+            record.status = statusFor(active->confirmations);
+            if (record.status == FoundBlockStatus::mature && before != FoundBlockStatus::mature) {
+                matured.push_back(record.block());
+            }
             answered = true;
         } else if (std::holds_alternative<ChainPresence::Orphaned>(presence.value)) {
-            block.status = FoundBlockStatus::orphaned;
+            record.status = FoundBlockStatus::orphaned;
             answered = true;
         }
     }
-    if (!answered) return;
     std::lock_guard lock(mutex_);
+    if (!answered && !unsaved_ && journalLines_ == 0) return matured;
     try {
-        persistLocked();
+        foldLocked();
     } catch (const std::exception&) {
         // The next refresh or record writes it.
     }
+    return matured;
 }
 
 std::int64_t MiningHistoryStore::totalAcceptedRewardSats() const {
     std::lock_guard lock(mutex_);
+    return totalAcceptedRewardSatsLocked();
+}
+
+std::int64_t MiningHistoryStore::totalAcceptedRewardSatsLocked() const {
     std::int64_t total = 0;
-    for (const auto& block : blocks_) {
-        if (block.status != FoundBlockStatus::pending && block.status != FoundBlockStatus::mature) {
+    for (const auto& record : records_->all()) {
+        if (record.status != FoundBlockStatus::pending &&
+            record.status != FoundBlockStatus::mature) {
             continue;
         }
-        if (__builtin_add_overflow(total, block.rewardSats, &total)) {
-            return block.rewardSats > 0 ? std::numeric_limits<std::int64_t>::max()
-                                        : std::numeric_limits<std::int64_t>::min();
+        if (__builtin_add_overflow(total, record.rewardSats, &total)) {
+            return record.rewardSats > 0 ? std::numeric_limits<std::int64_t>::max()
+                                         : std::numeric_limits<std::int64_t>::min();
         }
     }
     return total;
@@ -242,14 +308,52 @@ std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
     return blocks;
 }
 
-void MiningHistoryStore::persistLocked() {
+void MiningHistoryStore::appendLocked(const FoundBlock& block) {
+    // Only a file that holds every earlier record may be extended by the journal.
+    if (unsaved_ || !fileHoldsBase_ || journalDamaged_ || !mayWrite_) {
+        foldLocked();
+        return;
+    }
+    try {
+        journal::append(journalURL_, json::dump(encodeBlock(block)));
+    } catch (const FileWriteError&) {
+        // The next write folds the record into the file and so replaces the journal.
+        unsaved_ = true;
+        throw;
+    }
+    ++journalLines_;
+}
+
+void MiningHistoryStore::foldLocked() {
     unsaved_ = true;
     if (!mayWrite_) {
         throw FileWriteError("the history file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    writeFileAtomically(fileURL_, encode(blocks_), Durability::durable);
+    writeFileAtomically(fileURL_,
+                        storefile::encodeArray(records_->all(),
+                                               [](const loop::HistoryRecord& record) {
+                                                   return encodeBlock(record.block());
+                                               }),
+                        Durability::durable);
     unsaved_ = false;
+    fileHoldsBase_ = true;
+    // Every record of the journal is in the file now. Lines it could not read are kept aside,
+    // never dropped.
+    if (journalDamaged_) {
+        const auto aside = storefile::putAside(journalURL_);
+        if (!aside.preserved) return;  // left in place, and never appended to again
+        quarantinedJournalURL_ = aside.location;
+        journalDamaged_ = false;
+        journalLines_ = 0;
+        return;
+    }
+    try {
+        journal::remove(journalURL_);
+        journalLines_ = 0;
+    } catch (const FileWriteError&) {
+        // Its records are in the file; loading skips them, and the next fold tries again.
+    }
 }
 
 namespace HistoryMigration {

@@ -90,6 +90,7 @@ std::string ProofEntry::entryHash() const {
 ProofOfMining::ProofOfMining(std::filesystem::path fileURL) : fileURL_(std::move(fileURL)) {
     auto loaded = storefile::load<std::vector<ProofEntry>>(fileURL_, decode);
     entries_ = std::move(loaded.records);
+    for (const auto& entry : entries_) verifier_.add(entry);
     quarantinedFileURL_ = std::move(loaded.quarantined);
     mayWrite_ = loaded.mayWrite;
 }
@@ -110,7 +111,7 @@ std::string ProofOfMining::headHash() const {
 }
 
 std::string ProofOfMining::headHashLocked() const {
-    return entries_.empty() ? rootHash : entries_.back().entryHash();
+    return verifier_.expectedPrevious;  // the newest entry's hash
 }
 
 ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& networkBlockHash,
@@ -136,11 +137,12 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
         entry.bestDigest = loop::displayHex(bestAttempt->digest);
     }
     entries_.push_back(entry);
+    verifier_.add(entry);
     if (!mayWrite_) {
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    writeFileAtomically(fileURL_, encode(entries_), Durability::durable);
+    storefile::writeArray(fileURL_, entries_, encodeEntry, Durability::durable);
     return entry;
 }
 
@@ -152,36 +154,43 @@ std::vector<ProofEntry> ProofOfMining::load(const std::filesystem::path& file) {
     }
 }
 
-ProofVerification ProofOfMining::verify(const std::vector<ProofEntry>& entries) {
-    ProofVerification result;
-    std::string expectedPrevious = rootHash;
-    for (const auto& entry : entries) {
-        if (entry.previousEntryHash != expectedPrevious)
-            result.brokenChainAt.push_back(entry.index);
-        expectedPrevious = entry.entryHash();
-        if (!result.firstAnchor)
-            result.firstAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
-        result.lastAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
-        result.hashesReported += entry.hashesReported;  // unsigned: wraps at 2^64
-
-        if (!entry.bestHeader && !entry.bestDigest) continue;
-        // A claim that cannot be re-hashed proves nothing and counts against the ledger.
-        const auto header = BitcoinEncoding::hexBytes(entry.bestHeader.value_or(""));
-        if (!entry.bestDigest || !header || header->size() != 80) {
-            result.invalidWorkAt.push_back(entry.index);
-            continue;
-        }
-        auto digest = doubleSHA256(*header);
-        std::reverse(digest.begin(), digest.end());
-        if (BitcoinEncoding::hexString(digest) != *entry.bestDigest) {
-            result.invalidWorkAt.push_back(entry.index);
-            continue;
-        }
-        result.bestDifficultyProven =
-            std::max(result.bestDifficultyProven, Difficulty::value(digest));
+void ProofOfMining::Verifier::add(const ProofEntry& entry) {
+    if (entry.previousEntryHash != expectedPrevious) result.brokenChainAt.push_back(entry.index);
+    expectedPrevious = entry.entryHash();
+    if (!result.firstAnchor) {
+        result.firstAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
     }
-    result.entriesChecked = static_cast<std::int64_t>(entries.size());
-    return result;
+    result.lastAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
+    result.hashesReported += entry.hashesReported;  // unsigned: wraps at 2^64
+    ++result.entriesChecked;
+
+    if (!entry.bestHeader && !entry.bestDigest) return;
+    // A claim that cannot be re-hashed proves nothing and counts against the ledger.
+    const auto header = BitcoinEncoding::hexBytes(entry.bestHeader.value_or(""));
+    if (!entry.bestDigest || !header || header->size() != 80) {
+        result.invalidWorkAt.push_back(entry.index);
+        return;
+    }
+    auto digest = doubleSHA256(*header);
+    std::reverse(digest.begin(), digest.end());
+    if (BitcoinEncoding::hexString(digest) != *entry.bestDigest) {
+        result.invalidWorkAt.push_back(entry.index);
+        return;
+    }
+    result.bestDifficultyProven = std::max(result.bestDifficultyProven, Difficulty::value(digest));
+}
+
+ProofVerification ProofOfMining::verify(const std::vector<ProofEntry>& entries) {
+    Verifier verifier;
+    for (const auto& entry : entries) verifier.add(entry);
+    return verifier.result;
+}
+
+ProofOfMining::Summary ProofOfMining::summary(std::size_t recent) const {
+    std::lock_guard lock(mutex_);
+    const auto from = entries_.size() - std::min(recent, entries_.size());
+    return {verifier_.result,
+            std::vector<ProofEntry>(entries_.begin() + std::ptrdiff_t(from), entries_.end())};
 }
 
 std::string ProofOfMining::encode(const std::vector<ProofEntry>& records) {

@@ -55,12 +55,34 @@ LoadedFile<Records> load(const std::filesystem::path& file, Decode decode) {
     return loaded;
 }
 
-// A store's records as one compact JSON array, keys sorted.
+// A store's records as one compact JSON array, keys sorted. One record is held as a JSON value
+// at a time: the whole array as values would cost many times the text, every time it is written.
 template <typename Record, typename Encode>
 std::string encodeArray(const std::vector<Record>& records, Encode encode) {
-    json::Value array = json::Value::array();
-    for (const auto& record : records) array.push_back(encode(record));
-    return json::dump(array);
+    std::string text = "[";
+    for (const auto& record : records) {
+        if (text.size() > 1) text += ',';
+        text += json::dump(encode(record));
+    }
+    text += ']';
+    return text;
+}
+
+// Writes a store's records, as encodeArray gives them, through an atomic write that holds one
+// record's text at a time. Throws FileWriteError.
+template <typename Records, typename Encode>
+void writeArray(const std::filesystem::path& file, const Records& records, Encode encode,
+                Durability durability) {
+    AtomicFileWriter writer(file, durability);
+    bool first = true;
+    writer.write("[");
+    for (const auto& record : records) {
+        if (!first) writer.write(",");
+        first = false;
+        writer.write(json::dump(encode(record)));
+    }
+    writer.write("]");
+    writer.commit();
 }
 
 // Throws json::DecodeError unless the text is an array of records `decode` accepts.

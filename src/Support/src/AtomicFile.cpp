@@ -1,6 +1,7 @@
 #include "corvanta/support/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <utility>
 
 namespace corvanta {
 namespace {
@@ -55,39 +57,83 @@ void writeAll(int fd, std::string_view contents, const std::filesystem::path& pa
 
 }  // namespace
 
+AtomicFileWriter::AtomicFileWriter(std::filesystem::path path, Durability durability)
+    : path_(std::move(path)), durability_(durability) {
+    const auto folder = this->folder();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) throw FileWriteError("cannot create " + folder.string() + ": " + error.message());
+    temporary_ = folder / temporaryName(path_);
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd_ < 0) throw FileWriteError(errnoText("cannot create", temporary_));
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_) ::unlink(temporary_.c_str());
+}
+
+std::filesystem::path AtomicFileWriter::folder() const {
+    return path_.has_parent_path() ? path_.parent_path() : std::filesystem::path(".");
+}
+
+void AtomicFileWriter::write(std::string_view piece) {
+    buffer_.append(piece);
+    if (buffer_.size() >= bufferSize) flush();
+}
+
+void AtomicFileWriter::flush() {
+    writeAll(fd_, buffer_, temporary_);
+    buffer_.clear();
+}
+
+void AtomicFileWriter::commit() {
+    flush();
+    if (durability_ == Durability::durable && ::fsync(fd_) != 0) {
+        throw FileWriteError(errnoText("cannot sync", temporary_));
+    }
+    const int fd = std::exchange(fd_, -1);
+    if (::close(fd) != 0) throw FileWriteError(errnoText("cannot close", temporary_));
+    if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        throw FileWriteError(errnoText("cannot replace", path_));
+    }
+    committed_ = true;
+    if (durability_ == Durability::durable) {
+        FileDescriptor dir(::open(folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() >= 0) ::fsync(dir.get());
+    }
+}
+
 void writeFileAtomically(const std::filesystem::path& path, std::string_view contents,
                          Durability durability) {
+    AtomicFileWriter writer(path, durability);
+    writer.write(contents);
+    writer.commit();
+}
+
+void appendToFileDurably(const std::filesystem::path& path, std::string_view contents) {
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) throw FileWriteError("cannot create " + folder.string() + ": " + error.message());
-
-    const auto temporary = folder / temporaryName(path);
-    {
-        FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-        if (fd.get() < 0) throw FileWriteError(errnoText("cannot create", temporary));
-        try {
-            writeAll(fd.get(), contents, temporary);
-            if (durability == Durability::durable && ::fsync(fd.get()) != 0) {
-                throw FileWriteError(errnoText("cannot sync", temporary));
-            }
-        } catch (...) {
-            ::unlink(temporary.c_str());
-            throw;
-        }
-        if (::close(fd.release()) != 0) {
-            ::unlink(temporary.c_str());
-            throw FileWriteError(errnoText("cannot close", temporary));
-        }
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    if (fd.get() < 0) throw FileWriteError(errnoText("cannot open", path));
+    struct stat before {};
+    if (::fstat(fd.get(), &before) != 0) throw FileWriteError(errnoText("cannot read", path));
+    try {
+        writeAll(fd.get(), contents, path);
+        if (::fdatasync(fd.get()) != 0) throw FileWriteError(errnoText("cannot sync", path));
+    } catch (...) {
+        // Best effort: a reader would otherwise find half of the contents.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), before.st_size);
+        throw;
     }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        const auto message = errnoText("cannot replace", path);
-        ::unlink(temporary.c_str());
-        throw FileWriteError(message);
-    }
-    if (durability == Durability::durable) {
+    // A file just made is only durable once its folder knows it.
+    if (before.st_size == 0) {
         FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() >= 0) ::fsync(dir.get());
+        if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+            throw FileWriteError(errnoText("cannot sync", folder));
+        }
     }
 }
 

@@ -14,8 +14,8 @@ namespace {
 // One system call straight from the kernel's generator: identifiers are made on the interface
 // thread for every log line, so opening a random device for each was far too slow, and the usage
 // identifier must stay as unpredictable as the system can make it.
-std::array<unsigned char, 16> systemRandomBytes() {
-    std::array<unsigned char, 16> bytes{};
+UuidBytes systemRandomBytes() {
+    UuidBytes bytes{};
     std::size_t filled = 0;
     while (filled < bytes.size()) {
         const ssize_t got = ::getrandom(bytes.data() + filled, bytes.size() - filled, 0);
@@ -32,9 +32,13 @@ std::array<unsigned char, 16> systemRandomBytes() {
 }  // namespace
 
 std::string makeUuid() {
-    auto bytes = systemRandomBytes();
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);  // version 4
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    UuidBytes bytes = systemRandomBytes();
+    bytes[6] = static_cast<std::uint8_t>((bytes[6] & 0x0F) | 0x40);  // version 4
+    bytes[8] = static_cast<std::uint8_t>((bytes[8] & 0x3F) | 0x80);  // RFC 4122 variant
+    return uuidText(bytes);
+}
+
+std::string uuidText(const UuidBytes& bytes) {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(36);
@@ -44,6 +48,21 @@ std::string makeUuid() {
         text += digits[bytes[i] & 0x0F];
     }
     return text;
+}
+
+std::optional<UuidBytes> uuidBytes(const std::string& text) {
+    if (!isUuid(text)) return std::nullopt;
+    UuidBytes bytes{};
+    std::size_t digit = 0;
+    for (const char c : text) {
+        if (c == '-') continue;
+        const int value = std::isdigit(static_cast<unsigned char>(c))
+                              ? c - '0'
+                              : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+        bytes[digit / 2] = static_cast<std::uint8_t>(bytes[digit / 2] << 4 | value);
+        ++digit;
+    }
+    return bytes;
 }
 
 bool isUuid(const std::string& text) {

@@ -7,9 +7,9 @@
 #include <cmath>
 #include <limits>
 
-#include "LanguageScope.h"
 #include "Dashboard/DashboardLogic.h"
 #include "Dashboard/ScheduleGridItem.h"
+#include "LanguageScope.h"
 
 namespace corvanta {
 namespace {
@@ -39,8 +39,8 @@ TEST(DashboardLogic, ReadsWhatTheViewsHandOverWithoutTrusting) {
     EXPECT_EQ(logic.gainsAmount(earnings, true, 7), "0.00000150 BTC");
     EXPECT_EQ(logic.gainsAmount(earnings, false, 0), "0.00 BTC");
     EXPECT_EQ(logic.miniGainsValue(QVariant(), true, 12345), "0.00012345");
-    EXPECT_EQ(logic.blocksFoundSubtitle(QVariantList{QVariantMap{}, QVariantMap{}}),
-              "2 blocs trouvés");
+    EXPECT_EQ(logic.blocksFoundSubtitle(2), "2 blocs trouvés");
+    EXPECT_EQ(logic.blocksFoundSubtitle(QVariant()), "0 bloc trouvé");
 
     const auto cpu =
         logic.machine(QVariantMap{{"systemFraction", 0.625}, {"processFraction", 0.004}});

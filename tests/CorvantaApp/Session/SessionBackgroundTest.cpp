@@ -161,7 +161,7 @@ TEST(SessionWidgets, SnapshotIsWrittenEverySecondAndTheWidgetsReloadOnlyAfterAKe
          [](const auto& s) { return s.appliedMode == "balanced"; }, true},
         {"same mode", [&] { model->setEffectiveWorkerCount(7); },
          [](const auto& s) { return s.appliedMode == "balanced"; }, false},
-        {"block", [&] { model->setPersistedHistory({FoundBlock{}}); },
+        {"block", [&] { model->setPersistedHistory({FoundBlock{}}, 1); },
          [](const auto& s) { return s.blocksFound == 1; }, true},
         {"failed", [&] { model->setRunState(MiningSessionModel::RunState::failed("x")); },
          [](const auto& s) { return !s.isRunning; }, true},

@@ -8,52 +8,12 @@
 
 #include "AppTestEnvironment.h"
 #include "Session/EventPump.h"
-#include "Session/MaturedBlocks.h"
 
 namespace corvanta::testing {
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-FoundBlock block(const char* id, FoundBlockStatus status) {
-    FoundBlock found;
-    found.id = id;
-    found.height = 100 + id[0];
-    found.rewardSats = 5'000'000'000;
-    found.status = status;
-    return found;
-}
-
-TEST(MaturedBlocks, OnlyBlocksThatHaveJustMaturedAndNeverWithoutABaseline) {
-    using S = FoundBlockStatus;
-    struct Case {
-        const char* name;
-        std::vector<FoundBlock> previous;
-        std::vector<FoundBlock> updated;
-        bool baseline;
-        std::vector<std::string> expected;
-    };
-    const std::vector<Case> cases{
-        {"first pass", {}, {block("A", S::mature), block("B", S::mature)}, false, {}},
-        {"pending to mature", {block("A", S::pending)}, {block("A", S::mature)}, true, {"A"}},
-        {"already mature", {block("A", S::mature)}, {block("A", S::mature)}, true, {}},
-        {"orphaned", {block("A", S::pending)}, {block("A", S::orphaned)}, true, {}},
-        {"new and mature, in list order",
-         {block("A", S::pending)},
-         {block("C", S::mature), block("A", S::mature), block("B", S::pending)},
-         true,
-         {"C", "A"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<std::string> ids;
-        for (const auto& found : newlyMaturedBlocks(c.previous, c.updated, c.baseline)) {
-            ids.push_back(found.id);
-        }
-        EXPECT_EQ(ids, c.expected);
-    }
-}
 
 // A flood from several threads: bursts at most once per interval of the pump's own clock, every
 // value applied once and in each thread's order without waiting for a later one, and a final

@@ -122,6 +122,31 @@ TEST_F(DesktopBus, AnIdentifierReplacesItsOwnNotificationOnly) {
     EXPECT_EQ(block, 3);
 }
 
+TEST_F(DesktopBus, OnlyTheRecentlyUsedIdentifiersAreRemembered) {
+    FakeNotifications server;
+    ASSERT_TRUE(server.serve(bus_.connect()));
+    MinerNotifications notifications(bus_.connect());
+    const int heights = 80;  // more than are remembered
+    for (int height = 1; height <= heights; ++height) {
+        notifications.notifyBlockFound(height, 1);
+        ASSERT_TRUE(waitUntil([&] { return server.received.size() == std::size_t(height); }));
+    }
+    // The newest block's notification is still replaced; the first one's server id is gone with
+    // the notification itself, and a session finding blocks for weeks keeps no entry each.
+    notifications.notifyBlockFound(heights, 2);
+    notifications.notifyBlockFound(1, 2);
+    ASSERT_TRUE(
+        waitUntil([&] { return server.received.size() == std::size_t(heights) + 2; }, 60'000));
+    const auto& newest = server.received[std::size_t(heights) - 1];
+    const auto again = [&](int height) {
+        const QString number = QString::number(height);
+        return *std::find_if(server.received.begin() + heights, server.received.end(),
+                             [&](const auto& n) { return n.body.contains(" " + number + " "); });
+    };
+    EXPECT_EQ(again(heights).replacesId, newest.id);
+    EXPECT_EQ(again(1).replacesId, 0u);
+}
+
 TEST_F(DesktopBus, NodeOutputIsEscapedOnlyForServersThatRenderMarkup) {
     const QString output = "bad-txns <script> & \"more\"";
     for (const bool markup : {false, true}) {

@@ -64,6 +64,7 @@ QtObject {
     property var blocksFound: []
     property var blockFoundPresentation: undefined
     property var persistedHistory: []
+    property real persistedHistoryCount: 0
     property real persistedHistoryTotalSats: 0
     property var earnings: undefined
     property var earningsScanState: undefined

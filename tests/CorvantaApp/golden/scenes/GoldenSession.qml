@@ -21,6 +21,7 @@ FakeSessionModel {
     earnings: ({ matureSats: 312500000, immatureSats: 0 })
     scanCoversConfiguredAddress: true
     persistedHistory: [{ id: "a", height: 860000 }]
+    persistedHistoryCount: 1
     currentCandidateValidation: ({ kind: "validated", height: 870013, transactionCount: 3412,
                                    reason: "" })
     schedule: {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -13,45 +14,75 @@
 
 namespace corvanta {
 
+namespace loop {
+class HistoryRecords;
+}
+
 // The permanent record of every block found on one network, one JSON array in one file. Records
 // are only ever appended; statuses follow the chain. Safe to share between threads.
+//
+// Recording a block costs the same whatever the history's length: the record is appended to a
+// journal beside the file ("<file>.journal", one record a line), which loading reads after the
+// file and which a refresh folds into the file. A journal line whose block the file already holds
+// is skipped, so a fold cut short by a crash counts nothing twice. Unreadable journal lines are
+// refused: the good ones load, and the journal is put aside whole at the next fold.
 class MiningHistoryStore {
   public:
     // Orphaned blocks this close to the tip are still re-checked: a reorganisation can bring them
     // back onto the main chain, and their reward with them.
     static constexpr std::int64_t orphanRecheckDepth = 1000;
 
-    // Loads the file. A missing or unreadable file gives an empty history; an undecodable one is
-    // put aside (see quarantinedFileURL) and the history starts empty.
+    // Loads the file, then its journal. A missing or unreadable file gives an empty history; an
+    // undecodable one is put aside (see quarantinedFileURL) and the history starts empty. Loading
+    // never writes: a store that only reads may share the files with one that records.
     explicit MiningHistoryStore(std::filesystem::path fileURL);
+    ~MiningHistoryStore();
+    MiningHistoryStore(const MiningHistoryStore&) = delete;
+    MiningHistoryStore& operator=(const MiningHistoryStore&) = delete;
 
     const std::filesystem::path& fileURL() const { return fileURL_; }
     // Where an undecodable file found at start-up was put; its own place when it could not be
     // moved or copied aside, in which case the store refuses to write over it.
     std::optional<std::filesystem::path> quarantinedFileURL() const;
+    const std::filesystem::path& journalURL() const { return journalURL_; }
+    // Where a journal holding unreadable lines was put at the first fold after loading it.
+    std::optional<std::filesystem::path> quarantinedJournalURL() const;
 
+    // Every record, in the order recorded. Costs a copy of the whole history: a view that
+    // shows a few records asks for a summary.
     std::vector<FoundBlock> allBlocks() const;
+
+    struct Summary {
+        std::size_t count = 0;
+        std::int64_t totalAcceptedRewardSats = 0;
+        std::vector<FoundBlock> newest;  // oldest first
+    };
+    // The number of records, their accepted total and the newest `newest` records.
+    Summary summary(std::size_t newest) const;
     // True when a record of this block (hash byte order) is held, saved or not.
     bool contains(const std::vector<std::uint8_t>& blockHash) const;
 
     // Adds the record of a submitted block (status rejected or pending, 0 confirmations) and
-    // persists. Recording is idempotent by block hash: a block already recorded is returned as it
-    // stands, so a block resubmitted after a crash is never counted twice; when an earlier write
-    // failed, it is written again. Throws the persisting error (the record stays in memory and
-    // reaches the file with the next successful write). A normal return means the record is on
-    // disk. Throws std::invalid_argument, recording nothing, for what the file could not hold:
-    // hashes other than 32 bytes, a height outside 0 to 2^31-1, a reward outside 0 to 21,000,000
-    // BTC.
+    // persists it (in the journal). Recording is idempotent by block hash: a block already recorded
+    // is returned as it stands, so a block resubmitted after a crash is never counted twice; when
+    // an earlier write failed, it is written again. Throws the persisting error (the record stays
+    // in memory and reaches the file with the next successful write). A normal return means the
+    // record is on disk. Throws std::invalid_argument, recording nothing, for what the file could
+    // not hold: hashes other than 32 bytes, a height outside 0 to 2^31-1, a reward outside 0 to
+    // 21,000,000 BTC.
     FoundBlock recordSubmission(std::int64_t height, const std::vector<std::uint8_t>& blockHash,
                                 const std::vector<std::uint8_t>& coinbaseTxID,
                                 std::int64_t rewardSats, const SubmissionResult& result,
                                 WallClock::time_point foundAt);
 
-    // Re-checks pending and mature records (and orphaned ones near the tip) against the chain.
-    // Never throws apart from Cancelled.
-    void refreshAgainstChain(ChainStatusSource& source, std::stop_token stop);
+    // Re-checks pending and mature records (and orphaned ones near the tip) against the chain,
+    // then writes the file with the journal folded in. Returns the records that reached maturity
+    // in this refresh (from any other status), in the order recorded. Never throws apart from
+    // Cancelled.
+    std::vector<FoundBlock> refreshAgainstChain(ChainStatusSource& source, std::stop_token stop);
 
-    // Writes the records again when an earlier write failed; throws the persisting error.
+    // Writes the file (journal folded in) when an earlier write failed; throws the persisting
+    // error.
     void saveIfUnsaved();
 
     // Sum of rewards of pending and mature records (saturating, for a damaged file's sake).
@@ -64,14 +95,24 @@ class MiningHistoryStore {
     static std::vector<FoundBlock> decode(std::string_view text);
 
   private:
-    void persistLocked();
+    void loadJournal();
+    std::int64_t totalAcceptedRewardSatsLocked() const;
+    // Persists one new record: a journal line, or the whole file when the journal cannot extend it.
+    void appendLocked(const FoundBlock& block);
+    // Writes every record to the file, then removes the journal (or puts a damaged one aside).
+    void foldLocked();
 
     const std::filesystem::path fileURL_;
+    const std::filesystem::path journalURL_;
     mutable std::mutex mutex_;
-    std::vector<FoundBlock> blocks_;
+    const std::unique_ptr<loop::HistoryRecords> records_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
+    std::optional<std::filesystem::path> quarantinedJournalURL_;
     bool mayWrite_ = true;
-    bool unsaved_ = false;  // the records in memory differ from the file
+    bool unsaved_ = false;         // the records in memory differ from the file and journal
+    bool fileHoldsBase_ = false;   // the file decoded (or was written): the journal may extend it
+    bool journalDamaged_ = false;  // it holds refused lines: never appended to, kept aside
+    std::size_t journalLines_ = 0;
 };
 
 // Moves files of the older single-network layout into place.

@@ -69,6 +69,14 @@ class ProofOfMining {
     std::vector<ProofEntry> allEntries() const;
     std::string headHash() const;
 
+    struct Summary {
+        ProofVerification verification;  // of the whole ledger; its entriesChecked is the count
+        std::vector<ProofEntry> recent;  // the newest entries, oldest first
+    };
+    // What the ledger shows, without a copy of it: each entry is verified once, when it is
+    // loaded or appended.
+    Summary summary(std::size_t recent) const;
+
     // Appends an entry chained to the head and writes the file. Throws the persisting error; the
     // entry stays in memory and reaches the file with the next successful write. An anchor the
     // file could not hold (a height outside 0 to 2^31-1, a block hash other than 64 lower-case
@@ -91,11 +99,19 @@ class ProofOfMining {
     static std::vector<ProofEntry> decode(std::string_view text);
 
   private:
+    // Verifies a ledger one entry at a time, in order.
+    struct Verifier {
+        ProofVerification result;
+        std::string expectedPrevious = rootHash;
+        void add(const ProofEntry& entry);
+    };
+
     std::string headHashLocked() const;
 
     const std::filesystem::path fileURL_;
     mutable std::mutex mutex_;
     std::vector<ProofEntry> entries_;
+    Verifier verifier_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
     bool mayWrite_ = true;
 };

@@ -1,0 +1,66 @@
+// What recording one found block costs as the history grows: the N-th record of a history of
+// N - 1, for N = 100, 1,000 and 10,000. Each iteration records one more block into the same store,
+// on the disk the temporary folder lives on (TMPDIR), durably.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "TestSupport.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/Uuid.h"
+
+namespace corvanta {
+namespace {
+
+std::vector<std::uint8_t> hashOf(std::uint64_t n) {
+    std::vector<std::uint8_t> hash(32, 0);
+    for (int i = 0; i < 8; ++i) hash[i] = std::uint8_t(n >> (8 * i));
+    hash[31] = 0x5a;
+    return hash;
+}
+
+// A history file of `count` accepted blocks, as a long session leaves it.
+void writeHistory(const std::filesystem::path& file, std::uint64_t count) {
+    std::vector<FoundBlock> blocks;
+    blocks.reserve(count);
+    const auto foundAt = wholeSeconds(WallClock::now());
+    for (std::uint64_t n = 0; n < count; ++n) {
+        blocks.push_back({.id = makeUuid(),
+                          .height = std::int64_t(n + 1),
+                          .blockHash = hashOf(n),
+                          .coinbaseTxID = hashOf(n + (1ULL << 40)),
+                          .rewardSats = 5'000'000'000,
+                          .foundAt = foundAt,
+                          .confirmations = 100,
+                          .status = FoundBlockStatus::mature});
+    }
+    writeFileAtomically(file, MiningHistoryStore::encode(blocks), Durability::durable);
+}
+
+void RecordNthBlock(benchmark::State& state) {
+    const auto n = std::uint64_t(state.range(0));
+    testing::TempDir folder;
+    const auto file = folder.path() / "regtest.json";
+    writeHistory(file, n - 1);
+    MiningHistoryStore store(file);
+    const SubmissionResult accepted{SubmissionResult::Accepted{}};
+    std::uint64_t next = n - 1;
+    for (auto _ : state) {
+        store.recordSubmission(std::int64_t(next + 1), hashOf(next), hashOf(next + (1ULL << 40)),
+                               5'000'000'000, accepted, WallClock::now());
+        ++next;
+    }
+    state.counters["history_records"] = double(n);
+}
+BENCHMARK(RecordNthBlock)
+    ->Arg(100)
+    ->Arg(1'000)
+    ->Arg(10'000)
+    ->Iterations(50)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace corvanta
+
+BENCHMARK_MAIN();

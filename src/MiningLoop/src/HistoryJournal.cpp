@@ -1,0 +1,50 @@
+#include "HistoryJournal.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta::journal {
+std::filesystem::path beside(const std::filesystem::path& file) {
+    auto journal = file;
+    journal += ".journal";
+    return journal;
+}
+
+Contents read(const std::filesystem::path& journal) {
+    Contents contents;
+    std::string text;
+    try {
+        text = readFile(journal);
+    } catch (const FileReadError&) {
+        return contents;
+    }
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        if (end == std::string_view::npos) {
+            contents.unfinishedTail = true;
+            break;
+        }
+        contents.lines.emplace_back(rest.substr(0, end));
+        rest.remove_prefix(end + 1);
+    }
+    return contents;
+}
+
+void append(const std::filesystem::path& journal, std::string_view line) {
+    std::string text(line);
+    text.push_back('\n');
+    appendToFileDurably(journal, text);
+}
+
+void remove(const std::filesystem::path& journal) {
+    if (::unlink(journal.c_str()) != 0 && errno != ENOENT) {
+        throw FileWriteError("cannot remove " + journal.string() + ": " + std::strerror(errno));
+    }
+}
+
+}  // namespace corvanta::journal

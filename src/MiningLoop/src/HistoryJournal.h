@@ -1,0 +1,33 @@
+#pragma once
+
+// The found-block history's append-only journal: one record a line, beside the history file.
+// Appending a line costs the same whatever the history's length; the history folds the journal
+// into its file now and then and removes it.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvanta::journal {
+
+// The journal of a history file: "<file name>.journal" in the same folder.
+std::filesystem::path beside(const std::filesystem::path& file);
+
+struct Contents {
+    // The complete lines, oldest first, without their line break.
+    std::vector<std::string> lines;
+    // Bytes after the last line break: a line whose writing never finished.
+    bool unfinishedTail = false;
+};
+
+// Reads the journal; a missing or unreadable one has no lines.
+Contents read(const std::filesystem::path& journal);
+
+// Appends `line` and a line break, synced to the disk. Throws FileWriteError.
+void append(const std::filesystem::path& journal, std::string_view line);
+
+// Removes the journal; a missing one is fine. Throws FileWriteError.
+void remove(const std::filesystem::path& journal);
+
+}  // namespace corvanta::journal
