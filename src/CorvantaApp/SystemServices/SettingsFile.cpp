@@ -75,6 +75,7 @@ struct LineShape {
     bool closes = true;  // its quotes close and it does not run on into the next line
     bool hasEquals = false;
     bool isSection = false;
+    bool hasClosingBracket = false;  // a "]" before any comment
     bool isBlankOrComment = false;
 };
 
@@ -102,6 +103,8 @@ LineShape shapeOf(std::string_view line) {
             inQuotes = !inQuotes;
         } else if (c == '=' && !inQuotes) {
             shape.hasEquals = true;
+        } else if (c == ']' && !inQuotes) {
+            shape.hasClosingBracket = true;
         } else if (c == ';' && !inQuotes) {
             break;
         }
@@ -133,12 +136,23 @@ std::string readableSettingsLines(std::string_view text, int& kept, int& dropped
             if (shape.isSection) sectionUsable = false;
             continue;
         }
+        // The reader cannot place the keys under a header without its "]" either; and it
+        // reports a line that is not `key=value` as a format error, then drops it on the next
+        // write, with no copy.
+        if (shape.isSection && !shape.hasClosingBracket) {
+            ++dropped;
+            sectionUsable = false;
+            continue;
+        }
         if (shape.isSection) {
             sectionUsable = true;
             out.append(line).push_back('\n');
             continue;
         }
-        if (!shape.hasEquals) continue;
+        if (!shape.hasEquals) {
+            ++dropped;
+            continue;
+        }
         if (sectionUsable) {
             out.append(line).push_back('\n');
             ++kept;

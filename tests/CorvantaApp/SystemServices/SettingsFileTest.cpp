@@ -71,6 +71,10 @@ TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
         {"[Gen\"eral]\nb=2\n[Other]\nc=3\n", 1, 2},  // keys under a broken header
         {"a=1\r\nb=\"2\r\n", 1, 1},
         {"", 0, 0},
+        // Lines the reader reports as malformed: no "=" outside quotes, a header without "]".
+        {"[General]\na=1\nstray words\n#note\n\"x=y\"\nb=2\n", 2, 3},
+        {"[General\na=1\n[Side]\nb=2\n", 1, 2},
+        {"[Gen;x]\na=1\n[General]x\nb=2\n", 1, 2},
     };
     for (const auto& c : cases) {
         int kept = -1;
@@ -79,6 +83,21 @@ TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
         EXPECT_EQ(kept, c.kept) << c.text;
         EXPECT_EQ(dropped, c.dropped) << c.text;
     }
+}
+
+TEST(SettingsFile, ALineTheReaderRejectsIsKeptAsideBeforeAWriteDropsIt) {
+    SettingsFolder folder;
+    const std::string damaged = "[General]\nrigwell.powerMode=max\nstray words\n";
+    testing::writeText(folder.file, damaged);
+    const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+    ASSERT_EQ(check.outcome, Outcome::recovered);
+    EXPECT_EQ(readFile(folder.aside), damaged);
+
+    // The reader now takes the file in whole, so a write that was saved says so.
+    Preferences preferences(folder.path());
+    EXPECT_EQ(preferences.string(QStringLiteral("rigwell.powerMode")), "max");
+    EXPECT_TRUE(preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
+                                      QStringLiteral("regtest")));
 }
 
 TEST(SettingsFile, AnIntactFileIsLeftAsItIs) {
