@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <optional>
+#include <string>
 
 #include "FuzzSupport.h"
 
@@ -19,6 +21,17 @@ inline void useScratchConfigHome() {
     static const ScratchFolder home("config-home");
     static const bool pointed = ::setenv("XDG_CONFIG_HOME", home.path().c_str(), 1) == 0;
     expect(pointed, "the configuration folder could not be set");
+}
+
+// A settings file path never used before in this process, in `folder` emptied: the settings
+// keep what they read of a file in a cache by its name, and a file rewritten within the same
+// instant at the same size would be taken for the one read before.
+inline std::filesystem::path freshSettingsFile(const ScratchFolder& folder) {
+    static std::uint64_t count = 0;
+    folder.clear();
+    const auto subfolder = folder.path() / std::to_string(++count);
+    std::filesystem::create_directory(subfolder);
+    return subfolder / "Corvanta.conf";
 }
 
 // The satoshis an amount's text ("1.50000000 BTC", "-0.00000001 BTC", "0.00 BTC") stands for;

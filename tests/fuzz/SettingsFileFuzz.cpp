@@ -94,14 +94,13 @@ void expectPlainLinesRead(std::string_view text, const Preferences& preferences)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::useScratchConfigHome();
     static const fuzz::ScratchFolder folder("settings-file");
-    folder.clear();
-    const std::filesystem::path file = folder.path() / "Corvanta.conf";
+    const std::filesystem::path file = fuzz::freshSettingsFile(folder);
     const QString path = QString::fromStdString(file.string());
     const std::string_view input = fuzz::textOf(data, size);
     fuzz::writeFile(file, input);
 
     const SettingsFileCheck check = checkSettingsFile(path, kNow);
-    const auto entries = std::distance(std::filesystem::directory_iterator(folder.path()),
+    const auto entries = std::distance(std::filesystem::directory_iterator(file.parent_path()),
                                        std::filesystem::directory_iterator());
     int kept = 0;
     int dropped = 0;
@@ -113,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         fuzz::expect(check.outcome == Outcome::recovered, "a regular file was set aside");
         fuzz::expect(entries == 2, "other than one copy kept aside");
-        fuzz::expect(fuzz::readFile(folder.path() / check.keptAs.toStdString()) == input,
+        fuzz::expect(fuzz::readFile(file.parent_path() / check.keptAs.toStdString()) == input,
                      "the copy kept aside differs from the original bytes");
         fuzz::expect(fuzz::readFile(file) == readable,
                      "the file was rewritten to other than its readable lines");
@@ -126,7 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      "a recovered file was not put right once and for all");
     }
 
-    const Preferences preferences(path);
+    Preferences preferences(path);
     expectPlainLinesRead(fuzz::readFile(file), preferences);
+    // The reader took the file in whole: a write is saved and says so.
+    fuzz::expect(preferences.setString(QStringLiteral("rigwell.fuzzProbe"), QStringLiteral("1")),
+                 "a write to a checked file reported failure");
     return 0;
 }

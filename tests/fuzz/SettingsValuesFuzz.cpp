@@ -58,8 +58,7 @@ void readStrictly(Preferences& preferences, const QString& key) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::useScratchConfigHome();
     static const fuzz::ScratchFolder folder("settings-values");
-    folder.clear();
-    const std::filesystem::path file = folder.path() / "Corvanta.conf";
+    const std::filesystem::path file = fuzz::freshSettingsFile(folder);
     const QString path = QString::fromStdString(file.string());
     const std::string_view input = fuzz::textOf(data, size);
 
