@@ -71,9 +71,83 @@ std::filesystem::path asideName(const QString& iniPath, const QDateTime& now) {
     }
 }
 
+// One character of a value as the reader unescapes it ("\x40" and "\100" are "@"), from
+// `position`, which moves past it; -1 at the end of the value.
+int unescapedAt(std::string_view value, std::size_t& position) {
+    if (position >= value.size()) return -1;
+    const char c = value[position++];
+    if (c != '\\' || position == value.size()) return static_cast<unsigned char>(c);
+    const char escaped = value[position];
+    const auto digits = [&](int base) {
+        int code = 0;
+        while (position < value.size() && code < 0x110000) {
+            const char d = value[position];
+            const int digit = d >= '0' && d <= '9'   ? d - '0'
+                              : d >= 'a' && d <= 'f' ? d - 'a' + 10
+                              : d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                     : base;
+            if (digit >= base) break;
+            code = code * base + digit;
+            ++position;
+        }
+        return code;
+    };
+    if (escaped == 'x') {
+        ++position;
+        return digits(16);
+    }
+    if (escaped >= '0' && escaped <= '7') return digits(8);
+    ++position;
+    return static_cast<unsigned char>(escaped);
+}
+
+// The reader turns a value, or an element of a comma-separated list, that starts with a single
+// "@" into a typed value; "@Variant(...)" decodes arbitrary binary data and asks for as much
+// memory as that data claims. The settings only ever hold text, which the writer starts with
+// "@@" when it begins with "@" and writes as "@String(...)" when it holds a NUL: any other "@"
+// start, plain, quoted or escaped, is not ours.
+bool holdsTypedValue(std::string_view value) {
+    const auto isOurs = [&](std::size_t position) {
+        std::string start;
+        while (start.size() < 8 && position < value.size()) {
+            if (value[position] == '"') {
+                ++position;
+                continue;
+            }
+            const int c = unescapedAt(value, position);
+            start.push_back(c >= 0 && c < 0x80 ? char(c) : '\x01');
+        }
+        const std::string_view text = start;
+        return !text.starts_with('@') || text.starts_with("@@") || text.starts_with("@String(");
+    };
+    bool inQuotes = false;
+    bool atElementStart = true;
+    std::size_t position = 0;
+    while (position < value.size()) {
+        const char c = value[position];
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            ++position;
+        } else if (!inQuotes && c == ';') {
+            return false;
+        } else if (!inQuotes && c == ',') {
+            atElementStart = true;
+            ++position;
+        } else if (atElementStart && !inQuotes && (c == ' ' || c == '\t')) {
+            ++position;
+        } else {
+            if (atElementStart && !isOurs(position)) return true;
+            atElementStart = false;
+            unescapedAt(value, position);
+        }
+    }
+    return false;
+}
+
 struct LineShape {
     bool closes = true;  // its quotes close and it does not run on into the next line
     bool hasEquals = false;
+    bool typedValue = false;  // see holdsTypedValue()
     bool isSection = false;
     bool hasClosingBracket = false;  // a "]" before any comment
     bool isBlankOrComment = false;
@@ -101,8 +175,9 @@ LineShape shapeOf(std::string_view line) {
             ++i;
         } else if (c == '"') {
             inQuotes = !inQuotes;
-        } else if (c == '=' && !inQuotes) {
+        } else if (c == '=' && !inQuotes && !shape.hasEquals) {
             shape.hasEquals = true;
+            shape.typedValue = holdsTypedValue(line.substr(i + 1));
         } else if (c == ']' && !inQuotes) {
             shape.hasClosingBracket = true;
         } else if (c == ';' && !inQuotes) {
@@ -149,7 +224,7 @@ std::string readableSettingsLines(std::string_view text, int& kept, int& dropped
             out.append(line).push_back('\n');
             continue;
         }
-        if (!shape.hasEquals) {
+        if (!shape.hasEquals || shape.typedValue) {
             ++dropped;
             continue;
         }

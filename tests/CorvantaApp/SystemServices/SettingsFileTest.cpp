@@ -75,6 +75,11 @@ TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
         {"[General]\na=1\nstray words\n#note\n\"x=y\"\nb=2\n", 2, 3},
         {"[General\na=1\n[Side]\nb=2\n", 1, 2},
         {"[Gen;x]\na=1\n[General]x\nb=2\n", 1, 2},
+        // Values the reader would decode as other than text, however written.
+        {"a=@Variant(\\0\\0\\0\\x7f)\nb=\\x40Variant(x)\nc=x, \\100Rect(1 2 3 4)\n"
+         "d=\"@ByteArray(x)\"\ne=@@text\nf=\" @x\"\ng=@\\x40x\nh=x;@Variant(\n"
+         "i=@String(a\\0b)\n",
+         5, 4},
     };
     for (const auto& c : cases) {
         int kept = -1;
@@ -98,6 +103,26 @@ TEST(SettingsFile, ALineTheReaderRejectsIsKeptAsideBeforeAWriteDropsIt) {
     EXPECT_EQ(preferences.string(QStringLiteral("rigwell.powerMode")), "max");
     EXPECT_TRUE(preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
                                       QStringLiteral("regtest")));
+}
+
+TEST(SettingsFile, AValueTheReaderWouldDecodeIsKeptAsideUnread) {
+    SettingsFolder folder;
+    // Binary data of any type and claimed size, which the reader would decode.
+    const std::string hostile =
+        "[General]\nrigwell.powerMode=max\n"
+        "rigwell.note=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\xfQStringList\\0\\xbf\\xbf\\xff)\n";
+    testing::writeText(folder.file, hostile);
+    ASSERT_EQ(checkSettingsFile(folder.path(), kNow).outcome, Outcome::recovered);
+    EXPECT_EQ(readFile(folder.aside), hostile);
+
+    Preferences preferences(folder.path());
+    EXPECT_EQ(preferences.string(QStringLiteral("rigwell.powerMode")), "max");
+    EXPECT_FALSE(preferences.contains(QStringLiteral("rigwell.note")));
+    // A text of the user's that starts like one is stored escaped, and left alone.
+    const QString text = QStringLiteral("@Variant(not ours)");
+    ASSERT_TRUE(preferences.setString(QStringLiteral("rigwell.note"), text));
+    EXPECT_EQ(checkSettingsFile(folder.path(), kNow).outcome, Outcome::intact);
+    EXPECT_EQ(Preferences(folder.path()).string(QStringLiteral("rigwell.note")), text);
 }
 
 TEST(SettingsFile, AnIntactFileIsLeftAsItIs) {
