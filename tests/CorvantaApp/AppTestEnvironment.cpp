@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "Shell/ControlStyle.h"
+
 namespace corvanta::testing {
 
 void useHeadlessEnvironment(const std::filesystem::path& root) {
@@ -26,7 +28,9 @@ void useHeadlessEnvironment(const std::filesystem::path& root) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("QT_QUICK_BACKEND", "software", 1);
-    setenv("QT_QUICK_CONTROLS_STYLE", "Basic", 1);
+    // The application's own control style, set the way the application sets it.
+    unsetenv("QT_QUICK_CONTROLS_STYLE");
+    useControlStyle();
 }
 
 }  // namespace corvanta::testing

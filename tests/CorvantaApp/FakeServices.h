@@ -4,6 +4,7 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
+#include <QDBusVariant>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
@@ -123,6 +124,42 @@ class FakeLogind : public QObject, protected QDBusContext {
     std::vector<int> readEnds_;
     std::optional<QDBusMessage> held_;
     QDBusUnixFileDescriptor heldLock_;
+};
+
+// The settings portal: answers Read from its table, and announces a change with SettingChanged
+// as the real portal does.
+class FakePortalSettings : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+
+  public:
+    bool serve(QDBusConnection bus) {
+        bus_ = bus;
+        return bus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), this,
+                                  QDBusConnection::ExportAllSlots) &&
+               bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    }
+
+    // Stores the value and tells the bus.
+    void change(const QString& group, const QString& key, const QVariant& value) {
+        values[group + '/' + key] = value;
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/portal/desktop"),
+            QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("SettingChanged"));
+        signal << group << key << QVariant::fromValue(QDBusVariant(value));
+        bus_.send(signal);
+    }
+
+    QVariantMap values;
+
+  public slots:
+    // The portal wraps the value twice.
+    QDBusVariant Read(const QString& group, const QString& key) {
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(values.value(group + '/' + key))));
+    }
+
+  private:
+    QDBusConnection bus_{QString()};
 };
 
 }  // namespace corvanta::testing

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "NodeHarness.h"
+#include "NodeLaunchRecord.h"
 #include "corvanta/node/BinaryIntegrity.h"
 #include "corvanta/node/NodeController.h"
 #include "corvanta/node/NodeProcess.h"
@@ -93,6 +94,29 @@ TEST_F(NodeProcessTest, LaunchesWaitsForTheCookieAndEndsOnRequest) {
     EXPECT_EQ(node.lastTerminationReason(), NodeTerminationReason::requested());
     EXPECT_THAT(node.recentOutput(), HasSubstr("started"));  // kept after the end
     EXPECT_GE(node.outputHandlerInvocations(), 1);
+}
+
+TEST_F(NodeProcessTest, ARunningNodeIsNamedBesideItsDataFolderUntilItEnds) {
+    const fs::path record = NodeLaunchRecord::location(dataDirectory());
+    testing::writeText(record, "{\"node\": {\"pid\": ");  // damaged: no obstacle
+    NodeProcess& node = makeNode(kServing);
+    node.start();
+    node.waitForCookie(5s, {});
+    const auto written = NodeLaunchRecord::read(record);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(written->node.pid, testing::lastPid(pidFile()));
+    EXPECT_EQ(written->dataDirectory, dataDirectory());
+    EXPECT_EQ(written->launcher, ProcessInfo::self());
+    node.terminate();
+    EXPECT_FALSE(fs::exists(record));
+
+    // A node that ends on its own is forgotten just the same.
+    node.start();
+    node.waitForCookie(5s, {});
+    ASSERT_TRUE(fs::exists(record));
+    ::kill(testing::lastPid(pidFile()), SIGKILL);
+    node.waitForTermination({});
+    EXPECT_FALSE(fs::exists(record));
 }
 
 TEST_F(NodeProcessTest, AnEarlyExitReportsItsStatusAndTheTailOfItsOutput) {

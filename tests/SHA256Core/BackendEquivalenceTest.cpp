@@ -194,7 +194,8 @@ TEST(BackendDispatch, OffersWhatTheProcessorRunsWithPortableLast) {
 // The suites above cover the search builds only through this list: it must not come back empty
 // where a backend has builds, and no two builds may share an id.
 TEST(BackendDispatch, ListsTheSearchBuildsOfTheBackendsPresent) {
-    const bool withBuilds = findBackend("sha-ni") != nullptr || findBackend("armv8") != nullptr;
+    const bool withBuilds = findBackend("avx512") != nullptr || findBackend("sha-ni") != nullptr ||
+                            findBackend("armv8") != nullptr;
     EXPECT_EQ(searchBuilds().size() >= 2, withBuilds);
     std::vector<std::string_view> ids;
     for (const Backend& build : searchBuilds()) {
@@ -203,6 +204,16 @@ TEST(BackendDispatch, ListsTheSearchBuildsOfTheBackendsPresent) {
     }
     std::sort(ids.begin(), ids.end());
     EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    // Each backend present that is built more than one way has its builds listed, not just one
+    // backend's.
+    for (const std::string_view backend : {"avx512", "sha-ni", "armv8"}) {
+        if (findBackend(backend) == nullptr) continue;
+        const auto ofBackend = [&](std::string_view id) {
+            return id.size() > backend.size() && id.substr(0, backend.size()) == backend &&
+                   id[backend.size()] == '/';
+        };
+        EXPECT_GE(std::count_if(ids.begin(), ids.end(), ofBackend), 2) << backend;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Hardware, BackendEquivalence,

@@ -13,7 +13,7 @@ Item {
     property int dismissAfter: 30000
     property bool reduceMotion: Platform.reduceMotion
     property bool appeared: false
-    readonly property var figures: DashboardLogic.blockFound(presentation)
+    readonly property var figures: DashboardLogic.texts.blockFound(presentation)
 
     // Names the presentation on the card at the moment, so it clears that one and no other.
     signal dismiss(string presentationId)

@@ -8,7 +8,7 @@ Rectangle {
     id: card
 
     property var validation: undefined
-    readonly property var verdict: DashboardLogic.candidate(validation)
+    readonly property var verdict: DashboardLogic.texts.candidate(validation)
 
     function escaped(text) {
         return String(text).replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")

@@ -23,7 +23,7 @@ Rectangle {
     readonly property bool onScreen: visible && Window.window !== null && Window.window.visible
     readonly property bool isDarkTheme: Prefs.appTheme === "dark"
     readonly property int runState: session ? session.runState : 0
-    readonly property var cpu: DashboardLogic.machine(session ? session.cpuUsage : undefined)
+    readonly property var cpu: DashboardLogic.texts.machine(session ? session.cpuUsage : undefined)
     readonly property bool showsReviewPrompt: DashboardLogic.showsReviewPrompt(
         advancedPanelOpen, session !== null && session.payoutNeedsAttention,
         Prefs.firstLaunchAt, Prefs.reviewPromptAnswered, now)
@@ -142,19 +142,35 @@ Rectangle {
                     }
                 }
                 Item { Layout.fillWidth: true }
-                PayoutAlertBadgeView {
-                    visible: view.session !== null && view.session.payoutNeedsAttention
-                    onClicked: view.openAdvancedPanel("wallet")
-                }
-                NetworkBadgeView {
-                    objectName: "networkBadge"
-                    visible: !(view.session !== null && view.session.payoutNeedsAttention)
-                    network: {
-                        if (!view.session)
-                            return "mainnet"
-                        const active = view.session.activeNetwork
-                        return active !== undefined && active !== null && active !== ""
-                               ? active : view.session.selectedNetwork
+                // One slot for the two badges: the row lays out the slot, whose size follows
+                // the badge shown, rather than two siblings that swap visibility (Qt 6.4's row
+                // then leaves a badge that appears where a hidden item sat).
+                Item {
+                    id: badgeSlot
+                    readonly property bool alert: view.session !== null
+                                                  && view.session.payoutNeedsAttention
+                    implicitWidth: alert ? payoutBadge.implicitWidth : networkBadge.implicitWidth
+                    implicitHeight: alert ? payoutBadge.implicitHeight : networkBadge.implicitHeight
+                    PayoutAlertBadgeView {
+                        id: payoutBadge
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        visible: badgeSlot.alert
+                        onClicked: view.openAdvancedPanel("wallet")
+                    }
+                    NetworkBadgeView {
+                        id: networkBadge
+                        objectName: "networkBadge"
+                        anchors.right: parent.right
+                        anchors.verticalCenter: parent.verticalCenter
+                        visible: !badgeSlot.alert
+                        network: {
+                            if (!view.session)
+                                return "mainnet"
+                            const active = view.session.activeNetwork
+                            return active !== undefined && active !== null && active !== ""
+                                   ? active : view.session.selectedNetwork
+                        }
                     }
                 }
                 HeaderButton {
@@ -228,10 +244,11 @@ Rectangle {
                                 color: view.runState === 3 ? Theme.successText : Theme.textSecondary
                             }
                             Text {
+                                id: statusLabel
                                 objectName: "statusLabel"
                                 width: 116
-                                text: DashboardLogic.statusLabel(view.runState,
-                                                                 view.session ? view.session.failureMessage : "")
+                                text: DashboardLogic.texts.statusLabel(view.runState,
+                                                                       view.session ? view.session.failureMessage : "")
                                 textFormat: Text.PlainText
                                 wrapMode: Text.Wrap
                                 maximumLineCount: 2
@@ -239,13 +256,18 @@ Rectangle {
                                 font.pixelSize: 12
                                 font.bold: true
                                 color: Theme.textPrimary
+
+                                TruncatedTextTip {
+                                    objectName: "statusTip"
+                                    label: statusLabel
+                                }
                             }
                         }
                         Text {
                             objectName: "uptimeLine"
                             readonly property var started: view.session ? view.session.miningStartedAt : undefined
                             visible: started !== undefined && started !== null
-                            text: visible ? DashboardLogic.uptimeLine(started, view.now) : ""
+                            text: visible ? DashboardLogic.texts.uptimeLine(started, view.now) : ""
                             textFormat: Text.PlainText
                             font.pixelSize: 11
                             font.weight: Font.Medium
@@ -421,8 +443,8 @@ Rectangle {
                     Layout.preferredWidth: 1
                     Layout.fillHeight: true
                     lastBlockTimestamp: view.session ? view.session.confirmedNetworkTipTimestamp : undefined
-                    draws: DashboardLogic.draws(view.session ? view.session.sessionStartHeight : undefined,
-                                                view.session ? view.session.freshChainStatus : undefined)
+                    draws: DashboardLogic.texts.draws(view.session ? view.session.sessionStartHeight : undefined,
+                                                      view.session ? view.session.freshChainStatus : undefined)
                     now: view.now
                 }
                 Rectangle {
@@ -454,9 +476,9 @@ Rectangle {
                                 objectName: "gainsAmount"
                                 Layout.fillWidth: true
                                 text: view.session
-                                      ? DashboardLogic.gainsAmount(view.session.earnings,
-                                                                   view.session.scanCoversConfiguredAddress,
-                                                                   view.session.persistedHistoryTotalSats)
+                                      ? DashboardLogic.texts.gainsAmount(view.session.earnings,
+                                                                         view.session.scanCoversConfiguredAddress,
+                                                                         view.session.persistedHistoryTotalSats)
                                       : "0.00 BTC"
                                 textFormat: Text.PlainText
                                 fontSizeMode: Text.HorizontalFit
@@ -467,7 +489,7 @@ Rectangle {
                             }
                             Text {
                                 objectName: "blocksFoundSubtitle"
-                                text: DashboardLogic.blocksFoundSubtitle(view.session ? view.session.persistedHistory : [])
+                                text: DashboardLogic.texts.blocksFoundSubtitle(view.session ? view.session.persistedHistory : [])
                                 textFormat: Text.PlainText
                                 font.pixelSize: 11
                                 color: Theme.textSecondary
@@ -539,8 +561,8 @@ Rectangle {
                     objectName: "lastUpdateLabel"
                     Layout.fillWidth: true
                     horizontalAlignment: Text.AlignRight
-                    text: DashboardLogic.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
-                                                         view.now)
+                    text: DashboardLogic.texts.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
+                                                               view.now)
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     maximumLineCount: 1
@@ -593,30 +615,82 @@ Rectangle {
         }
     }
 
-    // The celebration, only while the dashboard is on screen.
-    Repeater {
-        id: celebration
+    // The celebration, only while the dashboard is on screen. It comes in and leaves with a
+    // fade and a scale from 0.96, eased out over 0.2 s; leaving, it shows the block it was shown
+    // for. A dashboard that leaves the screen drops it at once: nobody sees it go.
+    Item {
+        id: celebrationLayer
 
-        objectName: "blockFoundOverlay"
-        model: view.presentation !== undefined && view.presentation !== null && view.onScreen ? 1 : 0
-        delegate: Item {
-            anchors.fill: parent
-            opacity: 0
-            scale: 0.96
-            Component.onCompleted: { opacity = 1; scale = 1 }
-            Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
-            Behavior on scale { NumberAnimation { duration: 200; easing.type: Easing.OutQuad } }
-            Rectangle {
-                anchors.fill: parent
-                color: Qt.rgba(0, 0, 0, 0.35)
-                MouseArea { anchors.fill: parent }
+        readonly property bool shown: view.presentation !== undefined && view.presentation !== null
+                                      && view.onScreen
+        property var lastPresentation
+        // 1 while a card is up: from its showing until it has faded out. A showing that begins
+        // while the last card leaves gets a card of its own, with its own wait.
+        property int cards: 0
+        readonly property bool animated: !Platform.reduceMotion
+        // The motion its coming and going runs, for whoever checks it.
+        readonly property alias motion: celebrationMotion
+
+        objectName: "blockFoundLayer"
+        anchors.fill: parent
+        visible: opacity > 0
+        opacity: shown ? 1 : 0
+        scale: shown ? 1 : 0.96
+        Component.onCompleted: {
+            lastPresentation = view.presentation
+            cards = shown ? 1 : 0
+        }
+        onShownChanged: {
+            if (shown) {
+                lastPresentation = view.presentation
+                cards = 0
+                cards = 1
+            } else if (!view.onScreen) {
+                cards = 0
             }
-            BlockFoundView {
-                objectName: "blockFoundView"
+        }
+        onVisibleChanged: {
+            if (!visible && !shown)
+                cards = 0
+        }
+        Behavior on opacity {
+            enabled: celebrationLayer.animated
+            NumberAnimation { id: celebrationMotion; duration: 200; easing.type: Easing.OutQuad }
+        }
+        Behavior on scale {
+            enabled: celebrationLayer.animated
+            NumberAnimation { duration: 200; easing.type: Easing.OutQuad }
+        }
+
+        Connections {
+            target: view
+            // A newer block replaces the one shown.
+            function onPresentationChanged() {
+                if (celebrationLayer.shown)
+                    celebrationLayer.lastPresentation = view.presentation
+            }
+        }
+        // A repeater rather than a loader: Qt 6.4's Loader refuses components bound to this
+        // file's ids.
+        Repeater {
+            id: celebration
+
+            objectName: "blockFoundOverlay"
+            model: celebrationLayer.cards
+            delegate: Item {
                 anchors.fill: parent
-                presentation: view.presentation
-                dismissAfter: view.blockFoundWait
-                onDismiss: id => view.dismissBlockFound(id)
+                Rectangle {
+                    anchors.fill: parent
+                    color: Qt.rgba(0, 0, 0, 0.35)
+                    MouseArea { anchors.fill: parent }
+                }
+                BlockFoundView {
+                    objectName: "blockFoundView"
+                    anchors.fill: parent
+                    presentation: celebrationLayer.lastPresentation
+                    dismissAfter: view.blockFoundWait
+                    onDismiss: id => view.dismissBlockFound(id)
+                }
             }
         }
     }

@@ -89,7 +89,10 @@ Rules::Run run(int runState) {
 }  // namespace
 
 DashboardLogic::DashboardLogic(QObject* parent)
-    : QObject(parent), performanceCores_(std::max(1, CPUEngine::performanceCoreCount())) {}
+    : QObject(parent), performanceCores_(std::max(1, CPUEngine::performanceCoreCount())) {
+    connect(&Localization::shared(), &Localization::languageChanged, this,
+            &DashboardLogic::languageChanged);
+}
 
 DashboardLogic* DashboardLogic::create(QQmlEngine* engine, QJSEngine*) {
     return new DashboardLogic(engine);

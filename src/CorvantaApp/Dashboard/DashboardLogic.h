@@ -27,6 +27,10 @@ class DashboardLogic : public QObject {
     Q_PROPERTY(int performanceCores READ performanceCores WRITE setPerformanceCores NOTIFY
                    performanceCoresChanged)
     Q_PROPERTY(QVariant fixedNow READ fixedNow WRITE setFixedNow NOTIFY fixedNowChanged)
+    // The object itself, announced anew when the interface language changes. Views call the
+    // methods that answer with texts through it, so such a binding is evaluated again at once in
+    // the new language (a bare read of a language property would be compiled away).
+    Q_PROPERTY(corvanta::DashboardLogic* texts READ texts NOTIFY languageChanged)
 
   public:
     explicit DashboardLogic(QObject* parent = nullptr);
@@ -37,6 +41,7 @@ class DashboardLogic : public QObject {
     // Seconds since 1970 that now() returns instead of the system clock; undefined: the clock.
     QVariant fixedNow() const { return fixedNow_; }
     void setFixedNow(const QVariant& seconds);
+    DashboardLogic* texts() { return this; }
     Q_INVOKABLE double now() const;
     // A date (or seconds) as seconds since 1970; NaN when absent.
     Q_INVOKABLE double seconds(const QVariant& date) const;
@@ -105,6 +110,7 @@ class DashboardLogic : public QObject {
   signals:
     void performanceCoresChanged();
     void fixedNowChanged();
+    void languageChanged();
 
   private:
     int performanceCores_;

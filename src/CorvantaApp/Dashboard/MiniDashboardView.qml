@@ -14,11 +14,11 @@ Rectangle {
     readonly property bool isDarkTheme: Prefs.appTheme === "dark"
     readonly property bool syncing: session !== null && session.runState === 2
     readonly property var status: session
-        ? DashboardLogic.miniStatus(session.runState, session.isHashing, session.syncBlocks,
-                                    session.syncHeaders, session.syncPercent,
-                                    session.failureMessage)
-        : DashboardLogic.miniStatus(0, false, 0, 0, 0, "")
-    readonly property var pulse: DashboardLogic.pulse(
+        ? DashboardLogic.texts.miniStatus(session.runState, session.isHashing, session.syncBlocks,
+                                          session.syncHeaders, session.syncPercent,
+                                          session.failureMessage)
+        : DashboardLogic.texts.miniStatus(0, false, 0, 0, 0, "")
+    readonly property var pulse: DashboardLogic.texts.pulse(
         session ? session.confirmedNetworkTipTimestamp : undefined, now)
 
     signal leaveMiniMode()
@@ -137,7 +137,7 @@ Rectangle {
                 tint: Theme.surfacePink
                 accent: Theme.gaugeMachine
                 symbol: "cpu"
-                value: DashboardLogic.miniMachineValue(view.session ? view.session.cpuUsage : undefined)
+                value: DashboardLogic.texts.miniMachineValue(view.session ? view.session.cpuUsage : undefined)
                 unit: DashboardLogic.capitalized(qsTr("MACHINE"))
                 caption: qsTr("Occupation")
             }
@@ -149,9 +149,9 @@ Rectangle {
                 accent: Theme.successText
                 sticker: "bitcoin"
                 value: view.session
-                       ? DashboardLogic.miniGainsValue(view.session.earnings,
-                                                       view.session.scanCoversConfiguredAddress,
-                                                       view.session.persistedHistoryTotalSats)
+                       ? DashboardLogic.texts.miniGainsValue(view.session.earnings,
+                                                             view.session.scanCoversConfiguredAddress,
+                                                             view.session.persistedHistoryTotalSats)
                        : "0.00"
                 unit: "BTC"
                 caption: qsTr("Gains")
@@ -273,12 +273,12 @@ Rectangle {
                                     text: {
                                         const s = view.session
                                         if (chipSlot.modelData.name === "modeChip")
-                                            return DashboardLogic.miniModeLabel(s ? s.effectiveWorkerCount : undefined,
-                                                                                s ? s.powerMode : "balanced")
+                                            return DashboardLogic.texts.miniModeLabel(s ? s.effectiveWorkerCount : undefined,
+                                                                                      s ? s.powerMode : "balanced")
                                         if (chipSlot.modelData.name === "uptimeChip")
-                                            return DashboardLogic.miniUptimeLabel(s ? s.miningStartedAt : undefined,
-                                                                                  view.now)
-                                        return DashboardLogic.miniWorkersLabel(s ? s.effectiveWorkerCount : undefined)
+                                            return DashboardLogic.texts.miniUptimeLabel(s ? s.miningStartedAt : undefined,
+                                                                                        view.now)
+                                        return DashboardLogic.texts.miniWorkersLabel(s ? s.effectiveWorkerCount : undefined)
                                     }
                                     textFormat: Text.PlainText
                                     font.pixelSize: 11
@@ -293,6 +293,8 @@ Rectangle {
         }
 
         RowLayout {
+            id: footer
+            objectName: "miniFooter"
             Layout.fillWidth: true
             spacing: 7
             Rectangle {
@@ -302,10 +304,13 @@ Rectangle {
                 radius: 4
                 color: Theme[view.status.colour]
             }
+            // The status takes all the room it needs up to the whole row; the last-update text
+            // has what is left and gives way first.
             Text {
+                id: miniStatus
                 objectName: "miniStatus"
-                Layout.maximumWidth: implicitWidth
-                Layout.preferredWidth: Math.min(implicitWidth, 230)
+                Layout.preferredWidth: Math.min(implicitWidth, Math.max(0, footer.width - 8 - 6
+                                                                         - 3 * footer.spacing))
                 text: view.status.label
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
@@ -313,14 +318,21 @@ Rectangle {
                 font.pixelSize: 10
                 font.weight: Font.Medium
                 color: Theme.textPrimary
+
+                TruncatedTextTip {
+                    objectName: "miniStatusTip"
+                    label: miniStatus
+                }
             }
-            Item { Layout.minimumWidth: 6 }
+            Item { Layout.preferredWidth: 6 }
             Text {
                 objectName: "miniLastUpdate"
                 Layout.fillWidth: true
+                Layout.preferredWidth: 0
+                clip: true
                 horizontalAlignment: Text.AlignRight
-                text: DashboardLogic.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
-                                                     view.now)
+                text: DashboardLogic.texts.lastUpdateLabel(view.session ? view.session.chainStatusUpdatedAt : undefined,
+                                                           view.now)
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 maximumLineCount: 1

@@ -55,7 +55,7 @@ Item {
             Text {
                 objectName: "networkName"
                 anchors.verticalCenter: parent.verticalCenter
-                text: DashboardLogic.networkName(badge.network)
+                text: DashboardLogic.texts.networkName(badge.network)
                 textFormat: Text.PlainText
                 font.pixelSize: badge.compact ? 10 : 11
                 font.bold: true
@@ -65,6 +65,6 @@ Item {
         }
         HoverHandler { id: hover }
         ToolTip.visible: hover.hovered
-        ToolTip.text: DashboardLogic.networkHelp(badge.network)
+        ToolTip.text: DashboardLogic.texts.networkHelp(badge.network)
     }
 }

@@ -10,7 +10,7 @@ Rectangle {
     property var lastBlockTimestamp: undefined
     property var draws: ({ count: "0", caption: "" })
     property double now: DashboardLogic.now()
-    readonly property var figures: DashboardLogic.pulse(lastBlockTimestamp, now)
+    readonly property var figures: DashboardLogic.texts.pulse(lastBlockTimestamp, now)
 
     implicitWidth: 360
     implicitHeight: column.implicitHeight + 28

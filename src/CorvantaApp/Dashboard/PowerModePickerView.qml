@@ -10,9 +10,9 @@ Column {
 
     property var session
     readonly property var state: session
-        ? DashboardLogic.picker(session.runState, session.powerMode, session.manuallyPaused,
-                                session.governorPaused, session.effectiveWorkerCount,
-                                session.isThrottledBelowRequestedMode)
+        ? DashboardLogic.texts.picker(session.runState, session.powerMode, session.manuallyPaused,
+                                      session.governorPaused, session.effectiveWorkerCount,
+                                      session.isThrottledBelowRequestedMode)
         : ({ lit: "", pauseLit: false, pauseEnabled: false, throttle: "" })
 
     function choose(mode) {

@@ -10,7 +10,7 @@ Rectangle {
     property var blocks: 0
     property var headers: 0
     property real percent: 0
-    readonly property var figures: DashboardLogic.sync(blocks, headers, percent)
+    readonly property var figures: DashboardLogic.texts.sync(blocks, headers, percent)
 
     implicitWidth: 420
     implicitHeight: 116

@@ -80,7 +80,7 @@ namespace ModuleMessage {
 
 const QStringList& texts() {
     static const QStringList list = {
-        QStringLiteral("Mining en pause — protection thermique du Mac"),
+        QStringLiteral("Mining en pause — protection thermique de l'ordinateur"),
         QStringLiteral("Mining en pause — sur batterie"),
         QStringLiteral("Mining en pause — demandé"),
         QStringLiteral("Mining en pause — planning horaire"),

@@ -28,9 +28,6 @@ TranslationTable readTranslationTable(const QByteArray& json) {
             if (!value.isString()) missing << code(language);
             row.texts[static_cast<std::size_t>(language)] = value.toString();
         }
-        const QJsonValue mac = object.value(QLatin1String("mac"));
-        if (!mac.isUndefined() && !mac.isBool()) missing << QStringLiteral("mac");
-        row.mac = mac.toBool();
         if (!missing.isEmpty()) {
             table.problems +=
                 QStringLiteral("row %1: bad %2\n").arg(index + 1).arg(missing.join(u','));

@@ -10,11 +10,9 @@
 
 namespace corvanta {
 
-// One row of the translation table: the French key and its five translations. `mac` marks the
-// rows whose text names macOS, the Mac, the Dock, the Menu Bar or ⌘Tab.
+// One row of the translation table: the French key and its five translations.
 struct TranslationRow {
     std::array<QString, kAllAppLanguages.size()> texts;  // by AppLanguage
-    bool mac = false;
 
     const QString& key() const { return text(AppLanguage::french); }
     const QString& text(AppLanguage language) const {

@@ -10,6 +10,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "Localization/Localization.h"
 #include "MenuBar/TrayMenuModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/Platform.h"
@@ -116,6 +117,8 @@ MenuBar::MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, QObjec
     connect(&prefs_, &Prefs::showInMenuBarChanged, this, &MenuBar::follow);
     connect(&prefs_, &Prefs::showHashRateInMenuBarChanged, this, &MenuBar::refresh);
     connect(theme_.get(), &Theme::changed, this, &MenuBar::refresh);
+    // The tooltip and an open menu show their texts again in the new language at once.
+    connect(&Localization::shared(), &Localization::languageChanged, this, &MenuBar::refresh);
     connect(&delegate_, &AppDelegate::sessionChanged, this, &MenuBar::watchSession);
     follow();
     watchSession();

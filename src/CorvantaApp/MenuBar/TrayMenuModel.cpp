@@ -107,8 +107,7 @@ TrayMenu trayMenu(const TrayInputs& in) {
     TrayMenu menu;
     switch (in.runState) {
         case ShellRunState::syncing:
-            // Shown as written, in every language.
-            menu.statusText = QStringLiteral("Synchronisation…");
+            menu.statusText = L(QStringLiteral("Synchronisation…"));
             menu.statusColor = StatusColor::warning;
             break;
         case ShellRunState::failed:

@@ -8,10 +8,8 @@ OnboardingLayout {
     id: step
 
     required property var session
-    readonly property var state: {
-        SettingsViewRules.language
-        return OnboardingRules.addressState(session.selectedNetwork, session.payoutAddressInput)
-    }
+    readonly property var state: OnboardingRules.texts.addressState(session.selectedNetwork,
+                                                                    session.payoutAddressInput)
     readonly property bool isValid: state.isValid
     readonly property color hintColor: Theme[state.colorRole]
 
@@ -47,7 +45,7 @@ OnboardingLayout {
                 Layout.fillWidth: true
                 // The stored text is kept exactly as typed.
                 text: step.session.payoutAddressInput
-                placeholderText: "bc1q… ou bc1p…"
+                placeholderText: qsTr("bc1q… ou bc1p…")
                 font.family: "DejaVu Sans Mono"
                 font.pixelSize: 13
                 color: Theme.textPrimary
@@ -92,13 +90,12 @@ OnboardingLayout {
     ColumnLayout {
         Layout.fillWidth: true
         spacing: 2
-        // No row of the translation table: shown as written.
         OnboardingCardText {
-            text: "Pas encore de portefeuille ? BlueWallet en crée un en deux minutes, gratuitement — vous seul détenez les clés."
+            text: qsTr("Pas encore de portefeuille ? BlueWallet en crée un en deux minutes, gratuitement — vous seul détenez les clés.")
         }
         Text {
             objectName: "walletLink"
-            text: "bluewallet.io"
+            text: qsTr("bluewallet.io")
             textFormat: Text.PlainText
             font.pixelSize: 11
             font.underline: linkArea.containsMouse

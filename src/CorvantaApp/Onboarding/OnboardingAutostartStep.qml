@@ -57,7 +57,7 @@ OnboardingLayout {
             color: Theme.warningText
         }
         OnboardingCardText {
-            text: qsTr("macOS a refusé l'inscription au démarrage. Le minage reprendra quand même à l'ouverture de l'application.")
+            text: qsTr("Le bureau a refusé le lancement à l'ouverture de session. Le minage reprendra quand même à l'ouverture de l'application.")
             color: Theme.warningText
         }
     }

@@ -13,10 +13,10 @@ OnboardingLayout {
     hero.tint: Theme.sunny
 
     OnboardingTitle {
-        source: qsTr("Un Mac endormi **ne mine pas**")
+        source: qsTr("Un ordinateur en veille **ne mine pas**")
     }
     OnboardingBody {
-        text: qsTr("Quand le Mac s'endort tout seul, le minage s'arrête — et au réveil le nœud doit rattraper la chaîne avant de reprendre. Ce sont des tirages perdus deux fois.")
+        text: qsTr("Quand l'ordinateur se met en veille tout seul, le minage s'arrête — et au réveil le nœud doit rattraper la chaîne avant de reprendre. Ce sont des tirages perdus deux fois.")
     }
     OnboardingToggleCard {
         symbol: "zzz"

@@ -12,7 +12,7 @@ OnboardingLayout {
         source: qsTr("Bienvenue sur **Corvanta**")
     }
     OnboardingBody {
-        text: qsTr("Un mineur Bitcoin solo, natif macOS. Corvanta fait tourner son propre nœud, construit ses propres blocs et minera directement pour vous — sans pool, sans intermédiaire, sans compte à créer.")
+        text: qsTr("Un mineur Bitcoin solo, natif du bureau Linux. Corvanta fait tourner son propre nœud, construit ses propres blocs et minera directement pour vous — sans pool, sans intermédiaire, sans compte à créer.")
     }
     RowLayout {
         Layout.fillWidth: true

@@ -2,8 +2,8 @@
 
 #include <variant>
 
-#include "SystemServices/LaunchAtLogin.h"
 #include "Localization/Localization.h"
+#include "SystemServices/LaunchAtLogin.h"
 #include "SystemServices/PayoutResolution.h"
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/BitcoinNetwork.h"
@@ -65,6 +65,11 @@ bool canAdvance(int step, const QString& network, const QString& addressInput) {
     const BitcoinNetwork net = networkNamed(network);
     if (trimmed.isEmpty()) return net == BitcoinNetwork::regtest;
     return std::holds_alternative<PayoutResolution>(resolvePayout(net, trimmed));
+}
+
+OnboardingRules::OnboardingRules(QObject* parent) : QObject(parent) {
+    connect(&Localization::shared(), &Localization::languageChanged, this,
+            &OnboardingRules::languageChanged);
 }
 
 QVariantList OnboardingRules::accentSegments(const QString& text) const {

@@ -41,9 +41,14 @@ class OnboardingRules : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
+    // The object itself, announced anew when the interface language changes. Views call the
+    // methods that answer with texts through it, so such a binding is evaluated again at once in
+    // the new language (a bare read of a language property would be compiled away).
+    Q_PROPERTY(corvanta::OnboardingRules* texts READ texts NOTIFY languageChanged)
 
   public:
-    using QObject::QObject;
+    explicit OnboardingRules(QObject* parent = nullptr);
+    OnboardingRules* texts() { return this; }
 
     // [{text, accented}, …]
     Q_INVOKABLE QVariantList accentSegments(const QString& text) const;
@@ -55,6 +60,9 @@ class OnboardingRules : public QObject {
     // Registers (or unregisters) the login item; false when the system refused.
     Q_INVOKABLE bool setLaunchAtLogin(bool enabled) const;
     Q_INVOKABLE bool launchAtLoginEnabled() const;
+
+  signals:
+    void languageChanged();
 };
 
 }  // namespace corvanta

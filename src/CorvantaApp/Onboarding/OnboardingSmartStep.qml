@@ -26,7 +26,7 @@ OnboardingLayout {
     onEnabledChanged: apply(enabled)
 
     OnboardingTitle {
-        source: qsTr("Miner **sans** ralentir votre Mac")
+        source: qsTr("Miner **sans** ralentir votre ordinateur")
     }
     OnboardingBody {
         text: qsTr("Sans lui, il faut choisir : miner, ou travailler. Le mode Smart prend tout le processeur quand la machine est libre, et rend ce qu'il faut dès qu'un autre logiciel en réclame — puis reprend trois minutes après.")

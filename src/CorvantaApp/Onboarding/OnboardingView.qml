@@ -15,6 +15,10 @@ Rectangle {
     // Registers the login item; false when the desktop refused. Replaceable for tests.
     property var setLaunchAtLogin: on => OnboardingRules.setLaunchAtLogin(on)
     property int step: 0
+    property bool opened: false
+    // The motions of a change of step, for whoever checks them.
+    readonly property alias backgroundMotion: backgroundMotion
+    readonly property alias stepMotion: stepEntrance
     readonly property int lastStep: 4
     readonly property var backgrounds: [Theme.onboardingCream, Theme.onboardingLavender,
         Theme.onboardingMint, Theme.onboardingBlush, Theme.onboardingLavender]
@@ -37,10 +41,32 @@ Rectangle {
 
     objectName: "onboardingView"
     color: backgrounds[step]
+    // Background, dots and step area change together over a quarter of a second; the step
+    // the flow opens on is simply there.
+    Component.onCompleted: opened = true
+    onStepChanged: {
+        stepEntrance.stop()
+        const moves = opened && !Platform.reduceMotion
+        stepLoader.opacity = moves ? 0 : 1
+        if (moves)
+            stepEntrance.start()
+    }
 
     Behavior on color {
         enabled: !Platform.reduceMotion
-        ColorAnimation { duration: 250; easing.type: Easing.InOutQuad }
+        ColorAnimation { id: backgroundMotion; duration: 250; easing.type: Easing.InOutQuad }
+    }
+
+    // The new step fades in where the old one was.
+    NumberAnimation {
+        id: stepEntrance
+        objectName: "stepMotion"
+        target: stepLoader
+        property: "opacity"
+        from: 0
+        to: 1
+        duration: 250
+        easing.type: Easing.InOutQuad
     }
 
     ColumnLayout {
@@ -69,6 +95,8 @@ Rectangle {
                 model: flow.lastStep + 1
                 Rectangle {
                     required property int index
+                    // The motion of its change, for whoever checks it.
+                    readonly property alias motion: dotMotion
                     objectName: "dot" + index
                     width: 9
                     height: 9
@@ -77,6 +105,10 @@ Rectangle {
                     // qmllint disable unqualified
                     opacity: index <= flow.step ? 1.0 : 0.22
                     // qmllint enable unqualified
+                    Behavior on opacity {
+                        enabled: !Platform.reduceMotion
+                        NumberAnimation { id: dotMotion; duration: 250; easing.type: Easing.InOutQuad }
+                    }
                 }
             }
         }

@@ -3,10 +3,10 @@
 
 #include <sys/stat.h>
 
-#include "Session/SessionInternals.h"
 #include "Localization/ErrorPresentation.h"
 #include "Localization/Localization.h"
 #include "Notifications/MinerNotifications.h"
+#include "Session/SessionInternals.h"
 #include "SystemServices/SleepPreventionAssertion.h"
 #include "Usage/UsagePulse.h"
 #include "corvanta/assembly/BlockAssemblyError.h"
@@ -190,13 +190,12 @@ void SessionDriver::start() {
         model_.appendLog(QStringLiteral(
             "WARNING: no payout address \u2014 reward goes to OP_TRUE, spendable by anyone."));
     }
-    const auto os = macOSVersion();
     model_.usagePulse_->noteMiningActive(
         model_.usageStatisticsEnabled_,
         QCoreApplication::applicationVersion().isEmpty()
             ? std::nullopt
             : std::optional(QCoreApplication::applicationVersion()),
-        os);
+        operatingSystem());
 
     auto session = std::make_shared<Session>();
     session->generation = ++generation_;

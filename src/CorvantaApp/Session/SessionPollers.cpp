@@ -139,7 +139,7 @@ void SessionDriver::statusPass(const SessionPtr& session, std::function<void()> 
                         model_.usagePulse_->noteMiningActive(
                             model_.usageStatisticsEnabled_,
                             version.isEmpty() ? std::nullopt : std::optional(version),
-                            macOSVersion());
+                            operatingSystem());
                     }
                     done();
                 });

@@ -25,7 +25,7 @@ ColumnLayout {
     }
     SettingsText {
         font.pixelSize: 10
-        text: qsTr("Mineur solo natif macOS — aucun pool, aucun compte, aucun serveur : votre nœud, votre CPU, votre bloc.")
+        text: qsTr("Mineur solo natif du bureau Linux — aucun pool, aucun compte, aucun serveur : votre nœud, votre CPU, votre bloc.")
     }
     SettingsRow {
         Layout.fillWidth: true
@@ -44,7 +44,7 @@ ColumnLayout {
                 rotation: view.licencesOpen ? 90 : 0
             }
             Text {
-                text: "Licences"
+                text: qsTr("Licences")
                 textFormat: Text.PlainText
                 font.pixelSize: 11
                 color: Theme.textPrimary

@@ -33,9 +33,13 @@ Rectangle {
     // "CPU" reads the same in every language.
     readonly property var titles: [qsTr("Portefeuille"), qsTr("Winning Safety"),
         qsTr("Nœud Bitcoin"), "CPU", qsTr("Registre de minage"), qsTr("Hachages"),
-        qsTr("Barre de menus"), qsTr("Diagnostic"), qsTr("Réglages"), qsTr("À propos")]
+        qsTr("Zone de notification"), qsTr("Diagnostic"), qsTr("Réglages"), qsTr("À propos")]
+
+    // Only the user's own opening and closing move; the card the panel appears with is open.
+    property bool userToggled: false
 
     function toggle(section) {
+        userToggled = true
         expanded = expanded === section ? "" : section
     }
 
@@ -101,10 +105,24 @@ Rectangle {
                         required property var modelData
                         required property int index
                         readonly property bool open: panel.expanded === card.modelData.id
+                        // The motion of its body, for whoever checks it.
+                        readonly property alias bodyMotion: bodyMotion
 
                         objectName: "card_" + modelData.id
                         Layout.fillWidth: true
-                        implicitHeight: cardColumn.implicitHeight
+                        // The body unfolds and folds away over 0.18 s, eased out; it is kept
+                        // while it folds away.
+                        implicitHeight: open ? header.implicitHeight + body.implicitHeight + 12
+                                             : header.implicitHeight
+                        clip: true
+                        Behavior on implicitHeight {
+                            enabled: panel.userToggled && !Platform.reduceMotion
+                            NumberAnimation {
+                                id: bodyMotion
+                                duration: 180
+                                easing.type: Easing.OutQuad
+                            }
+                        }
                         radius: 14
                         color: Theme.cardBackground
                         border.width: 1
@@ -116,6 +134,7 @@ Rectangle {
                             spacing: 0
 
                             AbstractButton {
+                                id: header
                                 objectName: "header"
                                 Layout.fillWidth: true
                                 focusPolicy: Qt.NoFocus
@@ -158,14 +177,20 @@ Rectangle {
                                 onClicked: panel.toggle(card.modelData.id)
                             }
                             Loader {
+                                id: body
                                 objectName: "body"
                                 Layout.fillWidth: true
                                 Layout.leftMargin: 12
                                 Layout.rightMargin: 12
                                 Layout.bottomMargin: active ? 12 : 0
-                                active: card.open
+                                active: card.open || bodyMotion.running
                                 visible: active
+                                opacity: card.open ? 1 : 0
                                 sourceComponent: card.modelData.view
+                                Behavior on opacity {
+                                    enabled: panel.userToggled && !Platform.reduceMotion
+                                    NumberAnimation { duration: 180; easing.type: Easing.OutQuad }
+                                }
                             }
                         }
                     }

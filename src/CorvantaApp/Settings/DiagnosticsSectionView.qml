@@ -8,11 +8,8 @@ ColumnLayout {
     id: view
 
     required property var session
-    readonly property var selfTest: {
-        SettingsViewRules.language
-        return SettingsViewRules.selfTest(session.selfTestVerdict, session.selfTestCheckedAt,
-                                          Date.now() / 1000)
-    }
+    readonly property var selfTest: SettingsViewRules.texts.selfTest(session.selfTestVerdict, session.selfTestCheckedAt,
+                                                                     Date.now() / 1000)
 
     spacing: 6
 
@@ -20,10 +17,7 @@ ColumnLayout {
         objectName: "workLoadRow"
         Layout.fillWidth: true
         label: qsTr("Chargement du travail")
-        value: {
-            SettingsViewRules.language
-            return SettingsViewRules.workLoad(view.session.workLoadStatistics)
-        }
+        value: SettingsViewRules.texts.workLoad(view.session.workLoadStatistics)
     }
     SettingsRow {
         objectName: "selfTestRow"

@@ -89,13 +89,16 @@ ColumnLayout {
     }
     SettingsSwitch {
         objectName: "usageSwitch"
-        label: qsTr("Compter mon Mac dans les statistiques d'usage")
+        visible: SettingsViewRules.usageCountOffered
+        label: qsTr("Compter cet ordinateur dans les statistiques d'usage")
         isOn: view.session.usageStatisticsEnabled
         onToggled: on => view.session.usageStatisticsEnabled = on
     }
     SettingsText {
+        objectName: "usageCaption"
+        visible: SettingsViewRules.usageCountOffered
         font.pixelSize: 10
-        text: qsTr("Une fois par jour au démarrage du minage : un identifiant aléatoire, la version de l'application et la version majeure de macOS. Rien d'autre — ni adresse, ni débit, ni identifiant de votre Mac. En décochant, l'identifiant est effacé.")
+        text: qsTr("Une fois par jour au démarrage du minage : un identifiant aléatoire, la version de l'application, le nom et la version majeure du système. Rien d'autre — ni adresse, ni débit, ni identifiant de votre ordinateur. En décochant, l'identifiant est effacé.")
     }
     ColumnLayout {
         Layout.fillWidth: true

@@ -27,10 +27,7 @@ ColumnLayout {
     SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Meilleure tentative")
-        value: {
-            SettingsViewRules.language
-            return SettingsViewRules.oneIn(view.session.bestAttemptShareOfNetwork)
-        }
+        value: SettingsViewRules.texts.oneIn(view.session.bestAttemptShareOfNetwork)
     }
     SettingsRow {
         objectName: "bestRow"

@@ -10,10 +10,7 @@ ColumnLayout {
     id: view
 
     required property var session
-    readonly property var link: {
-        SettingsViewRules.language
-        return SettingsViewRules.rpcLink(session.rpcLinkState)
-    }
+    readonly property var link: SettingsViewRules.texts.rpcLink(session.rpcLinkState)
     readonly property var status: session.freshChainStatus
     readonly property bool hasStatus: status !== undefined && status !== null
     // Idle or failed.
@@ -55,7 +52,7 @@ ColumnLayout {
         SettingsRow {
             Layout.fillWidth: true
             label: qsTr("Taille sur disque")
-            value: view.hasStatus ? SettingsViewRules.sizeOnDisk(view.status.sizeOnDiskBytes) : ""
+            value: view.hasStatus ? SettingsViewRules.texts.sizeOnDisk(view.status.sizeOnDiskBytes) : ""
         }
         SettingsRow {
             Layout.fillWidth: true

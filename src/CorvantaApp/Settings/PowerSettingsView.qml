@@ -14,10 +14,7 @@ ColumnLayout {
     readonly property bool overridden: session.advancedWorkerCount !== undefined
                                        && session.advancedWorkerCount !== null
     readonly property string thermal: session.thermalState
-    readonly property var segments: {
-        SettingsViewRules.language
-        return SettingsViewRules.thermalSegments(thermal)
-    }
+    readonly property var segments: SettingsViewRules.texts.thermalSegments(thermal)
 
     // The same three effects as the dashboard's picker, in the same order.
     function choose(mode) {
@@ -97,10 +94,7 @@ ColumnLayout {
             }
             Text {
                 objectName: "thermalTitle"
-                text: {
-                    SettingsViewRules.language
-                    return SettingsViewRules.thermalTitle(view.thermal)
-                }
+                text: SettingsViewRules.texts.thermalTitle(view.thermal)
                 textFormat: Text.PlainText
                 font.pixelSize: 11
                 font.bold: true
@@ -125,10 +119,7 @@ ColumnLayout {
         SettingsText {
             objectName: "thermalDetail"
             font.pixelSize: 10
-            text: {
-                SettingsViewRules.language
-                return SettingsViewRules.thermalDetail(view.thermal)
-            }
+            text: SettingsViewRules.texts.thermalDetail(view.thermal)
         }
     }
     SettingsDivider {}

@@ -18,10 +18,7 @@ Popup {
                                        && verification.firstAnchor !== null
                                        && verification.lastAnchor !== undefined
                                        && verification.lastAnchor !== null
-    readonly property var declared: {
-        SettingsViewRules.language
-        return SettingsViewRules.declaredCheck(verification)
-    }
+    readonly property var declared: SettingsViewRules.texts.declaredCheck(verification)
     readonly property string network: SettingsViewRules.networkInEffect(session.activeNetwork,
                                                                         session.selectedNetwork)
     readonly property var entries: session.recentProofEntries
@@ -159,10 +156,7 @@ Popup {
                     Caption {
                         objectName: "unreadableCaption"
                         visible: sheet.integrity === "unreadable"
-                        text: {
-                            SettingsViewRules.language
-                            return SettingsViewRules.unreadableLedgerCaption()
-                        }
+                        text: SettingsViewRules.texts.unreadableLedgerCaption()
                     }
                     Caption {
                         visible: sheet.integrity === "empty"
@@ -196,7 +190,7 @@ Popup {
                         value: sheet.hasAnchors ? SettingsViewRules.difficulty(sheet.verification.bestDifficultyProven) : ""
                     }
                     Caption {
-                        text: "Chaque entrée cite le hash d'un vrai bloc Bitcoin, imprévisible avant qu'il n'existe : le registre n'a pas pu être écrit à l'avance. Et l'en-tête conservé se recalcule — sa difficulté est du travail constaté, pas déclaré."
+                        text: qsTr("Chaque entrée cite le hash d'un vrai bloc Bitcoin, imprévisible avant qu'il n'existe : le registre n'a pas pu être écrit à l'avance. Et l'en-tête conservé se recalcule — sa difficulté est du travail constaté, pas déclaré.")
                     }
                 }
                 Card {
@@ -222,7 +216,7 @@ Popup {
                         valueColor: Theme[sheet.declared.colorRole ?? "textPrimary"]
                     }
                     Caption {
-                        text: "Le nombre de hachages est une déclaration de ce programme : aucun registre local ne peut le prouver. Il est en revanche recoupé avec la difficulté démontrée — un compteur gonflé de plusieurs ordres de grandeur se verrait ici."
+                        text: qsTr("Le nombre de hachages est une déclaration de ce programme : aucun registre local ne peut le prouver. Il est en revanche recoupé avec la difficulté démontrée — un compteur gonflé de plusieurs ordres de grandeur se verrait ici.")
                     }
                 }
                 Card {
@@ -270,7 +264,7 @@ Popup {
                 Card {
                     title: qsTr("Vérifier sans cet écran")
                     Caption {
-                        text: "Tout ce qui précède est calculé par l'application elle-même. Pour le vérifier sans lui faire confiance, l'outil en ligne de commande relit le fichier et refait chaque calcul."
+                        text: qsTr("Tout ce qui précède est calculé par l'application elle-même. Pour le vérifier sans lui faire confiance, l'outil en ligne de commande relit le fichier et refait chaque calcul.")
                     }
                     Rectangle {
                         implicitWidth: command.implicitWidth + 16

@@ -115,11 +115,11 @@ QString thermalDetail(const QString& state) {
     switch (thermalIndex(state)) {
         case 2:
             return L(
-                QStringLiteral("Le Mac chauffe : le nombre de workers est réduit "
+                QStringLiteral("L'ordinateur chauffe : le nombre de workers est réduit "
                                "automatiquement pour le laisser respirer."));
         case 3:
             return L(
-                QStringLiteral("Le Mac est trop chaud : le minage est mis en pause et "
+                QStringLiteral("L'ordinateur est trop chaud : le minage est mis en pause et "
                                "reprendra seul une fois refroidi."));
         default:
             return L(QStringLiteral("Le minage tourne au régime que vous avez choisi."));
@@ -179,7 +179,7 @@ QString shortNodeHash(const QString& hash) {
 }
 
 QString sizeOnDiskText(std::int64_t bytes) {
-    return QString::asprintf("%.2f Go", double(bytes) / 1073741824.0);
+    return L(QStringLiteral("%@ Go"), QString::asprintf("%.2f", double(bytes) / 1073741824.0));
 }
 
 LedgerIntegrity ledgerIntegrity(std::optional<std::int64_t> entriesChecked, bool unreadable) {
@@ -209,7 +209,7 @@ std::optional<DeclaredCheck> declaredCheck(double bestDifficultyProven,
     check.ratio = double(hashesReported) / expected;
     check.coherent = check.ratio >= 0.02 && check.ratio <= 50;
     const QString verdict =
-        check.coherent ? L(QStringLiteral("cohérent")) : QStringLiteral("SUSPECT");
+        L(check.coherent ? QStringLiteral("cohérent") : QStringLiteral("SUSPECT"));
     check.text = QString::asprintf("×%.2f — ", check.ratio) + verdict;
     check.colorRole = check.coherent ? QStringLiteral("textPrimary") : QStringLiteral("dangerText");
     return check;

@@ -83,7 +83,7 @@ QString bitsText(const std::optional<std::uint32_t>& bits);
 StyledText rpcLinkText(int linkState);
 // Whole below 22 characters, else the first 12, "…" and the last 8.
 QString shortNodeHash(const QString& hash);
-// Bytes as GiB with two decimals and a point, "12.00 Go".
+// Bytes as GiB with two decimals and a point, in the language's unit: "12.00 Go", "12.00 GB".
 QString sizeOnDiskText(std::int64_t bytes);
 
 // ---- Ledger ----

@@ -15,6 +15,7 @@
 #include "SystemServices/AppInfo.h"
 #include "SystemServices/AppLinks.h"
 #include "SystemServices/LaunchAtLogin.h"
+#include "Usage/UsagePulse.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/BitcoinNetwork.h"
@@ -269,6 +270,10 @@ QString SettingsViewRules::nodeRelease() const {
 QString SettingsViewRules::appVersion() const {
     return appVersionText(infoValue(QStringLiteral("CFBundleShortVersionString")),
                           infoValue(QStringLiteral("CFBundleVersion")));
+}
+
+bool SettingsViewRules::usageCountOffered() const {
+    return UsagePulseReporter::buildEndpoint().has_value();
 }
 
 QUrl SettingsViewRules::siteUrl() const {

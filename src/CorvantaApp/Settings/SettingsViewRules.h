@@ -20,15 +20,21 @@ class SettingsViewRules : public QObject {
     Q_PROPERTY(QString nodeLicence READ nodeLicence CONSTANT)
     Q_PROPERTY(QString nodeRelease READ nodeRelease CONSTANT)
     Q_PROPERTY(QString appVersion READ appVersion CONSTANT)
+    // Whether the build names a usage endpoint: without one there is no usage count to offer.
+    Q_PROPERTY(bool usageCountOffered READ usageCountOffered CONSTANT)
     Q_PROPERTY(QUrl siteUrl READ siteUrl CONSTANT)
     Q_PROPERTY(QUrl supportUrl READ supportUrl CONSTANT)
     Q_PROPERTY(int performanceCoreCount READ performanceCoreCount CONSTANT)
-    // The interface language's code. The rules answer in the current language: a binding that
-    // shows one of their texts reads this too, so a language change shows it again translated.
+    // The interface language's code.
     Q_PROPERTY(QString language READ languageCode NOTIFY languageChanged)
+    // The object itself, announced anew when the interface language changes. Views call the
+    // methods that answer with texts through it, so such a binding is evaluated again at once in
+    // the new language (a bare read of a language property would be compiled away).
+    Q_PROPERTY(corvanta::SettingsViewRules* texts READ texts NOTIFY languageChanged)
 
   public:
     explicit SettingsViewRules(QObject* parent = nullptr);
+    SettingsViewRules* texts() { return this; }
 
     // {level, symbol, colorRole, detail}
     Q_INVOKABLE QVariantMap addressSafety(const QString& network, const QString& input) const;
@@ -78,6 +84,7 @@ class SettingsViewRules : public QObject {
     QString nodeLicence() const;
     QString nodeRelease() const;
     QString appVersion() const;
+    bool usageCountOffered() const;
     QUrl siteUrl() const;
     QUrl supportUrl() const;
     int performanceCoreCount() const;

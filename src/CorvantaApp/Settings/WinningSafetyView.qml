@@ -8,19 +8,10 @@ ColumnLayout {
     id: view
 
     required property var session
-    readonly property var addressRow: {
-        SettingsViewRules.language
-        return SettingsViewRules.addressSafety(session.selectedNetwork, session.payoutAddressInput)
-    }
-    readonly property var candidateRow: {
-        SettingsViewRules.language
-        return SettingsViewRules.candidateSafety(session.currentCandidateValidation,
-                                                 session.runState)
-    }
-    readonly property var proofRow: {
-        SettingsViewRules.language
-        return SettingsViewRules.proofSafety(session.proofLogUnreadable, session.proofEntryCount)
-    }
+    readonly property var addressRow: SettingsViewRules.texts.addressSafety(session.selectedNetwork, session.payoutAddressInput)
+    readonly property var candidateRow: SettingsViewRules.texts.candidateSafety(session.currentCandidateValidation,
+                                                                                session.runState)
+    readonly property var proofRow: SettingsViewRules.texts.proofSafety(session.proofLogUnreadable, session.proofEntryCount)
 
     component SafetyRow: RowLayout {
         id: row

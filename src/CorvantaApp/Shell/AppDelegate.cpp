@@ -66,6 +66,10 @@ void AppDelegate::applyActivationPolicy() {
 }
 
 void AppDelegate::contentAppeared() {
+    appear(AppearReason::windowOpened);
+}
+
+void AppDelegate::appear(AppearReason reason) {
     if (contentOnScreen_ || quitting_) return;
     contentOnScreen_ = true;
     if (!mainWindowIsOpen_) {
@@ -74,7 +78,7 @@ void AppDelegate::contentAppeared() {
         applyActivationPolicy();
     }
     if (prefs_.firstLaunchAt() == 0) prefs_.setFirstLaunchAt(hooks_.now());
-    startUpTask();
+    startUpTask(reason);
 }
 
 void AppDelegate::contentDisappeared() {
@@ -87,9 +91,9 @@ void AppDelegate::contentDisappeared() {
     }
 }
 
-void AppDelegate::startUpTask() {
+void AppDelegate::startUpTask(AppearReason reason) {
     QObject& model = session();
-    if (shouldStartOnAppear(prefs_.onboardingCompleted(), runState())) {
+    if (shouldStartOnAppear(prefs_.onboardingCompleted(), runState(), reason)) {
         QMetaObject::invokeMethod(&model, "start");
     }
 }
@@ -99,10 +103,13 @@ void AppDelegate::followPreferences() {
     if (next == content_) return;
     // The content that goes disappears first, so the window reads open at the end.
     const bool onScreen = contentOnScreen_;
+    const AppearReason reason = content_ == ContentKind::onboarding
+                                    ? AppearReason::onboardingFinished
+                                    : AppearReason::contentSwitched;
     contentDisappeared();
     content_ = next;
     emit contentChanged();
-    if (onScreen) contentAppeared();
+    if (onScreen) appear(reason);
 }
 
 void AppDelegate::finishOnboarding() {

@@ -99,7 +99,8 @@ class AppDelegate : public QObject {
     void followPreferences();
     void applyActivationPolicy();
     ShellRunState runState() const;
-    void startUpTask();
+    void appear(AppearReason reason);
+    void startUpTask(AppearReason reason);
 
     Prefs& prefs_;
     Platform& platform_;

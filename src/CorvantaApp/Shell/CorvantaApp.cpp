@@ -8,10 +8,10 @@
 #include <QQuickWindow>
 #include <QTimer>
 
-#include "Shell/AppDelegate.h"
 #include "Localization/AppTranslator.h"
 #include "Localization/Localization.h"
 #include "MenuBar/MenuBar.h"
+#include "Shell/AppDelegate.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 
@@ -77,6 +77,7 @@ bool CorvantaApp::launch() {
     }
     connect(window_, &QWindow::visibleChanged, this, [this](bool visible) {
         if (visible) {
+            configureWindow();
             delegate_->contentAppeared();
         } else {
             delegate_->contentDisappeared();

@@ -9,6 +9,9 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QQmlEngine>
+#include <QStandardPaths>
+
+#include "Shell/DesktopMotionSetting.h"
 
 namespace corvanta {
 namespace {
@@ -21,13 +24,35 @@ Platform::Platform(QDBusConnection sessionBus, QObject* parent)
     : Platform(desktopHooks(std::move(sessionBus)), parent) {}
 
 Platform::Platform(Hooks hooks, QObject* parent) : QObject(parent), hooks_(std::move(hooks)) {
-    if (hooks_.queryReduceMotion) {
-        hooks_.queryReduceMotion([alive = QPointer<Platform>(this)](bool reduce) {
-            if (!alive || alive->reduceMotion_ == reduce) return;
-            alive->reduceMotion_ = reduce;
-            emit alive->reduceMotionChanged();
-        });
+    if (hooks_.followReduceMotion) {
+        hooks_.followReduceMotion(*this, [this](bool reduce) { setReduceMotion(reduce); });
     }
+}
+
+void Platform::setReduceMotion(bool reduce) {
+    if (reduceMotion_ == reduce) return;
+    reduceMotion_ = reduce;
+    emit reduceMotionChanged();
+}
+
+std::optional<bool> Platform::reduceMotionFrom(const QString& group, const QString& key,
+                                               QVariant value) {
+    // The portal wraps the value in a variant, sometimes twice.
+    while (value.metaType() == QMetaType::fromType<QDBusVariant>()) {
+        value = value.value<QDBusVariant>().variant();
+    }
+    if (group == QLatin1String("org.gnome.desktop.interface") &&
+        key == QLatin1String("enable-animations") &&
+        value.metaType() == QMetaType::fromType<bool>()) {
+        return !value.toBool();
+    }
+    if (group == QLatin1String("org.kde.kdeglobals.KDE") &&
+        key == QLatin1String("AnimationDurationFactor") &&
+        (value.metaType() == QMetaType::fromType<double>() ||
+         value.metaType() == QMetaType::fromType<int>())) {
+        return value.toDouble() == 0;
+    }
+    return std::nullopt;
 }
 
 Platform::Hooks Platform::desktopHooks(QDBusConnection sessionBus) {
@@ -50,30 +75,11 @@ Platform::Hooks Platform::desktopHooks(QDBusConnection sessionBus) {
     hooks.copyText = [](const QString& text) {
         if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
     };
-    hooks.queryReduceMotion = [sessionBus](std::function<void(bool)> done) {
-        if (!sessionBus.isConnected()) return;
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"),
-            QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("Read"));
-        call << QStringLiteral("org.gnome.desktop.interface")
-             << QStringLiteral("enable-animations");
-        auto* watcher = new QDBusPendingCallWatcher(sessionBus.asyncCall(call, 5000));
-        QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                         [done = std::move(done)](QDBusPendingCallWatcher* finished) {
-                             finished->deleteLater();
-                             const QDBusMessage reply = finished->reply();
-                             if (finished->isError() || reply.arguments().isEmpty()) return;
-                             // The value comes wrapped in a variant, sometimes twice.
-                             QVariant value = reply.arguments().constFirst();
-                             while (value.canConvert<QDBusVariant>() &&
-                                    value.metaType() == QMetaType::fromType<QDBusVariant>()) {
-                                 value = value.value<QDBusVariant>().variant();
-                             }
-                             if (value.metaType() == QMetaType::fromType<bool>()) {
-                                 done(!value.toBool());
-                             }
-                         });
+    hooks.followReduceMotion = [sessionBus](QObject& owner, std::function<void(bool)> receiver) {
+        // A child of the platform: it ends with it, and with it its calls and watches.
+        new DesktopMotionSetting(
+            sessionBus, QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+            std::move(receiver), &owner);
     };
     return hooks;
 }

@@ -5,8 +5,10 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QVariant>
 
 #include <functional>
+#include <optional>
 
 #include "Shell/ShellRules.h"
 
@@ -31,12 +33,14 @@ class Platform : public QObject {
         // Asks the file manager to show `file` selected; false when none answers.
         std::function<void(const QString& file, std::function<void(bool shown)>)> showInFileManager;
         std::function<void(const QString&)> copyText;
-        // Asks whether the desktop has animations off; answers through the callback.
-        std::function<void(std::function<void(bool reduce)>)> queryReduceMotion;
+        // Follows whether the desktop has animations off: the callback answers now and again
+        // at every change, for as long as `owner` (the platform) lives.
+        std::function<void(QObject& owner, std::function<void(bool reduce)>)> followReduceMotion;
     };
 
     // The desktop's own: the default browser, org.freedesktop.FileManager1 on the session bus,
-    // the clipboard, the desktop's animation setting read through the settings portal.
+    // the clipboard, the desktop's animation setting read and followed through the settings
+    // portal, or in the desktop's own settings file where no portal answers.
     explicit Platform(QDBusConnection sessionBus, QObject* parent = nullptr);
     Platform(Hooks hooks, QObject* parent);
     static Hooks desktopHooks(QDBusConnection sessionBus);
@@ -54,11 +58,19 @@ class Platform : public QObject {
     void recordActivationPolicy(ActivationPolicy policy);
     bool reduceMotion() const { return reduceMotion_; }
 
+    // The desktop's animation setting as a portal or settings file words it: GNOME's
+    // "enable-animations" (false: reduce) or KDE's "AnimationDurationFactor" (0: reduce); none
+    // for any other setting or a value of another type.
+    static std::optional<bool> reduceMotionFrom(const QString& group, const QString& key,
+                                                QVariant value);
+
   signals:
     void activationPolicyChanged();
     void reduceMotionChanged();
 
   private:
+    void setReduceMotion(bool reduce);
+
     Hooks hooks_;
     ActivationPolicy policy_ = ActivationPolicy::regular;
     bool reduceMotion_ = false;

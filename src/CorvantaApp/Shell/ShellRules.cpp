@@ -7,8 +7,17 @@ ActivationPolicy activationPolicy(bool showDockIcon, bool mainWindowIsOpen) {
                                             : ActivationPolicy::accessory;
 }
 
-bool shouldStartOnAppear(bool onboardingCompleted, ShellRunState state) {
-    return onboardingCompleted && (state == ShellRunState::idle || state == ShellRunState::failed);
+bool shouldStartOnAppear(bool onboardingCompleted, ShellRunState state, AppearReason reason) {
+    if (!onboardingCompleted) return false;
+    switch (reason) {
+        case AppearReason::windowOpened:
+            return state == ShellRunState::idle || state == ShellRunState::failed;
+        case AppearReason::contentSwitched:
+            return state == ShellRunState::idle;
+        case AppearReason::onboardingFinished:
+            break;
+    }
+    return false;
 }
 
 QuitReply quitReply(bool hasSession) {

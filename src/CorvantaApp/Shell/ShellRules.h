@@ -12,9 +12,18 @@ enum class ActivationPolicy { regular, accessory };
 // Regular while the Dock icon preference is on or the main window is open.
 ActivationPolicy activationPolicy(bool showDockIcon, bool mainWindowIsOpen);
 
-// A content that appears starts the session when onboarding is done and the session is idle or
-// has failed.
-bool shouldStartOnAppear(bool onboardingCompleted, ShellRunState state);
+// Why a content came on screen.
+enum class AppearReason {
+    windowOpened,        // the window was shown (launch, reopen)
+    contentSwitched,     // mini mode entered or left
+    onboardingFinished,  // the flow handed over; it has started the session itself
+};
+
+// A content that appears starts the session when onboarding is done: an opened window starts
+// an idle or failed session, a switch between mini and full only an idle one (a failed start is
+// not retried behind the user's back, with its failure lines and notifications again), and the
+// end of onboarding nothing, as the flow has just started it.
+bool shouldStartOnAppear(bool onboardingCompleted, ShellRunState state, AppearReason reason);
 
 // What a quit request does.
 enum class QuitReply {

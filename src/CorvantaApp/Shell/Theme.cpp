@@ -2,6 +2,8 @@
 
 #include <QQmlEngine>
 
+#include "Shell/ControlStyle.h"
+#include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 
 namespace corvanta {
@@ -26,20 +28,51 @@ Theme::Theme(const Preferences& preferences, QObject* parent)
     : Theme(preferences.string(QStringLiteral("rigwell.appTheme")) == QLatin1String("dark"),
             parent) {}
 
-Theme::Theme(bool dark, QObject* parent) : QObject(parent), dark_(dark) {}
+Theme::Theme(bool dark, QObject* parent) : QObject(parent), dark_(dark), blend_(dark ? 1.0 : 0.0) {
+    switch_.setEasingCurve(QEasingCurve::InOutQuad);
+    connect(&switch_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        blend_ = value.toDouble();
+        emit changed();
+    });
+}
 
-Theme::Theme(Prefs& prefs, QObject* parent) : Theme(prefs.darkTheme(), parent) {
+Theme::Theme(Prefs& prefs, QObject* parent, const Platform* platform)
+    : Theme(prefs.darkTheme(), parent) {
+    platform_ = platform;
     connect(&prefs, &Prefs::appThemeChanged, this, [this, &prefs] { setDark(prefs.darkTheme()); });
 }
 
 Theme* Theme::create(QQmlEngine* engine, QJSEngine* js) {
-    return new Theme(*Prefs::create(engine, js), nullptr);
+    auto* theme = new Theme(*Prefs::create(engine, js), nullptr, Platform::create(engine, js));
+    // The controls draw with the palette the views see.
+    followThemeWithControls(*theme);
+    return theme;
 }
 
 void Theme::setDark(bool dark) {
     if (dark_ == dark) return;
     dark_ = dark;
-    emit changed();
+    switch_.stop();
+    const double target = dark ? 1.0 : 0.0;
+    const bool animated = platform_ != nullptr && !platform_->reduceMotion();
+    switch_.setDuration(animated ? kSwitchMs : 0);
+    if (!animated) {
+        blend_ = target;
+        emit changed();
+        return;
+    }
+    // From wherever a switch in progress had got to.
+    switch_.setStartValue(blend_);
+    switch_.setEndValue(target);
+    switch_.start();
+}
+
+QColor Theme::pick(const QColor& light, const QColor& dark) const {
+    if (blend_ <= 0) return light;
+    if (blend_ >= 1) return dark;
+    const auto mix = [this](float a, float b) { return float(a + (b - a) * blend_); };
+    return QColor::fromRgbF(mix(light.redF(), dark.redF()), mix(light.greenF(), dark.greenF()),
+                            mix(light.blueF(), dark.blueF()), mix(light.alphaF(), dark.alphaF()));
 }
 
 QColor Theme::violet() const {

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QObject>
 #include <QPointer>
+#include <QVariantAnimation>
 
 class QQmlEngine;
 class QJSEngine;
@@ -11,17 +12,20 @@ class QJSEngine;
 namespace corvanta {
 
 class Preferences;
+class Platform;
 class Prefs;
 
 // The palette every view of the application draws with (sRGB). A two-valued colour takes its
 // light or dark value from "rigwell.appTheme": "dark" exactly is dark, anything else light. The
-// system's appearance is never followed. A Theme made over a Prefs follows a change of the theme
-// at once.
+// system's appearance is never followed. A Theme made over a Prefs follows a change of the theme,
+// blending over a quarter of a second where motion is welcome.
 class Theme : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_SINGLETON
     Q_PROPERTY(bool dark READ dark NOTIFY changed)
+    // How long the last switch of theme took to blend, in milliseconds (0: at once).
+    Q_PROPERTY(int switchDuration READ switchDuration NOTIFY changed)
     Q_PROPERTY(QColor violet READ violet NOTIFY changed)
     Q_PROPERTY(QColor violetLight READ violetLight NOTIFY changed)
     Q_PROPERTY(QColor pink READ pink NOTIFY changed)
@@ -59,14 +63,21 @@ class Theme : public QObject {
     // Reads the theme once from `preferences`.
     explicit Theme(const Preferences& preferences, QObject* parent = nullptr);
     Theme(bool dark, QObject* parent);
-    // Follows `prefs`.
-    Theme(Prefs& prefs, QObject* parent);
+    // Follows `prefs`; with a `platform`, a switch of theme blends the two palettes over
+    // kSwitchMs unless the desktop asks for less motion.
+    Theme(Prefs& prefs, QObject* parent, const Platform* platform = nullptr);
 
-    // The QML engine's instance, over that engine's Prefs.
+    // The QML engine's instance, over that engine's Prefs and Platform.
     static Theme* create(QQmlEngine* engine, QJSEngine* js);
 
+    static constexpr int kSwitchMs = 250;
+
+    // The theme asked for; while a switch runs, the colours are on their way to it.
     bool dark() const { return dark_; }
     void setDark(bool dark);
+    // The switch in progress (or the last one): its duration is 0 when it was made at once.
+    const QVariantAnimation& switchAnimation() const { return switch_; }
+    int switchDuration() const { return switch_.duration(); }
 
     QColor violet() const;
     QColor violetLight() const;
@@ -105,9 +116,14 @@ class Theme : public QObject {
     void changed();
 
   private:
-    QColor pick(const QColor& light, const QColor& dark) const { return dark_ ? dark : light; }
+    // The light colour, the dark one, or between the two while a switch runs.
+    QColor pick(const QColor& light, const QColor& dark) const;
 
     bool dark_;
+    // 0 shows the light palette, 1 the dark one.
+    double blend_;
+    const Platform* platform_ = nullptr;
+    QVariantAnimation switch_;
 };
 
 }  // namespace corvanta

@@ -9,6 +9,26 @@
 
 namespace corvanta {
 
+namespace {
+
+// The frame's decorations take their share of the visible area; no screen known, no bound.
+std::optional<QSizeF> largestContent(const WindowConfigurator::Window& window) {
+    if (!window.visibleArea) return std::nullopt;
+    return window.visibleArea->size() - (window.frame.size() - window.contentSize);
+}
+
+// Qt's own bound for a size nobody limits.
+constexpr double kUnbounded = 16777215;
+
+}  // namespace
+
+WindowConfigurator::Limits WindowConfigurator::limits(const Window& window) const {
+    if (compact) return {compactSize, compactSize};
+    const auto largest = largestContent(window);
+    return {largest ? fullMinimum.boundedTo(*largest) : fullMinimum,
+            QSizeF(kUnbounded, kUnbounded)};
+}
+
 WindowConfigurator::Changes WindowConfigurator::apply(const Window& window, Memory& memory) const {
     Changes changes;
     if (window.floating != floating) changes.floating = floating;
@@ -29,13 +49,7 @@ WindowConfigurator::Changes WindowConfigurator::apply(const Window& window, Memo
         target = QSizeF(std::max(saved.width(), fullSize.width()),
                         std::max(saved.height(), fullSize.height()));
     }
-    if (window.visibleArea) {
-        // The frame's decorations take their share of the visible area.
-        const QSizeF decorations = window.frame.size() - current;
-        const QSizeF largest = window.visibleArea->size() - decorations;
-        target = QSizeF(std::min(target.width(), largest.width()),
-                        std::min(target.height(), largest.height()));
-    }
+    if (const auto largest = largestContent(window)) target = target.boundedTo(*largest);
     QRectF frame = window.frame;
     if (std::abs(current.width() - target.width()) > 0.5 ||
         std::abs(current.height() - target.height()) > 0.5) {
@@ -86,20 +100,17 @@ void WindowConfigurator::applyTo(QWindow& window, Memory& memory, const QString&
         window.setFlag(Qt::WindowStaysOnTopHint, *changes.floating);
     }
     if (changes.titleHidden) window.setTitle(*changes.titleHidden ? QString() : title);
-    if (changes.contentSize) {
-        const QSize size = changes.contentSize->toSize();
-        // Mini mode is fixed; the full window may grow from its minimum. (The offscreen platform
-        // keeps no size limits and says so.)
-        if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
-        } else if (compact) {
-            window.setMinimumSize(size);
-            window.setMaximumSize(size);
-        } else {
-            window.setMinimumSize(QSize(820, 560).boundedTo(size));
-            window.setMaximumSize(QSize(16777215, 16777215));
-        }
-        window.resize(size);
+    // Limits before the resize, so the new size is within them; on every configuration, so a
+    // window that opens at its full size is held to its minimum all the same. (The offscreen
+    // platform keeps no size limits and says so.)
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+        const Limits wanted = limits(state);
+        const QSize minimum = wanted.minimum.toSize();
+        const QSize maximum = wanted.maximum.toSize();
+        if (window.maximumSize() != maximum) window.setMaximumSize(maximum);
+        if (window.minimumSize() != minimum) window.setMinimumSize(minimum);
     }
+    if (changes.contentSize) window.resize(changes.contentSize->toSize());
     if (changes.position && canPlaceItself()) window.setFramePosition(changes.position->toPoint());
 }
 

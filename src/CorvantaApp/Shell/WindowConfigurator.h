@@ -19,6 +19,8 @@ struct WindowConfigurator {
     bool floating = false;
     QSizeF compactSize{380, 377};
     QSizeF fullSize{900, 860};
+    // The full window's content never gets smaller than its layout.
+    QSizeF fullMinimum{820, 560};
 
     // What the configurator remembers between applications. It belongs to the window, not to
     // one content: the full size saved on entering mini mode must survive the content switch.
@@ -49,6 +51,16 @@ struct WindowConfigurator {
     // Level and title on every call; the size and position only on the first call and on a
     // change of mode.
     Changes apply(const Window& window, Memory& memory) const;
+
+    // The content's size limits in this mode, set whenever the window is configured: fixed in
+    // mini mode; in full mode at least `fullMinimum` (or as much as the screen shows, when that
+    // is less) and free to grow.
+    struct Limits {
+        QSizeF minimum;
+        QSizeF maximum;
+        bool operator==(const Limits&) const = default;
+    };
+    Limits limits(const Window& window) const;
 
     // The position that brings `frame` wholly inside `visibleArea` (or as far as it fits: a frame
     // too wide lands on the left edge, one too tall on the top edge); none when already inside.

@@ -1,6 +1,8 @@
 #include "Usage/UsagePulse.h"
 
+#include <QFile>
 #include <QFutureWatcher>
+#include <QHash>
 #include <QRegularExpression>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
@@ -32,19 +34,22 @@ std::size_t discardBody(char*, std::size_t size, std::size_t count, void*) {
 }  // namespace
 
 std::optional<UsagePulse> UsagePulse::make(const QString& installId, const QString& appVersion,
-                                           int macosMajor) {
+                                           const QString& osName, int osMajor) {
     static const QRegularExpression version(QStringLiteral("\\A\\d+\\.\\d+\\.\\d+\\z"));
+    static const QRegularExpression name(QStringLiteral("\\A[a-z0-9._-]{1,64}\\z"));
     if (!isUuid(installId.toStdString())) return std::nullopt;
     if (!version.match(appVersion).hasMatch()) return std::nullopt;
-    if (macosMajor < 13 || macosMajor > 40) return std::nullopt;
-    return UsagePulse{installId, appVersion, macosMajor};
+    if (!name.match(osName).hasMatch()) return std::nullopt;
+    if (osMajor < 0 || osMajor > 9999) return std::nullopt;
+    return UsagePulse{installId, appVersion, osName, osMajor};
 }
 
 std::string UsagePulse::json() const {
     nlohmann::ordered_json object;
     object["installId"] = installId.toStdString();
     object["appVersion"] = appVersion.toStdString();
-    object["macosMajor"] = macosMajor;
+    object["osName"] = osName.toStdString();
+    object["osMajor"] = osMajor;
     return object.dump();
 }
 
@@ -71,14 +76,48 @@ void UsagePulseIdentity::forget(Preferences& preferences) {
     preferences.remove(kLastSentDayKey);
 }
 
-std::optional<OperatingSystemVersion> macOSVersion() {
-    return std::nullopt;
+std::optional<OperatingSystem> parseOsRelease(const QString& text) {
+    // Shell-style assignments; values may be quoted. Only ID and VERSION_ID matter here.
+    QHash<QString, QString> values;
+    for (const QString& line : text.split(u'\n')) {
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals <= 0 || line.startsWith(u'#')) continue;
+        QString value = line.mid(equals + 1).trimmed();
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+            value.back() == value.front()) {
+            value = value.mid(1, value.size() - 2);
+        }
+        values.insert(line.left(equals).trimmed(), value);
+    }
+    const QString id = values.value(QStringLiteral("ID"));
+    if (id.isEmpty()) return std::nullopt;
+    static const QRegularExpression leadingNumber(QStringLiteral("\\A\\d{1,4}(?!\\d)"));
+    const auto major = leadingNumber.match(values.value(QStringLiteral("VERSION_ID")));
+    return OperatingSystem{id, major.hasMatch() ? major.captured().toInt() : 0};
 }
 
-UsagePulseReporter::UsagePulseReporter(Preferences& preferences, Clock now,
-                                       PulseTransport transport, QObject* parent)
+std::optional<OperatingSystem> operatingSystem() {
+    // Read once: the status poller asks on every tick while mining.
+    static const std::optional<OperatingSystem> system = []() -> std::optional<OperatingSystem> {
+        for (const char* path : {"/etc/os-release", "/usr/lib/os-release"}) {
+            QFile file(QString::fromLatin1(path));
+            if (file.open(QIODevice::ReadOnly)) {
+                return parseOsRelease(QString::fromUtf8(file.readAll()));
+            }
+        }
+        return std::nullopt;
+    }();
+    return system;
+}
+
+UsagePulseReporter::UsagePulseReporter(Preferences& preferences, QObject* parent)
+    : UsagePulseReporter(preferences, buildEndpoint(), nullptr, nullptr, parent) {}
+
+UsagePulseReporter::UsagePulseReporter(Preferences& preferences, std::optional<QString> endpoint,
+                                       Clock now, PulseTransport transport, QObject* parent)
     : QObject(parent),
       preferences_(preferences),
+      endpoint_(std::move(endpoint)),
       now_(now ? std::move(now) : Clock([] { return std::chrono::system_clock::now(); })),
       transport_(transport ? std::move(transport) : PulseTransport(&curlTransport)),
       pool_(std::make_unique<QThreadPool>()) {
@@ -91,13 +130,16 @@ UsagePulseReporter::~UsagePulseReporter() {
 }
 
 void UsagePulseReporter::noteMiningActive(bool enabled, const std::optional<QString>& appVersion,
-                                          const std::optional<OperatingSystemVersion>& osVersion) {
+                                          const std::optional<OperatingSystem>& system) {
+    // A build without an endpoint has no count to take part in: no identifier is made.
+    if (!endpoint_) return;
     const QString today = UsagePulseDay::key(now_());
     if (!enabled) return;
     if (preferences_.string(kLastSentDayKey) == today) return;
+    if (!system) return;
     const QString installId = UsagePulseIdentity::current(preferences_);
-    const auto pulse = UsagePulse::make(installId, appVersion.value_or(QString()),
-                                        osVersion ? osVersion->major : 0);
+    const auto pulse =
+        UsagePulse::make(installId, appVersion.value_or(QString()), system->name, system->major);
     if (!pulse) return;
 
     ++inFlight_;
@@ -111,13 +153,15 @@ void UsagePulseReporter::noteMiningActive(bool enabled, const std::optional<QStr
         }
     });
     watcher->setFuture(QtConcurrent::run(
-        pool_.get(), [pulse = *pulse, transport = transport_] { return post(pulse, transport); }));
+        pool_.get(), [pulse = *pulse, endpoint = *endpoint_, transport = transport_] {
+            return post(pulse, endpoint, transport);
+        }));
 }
 
-std::optional<int> UsagePulseReporter::post(const UsagePulse& pulse,
+std::optional<int> UsagePulseReporter::post(const UsagePulse& pulse, const QString& endpoint,
                                             const PulseTransport& transport) {
     PulseRequest request;
-    request.url = endpoint().toStdString();
+    request.url = endpoint.toStdString();
     request.headers = {{"Content-Type", "application/json"},
                        {"User-Agent", "Corvanta"},
                        {"Accept-Language", "en"}};
@@ -148,7 +192,6 @@ int UsagePulseReporter::curlTransport(const PulseRequest& request) {
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(request.timeoutSeconds * 1000));
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &discardBody);
     const CURLcode result = curl_easy_perform(curl);
     if (result != CURLE_OK) throw std::runtime_error(curl_easy_strerror(result));
@@ -157,10 +200,8 @@ int UsagePulseReporter::curlTransport(const PulseRequest& request) {
     return status > 0 ? int(status) : -1;
 }
 
-QString UsagePulseReporter::endpoint() {
-    return QStringLiteral("https://") +
-           infoValue(QStringLiteral("CRVSiteHost")).value_or(QStringLiteral("corvanta.example")) +
-           QStringLiteral("/api/pulse");
+std::optional<QString> UsagePulseReporter::buildEndpoint() {
+    return infoValue(QStringLiteral("CRVUsageEndpoint"));
 }
 
 }  // namespace corvanta

@@ -17,20 +17,22 @@ class QThreadPool;
 
 namespace corvanta {
 
-// The anonymous daily usage count. Its one system field is the macOS major version, so on Linux
-// no pulse is ever valid: the session hands the reporter no version, make() refuses and nothing
-// is sent. The code stays so the opt-out and the bookkeeping keep their meaning.
+// The anonymous daily usage count: an installation identifier, the application's version and
+// the system's name and major version, nothing about mining. Sent only by a build that names its
+// endpoint; without one nothing is stored or sent.
 struct UsagePulse {
     QString installId;
     QString appVersion;
-    int macosMajor = 0;
+    QString osName;
+    int osMajor = 0;
     bool operator==(const UsagePulse&) const = default;
 
     // Absent unless installId is a UUID, appVersion is exactly three dot-separated decimal
-    // numbers and macosMajor lies in 13…40.
+    // numbers, osName is an os-release ID (1 to 64 of a-z, 0-9, ".", "_", "-") and osMajor lies
+    // in 0…9999 (0: a system without version numbers, such as a rolling release).
     static std::optional<UsagePulse> make(const QString& installId, const QString& appVersion,
-                                          int macosMajor);
-    // {"installId":…,"appVersion":…,"macosMajor":…}, compact, in that order.
+                                          const QString& osName, int osMajor);
+    // {"installId":…,"appVersion":…,"osName":…,"osMajor":…}, compact, in that order.
     std::string json() const;
 };
 
@@ -46,13 +48,15 @@ QString current(Preferences& preferences);
 void forget(Preferences& preferences);
 }  // namespace UsagePulseIdentity
 
-struct OperatingSystemVersion {
-    int major = 0;
-    int minor = 0;
-    int patch = 0;
+struct OperatingSystem {
+    QString name;   // os-release ID: "debian", "fedora"…
+    int major = 0;  // the leading number of VERSION_ID, 0 when there is none
 };
-// The macOS version the pulse reports: none on Linux.
-std::optional<OperatingSystemVersion> macOSVersion();
+// The system an os-release text describes; nullopt without an ID.
+std::optional<OperatingSystem> parseOsRelease(const QString& text);
+// This system, from /etc/os-release or else /usr/lib/os-release (read once); nullopt when
+// neither reads.
+std::optional<OperatingSystem> operatingSystem();
 
 struct PulseRequest {
     std::string url;
@@ -70,23 +74,31 @@ class UsagePulseReporter : public QObject {
   public:
     using Clock = std::function<std::chrono::system_clock::time_point()>;
 
-    // `preferences` must outlive the reporter.
-    explicit UsagePulseReporter(Preferences& preferences, Clock now = nullptr,
-                                PulseTransport transport = nullptr, QObject* parent = nullptr);
+    // `preferences` must outlive the reporter. Without an endpoint it never sends, reads or
+    // stores anything.
+    UsagePulseReporter(Preferences& preferences, std::optional<QString> endpoint,
+                       Clock now = nullptr, PulseTransport transport = nullptr,
+                       QObject* parent = nullptr);
+    // The build's endpoint.
+    explicit UsagePulseReporter(Preferences& preferences, QObject* parent = nullptr);
     ~UsagePulseReporter() override;
 
     // Returns at once; may start sending today's pulse. A 204 or 4xx answer marks the UTC day as
     // sent, anything else leaves it to the next call.
     void noteMiningActive(bool enabled, const std::optional<QString>& appVersion,
-                          const std::optional<OperatingSystemVersion>& osVersion);
+                          const std::optional<OperatingSystem>& system);
     bool hasPostInFlight() const { return inFlight_ > 0; }
 
-    static std::optional<int> post(const UsagePulse& pulse, const PulseTransport& transport);
+    static std::optional<int> post(const UsagePulse& pulse, const QString& endpoint,
+                                   const PulseTransport& transport);
+    // Through the user's proxy settings (the usual *_proxy variables), like any other web request.
     static int curlTransport(const PulseRequest& request);
-    static QString endpoint();
+    // The address the build names ("CRVUsageEndpoint"), nullopt when it names none.
+    static std::optional<QString> buildEndpoint();
 
   private:
     Preferences& preferences_;
+    std::optional<QString> endpoint_;
     Clock now_;
     PulseTransport transport_;
     std::unique_ptr<QThreadPool> pool_;

@@ -13,11 +13,13 @@
 
 #include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/ControlStyle.h"
 #include "Shell/CorvantaApp.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
+#include "SystemServices/AppInfo.h"
 #include "SystemServices/SettingsFile.h"
 #include "Updates/UpdateController.h"
 #include "corvanta/node/BinaryLocator.h"
@@ -58,9 +60,14 @@ int main(int argc, char** argv) {
     // The software renderer: the interface is flat, and GL on a software rasteriser costs more
     // memory and a slower first frame.
     if (std::getenv("QT_QUICK_BACKEND") == nullptr) setenv("QT_QUICK_BACKEND", "software", 1);
+    // The controls' one style, the one the tests and the golden images draw with.
+    corvanta::useControlStyle();
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    // The version the build recorded: what the usage pulse reports and About shows.
+    QApplication::setApplicationVersion(
+        corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString()));
     QApplication::setDesktopFileName(QStringLiteral("corvanta"));
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -3,13 +3,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
+
+#include "SpawnerThread.h"
 
 // glibc 2.36 declares these without C linkage for C++.
 extern "C" {
@@ -25,58 +27,75 @@ namespace {
     throw std::system_error(error, std::generic_category(), what);
 }
 
-// RAII for the two posix_spawn helper objects.
-class SpawnSetup {
-  public:
-    SpawnSetup() {
-        if (const int rc = ::posix_spawn_file_actions_init(&actions_); rc != 0) {
-            fail(rc, "posix_spawn_file_actions_init");
-        }
-        if (const int rc = ::posix_spawnattr_init(&attributes_); rc != 0) {
-            ::posix_spawn_file_actions_destroy(&actions_);
-            fail(rc, "posix_spawnattr_init");
-        }
-    }
-    ~SpawnSetup() {
-        ::posix_spawnattr_destroy(&attributes_);
-        ::posix_spawn_file_actions_destroy(&actions_);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    void redirect(int targetFd, int sourceFd, int nullFlags) {
-        const int rc = sourceFd >= 0
-                           ? ::posix_spawn_file_actions_adddup2(&actions_, sourceFd, targetFd)
-                           : ::posix_spawn_file_actions_addopen(&actions_, targetFd, "/dev/null",
-                                                                nullFlags, 0);
-        if (rc != 0) fail(rc, "posix_spawn_file_actions");
-    }
-
-    void resetSignalsAndGroup() {
-        sigset_t empty;
-        sigemptyset(&empty);
-        sigset_t everything;
-        sigfillset(&everything);
-        sigdelset(&everything, SIGKILL);
-        sigdelset(&everything, SIGSTOP);
-        int rc = ::posix_spawnattr_setsigmask(&attributes_, &empty);
-        if (rc == 0) rc = ::posix_spawnattr_setsigdefault(&attributes_, &everything);
-        if (rc == 0) rc = ::posix_spawnattr_setpgroup(&attributes_, 0);
-        if (rc == 0) {
-            rc = ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK |
-                                                              POSIX_SPAWN_SETSIGDEF |
-                                                              POSIX_SPAWN_SETPGROUP);
-        }
-        if (rc != 0) fail(rc, "posix_spawnattr");
-    }
-
-    const posix_spawn_file_actions_t* actions() const { return &actions_; }
-    const posix_spawnattr_t* attributes() const { return &attributes_; }
-
-  private:
-    posix_spawn_file_actions_t actions_{};
-    posix_spawnattr_t attributes_{};
+// Everything the child needs, made ready before the fork: between fork and exec a child of a
+// threaded process may only make async-signal-safe calls (no allocation, no locks).
+struct LaunchPlan {
+    const char* program;
+    char* const* argv;
+    int outputFd;
+    int errorFd;
+    bool deathSignal;
+    pid_t parent;
+    int reportFd;  // the child writes its errno here when it cannot become the program
 };
+
+// A copy of `fd` numbered 3 or above (close-on-exec), so that setting up 0, 1 and 2 can never
+// overwrite it, even when this process runs with a standard stream closed.
+int aboveStandardStreams(int fd) {
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+}
+
+// In the child: tells the parent why it could not become the program, and ends.
+[[noreturn]] void giveUp(int report, int error) noexcept {
+    if (report >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(report, &error, sizeof error);
+    }
+    ::_exit(127);
+}
+
+[[noreturn]] void becomeProgram(const LaunchPlan& plan) noexcept {
+    const int report = aboveStandardStreams(plan.reportFd);
+    if (report < 0) giveUp(report, errno);
+    if (::setpgid(0, 0) != 0) giveUp(report, errno);
+    // Forked with every signal blocked (the spawner thread blocks them all), so no handler of
+    // this process runs here. Whatever this process ignores or handles, the program starts with
+    // every signal at its default and none blocked. The implementation's own signals refuse the
+    // change: harmless.
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal) {
+        if (signal != SIGKILL && signal != SIGSTOP) ::sigaction(signal, &defaults, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (plan.deathSignal) {
+        if (::prctl(PR_SET_PDEATHSIG, SIGTERM) != 0) giveUp(report, errno);
+        // A parent that died before the signal was armed will never send it.
+        if (::getppid() != plan.parent) ::_exit(127);
+    }
+    const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (nullFd < 0) giveUp(report, errno);
+    const int devNull = aboveStandardStreams(nullFd);
+    const int output = plan.outputFd >= 0 ? aboveStandardStreams(plan.outputFd) : devNull;
+    const int error = plan.errorFd >= 0 ? aboveStandardStreams(plan.errorFd) : devNull;
+    if (devNull < 0 || output < 0 || error < 0) giveUp(report, errno);
+    if (::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(output, STDOUT_FILENO) < 0 ||
+        ::dup2(error, STDERR_FILENO) < 0) {
+        giveUp(report, errno);
+    }
+    ::execve(plan.program, plan.argv, environ);
+    giveUp(report, errno);
+}
+
+// Forks on the calling thread; the child goes on to become the program.
+pid_t forkInto(const LaunchPlan& plan) {
+    const pid_t pid = ::fork();
+    if (pid < 0) fail(errno, "fork");
+    if (pid == 0) becomeProgram(plan);
+    return pid;
+}
 
 std::int32_t statusOf(const siginfo_t& info) {
     // An exit gives its code; a signal gives the signal's number.
@@ -93,13 +112,7 @@ Pipe Pipe::make() {
 
 ChildProcess ChildProcess::spawn(const std::filesystem::path& program,
                                  const std::vector<std::string>& arguments, int outputFd,
-                                 int errorFd) {
-    SpawnSetup setup;
-    setup.redirect(STDIN_FILENO, -1, O_RDONLY);
-    setup.redirect(STDOUT_FILENO, outputFd, O_WRONLY);
-    setup.redirect(STDERR_FILENO, errorFd, O_WRONLY);
-    setup.resetSignalsAndGroup();
-
+                                 int errorFd, ParentDeath parentDeath) {
     std::vector<std::string> argvStorage;
     argvStorage.reserve(arguments.size() + 1);
     argvStorage.push_back(program.string());
@@ -109,11 +122,26 @@ ChildProcess ChildProcess::spawn(const std::filesystem::path& program,
     for (auto& argument : argvStorage) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
-    pid_t pid = -1;
-    if (const int rc = ::posix_spawn(&pid, program.c_str(), setup.actions(), setup.attributes(),
-                                     argv.data(), environ);
-        rc != 0) {
-        fail(rc, "posix_spawn " + program.string());
+    Pipe report = Pipe::make();
+    const LaunchPlan plan{program.c_str(),
+                          argv.data(),
+                          outputFd,
+                          errorFd,
+                          parentDeath == ParentDeath::signalsChild,
+                          ::getpid(),
+                          report.writeEnd.get()};
+    const pid_t pid = SpawnerThread::instance().run([&plan] { return forkInto(plan); });
+    report.writeEnd.reset();
+    int execError = 0;
+    ssize_t got;
+    do {
+        got = ::read(report.readEnd.get(), &execError, sizeof execError);
+    } while (got < 0 && errno == EINTR);
+    if (got > 0) {
+        // The child never became the program: it has exited, and only needs reaping.
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        fail(execError, "exec " + program.string());
     }
     UniqueFd pidfd(::pidfd_open(pid, 0));
     if (!pidfd) {

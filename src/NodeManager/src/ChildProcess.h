@@ -20,6 +20,14 @@ struct Pipe {
     static Pipe make();
 };
 
+// What the child is told when this process ends without ending it first.
+enum class ParentDeath {
+    // SIGTERM, whatever way this process ends (crash, SIGKILL...): the child never outlives it.
+    signalsChild,
+    // Nothing: the child runs on. Only for tests that leave a child behind on purpose.
+    leavesChild,
+};
+
 // A child program started without a shell and watched through a pidfd, so signalling it can
 // never reach a recycled pid. Reaped exactly once.
 class ChildProcess {
@@ -28,9 +36,12 @@ class ChildProcess {
     // stdin reads /dev/null; stdout and stderr go to the given descriptors (-1: /dev/null). The
     // child starts with an empty signal mask and every disposition at its default (whatever
     // this process blocks or ignores), in its own process group (a terminal's Ctrl-C meant for
-    // the application does not reach it). Throws std::system_error.
+    // the application does not reach it). It is forked on the process's spawner thread, which
+    // lives as long as the process, so its parent-death signal means the process ended. Returns
+    // once the program runs; throws std::system_error when it cannot be started.
     static ChildProcess spawn(const std::filesystem::path& program,
-                              const std::vector<std::string>& arguments, int outputFd, int errorFd);
+                              const std::vector<std::string>& arguments, int outputFd, int errorFd,
+                              ParentDeath parentDeath = ParentDeath::signalsChild);
 
     ChildProcess(ChildProcess&&) noexcept = default;
     ChildProcess& operator=(ChildProcess&&) noexcept = default;

@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "LeftoverNode.h"
 #include "LinkedStop.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/support/CancellableWait.h"
@@ -91,6 +92,7 @@ std::shared_ptr<const RPCClient> NodeController::connect(
     std::chrono::steady_clock::duration warmupTimeout, std::stop_token stop,
     std::stop_token callerStop) {
     throwIfStopRequested(stop);
+    stopLeftoverNode(stop);
     node_.start();
     try {
         // The digest check may have taken a while: a stop meanwhile must not go unheeded.
@@ -110,6 +112,14 @@ std::shared_ptr<const RPCClient> NodeController::connect(
         // node must be gone before stop() goes on.
         node_.terminate(callerStop);
         throw;
+    }
+}
+
+// A node an earlier launch left on the data folder would hold it: it is stopped first, as cleanly
+// as a stop of ours. One that will not go is left, and the launch reports the folder taken.
+void NodeController::stopLeftoverNode(std::stop_token stop) {
+    if (auto leftover = LeftoverNode::find(configuration_)) {
+        leftover->stop(timings_.stopGrace, timings_.stopPoll, timings_.rpcTimeoutSeconds, stop);
     }
 }
 

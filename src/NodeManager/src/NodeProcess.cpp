@@ -12,10 +12,12 @@
 
 #include "ChildProcess.h"
 #include "ExecutableFile.h"
+#include "NodeLaunchRecord.h"
 #include "Utf8.h"
 #include "corvanta/node/BinaryIntegrity.h"
 #include "corvanta/node/BinaryVersionProbe.h"
 #include "corvanta/node/NodeProcessError.h"
+#include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
 
@@ -137,7 +139,8 @@ void NodeProcess::start() {
     }
 
     auto child = std::make_unique<ChildProcess>(ChildProcess::spawn(
-        binaryURL_, configuration_.arguments(), pipe.writeEnd.get(), pipe.writeEnd.get()));
+        binaryURL_, configuration_.arguments(), pipe.writeEnd.get(), pipe.writeEnd.get(),
+        timings_.endsWithApplication ? ParentDeath::signalsChild : ParentDeath::leavesChild));
     pipe.writeEnd.reset();  // the node holds the only write end: its exit ends the pipe
     const int pidfd = child->pidfd();
     {
@@ -166,7 +169,10 @@ std::filesystem::path NodeProcess::waitForCookie(std::chrono::steady_clock::dura
     while (std::chrono::steady_clock::now() < deadline) {
         throwIfStopRequested(stop);
         std::error_code ignored;
-        if (std::filesystem::exists(cookie, ignored)) return cookie;
+        if (std::filesystem::exists(cookie, ignored)) {
+            recordLaunch();
+            return cookie;
+        }
         if (isRunning()) {
             const auto left = deadline - std::chrono::steady_clock::now();
             sleepOrThrow(std::min<std::chrono::steady_clock::duration>(timings_.cookiePoll, left),
@@ -186,6 +192,48 @@ std::filesystem::path NodeProcess::waitForCookie(std::chrono::steady_clock::dura
         throw NodeProcessError(std::move(exited));
     }
     throw NodeProcessError(NodeProcessError::CookieTimeout{cookie.string()});
+}
+
+// Written once the node has its cookie: by then it holds its data folder, so the record never
+// names a node that only came to find the folder taken.
+void NodeProcess::recordLaunch() {
+    pid_t pid = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!process_ || exited_ || recorded_) return;
+        pid = process_->pid();
+    }
+    const auto node = ProcessInfo::liveIdentity(pid);
+    const auto program = ProcessInfo::executable(pid);
+    if (!node || !program) return;  // it is ending already
+    const auto file = NodeLaunchRecord::location(configuration_.dataDirectory);
+    try {
+        NodeLaunchRecord{*node, *program, configuration_.dataDirectory, ProcessInfo::self()}.write(
+            file);
+    } catch (const FileWriteError&) {
+        // Without the record only the recognition of a node this process might leave is lost.
+        return;
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        if (process_ && !exited_) {
+            recorded_ = std::make_unique<const ProcessIdentity>(*node);
+            return;
+        }
+    }
+    NodeLaunchRecord::removeIfNaming(file, *node);  // its end was handled meanwhile
+}
+
+void NodeProcess::forgetLaunch() {
+    std::unique_ptr<const ProcessIdentity> recorded;
+    {
+        const std::lock_guard lock(mutex_);
+        recorded = std::move(recorded_);
+    }
+    if (recorded) {
+        NodeLaunchRecord::removeIfNaming(NodeLaunchRecord::location(configuration_.dataDirectory),
+                                         *recorded);
+    }
 }
 
 NodeProcessError::ExitedDuringStartup NodeProcess::exitRecord(std::unique_lock<std::mutex>& lock,
@@ -261,6 +309,7 @@ void NodeProcess::watch(int pidfd, int outputFd) {
         exited_ = true;
     }
     changed_.notify_all();
+    forgetLaunch();  // before the end is handled: whoever waits for it finds the record gone
     if (pipeOpen) drainRemainingOutput(outputFd);
     {
         const std::lock_guard lock(mutex_);

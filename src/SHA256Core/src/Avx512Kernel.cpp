@@ -1,4 +1,5 @@
-// The nonce-search kernel on AVX-512: sixteen lanes per vector, two vectors interleaved.
+// The nonce-search kernel on AVX-512: sixteen lanes per vector, one vector per step or two
+// interleaved.
 // Built with -mavx512f -mavx512vl; runs only after the dispatcher has checked the processor.
 // Rotations are single vprord instructions and every three-input XOR, choose and majority a
 // single vpternlogd.
@@ -88,8 +89,13 @@ struct Avx512Word {
 
 }  // namespace
 
-std::uint64_t scanAvx512(const SearchJob& job, std::uint64_t from, std::uint64_t to,
-                         std::uint32_t threshold, CandidateBatch& out) {
+std::uint64_t scanAvx512x16(const SearchJob& job, std::uint64_t from, std::uint64_t to,
+                            std::uint32_t threshold, CandidateBatch& out) {
+    return scanLanes<Avx512Word>(job, from, to, threshold, out);
+}
+
+std::uint64_t scanAvx512x32(const SearchJob& job, std::uint64_t from, std::uint64_t to,
+                            std::uint32_t threshold, CandidateBatch& out) {
     return scanLanes<Pair<Avx512Word>>(job, from, to, threshold, out);
 }
 

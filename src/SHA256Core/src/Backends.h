@@ -29,8 +29,11 @@ extern const std::array<Backend, 2> armv8Contenders;
 #endif
 
 #if defined(__x86_64__)
-extern const Backend avx2;    // requires AVX2
-extern const Backend avx512;  // requires AVX-512F and AVX-512VL
+extern const Backend avx2;  // requires AVX2
+// Requires AVX-512F and AVX-512VL. Runs the faster of avx512Builds (one or two groups of 16 lanes)
+// once Dispatch.cpp has timed them.
+extern const Backend avx512;
+extern const std::array<Backend, 2> avx512Builds;
 #endif
 
 }  // namespace corvanta::sha256::backends

@@ -71,7 +71,7 @@ std::vector<Backend> detectBackends() {
 #if defined(__x86_64__)
     __builtin_cpu_init();  // the first search may come from a static constructor
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl")) {
-        found.push_back(backends::avx512);
+        found.push_back(withFastestBuild(backends::avx512, backends::avx512Builds));
     }
     if (__builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
         __builtin_cpu_supports("sse4.1")) {
@@ -115,13 +115,21 @@ const Backend* findBackend(std::string_view id) {
 }
 
 std::span<const Backend> searchBuilds() {
+    static const std::vector<Backend> builds = [] {
+        std::vector<Backend> all;
+        const auto addIfPresent = [&all](const Backend& backend, std::span<const Backend> more) {
+            if (findBackend(backend.id) != nullptr) all.insert(all.end(), more.begin(), more.end());
+        };
 #if defined(__x86_64__)
-    if (findBackend(backends::shaNi.id) != nullptr) return backends::shaNiBuilds;
+        addIfPresent(backends::avx512, backends::avx512Builds);
+        addIfPresent(backends::shaNi, backends::shaNiBuilds);
 #endif
 #if defined(__aarch64__)
-    if (findBackend(backends::armv8.id) != nullptr) return backends::armv8Builds;
+        addIfPresent(backends::armv8, backends::armv8Builds);
 #endif
-    return {};
+        return all;
+    }();
+    return builds;
 }
 
 const Backend& activeBackend() {

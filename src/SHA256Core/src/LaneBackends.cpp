@@ -2,6 +2,8 @@
 // (block assembly's SHA-256) stays on the portable code, where one block at a time gains nothing
 // from wide lanes.
 
+#include <array>
+
 #include "Backends.h"
 #include "LaneSearch.h"
 
@@ -27,6 +29,11 @@ std::uint64_t searchChunk(const std::uint32_t midstate[8], const std::uint8_t ta
 }  // namespace
 
 const Backend avx2{"avx2", "AVX2", compress, searchChunk<lanes::scanAvx2>};
-const Backend avx512{"avx512", "AVX-512", compress, searchChunk<lanes::scanAvx512>};
+const std::array<Backend, 2> avx512Builds = {{
+    {"avx512/16", "AVX-512, 16 lanes", compress, searchChunk<lanes::scanAvx512x16>},
+    {"avx512/32", "AVX-512, 2 x 16 lanes", compress, searchChunk<lanes::scanAvx512x32>},
+}};
+
+const Backend avx512{"avx512", "AVX-512", compress, searchChunk<lanes::scanAvx512x32>};
 
 }  // namespace corvanta::sha256::backends

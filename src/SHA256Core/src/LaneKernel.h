@@ -7,7 +7,7 @@
 //
 // Work that cannot change any output is skipped: the nonce-free first rounds and schedule words
 // come precomputed in the SearchJob, constant padding words are folded into the round constants,
-// and the second hash stops once h7 is known (its a-values unneeded from round 58), unless some
+// and the second hash stops once h7 is known (its a-values unneeded from round 57), unless some
 // lane's digest could be a hit or a new best.
 //
 // Everything here has internal linkage on purpose: these functions are compiled with wider
@@ -240,10 +240,10 @@ CORVANTA_LANE_INLINE void firstHash(const FirstHashConstants<Word>& k, const Wor
                      __attribute__((always_inline)) { digest[i()] = s[i()] + k.midstate[i()]; });
 }
 
-// Second hash up to round 57, with the schedule up to word 60. Rounds 1..3 still have an h of
+// Second hash up to round 56, with the schedule up to word 60. Rounds 1..3 still have an h of
 // the initial state.
 template <class Word>
-CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s[8]) {
+CORVANTA_LANE_INLINE void secondHashTo56(const Word first[8], Word w[64], Word s[8]) {
     unroll<0, 8>([&](auto i) __attribute__((always_inline)) {
         w[i()] = first[i()];
         s[i()] = Word::splat(kInitialState[i()]);
@@ -253,7 +253,7 @@ CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s
     unroll<1, 4>([&](auto r) __attribute__((always_inline)) {
         roundWith<r()>(s, w[r()] + Word::splat(kRoundConstants[r()] + kInitialState[7 - r()]));
     });
-    roundsLookingAhead<4, 58>(
+    roundsLookingAhead<4, 57>(
         s, [&](auto r) __attribute__((always_inline)) {
             if constexpr (r() >= 8 && r() < 16) {
                 return Word::splat(secondBlockKw(r()));
@@ -262,24 +262,26 @@ CORVANTA_LANE_INLINE void secondHashTo57(const Word first[8], Word w[64], Word s
                 return w[r()] + Word::splat(kRoundConstants[r()]);
             }
         });
-    unroll<58, 61>([&](auto r)
+    unroll<57, 61>([&](auto r)
                        __attribute__((always_inline)) { w[r()] = secondBlockWord<r()>(w); });
 }
 
-// h7 of the second hash, from the state after round 57: e after round 60, plus its initial value.
+// h7 of the second hash, from the state after round 56: e after round 60, plus its initial value
+// (added with round 60's constant).
 template <class Word>
 CORVANTA_LANE_INLINE Word secondHashH7(const Word w[64], const Word s[8]) {
     Word probe[8];
     unroll<0, 8>([&](auto i) __attribute__((always_inline)) { probe[i()] = s[i()]; });
-    unroll<58, 61>([&](auto r) __attribute__((always_inline)) {
-        roundForE<r()>(probe, w[r()] + Word::splat(kRoundConstants[r()]));
+    unroll<57, 61>([&](auto r) __attribute__((always_inline)) {
+        constexpr std::uint32_t kFinal = r() == 60 ? kInitialState[7] : 0;
+        roundForE<r()>(probe, w[r()] + Word::splat(kRoundConstants[r()] + kFinal));
     });
-    return probe[7] + Word::splat(kInitialState[7]);
+    return probe[(12 - 61) & 7];  // e's slot entering round 61 (see roundWith())
 }
 
 template <class Word>
 CORVANTA_LANE_INLINE void finishSecondHash(Word w[64], Word s[8]) {
-    unroll<58, 61>([&](auto r) __attribute__((always_inline)) {
+    unroll<57, 61>([&](auto r) __attribute__((always_inline)) {
         round<r()>(s, w[r()] + Word::splat(kRoundConstants[r()]));
     });
     unroll<61, 64>([&](auto r) __attribute__((always_inline)) {
@@ -308,7 +310,7 @@ std::uint64_t scanLanes(const SearchJob& job, std::uint64_t from, std::uint64_t 
         firstHash(constants, nonce, first);
         Word w[64];
         Word s[8];
-        secondHashTo57(first, w, s);
+        secondHashTo56(first, w, s);
         // The digest's top 32 bits as a little-endian number are h7 byte-swapped.
         const Word top = Word::byteSwap(secondHashH7(w, s));
         std::uint32_t candidates = Word::atMost(top, limit);

@@ -45,8 +45,13 @@ using ScanFunction = std::uint64_t (*)(const SearchJob& job, std::uint64_t from,
 
 std::uint64_t scanAvx2(const SearchJob& job, std::uint64_t from, std::uint64_t to,
                        std::uint32_t threshold, CandidateBatch& out);
-std::uint64_t scanAvx512(const SearchJob& job, std::uint64_t from, std::uint64_t to,
-                         std::uint32_t threshold, CandidateBatch& out);
+// AVX-512 with one vector of 16 lanes per step, or two independent vectors (32 nonces in flight)
+// whose dependency chains the processor can overlap. Which is faster depends on how many vector
+// pipes the core has and how its front end copes with the larger loop: they are timed.
+std::uint64_t scanAvx512x16(const SearchJob& job, std::uint64_t from, std::uint64_t to,
+                            std::uint32_t threshold, CandidateBatch& out);
+std::uint64_t scanAvx512x32(const SearchJob& job, std::uint64_t from, std::uint64_t to,
+                            std::uint32_t threshold, CandidateBatch& out);
 
 // The full search on top of a kernel: same arguments and results as vesk_search_chunk.
 std::uint64_t searchInLanes(ScanFunction scan, const std::uint32_t midstate[8],

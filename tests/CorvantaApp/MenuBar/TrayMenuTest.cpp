@@ -63,11 +63,11 @@ TEST(TrayMenu, StatusTextColourAndStartStopPerRunState) {
         EXPECT_EQ(startStopCommand(c.state), c.button) << c.text;
         EXPECT_EQ(traySymbol(c.state), c.symbol) << c.text;
     }
-    // "Synchronisation…" stays French in every language; the others are translated.
+    // Every status follows the language.
     const testing::LanguageScope english(AppLanguage::english);
     TrayInputs syncing;
     syncing.runState = ShellRunState::syncing;
-    EXPECT_EQ(trayMenu(syncing).statusText, "Synchronisation…");
+    EXPECT_EQ(trayMenu(syncing).statusText, "Syncing…");
     EXPECT_NE(trayMenu(TrayInputs{}).statusText, "Arrêté");
 }
 

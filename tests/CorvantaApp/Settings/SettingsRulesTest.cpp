@@ -4,11 +4,11 @@
 #include <limits>
 
 #include "LanguageScope.h"
+#include "Localization/Formatting.h"
+#include "Session/SessionRecords.h"
 #include "Settings/NodeLicence.h"
 #include "Settings/SettingsRules.h"
 #include "Settings/SettingsViewRules.h"
-#include "Localization/Formatting.h"
-#include "Session/SessionRecords.h"
 
 namespace corvanta {
 namespace {
@@ -117,8 +117,13 @@ TEST(NodeRows, LinkStateHashAndDiskSize) {
     EXPECT_EQ(shortNodeHash(QString(21, 'x')), QString(21, 'x'));
     EXPECT_EQ(shortNodeHash(QString(22, 'x')).size(), 21);
 
-    EXPECT_EQ(sizeOnDiskText(12884901888), "12.00 Go");
-    EXPECT_EQ(sizeOnDiskText(0), "0.00 Go");
+    {
+        const LanguageScope french(AppLanguage::french);
+        EXPECT_EQ(sizeOnDiskText(12884901888), "12.00 Go");
+        EXPECT_EQ(sizeOnDiskText(0), "0.00 Go");
+    }
+    const LanguageScope english(AppLanguage::english);
+    EXPECT_EQ(sizeOnDiskText(12884901888), "12.00 GB");
 }
 
 TEST(LedgerRules, IntegrityIndicesHashesAndDeclaredCheckAtTheirBoundaries) {
@@ -182,13 +187,16 @@ TEST(LedgerRules, IntegrityIndicesHashesAndDeclaredCheckAtTheirBoundaries) {
 }
 
 TEST(LedgerRules, UnreadableCaptionShowsEachRunOfSpacesAsOne) {
-    for (const AppLanguage language : {AppLanguage::french, AppLanguage::german}) {
-        const LanguageScope scope(language);
+    {
+        const LanguageScope french(AppLanguage::french);
         const QString caption = unreadableLedgerCaption();
         EXPECT_FALSE(caption.contains("  "));
         EXPECT_TRUE(caption.contains("mis de côté à côté du registre"));
         EXPECT_TRUE(caption.contains("ses octets sont intacts"));
     }
+    // Translated like every other text.
+    const LanguageScope german(AppLanguage::german);
+    EXPECT_TRUE(unreadableLedgerCaption().startsWith("Die Datei existierte"));
 }
 
 TEST(AboutTexts, VersionWithDashesAndTheFixedLicence) {

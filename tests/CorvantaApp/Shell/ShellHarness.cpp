@@ -21,6 +21,9 @@ ShellHarness::ShellHarness(QQmlEngine& engine)
         emit recorded();
         shown(true);
     };
+    hooks.followReduceMotion = [this](QObject&, std::function<void(bool)> receiver) {
+        reduceMotion_ = std::move(receiver);
+    };
     platform_ = std::make_unique<Platform>(std::move(hooks), nullptr);
     Platform::attach(engine, *platform_);
 }
@@ -52,6 +55,7 @@ void ShellHarness::clearRecords() {
 void ShellHarness::resetPrefs() {
     // The previous test's shells go first: their sessions are gone.
     shells_.clear();
+    setReduceMotion(false);
     prefs_.setAppTheme(QStringLiteral("light"));
     prefs_.setOnboardingCompleted(false);
     prefs_.setMiniMode(false);

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,8 +32,13 @@ class ShellHarness : public QObject {
     // The window's content came on screen / went away.
     Q_INVOKABLE void appear(corvanta::AppDelegate* shell) { shell->contentAppeared(); }
     Q_INVOKABLE void disappear(corvanta::AppDelegate* shell) { shell->contentDisappeared(); }
-    // Ends the shells made so far and puts every GUI preference back to its default.
+    // Ends the shells made so far and puts every GUI preference back to its default, and the
+    // desktop's wish for less motion back to none.
     Q_INVOKABLE void resetPrefs();
+    // The desktop asks for less motion, or no longer does.
+    Q_INVOKABLE void setReduceMotion(bool reduce) {
+        if (reduceMotion_) reduceMotion_(reduce);
+    }
 
     int windowOpens() const { return windowOpens_; }
     int terminations() const { return terminations_; }
@@ -46,6 +52,7 @@ class ShellHarness : public QObject {
 
   private:
     Prefs& prefs_;
+    std::function<void(bool)> reduceMotion_;
     std::unique_ptr<Platform> platform_;
     std::vector<std::unique_ptr<AppDelegate>> shells_;
     int windowOpens_ = 0;

@@ -20,18 +20,19 @@
 #include "AppTestEnvironment.h"
 #include "FakeSession.h"
 #include "LanguageScope.h"
-#include "TestSupport.h"
-#include "Shell/AppDelegate.h"
-#include "Shell/CorvantaApp.h"
+#include "MenuBar/TrayMenuModel.h"
 #include "Session/MiningSessionModel.h"
+#include "Shell/AppDelegate.h"
+#include "Shell/ControlStyle.h"
+#include "Shell/CorvantaApp.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/Symbols.h"
 #include "Shell/TerminationSignals.h"
 #include "Shell/Theme.h"
-#include "MenuBar/TrayMenuModel.h"
 #include "Shell/WindowConfigurator.h"
+#include "TestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -92,6 +93,22 @@ TEST(WindowConfigurator, RemembersTheFullSizeAcrossMiniMode) {
         EXPECT_EQ(mode(false).apply(mini, memory).contentSize, c.expected) << c.name;
         EXPECT_FALSE(memory.sizeBeforeCompacting) << c.name;
     }
+}
+
+TEST(WindowConfigurator, HoldsTheFullWindowToItsMinimumAndTheMiniWindowToItsSize) {
+    // Full mode, at its full size already (a first launch): the minimum holds all the same.
+    const auto full = mode(false).limits(window({900, 860}));
+    EXPECT_EQ(full.minimum, QSizeF(820, 560));
+    EXPECT_GT(full.maximum.width(), 10000);
+    EXPECT_GT(full.maximum.height(), 10000);
+    EXPECT_EQ(mode(true).limits(window({380, 377})),
+              (WindowConfigurator::Limits{{380, 377}, {380, 377}}));
+    // A screen that shows less than the minimum: as much as it shows, decorations excluded.
+    const Window small{false, false, {900, 860}, QRectF(0, 0, 900, 890), QRectF(0, 0, 800, 500)};
+    EXPECT_EQ(mode(false).limits(small).minimum, QSizeF(800, 470));
+    // No screen known: the minimum as it is.
+    EXPECT_EQ(mode(false).limits({false, false, {900, 860}, {}, std::nullopt}).minimum,
+              QSizeF(820, 560));
 }
 
 TEST(WindowConfigurator, ResizesOnlyPastHalfAPointAndMovesBackOnScreen) {
@@ -194,7 +211,9 @@ TEST(AppDelegate, SwitchesContentDisappearingFirstAndRestartsAStoppedSession) {
     delegate.finishOnboarding();
     EXPECT_EQ(order, (QStringList{"disappear", "dashboard", "appear"}));
     EXPECT_TRUE(delegate.mainWindowIsOpen());
-    EXPECT_EQ(testing::calls(shell.session()), QStringList{"start()"});
+    // The flow has started the session itself: its end starts nothing more, even when that
+    // start failed or left the session idle.
+    EXPECT_TRUE(testing::calls(shell.session()).isEmpty());
 
     // Mining: a switch starts nothing more; stopped: the switch starts it again.
     shell.setRunState(ShellRunState::mining);
@@ -202,11 +221,16 @@ TEST(AppDelegate, SwitchesContentDisappearingFirstAndRestartsAStoppedSession) {
     EXPECT_EQ(delegate.contentName(), "mini");
     shell.setRunState(ShellRunState::idle);
     delegate.leaveMiniMode();
-    EXPECT_EQ(testing::calls(shell.session()), (QStringList{"start()", "start()"}));
-    // Closed and reopened: the same.
+    EXPECT_EQ(testing::calls(shell.session()), QStringList{"start()"});
+    // Failed: switching between mini and full does not try again.
+    shell.setRunState(ShellRunState::failed);
+    delegate.enterMiniMode();
+    delegate.leaveMiniMode();
+    EXPECT_EQ(testing::calls(shell.session()), QStringList{"start()"});
+    // Closed and reopened: an idle or failed session starts again.
     delegate.contentDisappeared();
     delegate.contentAppeared();
-    EXPECT_EQ(testing::calls(shell.session()).size(), 3);
+    EXPECT_EQ(testing::calls(shell.session()).size(), 2);
     EXPECT_EQ(shell.sessionsMade, 1);
 }
 
@@ -473,6 +497,50 @@ TEST(Theme, PaletteFollowsTheThemeAtOnce) {
     EXPECT_EQ(rgba(theme.textSecondary()), "#ff999999");
     EXPECT_EQ(theme.success(), theme.mint());
     EXPECT_EQ(theme.warning(), theme.sunny());
+}
+
+TEST(ControlStyle, TheControlsDrawFromTheThemeAndFollowItsSwitch) {
+    for (const bool dark : {false, true}) {
+        const Theme theme(dark, nullptr);
+        const QPalette palette = controlPalette(theme);
+        // On, checked and highlighted ("Oui", a switch that is on, the chosen theme): the accent,
+        // with white text on it.
+        EXPECT_EQ(palette.color(QPalette::Dark), theme.accent()) << dark;
+        EXPECT_EQ(palette.color(QPalette::Highlight), theme.accent()) << dark;
+        EXPECT_EQ(palette.color(QPalette::BrightText), QColor(Qt::white)) << dark;
+        // Fields and pop-ups on the card colour, texts in the theme's.
+        EXPECT_EQ(palette.color(QPalette::Base), theme.cardBackground()) << dark;
+        EXPECT_EQ(palette.color(QPalette::Window), theme.cardBackground()) << dark;
+        EXPECT_EQ(palette.color(QPalette::Text), theme.textPrimary()) << dark;
+        EXPECT_EQ(palette.color(QPalette::PlaceholderText), theme.textSecondary()) << dark;
+        // The style blends these itself: they come opaque, and an off switch stands out from
+        // the card it sits on.
+        for (const auto role : {QPalette::Button, QPalette::Mid, QPalette::Midlight,
+                                QPalette::Light, QPalette::Window}) {
+            EXPECT_EQ(palette.color(role).alpha(), 255) << dark << int(role);
+        }
+        EXPECT_NE(palette.color(QPalette::Midlight), palette.color(QPalette::Window)) << dark;
+    }
+    EXPECT_NE(controlPalette(Theme(false, nullptr)).color(QPalette::Base),
+              controlPalette(Theme(true, nullptr)).color(QPalette::Base));
+
+    // The engine's theme keeps its windows' palette in step, a switch included.
+    QQuickWindow window;
+    const auto role = [&](const char* name) {
+        return window.property("palette").value<QObject*>()->property(name).value<QColor>();
+    };
+    QQmlEngine engine;
+    const testing::TempDir dir;
+    Prefs prefs{Preferences(QString::fromStdString((dir.path() / "prefs.ini").string()))};
+    Prefs::attach(engine, prefs);
+    Platform platform(Platform::Hooks{}, nullptr);
+    Platform::attach(engine, platform);
+    std::unique_ptr<Theme> theme(Theme::create(&engine, &engine));
+    EXPECT_EQ(role("base"), QColor("#ffffff"));
+    EXPECT_EQ(role("dark"), QColor("#8064e8"));
+    prefs.setAppTheme("dark");
+    ASSERT_TRUE(testing::waitUntil([&] { return role("base") == QColor("#221d2b"); }));
+    EXPECT_EQ(role("dark"), QColor("#9b84f0"));
 }
 
 TEST(Symbols, EveryNameDrawsAGlyphOfTheBundledFont) {

@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
 
 #include <memory>
 
 #include "AppTestEnvironment.h"
 #include "FakeServices.h"
 #include "LanguageScope.h"
-#include "PrivateBus.h"
 #include "Localization/Formatting.h"
 #include "Notifications/MinerNotifications.h"
+#include "PrivateBus.h"
+#include "Shell/DesktopMotionSetting.h"
+#include "Shell/Platform.h"
 #include "SystemServices/SleepPreventionAssertion.h"
 
 namespace corvanta {
@@ -17,6 +21,7 @@ namespace {
 
 using testing::FakeLogind;
 using testing::FakeNotifications;
+using testing::FakePortalSettings;
 using testing::LanguageScope;
 using testing::PrivateBus;
 using testing::waitUntil;
@@ -174,6 +179,47 @@ TEST_F(DesktopBus, WithoutLogindOrABusThereIsNoLock) {
         EXPECT_FALSE(assertion.isHeld());
         assertion.release();
     }
+}
+
+TEST_F(DesktopBus, ReduceMotionFollowsThePortalWhileTheApplicationRuns) {
+    FakePortalSettings portal;
+    portal.values["org.gnome.desktop.interface/enable-animations"] = false;
+    ASSERT_TRUE(portal.serve(bus_.connect()));
+    Platform platform(bus_.connect());
+    ASSERT_TRUE(waitUntil([&] { return platform.reduceMotion(); }));
+    int changes = 0;
+    QObject::connect(&platform, &Platform::reduceMotionChanged, [&] { ++changes; });
+    portal.change("org.gnome.desktop.interface", "enable-animations", true);
+    ASSERT_TRUE(waitUntil([&] { return !platform.reduceMotion(); }));
+    // KDE's portal words it as a duration factor; other settings change nothing.
+    portal.change("org.kde.kdeglobals.KDE", "AnimationDurationFactor", 0.0);
+    ASSERT_TRUE(waitUntil([&] { return platform.reduceMotion(); }));
+    portal.change("org.gnome.desktop.interface", "color-scheme", 1u);
+    portal.change("org.gnome.desktop.interface", "enable-animations", QString("false"));
+    portal.change("org.kde.kdeglobals.KDE", "AnimationDurationFactor", 0.5);
+    ASSERT_TRUE(waitUntil([&] { return !platform.reduceMotion(); }));
+    EXPECT_EQ(changes, 3);
+}
+
+TEST_F(DesktopBus, WithoutAPortalReduceMotionFollowsTheDesktopsSettingsFile) {
+    const testing::TempDir config;
+    const QString file = QString::fromStdString((config.path() / "kdeglobals").string());
+    const auto write = [&](const char* factor) {
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue("KDE/AnimationDurationFactor", factor);
+    };
+    write("0");
+    std::optional<bool> reduce;
+    DesktopMotionSetting setting(
+        bus_.connect(), QString::fromStdString(config.path().string()),
+        [&](bool value) { reduce = value; }, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return reduce == true; }));
+    write("1");
+    ASSERT_TRUE(waitUntil([&] { return reduce == false; }));
+    // Replaced whole, as desktops write it.
+    QFile::remove(file);
+    write("0");
+    ASSERT_TRUE(waitUntil([&] { return reduce == true; }));
 }
 
 }  // namespace

@@ -295,6 +295,35 @@ TestCase {
         tryVerify(() => findChild(view, "blockFoundView") === null)
     }
 
+    function test_the_celebration_comes_and_goes_with_a_fade_and_a_scale() {
+        makeView({ blockFoundWait: 60000 })
+        const layer = child("blockFoundLayer")
+        const motion = layer.motion
+        compare(motion.duration, 200)
+        compare(motion.easing.type, Easing.OutQuad)
+        session.blockFoundPresentation = presentation("a", 840000)
+        verify(motion.running)
+        verify(layer.scale < 1)
+        tryCompare(layer, "opacity", 1)
+        compare(layer.scale, 1)
+        // Leaving, it still shows the block it was shown for, then goes.
+        mouseClick(findChild(findChild(view, "blockFoundView"), "closeButton"))
+        compare(session.blockFoundPresentation, undefined)
+        verify(motion.running)
+        compare(findChild(findChild(view, "blockFoundView"), "blockHeight").text, "Hauteur 840,000")
+        tryVerify(() => findChild(view, "blockFoundView") === null)
+        compare(layer.visible, false)
+        // Less motion: in and out at once.
+        harness.setReduceMotion(true)
+        session.blockFoundPresentation = presentation("b", 840001)
+        compare(layer.opacity, 1)
+        verify(findChild(view, "blockFoundView"))
+        session.blockFoundPresentation = undefined
+        compare(layer.opacity, 0)
+        compare(findChild(view, "blockFoundView"), null)
+        harness.setReduceMotion(false)
+    }
+
     function test_own_wait_dismisses_and_leaving_the_screen_does_not() {
         session.blockFoundPresentation = presentation("a", 1)
         makeView({ blockFoundWait: 100 })
@@ -327,6 +356,31 @@ TestCase {
                                                transactionCount: 12345, reason: "" }
         const validated = child("candidateValidated")
         verify(validated.text.indexOf("12,345 transaction(s)") >= 0)
+    }
+
+    function test_a_cut_status_line_shows_the_whole_text_on_hover() {
+        const failure = "Le démarrage a échoué — Un nœud Bitcoin semble déjà tourner sur ce "
+                      + "dossier de données (/home/u/.local/share/Corvanta/node/regtest). <b>Quittez</b> "
+                      + "toute autre instance de Corvanta ou de bitcoind, puis relancez."
+        session.runState = 5
+        session.failureMessage = failure
+        makeView()
+        const label = child("statusLabel")
+        const tip = child("statusTip")
+        verify(label.truncated)
+        verify(!tip.popup.visible)
+        mouseMove(label, label.width / 2, label.height / 2)
+        tryVerify(() => tip.popup.visible)
+        compare(tip.popup.text, failure)
+        compare(tip.popup.contentItem.textFormat, Text.PlainText)
+        mouseMove(view, 5, 5)
+        tryVerify(() => !tip.popup.visible)
+
+        // A line shown whole has nothing more to show.
+        session.runState = 3
+        verify(!label.truncated)
+        mouseMove(label, 5, 5)
+        verify(!tip.popup.visible)
     }
 
     function test_sync_card_replaces_the_hash_rate_card() {

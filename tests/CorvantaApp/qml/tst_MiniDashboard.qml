@@ -74,6 +74,22 @@ TestCase {
         compare(child("themeButton").symbol, "sun.max.fill")
     }
 
+    function test_a_cut_status_shows_the_whole_failure_on_hover() {
+        const failure = "Le démarrage a échoué — Un nœud Bitcoin semble déjà tourner sur ce "
+                      + "dossier de données (/home/u/.local/share/Corvanta/node/regtest)."
+        session.runState = 5
+        session.failureMessage = failure
+        const label = child("miniStatus")
+        const tip = child("miniStatusTip")
+        tryVerify(() => label.truncated)
+        mouseMove(label, label.width / 2, label.height / 2)
+        tryVerify(() => tip.popup.visible)
+        compare(tip.popup.text, failure)
+        compare(tip.popup.contentItem.textFormat, Text.PlainText)
+        mouseMove(view, 5, 5)
+        tryVerify(() => !tip.popup.visible)
+    }
+
     function test_tiles_chips_and_footer() {
         session.currentHashRateMHs = 12.345
         session.cpuUsage = { systemFraction: 0.5, processFraction: 1.2 }
@@ -102,5 +118,33 @@ TestCase {
         session.failureMessage = "<b>échec</b>"
         compare(child("miniStatus").text, "<b>échec</b>")
         compare(child("statusDot").color, Theme.dangerText)
+    }
+    function test_footer_gives_the_status_the_room_the_last_update_leaves() {
+        const footer = child("miniFooter")
+        const status = child("miniStatus")
+        const lastUpdate = child("miniLastUpdate")
+        session.runState = 5
+        session.failureMessage = "Le nœud n'a pas démarré : le dossier de données est verrouillé par un autre programme"
+        // No refresh yet: the last-update text is empty and the status has the whole row.
+        compare(lastUpdate.text, "")
+        waitForRendering(footer)
+        verify(status.implicitWidth > footer.width)
+        fuzzyCompare(status.width, footer.width - 8 - 6 - 3 * footer.spacing, 1)
+        verify(status.truncated)
+
+        // Both long: the last-update text gives way first, the status keeps its room.
+        session.chainStatusUpdatedAt = new Date((1700000000 - 125) * 1000)
+        verify(lastUpdate.text !== "")
+        waitForRendering(footer)
+        fuzzyCompare(status.width, footer.width - 8 - 6 - 3 * footer.spacing, 1)
+        compare(lastUpdate.width, 0)
+
+        // A short status leaves the rest to the last-update text, shown whole.
+        session.runState = 3
+        session.isHashing = true
+        waitForRendering(footer)
+        compare(status.width, status.implicitWidth)
+        verify(!lastUpdate.truncated)
+        verify(lastUpdate.width >= lastUpdate.implicitWidth)
     }
 }

@@ -205,7 +205,35 @@ TestCase {
             goTo(made.flow, step)
             tryVerify(() => Qt.colorEqual(made.flow.color, colors[step]), 1000, "step " + step)
             for (let i = 0; i < 5; ++i)
-                compare(findChild(made.flow, "dot" + i).opacity, i <= step ? 1.0 : 0.22)
+                tryCompare(findChild(made.flow, "dot" + i), "opacity", i <= step ? 1.0 : 0.22)
         }
+    }
+
+    function test_a_change_of_step_moves_background_dots_and_step_area_together() {
+        const made = makeFlow({ selectedNetwork: "regtest" })
+        const stepArea = findChild(made.flow, "stepLoader")
+        const dot = findChild(made.flow, "dot1")
+        compare(stepArea.opacity, 1)
+        mouseClick(findChild(made.flow, "nextButton"))
+        // Each of the three runs a quarter of a second, eased in and out, and has begun.
+        const motions = { background: made.flow.backgroundMotion, dot: dot.motion,
+                          step: made.flow.stepMotion }
+        for (const name in motions) {
+            compare(motions[name].duration, 250, name)
+            compare(motions[name].easing.type, Easing.InOutQuad, name)
+        }
+        verify(motions.step.running)
+        verify(stepArea.opacity < 1)
+        verify(dot.opacity < 1)
+        tryCompare(stepArea, "opacity", 1)
+        tryCompare(dot, "opacity", 1)
+
+        // Less motion, asked while the flow is on screen: the next step is there at once.
+        harness.setReduceMotion(true)
+        mouseClick(findChild(made.flow, "backButton"))
+        compare(stepArea.opacity, 1)
+        compare(dot.opacity, 0.22)
+        verify(Qt.colorEqual(made.flow.color, Theme.onboardingCream))
+        harness.setReduceMotion(false)
     }
 }

@@ -6,27 +6,7 @@ set -euo pipefail
 app=$1
 probe=$2
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "desktop-smoke: $*" >&2
-  [[ -f $work/app.log ]] && sed 's/^/  app: /' "$work/app.log" >&2
-  exit 1
-}
-# Polls `$@` every 0.1 s for up to 15 s.
-until_true() {
-  for _ in $(seq 150); do
-    if "$@" >/dev/null 2>&1; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/common.sh"
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
 export XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime CORVANTA_SUPPORT_DIR=$work/support

@@ -48,6 +48,6 @@ struct GovernorDecision {
 };
 
 inline constexpr std::string_view thermalCriticalPauseMessage =
-    "Mining en pause — protection thermique du Mac";
+    "Mining en pause — protection thermique de l'ordinateur";
 
 }  // namespace corvanta

@@ -65,7 +65,9 @@ class NodeController {
     // No node process, or one that has exited.
     bool isStopped() const;
 
-    // Launches the node, waits for its cookie, connects and waits out its warm-up. Any failure
+    // Launches the node, waits for its cookie, connects and waits out its warm-up. A node of ours
+    // that an earlier launch left running on the data folder (its launcher gone) is stopped
+    // first, as stop() would; a folder held by anything else is a LockConflict. Any failure
     // after the launch ends the node before it is thrown: NodeProcessError (WarmupTimeout when
     // the node answers nothing at all within `warmupTimeout`, or is still loading after the
     // warm-up limit; ExitedDuringStartup, with its exit status and output, when it dies before or
@@ -109,6 +111,7 @@ class NodeController {
     std::shared_ptr<const RPCClient> connect(std::chrono::steady_clock::duration cookieTimeout,
                                              std::chrono::steady_clock::duration warmupTimeout,
                                              std::stop_token stop, std::stop_token callerStop);
+    void stopLeftoverNode(std::stop_token stop);
     RPCCredentials readCookie(const std::filesystem::path& cookie, std::stop_token stop);
     void waitUntilWarmedUp(const RPCClient& client,
                            std::chrono::steady_clock::duration warmupTimeout, std::stop_token stop);

@@ -21,6 +21,7 @@ namespace corvanta {
 
 class ChildProcess;
 class OutputTail;
+struct ProcessIdentity;
 
 struct NodeProcessTimings {
     // How often waitForCookie looks for the cookie file.
@@ -36,11 +37,16 @@ struct NodeProcessTimings {
     std::chrono::milliseconds abandonGrace{30000};
     // Output tail kept, in characters (code points).
     std::size_t outputLimit = 65536;
+    // The node gets SIGTERM when this process ends by any means (a crash, SIGKILL), as after a
+    // clean stop. Off only in tests that leave a node behind on purpose.
+    bool endsWithApplication = true;
 };
 
 // Launches bitcoind as a child process and supervises it: one node at a time, its digest checked
 // before each launch, its standard output and error captured into a bounded tail, its cookie
 // awaited, its end observed (through a pidfd) and recorded. May be started again after each end.
+// While a node runs (from its cookie on) a launch record beside its data folder names it, so a
+// later launch can tell it apart should this process end without ending it.
 //
 // States: idle (no process held), running, exited but not yet handled (output still being
 // drained; start() still refuses), handled (idle again, reason recorded, tail readable until
@@ -70,9 +76,9 @@ class NodeProcess {
     // std::filesystem::filesystem_error for the platform's failures.
     void start();
 
-    // Waits for the node's cookie file and returns its path. Throws NodeProcessError NotRunning,
-    // LockConflict / ExitedDuringStartup when the node exits first, CookieTimeout (the node is
-    // left running: the caller ends it), or Cancelled.
+    // Waits for the node's cookie file, records the launch and returns the cookie's path. Throws
+    // NodeProcessError NotRunning, LockConflict / ExitedDuringStartup when the node exits first,
+    // CookieTimeout (the node is left running: the caller ends it), or Cancelled.
     std::filesystem::path waitForCookie(std::chrono::steady_clock::duration timeout,
                                         std::stop_token stop);
 
@@ -99,6 +105,8 @@ class NodeProcess {
     // returns its status and output tail.
     NodeProcessError::ExitedDuringStartup exitRecord(std::unique_lock<std::mutex>& lock,
                                                      std::stop_token stop);
+    void recordLaunch();
+    void forgetLaunch();
     void watch(int pidfd, int outputFd);
     void appendOutput(std::string_view bytes);
     void drainRemainingOutput(int outputFd);
@@ -117,6 +125,7 @@ class NodeProcess {
     std::unique_ptr<OutputTail> output_;
     bool requestedTermination_ = false;
     std::optional<NodeTerminationReason> lastTerminationReason_;
+    std::unique_ptr<const ProcessIdentity> recorded_;  // the node the launch record names
     std::atomic<std::int64_t> outputHandlerInvocations_{0};
 
     std::jthread watcher_;  // one per launch: reads the output, observes the end

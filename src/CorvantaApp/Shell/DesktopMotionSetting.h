@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+namespace corvanta {
+
+// Follows the desktop's wish for less motion while the application runs: through the settings
+// portal (its Read, then its SettingChanged signal) and, where no portal answers, through the
+// desktop's own settings file (KDE's kdeglobals). Tells its receiver the first value it learns
+// and every change after it.
+class DesktopMotionSetting : public QObject {
+    Q_OBJECT
+
+  public:
+    using Receiver = std::function<void(bool reduce)>;
+
+    // `configFolder` holds the desktop's settings files ($XDG_CONFIG_HOME).
+    DesktopMotionSetting(QDBusConnection sessionBus, QString configFolder, Receiver receiver,
+                         QObject* parent);
+
+  private slots:
+    // The portal's SettingChanged(namespace, key, value).
+    void settingChanged(const QDBusMessage& message);
+
+  private:
+    void readPortal();
+    void followSettingsFile();
+    void readSettingsFile();
+
+    QDBusConnection bus_;
+    QString configFolder_;
+    Receiver receiver_;
+    QFileSystemWatcher* watcher_ = nullptr;
+};
+
+}  // namespace corvanta
