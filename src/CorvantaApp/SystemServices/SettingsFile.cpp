@@ -150,6 +150,7 @@ struct LineShape {
     bool typedValue = false;  // see holdsTypedValue()
     bool isSection = false;
     bool hasClosingBracket = false;  // a "]" before any comment
+    bool hasNul = false;
     bool isBlankOrComment = false;
 };
 
@@ -164,6 +165,7 @@ LineShape shapeOf(std::string_view line) {
         return shape;
     }
     shape.isSection = line[start] == '[';
+    shape.hasNul = line.find('\0') != std::string_view::npos;
     bool inQuotes = false;
     for (std::size_t i = start; i < line.size(); ++i) {
         const char c = line[i];
@@ -214,7 +216,9 @@ std::string readableSettingsLines(std::string_view text, int& kept, int& dropped
         // The reader cannot place the keys under a header without its "]" either; and it
         // reports a line that is not `key=value` as a format error, then drops it on the next
         // write, with no copy.
-        if (shape.isSection && !shape.hasClosingBracket) {
+        // A NUL byte in a key or a header throws the reader off, and it drops the keys after it
+        // without a word; the writer never writes one (it escapes it).
+        if (shape.isSection && (!shape.hasClosingBracket || shape.hasNul)) {
             ++dropped;
             sectionUsable = false;
             continue;
@@ -224,7 +228,7 @@ std::string readableSettingsLines(std::string_view text, int& kept, int& dropped
             out.append(line).push_back('\n');
             continue;
         }
-        if (!shape.hasEquals || shape.typedValue) {
+        if (!shape.hasEquals || shape.typedValue || shape.hasNul) {
             ++dropped;
             continue;
         }

@@ -88,6 +88,13 @@ TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
         EXPECT_EQ(kept, c.kept) << c.text;
         EXPECT_EQ(dropped, c.dropped) << c.text;
     }
+    // A NUL byte in a key or a header, after which the reader drops keys without a word.
+    const std::string withNul("[General]\na\0b=1\nc=2\n[\0O]\nd=3\n[P]\ne=4\n", 37);
+    int nulKept = -1;
+    int nulDropped = -1;
+    EXPECT_EQ(readableSettingsLines(withNul, nulKept, nulDropped), "[General]\nc=2\n[P]\ne=4\n");
+    EXPECT_EQ(nulKept, 2);
+    EXPECT_EQ(nulDropped, 3);
 }
 
 TEST(SettingsFile, ALineTheReaderRejectsIsKeptAsideBeforeAWriteDropsIt) {
