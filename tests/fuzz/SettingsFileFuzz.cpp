@@ -82,8 +82,8 @@ void expectPlainLinesRead(std::string_view text, const Preferences& preferences)
             section == "General" ? std::string(key) : section + "/" + std::string(key);
         const auto read = preferences.string(QString::fromStdString(name));
         if (read != QString::fromLatin1(value.data(), qsizetype(value.size()))) {
-            std::fprintf(stderr, "line %zu: %s read as %s\n", i + 1, name.c_str(),
-                         read ? qPrintable(*read) : "(nothing)");
+            std::fprintf(stderr, "line %zu: %s read as %s, in\n%.*s\n", i + 1, name.c_str(),
+                         read ? qPrintable(*read) : "(nothing)", int(text.size()), text.data());
             fuzz::expect(false, "a plain setting line the check kept was lost by the reader");
         }
     }

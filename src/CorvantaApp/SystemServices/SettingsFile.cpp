@@ -151,6 +151,7 @@ struct LineShape {
     bool isSection = false;
     bool hasClosingBracket = false;  // a "]" before any comment
     bool hasNul = false;
+    bool headerHasSeparator = false;  // a "/" or "\\" between a header's brackets
     bool isBlankOrComment = false;
 };
 
@@ -169,6 +170,9 @@ LineShape shapeOf(std::string_view line) {
     bool inQuotes = false;
     for (std::size_t i = start; i < line.size(); ++i) {
         const char c = line[i];
+        if ((c == '\\' || c == '/') && shape.isSection && !shape.hasClosingBracket) {
+            shape.headerHasSeparator = true;
+        }
         if (c == '\\') {
             if (i + 1 == line.size()) {
                 shape.closes = false;
@@ -218,7 +222,10 @@ std::string readableSettingsLines(std::string_view text, int& kept, int& dropped
         // write, with no copy.
         // A NUL byte in a key or a header throws the reader off, and it drops the keys after it
         // without a word; the writer never writes one (it escapes it).
-        if (shape.isSection && (!shape.hasClosingBracket || shape.hasNul)) {
+        // The writer puts a group's deeper names in the key, never in a header: a header naming
+        // an empty group ("[O\\0]", "[O/]") keeps the reader from finding the keys of its parent.
+        if (shape.isSection &&
+            (!shape.hasClosingBracket || shape.hasNul || shape.headerHasSeparator)) {
             ++dropped;
             sectionUsable = false;
             continue;

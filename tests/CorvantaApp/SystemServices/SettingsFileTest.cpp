@@ -75,6 +75,8 @@ TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
         {"[General]\na=1\nstray words\n#note\n\"x=y\"\nb=2\n", 2, 3},
         {"[General\na=1\n[Side]\nb=2\n", 1, 2},
         {"[Gen;x]\na=1\n[General]x\nb=2\n", 1, 2},
+        // Headers naming a subgroup, which can hide the keys of their parent from the reader.
+        {"[O]\nk=4\n[O\\\\0]\nk=5\n[O/]\nk=6\n[O]\nj=7\n", 2, 4},
         // Values the reader would decode as other than text, however written.
         {"a=@Variant(\\0\\0\\0\\x7f)\nb=\\x40Variant(x)\nc=x, \\100Rect(1 2 3 4)\n"
          "d=\"@ByteArray(x)\"\ne=@@text\nf=\" @x\"\ng=@\\x40x\nh=x;@Variant(\n"
