@@ -1,7 +1,7 @@
 // Any text stored under a preference, as a hand edit or another program would leave it. The
 // strict readers accept only a value's one canonical form, so whatever they accept is written back
-// as the same text; and any text the application stores reads back unchanged from a file the
-// settings check then finds intact.
+// as the same text; and any text the application stores reads back unchanged, through the
+// settings check.
 
 #include <QDateTime>
 #include <QString>
@@ -77,10 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Preferences preferences(path);
         fuzz::expect(preferences.setString(kWritten, text), "a text could not be stored");
     }
-    // What the settings wrote is never taken for damage, and reads back the same.
-    const auto check = checkSettingsFile(path, QDateTime::fromSecsSinceEpoch(0, QTimeZone::utc()));
-    fuzz::expect(check.outcome == SettingsFileCheck::Outcome::intact,
-                 "the settings' own file was taken for damaged");
+    // The check may still find damage the reader rewrote as it found it (a junk key of the
+    // input's own it cannot read back), but what the application stored survives it.
+    checkSettingsFile(path, QDateTime::fromSecsSinceEpoch(0, QTimeZone::utc()));
     Preferences reread(path);
     fuzz::expect(reread.string(kWritten) == text, "a stored text read back changed");
     readStrictly(reread, kWritten);
