@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 
 #include "Session/SessionTimings.h"
@@ -18,7 +19,8 @@ std::optional<PowerMode> appliedPowerMode(std::optional<int> effectiveWorkerCoun
     if (maxWorkers < 1) return count < 1 ? PowerMode::eco : PowerMode::max;
     if (count >= maxWorkers) return PowerMode::max;
     if (maxWorkers == 1) return PowerMode::eco;
-    return count >= (2 * maxWorkers) / 3 ? PowerMode::balanced : PowerMode::eco;
+    // Two thirds of any int: doubled in 64 bits, where it cannot overflow.
+    return count >= (2 * std::int64_t{maxWorkers}) / 3 ? PowerMode::balanced : PowerMode::eco;
 }
 
 int workersFor(PowerMode mode, int performanceCores) {
@@ -27,7 +29,7 @@ int workersFor(PowerMode mode, int performanceCores) {
         case PowerMode::eco:
             return performanceCores < 3 ? 1 : n / 3;
         case PowerMode::balanced:
-            return performanceCores < 2 ? 1 : (2 * n) / 3;
+            return performanceCores < 2 ? 1 : int((2 * std::int64_t{n}) / 3);
         case PowerMode::max:
             return n;
     }

@@ -71,10 +71,87 @@ std::filesystem::path asideName(const QString& iniPath, const QDateTime& now) {
     }
 }
 
+// One character of a value as the reader unescapes it ("\x40" and "\100" are "@"), from
+// `position`, which moves past it; -1 at the end of the value.
+int unescapedAt(std::string_view value, std::size_t& position) {
+    if (position >= value.size()) return -1;
+    const char c = value[position++];
+    if (c != '\\' || position == value.size()) return static_cast<unsigned char>(c);
+    const char escaped = value[position];
+    const auto digits = [&](int base) {
+        int code = 0;
+        while (position < value.size() && code < 0x110000) {
+            const char d = value[position];
+            const int digit = d >= '0' && d <= '9'   ? d - '0'
+                              : d >= 'a' && d <= 'f' ? d - 'a' + 10
+                              : d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                     : base;
+            if (digit >= base) break;
+            code = code * base + digit;
+            ++position;
+        }
+        return code;
+    };
+    if (escaped == 'x') {
+        ++position;
+        return digits(16);
+    }
+    if (escaped >= '0' && escaped <= '7') return digits(8);
+    ++position;
+    return static_cast<unsigned char>(escaped);
+}
+
+// The reader turns a value, or an element of a comma-separated list, that starts with a single
+// "@" into a typed value; "@Variant(...)" decodes arbitrary binary data and asks for as much
+// memory as that data claims. The settings only ever hold text, which the writer starts with
+// "@@" when it begins with "@" and writes as "@String(...)" when it holds a NUL: any other "@"
+// start, plain, quoted or escaped, is not ours.
+bool holdsTypedValue(std::string_view value) {
+    const auto isOurs = [&](std::size_t position) {
+        std::string start;
+        while (start.size() < 8 && position < value.size()) {
+            if (value[position] == '"') {
+                ++position;
+                continue;
+            }
+            const int c = unescapedAt(value, position);
+            start.push_back(c >= 0 && c < 0x80 ? char(c) : '\x01');
+        }
+        const std::string_view text = start;
+        return !text.starts_with('@') || text.starts_with("@@") || text.starts_with("@String(");
+    };
+    bool inQuotes = false;
+    bool atElementStart = true;
+    std::size_t position = 0;
+    while (position < value.size()) {
+        const char c = value[position];
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            ++position;
+        } else if (!inQuotes && c == ';') {
+            return false;
+        } else if (!inQuotes && c == ',') {
+            atElementStart = true;
+            ++position;
+        } else if (atElementStart && !inQuotes && (c == ' ' || c == '\t')) {
+            ++position;
+        } else {
+            if (atElementStart && !isOurs(position)) return true;
+            atElementStart = false;
+            unescapedAt(value, position);
+        }
+    }
+    return false;
+}
+
 struct LineShape {
     bool closes = true;  // its quotes close and it does not run on into the next line
     bool hasEquals = false;
+    bool typedValue = false;  // see holdsTypedValue()
     bool isSection = false;
+    bool hasClosingBracket = false;  // a "]" before any comment
+    bool hasNul = false;
+    bool headerHasSeparator = false;  // a "/" or "\\" between a header's brackets
     bool isBlankOrComment = false;
 };
 
@@ -89,9 +166,13 @@ LineShape shapeOf(std::string_view line) {
         return shape;
     }
     shape.isSection = line[start] == '[';
+    shape.hasNul = line.find('\0') != std::string_view::npos;
     bool inQuotes = false;
     for (std::size_t i = start; i < line.size(); ++i) {
         const char c = line[i];
+        if ((c == '\\' || c == '/') && shape.isSection && !shape.hasClosingBracket) {
+            shape.headerHasSeparator = true;
+        }
         if (c == '\\') {
             if (i + 1 == line.size()) {
                 shape.closes = false;
@@ -100,8 +181,11 @@ LineShape shapeOf(std::string_view line) {
             ++i;
         } else if (c == '"') {
             inQuotes = !inQuotes;
-        } else if (c == '=' && !inQuotes) {
+        } else if (c == '=' && !inQuotes && !shape.hasEquals) {
             shape.hasEquals = true;
+            shape.typedValue = holdsTypedValue(line.substr(i + 1));
+        } else if (c == ']' && !inQuotes) {
+            shape.hasClosingBracket = true;
         } else if (c == ';' && !inQuotes) {
             break;
         }
@@ -133,12 +217,28 @@ std::string readableSettingsLines(std::string_view text, int& kept, int& dropped
             if (shape.isSection) sectionUsable = false;
             continue;
         }
+        // The reader cannot place the keys under a header without its "]" either; and it
+        // reports a line that is not `key=value` as a format error, then drops it on the next
+        // write, with no copy.
+        // A NUL byte in a key or a header throws the reader off, and it drops the keys after it
+        // without a word; the writer never writes one (it escapes it).
+        // The writer puts a group's deeper names in the key, never in a header: a header naming
+        // an empty group ("[O\\0]", "[O/]") keeps the reader from finding the keys of its parent.
+        if (shape.isSection &&
+            (!shape.hasClosingBracket || shape.hasNul || shape.headerHasSeparator)) {
+            ++dropped;
+            sectionUsable = false;
+            continue;
+        }
         if (shape.isSection) {
             sectionUsable = true;
             out.append(line).push_back('\n');
             continue;
         }
-        if (!shape.hasEquals) continue;
+        if (!shape.hasEquals || shape.typedValue || shape.hasNul) {
+            ++dropped;
+            continue;
+        }
         if (sectionUsable) {
             out.append(line).push_back('\n');
             ++kept;

@@ -39,10 +39,14 @@ struct SettingsFileCheck {
 SettingsFileCheck checkSettingsFile(const QString& iniPath,
                                     const QDateTime& now = QDateTime::currentDateTimeUtc());
 
-// The settings lines the INI reader takes in one by one: each section header and each
-// `key=value` line whose quotes close and that does not run on into the next line. `kept` counts
-// the `key=value` lines kept; `dropped` the lines left out for running on (and the keys under a
-// section header that does).
+// The settings lines the INI reader takes in one by one: each section header with its "]" and
+// each `key=value` line whose quotes close and that does not run on into the next line. `kept`
+// counts the `key=value` lines kept; `dropped` the lines left out: those that run on, those the
+// reader reports as malformed (no `=` outside quotes, a header without its "]"), headers naming
+// a subgroup ("/" or "\\" between the brackets, which the writer never puts there), those holding a
+// NUL byte, those whose
+// value the reader would decode as other than text (a single "@" start: "@Variant(...)"), and the
+// keys under a header that runs on or lacks its "]". Blank lines and ";" comments are not counted.
 std::string readableSettingsLines(std::string_view text, int& kept, int& dropped);
 
 }  // namespace corvanta

@@ -3,6 +3,8 @@
 
 #include <QSignalSpy>
 
+#include <limits>
+
 #include "Session/SessionRules.h"
 #include "SessionHarness.h"
 
@@ -22,15 +24,27 @@ ChainStatus syncedStatus() {
 }
 
 TEST(SessionRules, AppliedPowerModeAndThrottlingAtTheirEdges) {
+    constexpr int kMaxInt = std::numeric_limits<int>::max();
     const struct {
         std::optional<int> count;
         int maxWorkers;
         std::optional<PowerMode> applied;
     } modes[] = {
-        {std::nullopt, 8, std::nullopt}, {5, 4, PowerMode::max},  {6, 9, PowerMode::balanced},
-        {5, 9, PowerMode::eco},          {0, 0, PowerMode::eco},  {1, 0, PowerMode::max},
-        {0, 1, PowerMode::eco},          {1, 1, PowerMode::max},  {9, 9, PowerMode::max},
-        {8, 9, PowerMode::balanced},     {-4, 0, PowerMode::eco},
+        {std::nullopt, 8, std::nullopt},
+        {5, 4, PowerMode::max},
+        {6, 9, PowerMode::balanced},
+        {5, 9, PowerMode::eco},
+        {0, 0, PowerMode::eco},
+        {1, 0, PowerMode::max},
+        {0, 1, PowerMode::eco},
+        {1, 1, PowerMode::max},
+        {9, 9, PowerMode::max},
+        {8, 9, PowerMode::balanced},
+        {-4, 0, PowerMode::eco},
+        // Two thirds of the largest count, without overflowing on the way.
+        {0, kMaxInt, PowerMode::eco},
+        {1431655763, kMaxInt, PowerMode::eco},
+        {1431655764, kMaxInt, PowerMode::balanced},
     };
     for (const auto& row : modes) {
         EXPECT_EQ(appliedPowerMode(row.count, row.maxWorkers), row.applied)
@@ -52,6 +66,8 @@ TEST(SessionRules, AppliedPowerModeAndThrottlingAtTheirEdges) {
         {PowerMode::eco, 1, 2, false},  // eco and balanced both run 1 worker on 2 cores
         {PowerMode::balanced, 1, 2, false},
         {PowerMode::max, 1, 2, true},
+        {PowerMode::balanced, 1431655764, kMaxInt, false},
+        {PowerMode::balanced, 1431655763, kMaxInt, true},
     };
     for (const auto& row : throttling) {
         EXPECT_EQ(isThrottledBelow(row.requested, row.effective, row.cores), row.throttled)

@@ -71,6 +71,17 @@ TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
         {"[Gen\"eral]\nb=2\n[Other]\nc=3\n", 1, 2},  // keys under a broken header
         {"a=1\r\nb=\"2\r\n", 1, 1},
         {"", 0, 0},
+        // Lines the reader reports as malformed: no "=" outside quotes, a header without "]".
+        {"[General]\na=1\nstray words\n#note\n\"x=y\"\nb=2\n", 2, 3},
+        {"[General\na=1\n[Side]\nb=2\n", 1, 2},
+        {"[Gen;x]\na=1\n[General]x\nb=2\n", 1, 2},
+        // Headers naming a subgroup, which can hide the keys of their parent from the reader.
+        {"[O]\nk=4\n[O\\\\0]\nk=5\n[O/]\nk=6\n[O]\nj=7\n", 2, 4},
+        // Values the reader would decode as other than text, however written.
+        {"a=@Variant(\\0\\0\\0\\x7f)\nb=\\x40Variant(x)\nc=x, \\100Rect(1 2 3 4)\n"
+         "d=\"@ByteArray(x)\"\ne=@@text\nf=\" @x\"\ng=@\\x40x\nh=x;@Variant(\n"
+         "i=@String(a\\0b)\n",
+         5, 4},
     };
     for (const auto& c : cases) {
         int kept = -1;
@@ -79,6 +90,48 @@ TEST(SettingsFile, LinesThatRunOnAreFoundWhereverTheyStand) {
         EXPECT_EQ(kept, c.kept) << c.text;
         EXPECT_EQ(dropped, c.dropped) << c.text;
     }
+    // A NUL byte in a key or a header, after which the reader drops keys without a word.
+    const std::string withNul("[General]\na\0b=1\nc=2\n[\0O]\nd=3\n[P]\ne=4\n", 37);
+    int nulKept = -1;
+    int nulDropped = -1;
+    EXPECT_EQ(readableSettingsLines(withNul, nulKept, nulDropped), "[General]\nc=2\n[P]\ne=4\n");
+    EXPECT_EQ(nulKept, 2);
+    EXPECT_EQ(nulDropped, 3);
+}
+
+TEST(SettingsFile, ALineTheReaderRejectsIsKeptAsideBeforeAWriteDropsIt) {
+    SettingsFolder folder;
+    const std::string damaged = "[General]\nrigwell.powerMode=max\nstray words\n";
+    testing::writeText(folder.file, damaged);
+    const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+    ASSERT_EQ(check.outcome, Outcome::recovered);
+    EXPECT_EQ(readFile(folder.aside), damaged);
+
+    // The reader now takes the file in whole, so a write that was saved says so.
+    Preferences preferences(folder.path());
+    EXPECT_EQ(preferences.string(QStringLiteral("rigwell.powerMode")), "max");
+    EXPECT_TRUE(preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
+                                      QStringLiteral("regtest")));
+}
+
+TEST(SettingsFile, AValueTheReaderWouldDecodeIsKeptAsideUnread) {
+    SettingsFolder folder;
+    // Binary data of any type and claimed size, which the reader would decode.
+    const std::string hostile =
+        "[General]\nrigwell.powerMode=max\n"
+        "rigwell.note=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\xfQStringList\\0\\xbf\\xbf\\xff)\n";
+    testing::writeText(folder.file, hostile);
+    ASSERT_EQ(checkSettingsFile(folder.path(), kNow).outcome, Outcome::recovered);
+    EXPECT_EQ(readFile(folder.aside), hostile);
+
+    Preferences preferences(folder.path());
+    EXPECT_EQ(preferences.string(QStringLiteral("rigwell.powerMode")), "max");
+    EXPECT_FALSE(preferences.contains(QStringLiteral("rigwell.note")));
+    // A text of the user's that starts like one is stored escaped, and left alone.
+    const QString text = QStringLiteral("@Variant(not ours)");
+    ASSERT_TRUE(preferences.setString(QStringLiteral("rigwell.note"), text));
+    EXPECT_EQ(checkSettingsFile(folder.path(), kNow).outcome, Outcome::intact);
+    EXPECT_EQ(Preferences(folder.path()).string(QStringLiteral("rigwell.note")), text);
 }
 
 TEST(SettingsFile, AnIntactFileIsLeftAsItIs) {
