@@ -189,5 +189,92 @@ TEST(RPCClientCancellation, ALongPollNeverHoldsUpOtherCalls) {
     EXPECT_TRUE(slowEnded);
 }
 
+// The history's re-check asks about every block it holds in a row, over one kept connection.
+
+std::string methodOf(const TestHttpServer::Request& request) {
+    return json::Value::parse(request.body).at("method").get<std::string>();
+}
+
+const auto asIs = [](const json::Value& result) { return result; };
+
+TEST(RPCClientKeptConnection, ARunOfCallsSharesOneConnectionEachWithItsOwnAnswer) {
+    TestHttpServer server(
+        [](const TestHttpServer::Request& request, std::stop_token) {
+            const std::string method = methodOf(request);
+            if (method == "unknown") {
+                return std::optional(TestHttpServer::Reply{
+                    404, envelope("null", R"({"code":-5,"message":"Block not found"})")});
+            }
+            return std::optional(TestHttpServer::Reply{200, envelope('"' + method + '"')});
+        },
+        TestHttpServer::Connections::kept);
+    const auto client = std::make_shared<const RPCClient>(server.endpoint(), kCredentials);
+    RPCClient::KeptConnection connection(client);
+    for (int i = 0; i < 50; ++i) {
+        const std::string method = "call" + std::to_string(i);
+        EXPECT_EQ(connection.call(method, {}, 30, {}, asIs), json::Value(method));
+        // The node's refusal is an answer like any other: the connection stays.
+        if (i == 25) {
+            EXPECT_THROW(connection.call("unknown", {}, 30, {}, asIs), RPCError);
+        }
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 1u);
+
+    // Every other call has a connection of its own.
+    EXPECT_EQ(client->call("plain", {}, 30, {}), json::Value("plain"));
+    EXPECT_EQ(client->call("plain", {}, 30, {}), json::Value("plain"));
+    EXPECT_EQ(server.connectionsAccepted(), 3u);
+}
+
+TEST(RPCClientKeptConnection, AConnectionTheNodeClosedIsReplacedUnnoticed) {
+    TestHttpServer server(
+        [](const TestHttpServer::Request& request, std::stop_token) {
+            const std::string method = methodOf(request);
+            return std::optional(TestHttpServer::Reply{200, envelope('"' + method + '"'),
+                                                       /*closeAfter=*/method == "last"});
+        },
+        TestHttpServer::Connections::kept);
+    RPCClient::KeptConnection connection(
+        std::make_shared<const RPCClient>(server.endpoint(), kCredentials));
+    for (const std::string method : {"first", "last", "after", "again"}) {
+        EXPECT_EQ(connection.call(method, {}, 30, {}, asIs), json::Value(method));
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 2u);
+}
+
+// A call that ended without its answer must not leave that answer to be read as the next one's.
+TEST(RPCClientKeptConnection, AfterATimeoutOrAStopTheNextCallGetsItsOwnAnswer) {
+    std::atomic<bool> clientGaveUp = false;
+    TestHttpServer server(
+        [&](const TestHttpServer::Request& request, std::stop_token stop) {
+            const std::string method = methodOf(request);
+            if (method == "slow") {
+                // The late answer comes once the client has given up on it.
+                while (!clientGaveUp && !stop.stop_requested()) std::this_thread::sleep_for(5ms);
+                return std::optional(TestHttpServer::Reply{200, envelope(R"("late")")});
+            }
+            return std::optional(TestHttpServer::Reply{200, envelope('"' + method + '"')});
+        },
+        TestHttpServer::Connections::kept);
+    RPCClient::KeptConnection connection(
+        std::make_shared<const RPCClient>(server.endpoint(), kCredentials));
+    ASSERT_EQ(connection.call("warm", {}, 30, {}, asIs), json::Value("warm"));
+
+    const auto timeout = networkFailure([&] { connection.call("slow", {}, 0.3, {}, asIs); });
+    EXPECT_TRUE(timeout.timedOut);
+    clientGaveUp = true;
+    EXPECT_EQ(connection.call("next", {}, 30, {}, asIs), json::Value("next"));
+
+    clientGaveUp = false;
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        if (server.waitForRequests(4, testing::patience)) stop.request_stop();
+    });
+    EXPECT_THROW(connection.call("slow", {}, 120, stop.get_token(), asIs), Cancelled);
+    clientGaveUp = true;
+    EXPECT_EQ(connection.call("last", {}, 30, {}, asIs), json::Value("last"));
+    EXPECT_EQ(server.connectionsAccepted(), 3u);
+}
+
 }  // namespace
 }  // namespace corvanta

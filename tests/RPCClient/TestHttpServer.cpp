@@ -130,8 +130,9 @@ std::optional<std::string> TestHttpServer::Request::header(std::string_view name
     return std::nullopt;
 }
 
-TestHttpServer::TestHttpServer(Handler handler)
+TestHttpServer::TestHttpServer(Handler handler, Connections connections)
     : handler_(std::move(handler)),
+      connectionsKind_(connections),
       listener_(listenOnLoopback(port_)),
       acceptor_([this] { acceptLoop(stop_.get_token()); }) {}
 
@@ -145,6 +146,11 @@ TestHttpServer::~TestHttpServer() {
 std::vector<TestHttpServer::Request> TestHttpServer::requests() const {
     const std::lock_guard lock(mutex_);
     return requests_;
+}
+
+std::size_t TestHttpServer::connectionsAccepted() const {
+    const std::lock_guard lock(mutex_);
+    return connections_.size();
 }
 
 bool TestHttpServer::waitForRequests(std::size_t count, std::chrono::milliseconds limit) const {
@@ -163,20 +169,25 @@ void TestHttpServer::acceptLoop(std::stop_token stop) {
 }
 
 void TestHttpServer::serve(UniqueFd connection, std::stop_token stop) {
-    const std::optional<Request> request = readRequest(connection.get(), stop);
-    if (!request) return;
-    {
-        const std::lock_guard lock(mutex_);
-        requests_.push_back(*request);
+    const bool kept = connectionsKind_ == Connections::kept;
+    while (true) {
+        const std::optional<Request> request = readRequest(connection.get(), stop);
+        if (!request) return;
+        {
+            const std::lock_guard lock(mutex_);
+            requests_.push_back(*request);
+        }
+        arrived_.notify_all();
+        const std::optional<Reply> reply = handler_(*request, stop);
+        if (!reply) return;
+        writeAll(connection.get(), "HTTP/1.1 " + std::to_string(reply->status) +
+                                       " Status\r\nContent-Type: application/json\r\n"
+                                       "Content-Length: " +
+                                       std::to_string(reply->body.size()) +
+                                       (kept ? "\r\n\r\n" : "\r\nConnection: close\r\n\r\n") +
+                                       reply->body);
+        if (!kept || reply->closeAfter) return;
     }
-    arrived_.notify_all();
-    const std::optional<Reply> reply = handler_(*request, stop);
-    if (!reply) return;
-    writeAll(connection.get(), "HTTP/1.1 " + std::to_string(reply->status) +
-                                   " Status\r\nContent-Type: application/json\r\n"
-                                   "Content-Length: " +
-                                   std::to_string(reply->body.size()) +
-                                   "\r\nConnection: close\r\n\r\n" + reply->body);
 }
 
 std::string envelope(std::string_view result, std::string_view error) {

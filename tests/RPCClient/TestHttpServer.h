@@ -45,7 +45,9 @@ class SilentListener {
 };
 
 // A minimal HTTP/1.1 server on 127.0.0.1 that records each request and answers it through a
-// handler, one thread per connection. Every thread ends when the server is destroyed.
+// handler, one thread per connection. Every thread ends when the server is destroyed. By default
+// each connection carries one request; a server that keeps connections serves them until the
+// client closes them or a reply says otherwise.
 class TestHttpServer {
   public:
     struct Request {
@@ -58,17 +60,22 @@ class TestHttpServer {
     struct Reply {
         int status = 200;
         std::string body;
+        // Closes a kept connection after this reply without saying so, as a node does with one
+        // left idle too long.
+        bool closeAfter = false;
     };
+    enum class Connections { onePerRequest, kept };
     // nullopt closes the connection without an answer. The token fires when the server stops.
     using Handler = std::function<std::optional<Reply>(const Request&, std::stop_token)>;
 
-    explicit TestHttpServer(Handler handler);
+    explicit TestHttpServer(Handler handler, Connections connections = Connections::onePerRequest);
     ~TestHttpServer();
     TestHttpServer(const TestHttpServer&) = delete;
     TestHttpServer& operator=(const TestHttpServer&) = delete;
 
     std::string endpoint() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
     std::vector<Request> requests() const;
+    std::size_t connectionsAccepted() const;
     // True once `count` requests have arrived, false if they did not within `limit`.
     bool waitForRequests(std::size_t count, std::chrono::milliseconds limit) const;
 
@@ -77,6 +84,7 @@ class TestHttpServer {
     void serve(UniqueFd connection, std::stop_token stop);
 
     Handler handler_;
+    Connections connectionsKind_;
     int port_ = 0;
     UniqueFd listener_;
     mutable std::mutex mutex_;

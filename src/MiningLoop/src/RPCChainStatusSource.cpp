@@ -4,13 +4,13 @@
 namespace corvanta {
 
 RPCChainStatusSource::RPCChainStatusSource(std::shared_ptr<const RPCClient> client)
-    : client_(std::move(client)) {}
+    : connection_(std::move(client)) {}
 
 ChainPresence RPCChainStatusSource::chainPresence(const std::string& blockHashHex,
                                                   std::stop_token stop) {
     constexpr int kUnknownBlock = -5;
     try {
-        const auto confirmations = client_->call(
+        const auto confirmations = connection_.call(
             "getblockheader", {RPCParam::string(blockHashHex), RPCParam::boolean(true)}, 30, stop,
             [](const json::Value& header) {
                 return json::required<std::int64_t>(header, "confirmations");
@@ -24,7 +24,7 @@ ChainPresence RPCChainStatusSource::chainPresence(const std::string& blockHashHe
 }
 
 std::int64_t RPCChainStatusSource::bestBlockHeight(std::stop_token stop) {
-    return client_->call("getblockcount", {}, 30, stop, [](const json::Value& count) {
+    return connection_.call("getblockcount", {}, 30, stop, [](const json::Value& count) {
         return json::as<std::int64_t>(count, "getblockcount");
     });
 }

@@ -57,13 +57,21 @@ std::size_t collectBody(char* data, std::size_t size, std::size_t count, void* t
     }
 }
 
-// One easy handle attached to its own multi handle, detached and freed in the order libcurl
-// requires.
+// An easy handle and the multi handle that runs it. The multi handle holds the connections its
+// transfers leave open, so a pair that is kept sends its next request over the same connection.
+struct Handles {
+    MultiHandle multi{curl_multi_init()};
+    EasyHandle easy{curl_easy_init()};
+};
+
+// One request on a pair of handles: attached for the exchange, detached (as libcurl requires
+// before either is freed or reused) when it ends.
 class Transfer {
   public:
-    explicit Transfer(const HttpPost& request)
-        : multi_(curl_multi_init()), easy_(curl_easy_init()) {
+    Transfer(Handles& handles, const HttpPost& request)
+        : multi_(handles.multi.get()), easy_(handles.easy.get()) {
         if (!multi_ || !easy_) throw networkError("cannot create an HTTP transfer");
+        curl_easy_reset(easy_);  // the connection stays; the previous request's options go
         for (const auto& header : request.headers) {
             curl_slist* extended = curl_slist_append(headers_.get(), header.c_str());
             if (extended == nullptr) throw networkError("cannot build the request headers");
@@ -81,10 +89,12 @@ class Transfer {
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
         set(CURLOPT_HTTPHEADER, headers_.get());
         set(CURLOPT_TIMEOUT_MS, timeoutMs);
+        // The node closes a connection idle for 30 s; one idle for less is never about to go.
+        set(CURLOPT_MAXAGE_CONN, 20L);
         set(CURLOPT_WRITEFUNCTION, &collectBody);
         set(CURLOPT_WRITEDATA, &body_);
         set(CURLOPT_ERRORBUFFER, errorText_.data());
-        const CURLMcode added = curl_multi_add_handle(multi_.get(), easy_.get());
+        const CURLMcode added = curl_multi_add_handle(multi_, easy_);
         if (added != CURLM_OK) throw networkError(curl_multi_strerror(added));
         attached_ = true;
     }
@@ -93,11 +103,11 @@ class Transfer {
     Transfer& operator=(const Transfer&) = delete;
 
     ~Transfer() {
-        if (attached_) curl_multi_remove_handle(multi_.get(), easy_.get());
+        if (attached_) curl_multi_remove_handle(multi_, easy_);
     }
 
     HttpAnswer run(const std::stop_token& stop) {
-        CURLM* const multi = multi_.get();
+        CURLM* const multi = multi_;
         // Installed before the first check below, so a stop at any moment either is seen by
         // that check or wakes the poll.
         const std::stop_callback wake(stop, [multi] { curl_multi_wakeup(multi); });
@@ -117,14 +127,14 @@ class Transfer {
   private:
     template <typename Value>
     void set(CURLoption option, Value value) {
-        const CURLcode code = curl_easy_setopt(easy_.get(), option, value);
+        const CURLcode code = curl_easy_setopt(easy_, option, value);
         if (code != CURLE_OK) throw networkError(curl_easy_strerror(code));
     }
 
     HttpAnswer finish() {
         CURLcode result = CURLE_GOT_NOTHING;
         int queued = 0;
-        while (const CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
+        while (const CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
             if (message->msg == CURLMSG_DONE) result = message->data.result;
         }
         if (result != CURLE_OK) {
@@ -134,12 +144,12 @@ class Transfer {
                                isUnreachable(result));
         }
         long status = 0;
-        curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
         return HttpAnswer{std::move(body_), static_cast<int>(status)};
     }
 
-    MultiHandle multi_;
-    EasyHandle easy_;
+    CURLM* const multi_;
+    CURL* const easy_;
     HeaderList headers_;
     std::string body_;
     std::array<char, CURL_ERROR_SIZE> errorText_{};
@@ -159,8 +169,31 @@ void ensureCurlReady() {
 HttpAnswer postOverCurl(const HttpPost& request, std::stop_token stop) {
     ensureCurlReady();
     throwIfStopRequested(stop);
-    Transfer transfer(request);
+    Handles handles;
+    Transfer transfer(handles, request);
     return transfer.run(stop);
+}
+
+struct KeptChannel::State {
+    Handles handles;
+};
+
+KeptChannel::KeptChannel() = default;
+KeptChannel::~KeptChannel() = default;
+
+HttpAnswer KeptChannel::post(const HttpPost& request, std::stop_token stop) {
+    ensureCurlReady();
+    throwIfStopRequested(stop);
+    if (!state_) state_ = std::make_unique<State>();
+    try {
+        Transfer transfer(state_->handles, request);
+        return transfer.run(stop);
+    } catch (...) {
+        // A connection left by a failed, timed-out or cancelled exchange may still carry that
+        // exchange's answer: the next request starts on a fresh one.
+        state_.reset();
+        throw;
+    }
 }
 
 }  // namespace corvanta::detail

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -26,5 +27,22 @@ void ensureCurlReady();
 // Throws RPCTransportError Network when no answer came (timedOut for the timeout) and Cancelled
 // as soon as `stop` is requested, before or during the exchange.
 HttpAnswer postOverCurl(const HttpPost& request, std::stop_token stop);
+
+// Sends POSTs one after another over one connection, kept open between them (a new one when the
+// server has closed it, when it has been idle for 20 s, or after a failed exchange). The errors
+// are those of postOverCurl. Not for concurrent use.
+class KeptChannel {
+  public:
+    KeptChannel();
+    ~KeptChannel();
+    KeptChannel(const KeptChannel&) = delete;
+    KeptChannel& operator=(const KeptChannel&) = delete;
+
+    HttpAnswer post(const HttpPost& request, std::stop_token stop);
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace corvanta::detail

@@ -32,6 +32,12 @@ RPCClient::RPCClient(std::string endpoint, RPCCredentials credentials)
 
 RPCClient::RawReply RPCClient::perform(std::string_view method, const std::vector<RPCParam>& params,
                                        double timeoutSeconds, std::stop_token stop) const {
+    return performOver(nullptr, method, params, timeoutSeconds, std::move(stop));
+}
+
+RPCClient::RawReply RPCClient::performOver(detail::KeptChannel* channel, std::string_view method,
+                                           const std::vector<RPCParam>& params,
+                                           double timeoutSeconds, std::stop_token stop) const {
     throwIfStopRequested(stop);
     const detail::HttpPost request{
         .url = endpoint_,
@@ -43,9 +49,17 @@ RPCClient::RawReply RPCClient::perform(std::string_view method, const std::vecto
         .body = encodeRPCRequest(method, params),
         .timeout = timeoutFromSeconds(timeoutSeconds),
     };
-    detail::HttpAnswer answer = detail::postOverCurl(request, std::move(stop));
+    detail::HttpAnswer answer = channel != nullptr ? channel->post(request, std::move(stop))
+                                                   : detail::postOverCurl(request, std::move(stop));
     return RawReply{std::move(answer.body), answer.status};
 }
+
+RPCClient::KeptConnection::KeptConnection(std::shared_ptr<const RPCClient> client)
+    : client_(std::move(client)), channel_(std::make_unique<detail::KeptChannel>()) {
+    if (!client_) throw std::invalid_argument("a kept connection needs a client");
+}
+
+RPCClient::KeptConnection::~KeptConnection() = default;
 
 json::Value RPCClient::call(std::string_view method, const std::vector<RPCParam>& params,
                             double timeoutSeconds, std::stop_token stop) const {

@@ -6,10 +6,9 @@
 #include <string>
 
 #include "corvanta/loop/FoundBlock.h"
+#include "corvanta/rpc/RPCClient.h"
 
 namespace corvanta {
-
-class RPCClient;
 
 // How the found-block history asks the chain about a block.
 class ChainStatusSource {
@@ -22,7 +21,9 @@ class ChainStatusSource {
 };
 
 // The node's answers through the RPC client: "getblockheader" [hash, true] (error -5 is unknown,
-// a negative confirmation count is orphaned) and "getblockcount".
+// a negative confirmation count is orphaned) and "getblockcount". A history re-check asks about
+// every block it holds, one after another: all its questions go over one kept connection. One
+// thread at a time.
 class RPCChainStatusSource final : public ChainStatusSource {
   public:
     explicit RPCChainStatusSource(std::shared_ptr<const RPCClient> client);
@@ -30,7 +31,7 @@ class RPCChainStatusSource final : public ChainStatusSource {
     std::int64_t bestBlockHeight(std::stop_token stop) override;
 
   private:
-    std::shared_ptr<const RPCClient> client_;
+    RPCClient::KeptConnection connection_;
 };
 
 }  // namespace corvanta

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -12,6 +13,10 @@
 #include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
+
+namespace detail {
+class KeptChannel;
+}
 
 inline constexpr std::string_view kRPCClientVersion = "0.1.0";  // RPCClientInfo.version
 
@@ -76,16 +81,55 @@ class RPCClient {
     static json::Value resultOf(const RawReply& reply);
     static std::optional<json::Value> optionalResultOf(const RawReply& reply);
 
+    class KeptConnection;
+
   private:
+    RawReply performOver(detail::KeptChannel* channel, std::string_view method,
+                         const std::vector<RPCParam>& params, double timeoutSeconds,
+                         std::stop_token stop) const;
+    template <typename Decode>
+    static auto decoded(const RawReply& reply, Decode& decode) -> decltype(decode(json::Value{}));
+
     std::string endpoint_;
     RPCCredentials credentials_;
+};
+
+// Calls made one after another over one connection kept open between them, rather than a
+// connection each: for a long run of small reads, each of which would otherwise open a connection
+// and leave it to the system for a minute after closing (a run of tens of thousands every half
+// minute keeps as many sockets waiting). Only for calls the node may safely receive twice: when a
+// kept connection turns out to be closed before any answer came, libcurl sends the request again on
+// a new one. The errors, timeouts and cancellation of RPCClient::call(); after a failed call the
+// next one starts on a new connection. One thread at a time.
+class RPCClient::KeptConnection {
+  public:
+    explicit KeptConnection(std::shared_ptr<const RPCClient> client);
+    ~KeptConnection();
+    KeptConnection(const KeptConnection&) = delete;
+    KeptConnection& operator=(const KeptConnection&) = delete;
+
+    template <typename Decode>
+    auto call(std::string_view method, const std::vector<RPCParam>& params, double timeoutSeconds,
+              std::stop_token stop, Decode decode) -> decltype(decode(json::Value{})) {
+        return decoded(
+            client_->performOver(channel_.get(), method, params, timeoutSeconds, std::move(stop)),
+            decode);
+    }
+
+  private:
+    std::shared_ptr<const RPCClient> client_;
+    std::unique_ptr<detail::KeptChannel> channel_;
 };
 
 template <typename Decode>
 auto RPCClient::call(std::string_view method, const std::vector<RPCParam>& params,
                      double timeoutSeconds, std::stop_token stop, Decode decode) const
     -> decltype(decode(json::Value{})) {
-    const RawReply reply = perform(method, params, timeoutSeconds, stop);
+    return decoded(perform(method, params, timeoutSeconds, std::move(stop)), decode);
+}
+
+template <typename Decode>
+auto RPCClient::decoded(const RawReply& reply, Decode& decode) -> decltype(decode(json::Value{})) {
     const json::Value result = resultOf(reply);
     try {
         return decode(result);
