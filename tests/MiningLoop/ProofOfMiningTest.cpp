@@ -15,6 +15,10 @@ namespace {
 
 using testing::TempDir;
 
+std::filesystem::path journal(const std::filesystem::path& file) {
+    return std::filesystem::path(file.string() + ".journal");
+}
+
 CPUEngine::BestAttempt attemptFor(std::uint8_t seed) {
     CPUEngine::BestAttempt attempt{};
     for (std::size_t i = 0; i < attempt.headerBytes.size(); ++i) {
@@ -59,11 +63,120 @@ TEST(ProofOfMining, CanonicalFormAndChaining) {
     EXPECT_EQ(second.bestHeader->size(), 160u);
     EXPECT_EQ(ledger.headHash(), second.entryHash());
 
-    // Reloaded entries hash the same, and absent values are left out of the file.
+    // Reloaded entries hash the same, and absent values are left out of what is written.
     const auto reloaded = ProofOfMining::load(ledger.fileURL());
     EXPECT_EQ(reloaded, ledger.allEntries());
-    EXPECT_EQ(readFile(ledger.fileURL()).find("null"), std::string::npos);
-    EXPECT_TRUE(readFile(ledger.fileURL()).starts_with("[{\"hashesReported\":1,\"index\":0,"));
+    EXPECT_EQ(ProofOfMining(ledger.fileURL()).headHash(), second.entryHash());
+    EXPECT_EQ(readFile(ledger.journalURL()).find("null"), std::string::npos);
+    EXPECT_TRUE(readFile(ledger.journalURL()).starts_with("{\"hashesReported\":1,\"index\":0,"));
+}
+
+// The file holds the ledger as one array once the journal is folded into it; in between, loading
+// reads both, and a fold cut short before the journal went counts nothing twice.
+TEST(ProofOfMining, TheJournalIsFoldedIntoTheFileAndNeverCountedTwice) {
+    TempDir folder;
+    const auto file = folder.path() / "proof" / "regtest.json";
+    ProofOfMining ledger(file);
+    std::vector<ProofEntry> appended;
+    for (std::size_t i = 0; i < ProofOfMining::foldAfterLines; ++i) {
+        appended.push_back(ledger.append(std::int64_t(i), std::string(64, 'c'), i, attemptFor(1),
+                                         WallClock::now()));
+    }
+    EXPECT_FALSE(std::filesystem::exists(file));
+    const std::string journalBeforeFold = readFile(ledger.journalURL());
+
+    appended.push_back(
+        ledger.append(1000, std::string(64, 'd'), 1, std::nullopt, WallClock::now()));
+    EXPECT_FALSE(std::filesystem::exists(ledger.journalURL()));
+    const auto folded = ProofOfMining::decode(readFile(file));
+    EXPECT_EQ(folded, appended);
+    EXPECT_TRUE(readFile(file).starts_with("[{\"bestDigest\":"));
+    EXPECT_EQ(readFile(file).find("null"), std::string::npos);
+
+    // As if the fold had ended before removing the journal, and one more entry had followed.
+    const auto next = ledger.append(1001, std::string(64, 'e'), 2, std::nullopt, WallClock::now());
+    appendToFileDurably(ledger.journalURL(), journalBeforeFold);
+    const std::string stale = readFile(ledger.journalURL());
+    writeFileAtomically(ledger.journalURL(), journalBeforeFold + stale);
+    appended.push_back(next);
+
+    ProofOfMining reloaded(file);
+    EXPECT_EQ(reloaded.allEntries(), appended);
+    EXPECT_EQ(ProofOfMining::load(file), appended);
+    EXPECT_EQ(reloaded.headHash(), next.entryHash());
+    const auto summary = reloaded.summary(1000);
+    EXPECT_TRUE(summary.verification.isIntact());
+    EXPECT_EQ(summary.verification.entriesChecked, std::int64_t(appended.size()));
+    EXPECT_EQ(summary.recent.size(), ProofOfMining::recentKept);
+    EXPECT_EQ(summary.recent.back(), next);
+    EXPECT_EQ(reloaded.quarantinedJournalURL(), std::nullopt);
+}
+
+// A journal line that cannot be read, or that is not the next entry, ends what the journal gives;
+// the journal is then kept aside as it was, and the ledger goes on from what it could read.
+TEST(ProofOfMining, AJournalItCannotFollowIsKeptAsideAndTheLedgerGoesOn) {
+    for (const std::string& bad : {std::string("{\"index\":"), std::string("garbage")}) {
+        SCOPED_TRACE(bad);
+        TempDir folder;
+        const auto file = folder.path() / "regtest.json";
+        std::vector<ProofEntry> kept;
+        {
+            ProofOfMining ledger(file);
+            for (int i = 0; i < 3; ++i) {
+                kept.push_back(
+                    ledger.append(i, std::string(64, 'a'), 1, std::nullopt, WallClock::now()));
+            }
+        }
+        appendToFileDurably(journal(file), bad + "\n");
+        {
+            // An entry out of place after the bad line is not taken either.
+            ProofOfMining writer(folder.path() / "other.json");
+            for (int i = 0; i < 5; ++i) {
+                writer.append(i, std::string(64, 'b'), 1, std::nullopt, WallClock::now());
+            }
+            const auto lines = readFile(writer.journalURL());
+            appendToFileDurably(journal(file), lines.substr(lines.rfind('{')));
+        }
+        const std::string damaged = readFile(journal(file));
+
+        ProofOfMining ledger(file);
+        EXPECT_EQ(ledger.allEntries(), kept);
+        const auto next = ledger.append(9, std::string(64, 'f'), 1, std::nullopt, WallClock::now());
+        EXPECT_EQ(next.index, 3);
+        EXPECT_EQ(next.previousEntryHash, kept.back().entryHash());
+        kept.push_back(next);
+        EXPECT_EQ(ProofOfMining::decode(readFile(file)), kept);
+        ASSERT_TRUE(ledger.quarantinedJournalURL());
+        EXPECT_EQ(readFile(*ledger.quarantinedJournalURL()), damaged);
+        EXPECT_FALSE(std::filesystem::exists(ledger.journalURL()));
+        EXPECT_TRUE(ProofOfMining(file).summary(10).verification.isIntact());
+    }
+}
+
+// An entry that could not be written stays in the ledger and reaches the file with the next
+// write that can.
+TEST(ProofOfMining, AnEntryThatCouldNotBeWrittenIsWrittenWithTheNext) {
+    TempDir folder;
+    const auto file = folder.path() / "regtest.json";
+    ProofOfMining ledger(file);
+    const auto first = ledger.append(1, std::string(64, 'a'), 1, std::nullopt, WallClock::now());
+    // A folder where the journal goes, for a while: no line can be added to it.
+    const auto away = folder.path() / "away";
+    std::filesystem::rename(ledger.journalURL(), away);
+    std::filesystem::create_directory(ledger.journalURL());
+    EXPECT_THROW(ledger.append(2, std::string(64, 'b'), 2, std::nullopt, WallClock::now()),
+                 FileWriteError);
+    std::filesystem::remove(ledger.journalURL());
+    std::filesystem::rename(away, ledger.journalURL());
+    const auto third = ledger.append(3, std::string(64, 'c'), 3, std::nullopt, WallClock::now());
+    EXPECT_EQ(third.index, 2);
+
+    const auto onDisk = ProofOfMining::load(file);
+    ASSERT_EQ(onDisk.size(), 3u);
+    EXPECT_EQ(onDisk.front(), first);
+    EXPECT_EQ(onDisk[1].networkHeight, 2);
+    EXPECT_EQ(onDisk.back(), third);
+    EXPECT_TRUE(ProofOfMining::verify(onDisk).isIntact());
 }
 
 TEST(ProofOfMining, VerifiesWorkAndFindsTampering) {

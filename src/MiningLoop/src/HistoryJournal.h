@@ -1,17 +1,18 @@
 #pragma once
 
-// The found-block history's append-only journal: one record a line, beside the history file.
-// Appending a line costs the same whatever the history's length; the history folds the journal
-// into its file now and then and removes it.
+// A store's append-only journal (the found-block history's, the proof ledger's): one record a
+// line, beside the store's file. Appending a line costs the same whatever the store's length; the
+// store folds the journal into its file now and then and removes it.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace corvanta::journal {
 
-// The journal of a history file: "<file name>.journal" in the same folder.
+// The journal of a store's file: "<file name>.journal" in the same folder.
 std::filesystem::path beside(const std::filesystem::path& file);
 
 struct Contents {
@@ -29,5 +30,15 @@ void append(const std::filesystem::path& journal, std::string_view line);
 
 // Removes the journal; a missing one is fine. Throws FileWriteError.
 void remove(const std::filesystem::path& journal);
+
+// Ends a journal once a fold has put every record it could read into the store's file: removes
+// it, or, when it held lines the store refused, puts it aside whole (never drops them). Never
+// throws: a journal that stays is skipped line by line at the next load and retired again at the
+// next fold, and a damaged one that could not be saved aside stays where it is.
+struct Retirement {
+    bool gone = false;                           // the store may start a new journal
+    std::optional<std::filesystem::path> aside;  // where a damaged one now lies
+};
+Retirement retire(const std::filesystem::path& journal, bool damaged);
 
 }  // namespace corvanta::journal

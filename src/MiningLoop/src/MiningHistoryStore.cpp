@@ -338,21 +338,11 @@ void MiningHistoryStore::foldLocked() {
                         Durability::durable);
     unsaved_ = false;
     fileHoldsBase_ = true;
-    // Every record of the journal is in the file now. Lines it could not read are kept aside,
-    // never dropped.
-    if (journalDamaged_) {
-        const auto aside = storefile::putAside(journalURL_);
-        if (!aside.preserved) return;  // left in place, and never appended to again
-        quarantinedJournalURL_ = aside.location;
+    const auto retired = journal::retire(journalURL_, journalDamaged_);
+    if (retired.aside) quarantinedJournalURL_ = retired.aside;
+    if (retired.gone) {
         journalDamaged_ = false;
         journalLines_ = 0;
-        return;
-    }
-    try {
-        journal::remove(journalURL_);
-        journalLines_ = 0;
-    } catch (const FileWriteError&) {
-        // Its records are in the file; loading skips them, and the next fold tries again.
     }
 }
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "DisplayHex.h"
+#include "HistoryJournal.h"
 #include "RecordLimits.h"
 #include "StoreFile.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
@@ -68,6 +69,38 @@ ProofEntry decodeEntry(const json::Value& record) {
     return entry;
 }
 
+// Adds to `entries` what the journal holds beyond them: its lines in order, each the next entry.
+// A line whose index the entries already reach was folded in before and is skipped. Reading stops
+// at the first line that is unreadable or out of place, or at a line never finished; the result
+// says so, and how many lines there were.
+struct JournalRead {
+    std::size_t lines = 0;
+    bool damaged = false;
+};
+
+template <typename Take>
+JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t count, Take take) {
+    const auto contents = journal::read(journalURL);
+    JournalRead read{contents.lines.size(), contents.unfinishedTail};
+    for (const auto& line : contents.lines) {
+        ProofEntry entry;
+        try {
+            entry = decodeEntry(json::parse(line));
+        } catch (const json::DecodeError&) {
+            read.damaged = true;
+            break;
+        }
+        if (entry.index < count) continue;
+        if (entry.index != count) {
+            read.damaged = true;
+            break;
+        }
+        take(std::move(entry));
+        ++count;
+    }
+    return read;
+}
+
 }  // namespace
 
 std::string ProofEntry::canonicalText() const {
@@ -87,12 +120,22 @@ std::string ProofEntry::entryHash() const {
     return BitcoinEncoding::hexString(doubleSHA256(canonicalBytes()));
 }
 
-ProofOfMining::ProofOfMining(std::filesystem::path fileURL) : fileURL_(std::move(fileURL)) {
-    auto loaded = storefile::load<std::vector<ProofEntry>>(fileURL_, decode);
-    entries_ = std::move(loaded.records);
-    for (const auto& entry : entries_) verifier_.add(entry);
-    quarantinedFileURL_ = std::move(loaded.quarantined);
-    mayWrite_ = loaded.mayWrite;
+ProofOfMining::ProofOfMining(std::filesystem::path fileURL)
+    : fileURL_(std::move(fileURL)), journalURL_(journal::beside(fileURL_)) {
+    {
+        // Held only while loading: the ledger keeps what it verified, not the entries.
+        auto loaded = storefile::load<std::vector<ProofEntry>>(fileURL_, decode);
+        for (const auto& entry : loaded.records) takeLocked(entry);
+        quarantinedFileURL_ = std::move(loaded.quarantined);
+        mayWrite_ = loaded.mayWrite;
+        // A file without entries to keep (missing, unreadable, empty, set aside) holds nothing
+        // the ledger needs: a fold replaces it whole.
+        fileHoldsBase_ = !loaded.records.empty();
+    }
+    const auto read =
+        readJournal(journalURL_, count_, [this](const ProofEntry& entry) { takeLocked(entry); });
+    journalLines_ = read.lines;
+    journalDamaged_ = read.damaged;
 }
 
 std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
@@ -100,9 +143,14 @@ std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
     return quarantinedFileURL_;
 }
 
+std::optional<std::filesystem::path> ProofOfMining::quarantinedJournalURL() const {
+    std::lock_guard lock(mutex_);
+    return quarantinedJournalURL_;
+}
+
 std::vector<ProofEntry> ProofOfMining::allEntries() const {
     std::lock_guard lock(mutex_);
-    return entries_;
+    return gatherLocked();
 }
 
 std::string ProofOfMining::headHash() const {
@@ -112,6 +160,13 @@ std::string ProofOfMining::headHash() const {
 
 std::string ProofOfMining::headHashLocked() const {
     return verifier_.expectedPrevious;  // the newest entry's hash
+}
+
+void ProofOfMining::takeLocked(const ProofEntry& entry) {
+    verifier_.add(entry);
+    ++count_;
+    recent_.push_back(entry);
+    if (recent_.size() > recentKept) recent_.pop_front();
 }
 
 ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& networkBlockHash,
@@ -124,7 +179,7 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
         throw std::invalid_argument("a ledger anchor is a height and a 64-digit block hash");
     }
     std::lock_guard lock(mutex_);
-    ProofEntry entry{.index = static_cast<std::int64_t>(entries_.size()),
+    ProofEntry entry{.index = count_,
                      .timestamp = wholeSeconds(timestamp),
                      .networkHeight = networkHeight,
                      .networkBlockHash = networkBlockHash,
@@ -136,22 +191,92 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
         entry.bestHeader = BitcoinEncoding::hexString(bestAttempt->headerBytes);
         entry.bestDigest = loop::displayHex(bestAttempt->digest);
     }
-    entries_.push_back(entry);
-    verifier_.add(entry);
+    takeLocked(entry);
+    persistLocked(entry);
+    return entry;
+}
+
+void ProofOfMining::persistLocked(const ProofEntry& entry) {
+    // A journal may only extend a file that holds every earlier entry (or stand in for a file not
+    // written yet), and only up to a length that keeps loading quick. A file left unreadable or
+    // set aside by a copy is replaced at once, or the next launch would set it aside again.
+    std::error_code error;
+    const bool journalMayExtend =
+        fileHoldsBase_ || (entry.index == std::int64_t(journalLines_) &&
+                           !std::filesystem::exists(fileURL_, error) && !error);
+    if (!journalMayExtend || !unsaved_.empty() || journalDamaged_ || !mayWrite_ ||
+        journalLines_ >= foldAfterLines) {
+        unsaved_.push_back(entry);
+        foldLocked();
+        return;
+    }
+    try {
+        journal::append(journalURL_, json::dump(encodeEntry(entry)));
+    } catch (const FileWriteError&) {
+        // Any line it may have left unfinished is replaced with the journal at the next fold.
+        unsaved_.push_back(entry);
+        throw;
+    }
+    ++journalLines_;
+}
+
+std::vector<ProofEntry> ProofOfMining::gatherLocked() const {
+    std::vector<ProofEntry> entries;
+    if (fileHoldsBase_) {
+        try {
+            entries = decode(readFile(fileURL_));
+        } catch (const std::exception& error) {
+            throw FileReadError("the ledger file " + fileURL_.string() +
+                                " can no longer be read back: " + error.what());
+        }
+    }
+    readJournal(journalURL_, std::int64_t(entries.size()),
+                [&](ProofEntry entry) { entries.push_back(std::move(entry)); });
+    for (const auto& entry : unsaved_) {
+        if (entry.index == std::int64_t(entries.size())) entries.push_back(entry);
+    }
+    return entries;
+}
+
+void ProofOfMining::foldLocked() {
     if (!mayWrite_) {
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    storefile::writeArray(fileURL_, entries_, encodeEntry, Durability::durable);
-    return entry;
+    std::vector<ProofEntry> entries;
+    try {
+        entries = gatherLocked();
+    } catch (const FileReadError& error) {
+        throw FileWriteError(std::string(error.what()) + "; it is left untouched");
+    }
+    // Whatever changed the files behind the ledger's back, they are not overwritten with less.
+    if (std::int64_t(entries.size()) != count_) {
+        throw FileWriteError("the ledger file " + fileURL_.string() +
+                             " or its journal changed on disk; they are left untouched");
+    }
+    storefile::writeArray(fileURL_, entries, encodeEntry, Durability::durable);
+    unsaved_.clear();
+    fileHoldsBase_ = true;
+    const auto retired = journal::retire(journalURL_, journalDamaged_);
+    if (retired.aside) quarantinedJournalURL_ = retired.aside;
+    if (retired.gone) {
+        journalDamaged_ = false;
+        journalLines_ = 0;
+    }
 }
 
 std::vector<ProofEntry> ProofOfMining::load(const std::filesystem::path& file) {
+    std::vector<ProofEntry> entries;
     try {
-        return decode(readFile(file));
+        entries = decode(readFile(file));
+    } catch (const FileReadError&) {
+        // A ledger whose first entries are all still in its journal.
     } catch (const std::exception&) {
         return {};
     }
+    readJournal(journal::beside(file), std::int64_t(entries.size()),
+                [&](ProofEntry entry) { entries.push_back(std::move(entry)); });
+    return entries;
 }
 
 void ProofOfMining::Verifier::add(const ProofEntry& entry) {
@@ -188,9 +313,9 @@ ProofVerification ProofOfMining::verify(const std::vector<ProofEntry>& entries) 
 
 ProofOfMining::Summary ProofOfMining::summary(std::size_t recent) const {
     std::lock_guard lock(mutex_);
-    const auto from = entries_.size() - std::min(recent, entries_.size());
+    const auto from = recent_.size() - std::min(recent, recent_.size());
     return {verifier_.result,
-            std::vector<ProofEntry>(entries_.begin() + std::ptrdiff_t(from), entries_.end())};
+            std::vector<ProofEntry>(recent_.begin() + std::ptrdiff_t(from), recent_.end())};
 }
 
 std::string ProofOfMining::encode(const std::vector<ProofEntry>& records) {

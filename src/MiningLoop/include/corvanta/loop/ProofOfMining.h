@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -56,37 +57,54 @@ struct ProofVerification {
 };
 
 // The append-only ledger of one network. Safe to share between threads; appends are serialised.
+//
+// An entry costs the same whatever the ledger's length, in time and in memory: it is appended to
+// a journal beside the file ("<file>.journal", one entry a line), which loading reads after the
+// file and which is folded into the file every `foldAfterLines` entries. A journal line whose
+// index the file already holds is skipped, so a fold cut short counts nothing twice. The journal
+// is read up to its first line that is unreadable or not the next entry; such a journal is put
+// aside whole at the next fold, never appended to. In memory the ledger keeps its verification
+// so far and its newest `recentKept` entries.
 class ProofOfMining {
   public:
     static inline const std::string rootHash = std::string(64, '0');
+    static constexpr std::size_t recentKept = 64;
+    static constexpr std::size_t foldAfterLines = 512;
 
-    // Loads the ledger: missing or unreadable gives an empty ledger; undecodable is put aside.
+    // Loads the ledger, then its journal: missing or unreadable gives an empty ledger; an
+    // undecodable file is put aside. Loading never writes.
     explicit ProofOfMining(std::filesystem::path fileURL);
 
     const std::filesystem::path& fileURL() const { return fileURL_; }
     std::optional<std::filesystem::path> quarantinedFileURL() const;
+    const std::filesystem::path& journalURL() const { return journalURL_; }
+    // Where a journal holding an unreadable or misplaced line was put at the next fold.
+    std::optional<std::filesystem::path> quarantinedJournalURL() const;
 
+    // Every entry, read back from the file and the journal: for a view that needs them all.
+    // Throws FileReadError when the file the ledger loaded can no longer be read.
     std::vector<ProofEntry> allEntries() const;
     std::string headHash() const;
 
     struct Summary {
         ProofVerification verification;  // of the whole ledger; its entriesChecked is the count
-        std::vector<ProofEntry> recent;  // the newest entries, oldest first
+        std::vector<ProofEntry> recent;  // the newest entries (at most recentKept), oldest first
     };
     // What the ledger shows, without a copy of it: each entry is verified once, when it is
     // loaded or appended.
     Summary summary(std::size_t recent) const;
 
-    // Appends an entry chained to the head and writes the file. Throws the persisting error; the
-    // entry stays in memory and reaches the file with the next successful write. An anchor the
-    // file could not hold (a height outside 0 to 2^31-1, a block hash other than 64 lower-case
-    // hexadecimal digits) is refused with std::invalid_argument and nothing is appended.
+    // Appends an entry chained to the head and persists it (in the journal). Throws the persisting
+    // error; the entry stays in memory and reaches the file with the next successful write. An
+    // anchor the file could not hold (a height outside 0 to 2^31-1, a block hash other than 64
+    // lower-case hexadecimal digits) is refused with std::invalid_argument and nothing is appended.
     ProofEntry append(std::int64_t networkHeight, const std::string& networkBlockHash,
                       std::uint64_t hashesReported,
                       const std::optional<CPUEngine::BestAttempt>& bestAttempt,
                       WallClock::time_point timestamp);
 
-    // Reads a ledger file without keeping it; empty when missing, unreadable or undecodable.
+    // Reads a ledger file and its journal without keeping them; empty when the file is missing
+    // or unreadable and has no journal, or undecodable.
     static std::vector<ProofEntry> load(const std::filesystem::path& file);
     // A best header or digest that cannot be checked (one without the other, or a header that is
     // not 80 bytes of hex) counts as invalid work.
@@ -107,13 +125,28 @@ class ProofOfMining {
     };
 
     std::string headHashLocked() const;
+    // Counts, verifies and remembers an entry that is now part of the ledger.
+    void takeLocked(const ProofEntry& entry);
+    // Persists a new entry: a journal line, or a fold when the journal cannot take it.
+    void persistLocked(const ProofEntry& entry);
+    // Every entry: the file's (when it is the ledger's base), the journal's, the unsaved ones.
+    std::vector<ProofEntry> gatherLocked() const;
+    // Writes every entry to the file, then removes the journal (or puts a damaged one aside).
+    void foldLocked();
 
     const std::filesystem::path fileURL_;
+    const std::filesystem::path journalURL_;
     mutable std::mutex mutex_;
-    std::vector<ProofEntry> entries_;
+    std::int64_t count_ = 0;
+    std::deque<ProofEntry> recent_;
+    std::vector<ProofEntry> unsaved_;  // in neither the file nor the journal yet
     Verifier verifier_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
+    std::optional<std::filesystem::path> quarantinedJournalURL_;
     bool mayWrite_ = true;
+    bool fileHoldsBase_ = false;   // the file decoded (or was written): the journal extends it
+    bool journalDamaged_ = false;  // it holds a line it cannot take: kept aside at the fold
+    std::size_t journalLines_ = 0;
 };
 
 }  // namespace corvanta
