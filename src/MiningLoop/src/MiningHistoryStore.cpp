@@ -330,12 +330,12 @@ void MiningHistoryStore::foldLocked() {
         throw FileWriteError("the history file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    writeFileAtomically(fileURL_,
-                        storefile::encodeArray(records_->all(),
-                                               [](const loop::HistoryRecord& record) {
-                                                   return encodeBlock(record.block());
-                                               }),
-                        Durability::durable);
+    // One record's text at a time: the whole file as one text would cost its size again in
+    // memory at every fold.
+    storefile::writeArray(
+        fileURL_, records_->all(),
+        [](const loop::HistoryRecord& record) { return encodeBlock(record.block()); },
+        Durability::durable);
     unsaved_ = false;
     fileHoldsBase_ = true;
     const auto retired = journal::retire(journalURL_, journalDamaged_);
