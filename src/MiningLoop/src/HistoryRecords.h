@@ -2,13 +2,14 @@
 
 // The found-block history as held in memory: one fixed-size value a record, found by block hash
 // through an index of positions. A record costs about 150 bytes, so a history of a hundred
-// thousand blocks stays within a few megabytes.
+// thousand blocks stays within a few megabytes; the records are held in blocks, never moved, so
+// the history grows by its records alone and never by a copy of all of them.
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <unordered_set>
-#include <vector>
 
 #include "corvanta/loop/FoundBlock.h"
 
@@ -39,7 +40,7 @@ class HistoryRecords {
     std::size_t size() const { return records_.size(); }
     const HistoryRecord& operator[](std::size_t position) const { return records_[position]; }
     HistoryRecord& operator[](std::size_t position) { return records_[position]; }
-    const std::vector<HistoryRecord>& all() const { return records_; }
+    const std::deque<HistoryRecord>& all() const { return records_; }
 
     std::optional<std::size_t> find(const std::array<std::uint8_t, 32>& blockHash) const;
     // Appends a record whose block hash is not held yet.
@@ -50,13 +51,13 @@ class HistoryRecords {
     // Positions, hashed and compared by their record's block hash; a lookup passes the hash.
     struct ByHash {
         using is_transparent = void;
-        const std::vector<HistoryRecord>* records;
+        const std::deque<HistoryRecord>* records;
         std::size_t operator()(const Hash& hash) const;
         std::size_t operator()(std::uint32_t position) const;
     };
     struct SameHash {
         using is_transparent = void;
-        const std::vector<HistoryRecord>* records;
+        const std::deque<HistoryRecord>* records;
         const Hash& of(const Hash& hash) const { return hash; }
         const Hash& of(std::uint32_t position) const { return (*records)[position].blockHash; }
         template <typename A, typename B>
@@ -65,7 +66,7 @@ class HistoryRecords {
         }
     };
 
-    std::vector<HistoryRecord> records_;
+    std::deque<HistoryRecord> records_;
     std::unordered_set<std::uint32_t, ByHash, SameHash> index_;
 };
 
