@@ -3,6 +3,8 @@
 // on the disk the temporary folder lives on (TMPDIR), durably.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
+
 #include <string>
 
 #include "TestSupport.h"
@@ -43,7 +45,10 @@ void RecordNthBlock(benchmark::State& state) {
     testing::TempDir folder;
     const auto file = folder.path() / "regtest.json";
     writeHistory(file, n - 1);
+    const auto heapBefore = mallinfo2().uordblks;
     MiningHistoryStore store(file);
+    state.counters["history_heap_B_per_record"] =
+        double(mallinfo2().uordblks - heapBefore) / double(n - 1);
     const SubmissionResult accepted{SubmissionResult::Accepted{}};
     std::uint64_t next = n - 1;
     for (auto _ : state) {
@@ -57,6 +62,7 @@ BENCHMARK(RecordNthBlock)
     ->Arg(100)
     ->Arg(1'000)
     ->Arg(10'000)
+    ->Arg(30'000)
     ->Iterations(50)
     ->Unit(benchmark::kMillisecond);
 
