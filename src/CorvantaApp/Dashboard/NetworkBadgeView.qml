@@ -63,8 +63,14 @@ Item {
                 color: badge.mainnet ? "white" : Theme.textSecondary
             }
         }
-        HoverHandler { id: hover }
-        ToolTip.visible: hover.hovered
+        // Hover-only, as in TruncatedTextTip: a HoverHandler grows under a resting pointer.
+        MouseArea {
+            id: hover
+            anchors.fill: parent
+            hoverEnabled: true
+            acceptedButtons: Qt.NoButton
+        }
+        ToolTip.visible: hover.containsMouse
         ToolTip.text: DashboardLogic.texts.networkHelp(badge.network)
     }
 }

@@ -11,12 +11,19 @@ Item {
 
     anchors.fill: parent
 
-    HoverHandler { id: hover }
+    // A hover-only mouse area, not a HoverHandler: with Qt 6.4 a HoverHandler under a resting
+    // pointer grows a list at every frame the scene changes, for as long as the window is open.
+    MouseArea {
+        id: hover
+        anchors.fill: parent
+        hoverEnabled: true
+        acceptedButtons: Qt.NoButton
+    }
 
     ToolTip {
         id: toolTip
 
-        visible: hover.hovered && tip.label.truncated
+        visible: hover.containsMouse && tip.label.truncated
         text: tip.label.text
         width: Math.min(implicitWidth, 360)
         contentItem: Text {
