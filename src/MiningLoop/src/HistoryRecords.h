@@ -1,15 +1,16 @@
 #pragma once
 
 // The found-block history as held in memory: one fixed-size value a record, found by block hash
-// through an index of positions. A record costs about 150 bytes, so a history of a hundred
-// thousand blocks stays within a few megabytes; the records are held in blocks, never moved, so
-// the history grows by its records alone and never by a copy of all of them.
+// through an index of positions. A record costs about 120 bytes (112 for itself, the rest its
+// index slots), so a history of a hundred thousand blocks stays within a few megabytes; records
+// are held in blocks of 1,024 that never move, so the history grows by its records alone and
+// never by a copy of all of them.
 
 #include <array>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <optional>
-#include <unordered_set>
+#include <vector>
 
 #include "corvanta/loop/FoundBlock.h"
 
@@ -33,41 +34,55 @@ struct HistoryRecord {
 
 class HistoryRecords {
   public:
-    HistoryRecords();
+    using Hash = std::array<std::uint8_t, 32>;
+
+    HistoryRecords() = default;
     HistoryRecords(const HistoryRecords&) = delete;
     HistoryRecords& operator=(const HistoryRecords&) = delete;
 
-    std::size_t size() const { return records_.size(); }
-    const HistoryRecord& operator[](std::size_t position) const { return records_[position]; }
-    HistoryRecord& operator[](std::size_t position) { return records_[position]; }
-    const std::deque<HistoryRecord>& all() const { return records_; }
+    std::size_t size() const { return size_; }
+    const HistoryRecord& operator[](std::size_t position) const {
+        return (*blocks_[position / kBlockRecords])[position % kBlockRecords];
+    }
+    HistoryRecord& operator[](std::size_t position) {
+        return (*blocks_[position / kBlockRecords])[position % kBlockRecords];
+    }
 
-    std::optional<std::size_t> find(const std::array<std::uint8_t, 32>& blockHash) const;
+    // The records in the order appended.
+    class Iterator {
+      public:
+        Iterator(const HistoryRecords& records, std::size_t position)
+            : records_(&records), position_(position) {}
+        const HistoryRecord& operator*() const { return (*records_)[position_]; }
+        Iterator& operator++() {
+            ++position_;
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return position_ == other.position_; }
+
+      private:
+        const HistoryRecords* records_;
+        std::size_t position_;
+    };
+    Iterator begin() const { return {*this, 0}; }
+    Iterator end() const { return {*this, size_}; }
+
+    std::optional<std::size_t> find(const Hash& blockHash) const;
     // Appends a record whose block hash is not held yet.
     void append(const HistoryRecord& record);
 
   private:
-    using Hash = std::array<std::uint8_t, 32>;
-    // Positions, hashed and compared by their record's block hash; a lookup passes the hash.
-    struct ByHash {
-        using is_transparent = void;
-        const std::deque<HistoryRecord>* records;
-        std::size_t operator()(const Hash& hash) const;
-        std::size_t operator()(std::uint32_t position) const;
-    };
-    struct SameHash {
-        using is_transparent = void;
-        const std::deque<HistoryRecord>* records;
-        const Hash& of(const Hash& hash) const { return hash; }
-        const Hash& of(std::uint32_t position) const { return (*records)[position].blockHash; }
-        template <typename A, typename B>
-        bool operator()(const A& a, const B& b) const {
-            return of(a) == of(b);
-        }
-    };
+    static constexpr std::size_t kBlockRecords = 1024;
+    using Block = std::array<HistoryRecord, kBlockRecords>;
+    static constexpr std::uint32_t kEmptySlot = 0xFFFFFFFF;
 
-    std::deque<HistoryRecord> records_;
-    std::unordered_set<std::uint32_t, ByHash, SameHash> index_;
+    std::size_t slotOf(const Hash& blockHash) const;
+    void placeInIndex(std::uint32_t position);
+
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::size_t size_ = 0;
+    // Open addressing: each slot holds a record's position or kEmptySlot; at most half are used.
+    std::vector<std::uint32_t> slots_;
 };
 
 }  // namespace corvanta::loop

@@ -108,7 +108,7 @@ void MiningHistoryStore::loadJournal() {
     const auto contents = journal::read(journalURL_);
     if (contents.lines.empty() && !contents.unfinishedTail) return;
     std::set<std::array<std::uint8_t, 16>> ids;
-    for (const auto& record : records_->all()) ids.insert(record.id);
+    for (const auto& record : *records_) ids.insert(record.id);
     bool damaged = contents.unfinishedTail;
     for (const auto& line : contents.lines) {
         loop::HistoryRecord record;
@@ -144,7 +144,7 @@ std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
     std::lock_guard lock(mutex_);
     std::vector<FoundBlock> blocks;
     blocks.reserve(records_->size());
-    for (const auto& record : records_->all()) blocks.push_back(record.block());
+    for (const auto& record : *records_) blocks.push_back(record.block());
     return blocks;
 }
 
@@ -153,7 +153,7 @@ MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) cons
     Summary summary{.count = records_->size(),
                     .totalAcceptedRewardSats = totalAcceptedRewardSatsLocked(),
                     .newest = {}};
-    const auto& all = records_->all();
+    const auto& all = *records_;
     const auto first = all.size() - std::min(newest, all.size());
     summary.newest.reserve(all.size() - first);
     for (auto i = first; i < all.size(); ++i) summary.newest.push_back(all[i].block());
@@ -216,7 +216,7 @@ std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSourc
     {
         std::lock_guard lock(mutex_);
         count = records_->size();
-        for (const auto& record : records_->all()) {
+        for (const auto& record : *records_) {
             if (record.status == FoundBlockStatus::orphaned) hasOrphans = true;
         }
     }
@@ -285,7 +285,7 @@ std::int64_t MiningHistoryStore::totalAcceptedRewardSats() const {
 
 std::int64_t MiningHistoryStore::totalAcceptedRewardSatsLocked() const {
     std::int64_t total = 0;
-    for (const auto& record : records_->all()) {
+    for (const auto& record : *records_) {
         if (record.status != FoundBlockStatus::pending &&
             record.status != FoundBlockStatus::mature) {
             continue;
@@ -333,7 +333,7 @@ void MiningHistoryStore::foldLocked() {
     // One record's text at a time: the whole file as one text would cost its size again in
     // memory at every fold.
     storefile::writeArray(
-        fileURL_, records_->all(),
+        fileURL_, *records_,
         [](const loop::HistoryRecord& record) { return encodeBlock(record.block()); },
         Durability::durable);
     unsaved_ = false;
