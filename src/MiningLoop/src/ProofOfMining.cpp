@@ -132,8 +132,8 @@ ProofOfMining::ProofOfMining(std::filesystem::path fileURL)
         // the ledger needs: a fold replaces it whole.
         fileHoldsBase_ = !loaded.records.empty();
     }
-    const auto read =
-        readJournal(journalURL_, count_, [this](const ProofEntry& entry) { takeLocked(entry); });
+    const auto read = readJournal(journalURL_, countLocked(),
+                                  [this](const ProofEntry& entry) { takeLocked(entry); });
     journalLines_ = read.lines;
     journalDamaged_ = read.damaged;
 }
@@ -164,7 +164,6 @@ std::string ProofOfMining::headHashLocked() const {
 
 void ProofOfMining::takeLocked(const ProofEntry& entry) {
     verifier_.add(entry);
-    ++count_;
     recent_.push_back(entry);
     if (recent_.size() > recentKept) recent_.pop_front();
 }
@@ -179,7 +178,7 @@ ProofEntry ProofOfMining::append(std::int64_t networkHeight, const std::string& 
         throw std::invalid_argument("a ledger anchor is a height and a 64-digit block hash");
     }
     std::lock_guard lock(mutex_);
-    ProofEntry entry{.index = count_,
+    ProofEntry entry{.index = countLocked(),
                      .timestamp = wholeSeconds(timestamp),
                      .networkHeight = networkHeight,
                      .networkBlockHash = networkBlockHash,
@@ -250,7 +249,7 @@ void ProofOfMining::foldLocked() {
         throw FileWriteError(std::string(error.what()) + "; it is left untouched");
     }
     // Whatever changed the files behind the ledger's back, they are not overwritten with less.
-    if (std::int64_t(entries.size()) != count_) {
+    if (std::int64_t(entries.size()) != countLocked()) {
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " or its journal changed on disk; they are left untouched");
     }

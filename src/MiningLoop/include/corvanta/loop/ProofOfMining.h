@@ -125,6 +125,7 @@ class ProofOfMining {
     };
 
     std::string headHashLocked() const;
+    std::int64_t countLocked() const { return verifier_.result.entriesChecked; }
     // Counts, verifies and remembers an entry that is now part of the ledger.
     void takeLocked(const ProofEntry& entry);
     // Persists a new entry: a journal line, or a fold when the journal cannot take it.
@@ -137,7 +138,6 @@ class ProofOfMining {
     const std::filesystem::path fileURL_;
     const std::filesystem::path journalURL_;
     mutable std::mutex mutex_;
-    std::int64_t count_ = 0;
     std::deque<ProofEntry> recent_;
     std::vector<ProofEntry> unsaved_;  // in neither the file nor the journal yet
     Verifier verifier_;
