@@ -91,7 +91,7 @@ FoundBlockStatus statusFor(std::int64_t confirmations) {
 
 MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
     : fileURL_(std::move(fileURL)),
-      journalURL_(journal::beside(fileURL_)),
+      journal_(fileURL_),
       records_(std::make_unique<loop::HistoryRecords>()) {
     auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
     for (const auto& block : loaded.records) records_->append(loop::HistoryRecord::of(block));
@@ -105,7 +105,7 @@ MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
 MiningHistoryStore::~MiningHistoryStore() = default;
 
 void MiningHistoryStore::loadJournal() {
-    const auto contents = journal::read(journalURL_);
+    const auto contents = journal::read(journal_.url());
     if (contents.lines.empty() && !contents.unfinishedTail) return;
     std::set<std::array<std::uint8_t, 16>> ids;
     for (const auto& record : *records_) ids.insert(record.id);
@@ -126,8 +126,7 @@ void MiningHistoryStore::loadJournal() {
         }
         records_->append(record);
     }
-    journalLines_ = contents.lines.size();
-    journalDamaged_ = damaged;
+    journal_.loaded(contents.lines.size(), damaged);
 }
 
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() const {
@@ -137,7 +136,7 @@ std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() co
 
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedJournalURL() const {
     std::lock_guard lock(mutex_);
-    return quarantinedJournalURL_;
+    return journal_.aside();
 }
 
 std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
@@ -269,7 +268,7 @@ std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSourc
         }
     }
     std::lock_guard lock(mutex_);
-    if (!answered && !unsaved_ && journalLines_ == 0) return matured;
+    if (!answered && !unsaved_ && journal_.lines() == 0) return matured;
     try {
         foldLocked();
     } catch (const std::exception&) {
@@ -310,18 +309,17 @@ std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
 
 void MiningHistoryStore::appendLocked(const FoundBlock& block) {
     // Only a file that holds every earlier record may be extended by the journal.
-    if (unsaved_ || !fileHoldsBase_ || journalDamaged_ || !mayWrite_) {
+    if (unsaved_ || !fileHoldsBase_ || journal_.damaged() || !mayWrite_) {
         foldLocked();
         return;
     }
     try {
-        journal::append(journalURL_, json::dump(encodeBlock(block)));
+        journal_.append(json::dump(encodeBlock(block)));
     } catch (const FileWriteError&) {
         // The next write folds the record into the file and so replaces the journal.
         unsaved_ = true;
         throw;
     }
-    ++journalLines_;
 }
 
 void MiningHistoryStore::foldLocked() {
@@ -338,12 +336,7 @@ void MiningHistoryStore::foldLocked() {
         Durability::durable);
     unsaved_ = false;
     fileHoldsBase_ = true;
-    const auto retired = journal::retire(journalURL_, journalDamaged_);
-    if (retired.aside) quarantinedJournalURL_ = retired.aside;
-    if (retired.gone) {
-        journalDamaged_ = false;
-        journalLines_ = 0;
-    }
+    journal_.retire();
 }
 
 namespace HistoryMigration {

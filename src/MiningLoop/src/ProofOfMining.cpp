@@ -121,7 +121,7 @@ std::string ProofEntry::entryHash() const {
 }
 
 ProofOfMining::ProofOfMining(std::filesystem::path fileURL)
-    : fileURL_(std::move(fileURL)), journalURL_(journal::beside(fileURL_)) {
+    : fileURL_(std::move(fileURL)), journal_(fileURL_) {
     {
         // Held only while loading: the ledger keeps what it verified, not the entries.
         auto loaded = storefile::load<std::vector<ProofEntry>>(fileURL_, decode);
@@ -132,10 +132,9 @@ ProofOfMining::ProofOfMining(std::filesystem::path fileURL)
         // the ledger needs: a fold replaces it whole.
         fileHoldsBase_ = !loaded.records.empty();
     }
-    const auto read = readJournal(journalURL_, countLocked(),
+    const auto read = readJournal(journal_.url(), countLocked(),
                                   [this](const ProofEntry& entry) { takeLocked(entry); });
-    journalLines_ = read.lines;
-    journalDamaged_ = read.damaged;
+    journal_.loaded(read.lines, read.damaged);
 }
 
 std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
@@ -145,7 +144,7 @@ std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
 
 std::optional<std::filesystem::path> ProofOfMining::quarantinedJournalURL() const {
     std::lock_guard lock(mutex_);
-    return quarantinedJournalURL_;
+    return journal_.aside();
 }
 
 std::vector<ProofEntry> ProofOfMining::allEntries() const {
@@ -201,22 +200,21 @@ void ProofOfMining::persistLocked(const ProofEntry& entry) {
     // set aside by a copy is replaced at once, or the next launch would set it aside again.
     std::error_code error;
     const bool journalMayExtend =
-        fileHoldsBase_ || (entry.index == std::int64_t(journalLines_) &&
+        fileHoldsBase_ || (entry.index == std::int64_t(journal_.lines()) &&
                            !std::filesystem::exists(fileURL_, error) && !error);
-    if (!journalMayExtend || !unsaved_.empty() || journalDamaged_ || !mayWrite_ ||
-        journalLines_ >= foldAfterLines) {
+    if (!journalMayExtend || !unsaved_.empty() || journal_.damaged() || !mayWrite_ ||
+        journal_.lines() >= foldAfterLines) {
         unsaved_.push_back(entry);
         foldLocked();
         return;
     }
     try {
-        journal::append(journalURL_, json::dump(encodeEntry(entry)));
+        journal_.append(json::dump(encodeEntry(entry)));
     } catch (const FileWriteError&) {
         // Any line it may have left unfinished is replaced with the journal at the next fold.
         unsaved_.push_back(entry);
         throw;
     }
-    ++journalLines_;
 }
 
 std::vector<ProofEntry> ProofOfMining::gatherLocked() const {
@@ -229,7 +227,7 @@ std::vector<ProofEntry> ProofOfMining::gatherLocked() const {
                                 " can no longer be read back: " + error.what());
         }
     }
-    readJournal(journalURL_, std::int64_t(entries.size()),
+    readJournal(journal_.url(), std::int64_t(entries.size()),
                 [&](ProofEntry entry) { entries.push_back(std::move(entry)); });
     for (const auto& entry : unsaved_) {
         if (entry.index == std::int64_t(entries.size())) entries.push_back(entry);
@@ -256,12 +254,7 @@ void ProofOfMining::foldLocked() {
     storefile::writeArray(fileURL_, entries, encodeEntry, Durability::durable);
     unsaved_.clear();
     fileHoldsBase_ = true;
-    const auto retired = journal::retire(journalURL_, journalDamaged_);
-    if (retired.aside) quarantinedJournalURL_ = retired.aside;
-    if (retired.gone) {
-        journalDamaged_ = false;
-        journalLines_ = 0;
-    }
+    journal_.retire();
 }
 
 std::vector<ProofEntry> ProofOfMining::load(const std::filesystem::path& file) {

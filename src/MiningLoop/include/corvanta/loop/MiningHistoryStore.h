@@ -11,6 +11,7 @@
 #include "corvanta/assembly/BlockSubmission.h"
 #include "corvanta/loop/ChainStatusSource.h"
 #include "corvanta/loop/FoundBlock.h"
+#include "corvanta/loop/StoreJournal.h"
 
 namespace corvanta {
 
@@ -44,7 +45,7 @@ class MiningHistoryStore {
     // Where an undecodable file found at start-up was put; its own place when it could not be
     // moved or copied aside, in which case the store refuses to write over it.
     std::optional<std::filesystem::path> quarantinedFileURL() const;
-    const std::filesystem::path& journalURL() const { return journalURL_; }
+    const std::filesystem::path& journalURL() const { return journal_.url(); }
     // Where a journal holding unreadable lines was put at the first fold after loading it.
     std::optional<std::filesystem::path> quarantinedJournalURL() const;
 
@@ -103,16 +104,13 @@ class MiningHistoryStore {
     void foldLocked();
 
     const std::filesystem::path fileURL_;
-    const std::filesystem::path journalURL_;
+    StoreJournal journal_;
     mutable std::mutex mutex_;
     const std::unique_ptr<loop::HistoryRecords> records_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
-    std::optional<std::filesystem::path> quarantinedJournalURL_;
     bool mayWrite_ = true;
-    bool unsaved_ = false;         // the records in memory differ from the file and journal
-    bool fileHoldsBase_ = false;   // the file decoded (or was written): the journal may extend it
-    bool journalDamaged_ = false;  // it holds refused lines: never appended to, kept aside
-    std::size_t journalLines_ = 0;
+    bool unsaved_ = false;        // the records in memory differ from the file and journal
+    bool fileHoldsBase_ = false;  // the file decoded (or was written): the journal may extend it
 };
 
 // Moves files of the older single-network layout into place.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "corvanta/loop/StoreJournal.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/support/IsoDate.h"
 
@@ -77,7 +78,7 @@ class ProofOfMining {
 
     const std::filesystem::path& fileURL() const { return fileURL_; }
     std::optional<std::filesystem::path> quarantinedFileURL() const;
-    const std::filesystem::path& journalURL() const { return journalURL_; }
+    const std::filesystem::path& journalURL() const { return journal_.url(); }
     // Where a journal holding an unreadable or misplaced line was put at the next fold.
     std::optional<std::filesystem::path> quarantinedJournalURL() const;
 
@@ -136,17 +137,14 @@ class ProofOfMining {
     void foldLocked();
 
     const std::filesystem::path fileURL_;
-    const std::filesystem::path journalURL_;
+    StoreJournal journal_;
     mutable std::mutex mutex_;
     std::deque<ProofEntry> recent_;
     std::vector<ProofEntry> unsaved_;  // in neither the file nor the journal yet
     Verifier verifier_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
-    std::optional<std::filesystem::path> quarantinedJournalURL_;
     bool mayWrite_ = true;
-    bool fileHoldsBase_ = false;   // the file decoded (or was written): the journal extends it
-    bool journalDamaged_ = false;  // it holds a line it cannot take: kept aside at the fold
-    std::size_t journalLines_ = 0;
+    bool fileHoldsBase_ = false;  // the file decoded (or was written): the journal extends it
 };
 
 }  // namespace corvanta

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace corvanta {
+
+// What a store (the found-block history, the proof ledger) knows of its append-only journal,
+// "<file name>.journal" beside its file, between two folds of the journal into the file.
+class StoreJournal {
+  public:
+    explicit StoreJournal(const std::filesystem::path& storeFile);
+
+    const std::filesystem::path& url() const { return url_; }
+    // Lines in the journal, whether or not the store took them.
+    std::size_t lines() const { return lines_; }
+    // It holds lines the store refused: never appended to, put aside whole at the next fold.
+    bool damaged() const { return damaged_; }
+    // Where a damaged journal was put aside.
+    const std::optional<std::filesystem::path>& aside() const { return aside_; }
+
+    // What loading the store found in the journal.
+    void loaded(std::size_t lines, bool damaged);
+    // Appends one record's line, synced to the disk. Throws FileWriteError, counting nothing.
+    void append(std::string_view line);
+    // Once a fold has written every record to the store's file: removes the journal, or puts a
+    // damaged one aside. Never throws: a journal that stays is retired again at the next fold.
+    void retire();
+
+  private:
+    std::filesystem::path url_;
+    std::size_t lines_ = 0;
+    bool damaged_ = false;
+    std::optional<std::filesystem::path> aside_;
+};
+
+}  // namespace corvanta
