@@ -43,10 +43,10 @@ SettingsFileCheck checkSettingsFile(const QString& iniPath,
 // each `key=value` line whose quotes close and that does not run on into the next line. `kept`
 // counts the `key=value` lines kept; `dropped` the lines left out: those that run on, those the
 // reader reports as malformed (no `=` outside quotes, a header without its "]"), headers naming
-// a subgroup ("/" or "\\" between the brackets, which the writer never puts there), those holding a
-// NUL byte, those whose
-// value the reader would decode as other than text (a single "@" start: "@Variant(...)"), and the
-// keys under a header that runs on or lacks its "]". Blank lines and ";" comments are not counted.
+// a subgroup ("/" or "\\" between the brackets, which the writer never puts there), those holding
+// a NUL byte, those whose value the reader would decode as other than text (a single "@" start:
+// "@Variant(...)"), and the keys under a header that runs on or lacks its "]". Blank lines and ";"
+// comments are not counted.
 std::string readableSettingsLines(std::string_view text, int& kept, int& dropped);
 
 }  // namespace corvanta
