@@ -32,10 +32,6 @@ CPUEngine::BestAttempt bestAttempt() {
     return attempt;
 }
 
-std::size_t heapInUse() {
-    return mallinfo2().uordblks;
-}
-
 // A ledger file of `count` chained entries, one a network block, each with the best header so
 // far, as a long session leaves it.
 void writeLedger(const std::filesystem::path& file, std::uint64_t count) {
@@ -68,9 +64,9 @@ void AppendNthLedgerEntry(benchmark::State& state) {
     const auto file = folder.path() / "regtest.json";
     writeLedger(file, n - 1);
     const auto attempt = bestAttempt();
-    const auto heapBefore = heapInUse();
+    const auto heapBefore = mallinfo2().uordblks;
     ProofOfMining ledger(file);
-    state.counters["ledger_heap_KiB"] = double(heapInUse() - heapBefore) / 1024.0;
+    state.counters["ledger_heap_KiB"] = double(mallinfo2().uordblks - heapBefore) / 1024.0;
     if (!ledger.summary(0).verification.isIntact()) state.SkipWithError("the ledger is not intact");
     std::uint64_t next = n - 1;
     for (auto _ : state) {
