@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "StoreFile.h"
 #include "corvanta/support/AtomicFile.h"
 
 namespace corvanta::journal {
@@ -45,20 +44,6 @@ void append(const std::filesystem::path& journal, std::string_view line) {
 void remove(const std::filesystem::path& journal) {
     if (::unlink(journal.c_str()) != 0 && errno != ENOENT) {
         throw FileWriteError("cannot remove " + journal.string() + ": " + std::strerror(errno));
-    }
-}
-
-Retirement retire(const std::filesystem::path& journal, bool damaged) {
-    if (damaged) {
-        const auto aside = storefile::putAside(journal);
-        if (!aside.preserved) return {};
-        return {true, aside.location};
-    }
-    try {
-        journal::remove(journal);
-        return {true, std::nullopt};
-    } catch (const FileWriteError&) {
-        return {};
     }
 }
 

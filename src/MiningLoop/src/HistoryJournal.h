@@ -5,7 +5,6 @@
 // store folds the journal into its file now and then and removes it.
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,15 +29,5 @@ void append(const std::filesystem::path& journal, std::string_view line);
 
 // Removes the journal; a missing one is fine. Throws FileWriteError.
 void remove(const std::filesystem::path& journal);
-
-// Ends a journal once a fold has put every record it could read into the store's file: removes
-// it, or, when it held lines the store refused, puts it aside whole (never drops them). Never
-// throws: a journal that stays is skipped line by line at the next load and retired again at the
-// next fold, and a damaged one that could not be saved aside stays where it is.
-struct Retirement {
-    bool gone = false;                           // the store may start a new journal
-    std::optional<std::filesystem::path> aside;  // where a damaged one now lies
-};
-Retirement retire(const std::filesystem::path& journal, bool damaged);
 
 }  // namespace corvanta::journal

@@ -1,6 +1,8 @@
 #include "corvanta/loop/StoreJournal.h"
 
 #include "HistoryJournal.h"
+#include "StoreFile.h"
+#include "corvanta/support/AtomicFile.h"
 
 namespace corvanta {
 
@@ -18,12 +20,20 @@ void StoreJournal::append(std::string_view line) {
 }
 
 void StoreJournal::retire() {
-    const auto retired = journal::retire(url_, damaged_);
-    if (retired.aside) aside_ = retired.aside;
-    if (retired.gone) {
-        damaged_ = false;
-        lines_ = 0;
+    if (damaged_) {
+        // Its refused lines are never dropped: a journal that could not be saved aside stays.
+        const auto aside = storefile::putAside(url_);
+        if (!aside.preserved) return;
+        aside_ = aside.location;
+    } else {
+        try {
+            journal::remove(url_);
+        } catch (const FileWriteError&) {
+            return;  // skipped line by line at the next load, retired again at the next fold
+        }
     }
+    damaged_ = false;
+    lines_ = 0;
 }
 
 }  // namespace corvanta
