@@ -120,6 +120,7 @@ MenuBar::MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, QObjec
     // The tooltip and an open menu show their texts again in the new language at once.
     connect(&Localization::shared(), &Localization::languageChanged, this, &MenuBar::refresh);
     connect(&delegate_, &AppDelegate::sessionChanged, this, &MenuBar::watchSession);
+    connect(&delegate_, &AppDelegate::updateCheckingChanged, this, &MenuBar::refresh);
     follow();
     watchSession();
 }
@@ -138,14 +139,12 @@ void MenuBar::follow() {
     }
     if (icon_ != nullptr || QGuiApplication::platformName() == QLatin1String("offscreen")) return;
     menu_ = std::make_unique<QMenu>();
-    connect(menu_.get(), &QMenu::aboutToShow, this, &MenuBar::rebuildMenu);
     icon_ = std::make_unique<QSystemTrayIcon>();
     icon_->setContextMenu(menu_.get());
     connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](auto reason) {
         if (reason == QSystemTrayIcon::Trigger) delegate_.openMainWindow();
     });
     refresh();
-    rebuildMenu();
     icon_->show();
 }
 
@@ -181,51 +180,77 @@ void MenuBar::refresh() {
     inputs.showHashRate = prefs_.showHashRateInMenuBar();
     icon_->setIcon(trayIcon(traySymbol(inputs.runState), theme_->dark()));
     icon_->setToolTip(trayToolTip(inputs));
-    if (menu_ != nullptr && menu_->isVisible()) rebuildMenu();
+    updateMenu();
 }
 
-void MenuBar::rebuildMenu() {
+void MenuBar::applyPalette() {
+    // Every colour group is the theme's: enabled rows in the primary text colour, disabled rows
+    // (the header, the figures, an item that cannot run) in the secondary one, and the etched
+    // shadow some styles draw under disabled text in the menu's own background, so a disabled
+    // row never looks heavier than an enabled one.
+    QPalette palette = menu_->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const QColor text =
+            group == QPalette::Disabled ? theme_->textSecondary() : theme_->textPrimary();
+        palette.setColor(group, QPalette::Window, theme_->cardBackground());
+        palette.setColor(group, QPalette::Base, theme_->cardBackground());
+        palette.setColor(group, QPalette::Button, theme_->cardBackground());
+        palette.setColor(group, QPalette::Light, theme_->cardBackground());
+        palette.setColor(group, QPalette::WindowText, text);
+        palette.setColor(group, QPalette::Text, text);
+        palette.setColor(group, QPalette::ButtonText, text);
+        palette.setColor(group, QPalette::Highlight, theme_->accent());
+        palette.setColor(group, QPalette::HighlightedText, QColor(Qt::white));
+    }
+    menu_->setPalette(palette);
+}
+
+void MenuBar::buildMenu(const TrayMenu& model) {
+    menu_->setToolTipsVisible(true);
+    header_ = menu_->addAction(QString());
+    header_->setEnabled(false);
+    actions_.clear();
+    for (const TrayRow& row : model.rows) {
+        if (row.kind == TrayRow::Kind::separator) {
+            actions_.push_back(menu_->addSeparator());
+            continue;
+        }
+        QAction* action = menu_->addAction(QString());
+        if (row.kind == TrayRow::Kind::command) {
+            connect(action, &QAction::triggered, this,
+                    [this, command = row.command] { run(command); });
+        }
+        actions_.push_back(action);
+    }
+}
+
+void MenuBar::updateMenu() {
     if (menu_ == nullptr) return;
     TrayInputs inputs;
     if (QObject* session = delegate_.sessionIfMade()) inputs = TrayInputs::read(*session);
     inputs.showHashRate = prefs_.showHashRateInMenuBar();
     inputs.updatesConfigured = delegate_.updatesConfigured();
+    inputs.updateChecking = delegate_.updateChecking();
     const TrayMenu model = trayMenu(inputs);
-    menu_->clear();
-    QPalette palette = menu_->palette();
-    palette.setColor(QPalette::Window, theme_->cardBackground());
-    palette.setColor(QPalette::Base, theme_->cardBackground());
-    palette.setColor(QPalette::WindowText, theme_->textPrimary());
-    palette.setColor(QPalette::Text, theme_->textPrimary());
-    palette.setColor(QPalette::ButtonText, theme_->textPrimary());
-    palette.setColor(QPalette::Highlight, theme_->accent());
-    menu_->setPalette(palette);
-    menu_->setToolTipsVisible(true);
-
-    QAction* header = menu_->addAction(
-        headerIcon(statusColor(model.statusColor, *theme_), model.networkBadge, theme_->dark()),
-        menuText(model.statusText));
-    header->setEnabled(false);
-    for (const TrayRow& row : model.rows) {
-        switch (row.kind) {
-            case TrayRow::Kind::separator:
-                menu_->addSeparator();
-                break;
-            case TrayRow::Kind::value: {
-                QAction* action =
-                    menu_->addAction(menuText(row.label + QStringLiteral("\t") + row.value));
-                action->setEnabled(false);
-                break;
-            }
-            case TrayRow::Kind::command: {
-                QAction* action = menu_->addAction(menuText(row.label));
-                action->setEnabled(row.enabled);
-                action->setToolTip(row.toolTip);
-                connect(action, &QAction::triggered, this,
-                        [this, command = row.command] { run(command); });
-                break;
-            }
-        }
+    if (header_ == nullptr) buildMenu(model);
+    applyPalette();
+    header_->setIcon(
+        headerIcon(statusColor(model.statusColor, *theme_), model.networkBadge, theme_->dark()));
+    header_->setText(menuText(model.statusText));
+    // The table keeps its rows and their order; the start/stop row changes its command with
+    // the run state, which `run` reads again when pressed.
+    for (std::size_t i = 0; i < model.rows.size() && i < actions_.size(); ++i) {
+        const TrayRow& row = model.rows[i];
+        QAction* action = actions_[i];
+        if (row.kind == TrayRow::Kind::separator) continue;
+        const QString text = row.kind == TrayRow::Kind::value
+                                 ? row.label + QStringLiteral("\t") + row.value
+                                 : row.label;
+        if (action->text() != menuText(text)) action->setText(menuText(text));
+        const bool enabled = row.kind == TrayRow::Kind::command && row.enabled;
+        if (action->isEnabled() != enabled) action->setEnabled(enabled);
+        if (action->isVisible() != row.visible) action->setVisible(row.visible);
+        if (action->toolTip() != row.toolTip) action->setToolTip(row.toolTip);
     }
 }
 

@@ -4,9 +4,11 @@
 #include <QPointer>
 
 #include <memory>
+#include <vector>
 
 #include "MenuBar/TrayMenuModel.h"
 
+class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class QColor;
@@ -21,7 +23,9 @@ class Theme;
 
 // The tray item: an icon with a tooltip and a menu, drawn from the tray table of the session's
 // values. Shown while "rigwell.showInMenuBar" holds, following it live. Never made on a platform
-// with no tray (offscreen).
+// with no tray (offscreen). The menu is built once and only its actions' texts and states change
+// afterwards: a tray that exports the menu (StatusNotifierItem over D-Bus) or pops it up itself
+// (the X11 system tray) must find it whole at any moment, window shown or not.
 class MenuBar : public QObject {
     Q_OBJECT
 
@@ -40,7 +44,9 @@ class MenuBar : public QObject {
     void run(TrayCommand command);
     void follow();
     void refresh();
-    void rebuildMenu();
+    void buildMenu(const TrayMenu& model);
+    void updateMenu();
+    void applyPalette();
     void watchSession();
 
     AppDelegate& delegate_;
@@ -49,6 +55,9 @@ class MenuBar : public QObject {
     std::unique_ptr<Theme> theme_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;
+    // One per row of the tray table, in its order; the header first.
+    std::vector<QAction*> actions_;
+    QAction* header_ = nullptr;
     QPointer<QObject> watched_;
     bool refreshQueued_ = false;
 };

@@ -103,6 +103,12 @@ QString menuText(const QString& text) {
     return escaped.replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+QString peerText(std::optional<int> peerCount) {
+    if (!peerCount) return L(QStringLiteral("— pairs"));
+    return L(*peerCount == 1 ? QStringLiteral("%@ pair") : QStringLiteral("%@ pairs"),
+             QString::number(*peerCount));
+}
+
 TrayMenu trayMenu(const TrayInputs& in) {
     TrayMenu menu;
     switch (in.runState) {
@@ -143,9 +149,7 @@ TrayMenu trayMenu(const TrayInputs& in) {
     } else if (in.rpcLinkState != 1 || !in.freshChainStatus) {
         node = L(QStringLiteral("Sans réponse"));
     } else {
-        const QString peers =
-            (in.peerCount ? QString::number(*in.peerCount) : QStringLiteral("—")) +
-            QStringLiteral(" pairs");
+        const QString peers = peerText(in.peerCount);
         const bool synced = !in.freshChainStatus->initialBlockDownload &&
                             in.freshChainStatus->blocks == in.freshChainStatus->headers;
         node =
@@ -170,6 +174,13 @@ TrayMenu trayMenu(const TrayInputs& in) {
     };
     TrayRow separator;
     separator.kind = TrayRow::Kind::separator;
+    const QString notConfigured =
+        L(QStringLiteral("Les mises à jour ne sont pas encore configurées pour cette version."));
+    TrayRow updatesNote;
+    updatesNote.kind = TrayRow::Kind::note;
+    updatesNote.label = notConfigured;
+    updatesNote.enabled = false;
+    updatesNote.visible = !in.updatesConfigured;
     const bool startable = startStopCommand(in.runState) == TrayCommand::startMining;
     menu.rows = {
         separator,
@@ -183,12 +194,12 @@ TrayMenu trayMenu(const TrayInputs& in) {
         command(L(QStringLiteral("Ouvrir Corvanta")), TrayCommand::openWindow),
         command(L(QStringLiteral("Réglages…")), TrayCommand::openSettings),
         separator,
-        command(L(QStringLiteral("Rechercher des mises à jour…")), TrayCommand::checkForUpdates,
-                in.updatesConfigured,
-                L(in.updatesConfigured
-                      ? QStringLiteral("Rechercher des mises à jour…")
-                      : QStringLiteral("Les mises à jour ne sont pas encore configurées pour "
-                                       "cette version."))),
+        command(L(in.updateChecking ? QStringLiteral("Recherche de mises à jour…")
+                                    : QStringLiteral("Rechercher des mises à jour…")),
+                TrayCommand::checkForUpdates, in.updatesConfigured && !in.updateChecking,
+                in.updatesConfigured ? L(QStringLiteral("Rechercher des mises à jour…"))
+                                     : notConfigured),
+        updatesNote,
         command(L(QStringLiteral("Support et idées")), TrayCommand::support),
         separator,
         command(L(QStringLiteral("Quitter")), TrayCommand::quit),

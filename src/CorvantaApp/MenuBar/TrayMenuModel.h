@@ -35,6 +35,8 @@ struct TrayInputs {
     // The network the badge names: the active one, else the selected one ("mainnet", "regtest"…).
     QString network;
     bool updatesConfigured = false;
+    // A check the user started is running.
+    bool updateChecking = false;
     bool showHashRate = false;
 
     // Reads them from a session model (the real one or a stand-in with the same surface).
@@ -54,13 +56,18 @@ enum class TrayCommand {
     quit
 };
 
+// The menu has the same rows in the same order whatever the inputs, so the tray item can build
+// it once and change only texts and states: a row that does not apply is hidden, never removed.
 struct TrayRow {
-    enum class Kind { value, separator, command };
+    // A note is a disabled line of explanation under the row it explains (tooltips do not reach
+    // every tray).
+    enum class Kind { value, separator, command, note };
     Kind kind = Kind::value;
     QString label;  // already translated, shown verbatim
     QString value;  // value rows
     TrayCommand command = TrayCommand::quit;
     bool enabled = true;
+    bool visible = true;
     QString toolTip;
     bool operator==(const TrayRow&) const = default;
 };
@@ -80,6 +87,8 @@ QString trayHashRateText(const TrayInputs& inputs);
 // "Corvanta", then the hash-rate text on a second line when there is one.
 QString trayToolTip(const TrayInputs& inputs);
 TrayMenu trayMenu(const TrayInputs& inputs);
+// "8 peers", "1 peer", "— peers" in the chosen language.
+QString peerText(std::optional<int> peerCount);
 // The command the start/stop item runs now: read when pressed, not when drawn.
 TrayCommand startStopCommand(ShellRunState state);
 // A menu item's text with "&" kept literal (Qt reads a lone "&" as a shortcut mark).

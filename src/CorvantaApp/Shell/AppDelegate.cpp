@@ -116,6 +116,16 @@ void AppDelegate::checkForUpdates() {
     if (hooks_.updatesConfigured && hooks_.checkForUpdates) hooks_.checkForUpdates();
 }
 
+void AppDelegate::setUpdateChecking(bool checking) {
+    if (updateChecking_ == checking) return;
+    updateChecking_ = checking;
+    emit updateCheckingChanged();
+}
+
+void AppDelegate::startInBackground() {
+    startUpTask(AppearReason::windowOpened);
+}
+
 void AppDelegate::finishOnboarding() {
     prefs_.setOnboardingCompleted(true);
 }

@@ -29,6 +29,7 @@ class AppDelegate : public QObject {
                    NOTIFY openAdvancedOnAppearChanged)
     Q_PROPERTY(bool mainWindowIsOpen READ mainWindowIsOpen NOTIFY mainWindowIsOpenChanged)
     Q_PROPERTY(bool updatesConfigured READ updatesConfigured CONSTANT)
+    Q_PROPERTY(bool updateChecking READ updateChecking NOTIFY updateCheckingChanged)
 
   public:
     struct Hooks {
@@ -57,6 +58,9 @@ class AppDelegate : public QObject {
     void setOpenAdvancedOnAppear(bool value);
     bool mainWindowIsOpen() const { return mainWindowIsOpen_; }
     bool updatesConfigured() const { return hooks_.updatesConfigured; }
+    // A check the user started is running (the tray says so and offers no second one).
+    bool updateChecking() const { return updateChecking_; }
+    void setUpdateChecking(bool checking);
     bool quitting() const { return quitting_; }
 
     // The window's content came on screen / went away.
@@ -80,8 +84,11 @@ class AppDelegate : public QObject {
     Q_INVOKABLE void stopMining();
     // Checks the update feed, when this build has one.
     Q_INVOKABLE void checkForUpdates();
-    // A second launch asked for the window.
+    // A second launch asked for the window. `hasVisibleWindow` is false for a minimized one.
     void reopen(bool hasVisibleWindow);
+    // Started without its window (at login): the session starts as it would when the window
+    // opens, the window stays closed until asked for.
+    void startInBackground();
 
     // The one way out ("Quitter", Ctrl+Q, SIGTERM, SIGINT, SIGHUP): at once without a session,
     // else after the session's shutdown. A second request while one runs starts nothing more.
@@ -92,6 +99,7 @@ class AppDelegate : public QObject {
     void sessionChanged();
     void openAdvancedOnAppearChanged();
     void mainWindowIsOpenChanged();
+    void updateCheckingChanged();
     // The dashboard, already on screen, is asked to open its settings panel.
     void settingsRequested();
 
@@ -115,6 +123,7 @@ class AppDelegate : public QObject {
     bool openAdvancedOnAppear_ = false;
     bool quitting_ = false;
     bool terminated_ = false;
+    bool updateChecking_ = false;
 };
 
 }  // namespace corvanta

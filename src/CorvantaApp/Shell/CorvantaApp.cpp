@@ -57,7 +57,7 @@ void CorvantaApp::configureWindow() {
     configurator().applyTo(*window_, windowMemory_, QStringLiteral("Corvanta"));
 }
 
-bool CorvantaApp::launch() {
+bool CorvantaApp::launch(bool inBackground) {
     delegate_->didFinishLaunching();
     engine_ = std::make_unique<QQmlApplicationEngine>();
     engine_->addImportPath(QStringLiteral("qrc:/qt/qml"));
@@ -80,22 +80,49 @@ bool CorvantaApp::launch() {
         if (visible) {
             configureWindow();
             delegate_->contentAppeared();
+            framingChecks_ = 0;
+            fitWhenFramed();
         } else {
             delegate_->contentDisappeared();
         }
     });
     configureWindow();
-    window_->show();
     // Made on every platform but offscreen, where there is no tray at all; it shows the item
     // while "rigwell.showInMenuBar" holds.
-    if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
-        menuBar_ = std::make_unique<MenuBar>(*delegate_, prefs_, platform_);
+    const bool hasTray = QGuiApplication::platformName() != QLatin1String("offscreen");
+    if (hasTray) menuBar_ = std::make_unique<MenuBar>(*delegate_, prefs_, platform_);
+    if (inBackground && hasTray && prefs_.showInMenuBar() && prefs_.onboardingCompleted()) {
+        delegate_->startInBackground();
+    } else {
+        window_->show();
     }
     return true;
 }
 
+void CorvantaApp::fitWhenFramed() {
+    if (window_ == nullptr || !window_->isVisible()) return;
+    // The frame's size arrives from the window manager after the window maps; a manager that
+    // draws no frame never sends one, so the fit runs anyway after a while.
+    constexpr int kChecks = 20;
+    constexpr int kIntervalMs = 50;
+    if (window_->frameMargins().isNull() && ++framingChecks_ < kChecks) {
+        QTimer::singleShot(kIntervalMs, this, &CorvantaApp::fitWhenFramed);
+        return;
+    }
+    configurator().fitOnScreen(*window_);
+}
+
+bool CorvantaApp::windowShown() const {
+    return window_ != nullptr && window_->isVisible() &&
+           !window_->windowStates().testFlag(Qt::WindowMinimized);
+}
+
 void CorvantaApp::openMainWindow() {
     if (window_ == nullptr) return;
+    // show() alone keeps a minimized window iconic.
+    if (window_->windowStates().testFlag(Qt::WindowMinimized)) {
+        window_->setWindowStates(window_->windowStates() & ~Qt::WindowMinimized);
+    }
     window_->show();
     window_->raise();
     window_->requestActivate();

@@ -37,19 +37,25 @@ class CorvantaApp : public QObject {
     CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObject* parent = nullptr);
     ~CorvantaApp() override;
 
-    // Loads and shows the main window, and the tray item where the desktop has a tray. False,
-    // with errorString(), when the window cannot be made.
-    bool launch();
+    // Loads the main window and shows it, and the tray item where the desktop has a tray. With
+    // `inBackground` (at login) the window stays closed and the session starts as if it had
+    // opened; a first run, which needs the onboarding, and a user without the tray item get the
+    // window all the same. False, with errorString(), when the window cannot be made.
+    bool launch(bool inBackground = false);
     QString errorString() const { return error_; }
 
     AppDelegate& delegate() { return *delegate_; }
     QQuickWindow* window() const { return window_; }
     QQmlApplicationEngine& engine() { return *engine_; }
-    // Shows the window, or brings it forward.
+    // Shows the window, unminimized, raised and active.
     void openMainWindow();
+    // Whether the window is on screen and not minimized.
+    bool windowShown() const;
 
   private:
     void configureWindow();
+    // Once the window manager has framed the window: fitted to the screen with its real frame.
+    void fitWhenFramed();
     WindowConfigurator configurator() const;
 
     Prefs& prefs_;
@@ -60,6 +66,7 @@ class CorvantaApp : public QObject {
     QPointer<QQuickWindow> window_;
     WindowConfigurator::Memory windowMemory_;
     QString error_;
+    int framingChecks_ = 0;
 };
 
 // Registers the typefaces bundled in the resources (Inter, DejaVu Sans Mono, Material Icons) and

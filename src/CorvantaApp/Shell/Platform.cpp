@@ -102,8 +102,26 @@ bool Platform::openUrl(const QUrl& url) {
     return url.isValid() && hooks_.openUrl && hooks_.openUrl(url);
 }
 
+QString nearestExistingFolder(const QString& path) {
+    QFileInfo info(QFileInfo(path).absolutePath());
+    while (!info.isDir()) {
+        const QString parent = info.absolutePath();
+        if (parent == info.absoluteFilePath()) return {};
+        info = QFileInfo(parent);
+    }
+    return info.absoluteFilePath();
+}
+
 void Platform::revealFile(const QString& file) {
-    if (file.isEmpty() || !hooks_.showInFileManager) return;
+    if (file.isEmpty()) return;
+    // Not written yet (a ledger before its first entry): the closest folder that is there.
+    const bool exists = hooks_.fileExists ? hooks_.fileExists(file) : QFileInfo::exists(file);
+    if (!exists) {
+        const QString folder = nearestExistingFolder(file);
+        if (!folder.isEmpty()) openUrl(QUrl::fromLocalFile(folder));
+        return;
+    }
+    if (!hooks_.showInFileManager) return;
     const QString folder = QFileInfo(file).absolutePath();
     hooks_.showInFileManager(file, [this, folder, alive = QPointer<Platform>(this)](bool shown) {
         if (!shown && alive) openUrl(QUrl::fromLocalFile(folder));

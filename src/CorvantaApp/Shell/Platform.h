@@ -17,6 +17,9 @@ class QJSEngine;
 
 namespace corvanta {
 
+// The folder that holds `path`, or the nearest of its parents that exists; empty when none does.
+QString nearestExistingFolder(const QString& path);
+
 // What the views ask of the desktop. The defaults reach the real one; tests replace each hook.
 class Platform : public QObject {
     Q_OBJECT
@@ -32,6 +35,8 @@ class Platform : public QObject {
         std::function<bool(const QUrl&)> openUrl;
         // Asks the file manager to show `file` selected; false when none answers.
         std::function<void(const QString& file, std::function<void(bool shown)>)> showInFileManager;
+        // Whether a file is there; the file system's answer when not set.
+        std::function<bool(const QString& file)> fileExists;
         std::function<void(const QString&)> copyText;
         // Follows whether the desktop has animations off: the callback answers now and again
         // at every change, for as long as `owner` (the platform) lives.
@@ -49,7 +54,8 @@ class Platform : public QObject {
     static void attach(QQmlEngine& engine, Platform& platform);
 
     Q_INVOKABLE bool openUrl(const QUrl& url);
-    // Shows `file` in the file manager, or opens its folder when no file manager answers.
+    // Shows `file` in the file manager, or opens its folder when no file manager answers. A file
+    // that is not there yet opens the nearest folder on its path that is.
     Q_INVOKABLE void revealFile(const QString& file);
     Q_INVOKABLE void copyText(const QString& text);
 

@@ -60,6 +60,22 @@ WindowConfigurator::Changes WindowConfigurator::apply(const Window& window, Memo
     return changes;
 }
 
+WindowConfigurator::Changes WindowConfigurator::fitOnScreen(const Window& window) const {
+    Changes changes;
+    const auto largest = largestContent(window);
+    if (!largest) return changes;
+    QRectF frame = window.frame;
+    // The mini dashboard's size is fixed; only the full window gives way to a small screen.
+    const QSizeF target = compact ? window.contentSize : window.contentSize.boundedTo(*largest);
+    if (std::abs(window.contentSize.width() - target.width()) > 0.5 ||
+        std::abs(window.contentSize.height() - target.height()) > 0.5) {
+        changes.contentSize = target;
+        frame.setSize(frame.size() + (target - window.contentSize));
+    }
+    changes.position = moveBackOnScreen(frame, *window.visibleArea);
+    return changes;
+}
+
 std::optional<QPointF> WindowConfigurator::moveBackOnScreen(const QRectF& frame,
                                                             const QRectF& visibleArea) {
     if (visibleArea.contains(frame)) return std::nullopt;
@@ -77,6 +93,23 @@ bool canPlaceItself() {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
+// The screen that shows most of `frame`; the window's own one when none shows any of it (a
+// position saved on a screen that is gone), else the primary.
+const QScreen* screenFor(const QWindow& window, const QRectF& frame) {
+    const QScreen* best = nullptr;
+    double bestArea = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRectF shared = frame.intersected(QRectF(screen->geometry()));
+        const double area = shared.width() * shared.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    if (best != nullptr) return best;
+    return window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+}
+
 }  // namespace
 
 WindowConfigurator::Window WindowConfigurator::read(const QWindow& window) {
@@ -85,8 +118,7 @@ WindowConfigurator::Window WindowConfigurator::read(const QWindow& window) {
     state.titleHidden = window.title().isEmpty();
     state.contentSize = window.size();
     state.frame = window.frameGeometry();
-    const QScreen* screen =
-        window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = screenFor(window, state.frame);
     if (screen != nullptr && canPlaceItself()) state.visibleArea = screen->availableGeometry();
     return state;
 }
@@ -112,6 +144,14 @@ void WindowConfigurator::applyTo(QWindow& window, Memory& memory, const QString&
     }
     if (changes.contentSize) window.resize(changes.contentSize->toSize());
     if (changes.position && canPlaceItself()) window.setFramePosition(changes.position->toPoint());
+}
+
+void WindowConfigurator::fitOnScreen(QWindow& window) const {
+    // A minimized, maximized or full-screen window is the window manager's to place.
+    if (!canPlaceItself() || window.windowStates() != Qt::WindowNoState) return;
+    const Changes changes = fitOnScreen(read(window));
+    if (changes.contentSize) window.resize(changes.contentSize->toSize());
+    if (changes.position) window.setFramePosition(changes.position->toPoint());
 }
 
 }  // namespace corvanta

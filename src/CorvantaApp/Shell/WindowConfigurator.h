@@ -62,6 +62,11 @@ struct WindowConfigurator {
     };
     Limits limits(const Window& window) const;
 
+    // Once the window is on screen and its frame (the window manager's decorations) is known:
+    // the content no larger than the visible area leaves for it, and the frame moved wholly
+    // inside that area. Nothing when it already fits.
+    Changes fitOnScreen(const Window& window) const;
+
     // The position that brings `frame` wholly inside `visibleArea` (or as far as it fits: a frame
     // too wide lands on the left edge, one too tall on the top edge); none when already inside.
     static std::optional<QPointF> moveBackOnScreen(const QRectF& frame, const QRectF& visibleArea);
@@ -70,6 +75,7 @@ struct WindowConfigurator {
     // those steps do nothing.
     static Window read(const QWindow& window);
     void applyTo(QWindow& window, Memory& memory, const QString& title) const;
+    void fitOnScreen(QWindow& window) const;
 };
 
 }  // namespace corvanta

@@ -7,7 +7,45 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace corvanta {
+namespace {
+
+// An autostart entry is a few hundred bytes; anything past this is not one of ours.
+constexpr qsizetype kMaximumEntrySize = 64 * 1024;
+
+// The file's bytes when it is a regular file. The open never waits (a FIFO with no writer
+// would hold a plain open forever) and whatever is not a regular file is not read at all.
+std::optional<QByteArray> readRegularFile(const QString& path) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return std::nullopt;
+    struct stat status {};
+    std::optional<QByteArray> bytes;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size <= kMaximumEntrySize) {
+        QByteArray data;
+        char buffer[4096];
+        for (;;) {
+            const ssize_t count = ::read(fd, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR) continue;
+            if (count <= 0 || data.size() + count > kMaximumEntrySize) {
+                if (count == 0) bytes = std::move(data);
+                break;
+            }
+            data.append(buffer, qsizetype(count));
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+}  // namespace
 
 LaunchAtLogin::LaunchAtLogin()
     : LaunchAtLogin(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -22,12 +60,13 @@ QString LaunchAtLogin::filePath() const {
 }
 
 std::optional<LaunchAtLogin::Entry> LaunchAtLogin::read() const {
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return std::nullopt;
-    Entry entry{true, false};
+    const auto bytes = readRegularFile(filePath());
+    if (!bytes) return std::nullopt;
+    Entry entry;
+    entry.switchedOn = true;
     bool inEntry = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    for (const QByteArray& raw : bytes->split('\n')) {
+        const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(u'[')) {
             inEntry = line == QLatin1String("[Desktop Entry]");
             continue;
@@ -41,11 +80,15 @@ std::optional<LaunchAtLogin::Entry> LaunchAtLogin::read() const {
         if (name == QLatin1String("X-GNOME-Autostart-enabled") && value == QLatin1String("false")) {
             entry.switchedOn = false;
         }
+        if (name == QLatin1String("TryExec")) entry.tryExec = true;
         if (name == QLatin1String("Exec")) {
             // A bare name is found on the session's PATH, which is not ours to judge.
             const auto program = programOfExec(value);
+            entry.program = program.value_or(QString());
             entry.dangling =
                 program && QFileInfo(*program).isAbsolute() && !QFileInfo(*program).isExecutable();
+            entry.background =
+                value.split(u' ', Qt::SkipEmptyParts).contains(QLatin1String("--background"));
         }
     }
     return entry;
@@ -64,26 +107,34 @@ bool LaunchAtLogin::setEnabled(bool enabled) const {
         return QFile::remove(filePath()) || !QFile::exists(filePath());
     }
     if (entry && entry->switchedOn && !entry->dangling) return true;
-    return write();
+    return write(QFileInfo(programPath_).absoluteFilePath());
 }
 
-bool LaunchAtLogin::replaceDangling() const {
+bool LaunchAtLogin::rewriteOutdated() const {
     const auto entry = read();
-    return entry && entry->switchedOn && entry->dangling && write();
+    if (!entry || !entry->switchedOn) return false;
+    if (entry->dangling || entry->program.isEmpty()) {
+        return write(QFileInfo(programPath_).absoluteFilePath());
+    }
+    // The user's choice of program stays; only the way it starts changes.
+    if (entry->background && entry->tryExec) return false;
+    return write(entry->program);
 }
 
-bool LaunchAtLogin::write() const {
-    const auto exec = execArgument(QFileInfo(programPath_).absoluteFilePath());
-    if (!exec || !QDir().mkpath(directory_)) return false;
+bool LaunchAtLogin::write(const QString& programPath) const {
+    const auto exec = execArgument(programPath);
+    const auto tryExec = tryExecValue(programPath);
+    if (!exec || !tryExec || !QDir().mkpath(directory_)) return false;
     QSaveFile file(filePath());
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QString entry = QStringLiteral(
                               "[Desktop Entry]\n"
                               "Type=Application\n"
                               "Name=Corvanta\n"
-                              "Exec=%1\n"
+                              "TryExec=%2\n"
+                              "Exec=%1 --background\n"
                               "X-GNOME-Autostart-enabled=true\n")
-                              .arg(*exec);
+                              .arg(*exec, *tryExec);
     file.write(entry.toUtf8());
     return file.commit();
 }
@@ -101,6 +152,14 @@ std::optional<QString> LaunchAtLogin::execArgument(const QString& programPath) {
     quoted.replace(u'\\', QLatin1String("\\\\"));
     quoted.replace(u'%', QLatin1String("%%"));
     return quoted;
+}
+
+std::optional<QString> LaunchAtLogin::tryExecValue(const QString& programPath) {
+    if (programPath.contains(u'\n') || programPath.contains(u'\r')) return std::nullopt;
+    // A plain string value: only the file's own escaping applies.
+    QString value = programPath;
+    value.replace(u'\\', QLatin1String("\\\\"));
+    return value;
 }
 
 std::optional<QString> LaunchAtLogin::programOfExec(const QString& execValue) {

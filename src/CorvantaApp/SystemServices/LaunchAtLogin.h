@@ -7,11 +7,14 @@
 namespace corvanta {
 
 // Starting the application at login, through the XDG autostart file "corvanta.desktop", which
-// starts this program by its absolute path (installed or not). Enabled means the file exists,
-// "Hidden" is not true, "X-GNOME-Autostart-enabled" is not false, and the program it starts still
-// exists: an entry left pointing at a removed or moved program is dangling, and is never left
-// so (replaced at start-up, replaced when enabling, removed when disabling). A write or removal
-// that fails is the system refusing the change.
+// starts this program by its absolute path (installed or not) with "--background" (the tray
+// only, mining resumed, no window), and names it in TryExec so a desktop skips the entry once
+// the program is gone. Enabled means the file exists, "Hidden" is not true,
+// "X-GNOME-Autostart-enabled" is not false, and the program it starts still exists: an entry
+// left pointing at a removed or moved program is dangling, and is never left so (replaced at
+// start-up, replaced when enabling, removed when disabling). A write or removal that fails is
+// the system refusing the change. Only a regular file is read: anything else in its place (a
+// FIFO, a device, a folder) reads as no entry, without ever waiting on it.
 class LaunchAtLogin {
   public:
     // $XDG_CONFIG_HOME/autostart and this program's absolute path.
@@ -24,12 +27,16 @@ class LaunchAtLogin {
     // it already does.
     bool setEnabled(bool enabled) const;
     // At start-up: a switched-on entry whose program no longer exists is rewritten for this
-    // program. True when something was rewritten.
-    bool replaceDangling() const;
+    // program; one written before the entry started the program in the background (no
+    // "--background", no TryExec) is rewritten for the program it names. True when something
+    // was rewritten.
+    bool rewriteOutdated() const;
 
     // The program path as one quoted argument of an Exec line; nullopt for a path that an Exec
     // line cannot hold (a line break).
     static std::optional<QString> execArgument(const QString& programPath);
+    // The program path as a TryExec value; nullopt for a path a line cannot hold.
+    static std::optional<QString> tryExecValue(const QString& programPath);
     // The program an Exec value starts (its first argument, unquoted); nullopt when malformed.
     static std::optional<QString> programOfExec(const QString& execValue);
 
@@ -37,9 +44,12 @@ class LaunchAtLogin {
     struct Entry {
         bool switchedOn = false;  // neither Hidden nor X-GNOME-Autostart-enabled=false
         bool dangling = false;    // starts an absolute path where no program is
+        bool background = false;  // its Exec line passes "--background"
+        bool tryExec = false;     // it has a TryExec key
+        QString program;          // the program its Exec line starts, when readable
     };
     std::optional<Entry> read() const;
-    bool write() const;
+    bool write(const QString& programPath) const;
 
     QString directory_;
     QString programPath_;

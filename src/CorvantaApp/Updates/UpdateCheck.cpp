@@ -39,10 +39,12 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
     return bytes;
 }
 
-UpdateCheckResult failure(const QString& reason) {
+UpdateCheckResult failure(const QString& reason,
+                          UpdateCheckResult::Failure why = UpdateCheckResult::Failure::untrusted) {
     UpdateCheckResult result;
     result.kind = UpdateCheckResult::Kind::failed;
     result.reason = reason;
+    result.failure = why;
     return result;
 }
 
@@ -95,13 +97,24 @@ FeedDownload UpdateCheck::download(const Settings& settings, const std::atomic<b
     if (code != CURLE_OK) {
         const QString detail = message[0] != '\0' ? QString::fromUtf8(message)
                                                   : QString::fromUtf8(curl_easy_strerror(code));
-        return {{}, QStringLiteral("the feed could not be downloaded (%1)").arg(detail.trimmed())};
+        // A server reached over a connection we refuse (a redirect to plain http, a certificate
+        // that does not verify) is not a network outage: its answer is not trusted.
+        const bool refused = code == CURLE_UNSUPPORTED_PROTOCOL ||
+                             code == CURLE_PEER_FAILED_VERIFICATION ||
+                             code == CURLE_SSL_CONNECT_ERROR || code == CURLE_SSL_CACERT_BADFILE;
+        return {{},
+                QStringLiteral("the feed could not be downloaded (%1)").arg(detail.trimmed()),
+                !refused};
     }
     return {sink.body, {}};
 }
 
 UpdateCheckResult UpdateCheck::evaluate(const Settings& settings, const FeedDownload& download) {
-    if (!download.error.isEmpty()) return failure(download.error);
+    if (!download.error.isEmpty()) {
+        return failure(download.error, download.unreachable
+                                           ? UpdateCheckResult::Failure::unreachable
+                                           : UpdateCheckResult::Failure::untrusted);
+    }
     const AppcastParse feed = parseAppcast(download.body);
     if (!feed.error.isEmpty()) return failure(QStringLiteral("malformed feed: ") + feed.error);
     const auto newest = newestItem(feed.items, settings.systemVersion);

@@ -18,16 +18,22 @@ struct UpdateCheckResult {
         current,  // the feed's newest release is not newer than the running one
         failed,   // `reason` says why (network, malformed feed, signature)
     };
+    // Why a check failed, as far as the user can act on it: the server was not reached (no
+    // network, no answer, refused redirect), or what came back cannot be trusted or read.
+    enum class Failure { unreachable, untrusted };
     Kind kind = Kind::failed;
     QString version;
     QUrl page;
-    QString reason;
+    QString reason;  // for the event log, in English
+    Failure failure = Failure::unreachable;
 };
 
 // The feed's body, or why there is none.
 struct FeedDownload {
     QByteArray body;
     QString error;  // empty on success
+    // The transfer itself failed (rather than what it brought).
+    bool unreachable = false;
 };
 
 // Checks the update feed: downloads it over HTTPS, takes the newest release this system can run,

@@ -2,16 +2,21 @@
 // show its window and ends.
 #include <QtQml/qqmlextensionplugin.h>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QQuickWindow>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
+#include <variant>
 
+#include "Localization/Localization.h"
 #include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/ControlStyle.h"
@@ -41,19 +46,95 @@ bool hasDisplay() {
 
 }  // namespace
 
+QString version() {
+    return corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString());
+}
+
+// What the command line asks for. Read before the application object exists, so that --help
+// and --version answer without a display.
+struct Arguments {
+    bool background = false;
+    bool reportFrames = false;
+};
+
+// The parsed arguments, or the exit status when the command line is answered (help, version)
+// or refused.
+std::variant<Arguments, int> parseArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Corvanta: solo Bitcoin mining on this computer."));
+    // Our own help option: Qt's adds --help-all, which would need the application object.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Show the version and exit."));
+    parser.addOption(help);
+    parser.addOption(versionOption);
+    const QCommandLineOption background(
+        QStringLiteral("background"),
+        QStringLiteral("Start in the tray without opening the window (as at login); mining "
+                       "resumes as it would with the window open."));
+    // For the start-up benchmark: when the first frame is drawn, and how many are drawn.
+    QCommandLineOption reportFrames(QStringLiteral("report-frames"));
+    reportFrames.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(background);
+    parser.addOption(reportFrames);
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "corvanta: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "corvanta: unexpected argument %s (see --help)\n",
+                     qPrintable(parser.positionalArguments().constFirst()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        // Without an application object Qt cannot name the program.
+        std::fputs(qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                        QStringLiteral("corvanta"))),
+                   stdout);
+        return 0;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("corvanta %s\n", qPrintable(version()));
+        return 0;
+    }
+    return Arguments{parser.isSet(background), parser.isSet(reportFrames)};
+}
+
+// A user-started update check's answer, in a small window of its own: it shows whether or not
+// the desktop runs a notification service, and with the main window closed.
+void showUpdateAnswer(const corvanta::UpdateNotifier::Answer& answer,
+                      corvanta::Platform& platform) {
+    using Kind = corvanta::UpdateNotifier::Answer::Kind;
+    auto* box = new QMessageBox(
+        answer.kind == Kind::failed ? QMessageBox::Warning : QMessageBox::Information, answer.title,
+        answer.text);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->setTextFormat(Qt::PlainText);
+    if (answer.kind == Kind::newer && answer.page.isValid()) {
+        QPushButton* open =
+            box->addButton(corvanta::L(QStringLiteral("Ouvrir la page de téléchargement")),
+                           QMessageBox::AcceptRole);
+        QObject::connect(open, &QPushButton::clicked, box,
+                         [&platform, page = answer.page] { platform.openUrl(page); });
+    }
+    box->addButton(corvanta::L(QStringLiteral("Fermer")), QMessageBox::RejectRole);
+    box->show();
+    box->raise();
+    box->activateWindow();
+}
+
 int main(int argc, char** argv) {
     QElapsedTimer sinceMain;
     sinceMain.start();
-    bool reportFrames = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--report-frames") == 0) {
-            // For the start-up benchmark: when the first frame is drawn, and how many are drawn.
-            reportFrames = true;
-        } else {
-            std::fprintf(stderr, "corvanta: unknown argument %s (only --report-frames)\n", argv[i]);
-            return 2;
-        }
-    }
+    const auto parsed = parseArguments(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const Arguments arguments = std::get<Arguments>(parsed);
+    const bool reportFrames = arguments.reportFrames;
     if (!hasDisplay()) {
         std::fprintf(stderr,
                      "corvanta: no display found; running off screen (no window can be "
@@ -71,9 +152,11 @@ int main(int argc, char** argv) {
     // entry's StartupWMClass names, so the launcher and the window group together.
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
     // The version the build recorded: what the usage pulse reports and About shows.
-    QApplication::setApplicationVersion(
-        corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString()));
+    QApplication::setApplicationVersion(version());
     QApplication::setDesktopFileName(QStringLiteral(CORVANTA_APP_ID));
+    // The icon theme's icon for our id (the one the package installs), else the bundled mark.
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral(CORVANTA_APP_ID), QIcon(QStringLiteral(":/corvanta/icons/corvanta.svg"))));
     QApplication::setQuitOnLastWindowClosed(false);
 
     const QString socket = corvanta::SingleInstance::socketName(
@@ -89,8 +172,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A login item written by a copy of this program that has since gone now starts this one.
-    corvanta::LaunchAtLogin().replaceDangling();
+    // A login item written by a copy of this program that has since gone, or by one that opened
+    // its window at login, now starts this one in the background.
+    corvanta::LaunchAtLogin().rewriteOutdated();
     corvanta::loadBundledFonts();
     // Before anything opens the settings: a damaged file is put right here, and said in the log.
     const QString settingsPath = corvanta::Preferences::defaultPath();
@@ -120,20 +204,26 @@ int main(int argc, char** argv) {
                     appForUpdates != nullptr ? &appForUpdates->delegate().session() : nullptr);
                 if (model != nullptr) model->appendLog(line);
             },
-            [&platform](const QUrl& page) { platform.openUrl(page); });
+            [&platform](const QUrl& page) { platform.openUrl(page); },
+            [&platform](const corvanta::UpdateNotifier::Answer& answer) {
+                showUpdateAnswer(answer, platform);
+            });
         options.checkForUpdates = [&updateNotifier] { updateNotifier->check(); };
     }
     corvanta::CorvantaApp app(prefs, platform, std::move(options));
     appForUpdates = &app;
+    if (updateNotifier) {
+        QObject::connect(updateNotifier.get(), &corvanta::UpdateNotifier::runningChanged,
+                         &app.delegate(), &corvanta::AppDelegate::setUpdateChecking);
+    }
 
     corvanta::TerminationSignals termination;
     QObject::connect(&termination, &corvanta::TerminationSignals::received, &app.delegate(),
                      &corvanta::AppDelegate::requestQuit);
-    QObject::connect(&instance, &corvanta::SingleInstance::reopenRequested, &app, [&app] {
-        app.delegate().reopen(app.window() != nullptr && app.window()->isVisible());
-    });
+    QObject::connect(&instance, &corvanta::SingleInstance::reopenRequested, &app,
+                     [&app] { app.delegate().reopen(app.windowShown()); });
 
-    if (!app.launch()) {
+    if (!app.launch(arguments.background)) {
         std::fprintf(stderr, "corvanta: %s\n", qPrintable(app.errorString()));
         return 1;
     }

@@ -87,6 +87,7 @@ TEST(TrayMenu, NodeRowGainsFallbackAndUpdatesItem) {
         {1, Chain{10, 10, true}, 8, "Synchronisation · 8 pairs"},
         {1, Chain{9, 10, false}, 0, "Synchronisation · 0 pairs"},
         {1, Chain{10, 10, false}, std::nullopt, "Synchronisé · — pairs"},
+        {1, Chain{10, 10, false}, 1, "Synchronisé · 1 pair"},
     };
     for (const auto& n : nodes) {
         TrayInputs in;
@@ -94,6 +95,22 @@ TEST(TrayMenu, NodeRowGainsFallbackAndUpdatesItem) {
         in.freshChainStatus = n.chain;
         in.peerCount = n.peers;
         EXPECT_EQ(valueOf(trayMenu(in), "Nœud"), n.expected);
+    }
+
+    {
+        // The peer word is the chosen language's, singular and plural.
+        const testing::LanguageScope german(AppLanguage::german);
+        TrayInputs synced;
+        synced.rpcLinkState = 1;
+        synced.freshChainStatus = Chain{10, 10, false};
+        synced.peerCount = 0;
+        const TrayMenu menu = trayMenu(synced);
+        const QString node = menu.rows[3].value;
+        EXPECT_TRUE(node.endsWith(" · 0 Peers")) << node.toStdString();
+        synced.peerCount = 1;
+        EXPECT_TRUE(trayMenu(synced).rows[3].value.endsWith(" · 1 Peer"));
+        synced.peerCount.reset();
+        EXPECT_TRUE(trayMenu(synced).rows[3].value.endsWith(" · — Peers"));
     }
 
     TrayInputs in;
@@ -110,11 +127,61 @@ TEST(TrayMenu, NodeRowGainsFallbackAndUpdatesItem) {
     EXPECT_FALSE(updates->enabled);
     EXPECT_EQ(updates->toolTip,
               "Les mises à jour ne sont pas encore configurées pour cette version.");
+    // Tooltips do not reach every tray: the explanation is a row of its own, under the item.
+    const auto note = [](const TrayMenu& menu) -> const TrayRow* {
+        for (const TrayRow& row : menu.rows) {
+            if (row.kind == Kind::note) return &row;
+        }
+        return nullptr;
+    };
+    ASSERT_TRUE(note(trayMenu(TrayInputs{})));
+    EXPECT_TRUE(note(trayMenu(TrayInputs{}))->visible);
+    EXPECT_FALSE(note(trayMenu(TrayInputs{}))->enabled);
+    EXPECT_EQ(note(trayMenu(TrayInputs{}))->label, updates->toolTip);
     in.updatesConfigured = true;
     EXPECT_TRUE(commandRow(trayMenu(in), TrayCommand::checkForUpdates)->enabled);
+    EXPECT_FALSE(note(trayMenu(in))->visible);
+    // While a check the user started runs, the item says so and cannot start another.
+    in.updateChecking = true;
+    EXPECT_FALSE(commandRow(trayMenu(in), TrayCommand::checkForUpdates)->enabled);
+    EXPECT_EQ(commandRow(trayMenu(in), TrayCommand::checkForUpdates)->label,
+              "Recherche de mises à jour…");
+    in.updateChecking = false;
     for (const auto command : {TrayCommand::openWindow, TrayCommand::openSettings,
                                TrayCommand::support, TrayCommand::quit}) {
         EXPECT_TRUE(commandRow(trayMenu(in), command));
+    }
+}
+
+TEST(TrayMenu, RowsKeepTheirKindsAndOrderWhateverTheInputs) {
+    // The tray item builds the menu once and updates it in place: no input may add, remove or
+    // reorder a row.
+    const auto shape = [](const TrayMenu& menu) {
+        std::vector<std::pair<Kind, TrayCommand>> kinds;
+        for (const TrayRow& row : menu.rows) {
+            kinds.emplace_back(
+                row.kind, row.kind == Kind::command && (row.command == TrayCommand::startMining ||
+                                                        row.command == TrayCommand::stopMining)
+                              ? TrayCommand::startMining
+                              : (row.kind == Kind::command ? row.command : TrayCommand::quit));
+        }
+        return kinds;
+    };
+    const auto reference = shape(trayMenu(TrayInputs{}));
+    for (const auto state :
+         {ShellRunState::idle, ShellRunState::startingNode, ShellRunState::syncing,
+          ShellRunState::mining, ShellRunState::stopping, ShellRunState::failed}) {
+        for (const bool configured : {false, true}) {
+            for (const bool checking : {false, true}) {
+                TrayInputs in;
+                in.runState = state;
+                in.updatesConfigured = configured;
+                in.updateChecking = checking;
+                in.rpcLinkState = 1;
+                in.freshChainStatus = TrayInputs::Chain{1, 1, false};
+                EXPECT_EQ(shape(trayMenu(in)), reference);
+            }
+        }
     }
 }
 

@@ -21,6 +21,8 @@ ShellHarness::ShellHarness(QQmlEngine& engine)
         emit recorded();
         shown(true);
     };
+    // The views' tests follow which file an action names, written or not.
+    hooks.fileExists = [](const QString&) { return true; };
     hooks.followReduceMotion = [this](QObject&, std::function<void(bool)> receiver) {
         reduceMotion_ = std::move(receiver);
     };

@@ -436,13 +436,17 @@ TEST(SingleInstance, ASecondLaunchForwardsReopenAndADeadSocketIsTakenOver) {
     EXPECT_TRUE(next.listen(name)) << next.errorString().toStdString();
 }
 
-TEST(Platform, RevealsAFileOrElseOpensItsFolder) {
+TEST(Platform, RevealsAFileOrElseOpensItsFolderOrTheNearestOneThatExists) {
+    const testing::TempDir dir;
+    const QString data = QString::fromStdString((dir.path() / "Corvanta").string());
+    const QString ledger = data + "/proof.log";
+    testing::writeText(ledger.toStdString(), "");
     for (const bool fileManagerAnswers : {true, false}) {
         QStringList opened;
         QStringList shown;
         Platform::Hooks hooks;
         hooks.openUrl = [&](const QUrl& url) {
-            opened << url.toString();
+            opened << url.toLocalFile();
             return true;
         };
         hooks.showInFileManager = [&](const QString& file, std::function<void(bool)> done) {
@@ -450,14 +454,22 @@ TEST(Platform, RevealsAFileOrElseOpensItsFolder) {
             done(fileManagerAnswers);
         };
         Platform platform(std::move(hooks), nullptr);
-        platform.revealFile("/data/Corvanta/proof.log");
+        platform.revealFile(ledger);
         platform.revealFile("");
-        EXPECT_EQ(shown, QStringList{"/data/Corvanta/proof.log"});
-        EXPECT_EQ(opened,
-                  fileManagerAnswers ? QStringList{} : QStringList{"file:///data/Corvanta"});
+        EXPECT_EQ(shown, QStringList{ledger});
+        EXPECT_EQ(opened, fileManagerAnswers ? QStringList{} : QStringList{data});
         EXPECT_FALSE(platform.openUrl(QUrl()));
         EXPECT_TRUE(platform.openUrl(QUrl("https://corvanta.example/support.html")));
+
+        // No ledger yet, nor its network's folder: the file manager is not asked about a file
+        // that is not there; the nearest folder that exists opens.
+        opened.clear();
+        shown.clear();
+        platform.revealFile(data + "/regtest/proof/proof.log");
+        EXPECT_TRUE(shown.isEmpty());
+        EXPECT_EQ(opened, QStringList{data});
     }
+    EXPECT_EQ(nearestExistingFolder("/no/such/folder/file"), "/");
 }
 
 TEST(Prefs, DefaultsWhenAbsentOrNotABooleanAndSignalsOnlyOnChange) {

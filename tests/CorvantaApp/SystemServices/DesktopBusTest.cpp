@@ -2,8 +2,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSettings>
 #include <QGuiApplication>
+#include <QSettings>
 
 #include <memory>
 
@@ -34,34 +34,77 @@ class DesktopBus : public ::testing::Test {
     PrivateBus bus_;
 };
 
-TEST_F(DesktopBus, AnUpdateIsANotificationThatOpensItsPageAndAnythingElseOneLogLine) {
+TEST_F(DesktopBus, AQuietCheckNotifiesOnlyANewerReleaseAndLogsEveryOutcome) {
     FakeNotifications server;
     ASSERT_TRUE(server.serve(bus_.connect()));
     QStringList log;
     std::vector<QUrl> opened;
+    int shown = 0;
     UpdateNotifier notifier(
         {}, bus_.connect(), [&](const QString& line) { log << line; },
-        [&](const QUrl& page) { opened.push_back(page); });
+        [&](const QUrl& page) { opened.push_back(page); },
+        [&](const UpdateNotifier::Answer&) { ++shown; });
     const LanguageScope english(AppLanguage::english);
-    notifier.present({UpdateCheckResult::Kind::failed, {}, {}, "the feed could not be downloaded"});
-    notifier.present({UpdateCheckResult::Kind::current, "0.1.0", {}, {}});
+    notifier.present({UpdateCheckResult::Kind::failed, {}, {}, "the feed could not be downloaded"},
+                     false);
+    notifier.present({UpdateCheckResult::Kind::current, "0.1.0", {}, {}}, false);
     ASSERT_EQ(log.size(), 2);
     EXPECT_EQ(log[0], "Update check failed: the feed could not be downloaded.");
     EXPECT_EQ(log[1], "Update check: Corvanta is up to date (newest release 0.1.0).");
 
     const QUrl page("https://corvanta.example/download/0.2.0");
-    notifier.present({UpdateCheckResult::Kind::newer, "0.2.0", page, {}});
+    notifier.present({UpdateCheckResult::Kind::newer, "0.2.0", page, {}}, false);
     ASSERT_TRUE(waitUntil([&] { return server.received.size() == 1; }));
     EXPECT_EQ(log.size(), 3);
-    const auto& shown = server.received[0];
-    EXPECT_EQ(shown.summary, "Update available");
-    EXPECT_EQ(shown.body, "Corvanta 0.2.0 is available. Click to open the download page.");
-    EXPECT_EQ(shown.actions, QStringList({"default", "Open"}));
+    EXPECT_EQ(shown, 0);
+    const auto& sent = server.received[0];
+    EXPECT_EQ(sent.summary, "Update available");
+    EXPECT_EQ(sent.body, "Corvanta 0.2.0 is available. Click to open the download page.");
+    EXPECT_EQ(sent.actions, QStringList({"default", "Open"}));
     // A click on another notification opens nothing; a click on this one opens the page.
-    emit server.ActionInvoked(shown.id + 1, "default");
-    emit server.ActionInvoked(shown.id, "default");
+    emit server.ActionInvoked(sent.id + 1, "default");
+    emit server.ActionInvoked(sent.id, "default");
     ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
     EXPECT_EQ(opened, std::vector<QUrl>{page});
+}
+
+TEST_F(DesktopBus, AUserStartedCheckAlwaysAnswersInUserWords) {
+    FakeNotifications server;
+    ASSERT_TRUE(server.serve(bus_.connect()));
+    std::vector<UpdateNotifier::Answer> answers;
+    UpdateNotifier notifier(
+        {}, bus_.connect(), [](const QString&) {}, [](const QUrl&) {},
+        [&](const UpdateNotifier::Answer& answer) { answers.push_back(answer); });
+    const LanguageScope english(AppLanguage::english);
+    UpdateCheckResult offline{UpdateCheckResult::Kind::failed,
+                              {},
+                              {},
+                              "the feed could not be downloaded (Timeout was reached)"};
+    UpdateCheckResult forged = offline;
+    forged.reason = "the signature of release 9.0 does not verify";
+    forged.failure = UpdateCheckResult::Failure::untrusted;
+    notifier.present(offline, true);
+    notifier.present(forged, true);
+    notifier.present({UpdateCheckResult::Kind::current, "0.1.0", {}, {}}, true);
+    const QUrl page("https://corvanta.example/download/0.2.0");
+    notifier.present({UpdateCheckResult::Kind::newer, "0.2.0", page, {}}, true);
+    ASSERT_EQ(answers.size(), 4u);
+    using Kind = UpdateNotifier::Answer::Kind;
+    EXPECT_EQ(answers[0].kind, Kind::failed);
+    EXPECT_EQ(answers[0].title, "Update check failed");
+    EXPECT_EQ(answers[0].text,
+              "The update server could not be reached. Check your connection and try again later.");
+    // Never the transfer library's words.
+    EXPECT_FALSE(answers[1].text.contains("signature"));
+    EXPECT_NE(answers[1].text, answers[0].text);
+    EXPECT_EQ(answers[2].kind, Kind::upToDate);
+    EXPECT_EQ(answers[2].title, "Corvanta is up to date");
+    EXPECT_EQ(answers[3].kind, Kind::newer);
+    EXPECT_EQ(answers[3].text, "Corvanta 0.2.0 is available.");
+    EXPECT_EQ(answers[3].page, page);
+    // A user-started check shows its answer itself: no notification besides.
+    testing::settle();
+    EXPECT_TRUE(server.received.empty());
 }
 
 TEST_F(DesktopBus, NotificationsReachTheServerInTheChosenLanguage) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -43,7 +45,7 @@ TEST(LaunchAtLogin, WritesAndRemovesTheAutostartEntry) {
     EXPECT_NE(entry.find("[Desktop Entry]\nType=Application\nName=Corvanta\n"), std::string::npos);
     EXPECT_NE(entry.find("Exec=\"" + folder.toStdString() +
                          R"(/\\$corvanta\\"s \\`x\\` \\\\ 100%%")"
-                         "\n"),
+                         " --background\n"),
               std::string::npos)
         << entry;
     EXPECT_TRUE(login.setEnabled(true));
@@ -87,9 +89,9 @@ TEST(LaunchAtLogin, AnEntryForAProgramThatIsGoneIsReplacedNeverLeftDangling) {
     ASSERT_TRUE(gone.setEnabled(true));
     EXPECT_FALSE(login.isEnabled());
     EXPECT_FALSE(gone.isEnabled());
-    EXPECT_TRUE(login.replaceDangling());
+    EXPECT_TRUE(login.rewriteOutdated());
     EXPECT_TRUE(login.isEnabled());
-    EXPECT_FALSE(login.replaceDangling());  // nothing left to replace
+    EXPECT_FALSE(login.rewriteOutdated());  // nothing left to replace
 
     // Enabling over a dangling entry replaces it; disabling removes it.
     ASSERT_TRUE(gone.setEnabled(false));
@@ -105,9 +107,44 @@ TEST(LaunchAtLogin, AnEntryForAProgramThatIsGoneIsReplacedNeverLeftDangling) {
     // Switched off by the user: never rewritten, whatever it points at.
     testing::writeText(login.filePath().toStdString(),
                        "[Desktop Entry]\nExec=/nowhere/corvanta\nHidden=true\n");
-    EXPECT_FALSE(login.replaceDangling());
+    EXPECT_FALSE(login.rewriteOutdated());
     EXPECT_NE(testing::readText(login.filePath().toStdString()).find("Hidden=true"),
               std::string::npos);
+}
+
+TEST(LaunchAtLogin, AnOlderEntryIsRewrittenToStartInTheBackgroundForItsOwnProgram) {
+    const TempDir dir;
+    const LaunchAtLogin login(pathIn(dir, "autostart"), "/usr/bin/false");
+    QDir().mkpath(pathIn(dir, "autostart"));
+    // Written before the entry started the program in the background, for another copy that
+    // still exists: that copy stays the one started, now with the flag and TryExec.
+    testing::writeText(login.filePath().toStdString(),
+                       "[Desktop Entry]\nType=Application\nExec=\"/bin/sh\"\n");
+    EXPECT_TRUE(login.isEnabled());
+    EXPECT_TRUE(login.rewriteOutdated());
+    const std::string entry = testing::readText(login.filePath().toStdString());
+    EXPECT_NE(entry.find("\nTryExec=/bin/sh\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nExec=\"/bin/sh\" --background\n"), std::string::npos) << entry;
+    EXPECT_FALSE(login.rewriteOutdated());  // up to date now
+    EXPECT_TRUE(login.isEnabled());
+}
+
+TEST(LaunchAtLogin, AnythingButARegularFileInTheEntrysPlaceIsNoEntryAndNeverWaitedOn) {
+    const TempDir dir;
+    const LaunchAtLogin login(pathIn(dir, "autostart"), "/bin/sh");
+    QDir().mkpath(pathIn(dir, "autostart"));
+    // A FIFO with no writer: a plain open would wait for one forever.
+    ASSERT_EQ(::mkfifo(login.filePath().toLocal8Bit().constData(), 0600), 0);
+    EXPECT_FALSE(login.isEnabled());
+    EXPECT_FALSE(login.rewriteOutdated());
+    // Enabling puts a real entry in its place.
+    EXPECT_TRUE(login.setEnabled(true));
+    EXPECT_TRUE(login.isEnabled());
+    ASSERT_TRUE(QFile::remove(login.filePath()));
+    // A folder in its place reads as no entry too.
+    ASSERT_TRUE(QDir().mkpath(login.filePath()));
+    EXPECT_FALSE(login.isEnabled());
+    EXPECT_FALSE(login.rewriteOutdated());
 }
 
 TEST(LaunchAtLogin, AFolderThatCannotBeWrittenIsARefusal) {
