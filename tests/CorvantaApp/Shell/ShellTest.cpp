@@ -141,6 +141,39 @@ TEST(WindowConfigurator, ResizesOnlyPastHalfAPointAndMovesBackOnScreen) {
     EXPECT_EQ(changes.position, std::nullopt);
 }
 
+TEST(WindowConfigurator, OnceFramedTheWindowFitsTheScreenItOpenedOn) {
+    // A window manager's frame: 1 px on the sides, a 20 px title bar, a 5 px bottom edge.
+    const auto framed = [](QPointF at, QSizeF content, QRectF visible) {
+        WindowConfigurator::Window state;
+        state.contentSize = content;
+        state.frame = QRectF(at, content + QSizeF(2, 25));
+        state.visibleArea = visible;
+        return state;
+    };
+    // 900 x 860 on a 1600 x 1000 screen, placed too low and too far right: moved, not resized.
+    auto changes = mode(false).fitOnScreen(framed({700, 155}, {900, 860}, {0, 0, 1600, 1000}));
+    EXPECT_EQ(changes.contentSize, std::nullopt);
+    EXPECT_EQ(changes.position, QPointF(698, 115));
+    // On 1280 x 720 the content gives way to the frame: 695 high, frame from the top edge.
+    changes = mode(false).fitOnScreen(framed({1, 20}, {900, 720}, {0, 0, 1280, 720}));
+    EXPECT_EQ(changes.contentSize, QSizeF(900, 695));
+    EXPECT_EQ(changes.position, QPointF(1, 0));
+    // Already inside: nothing at all.
+    changes = mode(false).fitOnScreen(framed({100, 100}, {900, 500}, {0, 0, 1280, 720}));
+    EXPECT_EQ(changes, WindowConfigurator::Changes{});
+    // Left where a screen that is gone used to be: brought back whole.
+    changes = mode(false).fitOnScreen(framed({3000, -400}, {900, 600}, {0, 0, 1280, 720}));
+    EXPECT_EQ(changes.position, QPointF(378, 0));
+    // The mini dashboard keeps its fixed size; only its place changes.
+    changes = mode(true).fitOnScreen(framed({1200, 700}, {380, 377}, {0, 0, 1280, 720}));
+    EXPECT_EQ(changes.contentSize, std::nullopt);
+    EXPECT_EQ(changes.position, QPointF(898, 318));
+    // No screen known: nothing to fit to.
+    auto unknown = framed({3000, 3000}, {900, 860}, {});
+    unknown.visibleArea.reset();
+    EXPECT_EQ(mode(false).fitOnScreen(unknown), WindowConfigurator::Changes{});
+}
+
 // An application shell over a fake session model, with its own preferences file.
 struct Shell {
     explicit Shell(const std::filesystem::path& folder)
@@ -195,6 +228,25 @@ TEST(AppDelegate, StartsTheSessionWhenContentAppearsOnASetUpMachineIdleOrFailed)
             EXPECT_EQ(testing::calls(shell.session()), expected) << int(state) << onboarded;
             EXPECT_EQ(shell.sessionsMade, 1);
         }
+    }
+}
+
+TEST(AppDelegate, StartedInTheBackgroundTheSessionStartsAsIfTheWindowHadOpened) {
+    for (const bool onboarded : {false, true}) {
+        const testing::TempDir dir;
+        Shell shell(dir.path());
+        shell.prefs.setOnboardingCompleted(onboarded);
+        AppDelegate& delegate = shell.make();
+        delegate.startInBackground();
+        EXPECT_EQ(testing::calls(shell.session()),
+                  onboarded ? QStringList{"start()"} : QStringList{});
+        // The window stays closed until asked for.
+        EXPECT_FALSE(delegate.mainWindowIsOpen());
+        EXPECT_EQ(shell.windowOpens, 0);
+        // Opening it later starts nothing more while the session runs.
+        shell.setRunState(ShellRunState::mining);
+        delegate.contentAppeared();
+        EXPECT_EQ(testing::calls(shell.session()).size(), onboarded ? 1 : 0);
     }
 }
 
