@@ -26,6 +26,9 @@ class UpdateController {
     // ("CFBundleShortVersionString") on this system (its release's VERSION_ID).
     UpdateCheck::Settings checkSettings() const;
 
+    // $CORVANTA_UPDATE_CA_FILE when the feed is on a loopback address (a local feed with a
+    // certificate of its own); empty otherwise: the system's certificates.
+    static QString loopbackAuthorityFile(const QString& feedURL);
     // A real key (not empty, not the placeholder) and a feed address whose scheme is exactly
     // "https".
     static bool isConfigured(const std::optional<QString>& publicKey,

@@ -162,6 +162,23 @@ TEST(LaunchAtLogin, AFolderThatCannotBeWrittenIsARefusal) {
     EXPECT_FALSE(taken.isEnabled());
 }
 
+TEST(UpdateController, AnOwnCertificateIsTrustedOnlyForAFeedOnThisMachine) {
+    qputenv("CORVANTA_UPDATE_CA_FILE", "/tmp/local-ca.pem");
+    EXPECT_EQ(UpdateController::loopbackAuthorityFile("https://127.0.0.1:28443/appcast.xml"),
+              "/tmp/local-ca.pem");
+    EXPECT_EQ(UpdateController::loopbackAuthorityFile("https://[::1]/appcast.xml"),
+              "/tmp/local-ca.pem");
+    EXPECT_EQ(UpdateController::loopbackAuthorityFile("https://localhost/appcast.xml"),
+              "/tmp/local-ca.pem");
+    for (const char* elsewhere :
+         {"https://corvanta.example/appcast.xml", "https://127.0.0.1.corvanta.example/appcast.xml",
+          "https://10.0.0.1/appcast.xml"}) {
+        EXPECT_EQ(UpdateController::loopbackAuthorityFile(elsewhere), "") << elsewhere;
+    }
+    qunsetenv("CORVANTA_UPDATE_CA_FILE");
+    EXPECT_EQ(UpdateController::loopbackAuthorityFile("https://127.0.0.1/appcast.xml"), "");
+}
+
 TEST(UpdateController, TheRuleAtItsEdges) {
     const QString key = "Zm9vYmFyYmF6";
     const QString feed = "https://corvanta.example/appcast.xml";
