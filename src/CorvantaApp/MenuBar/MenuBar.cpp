@@ -134,6 +134,9 @@ bool MenuBar::isShown() const {
 void MenuBar::follow() {
     if (!prefs_.showInMenuBar()) {
         icon_.reset();
+        // The actions go with their menu; the next menu is built anew.
+        header_ = nullptr;
+        actions_.clear();
         menu_.reset();
         return;
     }
