@@ -23,7 +23,17 @@ QDBusMessage notificationsCall(const QString& method) {
 }  // namespace
 
 MinerNotifications::MinerNotifications(QDBusConnection sessionBus, QObject* parent)
-    : QObject(parent), bus_(std::move(sessionBus)) {}
+    : QObject(parent), bus_(std::move(sessionBus)) {
+    burstUpdate_.setSingleShot(true);
+    burstUpdate_.setInterval(std::chrono::milliseconds(10'000));
+    connect(&burstUpdate_, &QTimer::timeout, this, &MinerNotifications::postBurst);
+}
+
+void MinerNotifications::setBurstTimings(std::chrono::milliseconds updateInterval,
+                                         std::chrono::milliseconds burstGap) {
+    burstUpdate_.setInterval(updateInterval);
+    burstGap_ = burstGap;
+}
 
 void MinerNotifications::requestAuthorizationIfNeeded() {
     if (askedCapabilities_) return;
@@ -143,6 +153,35 @@ void MinerNotifications::notifyBlockFound(std::int64_t height, std::int64_t rewa
     send(QStringLiteral("block-found-%1").arg(height), Localization::shared().string("Bloc miné !"),
          L("Bloc %d accepté par le nœud — %@ en attente de maturité.", QString::number(height),
            Formatting::bitcoin(rewardSats)));
+}
+
+void MinerNotifications::notifyBlockFoundInBurst(std::int64_t height, std::int64_t rewardSats) {
+    const auto now = std::chrono::steady_clock::now();
+    if (burstCount_ > 0 && now - burstLatestAt_ > burstGap_) burstCount_ = 0;
+    ++burstCount_;
+    burstHeight_ = height;
+    burstRewardSats_ = rewardSats;
+    burstLatestAt_ = now;
+    if (burstCount_ == 1) {
+        burstUpdate_.stop();
+        postBurst();
+    } else if (!burstUpdate_.isActive()) {
+        burstUpdate_.start();
+    }
+}
+
+void MinerNotifications::postBurst() {
+    // One identifier for every burst: each update replaces the notice shown.
+    const QString identifier = QStringLiteral("block-found");
+    if (burstCount_ <= 1) {
+        send(identifier, Localization::shared().string("Bloc miné !"),
+             L("Bloc %d accepté par le nœud — %@ en attente de maturité.",
+               QString::number(burstHeight_), Formatting::bitcoin(burstRewardSats_)));
+        return;
+    }
+    send(identifier, Localization::shared().string("Blocs minés !"),
+         L("%d blocs trouvés — le dernier à la hauteur %d", Formatting::integer(burstCount_),
+           Formatting::integer(burstHeight_)));
 }
 
 void MinerNotifications::notifyRewardMatured(std::int64_t height, std::int64_t rewardSats) {

@@ -6,8 +6,10 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -35,7 +37,15 @@ class MinerNotifications : public QObject {
     // A notification that opens `link` when clicked (its default action): linkActivated() says so.
     void send(const QString& identifier, const QString& title, const QString& body,
               const QUrl& link);
+    // A block of its own, at once: a mainnet block is news by itself.
     void notifyBlockFound(std::int64_t height, std::int64_t rewardSats);
+    // A block on a test network, where they come by the hundred: one notice counts a burst of
+    // them ("3 blocs trouvés — le dernier à la hauteur N"), updated in place at most once per
+    // `updateInterval`; the first of a burst shows at once. A burst ends `burstGap` after its
+    // latest block.
+    void notifyBlockFoundInBurst(std::int64_t height, std::int64_t rewardSats);
+    void setBurstTimings(std::chrono::milliseconds updateInterval,
+                         std::chrono::milliseconds burstGap);
     void notifyRewardMatured(std::int64_t height, std::int64_t rewardSats);
 
     static QString escapedForMarkup(const QString& text);
@@ -64,6 +74,7 @@ class MinerNotifications : public QObject {
     void post(const Notification& notification);
     void posted(const QString& identifier, QDBusPendingCallWatcher* call);
     void forgetOldestShown();
+    void postBurst();
 
     // The newest identifiers whose server id is kept, so that their next notification replaces
     // the one shown.
@@ -77,6 +88,13 @@ class MinerNotifications : public QObject {
     bool listening_ = false;
     std::vector<Notification> waiting_;  // for the capabilities
     QHash<QString, Shown> shown_;
+    // The burst of test-network blocks being counted.
+    QTimer burstUpdate_;
+    std::chrono::milliseconds burstGap_{60'000};
+    std::int64_t burstCount_ = 0;
+    std::int64_t burstHeight_ = 0;
+    std::int64_t burstRewardSats_ = 0;
+    std::chrono::steady_clock::time_point burstLatestAt_;
     std::deque<QString> shownOrder_;  // the identifiers of shown_, least recently used first
 };
 

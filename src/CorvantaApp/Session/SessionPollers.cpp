@@ -236,6 +236,11 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
         },
         [this, session, done](session::Attempt<EarningsSnapshot> result) {
             session->earningsScanInFlight = false;
+            // A block came in while this scan ran: it may not be in its figures.
+            if (session->earningsRescanWanted && !session->earningsRescanTimed) {
+                session->earningsRescanWanted = false;
+                requestEarningsRescan(session);
+            }
             if (!isLive(session)) return;
             if (result.value) {
                 const auto& snapshot = *result.value;
@@ -254,6 +259,24 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
             }
             done();
         });
+}
+
+void SessionDriver::requestEarningsRescan(const SessionPtr& session) {
+    // No scanner, no scans (an anyone-can-spend payout has no earnings of its own).
+    if (!isLive(session) || !session->earningsScanner) return;
+    session->earningsRescanWanted = true;
+    if (session->earningsRescanTimed) return;
+    session->earningsRescanTimed = true;
+    QTimer::singleShot(environment_.timings.earningsRescanDelay, this,
+                       [this, weak = std::weak_ptr<Session>(session)] {
+                           const auto session = weak.lock();
+                           if (!isLive(session)) return;
+                           session->earningsRescanTimed = false;
+                           // The scan in flight asks again when it ends.
+                           if (session->earningsScanInFlight) return;
+                           session->earningsRescanWanted = false;
+                           earningsPass(session, [] {});
+                       });
 }
 
 // The found-block history against the chain, and the rewards that have just matured.
@@ -291,6 +314,7 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
                     model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
                 }
             }
+            if (!pass.matured.empty()) requestEarningsRescan(session);
             model_.setPersistedHistory(std::move(pass.summary.newest), pass.summary.count);
             model_.setPersistedHistoryTotalSats(pass.summary.totalAcceptedRewardSats);
             session->historyBaseline = true;
