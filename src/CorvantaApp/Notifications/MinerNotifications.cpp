@@ -23,16 +23,15 @@ QDBusMessage notificationsCall(const QString& method) {
 }  // namespace
 
 MinerNotifications::MinerNotifications(QDBusConnection sessionBus, QObject* parent)
-    : QObject(parent), bus_(std::move(sessionBus)) {
-    burstUpdate_.setSingleShot(true);
-    burstUpdate_.setInterval(std::chrono::milliseconds(10'000));
-    connect(&burstUpdate_, &QTimer::timeout, this, &MinerNotifications::postBurst);
-}
+    : QObject(parent),
+      bus_(std::move(sessionBus)),
+      blocks_([this](const auto& latest) { showBlocks(latest); }, this),
+      matured_([this](const auto& latest) { showMatured(latest); }, this) {}
 
 void MinerNotifications::setBurstTimings(std::chrono::milliseconds updateInterval,
                                          std::chrono::milliseconds burstGap) {
-    burstUpdate_.setInterval(updateInterval);
-    burstGap_ = burstGap;
+    blocks_.setTimings(updateInterval, burstGap);
+    matured_.setTimings(updateInterval, burstGap);
 }
 
 void MinerNotifications::requestAuthorizationIfNeeded() {
@@ -156,32 +155,37 @@ void MinerNotifications::notifyBlockFound(std::int64_t height, std::int64_t rewa
 }
 
 void MinerNotifications::notifyBlockFoundInBurst(std::int64_t height, std::int64_t rewardSats) {
-    const auto now = std::chrono::steady_clock::now();
-    if (burstCount_ > 0 && now - burstLatestAt_ > burstGap_) burstCount_ = 0;
-    ++burstCount_;
-    burstHeight_ = height;
-    burstRewardSats_ = rewardSats;
-    burstLatestAt_ = now;
-    if (burstCount_ == 1) {
-        burstUpdate_.stop();
-        postBurst();
-    } else if (!burstUpdate_.isActive()) {
-        burstUpdate_.start();
-    }
+    blocks_.add(height, rewardSats);
 }
 
-void MinerNotifications::postBurst() {
-    // One identifier for every burst: each update replaces the notice shown.
-    const QString identifier = QStringLiteral("block-found");
-    if (burstCount_ <= 1) {
-        send(identifier, Localization::shared().string("Bloc miné !"),
+void MinerNotifications::notifyRewardMaturedInBurst(std::int64_t height, std::int64_t rewardSats) {
+    matured_.add(height, rewardSats);
+}
+
+// One identifier for each kind of burst: each update replaces the notice shown.
+
+void MinerNotifications::showBlocks(const NotificationBurst::Latest& latest) {
+    if (latest.count <= 1) {
+        send(QStringLiteral("block-found"), Localization::shared().string("Bloc miné !"),
              L("Bloc %d accepté par le nœud — %@ en attente de maturité.",
-               QString::number(burstHeight_), Formatting::bitcoin(burstRewardSats_)));
+               QString::number(latest.height), Formatting::bitcoin(latest.amountSats)));
         return;
     }
-    send(identifier, Localization::shared().string("Blocs minés !"),
-         L("%d blocs trouvés — le dernier à la hauteur %d", Formatting::integer(burstCount_),
-           Formatting::integer(burstHeight_)));
+    send(QStringLiteral("block-found"), Localization::shared().string("Blocs minés !"),
+         L("%d blocs trouvés — le dernier à la hauteur %d", Formatting::integer(latest.count),
+           Formatting::integer(latest.height)));
+}
+
+void MinerNotifications::showMatured(const NotificationBurst::Latest& latest) {
+    if (latest.count <= 1) {
+        send(QStringLiteral("reward-matured"), Localization::shared().string("Récompense mature"),
+             L("Le bloc %d a atteint 100 confirmations — %@ désormais dépensables.",
+               QString::number(latest.height), Formatting::bitcoin(latest.amountSats)));
+        return;
+    }
+    send(QStringLiteral("reward-matured"), Localization::shared().string("Récompenses matures"),
+         L("%d récompenses matures — la dernière à la hauteur %d",
+           Formatting::integer(latest.count), Formatting::integer(latest.height)));
 }
 
 void MinerNotifications::notifyRewardMatured(std::int64_t height, std::int64_t rewardSats) {

@@ -6,7 +6,6 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 #include <QUrl>
 
 #include <chrono>
@@ -14,6 +13,8 @@
 #include <deque>
 #include <optional>
 #include <vector>
+
+#include "Notifications/NotificationBurst.h"
 
 class QDBusPendingCallWatcher;
 
@@ -39,14 +40,14 @@ class MinerNotifications : public QObject {
               const QUrl& link);
     // A block of its own, at once: a mainnet block is news by itself.
     void notifyBlockFound(std::int64_t height, std::int64_t rewardSats);
-    // A block on a test network, where they come by the hundred: one notice counts a burst of
-    // them ("3 blocs trouvés — le dernier à la hauteur N"), updated in place at most once per
-    // `updateInterval`; the first of a burst shows at once. A burst ends `burstGap` after its
-    // latest block.
+    void notifyRewardMatured(std::int64_t height, std::int64_t rewardSats);
+    // The same on a test network, where blocks come by the hundred: one notice for the blocks
+    // and one for the rewards, each counting its burst ("3 blocs trouvés — le dernier à la
+    // hauteur N") and updated in place (NotificationBurst).
     void notifyBlockFoundInBurst(std::int64_t height, std::int64_t rewardSats);
+    void notifyRewardMaturedInBurst(std::int64_t height, std::int64_t rewardSats);
     void setBurstTimings(std::chrono::milliseconds updateInterval,
                          std::chrono::milliseconds burstGap);
-    void notifyRewardMatured(std::int64_t height, std::int64_t rewardSats);
 
     static QString escapedForMarkup(const QString& text);
 
@@ -74,7 +75,8 @@ class MinerNotifications : public QObject {
     void post(const Notification& notification);
     void posted(const QString& identifier, QDBusPendingCallWatcher* call);
     void forgetOldestShown();
-    void postBurst();
+    void showBlocks(const NotificationBurst::Latest& latest);
+    void showMatured(const NotificationBurst::Latest& latest);
 
     // The newest identifiers whose server id is kept, so that their next notification replaces
     // the one shown.
@@ -88,13 +90,8 @@ class MinerNotifications : public QObject {
     bool listening_ = false;
     std::vector<Notification> waiting_;  // for the capabilities
     QHash<QString, Shown> shown_;
-    // The burst of test-network blocks being counted.
-    QTimer burstUpdate_;
-    std::chrono::milliseconds burstGap_{60'000};
-    std::int64_t burstCount_ = 0;
-    std::int64_t burstHeight_ = 0;
-    std::int64_t burstRewardSats_ = 0;
-    std::chrono::steady_clock::time_point burstLatestAt_;
+    NotificationBurst blocks_;
+    NotificationBurst matured_;
     std::deque<QString> shownOrder_;  // the identifiers of shown_, least recently used first
 };
 

@@ -311,7 +311,12 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
             // A refresher's first pass notifies nothing: what matured before it is not news.
             if (session->historyBaseline) {
                 for (const auto& block : pass.matured) {
-                    model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
+                    if (session->network == BitcoinNetwork::mainnet) {
+                        model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
+                    } else {
+                        model_.notifications_->notifyRewardMaturedInBurst(block.height,
+                                                                          block.rewardSats);
+                    }
                 }
             }
             if (!pass.matured.empty()) requestEarningsRescan(session);

@@ -179,8 +179,8 @@ TEST(TranslationTable, TheSourceScanFindsTheKeysOfCodeAndViews) {
 TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
     // 362, the update notification's title, text and action, and the dashboard's pause by the
     // schedule (caption and status), best attempt at the target, no peers and counted blocks
-    // (title and text).
-    ASSERT_EQ(table().rows.size(), 371u);
+    // (title and text) and counted rewards (title and text).
+    ASSERT_EQ(table().rows.size(), 373u);
     EXPECT_EQ(table().rows.back().key(), "Bienvenue sur **Corvanta**");
 }
 

@@ -158,6 +158,16 @@ TEST_F(DesktopBus, TestNetworkBlocksShareOneNoticeThatCountsThem) {
     };
     EXPECT_EQ(byBody("Block 1200 ").replacesId, server.received[0].id);
     EXPECT_EQ(byBody("Block 900000 ").replacesId, 0u);
+
+    // Matured rewards count in a notice of their own, which the blocks' never replaces.
+    notifications.setBurstTimings(std::chrono::milliseconds(50), std::chrono::hours(1));
+    for (int height = 1; height <= 3; ++height) notifications.notifyRewardMaturedInBurst(height, 1);
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() == 6; }));
+    EXPECT_EQ(server.received[4].summary, "Mature reward");
+    EXPECT_EQ(server.received[4].replacesId, 0u);
+    EXPECT_EQ(server.received[5].summary, "Rewards matured");
+    EXPECT_EQ(server.received[5].body, "3 rewards matured — latest at height 3");
+    EXPECT_EQ(server.received[5].replacesId, server.received[4].id);
 }
 
 TEST_F(DesktopBus, OnlyTheRecentlyUsedIdentifiersAreRemembered) {
