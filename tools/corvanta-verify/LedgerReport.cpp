@@ -112,7 +112,7 @@ std::string describe(const ProofVerification& v) {
         line(text, "Expected from the proof",
              hashCount(std::uint64_t(std::min(expected, kExpectedHashesCap))));
         line(text, "Cross-check",
-             "×" + fixed(ratio, 2) + " — " + (coherent ? "coherent" : "SUSPECT"));
+             "×" + fixed(ratio, 2) + " — " + (coherent ? "consistent" : "SUSPECT"));
     }
     return text;
 }

@@ -52,7 +52,7 @@ Rectangle {
                 objectName: "syncExplanation"
                 width: parent.width
                 text: card.lacksPeers
-                      ? qsTr("Aucun pair — cet ordinateur est-il en ligne ? Le téléchargement reprendra tout seul.")
+                      ? qsTr("Aucun pair — cet ordinateur est-il en ligne ?")
                       : qsTr("Téléchargement de la chaîne. Le minage démarrera tout seul.")
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap

@@ -425,7 +425,7 @@ TestCase {
         const text = child("syncExplanation")
         compare(text.text, "Téléchargement de la chaîne. Le minage démarrera tout seul.")
         DashboardLogic.fixedNow = 1700000001
-        compare(text.text, "Aucun pair — cet ordinateur est-il en ligne ? Le téléchargement reprendra tout seul.")
+        compare(text.text, "Aucun pair — cet ordinateur est-il en ligne ?")
         session.noPeersSince = undefined  // a peer came
         compare(text.text, "Téléchargement de la chaîne. Le minage démarrera tout seul.")
     }
