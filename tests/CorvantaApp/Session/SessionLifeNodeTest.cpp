@@ -212,6 +212,9 @@ TEST_F(SessionNodeTest, TheGovernorAnswersWhileMiningAndNothingReachesItAfterwar
     ASSERT_TRUE(waitUntil([&] { return m.effectiveWorkerCountValue().isValid(); }));
     EXPECT_EQ(m.effectiveWorkerCountValue().toInt(),
               SystemGovernor::baseWorkerCount(PowerMode::balanced, 6));
+    // Pauses, modes and the schedule never restart the mining-time counter.
+    const QVariant started = m.miningStartedAtValue();
+    ASSERT_TRUE(started.isValid());
 
     struct Step {
         const char* name;
@@ -243,6 +246,7 @@ TEST_F(SessionNodeTest, TheGovernorAnswersWhileMiningAndNothingReachesItAfterwar
                    logMessages(m).size() > lines;
         }));
         EXPECT_EQ(m.governorPauseReason().toStdString(), step.reason);
+        EXPECT_EQ(m.miningStartedAtValue(), started);
     }
     EXPECT_EQ(logind.released(), 0);
     m.stop();
