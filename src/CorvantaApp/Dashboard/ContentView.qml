@@ -262,10 +262,21 @@ Rectangle {
                                 wrapMode: Text.Wrap
                                 maximumLineCount: 2
                                 elide: Text.ElideRight
-                                font.pixelSize: 12
+                                // A word wider than a narrow column ("programación") makes the
+                                // line a little smaller rather than being split or cut.
+                                font.pixelSize: longestWord.advanceWidth > width
+                                                ? Math.max(9, Math.floor(12 * (width - 4) / longestWord.advanceWidth))
+                                                : 12
                                 font.bold: true
                                 color: Theme.textPrimary
 
+                                TextMetrics {
+                                    id: longestWord
+                                    font.pixelSize: 12
+                                    font.bold: true
+                                    text: statusLabel.text.split(" ").reduce(
+                                              (longest, word) => word.length > longest.length ? word : longest, "")
+                                }
                                 TruncatedTextTip {
                                     objectName: "statusTip"
                                     label: statusLabel
