@@ -297,13 +297,15 @@ QString DashboardLogic::toggledTheme(const QString& current) const {
 
 QVariantMap DashboardLogic::miniStatus(int runState, bool isHashing, const QVariant& syncBlocks,
                                        const QVariant& syncHeaders, double syncPercent,
-                                       const QString& failureMessage) const {
+                                       const QString& failureMessage, bool manuallyPaused,
+                                       bool governorPaused, const QString& governorReason) const {
     const Rules::MiniStatus status{run(runState),
                                    isHashing,
                                    wholeNumber(syncBlocks).value_or(0),
                                    wholeNumber(syncHeaders).value_or(0),
                                    syncPercent,
-                                   failureMessage};
+                                   failureMessage,
+                                   Rules::pauseOf(manuallyPaused, governorPaused, governorReason)};
     return {{QStringLiteral("label"), Rules::miniStatusLabel(status)},
             {QStringLiteral("colour"), Rules::miniStatusColour(status)}};
 }

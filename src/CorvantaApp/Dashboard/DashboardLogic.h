@@ -100,7 +100,9 @@ class DashboardLogic : public QObject {
     // Mini dashboard: {status, colour} of the footer, and the tiles' and chips' texts.
     Q_INVOKABLE QVariantMap miniStatus(int runState, bool isHashing, const QVariant& syncBlocks,
                                        const QVariant& syncHeaders, double syncPercent,
-                                       const QString& failureMessage) const;
+                                       const QString& failureMessage, bool manuallyPaused = false,
+                                       bool governorPaused = false,
+                                       const QString& governorReason = {}) const;
     Q_INVOKABLE QString miniMachineValue(const QVariant& cpuUsage) const;
     Q_INVOKABLE QString miniGainsValue(const QVariant& earnings, bool coversConfiguredAddress,
                                        const QVariant& persistedHistoryTotalSats) const;

@@ -314,7 +314,11 @@ QString miniStatusLabel(const MiniStatus& status) {
                      Formatting::integer(status.syncHeaders),
                      Formatting::fixed(status.syncPercent, 1));
         case Run::mining:
-            if (!status.isHashing) return Localization::shared().string(QStringLiteral("En pause"));
+            if (!status.isHashing) {
+                return Localization::shared().string(
+                    status.pause == Pause::schedule ? QStringLiteral("En pause par le planning")
+                                                    : QStringLiteral("En pause"));
+            }
             [[fallthrough]];
         default:
             return statusLabel(status.run, status.failureMessage);

@@ -145,6 +145,7 @@ struct MiniStatus {
     std::int64_t syncHeaders = 0;
     double syncPercent = 0;
     QString failureMessage;
+    Pause pause = Pause::none;  // names the schedule's pause
 };
 // "Synchronisation 1,234/5,678 — 12.3 %", "En pause" while mining without hashing…
 QString miniStatusLabel(const MiniStatus& status);
