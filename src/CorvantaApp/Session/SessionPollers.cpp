@@ -262,8 +262,7 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
 }
 
 void SessionDriver::requestEarningsRescan(const SessionPtr& session) {
-    // No scanner, no scans (an anyone-can-spend payout has no earnings of its own).
-    if (!isLive(session) || !session->earningsScanner) return;
+    if (!isLive(session)) return;
     session->earningsRescanWanted = true;
     if (session->earningsRescanTimed) return;
     session->earningsRescanTimed = true;
@@ -272,11 +271,27 @@ void SessionDriver::requestEarningsRescan(const SessionPtr& session) {
                            const auto session = weak.lock();
                            if (!isLive(session)) return;
                            session->earningsRescanTimed = false;
-                           // The scan in flight asks again when it ends.
-                           if (session->earningsScanInFlight) return;
+                           refreshHistorySummary(session);
+                           // No scanner, no scans (an anyone-can-spend payout has no earnings of
+                           // its own); the scan in flight asks again when it ends.
+                           if (!session->earningsScanner || session->earningsScanInFlight) return;
                            session->earningsRescanWanted = false;
                            earningsPass(session, [] {});
                        });
+}
+
+void SessionDriver::refreshHistorySummary(const SessionPtr& session) {
+    if (!session->history) return;
+    later<MiningHistoryStore::Summary>(
+        session,
+        [store = session->history] {
+            return store->summary(MiningSessionModel::persistedHistoryKept);
+        },
+        [this, session](MiningHistoryStore::Summary summary) {
+            if (!isLive(session)) return;
+            model_.setPersistedHistory(std::move(summary.newest), summary.count);
+            model_.setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
+        });
 }
 
 // The found-block history against the chain, and the rewards that have just matured.

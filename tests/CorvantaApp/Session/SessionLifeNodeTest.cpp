@@ -265,8 +265,9 @@ TEST_F(SessionNodeTest, TheGovernorAnswersWhileMiningAndNothingReachesItAfterwar
 }
 
 TEST_F(SessionNodeTest, AnAcceptedBlockMovesTheEarningsAtOnceAndBlocksShareOneNotice) {
-    // Only the scan at the start would come from the period.
+    // Only the scan and the history pass at the start would come from their periods.
     harness.environment.session.timings.earningsInterval = 1h;
+    harness.environment.session.timings.historyInterval = 1h;
     harness.environment.session.timings.earningsRescanDelay = 50ms;
     auto& m = makeModel(BitcoinNetwork::regtest,
                         "bcrt1qft5p2uhsdcdc3l2ua4ap5qqfg4pjaqlp250x7us7a8qqhrxrxfsqseac85");
@@ -279,6 +280,8 @@ TEST_F(SessionNodeTest, AnAcceptedBlockMovesTheEarningsAtOnceAndBlocksShareOneNo
     ASSERT_TRUE(waitUntil([&] { return earned() > 0; }, 60'000))
         << logMessages(m).join("\n").toStdString();
     EXPECT_GE(logMessages(m).filter("Earnings scan started").size(), 2);
+    // The history's count follows as well, without waiting for the refresher.
+    ASSERT_TRUE(waitUntil([&] { return m.persistedHistoryCount() > 0; }));
 
     // Blocks on a test network: one notice, updated in place with the count.
     const QString single = Localization::shared().string(QStringLiteral("Bloc miné !"));
