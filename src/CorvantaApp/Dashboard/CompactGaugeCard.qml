@@ -37,6 +37,12 @@ Rectangle {
     Row {
         id: row
 
+        // Beside the title, the divider and the spacing: the gauge keeps at least its dial's
+        // width, and the trailing column takes what the card has left up to 128, so nothing
+        // spills out of a narrow card.
+        readonly property real shared: width - 74 - 1 - 3 * spacing
+        readonly property real trailingWidth: Math.max(72, Math.min(shared - 136, 128))
+
         anchors.fill: parent
         anchors.leftMargin: 16
         anchors.rightMargin: 16
@@ -56,7 +62,7 @@ Rectangle {
             elide: Text.ElideRight
         }
         Item {
-            width: Math.max(136, row.width - 74 - 1 - 128 - 3 * row.spacing)
+            width: Math.max(136, row.shared - row.trailingWidth)
             height: row.height
 
             Column {
@@ -194,7 +200,8 @@ Rectangle {
         Item {
             id: trailingSlot
 
-            width: 128
+            objectName: "trailingSlot"
+            width: row.trailingWidth
             height: card.trailing ? card.trailing.height : 0
             anchors.verticalCenter: parent.verticalCenter
         }

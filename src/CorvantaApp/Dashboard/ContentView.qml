@@ -212,6 +212,8 @@ Rectangle {
                     blocks: view.session ? view.session.syncBlocks : 0
                     headers: view.session ? view.session.syncHeaders : 0
                     percent: view.session ? view.session.syncPercent : 0
+                    lacksPeers: view.session !== null
+                                && DashboardLogic.lacksPeers(view.session.noPeersSince, view.now)
                 }
                 CompactGaugeCard {
                     id: hashrateCard
@@ -235,28 +237,46 @@ Rectangle {
                         SymbolIcon { name: "hammer"; size: 15; color: Theme.textSecondary }
                         Row {
                             spacing: 5
-                            width: 128
+                            width: parent.width
                             Rectangle {
                                 y: 5
                                 width: 7
                                 height: 7
                                 radius: 3.5
-                                color: view.runState === 3 ? Theme.successText : Theme.textSecondary
+                                color: view.runState !== 3 ? Theme.textSecondary
+                                       : view.session && view.session.isHashing ? Theme.successText
+                                       : Theme.warningText
                             }
                             Text {
                                 id: statusLabel
                                 objectName: "statusLabel"
-                                width: 116
-                                text: DashboardLogic.texts.statusLabel(view.runState,
-                                                                       view.session ? view.session.failureMessage : "")
+                                width: parent.width - 12
+                                text: view.session
+                                      ? DashboardLogic.texts.statusLine(view.runState,
+                                                                        view.session.failureMessage,
+                                                                        view.session.manuallyPaused,
+                                                                        view.session.governorPaused,
+                                                                        view.session.governorPauseReason)
+                                      : DashboardLogic.texts.statusLabel(view.runState, "")
                                 textFormat: Text.PlainText
                                 wrapMode: Text.Wrap
                                 maximumLineCount: 2
                                 elide: Text.ElideRight
-                                font.pixelSize: 12
+                                // A word wider than a narrow column ("programación") makes the
+                                // line a little smaller rather than being split or cut.
+                                font.pixelSize: longestWord.advanceWidth > width
+                                                ? Math.max(9, Math.floor(12 * (width - 4) / longestWord.advanceWidth))
+                                                : 12
                                 font.bold: true
                                 color: Theme.textPrimary
 
+                                TextMetrics {
+                                    id: longestWord
+                                    font.pixelSize: 12
+                                    font.bold: true
+                                    text: statusLabel.text.split(" ").reduce(
+                                              (longest, word) => word.length > longest.length ? word : longest, "")
+                                }
                                 TruncatedTextTip {
                                     objectName: "statusTip"
                                     label: statusLabel
@@ -266,6 +286,9 @@ Rectangle {
                         Text {
                             objectName: "uptimeLine"
                             readonly property var started: view.session ? view.session.miningStartedAt : undefined
+                            width: parent.width
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 8
                             visible: started !== undefined && started !== null
                             text: visible ? DashboardLogic.texts.uptimeLine(started, view.now) : ""
                             textFormat: Text.PlainText
@@ -315,6 +338,9 @@ Rectangle {
                         spacing: 3
                         SymbolIcon { name: "cpu"; size: 15; color: Theme.textSecondary }
                         Text {
+                            width: parent.width
+                            wrapMode: Text.Wrap
+                            maximumLineCount: 2
                             visible: !view.cpu.sampled
                             text: qsTr("mesure en cours…")
                             textFormat: Text.PlainText
@@ -323,6 +349,9 @@ Rectangle {
                             color: Theme.textSecondary
                         }
                         Text {
+                            width: parent.width
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 8
                             visible: view.cpu.sampled
                             text: view.cpu.busy
                             textFormat: Text.PlainText
@@ -332,6 +361,9 @@ Rectangle {
                             color: Theme.textPrimary
                         }
                         Text {
+                            width: parent.width
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 8
                             visible: view.cpu.sampled
                             text: view.cpu.free
                             textFormat: Text.PlainText
@@ -402,7 +434,6 @@ Rectangle {
                     Layout.fillWidth: true
                     schedule: view.session ? view.session.schedule : []
                     currentSlot: view.session ? view.session.currentScheduleSlot : 0
-                    labelWidth: 62
                     rowHeight: 17
                     rowSpacing: 3
                     onPaint: (mode, from, through) => view.session.setScheduleMode(mode, from, through)

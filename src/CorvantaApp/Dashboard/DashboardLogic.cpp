@@ -154,6 +154,18 @@ QString DashboardLogic::statusLabel(int runState, const QString& failureMessage)
     return Rules::statusLabel(run(runState), failureMessage);
 }
 
+QString DashboardLogic::statusLine(int runState, const QString& failureMessage, bool manuallyPaused,
+                                   bool governorPaused, const QString& governorReason) const {
+    return Rules::statusLabel(run(runState), failureMessage,
+                              Rules::pauseOf(manuallyPaused, governorPaused, governorReason));
+}
+
+QString DashboardLogic::pauseCaption(bool manuallyPaused, bool governorPaused,
+                                     const QString& governorReason) const {
+    return Rules::pauseCaption(Rules::pauseOf(manuallyPaused, governorPaused, governorReason),
+                               governorReason);
+}
+
 QString DashboardLogic::uptimeLine(const QVariant& startedAt, double now) const {
     const auto start = instant(startedAt);
     if (!start) return {};
@@ -179,6 +191,10 @@ QVariantMap DashboardLogic::sync(const QVariant& blocks, const QVariant& headers
     return {{QStringLiteral("bar"), Rules::syncBarValue(b, h)},
             {QStringLiteral("percent"), Rules::syncPercentText(percent)},
             {QStringLiteral("counts"), Rules::syncCountText(b, h)}};
+}
+
+bool DashboardLogic::lacksPeers(const QVariant& noPeersSince, double now) const {
+    return Rules::lacksPeers(instant(noPeersSince), now);
 }
 
 QVariantMap DashboardLogic::picker(int runState, const QString& powerMode, bool manuallyPaused,
@@ -281,13 +297,15 @@ QString DashboardLogic::toggledTheme(const QString& current) const {
 
 QVariantMap DashboardLogic::miniStatus(int runState, bool isHashing, const QVariant& syncBlocks,
                                        const QVariant& syncHeaders, double syncPercent,
-                                       const QString& failureMessage) const {
+                                       const QString& failureMessage, bool manuallyPaused,
+                                       bool governorPaused, const QString& governorReason) const {
     const Rules::MiniStatus status{run(runState),
                                    isHashing,
                                    wholeNumber(syncBlocks).value_or(0),
                                    wholeNumber(syncHeaders).value_or(0),
                                    syncPercent,
-                                   failureMessage};
+                                   failureMessage,
+                                   Rules::pauseOf(manuallyPaused, governorPaused, governorReason)};
     return {{QStringLiteral("label"), Rules::miniStatusLabel(status)},
             {QStringLiteral("colour"), Rules::miniStatusColour(status)}};
 }

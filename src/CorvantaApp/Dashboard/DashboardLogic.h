@@ -59,11 +59,17 @@ class DashboardLogic : public QObject {
     Q_INVOKABLE QColor faded(const QColor& colour, double opacity) const;
     // Status line, uptime and machine card.
     Q_INVOKABLE QString statusLabel(int runState, const QString& failureMessage) const;
+    // The status line of a session that may be paused, and the pause's caption.
+    Q_INVOKABLE QString statusLine(int runState, const QString& failureMessage, bool manuallyPaused,
+                                   bool governorPaused, const QString& governorReason) const;
+    Q_INVOKABLE QString pauseCaption(bool manuallyPaused, bool governorPaused,
+                                     const QString& governorReason) const;
     Q_INVOKABLE QString uptimeLine(const QVariant& startedAt, double now) const;
     Q_INVOKABLE QVariantMap machine(const QVariant& cpuUsage) const;
     // Sync card: {bar, percent, counts}.
     Q_INVOKABLE QVariantMap sync(const QVariant& blocks, const QVariant& headers,
                                  double percent) const;
+    Q_INVOKABLE bool lacksPeers(const QVariant& noPeersSince, double now) const;
     // Picker: {lit, pauseLit, throttle}.
     Q_INVOKABLE QVariantMap picker(int runState, const QString& powerMode, bool manuallyPaused,
                                    bool governorPaused, const QVariant& effectiveWorkerCount,
@@ -94,7 +100,9 @@ class DashboardLogic : public QObject {
     // Mini dashboard: {status, colour} of the footer, and the tiles' and chips' texts.
     Q_INVOKABLE QVariantMap miniStatus(int runState, bool isHashing, const QVariant& syncBlocks,
                                        const QVariant& syncHeaders, double syncPercent,
-                                       const QString& failureMessage) const;
+                                       const QString& failureMessage, bool manuallyPaused = false,
+                                       bool governorPaused = false,
+                                       const QString& governorReason = {}) const;
     Q_INVOKABLE QString miniMachineValue(const QVariant& cpuUsage) const;
     Q_INVOKABLE QString miniGainsValue(const QVariant& earnings, bool coversConfiguredAddress,
                                        const QVariant& persistedHistoryTotalSats) const;

@@ -8,6 +8,7 @@
 #include "Localization/Localization.h"
 #include "Session/SessionRules.h"
 #include "SystemServices/EarningsScan.h"
+#include "corvanta/mining/GovernorEvent.h"
 #include "corvanta/mining/PowerMode.h"
 
 namespace corvanta::DashboardRules {
@@ -73,7 +74,40 @@ double sweepAngle(double phase) {
     return phase * 180 - 180;
 }
 
-QString statusLabel(Run run, const QString& failureMessage) {
+Pause pauseOf(bool manuallyPaused, bool governorPaused, const QString& governorReason) {
+    if (manuallyPaused) return Pause::manual;
+    if (!governorPaused) return Pause::none;
+    return governorReason == QString::fromUtf8(schedulePauseMessage.data(),
+                                               qsizetype(schedulePauseMessage.size()))
+               ? Pause::schedule
+               : Pause::governor;
+}
+
+QString pauseCaption(Pause pause, const QString& governorReason) {
+    const auto& localization = Localization::shared();
+    switch (pause) {
+        case Pause::none:
+            return {};
+        case Pause::manual:
+            return localization.string(QStringLiteral("Minage en pause — le nœud reste debout"));
+        case Pause::schedule:
+            return localization.string(QStringLiteral("Minage en pause par le planning"));
+        case Pause::governor:
+            if (governorReason.isEmpty()) {
+                return localization.string(QStringLiteral("Minage en pause — voir CPU"));
+            }
+            return ModuleMessage::localized(governorReason);
+    }
+    return {};
+}
+
+QString statusLabel(Run run, const QString& failureMessage, Pause pause) {
+    if (run == Run::mining && pause == Pause::schedule) {
+        return Localization::shared().string(QStringLiteral("En pause par le planning"));
+    }
+    if (run == Run::mining && pause != Pause::none) {
+        return Localization::shared().string(QStringLiteral("En pause"));
+    }
     switch (run) {
         case Run::idle:
             return Localization::shared().string(QStringLiteral("Minage arrêté"));
@@ -107,6 +141,11 @@ QString machineFreeLine(double systemFraction) {
 QString machineValue(std::optional<double> processFraction) {
     if (!processFraction) return QStringLiteral("—");
     return QString::number(percent(*processFraction)) + QStringLiteral(" %");
+}
+
+bool lacksPeers(std::optional<double> noPeersSince, double now) {
+    constexpr double kNoPeerGraceSeconds = 30;
+    return noPeersSince && now - *noPeersSince >= kNoPeerGraceSeconds;
 }
 
 double syncBarValue(std::int64_t blocks, std::int64_t headers) {
@@ -275,7 +314,11 @@ QString miniStatusLabel(const MiniStatus& status) {
                      Formatting::integer(status.syncHeaders),
                      Formatting::fixed(status.syncPercent, 1));
         case Run::mining:
-            if (!status.isHashing) return Localization::shared().string(QStringLiteral("En pause"));
+            if (!status.isHashing) {
+                return Localization::shared().string(
+                    status.pause == Pause::schedule ? QStringLiteral("En pause par le planning")
+                                                    : QStringLiteral("En pause"));
+            }
             [[fallthrough]];
         default:
             return statusLabel(status.run, status.failureMessage);

@@ -34,8 +34,16 @@ bool sweepDotShown(bool active, bool reduceMotion, double period);
 double sweepAngle(double phase);
 
 // --- status and uptime ----------------------------------------------------------------------
-// The run state's text; a failure shows its own message unchanged.
-QString statusLabel(Run run, const QString& failureMessage);
+// Why a running session is not hashing. The user's pause comes first (it is what the user
+// did); the governor tells the schedule's pause apart by the reason it gives.
+enum class Pause { none, manual, governor, schedule };
+Pause pauseOf(bool manuallyPaused, bool governorPaused, const QString& governorReason);
+// The run state's text; a failure shows its own message unchanged. A paused mining session
+// says so, naming the schedule when the schedule paused it.
+QString statusLabel(Run run, const QString& failureMessage, Pause pause = Pause::none);
+// The line under the power modes while paused: the user's pause, the schedule's, or the
+// governor's own reason ("see CPU" when it gave none); empty when not paused.
+QString pauseCaption(Pause pause, const QString& governorReason);
 // "depuis 2h 05m"; a start in the future gives "depuis —".
 QString uptimeLine(double startedAt, double now);
 QString machineBusyLine(double systemFraction);               // "Machine 63 %"
@@ -43,6 +51,9 @@ QString machineFreeLine(double systemFraction);               // "libre 38 %"
 QString machineValue(std::optional<double> processFraction);  // "7 %", "—" without a sample
 
 // --- sync card ---------------------------------------------------------------------------
+// Whether the node has been without a peer long enough (30 s) that the card says so instead of
+// claiming a download.
+bool lacksPeers(std::optional<double> noPeersSince, double now);
 double syncBarValue(std::int64_t blocks, std::int64_t headers);
 QString syncPercentText(double percent);  // "37.4 %"
 QString syncCountText(std::int64_t blocks, std::int64_t headers);
@@ -134,6 +145,7 @@ struct MiniStatus {
     std::int64_t syncHeaders = 0;
     double syncPercent = 0;
     QString failureMessage;
+    Pause pause = Pause::none;  // names the schedule's pause
 };
 // "Synchronisation 1,234/5,678 — 12.3 %", "En pause" while mining without hashing…
 QString miniStatusLabel(const MiniStatus& status);

@@ -16,7 +16,8 @@ Rectangle {
     readonly property var status: session
         ? DashboardLogic.texts.miniStatus(session.runState, session.isHashing, session.syncBlocks,
                                           session.syncHeaders, session.syncPercent,
-                                          session.failureMessage)
+                                          session.failureMessage, session.manuallyPaused,
+                                          session.governorPaused, session.governorPauseReason)
         : DashboardLogic.texts.miniStatus(0, false, 0, 0, 0, "")
     readonly property var pulse: DashboardLogic.texts.pulse(
         session ? session.confirmedNetworkTipTimestamp : undefined, now)

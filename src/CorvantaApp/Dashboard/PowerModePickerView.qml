@@ -102,6 +102,9 @@ Column {
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
+                        // A long name ("Ausgewogen") shrinks rather than being cut.
+                        fontSizeMode: Text.HorizontalFit
+                        minimumPixelSize: 9
                         elide: Text.ElideRight
                         font.pixelSize: 14
                         font.weight: segment.lit || segment.requestedOnly ? Font.Black : Font.Medium
@@ -138,9 +141,12 @@ Column {
         objectName: "pauseCaption"
         readonly property bool manual: picker.session !== null && picker.session.manuallyPaused
         anchors.horizontalCenter: parent.horizontalCenter
-        visible: manual || (picker.session !== null && picker.session.governorPaused)
-        text: manual ? qsTr("Minage en pause — le nœud reste debout")
-                     : qsTr("Minage en pause — voir CPU")
+        visible: text !== ""
+        text: picker.session !== null
+              ? DashboardLogic.texts.pauseCaption(picker.session.manuallyPaused,
+                                                  picker.session.governorPaused,
+                                                  picker.session.governorPauseReason)
+              : ""
         textFormat: Text.PlainText
         font.pixelSize: 11
         font.weight: Font.DemiBold

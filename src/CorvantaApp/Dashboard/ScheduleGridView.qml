@@ -9,7 +9,8 @@ Column {
 
     property var schedule: []
     property int currentSlot: 0
-    property real labelWidth: 62
+    // The widest mode name decides, so that none is cut in any language.
+    readonly property real labelWidth: Math.max(62, Math.ceil(labels.implicitWidth) + 6)
     property real rowHeight: 17
     property real rowSpacing: 3
     // The stroke in progress: its mode and the slot it began at ("" and -1 between strokes).
@@ -27,6 +28,9 @@ Column {
         width: parent.width
 
         Column {
+            id: labels
+
+            objectName: "scheduleLabels"
             width: view.labelWidth
             spacing: view.rowSpacing
 
@@ -40,7 +44,6 @@ Column {
                 ]
                 delegate: Text {
                     required property var modelData
-                    width: view.labelWidth
                     height: view.rowHeight
                     verticalAlignment: Text.AlignVCenter
                     text: modelData.text

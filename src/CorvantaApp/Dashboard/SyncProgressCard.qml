@@ -10,6 +10,8 @@ Rectangle {
     property var blocks: 0
     property var headers: 0
     property real percent: 0
+    // The node has had no peer for a while: nothing is downloading.
+    property bool lacksPeers: false
     readonly property var figures: DashboardLogic.texts.sync(blocks, headers, percent)
 
     implicitWidth: 420
@@ -47,8 +49,11 @@ Rectangle {
                 color: Theme.textPrimary
             }
             Text {
+                objectName: "syncExplanation"
                 width: parent.width
-                text: qsTr("Téléchargement de la chaîne. Le minage démarrera tout seul.")
+                text: card.lacksPeers
+                      ? qsTr("Aucun pair — cet ordinateur est-il en ligne ?")
+                      : qsTr("Téléchargement de la chaîne. Le minage démarrera tout seul.")
                 textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 font.pixelSize: 11

@@ -69,6 +69,13 @@ QString oneIn(double n) {
     return fill(localization.string("1 sur %@ milliers"), {fixed(n / 1e3, 1)});
 }
 
+QString bestAttempt(double share) {
+    if (share > 0 && share <= 1) {
+        return Localization::shared().string(QStringLiteral("Cible du réseau atteinte"));
+    }
+    return oneIn(share);
+}
+
 QString compactDifficulty(double d) {
     if (!(d > 0) || std::isinf(d)) return kNone;
     if (d < 1e3) return fixed(d, 2);

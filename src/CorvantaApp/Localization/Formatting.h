@@ -19,6 +19,9 @@ QString shortDuration(double seconds);
 QString uptime(double seconds);
 // "1 sur 999", "1 sur 2.5 millions"…; below 1 or non-finite gives "—".
 QString oneIn(double n);
+// The best attempt as a share of the network's difficulty: one-in-N while below it; once the
+// best meets the network target (a share of 1 or less) a phrase that says so, never "—".
+QString bestAttempt(double share);
 // "123.46 M"; not above 0 or non-finite gives "—".
 QString compactDifficulty(double d);
 // "999", "1.50 k", "4.29 G".

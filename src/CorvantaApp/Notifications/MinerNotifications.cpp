@@ -23,7 +23,16 @@ QDBusMessage notificationsCall(const QString& method) {
 }  // namespace
 
 MinerNotifications::MinerNotifications(QDBusConnection sessionBus, QObject* parent)
-    : QObject(parent), bus_(std::move(sessionBus)) {}
+    : QObject(parent),
+      bus_(std::move(sessionBus)),
+      blocks_([this](const auto& latest) { showBlocks(latest); }, this),
+      matured_([this](const auto& latest) { showMatured(latest); }, this) {}
+
+void MinerNotifications::setBurstTimings(std::chrono::milliseconds updateInterval,
+                                         std::chrono::milliseconds burstGap) {
+    blocks_.setTimings(updateInterval, burstGap);
+    matured_.setTimings(updateInterval, burstGap);
+}
 
 void MinerNotifications::requestAuthorizationIfNeeded() {
     if (askedCapabilities_) return;
@@ -143,6 +152,40 @@ void MinerNotifications::notifyBlockFound(std::int64_t height, std::int64_t rewa
     send(QStringLiteral("block-found-%1").arg(height), Localization::shared().string("Bloc miné !"),
          L("Bloc %d accepté par le nœud — %@ en attente de maturité.", QString::number(height),
            Formatting::bitcoin(rewardSats)));
+}
+
+void MinerNotifications::notifyBlockFoundInBurst(std::int64_t height, std::int64_t rewardSats) {
+    blocks_.add(height, rewardSats);
+}
+
+void MinerNotifications::notifyRewardMaturedInBurst(std::int64_t height, std::int64_t rewardSats) {
+    matured_.add(height, rewardSats);
+}
+
+// One identifier for each kind of burst: each update replaces the notice shown.
+
+void MinerNotifications::showBlocks(const NotificationBurst::Latest& latest) {
+    if (latest.count <= 1) {
+        send(QStringLiteral("block-found"), Localization::shared().string("Bloc miné !"),
+             L("Bloc %d accepté par le nœud — %@ en attente de maturité.",
+               QString::number(latest.height), Formatting::bitcoin(latest.amountSats)));
+        return;
+    }
+    send(QStringLiteral("block-found"), Localization::shared().string("Blocs minés !"),
+         L("%d blocs trouvés — le dernier à la hauteur %d", Formatting::integer(latest.count),
+           Formatting::integer(latest.height)));
+}
+
+void MinerNotifications::showMatured(const NotificationBurst::Latest& latest) {
+    if (latest.count <= 1) {
+        send(QStringLiteral("reward-matured"), Localization::shared().string("Récompense mature"),
+             L("Le bloc %d a atteint 100 confirmations — %@ désormais dépensables.",
+               QString::number(latest.height), Formatting::bitcoin(latest.amountSats)));
+        return;
+    }
+    send(QStringLiteral("reward-matured"), Localization::shared().string("Récompenses matures"),
+         L("%d récompenses matures — la dernière à la hauteur %d",
+           Formatting::integer(latest.count), Formatting::integer(latest.height)));
 }
 
 void MinerNotifications::notifyRewardMatured(std::int64_t height, std::int64_t rewardSats) {

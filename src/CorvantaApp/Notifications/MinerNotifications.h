@@ -8,10 +8,13 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <vector>
+
+#include "Notifications/NotificationBurst.h"
 
 class QDBusPendingCallWatcher;
 
@@ -35,8 +38,16 @@ class MinerNotifications : public QObject {
     // A notification that opens `link` when clicked (its default action): linkActivated() says so.
     void send(const QString& identifier, const QString& title, const QString& body,
               const QUrl& link);
+    // A block of its own, at once: a mainnet block is news by itself.
     void notifyBlockFound(std::int64_t height, std::int64_t rewardSats);
     void notifyRewardMatured(std::int64_t height, std::int64_t rewardSats);
+    // The same on a test network, where blocks come by the hundred: one notice for the blocks
+    // and one for the rewards, each counting its burst ("3 blocs trouvés — le dernier à la
+    // hauteur N") and updated in place (NotificationBurst).
+    void notifyBlockFoundInBurst(std::int64_t height, std::int64_t rewardSats);
+    void notifyRewardMaturedInBurst(std::int64_t height, std::int64_t rewardSats);
+    void setBurstTimings(std::chrono::milliseconds updateInterval,
+                         std::chrono::milliseconds burstGap);
 
     static QString escapedForMarkup(const QString& text);
 
@@ -64,6 +75,8 @@ class MinerNotifications : public QObject {
     void post(const Notification& notification);
     void posted(const QString& identifier, QDBusPendingCallWatcher* call);
     void forgetOldestShown();
+    void showBlocks(const NotificationBurst::Latest& latest);
+    void showMatured(const NotificationBurst::Latest& latest);
 
     // The newest identifiers whose server id is kept, so that their next notification replaces
     // the one shown.
@@ -77,6 +90,8 @@ class MinerNotifications : public QObject {
     bool listening_ = false;
     std::vector<Notification> waiting_;  // for the capabilities
     QHash<QString, Shown> shown_;
+    NotificationBurst blocks_;
+    NotificationBurst matured_;
     std::deque<QString> shownOrder_;  // the identifiers of shown_, least recently used first
 };
 

@@ -5,10 +5,10 @@
 
 #include <sched.h>
 
-#include "Session/SessionDriver.h"
-#include "Session/SessionModelInternals.h"
 #include "Notifications/MinerNotifications.h"
 #include "Session/PeriodicTask.h"
+#include "Session/SessionDriver.h"
+#include "Session/SessionModelInternals.h"
 #include "Session/SessionRules.h"
 #include "SystemServices/SleepPreventionAssertion.h"
 #include "Usage/UsagePulse.h"
@@ -173,6 +173,12 @@ void MiningSessionModel::setChainStatusUpdatedAt(std::optional<SessionTime> at) 
 }
 
 void MiningSessionModel::setPeerCount(std::optional<int> count) {
+    // The first report of none starts the count; the others keep it.
+    if (count && *count == 0) {
+        if (!noPeersSince_) noPeersSince_ = now();
+    } else {
+        noPeersSince_.reset();
+    }
     assign(peerCount_, count, &MiningSessionModel::peerCountChanged);
 }
 
@@ -301,8 +307,15 @@ void MiningSessionModel::setEarningsScanState(EarningsScanStateValue state) {
     assign(earningsScanState_, std::move(state), &MiningSessionModel::earningsScanStateChanged);
 }
 
-void MiningSessionModel::setGovernorPaused(bool paused) {
-    assign(governorPaused_, paused, &MiningSessionModel::governorPausedChanged);
+void MiningSessionModel::setGovernorPaused(bool paused, const QString& reason) {
+    // A decision read without its event leaves the reason the event gave.
+    const QString kept = !paused ? QString() : reason.isEmpty() ? governorPauseReason_ : reason;
+    const bool reasonChanged = kept != governorPauseReason_;
+    governorPauseReason_ = kept;
+    if (!assign(governorPaused_, paused, &MiningSessionModel::governorPausedChanged) &&
+        reasonChanged) {
+        emit governorPausedChanged();
+    }
 }
 
 QString MiningSessionModel::thermalStateName() const {

@@ -79,6 +79,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // Schedule and pause.
     Q_PROPERTY(bool manuallyPaused READ manuallyPaused NOTIFY manuallyPausedChanged)
     Q_PROPERTY(bool governorPaused READ governorPaused NOTIFY governorPausedChanged)
+    // The governor's own words for its pause (fixed French, as the log has them); empty when
+    // it is not paused.
+    Q_PROPERTY(QString governorPauseReason READ governorPauseReason NOTIFY governorPausedChanged)
     Q_PROPERTY(bool scheduleEnabled READ scheduleEnabled NOTIFY scheduleEnabledChanged)
     // 144 mode names, slot 0 first.
     Q_PROPERTY(QStringList schedule READ scheduleNames NOTIFY scheduleChanged)
@@ -104,6 +107,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     Q_PROPERTY(QVariant chainStatusUpdatedAt READ chainStatusUpdatedAtValue NOTIFY
                    chainStatusUpdatedAtChanged)
     Q_PROPERTY(QVariant peerCount READ peerCountValue NOTIFY peerCountChanged)
+    // Since when the node has reported no peer at all; undefined while it has one or is unknown.
+    Q_PROPERTY(QVariant noPeersSince READ noPeersSinceValue NOTIFY peerCountChanged)
     Q_PROPERTY(QVariant coreVersion READ coreVersionValue NOTIFY coreVersionChanged)
     Q_PROPERTY(QVariant networkTipTimestamp READ networkTipTimestampValue NOTIFY
                    networkTipTimestampChanged)
@@ -255,7 +260,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void setStorageTargetGiB(int gib);
 
     // Schedule and pause.
-    void setGovernorPaused(bool paused);
+    // A pause keeps the reason it was given; resuming clears it.
+    void setGovernorPaused(bool paused, const QString& reason = {});
     QStringList scheduleNames() const;
 
     // Session.
@@ -324,6 +330,10 @@ class MiningSessionModel : public QObject, public SessionModelState {
     std::optional<ChainStatus> freshChainStatus() const;
     QVariant freshChainStatusValue() const { return toVariant(freshChainStatus()); }
     RPCLinkState rpcLinkState() const;
+    // Whether the node's tip is the network's: fresh status, all headers' blocks, and, except on
+    // regtest (no peers, and never out of its initial download by design), a peer and no
+    // initial download.
+    bool networkTipIsCurrent() const;
     std::optional<SessionTime> confirmedNetworkTipTimestamp() const;
     QVariant confirmedNetworkTipTimestampValue() const {
         return toVariant(confirmedNetworkTipTimestamp());

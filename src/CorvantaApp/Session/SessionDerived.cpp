@@ -1,7 +1,7 @@
 // The values the views derive from the stored state, and their notifications.
 #include "Session/SessionModelInternals.h"
-#include "SystemServices/PayoutResolution.h"
 #include "Session/SessionRules.h"
+#include "SystemServices/PayoutResolution.h"
 
 namespace corvanta {
 namespace {
@@ -30,11 +30,15 @@ MiningSessionModel::RPCLinkState MiningSessionModel::rpcLinkState() const {
     return freshChainStatus() ? RPCLinkState::connected : RPCLinkState::unresponsive;
 }
 
-std::optional<SessionTime> MiningSessionModel::confirmedNetworkTipTimestamp() const {
+bool MiningSessionModel::networkTipIsCurrent() const {
     const auto fresh = freshChainStatus();
-    const bool tipIsCurrent = fresh && fresh->blocks == fresh->headers &&
-                              !fresh->initialBlockDownload && peerCount_ && *peerCount_ >= 1;
-    if (!tipIsCurrent) return std::nullopt;
+    if (!fresh || fresh->blocks != fresh->headers) return false;
+    if (activeNetwork_ == BitcoinNetwork::regtest) return true;
+    return !fresh->initialBlockDownload && peerCount_ && *peerCount_ >= 1;
+}
+
+std::optional<SessionTime> MiningSessionModel::confirmedNetworkTipTimestamp() const {
+    if (!networkTipIsCurrent()) return std::nullopt;
     if (networkTipObservedAt_) return networkTipObservedAt_;
     // A header time ahead of our clock is not news from the future.
     if (networkTipTimestamp_) return std::min(*networkTipTimestamp_, now());

@@ -17,8 +17,8 @@
 
 #include "Session/EventPump.h"
 #include "Session/MiningSessionModel.h"
-#include "SystemServices/PayoutResolution.h"
 #include "Session/SessionRunEnvironment.h"
+#include "SystemServices/PayoutResolution.h"
 #include "corvanta/loop/MiningEvent.h"
 
 namespace corvanta {
@@ -103,6 +103,12 @@ class SessionDriver : public QObject {
     void statusPass(const SessionPtr& session, std::function<void()> done);
     void historyPass(const SessionPtr& session, std::function<void()> done);
     void earningsPass(const SessionPtr& session, std::function<void()> done);
+    // One more scan soon, after a block was accepted or matured: requests coalesce, and it never
+    // runs beside another scan. The history's count and total are read again at the same time.
+    void requestEarningsRescan(const SessionPtr& session);
+    // The history's count, total and newest records as the store holds them now, without asking
+    // the chain (the refresher does that on its own period).
+    void refreshHistorySummary(const SessionPtr& session);
     void handleGovernorEvent(const SessionPtr& session, const GovernorEvent& event);
     void applyGovernorDecision(const SessionPtr& session, const GovernorDecision& decision);
     PeriodicTask* periodic(std::chrono::milliseconds interval,

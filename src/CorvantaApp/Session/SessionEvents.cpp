@@ -121,11 +121,9 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                 m.appendLog(QStringLiteral("Template received \u2014 height ") + number(e.height));
                 m.setTemplatesReceived(m.templatesReceived_ + 1);
                 m.setTemplateHeight(e.height);
-                const auto fresh = m.freshChainStatus();
-                const bool tipIsCurrent = fresh && fresh->blocks == fresh->headers &&
-                                          !fresh->initialBlockDownload && m.peerCount_ &&
-                                          *m.peerCount_ >= 1;
-                if (!m.sessionStartHeight_ && tipIsCurrent) m.setSessionStartHeight(e.height - 1);
+                if (!m.sessionStartHeight_ && m.networkTipIsCurrent()) {
+                    m.setSessionStartHeight(e.height - 1);
+                }
                 m.setCurrentExtranonce(0);
                 session->templateInfoDue = true;
             } else if constexpr (std::is_same_v<E, BlockFound>) {
@@ -159,7 +157,12 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                 blocks.back().isAccepted = true;
                 const FoundBlockRecord last = blocks.back();
                 m.setBlocksFound(std::move(blocks));
-                m.notifications_->notifyBlockFound(last.height, last.rewardSats);
+                if (session->network == BitcoinNetwork::mainnet) {
+                    m.notifications_->notifyBlockFound(last.height, last.rewardSats);
+                } else {
+                    m.notifications_->notifyBlockFoundInBurst(last.height, last.rewardSats);
+                }
+                requestEarningsRescan(session);
                 if (session->network == BitcoinNetwork::mainnet) {
                     m.setBlockFoundPresentation(
                         BlockFoundPresentation{QString::fromStdString(makeUuid()), last.height,
@@ -310,7 +313,7 @@ void SessionDriver::startSystemGovernor(const SessionPtr& session) {
 void SessionDriver::handleGovernorEvent(const SessionPtr& session, const GovernorEvent& event) {
     QString message = ModuleMessage::localized(QString::fromStdString(event.reason()));
     if (std::holds_alternative<GovernorEvent::Paused>(event.kind)) {
-        model_.setGovernorPaused(true);
+        model_.setGovernorPaused(true, QString::fromStdString(event.reason()));
     } else if (std::holds_alternative<GovernorEvent::Resumed>(event.kind)) {
         model_.setGovernorPaused(false);
     } else {

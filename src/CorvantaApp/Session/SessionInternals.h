@@ -73,6 +73,9 @@ struct SessionDriver::Session {
     std::optional<std::string> rememberedTip;
     bool historyBaseline = false;
     bool earningsScanInFlight = false;
+    // An extra scan was asked for: waiting out its delay, or for the scan in flight to end.
+    bool earningsRescanWanted = false;
+    bool earningsRescanTimed = false;
     std::uint64_t previousSweptCount = 0;
     std::chrono::steady_clock::time_point previousSampleAt;
     unsigned templateInfoGeneration = 0;

@@ -39,6 +39,7 @@ class SessionModelState {
     // Schedule and pause.
     bool manuallyPaused() const { return manuallyPaused_; }
     bool governorPaused() const { return governorPaused_; }
+    const QString& governorPauseReason() const { return governorPauseReason_; }
     bool scheduleEnabled() const { return scheduleEnabled_; }
     const MiningSchedule& schedule() const { return schedule_; }
     int currentScheduleSlot() const { return currentScheduleSlot_; }
@@ -57,6 +58,7 @@ class SessionModelState {
     QVariant chainStatusValue() const { return toVariant(chainStatus_); }
     QVariant chainStatusUpdatedAtValue() const { return toVariant(chainStatusUpdatedAt_); }
     QVariant peerCountValue() const { return toVariant(peerCount_); }
+    QVariant noPeersSinceValue() const { return toVariant(noPeersSince_); }
     QVariant coreVersionValue() const { return toVariant(coreVersion_); }
     QVariant networkTipTimestampValue() const { return toVariant(networkTipTimestamp_); }
     QVariant networkTipObservedAtValue() const { return toVariant(networkTipObservedAt_); }
@@ -131,6 +133,7 @@ class SessionModelState {
 
     bool manuallyPaused_ = false;
     bool governorPaused_ = false;
+    QString governorPauseReason_;
     bool scheduleEnabled_ = false;
     MiningSchedule schedule_{ScheduledMode::balanced};
     int currentScheduleSlot_ = 0;
@@ -145,6 +148,7 @@ class SessionModelState {
     std::optional<ChainStatus> chainStatus_;
     std::optional<SessionTime> chainStatusUpdatedAt_;
     std::optional<int> peerCount_;
+    std::optional<SessionTime> noPeersSince_;
     std::optional<QString> coreVersion_;
     std::optional<SessionTime> networkTipTimestamp_;
     std::optional<SessionTime> networkTipObservedAt_;

@@ -236,6 +236,11 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
         },
         [this, session, done](session::Attempt<EarningsSnapshot> result) {
             session->earningsScanInFlight = false;
+            // A block came in while this scan ran: it may not be in its figures.
+            if (session->earningsRescanWanted && !session->earningsRescanTimed) {
+                session->earningsRescanWanted = false;
+                requestEarningsRescan(session);
+            }
             if (!isLive(session)) return;
             if (result.value) {
                 const auto& snapshot = *result.value;
@@ -253,6 +258,39 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
                 model_.appendLog(QStringLiteral("Earnings scan failed: ") + error);
             }
             done();
+        });
+}
+
+void SessionDriver::requestEarningsRescan(const SessionPtr& session) {
+    if (!isLive(session)) return;
+    session->earningsRescanWanted = true;
+    if (session->earningsRescanTimed) return;
+    session->earningsRescanTimed = true;
+    QTimer::singleShot(environment_.timings.earningsRescanDelay, this,
+                       [this, weak = std::weak_ptr<Session>(session)] {
+                           const auto session = weak.lock();
+                           if (!isLive(session)) return;
+                           session->earningsRescanTimed = false;
+                           refreshHistorySummary(session);
+                           // No scanner, no scans (an anyone-can-spend payout has no earnings of
+                           // its own); the scan in flight asks again when it ends.
+                           if (!session->earningsScanner || session->earningsScanInFlight) return;
+                           session->earningsRescanWanted = false;
+                           earningsPass(session, [] {});
+                       });
+}
+
+void SessionDriver::refreshHistorySummary(const SessionPtr& session) {
+    if (!session->history) return;
+    later<MiningHistoryStore::Summary>(
+        session,
+        [store = session->history] {
+            return store->summary(MiningSessionModel::persistedHistoryKept);
+        },
+        [this, session](MiningHistoryStore::Summary summary) {
+            if (!isLive(session)) return;
+            model_.setPersistedHistory(std::move(summary.newest), summary.count);
+            model_.setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
         });
 }
 
@@ -288,9 +326,15 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
             // A refresher's first pass notifies nothing: what matured before it is not news.
             if (session->historyBaseline) {
                 for (const auto& block : pass.matured) {
-                    model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
+                    if (session->network == BitcoinNetwork::mainnet) {
+                        model_.notifications_->notifyRewardMatured(block.height, block.rewardSats);
+                    } else {
+                        model_.notifications_->notifyRewardMaturedInBurst(block.height,
+                                                                          block.rewardSats);
+                    }
                 }
             }
+            if (!pass.matured.empty()) requestEarningsRescan(session);
             model_.setPersistedHistory(std::move(pass.summary.newest), pass.summary.count);
             model_.setPersistedHistoryTotalSats(pass.summary.totalAcceptedRewardSats);
             session->historyBaseline = true;

@@ -24,6 +24,9 @@ struct SessionRunTimings {
     Duration networkHashInterval{30'000};
     Duration hashRateInterval{2'000};
     Duration earningsInterval{300'000};
+    // An extra scan after an accepted or matured block waits this long, so that a burst of
+    // blocks costs one scan.
+    Duration earningsRescanDelay{2'000};
     Duration historyInterval{30'000};
     Duration governorPollInterval{2'000};
     // Mining events reach the model at most this often, and none waits longer.

@@ -218,7 +218,7 @@ QString SettingsViewRules::difficulty(const QVariant& value) const {
 }
 
 QString SettingsViewRules::oneIn(const QVariant& value) const {
-    return present(value) ? Formatting::oneIn(value.toDouble()) : emDash;
+    return present(value) ? Formatting::bestAttempt(value.toDouble()) : emDash;
 }
 
 QString SettingsViewRules::unreadableLedgerCaption() const {

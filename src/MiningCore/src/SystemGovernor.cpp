@@ -274,7 +274,7 @@ std::string_view SystemGovernor::pausedReason(PauseCause cause) {
         case PauseCause::manual:
             return "Mining en pause — demandé";
         case PauseCause::schedule:
-            return "Mining en pause — planning horaire";
+            return schedulePauseMessage;
     }
     return {};
 }

@@ -324,4 +324,39 @@ std::vector<ProofEntry> ProofOfMining::decode(std::string_view text) {
     return entries;
 }
 
+ProofOfMining::Reading ProofOfMining::readForCheck(const std::filesystem::path& file) {
+    const auto journalURL = journal::beside(file);
+    std::error_code error;
+    const bool hasFile = std::filesystem::exists(file, error);
+    const bool hasJournal = std::filesystem::exists(journalURL, error);
+    if (!hasFile && !hasJournal) {
+        throw FileReadError("cannot open " + file.string() + ": no such file, nor a journal");
+    }
+    Reading reading;
+    if (hasFile) reading.entries = decode(readFile(file));
+    if (!hasJournal) return reading;
+    // The journal's reader takes an unreadable journal for an empty one; here that is damage.
+    (void)readFile(journalURL);
+    const auto contents = journal::read(journalURL);
+    reading.journalLines = contents.lines.size();
+    reading.journalUnfinished = contents.unfinishedTail;
+    for (std::size_t line = 0; line < contents.lines.size(); ++line) {
+        const std::string where = journalURL.string() + " line " + std::to_string(line + 1);
+        ProofEntry entry;
+        try {
+            entry = decodeEntry(json::parse(contents.lines[line]));
+        } catch (const json::DecodeError& decodeError) {
+            throw json::DecodeError(where, decodeError.what());
+        }
+        const auto due = std::int64_t(reading.entries.size());
+        if (entry.index < due) continue;  // folded into the file before
+        if (entry.index != due) {
+            throw json::DecodeError(where, "entry " + std::to_string(entry.index) +
+                                               " where entry " + std::to_string(due) + " was due");
+        }
+        reading.entries.push_back(std::move(entry));
+    }
+    return reading;
+}
+
 }  // namespace corvanta

@@ -6,6 +6,7 @@
 #include "Dashboard/Confetti.h"
 #include "Dashboard/DashboardRules.h"
 #include "LanguageScope.h"
+#include "corvanta/mining/GovernorEvent.h"
 
 namespace corvanta {
 namespace {
@@ -65,11 +66,44 @@ TEST(DashboardGauges, PhaseFollowsItsAnchorAndKeepsTheSign) {
     EXPECT_FALSE(R::sweepDotShown(true, true, 10));
 }
 
+TEST(DashboardTexts, APausedSessionSaysWhoPausedIt) {
+    LanguageScope fr(AppLanguage::french);
+    const QString schedule =
+        QString::fromUtf8(schedulePauseMessage.data(), qsizetype(schedulePauseMessage.size()));
+    const QString battery = QStringLiteral("Mining en pause — sur batterie");
+    EXPECT_EQ(R::pauseOf(false, false, {}), R::Pause::none);
+    // The user's pause is what the user did, whatever else holds the governor.
+    EXPECT_EQ(R::pauseOf(true, true, battery), R::Pause::manual);
+    EXPECT_EQ(R::pauseOf(false, true, schedule), R::Pause::schedule);
+    EXPECT_EQ(R::pauseOf(false, true, battery), R::Pause::governor);
+    EXPECT_EQ(R::pauseOf(false, true, {}), R::Pause::governor);
+
+    EXPECT_EQ(R::statusLabel(R::Run::mining, {}, R::Pause::manual), "En pause");
+    EXPECT_EQ(R::statusLabel(R::Run::mining, {}, R::Pause::governor), "En pause");
+    EXPECT_EQ(R::statusLabel(R::Run::mining, {}, R::Pause::schedule), "En pause par le planning");
+    // A pause outside mining changes nothing: the run state's own text stands.
+    EXPECT_EQ(R::statusLabel(R::Run::stopping, {}, R::Pause::manual), "Arrêt en cours…");
+    EXPECT_EQ(R::statusLabel(R::Run::failed, "x", R::Pause::schedule), "x");
+
+    EXPECT_EQ(R::pauseCaption(R::Pause::none, {}), "");
+    EXPECT_EQ(R::pauseCaption(R::Pause::manual, {}), "Minage en pause — le nœud reste debout");
+    EXPECT_EQ(R::pauseCaption(R::Pause::schedule, schedule), "Minage en pause par le planning");
+    EXPECT_EQ(R::pauseCaption(R::Pause::governor, {}), "Minage en pause — voir CPU");
+    {
+        LanguageScope de(AppLanguage::german);
+        EXPECT_EQ(R::pauseCaption(R::Pause::governor, battery), "Mining pausiert — im Akkubetrieb");
+        EXPECT_EQ(R::statusLabel(R::Run::mining, {}, R::Pause::schedule), "Pause laut Zeitplan");
+    }
+}
+
 TEST(DashboardTexts, StatusUptimeMachineAndSync) {
     LanguageScope fr(AppLanguage::french);
     EXPECT_EQ(R::statusLabel(R::Run::idle, {}), "Minage arrêté");
     EXPECT_EQ(R::statusLabel(R::Run::mining, {}), "Minage en cours");
     EXPECT_EQ(R::statusLabel(R::Run::failed, "<b>disque</b> plein"), "<b>disque</b> plein");
+    EXPECT_EQ(R::lacksPeers(std::nullopt, 1000), false);
+    EXPECT_EQ(R::lacksPeers(971, 1000), false);
+    EXPECT_EQ(R::lacksPeers(970, 1000), true);
     EXPECT_EQ(R::uptimeLine(1000, 1000 + 2 * 3600 + 5 * 60 + 30), "depuis 2h 05m");
     EXPECT_EQ(R::uptimeLine(1000, 1059), "depuis 0h 00m");
     EXPECT_EQ(R::uptimeLine(1000, 900), "depuis —");
@@ -261,6 +295,9 @@ TEST(MiniDashboardRules, StatusTilesAndChips) {
          "warningText"},
         {{Run::mining, true, 0, 0, 0, {}}, "Minage en cours", "successText"},
         {{Run::mining, false, 0, 0, 0, {}}, "En pause", "warningText"},
+        {{Run::mining, false, 0, 0, 0, {}, R::Pause::schedule},
+         "En pause par le planning",
+         "warningText"},
         {{Run::idle, false, 0, 0, 0, {}}, "Minage arrêté", "textSecondary"},
         {{Run::stopping, false, 0, 0, 0, {}}, "Arrêt en cours…", "textSecondary"},
         {{Run::startingNode, false, 0, 0, 0, {}}, "Démarrage du nœud…", "warningText"},

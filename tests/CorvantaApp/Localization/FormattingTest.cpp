@@ -58,6 +58,12 @@ void expectBoundaries() {
         {oneIn(2'500'000), "1 sur 2.5 millions"},
         {oneIn(7.25e9), "1 sur 7.2 milliards"},
         {oneIn(3e15), "1 sur 3000.0 billions"},
+        // Once the best meets the network's target the share is 1 or less: said, never "—".
+        {bestAttempt(0.0004), "Cible du réseau atteinte"},
+        {bestAttempt(1), "Cible du réseau atteinte"},
+        {bestAttempt(2'500'000), "1 sur 2.5 millions"},
+        {bestAttempt(0), "—"},
+        {bestAttempt(kNaN), "—"},
         {compactDifficulty(0), "—"},
         {compactDifficulty(-3), "—"},
         {compactDifficulty(kInfinity), "—"},

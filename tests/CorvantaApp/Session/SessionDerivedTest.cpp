@@ -177,6 +177,48 @@ TEST(SessionDerived, ConfirmedTipNeedsACurrentChainAndNeverLiesInTheFuture) {
     EXPECT_EQ(model->confirmedNetworkTipTimestamp(), std::nullopt);
 }
 
+TEST(SessionDerived, OnRegtestTheTipIsCurrentWithoutPeersOrTheDownloadFlag) {
+    SessionHarness harness;
+    const auto model = harness.make();
+    const auto now = harness.wall();
+    auto regtest = syncedStatus();
+    regtest.initialBlockDownload = true;  // a fresh regtest node never leaves it
+    model->setChainStatus(regtest);
+    model->setChainStatusUpdatedAt(now);
+    model->setPeerCount(0);
+    model->setNetworkTipObservedAt(now - 10s);
+    for (const auto network : {BitcoinNetwork::mainnet, BitcoinNetwork::testnet4,
+                               BitcoinNetwork::signet, BitcoinNetwork::regtest}) {
+        model->setActiveNetwork(network);
+        const bool current = network == BitcoinNetwork::regtest;
+        EXPECT_EQ(model->networkTipIsCurrent(), current) << rawValue(network);
+        EXPECT_EQ(model->confirmedNetworkTipTimestamp(),
+                  current ? std::optional(now - 10s) : std::nullopt);
+    }
+    // Regtest still needs a fresh status with every header's block.
+    regtest.headers += 1;
+    model->setChainStatus(regtest);
+    EXPECT_FALSE(model->networkTipIsCurrent());
+}
+
+TEST(SessionDerived, TheTimeWithoutPeersCountsFromTheFirstReportOfNone) {
+    SessionHarness harness;
+    const auto model = harness.make();
+    EXPECT_FALSE(model->noPeersSinceValue().isValid());
+    model->setPeerCount(0);
+    const QVariant since = model->noPeersSinceValue();
+    ASSERT_TRUE(since.isValid());
+    harness.advance(20s);
+    model->setPeerCount(0);
+    EXPECT_EQ(model->noPeersSinceValue(), since);
+    model->setPeerCount(1);
+    EXPECT_FALSE(model->noPeersSinceValue().isValid());
+    model->setPeerCount(0);
+    EXPECT_NE(model->noPeersSinceValue(), since);
+    model->setPeerCount(std::nullopt);  // the session ended
+    EXPECT_FALSE(model->noPeersSinceValue().isValid());
+}
+
 TEST(SessionDerived, PayoutSessionAndResultValues) {
     SessionHarness harness;
     const auto model = harness.make();

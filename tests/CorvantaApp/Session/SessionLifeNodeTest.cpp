@@ -5,6 +5,8 @@
 #include <csignal>
 
 #include "SessionNodeHarness.h"
+#include "SystemServices/EarningsScan.h"
+#include "corvanta/mining/GovernorEvent.h"
 #include "corvanta/mining/SystemGovernor.h"
 
 namespace corvanta::testing {
@@ -210,24 +212,29 @@ TEST_F(SessionNodeTest, TheGovernorAnswersWhileMiningAndNothingReachesItAfterwar
     ASSERT_TRUE(waitUntil([&] { return m.effectiveWorkerCountValue().isValid(); }));
     EXPECT_EQ(m.effectiveWorkerCountValue().toInt(),
               SystemGovernor::baseWorkerCount(PowerMode::balanced, 6));
+    // Pauses, modes and the schedule never restart the mining-time counter.
+    const QVariant started = m.miningStartedAtValue();
+    ASSERT_TRUE(started.isValid());
 
     struct Step {
         const char* name;
         std::function<void()> act;
         bool paused;
         int workers;
+        // The governor's words, which tell the schedule's pause from the others.
+        std::string_view reason;
     };
     const std::vector<Step> steps{
         {"manual pause", [&] { m.setManuallyPaused(true); }, true,
-         SystemGovernor::baseWorkerCount(PowerMode::balanced, 6)},
+         SystemGovernor::baseWorkerCount(PowerMode::balanced, 6), "Mining en pause — demandé"},
         {"mode change", [&] { m.selectPowerModeManually(PowerMode::eco); }, false,
-         SystemGovernor::baseWorkerCount(PowerMode::eco, 6)},
+         SystemGovernor::baseWorkerCount(PowerMode::eco, 6), ""},
         {"off slot",
          [&] {
              m.setScheduleMode(ScheduledMode::off, 0, 143);
              m.setScheduleEnabled(true);
          },
-         true, SystemGovernor::baseWorkerCount(PowerMode::eco, 6)},
+         true, SystemGovernor::baseWorkerCount(PowerMode::eco, 6), schedulePauseMessage},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
@@ -238,6 +245,8 @@ TEST_F(SessionNodeTest, TheGovernorAnswersWhileMiningAndNothingReachesItAfterwar
                    m.effectiveWorkerCountValue() == QVariant(step.workers) &&
                    logMessages(m).size() > lines;
         }));
+        EXPECT_EQ(m.governorPauseReason().toStdString(), step.reason);
+        EXPECT_EQ(m.miningStartedAtValue(), started);
     }
     EXPECT_EQ(logind.released(), 0);
     m.stop();
@@ -253,6 +262,45 @@ TEST_F(SessionNodeTest, TheGovernorAnswersWhileMiningAndNothingReachesItAfterwar
     EXPECT_FALSE(m.governorPaused());
     EXPECT_EQ(logMessages(m).size(), lines);
     EXPECT_EQ(logind.calls(), 1);
+}
+
+TEST_F(SessionNodeTest, AnAcceptedBlockMovesTheEarningsAtOnceAndBlocksShareOneNotice) {
+    // Only the scan and the history pass at the start would come from their periods.
+    harness.environment.session.timings.earningsInterval = 1h;
+    harness.environment.session.timings.historyInterval = 1h;
+    harness.environment.session.timings.earningsRescanDelay = 50ms;
+    auto& m = makeModel(BitcoinNetwork::regtest,
+                        "bcrt1qft5p2uhsdcdc3l2ua4ap5qqfg4pjaqlp250x7us7a8qqhrxrxfsqseac85");
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+    const auto earned = [&] {
+        const auto& earnings = m.earnings();
+        return earnings ? earningsTotalSats(earnings->matureSats, earnings->immatureSats) : 0;
+    };
+    ASSERT_TRUE(waitUntil([&] { return earned() > 0; }, 60'000))
+        << logMessages(m).join("\n").toStdString();
+    EXPECT_GE(logMessages(m).filter("Earnings scan started").size(), 2);
+    // The history's count follows as well, without waiting for the refresher.
+    ASSERT_TRUE(waitUntil([&] { return m.persistedHistoryCount() > 0; }));
+
+    // Blocks on a test network: one notice, updated in place with the count.
+    const QString single = Localization::shared().string(QStringLiteral("Bloc miné !"));
+    const QString several = Localization::shared().string(QStringLiteral("Blocs minés !"));
+    ASSERT_TRUE(waitUntil([&] { return m.blocksFoundValue().size() >= 3; }, 60'000));
+    ASSERT_TRUE(waitUntil([&] {
+        return std::any_of(notifications.received.begin(), notifications.received.end(),
+                           [&](const auto& n) { return n.summary == several; });
+    }));
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    std::vector<FakeNotifications::Notification> found;
+    for (const auto& n : notifications.received) {
+        if (n.summary == single || n.summary == several) found.push_back(n);
+    }
+    ASSERT_GE(found.size(), 2u);
+    EXPECT_EQ(found[0].replacesId, 0u);
+    for (std::size_t i = 1; i < found.size(); ++i) EXPECT_EQ(found[i].replacesId, found[0].id);
+    EXPECT_LT(found.size(), std::size_t(m.blocksFoundValue().size()));
 }
 
 }  // namespace

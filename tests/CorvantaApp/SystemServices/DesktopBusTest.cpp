@@ -165,6 +165,54 @@ TEST_F(DesktopBus, AnIdentifierReplacesItsOwnNotificationOnly) {
     EXPECT_EQ(block, 3);
 }
 
+TEST_F(DesktopBus, TestNetworkBlocksShareOneNoticeThatCountsThem) {
+    FakeNotifications server;
+    ASSERT_TRUE(server.serve(bus_.connect()));
+    MinerNotifications notifications(bus_.connect());
+    notifications.setBurstTimings(std::chrono::milliseconds(50), std::chrono::hours(1));
+    const LanguageScope english(AppLanguage::english);
+    // The first block shows at once, as a block of its own.
+    notifications.notifyBlockFoundInBurst(101, 5'000'000'000);
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() == 1; }));
+    EXPECT_EQ(server.received[0].summary, "Block mined!");
+    EXPECT_EQ(server.received[0].body,
+              "Block 101 accepted by the node — 50.00000000 BTC awaiting maturity.");
+    // A thousand more make one update of the same notice, not a thousand notices.
+    for (int height = 102; height <= 1101; ++height) {
+        notifications.notifyBlockFoundInBurst(height, 5'000'000'000);
+    }
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() == 2; }));
+    testing::settle(300);
+    ASSERT_EQ(server.received.size(), 2u);
+    EXPECT_EQ(server.received[1].summary, "Blocks mined!");
+    EXPECT_EQ(server.received[1].body, "1,001 blocks found — latest at height 1,101");
+    EXPECT_EQ(server.received[1].replacesId, server.received[0].id);
+
+    // After a quiet spell the count starts again, still in the same place; a mainnet block has
+    // a notice of its own.
+    notifications.setBurstTimings(std::chrono::milliseconds(50), std::chrono::milliseconds(0));
+    testing::settle(10);
+    notifications.notifyBlockFoundInBurst(1200, 1);
+    notifications.notifyBlockFound(900'000, 1);
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() == 4; }));
+    const auto byBody = [&](const QString& start) {
+        return *std::find_if(server.received.begin() + 2, server.received.end(),
+                             [&](const auto& n) { return n.body.startsWith(start); });
+    };
+    EXPECT_EQ(byBody("Block 1200 ").replacesId, server.received[0].id);
+    EXPECT_EQ(byBody("Block 900000 ").replacesId, 0u);
+
+    // Matured rewards count in a notice of their own, which the blocks' never replaces.
+    notifications.setBurstTimings(std::chrono::milliseconds(50), std::chrono::hours(1));
+    for (int height = 1; height <= 3; ++height) notifications.notifyRewardMaturedInBurst(height, 1);
+    ASSERT_TRUE(waitUntil([&] { return server.received.size() == 6; }));
+    EXPECT_EQ(server.received[4].summary, "Mature reward");
+    EXPECT_EQ(server.received[4].replacesId, 0u);
+    EXPECT_EQ(server.received[5].summary, "Rewards matured");
+    EXPECT_EQ(server.received[5].body, "3 rewards matured — latest at height 3");
+    EXPECT_EQ(server.received[5].replacesId, server.received[4].id);
+}
+
 TEST_F(DesktopBus, OnlyTheRecentlyUsedIdentifiersAreRemembered) {
     FakeNotifications server;
     ASSERT_TRUE(server.serve(bus_.connect()));

@@ -21,6 +21,7 @@ QtObject {
     property int storageTarget: 20
     property bool manuallyPaused: false
     property bool governorPaused: false
+    property string governorPauseReason: ""
     property bool scheduleEnabled: false
     property var schedule: []
     property int currentScheduleSlot: 0
@@ -37,6 +38,7 @@ QtObject {
     property var chainStatus: undefined
     property var chainStatusUpdatedAt: undefined
     property var peerCount: undefined
+    property var noPeersSince: undefined
     property var coreVersion: undefined
     property var networkTipTimestamp: undefined
     property var networkTipObservedAt: undefined

@@ -21,7 +21,7 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "install: $(cat "$work/install.log")"
 
 expected=(
-  bin/corvanta bin/corvanta-widget-host
+  bin/corvanta bin/corvanta-widget-host bin/corvanta-verify
   lib/corvanta/widgets/corvanta-widgets.so
   etc/xdg/autostart/corvanta-widget-host.desktop
   "share/applications/$app_id.desktop"
@@ -35,7 +35,7 @@ if [[ -n $node_sha256 ]]; then expected+=(libexec/corvanta/Node/bitcoind); fi
 for file in "${expected[@]}"; do
   [[ -f $prefix/$file ]] || fail "$file is not installed"
 done
-for program in bin/corvanta bin/corvanta-widget-host; do
+for program in bin/corvanta bin/corvanta-widget-host bin/corvanta-verify; do
   [[ -x $prefix/$program ]] || fail "$program is not executable"
 done
 # Nothing beside what is expected (no test or build tool slipped in).

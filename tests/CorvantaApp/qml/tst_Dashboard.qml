@@ -394,6 +394,81 @@ TestCase {
         compare(child("syncPercent").text, "100.0 %")
     }
 
+    function test_status_line_and_caption_name_who_paused() {
+        session.runState = 3
+        session.isHashing = true
+        makeView()
+        compare(child("statusLabel").text, "Minage en cours")
+        verify(!child("pauseCaption").visible)
+
+        session.isHashing = false
+        session.manuallyPaused = true
+        session.governorPaused = true
+        session.governorPauseReason = "Mining en pause — demandé"
+        compare(child("statusLabel").text, "En pause")
+        compare(child("pauseCaption").text, "Minage en pause — le nœud reste debout")
+
+        session.manuallyPaused = false
+        session.governorPauseReason = "Mining en pause — planning horaire"
+        compare(child("statusLabel").text, "En pause par le planning")
+        compare(child("pauseCaption").text, "Minage en pause par le planning")
+
+        session.governorPauseReason = "Mining en pause — sur batterie"
+        compare(child("statusLabel").text, "En pause")
+        compare(child("pauseCaption").text, "Mining en pause — sur batterie")
+    }
+
+    function test_sync_card_says_when_the_node_has_no_peer() {
+        session.runState = 2
+        session.noPeersSince = 1700000000 - 29
+        makeView()
+        const text = child("syncExplanation")
+        compare(text.text, "Téléchargement de la chaîne. Le minage démarrera tout seul.")
+        DashboardLogic.fixedNow = 1700000001
+        compare(text.text, "Aucun pair — cet ordinateur est-il en ligne ?")
+        session.noPeersSince = undefined  // a peer came
+        compare(text.text, "Téléchargement de la chaîne. Le minage démarrera tout seul.")
+    }
+
+    // At the smallest window every language's texts stay inside their cards, whole.
+    function test_texts_fit_at_the_minimum_window_in_every_language() {
+        session.runState = 3
+        session.isHashing = false
+        session.governorPaused = true
+        session.governorPauseReason = "Mining en pause — planning horaire"
+        session.miningStartedAt = 1700000000 - 3 * 3600
+        session.cpuUsage = { systemFraction: 0.42, processFraction: 0.3 }
+        session.scheduleEnabled = true
+        makeView({ width: 820, height: 560 })
+        for (const code of ["fr", "en", "de", "es", "it", "pt"]) {
+            language.set(code)
+            waitForRendering(view)
+            for (const name of ["hashrateCard", "machineCard"]) {
+                const card = child(name)
+                const slot = findChild(card, "trailingSlot")
+                const right = slot.mapToItem(card, slot.width, 0).x
+                verify(right <= card.width - 16, code + " " + name + " spills: " + right)
+            }
+            const status = child("statusLabel")
+            verify(!status.truncated, code + ": " + status.text + " " + status.width + " " + status.lineCount + " " + status.implicitWidth)
+            verify(status.lineCount <= 2)
+            const uptime = child("uptimeLine")
+            verify(uptime.contentWidth <= uptime.width + 0.5, code + ": " + uptime.text)
+            for (const mode of ["eco", "balanced", "max"]) {
+                const label = child("segment_" + mode).contentItem
+                verify(!label.truncated, code + ": " + label.text)
+                verify(label.contentWidth <= label.width + 0.5, code + ": " + label.text)
+            }
+            const grid = child("scheduleGridView")
+            const labels = child("scheduleLabels")
+            for (let i = 0; i < labels.children.length; ++i) {
+                const label = labels.children[i]
+                if (label.text !== undefined)
+                    verify(label.implicitWidth <= grid.labelWidth, code + ": " + label.text)
+            }
+        }
+    }
+
     // --- frames ------------------------------------------------------------------------------
 
     function test_only_a_running_gauge_ticks_every_frame() {

@@ -106,6 +106,11 @@ TestCase {
         compare(child("uptimeChip").text, "1h 02m")
         compare(child("miniStatus").text, "En pause")
         compare(child("statusDot").color, Theme.warningText)
+        session.governorPaused = true
+        session.governorPauseReason = "Mining en pause — planning horaire"
+        compare(child("miniStatus").text, "En pause par le planning")
+        session.governorPaused = false
+        session.governorPauseReason = ""
 
         session.runState = 2
         session.syncBlocks = 1234

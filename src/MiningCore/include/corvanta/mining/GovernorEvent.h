@@ -49,5 +49,7 @@ struct GovernorDecision {
 
 inline constexpr std::string_view thermalCriticalPauseMessage =
     "Mining en pause — protection thermique de l'ordinateur";
+// The schedule's pause, which the views tell apart from the machine's own reasons.
+inline constexpr std::string_view schedulePauseMessage = "Mining en pause — planning horaire";
 
 }  // namespace corvanta

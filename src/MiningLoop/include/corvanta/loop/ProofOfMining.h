@@ -111,6 +111,18 @@ class ProofOfMining {
     // not 80 bytes of hex) counts as invalid work.
     static ProofVerification verify(const std::vector<ProofEntry>& entries);
 
+    // A ledger file and its journal as they stand, read for a check made outside the application.
+    struct Reading {
+        std::vector<ProofEntry> entries;
+        std::size_t journalLines = 0;    // complete lines in the journal
+        bool journalUnfinished = false;  // it ends in a line whose writing never finished
+    };
+    // Unlike load(), damage is an error: throws FileReadError when neither the file nor its
+    // journal exists or one present cannot be read, and json::DecodeError when the file does not
+    // decode or a journal line is unreadable or out of place (naming the line). A last line never
+    // finished is no entry, as when the ledger loads.
+    static Reading readForCheck(const std::filesystem::path& file);
+
     static std::string encode(const std::vector<ProofEntry>& entries);
     // Throws json::DecodeError, also for an entry that is not at its own index, a date the clock
     // cannot hold, a negative height, or a hash, header or digest not of its own length in

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "LedgerReport.h"
+#include "TestSupport.h"
+#include "corvanta/loop/ProofOfMining.h"
+#include "corvanta/sha256/Sha256.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta::verify {
+namespace {
+
+using testing::TempDir;
+
+CPUEngine::BestAttempt attemptFor(std::uint8_t seed) {
+    CPUEngine::BestAttempt attempt{};
+    for (std::size_t i = 0; i < attempt.headerBytes.size(); ++i) {
+        attempt.headerBytes[i] = static_cast<std::uint8_t>(seed * 7 + i);
+    }
+    const auto digest = sha256::doubleDigest(attempt.headerBytes);
+    std::copy(digest.begin(), digest.end(), attempt.digest.begin());
+    return attempt;
+}
+
+// A ledger as the application writes it: `count` entries, every other one with a best header;
+// past the fold threshold part of it lives in the file and the rest in the journal.
+std::filesystem::path writeLedger(const TempDir& folder, std::size_t count) {
+    const auto file = folder.path() / "proof" / "regtest.json";
+    ProofOfMining ledger(file);
+    for (std::size_t i = 0; i < count; ++i) {
+        ledger.append(
+            std::int64_t(200 + i), std::string(64, "0123456789abcdef"[i % 16]), 1'000'000u + i,
+            i % 2 ? std::optional(attemptFor(std::uint8_t(i))) : std::nullopt, WallClock::now());
+    }
+    return file;
+}
+
+std::filesystem::path journalOf(const std::filesystem::path& file) {
+    return file.string() + ".journal";
+}
+
+// Changes one hexadecimal digit of the first best header in `path` to another valid digit.
+void alterFirstHeader(const std::filesystem::path& path) {
+    std::string text = readFile(path);
+    const auto key = text.find("\"bestHeader\"");
+    ASSERT_NE(key, std::string::npos);
+    const auto value = text.find('"', text.find(':', key));
+    char& digit = text[value + 1 + 20];
+    digit = digit == '0' ? '1' : '0';
+    testing::writeText(path, text);
+}
+
+int run(const std::string& arguments) {
+    const std::string command =
+        std::string(CORVANTA_VERIFY_PROGRAM) + " " + arguments + " >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(LedgerReport, ALedgerInFileAndJournalIsIntactAndShowsTheSheetsFigures) {
+    TempDir folder;
+    const std::size_t count = ProofOfMining::foldAfterLines + 7;
+    const auto file = writeLedger(folder, count);
+    ASSERT_TRUE(std::filesystem::exists(journalOf(file)));
+
+    const auto expected = ProofOfMining::verify(ProofOfMining::load(file));
+    const Report report = check(file);
+    EXPECT_EQ(report.verdict, Verdict::intact) << report.errors;
+    EXPECT_EQ(report.errors, "");
+    EXPECT_NE(report.text.find("Entries                     " + std::to_string(count) + "\n"),
+              std::string::npos)
+        << report.text;
+    // The fold took the first 513 entries into the file.
+    EXPECT_NE(report.text.find("Journal                     6 line(s) read"), std::string::npos);
+    EXPECT_NE(report.text.find("Anchored from block         200  " + std::string(64, '0')),
+              std::string::npos);
+    EXPECT_NE(report.text.find("Network blocks covered      " + std::to_string(count)),
+              std::string::npos);
+    EXPECT_NE(report.text.find("Proven difficulty           " +
+                               compactDifficulty(expected.bestDifficultyProven)),
+              std::string::npos);
+    EXPECT_NE(report.text.find("(" + std::to_string(expected.hashesReported) + ")"),
+              std::string::npos);
+    EXPECT_NE(report.text.find("every check holds"), std::string::npos);
+}
+
+TEST(LedgerReport, OneByteChangedInAHeaderNamesTheEntry) {
+    for (const bool inJournal : {false, true}) {
+        TempDir folder;
+        const auto file = writeLedger(folder, inJournal ? 6 : ProofOfMining::foldAfterLines + 1);
+        alterFirstHeader(inJournal ? journalOf(file) : file);
+        const Report report = check(file);
+        EXPECT_EQ(report.verdict, Verdict::altered);
+        // Entry 1 carries the first header; its own hash changed with it, so entry 2's link no
+        // longer holds either.
+        EXPECT_NE(report.errors.find("entry 1: its best header does not hash"), std::string::npos)
+            << report.errors;
+        EXPECT_NE(report.errors.find("broken at entry 2"), std::string::npos) << report.errors;
+        EXPECT_NE(report.text.find("INVALID at entries 1"), std::string::npos);
+        EXPECT_EQ(run(file.string()), 1);
+    }
+}
+
+TEST(LedgerReport, DamagedOrMissingInputIsAClearErrorNotAVerdict) {
+    TempDir folder;
+    const auto file = writeLedger(folder, 4);  // journal only, no file yet
+    ASSERT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(check(file).verdict, Verdict::intact);
+
+    // A journal line out of place.
+    std::string journal = readFile(journalOf(file));
+    const auto second = journal.find('\n') + 1;
+    testing::writeText(journalOf(file), journal.substr(second));
+    Report report = check(file);
+    EXPECT_EQ(report.verdict, Verdict::damaged);
+    EXPECT_NE(report.errors.find("line 1"), std::string::npos) << report.errors;
+    EXPECT_NE(report.errors.find("where entry 0 was due"), std::string::npos) << report.errors;
+
+    // An interrupted last write is no entry and no damage.
+    testing::writeText(journalOf(file), journal + "{\"index\":4,");
+    report = check(file);
+    EXPECT_EQ(report.verdict, Verdict::intact);
+    EXPECT_NE(report.text.find("Entries                     4\n"), std::string::npos);
+    EXPECT_NE(report.errors.find("never finished"), std::string::npos);
+
+    // An undecodable file, a missing one, a pipe in the ledger's place: none is waited on.
+    testing::writeText(file, "[{\"index\": 0,");
+    report = check(file);
+    EXPECT_EQ(report.verdict, Verdict::damaged);
+    EXPECT_NE(report.errors.find("is damaged and cannot be checked"), std::string::npos);
+    EXPECT_EQ(check(folder.path() / "none.json").verdict, Verdict::damaged);
+    const auto pipe = folder.path() / "pipe.json";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    report = check(pipe);
+    EXPECT_EQ(report.verdict, Verdict::damaged);
+    EXPECT_NE(report.errors.find("not a regular file"), std::string::npos);
+    EXPECT_EQ(run(pipe.string()), 2);
+}
+
+TEST(LedgerReport, TheProgramsCommandLine) {
+    TempDir folder;
+    const auto file = writeLedger(folder, 3);
+    EXPECT_EQ(run(file.string()), 0);
+    EXPECT_EQ(run("--help"), 0);
+    EXPECT_EQ(run("--version"), 0);
+    EXPECT_EQ(run(""), 2);
+    EXPECT_EQ(run("--frobnicate"), 2);
+    EXPECT_EQ(run(file.string() + " " + file.string()), 2);
+    EXPECT_EQ(run((folder.path() / "missing.json").string()), 2);
+}
+
+TEST(LedgerReport, NumbersReadAsOnTheSheet) {
+    EXPECT_EQ(hashCount(999), "999");
+    EXPECT_EQ(hashCount(4'294'967'296u), "4.29 G");
+    EXPECT_EQ(compactDifficulty(123'456'789), "123.46 M");
+    EXPECT_EQ(compactDifficulty(0.5), "0.50");
+    EXPECT_EQ(compactDifficulty(0), "—");
+}
+
+}  // namespace
+}  // namespace corvanta::verify
