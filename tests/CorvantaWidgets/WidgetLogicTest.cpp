@@ -230,11 +230,12 @@ TEST(Earnings, AmountAndBlockCountWithAndWithoutASnapshot) {
         std::int64_t blocks;
         QString amount;
         QString count;
+        QString countInEnglish;
     } cases[] = {
-        {std::nullopt, 0, "0.00 BTC", "0 bloc trouvé"},
-        {0, 0, "0.00 BTC", "0 bloc trouvé"},
-        {1, 1, "0.00000001 BTC", "1 bloc trouvé"},
-        {312'500'000, 2, "3.12500000 BTC", "2 blocs trouvés"},
+        {std::nullopt, 0, "0.00 BTC", "0 bloc trouvé", "0 blocks found"},
+        {0, 0, "0.00 BTC", "0 bloc trouvé", "0 blocks found"},
+        {1, 1, "0.00000001 BTC", "1 bloc trouvé", "1 block found"},
+        {312'500'000, 2, "3.12500000 BTC", "2 blocs trouvés", "2 blocks found"},
     };
     for (const auto& c : cases) {
         std::optional<MinerSnapshot> snapshot;
@@ -246,7 +247,8 @@ TEST(Earnings, AmountAndBlockCountWithAndWithoutASnapshot) {
         }
         const MinerEntry entry{now, snapshot};
         EXPECT_EQ(earnings::amountText(entry), c.amount);
-        EXPECT_EQ(earnings::blockCountText(entry), c.count);
+        EXPECT_EQ(earnings::blockCountText(entry, Language::french), c.count);
+        EXPECT_EQ(earnings::blockCountText(entry, Language::english), c.countInEnglish);
     }
 }
 

@@ -152,7 +152,7 @@ class HostProcess {
                            QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         process_.setProcessEnvironment(environment);
-        process_.start(CORVANTA_WIDGET_HOST, QStringList());
+        process_.start(CORVANTA_WIDGET_HOST, {"--started-by-app"});
     }
     ~HostProcess() {
         process_.kill();
@@ -183,7 +183,11 @@ TEST_F(Bus, ASecondHostProgramExitsAtOnceAndLeavesTheFirstInCharge) {
 
     EXPECT_EQ(first->state(), QProcess::Running);
     EXPECT_EQ((*app_).interface()->serviceOwner(widgetkit::hostBus::service).value(), owner);
-    EXPECT_FALSE(fs::exists(dir_.path() / "config" / "Corvanta" / "widget-host.json"));
+    EXPECT_EQ(decodeInstances(testing::readText(dir_.path() / "config" / "Corvanta" /
+                                                "widget-host.json"))
+                  .size(),
+              2u)
+        << "the first host's defaults, untouched by the second";
 }
 
 }  // namespace

@@ -21,6 +21,12 @@ constexpr widgetkit::TranslationRow rows[] = {
     {"Ouvrez Corvanta pour reprendre.",
      {"Open Corvanta to resume.", "Apri Corvanta per riprendere.", "Abre Corvanta para reanudar.",
       "Abra o Corvanta para retomar.", "Öffne Corvanta, um fortzufahren."}},
+    {"%d bloc trouvé",
+     {"%d block found", "%d blocco trovato", "%d bloque encontrado", "%d bloco encontrado",
+      "%d Block gefunden"}},
+    {"%d blocs trouvés",
+     {"%d blocks found", "%d blocchi trovati", "%d bloques encontrados", "%d blocos encontrados",
+      "%d Blöcke gefunden"}},
 };
 
 }  // namespace
