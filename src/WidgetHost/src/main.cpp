@@ -6,6 +6,7 @@
 #include <QQuickWindow>
 #include <QTimer>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include <sys/stat.h>
@@ -88,6 +89,14 @@ int main(int argc, char** argv) {
         }
         clock = [fixed = *fixed] { return fixed; };
     }
+    const bool placesDefaults = parser.isSet(QStringLiteral("started-by-app")) || appHasRun();
+    const auto instanceFile = host::InstanceStore::defaultFile();
+    std::error_code noFile;
+    if (!render && !placesDefaults &&
+        !std::filesystem::exists(std::filesystem::symlink_status(instanceFile, noFile))) {
+        // A user who has never used the application: nothing is loaded, shown or written.
+        return 0;
+    }
     const auto widgets = host::loadWidgets(host::pluginFolder(), clock);
 
     if (render) {
@@ -120,10 +129,9 @@ int main(int argc, char** argv) {
     host::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &host::QuitSignals::received, &app,
                      [] { QCoreApplication::exit(0); });
-    host::WidgetHost widgetHost(widgets, host::InstanceStore(host::InstanceStore::defaultFile()),
-                                clock);
+    host::WidgetHost widgetHost(widgets, host::InstanceStore(instanceFile), clock);
     // Nothing of ours appears for a user who has never used the application.
-    widgetHost.setPlacesDefaults(parser.isSet(QStringLiteral("started-by-app")) || appHasRun());
+    widgetHost.setPlacesDefaults(placesDefaults);
     widgetHost.setLoginEntry(
         host::LoginEntry(host::LoginEntry::defaultFile(), QCoreApplication::applicationFilePath()));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &widgetHost,
