@@ -33,6 +33,7 @@ class HostProgram {
         environment.insert("CORVANTA_WIDGET_PLUGINS",
                            QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
         environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_LOGGING_RULES", "rigwell.widgets.timeline.info=true");
         process_.setProcessEnvironment(environment);
         QObject::connect(&process_, &QProcess::readyReadStandardError, &process_,
                          [this] { errors_ += QString::fromUtf8(process_.readAllStandardError()); });

@@ -8,6 +8,7 @@
 #include <QDBusPendingReply>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QProcess>
 
 #include "corvanta/widgetkit/HostBus.h"
@@ -32,6 +33,9 @@ void start(const QString& program) {
 }  // namespace
 
 QString hostProgram() {
+    // Off screen there is no desktop to show widgets on.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return {};
     const QDir folder(QCoreApplication::applicationDirPath());
     for (const QString& candidate :
          {QStringLiteral("corvanta-widget-host"), QStringLiteral("../bin/corvanta-widget-host")}) {

@@ -13,7 +13,8 @@ namespace corvanta {
 namespace WidgetHostLauncher {
 
 // The host installed beside this program (bin/), or the build folder's bin/ beside tools/;
-// empty when neither is there.
+// empty when neither is there, or when the application runs off screen (no desktop to show
+// widgets on).
 QString hostProgram();
 
 // Asks the bus, without waiting, whether the host's name has an owner, and starts `program` in

@@ -177,6 +177,9 @@ std::optional<WidgetHost::Shown> WidgetHost::open(std::size_t index) {
             reloadInterval_, this);
     }
     window->show();
+    // Below every other window also where the window manager ignores the hint (or there is none):
+    // a widget that maps after a window must not cover it. Off screen nothing is stacked.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->lower();
     runner->start();
     return Shown{index, std::move(window), std::move(runner)};
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <QLoggingCategory>
 #include <QQuickWindow>
 #include <QTimer>
 #include <cstdio>
@@ -111,6 +112,9 @@ int main(int argc, char** argv) {
     }
 
     if (widgets.empty()) qCWarning(host::hostLog) << "no widget in" << host::pluginFolder();
+    // Each widget logs each read of the snapshot: once a second while the application mines,
+    // more than a session's log should take. QT_LOGGING_RULES brings the lines back.
+    QLoggingCategory::setFilterRules(QStringLiteral("rigwell.widgets.timeline.info=false"));
 
     host::HostLock lock(host::HostLock::defaultFile());
     switch (lock.acquire()) {
