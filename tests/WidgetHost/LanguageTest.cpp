@@ -1,5 +1,7 @@
 // Every word a widget shows, drawn in the language asked for: each widget rendered in English and
 // in German, its visible texts read back from the drawn view.
+#include <sys/stat.h>
+
 #include <QQuickItem>
 #include <QTest>
 
@@ -90,6 +92,42 @@ TEST_F(Languages, EachWidgetDrawsEveryWordInTheLanguageAsked) {
                 c.earningsOfOne);
         }
     }
+}
+
+TEST(StoredLanguage, OnlyTheApplicationsChoiceInItsGeneralGroupCounts) {
+    EXPECT_EQ(widgetkit::storedLanguage("[General]\nrigwell.language=de\n"), Language::german);
+    EXPECT_EQ(widgetkit::storedLanguage("[General]\r\nrigwell.powerMode=max\r\n"
+                                        "rigwell.language = it \r\n"),
+              Language::italian);
+    EXPECT_EQ(widgetkit::storedLanguage("[Other]\nrigwell.language=de\n"), std::nullopt);
+    EXPECT_EQ(widgetkit::storedLanguage("[General]\nrigwell.language=de-CH\n"), std::nullopt);
+    EXPECT_EQ(widgetkit::storedLanguage("[General]\nrigwell.languages=de\n"), std::nullopt);
+    EXPECT_EQ(widgetkit::storedLanguage(""), std::nullopt);
+}
+
+TEST_F(Languages, ThePlugInFollowsTheLanguageChosenInTheApplicationAsItChanges) {
+    const auto widgets = corvantaWidgets();
+    ASSERT_EQ(widgets.size(), 2u);
+    const auto settings = widgetkit::appSettingsFile();
+    MinerSnapshot snapshot;
+    snapshot.blocksFound = 3;
+    const auto entry = widgets::timelineEntry({t0, snapshot});
+    const auto blocks = [&] {
+        return widgets[1]
+            .configuration.view.content(entry, WidgetFamily::systemSmall)
+            .value("blocks")
+            .toString();
+    };
+    testing::writeText(settings, "[General]\nrigwell.language=de\n");
+    EXPECT_EQ(blocks(), "3 Blöcke gefunden");
+    EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Einnahmen");
+    testing::writeText(settings, "[General]\nrigwell.language=fr\n");
+    EXPECT_EQ(blocks(), "3 blocs trouvés");
+    // Something odd in its place is never waited on: the system's language then.
+    std::filesystem::remove(settings);
+    ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+    EXPECT_EQ(widgetkit::chosenLanguage(), widgetkit::systemLanguage());
+    std::filesystem::remove(settings);
 }
 
 }  // namespace

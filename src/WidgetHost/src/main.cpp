@@ -133,7 +133,9 @@ int main(int argc, char** argv) {
     host::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &host::QuitSignals::received, &app,
                      [] { QCoreApplication::exit(0); });
-    host::WidgetHost widgetHost(widgets, host::InstanceStore(instanceFile), clock);
+    // Its own texts (gallery, menus) in the language the user chose in the application.
+    host::WidgetHost widgetHost(widgets, host::InstanceStore(instanceFile), clock,
+                                std::chrono::seconds(1), widgetkit::chosenLanguage());
     // Nothing of ours appears for a user who has never used the application.
     widgetHost.setPlacesDefaults(placesDefaults);
     widgetHost.setLoginEntry(
