@@ -299,8 +299,9 @@ TEST(WidgetTexts, LanguageFromTheSystemListAndKeysShownAsWrittenWithoutAnEntry) 
     EXPECT_EQ(localizedString("À l'arrêt", Language::french), "À l'arrêt");
     EXPECT_EQ(localizedString("HASHRATE", Language::spanish), "HASHRATE");
     EXPECT_EQ(localizedString("not a key", Language::italian), "not a key");
-    const auto content = earnings::content({now, std::nullopt}, Language::english);
-    EXPECT_EQ(content.value("header").toString(), "EARNINGS");
+    EXPECT_EQ(earnings::content({now, std::nullopt}, Language::english).value("header"),
+              "EARNINGS");
+    EXPECT_EQ(earnings::content({now, std::nullopt}, Language::french).value("header"), "GAINS");
 }
 
 TEST(WidgetColours, SameValuesAsTheSharedPalette) {

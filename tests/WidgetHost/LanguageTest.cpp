@@ -70,8 +70,8 @@ TEST_F(Languages, EachWidgetDrawsEveryWordInTheLanguageAsked) {
         {Language::german,
          {"HASHRATE", "Gestoppt", "Öffne Corvanta, um fortzufahren."},
          {"HASHRATE", "12.50", "MH/s", "2m 5s", "MAX"},
-         {"EARNINGS", "3.12500000 BTC", "2 Blöcke gefunden"},
-         {"EARNINGS", "3.12500000 BTC", "1 Block gefunden"}},
+         {"ERTRÄGE", "3.12500000 BTC", "2 Blöcke gefunden"},
+         {"ERTRÄGE", "3.12500000 BTC", "1 Block gefunden"}},
     };
     const LoadedWidget& mining = widgets[0];
     const LoadedWidget& earnings = widgets[1];
@@ -120,7 +120,7 @@ TEST_F(Languages, ThePlugInFollowsTheLanguageChosenInTheApplicationAsItChanges) 
     };
     testing::writeText(settings, "[General]\nrigwell.language=de\n");
     EXPECT_EQ(blocks(), "3 Blöcke gefunden");
-    EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Einnahmen");
+    EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Erträge");
     testing::writeText(settings, "[General]\nrigwell.language=fr\n");
     EXPECT_EQ(blocks(), "3 blocs trouvés");
     // Something odd in its place is never waited on: the system's language then.

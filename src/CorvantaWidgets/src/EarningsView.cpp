@@ -20,7 +20,9 @@ QString blockCountText(const MinerEntry& entry, Language language) {
 
 QVariantMap content(const MinerEntry& entry, Language language) {
     return {
-        {"header", localizedString(QStringLiteral("EARNINGS"), language)},
+        // The widget's own name, upper-cased: "EARNINGS" as a key would read in English in
+        // every language, French included.
+        {"header", localizedString(QStringLiteral("Gains"), language).toUpper()},
         {"amount", amountText(entry)},
         {"amountColour", colors::brandSuccessText()},
         {"blocks", blockCountText(entry, language)},
