@@ -94,6 +94,23 @@ TEST_F(Provider, TimelineHoldsOneEntryAtNowAndAsksAgainAMinuteLater) {
     EXPECT_EQ(t.nextRequestDate(), now.addSecs(60));
 }
 
+TEST_F(Provider, ASnapshotWrittenWithinTheMillisecondOfItsReadingIsLiveNotFromTheFuture) {
+    // The clock reads whole milliseconds; the snapshot was captured 0.4 ms into this one.
+    auto justWritten = running();
+    justWritten.capturedAt = {ReferenceDate::from(timePoint(now)).secondsSinceReferenceDate +
+                              0.0004};
+    SharedContainer::write(justWritten);
+    const Timeline t = timeline(provider_);
+    ASSERT_EQ(t.entries.size(), 1);
+    EXPECT_TRUE(miningStatus::isLive(minerEntry(t.entries[0])));
+    EXPECT_EQ(t.entries[0].date, now.addMSecs(1));
+    EXPECT_TRUE(miningStatus::isLive(snapshotEntry(false)));
+    // A whole second ahead is a snapshot from the future: stopped, dated now.
+    SharedContainer::write(running(-1));
+    EXPECT_FALSE(miningStatus::isLive(snapshotEntry(false)));
+    EXPECT_EQ(timeline(provider_).entries[0].date, now);
+}
+
 TEST_F(Provider, LogLinesNameTheContainerWhetherAFileWasReadAndTheRate) {
     const MinerProvider noContainer{
         [] { return now; },
