@@ -48,9 +48,10 @@ bool appHasRun() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Before any thread starts, so that every thread leaves them to the event loop.
-    host::blockQuitSignals();
     const bool render = wantsRender(argc, argv);
+    // Before any thread starts, so that every thread leaves them to the host's event loop. A
+    // render has no loop to read them: it keeps the default action.
+    if (!render) host::blockQuitSignals();
     if (render) {
         // Rendering needs no display and must not depend on one.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
