@@ -19,11 +19,6 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
 # The interface's typefaces travel inside the programs; a system font backs them for the
 # characters they lack.
 string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", fonts-dejavu-core")
-# The widget host's autostart entry is configuration the administrator may change.
-include(GNUInstallDirs)
-file(WRITE ${CMAKE_BINARY_DIR}/packaging/conffiles
-     "${CMAKE_INSTALL_FULL_SYSCONFDIR}/xdg/autostart/corvanta-widget-host.desktop\n")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaging/conffiles)
 # Installed as `cmake --install` lays it out, absolute paths (/etc) included.
 set(CPACK_SET_DESTDIR ON)
 # Our programs and plug-in are stripped; the shipped node is installed as a file, not a target, so

@@ -94,6 +94,23 @@ TEST_F(Provider, TimelineHoldsOneEntryAtNowAndAsksAgainAMinuteLater) {
     EXPECT_EQ(t.nextRequestDate(), now.addSecs(60));
 }
 
+TEST_F(Provider, ASnapshotWrittenWithinTheMillisecondOfItsReadingIsLiveNotFromTheFuture) {
+    // The clock reads whole milliseconds; the snapshot was captured 0.4 ms into this one.
+    auto justWritten = running();
+    justWritten.capturedAt = {ReferenceDate::from(timePoint(now)).secondsSinceReferenceDate +
+                              0.0004};
+    SharedContainer::write(justWritten);
+    const Timeline t = timeline(provider_);
+    ASSERT_EQ(t.entries.size(), 1);
+    EXPECT_TRUE(miningStatus::isLive(minerEntry(t.entries[0])));
+    EXPECT_EQ(t.entries[0].date, now.addMSecs(1));
+    EXPECT_TRUE(miningStatus::isLive(snapshotEntry(false)));
+    // A whole second ahead is a snapshot from the future: stopped, dated now.
+    SharedContainer::write(running(-1));
+    EXPECT_FALSE(miningStatus::isLive(snapshotEntry(false)));
+    EXPECT_EQ(timeline(provider_).entries[0].date, now);
+}
+
 TEST_F(Provider, LogLinesNameTheContainerWhetherAFileWasReadAndTheRate) {
     const MinerProvider noContainer{
         [] { return now; },
@@ -230,11 +247,12 @@ TEST(Earnings, AmountAndBlockCountWithAndWithoutASnapshot) {
         std::int64_t blocks;
         QString amount;
         QString count;
+        QString countInEnglish;
     } cases[] = {
-        {std::nullopt, 0, "0.00 BTC", "0 bloc trouvé"},
-        {0, 0, "0.00 BTC", "0 bloc trouvé"},
-        {1, 1, "0.00000001 BTC", "1 bloc trouvé"},
-        {312'500'000, 2, "3.12500000 BTC", "2 blocs trouvés"},
+        {std::nullopt, 0, "0.00 BTC", "0 bloc trouvé", "0 blocks found"},
+        {0, 0, "0.00 BTC", "0 bloc trouvé", "0 blocks found"},
+        {1, 1, "0.00000001 BTC", "1 bloc trouvé", "1 block found"},
+        {312'500'000, 2, "3.12500000 BTC", "2 blocs trouvés", "2 blocks found"},
     };
     for (const auto& c : cases) {
         std::optional<MinerSnapshot> snapshot;
@@ -246,7 +264,8 @@ TEST(Earnings, AmountAndBlockCountWithAndWithoutASnapshot) {
         }
         const MinerEntry entry{now, snapshot};
         EXPECT_EQ(earnings::amountText(entry), c.amount);
-        EXPECT_EQ(earnings::blockCountText(entry), c.count);
+        EXPECT_EQ(earnings::blockCountText(entry, Language::french), c.count);
+        EXPECT_EQ(earnings::blockCountText(entry, Language::english), c.countInEnglish);
     }
 }
 
@@ -297,8 +316,9 @@ TEST(WidgetTexts, LanguageFromTheSystemListAndKeysShownAsWrittenWithoutAnEntry) 
     EXPECT_EQ(localizedString("À l'arrêt", Language::french), "À l'arrêt");
     EXPECT_EQ(localizedString("HASHRATE", Language::spanish), "HASHRATE");
     EXPECT_EQ(localizedString("not a key", Language::italian), "not a key");
-    const auto content = earnings::content({now, std::nullopt}, Language::english);
-    EXPECT_EQ(content.value("header").toString(), "EARNINGS");
+    EXPECT_EQ(earnings::content({now, std::nullopt}, Language::english).value("header"),
+              "EARNINGS");
+    EXPECT_EQ(earnings::content({now, std::nullopt}, Language::french).value("header"), "GAINS");
 }
 
 TEST(WidgetColours, SameValuesAsTheSharedPalette) {

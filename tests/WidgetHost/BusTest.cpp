@@ -151,8 +151,9 @@ class HostProcess {
         environment.insert("CORVANTA_WIDGET_PLUGINS",
                            QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
         environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_LOGGING_RULES", "rigwell.widgets.timeline.info=true");
         process_.setProcessEnvironment(environment);
-        process_.start(CORVANTA_WIDGET_HOST, QStringList());
+        process_.start(CORVANTA_WIDGET_HOST, {"--started-by-app"});
     }
     ~HostProcess() {
         process_.kill();
@@ -183,7 +184,11 @@ TEST_F(Bus, ASecondHostProgramExitsAtOnceAndLeavesTheFirstInCharge) {
 
     EXPECT_EQ(first->state(), QProcess::Running);
     EXPECT_EQ((*app_).interface()->serviceOwner(widgetkit::hostBus::service).value(), owner);
-    EXPECT_FALSE(fs::exists(dir_.path() / "config" / "Corvanta" / "widget-host.json"));
+    EXPECT_EQ(
+        decodeInstances(testing::readText(dir_.path() / "config" / "Corvanta" / "widget-host.json"))
+            .size(),
+        2u)
+        << "the first host's defaults, untouched by the second";
 }
 
 }  // namespace

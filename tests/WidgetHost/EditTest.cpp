@@ -17,18 +17,6 @@ namespace fs = std::filesystem;
 using testing::linesOf;
 using widgetkit::WidgetFamily;
 
-// The stored instances as "kind family x,y".
-QStringList storedInstances(const fs::path& file) {
-    QStringList list;
-    for (const auto& instance : decodeInstances(testing::readText(file))) {
-        list << QStringLiteral("%1 %2 %3,%4")
-                    .arg(instance.kind, widgetkit::familyName(instance.family))
-                    .arg(instance.position.x())
-                    .arg(instance.position.y());
-    }
-    return list;
-}
-
 QStringList actionTexts(const QMenu& menu) {
     QStringList texts;
     for (const QAction* action : menu.actions()) {
@@ -193,11 +181,14 @@ TEST_F(ContextMenu, ResizesAmongTheSupportedSizesOpensTheGalleryAndRemovesStorin
     actionNamed(*menu, "Moyen")->trigger();
     ASSERT_EQ(host->shown().size(), 2u);
     const auto& resized = host->shown()[0];
-    EXPECT_EQ(resized.window->geometry(), QRect(40, 50, 364, 170));
+    // At 40,50 the medium size would cover the earnings widget at 300,60: the grown widget takes
+    // the nearest free place, below it, and its neighbour stays.
+    EXPECT_EQ(resized.window->geometry(), QRect(40, 246, 364, 170));
+    EXPECT_EQ(host->shown()[1].window->geometry(), QRect(300, 60, 170, 170));
     EXPECT_FALSE(content(resized).value("small").toBool());
     EXPECT_EQ(resized.runner->context().family, WidgetFamily::systemMedium);
     EXPECT_EQ(storedInstances(file_),
-              QStringList({"corvanta.widget.mining medium 40,50", "other.widget small 0,0",
+              QStringList({"corvanta.widget.mining medium 40,246", "other.widget small 0,0",
                            "corvanta.widget.earnings small 300,60"}));
     EXPECT_EQ(actionTexts(*host->contextMenu(resized.window.get())).mid(0, 2),
               QStringList({"Petit", "Moyen *"}));
@@ -212,7 +203,7 @@ TEST_F(ContextMenu, ResizesAmongTheSupportedSizesOpensTheGalleryAndRemovesStorin
     ASSERT_EQ(host->shown().size(), 1u);
     EXPECT_EQ(host->shown()[0].window.get(), resized.window.get());
     EXPECT_EQ(storedInstances(file_),
-              QStringList({"corvanta.widget.mining medium 40,50", "other.widget small 0,0"}));
+              QStringList({"corvanta.widget.mining medium 40,246", "other.widget small 0,0"}));
     EXPECT_EQ(host->contextMenu(earnings), nullptr) << "a removed widget has no menu";
 
     // A move after the removal still lands on the right instance.

@@ -10,6 +10,18 @@
 
 namespace corvanta::host {
 
+// The stored instances as "kind family x,y".
+inline QStringList storedInstances(const std::filesystem::path& file) {
+    QStringList list;
+    for (const auto& instance : decodeInstances(testing::readText(file))) {
+        list << QStringLiteral("%1 %2 %3,%4")
+                    .arg(instance.kind, widgetkit::familyName(instance.family))
+                    .arg(instance.position.x())
+                    .arg(instance.position.y());
+    }
+    return list;
+}
+
 inline const QDateTime t0 = QDateTime::fromString("2026-12-06T22:00:00Z", Qt::ISODate);
 
 inline ReferenceDate referenceDate(const QDateTime& date) {

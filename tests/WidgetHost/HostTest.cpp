@@ -113,7 +113,9 @@ TEST_F(Host, WithoutUsableInstancesShowsOneSmallOfEachKindAndSetsABadFileAside) 
         EXPECT_EQ(host->instances()[0].kind, "corvanta.widget.mining");
         EXPECT_EQ(host->instances()[1].kind, "corvanta.widget.earnings");
         EXPECT_EQ(host->shown()[1].window->size(), QSize(170, 170));
-        EXPECT_FALSE(fs::exists(file_)) << "nothing is written before a move";
+        EXPECT_EQ(storedInstances(file_), QStringList({"corvanta.widget.mining small 24,24",
+                                                       "corvanta.widget.earnings small 210,24"}))
+            << "the defaults are the user's widgets from the start, also at the next login";
         // Stopped without a snapshot, and zero earnings.
         EXPECT_FALSE(content(host->shown()[0]).value("live").toBool());
         EXPECT_EQ(content(host->shown()[1]).value("amount").toString(), "0.00 BTC");
@@ -124,7 +126,7 @@ TEST_F(Host, WithoutUsableInstancesShowsOneSmallOfEachKindAndSetsABadFileAside) 
         testing::writeText(file_, bad);
         const auto host = startHost();
         EXPECT_EQ(host->shown().size(), 2u) << bad;
-        EXPECT_FALSE(fs::exists(file_));
+        EXPECT_EQ(storedInstances(file_).size(), 2) << bad;
     }
     EXPECT_EQ(testing::readText(file_.string() + ".unreadable"),
               "{\"instances\": [{\"kind\": 3}]}");

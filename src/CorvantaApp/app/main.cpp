@@ -25,6 +25,7 @@
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
 #include "Shell/TerminationSignals.h"
+#include "Shell/WidgetHostLauncher.h"
 #include "SystemServices/AppInfo.h"
 #include "SystemServices/LaunchAtLogin.h"
 #include "SystemServices/SettingsFile.h"
@@ -227,6 +228,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvanta: %s\n", qPrintable(app.errorString()));
         return 1;
     }
+    corvanta::WidgetHostLauncher::startIfNone(QDBusConnection::sessionBus(),
+                                              corvanta::WidgetHostLauncher::hostProgram(), &app);
     long frames = 0;
     if (reportFrames) {
         QObject::connect(app.window(), &QQuickWindow::frameSwapped, &app, [&frames, &sinceMain] {

@@ -27,14 +27,13 @@ void addFonts() {
 
 }  // namespace
 
-CorvantaWidgetsPlugin::CorvantaWidgetsPlugin() : language_(systemLanguage()) {
+CorvantaWidgetsPlugin::CorvantaWidgetsPlugin() {
     addFonts();
 }
 
 QList<widgetkit::WidgetConfiguration> CorvantaWidgetsPlugin::widgets(widgetkit::Clock clock) const {
     const auto provider = std::make_shared<const MinerProvider>(std::move(clock));
     const QList<WidgetFamily> families{WidgetFamily::systemSmall, WidgetFamily::systemMedium};
-    const Language language = language_;
     return {
         {QString::fromLatin1(miningStatus::kind),
          QStringLiteral("Minage"),
@@ -42,8 +41,10 @@ QList<widgetkit::WidgetConfiguration> CorvantaWidgetsPlugin::widgets(widgetkit::
          families,
          provider,
          {viewFolder + QStringLiteral("MiningStatusEntryView.qml"),
-          [language](const widgetkit::TimelineEntry& entry, WidgetFamily family) {
-              return miningStatus::content(minerEntry(entry), family, language);
+          // The language the user chose in the application, read at each entry, so that a change
+          // reaches the desktop with the next snapshot.
+          [](const widgetkit::TimelineEntry& entry, WidgetFamily family) {
+              return miningStatus::content(minerEntry(entry), family, widgetkit::chosenLanguage());
           }}},
         {QString::fromLatin1(earnings::kind),
          QStringLiteral("Gains"),
@@ -51,14 +52,14 @@ QList<widgetkit::WidgetConfiguration> CorvantaWidgetsPlugin::widgets(widgetkit::
          families,
          provider,
          {viewFolder + QStringLiteral("EarningsEntryView.qml"),
-          [language](const widgetkit::TimelineEntry& entry, WidgetFamily) {
-              return earnings::content(minerEntry(entry), language);
+          [](const widgetkit::TimelineEntry& entry, WidgetFamily) {
+              return earnings::content(minerEntry(entry), widgetkit::chosenLanguage());
           }}},
     };
 }
 
 QString CorvantaWidgetsPlugin::localized(const QString& key) const {
-    return localizedString(key, language_);
+    return localizedString(key, widgetkit::chosenLanguage());
 }
 
 }  // namespace corvanta::widgets

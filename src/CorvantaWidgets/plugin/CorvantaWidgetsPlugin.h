@@ -19,9 +19,6 @@ class CorvantaWidgetsPlugin final : public QObject, public widgetkit::WidgetBund
 
     QList<widgetkit::WidgetConfiguration> widgets(widgetkit::Clock clock) const override;
     QString localized(const QString& key) const override;
-
-  private:
-    Language language_;
 };
 
 }  // namespace corvanta::widgets

@@ -9,18 +9,23 @@ QString amountText(const MinerEntry& entry) {
     return QString::asprintf("%.8f BTC", static_cast<double>(entry.snapshot->totalSats) / 1e8);
 }
 
-QString blockCountText(const MinerEntry& entry) {
+QString blockCountText(const MinerEntry& entry, Language language) {
     const qint64 n = entry.snapshot ? entry.snapshot->blocksFound : 0;
-    return n > 1 ? QStringLiteral("%1 blocs trouvés").arg(n)
-                 : QStringLiteral("%1 bloc trouvé").arg(n);
+    // French counts 0 and 1 as one; the other five take the plural for all but 1.
+    const bool plural = language == Language::french ? n > 1 : n != 1;
+    const QString key =
+        plural ? QStringLiteral("%d blocs trouvés") : QStringLiteral("%d bloc trouvé");
+    return localizedString(key, language).replace(QStringLiteral("%d"), QString::number(n));
 }
 
 QVariantMap content(const MinerEntry& entry, Language language) {
     return {
-        {"header", localizedString(QStringLiteral("EARNINGS"), language)},
+        // The widget's own name, upper-cased: "EARNINGS" as a key would read in English in
+        // every language, French included.
+        {"header", localizedString(QStringLiteral("Gains"), language).toUpper()},
         {"amount", amountText(entry)},
         {"amountColour", colors::brandSuccessText()},
-        {"blocks", blockCountText(entry)},
+        {"blocks", blockCountText(entry, language)},
     };
 }
 

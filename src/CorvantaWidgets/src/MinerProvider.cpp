@@ -12,6 +12,16 @@ QString boolText(bool value) {
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
+// The host's clock counts whole milliseconds. A snapshot written within the millisecond in which
+// it is read (the host follows each write at once) would look written after the entry, from the
+// future, and show a running miner as stopped; its entry is dated at the next millisecond.
+QDateTime entryDate(const QDateTime& now, const std::optional<MinerSnapshot>& snapshot) {
+    if (!snapshot) return now;
+    const double ahead = snapshot->capturedAt.secondsSinceReferenceDate -
+                         ReferenceDate::from(timePoint(now)).secondsSinceReferenceDate;
+    return ahead > 0 && ahead < 0.001 ? now.addMSecs(1) : now;
+}
+
 }  // namespace
 
 SnapshotSource SnapshotSource::sharedContainer() {
@@ -44,7 +54,7 @@ void MinerProvider::getSnapshot(
     qCInfo(widgetLog).noquote() << QStringLiteral("instantané demandé — aperçu=%1 lu=%2")
                                        .arg(boolText(context.isPreview), boolText(bool(snapshot)));
     // A preview shows the real file too, never the placeholder.
-    completion(timelineEntry({clock_(), snapshot}));
+    completion(timelineEntry({entryDate(clock_(), snapshot), snapshot}));
 }
 
 void MinerProvider::getTimeline(const widgetkit::TimelineProviderContext&,
@@ -58,8 +68,9 @@ void MinerProvider::getTimeline(const widgetkit::TimelineProviderContext&,
     qCInfo(widgetLog).noquote() << QStringLiteral("timeline demandé — conteneur=%1 lu=%2 débit=%3")
                                        .arg(pathText, boolText(bool(snapshot)),
                                             QString::asprintf("%f", rate));
-    completion({{timelineEntry({now, snapshot})},
-                widgetkit::TimelineReloadPolicy::after(now.addSecs(reloadSeconds))});
+    const QDateTime date = entryDate(now, snapshot);
+    completion({{timelineEntry({date, snapshot})},
+                widgetkit::TimelineReloadPolicy::after(date.addSecs(reloadSeconds))});
 }
 
 }  // namespace corvanta::widgets

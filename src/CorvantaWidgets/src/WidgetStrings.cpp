@@ -3,7 +3,7 @@
 namespace corvanta::widgets {
 namespace {
 
-// "HASHRATE", "MH/s" and "EARNINGS" read the same everywhere and have no row.
+// "HASHRATE" and "MH/s" read the same everywhere and have no row.
 constexpr widgetkit::TranslationRow rows[] = {
     {"Minage", {"Mining", "Mining", "Minado", "Mineração", "Mining"}},
     {"Débit, pouls du réseau et régime processeur en cours.",
@@ -12,7 +12,7 @@ constexpr widgetkit::TranslationRow rows[] = {
       "Tasa de hash, pulso de la red y régimen del procesador en curso.",
       "Taxa de hash, pulso da rede e regime do processador em curso.",
       "Hashrate, Netzpuls und aktueller Prozessormodus."}},
-    {"Gains", {"Earnings", "Guadagni", "Ganancias", "Ganhos", "Einnahmen"}},
+    {"Gains", {"Earnings", "Guadagni", "Ganancias", "Ganhos", "Erträge"}},
     {"Ce que le minage a rapporté jusqu'ici.",
      {"What mining has brought in so far.", "Quello che il mining ha reso finora.",
       "Lo que la minería ha aportado hasta ahora.", "O que a mineração rendeu até agora.",
@@ -21,6 +21,12 @@ constexpr widgetkit::TranslationRow rows[] = {
     {"Ouvrez Corvanta pour reprendre.",
      {"Open Corvanta to resume.", "Apri Corvanta per riprendere.", "Abre Corvanta para reanudar.",
       "Abra o Corvanta para retomar.", "Öffne Corvanta, um fortzufahren."}},
+    {"%d bloc trouvé",
+     {"%d block found", "%d blocco trovato", "%d bloque encontrado", "%d bloco encontrado",
+      "%d Block gefunden"}},
+    {"%d blocs trouvés",
+     {"%d blocks found", "%d blocchi trovati", "%d bloques encontrados", "%d blocos encontrados",
+      "%d Blöcke gefunden"}},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "corvanta/host/PluginFolder.h"
+#include "corvanta/shared/RegularFile.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/StrictJson.h"
 
@@ -53,10 +54,21 @@ fs::path InstanceStore::defaultFile() {
 }
 
 std::optional<std::vector<WidgetInstance>> InstanceStore::load() {
-    std::error_code error;
-    if (!fs::exists(file_, error)) return std::nullopt;
+    // A list of 64 widgets is a few kilobytes; a file far larger is not one.
+    constexpr std::size_t largestList = 1024 * 1024;
+    const auto read = readRegularFile(file_, largestList);
+    using Outcome = RegularFileText::Outcome;
+    if (read.outcome == Outcome::absent) return std::nullopt;
+    if (read.outcome == Outcome::notRegular) {
+        qCWarning(hostLog).noquote()
+            << "the instance file" << file_.c_str() << "is not a regular file; set aside, not read";
+        setAside();
+        return std::nullopt;
+    }
     try {
-        return decodeInstances(readFile(file_));
+        if (read.outcome == Outcome::failed)
+            throw std::system_error(read.error, std::generic_category());
+        return decodeInstances(read.text);
     } catch (const std::exception& problem) {
         qCWarning(hostLog).noquote()
             << "unreadable instance file" << file_.c_str() << "-" << problem.what();

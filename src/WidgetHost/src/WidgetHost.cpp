@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "corvanta/host/HostStrings.h"
+#include "corvanta/host/Placement.h"
 
 namespace corvanta::host {
 
@@ -63,27 +64,47 @@ std::vector<WidgetInstance> WidgetHost::defaultInstances() const {
 QPoint WidgetHost::freePosition(WidgetFamily family) const {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
-    constexpr int margin = 24, gap = 16;
+    constexpr int margin = 24;
     const QSize size = widgetkit::familySize(family).toSize();
     const QSize cell = widgetkit::familySize(WidgetFamily::systemSmall).toSize();
+    const auto others = placesBut(instances_.size());
     // The first place, row by row in steps of a small widget, that overlaps no shown widget.
     for (int y = area.top() + margin; y + size.height() <= area.bottom();
-         y += cell.height() + gap) {
+         y += cell.height() + widgetGap) {
         for (int x = area.left() + margin; x + size.width() <= area.right();
-             x += cell.width() + gap) {
-            const QRect place(QPoint(x, y), size);
-            const bool taken = std::any_of(shown_.begin(), shown_.end(), [&](const Shown& shown) {
-                return shown.window->geometry().adjusted(-gap, -gap, gap, gap).intersects(place);
-            });
-            if (!taken) return place.topLeft();
+             x += cell.width() + widgetGap) {
+            if (isFree(QRect(QPoint(x, y), size), others)) return {x, y};
         }
     }
-    return area.topLeft() + QPoint(margin, margin);
+    // No row has room: whatever free spot is left, else the top left (refused by add()).
+    return nearestFreeSpot(area.topLeft() + QPoint(margin, margin), size, area, others)
+        .value_or(area.topLeft() + QPoint(margin, margin));
 }
 
-void WidgetHost::start() {
+std::vector<QRect> WidgetHost::placesBut(std::size_t except) const {
+    std::vector<QRect> places;
+    for (const auto& shown : shown_) {
+        if (shown.instance == except) continue;
+        const WidgetInstance& instance = instances_[shown.instance];
+        places.emplace_back(instance.position, widgetkit::familySize(instance.family).toSize());
+    }
+    return places;
+}
+
+std::optional<QPoint> WidgetHost::freePlaceFor(std::size_t index, const QRect& place) const {
+    const QScreen* screen = QGuiApplication::screenAt(place.center());
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    return nearestFreeSpot(place.topLeft(), place.size(), area, placesBut(index));
+}
+
+bool WidgetHost::start() {
     const auto stored = store_.load();
+    if (!stored && !placesDefaults_) return false;
     instances_ = stored ? *stored : defaultInstances();
+    // The defaults are the user's widgets from now on, also at the next login.
+    if (!stored) save();
+    if (loginEntry_) loginEntry_->follow(!instances_.empty());
     const auto open = instancesToOpen(
         instances_, [this](const WidgetInstance& instance) { return showable(instance); },
         maximumShown);
@@ -112,6 +133,16 @@ void WidgetHost::start() {
         }
     }
     if (shown_.empty() && !widgets_.empty()) openGallery();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        connect(screen, &QScreen::availableGeometryChanged, this, &WidgetHost::fitToScreens);
+    }
+    connect(qApp, &QGuiApplication::screenAdded, this, [this](QScreen* screen) {
+        connect(screen, &QScreen::availableGeometryChanged, this, &WidgetHost::fitToScreens);
+        fitToScreens();
+    });
+    connect(qApp, &QGuiApplication::screenRemoved, this, &WidgetHost::fitToScreens,
+            Qt::QueuedConnection);
+    return true;
 }
 
 std::optional<WidgetHost::Shown> WidgetHost::open(std::size_t index) {
@@ -146,6 +177,9 @@ std::optional<WidgetHost::Shown> WidgetHost::open(std::size_t index) {
             reloadInterval_, this);
     }
     window->show();
+    // Below every other window also where the window manager ignores the hint (or there is none):
+    // a widget that maps after a window must not cover it. Off screen nothing is stacked.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) window->lower();
     runner->start();
     return Shown{index, std::move(window), std::move(runner)};
 }
@@ -157,17 +191,66 @@ std::vector<WidgetHost::Shown>::iterator WidgetHost::shownOf(const WidgetWindow*
 
 void WidgetHost::save() {
     store_.save(instances_);
+    if (loginEntry_) loginEntry_->follow(!instances_.empty());
 }
 
 void WidgetHost::moved(const WidgetWindow* window, QPoint position) {
     const auto found = shownOf(window);
     if (found == shown_.end()) return;
-    instances_[found->instance].position = position;
+    WidgetInstance& instance = instances_[found->instance];
+    const QRect place(position, widgetkit::familySize(instance.family).toSize());
+    // A move may end half off the screen (the user's choice), but never on another widget.
+    if (!isFree(place, placesBut(found->instance))) {
+        if (const auto free = freePlaceFor(found->instance, place)) {
+            position = *free;
+            found->window->setPosition(position);
+        } else {
+            qCWarning(hostLog).noquote()
+                << "no free place for" << instance.kind << "near" << position;
+        }
+    }
+    instance.position = position;
     save();
+}
+
+void WidgetHost::storeUnsettledMoves() {
+    for (const auto& shown : shown_) shown.window->settleNow();
+}
+
+void WidgetHost::fitToScreens() {
+    bool changed = false;
+    std::vector<QRect> placed;
+    for (auto& shown : shown_) {
+        WidgetInstance& instance = instances_[shown.instance];
+        const QRect place(instance.position, widgetkit::familySize(instance.family).toSize());
+        const QScreen* screen = QGuiApplication::screenAt(place.center());
+        if (screen != nullptr && isFree(place, placed)) {
+            placed.push_back(place);
+            continue;
+        }
+        if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+        const auto free = nearestFreeSpot(place.topLeft(), place.size(), area, placed);
+        if (!free) {
+            qCWarning(hostLog).noquote() << "no free place for" << instance.kind << "on the screen";
+            placed.push_back(place);
+            continue;
+        }
+        instance.position = *free;
+        shown.window->setPosition(*free);
+        placed.emplace_back(*free, place.size());
+        changed = true;
+    }
+    if (changed) save();
 }
 
 bool WidgetHost::add(const QString& kind, WidgetFamily family) {
     const WidgetInstance instance{kind, family, freePosition(family)};
+    if (!isFree(QRect(instance.position, widgetkit::familySize(family).toSize()),
+                placesBut(instances_.size()))) {
+        qCWarning(hostLog).noquote() << "not added" << kind << "- no free place on the screen";
+        return false;
+    }
     if (!showable(instance)) {
         qCWarning(hostLog).noquote()
             << "no widget" << kind << "in the" << widgetkit::familyName(family) << "size to add";
@@ -200,8 +283,18 @@ bool WidgetHost::resize(std::size_t index, WidgetFamily family) {
             << "no widget" << instance.kind << "in the" << widgetkit::familyName(family) << "size";
         return false;
     }
+    // The widget that grows finds room for itself: its neighbours stay where the user put them.
+    const auto place =
+        freePlaceFor(index, QRect(instance.position, widgetkit::familySize(family).toSize()));
+    if (!place) {
+        qCWarning(hostLog).noquote() << "no room for" << instance.kind << "in the"
+                                     << widgetkit::familyName(family) << "size on its screen";
+        return false;
+    }
     const WidgetFamily previous = instance.family;
+    const QPoint previousPosition = instance.position;
     instance.family = family;
+    instance.position = *place;
     const auto found = std::find_if(shown_.begin(), shown_.end(), [index](const Shown& shown) {
         return shown.instance == index;
     });
@@ -209,6 +302,7 @@ bool WidgetHost::resize(std::size_t index, WidgetFamily family) {
         auto reopened = open(index);
         if (!reopened) {
             instances_[index].family = previous;
+            instances_[index].position = previousPosition;
             return false;
         }
         // The old window goes once the event that led here is over.

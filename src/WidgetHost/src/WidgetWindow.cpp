@@ -22,11 +22,7 @@ WidgetWindow::WidgetWindow(const QUrl& viewSource, widgetkit::WidgetFamily famil
 
     settle_.setSingleShot(true);
     settle_.setInterval(400);
-    connect(&settle_, &QTimer::timeout, this, [this] {
-        if (position() == settled_) return;
-        settled_ = position();
-        emit moved(settled_);
-    });
+    connect(&settle_, &QTimer::timeout, this, &WidgetWindow::settleNow);
     connect(this, &QWindow::xChanged, this, &WidgetWindow::positionChanged);
     connect(this, &QWindow::yChanged, this, &WidgetWindow::positionChanged);
 }
@@ -35,6 +31,13 @@ void WidgetWindow::positionChanged() {
     // The first placement is the host's own, not a move.
     if (!isVisible()) settled_ = position();
     if (draggable_ && isVisible()) settle_.start();
+}
+
+void WidgetWindow::settleNow() {
+    settle_.stop();
+    if (position() == settled_) return;
+    settled_ = position();
+    emit moved(settled_);
 }
 
 void WidgetWindow::setContent(const QVariantMap& content) {

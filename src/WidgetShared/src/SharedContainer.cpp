@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "corvanta/shared/RegularFile.h"
 #include "corvanta/support/AtomicFile.h"
 
 namespace corvanta::SharedContainer {
@@ -80,7 +81,11 @@ void write(const MinerSnapshot& snapshot, const std::filesystem::path& container
 
 std::optional<MinerSnapshot> read(const std::filesystem::path& container) noexcept {
     try {
-        return MinerSnapshot::decodeJSON(readFile(container / snapshotFileName));
+        // A snapshot is a few hundred bytes; anything but a small regular file is not one.
+        constexpr std::size_t largestSnapshot = 64 * 1024;
+        const auto file = readRegularFile(container / snapshotFileName, largestSnapshot);
+        if (file.outcome != RegularFileText::Outcome::read) return std::nullopt;
+        return MinerSnapshot::decodeJSON(file.text);
     } catch (...) {
         return std::nullopt;
     }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The install layout: `cmake --install` into a temporary prefix lays out the programs, the shipped
-# node (unchanged: its digest is the one compiled in), the widget plug-in, the autostart entry,
+# node (unchanged: its digest is the one compiled in), the widget plug-in,
 # the desktop entry, the icons and the AppStream metadata; the desktop tools accept the entry and
 # the metadata; and the Debian package holds the same files, with the runtime dependencies
 # computed from the binaries and none of the build tools.
@@ -23,7 +23,6 @@ cmake --install "$build" --prefix "$prefix" >"$work/install.log" || fail "instal
 expected=(
   bin/corvanta bin/corvanta-widget-host bin/corvanta-verify
   lib/corvanta/widgets/corvanta-widgets.so
-  etc/xdg/autostart/corvanta-widget-host.desktop
   "share/applications/$app_id.desktop"
   "share/metainfo/$app_id.metainfo.xml"
   "share/icons/hicolor/scalable/apps/$app_id.svg"
@@ -55,8 +54,6 @@ done
 
 desktop-file-validate "$prefix/share/applications/$app_id.desktop" ||
   fail "desktop-file-validate refuses the desktop entry"
-desktop-file-validate "$prefix/etc/xdg/autostart/corvanta-widget-host.desktop" ||
-  fail "desktop-file-validate refuses the widget host's autostart entry"
 appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" >"$work/appstream.log" 2>&1 ||
   fail "appstreamcli refuses the metadata: $(cat "$work/appstream.log")"
 # The metadata states the screenshot's real size.

@@ -14,8 +14,9 @@ inline constexpr char kind[] = "corvanta.widget.earnings";
 
 // "0.00 BTC" without a snapshot or for 0 satoshis, else "%.8f BTC".
 QString amountText(const MinerEntry& entry);
-// "n bloc trouvé" for 0 and 1, "n blocs trouvés" above.
-QString blockCountText(const MinerEntry& entry);
+// "n bloc trouvé" / "n blocs trouvés" in `language`, with that language's plural: in French for
+// above 1, in the others for all but 1.
+QString blockCountText(const MinerEntry& entry, Language language);
 
 QVariantMap content(const MinerEntry& entry, Language language);
 

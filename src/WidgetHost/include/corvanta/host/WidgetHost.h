@@ -8,6 +8,7 @@
 
 #include "corvanta/host/GalleryWindow.h"
 #include "corvanta/host/InstanceStore.h"
+#include "corvanta/host/LoginEntry.h"
 #include "corvanta/host/PluginFolder.h"
 #include "corvanta/host/ReloadCoalescer.h"
 #include "corvanta/host/TimelineRunner.h"
@@ -47,17 +48,33 @@ class WidgetHost : public QObject {
                QObject* parent = nullptr);
     ~WidgetHost() override;
 
+    // Whether a host without a readable list places one small widget of each kind (the user uses
+    // the application) or nothing at all (true unless set).
+    void setPlacesDefaults(bool placesDefaults) { placesDefaults_ = placesDefaults; }
+    // The login entry that follows whether widgets are placed, from start() on.
+    void setLoginEntry(LoginEntry entry) { loginEntry_ = std::move(entry); }
+
     // Reads the instances and shows them: without a readable file, one small instance of each
-    // kind (stored with the user's first change); with a file that places none, the gallery.
-    void start();
+    // kind, stored at once; with a file that places none, the gallery. False, with nothing shown
+    // or stored, when there is no readable file and the host places no defaults.
+    bool start();
     void reloadAll();
     void reload(const QString& kind);
 
-    // The user's changes, each stored at once. False, with a log line, when the widget or size is
-    // not offered, the desktop is full, or there is no such instance.
+    // The user's changes, each stored at once. A widget never covers another: one added, resized
+    // or moved onto another goes to the nearest free spot of its screen. False, with a log line,
+    // when the widget or size is not offered, the desktop is full, there is no room for it, or
+    // there is no such instance.
     bool add(const QString& kind, widgetkit::WidgetFamily family);
     bool resize(std::size_t instance, widgetkit::WidgetFamily family);
     bool remove(std::size_t instance);
+
+    // After a change of screens: each widget left off every screen, or on one placed before it,
+    // goes to the nearest free spot of its screen (or the primary one); stored at once.
+    void fitToScreens();
+
+    // Stores a move still settling; for the host's end.
+    void storeUnsettledMoves();
 
     void openGallery();
     // The gallery once opened, else null.
@@ -77,6 +94,11 @@ class WidgetHost : public QObject {
     bool showable(const WidgetInstance& instance) const;
     std::vector<WidgetInstance> defaultInstances() const;
     QPoint freePosition(widgetkit::WidgetFamily family) const;
+    // The shown widgets' places, but for the instance `except`.
+    std::vector<QRect> placesBut(std::size_t except) const;
+    // `place` itself when it is free and on its screen, else the nearest free spot of that
+    // screen; none when the screen has no room for it.
+    std::optional<QPoint> freePlaceFor(std::size_t instance, const QRect& place) const;
     // A window and a runner for the instance; none when its view cannot be loaded.
     std::optional<Shown> open(std::size_t index);
     std::vector<Shown>::iterator shownOf(const WidgetWindow* window);
@@ -93,6 +115,8 @@ class WidgetHost : public QObject {
     std::vector<Shown> shown_;
     std::map<QString, ReloadCoalescer*> reloads_;
     std::unique_ptr<GalleryWindow> gallery_;
+    bool placesDefaults_ = true;
+    std::optional<LoginEntry> loginEntry_;
 };
 
 }  // namespace corvanta::host

@@ -23,6 +23,8 @@ class WidgetWindow : public QQuickView {
     WidgetWindow(const QUrl& viewSource, widgetkit::WidgetFamily family, Placement placement);
 
     void setContent(const QVariantMap& content);
+    // Sends `moved` now for a move that has not settled yet (the host is about to end).
+    void settleNow();
     // The plug-in's view when it loaded, else null.
     QQuickItem* viewItem() const;
     // The frame's and the view's QML errors, empty when both loaded.

@@ -36,7 +36,7 @@ class WidgetBundle {
     virtual ~WidgetBundle() = default;
     // The bundle's widgets in display order; their providers read the time from `clock`.
     virtual QList<WidgetConfiguration> widgets(Clock clock) const = 0;
-    // A key of the bundle's string table in the language of the system, or the key itself.
+    // A key of the bundle's string table in the user's language, or the key itself.
     virtual QString localized(const QString& key) const = 0;
 };
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace corvanta::host {
+
+// The host's start at login for this user only, as an XDG autostart entry that exists while the
+// user has widgets placed: nothing of ours starts at login for a user without widgets.
+class LoginEntry {
+  public:
+    LoginEntry(std::filesystem::path file, QString program);
+
+    // $XDG_CONFIG_HOME/autostart/corvanta-widget-host.desktop (~/.config when unset).
+    static std::filesystem::path defaultFile();
+
+    // The entry's text for `program` (an absolute path), with TryExec so that a desktop skips it
+    // once the program is gone; none for a path no entry can carry (a line break in it).
+    static std::optional<std::string> text(const QString& program);
+
+    // Writes the entry when `widgetsPlaced` (only when its text differs) or removes it; false,
+    // with a log line, when that failed.
+    bool follow(bool widgetsPlaced) const;
+
+    const std::filesystem::path& file() const { return file_; }
+
+  private:
+    std::filesystem::path file_;
+    QString program_;
+};
+
+}  // namespace corvanta::host

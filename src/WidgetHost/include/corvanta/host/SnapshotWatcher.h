@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <filesystem>
+#include <optional>
+#include <tuple>
+
+namespace corvanta::host {
+
+// Tells when the application has put a new snapshot file in place, so that the widgets follow it
+// within a second instead of at their next timeline. The folder is watched, not the file: the
+// file is replaced by a rename at each write. Only a new file counts, so the writer's temporary
+// file does not; a path that holds anything but a regular file is ignored, with one log line.
+class SnapshotWatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    // Creates the file's folder when it is missing, so that there is something to watch.
+    explicit SnapshotWatcher(std::filesystem::path file, QObject* parent = nullptr);
+
+    bool watching() const { return !watcher_.directories().isEmpty(); }
+
+  signals:
+    void replaced();
+
+  private:
+    using Identity = std::tuple<dev_t, ino_t, long, long, off_t>;
+    void check();
+
+    std::filesystem::path file_;
+    QFileSystemWatcher watcher_;
+    std::optional<Identity> seen_;
+    bool saidNotRegular_ = false;
+};
+
+}  // namespace corvanta::host

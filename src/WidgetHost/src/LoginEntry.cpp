@@ -1,0 +1,95 @@
+#include "corvanta/host/LoginEntry.h"
+
+#include "corvanta/host/InstanceStore.h"
+#include "corvanta/host/PluginFolder.h"
+#include "corvanta/shared/RegularFile.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta::host {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A value of the string type: a backslash is written as two.
+QString escapedString(QString value) {
+    return value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+}
+
+// The program as the one argument of Exec: quoted when it holds anything but plain path
+// characters, with the characters the quoting reserves escaped; then escaped as a string value.
+QString execArgument(const QString& program) {
+    static const QString plain =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._-+,@");
+    const bool quoted =
+        std::any_of(program.begin(), program.end(), [](QChar c) { return !plain.contains(c); });
+    if (!quoted) return program;
+    QString inner;
+    for (const QChar c : program) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\')) {
+            inner += QLatin1Char('\\');
+        }
+        // A field code would be expanded by the launcher.
+        inner += c == QLatin1Char('%') ? QStringLiteral("%%") : QString(c);
+    }
+    return escapedString(QLatin1Char('"') + inner + QLatin1Char('"'));
+}
+
+}  // namespace
+
+LoginEntry::LoginEntry(fs::path file, QString program)
+    : file_(std::move(file)), program_(std::move(program)) {}
+
+fs::path LoginEntry::defaultFile() {
+    return InstanceStore::defaultFile().parent_path().parent_path() / "autostart" /
+           "corvanta-widget-host.desktop";
+}
+
+std::optional<std::string> LoginEntry::text(const QString& program) {
+    if (program.contains(QLatin1Char('\n')) || program.contains(QLatin1Char('\r'))) {
+        return std::nullopt;
+    }
+    const QString entry = QStringLiteral(
+                              "[Desktop Entry]\n"
+                              "Type=Application\n"
+                              "Name=Corvanta Widgets\n"
+                              "Comment=Corvanta's desktop widgets\n"
+                              "Exec=%1\n"
+                              "TryExec=%2\n"
+                              "Terminal=false\n"
+                              "NoDisplay=true\n"
+                              "X-GNOME-Autostart-enabled=true\n")
+                              .arg(execArgument(program), escapedString(program));
+    return entry.toStdString();
+}
+
+bool LoginEntry::follow(bool widgetsPlaced) const {
+    std::error_code error;
+    if (!widgetsPlaced) {
+        fs::remove(file_, error);
+        if (error) {
+            qCWarning(hostLog).noquote() << "could not remove the login entry" << file_.c_str()
+                                         << "-" << QString::fromStdString(error.message());
+            return false;
+        }
+        return true;
+    }
+    const auto wanted = text(program_);
+    if (!wanted) {
+        qCWarning(hostLog).noquote() << "no login entry can start" << program_;
+        return false;
+    }
+    constexpr std::size_t largestEntry = 64 * 1024;
+    const auto current = readRegularFile(file_, largestEntry);
+    if (current.outcome == RegularFileText::Outcome::read && current.text == *wanted) return true;
+    try {
+        writeFileAtomically(file_, *wanted);
+        return true;
+    } catch (const std::exception& problem) {
+        qCWarning(hostLog).noquote() << "could not write the login entry -" << problem.what();
+        return false;
+    }
+}
+
+}  // namespace corvanta::host

@@ -1,0 +1,175 @@
+// The host program as a session starts it: only for users of the application, one per session
+// with or without a bus, never held up by odd files, following each new snapshot, and ending
+// cleanly on SIGTERM. And its login entry, which exists while widgets are placed.
+#include <sys/stat.h>
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <csignal>
+
+#include "HostFixture.h"
+#include "corvanta/host/LoginEntry.h"
+#include "corvanta/shared/SharedContainer.h"
+
+namespace corvanta::host {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The host program off screen, without a session bus, in the folders of `dir`.
+class HostProgram {
+  public:
+    HostProgram(const fs::path& dir, QStringList arguments) {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DBUS_SESSION_BUS_ADDRESS");
+        for (const auto& [name, folder] : {std::pair{"HOME", "home"},
+                                           {"XDG_CONFIG_HOME", "config"},
+                                           {"XDG_DATA_HOME", "data"},
+                                           {"XDG_RUNTIME_DIR", "runtime"}}) {
+            environment.insert(name, QString::fromStdString((dir / folder).string()));
+        }
+        environment.insert("CORVANTA_WIDGET_PLUGINS",
+                           QFileInfo(CORVANTA_WIDGET_PLUGIN_FILE).path());
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("QT_LOGGING_RULES", "rigwell.widgets.timeline.info=true");
+        process_.setProcessEnvironment(environment);
+        QObject::connect(&process_, &QProcess::readyReadStandardError, &process_,
+                         [this] { errors_ += QString::fromUtf8(process_.readAllStandardError()); });
+        process_.start(CORVANTA_WIDGET_HOST, arguments);
+    }
+    ~HostProgram() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    QProcess& process() { return process_; }
+    bool logged(const QString& text) {
+        return QTest::qWaitFor([&] { return errors_.contains(text); }, 30000);
+    }
+    bool ended() { return process_.waitForFinished(30000); }
+    const QString& errors() const { return errors_; }
+
+  private:
+    QProcess process_;
+    QString errors_;
+};
+
+class Program : public testing::QtTest {
+  protected:
+    testing::TempDir dir_;
+    const fs::path config_ = dir_.path() / "config";
+    const fs::path instances_ = config_ / "Corvanta" / "widget-host.json";
+    const fs::path loginEntry_ = config_ / "autostart" / "corvanta-widget-host.desktop";
+    const fs::path container_ = dir_.path() / "data" / SharedContainer::appGroup;
+
+    void SetUp() override {
+        testing::QtTest::SetUp();
+        fs::create_directories(dir_.path() / "runtime");
+        ::chmod((dir_.path() / "runtime").c_str(), 0700);
+    }
+};
+
+TEST_F(Program, AUserWhoNeverRanTheApplicationGetsNothingAndTheHostEndsQuietly) {
+    HostProgram host(dir_.path(), {});
+    ASSERT_TRUE(host.ended());
+    EXPECT_EQ(host.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(host.process().exitCode(), 0);
+    EXPECT_TRUE(host.errors().isEmpty()) << host.errors().toStdString();
+    EXPECT_FALSE(fs::exists(instances_));
+    EXPECT_FALSE(fs::exists(loginEntry_));
+    EXPECT_FALSE(fs::exists(dir_.path() / "runtime" / "corvanta-widget-host.lock"));
+}
+
+TEST_F(Program, StartedByTheAppItPlacesWidgetsForLoginStaysAloneAndEndsCleanlyOnSigterm) {
+    HostProgram first(dir_.path(), {"--started-by-app"});
+    ASSERT_TRUE(first.logged("timeline demandé")) << first.errors().toStdString();
+    EXPECT_EQ(storedInstances(instances_).size(), 2);
+    const std::string entry = testing::readText(loginEntry_);
+    const QString program = QFileInfo(CORVANTA_WIDGET_HOST).canonicalFilePath();
+    EXPECT_NE(entry.find("TryExec=" + program.toStdString() + "\n"), std::string::npos) << entry;
+    if (const QString validate = QStandardPaths::findExecutable("desktop-file-validate");
+        !validate.isEmpty()) {
+        QProcess check;
+        check.start(validate, {QString::fromStdString(loginEntry_.string())});
+        ASSERT_TRUE(check.waitForFinished(30000));
+        EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString();
+    }
+
+    // No bus to hold a name: the lock alone keeps the second host out.
+    HostProgram second(dir_.path(), {"--started-by-app"});
+    ASSERT_TRUE(second.ended());
+    EXPECT_EQ(second.process().exitCode(), 1);
+    EXPECT_TRUE(second.errors().contains("another widget host is already running"))
+        << second.errors().toStdString();
+    EXPECT_FALSE(second.errors().contains("demandé"));
+
+    ::kill(static_cast<pid_t>(first.process().processId()), SIGTERM);
+    ASSERT_TRUE(first.ended());
+    EXPECT_EQ(first.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.process().exitCode(), 0);
+    EXPECT_EQ(storedInstances(instances_).size(), 2) << "the list outlives the host";
+}
+
+TEST_F(Program, FifosInPlaceOfItsFilesNeverHoldItUp) {
+    fs::create_directories(instances_.parent_path());
+    fs::create_directories(container_);
+    const fs::path snapshot = container_ / SharedContainer::snapshotFileName;
+    ASSERT_EQ(::mkfifo(instances_.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(snapshot.c_str(), 0600), 0);
+    HostProgram host(dir_.path(), {"--started-by-app"});
+    ASSERT_TRUE(host.logged("lu=false")) << host.errors().toStdString();
+    ASSERT_TRUE(host.logged("is not a regular file; ignored"));
+    EXPECT_TRUE(host.errors().contains("is not a regular file; set aside, not read"));
+    EXPECT_EQ(host.errors().count("is not a regular file; ignored"), 1);
+    EXPECT_TRUE(fs::is_fifo(instances_.string() + ".unreadable"));
+    EXPECT_EQ(storedInstances(instances_).size(), 2) << "the defaults, in a regular file";
+    EXPECT_TRUE(fs::is_fifo(snapshot)) << "the snapshot is the application's: left as it is";
+}
+
+TEST_F(Program, FollowsEachNewSnapshotWithoutBeingAskedTo) {
+    MinerSnapshot snapshot;
+    snapshot.isRunning = true;
+    snapshot.hashRateMHs = 3;
+    snapshot.capturedAt = ReferenceDate::from(std::chrono::system_clock::now());
+    SharedContainer::write(snapshot, container_);
+    HostProgram host(dir_.path(), {"--started-by-app"});
+    ASSERT_TRUE(host.logged("débit=3.000000")) << host.errors().toStdString();
+    // No bus, no reload call: only the new file tells the host, long before the next timeline.
+    snapshot.hashRateMHs = 7.5;
+    SharedContainer::write(snapshot, container_);
+    EXPECT_TRUE(host.logged("débit=7.500000")) << host.errors().toStdString();
+}
+
+class Login : public Host {};
+
+TEST_F(Login, TheEntryExistsWhileWidgetsArePlacedAndQuotesAnOddProgramPath) {
+    const fs::path entry = dir_.path() / "autostart" / "corvanta-widget-host.desktop";
+    auto host = std::make_unique<WidgetHost>(
+        corvantaWidgets(), InstanceStore(file_), [] { return t0; }, std::chrono::seconds(1),
+        widgetkit::Language::french);
+    host->setLoginEntry(LoginEntry(entry, "/opt/My Apps/corvanta-widget-host"));
+    ASSERT_TRUE(host->start());
+    const std::string text = testing::readText(entry);
+    EXPECT_NE(text.find("Exec=\"/opt/My Apps/corvanta-widget-host\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("TryExec=/opt/My Apps/corvanta-widget-host\n"), std::string::npos);
+    ASSERT_TRUE(host->remove(0));
+    EXPECT_TRUE(fs::exists(entry)) << "one widget is still placed";
+    ASSERT_TRUE(host->remove(0));
+    EXPECT_FALSE(fs::exists(entry)) << "no widget: nothing starts at login";
+    EXPECT_EQ(LoginEntry::text("/a\nb"), std::nullopt);
+}
+
+TEST_F(Login, WithoutAListAHostThatPlacesNoDefaultsShowsAndStoresNothing) {
+    WidgetHost host(
+        corvantaWidgets(), InstanceStore(file_), [] { return t0; }, std::chrono::seconds(1),
+        widgetkit::Language::french);
+    host.setPlacesDefaults(false);
+    EXPECT_FALSE(host.start());
+    EXPECT_TRUE(host.shown().empty());
+    EXPECT_EQ(host.gallery(), nullptr);
+    EXPECT_FALSE(fs::exists(file_));
+}
+
+}  // namespace
+}  // namespace corvanta::host
