@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
 
@@ -89,7 +90,17 @@ MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher
     }
 }
 
-PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::move(directory)) {}
+PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::move(directory)) {
+    // Pending and rejected block files are written atomically, beside each other's folders.
+    const auto ownBlockFile = [](std::string_view name) {
+        return (name.starts_with("pending-") || name.starts_with("rejected-")) &&
+               name.ends_with(".json");
+    };
+    removeLeftoverTemporaries(directory_, ownBlockFile);
+    if (directory_.has_parent_path()) {
+        removeLeftoverTemporaries(directory_.parent_path(), ownBlockFile);
+    }
+}
 
 void PendingBlocks::add(const PendingBlock& block) {
     bool written = true;
