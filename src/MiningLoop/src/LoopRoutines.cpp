@@ -1,6 +1,7 @@
 #include "corvanta/loop/LoopRoutines.h"
 
 #include "DisplayHex.h"
+#include "StorageProblems.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -102,17 +103,20 @@ PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::
     }
 }
 
-void PendingBlocks::add(const PendingBlock& block) {
-    bool written = true;
+std::optional<FileWriteError> PendingBlocks::add(const PendingBlock& block) {
+    std::optional<FileWriteError> failure;
     try {
         PendingBlockStore::write(block, directory_);
-    } catch (const std::exception&) {
-        written = false;
+    } catch (const FileWriteError& error) {
+        failure = error;
+    } catch (const std::exception& error) {
+        failure = FileWriteError(error.what());
     }
     std::lock_guard lock(mutex_);
     announced_.insert(block.blockHashHex);
     // Not on disk: kept here and resubmitted with the files, so the block is not lost.
-    if (!written) unsaved_.push_back(block);
+    if (failure) unsaved_.push_back(block);
+    return failure;
 }
 
 bool PendingBlocks::wasAnnounced(const PendingBlock& block) const {
@@ -193,8 +197,11 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
             historyStore.recordSubmission(block.height, hash,
                                           hashBytesOfDisplayHex(block.coinbaseTxIDHex),
                                           block.rewardSats, result, WallClock::now());
-        } catch (const std::exception&) {
+        } catch (const FileWriteError& error) {
             recorded = false;  // kept pending; the next start or save completes it
+            onEvent(writeProblem(historyStore.fileURL().parent_path(), error, "found blocks"));
+        } catch (const std::exception&) {
+            recorded = false;
         }
         if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
             try {

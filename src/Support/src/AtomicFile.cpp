@@ -162,7 +162,10 @@ std::string readFile(const std::filesystem::path& path, Links links) {
     if (fd.get() < 0) {
         const int error = errno;
         const auto message = "cannot open " + path.string() + ": " + std::strerror(error);
-        if (error == ENOENT) throw FileReadError(message, FileReadError::Reason::missing);
+        // A file where a folder of the path should be: no such file either.
+        if (error == ENOENT || error == ENOTDIR) {
+            throw FileReadError(message, FileReadError::Reason::missing);
+        }
         // O_NOFOLLOW's refusal of a link.
         if (error == ELOOP && links == Links::refuse) {
             throw FileReadError("a link is in the place of " + path.string(),
