@@ -10,8 +10,8 @@
 #include "JobRace.h"
 #include "LoopFakes.h"
 #include "ScriptedNode.h"
-#include "StorageProblems.h"
 #include "StoreFaults.h"
+#include "StoreNotices.h"
 #include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/MiningCoordinator.h"
@@ -207,7 +207,7 @@ TEST_F(Resubmission, APendingFileStaysUntilTheHistoryHoldsTheBlockOnDisk) {
         resubmit(node, *history);
         EXPECT_EQ(heightsOf<BlockFound>(log), std::vector<std::int64_t>{7});
         EXPECT_EQ(log.all<SubmissionResultEvent>().size(), 1u);
-        EXPECT_EQ(log.all<StorageProblem>().size(), 1u);  // the failed save, said
+        EXPECT_EQ(log.all<StoreNotice>().size(), 1u);  // the failed save, said
         EXPECT_EQ(heightsIn(pendingDirectory), std::vector<std::int64_t>{7});
         EXPECT_TRUE(history->contains(hashOf(block)));
 
@@ -297,14 +297,14 @@ TEST_F(FoundBlockLoop, AnAcceptedBlockLeavesItsFileOnlyOnceTheHistoryHoldsItOnDi
     EXPECT_TRUE(heightsIn(pendingDirectory).empty());
     EXPECT_EQ(heightsOf<BlockFound>(log), (std::vector<std::int64_t>{1, 2}));
     // The failed save was said once, naming the folder; it was no full disk.
-    const auto problems = log.all<StorageProblem>();
+    const auto problems = log.all<StoreNotice>();
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_TRUE(problems[0].message.starts_with("Cannot write to " + blocker.string() + ": "))
         << problems[0].message;
     EXPECT_FALSE(problems[0].fullFolder);
 }
 
-TEST(StorageProblems, AFullDiskIsSaidOnceARunNamingTheFolder) {
+TEST(StoreNotices, AFullDiskIsSaidOnceARunNamingTheFolder) {
     const auto full = loop::writeProblem("/data/history", FileWriteError("cannot sync x", ENOSPC),
                                          "found blocks");
     EXPECT_EQ(full.message,
@@ -315,13 +315,13 @@ TEST(StorageProblems, AFullDiskIsSaidOnceARunNamingTheFolder) {
     EXPECT_FALSE(loop::writeProblem("/d", FileWriteError("denied", EACCES), "x").fullFolder);
 
     EventLog log;
-    const auto once = loop::sayingStorageProblemsOnce(log.handler());
+    const auto once = loop::sayingStoreNoticesOnce(log.handler());
     for (int i = 0; i < 3; ++i) {
         once(full);
         once(TemplateReceived{i});
     }
     once(loop::writeProblem("/other", FileWriteError("", ENOSPC), "found blocks"));
-    EXPECT_EQ(log.all<StorageProblem>().size(), 2u);
+    EXPECT_EQ(log.all<StoreNotice>().size(), 2u);
     EXPECT_EQ(log.all<TemplateReceived>().size(), 3u);
 }
 

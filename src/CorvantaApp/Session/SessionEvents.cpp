@@ -207,7 +207,7 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                 m.appendLog(QStringLiteral("Node restarted (attempt ") + number(e.attempt) +
                             QStringLiteral(")."));
                 rebindClientAfterNodeRestart(session);
-            } else if constexpr (std::is_same_v<E, StorageProblem>) {
+            } else if constexpr (std::is_same_v<E, StoreNotice>) {
                 m.appendLog(fromStd(e.message));
                 if (e.fullFolder) {
                     critical(

@@ -290,6 +290,11 @@ SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now
     SettingsFileCheck check;
     if (iniPath.isEmpty()) return check;
     const std::filesystem::path path = iniPath.toStdString();
+    // What our own atomic writes of the file, or of its copies aside, left when cut short.
+    const std::string stem = QFileInfo(iniPath).completeBaseName().toStdString();
+    removeLeftoverTemporaries(path.parent_path(), [&](std::string_view name) {
+        return name == path.filename().string() || name.starts_with(stem + ".unreadable-");
+    });
     FileContents contents = readIfRegular(path);
     if (contents.kind == FileKind::absent) return check;
     if (contents.kind == FileKind::unreadable) {

@@ -1,7 +1,7 @@
 #include "corvanta/loop/LoopRoutines.h"
 
 #include "DisplayHex.h"
-#include "StorageProblems.h"
+#include "StoreNotices.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 
 #include "BackgroundTasks.h"
 #include "JobRace.h"
-#include "StorageProblems.h"
+#include "StoreNotices.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
@@ -29,6 +29,7 @@ struct Nothing {};
 struct MiningCoordinator::Run {
     MiningEventHandler onEvent;
     std::shared_ptr<const RPCClient> client;
+    bool reconciled = false;  // the history with the chain, once a run
 };
 
 MiningCoordinator::MiningCoordinator(
@@ -83,7 +84,7 @@ void MiningCoordinator::run(MiningEventHandler onEvent) {
         }
     } endOfRun{*this};
 
-    Run run{loop::sayingStorageProblemsOnce(std::move(onEvent)), client_};
+    Run run{loop::sayingStoreNoticesOnce(std::move(onEvent)), client_};
     if (!nodeSupervisor_) {
         miningLoop(run, runStop_.get_token());
         return;
@@ -141,6 +142,11 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
         job = recover(std::current_exception());
     }
     std::uint64_t startingExtranonce = 0;
+    if (!run.reconciled) {
+        run.reconciled = true;
+        loop::reconcileHistory(*historyStore_, *run.client, job->payoutPlan.minerScript,
+                               timings_.reconciliationCallTimeoutSeconds, onEvent, stop);
+    }
 
     while (true) {
         const auto receivedAt = std::chrono::steady_clock::now();

@@ -203,6 +203,14 @@ MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) cons
     return summary;
 }
 
+std::optional<std::int64_t> MiningHistoryStore::newestHeight() const {
+    std::lock_guard lock(mutex_);
+    std::optional<std::int64_t> newest;
+    for (const auto& record : *records_)
+        newest = std::max(newest.value_or(0), std::int64_t(record.height));
+    return newest;
+}
+
 bool MiningHistoryStore::contains(const std::vector<std::uint8_t>& blockHash) const {
     if (blockHash.size() != kHashSize) return false;  // names no block the history could hold
     std::array<std::uint8_t, kHashSize> hash{};

@@ -206,6 +206,22 @@ TEST(SettingsFile, AnUnreadableFileIsLeftAsItIsAndNeverSavedOver) {
     EXPECT_EQ(outcome, "");
 }
 
+// A write cut short by a crash leaves its temporary file; the next start removes it, and only it.
+TEST(SettingsFile, TemporaryFilesOfEarlierWritesGoAtTheNextCheck) {
+    SettingsFolder folder;
+    const auto ours = folder.dir.path() / ".Corvanta.conf.tmp-1a2b3c";
+    const auto copy = folder.dir.path() / ".Corvanta.unreadable-20261207T061500Z.conf.tmp-9f";
+    const auto other = folder.dir.path() / ".Other.conf.tmp-1a2b3c";
+    for (const auto& file : {ours, copy, other}) {
+        testing::writeText(file, "x");
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    checkSettingsFile(folder.path(), kNow);
+    EXPECT_FALSE(fs::exists(ours));
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_TRUE(fs::exists(other));
+}
+
 TEST(SettingsFile, ASecondCopyOnTheSameSecondGetsANameOfItsOwn) {
     SettingsFolder folder;
     testing::writeText(folder.file, "[General]\na=\"1\n");

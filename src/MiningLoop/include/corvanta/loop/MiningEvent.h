@@ -75,12 +75,13 @@ struct BestDifficulty {
     bool operator==(const BestDifficulty&) const = default;
 };
 
-// A store's file could not be read or written: what was found is kept in memory until it can be.
-// Said once a run for each problem.
-struct StorageProblem {
+// What the user should know of the files that keep found blocks: one could not be read or written
+// (what was found is then kept in memory until it can be), or the history got back a block it had
+// missed. Said once a run for each text.
+struct StoreNotice {
     std::string message;                    // the event log's line
     std::optional<std::string> fullFolder;  // the folder whose disk is full, when that is why
-    bool operator==(const StorageProblem&) const = default;
+    bool operator==(const StoreNotice&) const = default;
 };
 
 }  // namespace mining_event
@@ -91,7 +92,7 @@ using MiningEvent = std::variant<
     mining_event::SearchExhausted, mining_event::WorkLoaded, mining_event::CandidateValidated,
     mining_event::CandidateRejected, mining_event::CandidateValidationUnavailable,
     mining_event::WorkAbandoned, mining_event::Recovering, mining_event::NodeDied,
-    mining_event::NodeRestarted, mining_event::BestDifficulty, mining_event::StorageProblem>;
+    mining_event::NodeRestarted, mining_event::BestDifficulty, mining_event::StoreNotice>;
 
 // Called from several threads at once; must be thread-safe.
 using MiningEventHandler = std::function<void(const MiningEvent&)>;

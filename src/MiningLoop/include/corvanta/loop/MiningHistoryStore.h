@@ -68,6 +68,8 @@ class MiningHistoryStore {
     };
     // The number of records, their accepted total and the newest `newest` records.
     Summary summary(std::size_t newest) const;
+    // The greatest height of any record held; none for an empty history.
+    std::optional<std::int64_t> newestHeight() const;
     // True when a record of this block (hash byte order) is held, saved or not.
     bool contains(const std::vector<std::uint8_t>& blockHash) const;
 
