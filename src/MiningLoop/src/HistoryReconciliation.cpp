@@ -16,6 +16,9 @@ std::vector<FoundBlock> reconcile(MiningHistoryStore& history, const RPCClient& 
                                   const Bytes& payoutScript, double timeoutSeconds,
                                   std::stop_token stop) {
     std::vector<FoundBlock> added;
+    // A history that cannot be read may hold any of the blocks: they are compared with it once it
+    // reads, when a later start walks again.
+    if (history.unreadableReason()) return added;
     const auto newest = history.newestHeight();
     if (!newest || payoutScript.empty()) return added;
     try {

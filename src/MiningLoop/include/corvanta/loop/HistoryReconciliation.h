@@ -26,7 +26,7 @@ inline constexpr std::int64_t maximumDepth = 1000;
 // Walks the node's active chain from the newest block the history holds (less lookBehind) to the
 // tip, at most maximumDepth blocks, and records every block whose coinbase pays `payoutScript`
 // and that the history lacks, as a submission the node accepted, found at its header's time. A
-// block the history holds is not fetched. Returns the blocks added (in memory at least: a failed
+// block the history holds is not fetched; a history that cannot be read is not walked. Returns the blocks added (in memory at least: a failed
 // write keeps them there, as any record). An RPC failure ends the walk with what it found;
 // throws Cancelled.
 std::vector<FoundBlock> reconcile(MiningHistoryStore& history, const RPCClient& client,
