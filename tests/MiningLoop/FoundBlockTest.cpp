@@ -11,6 +11,7 @@
 #include "LoopFakes.h"
 #include "ScriptedNode.h"
 #include "StoreFaults.h"
+#include "StoreNotices.h"
 #include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/MiningCoordinator.h"
@@ -206,13 +207,14 @@ TEST_F(Resubmission, APendingFileStaysUntilTheHistoryHoldsTheBlockOnDisk) {
         resubmit(node, *history);
         EXPECT_EQ(heightsOf<BlockFound>(log), std::vector<std::int64_t>{7});
         EXPECT_EQ(log.all<SubmissionResultEvent>().size(), 1u);
+        EXPECT_EQ(log.all<StoreNotice>().size(), 1u);  // the failed save, said
         EXPECT_EQ(heightsIn(pendingDirectory), std::vector<std::int64_t>{7});
         EXPECT_TRUE(history->contains(hashOf(block)));
 
         // Known now: neither asked about nor announced again, and still kept.
         resubmit(node, *history);
         EXPECT_EQ(node.submissionCount(), 1u);
-        EXPECT_EQ(log.events().size(), 2u);
+        EXPECT_EQ(log.events().size(), 3u);
         EXPECT_EQ(heightsIn(pendingDirectory), std::vector<std::int64_t>{7});
 
         if (c.folderBlocked) {
@@ -224,7 +226,7 @@ TEST_F(Resubmission, APendingFileStaysUntilTheHistoryHoldsTheBlockOnDisk) {
         } else {
             EXPECT_EQ(readFile(file), "[{\"damaged\":true}]");
         }
-        EXPECT_EQ(log.events().size(), 2u);
+        EXPECT_EQ(log.events().size(), 3u);
         PendingBlockStore::remove(block, pendingDirectory);
     }
 }
@@ -294,6 +296,33 @@ TEST_F(FoundBlockLoop, AnAcceptedBlockLeavesItsFileOnlyOnceTheHistoryHoldsItOnDi
               (std::vector<std::int64_t>{1, 2}));
     EXPECT_TRUE(heightsIn(pendingDirectory).empty());
     EXPECT_EQ(heightsOf<BlockFound>(log), (std::vector<std::int64_t>{1, 2}));
+    // The failed save was said once, naming the folder; it was no full disk.
+    const auto problems = log.all<StoreNotice>();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_TRUE(problems[0].message.starts_with("Cannot write to " + blocker.string() + ": "))
+        << problems[0].message;
+    EXPECT_FALSE(problems[0].fullFolder);
+}
+
+TEST(StoreNotices, AFullDiskIsSaidOnceARunNamingTheFolder) {
+    const auto full = loop::writeProblem("/data/history", FileWriteError("cannot sync x", ENOSPC),
+                                         "found blocks");
+    EXPECT_EQ(full.message,
+              "Cannot write to /data/history: disk full; found blocks are kept in memory until "
+              "they can be written.");
+    EXPECT_EQ(full.fullFolder, "/data/history");
+    EXPECT_EQ(loop::writeProblem("/q", FileWriteError("over quota", EDQUOT), "x").fullFolder, "/q");
+    EXPECT_FALSE(loop::writeProblem("/d", FileWriteError("denied", EACCES), "x").fullFolder);
+
+    EventLog log;
+    const auto once = loop::sayingStoreNoticesOnce(log.handler());
+    for (int i = 0; i < 3; ++i) {
+        once(full);
+        once(TemplateReceived{i});
+    }
+    once(loop::writeProblem("/other", FileWriteError("", ENOSPC), "found blocks"));
+    EXPECT_EQ(log.all<StoreNotice>().size(), 2u);
+    EXPECT_EQ(log.all<TemplateReceived>().size(), 3u);
 }
 
 TEST_F(FoundBlockLoop, ABlockKeptOnlyInMemoryOutlivesAStop) {

@@ -123,6 +123,9 @@ std::string withFirst(const char* key, json::Value value) {
 
 TEST(MiningHistoryStore, PutsWhatItCannotTrustAsideUntouchedAndStartsEmpty) {
     const std::string deep = std::string(75'000, '[') + std::string(75'000, ']');
+    // Kept as bytes, these are one id: written back, the file would hold it twice.
+    auto sameIdInLowerCase = goodRecord(2);
+    sameIdInLowerCase["id"] = "6f1c2e1a-3b9d-4c7e-9a2b-000000000001";
     auto mature = goodRecord(1);
     mature["status"] = "mature";
     mature["confirmations"] = 99;
@@ -137,6 +140,7 @@ TEST(MiningHistoryStore, PutsWhatItCannotTrustAsideUntouchedAndStartsEmpty) {
         {"31-byte block hash", withFirst("blockHash", Bytes(31, 7))},
         {"33-byte coinbase hash", withFirst("coinbaseTxID", Bytes(33, 7))},
         {"repeated id", historyOf({goodRecord(1), goodRecord(11)})},
+        {"ids differing only in letter case", historyOf({goodRecord(1), sameIdInLowerCase})},
         {"repeated block hash", withFirst("blockHash", hashNumber(2))},
         {"negative confirmations", withFirst("confirmations", -1)},
         {"mature too early", historyOf({mature})},

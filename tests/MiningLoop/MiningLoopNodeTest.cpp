@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <csignal>
+#include <set>
 #include <thread>
 
 #include "LoopFakes.h"
@@ -386,6 +387,56 @@ TEST_F(MiningLoopNodeTest, LoadsWorkFromALargeTemplate) {
         ASSERT_NE(reply.find("\"ok\": true"), std::string::npos) << reply;
     }
     EXPECT_EQ(loadOnce("largeTemplateMilliseconds"), transactions + 1);
+}
+
+// Blocks an earlier session found but could not write down (a full disk, then a quit) are on the
+// chain, paying the payout script: the next run puts each back into the history, once.
+TEST_F(MiningLoopNodeTest, BlocksTheHistoryMissedComeBackFromTheChainOnce) {
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 2; }));
+    stopMining();
+    const auto recorded = history_->allBlocks().size();
+    // Three of ours the history never heard of, between two of someone else's.
+    client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
+                  {});
+    generate(3);
+    client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
+                  {});
+    const auto tip = blockCount();
+
+    engine_->setPaused(true);
+    log_.clear();
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    stopMining();
+    const auto notices = log_.all<StoreNotice>();
+    ASSERT_EQ(notices.size(), 3u);
+    const auto check = [&](const std::vector<FoundBlock>& blocks) {
+        ASSERT_EQ(blocks.size(), recorded + 3);
+        std::set<std::vector<std::uint8_t>> hashes;
+        for (const auto& block : blocks) hashes.insert(block.blockHash);
+        EXPECT_EQ(hashes.size(), blocks.size());
+        for (std::size_t i = recorded; i < blocks.size(); ++i) {
+            EXPECT_EQ(blocks[i].height, tip - 3 + std::int64_t(i - recorded));
+            EXPECT_GT(blocks[i].rewardSats, 0);
+            const std::vector<std::uint8_t> displayOrder(blocks[i].blockHash.rbegin(),
+                                                         blocks[i].blockHash.rend());
+            const auto header =
+                client_->call("getblockheader",
+                              {RPCParam::string(BitcoinEncoding::hexString(displayOrder))}, 10, {});
+            EXPECT_EQ(json::as<std::int64_t>(header["height"]), blocks[i].height);
+        }
+    };
+    check(history_->allBlocks());
+    check(MiningHistoryStore(historyFile()).allBlocks());
+
+    // Nothing more the next time.
+    log_.clear();
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    stopMining();
+    EXPECT_TRUE(log_.all<StoreNotice>().empty());
+    EXPECT_EQ(history_->allBlocks().size(), recorded + 3);
 }
 
 }  // namespace

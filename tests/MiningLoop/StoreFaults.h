@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <string>
 
+#include "UnprivilegedUser.h"
+
 namespace corvanta::testing {
 
 // Takes every name an undecodable store file could be put aside under in the next seconds, so

@@ -17,6 +17,7 @@
 #include "NodeLaunchRecord.h"
 #include "ProcessInfo.h"
 #include "TestSupport.h"
+#include "corvanta/node/BinaryIntegrity.h"
 
 namespace corvanta {
 namespace {
@@ -73,6 +74,10 @@ class LeftoverNodeTest : public ::testing::Test {
     }
     fs::path dataDirectory() const { return dir_.path() / "regtest"; }
     fs::path recordFile() const { return NodeLaunchRecord::location(dataDirectory()); }
+    // The stand-ins run Python: it is the node program of these launches.
+    static fs::path programOf(const StandIn& node) {
+        return ProcessInfo::executable(node.pid()).value();
+    }
 
     // The record a launch of `node` would have written, by a launcher that has ended since: this
     // process's pid with another start time is an earlier process, gone.
@@ -91,7 +96,7 @@ TEST_F(LeftoverNodeTest, ANodeOfOursWhoseLauncherIsGoneIsStoppedBySigterm) {
     StandIn node(dataDirectory(), ports_.first());
     recordOf(node).write(recordFile());
 
-    auto leftover = LeftoverNode::find(configuration());
+    auto leftover = LeftoverNode::find(configuration(), programOf(node), std::nullopt);
     ASSERT_TRUE(leftover.has_value());
     EXPECT_EQ(leftover->identity(), node.identity());
     EXPECT_TRUE(leftover->stop(30s, 20ms, 5, {}));
@@ -103,9 +108,10 @@ TEST_F(LeftoverNodeTest, AnyOtherProcessIsNoLeftover) {
     StandIn node(dataDirectory(), ports_.first());
     StandIn elsewhere(dir_.path() / "other", ports_.first());
     const NodeLaunchRecord ours = recordOf(node);
+    const fs::path program = programOf(node);
     const auto expectNone = [&](const NodeLaunchRecord& record, const char* why) {
         record.write(recordFile());
-        EXPECT_FALSE(LeftoverNode::find(configuration()).has_value()) << why;
+        EXPECT_FALSE(LeftoverNode::find(configuration(), program, std::nullopt).has_value()) << why;
     };
 
     NodeLaunchRecord changed = ours;
@@ -128,14 +134,16 @@ TEST_F(LeftoverNodeTest, AnyOtherProcessIsNoLeftover) {
     changed.program = ProcessInfo::executable(::getpid()).value();
     expectNone(changed, "this very process");
     testing::writeText(recordFile(), "{\"node\":");
-    EXPECT_FALSE(LeftoverNode::find(configuration()).has_value()) << "a damaged record";
+    EXPECT_FALSE(LeftoverNode::find(configuration(), program, std::nullopt).has_value())
+        << "a damaged record";
 
     // Ended but not reaped yet: a zombie holds no folder.
     node.process->sendSignal(SIGKILL);
     pollfd ended{node.process->pidfd(), POLLIN, 0};
     ASSERT_EQ(::poll(&ended, 1, -1), 1);
     ours.write(recordFile());
-    EXPECT_FALSE(LeftoverNode::find(configuration()).has_value()) << "an ended node";
+    EXPECT_FALSE(LeftoverNode::find(configuration(), program, std::nullopt).has_value())
+        << "an ended node";
     EXPECT_TRUE(ProcessInfo::isLive(elsewhere.identity()));  // nothing was signalled
 }
 
@@ -143,11 +151,33 @@ TEST_F(LeftoverNodeTest, ALeftoverThatWillNotGoIsLeftRunningNeverKilled) {
     StandIn node(dataDirectory(), ports_.first(),
                  "signal.signal(signal.SIGTERM, signal.SIG_IGN)\n");
     recordOf(node).write(recordFile());
-    auto leftover = LeftoverNode::find(configuration());
+    auto leftover = LeftoverNode::find(configuration(), programOf(node), std::nullopt);
     ASSERT_TRUE(leftover.has_value());
     EXPECT_FALSE(leftover->stop(100ms, 20ms, 5, {}));
     EXPECT_TRUE(ProcessInfo::isLive(node.identity()));
     EXPECT_TRUE(fs::exists(recordFile()));
+}
+
+// A record is input like any file: naming a process of the user's that runs anything but this
+// launch's node program (a script given the folder's "-datadir=") gets that process neither a
+// signal nor an RPC call; a node program replaced since by one with the shipped digest still is.
+TEST_F(LeftoverNodeTest, OnlyAProcessRunningOurNodeProgramIsOurs) {
+    StandIn script(dataDirectory(), ports_.first());
+    recordOf(script).write(recordFile());
+    const fs::path shipped = dir_.path() / "bin" / "bitcoind";
+    fs::create_directories(shipped.parent_path());
+    testing::writeText(shipped, "#!/bin/sh\n");
+    EXPECT_FALSE(LeftoverNode::find(configuration(), shipped, std::nullopt).has_value());
+    EXPECT_FALSE(LeftoverNode::find(configuration(), shipped, BinaryIntegrity::sha256Hex(shipped))
+                     .has_value());
+    EXPECT_TRUE(ProcessInfo::isLive(script.identity()));
+
+    fs::copy_file(programOf(script), shipped, fs::copy_options::overwrite_existing);
+    auto sameDigest =
+        LeftoverNode::find(configuration(), shipped, BinaryIntegrity::sha256Hex(programOf(script)));
+    ASSERT_TRUE(sameDigest.has_value());
+    EXPECT_TRUE(sameDigest->stop(30s, 20ms, 5, {}));
+    EXPECT_EQ(script.process->reap(), SIGTERM);
 }
 
 // The death signal is sent when the thread that forked a child ends: children must come from a

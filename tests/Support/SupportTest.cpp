@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <filesystem>
@@ -143,6 +144,45 @@ TEST(AtomicFile, AppendsCreatingFoldersAndRefusesWhatIsNoFile) {
     EXPECT_THROW(appendToFileDurably(folder / "a", "x"), FileWriteError);  // a folder
     EXPECT_EQ(readFile(path), "one\ntwo\n");
     std::filesystem::remove_all(folder);
+}
+
+FileReadError::Reason readFailure(const std::filesystem::path& path, Links links) {
+    try {
+        readFile(path, links);
+    } catch (const FileReadError& error) {
+        return error.reason();
+    }
+    ADD_FAILURE() << path << " was read";
+    return FileReadError::Reason::missing;
+}
+
+// Nothing but a regular file is read or appended to, and nothing ever waits for a writer or
+// reader at the other end of a FIFO; an append never writes through a link.
+TEST(AtomicFile, ReadsAndAppendsRegularFilesOnlyNeverBlockingNorThroughALink) {
+    testing::TempDir dir;
+    const auto fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const auto file = dir.path() / "file";
+    testing::writeText(file, "text");
+    const auto link = dir.path() / "link";
+    std::filesystem::create_symlink(file, link);
+    const auto dangling = dir.path() / "dangling";
+    std::filesystem::create_symlink(dir.path() / "elsewhere", dangling);
+
+    using Reason = FileReadError::Reason;
+    EXPECT_EQ(readFailure(fifo, Links::follow), Reason::notRegular);
+    EXPECT_EQ(readFailure(dir.path(), Links::follow), Reason::notRegular);
+    EXPECT_EQ(readFailure(dir.path() / "missing", Links::follow), Reason::missing);
+    EXPECT_EQ(readFailure(link, Links::refuse), Reason::notRegular);
+    EXPECT_EQ(readFile(link, Links::follow), "text");
+    EXPECT_EQ(readFile("/proc/self/stat").substr(0, 1).find_first_of("0123456789"), 0u)
+        << "files that tell a size of 0 are read whole";
+
+    EXPECT_THROW(appendToFileDurably(fifo, "x"), FileWriteError);
+    EXPECT_THROW(appendToFileDurably(link, "x"), FileWriteError);
+    EXPECT_THROW(appendToFileDurably(dangling, "x"), FileWriteError);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "elsewhere"));
+    EXPECT_EQ(readFile(file), "text");
 }
 
 TEST(CancellableWait, StopEndsTheWaitPromptly) {

@@ -216,6 +216,11 @@ void MiningSessionModel::useProofLog(std::shared_ptr<ProofOfMining> ledger) {
     lastProofHeight_.reset();
     hashesAtLastProof_ = 0;
     if (!proofLog_) return;
+    if (const auto reason = proofLog_->unreadableReason()) {
+        appendLog(QStringLiteral("Proof ledger unreadable: ") + QString::fromStdString(*reason) +
+                  QStringLiteral(". It is left as it is; new entries are kept in memory until "
+                                 "it can be read."));
+    }
     offload<LedgerSummary>(
         *ledgerLane_, [ledger = proofLog_] { return summarizeLedger(*ledger); },
         [this](LedgerSummary summary) { applyLedgerSummary(summary); });

@@ -210,6 +210,16 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                 m.appendLog(QStringLiteral("Node restarted (attempt ") + number(e.attempt) +
                             QStringLiteral(")."));
                 rebindClientAfterNodeRestart(session);
+            } else if constexpr (std::is_same_v<E, StoreNotice>) {
+                m.appendLog(fromStd(e.message));
+                if (e.fullFolder) {
+                    critical(
+                        L(QStringLiteral("Impossible d'\u00e9crire dans %@ : disque plein. Les "
+                                         "blocs trouv\u00e9s restent en m\u00e9moire "
+                                         "jusqu'\u00e0 ce qu'ils puissent \u00eatre "
+                                         "enregistr\u00e9s."),
+                          fromStd(*e.fullFolder)));
+                }
             } else if constexpr (std::is_same_v<E, BestDifficulty>) {
                 m.setBestDifficultySession(e.session);
                 m.setBestDifficultyAllTime(e.allTime);

@@ -28,10 +28,15 @@ std::optional<Integer> wholeNumber(const QString& text) {
 }
 
 // A settings file that is not a regular file and could not be moved is never opened: reading a
-// FIFO blocks for ever. With no file name, reads find nothing and writes report failure.
+// FIFO blocks for ever. One that cannot be read is never saved over: the writer would replace the
+// user's settings with the defaults. With no file name, reads find nothing and writes report
+// failure.
 QString readablePath(const QString& iniPath) {
-    return checkSettingsFile(iniPath).outcome == SettingsFileCheck::Outcome::unusable ? QString()
-                                                                                      : iniPath;
+    const auto outcome = checkSettingsFile(iniPath).outcome;
+    return outcome == SettingsFileCheck::Outcome::unusable ||
+                   outcome == SettingsFileCheck::Outcome::unreadable
+               ? QString()
+               : iniPath;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -16,24 +17,30 @@
 namespace corvanta {
 namespace {
 
-enum class FileKind { absent, regular, other };
+enum class FileKind { absent, regular, other, unreadable };
 
 struct FileContents {
     FileKind kind = FileKind::absent;
     std::string bytes;
+    std::string reason;  // the system's, when unreadable
 };
+
+FileContents unreadable(int error) {
+    return {FileKind::unreadable, {}, std::strerror(error)};
+}
 
 // Opens without blocking (a FIFO with no writer would hold open() for ever) and reads only a
 // regular file.
 FileContents readIfRegular(const std::filesystem::path& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return {errno == ENOENT ? FileKind::absent : FileKind::other, {}};
+        // A file the system will not show (EACCES on its folder) is still the user's.
+        return errno == ENOENT ? FileContents{} : unreadable(errno);
     }
-    if (!S_ISREG(info.st_mode)) return {FileKind::other, {}};
+    if (!S_ISREG(info.st_mode)) return {FileKind::other, {}, {}};
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return {FileKind::other, {}};
-    FileContents contents{FileKind::regular, {}};
+    if (fd < 0) return unreadable(errno);
+    FileContents contents{FileKind::regular, {}, {}};
     // The file may have been swapped between stat() and open().
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) contents.kind = FileKind::other;
     char buffer[65536];
@@ -44,7 +51,7 @@ FileContents readIfRegular(const std::filesystem::path& path) {
         } else if (n == 0) {
             break;
         } else if (errno != EINTR) {
-            contents.kind = FileKind::other;
+            contents = unreadable(errno);
         }
     }
     ::close(fd);
@@ -265,6 +272,11 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
                 .arg(fileName, keptAs)
                 .arg(recoveredSettings)
                 .arg(droppedLines);
+        case Outcome::unreadable:
+            return QStringLiteral(
+                       "Settings file %1 could not be read (%2): the settings run on their "
+                       "defaults this time and the file is left as it is.")
+                .arg(fileName, reason);
         case Outcome::unusable:
             return QStringLiteral(
                        "Settings file %1 is not a regular file and could not be moved "
@@ -278,8 +290,19 @@ SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now
     SettingsFileCheck check;
     if (iniPath.isEmpty()) return check;
     const std::filesystem::path path = iniPath.toStdString();
+    // What our own atomic writes of the file, or of its copies aside, left when cut short.
+    const std::string stem = QFileInfo(iniPath).completeBaseName().toStdString();
+    removeLeftoverTemporaries(path.parent_path(), [&](std::string_view name) {
+        return name == path.filename().string() || name.starts_with(stem + ".unreadable-");
+    });
     FileContents contents = readIfRegular(path);
     if (contents.kind == FileKind::absent) return check;
+    if (contents.kind == FileKind::unreadable) {
+        // Not a first run: the user's settings are in there, and nothing may replace them.
+        check.outcome = SettingsFileCheck::Outcome::unreadable;
+        check.reason = QString::fromStdString(contents.reason);
+        return check;
+    }
     if (contents.kind == FileKind::other) {
         const std::filesystem::path aside = asideName(iniPath, now);
         std::error_code error;

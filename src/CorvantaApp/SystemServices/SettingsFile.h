@@ -24,9 +24,13 @@ struct SettingsFileCheck {
         recovered,
         // Not a regular file, and it could not be moved: the settings must not be read from it.
         unusable,
+        // A file there that the system will not let us read (EACCES, EIO): the user's settings
+        // all the same. Neither read, nor moved, nor saved over; the settings run on defaults.
+        unreadable,
     };
     Outcome outcome = Outcome::intact;
     QString keptAs;  // the file name the original went to or was copied to
+    QString reason;  // the system's, when unreadable
     int recoveredSettings = 0;
     int droppedLines = 0;
 

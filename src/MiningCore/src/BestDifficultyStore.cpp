@@ -11,7 +11,9 @@ constexpr std::string_view kKey = "bestDigestBigEndianBytes";
 }
 
 BestDifficultyStore::BestDifficultyStore(std::filesystem::path fileURL)
-    : fileURL_(std::move(fileURL)) {}
+    : fileURL_(std::move(fileURL)) {
+    removeLeftoverTemporaries(fileURL_);
+}
 
 std::optional<BestDifficultyStore::Digest> BestDifficultyStore::load() const {
     try {

@@ -18,8 +18,10 @@ Contents read(const std::filesystem::path& journal) {
     Contents contents;
     std::string text;
     try {
-        text = readFile(journal);
-    } catch (const FileReadError&) {
+        text = readFile(journal, Links::refuse);
+    } catch (const FileReadError& error) {
+        if (error.reason() == FileReadError::Reason::notRegular) contents.notRegular = true;
+        if (error.reason() == FileReadError::Reason::unreadable) contents.unreadable = error.what();
         return contents;
     }
     std::string_view rest = text;

@@ -5,6 +5,7 @@
 // store folds the journal into its file now and then and removes it.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,9 +20,14 @@ struct Contents {
     std::vector<std::string> lines;
     // Bytes after the last line break: a line whose writing never finished.
     bool unfinishedTail = false;
+    // Something other than a regular file (a link, a FIFO) is in the journal's place.
+    bool notRegular = false;
+    // The journal is there but could not be read: why.
+    std::optional<std::string> unreadable;
 };
 
-// Reads the journal; a missing or unreadable one has no lines.
+// Reads the journal without ever blocking, never through a link; a missing, unreadable or
+// irregular one has no lines.
 Contents read(const std::filesystem::path& journal);
 
 // Appends `line` and a line break, synced to the disk. Throws FileWriteError.

@@ -1,11 +1,13 @@
 #include "corvanta/loop/LoopRoutines.h"
 
 #include "DisplayHex.h"
+#include "StoreNotices.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
+#include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
 
@@ -89,19 +91,32 @@ MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher
     }
 }
 
-PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::move(directory)) {}
+PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::move(directory)) {
+    // Pending and rejected block files are written atomically, beside each other's folders.
+    const auto ownBlockFile = [](std::string_view name) {
+        return (name.starts_with("pending-") || name.starts_with("rejected-")) &&
+               name.ends_with(".json");
+    };
+    removeLeftoverTemporaries(directory_, ownBlockFile);
+    if (directory_.has_parent_path()) {
+        removeLeftoverTemporaries(directory_.parent_path(), ownBlockFile);
+    }
+}
 
-void PendingBlocks::add(const PendingBlock& block) {
-    bool written = true;
+std::optional<FileWriteError> PendingBlocks::add(const PendingBlock& block) {
+    std::optional<FileWriteError> failure;
     try {
         PendingBlockStore::write(block, directory_);
-    } catch (const std::exception&) {
-        written = false;
+    } catch (const FileWriteError& error) {
+        failure = error;
+    } catch (const std::exception& error) {
+        failure = FileWriteError(error.what());
     }
     std::lock_guard lock(mutex_);
     announced_.insert(block.blockHashHex);
     // Not on disk: kept here and resubmitted with the files, so the block is not lost.
-    if (!written) unsaved_.push_back(block);
+    if (failure) unsaved_.push_back(block);
+    return failure;
 }
 
 bool PendingBlocks::wasAnnounced(const PendingBlock& block) const {
@@ -182,8 +197,11 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
             historyStore.recordSubmission(block.height, hash,
                                           hashBytesOfDisplayHex(block.coinbaseTxIDHex),
                                           block.rewardSats, result, WallClock::now());
-        } catch (const std::exception&) {
+        } catch (const FileWriteError& error) {
             recorded = false;  // kept pending; the next start or save completes it
+            onEvent(writeProblem(historyStore.fileURL().parent_path(), error, "found blocks"));
+        } catch (const std::exception&) {
+            recorded = false;
         }
         if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
             try {

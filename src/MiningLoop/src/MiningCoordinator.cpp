@@ -5,6 +5,7 @@
 
 #include "BackgroundTasks.h"
 #include "JobRace.h"
+#include "StoreNotices.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
@@ -28,6 +29,7 @@ struct Nothing {};
 struct MiningCoordinator::Run {
     MiningEventHandler onEvent;
     std::shared_ptr<const RPCClient> client;
+    bool reconciled = false;  // the history with the chain, once a run
 };
 
 MiningCoordinator::MiningCoordinator(
@@ -82,7 +84,7 @@ void MiningCoordinator::run(MiningEventHandler onEvent) {
         }
     } endOfRun{*this};
 
-    Run run{std::move(onEvent), client_};
+    Run run{loop::sayingStoreNoticesOnce(std::move(onEvent)), client_};
     if (!nodeSupervisor_) {
         miningLoop(run, runStop_.get_token());
         return;
@@ -129,6 +131,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
                                     onEvent, stop);
     };
 
+    loop::reportHistoryFiles(*historyStore_, onEvent);
     // Before the first template: a block the node accepts here moves the tip, and a job taken
     // earlier would be built on the old one.
     resubmitPending();
@@ -139,6 +142,11 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
         job = recover(std::current_exception());
     }
     std::uint64_t startingExtranonce = 0;
+    if (!run.reconciled) {
+        run.reconciled = true;
+        loop::reconcileHistory(*historyStore_, *run.client, job->payoutPlan.minerScript,
+                               timings_.reconciliationCallTimeoutSeconds, onEvent, stop);
+    }
 
     while (true) {
         const auto receivedAt = std::chrono::steady_clock::now();
@@ -176,7 +184,9 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
             onEvent(BlockFound{job->height, blockHash, outcome.rewardSats});
         }
         const auto pendingBlock = PendingBlock::fromOutcome(outcome, job->height, WallClock::now());
-        pending_->add(pendingBlock);
+        if (const auto failed = pending_->add(pendingBlock)) {
+            onEvent(loop::writeProblem(pending_->directory(), *failed, "found blocks"));
+        }
 
         SubmissionResult result;
         try {
@@ -198,6 +208,9 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
                 outcome.rewardSats, result, WallClock::now());
             pending_->remove(pendingBlock);
             loop::removeRecordedPendingBlocks(*pending_, *historyStore_);
+        } catch (const FileWriteError& error) {
+            onEvent(
+                loop::writeProblem(historyStore_->fileURL().parent_path(), error, "found blocks"));
         } catch (const std::exception&) {
         }
         onEvent(SubmissionResultEvent{result});

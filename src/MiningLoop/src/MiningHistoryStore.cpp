@@ -4,6 +4,7 @@
 #include <limits>
 #include <set>
 #include <stdexcept>
+#include <utility>
 
 #include "DisplayHex.h"
 #include "HistoryJournal.h"
@@ -71,11 +72,13 @@ FoundBlock decodeBlock(const json::Value& record) {
 }
 
 // Every record is one block: a repeated id or block hash would count a reward twice.
+// Ids are compared as the store keeps them, as bytes: two that differ only in letter case are
+// one id, and a file holding both would be written back with that id twice.
 void requireDistinct(const std::vector<FoundBlock>& blocks) {
-    std::set<std::string> ids;
+    std::set<UuidBytes> ids;
     std::set<std::vector<std::uint8_t>> hashes;
     for (const auto& block : blocks) {
-        if (!ids.insert(block.id).second) throw json::DecodeError("id", "repeated");
+        if (!ids.insert(*uuidBytes(block.id)).second) throw json::DecodeError("id", "repeated");
         if (!hashes.insert(block.blockHash).second) {
             throw json::DecodeError("blockHash", "repeated");
         }
@@ -93,23 +96,39 @@ MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
     : fileURL_(std::move(fileURL)),
       journal_(fileURL_),
       records_(std::make_unique<loop::HistoryRecords>()) {
-    auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
-    for (const auto& block : loaded.records) records_->append(loop::HistoryRecord::of(block));
-    quarantinedFileURL_ = std::move(loaded.quarantined);
-    mayWrite_ = loaded.mayWrite;
-    std::error_code error;
-    fileHoldsBase_ = !quarantinedFileURL_ && std::filesystem::exists(fileURL_, error);
-    loadJournal();
+    removeLeftoverTemporaries(fileURL_);
+    loadLocked();
 }
 
 MiningHistoryStore::~MiningHistoryStore() = default;
 
+void MiningHistoryStore::loadLocked() {
+    auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
+    for (const auto& block : loaded.records) records_->append(loop::HistoryRecord::of(block));
+    quarantinedFileURL_ = std::move(loaded.quarantined);
+    mayWrite_ = loaded.mayWrite;
+    unreadable_ = std::move(loaded.unreadable);
+    std::error_code error;
+    fileHoldsBase_ =
+        !quarantinedFileURL_ && !unreadable_ && std::filesystem::exists(fileURL_, error);
+    loadJournal();
+}
+
 void MiningHistoryStore::loadJournal() {
     const auto contents = journal::read(journal_.url());
-    if (contents.lines.empty() && !contents.unfinishedTail) return;
+    if (contents.unreadable) {
+        // Folding would remove a journal whose records were never seen.
+        if (!unreadable_) unreadable_ = contents.unreadable;
+        mayWrite_ = false;
+    }
+    if (contents.lines.empty() && !contents.unfinishedTail && !contents.notRegular) {
+        journal_.loaded(0, false);
+        return;
+    }
     std::set<std::array<std::uint8_t, 16>> ids;
     for (const auto& record : *records_) ids.insert(record.id);
-    bool damaged = contents.unfinishedTail;
+    // A link or FIFO in the journal's place is set aside like a damaged journal, never written to.
+    bool damaged = contents.unfinishedTail || contents.notRegular;
     for (const auto& line : contents.lines) {
         loop::HistoryRecord record;
         try {
@@ -127,6 +146,31 @@ void MiningHistoryStore::loadJournal() {
         records_->append(record);
     }
     journal_.loaded(contents.lines.size(), damaged);
+}
+
+bool MiningHistoryStore::rereadLocked() {
+    auto held = std::exchange(records_, std::make_unique<loop::HistoryRecords>());
+    loadLocked();
+    if (unreadable_) {
+        records_ = std::move(held);
+        return false;
+    }
+    // What was recorded while the file could not be read follows what it holds.
+    std::set<std::array<std::uint8_t, 16>> ids;
+    for (const auto& record : *records_) ids.insert(record.id);
+    for (const auto& record : *held) {
+        if (records_->find(record.blockHash)) continue;
+        auto kept = record;
+        while (!ids.insert(kept.id).second) kept.id = *uuidBytes(makeUuid());
+        records_->append(kept);
+    }
+    ++generation_;
+    return true;
+}
+
+std::optional<std::string> MiningHistoryStore::unreadableReason() const {
+    std::lock_guard lock(mutex_);
+    return unreadable_;
 }
 
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() const {
@@ -157,6 +201,14 @@ MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) cons
     summary.newest.reserve(all.size() - first);
     for (auto i = first; i < all.size(); ++i) summary.newest.push_back(all[i].block());
     return summary;
+}
+
+std::optional<std::int64_t> MiningHistoryStore::newestHeight() const {
+    std::lock_guard lock(mutex_);
+    std::optional<std::int64_t> newest;
+    for (const auto& record : *records_)
+        newest = std::max(newest.value_or(0), std::int64_t(record.height));
+    return newest;
 }
 
 bool MiningHistoryStore::contains(const std::vector<std::uint8_t>& blockHash) const {
@@ -212,9 +264,11 @@ std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSourc
     // question, and records added meanwhile wait for the next refresh.
     std::size_t count = 0;
     bool hasOrphans = false;
+    std::uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
         count = records_->size();
+        generation = generation_;
         for (const auto& record : *records_) {
             if (record.status == FoundBlockStatus::orphaned) hasOrphans = true;
         }
@@ -236,6 +290,8 @@ std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSourc
         std::array<std::uint8_t, kHashSize> hash{};
         {
             std::lock_guard lock(mutex_);
+            // A file read again meanwhile has put the records in another order.
+            if (generation != generation_) break;
             const auto& record = (*records_)[position];
             if (record.status == FoundBlockStatus::rejected) continue;
             if (record.status == FoundBlockStatus::orphaned &&
@@ -253,6 +309,7 @@ std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSourc
             continue;  // a failed lookup leaves the record as it is
         }
         std::lock_guard lock(mutex_);
+        if (generation != generation_) break;
         auto& record = (*records_)[position];
         if (const auto* active = std::get_if<ChainPresence::Active>(&presence.value)) {
             const auto before = record.status;
@@ -324,6 +381,10 @@ void MiningHistoryStore::appendLocked(const FoundBlock& block) {
 
 void MiningHistoryStore::foldLocked() {
     unsaved_ = true;
+    if (unreadable_ && !rereadLocked()) {
+        throw FileWriteError(*unreadable_ + "; the history is kept in memory and nothing is " +
+                             "written over the file until it can be read");
+    }
     if (!mayWrite_) {
         throw FileWriteError("the history file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");

@@ -127,9 +127,11 @@ std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory) {
         const auto name = entry.path().filename().string();
         if (!name.starts_with("pending-") || !name.ends_with(".json")) continue;
         try {
-            blocks.push_back({decode(readFile(entry.path())), entry.path()});
+            // Never blocks: a FIFO or anything but a regular file there is no pending block.
+            blocks.push_back({decode(readFile(entry.path(), Links::refuse)), entry.path()});
         } catch (const std::exception&) {
-            // A damaged file stays where it is for a human to look at; it is never resubmitted.
+            // A damaged or irregular file stays where it is for a human to look at; it is never
+            // resubmitted.
         }
     }
     std::stable_sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {

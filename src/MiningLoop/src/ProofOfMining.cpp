@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "DisplayHex.h"
 #include "HistoryJournal.h"
@@ -69,19 +70,26 @@ ProofEntry decodeEntry(const json::Value& record) {
     return entry;
 }
 
-// Adds to `entries` what the journal holds beyond them: its lines in order, each the next entry.
-// A line whose index the entries already reach was folded in before and is skipped. Reading stops
-// at the first line that is unreadable or out of place, or at a line never finished; the result
-// says so, and how many lines there were.
+// Adds to `entries` what the journal holds beyond them: its lines in order, each the next entry,
+// chained to the one before (the first to `head`, the hash of the newest entry held). A line whose
+// index the entries already reach was folded in before and is skipped. Reading stops at the first
+// line that is unreadable, out of place or chained to anything else, or at a line never finished;
+// the result says so, and how many lines there were. A line once refused is refused for good:
+// should a fold that added other entries at its index be cut short before the journal was set
+// aside, that line still names another entry before it.
 struct JournalRead {
     std::size_t lines = 0;
     bool damaged = false;
+    std::optional<std::string> unreadable;
 };
 
 template <typename Take>
-JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t count, Take take) {
+JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t count,
+                        std::string head, Take take) {
     const auto contents = journal::read(journalURL);
-    JournalRead read{contents.lines.size(), contents.unfinishedTail};
+    // A link or FIFO in the journal's place is set aside like a damaged journal.
+    JournalRead read{contents.lines.size(), contents.unfinishedTail || contents.notRegular,
+                     contents.unreadable};
     for (const auto& line : contents.lines) {
         ProofEntry entry;
         try {
@@ -91,10 +99,11 @@ JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t co
             break;
         }
         if (entry.index < count) continue;
-        if (entry.index != count) {
+        if (entry.index != count || entry.previousEntryHash != head) {
             read.damaged = true;
             break;
         }
+        head = entry.entryHash();
         take(std::move(entry));
         ++count;
     }
@@ -122,19 +131,54 @@ std::string ProofEntry::entryHash() const {
 
 ProofOfMining::ProofOfMining(std::filesystem::path fileURL)
     : fileURL_(std::move(fileURL)), journal_(fileURL_) {
+    removeLeftoverTemporaries(fileURL_);
+    loadLocked();
+}
+
+void ProofOfMining::loadLocked() {
     {
         // Held only while loading: the ledger keeps what it verified, not the entries.
         auto loaded = storefile::load<std::vector<ProofEntry>>(fileURL_, decode);
         for (const auto& entry : loaded.records) takeLocked(entry);
         quarantinedFileURL_ = std::move(loaded.quarantined);
         mayWrite_ = loaded.mayWrite;
-        // A file without entries to keep (missing, unreadable, empty, set aside) holds nothing
-        // the ledger needs: a fold replaces it whole.
+        unreadable_ = std::move(loaded.unreadable);
+        // A file without entries to keep (missing, empty, set aside) holds nothing the ledger
+        // needs: a fold replaces it whole.
         fileHoldsBase_ = !loaded.records.empty();
     }
-    const auto read = readJournal(journal_.url(), countLocked(),
+    const auto read = readJournal(journal_.url(), countLocked(), headHashLocked(),
                                   [this](const ProofEntry& entry) { takeLocked(entry); });
+    if (read.unreadable) {
+        // Folding would remove a journal whose entries were never seen.
+        if (!unreadable_) unreadable_ = read.unreadable;
+        mayWrite_ = false;
+    }
     journal_.loaded(read.lines, read.damaged);
+}
+
+bool ProofOfMining::rereadLocked() {
+    auto held = std::exchange(verifier_, Verifier{});
+    auto recent = std::exchange(recent_, {});
+    loadLocked();
+    if (unreadable_) {
+        verifier_ = std::move(held);
+        recent_ = std::move(recent);
+        return false;
+    }
+    // Entries made while the ledger could not be read were never written anywhere: they follow
+    // what it holds, chained to its head.
+    for (auto& entry : unsaved_) {
+        entry.index = countLocked();
+        entry.previousEntryHash = headHashLocked();
+        takeLocked(entry);
+    }
+    return true;
+}
+
+std::optional<std::string> ProofOfMining::unreadableReason() const {
+    std::lock_guard lock(mutex_);
+    return unreadable_;
 }
 
 std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
@@ -228,6 +272,7 @@ std::vector<ProofEntry> ProofOfMining::gatherLocked() const {
         }
     }
     readJournal(journal_.url(), std::int64_t(entries.size()),
+                entries.empty() ? rootHash : entries.back().entryHash(),
                 [&](ProofEntry entry) { entries.push_back(std::move(entry)); });
     for (const auto& entry : unsaved_) {
         if (entry.index == std::int64_t(entries.size())) entries.push_back(entry);
@@ -236,6 +281,10 @@ std::vector<ProofEntry> ProofOfMining::gatherLocked() const {
 }
 
 void ProofOfMining::foldLocked() {
+    if (unreadable_ && !rereadLocked()) {
+        throw FileWriteError(*unreadable_ + "; new entries are kept in memory and nothing is " +
+                             "written over the ledger until it can be read");
+    }
     if (!mayWrite_) {
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
@@ -267,6 +316,7 @@ std::vector<ProofEntry> ProofOfMining::load(const std::filesystem::path& file) {
         return {};
     }
     readJournal(journal::beside(file), std::int64_t(entries.size()),
+                entries.empty() ? rootHash : entries.back().entryHash(),
                 [&](ProofEntry entry) { entries.push_back(std::move(entry)); });
     return entries;
 }

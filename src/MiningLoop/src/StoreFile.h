@@ -31,18 +31,30 @@ template <typename Records>
 struct LoadedFile {
     Records records{};
     std::optional<std::filesystem::path> quarantined;
+    // The file is there but the system would not let it be read: why. Its records are not known,
+    // so nothing may be written over it until it reads again.
+    std::optional<std::string> unreadable;
     bool mayWrite = true;
 };
 
-// Reads and decodes a store's file: missing or unreadable gives no records; undecodable (the
-// decoder throws json::DecodeError) gives no records and the file is put aside.
+// Reads and decodes a store's file without ever blocking: missing gives no records; undecodable
+// (the decoder throws json::DecodeError) or not a regular file (a FIFO, a link, a folder) gives no
+// records and is put aside; present but unreadable gives no records and no leave to write.
 template <typename Records, typename Decode>
 LoadedFile<Records> load(const std::filesystem::path& file, Decode decode) {
     LoadedFile<Records> loaded;
     std::string contents;
     try {
-        contents = readFile(file);
-    } catch (const FileReadError&) {
+        contents = readFile(file, Links::refuse);
+    } catch (const FileReadError& error) {
+        if (error.reason() == FileReadError::Reason::notRegular) {
+            const auto aside = putAside(file);
+            loaded.quarantined = aside.location;
+            loaded.mayWrite = aside.preserved;
+        } else if (error.reason() == FileReadError::Reason::unreadable) {
+            loaded.unreadable = error.what();
+            loaded.mayWrite = false;
+        }
         return loaded;
     }
     try {

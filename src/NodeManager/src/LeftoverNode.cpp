@@ -2,13 +2,16 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
 #include <string_view>
 #include <utility>
 
+#include "corvanta/node/BinaryIntegrity.h"
 #include "corvanta/rpc/RPCClient.h"
+#include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
 
@@ -24,6 +27,27 @@ bool runsProgram(pid_t pid, const std::string& program) {
     const auto running = ProcessInfo::executable(pid);
     // A node program replaced on disk (an update) while the node ran is still the one launched.
     return running && (*running == program || *running == program + " (deleted)");
+}
+
+// The program the process runs is this launch's node program: the very file, or (replaced on
+// disk by an update since) one with the digest the build expects. /proc/PID/exe opens the file
+// the process runs, whatever became of its name.
+bool runsOurNode(pid_t pid, const std::filesystem::path& program,
+                 const std::optional<std::string>& expectedSha256) {
+    const auto running = "/proc/" + std::to_string(pid) + "/exe";
+    struct stat ran {};
+    struct stat ours {};
+    if (::stat(running.c_str(), &ran) != 0) return false;
+    if (::stat(program.c_str(), &ours) == 0 && ran.st_dev == ours.st_dev &&
+        ran.st_ino == ours.st_ino) {
+        return true;
+    }
+    if (!expectedSha256 || !S_ISREG(ran.st_mode)) return false;
+    try {
+        return BinaryIntegrity::sha256Hex(running) == lowercased(*expectedSha256);
+    } catch (...) {
+        return false;
+    }
 }
 
 // The RPC port the node was started with (the last one given wins, as the node reads it), else
@@ -54,8 +78,12 @@ LeftoverNode::LeftoverNode(NodeLaunchRecord record, UniqueFd pidfd, NodeConfigur
       configuration_(std::move(configuration)),
       rpcPort_(rpcPort) {}
 
-std::optional<LeftoverNode> LeftoverNode::find(const NodeConfiguration& configuration) {
-    auto record = NodeLaunchRecord::read(NodeLaunchRecord::location(configuration.dataDirectory));
+std::optional<LeftoverNode> LeftoverNode::find(const NodeConfiguration& configuration,
+                                               const std::filesystem::path& program,
+                                               const std::optional<std::string>& expectedSha256) {
+    const auto location = NodeLaunchRecord::location(configuration.dataDirectory);
+    removeLeftoverTemporaries(location);
+    auto record = NodeLaunchRecord::read(location);
     if (!record || record->dataDirectory != configuration.dataDirectory) return std::nullopt;
     // A launcher still running (this process, or another copy of the application) looks after its
     // own node.
@@ -64,7 +92,8 @@ std::optional<LeftoverNode> LeftoverNode::find(const NodeConfiguration& configur
     UniqueFd pidfd(::pidfd_open(record->node.pid, 0));
     if (!pidfd) return std::nullopt;
     // Checked with the pidfd open, the process cannot turn into a later one with its pid.
-    if (!ProcessInfo::isLive(record->node) || !runsProgram(record->node.pid, record->program)) {
+    if (!ProcessInfo::isLive(record->node) || !runsProgram(record->node.pid, record->program) ||
+        !runsOurNode(record->node.pid, program, expectedSha256)) {
         return std::nullopt;
     }
     const auto commandLine = ProcessInfo::commandLine(record->node.pid);

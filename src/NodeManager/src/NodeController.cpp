@@ -118,7 +118,10 @@ std::shared_ptr<const RPCClient> NodeController::connect(
 // A node an earlier launch left on the data folder would hold it: it is stopped first, as cleanly
 // as a stop of ours. One that will not go is left, and the launch reports the folder taken.
 void NodeController::stopLeftoverNode(std::stop_token stop) {
-    if (auto leftover = LeftoverNode::find(configuration_)) {
+    const auto& release = node_.expectedRelease();
+    const auto expectedSha256 =
+        release ? std::optional<std::string>(release->sha256) : std::nullopt;
+    if (auto leftover = LeftoverNode::find(configuration_, node_.binaryURL(), expectedSha256)) {
         leftover->stop(timings_.stopGrace, timings_.stopPoll, timings_.rpcTimeoutSeconds, stop);
     }
 }

@@ -58,7 +58,7 @@ std::optional<NodeLaunchRecord> NodeLaunchRecord::read(const std::filesystem::pa
         std::error_code error;
         const auto size = std::filesystem::file_size(file, error);
         if (error || size > kLargestRecord) return std::nullopt;
-        return decode(readFile(file));
+        return decode(readFile(file, Links::refuse));
     } catch (...) {
         return std::nullopt;
     }

@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <fstream>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <utility>
@@ -14,9 +15,13 @@
 namespace corvanta {
 namespace {
 
-std::string errnoText(const std::string& what, const std::filesystem::path& path) {
-    return what + " " + path.string() + ": " + std::strerror(errno);
+// Captures errno before anything else can change it.
+FileWriteError writeError(const std::string& what, const std::filesystem::path& path) {
+    const int error = errno;
+    return FileWriteError(what + " " + path.string() + ": " + std::strerror(error), error);
 }
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
 
 class FileDescriptor {
   public:
@@ -40,7 +45,7 @@ class FileDescriptor {
 std::string temporaryName(const std::filesystem::path& path) {
     std::random_device entropy;
     std::ostringstream name;
-    name << "." << path.filename().string() << ".tmp-" << std::hex << entropy() << entropy();
+    name << "." << path.filename().string() << kTemporaryMark << std::hex << entropy() << entropy();
     return name.str();
 }
 
@@ -49,7 +54,7 @@ void writeAll(int fd, std::string_view contents, const std::filesystem::path& pa
         const ssize_t written = ::write(fd, contents.data(), contents.size());
         if (written < 0) {
             if (errno == EINTR) continue;
-            throw FileWriteError(errnoText("cannot write", path));
+            throw writeError("cannot write", path);
         }
         contents.remove_prefix(static_cast<size_t>(written));
     }
@@ -62,10 +67,13 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path path, Durability durabi
     const auto folder = this->folder();
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (error) throw FileWriteError("cannot create " + folder.string() + ": " + error.message());
+    if (error) {
+        throw FileWriteError("cannot create " + folder.string() + ": " + error.message(),
+                             error.value());
+    }
     temporary_ = folder / temporaryName(path_);
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw FileWriteError(errnoText("cannot create", temporary_));
+    if (fd_ < 0) throw writeError("cannot create", temporary_);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -90,12 +98,12 @@ void AtomicFileWriter::flush() {
 void AtomicFileWriter::commit() {
     flush();
     if (durability_ == Durability::durable && ::fsync(fd_) != 0) {
-        throw FileWriteError(errnoText("cannot sync", temporary_));
+        throw writeError("cannot sync", temporary_);
     }
     const int fd = std::exchange(fd_, -1);
-    if (::close(fd) != 0) throw FileWriteError(errnoText("cannot close", temporary_));
+    if (::close(fd) != 0) throw writeError("cannot close", temporary_);
     if (::rename(temporary_.c_str(), path_.c_str()) != 0) {
-        throw FileWriteError(errnoText("cannot replace", path_));
+        throw writeError("cannot replace", path_);
     }
     committed_ = true;
     if (durability_ == Durability::durable) {
@@ -115,14 +123,20 @@ void appendToFileDurably(const std::filesystem::path& path, std::string_view con
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (error) throw FileWriteError("cannot create " + folder.string() + ": " + error.message());
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
-    if (fd.get() < 0) throw FileWriteError(errnoText("cannot open", path));
+    if (error) {
+        throw FileWriteError("cannot create " + folder.string() + ": " + error.message(),
+                             error.value());
+    }
+    // Never through a link (it would write outside the folder), and never held up by a FIFO.
+    FileDescriptor fd(::open(
+        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+    if (fd.get() < 0) throw writeError("cannot open", path);
     struct stat before {};
-    if (::fstat(fd.get(), &before) != 0) throw FileWriteError(errnoText("cannot read", path));
+    if (::fstat(fd.get(), &before) != 0) throw writeError("cannot read", path);
+    if (!S_ISREG(before.st_mode)) throw FileWriteError("not a regular file: " + path.string());
     try {
         writeAll(fd.get(), contents, path);
-        if (::fdatasync(fd.get()) != 0) throw FileWriteError(errnoText("cannot sync", path));
+        if (::fdatasync(fd.get()) != 0) throw writeError("cannot sync", path);
     } catch (...) {
         // Best effort: a reader would otherwise find half of the contents.
         [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), before.st_size);
@@ -132,18 +146,126 @@ void appendToFileDurably(const std::filesystem::path& path, std::string_view con
     if (before.st_size == 0) {
         FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
-            throw FileWriteError(errnoText("cannot sync", folder));
+            throw writeError("cannot sync", folder);
         }
     }
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw FileReadError("cannot open " + path.string() + ": " + std::strerror(errno));
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    if (in.bad()) throw FileReadError("cannot read " + path.string());
-    return contents.str();
+bool FileWriteError::isDiskFull() const {
+    return errorNumber_ == ENOSPC || errorNumber_ == EDQUOT;
+}
+
+std::string readFile(const std::filesystem::path& path, Links links) {
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+    if (links == Links::refuse) flags |= O_NOFOLLOW;
+    FileDescriptor fd(::open(path.c_str(), flags));
+    if (fd.get() < 0) {
+        const int error = errno;
+        const auto message = "cannot open " + path.string() + ": " + std::strerror(error);
+        // A file where a folder of the path should be: no such file either.
+        if (error == ENOENT || error == ENOTDIR) {
+            throw FileReadError(message, FileReadError::Reason::missing);
+        }
+        // O_NOFOLLOW's refusal of a link.
+        if (error == ELOOP && links == Links::refuse) {
+            throw FileReadError("a link is in the place of " + path.string(),
+                                FileReadError::Reason::notRegular);
+        }
+        throw FileReadError(message, FileReadError::Reason::unreadable);
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        throw FileReadError("cannot read " + path.string() + ": " + std::strerror(errno));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        throw FileReadError("not a regular file: " + path.string(),
+                            FileReadError::Reason::notRegular);
+    }
+    std::string contents;
+    // Files under /proc and /sys tell a size of 0: read until the end whatever the size says.
+    std::string block(64 * 1024, '\0');
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), block.data(), block.size());
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw FileReadError("cannot read " + path.string() + ": " + std::strerror(errno));
+        }
+        if (got == 0) break;
+        contents.append(block.data(), static_cast<std::size_t>(got));
+    }
+    return contents;
+}
+
+namespace {
+
+// When this process started, on the wall clock that file times use: /proc/self/stat's start
+// time (clock ticks since boot) after /proc/stat's boot time. None when either cannot be read.
+std::optional<std::chrono::system_clock::time_point> processStart() {
+    try {
+        const auto self = readFile("/proc/self/stat");
+        // The command name in parentheses may hold anything: fields are counted after its end.
+        const auto close = self.rfind(')');
+        if (close == std::string::npos) return std::nullopt;
+        std::istringstream fields(self.substr(close + 1));
+        std::string field;
+        // Fields 3 to 21 come before field 22, the start time.
+        for (int skipped = 3; skipped < 22; ++skipped) fields >> field;
+        unsigned long long ticks = 0;
+        if (!(fields >> ticks)) return std::nullopt;
+        std::istringstream system(readFile("/proc/stat"));
+        std::string line;
+        long long bootSeconds = -1;
+        while (std::getline(system, line)) {
+            if (line.starts_with("btime ")) bootSeconds = std::stoll(line.substr(6));
+        }
+        const long hertz = ::sysconf(_SC_CLK_TCK);
+        if (bootSeconds < 0 || hertz <= 0) return std::nullopt;
+        const auto sinceBoot = std::chrono::milliseconds(ticks * 1000 / std::uint64_t(hertz));
+        return std::chrono::system_clock::time_point(std::chrono::seconds(bootSeconds)) + sinceBoot;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+bool isHexDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder,
+                                      const std::function<bool(std::string_view)>& isOwnFile) {
+    const auto started = processStart();
+    if (!started) return 0;  // without it, a live writer's file could not be told apart
+    std::size_t removed = 0;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder, error);
+    if (error) return 0;
+    for (const auto& entry : entries) {
+        const auto name = entry.path().filename().string();
+        // ".<file name>.tmp-<hex digits>", as temporaryName makes it.
+        const auto mark = name.rfind(kTemporaryMark);
+        if (!name.starts_with('.') || mark == std::string::npos || mark < 2 ||
+            !isHexDigits(std::string_view(name).substr(mark + kTemporaryMark.size())) ||
+            !isOwnFile(std::string_view(name).substr(1, mark - 1))) {
+            continue;
+        }
+        struct stat status {};
+        if (::lstat(entry.path().c_str(), &status) != 0 || !S_ISREG(status.st_mode)) continue;
+        const auto changed = std::chrono::system_clock::time_point(
+            std::chrono::seconds(status.st_mtim.tv_sec) +
+            std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                std::chrono::nanoseconds(status.st_mtim.tv_nsec)));
+        if (changed >= *started) continue;  // a write of this run, or of a copy running now
+        if (::unlink(entry.path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
+std::size_t removeLeftoverTemporaries(const std::filesystem::path& file) {
+    const auto folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    const auto own = file.filename().string();
+    return removeLeftoverTemporaries(folder, [&](std::string_view name) { return name == own; });
 }
 
 }  // namespace corvanta

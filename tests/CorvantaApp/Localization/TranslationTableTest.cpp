@@ -178,10 +178,10 @@ TEST(TranslationTable, TheSourceScanFindsTheKeysOfCodeAndViews) {
 // Stays red until the whole table has landed (a CTest test of its own).
 TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
     // 362, the update notification's title, text and action, the tray's peer words and the
-    // answers of a user-started update check, and the dashboard's pause by the schedule (caption
-    // and status), best attempt at the target, no peers and counted blocks (title and text) and
-    // counted rewards (title and text).
-    ASSERT_EQ(table().rows.size(), 383u);
+    // answers of a user-started update check, the dashboard's pause by the schedule (caption and
+    // status), best attempt at the target, no peers and counted blocks (title and text) and
+    // counted rewards (title and text), and the full disk's alert.
+    ASSERT_EQ(table().rows.size(), 384u);
     EXPECT_EQ(table().rows.back().key(), "Bienvenue sur **Corvanta**");
 }
 

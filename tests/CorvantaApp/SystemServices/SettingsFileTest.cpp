@@ -9,6 +9,7 @@
 #include "SystemServices/Preferences.h"
 #include "SystemServices/SettingsFile.h"
 #include "TestSupport.h"
+#include "UnprivilegedUser.h"
 #include "corvanta/support/AtomicFile.h"
 
 namespace corvanta {
@@ -173,6 +174,52 @@ TEST(SettingsFile, WhatIsNotARegularFileIsSetAsideWithoutBeingOpened) {
                                           QStringLiteral("regtest")));
         EXPECT_TRUE(fs::is_regular_file(folder.file));
     }
+}
+
+// A file the user may not read (left by a run under sudo, say) still holds their settings: it is
+// neither renamed, nor read as a first run's, nor saved over; the log says which file and why.
+TEST(SettingsFile, AnUnreadableFileIsLeftAsItIsAndNeverSavedOver) {
+    SettingsFolder folder;
+    fs::permissions(folder.dir.path(), fs::perms::all);
+    const std::string settings = "[General]\nrigwell.selectedNetwork=testnet4\n";
+    const auto outcome = testing::asUnprivilegedUser([&]() -> std::string {
+        testing::writeText(folder.file, settings);
+        ::chmod(folder.file.c_str(), 0);
+        const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+        if (check.outcome != Outcome::unreadable) return "not found unreadable";
+        const auto line = check.logLine(QStringLiteral("Corvanta.conf"));
+        if (!line || !line->contains(QStringLiteral("Corvanta.conf")) ||
+            !line->contains(QStringLiteral("Permission denied"))) {
+            return "the log line names neither the file nor the reason";
+        }
+        Preferences preferences(folder.path());
+        if (preferences.contains(QStringLiteral("rigwell.selectedNetwork"))) return "read";
+        if (preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
+                                  QStringLiteral("regtest"))) {
+            return "saved over";
+        }
+        ::chmod(folder.file.c_str(), 0600);
+        if (readFile(folder.file) != settings) return "changed";
+        if (fs::exists(folder.aside)) return "set aside";
+        return "";
+    });
+    EXPECT_EQ(outcome, "");
+}
+
+// A write cut short by a crash leaves its temporary file; the next start removes it, and only it.
+TEST(SettingsFile, TemporaryFilesOfEarlierWritesGoAtTheNextCheck) {
+    SettingsFolder folder;
+    const auto ours = folder.dir.path() / ".Corvanta.conf.tmp-1a2b3c";
+    const auto copy = folder.dir.path() / ".Corvanta.unreadable-20261207T061500Z.conf.tmp-9f";
+    const auto other = folder.dir.path() / ".Other.conf.tmp-1a2b3c";
+    for (const auto& file : {ours, copy, other}) {
+        testing::writeText(file, "x");
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    checkSettingsFile(folder.path(), kNow);
+    EXPECT_FALSE(fs::exists(ours));
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_TRUE(fs::exists(other));
 }
 
 TEST(SettingsFile, ASecondCopyOnTheSameSecondGetsANameOfItsOwn) {

@@ -16,6 +16,7 @@
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/MiningLoopTimings.h"
 #include "corvanta/loop/PendingBlockStore.h"
+#include "corvanta/support/AtomicFile.h"
 
 namespace corvanta::loop {
 
@@ -44,9 +45,10 @@ class PendingBlocks {
     explicit PendingBlocks(std::filesystem::path directory);
     const std::filesystem::path& directory() const { return directory_; }
 
-    // Writes the block's file; when that fails, keeps it in memory instead. The loop adds a block
-    // once it has announced it, so that a resubmission does not announce it again.
-    void add(const PendingBlock& block);
+    // Writes the block's file; when that fails, keeps it in memory instead and returns why. The
+    // loop adds a block once it has announced it, so that a resubmission does not announce it
+    // again.
+    std::optional<FileWriteError> add(const PendingBlock& block);
     bool wasAnnounced(const PendingBlock& block) const;
     // Forgets the block once the history holds its verdict on disk.
     void remove(const PendingBlock& block);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -74,16 +75,24 @@ struct BestDifficulty {
     bool operator==(const BestDifficulty&) const = default;
 };
 
+// What the user should know of the files that keep found blocks: one could not be read or written
+// (what was found is then kept in memory until it can be), or the history got back a block it had
+// missed. Said once a run for each text.
+struct StoreNotice {
+    std::string message;                    // the event log's line
+    std::optional<std::string> fullFolder;  // the folder whose disk is full, when that is why
+    bool operator==(const StoreNotice&) const = default;
+};
+
 }  // namespace mining_event
 
-// The variant's alternatives are in the order of the event tags 0 to 12.
-using MiningEvent =
-    std::variant<mining_event::TemplateReceived, mining_event::BlockFound,
-                 mining_event::SubmissionResultEvent, mining_event::SearchExhausted,
-                 mining_event::WorkLoaded, mining_event::CandidateValidated,
-                 mining_event::CandidateRejected, mining_event::CandidateValidationUnavailable,
-                 mining_event::WorkAbandoned, mining_event::Recovering, mining_event::NodeDied,
-                 mining_event::NodeRestarted, mining_event::BestDifficulty>;
+// The variant's alternatives are in the order of the event tags 0 to 13.
+using MiningEvent = std::variant<
+    mining_event::TemplateReceived, mining_event::BlockFound, mining_event::SubmissionResultEvent,
+    mining_event::SearchExhausted, mining_event::WorkLoaded, mining_event::CandidateValidated,
+    mining_event::CandidateRejected, mining_event::CandidateValidationUnavailable,
+    mining_event::WorkAbandoned, mining_event::Recovering, mining_event::NodeDied,
+    mining_event::NodeRestarted, mining_event::BestDifficulty, mining_event::StoreNotice>;
 
 // Called from several threads at once; must be thread-safe.
 using MiningEventHandler = std::function<void(const MiningEvent&)>;

@@ -33,9 +33,12 @@ class MiningHistoryStore {
     // back onto the main chain, and their reward with them.
     static constexpr std::int64_t orphanRecheckDepth = 1000;
 
-    // Loads the file, then its journal. A missing or unreadable file gives an empty history; an
-    // undecodable one is put aside (see quarantinedFileURL) and the history starts empty. Loading
-    // never writes: a store that only reads may share the files with one that records.
+    // Loads the file, then its journal. A missing file gives an empty history; an undecodable
+    // one, or anything but a regular file in its place, is put aside (see quarantinedFileURL) and
+    // the history starts empty; an unreadable one is never written over (see unreadableReason).
+    // Opening never blocks, and removes what atomic writes of the file cut short by an earlier
+    // process left behind; otherwise loading never writes: a store that only reads may share the
+    // files with one that records.
     explicit MiningHistoryStore(std::filesystem::path fileURL);
     ~MiningHistoryStore();
     MiningHistoryStore(const MiningHistoryStore&) = delete;
@@ -48,6 +51,11 @@ class MiningHistoryStore {
     const std::filesystem::path& journalURL() const { return journal_.url(); }
     // Where a journal holding unreadable lines was put at the first fold after loading it.
     std::optional<std::filesystem::path> quarantinedJournalURL() const;
+    // Why the file or its journal, there on disk, could not be read (the file's name and the
+    // system's reason), while that lasts. Meanwhile records are kept in memory and nothing is
+    // written over either; each write reads them again first, and once they read, what they hold
+    // and what was recorded meanwhile are written together.
+    std::optional<std::string> unreadableReason() const;
 
     // Every record, in the order recorded. Costs a copy of the whole history: a view that
     // shows a few records asks for a summary.
@@ -60,6 +68,8 @@ class MiningHistoryStore {
     };
     // The number of records, their accepted total and the newest `newest` records.
     Summary summary(std::size_t newest) const;
+    // The greatest height of any record held; none for an empty history.
+    std::optional<std::int64_t> newestHeight() const;
     // True when a record of this block (hash byte order) is held, saved or not.
     bool contains(const std::vector<std::uint8_t>& blockHash) const;
 
@@ -96,7 +106,11 @@ class MiningHistoryStore {
     static std::vector<FoundBlock> decode(std::string_view text);
 
   private:
+    // Loads the file, then its journal, into empty records.
+    void loadLocked();
     void loadJournal();
+    // Reads an unreadable file again; once it reads, the records held are added to its own.
+    bool rereadLocked();
     std::int64_t totalAcceptedRewardSatsLocked() const;
     // Persists one new record: a journal line, or the whole file when the journal cannot extend it.
     void appendLocked(const FoundBlock& block);
@@ -106,8 +120,10 @@ class MiningHistoryStore {
     const std::filesystem::path fileURL_;
     StoreJournal journal_;
     mutable std::mutex mutex_;
-    const std::unique_ptr<loop::HistoryRecords> records_;
+    std::unique_ptr<loop::HistoryRecords> records_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
+    std::optional<std::string> unreadable_;
+    std::uint64_t generation_ = 0;  // counts re-reads, which reorder the records
     bool mayWrite_ = true;
     bool unsaved_ = false;        // the records in memory differ from the file and journal
     bool fileHoldsBase_ = false;  // the file decoded (or was written): the journal may extend it

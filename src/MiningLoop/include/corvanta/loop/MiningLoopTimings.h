@@ -18,6 +18,8 @@ struct MiningLoopTimings {
     Duration restartWarmupTimeout{30000};
     Duration readyPollInterval{2000};
     double proposalTimeoutSeconds = 30;
+    // Each question of the walk that puts missed blocks back into the history.
+    double reconciliationCallTimeoutSeconds = 30;
     // Exhausted nonce sweeps between two one-second steps of the header time.
     std::uint32_t sweepsPerTimeRoll = 65'536;
     // After a long-poll the node may still be holding (one we gave up on), the loop polls the

@@ -72,8 +72,11 @@ class ProofOfMining {
     static constexpr std::size_t recentKept = 64;
     static constexpr std::size_t foldAfterLines = 512;
 
-    // Loads the ledger, then its journal: missing or unreadable gives an empty ledger; an
-    // undecodable file is put aside. Loading never writes.
+    // Loads the ledger, then its journal, without ever blocking: missing gives an empty ledger;
+    // an undecodable file, or anything but a regular file in its place, is put aside; an
+    // unreadable one is never written over (see unreadableReason). Opening removes what atomic
+    // writes of the file cut short by an earlier process left behind; otherwise loading never
+    // writes.
     explicit ProofOfMining(std::filesystem::path fileURL);
 
     const std::filesystem::path& fileURL() const { return fileURL_; }
@@ -81,6 +84,11 @@ class ProofOfMining {
     const std::filesystem::path& journalURL() const { return journal_.url(); }
     // Where a journal holding an unreadable or misplaced line was put at the next fold.
     std::optional<std::filesystem::path> quarantinedJournalURL() const;
+    // Why the file or its journal, there on disk, could not be read (the file's name and the
+    // system's reason), while that lasts. Meanwhile new entries are kept in memory and nothing
+    // is written over either; each write reads them again first, and once they read, the new
+    // entries are chained after what they hold.
+    std::optional<std::string> unreadableReason() const;
 
     // Every entry, read back from the file and the journal: for a view that needs them all.
     // Throws FileReadError when the file the ledger loaded can no longer be read.
@@ -137,6 +145,10 @@ class ProofOfMining {
         void add(const ProofEntry& entry);
     };
 
+    // Loads the file, then its journal, into an empty ledger.
+    void loadLocked();
+    // Reads an unreadable ledger again; once it reads, the unsaved entries are chained after it.
+    bool rereadLocked();
     std::string headHashLocked() const;
     std::int64_t countLocked() const { return verifier_.result.entriesChecked; }
     // Counts, verifies and remembers an entry that is now part of the ledger.
@@ -155,6 +167,7 @@ class ProofOfMining {
     std::vector<ProofEntry> unsaved_;  // in neither the file nor the journal yet
     Verifier verifier_;
     std::optional<std::filesystem::path> quarantinedFileURL_;
+    std::optional<std::string> unreadable_;
     bool mayWrite_ = true;
     bool fileHoldsBase_ = false;  // the file decoded (or was written): the journal extends it
 };

@@ -60,6 +60,8 @@ class NodeProcess {
     NodeProcess& operator=(const NodeProcess&) = delete;
 
     const NodeConfiguration& configuration() const { return configuration_; }
+    const std::filesystem::path& binaryURL() const { return binaryURL_; }
+    const std::optional<BitcoindRelease>& expectedRelease() const { return expectedRelease_; }
 
     // A process is held and has not exited.
     bool isRunning() const;

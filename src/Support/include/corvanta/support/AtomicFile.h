@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -10,7 +11,15 @@ namespace corvanta {
 
 class FileWriteError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    // `errorNumber` is the system's error (errno), 0 when the failure had none.
+    explicit FileWriteError(const std::string& message, int errorNumber = 0)
+        : std::runtime_error(message), errorNumber_(errorNumber) {}
+    int errorNumber() const { return errorNumber_; }
+    // The disk (or the user's quota on it) had no room left.
+    bool isDiskFull() const;
+
+  private:
+    int errorNumber_;
 };
 
 enum class Durability {
@@ -53,15 +62,43 @@ class AtomicFileWriter {
 };
 
 // Appends `contents` to `path` (created with missing parent folders) and syncs it to the disk,
-// with the folder too when the file is new. Throws FileWriteError; a failed append is cut back
-// where possible, so the file ends as it did before the call.
+// with the folder too when the file is new. Never through a link, and only to a regular file: a
+// link, FIFO or anything else in its place is a FileWriteError, as is any other failure; a failed
+// append is cut back where possible, so the file ends as it did before the call.
 void appendToFileDurably(const std::filesystem::path& path, std::string_view contents);
 
 class FileReadError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    enum class Reason {
+        missing,     // nothing by that name
+        notRegular,  // a FIFO, device, folder, or (when links are refused) a link in its place
+        unreadable,  // there, but the system would not let it be read (EACCES, EIO, ...)
+    };
+    explicit FileReadError(const std::string& message, Reason reason = Reason::unreadable)
+        : std::runtime_error(message), reason_(reason) {}
+    Reason reason() const { return reason_; }
+
+  private:
+    Reason reason_;
 };
-// Reads a whole file; throws FileReadError when it cannot be opened or read.
-std::string readFile(const std::filesystem::path& path);
+
+enum class Links {
+    follow,
+    refuse,  // a link in the file's place is not the file: FileReadError notRegular
+};
+
+// Reads a whole regular file. The open never blocks (a FIFO in the file's place would hold the
+// caller until some writer came) and anything but a regular file is refused before a byte is read.
+// Throws FileReadError, whose reason tells a missing file from one that is there but unreadable.
+std::string readFile(const std::filesystem::path& path, Links links = Links::follow);
+
+// Removes what atomic writes left behind in `folder` when the writing process died before its
+// rename: regular files named as the writer names its temporary files, for a file whose name
+// `isOwnFile` accepts, last changed before this process started. Nothing else is touched.
+// Returns how many were removed; never throws.
+std::size_t removeLeftoverTemporaries(const std::filesystem::path& folder,
+                                      const std::function<bool(std::string_view)>& isOwnFile);
+// The same for atomic writes of `file` alone.
+std::size_t removeLeftoverTemporaries(const std::filesystem::path& file);
 
 }  // namespace corvanta

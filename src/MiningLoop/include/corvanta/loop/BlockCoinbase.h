@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "corvanta/assembly/BitcoinEncoding.h"
+
+namespace corvanta {
+
+// What a serialized block says of itself and of its coinbase: enough to tell whether it paid a
+// given output script, and to record it as found.
+struct BlockCoinbase {
+    Hash32 blockHash{};      // hash byte order, of the 80-byte header
+    std::uint32_t time = 0;  // the header's
+    Hash32 coinbaseTxID{};   // hash byte order, of the coinbase without its witness
+    struct Output {
+        std::int64_t sats = 0;
+        Bytes script;
+        bool operator==(const Output&) const = default;
+    };
+    std::vector<Output> outputs;
+
+    // What the outputs paying `script` carry in all (saturating); 0 when none does.
+    std::int64_t satsPaidTo(std::span<const std::uint8_t> script) const;
+
+    // Reads the header and the first transaction of a block as the node serializes it (with or
+    // without witness); what follows the coinbase is not read. None for bytes that are not such a
+    // beginning: too short, a first transaction that is no coinbase (one input spending nothing),
+    // a length beyond the bytes, a negative or excessive amount.
+    static std::optional<BlockCoinbase> decode(std::span<const std::uint8_t> block);
+};
+
+}  // namespace corvanta

@@ -1,0 +1,66 @@
+#include "StoreNotices.h"
+
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "corvanta/loop/HistoryReconciliation.h"
+#include "corvanta/loop/MiningHistoryStore.h"
+
+namespace corvanta::loop {
+
+MiningEventHandler sayingStoreNoticesOnce(MiningEventHandler onEvent) {
+    struct Said {
+        std::mutex mutex;
+        std::set<std::string> messages;
+    };
+    auto said = std::make_shared<Said>();
+    return [onEvent = std::move(onEvent), said](const MiningEvent& event) {
+        if (const auto* problem = std::get_if<mining_event::StoreNotice>(&event)) {
+            std::lock_guard lock(said->mutex);
+            if (!said->messages.insert(problem->message).second) return;
+        }
+        onEvent(event);
+    };
+}
+
+mining_event::StoreNotice writeProblem(const std::filesystem::path& folder,
+                                       const FileWriteError& error, std::string_view kept) {
+    const std::string keptText =
+        "; " + std::string(kept) + " are kept in memory until they can be written.";
+    if (error.isDiskFull()) {
+        return {"Cannot write to " + folder.string() + ": disk full" + keptText, folder.string()};
+    }
+    return {"Cannot write to " + folder.string() + ": " + error.what() + keptText, std::nullopt};
+}
+
+void reconcileHistory(MiningHistoryStore& history, const RPCClient& client,
+                      const Bytes& payoutScript, double timeoutSeconds,
+                      const MiningEventHandler& onEvent, std::stop_token stop) {
+    const auto added =
+        HistoryReconciliation::reconcile(history, client, payoutScript, timeoutSeconds, stop);
+    for (const auto& block : added) {
+        onEvent(mining_event::StoreNotice{
+            "Block at height " + std::to_string(block.height) +
+                ", missing from the history, found on the chain paying the payout address: added.",
+            std::nullopt});
+    }
+}
+
+void reportHistoryFiles(const MiningHistoryStore& history, const MiningEventHandler& onEvent) {
+    if (const auto reason = history.unreadableReason()) {
+        onEvent(mining_event::StoreNotice{
+            "History unreadable: " + *reason +
+                ". It is left as it is; found blocks are kept in memory until it can be read.",
+            std::nullopt});
+    }
+    if (const auto aside = history.quarantinedFileURL(); aside && *aside != history.fileURL()) {
+        onEvent(mining_event::StoreNotice{"History file " + history.fileURL().string() +
+                                              " could not be used; it was set aside as " +
+                                              aside->string() + ".",
+                                          std::nullopt});
+    }
+}
+
+}  // namespace corvanta::loop
