@@ -249,8 +249,9 @@ std::int64_t gainsSats(std::optional<EarningsFigures> earnings, bool coversConfi
 }
 
 QString blocksFoundSubtitle(std::int64_t count) {
-    return L(count <= 1 ? QStringLiteral("%d bloc trouvé") : QStringLiteral("%d blocs trouvés"),
-             decimal(count));
+    return L(
+        takesPlural(count) ? QStringLiteral("%d blocs trouvés") : QStringLiteral("%d bloc trouvé"),
+        decimal(count));
 }
 
 QString lastUpdateLabel(std::optional<double> updatedAt, double now) {

@@ -76,6 +76,11 @@ QString L(const QString& key, const QStringList& args) {
     return fill(Localization::shared().string(key), args);
 }
 
+bool takesPlural(std::int64_t count) {
+    if (Localization::shared().language() == AppLanguage::french) return count > 1;
+    return count != 1;
+}
+
 namespace ModuleMessage {
 
 const QStringList& texts() {

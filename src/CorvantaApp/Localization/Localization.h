@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <concepts>
+#include <cstdint>
 
 #include "Localization/AppLanguage.h"
 #include "SystemServices/Preferences.h"
@@ -58,6 +59,11 @@ requires(sizeof...(Args) > 0 && (std::convertible_to<const Args&, QString> && ..
     L(const QString& key, const Args&... args) {
     return L(key, QStringList{QString(args)...});
 }
+
+// Whether `count` takes the plural form in the current language: French counts 0 and 1 as one,
+// the other five languages 1 alone. The table's keys are French, so a caller picks the singular or
+// plural key by this and the translation carries the language's own words.
+bool takesPlural(std::int64_t count);
 
 namespace ModuleMessage {
 // The lower modules' status texts (governor, self-test, version probe) are French; these 19 are

@@ -224,6 +224,14 @@ TEST(DashboardGains, AmountSubtitleAgeAndReviewRule) {
     EXPECT_EQ(R::blocksFoundSubtitle(0), "0 bloc trouvé");
     EXPECT_EQ(R::blocksFoundSubtitle(1), "1 bloc trouvé");
     EXPECT_EQ(R::blocksFoundSubtitle(2), "2 blocs trouvés");
+    {
+        // Every other language counts 0 as many: the widgets say the same.
+        LanguageScope en(AppLanguage::english);
+        EXPECT_EQ(R::blocksFoundSubtitle(0), "0 blocks found");
+        EXPECT_EQ(R::blocksFoundSubtitle(1), "1 block found");
+        LanguageScope de(AppLanguage::german);
+        EXPECT_EQ(R::blocksFoundSubtitle(0), "0 Blöcke gefunden");
+    }
     EXPECT_EQ(R::lastUpdateLabel(std::nullopt, 100), "");
     EXPECT_EQ(R::lastUpdateLabel(1000, 1045), "Dernière mise à jour : il y a 45 s");
     EXPECT_EQ(R::lastUpdateLabel(1000, 1359), "Dernière mise à jour : il y a 5 min");
