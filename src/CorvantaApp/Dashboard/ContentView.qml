@@ -199,6 +199,32 @@ Rectangle {
                 }
             }
 
+            // A found block could not be written: said where the user looks, until there is room.
+            Rectangle {
+                objectName: "diskFullAlert"
+                visible: view.session !== null && view.session.diskFullAlert !== ""
+                Layout.fillWidth: true
+                implicitHeight: diskFullText.implicitHeight + 16
+                radius: 10
+                color: "transparent"
+                border.color: Theme.danger
+                border.width: 1
+                Text {
+                    id: diskFullText
+                    objectName: "diskFullText"
+                    anchors.left: parent.left
+                    anchors.right: parent.right
+                    anchors.verticalCenter: parent.verticalCenter
+                    anchors.margins: 10
+                    text: view.session ? view.session.diskFullAlert : ""
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    font.pixelSize: 12
+                    font.weight: Font.DemiBold
+                    color: Theme.dangerText
+                }
+            }
+
             // Gauges.
             RowLayout {
                 Layout.fillWidth: true

@@ -182,6 +182,26 @@ void MiningSessionModel::setPeerCount(std::optional<int> count) {
     assign(peerCount_, count, &MiningSessionModel::peerCountChanged);
 }
 
+void MiningSessionModel::setDiskFullAlert(std::optional<std::filesystem::path> folder,
+                                          const QString& text) {
+    diskFullFolder_ = std::move(folder);
+    const QString shown = diskFullFolder_ ? text : QString();
+    if (shown == diskFullAlert_) return;
+    diskFullAlert_ = shown;
+    emit diskFullAlertChanged();
+}
+
+void MiningSessionModel::clearDiskFullAlertIfRoom() {
+    if (!diskFullFolder_) return;
+    // Room for the largest block's pending file and its history line, not merely a few bytes: a
+    // folder that frees a little and fills again at the next block would hide the alert while
+    // blocks still wait in memory.
+    constexpr std::uintmax_t room = 16u << 20;
+    std::error_code error;
+    const auto space = std::filesystem::space(*diskFullFolder_, error);
+    if (!error && space.available >= room) setDiskFullAlert(std::nullopt);
+}
+
 void MiningSessionModel::setCoreVersion(std::optional<QString> version) {
     assign(coreVersion_, std::move(version), &MiningSessionModel::coreVersionChanged);
 }

@@ -109,6 +109,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     Q_PROPERTY(QVariant peerCount READ peerCountValue NOTIFY peerCountChanged)
     // Since when the node has reported no peer at all; undefined while it has one or is unknown.
     Q_PROPERTY(QVariant noPeersSince READ noPeersSinceValue NOTIFY peerCountChanged)
+    // The dashboard's alert while a store's folder is full ("" when none).
+    Q_PROPERTY(QString diskFullAlert READ diskFullAlert NOTIFY diskFullAlertChanged)
     Q_PROPERTY(QVariant coreVersion READ coreVersionValue NOTIFY coreVersionChanged)
     Q_PROPERTY(QVariant networkTipTimestamp READ networkTipTimestampValue NOTIFY
                    networkTipTimestampChanged)
@@ -282,6 +284,10 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void setChainStatus(std::optional<ChainStatus> status);
     void setChainStatusUpdatedAt(std::optional<SessionTime> at);
     void setPeerCount(std::optional<int> count);
+    // Raised when a found block could not be written because `folder` is full; lowered by
+    // clearDiskFullAlertIfRoom() once the folder has room again, and at the end of a session.
+    void setDiskFullAlert(std::optional<std::filesystem::path> folder, const QString& text = {});
+    void clearDiskFullAlertIfRoom();
     void setCoreVersion(std::optional<QString> version);
     void setNetworkTipTimestamp(std::optional<SessionTime> at);
     void setNetworkTipObservedAt(std::optional<SessionTime> at);
@@ -393,6 +399,7 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void chainStatusChanged();
     void chainStatusUpdatedAtChanged();
     void peerCountChanged();
+    void diskFullAlertChanged();
     void coreVersionChanged();
     void networkTipTimestampChanged();
     void networkTipObservedAtChanged();

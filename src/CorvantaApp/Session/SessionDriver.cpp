@@ -503,6 +503,7 @@ void SessionDriver::endSession(const SessionPtr& session) {
 
 void SessionDriver::clearLiveState() {
     model_.setGovernorPaused(false);
+    model_.setDiskFullAlert(std::nullopt);
     model_.setManuallyPaused(false);
     model_.setMiningStartedAt(std::nullopt);
     model_.setPeerCount(std::nullopt);

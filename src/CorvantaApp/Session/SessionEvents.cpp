@@ -213,12 +213,14 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
             } else if constexpr (std::is_same_v<E, StoreNotice>) {
                 m.appendLog(fromStd(e.message));
                 if (e.fullFolder) {
-                    critical(
+                    const QString text =
                         L(QStringLiteral("Impossible d'\u00e9crire dans %@ : disque plein. Les "
                                          "blocs trouv\u00e9s restent en m\u00e9moire "
                                          "jusqu'\u00e0 ce qu'ils puissent \u00eatre "
                                          "enregistr\u00e9s."),
-                          fromStd(*e.fullFolder)));
+                          fromStd(*e.fullFolder));
+                    m.setDiskFullAlert(std::filesystem::path(*e.fullFolder), text);
+                    critical(text);
                 }
             } else if constexpr (std::is_same_v<E, BestDifficulty>) {
                 m.setBestDifficultySession(e.session);

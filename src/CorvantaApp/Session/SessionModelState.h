@@ -4,6 +4,7 @@
 #include <QVariant>
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -59,6 +60,7 @@ class SessionModelState {
     QVariant chainStatusUpdatedAtValue() const { return toVariant(chainStatusUpdatedAt_); }
     QVariant peerCountValue() const { return toVariant(peerCount_); }
     QVariant noPeersSinceValue() const { return toVariant(noPeersSince_); }
+    const QString& diskFullAlert() const { return diskFullAlert_; }
     QVariant coreVersionValue() const { return toVariant(coreVersion_); }
     QVariant networkTipTimestampValue() const { return toVariant(networkTipTimestamp_); }
     QVariant networkTipObservedAtValue() const { return toVariant(networkTipObservedAt_); }
@@ -149,6 +151,8 @@ class SessionModelState {
     std::optional<SessionTime> chainStatusUpdatedAt_;
     std::optional<int> peerCount_;
     std::optional<SessionTime> noPeersSince_;
+    std::optional<std::filesystem::path> diskFullFolder_;
+    QString diskFullAlert_;
     std::optional<QString> coreVersion_;
     std::optional<SessionTime> networkTipTimestamp_;
     std::optional<SessionTime> networkTipObservedAt_;

@@ -201,6 +201,7 @@ void SessionDriver::startHashRateSampler(const SessionPtr& session) {
                 history.erase(history.begin(), history.end() - hashRateSampleLimit);
             }
             model_.setHashRateHistory(std::move(history));
+            model_.clearDiskFullAlertIfRoom();
             done();
         },
         this);

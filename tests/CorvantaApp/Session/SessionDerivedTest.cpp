@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
+#include <filesystem>
 #include <limits>
 
 #include "Session/SessionRules.h"
@@ -217,6 +219,28 @@ TEST(SessionDerived, TheTimeWithoutPeersCountsFromTheFirstReportOfNone) {
     EXPECT_NE(model->noPeersSinceValue(), since);
     model->setPeerCount(std::nullopt);  // the session ended
     EXPECT_FALSE(model->noPeersSinceValue().isValid());
+}
+
+TEST(SessionDerived, TheDiskFullAlertStaysUntilItsFolderHasRoomAgain) {
+    SessionHarness harness;
+    const auto model = harness.make();
+    QSignalSpy changes(model.get(), &MiningSessionModel::diskFullAlertChanged);
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // A folder whose room cannot be measured keeps the alert: nothing says the blocks can be saved.
+    const auto gone = std::filesystem::path(folder.path().toStdString()) / "gone";
+    model->setDiskFullAlert(gone, QStringLiteral("plein"));
+    EXPECT_EQ(model->diskFullAlert(), "plein");
+    model->clearDiskFullAlertIfRoom();
+    EXPECT_EQ(model->diskFullAlert(), "plein");
+    // The same alert raised again is no change to announce.
+    model->setDiskFullAlert(gone, QStringLiteral("plein"));
+    EXPECT_EQ(changes.count(), 1);
+    model->setDiskFullAlert(std::filesystem::path(folder.path().toStdString()),
+                            QStringLiteral("plein"));
+    model->clearDiskFullAlertIfRoom();
+    EXPECT_TRUE(model->diskFullAlert().isEmpty());
+    EXPECT_EQ(changes.count(), 2);
 }
 
 TEST(SessionDerived, PayoutSessionAndResultValues) {

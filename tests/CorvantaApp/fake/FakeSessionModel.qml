@@ -39,6 +39,7 @@ QtObject {
     property var chainStatusUpdatedAt: undefined
     property var peerCount: undefined
     property var noPeersSince: undefined
+    property string diskFullAlert: ""
     property var coreVersion: undefined
     property var networkTipTimestamp: undefined
     property var networkTipObservedAt: undefined

@@ -430,6 +430,18 @@ TestCase {
         compare(text.text, "Téléchargement de la chaîne. Le minage démarrera tout seul.")
     }
 
+    function test_a_full_disk_is_said_on_the_dashboard_until_it_is_lifted() {
+        session.runState = 3
+        makeView()
+        const alert = child("diskFullAlert")
+        verify(!alert.visible)
+        session.diskFullAlert = "Impossible d'écrire dans /tmp/h : disque plein."
+        verify(alert.visible)
+        compare(child("diskFullText").text, "Impossible d'écrire dans /tmp/h : disque plein.")
+        session.diskFullAlert = ""
+        verify(!alert.visible)
+    }
+
     // At the smallest window every language's texts stay inside their cards, whole.
     function test_texts_fit_at_the_minimum_window_in_every_language() {
         session.runState = 3
