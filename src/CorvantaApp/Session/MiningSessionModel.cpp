@@ -5,6 +5,8 @@
 
 #include <sched.h>
 
+#include <algorithm>
+
 #include "Notifications/MinerNotifications.h"
 #include "Session/PeriodicTask.h"
 #include "Session/SessionDriver.h"
@@ -195,11 +197,14 @@ void MiningSessionModel::clearDiskFullAlertIfRoom() {
     if (!diskFullFolder_) return;
     // Room for the largest block's pending file and its history line, not merely a few bytes: a
     // folder that frees a little and fills again at the next block would hide the alert while
-    // blocks still wait in memory.
+    // blocks still wait in memory. A file system smaller than that has room once half of it is
+    // free.
     constexpr std::uintmax_t room = 16u << 20;
     std::error_code error;
     const auto space = std::filesystem::space(*diskFullFolder_, error);
-    if (!error && space.available >= room) setDiskFullAlert(std::nullopt);
+    if (!error && space.available >= std::min(room, space.capacity / 2)) {
+        setDiskFullAlert(std::nullopt);
+    }
 }
 
 void MiningSessionModel::setCoreVersion(std::optional<QString> version) {
