@@ -7,43 +7,13 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <cerrno>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "corvanta/shared/RegularFile.h"
 
 namespace corvanta {
 namespace {
 
 // An autostart entry is a few hundred bytes; anything past this is not one of ours.
-constexpr qsizetype kMaximumEntrySize = 64 * 1024;
-
-// The file's bytes when it is a regular file. The open never waits (a FIFO with no writer
-// would hold a plain open forever) and whatever is not a regular file is not read at all.
-std::optional<QByteArray> readRegularFile(const QString& path) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
-    struct stat status {};
-    std::optional<QByteArray> bytes;
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-        status.st_size <= kMaximumEntrySize) {
-        QByteArray data;
-        char buffer[4096];
-        for (;;) {
-            const ssize_t count = ::read(fd, buffer, sizeof buffer);
-            if (count < 0 && errno == EINTR) continue;
-            if (count <= 0 || data.size() + count > kMaximumEntrySize) {
-                if (count == 0) bytes = std::move(data);
-                break;
-            }
-            data.append(buffer, qsizetype(count));
-        }
-    }
-    ::close(fd);
-    return bytes;
-}
+constexpr std::size_t kMaximumEntrySize = 64 * 1024;
 
 }  // namespace
 
@@ -60,12 +30,15 @@ QString LaunchAtLogin::filePath() const {
 }
 
 std::optional<LaunchAtLogin::Entry> LaunchAtLogin::read() const {
-    const auto bytes = readRegularFile(filePath());
-    if (!bytes) return std::nullopt;
+    // Never a blocking open: a FIFO in the entry's place must not hold up the start.
+    const auto file =
+        readRegularFile(QFile::encodeName(filePath()).toStdString(), kMaximumEntrySize);
+    if (file.outcome != RegularFileText::Outcome::read) return std::nullopt;
+    const QByteArray bytes = QByteArray::fromStdString(file.text);
     Entry entry;
     entry.switchedOn = true;
     bool inEntry = false;
-    for (const QByteArray& raw : bytes->split('\n')) {
+    for (const QByteArray& raw : bytes.split('\n')) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.startsWith(u'[')) {
             inEntry = line == QLatin1String("[Desktop Entry]");
