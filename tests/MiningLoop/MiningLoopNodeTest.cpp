@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <set>
 #include <thread>
@@ -396,6 +397,9 @@ TEST_F(MiningLoopNodeTest, BlocksTheHistoryMissedComeBackFromTheChainOnce) {
     ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 2; }));
     stopMining();
     const auto recorded = history_->allBlocks().size();
+    // A block found as the stop came stays pending and is settled at the next start, before the
+    // chain is walked: it may add one record that is not the walk's.
+    const auto pending = PendingBlockStore::load(pendingDirectory()).size();
     // Three of ours the history never heard of, between two of someone else's.
     client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
                   {});
@@ -412,31 +416,39 @@ TEST_F(MiningLoopNodeTest, BlocksTheHistoryMissedComeBackFromTheChainOnce) {
     const auto notices = log_.all<StoreNotice>();
     ASSERT_EQ(notices.size(), 3u);
     const auto check = [&](const std::vector<FoundBlock>& blocks) {
-        ASSERT_EQ(blocks.size(), recorded + 3);
+        ASSERT_GE(blocks.size(), recorded + 3);
+        ASSERT_LE(blocks.size(), recorded + pending + 3);
         std::set<std::vector<std::uint8_t>> hashes;
         for (const auto& block : blocks) hashes.insert(block.blockHash);
         EXPECT_EQ(hashes.size(), blocks.size());
-        for (std::size_t i = recorded; i < blocks.size(); ++i) {
-            EXPECT_EQ(blocks[i].height, tip - 3 + std::int64_t(i - recorded));
-            EXPECT_GT(blocks[i].rewardSats, 0);
-            const std::vector<std::uint8_t> displayOrder(blocks[i].blockHash.rbegin(),
-                                                         blocks[i].blockHash.rend());
+        for (std::int64_t height = tip - 3; height < tip; ++height) {
+            const auto found = std::find_if(blocks.begin(), blocks.end(), [&](const FoundBlock& b) {
+                return b.height == height;
+            });
+            ASSERT_NE(found, blocks.end()) << "no record at height " << height;
+            EXPECT_EQ(std::count_if(blocks.begin(), blocks.end(),
+                                    [&](const FoundBlock& b) { return b.height == height; }),
+                      1);
+            EXPECT_GT(found->rewardSats, 0);
+            const std::vector<std::uint8_t> displayOrder(found->blockHash.rbegin(),
+                                                         found->blockHash.rend());
             const auto header =
                 client_->call("getblockheader",
                               {RPCParam::string(BitcoinEncoding::hexString(displayOrder))}, 10, {});
-            EXPECT_EQ(json::as<std::int64_t>(header["height"]), blocks[i].height);
+            EXPECT_EQ(json::as<std::int64_t>(header["height"]), height);
         }
     };
     check(history_->allBlocks());
     check(MiningHistoryStore(historyFile()).allBlocks());
 
     // Nothing more the next time.
+    const auto settled = history_->allBlocks().size();
     log_.clear();
     startMining();
     ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
     stopMining();
     EXPECT_TRUE(log_.all<StoreNotice>().empty());
-    EXPECT_EQ(history_->allBlocks().size(), recorded + 3);
+    EXPECT_EQ(history_->allBlocks().size(), settled);
 }
 
 }  // namespace
