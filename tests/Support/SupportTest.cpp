@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <thread>
@@ -183,6 +188,31 @@ TEST(AtomicFile, ReadsAndAppendsRegularFilesOnlyNeverBlockingNorThroughALink) {
     EXPECT_THROW(appendToFileDurably(dangling, "x"), FileWriteError);
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "elsewhere"));
     EXPECT_EQ(readFile(file), "text");
+}
+
+TEST(AtomicFile, AReadBoundedBelowTheFileIsRefusedAndASocketIsNoRegularFile) {
+    testing::TempDir dir;
+    const auto file = dir.path() / "file";
+    testing::writeText(file, "twelve bytes");
+    EXPECT_EQ(readFile(file, Links::follow, 12), "twelve bytes");
+    try {
+        (void)readFile(file, Links::follow, 11);
+        ADD_FAILURE() << "a file past the bound was read";
+    } catch (const FileReadError& error) {
+        EXPECT_EQ(error.reason(), FileReadError::Reason::unreadable);
+        EXPECT_EQ(error.errorNumber(), EFBIG);
+    }
+
+    const auto socketPath = dir.path() / "socket";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, socketPath.c_str());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(readFailure(socketPath, Links::follow), FileReadError::Reason::notRegular);
+    ::close(listener);
 }
 
 TEST(CancellableWait, StopEndsTheWaitPromptly) {

@@ -3,11 +3,6 @@
 #include <QFileInfo>
 #include <QTimeZone>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -32,30 +27,20 @@ FileContents unreadable(int error) {
 // Opens without blocking (a FIFO with no writer would hold open() for ever) and reads only a
 // regular file.
 FileContents readIfRegular(const std::filesystem::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        // A file the system will not show (EACCES on its folder) is still the user's.
-        return errno == ENOENT ? FileContents{} : unreadable(errno);
-    }
-    if (!S_ISREG(info.st_mode)) return {FileKind::other, {}, {}};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return unreadable(errno);
-    FileContents contents{FileKind::regular, {}, {}};
-    // The file may have been swapped between stat() and open().
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) contents.kind = FileKind::other;
-    char buffer[65536];
-    while (contents.kind == FileKind::regular) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            contents.bytes.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            contents = unreadable(errno);
+    try {
+        return {FileKind::regular, readFile(path), {}};
+    } catch (const FileReadError& error) {
+        switch (error.reason()) {
+            case FileReadError::Reason::missing:
+                return {};
+            case FileReadError::Reason::notRegular:
+                return {FileKind::other, {}, {}};
+            case FileReadError::Reason::unreadable:
+                break;
         }
+        // A file the system will not show or read (EACCES, EIO) is still the user's.
+        return unreadable(error.errorNumber());
     }
-    ::close(fd);
-    return contents;
 }
 
 // "Corvanta.conf" -> "Corvanta.unreadable-20261207T061500Z.conf", with "-2", "-3"... when taken.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -155,8 +156,8 @@ bool FileWriteError::isDiskFull() const {
     return errorNumber_ == ENOSPC || errorNumber_ == EDQUOT;
 }
 
-std::string readFile(const std::filesystem::path& path, Links links) {
-    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+std::string readFile(const std::filesystem::path& path, Links links, std::size_t maxBytes) {
+    int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (links == Links::refuse) flags |= O_NOFOLLOW;
     FileDescriptor fd(::open(path.c_str(), flags));
     if (fd.get() < 0) {
@@ -164,23 +165,27 @@ std::string readFile(const std::filesystem::path& path, Links links) {
         const auto message = "cannot open " + path.string() + ": " + std::strerror(error);
         // A file where a folder of the path should be: no such file either.
         if (error == ENOENT || error == ENOTDIR) {
-            throw FileReadError(message, FileReadError::Reason::missing);
+            throw FileReadError(message, FileReadError::Reason::missing, error);
         }
-        // O_NOFOLLOW's refusal of a link.
-        if (error == ELOOP && links == Links::refuse) {
-            throw FileReadError("a link is in the place of " + path.string(),
-                                FileReadError::Reason::notRegular);
+        // O_NOFOLLOW's refusal of a link, and a socket, which open() never reads.
+        if ((error == ELOOP && links == Links::refuse) || error == ENXIO) {
+            throw FileReadError("not a regular file: " + path.string(),
+                                FileReadError::Reason::notRegular, error);
         }
-        throw FileReadError(message, FileReadError::Reason::unreadable);
+        throw FileReadError(message, FileReadError::Reason::unreadable, error);
     }
+    const auto readError = [&](int error) {
+        return FileReadError("cannot read " + path.string() + ": " + std::strerror(error),
+                             FileReadError::Reason::unreadable, error);
+    };
     struct stat status {};
-    if (::fstat(fd.get(), &status) != 0) {
-        throw FileReadError("cannot read " + path.string() + ": " + std::strerror(errno));
-    }
+    if (::fstat(fd.get(), &status) != 0) throw readError(errno);
+    // Checked on the descriptor itself: a file swapped for something else meanwhile is not read.
     if (!S_ISREG(status.st_mode)) {
         throw FileReadError("not a regular file: " + path.string(),
                             FileReadError::Reason::notRegular);
     }
+    if (static_cast<std::uintmax_t>(status.st_size) > maxBytes) throw readError(EFBIG);
     std::string contents;
     // Files under /proc and /sys tell a size of 0: read until the end whatever the size says.
     std::string block(64 * 1024, '\0');
@@ -188,10 +193,12 @@ std::string readFile(const std::filesystem::path& path, Links links) {
         const ssize_t got = ::read(fd.get(), block.data(), block.size());
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw FileReadError("cannot read " + path.string() + ": " + std::strerror(errno));
+            throw readError(errno);
         }
         if (got == 0) break;
         contents.append(block.data(), static_cast<std::size_t>(got));
+        // A file that grew past the bound since fstat().
+        if (contents.size() > maxBytes) throw readError(EFBIG);
     }
     return contents;
 }

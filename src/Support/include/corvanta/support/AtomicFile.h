@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -74,12 +75,16 @@ class FileReadError : public std::runtime_error {
         notRegular,  // a FIFO, device, folder, or (when links are refused) a link in its place
         unreadable,  // there, but the system would not let it be read (EACCES, EIO, ...)
     };
-    explicit FileReadError(const std::string& message, Reason reason = Reason::unreadable)
-        : std::runtime_error(message), reason_(reason) {}
+    explicit FileReadError(const std::string& message, Reason reason = Reason::unreadable,
+                           int errorNumber = 0)
+        : std::runtime_error(message), reason_(reason), errorNumber_(errorNumber) {}
     Reason reason() const { return reason_; }
+    // The system's error (EFBIG for a file past the bound the reader set); 0 when it gave none.
+    int errorNumber() const { return errorNumber_; }
 
   private:
     Reason reason_;
+    int errorNumber_;
 };
 
 enum class Links {
@@ -89,8 +94,10 @@ enum class Links {
 
 // Reads a whole regular file. The open never blocks (a FIFO in the file's place would hold the
 // caller until some writer came) and anything but a regular file is refused before a byte is read.
-// Throws FileReadError, whose reason tells a missing file from one that is there but unreadable.
-std::string readFile(const std::filesystem::path& path, Links links = Links::follow);
+// Throws FileReadError, whose reason tells a missing file from one that is there but unreadable;
+// a file of more than `maxBytes` is unreadable (EFBIG), and is never read whole.
+std::string readFile(const std::filesystem::path& path, Links links = Links::follow,
+                     std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 // Removes what atomic writes left behind in `folder` when the writing process died before its
 // rename: regular files named as the writer names its temporary files, for a file whose name

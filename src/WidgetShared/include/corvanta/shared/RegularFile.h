@@ -23,6 +23,7 @@ struct RegularFileText {
 // The whole text of `path` when it is a regular file of at most `maxBytes`. The open never
 // blocks (a FIFO without a writer would hold a plain open for ever) and the kind is checked on
 // the descriptor itself, so a file swapped for something else in between is not read either.
+// Support's readFile, told as an outcome rather than thrown: the widgets' callers branch on it.
 RegularFileText readRegularFile(const std::filesystem::path& path, std::size_t maxBytes);
 
 }  // namespace corvanta
