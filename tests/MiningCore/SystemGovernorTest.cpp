@@ -308,3 +308,44 @@ TEST(SystemGovernor, PollsUntilStoppedWithEventsInOrder) {
 
 }  // namespace
 }  // namespace corvanta
+
+namespace corvanta {
+namespace {
+
+// Set up before start(), the first decision pauses without an event; its reason is still read.
+TEST(SystemGovernorFirstDecision, APauseSetBeforeStartIsNamedWithoutAnEvent) {
+    struct Row {
+        ThermalState thermal;
+        bool manual, scheduled;
+        std::string reason;
+    };
+    const Row rows[] = {
+        {ThermalState::nominal, false, true, std::string(schedulePauseMessage)},
+        {ThermalState::nominal, true, true, "Mining en pause — demandé"},
+        {ThermalState::critical, false, true, std::string(thermalCriticalPauseMessage)},
+        {ThermalState::nominal, false, false, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.reason);
+        Rig rig(4);
+        rig.source->thermal = row.thermal;
+        rig.governor.setManualPause(row.manual);
+        rig.governor.setScheduledPause(row.scheduled);
+        rig.start();
+        // The machine's own state is read by start()'s first poll, which reports it.
+        if (row.thermal == ThermalState::nominal) {
+            EXPECT_TRUE(rig.take().empty());
+        }
+        EXPECT_EQ(rig.governor.isPaused(), !row.reason.empty());
+        EXPECT_EQ(rig.governor.currentPauseReason(), row.reason);
+    }
+    // A resumption clears it.
+    Rig rig(4);
+    rig.governor.setScheduledPause(true);
+    rig.start();
+    rig.governor.setScheduledPause(false);
+    EXPECT_EQ(rig.governor.currentPauseReason(), "");
+}
+
+}  // namespace
+}  // namespace corvanta

@@ -73,7 +73,12 @@ Rectangle {
     implicitHeight: 860
 
     // Later, not inside the change: consuming writes the flag back to its owner.
-    onOnScreenChanged: consumeLater.restart()
+    // The clock ticks as the dashboard comes on screen, before its first frame: the counters
+    // read while it was hidden are stale by as long as it was.
+    onOnScreenChanged: {
+        if (onScreen) now = DashboardLogic.now()
+        consumeLater.restart()
+    }
     onOpenAdvancedOnAppearChanged: consumeLater.restart()
     Component.onCompleted: consumeOpenRequest()
 

@@ -181,8 +181,9 @@ bool pauseIsLit(const PickerInputs& in) {
 QString throttleCaption(bool throttled, std::optional<int> effectiveWorkerCount,
                         int performanceCores) {
     if (!throttled || !effectiveWorkerCount) return {};
-    return L(QStringLiteral("Régime réel : %d worker(s) sur %d"), decimal(*effectiveWorkerCount),
-             decimal(performanceCores));
+    return L(takesPlural(*effectiveWorkerCount) ? QStringLiteral("Régime réel : %d workers sur %d")
+                                                : QStringLiteral("Régime réel : %d worker sur %d"),
+             decimal(*effectiveWorkerCount), decimal(performanceCores));
 }
 
 int gridColumn(double x, double width) {
@@ -270,7 +271,9 @@ CandidateRuns candidateRuns(const QString& frame, std::int64_t transactionCount)
     const QStringList parts = frame.split(QStringLiteral("%@"));
     CandidateRuns runs;
     runs.before = parts.value(0);
-    runs.count = L(QStringLiteral("%d transaction(s)"), Formatting::integer(transactionCount));
+    runs.count = L(takesPlural(transactionCount) ? QStringLiteral("%d transactions")
+                                                 : QStringLiteral("%d transaction"),
+                   Formatting::integer(transactionCount));
     runs.after = parts.value(1);
     return runs;
 }
@@ -376,7 +379,9 @@ QString miniModeLabel(std::optional<int> effectiveWorkerCount, int performanceCo
 
 QString miniWorkersLabel(std::optional<int> effectiveWorkerCount) {
     if (!effectiveWorkerCount) return QStringLiteral("—");
-    return L(QStringLiteral("%d worker(s)"), decimal(*effectiveWorkerCount));
+    return L(takesPlural(*effectiveWorkerCount) ? QStringLiteral("%d workers")
+                                                : QStringLiteral("%d worker"),
+             decimal(*effectiveWorkerCount));
 }
 
 QString miniUptimeLabel(std::optional<double> startedAt, double now) {

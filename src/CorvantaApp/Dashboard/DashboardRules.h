@@ -70,7 +70,7 @@ struct PickerInputs {
 // The mode shown as applied; empty when no segment is lit.
 QString litMode(const PickerInputs& in);
 bool pauseIsLit(const PickerInputs& in);
-// "Régime réel : 3 worker(s) sur 10"; empty when not throttled or no count.
+// "Régime réel : 3 workers sur 10"; empty when not throttled or no count.
 QString throttleCaption(bool throttled, std::optional<int> effectiveWorkerCount,
                         int performanceCores);
 
@@ -158,7 +158,7 @@ QString miniGainsValue(std::int64_t sats);
 // The applied mode's name ("Éco", "Équilibré", "Max"), else the requested one's.
 QString miniModeLabel(std::optional<int> effectiveWorkerCount, int performanceCores,
                       const QString& requestedMode);
-QString miniWorkersLabel(std::optional<int> effectiveWorkerCount);  // "4 worker(s)", "—"
+QString miniWorkersLabel(std::optional<int> effectiveWorkerCount);  // "4 workers", "1 worker", "—"
 QString miniUptimeLabel(std::optional<double> startedAt, double now);
 QString modeTitle(const QString& mode);
 

@@ -27,6 +27,8 @@ Rectangle {
     signal openSettings()
 
     objectName: "miniDashboardView"
+    // The clock ticks as the view comes on screen, before its first frame.
+    onOnScreenChanged: if (onScreen) now = DashboardLogic.now()
     implicitWidth: 380
     implicitHeight: 377
     color: Theme.background

@@ -6,12 +6,13 @@
 #include <QMenu>
 #include <QMetaMethod>
 #include <QPainter>
-#include <QPainterPath>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
 #include "Localization/Localization.h"
 #include "MenuBar/TrayMenuModel.h"
+#include "MenuBar/TrayPresence.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
@@ -21,6 +22,10 @@
 
 namespace corvanta {
 namespace {
+
+// How long an X11 tray that came up after the application is given to bring its
+// StatusNotifierItem host along.
+constexpr int kStatusNotifierHostWaitMs = 2000;
 
 QColor statusColor(StatusColor role, const Theme& theme) {
     switch (role) {
@@ -64,57 +69,59 @@ QIcon trayIcon(const QString& symbol, bool dark) {
     return QIcon(pixmap);
 }
 
-QIcon networkBadgeIcon(const QString& name, bool dark) {
-    const Theme theme(dark, nullptr);
-    QFont font(QStringLiteral("Inter"));
-    font.setPixelSize(10);
-    font.setBold(true);
-    font.setLetterSpacing(QFont::AbsoluteSpacing, 0.6);
-    const QFontMetricsF metrics(font);
-    const QSizeF size(metrics.horizontalAdvance(name) + 16, metrics.height() + 6);
-    QPixmap pixmap(size.toSize());
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const bool mainnet = name == QLatin1String("MAINNET");
-    QPainterPath capsule;
-    capsule.addRoundedRect(QRectF(QPointF(0, 0), size), size.height() / 2, size.height() / 2);
-    QColor fill = mainnet ? theme.danger() : theme.cardBackground();
-    if (mainnet) fill.setAlphaF(0.16f);
-    painter.fillPath(capsule, fill);
-    painter.setPen(mainnet ? theme.dangerText() : theme.textSecondary());
-    painter.setFont(font);
-    painter.drawText(QRectF(QPointF(0, 0), size), Qt::AlignCenter, name);
-    return QIcon(pixmap);
+QIcon headerIcon(const QColor& status, int iconSize) {
+    QIcon icon;
+    // Drawn at each scale the menu may ask for, so no size is a scaled copy of another.
+    for (const int scale : {1, 2}) {
+        const int side = iconSize * scale;
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(status);
+        const double dot = side * 0.625;
+        painter.drawEllipse(QRectF((side - dot) / 2, (side - dot) / 2, dot, dot));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
-QIcon headerIcon(const QColor& status, const QString& network, bool dark) {
-    const QPixmap badge = networkBadgeIcon(network, dark).pixmap(QSize(200, 40));
-    QPixmap pixmap(badge.width() + 14, std::max(badge.height(), 8));
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(status);
-    painter.drawEllipse(QRectF(0, (pixmap.height() - 8) / 2.0, 8, 8));
-    painter.drawPixmap(14, (pixmap.height() - badge.height()) / 2, badge);
-    return QIcon(pixmap);
+QString headerText(const QString& status, const QString& network) {
+    return network.isEmpty() ? status : status + QStringLiteral("  \u00b7  ") + network;
 }
 
 bool MenuBar::platformHasTray() {
     // Asking on the offscreen platform warns, and there is no tray there anyway.
     return QGuiApplication::platformName() != QLatin1String("offscreen") &&
-           QGuiApplication::platformName() != QLatin1String("minimal") &&
-           QSystemTrayIcon::isSystemTrayAvailable();
+           QGuiApplication::platformName() != QLatin1String("minimal");
 }
 
-MenuBar::MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, QObject* parent)
+MenuBar::MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, TrayPresence& presence,
+                 QObject* parent)
     : QObject(parent),
       delegate_(delegate),
       prefs_(prefs),
       platform_(platform),
+      presence_(presence),
       theme_(std::make_unique<Theme>(prefs, nullptr)) {
     connect(&prefs_, &Prefs::showInMenuBarChanged, this, &MenuBar::follow);
+    connect(&presence_, &TrayPresence::changed, this, [this] {
+        // A panel that hosts both kinds of item may take the X11 tray's selection before its
+        // StatusNotifierItem host registers; the item waits a moment for the host, which shows
+        // it on every desktop that hosts only those.
+        if (icon_ == nullptr && presence_.xembedTray() && !presence_.statusNotifierHost() &&
+            !awaitingStatusNotifierHost_) {
+            awaitingStatusNotifierHost_ = true;
+            QTimer::singleShot(kStatusNotifierHostWaitMs, this, [this] {
+                awaitingStatusNotifierHost_ = false;
+                follow();
+            });
+            return;
+        }
+        follow();
+    });
     connect(&prefs_, &Prefs::showHashRateInMenuBarChanged, this, &MenuBar::refresh);
     connect(theme_.get(), &Theme::changed, this, &MenuBar::refresh);
     // The tooltip and an open menu show their texts again in the new language at once.
@@ -133,14 +140,26 @@ bool MenuBar::isShown() const {
 
 void MenuBar::follow() {
     if (!prefs_.showInMenuBar()) {
+        if (icon_ == nullptr) return;
         icon_.reset();
         // The actions go with their menu; the next menu is built anew.
         header_ = nullptr;
         actions_.clear();
         menu_.reset();
+        emit shownChanged();
         return;
     }
-    if (icon_ != nullptr || QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    // Once made, the item stays: both kinds of item come back by themselves when their tray
+    // does.
+    if (icon_ != nullptr || !platformHasTray() || !presence_.available() ||
+        awaitingStatusNotifierHost_) {
+        return;
+    }
+    makeIcon();
+    emit shownChanged();
+}
+
+void MenuBar::makeIcon() {
     menu_ = std::make_unique<QMenu>();
     icon_ = std::make_unique<QSystemTrayIcon>();
     icon_->setContextMenu(menu_.get());
@@ -210,8 +229,9 @@ void MenuBar::applyPalette() {
 
 void MenuBar::buildMenu(const TrayMenu& model) {
     menu_->setToolTipsVisible(true);
+    // Enabled, with nothing to do: a disabled row's icon is drawn greyed, and the status colour
+    // is what the row is for.
     header_ = menu_->addAction(QString());
-    header_->setEnabled(false);
     actions_.clear();
     for (const TrayRow& row : model.rows) {
         if (row.kind == TrayRow::Kind::separator) {
@@ -237,9 +257,10 @@ void MenuBar::updateMenu() {
     const TrayMenu model = trayMenu(inputs);
     if (header_ == nullptr) buildMenu(model);
     applyPalette();
-    header_->setIcon(
-        headerIcon(statusColor(model.statusColor, *theme_), model.networkBadge, theme_->dark()));
-    header_->setText(menuText(model.statusText));
+    const int iconSize =
+        menu_->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, menu_.get());
+    header_->setIcon(headerIcon(statusColor(model.statusColor, *theme_), iconSize));
+    header_->setText(menuText(headerText(model.statusText, model.networkBadge)));
     // The table keeps its rows and their order; the start/stop row changes its command with
     // the run state, which `run` reads again when pressed.
     for (std::size_t i = 0; i < model.rows.size() && i < actions_.size(); ++i) {

@@ -20,22 +20,28 @@ class AppDelegate;
 class Platform;
 class Prefs;
 class Theme;
+class TrayPresence;
 
 // The tray item: an icon with a tooltip and a menu, drawn from the tray table of the session's
-// values. Shown while "rigwell.showInMenuBar" holds, following it live. Never made on a platform
-// with no tray (offscreen). The menu is built once and only its actions' texts and states change
-// afterwards: a tray that exports the menu (StatusNotifierItem over D-Bus) or pops it up itself
-// (the X11 system tray) must find it whole at any moment, window shown or not.
+// values. Shown while "rigwell.showInMenuBar" holds and the desktop has a tray, following both
+// live: a tray that comes up after the application gets the item then. The menu is built once and
+// only its actions' texts and states change afterwards: a tray that exports the menu
+// (StatusNotifierItem over D-Bus) or pops it up itself (the X11 system tray) must find it whole at
+// any moment, window shown or not.
 class MenuBar : public QObject {
     Q_OBJECT
 
   public:
-    MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, QObject* parent = nullptr);
+    MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, TrayPresence& presence,
+            QObject* parent = nullptr);
     ~MenuBar() override;
 
     // Whether this platform can hold a tray item at all.
     static bool platformHasTray();
     bool isShown() const;
+
+  signals:
+    void shownChanged();
 
   private slots:
     void queueRefresh();
@@ -43,6 +49,7 @@ class MenuBar : public QObject {
   private:
     void run(TrayCommand command);
     void follow();
+    void makeIcon();
     void refresh();
     void buildMenu(const TrayMenu& model);
     void updateMenu();
@@ -52,6 +59,7 @@ class MenuBar : public QObject {
     AppDelegate& delegate_;
     Prefs& prefs_;
     Platform& platform_;
+    TrayPresence& presence_;
     std::unique_ptr<Theme> theme_;
     std::unique_ptr<QMenu> menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;
@@ -60,13 +68,16 @@ class MenuBar : public QObject {
     QAction* header_ = nullptr;
     QPointer<QObject> watched_;
     bool refreshQueued_ = false;
+    // A tray that came up after the application, seen as an X11 tray alone so far.
+    bool awaitingStatusNotifierHost_ = false;
 };
 
 // The tray icon for a symbol name, drawn in the theme's colours.
 QIcon trayIcon(const QString& symbol, bool dark);
-// The compact network badge: the network's name in a capsule.
-QIcon networkBadgeIcon(const QString& name, bool dark);
-// The menu header's icon: the status dot in its colour, then the network badge.
-QIcon headerIcon(const QColor& status, const QString& network, bool dark);
+// The menu header's icon: the status dot in its colour, square at the menu's icon size (a menu
+// draws every icon in a square of that size, and exports it so over D-Bus).
+QIcon headerIcon(const QColor& status, int iconSize);
+// The menu header's text: the status, then the network's name.
+QString headerText(const QString& status, const QString& network);
 
 }  // namespace corvanta

@@ -105,7 +105,7 @@ QString menuText(const QString& text) {
 
 QString peerText(std::optional<int> peerCount) {
     if (!peerCount) return L(QStringLiteral("— pairs"));
-    return L(*peerCount == 1 ? QStringLiteral("%@ pair") : QStringLiteral("%@ pairs"),
+    return L(takesPlural(*peerCount) ? QStringLiteral("%@ pairs") : QStringLiteral("%@ pair"),
              QString::number(*peerCount));
 }
 

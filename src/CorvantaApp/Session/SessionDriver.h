@@ -110,7 +110,8 @@ class SessionDriver : public QObject {
     // the chain (the refresher does that on its own period).
     void refreshHistorySummary(const SessionPtr& session);
     void handleGovernorEvent(const SessionPtr& session, const GovernorEvent& event);
-    void applyGovernorDecision(const SessionPtr& session, const GovernorDecision& decision);
+    void applyGovernorDecision(const SessionPtr& session, const GovernorDecision& decision,
+                               const QString& pauseReason);
     PeriodicTask* periodic(std::chrono::milliseconds interval,
                            std::function<void(std::function<void()>)> pass);
 

@@ -278,6 +278,16 @@ void SessionDriver::refreshTemplateInfo(const SessionPtr& session) {
 
 // The governor.
 
+namespace {
+
+// The governor's decision at start, with the reason of its pause.
+struct FirstDecision {
+    GovernorDecision decision;
+    std::string pauseReason;
+};
+
+}  // namespace
+
 void SessionDriver::startSystemGovernor(const SessionPtr& session) {
     auto source = environment_.governorState ? environment_.governorState : model_.systemState_;
     session->governor = std::make_shared<SystemGovernor>(source, model_.performanceCores_);
@@ -311,13 +321,17 @@ void SessionDriver::startSystemGovernor(const SessionPtr& session) {
         governor->setAdvancedWorkerCount(workers);
         governor->setAllowMiningOnBattery(battery);
         governor->start(interval, onEvent);
-        return governor->currentDecision();
+        // The first decision's pause has no event (events before start are dropped), so its
+        // reason is read with it: a start inside an off slot is named as the schedule's pause.
+        return FirstDecision{governor->currentDecision(), governor->currentPauseReason()};
     };
     // On the governor's lane, so that later hand-offs reach it after its configuration.
-    auto* watcher = new QFutureWatcher<GovernorDecision>(this);
+    auto* watcher = new QFutureWatcher<FirstDecision>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, session] {
         watcher->deleteLater();
-        if (isLive(session)) applyGovernorDecision(session, watcher->result());
+        if (!isLive(session)) return;
+        const FirstDecision first = watcher->result();
+        applyGovernorDecision(session, first.decision, QString::fromStdString(first.pauseReason));
     });
     watcher->setFuture(QtConcurrent::run(model_.governorLane_.get(), std::move(configure)));
 }
@@ -350,8 +364,9 @@ void SessionDriver::handleGovernorEvent(const SessionPtr& session, const Governo
 }
 
 void SessionDriver::applyGovernorDecision(const SessionPtr& session,
-                                          const GovernorDecision& decision) {
-    model_.setGovernorPaused(decision.isPaused);
+                                          const GovernorDecision& decision,
+                                          const QString& pauseReason) {
+    model_.setGovernorPaused(decision.isPaused, pauseReason);
     if (session->engine) {
         session->engine->setPaused(decision.isPaused);
         session->engine->setWorkerCount(decision.workerCount);

@@ -1,6 +1,8 @@
 #include "Shell/CorvantaApp.h"
 
+#include <QDBusConnection>
 #include <QDirIterator>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -11,7 +13,9 @@
 #include "Localization/AppTranslator.h"
 #include "Localization/Localization.h"
 #include "MenuBar/MenuBar.h"
+#include "MenuBar/TrayPresence.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/DesktopActivation.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 
@@ -26,7 +30,11 @@ void loadBundledFonts() {
 }
 
 CorvantaApp::CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObject* parent)
-    : QObject(parent), prefs_(prefs), platform_(platform) {
+    : QObject(parent),
+      prefs_(prefs),
+      platform_(platform),
+      makeTrayPresence_(std::move(options.makeTrayPresence)),
+      trayWaitMs_(options.trayWaitMs) {
     AppDelegate::Hooks hooks;
     hooks.makeSession = std::move(options.makeSession);
     hooks.terminate = std::move(options.terminate);
@@ -78,25 +86,72 @@ bool CorvantaApp::launch(bool inBackground) {
     }
     connect(window_, &QWindow::visibleChanged, this, [this](bool visible) {
         if (visible) {
+            windowWasShown_ = true;
             configureWindow();
             delegate_->contentAppeared();
             framingChecks_ = 0;
             fitWhenFramed();
         } else {
+            closedAt_ = window_->framePosition();
             delegate_->contentDisappeared();
         }
     });
     configureWindow();
+    window_->installEventFilter(this);
+    trayPresence_ = makeTrayPresence_ ? makeTrayPresence_(this)
+                                      : new TrayPresence(QDBusConnection(QString()), {}, this);
     // Made on every platform but offscreen, where there is no tray at all; it shows the item
-    // while "rigwell.showInMenuBar" holds.
-    const bool hasTray = QGuiApplication::platformName() != QLatin1String("offscreen");
-    if (hasTray) menuBar_ = std::make_unique<MenuBar>(*delegate_, prefs_, platform_);
-    if (inBackground && hasTray && prefs_.showInMenuBar() && prefs_.onboardingCompleted()) {
+    // while "rigwell.showInMenuBar" holds and a tray is there.
+    if (MenuBar::platformHasTray()) {
+        menuBar_ = std::make_unique<MenuBar>(*delegate_, prefs_, platform_, *trayPresence_);
+        connect(menuBar_.get(), &MenuBar::shownChanged, this, &CorvantaApp::followTray);
+        connect(trayPresence_, &TrayPresence::changed, this, &CorvantaApp::followTray);
+    }
+    if (inBackground && menuBar_ != nullptr && prefs_.showInMenuBar() &&
+        prefs_.onboardingCompleted()) {
         delegate_->startInBackground();
+        // The bus's answer, and a panel that starts with the session, may come a little after
+        // us; without a tray item by then, the window is the way in.
+        QTimer::singleShot(trayWaitMs_, this, [this] {
+            if (!trayItemShown() && window_ != nullptr && !window_->isVisible()) window_->show();
+        });
     } else {
         window_->show();
     }
     return true;
+}
+
+bool CorvantaApp::trayItemShown() const {
+    return menuBar_ != nullptr && menuBar_->isShown() && trayPresence_->available();
+}
+
+void CorvantaApp::followTray() {
+    // Shown minimized: the user had closed it, and now has no tray to come back through.
+    if (window_ != nullptr && windowWasShown_ && !window_->isVisible() && !trayItemShown()) {
+        window_->showMinimized();
+    }
+}
+
+bool CorvantaApp::eventFilter(QObject* watched, QEvent* event) {
+    // Without a tray item a hidden window could only come back through a second launch, so it
+    // is minimized instead; off screen there is nothing to come back to either way.
+    if (watched == window_ && event->type() == QEvent::Close && !trayItemShown() &&
+        MenuBar::platformHasTray() && !delegate_->quitting()) {
+        event->ignore();
+        window_->showMinimized();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void CorvantaApp::reopenFromLaunch(const QByteArray& token) {
+    const bool shown = windowShown();
+    delegate_->reopen(shown);
+    if (window_ == nullptr) return;
+    // What the desktop does by itself for a reopen elsewhere: a window already shown, but
+    // covered or on another desktop, comes to the front too.
+    if (shown) openMainWindow();
+    activateForLaunch(*window_, token);
 }
 
 void CorvantaApp::fitWhenFramed() {
@@ -119,6 +174,9 @@ bool CorvantaApp::windowShown() const {
 
 void CorvantaApp::openMainWindow() {
     if (window_ == nullptr) return;
+    // Shown again where it was closed: mapped anew, a window would be placed by the window
+    // manager from its content's position, a frame's width off each time.
+    if (!window_->isVisible() && closedAt_) window_->setFramePosition(*closedAt_);
     // show() alone keeps a minimized window iconic.
     if (window_->windowStates().testFlag(Qt::WindowMinimized)) {
         window_->setWindowStates(window_->windowStates() & ~Qt::WindowMinimized);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "Shell/WindowConfigurator.h"
 
@@ -18,9 +20,11 @@ class AppDelegate;
 class MenuBar;
 class Platform;
 class Prefs;
+class TrayPresence;
 
 // The application: the main window, titled "Corvanta", whose content the delegate picks; the
-// tray item; the window fitted to its mode. Closing the window never quits.
+// tray item; the window fitted to its mode. Closing the window never quits: with a tray item it
+// hides the window, without one it minimizes it, so there is always a way back in.
 class CorvantaApp : public QObject {
     Q_OBJECT
 
@@ -32,6 +36,12 @@ class CorvantaApp : public QObject {
         bool updatesConfigured = false;
         // The tray's "check for updates" (set when updates are configured).
         std::function<void()> checkForUpdates;
+        // Watches for the desktop's tray (parented to the given object); without it there is
+        // never a tray.
+        std::function<TrayPresence*(QObject* parent)> makeTrayPresence;
+        // How long a background start waits for a tray (one that starts with the desktop session
+        // may come a little after us) before it opens the window.
+        int trayWaitMs = 8'000;
     };
 
     CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObject* parent = nullptr);
@@ -40,7 +50,8 @@ class CorvantaApp : public QObject {
     // Loads the main window and shows it, and the tray item where the desktop has a tray. With
     // `inBackground` (at login) the window stays closed and the session starts as if it had
     // opened; a first run, which needs the onboarding, and a user without the tray item get the
-    // window all the same. False, with errorString(), when the window cannot be made.
+    // window all the same, and so does a desktop where no tray has come up after a while.
+    // False, with errorString(), when the window cannot be made.
     bool launch(bool inBackground = false);
     QString errorString() const { return error_; }
 
@@ -51,9 +62,19 @@ class CorvantaApp : public QObject {
     void openMainWindow();
     // Whether the window is on screen and not minimized.
     bool windowShown() const;
+    // A second launch: the window opened, or brought to the front and activated whatever its
+    // state, with the launcher's activation token.
+    void reopenFromLaunch(const QByteArray& token);
+    // Whether the tray item is there for the user to come back through.
+    bool trayItemShown() const;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void configureWindow();
+    // The tray came or went: a window hidden with no way back is shown again.
+    void followTray();
     // Once the window manager has framed the window: fitted to the screen with its real frame.
     void fitWhenFramed();
     WindowConfigurator configurator() const;
@@ -62,11 +83,16 @@ class CorvantaApp : public QObject {
     Platform& platform_;
     std::unique_ptr<QQmlApplicationEngine> engine_;
     std::unique_ptr<AppDelegate> delegate_;
+    std::function<TrayPresence*(QObject*)> makeTrayPresence_;
+    int trayWaitMs_ = 0;
+    TrayPresence* trayPresence_ = nullptr;
     std::unique_ptr<MenuBar> menuBar_;
     QPointer<QQuickWindow> window_;
     WindowConfigurator::Memory windowMemory_;
     QString error_;
     int framingChecks_ = 0;
+    bool windowWasShown_ = false;
+    std::optional<QPoint> closedAt_;
 };
 
 // Registers the typefaces bundled in the resources (Inter, DejaVu Sans Mono, Material Icons) and

@@ -17,10 +17,12 @@
 #include <variant>
 
 #include "Localization/Localization.h"
+#include "MenuBar/TrayPresence.h"
 #include "Session/MiningSessionModel.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/ControlStyle.h"
 #include "Shell/CorvantaApp.h"
+#include "Shell/DesktopActivation.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
@@ -162,7 +164,7 @@ int main(int argc, char** argv) {
 
     const QString socket = corvanta::SingleInstance::socketName(
         QString::fromStdString(corvanta::BinaryLocator::applicationSupportDirectory().string()));
-    if (corvanta::SingleInstance::forwardReopen(socket)) {
+    if (corvanta::SingleInstance::forwardReopen(socket, corvanta::launchActivationToken())) {
         std::fprintf(stderr, "corvanta: already running; its window was asked to open\n");
         return 0;
     }
@@ -192,6 +194,10 @@ int main(int argc, char** argv) {
         return session;
     };
     options.terminate = [] { QCoreApplication::exit(0); };
+    options.makeTrayPresence = [](QObject* parent) {
+        return new corvanta::TrayPresence(QDBusConnection::sessionBus(),
+                                          corvanta::TrayPresence::desktopProbes(), parent);
+    };
     const corvanta::UpdateController updates;
     options.updatesConfigured = updates.isConfigured();
     std::unique_ptr<corvanta::UpdateNotifier> updateNotifier;
@@ -222,7 +228,7 @@ int main(int argc, char** argv) {
     QObject::connect(&termination, &corvanta::TerminationSignals::received, &app.delegate(),
                      &corvanta::AppDelegate::requestQuit);
     QObject::connect(&instance, &corvanta::SingleInstance::reopenRequested, &app,
-                     [&app] { app.delegate().reopen(app.windowShown()); });
+                     [&app](const QByteArray& token) { app.reopenFromLaunch(token); });
 
     if (!app.launch(arguments.background)) {
         std::fprintf(stderr, "corvanta: %s\n", qPrintable(app.errorString()));

@@ -199,6 +199,11 @@ GovernorDecision SystemGovernor::currentDecision() const {
     return {currentIsPaused_, currentWorkerCount_};
 }
 
+std::string SystemGovernor::currentPauseReason() const {
+    const std::lock_guard lock(mutex_);
+    return currentIsPaused_ ? std::string(pausedReason(pauseCause_)) : std::string();
+}
+
 bool SystemGovernor::isPaused() const {
     return currentDecision().isPaused;
 }

@@ -55,13 +55,13 @@ TEST(DashboardLogic, ReadsWhatTheViewsHandOverWithoutTrusting) {
     logic.setPerformanceCores(10);
     const auto picker = logic.picker(3, "balanced", false, false, 3.0, true);
     EXPECT_EQ(picker.value("lit").toString(), "eco");
-    EXPECT_EQ(picker.value("throttle").toString(), "Régime réel : 3 worker(s) sur 10");
+    EXPECT_EQ(picker.value("throttle").toString(), "Régime réel : 3 workers sur 10");
     EXPECT_EQ(logic.picker(3, "balanced", false, false, -4, true).value("lit"), "balanced");
     EXPECT_EQ(logic.picker(99, "max", false, false, QVariant(), false).value("lit"), "max");
 
     const QVariantMap validated{{"kind", "validated"}, {"transactionCount", 12345}};
     const auto verdict = logic.candidate(validated);
-    EXPECT_EQ(verdict.value("count").toString(), "12,345 transaction(s)");
+    EXPECT_EQ(verdict.value("count").toString(), "12,345 transactions");
     EXPECT_EQ(logic.candidate(QVariant()).value("kind"), "none");
     EXPECT_EQ(logic.candidate(QVariantMap{{"kind", "other"}}).value("kind"), "none");
 

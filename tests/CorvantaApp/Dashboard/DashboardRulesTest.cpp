@@ -154,7 +154,7 @@ TEST(DashboardPicker, LitModeAndPauseOverRunStatesAndPauses) {
     }
     EXPECT_EQ(R::litMode({Run::mining, "eco", false, false, 1, 1}), "max");  // one core
     LanguageScope fr(AppLanguage::french);
-    EXPECT_EQ(R::throttleCaption(true, 3, 10), "Régime réel : 3 worker(s) sur 10");
+    EXPECT_EQ(R::throttleCaption(true, 3, 10), "Régime réel : 3 workers sur 10");
     EXPECT_EQ(R::throttleCaption(true, std::nullopt, 10), "");
     EXPECT_EQ(R::throttleCaption(false, 3, 10), "");
 }
@@ -262,9 +262,9 @@ TEST(DashboardCandidate, ThreeRunsAndReasons) {
     const auto runs = R::candidateRuns(
         QStringLiteral("Validé par le nœud — %@, preuve de travail exceptée."), 12345);
     EXPECT_EQ(runs.before, "Validé par le nœud — ");
-    EXPECT_EQ(runs.count, "12,345 transaction(s)");
+    EXPECT_EQ(runs.count, "12,345 transactions");
     EXPECT_EQ(runs.after, ", preuve de travail exceptée.");
-    EXPECT_EQ(R::candidateRuns(QStringLiteral("x %@ y"), 1).count, "1 transaction(s)");
+    EXPECT_EQ(R::candidateRuns(QStringLiteral("x %@ y"), 1).count, "1 transaction");
     // A translation without "%@": the whole frame, then the count, nothing after.
     const auto bare = R::candidateRuns(QStringLiteral("Validé."), 2);
     EXPECT_EQ(bare.before, "Validé.");
@@ -325,7 +325,7 @@ TEST(MiniDashboardRules, StatusTilesAndChips) {
     EXPECT_EQ(R::miniModeLabel(std::nullopt, 12, "balanced"), "Équilibré");
     EXPECT_EQ(R::miniModeLabel(4, 12, "balanced"), "Éco");
     EXPECT_EQ(R::miniModeLabel(12, 12, "eco"), "Max");
-    EXPECT_EQ(R::miniWorkersLabel(4), "4 worker(s)");
+    EXPECT_EQ(R::miniWorkersLabel(4), "4 workers");
     EXPECT_EQ(R::miniWorkersLabel(std::nullopt), "—");
     EXPECT_EQ(R::miniUptimeLabel(std::nullopt, 10), "—");
     EXPECT_EQ(R::miniUptimeLabel(0, 59), "0h 00m");

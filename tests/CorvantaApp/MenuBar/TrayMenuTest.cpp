@@ -85,7 +85,7 @@ TEST(TrayMenu, NodeRowGainsFallbackAndUpdatesItem) {
         {1, std::nullopt, 8, "Sans réponse"},
         {1, Chain{10, 10, false}, 8, "Synchronisé · 8 pairs"},
         {1, Chain{10, 10, true}, 8, "Synchronisation · 8 pairs"},
-        {1, Chain{9, 10, false}, 0, "Synchronisation · 0 pairs"},
+        {1, Chain{9, 10, false}, 0, "Synchronisation · 0 pair"},
         {1, Chain{10, 10, false}, std::nullopt, "Synchronisé · — pairs"},
         {1, Chain{10, 10, false}, 1, "Synchronisé · 1 pair"},
     };

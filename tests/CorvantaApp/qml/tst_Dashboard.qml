@@ -96,7 +96,7 @@ TestCase {
         makeView()
         verify(child("segment_eco").lit)
         verify(child("segment_balanced").requestedOnly)
-        compare(child("throttleCaption").text, "Régime réel : 3 worker(s) sur 10")
+        compare(child("throttleCaption").text, "Régime réel : 3 workers sur 10")
         session.governorPaused = true
         verify(!child("segment_eco").lit)
         compare(child("pauseCaption").text, "Minage en pause — voir CPU")
@@ -355,7 +355,7 @@ TestCase {
         session.currentCandidateValidation = { kind: "validated", height: 1,
                                                transactionCount: 12345, reason: "" }
         const validated = child("candidateValidated")
-        verify(validated.text.indexOf("12,345 transaction(s)") >= 0)
+        verify(validated.text.indexOf("12,345 transactions") >= 0)
     }
 
     function test_a_cut_status_line_shows_the_whole_text_on_hover() {
@@ -544,5 +544,16 @@ TestCase {
         findChild(view, "blockFoundView").reduceMotion = true
         verify(!confetti.running)
         verify(comesToRest(() => confetti.frames), "the confetti goes on falling")
+    }
+
+    // Hidden, the one-second clock stops; shown again, the figures must not start from the time
+    // it stopped at, not even for the first frame.
+    function test_the_clock_ticks_as_the_view_comes_back() {
+        makeView()
+        view.visible = false
+        DashboardLogic.fixedNow = 1700000070
+        view.now = 0
+        view.visible = true
+        compare(view.now, 1700000070)
     }
 }

@@ -102,7 +102,7 @@ TestCase {
         const values = ["rateTile", "machineTile", "gainsTile"].map(n => findChild(child(n), "tileValue").text)
         compare(values, ["12.3", "120 %", "0.00000150"])
         compare(child("modeChip").text, "Éco")
-        compare(child("workersChip").text, "4 worker(s)")
+        compare(child("workersChip").text, "4 workers")
         compare(child("uptimeChip").text, "1h 02m")
         compare(child("miniStatus").text, "En pause")
         compare(child("statusDot").color, Theme.warningText)
@@ -151,5 +151,15 @@ TestCase {
         compare(status.width, status.implicitWidth)
         verify(!lastUpdate.truncated)
         verify(lastUpdate.width >= lastUpdate.implicitWidth)
+    }
+
+    // Hidden, the one-second clock stops; shown again, the figures must not start from the time
+    // it stopped at, not even for the first frame.
+    function test_the_clock_ticks_as_the_view_comes_back() {
+        view.visible = false
+        DashboardLogic.fixedNow = 1700000070
+        view.now = 0
+        view.visible = true
+        compare(view.now, 1700000070)
     }
 }

@@ -70,6 +70,10 @@ class SystemGovernor {
     bool preventIdleSleep() const;
 
     GovernorDecision currentDecision() const;
+    // Why the current decision pauses (the text its pause event carried, or would have carried
+    // had it been delivered); empty while not paused. A decision made before start() has no
+    // event, so this is the only place its reason can be read.
+    std::string currentPauseReason() const;
     bool isPaused() const;
     int workerCount() const;
     bool isSmartYielding() const;

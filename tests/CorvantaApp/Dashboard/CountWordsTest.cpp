@@ -1,0 +1,77 @@
+// Counts in the tray and the dashboard take the language's own singular and plural: French
+// counts 0 and 1 as one, the other languages 1 alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Dashboard/DashboardRules.h"
+#include "LanguageScope.h"
+#include "MenuBar/TrayMenuModel.h"
+
+namespace corvanta {
+namespace {
+
+using testing::LanguageScope;
+using namespace DashboardRules;
+
+TEST(CountWords, EachCountTakesItsLanguagesForm) {
+    struct Row {
+        AppLanguage language;
+        int count;
+        const char* peers;
+        const char* transactions;
+        const char* workers;
+    };
+    const Row rows[] = {
+        {AppLanguage::french, 0, "0 pair", "0 transaction", "0 worker"},
+        {AppLanguage::french, 1, "1 pair", "1 transaction", "1 worker"},
+        {AppLanguage::french, 2, "2 pairs", "2 transactions", "2 workers"},
+        {AppLanguage::english, 0, "0 peers", "0 transactions", "0 workers"},
+        {AppLanguage::english, 1, "1 peer", "1 transaction", "1 worker"},
+        {AppLanguage::english, 8, "8 peers", "8 transactions", "8 workers"},
+        {AppLanguage::german, 1, "1 Peer", "1 Transaktion", "1 Worker"},
+        {AppLanguage::german, 0, "0 Peers", "0 Transaktionen", "0 Worker"},
+        {AppLanguage::spanish, 1, "1 par", "1 transacción", "1 worker"},
+        {AppLanguage::spanish, 3, "3 pares", "3 transacciones", "3 workers"},
+        {AppLanguage::italian, 1, "1 peer", "1 transazione", "1 worker"},
+        {AppLanguage::italian, 2, "2 peer", "2 transazioni", "2 worker"},
+        {AppLanguage::portuguese, 1, "1 par", "1 transação", "1 worker"},
+        {AppLanguage::portuguese, 0, "0 pares", "0 transações", "0 workers"},
+    };
+    for (const Row& row : rows) {
+        const LanguageScope scope(row.language);
+        SCOPED_TRACE(row.peers);
+        EXPECT_EQ(peerText(row.count).toStdString(), row.peers);
+        EXPECT_EQ(candidateRuns(QStringLiteral("%@"), row.count).count.toStdString(),
+                  row.transactions);
+        EXPECT_EQ(miniWorkersLabel(row.count).toStdString(), row.workers);
+    }
+}
+
+TEST(CountWords, TheThrottleCaptionCountsItsWorkersByTheRule) {
+    {
+        const LanguageScope scope(AppLanguage::french);
+        EXPECT_EQ(throttleCaption(true, 1, 10), QStringLiteral("Régime réel : 1 worker sur 10"));
+        EXPECT_EQ(throttleCaption(true, 3, 10), QStringLiteral("Régime réel : 3 workers sur 10"));
+    }
+    const LanguageScope scope(AppLanguage::english);
+    EXPECT_EQ(throttleCaption(true, 1, 10), QStringLiteral("Actual level: 1 worker of 10"));
+    EXPECT_EQ(throttleCaption(true, 0, 10), QStringLiteral("Actual level: 0 workers of 10"));
+}
+
+TEST(CountWords, TheNodeRowOfTheTrayCountsItsPeersByTheRule) {
+    const LanguageScope scope(AppLanguage::french);
+    TrayInputs inputs;
+    inputs.rpcLinkState = 1;
+    inputs.freshChainStatus = TrayInputs::Chain{10, 10, false};
+    inputs.peerCount = 0;
+    const TrayMenu menu = trayMenu(inputs);
+    const auto node = std::find_if(menu.rows.begin(), menu.rows.end(), [](const TrayRow& row) {
+        return row.value.contains(QStringLiteral("pair"));
+    });
+    ASSERT_NE(node, menu.rows.end());
+    EXPECT_EQ(node->value, QStringLiteral("Synchronisé · 0 pair"));
+}
+
+}  // namespace
+}  // namespace corvanta

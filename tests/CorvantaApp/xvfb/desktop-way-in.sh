@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The real application on a desktop without a tray, as a bare window manager or a desktop without
+# its tray extension is: a background start opens the window all the same; closing the window
+# minimizes it instead of hiding it beyond reach; a second launch brings a minimized or covered
+# window to the front and activates it; and a tray that comes up later gets the item, after which
+# closing hides the window as usual.
+set -euo pipefail
+app=$1
+probe=$2
+
+source "$(dirname "$0")/common.sh"
+
+export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
+export XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime CORVANTA_SUPPORT_DIR=$work/support
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/Corvanta" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
+export QT_QUICK_BACKEND=software QT_SCALE_FACTOR=1
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+until_true test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(head -n1 "$work/display")
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+until_true wm_runs || fail "the window manager did not start"
+
+# Set up, as at login; no address is set, so the session stops at once and no node runs.
+printf '[General]\nrigwell.onboardingCompleted=true\nrigwell.selectedNetwork=regtest\n' \
+  >"$XDG_CONFIG_HOME/Corvanta/Corvanta.conf"
+"$app" --background 2>"$work/app.log" &
+app_pid=$!
+pids+=("$app_pid")
+
+window_shown() { xdotool search --onlyvisible --name '^Corvanta$'; }
+until_true window_shown || fail "a background start without a tray opened no window"
+window=$(window_shown | head -n1)
+state_of() { xprop -id "$window" WM_STATE | grep -q "window state: $1"; }
+active() { [[ $(xdotool getactivewindow) == "$window" ]]; }
+
+# Closed without a tray: minimized, still there to come back to.
+"$probe" close "$window"
+until_true state_of Iconic || fail "closing the window without a tray did not minimize it"
+kill -0 "$app_pid" 2>/dev/null || fail "closing the window ended the application"
+"$app" 2>"$work/second.log" || fail "the second launch failed: $(cat "$work/second.log")"
+until_true state_of Normal || fail "a second launch left the minimized window iconic"
+until_true active || fail "a second launch did not activate the minimized window"
+
+# Covered by another window that has the focus: a second launch brings ours to the front.
+xev -geometry 1280x1024+0+0 -name cover >/dev/null 2>&1 &
+cover_pid=$!
+pids+=("$cover_pid")
+cover_active() { [[ $(xdotool getactivewindow) != "$window" ]] && xdotool search --name '^cover$'; }
+until_true cover_active || fail "the covering window did not take the focus"
+"$app" 2>"$work/third.log" || fail "the third launch failed: $(cat "$work/third.log")"
+until_true active || fail "a second launch did not activate the covered window"
+kill "$cover_pid"
+
+# A tray that comes up later gets the item; closing then hides the window.
+trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+  --transparent false >"$work/tray.log" 2>&1 &
+pids+=($!)
+tray_icon_shown() { (($("$probe" count FF9914 1216 0 64 40) >= 30)); }
+until_true tray_icon_shown || fail "the tray that came up later got no item"
+"$probe" close "$window"
+until_true bash -c '! xdotool search --onlyvisible --name "^Corvanta$"' ||
+  fail "with the tray, closing did not hide the window"
+kill -0 "$app_pid" 2>/dev/null || fail "closing the window ended the application"
+
+kill -TERM "$app_pid"
+status=0
+wait "$app_pid" || status=$?
+((status == 0)) || fail "SIGTERM ended the application with status $status"
+echo "desktop-way-in: background start without a tray, minimize on close, second launch on a" \
+  "minimized and on a covered window, late tray all fine"
