@@ -9,6 +9,8 @@
 
 #include "LedgerReport.h"
 #include "TestSupport.h"
+#include "corvanta/assembly/BitcoinEncoding.h"
+#include "corvanta/ledger/LedgerReading.h"
 #include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/sha256/Sha256.h"
 #include "corvanta/support/AtomicFile.h"
@@ -18,25 +20,28 @@ namespace {
 
 using testing::TempDir;
 
-CPUEngine::BestAttempt attemptFor(std::uint8_t seed) {
+// Bitcoin's first block header, a real proof of work (difficulty 2536.43).
+CPUEngine::BestAttempt provenAttempt() {
+    const auto header = BitcoinEncoding::hexBytes(
+        "0100000000000000000000000000000000000000000000000000000000000000000000003ba3edfd7a7b12b2"
+        "7ac72c3e67768f617fc81bc3888a51323a9fb8aa4b1e5e4a29ab5f49ffff001d1dac2b7c");
     CPUEngine::BestAttempt attempt{};
-    for (std::size_t i = 0; i < attempt.headerBytes.size(); ++i) {
-        attempt.headerBytes[i] = static_cast<std::uint8_t>(seed * 7 + i);
-    }
+    std::copy(header->begin(), header->end(), attempt.headerBytes.begin());
     const auto digest = sha256::doubleDigest(attempt.headerBytes);
     std::copy(digest.begin(), digest.end(), attempt.digest.begin());
     return attempt;
 }
 
 // A ledger as the application writes it: `count` entries, every other one with a best header;
-// past the fold threshold part of it lives in the file and the rest in the journal.
+// past the fold threshold part of it lives in the file and the rest in the journal. The hashes
+// declared are as many as that proof makes likely, from 3 entries to a thousand: an honest ledger.
 std::filesystem::path writeLedger(const TempDir& folder, std::size_t count) {
     const auto file = folder.path() / "proof" / "regtest.json";
     ProofOfMining ledger(file);
     for (std::size_t i = 0; i < count; ++i) {
-        ledger.append(
-            std::int64_t(200 + i), std::string(64, "0123456789abcdef"[i % 16]), 1'000'000u + i,
-            i % 2 ? std::optional(attemptFor(std::uint8_t(i))) : std::nullopt, WallClock::now());
+        ledger.append(std::int64_t(200 + i), std::string(64, "0123456789abcdef"[i % 16]),
+                      200'000'000'000u + i, i % 2 ? std::optional(provenAttempt()) : std::nullopt,
+                      WallClock::now());
     }
     return file;
 }
@@ -153,6 +158,79 @@ TEST(LedgerReport, TheProgramsCommandLine) {
     EXPECT_EQ(run("--frobnicate"), 2);
     EXPECT_EQ(run(file.string() + " " + file.string()), 2);
     EXPECT_EQ(run((folder.path() / "missing.json").string()), 2);
+}
+
+// Past its bound a file is refused before a byte of it is read; sparse files stand in for huge
+// ones. At the bound it is read as any other.
+TEST(LedgerReport, AFilePastItsBoundIsRefusedUnread) {
+    for (const bool journal : {false, true}) {
+        SCOPED_TRACE(journal ? "journal" : "ledger file");
+        TempDir folder;
+        const auto file = writeLedger(folder, 3);  // in the journal only
+        if (!journal) writeFileAtomically(file, ProofOfMining::encode(ProofOfMining::load(file)));
+        const auto grown = journal ? journalOf(file) : file;
+        const auto bound = journal ? ledger::journalBound : ledger::ledgerFileBound;
+
+        std::filesystem::resize_file(grown, bound + 1);
+        Report report = check(file);
+        EXPECT_EQ(report.verdict, Verdict::damaged);
+        EXPECT_NE(report.errors.find(grown.string() + " is larger than"), std::string::npos)
+            << report.errors;
+        EXPECT_NE(report.errors.find("it was not read"), std::string::npos);
+        EXPECT_EQ(report.text, "");
+        EXPECT_EQ(run(file.string()), 2);
+
+        if (journal) {
+            // Its lines, then zeros that never end a line: an unfinished last line, no damage.
+            std::filesystem::resize_file(grown, bound);
+            report = check(file);
+            EXPECT_EQ(report.verdict, Verdict::intact) << report.errors;
+            EXPECT_NE(report.text.find("Entries                     3\n"), std::string::npos);
+        }
+    }
+}
+
+// The application never reads a journal through a link: the check refuses one, naming it,
+// rather than leave its entries out and call the shorter ledger sound.
+TEST(LedgerReport, AJournalThroughALinkIsRefusedNamingTheLinkNeverLeftOut) {
+    TempDir folder;
+    const auto file = writeLedger(folder, ProofOfMining::foldAfterLines + 6);
+    const auto elsewhere = folder.path() / "kept.journal";
+    std::filesystem::rename(journalOf(file), elsewhere);
+    std::filesystem::create_symlink(elsewhere, journalOf(file));
+
+    Report report = check(file);
+    EXPECT_EQ(report.verdict, Verdict::damaged);
+    EXPECT_NE(report.errors.find(journalOf(file).string() + " is a symbolic link"),
+              std::string::npos)
+        << report.errors;
+    EXPECT_EQ(report.text.find("every check holds"), std::string::npos);
+    EXPECT_EQ(run(file.string()), 2);
+
+    // Put back as a file, it is read whole, once.
+    std::filesystem::remove(journalOf(file));
+    std::filesystem::rename(elsewhere, journalOf(file));
+    report = check(file);
+    EXPECT_EQ(report.verdict, Verdict::intact) << report.errors;
+    EXPECT_NE(report.text.find("Journal                     5 line(s) read\n"), std::string::npos)
+        << report.text;
+    EXPECT_EQ(ProofOfMining::load(file).size(), ProofOfMining::foldAfterLines + 6);
+
+    // "none" is said only when there is no journal at all.
+    testing::writeText(journalOf(file), "");
+    EXPECT_NE(check(file).text.find("Journal                     0 line(s) read\n"),
+              std::string::npos);
+    std::filesystem::remove(journalOf(file));
+    report = check(file);
+    EXPECT_NE(report.text.find("Journal                     none\n"), std::string::npos);
+    EXPECT_NE(report.text.find("Entries                     " +
+                               std::to_string(ProofOfMining::foldAfterLines + 1) + "\n"),
+              std::string::npos);
+
+    // The ledger itself may be named through a link; its journal is the one beside the name.
+    const auto named = folder.path() / "named.json";
+    std::filesystem::create_symlink(file, named);
+    EXPECT_EQ(check(named).verdict, Verdict::intact);
 }
 
 TEST(LedgerReport, NumbersReadAsOnTheSheet) {

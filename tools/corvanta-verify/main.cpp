@@ -14,8 +14,11 @@ constexpr std::string_view kUsage =
     "redoes every check: the chain of entry hashes, each best header's double SHA-256 against\n"
     "its digest, the proven best difficulty, the reported hashes, the first and last anchors.\n"
     "\n"
-    "Exit status: 0 every check holds; 1 the chain is broken or the work is bad (the entry is\n"
-    "named); 2 usage error, or input that cannot be read or decoded.\n";
+    "Exit status: 0 every check holds and the declared hashes are coherent with the proof;\n"
+    "1 the chain is broken or the work is bad (the entry is named); 2 usage error, input that\n"
+    "cannot be read or decoded or is past its size bound, a journal that is a link, or a journal\n"
+    "line the ledger cannot take (the line is named); 3 every check holds but the declared\n"
+    "hashes are out of the range the proven difficulty allows (suspect).\n";
 
 }  // namespace
 

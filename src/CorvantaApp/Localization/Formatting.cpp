@@ -1,10 +1,9 @@
 #include "Localization/Formatting.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 
 #include "Localization/Localization.h"
+#include "corvanta/ledger/LedgerFigures.h"
 
 namespace corvanta::Formatting {
 namespace {
@@ -25,11 +24,7 @@ QString twoDigits(std::int64_t value) {
 }  // namespace
 
 QString fixed(double value, int decimals) {
-    std::array<char, 400> buffer{};  // enough for any finite double in fixed notation
-    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                            std::chars_format::fixed, decimals);
-    if (error != std::errc{}) return kNone;
-    return QString::fromLatin1(buffer.data(), end - buffer.data());
+    return QString::fromStdString(ledger::fixed(value, decimals));
 }
 
 QString bitcoin(std::int64_t sats) {
@@ -77,31 +72,11 @@ QString bestAttempt(double share) {
 }
 
 QString compactDifficulty(double d) {
-    if (!(d > 0) || std::isinf(d)) return kNone;
-    if (d < 1e3) return fixed(d, 2);
-    static constexpr std::array<std::pair<double, char>, 4> suffixes = {
-        {{1e12, 'T'}, {1e9, 'G'}, {1e6, 'M'}, {1e3, 'K'}}};
-    for (const auto& [threshold, suffix] : suffixes) {
-        if (d >= threshold) return fixed(d / threshold, 2) + u' ' + QLatin1Char(suffix);
-    }
-    return fixed(d, 2);
+    return QString::fromStdString(ledger::compactDifficulty(d));
 }
 
 QString hashCount(std::uint64_t count) {
-    static constexpr std::array<std::pair<std::uint64_t, char>, 6> suffixes = {
-        {{1'000'000'000'000'000'000u, 'E'},
-         {1'000'000'000'000'000u, 'P'},
-         {1'000'000'000'000u, 'T'},
-         {1'000'000'000u, 'G'},
-         {1'000'000u, 'M'},
-         {1'000u, 'k'}}};
-    for (const auto& [threshold, suffix] : suffixes) {
-        if (count >= threshold) {
-            return fixed(static_cast<double>(count) / static_cast<double>(threshold), 2) + u' ' +
-                   QLatin1Char(suffix);
-        }
-    }
-    return QString::number(count);
+    return QString::fromStdString(ledger::hashCount(count));
 }
 
 QString integer(std::int64_t value) {

@@ -188,11 +188,7 @@ LedgerIntegrity ledgerIntegrity(std::optional<std::int64_t> entriesChecked, bool
 }
 
 QString firstIndices(const std::vector<std::int64_t>& indices) {
-    QStringList shown;
-    for (std::size_t i = 0; i < indices.size() && i < 6; ++i) {
-        shown.append(QString::number(indices[i]));
-    }
-    return shown.join(QStringLiteral(", "));
+    return QString::fromStdString(ledger::firstIndices(indices));
 }
 
 QString shortLedgerHash(const QString& hash) {
@@ -201,16 +197,15 @@ QString shortLedgerHash(const QString& hash) {
 
 std::optional<DeclaredCheck> declaredCheck(double bestDifficultyProven,
                                            std::uint64_t hashesReported) {
-    if (!(bestDifficultyProven > 0) || hashesReported == 0) return std::nullopt;
-    const double expected = bestDifficultyProven * 4294967296.0;
+    const auto shared = ledger::crossCheck(bestDifficultyProven, hashesReported);
+    if (!shared) return std::nullopt;
     DeclaredCheck check;
-    // Capped first: a double above 2^64 has no unsigned value.
-    check.expectedShown = std::uint64_t(std::min(expected, expectedHashesCap));
-    check.ratio = double(hashesReported) / expected;
-    check.coherent = check.ratio >= 0.02 && check.ratio <= 50;
+    check.expectedShown = shared->expectedShown;
+    check.ratio = shared->ratio;
+    check.coherent = shared->coherent;
     const QString verdict =
         L(check.coherent ? QStringLiteral("cohérent") : QStringLiteral("SUSPECT"));
-    check.text = QString::asprintf("×%.2f — ", check.ratio) + verdict;
+    check.text = QString::fromStdString(shared->ratioText) + QStringLiteral(" — ") + verdict;
     check.colorRole = check.coherent ? QStringLiteral("textPrimary") : QStringLiteral("dangerText");
     return check;
 }

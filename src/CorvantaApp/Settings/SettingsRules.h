@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "corvanta/ledger/LedgerFigures.h"
+
 namespace corvanta {
 
 // The settings panel's rules with thresholds, tables and formats, kept apart from the views so
@@ -96,7 +98,7 @@ QString firstIndices(const std::vector<std::int64_t>& indices);
 // Whole below 18 characters, else the first 10, "…" and the last 6.
 QString shortLedgerHash(const QString& hash);
 
-inline constexpr double expectedHashesCap = 1e18;
+inline constexpr double expectedHashesCap = ledger::expectedHashesCap;
 struct DeclaredCheck {
     std::uint64_t expectedShown = 0;  // capped before any conversion to an integer
     double ratio = 0;                 // against the uncapped expectation

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QTimeZone>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -12,7 +13,7 @@
 namespace corvanta {
 namespace {
 
-enum class FileKind { absent, regular, other, unreadable };
+enum class FileKind { absent, regular, other, tooLarge, unreadable };
 
 struct FileContents {
     FileKind kind = FileKind::absent;
@@ -25,11 +26,12 @@ FileContents unreadable(int error) {
 }
 
 // Opens without blocking (a FIFO with no writer would hold open() for ever) and reads only a
-// regular file.
+// regular file within the bound.
 FileContents readIfRegular(const std::filesystem::path& path) {
     try {
-        return {FileKind::regular, readFile(path), {}};
+        return {FileKind::regular, readFile(path, Links::follow, settingsFileBound), {}};
     } catch (const FileReadError& error) {
+        if (error.errorNumber() == EFBIG) return {FileKind::tooLarge, {}, {}};
         switch (error.reason()) {
             case FileReadError::Reason::missing:
                 return {};
@@ -246,6 +248,14 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
         case Outcome::intact:
             return std::nullopt;
         case Outcome::setAside:
+            if (tooLarge) {
+                return QStringLiteral(
+                           "Settings file %1 was larger than any settings file (over %2 MiB): "
+                           "it was set aside as %3 and the settings start afresh.")
+                    .arg(fileName)
+                    .arg(settingsFileBound >> 20)
+                    .arg(keptAs);
+            }
             return QStringLiteral(
                        "Settings file %1 was not a regular file: it was set aside as %2 "
                        "and the settings start afresh.")
@@ -263,6 +273,14 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
                        "defaults this time and the file is left as it is.")
                 .arg(fileName, reason);
         case Outcome::unusable:
+            if (tooLarge) {
+                return QStringLiteral(
+                           "Settings file %1 is larger than any settings file (over %2 MiB) and "
+                           "could not be moved aside: the settings are not read or saved this "
+                           "time.")
+                    .arg(fileName)
+                    .arg(settingsFileBound >> 20);
+            }
             return QStringLiteral(
                        "Settings file %1 is not a regular file and could not be moved "
                        "aside: the settings are not read or saved this time.")
@@ -288,7 +306,9 @@ SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now
         check.reason = QString::fromStdString(contents.reason);
         return check;
     }
-    if (contents.kind == FileKind::other) {
+    if (contents.kind == FileKind::other || contents.kind == FileKind::tooLarge) {
+        // Renamed, never copied: a copy of a huge file would fill the disk with it.
+        check.tooLarge = contents.kind == FileKind::tooLarge;
         const std::filesystem::path aside = asideName(iniPath, now);
         std::error_code error;
         std::filesystem::rename(path, aside, error);

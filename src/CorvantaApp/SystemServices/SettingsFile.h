@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,13 +17,14 @@ struct SettingsFileCheck {
     enum class Outcome {
         // Absent, or a regular file the reader takes in whole.
         intact,
-        // Not a regular file (a FIFO, a folder, a device): renamed aside; the settings start
-        // afresh.
+        // Not a regular file (a FIFO, a folder, a device), or one past `settingsFileBound`:
+        // renamed aside, never copied; the settings start afresh.
         setAside,
         // A regular file the reader cannot take in whole: its bytes kept aside, every line that
         // reads on its own as `key=value` written back.
         recovered,
-        // Not a regular file, and it could not be moved: the settings must not be read from it.
+        // Not a regular file, or one past the bound, and it could not be moved: the settings
+        // must not be read from it.
         unusable,
         // A file there that the system will not let us read (EACCES, EIO): the user's settings
         // all the same. Neither read, nor moved, nor saved over; the settings run on defaults.
@@ -33,12 +35,18 @@ struct SettingsFileCheck {
     QString reason;  // the system's, when unreadable
     int recoveredSettings = 0;
     int droppedLines = 0;
+    bool tooLarge = false;  // set aside, or unusable, for its size
 
     // The event log's line about it; none when intact.
     std::optional<QString> logLine(const QString& fileName) const;
 };
 
-// Checks the settings file at `iniPath` without blocking and puts it right as described above.
+// Far more than the few dozen settings ever written take: a larger file is no settings file of
+// ours, and is never read into memory (the widget host holds its own files to the same bound).
+inline constexpr std::size_t settingsFileBound = std::size_t(1) << 20;
+
+// Checks the settings file at `iniPath` without blocking, reading at most `settingsFileBound`
+// bytes of it, and puts it right as described above.
 // `now` names the copy ("Corvanta.unreadable-20261207T061500Z.conf").
 SettingsFileCheck checkSettingsFile(const QString& iniPath,
                                     const QDateTime& now = QDateTime::currentDateTimeUtc());

@@ -1,6 +1,7 @@
 #include "corvanta/loop/ProofOfMining.h"
 
 #include <algorithm>
+#include <functional>
 #include <stdexcept>
 #include <utility>
 
@@ -70,43 +71,22 @@ ProofEntry decodeEntry(const json::Value& record) {
     return entry;
 }
 
-// Adds to `entries` what the journal holds beyond them: its lines in order, each the next entry,
-// chained to the one before (the first to `head`, the hash of the newest entry held). A line whose
-// index the entries already reach was folded in before and is skipped. Reading stops at the first
-// line that is unreadable, out of place or chained to anything else, or at a line never finished;
-// the result says so, and how many lines there were. A line once refused is refused for good:
-// should a fold that added other entries at its index be cut short before the journal was set
-// aside, that line still names another entry before it.
+// What loading took of the journal: how many lines there were, and whether it is damaged (any
+// line refused, an unfinished last one, or something other than a regular file in its place).
 struct JournalRead {
     std::size_t lines = 0;
     bool damaged = false;
     std::optional<std::string> unreadable;
 };
 
-template <typename Take>
 JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t count,
-                        std::string head, Take take) {
+                        std::string head, const std::function<void(ProofEntry&&)>& take) {
     const auto contents = journal::read(journalURL);
     // A link or FIFO in the journal's place is set aside like a damaged journal.
     JournalRead read{contents.lines.size(), contents.unfinishedTail || contents.notRegular,
                      contents.unreadable};
-    for (const auto& line : contents.lines) {
-        ProofEntry entry;
-        try {
-            entry = decodeEntry(json::parse(line));
-        } catch (const json::DecodeError&) {
-            read.damaged = true;
-            break;
-        }
-        if (entry.index < count) continue;
-        if (entry.index != count || entry.previousEntryHash != head) {
-            read.damaged = true;
-            break;
-        }
-        head = entry.entryHash();
-        take(std::move(entry));
-        ++count;
-    }
+    const auto taken = ProofOfMining::takeJournal(contents.lines, count, std::move(head), take);
+    if (taken.refused) read.damaged = true;
     return read;
 }
 
@@ -374,39 +354,40 @@ std::vector<ProofEntry> ProofOfMining::decode(std::string_view text) {
     return entries;
 }
 
-ProofOfMining::Reading ProofOfMining::readForCheck(const std::filesystem::path& file) {
-    const auto journalURL = journal::beside(file);
-    std::error_code error;
-    const bool hasFile = std::filesystem::exists(file, error);
-    const bool hasJournal = std::filesystem::exists(journalURL, error);
-    if (!hasFile && !hasJournal) {
-        throw FileReadError("cannot open " + file.string() + ": no such file, nor a journal");
-    }
-    Reading reading;
-    if (hasFile) reading.entries = decode(readFile(file));
-    if (!hasJournal) return reading;
-    // The journal's reader takes an unreadable journal for an empty one; here that is damage.
-    (void)readFile(journalURL);
-    const auto contents = journal::read(journalURL);
-    reading.journalLines = contents.lines.size();
-    reading.journalUnfinished = contents.unfinishedTail;
-    for (std::size_t line = 0; line < contents.lines.size(); ++line) {
-        const std::string where = journalURL.string() + " line " + std::to_string(line + 1);
+ProofOfMining::JournalTaken ProofOfMining::takeJournal(
+    const std::vector<std::string>& lines, std::int64_t count, std::string head,
+    const std::function<void(ProofEntry&&)>& take) {
+    JournalTaken taken;
+    for (std::size_t line = 0; line < lines.size(); ++line) {
+        const auto refuse = [&](JournalStop why, std::optional<std::int64_t> index,
+                                std::string detail) {
+            taken.refused = JournalRefusal{line + 1, why, count, index, std::move(detail)};
+        };
         ProofEntry entry;
         try {
-            entry = decodeEntry(json::parse(contents.lines[line]));
-        } catch (const json::DecodeError& decodeError) {
-            throw json::DecodeError(where, decodeError.what());
+            entry = decodeEntry(json::parse(lines[line]));
+        } catch (const json::DecodeError& error) {
+            refuse(JournalStop::unreadable, std::nullopt, error.what());
+            break;
         }
-        const auto due = std::int64_t(reading.entries.size());
-        if (entry.index < due) continue;  // folded into the file before
-        if (entry.index != due) {
-            throw json::DecodeError(where, "entry " + std::to_string(entry.index) +
-                                               " where entry " + std::to_string(due) + " was due");
+        if (entry.index < count) {
+            ++taken.folded;
+            continue;
         }
-        reading.entries.push_back(std::move(entry));
+        if (entry.index != count) {
+            refuse(JournalStop::outOfPlace, entry.index, {});
+            break;
+        }
+        if (entry.previousEntryHash != head) {
+            refuse(JournalStop::unchained, entry.index, {});
+            break;
+        }
+        head = entry.entryHash();
+        take(std::move(entry));
+        ++count;
+        ++taken.taken;
     }
-    return reading;
+    return taken;
 }
 
 }  // namespace corvanta

@@ -53,12 +53,10 @@ std::optional<NodeLaunchRecord> NodeLaunchRecord::decode(std::string_view text) 
 
 std::optional<NodeLaunchRecord> NodeLaunchRecord::read(const std::filesystem::path& file) noexcept {
     try {
-        // Far larger than any record: a huge file there is not one, and is not read whole.
-        constexpr std::uintmax_t kLargestRecord = 64 * 1024;
-        std::error_code error;
-        const auto size = std::filesystem::file_size(file, error);
-        if (error || size > kLargestRecord) return std::nullopt;
-        return decode(readFile(file, Links::refuse));
+        // Far larger than any record: a huge file there is not one, and is not read whole. The
+        // bound holds on the file opened, not on whatever the name led to a moment before.
+        constexpr std::size_t kLargestRecord = 64 * 1024;
+        return decode(readFile(file, Links::refuse, kLargestRecord));
     } catch (...) {
         return std::nullopt;
     }

@@ -178,6 +178,40 @@ TEST(SettingsFile, WhatIsNotARegularFileIsSetAsideWithoutBeingOpened) {
 
 // A file the user may not read (left by a run under sudo, say) still holds their settings: it is
 // neither renamed, nor read as a first run's, nor saved over; the log says which file and why.
+// A file past the bound is no settings file of ours: renamed aside unread, never copied (a copy
+// of a huge sparse file would take its whole size on disk), and the settings start afresh. At the
+// bound it is read as any other.
+TEST(SettingsFile, AFilePastTheBoundIsRenamedAsideUnreadNeverCopied) {
+    SettingsFolder folder;
+    const std::string settings = "[General]\nrigwell.powerMode=max\n";
+    testing::writeText(folder.file, settings);
+    std::filesystem::resize_file(folder.file, settingsFileBound + 1);
+    struct stat before {};
+    ASSERT_EQ(::stat(folder.file.c_str(), &before), 0);
+
+    const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+    EXPECT_EQ(check.outcome, Outcome::setAside);
+    EXPECT_TRUE(check.tooLarge);
+    EXPECT_EQ(check.keptAs, QString::fromStdString(folder.aside.filename().string()));
+    EXPECT_FALSE(fs::exists(folder.file));
+    struct stat aside {};
+    ASSERT_EQ(::stat(folder.aside.c_str(), &aside), 0);
+    // The very file, moved: same inode, nothing written.
+    EXPECT_EQ(aside.st_ino, before.st_ino);
+    EXPECT_EQ(aside.st_blocks, before.st_blocks);
+    const auto line = check.logLine(QStringLiteral("Corvanta.conf"));
+    ASSERT_TRUE(line);
+    EXPECT_TRUE(line->contains(QStringLiteral("larger than"))) << line->toStdString();
+    EXPECT_FALSE(Preferences(folder.path()).contains(QStringLiteral("rigwell.powerMode")));
+
+    // Exactly at the bound: read, its damaged tail (the zeros) set right as for any file.
+    SettingsFolder atBound;
+    testing::writeText(atBound.file, settings);
+    std::filesystem::resize_file(atBound.file, settingsFileBound);
+    EXPECT_EQ(checkSettingsFile(atBound.path(), kNow).outcome, Outcome::recovered);
+    EXPECT_EQ(Preferences(atBound.path()).string(QStringLiteral("rigwell.powerMode")), "max");
+}
+
 TEST(SettingsFile, AnUnreadableFileIsLeftAsItIsAndNeverSavedOver) {
     SettingsFolder folder;
     fs::permissions(folder.dir.path(), fs::perms::all);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -119,17 +120,34 @@ class ProofOfMining {
     // not 80 bytes of hex) counts as invalid work.
     static ProofVerification verify(const std::vector<ProofEntry>& entries);
 
-    // A ledger file and its journal as they stand, read for a check made outside the application.
-    struct Reading {
-        std::vector<ProofEntry> entries;
-        std::size_t journalLines = 0;    // complete lines in the journal
-        bool journalUnfinished = false;  // it ends in a line whose writing never finished
+    // Why the ledger takes no more of a journal's lines.
+    enum class JournalStop {
+        unreadable,  // the line is not an entry
+        outOfPlace,  // its index is beyond the next one
+        unchained,   // the next index, but not chained to the entry before it
     };
-    // Unlike load(), damage is an error: throws FileReadError when neither the file nor its
-    // journal exists or one present cannot be read, and json::DecodeError when the file does not
-    // decode or a journal line is unreadable or out of place (naming the line). A last line never
-    // finished is no entry, as when the ledger loads.
-    static Reading readForCheck(const std::filesystem::path& file);
+    struct JournalRefusal {
+        std::size_t line = 0;  // from 1
+        JournalStop why = JournalStop::unreadable;
+        std::int64_t due = 0;               // the index the ledger expected
+        std::optional<std::int64_t> index;  // the line's own, when it decoded
+        std::string detail;                 // the decoder's words, for an unreadable line
+    };
+    struct JournalTaken {
+        std::size_t taken = 0;   // lines that became entries
+        std::size_t folded = 0;  // lines skipped: their entries are in the file already
+        std::optional<JournalRefusal> refused;
+    };
+    // The one rule by which a journal's lines join the ledger, for the application and the
+    // checker alike. After `count` entries whose newest hashes to `head`, each complete line in
+    // order: one whose index the ledger already holds was folded in before (a fold cut short
+    // leaves it) and is skipped; the next index chained to the head is taken; anything else ends
+    // the journal there, and no later line is taken. A line once refused is refused for good:
+    // should a fold that added other entries at its index be cut short before the journal was
+    // set aside, that line still names another entry before it.
+    static JournalTaken takeJournal(const std::vector<std::string>& lines, std::int64_t count,
+                                    std::string head,
+                                    const std::function<void(ProofEntry&&)>& take);
 
     static std::string encode(const std::vector<ProofEntry>& entries);
     // Throws json::DecodeError, also for an entry that is not at its own index, a date the clock

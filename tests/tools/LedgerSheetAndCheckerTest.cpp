@@ -1,0 +1,268 @@
+// The application's ledger sheet and the command-line checker, run on the same ledgers: every
+// figure the sheet shows and every verdict must read the same in both.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "LedgerReport.h"
+#include "Session/SessionHarness.h"
+#include "Session/SessionRecords.h"
+#include "Settings/SettingsViewRules.h"
+#include "corvanta/assembly/BitcoinEncoding.h"
+#include "corvanta/ledger/LedgerFigures.h"
+#include "corvanta/loop/ProofOfMining.h"
+#include "corvanta/sha256/Sha256.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+using testing::SessionHarness;
+using testing::TempDir;
+
+// Bitcoin's first block header: a real proof of work, difficulty 2536.43 by its own digest.
+constexpr std::string_view kGenesisHeader =
+    "0100000000000000000000000000000000000000000000000000000000000000000000003ba3edfd7a7b12b27ac7"
+    "2c3e67768f617fc81bc3888a51323a9fb8aa4b1e5e4a29ab5f49ffff001d1dac2b7c";
+
+CPUEngine::BestAttempt attemptOf(const std::vector<std::uint8_t>& header) {
+    CPUEngine::BestAttempt attempt{};
+    std::copy(header.begin(), header.end(), attempt.headerBytes.begin());
+    const auto digest = sha256::doubleDigest(attempt.headerBytes);
+    std::copy(digest.begin(), digest.end(), attempt.digest.begin());
+    return attempt;
+}
+
+CPUEngine::BestAttempt genesisAttempt() {
+    return attemptOf(*BitcoinEncoding::hexBytes(kGenesisHeader));
+}
+
+CPUEngine::BestAttempt arbitraryAttempt(std::size_t seed) {
+    std::vector<std::uint8_t> header(80);
+    for (std::size_t i = 0; i < header.size(); ++i) header[i] = std::uint8_t(seed * 7 + i);
+    return attemptOf(header);
+}
+
+// `count` entries as the application appends them, declaring `totalHashes` in all; some carry a
+// best header, the genesis one among them.
+std::vector<ProofEntry> entriesDeclaring(std::size_t count, std::uint64_t totalHashes) {
+    const TempDir scratch;
+    ProofOfMining ledger(scratch.path() / "ledger.json");
+    const auto start = WallClock::time_point(std::chrono::seconds(1'780'000'000));
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t hashes =
+            totalHashes / count + (i + 1 == count ? totalHashes % count : 0);
+        const std::optional<CPUEngine::BestAttempt> attempt =
+            i == count / 2 ? std::optional(genesisAttempt())
+            : i % 3 == 0   ? std::optional(arbitraryAttempt(i))
+                           : std::nullopt;
+        ledger.append(std::int64_t(850'000 + 2 * i), std::string(64, "0123456789abcdef"[i % 16]),
+                      hashes, attempt, start + std::chrono::minutes(10 * i));
+    }
+    return ledger.allEntries();
+}
+
+std::string journalLine(const ProofEntry& entry) {
+    const std::string array = ProofOfMining::encode({entry});
+    return array.substr(1, array.size() - 2) + "\n";
+}
+
+// The file holds the first `inFile` entries, the journal `journal` lines.
+void writeLedger(const std::filesystem::path& file, const std::vector<ProofEntry>& entries,
+                 std::size_t inFile, const std::string& journal) {
+    if (inFile > 0) {
+        writeFileAtomically(file, ProofOfMining::encode(
+                                      {entries.begin(), entries.begin() + std::ptrdiff_t(inFile)}));
+    }
+    if (!journal.empty()) writeFileAtomically(file.string() + ".journal", journal);
+}
+
+std::string linesOf(const std::vector<ProofEntry>& entries, std::size_t from, std::size_t to) {
+    std::string text;
+    for (std::size_t i = from; i < to; ++i) text += journalLine(entries[i]);
+    return text;
+}
+
+// What the sheet shows: the session model's verification, through the sheet's own rules.
+struct Sheet {
+    bool verified = false;
+    bool intact = false;
+    std::string entries, broken, invalid, firstHeight, lastHeight, covered, difficulty, hashes;
+    std::optional<std::string> expected, crossCheck;
+    bool coherent = true;
+};
+
+Sheet sheetOf(const SessionHarness& harness) {
+    const auto model = harness.make();
+    QSignalSpy verified(model.get(), &MiningSessionModel::proofVerificationChanged);
+    EXPECT_TRUE(testing::waitUntil([&] { return verified.count() == 1; }));
+    const QVariant value = model->proofVerificationValue();
+    const auto view = value.value<ProofVerificationView>();
+    const SettingsViewRules rules;
+    Sheet sheet;
+    sheet.verified = rules.ledgerIntegrity(value, model->proofLogUnreadable()) == "verified";
+    sheet.intact = view.isIntact;
+    sheet.entries = std::to_string(view.entriesChecked);
+    sheet.broken = rules.firstIndices(view.brokenChainAt).toStdString();
+    sheet.invalid = rules.firstIndices(view.invalidWorkAt).toStdString();
+    const auto first = view.firstAnchor.toMap().value("height").toLongLong();
+    const auto last = view.lastAnchor.toMap().value("height").toLongLong();
+    // As the sheet's rows compute them.
+    sheet.firstHeight = std::to_string(first);
+    sheet.lastHeight = std::to_string(last);
+    sheet.covered = std::to_string(last - first + 1);
+    sheet.difficulty = rules.difficulty(view.bestDifficultyProven).toStdString();
+    sheet.hashes = rules.hashCount(view.hashesReportedText).toStdString();
+    const QVariantMap declared = rules.declaredCheck(value);
+    if (!declared.isEmpty()) {
+        sheet.expected = declared.value("expected").toString().toStdString();
+        // "×50.00 — cohérent": the ratio is the figure, the word is the sheet's language.
+        sheet.crossCheck = declared.value("text").toString().section(" — ", 0, 0).toStdString();
+        sheet.coherent = declared.value("colorRole").toString() == "textPrimary";
+    }
+    return sheet;
+}
+
+// The checker's report as label -> value.
+std::map<std::string, std::string> rowsOf(const std::string& text) {
+    std::map<std::string, std::string> rows;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        at = end + 1;
+        const auto gap = line.find("  ");
+        if (gap == std::string::npos) continue;
+        rows[line.substr(0, gap)] = line.substr(line.find_first_not_of(' ', gap));
+    }
+    return rows;
+}
+
+int exitStatusOn(const std::filesystem::path& file) {
+    const std::string command =
+        std::string(CORVANTA_VERIFY_PROGRAM) + " '" + file.string() + "' >/dev/null 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void expectSameFigures(const Sheet& sheet, const verify::Report& report) {
+    auto rows = rowsOf(report.text);
+    ASSERT_TRUE(sheet.verified);
+    EXPECT_EQ(rows["Entries"], sheet.entries);
+    EXPECT_TRUE(rows["Chain of entry hashes"].starts_with(
+        sheet.broken.empty() ? "intact" : "BROKEN at entries " + sheet.broken));
+    EXPECT_TRUE(rows["Best headers re-hashed"].starts_with(
+        sheet.invalid.empty() ? "all match" : "INVALID at entries " + sheet.invalid));
+    EXPECT_TRUE(rows["Anchored from block"].starts_with(sheet.firstHeight + "  "));
+    EXPECT_TRUE(rows["up to block"].starts_with(sheet.lastHeight + "  "));
+    EXPECT_EQ(rows["Network blocks covered"], sheet.covered);
+    EXPECT_TRUE(rows["Proven difficulty"].starts_with(sheet.difficulty)) << sheet.difficulty;
+    EXPECT_TRUE(rows["Hashes reported"].starts_with(sheet.hashes + " (")) << sheet.hashes;
+    ASSERT_EQ(rows.contains("Cross-check"), sheet.crossCheck.has_value());
+    if (sheet.crossCheck) {
+        EXPECT_EQ(rows["Expected from the proof"], *sheet.expected);
+        EXPECT_EQ(rows["Cross-check"],
+                  *sheet.crossCheck + " — " + (sheet.coherent ? "consistent" : "SUSPECT"));
+    }
+}
+
+// The sheet's verdict as the checker's status says it, the journal's damage aside.
+verify::Verdict verdictOf(const Sheet& sheet) {
+    if (!sheet.intact) return verify::Verdict::altered;
+    return sheet.coherent ? verify::Verdict::intact : verify::Verdict::suspect;
+}
+
+TEST(LedgerSheetAndChecker, TellTheSameFiguresAndVerdictsOnTheSameLedgers) {
+    // The declared hashes are set against the proven difficulty at the edge of the coherent
+    // range: a change of the range, or of any figure, shows in both or fails here.
+    const std::size_t count = ProofOfMining::foldAfterLines + 9;
+    const double proven = ProofOfMining::verify(entriesDeclaring(count, 0)).bestDifficultyProven;
+    const double expected = proven * ledger::hashesPerDifficulty;
+    const auto atTheEdge = std::uint64_t(expected * 49.999);
+    const auto pastTheEdge = std::uint64_t(expected * 50.5);
+    const auto entries = entriesDeclaring(count, atTheEdge);
+    const std::size_t folded = ProofOfMining::foldAfterLines + 1;
+
+    std::vector<ProofEntry> tampered = entries;
+    for (std::size_t i = 1; i <= ledger::indicesShown + 1; ++i) tampered[i].hashesReported += 1;
+    tampered[count / 2].bestHeader->replace(
+        70, 1, tampered[count / 2].bestHeader->at(70) == '0' ? "1" : "0");
+    auto foreign = entriesDeclaring(count + 1, atTheEdge + 1);
+
+    const struct {
+        const char* name;
+        std::vector<ProofEntry> entries;
+        std::size_t inFile;
+        std::string journal;
+        verify::Verdict status;
+        std::size_t shown;  // entries both must count
+    } ledgers[] = {
+        {"intact, file and journal", entries, folded, linesOf(entries, folded, count),
+         verify::Verdict::intact, count},
+        {"altered", tampered, count, "", verify::Verdict::altered, count},
+        // The fold wrote the file but was cut short before the journal went: its lines are in
+        // the file already.
+        {"fold cut short", entries, count, linesOf(entries, 0, folded), verify::Verdict::intact,
+         count},
+        // ... and a line left from a journal set aside, at the next index but chained elsewhere:
+        // the application never takes it, and neither may the checker's figures.
+        {"fold cut short over a refused line", entries, count,
+         linesOf(entries, 0, 3) + journalLine(foreign[count]), verify::Verdict::damaged, count},
+        // Entries that were only in the journal are gone; the file cannot tell.
+        {"journal missing", entries, folded, "", verify::Verdict::intact, folded},
+        {"suspect", entriesDeclaring(count, pastTheEdge), count, "", verify::Verdict::suspect,
+         count},
+    };
+    for (const auto& ledger : ledgers) {
+        SCOPED_TRACE(ledger.name);
+        SessionHarness harness;
+        const auto file = harness.proofFile();
+        std::filesystem::create_directories(file.parent_path());
+        writeLedger(file, ledger.entries, ledger.inFile, ledger.journal);
+
+        const Sheet sheet = sheetOf(harness);
+        const verify::Report report = verify::check(file);
+        EXPECT_EQ(sheet.entries, std::to_string(ledger.shown));
+        expectSameFigures(sheet, report);
+        EXPECT_EQ(report.verdict, ledger.status) << report.text << report.errors;
+        if (ledger.status != verify::Verdict::damaged) {
+            EXPECT_EQ(report.verdict, verdictOf(sheet)) << report.text << report.errors;
+        } else {
+            EXPECT_EQ(verdictOf(sheet), verify::Verdict::intact);
+            EXPECT_NE(report.errors.find("broken at entry " + std::to_string(count)),
+                      std::string::npos)
+                << report.errors;
+        }
+        EXPECT_EQ(exitStatusOn(file), int(ledger.status));
+    }
+}
+
+// The sheet shows the first six of seven broken entries and says nothing of the seventh; the
+// checker shows the same six and counts them all.
+TEST(LedgerSheetAndChecker, ShowTheSameFirstIndicesOfALongBreak) {
+    const auto entries = entriesDeclaring(12, 1000);
+    auto tampered = entries;
+    for (std::size_t i = 0; i <= ledger::indicesShown; ++i) tampered[i].hashesReported += 1;
+    SessionHarness harness;
+    std::filesystem::create_directories(harness.proofFile().parent_path());
+    writeLedger(harness.proofFile(), tampered, tampered.size(), "");
+
+    const Sheet sheet = sheetOf(harness);
+    EXPECT_EQ(std::count(sheet.broken.begin(), sheet.broken.end(), ','),
+              std::ptrdiff_t(ledger::indicesShown) - 1);
+    EXPECT_EQ(sheet.broken.find(std::to_string(ledger::indicesShown + 1)), std::string::npos);
+    const auto rows = rowsOf(verify::check(harness.proofFile()).text);
+    EXPECT_EQ(rows.at("Chain of entry hashes"), "BROKEN at entries " + sheet.broken + " … (" +
+                                                    std::to_string(ledger::indicesShown + 1) +
+                                                    " in all)");
+}
+
+}  // namespace
+}  // namespace corvanta
