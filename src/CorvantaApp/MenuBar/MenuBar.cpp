@@ -234,6 +234,7 @@ void MenuBar::updateMenu() {
     inputs.showHashRate = prefs_.showHashRateInMenuBar();
     inputs.updatesConfigured = delegate_.updatesConfigured();
     inputs.updateChecking = delegate_.updateChecking();
+    inputs.widgetGalleryAvailable = delegate_.widgetGalleryAvailable();
     const TrayMenu model = trayMenu(inputs);
     if (header_ == nullptr) buildMenu(model);
     applyPalette();
@@ -276,6 +277,9 @@ void MenuBar::run(TrayCommand command) {
             break;
         case TrayCommand::openSettings:
             delegate_.openSettings();
+            break;
+        case TrayCommand::openWidgetGallery:
+            delegate_.openWidgetGallery();
             break;
         case TrayCommand::checkForUpdates:
             delegate_.checkForUpdates();

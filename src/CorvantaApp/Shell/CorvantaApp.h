@@ -32,6 +32,8 @@ class CorvantaApp : public QObject {
         bool updatesConfigured = false;
         // The tray's "check for updates" (set when updates are configured).
         std::function<void()> checkForUpdates;
+        // The tray's "widget gallery" (set when a widget host is installed).
+        std::function<void()> openWidgetGallery;
     };
 
     CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObject* parent = nullptr);

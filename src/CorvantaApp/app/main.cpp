@@ -192,6 +192,9 @@ int main(int argc, char** argv) {
         return session;
     };
     options.terminate = [] { QCoreApplication::exit(0); };
+    if (const QString host = corvanta::WidgetHostLauncher::hostProgram(); !host.isEmpty()) {
+        options.openWidgetGallery = [host] { corvanta::WidgetHostLauncher::openGallery(host); };
+    }
     const corvanta::UpdateController updates;
     options.updatesConfigured = updates.isConfigured();
     std::unique_ptr<corvanta::UpdateNotifier> updateNotifier;
