@@ -8,12 +8,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <csignal>
 
 #include "HostFixture.h"
 #include "corvanta/host/LoginEntry.h"
+#include "corvanta/host/SnapshotWatcher.h"
 #include "corvanta/shared/SharedContainer.h"
 
 namespace corvanta::host {
@@ -205,7 +207,7 @@ TEST_F(Program, AUserWhoRemovedEveryWidgetGetsNoWindowUnlessTheGalleryIsAskedFor
     EXPECT_EQ(asked.process().state(), QProcess::Running);
 }
 
-TEST_F(Program, ASnapshotLeftByAWriterThatEndedShowsStoppedAndSilenceIsLookedAtAgain) {
+TEST_F(Program, ASnapshotLeftByAWriterThatEndedShowsStopped) {
     MinerSnapshot snapshot;
     snapshot.isRunning = true;
     snapshot.hashRateMHs = 3;
@@ -224,12 +226,25 @@ TEST_F(Program, ASnapshotLeftByAWriterThatEndedShowsStoppedAndSilenceIsLookedAtA
     snapshot.writerProcessID = child;
     snapshot.hashRateMHs = 7.5;
     SharedContainer::write(snapshot, container_);
-    ASSERT_TRUE(host.logged("débit=0.000000")) << host.errors().toStdString();
+    EXPECT_TRUE(host.logged("débit=0.000000")) << host.errors().toStdString();
+}
 
-    // No new file after that: each widget reads it once more on its own, long before its next
-    // timeline (a minute after the start), once the file has been quiet past the writer's grace.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return host.errors().count("débit=0.000000") >= 4; }, 40000))
-        << host.errors().toStdString();
+TEST_F(Program, ASnapshotThatStopsComingIsSaidOnceToHaveFallenQuiet) {
+    const fs::path file = container_ / SharedContainer::snapshotFileName;
+    SnapshotWatcher watcher(file, std::chrono::milliseconds(200));
+    QSignalSpy replaced(&watcher, &SnapshotWatcher::replaced);
+    QSignalSpy quiet(&watcher, &SnapshotWatcher::quiet);
+    EXPECT_EQ(quiet.size(), 0) << "nothing to fall quiet before a first snapshot";
+    SharedContainer::write(MinerSnapshot{}, container_);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replaced.size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quiet.size() == 1; }));
+    // Each new snapshot starts the count again: one more quiet after the next one.
+    MinerSnapshot next;
+    next.blocksFound = 1;
+    SharedContainer::write(next, container_);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replaced.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quiet.size() == 2; }));
+    EXPECT_EQ(replaced.size(), 2);
 }
 
 class Login : public Host {};

@@ -198,7 +198,7 @@ TEST(TrayMenu, TheWidgetGalleryIsOfferedOnlyWhereAWidgetHostIsInstalled) {
     ASSERT_NE(gallery, nullptr);
     EXPECT_TRUE(gallery->visible);
     EXPECT_TRUE(gallery->enabled);
-    EXPECT_EQ(gallery->label, "Galerie de widgets…");
+    EXPECT_EQ(gallery->label, Localization::shared().string("Galerie de widgets…"));
     // Beside the window and the settings, before the updates.
     EXPECT_EQ(gallery - commandRow(menu, TrayCommand::openSettings), 1);
 }

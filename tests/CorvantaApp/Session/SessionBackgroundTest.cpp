@@ -191,10 +191,17 @@ TEST(SessionWidgets, SnapshotIsWrittenEverySecondAndTheWidgetsReloadOnlyAfterAKe
 TEST(SessionWidgets, TheWidgetsAreToldAtOnceThatAQuitStopsTheMinerAndTheLastSnapshotSaysStopped) {
     SessionHarness harness;
     const auto current = [&] { return SharedContainer::read(harness.container()); };
+    // Two blocks in the history: the launch's load of it agrees with the counts shown.
+    for (const std::uint8_t block : {1, 2}) {
+        MiningHistoryStore(harness.historyFile())
+            .recordSubmission(100 + block, std::vector<std::uint8_t>(32, block),
+                              std::vector<std::uint8_t>(32, 9), 625'000'000,
+                              SubmissionResult{SubmissionResult::Accepted{}},
+                              std::chrono::system_clock::now());
+    }
     const auto mining = [&](MiningSessionModel& model) {
         model.setRunState(runState(Kind::mining));
         model.setCurrentHashRateMHs(12.5);
-        model.setPersistedHistory({FoundBlock{}, FoundBlock{}}, 2);
         ASSERT_TRUE(waitUntil(
             [&] { return current() && current()->isRunning && current()->blocksFound == 2; }));
     };
@@ -227,6 +234,7 @@ TEST(SessionWidgets, TheWidgetsAreToldAtOnceThatAQuitStopsTheMinerAndTheLastSnap
         EXPECT_FALSE(last->isPaused);
         EXPECT_EQ(last->hashRateMHs, 0);
         EXPECT_EQ(last->blocksFound, 2) << "with the final counts";
+        EXPECT_EQ(last->totalSats, 1'250'000'000);
     }
 }
 
