@@ -35,7 +35,10 @@ MinerSnapshot running(double age = 10) {
             .secondsSinceNetworkBlock = 125,
             .totalSats = 0,
             .blocksFound = 0,
-            .capturedAt = ReferenceDate::from(timePoint(now.addMSecs(qint64(-age * 1000))))};
+            .capturedAt = ReferenceDate::from(timePoint(now.addMSecs(qint64(-age * 1000)))),
+            .language = std::nullopt,
+            .writerProcessID = std::nullopt,
+            .updateIntervalSeconds = std::nullopt};
 }
 
 // Every message of the widgets' log while it lives.
@@ -187,7 +190,10 @@ TEST_F(Provider, PlaceholderIsMadeUpAndReadsNothing) {
                                              .secondsSinceNetworkBlock = 320,
                                              .totalSats = 0,
                                              .blocksFound = 0,
-                                             .capturedAt = ReferenceDate::from(timePoint(now))}));
+                                             .capturedAt = ReferenceDate::from(timePoint(now)),
+                                             .language = std::nullopt,
+                                             .writerProcessID = std::nullopt,
+                                             .updateIntervalSeconds = std::nullopt}));
     EXPECT_TRUE(LogCapture::lines().isEmpty());
 }
 

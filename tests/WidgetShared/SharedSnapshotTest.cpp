@@ -32,6 +32,9 @@ const MinerSnapshot full{
     .totalSats = 312'500'000'123LL,
     .blocksFound = 2,
     .capturedAt = ReferenceDate{786'543'210.123456789},  // a fraction the text must carry exactly
+    .language = std::nullopt,
+    .writerProcessID = std::nullopt,
+    .updateIntervalSeconds = std::nullopt,
 };
 
 // A temporary home folder; HOME and XDG_DATA_HOME are restored after the test.

@@ -50,6 +50,9 @@ widgetkit::TimelineEntry MinerProvider::placeholder(
         .totalSats = 0,
         .blocksFound = 0,
         .capturedAt = ReferenceDate::from(timePoint(now)),
+        .language = std::nullopt,
+        .writerProcessID = std::nullopt,
+        .updateIntervalSeconds = std::nullopt,
     };
     return timelineEntry({now, madeUp});
 }
