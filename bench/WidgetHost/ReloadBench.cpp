@@ -40,7 +40,7 @@ void reloadToFrame(benchmark::State& state) {
             host::InstanceStore(host::InstanceStore::defaultFile()), now,
             std::chrono::milliseconds(0));
         host::HostBusAdaptor adaptor([&] { widgetHost.reloadAll(); },
-                                     [&](const QString& kind) { widgetHost.reload(kind); });
+                                     [&](const QString& kind) { widgetHost.reload(kind); }, [] {});
         host::publishOnBus(hostBus, &adaptor, [] {});
         widgetHost.start();
         if (!QTest::qWaitFor([&] {

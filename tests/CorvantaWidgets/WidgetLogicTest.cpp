@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QStringList>
 #include <cmath>
@@ -33,7 +35,10 @@ MinerSnapshot running(double age = 10) {
             .secondsSinceNetworkBlock = 125,
             .totalSats = 0,
             .blocksFound = 0,
-            .capturedAt = ReferenceDate::from(timePoint(now.addMSecs(qint64(-age * 1000))))};
+            .capturedAt = ReferenceDate::from(timePoint(now.addMSecs(qint64(-age * 1000)))),
+            .language = std::nullopt,
+            .writerProcessID = std::nullopt,
+            .updateIntervalSeconds = std::nullopt};
 }
 
 // Every message of the widgets' log while it lives.
@@ -111,6 +116,37 @@ TEST_F(Provider, ASnapshotWrittenWithinTheMillisecondOfItsReadingIsLiveNotFromTh
     EXPECT_EQ(timeline(provider_).entries[0].date, now);
 }
 
+TEST_F(Provider, AWriterThatEndedOrFellSilentShowsStoppedBothWidgetsKeepingItsCounts) {
+    auto written = running(2);
+    written.blocksFound = 2;
+    written.updateIntervalSeconds = 1;
+    written.writerProcessID = std::int64_t(::getpid());
+    SharedContainer::write(written);
+    EXPECT_TRUE(miningStatus::isLive(minerEntry(timeline(provider_).entries[0])));
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    written.writerProcessID = child;
+    SharedContainer::write(written);
+    const MinerEntry ended = minerEntry(timeline(provider_).entries[0]);
+    EXPECT_FALSE(miningStatus::isLive(ended));
+    EXPECT_FALSE(miningStatus::isLive(snapshotEntry(false)));
+    ASSERT_TRUE(ended.snapshot.has_value());
+    EXPECT_EQ(earnings::content(ended, widgetkit::Language::english).value("blocks"),
+              "2 blocks found");
+
+    // Alive but silent for longer than its interval and the grace: stopped as well.
+    written.writerProcessID = std::int64_t(::getpid());
+    written.capturedAt = ReferenceDate::from(timePoint(now.addSecs(-7)));
+    SharedContainer::write(written);
+    EXPECT_FALSE(miningStatus::isLive(minerEntry(timeline(provider_).entries[0])));
+    written.capturedAt = ReferenceDate::from(timePoint(now.addSecs(-5)));
+    SharedContainer::write(written);
+    EXPECT_TRUE(miningStatus::isLive(minerEntry(timeline(provider_).entries[0])));
+}
+
 TEST_F(Provider, LogLinesNameTheContainerWhetherAFileWasReadAndTheRate) {
     const MinerProvider noContainer{
         [] { return now; },
@@ -154,7 +190,10 @@ TEST_F(Provider, PlaceholderIsMadeUpAndReadsNothing) {
                                              .secondsSinceNetworkBlock = 320,
                                              .totalSats = 0,
                                              .blocksFound = 0,
-                                             .capturedAt = ReferenceDate::from(timePoint(now))}));
+                                             .capturedAt = ReferenceDate::from(timePoint(now)),
+                                             .language = std::nullopt,
+                                             .writerProcessID = std::nullopt,
+                                             .updateIntervalSeconds = std::nullopt}));
     EXPECT_TRUE(LogCapture::lines().isEmpty());
 }
 

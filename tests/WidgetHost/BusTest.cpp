@@ -1,6 +1,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -65,7 +66,8 @@ TEST_F(Bus, ReloadCallsMakeTheProvidersReadAgainCoalescedToOneReadASecond) {
                     InstanceStore(dir_.path() / "widget-host.json"),
                     [] { return QDateTime::currentDateTimeUtc(); });
     auto* adaptor = new HostBusAdaptor([&] { host.reloadAll(); },
-                                       [&](const QString& kind) { host.reload(kind); }, &host);
+                                       [&](const QString& kind) { host.reload(kind); },
+                                       [&] { host.openGallery(); }, &host);
     bool nameTaken = false;
     ASSERT_TRUE(publishOnBus(*host_, adaptor, [&] { nameTaken = true; }));
     host.start();
@@ -94,10 +96,20 @@ TEST_F(Bus, ReloadCallsMakeTheProvidersReadAgainCoalescedToOneReadASecond) {
     QTest::qWait(300);
     EXPECT_EQ(timelineReads(), initial + 5);
 
+    // The gallery, asked for from the application's menu.
+    EXPECT_EQ(host.gallery(), nullptr);
+    // Asked without blocking: the host answers from this same thread.
+    const QDBusPendingCall opened = (*app_).asyncCall(QDBusMessage::createMethodCall(
+        widgetkit::hostBus::service, widgetkit::hostBus::path, widgetkit::hostBus::interface,
+        widgetkit::hostBus::openGallery));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opened.isFinished(); }));
+    EXPECT_FALSE(opened.isError()) << opened.error().message().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return host.gallery() && host.gallery()->isVisible(); }));
+
     // A second host gives way to the first.
     Connection other(bus_, "second-host");
     bool secondTaken = false;
-    HostBusAdaptor second([] {}, [](const QString&) {});
+    HostBusAdaptor second([] {}, [](const QString&) {}, [] {});
     ASSERT_TRUE(publishOnBus(*other, &second, [&] { secondTaken = true; }));
     EXPECT_TRUE(QTest::qWaitFor([&] { return secondTaken; }));
     EXPECT_FALSE(nameTaken);
@@ -106,7 +118,7 @@ TEST_F(Bus, ReloadCallsMakeTheProvidersReadAgainCoalescedToOneReadASecond) {
 TEST_F(Bus, TheAppAsksForAReloadOnlyOnceItsSnapshotIsOnDisk) {
     std::vector<std::optional<MinerSnapshot>> seenAtReload;
     HostBusAdaptor adaptor([&] { seenAtReload.push_back(SharedContainer::read()); },
-                           [](const QString&) {});
+                           [](const QString&) {}, [] {});
     ASSERT_TRUE(publishOnBus(*host_, &adaptor, [] {}));
     ASSERT_TRUE(hostOnBus(*app_));
 
@@ -132,7 +144,7 @@ TEST_F(Bus, WithoutABusOrWithoutAHostAReloadDoesNothing) {
     noHost.reloadAllTimelines();
     // A host that comes later is not started by the call, nor reached by it.
     int reloads = 0;
-    HostBusAdaptor adaptor([&] { ++reloads; }, [](const QString&) {});
+    HostBusAdaptor adaptor([&] { ++reloads; }, [](const QString&) {}, [] {});
     EXPECT_FALSE((*app_).interface()->isServiceRegistered(widgetkit::hostBus::service).value());
     ASSERT_TRUE(publishOnBus(*host_, &adaptor, [] {}));
     ASSERT_TRUE(hostOnBus(*app_));

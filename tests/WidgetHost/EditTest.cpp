@@ -110,10 +110,11 @@ TEST_F(Gallery, RowsComeFromThePluginsDeclarationsWithAPreviewInEachSize) {
     EXPECT_EQ(provider->previews, QList<bool>{true}) << "the preview entry, asked as a preview";
 }
 
-TEST_F(Gallery, OpensWhenNoWidgetIsPlacedAndAChoicePlacesItAndStoresIt) {
+TEST_F(Gallery, OpensOnlyWhenAskedAndAChoicePlacesItAndStoresIt) {
     testing::writeText(file_, R"({"instances": [
         {"kind": "other.widget", "family": "small", "x": 0, "y": 0}]})");
-    const auto host = startHost();
+    EXPECT_EQ(startHost()->gallery(), nullptr) << "nothing shown is no request for the gallery";
+    const auto host = startHost(true);
     EXPECT_TRUE(host->shown().empty());
     ASSERT_NE(host->gallery(), nullptr);
     EXPECT_TRUE(host->gallery()->isVisible());
@@ -145,7 +146,7 @@ TEST_F(Gallery, OpensWhenNoWidgetIsPlacedAndAChoicePlacesItAndStoresIt) {
     EXPECT_EQ(storedInstances(file_).size(), 3);
 }
 
-TEST_F(Gallery, AnEmptyListAfterTheLastRemovalOpensTheGalleryNotTheDefaults) {
+TEST_F(Gallery, AnEmptyListAfterTheLastRemovalShowsNothingUnlessTheGalleryIsAskedFor) {
     {
         const auto host = startHost();
         ASSERT_EQ(host->shown().size(), 2u) << "no file yet: one small widget of each kind";
@@ -156,7 +157,16 @@ TEST_F(Gallery, AnEmptyListAfterTheLastRemovalOpensTheGalleryNotTheDefaults) {
         EXPECT_FALSE(host->remove(0));
     }
     EXPECT_EQ(testing::readText(file_), "{\n  \"instances\": []\n}\n");
-    const auto host = startHost();
+    {
+        WidgetHost host(
+            corvantaWidgets(), InstanceStore(file_), [] { return t0; }, std::chrono::seconds(1),
+            widgetkit::Language::french);
+        EXPECT_FALSE(host.start()) << "the user removed every widget: the host has nothing to do";
+        EXPECT_TRUE(host.shown().empty());
+        EXPECT_EQ(host.gallery(), nullptr);
+    }
+    EXPECT_EQ(testing::readText(file_), "{\n  \"instances\": []\n}\n") << "no defaults again";
+    const auto host = startHost(true);
     EXPECT_TRUE(host->shown().empty());
     ASSERT_NE(host->gallery(), nullptr);
     EXPECT_TRUE(host->gallery()->isVisible());

@@ -41,7 +41,10 @@ MinerSnapshot live(std::optional<std::string> mode, double sinceBlock, bool paus
             .secondsSinceNetworkBlock = sinceBlock,
             .totalSats = 0,
             .blocksFound = 0,
-            .capturedAt = secondsBefore(30)};
+            .capturedAt = secondsBefore(30),
+            .language = std::nullopt,
+            .writerProcessID = std::nullopt,
+            .updateIntervalSeconds = std::nullopt};
 }
 
 MinerSnapshot earned(std::int64_t sats, std::int64_t blocks, double age) {

@@ -40,11 +40,11 @@ class Host : public testing::QtTest {
     testing::ScopedEnv dataHome_{"XDG_DATA_HOME", (dir_.path() / "data").string()};
     const std::filesystem::path file_ = dir_.path() / "config" / "widget-host.json";
 
-    std::unique_ptr<WidgetHost> startHost() {
+    std::unique_ptr<WidgetHost> startHost(bool galleryAsked = false) {
         auto host = std::make_unique<WidgetHost>(
             corvantaWidgets(), InstanceStore(file_), [] { return t0; }, std::chrono::seconds(1),
             widgetkit::Language::french);
-        host->start();
+        host->start(galleryAsked);
         return host;
     }
     static QVariantMap content(const WidgetHost::Shown& shown) {

@@ -4,14 +4,18 @@
 
 #include <QQuickItem>
 #include <QTest>
+#include <cstdlib>
 
 #include "HostFixture.h"
+#include "corvanta/host/HostStrings.h"
+#include "corvanta/shared/SharedContainer.h"
 #include "corvanta/widgets/EarningsView.h"
 #include "corvanta/widgets/MiningStatusView.h"
 
 namespace corvanta::host {
 namespace {
 
+namespace fs = std::filesystem;
 using widgetkit::Language;
 using widgetkit::WidgetFamily;
 
@@ -68,7 +72,7 @@ TEST_F(Languages, EachWidgetDrawsEveryWordInTheLanguageAsked) {
          {"EARNINGS", "3.12500000 BTC", "2 blocks found"},
          {"EARNINGS", "3.12500000 BTC", "1 block found"}},
         {Language::german,
-         {"HASHRATE", "Gestoppt", "Öffne Corvanta, um fortzufahren."},
+         {"HASHRATE", "Gestoppt", "Öffnen Sie Corvanta, um fortzufahren."},
          {"HASHRATE", "12.50", "MH/s", "2m 5s", "MAX"},
          {"ERTRÄGE", "3.12500000 BTC", "2 Blöcke gefunden"},
          {"ERTRÄGE", "3.12500000 BTC", "1 Block gefunden"}},
@@ -94,40 +98,65 @@ TEST_F(Languages, EachWidgetDrawsEveryWordInTheLanguageAsked) {
     }
 }
 
-TEST(StoredLanguage, OnlyTheApplicationsChoiceInItsGeneralGroupCounts) {
-    EXPECT_EQ(widgetkit::storedLanguage("[General]\nrigwell.language=de\n"), Language::german);
-    EXPECT_EQ(widgetkit::storedLanguage("[General]\r\nrigwell.powerMode=max\r\n"
-                                        "rigwell.language = it \r\n"),
-              Language::italian);
-    EXPECT_EQ(widgetkit::storedLanguage("[Other]\nrigwell.language=de\n"), std::nullopt);
-    EXPECT_EQ(widgetkit::storedLanguage("[General]\nrigwell.language=de-CH\n"), std::nullopt);
-    EXPECT_EQ(widgetkit::storedLanguage("[General]\nrigwell.languages=de\n"), std::nullopt);
-    EXPECT_EQ(widgetkit::storedLanguage(""), std::nullopt);
+TEST(PublishedLanguage, OnlyOneOfTheSixCodesInTheApplicationsSnapshotCounts) {
+    EXPECT_EQ(widgetkit::languageCoded("de"), Language::german);
+    EXPECT_EQ(widgetkit::languageCoded("it"), Language::italian);
+    EXPECT_EQ(widgetkit::languageCoded("de-CH"), std::nullopt);
+    EXPECT_EQ(widgetkit::languageCoded("DE"), std::nullopt);
+    EXPECT_EQ(widgetkit::languageCoded(""), std::nullopt);
+    MinerSnapshot snapshot;
+    snapshot.language = "pt";
+    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), Language::portuguese);
+    snapshot.language = "nl";
+    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), widgetkit::systemLanguage());
+    snapshot.language.reset();
+    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), widgetkit::systemLanguage());
+    EXPECT_EQ(widgetkit::chosenLanguage(std::nullopt), widgetkit::systemLanguage());
 }
 
-TEST_F(Languages, ThePlugInFollowsTheLanguageChosenInTheApplicationAsItChanges) {
+TEST_F(Languages, ThePlugInFollowsTheLanguageTheApplicationPublishesAsItChanges) {
     const auto widgets = corvantaWidgets();
     ASSERT_EQ(widgets.size(), 2u);
-    const auto settings = widgetkit::appSettingsFile();
     MinerSnapshot snapshot;
     snapshot.blocksFound = 3;
-    const auto entry = widgets::timelineEntry({t0, snapshot});
     const auto blocks = [&] {
         return widgets[1]
-            .configuration.view.content(entry, WidgetFamily::systemSmall)
+            .configuration.view
+            .content(widgets::timelineEntry({t0, snapshot}), WidgetFamily::systemSmall)
             .value("blocks")
             .toString();
     };
-    testing::writeText(settings, "[General]\nrigwell.language=de\n");
+    snapshot.language = "de";
+    SharedContainer::write(snapshot);
     EXPECT_EQ(blocks(), "3 Blöcke gefunden");
     EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Erträge");
-    testing::writeText(settings, "[General]\nrigwell.language=fr\n");
+    snapshot.language = "fr";
+    SharedContainer::write(snapshot);
     EXPECT_EQ(blocks(), "3 blocs trouvés");
-    // Something odd in its place is never waited on: the system's language then.
-    std::filesystem::remove(settings);
-    ASSERT_EQ(::mkfifo(settings.c_str(), 0600), 0);
+    EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Gains");
+    // The application's settings are not the widgets' to read: a language stored there alone
+    // changes nothing.
+    testing::writeText(fs::path(std::getenv("XDG_CONFIG_HOME")) / "Corvanta" / "Corvanta.conf",
+                       "[General]\nrigwell.language=de\n");
+    EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Gains");
+    // Something odd in the snapshot's place is never waited on: the system's language then.
+    const auto file = *SharedContainer::snapshotURL();
+    fs::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
     EXPECT_EQ(widgetkit::chosenLanguage(), widgetkit::systemLanguage());
-    std::filesystem::remove(settings);
+    fs::remove(file);
+}
+
+TEST_F(Languages, TheHostsOwnTextsAddressTheUserAsTheApplicationDoes) {
+    // German formally ("Sie"), as every text of the application does.
+    EXPECT_EQ(hostText(QStringLiteral("Le bureau affiche déjà %1 widgets : retirez-en un pour en "
+                                      "ajouter un autre."),
+                       Language::german),
+              "Der Desktop zeigt bereits %1 Widgets: Entfernen Sie eines, um ein weiteres "
+              "hinzuzufügen.");
+    EXPECT_EQ(widgets::localizedString(QStringLiteral("Ouvrez Corvanta pour reprendre."),
+                                       Language::german),
+              "Öffnen Sie Corvanta, um fortzufahren.");
 }
 
 }  // namespace

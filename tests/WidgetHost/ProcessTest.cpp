@@ -2,15 +2,20 @@
 // with or without a bus, never held up by odd files, following each new snapshot, and ending
 // cleanly on SIGTERM. And its login entry, which exists while widgets are placed.
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <csignal>
 
 #include "HostFixture.h"
 #include "corvanta/host/LoginEntry.h"
+#include "corvanta/host/SnapshotWatcher.h"
 #include "corvanta/shared/SharedContainer.h"
 
 namespace corvanta::host {
@@ -141,6 +146,107 @@ TEST_F(Program, FollowsEachNewSnapshotWithoutBeingAskedTo) {
     EXPECT_TRUE(host.logged("débit=7.500000")) << host.errors().toStdString();
 }
 
+// The host's command line where there is no display at all.
+struct Answer {
+    int status = -1;
+    std::string out, err;
+};
+Answer runWithoutDisplay(const fs::path& dir, const QStringList& arguments) {
+    auto environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(name);
+    }
+    environment.insert("HOME", QString::fromStdString((dir / "home").string()));
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString((dir / "config").string()));
+    environment.insert("XDG_DATA_HOME", QString::fromStdString((dir / "data").string()));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(CORVANTA_WIDGET_HOST, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) return {};
+    return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+            process.readAllStandardError().toStdString()};
+}
+
+TEST_F(Program, AnswersHelpAndVersionWithoutADisplayAndRefusesAnUnknownOptionWithTheUsage) {
+    for (const char* help : {"--help", "-h"}) {
+        const Answer answer = runWithoutDisplay(dir_.path(), {help});
+        EXPECT_EQ(answer.status, 0) << answer.err;
+        EXPECT_NE(answer.out.find("Usage: corvanta-widget-host"), std::string::npos) << answer.out;
+        EXPECT_NE(answer.out.find("--gallery"), std::string::npos) << answer.out;
+    }
+    for (const char* version : {"--version", "-v"}) {
+        const Answer answer = runWithoutDisplay(dir_.path(), {version});
+        EXPECT_EQ(answer.status, 0) << answer.err;
+        EXPECT_TRUE(
+            QString::fromStdString(answer.out)
+                .contains(QRegularExpression("^corvanta-widget-host \\d+\\.\\d+\\.\\d+\n$")))
+            << answer.out;
+    }
+    for (const QStringList& refused :
+         {QStringList{"--bogus"}, QStringList{"stray"}, QStringList{"--render"}}) {
+        const Answer answer = runWithoutDisplay(dir_.path(), refused);
+        EXPECT_EQ(answer.status, 2) << refused.join(' ').toStdString();
+        EXPECT_NE(answer.err.find("Usage: corvanta-widget-host"), std::string::npos) << answer.err;
+        EXPECT_TRUE(answer.out.empty());
+    }
+    EXPECT_FALSE(fs::exists(config_)) << "nothing is written for a command line it answers";
+}
+
+TEST_F(Program, AUserWhoRemovedEveryWidgetGetsNoWindowUnlessTheGalleryIsAskedFor) {
+    testing::writeText(instances_, "{\n  \"instances\": []\n}\n");
+    HostProgram atLogin(dir_.path(), {"--started-by-app"});
+    ASSERT_TRUE(atLogin.ended());
+    EXPECT_EQ(atLogin.process().exitCode(), 0);
+    EXPECT_FALSE(atLogin.errors().contains("demandé")) << atLogin.errors().toStdString();
+    EXPECT_FALSE(fs::exists(loginEntry_));
+    EXPECT_EQ(testing::readText(instances_), "{\n  \"instances\": []\n}\n");
+
+    // Asked for from the application's menu, the gallery reads the previews it shows.
+    HostProgram asked(dir_.path(), {"--started-by-app", "--gallery"});
+    EXPECT_TRUE(asked.logged("aperçu=true")) << asked.errors().toStdString();
+    EXPECT_EQ(asked.process().state(), QProcess::Running);
+}
+
+TEST_F(Program, ASnapshotLeftByAWriterThatEndedShowsStopped) {
+    MinerSnapshot snapshot;
+    snapshot.isRunning = true;
+    snapshot.hashRateMHs = 3;
+    snapshot.writerProcessID = std::int64_t(::getpid());
+    snapshot.updateIntervalSeconds = 1;
+    snapshot.capturedAt = ReferenceDate::from(std::chrono::system_clock::now());
+    SharedContainer::write(snapshot, container_);
+    HostProgram host(dir_.path(), {"--started-by-app"});
+    ASSERT_TRUE(host.logged("débit=3.000000")) << host.errors().toStdString();
+
+    // The writer's process has ended without a last word.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    snapshot.writerProcessID = child;
+    snapshot.hashRateMHs = 7.5;
+    SharedContainer::write(snapshot, container_);
+    EXPECT_TRUE(host.logged("débit=0.000000")) << host.errors().toStdString();
+}
+
+TEST_F(Program, ASnapshotThatStopsComingIsSaidOnceToHaveFallenQuiet) {
+    const fs::path file = container_ / SharedContainer::snapshotFileName;
+    SnapshotWatcher watcher(file, std::chrono::milliseconds(200));
+    QSignalSpy replaced(&watcher, &SnapshotWatcher::replaced);
+    QSignalSpy quiet(&watcher, &SnapshotWatcher::quiet);
+    EXPECT_EQ(quiet.size(), 0) << "nothing to fall quiet before a first snapshot";
+    SharedContainer::write(MinerSnapshot{}, container_);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replaced.size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quiet.size() == 1; }));
+    // Each new snapshot starts the count again: one more quiet after the next one.
+    MinerSnapshot next;
+    next.blocksFound = 1;
+    SharedContainer::write(next, container_);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replaced.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return quiet.size() == 2; }));
+    EXPECT_EQ(replaced.size(), 2);
+}
+
 class Login : public Host {};
 
 TEST_F(Login, TheEntryExistsWhileWidgetsArePlacedAndQuotesAnOddProgramPath) {
@@ -158,6 +264,47 @@ TEST_F(Login, TheEntryExistsWhileWidgetsArePlacedAndQuotesAnOddProgramPath) {
     ASSERT_TRUE(host->remove(0));
     EXPECT_FALSE(fs::exists(entry)) << "no widget: nothing starts at login";
     EXPECT_EQ(LoginEntry::text("/a\nb"), std::nullopt);
+}
+
+TEST_F(Login, AnEntryTheUserSwitchedOffStaysOffThroughStartsMovesAndRemovals) {
+    const fs::path entry = dir_.path() / "autostart" / "corvanta-widget-host.desktop";
+    const std::string on = *LoginEntry::text("/usr/bin/corvanta-widget-host");
+    const auto switchedOff = [&](const std::string& from, const std::string& to) {
+        std::string text = on;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    // As the desktops' startup settings write it: the switch itself, or the entry hidden.
+    for (const std::string& off :
+         {switchedOff("X-GNOME-Autostart-enabled=true", "X-GNOME-Autostart-enabled=false"),
+          on + "Hidden=true\n", on + "Hidden = true\r\n"}) {
+        SCOPED_TRACE(off);
+        ASSERT_TRUE(LoginEntry::switchedOff(off));
+        fs::remove(file_);
+        testing::writeText(entry, off);
+        {
+            auto host = std::make_unique<WidgetHost>(
+                corvantaWidgets(), InstanceStore(file_), [] { return t0; }, std::chrono::seconds(1),
+                widgetkit::Language::french);
+            host->setLoginEntry(LoginEntry(entry, "/usr/bin/corvanta-widget-host"));
+            ASSERT_TRUE(host->start());
+            ASSERT_EQ(host->shown().size(), 2u);
+            host->shown()[1].window->setPosition(400, 300);
+            ASSERT_TRUE(QTest::qWaitFor([&] {
+                host->storeUnsettledMoves();
+                return storedInstances(file_).value(1).endsWith(" 400,300");
+            }));
+            EXPECT_EQ(testing::readText(entry), off);
+            ASSERT_TRUE(host->remove(1));
+            ASSERT_TRUE(host->remove(0));
+            EXPECT_EQ(testing::readText(entry), off) << "kept for when a widget comes back";
+        }
+    }
+    for (const std::string& stillOn :
+         {on, on + "Hidden=false\n", "[Other]\nHidden=true\n" + on,
+          switchedOff("X-GNOME-Autostart-enabled=true", "X-GNOME-Autostart-enabled=true")}) {
+        EXPECT_FALSE(LoginEntry::switchedOff(stillOn)) << stillOn;
+    }
 }
 
 TEST_F(Login, WithoutAListAHostThatPlacesNoDefaultsShowsAndStoresNothing) {

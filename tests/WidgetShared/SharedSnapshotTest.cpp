@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -30,6 +32,9 @@ const MinerSnapshot full{
     .totalSats = 312'500'000'123LL,
     .blocksFound = 2,
     .capturedAt = ReferenceDate{786'543'210.123456789},  // a fraction the text must carry exactly
+    .language = std::nullopt,
+    .writerProcessID = std::nullopt,
+    .updateIntervalSeconds = std::nullopt,
 };
 
 // A temporary home folder; HOME and XDG_DATA_HOME are restored after the test.
@@ -125,6 +130,82 @@ TEST(MinerSnapshot, FreshForFiveMinutesAndNeverFromTheFuture) {
     EXPECT_FALSE(snapshot.isFresh(capturedAt - seconds(1)));
     snapshot.capturedAt = ReferenceDate{std::numeric_limits<double>::quiet_NaN()};
     EXPECT_FALSE(snapshot.isFresh(capturedAt));
+}
+
+TEST_F(TemporaryHome,
+       WhatTheWriterAddsForTheWidgetsIsOptionalAndCheckedAndOlderKeysStayAsTheyWere) {
+    auto published = full;
+    published.language = "de";
+    published.writerProcessID = 4242;
+    published.updateIntervalSeconds = 1;
+    SharedContainer::write(published, container_);
+    EXPECT_EQ(SharedContainer::read(container_), published);
+    // A reader that knows only the first eight keys finds each of them as before.
+    const auto stored = json::parse(readFile(file_));
+    EXPECT_EQ(stored.size(), 11u);
+    EXPECT_EQ(stored.at("isRunning"), true);
+    EXPECT_EQ(stored.at("capturedAt").get<double>(), 786'543'210.123456789);
+    EXPECT_EQ(stored.at("language"), "de");
+    EXPECT_EQ(stored.at("writerProcessID"), 4242);
+
+    const auto with = [&](const std::string& key, const json::Value& value) {
+        auto copy = stored;
+        copy[key] = value;
+        return copy.dump();
+    };
+    for (const std::string& text :
+         {with("writerProcessID", 0), with("writerProcessID", -5), with("writerProcessID", 1.5),
+          with("updateIntervalSeconds", 0), with("updateIntervalSeconds", -1),
+          with("updateIntervalSeconds", "1"), with("language", 3)}) {
+        writeFileAtomically(file_, text);
+        EXPECT_EQ(SharedContainer::read(container_), std::nullopt) << text;
+    }
+    // A language the widgets do not speak is still a snapshot: they fall back on the system's.
+    writeFileAtomically(file_, with("language", "nl"));
+    ASSERT_TRUE(SharedContainer::read(container_).has_value());
+    EXPECT_EQ(SharedContainer::read(container_)->language, "nl");
+}
+
+TEST(MinerSnapshot, AWriterThatNamesItsIntervalIsStaleOnceItMissesItsUpdatesByTheGrace) {
+    const auto capturedAt = sys_days(2026y / December / 6) + hours(22);
+    auto snapshot = full;
+    snapshot.capturedAt = ReferenceDate::from(capturedAt);
+    snapshot.updateIntervalSeconds = 1;
+    EXPECT_TRUE(snapshot.isFresh(capturedAt + seconds(6)));
+    EXPECT_FALSE(snapshot.isFresh(capturedAt + milliseconds(6'500)));
+    EXPECT_FALSE(snapshot.isFresh(capturedAt - seconds(1)));
+    // Never fresher than any snapshot: five minutes at most, whatever interval it names.
+    snapshot.updateIntervalSeconds = 1e9;
+    EXPECT_TRUE(snapshot.isFresh(capturedAt + seconds(300)));
+    EXPECT_FALSE(snapshot.isFresh(capturedAt + seconds(301)));
+}
+
+TEST(MinerSnapshot, ASnapshotWhoseWriterHasEndedShowsAStoppedMinerWithItsCounts) {
+    auto snapshot = full;
+    snapshot.isPaused = true;
+    snapshot.writerProcessID = 77;
+    const auto gone = snapshot.seenByReader([](std::int64_t id) { return id != 77; });
+    EXPECT_FALSE(gone.isRunning);
+    EXPECT_FALSE(gone.isPaused);
+    EXPECT_EQ(gone.hashRateMHs, 0);
+    EXPECT_EQ(gone.totalSats, full.totalSats);
+    EXPECT_EQ(gone.blocksFound, full.blocksFound);
+    EXPECT_EQ(gone.capturedAt, full.capturedAt);
+    EXPECT_EQ(snapshot.seenByReader([](std::int64_t) { return true; }), snapshot);
+    // Without a named writer (an older application) nothing is assumed.
+    EXPECT_EQ(full.seenByReader([](std::int64_t) { return false; }), full);
+
+    // The real check: this process runs; a child that has been reaped does not.
+    EXPECT_TRUE(processRunning(::getpid()));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_FALSE(processRunning(child));
+    EXPECT_FALSE(processRunning(0)) << "0 names a process group";
+    EXPECT_FALSE(processRunning(-1));
+    EXPECT_FALSE(processRunning(std::int64_t(1) << 40));
 }
 
 TEST(ReferenceDate, ClampsWhatTheClockCannotHold) {

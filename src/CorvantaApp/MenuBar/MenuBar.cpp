@@ -254,6 +254,7 @@ void MenuBar::updateMenu() {
     inputs.showHashRate = prefs_.showHashRateInMenuBar();
     inputs.updatesConfigured = delegate_.updatesConfigured();
     inputs.updateChecking = delegate_.updateChecking();
+    inputs.widgetGalleryAvailable = delegate_.widgetGalleryAvailable();
     const TrayMenu model = trayMenu(inputs);
     if (header_ == nullptr) buildMenu(model);
     applyPalette();
@@ -297,6 +298,9 @@ void MenuBar::run(TrayCommand command) {
             break;
         case TrayCommand::openSettings:
             delegate_.openSettings();
+            break;
+        case TrayCommand::openWidgetGallery:
+            delegate_.openWidgetGallery();
             break;
         case TrayCommand::checkForUpdates:
             delegate_.checkForUpdates();

@@ -182,6 +182,10 @@ TrayMenu trayMenu(const TrayInputs& in) {
     updatesNote.enabled = false;
     updatesNote.visible = !in.updatesConfigured;
     const bool startable = startStopCommand(in.runState) == TrayCommand::startMining;
+    // The one way back to widgets the user removed: nothing else opens the gallery unasked.
+    TrayRow widgetGallery =
+        command(L(QStringLiteral("Galerie de widgets…")), TrayCommand::openWidgetGallery);
+    widgetGallery.visible = in.widgetGalleryAvailable;
     menu.rows = {
         separator,
         value(L(QStringLiteral("Débit de hachage")), hashRate(in.hashRateMHs)),
@@ -193,6 +197,7 @@ TrayMenu trayMenu(const TrayInputs& in) {
                 startable ? TrayCommand::startMining : TrayCommand::stopMining),
         command(L(QStringLiteral("Ouvrir Corvanta")), TrayCommand::openWindow),
         command(L(QStringLiteral("Réglages…")), TrayCommand::openSettings),
+        widgetGallery,
         separator,
         command(L(in.updateChecking ? QStringLiteral("Recherche de mises à jour…")
                                     : QStringLiteral("Rechercher des mises à jour…")),

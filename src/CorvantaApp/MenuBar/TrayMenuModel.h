@@ -38,6 +38,8 @@ struct TrayInputs {
     // A check the user started is running.
     bool updateChecking = false;
     bool showHashRate = false;
+    // The desktop widgets' host is installed beside the application.
+    bool widgetGalleryAvailable = false;
 
     // Reads them from a session model (the real one or a stand-in with the same surface).
     static TrayInputs read(const QObject& session);
@@ -51,6 +53,7 @@ enum class TrayCommand {
     stopMining,
     openWindow,
     openSettings,
+    openWidgetGallery,
     checkForUpdates,
     support,
     quit

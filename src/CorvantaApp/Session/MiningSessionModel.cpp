@@ -107,6 +107,8 @@ MiningSessionModel::~MiningSessionModel() {
     pool_->waitForDone();
     governorLane_->waitForDone();
     ledgerLane_->waitForDone();
+    // After every periodic write has landed, so that none of them can follow it.
+    writeFinalWidgetSnapshot();
 }
 
 void MiningSessionModel::setWidgetReloadHook(std::function<void()> reload) {

@@ -23,6 +23,7 @@ class QThreadPool;
 namespace corvanta {
 
 class CPUEngine;
+struct MinerSnapshot;
 class MinerNotifications;
 class PeriodicTask;
 class SessionDriver;
@@ -486,6 +487,11 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void startEngineSelfTest();
     void cpuUsagePass(std::function<void()> done);
     WidgetPublication publishWidgetSnapshot() const;
+    // To the environment's container, else the shared one.
+    static void writeWidgetSnapshot(const MinerSnapshot& snapshot,
+                                    const std::optional<std::filesystem::path>& container);
+    // A snapshot that says stopped, with the final counts, written at once.
+    void writeFinalWidgetSnapshot() const;
     void selfTestPass(std::function<void()> done);
     void selfTestFinished(const EngineSelfTest::Verdict& verdict);
     void loadProofLog();

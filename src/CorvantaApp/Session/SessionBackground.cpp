@@ -1,8 +1,11 @@
 // The tasks that live as long as the model, the first loads, and the records the session's work
 // leaves behind: proof entries and the widgets' snapshot.
+#include <unistd.h>
+
 #include "Localization/Localization.h"
 #include "Notifications/MinerNotifications.h"
 #include "Session/PeriodicTask.h"
+#include "Session/SessionDriver.h"
 #include "Session/SessionModelInternals.h"
 #include "Session/SessionRules.h"
 #include "corvanta/loop/MiningHistoryStore.h"
@@ -44,8 +47,11 @@ void MiningSessionModel::startCPUUsageSampler() {
 
 MiningSessionModel::WidgetPublication MiningSessionModel::publishWidgetSnapshot() const {
     const SessionTime at = now();
+    // Once the application is on its way out the miner is stopping for good: the widgets say so
+    // at once, not when the node has finished its own shutdown.
+    const bool leaving = session_ != nullptr && session_->terminating();
     const bool isRunning =
-        runState_.kind != RunStateKind::idle && runState_.kind != RunStateKind::failed;
+        !leaving && runState_.kind != RunStateKind::idle && runState_.kind != RunStateKind::failed;
     const bool isPaused = manuallyPaused_ || governorPaused_;
     std::optional<QString> mode;
     std::optional<std::string> modeName;
@@ -68,7 +74,29 @@ MiningSessionModel::WidgetPublication MiningSessionModel::publishWidgetSnapshot(
                              : persistedHistoryTotalSats_;
     snapshot.blocksFound = blocks;
     snapshot.capturedAt = ReferenceDate::from(at);
+    snapshot.language = code(Localization::shared().language()).toStdString();
+    snapshot.writerProcessID = std::int64_t(::getpid());
+    snapshot.updateIntervalSeconds =
+        std::chrono::duration<double>(environment_.timings.cpuUsageInterval).count();
     return {snapshot, {isRunning, isPaused, mode, blocks}};
+}
+
+void MiningSessionModel::writeWidgetSnapshot(
+    const MinerSnapshot& snapshot, const std::optional<std::filesystem::path>& container) {
+    if (container) {
+        SharedContainer::write(snapshot, *container);
+    } else {
+        SharedContainer::write(snapshot);
+    }
+}
+
+void MiningSessionModel::writeFinalWidgetSnapshot() const {
+    // The model's last act: whatever state it ends in, nothing mines any more.
+    MinerSnapshot last = publishWidgetSnapshot().snapshot;
+    last.isRunning = false;
+    last.isPaused = false;
+    last.hashRateMHs = 0;
+    writeWidgetSnapshot(last, environment_.snapshotContainer);
 }
 
 void MiningSessionModel::cpuUsagePass(std::function<void()> done) {
@@ -89,11 +117,7 @@ void MiningSessionModel::cpuUsagePass(std::function<void()> done) {
             // The previous reading stands.
         }
         // The widgets lose at most this second's snapshot; the next one is written anyway.
-        if (container) {
-            SharedContainer::write(snapshot, *container);
-        } else {
-            SharedContainer::write(snapshot);
-        }
+        writeWidgetSnapshot(snapshot, container);
         return result;
     };
     offload<TickResult>(

@@ -54,6 +54,8 @@ class SessionDriver : public QObject {
     void stop();
     void shutdownForTermination();
     bool shutdownInProgress() const { return shutdownsRunning_ > 0 || terminating_; }
+    // The application's end has been asked for.
+    bool terminating() const { return terminating_; }
     // Stops every node and loop and waits for them: the model is going away. Called by the
     // model's destructor, before its members go.
     void teardown();

@@ -112,6 +112,10 @@ void AppDelegate::followPreferences() {
     if (onScreen) appear(reason);
 }
 
+void AppDelegate::openWidgetGallery() {
+    if (hooks_.openWidgetGallery) hooks_.openWidgetGallery();
+}
+
 void AppDelegate::checkForUpdates() {
     if (hooks_.updatesConfigured && hooks_.checkForUpdates) hooks_.checkForUpdates();
 }

@@ -41,6 +41,8 @@ class AppDelegate : public QObject {
         std::function<double()> now;  // seconds since 1970
         bool updatesConfigured = false;
         std::function<void()> checkForUpdates;
+        // Opens the desktop widgets' gallery; unset where no widget host is installed.
+        std::function<void()> openWidgetGallery;
     };
 
     AppDelegate(Prefs& prefs, Platform& platform, Hooks hooks, QObject* parent = nullptr);
@@ -84,6 +86,8 @@ class AppDelegate : public QObject {
     Q_INVOKABLE void stopMining();
     // Checks the update feed, when this build has one.
     Q_INVOKABLE void checkForUpdates();
+    bool widgetGalleryAvailable() const { return bool(hooks_.openWidgetGallery); }
+    Q_INVOKABLE void openWidgetGallery();
     // A second launch asked for the window. `hasVisibleWindow` is false for a minimized one.
     void reopen(bool hasVisibleWindow);
     // Started without its window (at login): the session starts as it would when the window

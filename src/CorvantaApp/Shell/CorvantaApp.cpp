@@ -40,6 +40,7 @@ CorvantaApp::CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObj
     hooks.terminate = std::move(options.terminate);
     hooks.updatesConfigured = options.updatesConfigured;
     hooks.checkForUpdates = std::move(options.checkForUpdates);
+    hooks.openWidgetGallery = std::move(options.openWidgetGallery);
     hooks.openMainWindow = [this] { openMainWindow(); };
     delegate_ = std::make_unique<AppDelegate>(prefs_, platform_, std::move(hooks));
     connect(&prefs_, &Prefs::miniFloatsAboveOthersChanged, this, &CorvantaApp::configureWindow);

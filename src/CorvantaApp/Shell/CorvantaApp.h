@@ -42,6 +42,8 @@ class CorvantaApp : public QObject {
         // How long a background start waits for a tray (one that starts with the desktop session
         // may come a little after us) before it opens the window.
         int trayWaitMs = 8'000;
+        // The tray's "widget gallery" (set when a widget host is installed).
+        std::function<void()> openWidgetGallery;
     };
 
     CorvantaApp(Prefs& prefs, Platform& platform, Options options, QObject* parent = nullptr);

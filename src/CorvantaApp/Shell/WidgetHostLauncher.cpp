@@ -17,10 +17,10 @@ namespace corvanta::WidgetHostLauncher {
 
 namespace {
 
-void start(const QString& program) {
+void start(const QString& program, QStringList arguments = {}) {
     QProcess host;
     host.setProgram(program);
-    host.setArguments({QStringLiteral("--started-by-app")});
+    host.setArguments(QStringList{QStringLiteral("--started-by-app")} + arguments);
     // Its own session: a Ctrl+C in the application's terminal or the application's end is not
     // the host's.
     host.setChildProcessModifier([] { ::setsid(); });
@@ -62,6 +62,10 @@ QObject* startIfNone(QDBusConnection bus, const QString& program, QObject* conte
         if (reply.isError() || !reply.value()) start(program);
     });
     return watcher;
+}
+
+void openGallery(const QString& program) {
+    if (!program.isEmpty()) start(program, {QStringLiteral("--gallery")});
 }
 
 }  // namespace corvanta::WidgetHostLauncher

@@ -22,5 +22,10 @@ QString hostProgram();
 // wait for the answer. The pending question, which goes once answered; null when none was asked.
 QObject* startIfNone(QDBusConnection bus, const QString& program, QObject* context);
 
+// Asks for the widget gallery: `program` opens it, or has the host already running open it.
+// The host started at launch shows nothing for a user who removed every widget, so this is the
+// way back to them.
+void openGallery(const QString& program);
+
 }  // namespace WidgetHostLauncher
 }  // namespace corvanta

@@ -198,6 +198,9 @@ int main(int argc, char** argv) {
         return new corvanta::TrayPresence(QDBusConnection::sessionBus(),
                                           corvanta::TrayPresence::desktopProbes(), parent);
     };
+    if (const QString host = corvanta::WidgetHostLauncher::hostProgram(); !host.isEmpty()) {
+        options.openWidgetGallery = [host] { corvanta::WidgetHostLauncher::openGallery(host); };
+    }
     const corvanta::UpdateController updates;
     options.updatesConfigured = updates.isConfigured();
     std::unique_ptr<corvanta::UpdateNotifier> updateNotifier;

@@ -41,10 +41,12 @@ QList<widgetkit::WidgetConfiguration> CorvantaWidgetsPlugin::widgets(widgetkit::
          families,
          provider,
          {viewFolder + QStringLiteral("MiningStatusEntryView.qml"),
-          // The language the user chose in the application, read at each entry, so that a change
-          // reaches the desktop with the next snapshot.
+          // The language the application publishes in each snapshot, so that a change reaches the
+          // desktop with the next one.
           [](const widgetkit::TimelineEntry& entry, WidgetFamily family) {
-              return miningStatus::content(minerEntry(entry), family, widgetkit::chosenLanguage());
+              const MinerEntry miner = minerEntry(entry);
+              return miningStatus::content(miner, family,
+                                           widgetkit::chosenLanguage(miner.snapshot));
           }}},
         {QString::fromLatin1(earnings::kind),
          QStringLiteral("Gains"),
@@ -53,7 +55,8 @@ QList<widgetkit::WidgetConfiguration> CorvantaWidgetsPlugin::widgets(widgetkit::
          provider,
          {viewFolder + QStringLiteral("EarningsEntryView.qml"),
           [](const widgetkit::TimelineEntry& entry, WidgetFamily) {
-              return earnings::content(minerEntry(entry), widgetkit::chosenLanguage());
+              const MinerEntry miner = minerEntry(entry);
+              return earnings::content(miner, widgetkit::chosenLanguage(miner.snapshot));
           }}},
     };
 }

@@ -22,6 +22,13 @@ QDateTime entryDate(const QDateTime& now, const std::optional<MinerSnapshot>& sn
     return ahead > 0 && ahead < 0.001 ? now.addMSecs(1) : now;
 }
 
+// A snapshot left behind by an application that has ended (killed, crashed, its session gone)
+// shows a stopped miner at once, not a live one until it grows stale.
+std::optional<MinerSnapshot> shown(const std::optional<MinerSnapshot>& read) {
+    if (!read) return read;
+    return read->seenByReader();
+}
+
 }  // namespace
 
 SnapshotSource SnapshotSource::sharedContainer() {
@@ -43,6 +50,9 @@ widgetkit::TimelineEntry MinerProvider::placeholder(
         .totalSats = 0,
         .blocksFound = 0,
         .capturedAt = ReferenceDate::from(timePoint(now)),
+        .language = std::nullopt,
+        .writerProcessID = std::nullopt,
+        .updateIntervalSeconds = std::nullopt,
     };
     return timelineEntry({now, madeUp});
 }
@@ -50,7 +60,7 @@ widgetkit::TimelineEntry MinerProvider::placeholder(
 void MinerProvider::getSnapshot(
     const widgetkit::TimelineProviderContext& context,
     const std::function<void(widgetkit::TimelineEntry)>& completion) const {
-    const auto snapshot = source_.read();
+    const auto snapshot = shown(source_.read());
     qCInfo(widgetLog).noquote() << QStringLiteral("instantané demandé — aperçu=%1 lu=%2")
                                        .arg(boolText(context.isPreview), boolText(bool(snapshot)));
     // A preview shows the real file too, never the placeholder.
@@ -63,7 +73,7 @@ void MinerProvider::getTimeline(const widgetkit::TimelineProviderContext&,
     const auto url = source_.snapshotURL();
     const QString pathText =
         url ? QString::fromStdString(url->string()) : QStringLiteral("aucun conteneur");
-    const auto snapshot = source_.read();
+    const auto snapshot = shown(source_.read());
     const double rate = snapshot ? snapshot->hashRateMHs : -1.0;
     qCInfo(widgetLog).noquote() << QStringLiteral("timeline demandé — conteneur=%1 lu=%2 débit=%3")
                                        .arg(pathText, boolText(bool(snapshot)),

@@ -20,7 +20,7 @@ constexpr widgetkit::TranslationRow rows[] = {
     {"À l'arrêt", {"Stopped", "Fermo", "Detenido", "Parado", "Gestoppt"}},
     {"Ouvrez Corvanta pour reprendre.",
      {"Open Corvanta to resume.", "Apri Corvanta per riprendere.", "Abre Corvanta para reanudar.",
-      "Abra o Corvanta para retomar.", "Öffne Corvanta, um fortzufahren."}},
+      "Abra o Corvanta para retomar.", "Öffnen Sie Corvanta, um fortzufahren."}},
     {"%d bloc trouvé",
      {"%d block found", "%d blocco trovato", "%d bloque encontrado", "%d bloco encontrado",
       "%d Block gefunden"}},

@@ -8,8 +8,12 @@
 namespace corvanta::host {
 
 HostBusAdaptor::HostBusAdaptor(std::function<void()> reloadAll,
-                               std::function<void(const QString&)> reloadKind, QObject* parent)
-    : QObject(parent), reloadAll_(std::move(reloadAll)), reloadKind_(std::move(reloadKind)) {}
+                               std::function<void(const QString&)> reloadKind,
+                               std::function<void()> openGallery, QObject* parent)
+    : QObject(parent),
+      reloadAll_(std::move(reloadAll)),
+      reloadKind_(std::move(reloadKind)),
+      openGallery_(std::move(openGallery)) {}
 
 void HostBusAdaptor::ReloadAllTimelines() {
     reloadAll_();
@@ -17,6 +21,12 @@ void HostBusAdaptor::ReloadAllTimelines() {
 
 void HostBusAdaptor::ReloadTimelines(const QString& kind) {
     reloadKind_(kind);
+}
+
+void HostBusAdaptor::OpenGallery() {
+    // After the call has been answered: the caller never waits on a window being built.
+    QMetaObject::invokeMethod(
+        this, [this] { openGallery_(); }, Qt::QueuedConnection);
 }
 
 bool publishOnBus(QDBusConnection bus, HostBusAdaptor* adaptor, std::function<void()> nameTaken,

@@ -22,7 +22,7 @@ constexpr widgetkit::TranslationRow rows[] = {
       "Il desktop mostra già %1 widget: rimuovine uno per aggiungerne un altro.",
       "El escritorio ya muestra %1 widgets: quita uno para añadir otro.",
       "A área de trabalho já mostra %1 widgets: remova um para adicionar outro.",
-      "Der Desktop zeigt bereits %1 Widgets: Entferne eines, um ein weiteres hinzuzufügen."}},
+      "Der Desktop zeigt bereits %1 Widgets: Entfernen Sie eines, um ein weiteres hinzuzufügen."}},
 };
 
 }  // namespace

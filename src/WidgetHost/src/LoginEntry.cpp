@@ -36,6 +36,12 @@ QString execArgument(const QString& program) {
     return escapedString(QLatin1Char('"') + inner + QLatin1Char('"'));
 }
 
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
 }  // namespace
 
 LoginEntry::LoginEntry(fs::path file, QString program)
@@ -64,7 +70,35 @@ std::optional<std::string> LoginEntry::text(const QString& program) {
     return entry.toStdString();
 }
 
+bool LoginEntry::switchedOff(std::string_view entry) {
+    bool inEntry = false;
+    while (!entry.empty()) {
+        const auto end = entry.find('\n');
+        const std::string_view line = trimmed(entry.substr(0, end));
+        entry = end == std::string_view::npos ? std::string_view{} : entry.substr(end + 1);
+        if (line.starts_with('[')) {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (!inEntry || equals == std::string_view::npos) continue;
+        const std::string_view key = trimmed(line.substr(0, equals));
+        const std::string_view value = trimmed(line.substr(equals + 1));
+        if ((key == "Hidden" && value == "true") ||
+            (key == "X-GNOME-Autostart-enabled" && value == "false")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool LoginEntry::follow(bool widgetsPlaced) const {
+    constexpr std::size_t largestEntry = 64 * 1024;
+    const auto current = readRegularFile(file_, largestEntry);
+    const bool present = current.outcome == RegularFileText::Outcome::read;
+    // Kept as the user left it, also with no widget placed: a later widget must not switch it
+    // back on.
+    if (present && switchedOff(current.text)) return true;
     std::error_code error;
     if (!widgetsPlaced) {
         fs::remove(file_, error);
@@ -80,9 +114,7 @@ bool LoginEntry::follow(bool widgetsPlaced) const {
         qCWarning(hostLog).noquote() << "no login entry can start" << program_;
         return false;
     }
-    constexpr std::size_t largestEntry = 64 * 1024;
-    const auto current = readRegularFile(file_, largestEntry);
-    if (current.outcome == RegularFileText::Outcome::read && current.text == *wanted) return true;
+    if (present && current.text == *wanted) return true;
     try {
         writeFileAtomically(file_, *wanted);
         return true;

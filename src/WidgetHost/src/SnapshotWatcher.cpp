@@ -6,8 +6,12 @@
 
 namespace corvanta::host {
 
-SnapshotWatcher::SnapshotWatcher(std::filesystem::path file, QObject* parent)
+SnapshotWatcher::SnapshotWatcher(std::filesystem::path file, std::chrono::milliseconds quietAfter,
+                                 QObject* parent)
     : QObject(parent), file_(std::move(file)) {
+    quiet_.setSingleShot(true);
+    quiet_.setInterval(quietAfter);
+    connect(&quiet_, &QTimer::timeout, this, &SnapshotWatcher::quiet);
     std::error_code error;
     std::filesystem::create_directories(file_.parent_path(), error);
     if (!watcher_.addPath(QString::fromStdString(file_.parent_path().string()))) {
@@ -39,6 +43,7 @@ void SnapshotWatcher::check() {
                             info.st_size};
     if (seen_ == identity) return;
     seen_ = identity;
+    quiet_.start();
     emit replaced();
 }
 

@@ -98,13 +98,15 @@ std::optional<QPoint> WidgetHost::freePlaceFor(std::size_t index, const QRect& p
     return nearestFreeSpot(place.topLeft(), place.size(), area, placesBut(index));
 }
 
-bool WidgetHost::start() {
+bool WidgetHost::start(bool galleryAsked) {
     const auto stored = store_.load();
     if (!stored && !placesDefaults_) return false;
     instances_ = stored ? *stored : defaultInstances();
     // The defaults are the user's widgets from now on, also at the next login.
     if (!stored) save();
     if (loginEntry_) loginEntry_->follow(!instances_.empty());
+    // Removing every widget is the user's lasting choice: no start brings a window back unasked.
+    if (instances_.empty() && !galleryAsked) return false;
     const auto open = instancesToOpen(
         instances_, [this](const WidgetInstance& instance) { return showable(instance); },
         maximumShown);
@@ -132,7 +134,7 @@ bool WidgetHost::start() {
                        .arg(maximumShown);
         }
     }
-    if (shown_.empty() && !widgets_.empty()) openGallery();
+    if (galleryAsked) openGallery();
     for (QScreen* screen : QGuiApplication::screens()) {
         connect(screen, &QScreen::availableGeometryChanged, this, &WidgetHost::fitToScreens);
     }
@@ -345,6 +347,16 @@ void WidgetHost::openGallery() {
     gallery_->setFull(shown_.size() >= maximumShown, int(maximumShown));
     gallery_->show();
     gallery_->requestActivate();
+}
+
+void WidgetHost::setLanguage(widgetkit::Language language) {
+    if (language == language_) return;
+    language_ = language;
+    if (!gallery_) return;
+    const bool open = gallery_->isVisible();
+    gallery_->hide();
+    gallery_.release()->deleteLater();
+    if (open) openGallery();
 }
 
 std::unique_ptr<QMenu> WidgetHost::contextMenu(const WidgetWindow* window) {

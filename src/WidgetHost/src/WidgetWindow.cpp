@@ -4,6 +4,8 @@
 #include <QQmlComponent>
 #include <QQuickItem>
 
+#include "corvanta/host/TaskListState.h"
+
 namespace corvanta::host {
 
 WidgetWindow::WidgetWindow(const QUrl& viewSource, widgetkit::WidgetFamily family,
@@ -19,6 +21,7 @@ WidgetWindow::WidgetWindow(const QUrl& viewSource, widgetkit::WidgetFamily famil
     resize(widgetkit::familySize(family).toSize());
     setInitialProperties({{QStringLiteral("viewSource"), viewSource}});
     setSource(QUrl(QStringLiteral("qrc:/corvanta/host/WidgetFrame.qml")));
+    if (draggable_) keepOffTaskList(*this);
 
     settle_.setSingleShot(true);
     settle_.setInterval(400);

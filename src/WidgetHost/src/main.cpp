@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QLoggingCategory>
 #include <QQuickWindow>
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <variant>
 
 #include <sys/stat.h>
 
@@ -21,17 +24,11 @@
 #include "corvanta/host/WidgetHost.h"
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/IsoDate.h"
+#include "corvanta/widgetkit/HostBus.h"
 
 namespace {
 
 using namespace corvanta;
-
-bool wantsRender(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--render") == 0) return true;
-    }
-    return false;
-}
 
 int fail(const QString& message) {
     std::fprintf(stderr, "corvanta-widget-host: %s\n", qPrintable(message));
@@ -45,10 +42,120 @@ bool appHasRun() {
     return snapshot && ::stat(snapshot->c_str(), &info) == 0;
 }
 
+// What the command line asks for.
+struct Arguments {
+    std::optional<QString> render;
+    QString family = QStringLiteral("small");
+    std::optional<QString> out;
+    std::optional<QString> now;
+    bool preview = false;
+    bool startedByApp = false;
+    bool gallery = false;
+};
+
+// The parsed arguments, or the exit status when the command line is answered (help, version) or
+// refused. Read before the application object exists: --help and --version need no display, and a
+// refused command line opens none.
+std::variant<Arguments, int> parseArguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Shows Corvanta's desktop widgets."));
+    // Our own help option: Qt's adds --help-all, which would need the application object.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    const QCommandLineOption render(QStringLiteral("render"),
+                                    QStringLiteral("Render one entry of the widget KIND and exit."),
+                                    QStringLiteral("KIND"));
+    const QCommandLineOption family(QStringLiteral("family"),
+                                    QStringLiteral("small or medium (default small)."),
+                                    QStringLiteral("FAMILY"), QStringLiteral("small"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("The PNG file to write."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption now(QStringLiteral("now"),
+                                 QStringLiteral("The date to render at (ISO 8601, with its zone)."),
+                                 QStringLiteral("DATE"));
+    const QCommandLineOption preview(QStringLiteral("preview"),
+                                     QStringLiteral("Render the preview snapshot entry."));
+    const QCommandLineOption startedByApp(
+        QStringLiteral("started-by-app"),
+        QStringLiteral("Started by the application: a user without a widget list gets the "
+                       "default widgets."));
+    const QCommandLineOption gallery(
+        QStringLiteral("gallery"),
+        QStringLiteral("Open the widget gallery (in the host already running, if any)."));
+    parser.addOptions({help, version, render, family, out, now, preview, startedByApp, gallery});
+    const auto usage = [&parser] {
+        // Without an application object Qt cannot name the program.
+        return parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                         QStringLiteral("corvanta-widget-host"));
+    };
+    QString refused;
+    if (!parser.parse(arguments)) {
+        refused = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        refused =
+            QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().constFirst());
+    }
+    if (!refused.isEmpty()) {
+        std::fprintf(stderr, "corvanta-widget-host: %s\n\n%s", qPrintable(refused),
+                     qPrintable(usage()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(usage()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("corvanta-widget-host %s\n", CORVANTA_VERSION);
+        return 0;
+    }
+    Arguments parsed;
+    if (parser.isSet(render)) parsed.render = parser.value(render);
+    parsed.family = parser.value(family);
+    if (parser.isSet(out)) parsed.out = parser.value(out);
+    if (parser.isSet(now)) parsed.now = parser.value(now);
+    parsed.preview = parser.isSet(preview);
+    parsed.startedByApp = parser.isSet(startedByApp);
+    parsed.gallery = parser.isSet(gallery);
+    return parsed;
+}
+
+// Hands the request for the gallery to the host that runs; false when none answered.
+bool askRunningHostForGallery(QDBusConnection bus) {
+    if (!bus.isConnected()) return false;
+    const auto call =
+        QDBusMessage::createMethodCall(QString::fromLatin1(widgetkit::hostBus::service),
+                                       QString::fromLatin1(widgetkit::hostBus::path),
+                                       QString::fromLatin1(widgetkit::hostBus::interface),
+                                       QString::fromLatin1(widgetkit::hostBus::openGallery));
+    // The running host only queues the request: its answer is quick, or there is no host.
+    constexpr int answerWithin = 10'000;
+    const QDBusMessage answer = bus.call(call, QDBus::Block, answerWithin);
+    if (answer.type() == QDBusMessage::ErrorMessage) {
+        qCWarning(host::hostLog).noquote()
+            << "the running widget host did not open its gallery:" << answer.errorMessage();
+        return false;
+    }
+    return true;
+}
+
+// A second host leaves the desktop to the first; asked for the gallery, it passes that on.
+int anotherHostRuns(const Arguments& arguments) {
+    if (arguments.gallery) return askRunningHostForGallery(QDBusConnection::sessionBus()) ? 0 : 1;
+    std::fprintf(stderr, "corvanta-widget-host: another widget host is already running\n");
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool render = wantsRender(argc, argv);
+    const auto parsed = parseArguments(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const Arguments arguments = std::get<Arguments>(parsed);
+    const bool render = arguments.render.has_value();
     // Before any thread starts, so that every thread leaves them to the host's event loop. A
     // render has no loop to read them: it keeps the default action.
     if (!render) host::blockQuitSignals();
@@ -61,40 +168,22 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("corvanta-widget-host"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Shows Corvanta's desktop widgets."));
-    parser.addHelpOption();
-    parser.addOptions({
-        {QStringLiteral("render"), QStringLiteral("Render one entry of the widget KIND and exit."),
-         QStringLiteral("KIND")},
-        {QStringLiteral("family"), QStringLiteral("small or medium (default small)."),
-         QStringLiteral("FAMILY"), QStringLiteral("small")},
-        {QStringLiteral("out"), QStringLiteral("The PNG file to write."), QStringLiteral("FILE")},
-        {QStringLiteral("now"), QStringLiteral("The date to render at (ISO 8601, with its zone)."),
-         QStringLiteral("DATE")},
-        {QStringLiteral("preview"), QStringLiteral("Render the preview snapshot entry.")},
-        {QStringLiteral("started-by-app"),
-         QStringLiteral("Started by the application: a user without widgets gets the default "
-                        "ones.")},
-    });
-    parser.process(app);
-
     widgetkit::Clock clock = [] { return QDateTime::currentDateTimeUtc(); };
-    if (parser.isSet(QStringLiteral("now"))) {
-        const QString text = parser.value(QStringLiteral("now"));
-        const auto fixed = widgetkit::parseClockDate(text);
+    if (arguments.now) {
+        const auto fixed = widgetkit::parseClockDate(*arguments.now);
         if (!fixed) {
             return fail(
                 QStringLiteral("--now %1 is not an ISO 8601 date with a zone, from %2 to %3")
-                    .arg(text, QString::fromStdString(formatIsoDate(earliestWholeSeconds())),
+                    .arg(*arguments.now,
+                         QString::fromStdString(formatIsoDate(earliestWholeSeconds())),
                          QString::fromStdString(formatIsoDate(latestWholeSeconds()))));
         }
         clock = [fixed = *fixed] { return fixed; };
     }
-    const bool placesDefaults = parser.isSet(QStringLiteral("started-by-app")) || appHasRun();
+    const bool placesDefaults = arguments.startedByApp || appHasRun();
     const auto instanceFile = host::InstanceStore::defaultFile();
     std::error_code noFile;
-    if (!render && !placesDefaults &&
+    if (!render && !placesDefaults && !arguments.gallery &&
         !std::filesystem::exists(std::filesystem::symlink_status(instanceFile, noFile))) {
         // A user who has never used the application: nothing is loaded, shown or written.
         return 0;
@@ -102,13 +191,11 @@ int main(int argc, char** argv) {
     const auto widgets = host::loadWidgets(host::pluginFolder(), clock);
 
     if (render) {
-        const auto family = widgetkit::familyNamed(parser.value(QStringLiteral("family")));
+        const auto family = widgetkit::familyNamed(arguments.family);
         if (!family) return fail(QStringLiteral("--family must be small or medium"));
-        if (!parser.isSet(QStringLiteral("out"))) return fail(QStringLiteral("--out is required"));
-        const auto error =
-            host::renderToFile(widgets, {parser.value(QStringLiteral("render")), *family,
-                                         parser.isSet(QStringLiteral("preview")),
-                                         parser.value(QStringLiteral("out"))});
+        if (!arguments.out) return fail(QStringLiteral("--out is required"));
+        const auto error = host::renderToFile(
+            widgets, {*arguments.render, *family, arguments.preview, *arguments.out});
         return error ? fail(*error) : 0;
     }
 
@@ -122,8 +209,7 @@ int main(int argc, char** argv) {
         case host::HostLock::Outcome::held:
             break;
         case host::HostLock::Outcome::taken:
-            std::fprintf(stderr, "corvanta-widget-host: another widget host is already running\n");
-            return 1;
+            return anotherHostRuns(arguments);
         case host::HostLock::Outcome::failed:
             // The bus name still keeps the session to one host.
             qCWarning(host::hostLog).noquote() << QString::fromStdString(lock.error());
@@ -134,7 +220,7 @@ int main(int argc, char** argv) {
     host::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &host::QuitSignals::received, &app,
                      [] { QCoreApplication::exit(0); });
-    // Its own texts (gallery, menus) in the language the user chose in the application.
+    // Its own texts (gallery, menus) in the language the application publishes for the widgets.
     host::WidgetHost widgetHost(widgets, host::InstanceStore(instanceFile), clock,
                                 std::chrono::seconds(1), widgetkit::chosenLanguage());
     // Nothing of ours appears for a user who has never used the application.
@@ -146,23 +232,31 @@ int main(int argc, char** argv) {
     std::unique_ptr<host::SnapshotWatcher> snapshotWatcher;
     auto* adaptor = new host::HostBusAdaptor([&] { widgetHost.reloadAll(); },
                                              [&](const QString& kind) { widgetHost.reload(kind); },
-                                             &widgetHost);
+                                             [&] { widgetHost.openGallery(); }, &widgetHost);
     const auto start = [&] {
-        if (!widgetHost.start()) {
+        if (!widgetHost.start(arguments.gallery)) {
             QCoreApplication::exit(0);
             return;
         }
-        // Every new snapshot reaches the widgets, coalesced to one read a second.
+        // Every new snapshot reaches the widgets, coalesced to one read a second, and its
+        // language the host's own texts. A snapshot that stops coming is looked at again once
+        // it has gone stale, so that a writer that died shows as stopped.
         if (const auto snapshot = SharedContainer::snapshotURL()) {
             snapshotWatcher = std::make_unique<host::SnapshotWatcher>(*snapshot);
             QObject::connect(snapshotWatcher.get(), &host::SnapshotWatcher::replaced, &widgetHost,
+                             [&] {
+                                 widgetHost.setLanguage(widgetkit::chosenLanguage());
+                                 widgetHost.reloadAll();
+                             });
+            QObject::connect(snapshotWatcher.get(), &host::SnapshotWatcher::quiet, &widgetHost,
                              &host::WidgetHost::reloadAll);
         }
     };
     // Nothing is shown before the host knows it is the session's only one: a second host leaves
     // the desktop and the instance file to the first.
     if (!host::publishOnBus(
-            QDBusConnection::sessionBus(), adaptor, [] { QCoreApplication::exit(1); }, start)) {
+            QDBusConnection::sessionBus(), adaptor,
+            [&arguments] { QCoreApplication::exit(anotherHostRuns(arguments)); }, start)) {
         // Started from the event loop, so that an exit it asks for ends the loop.
         QTimer::singleShot(0, &app, start);
     }

@@ -1,9 +1,7 @@
 #include "corvanta/widgetkit/Language.h"
 
 #include <QLocale>
-#include <cstdlib>
-
-#include "corvanta/shared/RegularFile.h"
+#include "corvanta/shared/SharedContainer.h"
 
 namespace corvanta::widgetkit {
 
@@ -16,13 +14,6 @@ struct Code {
 constexpr Code codes[] = {{"fr", Language::french},     {"en", Language::english},
                           {"it", Language::italian},    {"es", Language::spanish},
                           {"pt", Language::portuguese}, {"de", Language::german}};
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 }  // namespace
 
@@ -41,54 +32,22 @@ Language systemLanguage() {
     return resolveLanguage(QLocale::system().uiLanguages());
 }
 
-std::filesystem::path appSettingsFile() {
-    std::filesystem::path config;
-    if (const char* value = std::getenv("XDG_CONFIG_HOME");
-        value && std::filesystem::path(value).is_absolute()) {
-        config = value;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        config = std::filesystem::path(home) / ".config";
-    } else {
-        return {};
-    }
-    return config / "Corvanta" / "Corvanta.conf";
-}
-
-std::optional<Language> storedLanguage(std::string_view settingsText) {
-    bool general = false;
-    while (!settingsText.empty()) {
-        const auto end = settingsText.find('\n');
-        const std::string_view line = trimmed(settingsText.substr(0, end));
-        settingsText =
-            end == std::string_view::npos ? std::string_view{} : settingsText.substr(end + 1);
-        if (line.starts_with('[')) {
-            general = line == "[General]";
-            continue;
-        }
-        const auto equals = line.find('=');
-        if (!general || equals == std::string_view::npos ||
-            trimmed(line.substr(0, equals)) != "rigwell.language") {
-            continue;
-        }
-        const std::string_view value = trimmed(line.substr(equals + 1));
-        for (const Code& known : codes) {
-            if (value == known.code) return known.language;
-        }
-        return std::nullopt;
+std::optional<Language> languageCoded(std::string_view code) {
+    for (const Code& known : codes) {
+        if (code == known.code) return known.language;
     }
     return std::nullopt;
 }
 
-Language chosenLanguage(const std::filesystem::path& settings) {
-    // A settings file is a few kilobytes.
-    constexpr std::size_t largestSettings = 1024 * 1024;
-    if (!settings.empty()) {
-        const auto file = readRegularFile(settings, largestSettings);
-        if (file.outcome == RegularFileText::Outcome::read) {
-            if (const auto stored = storedLanguage(file.text)) return *stored;
-        }
+Language chosenLanguage(const std::optional<MinerSnapshot>& snapshot) {
+    if (snapshot && snapshot->language) {
+        if (const auto chosen = languageCoded(*snapshot->language)) return *chosen;
     }
     return systemLanguage();
+}
+
+Language chosenLanguage() {
+    return chosenLanguage(SharedContainer::read());
 }
 
 QString translated(std::span<const TranslationRow> table, const QString& key, Language language) {

@@ -180,9 +180,9 @@ TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
     // 362, the update notification's title, text and action, the tray's peer words and the
     // answers of a user-started update check, the dashboard's pause by the schedule (caption and
     // status), best attempt at the target, no peers and counted blocks (title and text) and
-    // counted rewards (title and text), the full disk's alert, and the singular and plural of
-    // the dashboard's transaction and worker counts.
-    ASSERT_EQ(table().rows.size(), 390u);
+    // counted rewards (title and text), the full disk's alert, the singular and plural of the
+    // dashboard's transaction and worker counts, and the tray's widget gallery.
+    ASSERT_EQ(table().rows.size(), 391u);
     EXPECT_EQ(table().rows.back().key(), "Bienvenue sur **Corvanta**");
 }
 

@@ -180,9 +180,27 @@ TEST(TrayMenu, RowsKeepTheirKindsAndOrderWhateverTheInputs) {
                 in.rpcLinkState = 1;
                 in.freshChainStatus = TrayInputs::Chain{1, 1, false};
                 EXPECT_EQ(shape(trayMenu(in)), reference);
+                in.widgetGalleryAvailable = true;
+                EXPECT_EQ(shape(trayMenu(in)), reference);
             }
         }
     }
+}
+
+TEST(TrayMenu, TheWidgetGalleryIsOfferedOnlyWhereAWidgetHostIsInstalled) {
+    TrayInputs in;
+    const TrayRow* gallery = commandRow(trayMenu(in), TrayCommand::openWidgetGallery);
+    ASSERT_NE(gallery, nullptr);
+    EXPECT_FALSE(gallery->visible);
+    in.widgetGalleryAvailable = true;
+    const TrayMenu menu = trayMenu(in);
+    gallery = commandRow(menu, TrayCommand::openWidgetGallery);
+    ASSERT_NE(gallery, nullptr);
+    EXPECT_TRUE(gallery->visible);
+    EXPECT_TRUE(gallery->enabled);
+    EXPECT_EQ(gallery->label, Localization::shared().string("Galerie de widgets…"));
+    // Beside the window and the settings, before the updates.
+    EXPECT_EQ(gallery - commandRow(menu, TrayCommand::openSettings), 1);
 }
 
 TEST(TrayMenu, HashRateInTheTooltipOnlyWhileMiningWithThePreference) {

@@ -1,6 +1,7 @@
 // What the model does on its own from launch: the first loads, the self-test, the widgets'
 // snapshot, proof entries and the lifetime hash count.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QSignalSpy>
 
@@ -185,6 +186,56 @@ TEST(SessionWidgets, SnapshotIsWrittenEverySecondAndTheWidgetsReloadOnlyAfterAKe
     harness.advance(5s);
     ASSERT_TRUE(waitUntil(
         [&] { return current() && current()->capturedAt == ReferenceDate::from(harness.wall()); }));
+}
+
+TEST(SessionWidgets, TheWidgetsAreToldAtOnceThatAQuitStopsTheMinerAndTheLastSnapshotSaysStopped) {
+    SessionHarness harness;
+    const auto current = [&] { return SharedContainer::read(harness.container()); };
+    // Two blocks in the history: the launch's load of it agrees with the counts shown.
+    for (const std::uint8_t block : {1, 2}) {
+        MiningHistoryStore(harness.historyFile())
+            .recordSubmission(100 + block, std::vector<std::uint8_t>(32, block),
+                              std::vector<std::uint8_t>(32, 9), 625'000'000,
+                              SubmissionResult{SubmissionResult::Accepted{}},
+                              std::chrono::system_clock::now());
+    }
+    const auto mining = [&](MiningSessionModel& model) {
+        model.setRunState(runState(Kind::mining));
+        model.setCurrentHashRateMHs(12.5);
+        ASSERT_TRUE(waitUntil(
+            [&] { return current() && current()->isRunning && current()->blocksFound == 2; }));
+    };
+    {
+        auto model = harness.make();
+        mining(*model);
+        // What a reader needs to tell a writer that has gone, and the language it shows.
+        const auto live = *current();
+        EXPECT_EQ(live.writerProcessID, std::int64_t(::getpid()));
+        EXPECT_EQ(
+            live.updateIntervalSeconds,
+            std::chrono::duration<double>(harness.environment.timings.cpuUsageInterval).count());
+        EXPECT_EQ(live.language, code(Localization::shared().language()).toStdString());
+
+        // A quit: the node may take its time, the widgets say stopped from the next second.
+        QSignalSpy ready(model.get(), &MiningSessionModel::terminationReady);
+        model->shutdownForTermination();
+        ASSERT_TRUE(waitUntil([&] { return current() && !current()->isRunning; }));
+        EXPECT_EQ(current()->blocksFound, 2);
+        ASSERT_TRUE(waitUntil([&] { return ready.size() == 1; }));
+    }
+    {
+        // An end without a quit (the model goes with the process): its last act says stopped.
+        auto model = harness.make();
+        mining(*model);
+        model.reset();
+        const auto last = current();
+        ASSERT_TRUE(last.has_value());
+        EXPECT_FALSE(last->isRunning);
+        EXPECT_FALSE(last->isPaused);
+        EXPECT_EQ(last->hashRateMHs, 0);
+        EXPECT_EQ(last->blocksFound, 2) << "with the final counts";
+        EXPECT_EQ(last->totalSats, 1'250'000'000);
+    }
 }
 
 TEST(SessionWidgets, TotalSatsComeFromTheEarningsOnlyWhenTheyCoverTheTypedAddress) {

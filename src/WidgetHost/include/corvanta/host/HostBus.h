@@ -15,15 +15,18 @@ class HostBusAdaptor : public QObject {
 
   public:
     HostBusAdaptor(std::function<void()> reloadAll, std::function<void(const QString&)> reloadKind,
-                   QObject* parent = nullptr);
+                   std::function<void()> openGallery, QObject* parent = nullptr);
 
   public slots:
     void ReloadAllTimelines();
     void ReloadTimelines(const QString& kind);
+    // The user asked the application for the gallery.
+    void OpenGallery();
 
   private:
     std::function<void()> reloadAll_;
     std::function<void(const QString&)> reloadKind_;
+    std::function<void()> openGallery_;
 };
 
 // Registers the adaptor on `bus` and asks for the host's name without waiting for the answer;

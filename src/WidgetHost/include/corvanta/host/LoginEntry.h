@@ -4,11 +4,15 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace corvanta::host {
 
 // The host's start at login for this user only, as an XDG autostart entry that exists while the
-// user has widgets placed: nothing of ours starts at login for a user without widgets.
+// user has widgets placed: nothing of ours starts at login for a user without widgets. An entry
+// the user switched off in the desktop's settings ("Hidden=true" or
+// "X-GNOME-Autostart-enabled=false") is the user's lasting choice: it is neither rewritten nor
+// removed.
 class LoginEntry {
   public:
     LoginEntry(std::filesystem::path file, QString program);
@@ -20,8 +24,11 @@ class LoginEntry {
     // once the program is gone; none for a path no entry can carry (a line break in it).
     static std::optional<std::string> text(const QString& program);
 
-    // Writes the entry when `widgetsPlaced` (only when its text differs) or removes it; false,
-    // with a log line, when that failed.
+    // Whether an entry's text is switched off, as a desktop's startup settings do it.
+    static bool switchedOff(std::string_view entry);
+
+    // Writes the entry when `widgetsPlaced` (only when its text differs) or removes it, unless
+    // the user switched it off; false, with a log line, when that failed.
     bool follow(bool widgetsPlaced) const;
 
     const std::filesystem::path& file() const { return file_; }

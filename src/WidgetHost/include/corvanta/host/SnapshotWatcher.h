@@ -2,6 +2,8 @@
 
 #include <QFileSystemWatcher>
 #include <QObject>
+#include <QTimer>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <tuple>
@@ -12,17 +14,26 @@ namespace corvanta::host {
 // within a second instead of at their next timeline. The folder is watched, not the file: the
 // file is replaced by a rename at each write. Only a new file counts, so the writer's temporary
 // file does not; a path that holds anything but a regular file is ignored, with one log line.
+// When no new file has come for `quietAfter`, it says so once: a writer that has gone leaves a
+// snapshot that goes stale without any change to the file.
 class SnapshotWatcher : public QObject {
     Q_OBJECT
 
   public:
+    // Past the application's one-second interval and the grace a reader gives it.
+    static constexpr std::chrono::milliseconds defaultQuiet{7000};
+
     // Creates the file's folder when it is missing, so that there is something to watch.
-    explicit SnapshotWatcher(std::filesystem::path file, QObject* parent = nullptr);
+    explicit SnapshotWatcher(std::filesystem::path file,
+                             std::chrono::milliseconds quietAfter = defaultQuiet,
+                             QObject* parent = nullptr);
 
     bool watching() const { return !watcher_.directories().isEmpty(); }
 
   signals:
     void replaced();
+    // No new file for `quietAfter` since the last one.
+    void quiet();
 
   private:
     using Identity = std::tuple<dev_t, ino_t, long, long, off_t>;
@@ -30,6 +41,7 @@ class SnapshotWatcher : public QObject {
 
     std::filesystem::path file_;
     QFileSystemWatcher watcher_;
+    QTimer quiet_;
     std::optional<Identity> seen_;
     bool saidNotRegular_ = false;
 };

@@ -55,9 +55,11 @@ class WidgetHost : public QObject {
     void setLoginEntry(LoginEntry entry) { loginEntry_ = std::move(entry); }
 
     // Reads the instances and shows them: without a readable file, one small instance of each
-    // kind, stored at once; with a file that places none, the gallery. False, with nothing shown
-    // or stored, when there is no readable file and the host places no defaults.
-    bool start();
+    // kind, stored at once; the gallery too when `galleryAsked`. False, with nothing shown, when
+    // there is nothing to show: no readable file and the host places no defaults (nothing is
+    // stored then), or a file that places no widget (the user removed them all) and no gallery
+    // asked for.
+    bool start(bool galleryAsked = false);
     void reloadAll();
     void reload(const QString& kind);
 
@@ -77,6 +79,8 @@ class WidgetHost : public QObject {
     void storeUnsettledMoves();
 
     void openGallery();
+    // The language of the host's own texts from now on; an open gallery is shown anew in it.
+    void setLanguage(widgetkit::Language language);
     // The gallery once opened, else null.
     GalleryWindow* gallery() const { return gallery_.get(); }
     // The context menu of the widget shown in `window`: its sizes, "add a widget", "remove".

@@ -8,5 +8,6 @@ inline constexpr char path[] = "/WidgetHost";
 inline constexpr char interface[] = "rigwell.WidgetHost";
 inline constexpr char reloadAll[] = "ReloadAllTimelines";
 inline constexpr char reloadKind[] = "ReloadTimelines";
+inline constexpr char openGallery[] = "OpenGallery";
 
 }  // namespace corvanta::widgetkit::hostBus

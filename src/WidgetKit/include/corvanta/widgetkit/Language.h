@@ -3,10 +3,11 @@
 #include <QString>
 #include <QStringList>
 #include <array>
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string_view>
+
+#include "corvanta/shared/MinerSnapshot.h"
 
 // The six languages the host and the widget plug-ins speak. Their texts are French, and the
 // French text is the key of the other five languages.
@@ -20,15 +21,14 @@ Language resolveLanguage(const QStringList& preferredLanguages);
 // From the system locale.
 Language systemLanguage();
 
-// The application's settings file: $XDG_CONFIG_HOME/Corvanta/Corvanta.conf (~/.config when
-// unset).
-std::filesystem::path appSettingsFile();
-// The language stored as "rigwell.language" in the [General] group of a settings file's text,
-// when it is one of the six codes.
-std::optional<Language> storedLanguage(std::string_view settingsText);
-// The language the user chose in the application, read afresh from `settings` (never waiting on
-// anything but a regular file there), else the system's.
-Language chosenLanguage(const std::filesystem::path& settings = appSettingsFile());
+// The language of a two-letter code ("de"), when it is one of the six.
+std::optional<Language> languageCoded(std::string_view code);
+// The language the user chose in the application, as its snapshot publishes it, else the
+// system's.
+Language chosenLanguage(const std::optional<MinerSnapshot>& snapshot);
+// The same from the snapshot read afresh from the shared container (never waiting on anything but
+// a regular file there).
+Language chosenLanguage();
 
 // One row of a string table: the French key, then English, Italian, Spanish, Portuguese and
 // German.
