@@ -125,7 +125,8 @@ TEST(RPCClientOverHttp, AReplyPastItsBoundIsRefusedWhetherItsLengthIsAnnouncedOr
     const auto tooLarge = [&](const std::string& endpoint, std::size_t bound) {
         try {
             RPCClient(endpoint, kCredentials)
-                .call("scan", {}, 30, {}, RPCClient::ReplyBounds{.maxBytes = bound}, asText);
+                .call("scan", {}, 30, {}, RPCClient::ReplyBounds{.maxBytes = bound, .keep = {}},
+                      asText);
         } catch (const RPCTransportError& error) {
             return error.kind() == RPCTransportError::Kind(RPCTransportError::ReplyTooLarge{bound});
         }
@@ -136,8 +137,8 @@ TEST(RPCClientOverHttp, AReplyPastItsBoundIsRefusedWhetherItsLengthIsAnnouncedOr
         EXPECT_TRUE(tooLarge(server.endpoint(), body.size() - 1));
         // Exactly at the bound it is read, and a call without one reads it too.
         const RPCClient client(server.endpoint(), kCredentials);
-        EXPECT_EQ(client.call("scan", {}, 30, {}, RPCClient::ReplyBounds{.maxBytes = body.size()},
-                              asText),
+        EXPECT_EQ(client.call("scan", {}, 30, {},
+                              RPCClient::ReplyBounds{.maxBytes = body.size(), .keep = {}}, asText),
                   text);
         EXPECT_EQ(client.call("scan", {}, 30, {}, asText), text);
     }
@@ -147,10 +148,10 @@ TEST(RPCClientOverHttp, AReplyPastItsBoundIsRefusedWhetherItsLengthIsAnnouncedOr
     }
     {
         UnannouncedReply server(body);
-        EXPECT_EQ(
-            RPCClient(server.endpoint(), kCredentials)
-                .call("scan", {}, 30, {}, RPCClient::ReplyBounds{.maxBytes = body.size()}, asText),
-            text);
+        EXPECT_EQ(RPCClient(server.endpoint(), kCredentials)
+                      .call("scan", {}, 30, {},
+                            RPCClient::ReplyBounds{.maxBytes = body.size(), .keep = {}}, asText),
+                  text);
     }
 }
 
