@@ -12,6 +12,12 @@
 //                                                           a logged and unlogged mix, and the
 //                                                           delay from the last event of a
 //                                                           3,000-event burst to its effect
+//   CorvantaSessionBench --benchmark_filter=FoundBlocks   resident memory at 2,000 and at 20,000
+//                                                           blocks found with an address payout
+//                                                           (CORVANTA_BENCH_FOUND_BLOCKS sets the
+//                                                           second mark, the first is a tenth),
+//                                                           earnings scans per 1,000 blocks and,
+//                                                           on the test node, node calls per block
 //   CorvantaSessionBench --benchmark_filter=HashRate        the dashboard's hash rate at Eco,
 //                                                           Balanced and Max beside the engine's
 //                                                           own (corvanta-bench) at the same
@@ -26,6 +32,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <optional>
@@ -40,6 +47,7 @@
 #include "corvanta/mining/PowerMode.h"
 #include "corvanta/node/BinaryIntegrity.h"
 #include "corvanta/support/Cancelled.h"
+#include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
 namespace {
@@ -231,6 +239,99 @@ void Mining(benchmark::State& state) {
     }
 }
 BENCHMARK(Mining)->Unit(benchmark::kSecond)->Iterations(1);
+
+// Mining on regtest with an address payout, at the product's periods, until the second mark of
+// blocks found: every block then adds an output to the address, so the earnings scan's answer
+// grows by one output a block. Resident memory is read at each mark once a scan has run past it
+// (the memory a scan leaves behind is what matters, not the moment inside one), and the test
+// node's count of every call it received gives the calls per block.
+void FoundBlocks(benchmark::State& state) {
+    const char* configured = std::getenv("CORVANTA_BENCH_FOUND_BLOCKS");
+    const std::int64_t target = configured ? std::max(10, std::atoi(configured)) : 20'000;
+    const std::int64_t firstMark = target / 10;
+    Bench bench;
+    const auto control = bench.dir.path() / "control.sock";
+    if (testing::usingTestNode()) qputenv("CORVANTA_TESTNODE_CONTROL", control.c_str());
+    bench.environment.performanceCoreCount = 2;
+    auto& model = bench.make();
+    model.setPayoutAddressInput(
+        QStringLiteral("bcrt1qft5p2uhsdcdc3l2ua4ap5qqfg4pjaqlp250x7us7a8qqhrxrxfsqseac85"));
+    model.selectPowerModeManually(PowerMode::eco);
+    int scans = 0;
+    int scansDone = 0;
+    QObject::connect(&model, &MiningSessionModel::earningsScanStateChanged, &model, [&] {
+        const auto kind = model.earningsScanStateValue().value<EarningsScanStateView>().kind;
+        if (kind == QStringLiteral("scanning")) ++scans;
+        if (kind == QStringLiteral("completed") || kind == QStringLiteral("failed")) ++scansDone;
+    });
+    const auto height = [&] {
+        const auto& status = model.chainStatus();
+        return status ? status->blocks : std::int64_t(0);
+    };
+    for (auto _ : state) {
+        model.start();
+        if (!bench.reached(Kind::mining)) state.SkipWithError("no mining");
+        const auto from = Clock::now();
+        const std::int64_t startHeight = height();
+        const auto found = [&] { return height() - startHeight; };
+        struct Mark {
+            double residentMiB = 0;
+            int scans = 0;
+        };
+        // A line a minute on stderr: the run is long.
+        auto nextLine = Clock::now();
+        const auto progress = [&] {
+            if (Clock::now() < nextLine) return;
+            nextLine += std::chrono::minutes(1);
+            std::fprintf(stderr, "%5.1f min  %6lld blocks  %4d scans  %6.1f MiB resident\n",
+                         std::chrono::duration<double>(Clock::now() - from).count() / 60,
+                         static_cast<long long>(found()), scans, corvanta::bench::residentMiB());
+        };
+        // Memory at a mark: after the first scan that ends past it.
+        const auto markAt = [&](std::int64_t blocks) {
+            runUntil(
+                [&] {
+                    progress();
+                    return found() >= blocks;
+                },
+                std::chrono::hours(24));
+            const int ended = scansDone;
+            runUntil(
+                [&] {
+                    progress();
+                    return scansDone > ended;
+                },
+                std::chrono::hours(1));
+            QTest::qWait(1'000);
+            return Mark{corvanta::bench::residentMiB(), scans};
+        };
+        const Mark first = markAt(firstMark);
+        const Mark second = markAt(target);
+        const double blocks = double(found());
+        const double minutes = std::chrono::duration<double>(Clock::now() - from).count() / 60;
+        state.counters["first_mark_blocks"] = double(firstMark);
+        state.counters["second_mark_blocks"] = double(target);
+        state.counters["rss_first_mark_MiB"] = first.residentMiB;
+        state.counters["rss_second_mark_MiB"] = second.residentMiB;
+        state.counters["rss_growth_MiB"] = second.residentMiB - first.residentMiB;
+        state.counters["peak_rss_MiB"] = corvanta::bench::procStatusMiB("VmHWM:");
+        state.counters["scans"] = second.scans;
+        state.counters["scans_per_1000_blocks"] = second.scans / blocks * 1000;
+        state.counters["blocks_per_min"] = blocks / minutes;
+        if (testing::usingTestNode()) {
+            const auto calls = json::parse(testing::sendLine(control, R"({"cmd":"calls"})"));
+            double total = 0;
+            for (const auto& [method, count] : calls.at("calls").items()) {
+                total += count.get<double>();
+                if (method == "scantxoutset") state.counters["node_scans"] = count.get<double>();
+            }
+            state.counters["node_calls_per_block"] = total / blocks;
+        }
+        bench.stopped();
+    }
+    qunsetenv("CORVANTA_TESTNODE_CONTROL");
+}
+BENCHMARK(FoundBlocks)->Unit(benchmark::kSecond)->Iterations(1);
 
 void Flood(benchmark::State& state) {
     Bench bench;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -80,6 +83,76 @@ TEST(RPCClientOverHttp, StatusAndErrorsComeThroughTheTypedCall) {
     }
     EXPECT_THROW(call(404, envelope("null", R"({"code":-32601,"message":"Method not found"})")),
                  RPCError);
+}
+
+// Answers one request with `body` and no Content-Length, then closes: the length is known only
+// at the end.
+class UnannouncedReply {
+  public:
+    explicit UnannouncedReply(std::string body)
+        : listener_(testing::listenOnLoopback(port_)), server_([this, body = std::move(body)] {
+              const testing::UniqueFd connection(accept(listener_.get(), nullptr, nullptr));
+              if (connection.get() < 0) return;
+              std::string request;
+              char buffer[4096];
+              // The request's head and its short body come in the first reads.
+              while (request.find("\r\n\r\n") == std::string::npos) {
+                  const auto got = read(connection.get(), buffer, sizeof buffer);
+                  if (got <= 0) return;
+                  request.append(buffer, std::size_t(got));
+              }
+              const std::string reply = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body;
+              for (std::size_t sent = 0; sent < reply.size();) {
+                  const auto wrote = send(connection.get(), reply.data() + sent,
+                                          reply.size() - sent, MSG_NOSIGNAL);
+                  if (wrote <= 0) return;  // the client gave up past its bound
+                  sent += std::size_t(wrote);
+              }
+          }) {}
+    ~UnannouncedReply() { server_.join(); }
+    std::string endpoint() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+  private:
+    int port_ = 0;
+    testing::UniqueFd listener_;
+    std::thread server_;
+};
+
+TEST(RPCClientOverHttp, AReplyPastItsBoundIsRefusedWhetherItsLengthIsAnnouncedOrNot) {
+    const std::string text(200'000, 'a');
+    const std::string body = envelope("\"" + text + "\"");
+    const auto asText = [](const json::Value& value) { return json::as<std::string>(value); };
+    const auto tooLarge = [&](const std::string& endpoint, std::size_t bound) {
+        try {
+            RPCClient(endpoint, kCredentials)
+                .call("scan", {}, 30, {}, RPCClient::ReplyBounds{.maxBytes = bound, .keep = {}},
+                      asText);
+        } catch (const RPCTransportError& error) {
+            return error.kind() == RPCTransportError::Kind(RPCTransportError::ReplyTooLarge{bound});
+        }
+        return false;
+    };
+    {
+        TestHttpServer server(answering(200, body));
+        EXPECT_TRUE(tooLarge(server.endpoint(), body.size() - 1));
+        // Exactly at the bound it is read, and a call without one reads it too.
+        const RPCClient client(server.endpoint(), kCredentials);
+        EXPECT_EQ(client.call("scan", {}, 30, {},
+                              RPCClient::ReplyBounds{.maxBytes = body.size(), .keep = {}}, asText),
+                  text);
+        EXPECT_EQ(client.call("scan", {}, 30, {}, asText), text);
+    }
+    {
+        UnannouncedReply server(body);
+        EXPECT_TRUE(tooLarge(server.endpoint(), 64 * 1024));
+    }
+    {
+        UnannouncedReply server(body);
+        EXPECT_EQ(RPCClient(server.endpoint(), kCredentials)
+                      .call("scan", {}, 30, {},
+                            RPCClient::ReplyBounds{.maxBytes = body.size(), .keep = {}}, asText),
+                  text);
+    }
 }
 
 TEST(RPCClientOverHttp, TimeoutIsATransportErrorNeverCancelled) {

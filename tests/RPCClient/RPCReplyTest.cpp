@@ -82,5 +82,36 @@ TEST(RPCReply, StatusAndBodyPermutations) {
     }
 }
 
+TEST(RPCReply, ABoundedReadingKeepsTheChosenResultMembersAndTheWholeError) {
+    const auto keepAmounts = [](json::KeyPath path) {
+        return path[0] == "outputs" && (path.size() == 1 || path[1] == "amount");
+    };
+    const std::string scan =
+        R"({"result":{"outputs":[{"amount":1,"txid":"ab"},{"amount":2}],"bestblock":"cd"},)"
+        R"("error":null,"id":"corvanta"})";
+    EXPECT_EQ(RPCClient::resultOf(Reply{scan, 200}, keepAmounts),
+              json::parse(R"({"outputs":[{"amount":1},{"amount":2}]})"));
+    // The error object is read whole whatever is kept, and the reply rules stand as they are.
+    const std::string refused =
+        envelope("5", R"({"code":-8,"message":"Scan already in progress"})");
+    EXPECT_EQ(outcome([&] {
+                  return RPCClient::resultOf(Reply{refused, 500}, keepAmounts);
+              }),
+              "rpc -8 Scan already in progress");
+    EXPECT_EQ(outcome([&] {
+                  return RPCClient::resultOf(Reply{R"({"result":1,"error":{"code":-1}})", 500},
+                                             keepAmounts);
+              }),
+              "http 500");
+    EXPECT_EQ(outcome([&] {
+                  return RPCClient::resultOf(Reply{envelope("null"), 200}, keepAmounts);
+              }),
+              "empty");
+    EXPECT_EQ(outcome([&] {
+                  return RPCClient::resultOf(Reply{"[1]", 200}, keepAmounts);
+              }),
+              "undecodable");
+}
+
 }  // namespace
 }  // namespace corvanta

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -106,6 +107,50 @@ TEST(StrictJson, EveryRefusalIsADecodeError) {
     const json::Value copy = json::required<json::Value>(json::Value{{"k", deepest}}, "k");
     EXPECT_EQ(copy, deepest);
     EXPECT_EQ(json::parse("1e308").get<double>(), 1e308);
+}
+
+TEST(StrictJson, AFilteredParseKeepsOnlyTheChosenMembersAndRefusesAsBefore) {
+    const std::string text = R"({"result": {"height": 9, "unspents": [
+        {"amount": 1.5, "height": 3, "txid": "ab", "script": {"hex": "00"}},
+        {"amount": 2, "height": 4, "desc": [1, {"height": 0}]}], "bestblock": "cd"},
+        "error": null, "id": "x", "height": 7})";
+    std::vector<std::string> seen;
+    const auto kept = json::parse(text, [&](json::KeyPath path) {
+        std::string joined;
+        for (const auto key : path) joined += (joined.empty() ? "" : ".") + std::string(key);
+        seen.push_back(joined);
+        if (path.size() == 1) return path[0] == "result";
+        if (path.size() == 2) return path[1] == "height" || path[1] == "unspents";
+        return path.size() == 3 && path[1] == "unspents" && path[2] != "txid";
+    });
+    EXPECT_EQ(kept, json::Value::parse(R"({"result": {"height": 9, "unspents": [
+        {"amount": 1.5, "height": 3, "script": {}}, {"amount": 2, "height": 4, "desc": [1, {}]}]}})"));
+    // Array levels add no key; a key deeper in a kept member is asked about with its whole path.
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "result.unspents.script.hex"), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "result.unspents.desc.height"), seen.end());
+    EXPECT_NE(std::find(seen.begin(), seen.end(), "height"), seen.end());
+    // The refusals of parse() stand: malformed text, numbers no double holds, deep nesting.
+    const auto keepAll = [](json::KeyPath) { return true; };
+    const auto keepNone = [](json::KeyPath) { return false; };
+    for (const std::string& bad :
+         {std::string("{"), std::string(R"({"a":1e999})"), std::string(R"({"a":[1,]})"),
+          "{\"a\":" + nested(json::maxDepth) + "}"}) {
+        EXPECT_THROW(json::parse(bad, keepAll), json::DecodeError) << bad;
+        EXPECT_THROW(json::parse(bad, keepNone), json::DecodeError) << bad;
+    }
+    EXPECT_EQ(json::parse(R"({"a": [1]})", keepNone), json::Value::object());
+}
+
+TEST(StrictJson, TakeMovesAMemberOutAndFieldReadsOneInPlace) {
+    auto value = json::parse(R"({"big": [1, 2, 3], "nothing": null})");
+    const json::Value* inside = &json::field(value, "big");
+    EXPECT_EQ(inside, &value["big"]);
+    EXPECT_THROW(json::field(value, "nothing"), json::DecodeError);
+    EXPECT_EQ(json::take(value, "big"), json::Value::parse("[1, 2, 3]"));
+    EXPECT_EQ(json::take(value, "nothing"), std::nullopt);
+    EXPECT_EQ(json::take(value, "absent"), std::nullopt);
+    json::Value notAnObject = json::Value::array();
+    EXPECT_THROW(json::take(notAnObject, "big"), json::DecodeError);
 }
 
 TEST(AtomicFile, WritesCreatingFoldersAndReplacesWhole) {

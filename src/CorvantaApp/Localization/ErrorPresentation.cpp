@@ -1,7 +1,7 @@
 #include "Localization/ErrorPresentation.h"
 
-#include "SystemServices/EarningsScan.h"
 #include "Localization/Localization.h"
+#include "SystemServices/EarningsScan.h"
 #include "SystemServices/PayoutResolution.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
@@ -57,6 +57,12 @@ QString transportMessage(const RPCTransportError& error) {
         return Localization::shared().string(
             "Le nœud a répondu sans résultat à une requête qui en attendait un. Relancer le "
             "minage suffit généralement ; si cela se répète, le nœud est à redémarrer.");
+    }
+    if (const auto* tooLarge = std::get_if<RPCTransportError::ReplyTooLarge>(&kind)) {
+        return L(
+            "La réponse du nœud dépasse %@ Mo, la taille maximale acceptée pour cette "
+            "requête. Rien n'a été perdu ; la requête sera refaite plus tard.",
+            QString::number(double(tooLarge->limitBytes) / (1024.0 * 1024.0), 'f', 0));
     }
     return urlMessage(std::get<RPCTransportError::Network>(kind));
 }

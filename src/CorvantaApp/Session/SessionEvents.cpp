@@ -162,7 +162,7 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                 } else {
                     m.notifications_->notifyBlockFoundInBurst(last.height, last.rewardSats);
                 }
-                requestEarningsRescan(session);
+                earningsBlockAccepted(session, last.height, last.rewardSats);
                 if (session->network == BitcoinNetwork::mainnet) {
                     m.setBlockFoundPresentation(
                         BlockFoundPresentation{QString::fromStdString(makeUuid()), last.height,

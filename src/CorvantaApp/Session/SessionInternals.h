@@ -13,6 +13,7 @@
 #include "Session/PeriodicTask.h"
 #include "Session/SessionDriver.h"
 #include "Session/SessionModelInternals.h"
+#include "SystemServices/EarningsTally.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/mining/SystemGovernor.h"
 #include "corvanta/node/NodeController.h"
@@ -73,9 +74,15 @@ struct SessionDriver::Session {
     std::optional<std::string> rememberedTip;
     bool historyBaseline = false;
     bool earningsScanInFlight = false;
-    // An extra scan was asked for: waiting out its delay, or for the scan in flight to end.
+    // The figures shown: the last scan and the blocks found since.
+    EarningsTally earningsTally;
+    // A block came or matured since the last scan began: a scan is to confirm the figures once
+    // the blocks calm down.
     bool earningsRescanWanted = false;
     bool earningsRescanTimed = false;
+    bool earningsConfirmTimed = false;
+    std::chrono::steady_clock::time_point lastEarningsChangeAt;
+    std::optional<std::chrono::steady_clock::time_point> lastEarningsScanEndedAt;
     std::uint64_t previousSweptCount = 0;
     std::chrono::steady_clock::time_point previousSampleAt;
     unsigned templateInfoGeneration = 0;

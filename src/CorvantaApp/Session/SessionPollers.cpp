@@ -1,5 +1,7 @@
 // The session's background work: node status, network hash rate, our hash rate, earnings and
 // the found-block history.
+#include <malloc.h>
+
 #include <unordered_set>
 
 #include "Notifications/MinerNotifications.h"
@@ -88,6 +90,9 @@ void SessionDriver::statusPass(const SessionPtr& session, std::function<void()> 
             if (status.value) {
                 model_.setChainStatus(*status.value);
                 model_.setChainStatusUpdatedAt(model_.now());
+                // Found rewards mature as the chain grows, between two scans as well.
+                session->earningsTally.tipAt(status.value->blocks);
+                showEarnings(session);
                 if (session->rememberedTip != status.value->bestBlockHash) {
                     newTip = status.value->bestBlockHash;
                     model_.recordProofEntry(status.value->blocks, QString::fromStdString(*newTip));
@@ -222,30 +227,47 @@ void SessionDriver::startEarningsScanner(const SessionPtr& session) {
                  });
 }
 
+namespace {
+
+// A scan's figures and the outputs it counted as immature, which may mature before the next.
+struct ScanOutcome {
+    EarningsSnapshot snapshot;
+    std::vector<EarningsOutput> immature;
+};
+
+}  // namespace
+
 void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()> done) {
     if (!isLive(session) || session->earningsScanInFlight) return done();
     session->earningsScanInFlight = true;
+    // This scan sees every block accepted so far.
+    session->earningsRescanWanted = false;
     const QString address = session->payout.display;
     model_.setEarningsScanState(EarningsScanState::Scanning{});
     model_.appendLog(QStringLiteral("Earnings scan started (") + address +
                      QStringLiteral(")\u2026"));
-    later<session::Attempt<EarningsSnapshot>>(
+    later<session::Attempt<ScanOutcome>>(
         session,
         [client = session->client, address = address.toStdString(), stop = session->token()] {
-            return session::attempt<EarningsSnapshot>(
-                [&] { return scanEarnings(*client, address, stop); });
+            auto outcome = session::attempt<ScanOutcome>([&] {
+                ScanOutcome scanned;
+                scanned.snapshot = scanEarnings(*client, address, stop, &scanned.immature);
+                return scanned;
+            });
+            // The answer was read on this pool thread, whose arena keeps the pages of its
+            // largest reading unless told to give them back: without this, resident memory
+            // steps up with each scan as the address collects outputs.
+            malloc_trim(0);
+            return outcome;
         },
-        [this, session, done](session::Attempt<EarningsSnapshot> result) {
+        [this, session, done](session::Attempt<ScanOutcome> result) {
             session->earningsScanInFlight = false;
-            // A block came in while this scan ran: it may not be in its figures.
-            if (session->earningsRescanWanted && !session->earningsRescanTimed) {
-                session->earningsRescanWanted = false;
-                requestEarningsRescan(session);
-            }
+            session->lastEarningsScanEndedAt = model_.environment_.clock.monotonicNow();
             if (!isLive(session)) return;
             if (result.value) {
-                const auto& snapshot = *result.value;
-                model_.setEarnings(snapshot);
+                const auto& snapshot = result.value->snapshot;
+                session->earningsTally.scanned(snapshot, std::move(result.value->immature));
+                showEarnings(session);
                 model_.setEarningsScanState(EarningsScanState::Completed{toDateTime(model_.now())});
                 model_.appendLog(
                     QStringLiteral("Earnings scan complete \u2014 height %1, %2 mature / "
@@ -258,13 +280,29 @@ void SessionDriver::earningsPass(const SessionPtr& session, std::function<void()
                 model_.setEarningsScanState(EarningsScanState::Failed{error});
                 model_.appendLog(QStringLiteral("Earnings scan failed: ") + error);
             }
+            // A block came in while this scan ran: it may not be in its figures.
+            confirmEarningsWhenCalm(session);
             done();
         });
+}
+
+void SessionDriver::showEarnings(const SessionPtr& session) {
+    if (auto shown = session->earningsTally.shown()) model_.setEarnings(std::move(*shown));
+}
+
+void SessionDriver::earningsBlockAccepted(const SessionPtr& session, std::int64_t height,
+                                          std::int64_t rewardSats) {
+    // An anyone-can-spend payout pays no address of the user's: nothing to add.
+    if (!isLive(session) || session->payout.isUnsafeOpTrue) return;
+    session->earningsTally.blockAccepted(height, rewardSats);
+    showEarnings(session);
+    requestEarningsRescan(session);
 }
 
 void SessionDriver::requestEarningsRescan(const SessionPtr& session) {
     if (!isLive(session)) return;
     session->earningsRescanWanted = true;
+    session->lastEarningsChangeAt = model_.environment_.clock.monotonicNow();
     if (session->earningsRescanTimed) return;
     session->earningsRescanTimed = true;
     QTimer::singleShot(environment_.timings.earningsRescanDelay, this,
@@ -273,12 +311,35 @@ void SessionDriver::requestEarningsRescan(const SessionPtr& session) {
                            if (!isLive(session)) return;
                            session->earningsRescanTimed = false;
                            refreshHistorySummary(session);
-                           // No scanner, no scans (an anyone-can-spend payout has no earnings of
-                           // its own); the scan in flight asks again when it ends.
-                           if (!session->earningsScanner || session->earningsScanInFlight) return;
-                           session->earningsRescanWanted = false;
-                           earningsPass(session, [] {});
+                           confirmEarningsWhenCalm(session);
                        });
+}
+
+void SessionDriver::confirmEarningsWhenCalm(const SessionPtr& session) {
+    // No scanner, no scans (an anyone-can-spend payout has no earnings of its own); the scan in
+    // flight looks again when it ends; a timer already set looks again when it fires.
+    if (!isLive(session) || !session->earningsScanner || !session->earningsRescanWanted ||
+        session->earningsScanInFlight || session->earningsConfirmTimed) {
+        return;
+    }
+    const auto& timings = environment_.timings;
+    auto due = session->lastEarningsChangeAt + timings.earningsCalmPeriod;
+    if (session->lastEarningsScanEndedAt) {
+        due = std::max(due, *session->lastEarningsScanEndedAt + timings.earningsScanSpacing);
+    }
+    const auto now = model_.environment_.clock.monotonicNow();
+    if (now < due) {
+        session->earningsConfirmTimed = true;
+        QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(due - now), this,
+                           [this, weak = std::weak_ptr<Session>(session)] {
+                               const auto session = weak.lock();
+                               if (!isLive(session)) return;
+                               session->earningsConfirmTimed = false;
+                               confirmEarningsWhenCalm(session);
+                           });
+        return;
+    }
+    earningsPass(session, [] {});
 }
 
 void SessionDriver::refreshHistorySummary(const SessionPtr& session) {

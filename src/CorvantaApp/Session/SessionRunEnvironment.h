@@ -24,9 +24,14 @@ struct SessionRunTimings {
     Duration networkHashInterval{30'000};
     Duration hashRateInterval{2'000};
     Duration earningsInterval{300'000};
-    // An extra scan after an accepted or matured block waits this long, so that a burst of
-    // blocks costs one scan.
+    // After an accepted or matured block the history's figures are read again this much later,
+    // so that a burst of blocks costs one reading.
     Duration earningsRescanDelay{2'000};
+    // The shown earnings follow each block at once; a scan confirms them once no block has come
+    // for this long, and never sooner than the spacing after the previous scan ended, so the
+    // scans stay as rare as this bound however fast blocks come.
+    Duration earningsCalmPeriod{10'000};
+    Duration earningsScanSpacing{60'000};
     Duration historyInterval{30'000};
     Duration governorPollInterval{2'000};
     // Mining events reach the model at most this often, and none waits longer.

@@ -10,6 +10,10 @@ namespace {
 
 constexpr std::int64_t kCoinbaseMaturity = 100;
 constexpr double kScanTimeoutSeconds = 900;
+// The answer lists every unspent output paying the address, about 450 bytes each: this is room
+// for some 140,000 of them, far more than a solo miner's address holds, and keeps a runaway
+// answer from taking the machine's memory.
+constexpr std::size_t kLargestAnswerBytes = 64 * 1024 * 1024;
 // Far beyond the 21 million bitcoin that can exist, and well inside an int64 of satoshis.
 constexpr double kLargestAmount = 1e10;
 
@@ -49,12 +53,13 @@ std::int64_t earningsTotalSats(std::int64_t matureSats, std::int64_t immatureSat
     return sum;
 }
 
-EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& address) {
+EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& address,
+                                  std::vector<EarningsOutput>* immature) {
     if (!json::required<bool>(result, "success")) throw EarningsScanError();
     EarningsSnapshot snapshot;
     snapshot.address = address;
     snapshot.scannedAtHeight = heightOf(result, "height");
-    const json::Value unspents = json::required<json::Value>(result, "unspents");
+    const json::Value& unspents = json::field(result, "unspents");
     if (!unspents.is_array()) throw json::DecodeError("unspents", "expected an array");
     std::int64_t total = 0;
     for (std::size_t i = 0; i < unspents.size(); ++i) {
@@ -67,6 +72,7 @@ EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& 
         if (snapshot.scannedAtHeight - height < kCoinbaseMaturity) {
             add(snapshot.immatureSats, sats, path);
             ++snapshot.immatureOutputCount;
+            if (immature) immature->push_back({height, sats});
         } else {
             add(snapshot.matureSats, sats, path);
             ++snapshot.matureOutputCount;
@@ -76,12 +82,24 @@ EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& 
 }
 
 EarningsSnapshot scanEarnings(const RPCClient& client, const std::string& address,
-                              std::stop_token stop) {
+                              std::stop_token stop, std::vector<EarningsOutput>* immature) {
     const std::vector<RPCParam> params = {
         RPCParam::string("start"), RPCParam::array({RPCParam::string("addr(" + address + ")")})};
+    // Of each output only its amount and height are read, so only they become values.
+    const RPCClient::ReplyBounds bounds{
+        .maxBytes = kLargestAnswerBytes,
+        .keep =
+            [](json::KeyPath path) {
+                if (path.size() == 1) {
+                    return path[0] == "success" || path[0] == "height" || path[0] == "unspents";
+                }
+                return path.size() == 2 && path[0] == "unspents" &&
+                       (path[1] == "amount" || path[1] == "height");
+            },
+    };
     return client.call(
-        "scantxoutset", params, kScanTimeoutSeconds, std::move(stop),
-        [&](const json::Value& result) { return earningsSnapshot(result, address); });
+        "scantxoutset", params, kScanTimeoutSeconds, std::move(stop), bounds,
+        [&](const json::Value& result) { return earningsSnapshot(result, address, immature); });
 }
 
 }  // namespace corvanta

@@ -8,6 +8,7 @@
 #include <stop_token>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "corvanta/support/StrictJson.h"
 
@@ -24,6 +25,13 @@ struct EarningsSnapshot {
     std::int64_t matureOutputCount = 0;
     std::int64_t immatureOutputCount = 0;
     bool operator==(const EarningsSnapshot&) const = default;
+};
+
+// One output paying the address: the height of its block and its amount.
+struct EarningsOutput {
+    std::int64_t height = 0;
+    std::int64_t sats = 0;
+    bool operator==(const EarningsOutput&) const = default;
 };
 
 // Mature plus immature satoshis. A decoded snapshot's sum always fits; a sum of figures from
@@ -58,12 +66,16 @@ using EarningsScanStateValue =
 
 // Asks the node to scan its UTXO set for `address` (up to 900 s; a stop on `stop` ends it with
 // Cancelled). Throws EarningsScanError, json::DecodeError for a reply without the expected keys,
-// and the client's errors as they come.
+// and the client's errors as they come; an answer too large to read is RPCTransportError
+// ReplyTooLarge. `immature`, when given, receives the outputs the snapshot counts as immature.
 EarningsSnapshot scanEarnings(const RPCClient& client, const std::string& address,
-                              std::stop_token stop);
+                              std::stop_token stop,
+                              std::vector<EarningsOutput>* immature = nullptr);
 
 // The snapshot of a scantxoutset reply. Throws EarningsScanError and json::DecodeError, also for a
 // negative amount and for outputs whose sum, mature and immature together, an int64 cannot hold.
-EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& address);
+// `immature`, when given, receives the outputs the snapshot counts as immature.
+EarningsSnapshot earningsSnapshot(const json::Value& result, const std::string& address,
+                                  std::vector<EarningsOutput>* immature = nullptr);
 
 }  // namespace corvanta

@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 
 #include <array>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -47,11 +49,43 @@ bool isUnreachable(CURLcode code) {
     }
 }
 
+// Room taken at once for an answer that announces its length, so a large one is one allocation
+// rather than a run of doublings; beyond this only a bounded call trusts the announcement.
+constexpr curl_off_t kLargestReservation = 64 * 1024 * 1024;
+
+// The answer's body as it comes, within its bound.
+struct BodySink {
+    CURL* easy = nullptr;
+    std::size_t limit = 0;
+    std::string body;
+    bool reserved = false;
+    bool tooLarge = false;
+};
+
 std::size_t collectBody(char* data, std::size_t size, std::size_t count, void* target) {
+    auto& sink = *static_cast<BodySink*>(target);
+    const std::size_t length = size * count;
     // No exception may cross libcurl's C frames; a short count makes it abort the transfer.
     try {
-        static_cast<std::string*>(target)->append(data, size * count);
-        return size * count;
+        if (!sink.reserved) {
+            sink.reserved = true;
+            curl_off_t announced = -1;
+            curl_easy_getinfo(sink.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            if (announced > 0 && std::uint64_t(announced) > sink.limit) {
+                sink.tooLarge = true;
+                return 0;
+            }
+            const bool bounded = sink.limit != std::numeric_limits<std::size_t>::max();
+            if (announced > 0 && (bounded || announced <= kLargestReservation)) {
+                sink.body.reserve(std::size_t(announced));
+            }
+        }
+        if (length > sink.limit - sink.body.size()) {
+            sink.tooLarge = true;
+            return 0;
+        }
+        sink.body.append(data, length);
+        return length;
     } catch (...) {
         return 0;
     }
@@ -91,8 +125,10 @@ class Transfer {
         set(CURLOPT_TIMEOUT_MS, timeoutMs);
         // The node closes a connection idle for 30 s; one idle for less is never about to go.
         set(CURLOPT_MAXAGE_CONN, 20L);
+        sink_.easy = easy_;
+        sink_.limit = request.maxBodyBytes;
         set(CURLOPT_WRITEFUNCTION, &collectBody);
-        set(CURLOPT_WRITEDATA, &body_);
+        set(CURLOPT_WRITEDATA, &sink_);
         set(CURLOPT_ERRORBUFFER, errorText_.data());
         const CURLMcode added = curl_multi_add_handle(multi_, easy_);
         if (added != CURLM_OK) throw networkError(curl_multi_strerror(added));
@@ -137,6 +173,9 @@ class Transfer {
         while (const CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
             if (message->msg == CURLMSG_DONE) result = message->data.result;
         }
+        if (sink_.tooLarge) {
+            throw RPCTransportError(RPCTransportError::ReplyTooLarge{sink_.limit});
+        }
         if (result != CURLE_OK) {
             std::string description = errorText_.front() != '\0' ? std::string(errorText_.data())
                                                                  : curl_easy_strerror(result);
@@ -145,13 +184,13 @@ class Transfer {
         }
         long status = 0;
         curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
-        return HttpAnswer{std::move(body_), static_cast<int>(status)};
+        return HttpAnswer{std::move(sink_.body), static_cast<int>(status)};
     }
 
     CURLM* const multi_;
     CURL* const easy_;
     HeaderList headers_;
-    std::string body_;
+    BodySink sink_;
     std::array<char, CURL_ERROR_SIZE> errorText_{};
     bool attached_ = false;
 };

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <limits>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -13,6 +15,9 @@ struct HttpPost {
     std::vector<std::string> headers;  // "Name: value"; "Name:" removes a header libcurl would add
     std::string body;
     std::chrono::milliseconds timeout;  // for the whole exchange
+    // A longer answer ends the exchange with RPCTransportError ReplyTooLarge, as soon as its
+    // announced length or what has come of it passes the bound.
+    std::size_t maxBodyBytes = std::numeric_limits<std::size_t>::max();
 };
 
 struct HttpAnswer {

@@ -31,13 +31,15 @@ RPCClient::RPCClient(std::string endpoint, RPCCredentials credentials)
 }
 
 RPCClient::RawReply RPCClient::perform(std::string_view method, const std::vector<RPCParam>& params,
-                                       double timeoutSeconds, std::stop_token stop) const {
-    return performOver(nullptr, method, params, timeoutSeconds, std::move(stop));
+                                       double timeoutSeconds, std::stop_token stop,
+                                       std::size_t maxBodyBytes) const {
+    return performOver(nullptr, method, params, timeoutSeconds, std::move(stop), maxBodyBytes);
 }
 
 RPCClient::RawReply RPCClient::performOver(detail::KeptChannel* channel, std::string_view method,
                                            const std::vector<RPCParam>& params,
-                                           double timeoutSeconds, std::stop_token stop) const {
+                                           double timeoutSeconds, std::stop_token stop,
+                                           std::size_t maxBodyBytes) const {
     throwIfStopRequested(stop);
     const detail::HttpPost request{
         .url = endpoint_,
@@ -48,6 +50,7 @@ RPCClient::RawReply RPCClient::performOver(detail::KeptChannel* channel, std::st
                     "Expect:"},
         .body = encodeRPCRequest(method, params),
         .timeout = timeoutFromSeconds(timeoutSeconds),
+        .maxBodyBytes = maxBodyBytes,
     };
     detail::HttpAnswer answer = channel != nullptr ? channel->post(request, std::move(stop))
                                                    : detail::postOverCurl(request, std::move(stop));

@@ -31,6 +31,10 @@ std::string describe(const RPCTransportError::Kind& kind) {
                                                          : "the request to the node failed: ";
                 return what + value.description;
             },
+            [](const RPCTransportError::ReplyTooLarge& value) {
+                return "the node's answer is longer than " + std::to_string(value.limitBytes) +
+                       " bytes, the most this request accepts";
+            },
         },
         kind);
 }

@@ -13,11 +13,20 @@ struct Envelope {
 
 // Reads only "result" and "error"; "id" and any other key are ignored. An "error" object that
 // lacks an integer "code" or a string "message" makes the whole reply undecodable.
-Envelope decodeEnvelope(const std::string& body) {
-    const json::Value reply = json::parse(body);
+// Members other than the result and the error are never read, so never kept either.
+json::Value parseReply(const std::string& body, const json::KeepMember& keepResult) {
+    if (!keepResult) return json::parse(body);
+    return json::parse(body, [&](json::KeyPath path) {
+        if (path.front() == "error") return true;
+        return path.front() == "result" && (path.size() == 1 || keepResult(path.subspan(1)));
+    });
+}
+
+Envelope decodeEnvelope(const std::string& body, const json::KeepMember& keepResult) {
+    json::Value reply = parseReply(body, keepResult);
     if (!reply.is_object()) throw json::DecodeError("reply", "expected an object");
     Envelope envelope;
-    envelope.result = json::optional<json::Value>(reply, "result");
+    envelope.result = json::take(reply, "result");
     if (const auto error = json::optional<json::Value>(reply, "error")) {
         envelope.error.emplace(json::required<int>(*error, "code", "error"),
                                json::required<std::string>(*error, "message", "error"));
@@ -27,9 +36,10 @@ Envelope decodeEnvelope(const std::string& body) {
 
 // An undecodable reply is the status's fault unless the status was 200, when the decoding
 // error itself says what went wrong.
-Envelope decodeOrBlameStatus(const RPCClient::RawReply& reply) {
+Envelope decodeOrBlameStatus(const RPCClient::RawReply& reply,
+                             const json::KeepMember& keepResult = {}) {
     try {
-        return decodeEnvelope(reply.body);
+        return decodeEnvelope(reply.body, keepResult);
     } catch (const json::DecodeError&) {
         if (reply.status != 200) {
             throw RPCTransportError(RPCTransportError::HttpStatus{reply.status});
@@ -40,8 +50,8 @@ Envelope decodeOrBlameStatus(const RPCClient::RawReply& reply) {
 
 }  // namespace
 
-json::Value RPCClient::resultOf(const RawReply& reply) {
-    Envelope envelope = decodeOrBlameStatus(reply);
+json::Value RPCClient::resultOf(const RawReply& reply, const json::KeepMember& keepResult) {
+    Envelope envelope = decodeOrBlameStatus(reply, keepResult);
     if (envelope.error) throw *envelope.error;
     if (!envelope.result) throw RPCTransportError(RPCTransportError::EmptyResult{});
     return std::move(*envelope.result);

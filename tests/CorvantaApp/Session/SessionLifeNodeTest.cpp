@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <thread>
 
 #include "SessionNodeHarness.h"
 #include "SystemServices/EarningsScan.h"
@@ -269,6 +270,8 @@ TEST_F(SessionNodeTest, AnAcceptedBlockMovesTheEarningsAtOnceAndBlocksShareOneNo
     harness.environment.session.timings.earningsInterval = 1h;
     harness.environment.session.timings.historyInterval = 1h;
     harness.environment.session.timings.earningsRescanDelay = 50ms;
+    harness.environment.session.timings.earningsCalmPeriod = 50ms;
+    harness.environment.session.timings.earningsScanSpacing = 50ms;
     auto& m = makeModel(BitcoinNetwork::regtest,
                         "bcrt1qft5p2uhsdcdc3l2ua4ap5qqfg4pjaqlp250x7us7a8qqhrxrxfsqseac85");
     m.start();
@@ -279,7 +282,9 @@ TEST_F(SessionNodeTest, AnAcceptedBlockMovesTheEarningsAtOnceAndBlocksShareOneNo
     };
     ASSERT_TRUE(waitUntil([&] { return earned() > 0; }, 60'000))
         << logMessages(m).join("\n").toStdString();
-    EXPECT_GE(logMessages(m).filter("Earnings scan started").size(), 2);
+    // A scan confirms the figure once the blocks give it a moment.
+    EXPECT_TRUE(
+        waitUntil([&] { return logMessages(m).filter("Earnings scan started").size() >= 2; }));
     // The history's count follows as well, without waiting for the refresher.
     ASSERT_TRUE(waitUntil([&] { return m.persistedHistoryCount() > 0; }));
 
@@ -301,6 +306,71 @@ TEST_F(SessionNodeTest, AnAcceptedBlockMovesTheEarningsAtOnceAndBlocksShareOneNo
     EXPECT_EQ(found[0].replacesId, 0u);
     for (std::size_t i = 1; i < found.size(); ++i) EXPECT_EQ(found[i].replacesId, found[0].id);
     EXPECT_LT(found.size(), std::size_t(m.blocksFoundValue().size()));
+}
+
+TEST_F(SessionNodeTest, AThousandFoundBlocksMoveTheEarningsWithAHandfulOfScans) {
+    using Clock = std::chrono::steady_clock;
+    constexpr int blocks = 1'000;
+    constexpr std::int64_t reward = 5'000'000'000;
+    auto& timings = harness.environment.session.timings;
+    timings.earningsInterval = 1h;
+    timings.earningsRescanDelay = 50ms;
+    timings.earningsCalmPeriod = 1s;
+    timings.earningsScanSpacing = 2s;
+    useScriptedMiner();
+    auto& m = makeModel(BitcoinNetwork::regtest,
+                        "bcrt1qft5p2uhsdcdc3l2ua4ap5qqfg4pjaqlp250x7us7a8qqhrxrxfsqseac85");
+    const auto scanState = [&] {
+        return m.earningsScanStateValue().value<EarningsScanStateView>().kind;
+    };
+    int scans = 0;
+    QObject::connect(&m, &MiningSessionModel::earningsScanStateChanged, &m, [&] {
+        if (scanState() == "scanning") ++scans;
+    });
+    const auto completed = [&] { return scanState() == "completed"; };
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+    ASSERT_TRUE(waitUntil(completed)) << logMessages(m).join("\n").toStdString();
+    ASSERT_TRUE(m.earnings().has_value());
+    const std::int64_t before =
+        earningsTotalSats(m.earnings()->matureSats, m.earnings()->immatureSats);
+    const std::int64_t tip = m.earnings()->scannedAtHeight;
+    const std::int64_t immatureBefore = m.earnings()->immatureOutputCount;
+
+    // Blocks come as mining brings them: a steady stream, each announced then accepted.
+    const auto from = Clock::now();
+    std::thread finder([&, miner = scripted()] {
+        for (int i = 1; i <= blocks; ++i) {
+            const std::vector<std::uint8_t> hash(32, std::uint8_t(i));
+            miner->send(BlockFound{tip + i, hash, reward});
+            miner->send(SubmissionResultEvent{SubmissionResult{SubmissionResult::Accepted{}}});
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    const auto shown = [&] {
+        const auto& earnings = m.earnings();
+        return earnings ? earningsTotalSats(earnings->matureSats, earnings->immatureSats) : 0;
+    };
+    // Each block shows at once, long before any scan could confirm it.
+    EXPECT_TRUE(waitUntil([&] { return shown() > before; }));
+    const bool allShown = waitUntil([&] { return shown() == before + blocks * reward; }, 120'000);
+    finder.join();
+    ASSERT_TRUE(allShown) << shown();
+    const double seconds = std::chrono::duration<double>(Clock::now() - from).count();
+    // Once the stream has stopped, one scan confirms the figure, which it leaves as it was: the
+    // blocks are not on the node's chain, so they all stand above the scan's height.
+    ASSERT_TRUE(waitUntil([&] { return scans >= 2 && completed(); }));
+    EXPECT_EQ(shown(), before + blocks * reward);
+    // The node's tip never reached them: every one of them is still immature.
+    EXPECT_EQ(m.earnings()->immatureOutputCount, immatureBefore + blocks);
+    // The scans: the one at the start, then at most one per spacing while blocks kept coming
+    // with a pause long enough to look calm, and the confirmation: a handful, not one a block.
+    const int bound =
+        2 + int(seconds / std::chrono::duration<double>(timings.earningsScanSpacing).count());
+    EXPECT_LE(scans, bound) << seconds << " s";
+    EXPECT_LE(scans, 6) << seconds << " s";
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
 }
 
 }  // namespace

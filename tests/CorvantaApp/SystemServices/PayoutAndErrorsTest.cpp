@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "LanguageScope.h"
-#include "TestSupport.h"
-#include "SystemServices/EarningsScan.h"
 #include "Localization/ErrorPresentation.h"
+#include "SystemServices/EarningsScan.h"
 #include "SystemServices/PayoutResolution.h"
+#include "TestSupport.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/rpc/RPCErrors.h"
@@ -70,6 +70,7 @@ TEST(ErrorPresentation, ExplainsEachFamilyInTwoLanguages) {
     const Transport noConnection(Transport::Network{"Couldn't connect to server", false, true});
     const Transport timedOut(Transport::Network{"Timeout was reached", true, false});
     const Transport otherNetwork(Transport::Network{"SSL connect error", false, false});
+    const Transport tooLarge(Transport::ReplyTooLarge{64 * 1024 * 1024});
     const NodeProcessError missing(NodeProcessError::BinaryMissing{"/x/bitcoind"});
     const NodeAbandonedError abandoned(3, "boom");
     const Error payout(Error::AddressRequired{BitcoinNetwork::testnet4});
@@ -90,6 +91,8 @@ TEST(ErrorPresentation, ExplainsEachFamilyInTwoLanguages) {
         "Le nœud Bitcoin n'a pas répondu dans le délai imparti."));
     EXPECT_EQ(ErrorPresentation::explain(otherNetwork),
               "La connexion au nœud Bitcoin a échoué : SSL connect error");
+    EXPECT_TRUE(ErrorPresentation::explain(tooLarge).startsWith(
+        "La réponse du nœud dépasse 64 Mo, la taille maximale acceptée"));
     EXPECT_EQ(ErrorPresentation::explain(missing), "Binaire du nœud introuvable : /x/bitcoind");
     EXPECT_EQ(ErrorPresentation::explain(abandoned),
               "Nœud abandonné après 3 tentative(s) de redémarrage échouée(s) : boom");
@@ -104,6 +107,8 @@ TEST(ErrorPresentation, ExplainsEachFamilyInTwoLanguages) {
     EXPECT_EQ(ErrorPresentation::explain(missing), "Node binary not found: /x/bitcoind");
     EXPECT_EQ(ErrorPresentation::explain(scan), "scantxoutset returned success=false");
     EXPECT_EQ(ErrorPresentation::explain(other), "template malformed: bits");
+    EXPECT_TRUE(ErrorPresentation::explain(tooLarge).startsWith(
+        "The node's answer is larger than 64 MB, the most this request accepts."));
     // The two "node silent" texts and the connection failure stay three different sentences.
     EXPECT_NE(ErrorPresentation::explain(noConnection), ErrorPresentation::explain(timedOut));
     EXPECT_TRUE(ErrorPresentation::explain(otherNetwork).contains("SSL connect error"));

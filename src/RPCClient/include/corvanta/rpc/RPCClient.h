@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -61,6 +63,22 @@ class RPCClient {
     auto call(std::string_view method, const std::vector<RPCParam>& params, double timeoutSeconds,
               std::stop_token stop, Decode decode) const -> decltype(decode(json::Value{}));
 
+    // What a call whose answer grows with the chain (a scan of the UTXO set) may cost: its reply
+    // may hold at most `maxBytes` (a longer one fails with RPCTransportError ReplyTooLarge and is
+    // read no further), and only the members of the result that `keep` holds are parsed into
+    // values (key paths start below "result"; an empty `keep` keeps the whole result). The node's
+    // error object is always read whole.
+    struct ReplyBounds {
+        std::size_t maxBytes = std::numeric_limits<std::size_t>::max();
+        json::KeepMember keep;
+    };
+
+    // As call() above, within `bounds`.
+    template <typename Decode>
+    auto call(std::string_view method, const std::vector<RPCParam>& params, double timeoutSeconds,
+              std::stop_token stop, const ReplyBounds& bounds, Decode decode) const
+        -> decltype(decode(json::Value{}));
+
     // For methods whose success is a JSON null (submitblock, proposals). An error object is
     // thrown as RPCError whatever the status; otherwise a status other than 200 is HttpStatus,
     // and a 200 reply gives its result, nullopt for a missing or null one (so a result that the
@@ -73,12 +91,15 @@ class RPCClient {
         std::string body;
         int status = 0;
     };
-    // Sends one request and returns the body and HTTP status as they came.
+    // Sends one request and returns the body and HTTP status as they came; a body longer than
+    // `maxBodyBytes` fails with RPCTransportError ReplyTooLarge.
     RawReply perform(std::string_view method, const std::vector<RPCParam>& params,
-                     double timeoutSeconds, std::stop_token stop) const;
+                     double timeoutSeconds, std::stop_token stop,
+                     std::size_t maxBodyBytes = std::numeric_limits<std::size_t>::max()) const;
 
-    // The reply rules of call() and callOptional(), apart from the network.
-    static json::Value resultOf(const RawReply& reply);
+    // The reply rules of call() and callOptional(), apart from the network. `keepResult`, when
+    // set, leaves out the members of the result it does not hold (see ReplyBounds).
+    static json::Value resultOf(const RawReply& reply, const json::KeepMember& keepResult = {});
     static std::optional<json::Value> optionalResultOf(const RawReply& reply);
 
     class KeptConnection;
@@ -86,9 +107,11 @@ class RPCClient {
   private:
     RawReply performOver(detail::KeptChannel* channel, std::string_view method,
                          const std::vector<RPCParam>& params, double timeoutSeconds,
-                         std::stop_token stop) const;
+                         std::stop_token stop,
+                         std::size_t maxBodyBytes = std::numeric_limits<std::size_t>::max()) const;
     template <typename Decode>
-    static auto decoded(const RawReply& reply, Decode& decode) -> decltype(decode(json::Value{}));
+    static auto decoded(RawReply reply, Decode& decode, const json::KeepMember& keepResult = {})
+        -> decltype(decode(json::Value{}));
 
     std::string endpoint_;
     RPCCredentials credentials_;
@@ -129,8 +152,19 @@ auto RPCClient::call(std::string_view method, const std::vector<RPCParam>& param
 }
 
 template <typename Decode>
-auto RPCClient::decoded(const RawReply& reply, Decode& decode) -> decltype(decode(json::Value{})) {
-    const json::Value result = resultOf(reply);
+auto RPCClient::call(std::string_view method, const std::vector<RPCParam>& params,
+                     double timeoutSeconds, std::stop_token stop, const ReplyBounds& bounds,
+                     Decode decode) const -> decltype(decode(json::Value{})) {
+    return decoded(perform(method, params, timeoutSeconds, std::move(stop), bounds.maxBytes),
+                   decode, bounds.keep);
+}
+
+template <typename Decode>
+auto RPCClient::decoded(RawReply reply, Decode& decode, const json::KeepMember& keepResult)
+    -> decltype(decode(json::Value{})) {
+    const json::Value result = resultOf(reply, keepResult);
+    // The text goes before the decoding: a large answer is held whole once at a time.
+    std::string().swap(reply.body);
     try {
         return decode(result);
     } catch (const json::DecodeError&) {

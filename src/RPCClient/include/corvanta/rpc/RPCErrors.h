@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -51,7 +52,13 @@ class RPCTransportError : public std::runtime_error {
         bool cannotConnect = false;
         bool operator==(const Network&) const = default;
     };
-    using Kind = std::variant<HttpStatus, CookieUnreadable, MalformedCookie, EmptyResult, Network>;
+    // The reply was longer than the call allows; nothing past the bound was read.
+    struct ReplyTooLarge {
+        std::size_t limitBytes = 0;
+        bool operator==(const ReplyTooLarge&) const = default;
+    };
+    using Kind = std::variant<HttpStatus, CookieUnreadable, MalformedCookie, EmptyResult, Network,
+                              ReplyTooLarge>;
 
     explicit RPCTransportError(Kind kind);
     const Kind& kind() const { return kind_; }

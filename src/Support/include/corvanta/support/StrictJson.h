@@ -1,8 +1,10 @@
 #pragma once
 
 #include <concepts>
+#include <functional>
 #include <limits>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -104,6 +106,13 @@ std::optional<T> optional(const Value& object, std::string_view key, std::string
     return detail::convert<T>(*found, detail::join(path, key));
 }
 
+// A key that may be absent, moved out of `object` rather than copied (a large result leaves its
+// envelope without a second copy); a key present as null reads as absent.
+std::optional<Value> take(Value& object, std::string_view key, std::string_view path = "");
+
+// A member that must be present and not null, by reference: what a decoder walks without copying.
+const Value& field(const Value& object, std::string_view key, std::string_view path = "");
+
 // Containers nested deeper than this are refused by parse(). Nothing the node or our own files
 // hold comes near it, and it keeps every later recursion over a parsed value (copies, compares,
 // dumps) far from the end of the stack.
@@ -112,6 +121,15 @@ inline constexpr int maxDepth = 64;
 // Parses text as JSON; throws DecodeError("json", ...) on malformed input, on a number no double
 // can hold (1e400) and on nesting deeper than maxDepth. No other exception leaves it.
 Value parse(std::string_view text);
+
+// The object keys from the outermost value down to a member, its own key last; array levels add
+// none ({"a":[{"b":1}]} holds b at a.b).
+using KeyPath = std::span<const std::string_view>;
+using KeepMember = std::function<bool(KeyPath)>;
+
+// As parse(), keeping only the members for which `keep` holds; a member left out takes all it
+// holds with it and costs no memory. For a large text of which a decoder reads a few keys.
+Value parse(std::string_view text, const KeepMember& keep);
 
 // Serializes with sorted keys (nlohmann keeps object keys sorted) and the given indent.
 std::string dump(const Value& value, int indent = -1);
