@@ -194,7 +194,11 @@ void MiningSessionModel::setDiskFullAlert(std::optional<std::filesystem::path> f
 }
 
 void MiningSessionModel::clearDiskFullAlertIfRoom() {
-    if (!diskFullFolder_) return;
+    if (diskFullFolderHasRoom()) setDiskFullAlert(std::nullopt);
+}
+
+bool MiningSessionModel::diskFullFolderHasRoom() const {
+    if (!diskFullFolder_) return false;
     // Room for the largest block's pending file and its history line, not merely a few bytes: a
     // folder that frees a little and fills again at the next block would hide the alert while
     // blocks still wait in memory. A file system smaller than that has room once half of it is
@@ -202,9 +206,7 @@ void MiningSessionModel::clearDiskFullAlertIfRoom() {
     constexpr std::uintmax_t room = 16u << 20;
     std::error_code error;
     const auto space = std::filesystem::space(*diskFullFolder_, error);
-    if (!error && space.available >= std::min(room, space.capacity / 2)) {
-        setDiskFullAlert(std::nullopt);
-    }
+    return !error && space.available >= std::min(room, space.capacity / 2);
 }
 
 void MiningSessionModel::setCoreVersion(std::optional<QString> version) {
