@@ -1,3 +1,4 @@
+#include "Session/HeldRecords.h"
 #include "Session/SessionMiner.h"
 #include "corvanta/assembly/BlockTemplate.h"
 #include "corvanta/assembly/CoinbasePayoutPlan.h"
@@ -7,18 +8,29 @@
 #include "corvanta/loop/NodeControllerSupervisor.h"
 #include "corvanta/loop/TemplateWatcher.h"
 #include "corvanta/mining/CPUEngine.h"
+#include "corvanta/node/NodeController.h"
 
 namespace corvanta {
 
 namespace {
 
-class CoordinatorMiner final : public SessionMiner {
+// Whose blocks are ours: the mark derives from the folder the installation keeps its found
+// blocks in (with the user, the machine and the payout script). How far the chain was walked for
+// missed ones is kept beside the node's own data, so it goes with that chain.
+BlockOwnership ownershipOf(const SessionMinerParts& parts) {
+    return {parts.payoutScript,
+            BlockOwnership::markForThisUser(parts.historyFile.parent_path(), parts.payoutScript)};
+}
+
+std::filesystem::path walkRecordOf(const SessionMinerParts& parts) {
+    if (!parts.controller) return {};
+    return parts.controller->configuration().dataDirectory / "found-blocks-walked.json";
+}
+
+class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
   public:
     explicit CoordinatorMiner(const SessionMinerParts& parts)
-        : CoordinatorMiner(parts,
-                           BlockOwnership{parts.payoutScript,
-                                          BlockOwnership::markForThisUser(parts.installationFolder,
-                                                                          parts.payoutScript)}) {}
+        : CoordinatorMiner(parts, ownershipOf(parts)) {}
 
     void run(MiningEventHandler onEvent) override { coordinator_.run(std::move(onEvent)); }
     void stop() override { coordinator_.stop(); }
@@ -36,15 +48,16 @@ class CoordinatorMiner final : public SessionMiner {
                        defaultNodeRestartAttemptLimit, defaultNodeRestartInitialBackoff,
                        parts.rejectedBlockDirectory, BestDifficultyStore(parts.bestDifficultyFile),
                        std::make_shared<MiningHistoryStore>(parts.historyFile), ownership,
-                       parts.walkRecordFile) {}
+                       walkRecordOf(parts)) {}
 
     MiningCoordinator coordinator_;
 };
 
 }  // namespace
 
-bool SessionMiner::saveHeldRecords() {
-    const auto history = historyStore();
+bool saveHeldRecords(SessionMiner& miner) {
+    if (auto* writer = dynamic_cast<HeldRecordsWriter*>(&miner)) return writer->saveHeldRecords();
+    const auto history = miner.historyStore();
     if (!history) return true;
     try {
         history->saveIfUnsaved();

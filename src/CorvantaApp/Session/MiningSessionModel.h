@@ -284,13 +284,10 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void setChainStatus(std::optional<ChainStatus> status);
     void setChainStatusUpdatedAt(std::optional<SessionTime> at);
     void setPeerCount(std::optional<int> count);
-    // Raised when a found block could not be written because `folder` is full; lowered once the
-    // folder has room and what was held in memory is written (the session's), or as soon as it
-    // has room (clearDiskFullAlertIfRoom()), and at the end of a session.
+    // Raised when a found block could not be written because `folder` is full; lowered by
+    // clearDiskFullAlertIfRoom() once the folder has room again, and at the end of a session.
     void setDiskFullAlert(std::optional<std::filesystem::path> folder, const QString& text = {});
     void clearDiskFullAlertIfRoom();
-    // True when the folder of the alert has room for a block's files again (false without one).
-    bool diskFullFolderHasRoom() const;
     void setCoreVersion(std::optional<QString> version);
     void setNetworkTipTimestamp(std::optional<SessionTime> at);
     void setNetworkTipObservedAt(std::optional<SessionTime> at);

@@ -418,11 +418,7 @@ void SessionDriver::built(const SessionPtr& session) {
                             session->payout.script,
                             storeFile(support, "rejected-blocks", network, ""),
                             storeFile(support, "best-difficulty", network, ".json"),
-                            historyFile(network),
-                            support,
-                            (environment_.dataDirectory ? environment_.dataDirectory(network)
-                                                        : BinaryLocator::dataDirectory(network)) /
-                                "found-blocks-walked.json"};
+                            historyFile(network)};
     auto work = [parts, support, proofFile, regtestHistory = historyFile(BitcoinNetwork::regtest),
                  regtestBest =
                      storeFile(support, "best-difficulty", BitcoinNetwork::regtest, ".json"),

@@ -22,9 +22,6 @@ class SessionMiner {
     virtual void run(MiningEventHandler onEvent) = 0;
     virtual void stop() = 0;
     virtual std::shared_ptr<MiningHistoryStore> historyStore() const = 0;
-    // Writes what a failed write left in memory only (found blocks' records, pending blocks);
-    // true once nothing is held there any more. Blocks on disk and never throws.
-    virtual bool saveHeldRecords();
 };
 
 // What a session hands to the loop it builds.
@@ -37,11 +34,6 @@ struct SessionMinerParts {
     std::filesystem::path rejectedBlockDirectory;
     std::filesystem::path bestDifficultyFile;
     std::filesystem::path historyFile;
-    // Whose blocks are ours: the mark is derived from this folder (with the user, the machine and
-    // the payout script).
-    std::filesystem::path installationFolder;
-    // Where the walk of the chain for missed blocks keeps how far it got: beside the node's data.
-    std::filesystem::path walkRecordFile;
 };
 
 using SessionMinerFactory = std::function<std::shared_ptr<SessionMiner>(const SessionMinerParts&)>;
