@@ -82,10 +82,11 @@ BlockTemplate templateAt(std::int64_t height) {
 // push looks like; the coinbase alone reads as it does inside its block.
 TEST(BlockCoinbase, ReadsTheHeightAndTheMarkTheMinerWrote) {
     const ExtranonceMark mark{9, 8, 7, 6};
-    for (const std::int64_t height : {0, 1, 16, 17, 127, 128, 255, 256, 32'767, 32'768, 840'000,
-                                      2'147'483'647}) {
+    for (const std::int64_t height :
+         {0, 1, 16, 17, 127, 128, 255, 256, 32'767, 32'768, 840'000, 2'147'483'647}) {
         SCOPED_TRACE(height);
-        const MiningJob job(templateAt(height), CoinbasePayoutPlan::everythingToMiner({0x51}, mark));
+        const MiningJob job(templateAt(height),
+                            CoinbasePayoutPlan::everythingToMiner({0x51}, mark));
         const auto candidate = job.candidate(0xFFFF'FFFF, std::nullopt);
         const auto read = BlockCoinbase::decode(candidate.serialized(3));
         ASSERT_TRUE(read);
@@ -113,16 +114,18 @@ TEST(BlockCoinbase, ScriptsOfAnotherShapeCarryNoMark) {
     EXPECT_EQ(marked("016c0801000000deadbeef"), (ExtranonceMark{0xde, 0xad, 0xbe, 0xef}));
     EXPECT_FALSE(marked("016c0801000000deadbeef00"));  // more after the extranonce
     EXPECT_FALSE(marked("016c0701000000deadbe"));      // a 7-byte push
-    EXPECT_FALSE(marked("02006c0801000000deadbeef"));  // a height pushed with a needless byte
+    EXPECT_FALSE(marked("026c000801000000deadbeef"));  // a height pushed with a needless byte
     EXPECT_FALSE(marked("0801000000deadbeef"));        // no height push first
     EXPECT_FALSE(marked(""));
-    // The genesis block's script: its first push is no height a node would check.
+    // The genesis block's script: its first push reads as a number, but not as its height (0),
+    // and what follows is no extranonce.
     BlockCoinbase genesis;
     genesis.scriptSig = testing::bytesFromHex("04ffff001d0104");
-    EXPECT_FALSE(genesis.pushedHeight());
+    EXPECT_EQ(genesis.pushedHeight(), 0x1d00ffff);
     EXPECT_FALSE(genesis.extranonceMark());
 
-    const MiningJob job(templateAt(500), CoinbasePayoutPlan::everythingToMiner({0x51}, {1, 2, 3, 4}));
+    const MiningJob job(templateAt(500),
+                        CoinbasePayoutPlan::everythingToMiner({0x51}, {1, 2, 3, 4}));
     auto bytes = job.candidate(0, {}).coinbaseBytes;
     EXPECT_TRUE(BlockCoinbase::decodeTransaction(bytes));
     bytes.push_back(0);  // a second transaction's beginning is no coinbase alone

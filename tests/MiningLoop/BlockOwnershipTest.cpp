@@ -10,7 +10,8 @@
 namespace corvanta {
 namespace {
 
-const Bytes kScript{0x00, 0x14, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+const Bytes kScript{0x00, 0x14, 1,  2,  3,  4,  5,  6,  7,  8,  9,
+                    10,   11,   12, 13, 14, 15, 16, 17, 18, 19, 20};
 
 // Each thing that tells installations apart changes the mark; the same ones give it again.
 TEST(BlockOwnership, EachInstallationHasAMarkOfItsOwn) {
