@@ -202,9 +202,12 @@ TEST_F(SessionNodeTest, TheDiskFullAlertLiftsOnlyOnceWhatWasHeldInMemoryIsWritte
     EXPECT_THROW(miner->historyStore()->recordSubmission(
                      5, hash, hash, 1, {SubmissionResult::Accepted{}}, WallClock::now()),
                  FileWriteError);
-    // The folder named has room from the start; the records still cannot be written.
-    ASSERT_TRUE(miner->send(
-        mining_event::StoreNotice{"Cannot write: disk full", harness.dir.path().string()}));
+    // The folder named has room from the start; the records still cannot be written. Sent once
+    // the loop runs, which may be just after the session says it mines.
+    ASSERT_TRUE(waitUntil([&] {
+        return miner->send(
+            mining_event::StoreNotice{"Cannot write: disk full", harness.dir.path().string()});
+    }));
     ASSERT_TRUE(waitUntil([&] { return !m.diskFullAlert().isEmpty(); }));
     const auto samples = [&] { return m.hashRateHistoryValue().size(); };
     const auto seen = samples();
