@@ -59,6 +59,28 @@ TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
     EXPECT_EQ(candidate.serialized(0xA1B2C3D4), block);
 }
 
+// The mark takes the upper half of the 8 extranonce bytes and the counter the lower, so every
+// candidate of a marked plan carries the mark; the coinbase keeps its shape (height push, one
+// 8-byte push).
+TEST(MiningJobTest, AMarkedPlanWritesItsMarkAfterTheCounterInEveryCandidate) {
+    const BlockTemplate t = templateNamed("gbt-with-1-tx.json");
+    const MiningJob job(t, CoinbasePayoutPlan::everythingToMiner({0x51}, {0xde, 0xad, 0xbe, 0xef}));
+    const auto scriptOf = [&](std::uint64_t extranonce) {
+        return CoinbaseTransaction(108, job.payoutPlan.extranonceBytes(extranonce),
+                                   {{{0x51}, 5'000'010'000}}, hex(*t.defaultWitnessCommitment))
+            .scriptSig;
+    };
+    EXPECT_EQ(scriptOf(1), hex("016c0801000000deadbeef"));
+    EXPECT_EQ(scriptOf(0x01020304), hex("016c0804030201deadbeef"));
+    // Past 2^32 sweeps the counter wraps; the mark never changes.
+    EXPECT_EQ(scriptOf(0x1'0000'0007), hex("016c0807000000deadbeef"));
+    const auto candidate = job.candidate(1, std::nullopt);
+    const CoinbaseTransaction coinbase(108, hex("01000000deadbeef"), {{{0x51}, 5'000'010'000}},
+                                       hex(*t.defaultWitnessCommitment));
+    EXPECT_EQ(candidate.coinbaseTxid, coinbase.txid());
+    EXPECT_NE(candidate.coinbaseTxid, MiningJob(t, kPayToOpTrue).candidate(1, {}).coinbaseTxid);
+}
+
 TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
     const MiningJob job(templateNamed("getblocktemplate-fresh-chain.json"), kPayToOpTrue);
     EXPECT_TRUE(job.branch.empty());

@@ -65,5 +65,72 @@ TEST(BlockCoinbase, RefusesWhatIsNoBlockBeginningWithACoinbase) {
     EXPECT_FALSE(BlockCoinbase::decode(tooRich));
 }
 
+BlockTemplate templateAt(std::int64_t height) {
+    BlockTemplate blockTemplate;
+    blockTemplate.version = 0x20000000;
+    blockTemplate.previousBlockHash = std::string(64, '2');
+    blockTemplate.coinbaseValue = 312'500'000;
+    blockTemplate.target = "7fffff" + std::string(58, '0');
+    blockTemplate.bits = "207fffff";
+    blockTemplate.curTime = 1'700'000'100;
+    blockTemplate.height = height;
+    blockTemplate.defaultWitnessCommitment = "6a24aa21a9ed" + std::string(64, 'c');
+    return blockTemplate;
+}
+
+// The height and the mark are read back from exactly what the miner writes, whatever the height's
+// push looks like; the coinbase alone reads as it does inside its block.
+TEST(BlockCoinbase, ReadsTheHeightAndTheMarkTheMinerWrote) {
+    const ExtranonceMark mark{9, 8, 7, 6};
+    for (const std::int64_t height :
+         {0, 1, 16, 17, 127, 128, 255, 256, 32'767, 32'768, 840'000, 2'147'483'647}) {
+        SCOPED_TRACE(height);
+        const MiningJob job(templateAt(height),
+                            CoinbasePayoutPlan::everythingToMiner({0x51}, mark));
+        const auto candidate = job.candidate(0xFFFF'FFFF, std::nullopt);
+        const auto read = BlockCoinbase::decode(candidate.serialized(3));
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->pushedHeight(), height);
+        EXPECT_EQ(read->extranonceMark(), mark);
+        const auto alone = BlockCoinbase::decodeTransaction(candidate.coinbaseBytes);
+        ASSERT_TRUE(alone);
+        EXPECT_EQ(alone->coinbaseTxID, read->coinbaseTxID);
+        EXPECT_EQ(alone->scriptSig, read->scriptSig);
+        EXPECT_EQ(alone->outputs, read->outputs);
+        // An unmarked miner's coinbase reads with the zero mark: no installation's.
+        const MiningJob unmarked(templateAt(height), CoinbasePayoutPlan::everythingToMiner({0x51}));
+        EXPECT_EQ(BlockCoinbase::decode(unmarked.candidate(5, {}).serialized(0))->extranonceMark(),
+                  ExtranonceMark{});
+    }
+}
+
+// Any other script shape has no mark, even where its bytes would line up.
+TEST(BlockCoinbase, ScriptsOfAnotherShapeCarryNoMark) {
+    const auto marked = [](std::string scriptHex) {
+        BlockCoinbase coinbase;
+        coinbase.scriptSig = testing::bytesFromHex(scriptHex);
+        return coinbase.extranonceMark();
+    };
+    EXPECT_EQ(marked("016c0801000000deadbeef"), (ExtranonceMark{0xde, 0xad, 0xbe, 0xef}));
+    EXPECT_FALSE(marked("016c0801000000deadbeef00"));  // more after the extranonce
+    EXPECT_FALSE(marked("016c0701000000deadbe"));      // a 7-byte push
+    EXPECT_FALSE(marked("026c000801000000deadbeef"));  // a height pushed with a needless byte
+    EXPECT_FALSE(marked("0801000000deadbeef"));        // no height push first
+    EXPECT_FALSE(marked(""));
+    // The genesis block's script: its first push reads as a number, but not as its height (0),
+    // and what follows is no extranonce.
+    BlockCoinbase genesis;
+    genesis.scriptSig = testing::bytesFromHex("04ffff001d0104");
+    EXPECT_EQ(genesis.pushedHeight(), 0x1d00ffff);
+    EXPECT_FALSE(genesis.extranonceMark());
+
+    const MiningJob job(templateAt(500),
+                        CoinbasePayoutPlan::everythingToMiner({0x51}, {1, 2, 3, 4}));
+    auto bytes = job.candidate(0, {}).coinbaseBytes;
+    EXPECT_TRUE(BlockCoinbase::decodeTransaction(bytes));
+    bytes.push_back(0);  // a second transaction's beginning is no coinbase alone
+    EXPECT_FALSE(BlockCoinbase::decodeTransaction(bytes));
+}
+
 }  // namespace
 }  // namespace corvanta

@@ -3,6 +3,8 @@
 // refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <thread>
 
 #include "BackgroundTasks.h"
@@ -34,11 +36,13 @@ std::vector<std::uint8_t> hashOf(const PendingBlock& block) {
     return {display.rbegin(), display.rend()};
 }
 
+// In height order: files found within one second load in the folder's own order.
 std::vector<std::int64_t> heightsIn(const std::filesystem::path& pendingDirectory) {
     std::vector<std::int64_t> heights;
     for (const auto& loaded : PendingBlockStore::load(pendingDirectory)) {
         heights.push_back(loaded.block.height);
     }
+    std::sort(heights.begin(), heights.end());
     return heights;
 }
 
@@ -128,7 +132,7 @@ struct Resubmission : ::testing::Test {
     WallClock::time_point now = WallClock::now();
 
     void resubmit(const ScriptedNode& node, MiningHistoryStore& history) {
-        loop::resubmitPendingBlocks(pending, rejectedDirectory, *node.client(), history,
+        loop::resubmitPendingBlocks(pending, rejectedDirectory, *node.client(), history, kOwnership,
                                     log.handler(), {});
     }
 };
@@ -179,6 +183,61 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
     resubmit(node, history);
     EXPECT_EQ(node.submissionCount(), 2u);
     EXPECT_EQ(log.events().size(), 3u);
+}
+
+// A pending file is judged by its block: what it pays, whose mark it carries and what the node
+// makes of it; the height, coinbase id and reward recorded are the block's own.
+TEST_F(Resubmission, OnlyABlockOfOursOrOneTheNodeTakesAsNewIsCounted) {
+    const auto unmarked = CoinbasePayoutPlan::everythingToMiner({0x51});
+    // A block of an older version (no mark) that the node already has.
+    PendingBlockStore::write(hashedPendingBlock(11, 11, now - 5s, unmarked), pendingDirectory);
+    // A block paying another script: never even submitted.
+    PendingBlockStore::write(
+        hashedPendingBlock(12, 12, now - 4s, CoinbasePayoutPlan::everythingToMiner({0x52})),
+        pendingDirectory);
+    // An older version's block the node had never seen: found here, then.
+    PendingBlockStore::write(hashedPendingBlock(13, 13, now - 3s, unmarked), pendingDirectory);
+    // Ours, in a file that claims another height, coinbase and reward.
+    auto forged = hashedPendingBlock(14, 14, now - 2s);
+    const auto ownCoinbase = forged.coinbaseTxIDHex;
+    forged.height = 99;
+    forged.rewardSats = 1;
+    forged.coinbaseTxIDHex = std::string(64, 'a');
+    PendingBlockStore::write(forged, pendingDirectory);
+    // An older version's block the node refuses: kept as a rejected block, never counted.
+    PendingBlockStore::write(hashedPendingBlock(15, 15, now - 1s, unmarked), pendingDirectory);
+
+    ScriptedNode node({ScriptedNode::verdict("duplicate"), ScriptedNode::accepted(),
+                       ScriptedNode::verdict("duplicate"), ScriptedNode::verdict("bad-cb-height")});
+    MiningHistoryStore history(folder.path() / "history.json");
+    resubmit(node, history);
+
+    EXPECT_EQ(node.submissionCount(), 4u);
+    const auto blocks = MiningHistoryStore(history.fileURL()).allBlocks();
+    EXPECT_EQ(heightsIn(blocks), (std::vector<std::int64_t>{13, 14}));
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(blocks[1].rewardSats, 5'000'000'000);
+    const auto coinbaseDisplay = bytesFromHex(ownCoinbase);
+    EXPECT_EQ(blocks[1].coinbaseTxID,
+              std::vector<std::uint8_t>(coinbaseDisplay.rbegin(), coinbaseDisplay.rend()));
+    EXPECT_EQ(heightsOf<BlockFound>(log), (std::vector<std::int64_t>{13, 14}));
+    EXPECT_EQ(log.all<SubmissionResultEvent>().size(), 2u);
+    const auto notices = log.all<StoreNotice>();
+    ASSERT_EQ(notices.size(), 3u);
+    EXPECT_NE(notices[0].message.find("carries no mark of this installation"), std::string::npos);
+    EXPECT_NE(notices[1].message.find("does not pay the payout address"), std::string::npos);
+    EXPECT_NE(notices[2].message.find("kept with the rejected blocks"), std::string::npos);
+    EXPECT_TRUE(heightsIn(pendingDirectory).empty());
+    std::set<std::string> setAside;
+    for (const auto& entry : std::filesystem::directory_iterator(pendingDirectory)) {
+        setAside.insert(entry.path().filename().string().substr(0, 21));
+    }
+    EXPECT_EQ(setAside, (std::set<std::string>{"set-aside-pending-11-", "set-aside-pending-12-"}));
+
+    // Set aside, they are not judged again.
+    resubmit(node, history);
+    EXPECT_EQ(node.submissionCount(), 4u);
+    EXPECT_EQ(log.all<StoreNotice>().size(), 3u);
 }
 
 TEST_F(Resubmission, APendingFileStaysUntilTheHistoryHoldsTheBlockOnDisk) {
@@ -258,7 +317,7 @@ struct FoundBlockLoop : ::testing::Test {
         return std::make_unique<MiningCoordinator>(
             watcher, engine, node.client(), nullptr, 6, 10ms, rejectedDirectory,
             BestDifficultyStore(folder.path() / "best.json"),
-            std::make_shared<MiningHistoryStore>(historyFile),
+            std::make_shared<MiningHistoryStore>(historyFile), kOwnership, std::filesystem::path(),
             MiningLoopTimings{
                 .submissionRetryStep = 1ms, .recoveryInitialPause = 5ms, .tipPollInterval = 5ms});
     }

@@ -4,22 +4,26 @@
 #include <vector>
 
 #include "DisplayHex.h"
+#include "LoopFakes.h"
 #include "corvanta/loop/PendingBlockStore.h"
 
 namespace corvanta::testing {
 
-// A pending block whose header hashes to its recorded hash, as every stored one must: a header,
-// a transaction count and a few bytes. Blocks of different `seed` differ.
+// A pending block of kOwnership's at `height`, as the loop stores one: a whole block whose header
+// hashes to the recorded hash and whose coinbase pushes the height, carries the mark and pays
+// 50 BTC to the script. Blocks of different `seed` differ. `plan` stands for another miner's.
 inline PendingBlock hashedPendingBlock(std::int64_t height, std::uint8_t seed,
-                                       WallClock::time_point foundAt) {
-    std::vector<std::uint8_t> header(80, 0);
-    header[76] = seed;
-    std::vector<std::uint8_t> block = header;
-    block.insert(block.end(), {0x01, 0xaa, 0xff});
+                                       WallClock::time_point foundAt,
+                                       const CoinbasePayoutPlan& plan = kOwnership.payoutPlan()) {
+    auto job = makeJob(seed, "lp", height);
+    job.payoutPlan = plan;
+    const auto candidate = job.candidate(seed, std::nullopt);
+    const auto block = candidate.serialized(0);
+    const auto header = std::span(block).first(80);
     return PendingBlock{.height = height,
                         .blockHashHex = loop::displayHex(doubleSHA256(header)),
                         .blockHex = BitcoinEncoding::hexString(block),
-                        .coinbaseTxIDHex = std::string(64, 'c'),
+                        .coinbaseTxIDHex = loop::displayHex(candidate.coinbaseTxid),
                         .rewardSats = 5'000'000'000,
                         .foundAt = wholeSeconds(foundAt)};
 }

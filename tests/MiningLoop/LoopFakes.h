@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "corvanta/assembly/MiningJob.h"
+#include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/MiningEvent.h"
 #include "corvanta/mining/HashEngine.h"
@@ -17,7 +18,10 @@
 
 namespace corvanta::testing {
 
-// A regtest-difficulty job on the tip whose display hash ends in `tip`.
+// The installation the loop tests mine for: OP_TRUE, with a mark of its own.
+inline const BlockOwnership kOwnership{{0x51}, {0x4d, 0x61, 0x72, 0x6b}};
+
+// A regtest-difficulty job on the tip whose display hash ends in `tip`, for kOwnership.
 inline MiningJob makeJob(std::uint8_t tip, std::string longPollID, std::int64_t height = 1) {
     static const char* digits = "0123456789abcdef";
     BlockTemplate blockTemplate;
@@ -30,7 +34,7 @@ inline MiningJob makeJob(std::uint8_t tip, std::string longPollID, std::int64_t 
     blockTemplate.curTime = 1'700'000'100;
     blockTemplate.height = height;
     blockTemplate.longPollID = std::move(longPollID);
-    return MiningJob(blockTemplate, CoinbasePayoutPlan::everythingToMiner({0x51}));
+    return MiningJob(blockTemplate, kOwnership.payoutPlan());
 }
 
 // Collects events from any thread.

@@ -16,13 +16,14 @@ int main(int argc, char** argv) {
     }
     const auto client = std::make_shared<RPCClient>(argv[1], RPCCredentials{argv[2], argv[3]});
     const std::filesystem::path folder = argv[4];
+    // The installation of the folder, as the test that started it mines for.
+    const BlockOwnership ownership{{0x51}, BlockOwnership::markForThisUser(folder, Bytes{0x51})};
     MiningCoordinator coordinator(
-        std::make_shared<TemplateWatcher>(client, CoinbasePayoutPlan::everythingToMiner({0x51}),
-                                          120),
+        std::make_shared<TemplateWatcher>(client, ownership.payoutPlan(), 120),
         std::make_shared<CPUEngine>(1), client, nullptr, defaultNodeRestartAttemptLimit,
         defaultNodeRestartInitialBackoff, folder / "rejected",
         BestDifficultyStore(folder / "best.json"),
-        std::make_shared<MiningHistoryStore>(folder / "history" / "regtest.json"));
+        std::make_shared<MiningHistoryStore>(folder / "history" / "regtest.json"), ownership);
     try {
         coordinator.run([](const MiningEvent&) {});
     } catch (const std::exception& error) {

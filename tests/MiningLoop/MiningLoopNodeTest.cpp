@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <csignal>
+#include <map>
 #include <set>
 #include <thread>
 
 #include "LoopFakes.h"
 #include "NodeHarness.h"
 #include "corvanta/assembly/BlockTemplate.h"
+#include "corvanta/loop/BlockCoinbase.h"
+#include "corvanta/loop/HistoryReconciliation.h"
 #include "corvanta/loop/MiningCoordinator.h"
 #include "corvanta/loop/NodeControllerSupervisor.h"
 #include "corvanta/loop/PendingBlockStore.h"
@@ -27,7 +30,10 @@ namespace {
 using namespace std::chrono_literals;
 using namespace mining_event;
 
-const CoinbasePayoutPlan kPayToOpTrue = CoinbasePayoutPlan::everythingToMiner({0x51});
+// The installation of a folder mining to OP_TRUE, as the loop's child process derives it.
+BlockOwnership ownershipOf(const std::filesystem::path& folder) {
+    return {{0x51}, BlockOwnership::markForThisUser(folder, Bytes{0x51})};
+}
 
 // The mining loop in a child process of the test, mining on the node with its files in `folder`;
 // killed with SIGKILL at the latest when it goes out of scope.
@@ -81,14 +87,21 @@ class MiningLoopNodeTest : public testing::NodeHarness {
     std::filesystem::path bestDifficultyFile() const { return dir_.path() / "best.json"; }
     std::filesystem::path historyFile() const { return dir_.path() / "history" / "regtest.json"; }
 
-    std::unique_ptr<MiningCoordinator> makeCoordinator() {
+    // For this test's installation by default; another's mines with its own ownership, history
+    // and folder.
+    std::unique_ptr<MiningCoordinator> makeCoordinator(
+        std::optional<BlockOwnership> ownership = {},
+        std::shared_ptr<MiningHistoryStore> history = {},
+        std::optional<std::filesystem::path> rejected = {}, std::filesystem::path walkRecord = {}) {
         // The harness owns the controller and outlives every coordinator of the test.
         auto supervisor = std::make_shared<NodeControllerSupervisor>(
             std::shared_ptr<NodeController>(controller_, [](NodeController*) {}));
+        const auto owner = ownership.value_or(ownershipOf(dir_.path()));
         return std::make_unique<MiningCoordinator>(
-            std::make_shared<TemplateWatcher>(client_, kPayToOpTrue, 120), engine_, client_,
-            supervisor, defaultNodeRestartAttemptLimit, 50ms, rejectedDirectory(),
-            BestDifficultyStore(bestDifficultyFile()), history_,
+            std::make_shared<TemplateWatcher>(client_, owner.payoutPlan(), 120), engine_, client_,
+            supervisor, defaultNodeRestartAttemptLimit, 50ms,
+            rejected.value_or(rejectedDirectory()), BestDifficultyStore(bestDifficultyFile()),
+            history ? history : history_, owner, walkRecord,
             MiningLoopTimings{.recoveryInitialPause = 50ms, .readyPollInterval = 50ms});
     }
 
@@ -102,8 +115,9 @@ class MiningLoopNodeTest : public testing::NodeHarness {
         }
     }
 
-    void startMining() {
-        coordinator_ = makeCoordinator();
+    void startMining() { startMining(makeCoordinator()); }
+    void startMining(std::unique_ptr<MiningCoordinator> coordinator) {
+        coordinator_ = std::move(coordinator);
         mining_ = std::jthread([this] { runCoordinator(); });
     }
 
@@ -142,7 +156,7 @@ class MiningLoopNodeTest : public testing::NodeHarness {
     PendingBlock solvedPendingBlock(std::int64_t extraSats, WallClock::time_point foundAt) const {
         auto blockTemplate = BlockTemplate::fetch(*client_, std::nullopt, {});
         blockTemplate.coinbaseValue += extraSats;
-        const MiningJob job(blockTemplate, kPayToOpTrue);
+        const MiningJob job(blockTemplate, ownershipOf(dir_.path()).payoutPlan());
         const BlockMiner miner(std::make_shared<CPUEngine>(1));
         const auto outcome =
             miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 1'000'000), {});
@@ -390,65 +404,144 @@ TEST_F(MiningLoopNodeTest, LoadsWorkFromALargeTemplate) {
     EXPECT_EQ(loadOnce("largeTemplateMilliseconds"), transactions + 1);
 }
 
-// Blocks an earlier session found but could not write down (a full disk, then a quit) are on the
-// chain, paying the payout script: the next run puts each back into the history, once.
-TEST_F(MiningLoopNodeTest, BlocksTheHistoryMissedComeBackFromTheChainOnce) {
-    startMining();
-    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 2; }));
-    stopMining();
-    const auto recorded = history_->allBlocks().size();
-    // A block found as the stop came stays pending and is settled at the next start, before the
-    // chain is walked: it may add one record that is not the walk's.
-    const auto pending = PendingBlockStore::load(pendingDirectory()).size();
-    // Three of ours the history never heard of, between two of someone else's.
-    client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
-                  {});
-    generate(3);
-    client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
-                  {});
-    const auto tip = blockCount();
+// This installation's blocks on the chain, by height: read whole, as only a test may.
+std::map<std::int64_t, std::vector<std::uint8_t>> blocksOf(const RPCClient& client,
+                                                           const BlockOwnership& owner) {
+    std::map<std::int64_t, std::vector<std::uint8_t>> found;
+    const auto tip = json::as<std::int64_t>(client.call("getblockcount", {}, 10, {}));
+    for (std::int64_t height = 0; height <= tip; ++height) {
+        const auto hash =
+            json::as<std::string>(client.call("getblockhash", {RPCParam::integer(height)}, 10, {}));
+        const auto raw = testing::bytesFromHex(json::as<std::string>(
+            client.call("getblock", {RPCParam::string(hash), RPCParam::integer(0)}, 10, {})));
+        const auto coinbase = BlockCoinbase::decode(raw);
+        if (coinbase && owner.judge(*coinbase) == BlockOwnership::Verdict::ours) {
+            found[height] =
+                std::vector<std::uint8_t>(coinbase->blockHash.begin(), coinbase->blockHash.end());
+        }
+    }
+    return found;
+}
 
+std::map<std::int64_t, std::vector<std::uint8_t>> byHeight(const std::vector<FoundBlock>& blocks) {
+    std::map<std::int64_t, std::vector<std::uint8_t>> found;
+    for (const auto& block : blocks) {
+        EXPECT_TRUE(found.emplace(block.height, block.blockHash).second)
+            << "two records at height " << block.height;
+    }
+    return found;
+}
+
+// Blocks this installation found but could not write down (a full disk, then a quit) come back
+// from the chain once, by their mark: never those another installation mined to the same address,
+// nor those the node mined to it.
+TEST_F(MiningLoopNodeTest, OnlyThisInstallationsMissedBlocksComeBackFromTheChainOnce) {
+    const auto otherFolder = dir_.path() / "other";
+    const auto other = ownershipOf(otherFolder);
+    ASSERT_NE(other.mark, ownershipOf(dir_.path()).mark);
+    const auto otherHistory =
+        std::make_shared<MiningHistoryStore>(otherFolder / "history" / "regtest.json");
+    const auto mineUntil = [&](std::unique_ptr<MiningCoordinator> coordinator,
+                               const std::shared_ptr<MiningHistoryStore>& history, std::size_t n) {
+        startMining(std::move(coordinator));
+        ASSERT_TRUE(testing::eventually([&] { return history->allBlocks().size() >= n; }));
+        stopMining();
+    };
+    mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 2);
+    // Ours, written into a history that is then lost.
+    const auto lost = std::make_shared<MiningHistoryStore>(dir_.path() / "lost" / "regtest.json");
+    mineUntil(makeCoordinator({}, lost), lost, 3);
+    generate(2);  // the node's own, to the same script
+    client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
+                  {});
+    mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 3);
+
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
     engine_->setPaused(true);
     log_.clear();
-    startMining();
-    ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually([&] { return std::filesystem::exists(walkRecord); }));
     stopMining();
-    const auto notices = log_.all<StoreNotice>();
-    ASSERT_EQ(notices.size(), 3u);
-    const auto check = [&](const std::vector<FoundBlock>& blocks) {
-        ASSERT_GE(blocks.size(), recorded + 3);
-        ASSERT_LE(blocks.size(), recorded + pending + 3);
-        std::set<std::vector<std::uint8_t>> hashes;
-        for (const auto& block : blocks) hashes.insert(block.blockHash);
-        EXPECT_EQ(hashes.size(), blocks.size());
-        for (std::int64_t height = tip - 3; height < tip; ++height) {
-            const auto found = std::find_if(blocks.begin(), blocks.end(), [&](const FoundBlock& b) {
-                return b.height == height;
-            });
-            ASSERT_NE(found, blocks.end()) << "no record at height " << height;
-            EXPECT_EQ(std::count_if(blocks.begin(), blocks.end(),
-                                    [&](const FoundBlock& b) { return b.height == height; }),
-                      1);
-            EXPECT_GT(found->rewardSats, 0);
-            const std::vector<std::uint8_t> displayOrder(found->blockHash.rbegin(),
-                                                         found->blockHash.rend());
-            const auto header =
-                client_->call("getblockheader",
-                              {RPCParam::string(BitcoinEncoding::hexString(displayOrder))}, 10, {});
-            EXPECT_EQ(json::as<std::int64_t>(header["height"]), height);
-        }
-    };
-    check(history_->allBlocks());
-    check(MiningHistoryStore(historyFile()).allBlocks());
+
+    const auto ours = blocksOf(*client_, ownershipOf(dir_.path()));
+    ASSERT_GE(ours.size(), 3u);
+    EXPECT_EQ(byHeight(history_->allBlocks()), ours);
+    EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+    for (const auto& block : history_->allBlocks()) EXPECT_GT(block.rewardSats, 0);
+    // The other installation's history holds its own blocks only.
+    const auto theirs = blocksOf(*client_, other);
+    for (const auto& [height, hash] : byHeight(otherHistory->allBlocks())) {
+        EXPECT_EQ(theirs.count(height), 1u) << height;
+        EXPECT_EQ(ours.count(height), 0u) << height;
+    }
+    const auto walked = HistoryReconciliation::readWalkedThrough(walkRecord);
+    ASSERT_TRUE(walked);
+    EXPECT_EQ(walked->height, blockCount());
 
     // Nothing more the next time.
     const auto settled = history_->allBlocks().size();
     log_.clear();
-    startMining();
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
     ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
     stopMining();
     EXPECT_TRUE(log_.all<StoreNotice>().empty());
     EXPECT_EQ(history_->allBlocks().size(), settled);
+}
+
+// A pending file is judged by the block it holds, never by what the file says of it.
+TEST_F(MiningLoopNodeTest, APendingFileCountsOnlyForABlockOfOurs) {
+    const auto otherFolder = dir_.path() / "other";
+    const auto otherHistory =
+        std::make_shared<MiningHistoryStore>(otherFolder / "history" / "regtest.json");
+    startMining(makeCoordinator(ownershipOf(otherFolder), otherHistory, otherFolder / "rejected"));
+    ASSERT_TRUE(testing::eventually([&] { return !otherHistory->allBlocks().empty(); }));
+    stopMining();
+    const auto now = WallClock::now();
+    const auto blockFile = [&](std::int64_t height, std::int64_t rewardSats,
+                               WallClock::time_point foundAt) {
+        const auto hash = json::as<std::string>(
+            client_->call("getblockhash", {RPCParam::integer(height)}, 10, {}));
+        return PendingBlock{
+            .height = height,
+            .blockHashHex = hash,
+            .blockHex = json::as<std::string>(
+                client_->call("getblock", {RPCParam::string(hash), RPCParam::integer(0)}, 10, {})),
+            .coinbaseTxIDHex = std::string(64, 'a'),
+            .rewardSats = rewardSats,
+            .foundAt = wholeSeconds(foundAt)};
+    };
+    // The genesis block, claiming 20 million BTC; another installation's block to our address.
+    PendingBlockStore::write(blockFile(0, 2'000'000'000'000'000, now - 20s), pendingDirectory());
+    PendingBlockStore::write(blockFile(otherHistory->allBlocks().front().height, 1, now - 10s),
+                             pendingDirectory());
+    // Ours, with a file that lies about its height and reward.
+    auto own = solvedPendingBlock(0, now);
+    const auto ownHeight = own.height;
+    own.height += 7;
+    own.rewardSats = 1;
+    PendingBlockStore::write(own, pendingDirectory());
+
+    log_.clear();
+    engine_->setPaused(true);
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    stopMining();
+    const auto blocks = history_->allBlocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].height, ownHeight);
+    EXPECT_EQ(blocks[0].rewardSats, 5'000'000'000);  // what the coinbase pays on regtest
+    EXPECT_EQ(log_.all<BlockFound>().size(), 1u);
+    std::vector<std::string> notCounted;
+    for (const auto& notice : log_.all<StoreNotice>()) notCounted.push_back(notice.message);
+    ASSERT_EQ(notCounted.size(), 2u);
+    EXPECT_NE(notCounted[0].find("does not pay the payout address"), std::string::npos);
+    EXPECT_NE(notCounted[1].find("carries no mark of this installation"), std::string::npos);
+    EXPECT_TRUE(PendingBlockStore::load(pendingDirectory()).empty());
+    std::size_t setAside = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(pendingDirectory())) {
+        setAside += entry.path().filename().string().starts_with("set-aside-pending-");
+    }
+    EXPECT_EQ(setAside, 2u);
 }
 
 }  // namespace

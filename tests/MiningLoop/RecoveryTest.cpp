@@ -114,7 +114,8 @@ struct CoordinatorFixture : ::testing::Test {
         return std::make_unique<MiningCoordinator>(
             watcher, std::make_shared<FakeEngine>(behaviour), client, std::move(supervisor), 6,
             10ms, folder.path() / "rejected", BestDifficultyStore(folder.path() / "best.json"),
-            history, MiningLoopTimings{.recoveryInitialPause = 5ms, .tipPollInterval = 5ms});
+            history, kOwnership, std::filesystem::path(),
+            MiningLoopTimings{.recoveryInitialPause = 5ms, .tipPollInterval = 5ms});
     }
 };
 

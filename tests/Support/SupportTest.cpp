@@ -2,11 +2,13 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -274,6 +276,45 @@ TEST(CancellableWait, StopEndsTheWaitPromptly) {
     source.request_stop();
     EXPECT_TRUE(testing::eventually([&] { return cancelled.load(); }));
     EXPECT_TRUE(sleepFor(1ms, std::stop_token{}));
+}
+
+}  // namespace
+}  // namespace corvanta
+
+namespace corvanta {
+namespace {
+
+// In a process of its own (this test program run again), removes the leftovers of FILE.
+constexpr const char* kRemoveLeftoversOf = "CORVANTA_TEST_REMOVE_LEFTOVERS_OF";
+
+TEST(AtomicFile, LeftoversOfAnEarlierProcessGoEvenWrittenJustBeforeItsStart) {
+    if (const char* file = std::getenv(kRemoveLeftoversOf)) {
+        std::exit(removeLeftoverTemporaries(std::filesystem::path(file)) == 1 ? 0 : 3);
+    }
+    testing::TempDir dir;
+    const auto file = dir.path() / "regtest.json";
+    // A write cut short an instant before the next process starts: no whole second between them.
+    const auto leftover = dir.path() / ".regtest.json.tmp-5e1f";
+    testing::writeText(leftover, "cut short");
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::string filter = "--gtest_filter=AtomicFile.LeftoversOfAnEarlierProcessGo*";
+    ASSERT_EQ(::setenv(kRemoveLeftoversOf, file.c_str(), 1), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl(self.c_str(), self.c_str(), filter.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::unsetenv(kRemoveLeftoversOf);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    // One this process writes after its own start stays.
+    testing::writeText(leftover, "a write of this run");
+    EXPECT_EQ(removeLeftoverTemporaries(file), 0u);
+    EXPECT_TRUE(std::filesystem::exists(leftover));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// A raw block from a node that may answer anything: refused, or a coinbase whose amounts are
-// within all the money there is, read without reading past the bytes.
+// A raw block (or a coinbase alone) from a node that may answer anything: refused, or a coinbase
+// whose amounts are within all the money there is, read without reading past the bytes; its
+// height and mark are read only from the shape the miner writes.
 
 #include "FuzzSupport.h"
 #include "corvanta/assembly/ChainLimits.h"
@@ -7,9 +8,23 @@
 
 using namespace corvanta;
 
+namespace {
+
+void check(const BlockCoinbase& coinbase) {
+    const auto height = coinbase.pushedHeight();
+    fuzz::expect(!height || (*height >= 0 && *height <= 0xFFFFFFFFFFLL), "an impossible height");
+    if (coinbase.extranonceMark()) {
+        fuzz::expect(height.has_value(), "a mark without the height before it");
+    }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (const auto alone = BlockCoinbase::decodeTransaction(std::span(data, size))) check(*alone);
     const auto coinbase = BlockCoinbase::decode(std::span(data, size));
     if (!coinbase) return 0;
+    check(*coinbase);
     for (const auto& output : coinbase->outputs) {
         fuzz::expect(output.sats >= 0 && output.sats <= maxMoneySats, "an impossible amount");
         fuzz::expect(output.script.size() <= size, "a script longer than the block");

@@ -300,6 +300,40 @@ class Invalidation(ChainCase):
         # Written with the node's 16 significant digits.
         self.assertEqual(n.rpc("getnetworkhashps"), float("%.16g" % (2 / (header["time"] - 1296688602))))
 
+    def test_a_transaction_is_found_in_the_block_named_or_in_the_mempool(self):
+        n = self.node
+        n.rpc("generatetodescriptor", 101, "raw(51)")
+        loose = n.control(cmd="mempool-add")["txid"]
+        self.assertEqual(dsha(bytes.fromhex(n.rpc("getrawtransaction", loose)))[::-1].hex(), loose)
+        [h] = n.rpc("generatetodescriptor", 1, "raw(51)")
+        block = n.rpc("getblock", h, 1)
+        coinbase = n.rpc("getrawtransaction", block["tx"][0], 0, h)
+        # The coinbase as the block holds it, its scriptSig the one getblock shows.
+        self.assertIn(coinbase, n.rpc("getblock", h, 0))
+        self.assertIn(block["coinbase_tx"]["coinbase"], coinbase)
+        for args, code in [((block["tx"][0],), -5), ((block["tx"][0], 0, n.rpc("getblockhash", 1)), -5),
+                           ((block["tx"][0], 0, "00" * 32), -5), ((block["tx"][0], 1, h), -8)]:
+            with self.assertRaises(RPCFailure) as ctx:
+                n.rpc("getrawtransaction", *args)
+            self.assertEqual(ctx.exception.code, code, args)
+
+    def test_filled_blocks_are_as_big_as_asked_within_the_weight_limit(self):
+        n = self.node
+        n.rpc("generatetodescriptor", 101, "raw(51)")
+        hashes = n.control(cmd="mine", count=2, fill={"transactions": 300, "bytes": 150000})["hashes"]
+        self.assertEqual(len(hashes), 2)
+        self.assertEqual(n.rpc("getbestblockhash"), hashes[-1])
+        for h in hashes:
+            block = n.rpc("getblock", h, 1)
+            self.assertEqual(block["nTx"], 301)
+            self.assertGreater(block["size"], 140000)
+            self.assertLessEqual(block["weight"], 4000000)
+            self.assertGreater(block["size"], block["strippedsize"])  # witness bytes too
+            self.assertEqual(len(n.rpc("getblock", h, 0)) // 2, block["size"])
+        refused = n.control(cmd="mine", count=1, fill={"transactions": 10, "bytes": 5000000})
+        self.assertFalse(refused["ok"])
+        self.assertIn("weight limit", refused["error"])
+
 
 class ScriptedTarget(NodeTestCase):
     """Templates at a harder target than regtest's, so that a miner can be measured searching."""

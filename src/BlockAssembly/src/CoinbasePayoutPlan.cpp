@@ -4,8 +4,16 @@
 
 namespace corvanta {
 
-CoinbasePayoutPlan CoinbasePayoutPlan::everythingToMiner(Bytes script) {
-    return CoinbasePayoutPlan{std::move(script)};
+CoinbasePayoutPlan CoinbasePayoutPlan::everythingToMiner(Bytes script, ExtranonceMark mark) {
+    return CoinbasePayoutPlan{std::move(script), mark};
+}
+
+Bytes CoinbasePayoutPlan::extranonceBytes(std::uint64_t counter) const {
+    Bytes bytes;
+    bytes.reserve(8);
+    for (int i = 0; i < 4; ++i) bytes.push_back(std::uint8_t(counter >> (8 * i)));
+    bytes.insert(bytes.end(), extranonceMark.begin(), extranonceMark.end());
+    return bytes;
 }
 
 std::vector<CoinbaseOutput> CoinbasePayoutPlan::outputs(std::int64_t totalSats) const {

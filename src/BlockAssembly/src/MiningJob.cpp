@@ -10,8 +10,6 @@
 
 namespace corvanta {
 
-using detail::appendLittleEndian;
-
 namespace {
 
 [[noreturn]] void malformed(std::string field) {
@@ -90,10 +88,8 @@ MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan
 
 BlockCandidate MiningJob::candidate(std::uint64_t extranonce,
                                     std::optional<std::uint32_t> time) const {
-    Bytes extranonceBytes;
-    appendLittleEndian(extranonceBytes, extranonce, 8);
-    const CoinbaseTransaction coinbase(height, extranonceBytes, payoutPlan.outputs(coinbaseValue),
-                                       witnessCommitment);
+    const CoinbaseTransaction coinbase(height, payoutPlan.extranonceBytes(extranonce),
+                                       payoutPlan.outputs(coinbaseValue), witnessCommitment);
     const Hash32 coinbaseTxid = coinbase.txid();
     const Hash32 merkleRoot = MerkleBranch::root(coinbaseTxid, branch);
 

@@ -1,39 +1,71 @@
+#include "Session/HeldRecords.h"
 #include "Session/SessionMiner.h"
 #include "corvanta/assembly/BlockTemplate.h"
 #include "corvanta/assembly/CoinbasePayoutPlan.h"
+#include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/MiningCoordinator.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/NodeControllerSupervisor.h"
 #include "corvanta/loop/TemplateWatcher.h"
 #include "corvanta/mining/CPUEngine.h"
+#include "corvanta/node/NodeController.h"
 
 namespace corvanta {
 
 namespace {
 
-class CoordinatorMiner final : public SessionMiner {
+// Whose blocks are ours: the mark derives from the folder the installation keeps its found
+// blocks in (with the user, the machine and the payout script). How far the chain was walked for
+// missed ones is kept beside the node's own data, so it goes with that chain.
+BlockOwnership ownershipOf(const SessionMinerParts& parts) {
+    return {parts.payoutScript,
+            BlockOwnership::markForThisUser(parts.historyFile.parent_path(), parts.payoutScript)};
+}
+
+std::filesystem::path walkRecordOf(const SessionMinerParts& parts) {
+    if (!parts.controller) return {};
+    return parts.controller->configuration().dataDirectory / "found-blocks-walked.json";
+}
+
+class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
   public:
     explicit CoordinatorMiner(const SessionMinerParts& parts)
-        : coordinator_(std::make_shared<TemplateWatcher>(
-                           parts.client, CoinbasePayoutPlan::everythingToMiner(parts.payoutScript),
-                           BlockTemplate::longPollTimeoutSeconds),
-                       parts.engine, parts.client,
-                       std::make_shared<NodeControllerSupervisor>(parts.controller),
-                       defaultNodeRestartAttemptLimit, defaultNodeRestartInitialBackoff,
-                       parts.rejectedBlockDirectory, BestDifficultyStore(parts.bestDifficultyFile),
-                       std::make_shared<MiningHistoryStore>(parts.historyFile)) {}
+        : CoordinatorMiner(parts, ownershipOf(parts)) {}
 
     void run(MiningEventHandler onEvent) override { coordinator_.run(std::move(onEvent)); }
     void stop() override { coordinator_.stop(); }
     std::shared_ptr<MiningHistoryStore> historyStore() const override {
         return coordinator_.historyStore();
     }
+    bool saveHeldRecords() override { return coordinator_.saveHeldInMemory(); }
 
   private:
+    CoordinatorMiner(const SessionMinerParts& parts, const BlockOwnership& ownership)
+        : coordinator_(std::make_shared<TemplateWatcher>(parts.client, ownership.payoutPlan(),
+                                                         BlockTemplate::longPollTimeoutSeconds),
+                       parts.engine, parts.client,
+                       std::make_shared<NodeControllerSupervisor>(parts.controller),
+                       defaultNodeRestartAttemptLimit, defaultNodeRestartInitialBackoff,
+                       parts.rejectedBlockDirectory, BestDifficultyStore(parts.bestDifficultyFile),
+                       std::make_shared<MiningHistoryStore>(parts.historyFile), ownership,
+                       walkRecordOf(parts)) {}
+
     MiningCoordinator coordinator_;
 };
 
 }  // namespace
+
+bool saveHeldRecords(SessionMiner& miner) {
+    if (auto* writer = dynamic_cast<HeldRecordsWriter*>(&miner)) return writer->saveHeldRecords();
+    const auto history = miner.historyStore();
+    if (!history) return true;
+    try {
+        history->saveIfUnsaved();
+    } catch (const std::exception&) {
+        return false;
+    }
+    return history->isSaved();
+}
 
 std::shared_ptr<SessionMiner> makeCoordinatorMiner(const SessionMinerParts& parts) {
     return std::make_shared<CoordinatorMiner>(parts);

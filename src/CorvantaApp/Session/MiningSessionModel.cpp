@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "Notifications/MinerNotifications.h"
+#include "Session/HeldRecords.h"
 #include "Session/PeriodicTask.h"
 #include "Session/SessionDriver.h"
 #include "Session/SessionModelInternals.h"
@@ -196,17 +197,7 @@ void MiningSessionModel::setDiskFullAlert(std::optional<std::filesystem::path> f
 }
 
 void MiningSessionModel::clearDiskFullAlertIfRoom() {
-    if (!diskFullFolder_) return;
-    // Room for the largest block's pending file and its history line, not merely a few bytes: a
-    // folder that frees a little and fills again at the next block would hide the alert while
-    // blocks still wait in memory. A file system smaller than that has room once half of it is
-    // free.
-    constexpr std::uintmax_t room = 16u << 20;
-    std::error_code error;
-    const auto space = std::filesystem::space(*diskFullFolder_, error);
-    if (!error && space.available >= std::min(room, space.capacity / 2)) {
-        setDiskFullAlert(std::nullopt);
-    }
+    if (diskFullFolder_ && folderHasRoomForBlocks(*diskFullFolder_)) setDiskFullAlert(std::nullopt);
 }
 
 void MiningSessionModel::setCoreVersion(std::optional<QString> version) {

@@ -117,6 +117,9 @@ class SessionDriver : public QObject {
     // The history's count, total and newest records as the store holds them now, without asking
     // the chain (the refresher does that on its own period).
     void refreshHistorySummary(const SessionPtr& session);
+    // Once the full folder has room again, writes what its failed writes left in memory, and
+    // lifts the alert only when that write succeeded.
+    void saveHeldRecordsWhenRoom(const SessionPtr& session);
     void handleGovernorEvent(const SessionPtr& session, const GovernorEvent& event);
     void applyGovernorDecision(const SessionPtr& session, const GovernorDecision& decision,
                                const QString& pauseReason);

@@ -70,6 +70,8 @@ struct SessionDriver::Session {
     PeriodicTask* hashRateSampler = nullptr;
     PeriodicTask* earningsScanner = nullptr;
     PeriodicTask* historyRefresher = nullptr;
+    // What a full disk left in memory is being written, now that its folder has room.
+    bool savingHeldRecords = false;
     // The tip whose header the current status poller fetched.
     std::optional<std::string> rememberedTip;
     bool historyBaseline = false;

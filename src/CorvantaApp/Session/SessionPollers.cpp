@@ -206,7 +206,7 @@ void SessionDriver::startHashRateSampler(const SessionPtr& session) {
                 history.erase(history.begin(), history.end() - hashRateSampleLimit);
             }
             model_.setHashRateHistory(std::move(history));
-            model_.clearDiskFullAlertIfRoom();
+            saveHeldRecordsWhenRoom(session);
             done();
         },
         this);

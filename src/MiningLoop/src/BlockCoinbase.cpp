@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "corvanta/assembly/ChainLimits.h"
+#include "corvanta/assembly/CoinbaseTransaction.h"
 
 namespace corvanta {
 namespace {
@@ -62,6 +63,64 @@ std::int64_t BlockCoinbase::satsPaidTo(std::span<const std::uint8_t> script) con
     return total;
 }
 
+namespace {
+
+// Reads the coinbase transaction at the reader's place into `coinbase`; false for anything else.
+bool readCoinbase(Reader& reader, std::span<const std::uint8_t> bytes, BlockCoinbase& coinbase) {
+    // The transaction id leaves out the witness marker, flag and witness: its bytes are the
+    // version, the inputs and outputs, and the lock time, hashed together.
+    const std::size_t start = reader.position();
+    reader.take(4);  // version
+    bool witness = false;
+    std::size_t inputsStart = reader.position();
+    const auto peek = bytes.subspan(std::min(bytes.size(), inputsStart));
+    if (peek.size() >= 2 && peek[0] == 0x00 && peek[1] == 0x01) {
+        witness = true;
+        reader.take(2);
+        inputsStart = reader.position();
+    }
+    // A coinbase has one input, spending nothing: a null outpoint.
+    if (reader.varInt() != 1) return false;
+    const auto outpoint = reader.take(36);
+    if (!reader.ok() ||
+        !std::all_of(outpoint.begin(), outpoint.begin() + 32,
+                     [](std::uint8_t b) { return b == 0; }) ||
+        !std::all_of(outpoint.begin() + 32, outpoint.end(),
+                     [](std::uint8_t b) { return b == 0xFF; })) {
+        return false;
+    }
+    const auto script = reader.take(reader.varInt());
+    coinbase.scriptSig.assign(script.begin(), script.end());
+    reader.take(4);  // sequence
+    const auto outputCount = reader.varInt();
+    for (std::uint64_t i = 0; i < outputCount && reader.ok(); ++i) {
+        BlockCoinbase::Output output;
+        const auto sats = reader.little(8);
+        if (!reader.ok() || sats > std::uint64_t(maxMoneySats)) return false;
+        output.sats = std::int64_t(sats);
+        const auto outputScript = reader.take(reader.varInt());
+        output.script.assign(outputScript.begin(), outputScript.end());
+        coinbase.outputs.push_back(std::move(output));
+    }
+    const std::size_t outputsEnd = reader.position();
+    if (witness) {
+        const auto items = reader.varInt();  // the single input's witness
+        for (std::uint64_t i = 0; i < items && reader.ok(); ++i) reader.take(reader.varInt());
+    }
+    const auto lockTime = reader.take(4);
+    if (!reader.ok()) return false;
+
+    Bytes stripped(bytes.begin() + std::ptrdiff_t(start),
+                   bytes.begin() + std::ptrdiff_t(start + 4));
+    stripped.insert(stripped.end(), bytes.begin() + std::ptrdiff_t(inputsStart),
+                    bytes.begin() + std::ptrdiff_t(outputsEnd));
+    stripped.insert(stripped.end(), lockTime.begin(), lockTime.end());
+    coinbase.coinbaseTxID = doubleSHA256(stripped);
+    return true;
+}
+
+}  // namespace
+
 std::optional<BlockCoinbase> BlockCoinbase::decode(std::span<const std::uint8_t> block) {
     Reader reader(block);
     BlockCoinbase coinbase;
@@ -71,56 +130,48 @@ std::optional<BlockCoinbase> BlockCoinbase::decode(std::span<const std::uint8_t>
     coinbase.time = std::uint32_t(header[68]) | std::uint32_t(header[69]) << 8 |
                     std::uint32_t(header[70]) << 16 | std::uint32_t(header[71]) << 24;
     if (reader.varInt() == 0) return std::nullopt;  // no transaction, no coinbase
+    if (!readCoinbase(reader, block, coinbase)) return std::nullopt;
+    return coinbase;
+}
 
-    // The transaction id leaves out the witness marker, flag and witness: its bytes are the
-    // version, the inputs and outputs, and the lock time, hashed together.
-    const std::size_t start = reader.position();
-    reader.take(4);  // version
-    bool witness = false;
-    std::size_t inputsStart = reader.position();
-    const auto peek = block.subspan(std::min(block.size(), inputsStart));
-    if (peek.size() >= 2 && peek[0] == 0x00 && peek[1] == 0x01) {
-        witness = true;
-        reader.take(2);
-        inputsStart = reader.position();
-    }
-    // A coinbase has one input, spending nothing: a null outpoint.
-    if (reader.varInt() != 1) return std::nullopt;
-    const auto outpoint = reader.take(36);
-    if (!reader.ok() ||
-        !std::all_of(outpoint.begin(), outpoint.begin() + 32,
-                     [](std::uint8_t b) { return b == 0; }) ||
-        !std::all_of(outpoint.begin() + 32, outpoint.end(),
-                     [](std::uint8_t b) { return b == 0xFF; })) {
+std::optional<BlockCoinbase> BlockCoinbase::decodeTransaction(
+    std::span<const std::uint8_t> transaction) {
+    Reader reader(transaction);
+    BlockCoinbase coinbase;
+    if (!readCoinbase(reader, transaction, coinbase)) return std::nullopt;
+    if (reader.position() != transaction.size()) return std::nullopt;  // more than one transaction
+    return coinbase;
+}
+
+std::optional<std::int64_t> BlockCoinbase::pushedHeight() const {
+    if (scriptSig.empty()) return std::nullopt;
+    const auto first = scriptSig[0];
+    if (first == 0x00) return 0;
+    if (first >= 0x51 && first <= 0x60) return first - 0x50;
+    // A number of up to 5 bytes (heights stay below 2^31), little-endian, non-negative.
+    if (first < 1 || first > 5 || scriptSig.size() < std::size_t(1 + first)) return std::nullopt;
+    if ((scriptSig[first] & 0x80) != 0) return std::nullopt;
+    std::int64_t height = 0;
+    for (std::size_t i = first; i >= 1; --i) height = (height << 8) | scriptSig[i];
+    // Only the minimal push is the height push the node checks.
+    if (ScriptEncoding::pushBlockHeight(height) !=
+        Bytes(scriptSig.begin(), scriptSig.begin() + 1 + first)) {
         return std::nullopt;
     }
-    reader.take(reader.varInt());  // the coinbase script
-    reader.take(4);                // sequence
-    const auto outputCount = reader.varInt();
-    for (std::uint64_t i = 0; i < outputCount && reader.ok(); ++i) {
-        Output output;
-        const auto sats = reader.little(8);
-        if (!reader.ok() || sats > std::uint64_t(maxMoneySats)) return std::nullopt;
-        output.sats = std::int64_t(sats);
-        const auto script = reader.take(reader.varInt());
-        output.script.assign(script.begin(), script.end());
-        coinbase.outputs.push_back(std::move(output));
-    }
-    const std::size_t outputsEnd = reader.position();
-    if (witness) {
-        const auto items = reader.varInt();  // the single input's witness
-        for (std::uint64_t i = 0; i < items && reader.ok(); ++i) reader.take(reader.varInt());
-    }
-    const auto lockTime = reader.take(4);
-    if (!reader.ok()) return std::nullopt;
+    return height;
+}
 
-    Bytes stripped(block.begin() + std::ptrdiff_t(start),
-                   block.begin() + std::ptrdiff_t(start + 4));
-    stripped.insert(stripped.end(), block.begin() + std::ptrdiff_t(inputsStart),
-                    block.begin() + std::ptrdiff_t(outputsEnd));
-    stripped.insert(stripped.end(), lockTime.begin(), lockTime.end());
-    coinbase.coinbaseTxID = doubleSHA256(stripped);
-    return coinbase;
+std::optional<ExtranonceMark> BlockCoinbase::extranonceMark() const {
+    const auto height = pushedHeight();
+    if (!height) return std::nullopt;
+    const auto push = ScriptEncoding::pushBlockHeight(*height);
+    constexpr std::size_t extranonceSize = 8;
+    if (scriptSig.size() != push.size() + 1 + extranonceSize || scriptSig[push.size()] != 8) {
+        return std::nullopt;
+    }
+    ExtranonceMark mark{};
+    std::copy_n(scriptSig.end() - std::ptrdiff_t(mark.size()), mark.size(), mark.begin());
+    return mark;
 }
 
 }  // namespace corvanta

@@ -9,40 +9,113 @@
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
+#include "corvanta/support/StrictJson.h"
 
 namespace corvanta::HistoryReconciliation {
+namespace {
 
-std::vector<FoundBlock> reconcile(MiningHistoryStore& history, const RPCClient& client,
-                                  const Bytes& payoutScript, double timeoutSeconds,
-                                  std::stop_token stop) {
-    std::vector<FoundBlock> added;
+// What getblock at verbosity 1 says of a block that the walk needs: never the transaction list
+// beyond its first entry.
+struct BlockSummary {
+    std::string hashHex;
+    std::int64_t height = 0;
+    std::uint32_t time = 0;
+    std::string coinbaseTxIDHex;
+    std::optional<Bytes> coinbaseScript;  // absent from nodes older than the coinbase_tx field
+};
+
+BlockSummary summaryOf(const json::Value& block) {
+    BlockSummary summary;
+    summary.hashHex = json::required<std::string>(block, "hash");
+    summary.height = json::required<std::int64_t>(block, "height");
+    summary.time = json::required<std::uint32_t>(block, "time");
+    const auto& txids = json::required<json::Value>(block, "tx");
+    if (!txids.is_array() || txids.empty()) throw json::DecodeError("tx", "no coinbase");
+    summary.coinbaseTxIDHex = json::as<std::string>(txids.front(), "tx[0]");
+    if (const auto coinbase = json::optional<json::Value>(block, "coinbase_tx")) {
+        const auto script = BitcoinEncoding::hexBytes(
+            json::required<std::string>(*coinbase, "coinbase", "coinbase_tx"));
+        if (!script) throw json::DecodeError("coinbase_tx.coinbase", "not hexadecimal");
+        summary.coinbaseScript = *script;
+    }
+    return summary;
+}
+
+}  // namespace
+
+std::optional<WalkedThrough> readWalkedThrough(const std::filesystem::path& file) {
+    try {
+        const auto record = json::parse(readFile(file, Links::refuse));
+        WalkedThrough walked{json::required<std::int64_t>(record, "height"),
+                             json::required<std::string>(record, "hash")};
+        if (walked.height < 0 || !loop::isLowerHex(walked.hashHex, 64)) return std::nullopt;
+        return walked;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+void writeWalkedThrough(const std::filesystem::path& file, const WalkedThrough& walked) {
+    const json::Value record = {{"height", walked.height}, {"hash", walked.hashHex}};
+    writeFileAtomically(file, json::dump(record), Durability::durable);
+}
+
+Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
+               const BlockOwnership& ownership, const std::optional<WalkedThrough>& walked,
+               std::int64_t untilHeight, double timeoutSeconds, std::stop_token stop) {
+    Walk walk;
     // A history that cannot be read may hold any of the blocks: they are compared with it once it
     // reads, when a later start walks again.
-    if (history.unreadableReason()) return added;
-    const auto newest = history.newestHeight();
-    if (!newest || payoutScript.empty()) return added;
+    if (history.unreadableReason() || ownership.payoutScript.empty() ||
+        ownership.mark == ExtranonceMark{}) {
+        return walk;  // nothing could be shown to be ours
+    }
+    const auto ask = [&](std::string_view method, const std::vector<RPCParam>& params,
+                         auto decode) {
+        throwIfStopRequested(stop);
+        ++walk.questions;
+        return client.call(method, params, timeoutSeconds, stop, decode);
+    };
+    const auto hashAt = [&](std::int64_t height) {
+        return ask("getblockhash", {RPCParam::integer(height)},
+                   [](const json::Value& result) { return json::as<std::string>(result); });
+    };
     try {
-        const auto tip = json::as<std::int64_t>(
-            client.call("getblockcount", {}, timeoutSeconds, stop), "getblockcount");
-        const auto from = std::max({std::int64_t(0), *newest - lookBehind, tip - maximumDepth + 1});
-        for (auto height = from; height <= tip; ++height) {
-            throwIfStopRequested(stop);
-            const auto hashHex = json::as<std::string>(
-                client.call("getblockhash", {RPCParam::integer(height)}, timeoutSeconds, stop),
-                "getblockhash");
+        const auto deepest = std::max<std::int64_t>(0, untilHeight - maximumDepth + 1);
+        std::int64_t from = deepest;
+        if (walked && walked->height <= untilHeight && hashAt(walked->height) == walked->hashHex) {
+            from = walked->height + 1;
+        } else if (const auto newest = history.newestHeight()) {
+            from = *newest - lookBehind;
+        }
+        walk.from = from = std::max(from, deepest);
+        for (auto height = from; height <= untilHeight; ++height) {
+            const auto hashHex = hashAt(height);
             if (history.contains(loop::hashBytesOfDisplayHex(hashHex))) continue;
-            const auto raw = BitcoinEncoding::hexBytes(json::as<std::string>(
-                client.call("getblock", {RPCParam::string(hashHex), RPCParam::integer(0)},
-                            timeoutSeconds, stop),
-                "getblock"));
-            const auto block = raw ? BlockCoinbase::decode(*raw) : std::nullopt;
+            const auto block = ask("getblock", {RPCParam::string(hashHex), RPCParam::integer(1)},
+                                   [](const json::Value& result) { return summaryOf(result); });
             // A block that is not the one asked for proves nothing.
-            if (!block || loop::displayHex(block->blockHash) != hashHex) continue;
-            const auto sats = block->satsPaidTo(payoutScript);
-            if (sats <= 0) continue;
-            const Bytes blockHash(block->blockHash.begin(), block->blockHash.end());
-            const Bytes coinbaseTxID(block->coinbaseTxID.begin(), block->coinbaseTxID.end());
-            const auto foundAt = WallClock::time_point(std::chrono::seconds(block->time));
+            if (block.hashHex != hashHex || block.height != height) continue;
+            if (block.coinbaseScript) {
+                BlockCoinbase script;
+                script.scriptSig = *block.coinbaseScript;
+                if (script.extranonceMark() != ownership.mark) continue;
+            }
+            const auto raw = BitcoinEncoding::hexBytes(
+                ask("getrawtransaction",
+                    {RPCParam::string(block.coinbaseTxIDHex), RPCParam::integer(0),
+                     RPCParam::string(hashHex)},
+                    [](const json::Value& result) { return json::as<std::string>(result); }));
+            auto coinbase = raw ? BlockCoinbase::decodeTransaction(*raw) : std::nullopt;
+            if (!coinbase || loop::displayHex(coinbase->coinbaseTxID) != block.coinbaseTxIDHex ||
+                coinbase->pushedHeight() != height ||
+                ownership.judge(*coinbase) != BlockOwnership::Verdict::ours) {
+                continue;
+            }
+            const auto sats = coinbase->satsPaidTo(ownership.payoutScript);
+            const auto blockHash = loop::hashBytesOfDisplayHex(hashHex);
+            const Bytes coinbaseTxID(coinbase->coinbaseTxID.begin(), coinbase->coinbaseTxID.end());
+            const auto foundAt = WallClock::time_point(std::chrono::seconds(block.time));
             FoundBlock recorded;
             try {
                 recorded = history.recordSubmission(height, blockHash, coinbaseTxID, sats,
@@ -51,14 +124,15 @@ std::vector<FoundBlock> reconcile(MiningHistoryStore& history, const RPCClient& 
                 // Held in memory; it reaches the file with the next write that succeeds.
                 recorded = history.allBlocks().back();
             }
-            added.push_back(recorded);
+            walk.added.push_back(recorded);
         }
+        walk.complete = true;
     } catch (const Cancelled&) {
         throw;
     } catch (const std::exception&) {
         // The node could not answer: what was found so far stays; the next start walks again.
     }
-    return added;
+    return walk;
 }
 
 }  // namespace corvanta::HistoryReconciliation

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "corvanta/loop/BlockCoinbase.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
@@ -140,6 +141,44 @@ void PendingBlocks::remove(const Entry& entry) {
     announced_.erase(entry.block.blockHashHex);
 }
 
+std::optional<std::filesystem::path> PendingBlocks::setAside(const Entry& entry) {
+    std::optional<std::filesystem::path> moved;
+    if (entry.file) {
+        const auto aside =
+            entry.file->parent_path() / ("set-aside-" + entry.file->filename().string());
+        std::error_code error;
+        std::filesystem::rename(*entry.file, aside, error);
+        if (error) return std::nullopt;
+        moved = aside;
+    }
+    std::lock_guard lock(mutex_);
+    std::erase(unsaved_, entry.block);
+    announced_.erase(entry.block.blockHashHex);
+    return moved;
+}
+
+void PendingBlocks::writeUnsaved() {
+    std::vector<PendingBlock> held;
+    {
+        std::lock_guard lock(mutex_);
+        held = unsaved_;
+    }
+    for (const auto& block : held) {
+        try {
+            PendingBlockStore::write(block, directory_);
+        } catch (const std::exception&) {
+            continue;
+        }
+        std::lock_guard lock(mutex_);
+        std::erase(unsaved_, block);
+    }
+}
+
+bool PendingBlocks::holdsUnsaved() const {
+    std::lock_guard lock(mutex_);
+    return !unsaved_.empty();
+}
+
 std::vector<PendingBlocks::Entry> PendingBlocks::all() const {
     std::vector<Entry> entries;
     for (auto& loaded : PendingBlockStore::load(directory_)) {
@@ -172,45 +211,90 @@ void removeRecordedPendingBlocks(PendingBlocks& pending, MiningHistoryStore& his
     for (const auto& entry : recorded) pending.remove(entry);
 }
 
+namespace {
+
+std::string settingAside(const PendingBlocks::Entry& entry,
+                         const std::optional<std::filesystem::path>& aside) {
+    if (aside) return "set aside as " + aside->string() + ".";
+    if (entry.file) return "left where it is (it could not be moved).";
+    return "dropped.";
+}
+
+}  // namespace
+
 void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
                            const RPCClient& client, MiningHistoryStore& historyStore,
-                           const MiningEventHandler& onEvent, std::stop_token stop) {
+                           const BlockOwnership& ownership, const MiningEventHandler& onEvent,
+                           std::stop_token stop) {
     removeRecordedPendingBlocks(pending, historyStore);
     for (const auto& entry : pending.all()) {
         const auto& block = entry.block;
         // Its verdict is already recorded, but not yet on disk: nothing to ask the node.
         if (isRecorded(block, historyStore)) continue;
-        SubmissionResult result;
+        const auto bytes = BitcoinEncoding::hexBytes(block.blockHex);
+        const auto coinbase = bytes ? BlockCoinbase::decode(*bytes) : std::nullopt;
+        const auto height = coinbase ? coinbase->pushedHeight() : std::nullopt;
+        const auto verdict =
+            coinbase ? ownership.judge(*coinbase) : BlockOwnership::Verdict::notPaying;
+        if (verdict == BlockOwnership::Verdict::notPaying || !height) {
+            const auto aside = pending.setAside(entry);
+            onEvent(mining_event::StoreNotice{
+                "Pending block " + block.blockHashHex + " does not pay the payout address: " +
+                    "never submitted nor counted; " + settingAside(entry, aside),
+                std::nullopt});
+            continue;
+        }
+        PendingBlockStore::Resubmission answer;
         try {
-            result = PendingBlockStore::resubmit(block, client, stop);
+            answer = PendingBlockStore::resubmitAndTell(block, client, stop);
         } catch (const Cancelled&) {
             throw;  // a stop wins; the block stays pending for the next start
         } catch (...) {
-            onEvent(Recovering{"pending block " + std::to_string(block.height) +
+            onEvent(Recovering{"pending block " + std::to_string(*height) +
                                " could not be resubmitted yet"});
             continue;
         }
+        const auto& result = answer.result;
+        const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value);
+        bool keptAsRejected = false;
+        if (rejected) {
+            try {
+                recordRejectedBlock(block.blockHex, *height, rejected->reason,
+                                    block.blockHashHex.substr(0, 16), rejectedDirectory);
+                keptAsRejected = true;
+            } catch (const std::exception& error) {
+                onEvent(Recovering{std::string("rejected block could not be written: ") +
+                                   error.what()});
+            }
+        }
+        if (verdict == BlockOwnership::Verdict::unmarked && !answer.newToNode) {
+            // Kept for examination either way: a refused one as a rejected-block file.
+            const auto aside = keptAsRejected ? std::nullopt : pending.setAside(entry);
+            if (keptAsRejected) pending.remove(entry);
+            onEvent(mining_event::StoreNotice{
+                "Pending block " + block.blockHashHex + " at height " + std::to_string(*height) +
+                    " pays the payout address but carries no mark of this installation, and " +
+                    "the node did not take it as new: not counted; " +
+                    (keptAsRejected ? std::string("kept with the rejected blocks.")
+                                    : settingAside(entry, aside)),
+                std::nullopt});
+            continue;
+        }
+
         const auto hash = hashBytesOfDisplayHex(block.blockHashHex);
-        if (!pending.wasAnnounced(block)) onEvent(BlockFound{block.height, hash, block.rewardSats});
+        const auto rewardSats = coinbase->satsPaidTo(ownership.payoutScript);
+        if (!pending.wasAnnounced(block)) onEvent(BlockFound{*height, hash, rewardSats});
         bool recorded = true;
         try {
-            historyStore.recordSubmission(block.height, hash,
-                                          hashBytesOfDisplayHex(block.coinbaseTxIDHex),
-                                          block.rewardSats, result, WallClock::now());
+            historyStore.recordSubmission(*height, hash,
+                                          std::vector<std::uint8_t>(coinbase->coinbaseTxID.begin(),
+                                                                    coinbase->coinbaseTxID.end()),
+                                          rewardSats, result, WallClock::now());
         } catch (const FileWriteError& error) {
             recorded = false;  // kept pending; the next start or save completes it
             onEvent(writeProblem(historyStore.fileURL().parent_path(), error, "found blocks"));
         } catch (const std::exception&) {
             recorded = false;
-        }
-        if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
-            try {
-                recordRejectedBlock(block.blockHex, block.height, rejected->reason,
-                                    block.blockHashHex.substr(0, 16), rejectedDirectory);
-            } catch (const std::exception& error) {
-                onEvent(Recovering{std::string("rejected block could not be written: ") +
-                                   error.what()});
-            }
         }
         onEvent(SubmissionResultEvent{result});
         if (recorded) pending.remove(entry);

@@ -1,9 +1,12 @@
 #include "corvanta/loop/MiningCoordinator.h"
 
+#include <atomic>
 #include <cmath>
 #include <stdexcept>
+#include <thread>
 
 #include "BackgroundTasks.h"
+#include "DisplayHex.h"
 #include "JobRace.h"
 #include "StoreNotices.h"
 #include "corvanta/loop/LoopRoutines.h"
@@ -27,9 +30,15 @@ struct Nothing {};
 
 // State that lives only while run() runs.
 struct MiningCoordinator::Run {
+    Run(MiningEventHandler handler, std::shared_ptr<const RPCClient> firstClient)
+        : onEvent(std::move(handler)), client(std::move(firstClient)) {}
+
     MiningEventHandler onEvent;
     std::shared_ptr<const RPCClient> client;
     bool reconciled = false;  // the history with the chain, once a run
+    std::atomic<bool> walkComplete = false;
+    std::optional<MiningJob> lastJob;  // the newest job the loop took, of the loop's thread
+    std::jthread walk;                 // last: stopped and joined first when the run ends
 };
 
 MiningCoordinator::MiningCoordinator(
@@ -37,7 +46,8 @@ MiningCoordinator::MiningCoordinator(
     std::shared_ptr<const RPCClient> client, std::shared_ptr<NodeSupervising> nodeSupervisor,
     int nodeRestartAttemptLimit, std::chrono::milliseconds nodeRestartInitialBackoff,
     std::filesystem::path rejectedBlockDirectory, BestDifficultyStore bestDifficultyStore,
-    std::shared_ptr<MiningHistoryStore> historyStore, MiningLoopTimings timings)
+    std::shared_ptr<MiningHistoryStore> historyStore, BlockOwnership ownership,
+    std::filesystem::path walkRecordFile, MiningLoopTimings timings)
     : watcher_(std::move(watcher)),
       blockMiner_(std::move(engine)),
       client_(std::move(client)),
@@ -47,6 +57,8 @@ MiningCoordinator::MiningCoordinator(
       rejectedBlockDirectory_(std::move(rejectedBlockDirectory)),
       bestDifficultyTracker_(std::move(bestDifficultyStore)),
       historyStore_(std::move(historyStore)),
+      ownership_(std::move(ownership)),
+      walkRecordFile_(std::move(walkRecordFile)),
       timings_(timings),
       validations_(std::make_unique<loop::BackgroundTasks>()),
       pending_(std::make_unique<loop::PendingBlocks>(rejectedBlockDirectory_ / "pending")),
@@ -85,11 +97,68 @@ void MiningCoordinator::run(MiningEventHandler onEvent) {
     } endOfRun{*this};
 
     Run run{loop::sayingStoreNoticesOnce(std::move(onEvent)), client_};
+    // However the run ends: the walk stops with it, and the record of how far the chain was
+    // checked follows the last tip mined on when the walk got there.
+    struct EndOfWalk {
+        MiningCoordinator& coordinator;
+        Run& run;
+        ~EndOfWalk() {
+            if (run.walk.joinable()) {
+                run.walk.request_stop();
+                run.walk.join();
+            }
+            if (run.walkComplete && run.lastJob) coordinator.noteWalkedThrough(*run.lastJob);
+        }
+    } endOfWalk{*this, run};
     if (!nodeSupervisor_) {
         miningLoop(run, runStop_.get_token());
         return;
     }
     mineWithNodeWatch(run);
+}
+
+void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
+    run.walk = std::jthread([this, &run, client = run.client,
+                             tip = firstJob](std::stop_token stop) {
+        try {
+            const auto walk = HistoryReconciliation::reconcile(
+                *historyStore_, *client, ownership_,
+                walkRecordFile_.empty() ? std::nullopt
+                                        : HistoryReconciliation::readWalkedThrough(walkRecordFile_),
+                tip.height - 1, timings_.reconciliationCallTimeoutSeconds, stop);
+            loop::reportWalk(walk, run.onEvent);
+            if (!walk.complete) return;
+            run.walkComplete = true;
+            noteWalkedThrough(tip);
+        } catch (const std::exception&) {
+            // Stopped: the next run walks again from the record as it stands.
+        }
+    });
+}
+
+bool MiningCoordinator::saveHeldInMemory() {
+    try {
+        historyStore_->saveIfUnsaved();
+    } catch (const std::exception&) {
+        return false;  // still no room, or a file it may not write over: nothing more to try
+    }
+    loop::removeRecordedPendingBlocks(*pending_, *historyStore_);
+    pending_->writeUnsaved();
+    return historyStore_->isSaved() && !pending_->holdsUnsaved();
+}
+
+void MiningCoordinator::noteWalkedThrough(const MiningJob& tip) {
+    if (walkRecordFile_.empty() || tip.height < 1) return;
+    // A block found but held in memory only would be skipped by the next walk.
+    if (!historyStore_->isSaved() || pending_->holdsUnsaved()) return;
+    std::lock_guard lock(walkRecordMutex_);
+    const HistoryReconciliation::WalkedThrough walked{tip.height - 1,
+                                                      loop::displayHex(tip.previousBlockHash)};
+    try {
+        HistoryReconciliation::writeWalkedThrough(walkRecordFile_, walked);
+    } catch (const std::exception&) {
+        // The record stays where it was: the next walk covers more, never less.
+    }
 }
 
 void MiningCoordinator::mineWithNodeWatch(Run& run) {
@@ -128,7 +197,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
     };
     auto resubmitPending = [&] {
         loop::resubmitPendingBlocks(*pending_, rejectedBlockDirectory_, *run.client, *historyStore_,
-                                    onEvent, stop);
+                                    ownership_, onEvent, stop);
     };
 
     loop::reportHistoryFiles(*historyStore_, onEvent);
@@ -144,11 +213,11 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
     std::uint64_t startingExtranonce = 0;
     if (!run.reconciled) {
         run.reconciled = true;
-        loop::reconcileHistory(*historyStore_, *run.client, job->payoutPlan.minerScript,
-                               timings_.reconciliationCallTimeoutSeconds, onEvent, stop);
+        startWalk(run, *job);
     }
 
     while (true) {
+        run.lastJob = job;
         const auto receivedAt = std::chrono::steady_clock::now();
         onEvent(TemplateReceived{job->height});
         loop::validateCandidateInBackground(*validations_, *job, run.client,

@@ -219,6 +219,11 @@ bool MiningHistoryStore::contains(const std::vector<std::uint8_t>& blockHash) co
     return records_->find(hash).has_value();
 }
 
+bool MiningHistoryStore::isSaved() const {
+    std::lock_guard lock(mutex_);
+    return !unsaved_;
+}
+
 void MiningHistoryStore::saveIfUnsaved() {
     std::lock_guard lock(mutex_);
     if (unsaved_) foldLocked();

@@ -71,10 +71,17 @@ namespace PendingBlockStore {
 
 SubmissionResult resubmit(const PendingBlock& block, const RPCClient& client,
                           std::stop_token stop) {
+    return resubmitAndTell(block, client, stop).result;
+}
+
+Resubmission resubmitAndTell(const PendingBlock& block, const RPCClient& client,
+                             std::stop_token stop) {
     const auto reply = client.callOptional("submitblock", {RPCParam::string(block.blockHex)},
                                            submissionTimeoutSeconds, stop);
-    return submissionVerdict(reply ? std::optional(json::as<std::string>(*reply, "submitblock"))
-                                   : std::nullopt);
+    const auto text =
+        reply ? std::optional(json::as<std::string>(*reply, "submitblock")) : std::nullopt;
+    const auto result = submissionVerdict(text);
+    return {result, result.isAccepted() && (!text || *text == "inconclusive")};
 }
 
 std::string encode(const PendingBlock& block) {

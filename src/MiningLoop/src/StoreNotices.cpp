@@ -35,15 +35,12 @@ mining_event::StoreNotice writeProblem(const std::filesystem::path& folder,
     return {"Cannot write to " + folder.string() + ": " + error.what() + keptText, std::nullopt};
 }
 
-void reconcileHistory(MiningHistoryStore& history, const RPCClient& client,
-                      const Bytes& payoutScript, double timeoutSeconds,
-                      const MiningEventHandler& onEvent, std::stop_token stop) {
-    const auto added =
-        HistoryReconciliation::reconcile(history, client, payoutScript, timeoutSeconds, stop);
-    for (const auto& block : added) {
+void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandler& onEvent) {
+    for (const auto& block : walk.added) {
         onEvent(mining_event::StoreNotice{
             "Block at height " + std::to_string(block.height) +
-                ", missing from the history, found on the chain paying the payout address: added.",
+                ", missing from the history, found on the chain with this installation's mark: "
+                "added.",
             std::nullopt});
     }
 }

@@ -7,6 +7,7 @@
 #include <stop_token>
 #include <string_view>
 
+#include "corvanta/loop/HistoryReconciliation.h"
 #include "corvanta/loop/MiningEvent.h"
 #include "corvanta/support/AtomicFile.h"
 
@@ -24,11 +25,8 @@ MiningEventHandler sayingStoreNoticesOnce(MiningEventHandler onEvent);
 mining_event::StoreNotice writeProblem(const std::filesystem::path& folder,
                                        const FileWriteError& error, std::string_view kept);
 
-// Puts back into the history, from the chain, the blocks paying `payoutScript` that earlier
-// sessions found but could not write down, and says so for each. Throws Cancelled only.
-void reconcileHistory(MiningHistoryStore& history, const RPCClient& client,
-                      const Bytes& payoutScript, double timeoutSeconds,
-                      const MiningEventHandler& onEvent, std::stop_token stop);
+// Says of each block the walk of the chain put back into the history.
+void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandler& onEvent);
 
 // What the history found at start-up that the user should know: a file it could not read (and
 // will not write over), or one it set aside. Nothing when all was well.

@@ -8,9 +8,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <random>
-#include <sstream>
 #include <utility>
 
 namespace corvanta {
@@ -205,33 +205,22 @@ std::string readFile(const std::filesystem::path& path, Links links, std::size_t
 
 namespace {
 
-// When this process started, on the wall clock that file times use: /proc/self/stat's start
-// time (clock ticks since boot) after /proc/stat's boot time. None when either cannot be read.
+// When this process started, read from the clock file times are stamped with (the kernel's coarse
+// wall clock): a file stamped earlier was written before this process, at the resolution the
+// file system itself gives, not at whole seconds. Taken as the library loads, before this process
+// can write anything.
+std::optional<std::chrono::system_clock::time_point> coarseNow() {
+    timespec now{};
+    if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return std::nullopt;
+    return std::chrono::system_clock::time_point(
+        std::chrono::seconds(now.tv_sec) +
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(now.tv_nsec)));
+}
+const std::optional<std::chrono::system_clock::time_point> kProcessStart = coarseNow();
+
 std::optional<std::chrono::system_clock::time_point> processStart() {
-    try {
-        const auto self = readFile("/proc/self/stat");
-        // The command name in parentheses may hold anything: fields are counted after its end.
-        const auto close = self.rfind(')');
-        if (close == std::string::npos) return std::nullopt;
-        std::istringstream fields(self.substr(close + 1));
-        std::string field;
-        // Fields 3 to 21 come before field 22, the start time.
-        for (int skipped = 3; skipped < 22; ++skipped) fields >> field;
-        unsigned long long ticks = 0;
-        if (!(fields >> ticks)) return std::nullopt;
-        std::istringstream system(readFile("/proc/stat"));
-        std::string line;
-        long long bootSeconds = -1;
-        while (std::getline(system, line)) {
-            if (line.starts_with("btime ")) bootSeconds = std::stoll(line.substr(6));
-        }
-        const long hertz = ::sysconf(_SC_CLK_TCK);
-        if (bootSeconds < 0 || hertz <= 0) return std::nullopt;
-        const auto sinceBoot = std::chrono::milliseconds(ticks * 1000 / std::uint64_t(hertz));
-        return std::chrono::system_clock::time_point(std::chrono::seconds(bootSeconds)) + sinceBoot;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
+    return kProcessStart;
 }
 
 bool isHexDigits(std::string_view text) {

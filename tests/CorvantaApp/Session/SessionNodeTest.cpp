@@ -4,6 +4,7 @@
 #include "SessionNodeHarness.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/ProofOfMining.h"
+#include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/Cancelled.h"
 
 namespace corvanta::testing {
@@ -183,6 +184,44 @@ TEST_F(SessionNodeTest, QuittingJustAfterAStopReturnsOnlyOnceTheNodeHasExited) {
     });
     m.shutdownForTermination();
     ASSERT_TRUE(waitUntil([&] { return ready; }, 60'000));
+}
+
+// What a full disk kept in memory is written as soon as its folder has room again, and the alert
+// stays until that write succeeded: a crash before it would still lose the blocks.
+TEST_F(SessionNodeTest, TheDiskFullAlertLiftsOnlyOnceWhatWasHeldInMemoryIsWritten) {
+    const auto historyFile = harness.historyFile(BitcoinNetwork::regtest);
+    const auto blocker = historyFile.parent_path();
+    std::filesystem::create_directories(blocker.parent_path());
+    writeText(blocker, "a file where the history folder should be");
+    useScriptedMiner();
+    auto& m = makeModel();
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining));
+    const auto miner = scripted();
+    const std::vector<std::uint8_t> hash(32, 7);
+    EXPECT_THROW(miner->historyStore()->recordSubmission(
+                     5, hash, hash, 1, {SubmissionResult::Accepted{}}, WallClock::now()),
+                 FileWriteError);
+    // The folder named has room from the start; the records still cannot be written. Sent once
+    // the loop runs, which may be just after the session says it mines.
+    ASSERT_TRUE(waitUntil([&] {
+        return miner->send(
+            mining_event::StoreNotice{"Cannot write: disk full", harness.dir.path().string()});
+    }));
+    ASSERT_TRUE(waitUntil([&] { return !m.diskFullAlert().isEmpty(); }));
+    const auto samples = [&] { return m.hashRateHistoryValue().size(); };
+    const auto seen = samples();
+    ASSERT_TRUE(waitUntil([&] { return samples() >= seen + 5; }));
+    EXPECT_FALSE(m.diskFullAlert().isEmpty());
+
+    std::filesystem::remove(blocker);
+    ASSERT_TRUE(waitUntil([&] { return m.diskFullAlert().isEmpty(); }));
+    // Lifted only once the record was on disk.
+    const auto saved = MiningHistoryStore(historyFile).allBlocks();
+    ASSERT_EQ(saved.size(), 1u);
+    EXPECT_EQ(saved[0].height, 5);
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
 }
 
 TEST_F(SessionNodeTest, AStartJustAfterAStopLaunchesOnlyOnceTheOldNodeIsGone) {

@@ -40,8 +40,9 @@ struct MiningJob {
     TransactionList otherTransactions = std::make_shared<const std::vector<Bytes>>();
     std::vector<Hash32> branch;  // the coinbase's merkle branch
 
-    // The candidate for this extranonce (8 bytes little-endian in the scriptSig after the height)
-    // and header time (curTime when absent); the header time is never below minTime.
+    // The candidate for this extranonce (in the scriptSig after the height, as the payout plan's
+    // extranonceBytes lays it out: the counter's low 4 bytes, then the mark) and header time
+    // (curTime when absent); the header time is never below minTime.
     BlockCandidate candidate(std::uint64_t extranonce, std::optional<std::uint32_t> time) const;
 };
 

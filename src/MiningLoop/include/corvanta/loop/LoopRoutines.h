@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "corvanta/assembly/BlockSubmission.h"
+#include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/MiningEvent.h"
 #include "corvanta/loop/MiningHistoryStore.h"
@@ -60,6 +61,14 @@ class PendingBlocks {
     // Files oldest first, then the blocks kept in memory.
     std::vector<Entry> all() const;
     void remove(const Entry& entry);
+    // Moves the entry's file out of the way ("set-aside-<its name>", beside it) and forgets it;
+    // returns where it went (none for a block kept in memory, or when the move failed: then the
+    // file stays and is judged again at the next start).
+    std::optional<std::filesystem::path> setAside(const Entry& entry);
+    // True while a found block is held in memory only, its file never written.
+    bool holdsUnsaved() const;
+    // Writes the files of the blocks held in memory only; those written are held no more.
+    void writeUnsaved();
 
   private:
     std::filesystem::path directory_;
@@ -72,13 +81,18 @@ class PendingBlocks {
 // crash between the record and the removal, or a history write that failed). Never throws.
 void removeRecordedPendingBlocks(PendingBlocks& pending, MiningHistoryStore& historyStore);
 
-// Resubmits every pending block the history does not hold yet. A block the node has (accepted,
-// "duplicate", "inconclusive") is recorded and, unless this loop announced it already, announced;
-// its file goes once the record is on disk. An unanswered block stays pending. Never throws apart
-// from Cancelled.
+// Resubmits every pending block the history does not hold yet, judged by its own bytes: its
+// height, coinbase id and reward come from its coinbase, never from the file. A block that does
+// not pay the payout script is set aside with one notice, never submitted. One that does is
+// submitted; it is recorded (and, unless this loop announced it already, announced) when it
+// carries this installation's mark, or, without the mark (a file of an older version), only when
+// the node takes it as new: a "duplicate" proves nothing of who found it, and such a block is set
+// aside with one notice. A recorded block's file goes once the record is on disk. An unanswered
+// block stays pending. Never throws apart from Cancelled.
 void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
                            const RPCClient& client, MiningHistoryStore& historyStore,
-                           const MiningEventHandler& onEvent, std::stop_token stop);
+                           const BlockOwnership& ownership, const MiningEventHandler& onEvent,
+                           std::stop_token stop);
 
 // Restarts the node, backing off from `initialBackoff` (doubling, capped), and returns a client
 // bound to the new process. Throws NodeAbandonedError after `attemptLimit` failures.

@@ -8,6 +8,7 @@
 
 #include "corvanta/assembly/BlockMiner.h"
 #include "corvanta/loop/BestDifficultyTracker.h"
+#include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/MiningEvent.h"
 #include "corvanta/loop/MiningHistoryStore.h"
@@ -26,6 +27,13 @@ class PendingBlocks;
 // template. Found blocks are kept as pending files, submitted, recorded and, when refused, kept
 // as rejected-block files. Every failure but a stop becomes a `recovering` event and a retry; a
 // dead node is restarted with backoff. Progress leaves only through the event callback.
+//
+// Only this installation's blocks are ever recorded (`ownership`: the payout script and the mark
+// its coinbases carry, which the watcher's payout plan must write). Once a run, beside the mining
+// and never before the first template, the chain below the first job is walked for blocks of ours
+// that the history lacks; how far it has been checked is kept in `walkRecordFile` (none: not kept,
+// so each run walks from the history alone), and moves on at the end of a run only when every
+// block found is on disk.
 class MiningCoordinator {
   public:
     MiningCoordinator(std::shared_ptr<TemplateSource> watcher, std::shared_ptr<HashEngine> engine,
@@ -34,8 +42,8 @@ class MiningCoordinator {
                       std::chrono::milliseconds nodeRestartInitialBackoff,
                       std::filesystem::path rejectedBlockDirectory,
                       BestDifficultyStore bestDifficultyStore,
-                      std::shared_ptr<MiningHistoryStore> historyStore,
-                      MiningLoopTimings timings = {});
+                      std::shared_ptr<MiningHistoryStore> historyStore, BlockOwnership ownership,
+                      std::filesystem::path walkRecordFile = {}, MiningLoopTimings timings = {});
     // Stops a running loop and waits for the background validations to end.
     ~MiningCoordinator();
 
@@ -53,11 +61,19 @@ class MiningCoordinator {
 
     const std::shared_ptr<MiningHistoryStore>& historyStore() const { return historyStore_; }
 
+    // Writes what failed writes left in memory only: the history's records, then the pending
+    // blocks it does not hold yet. True once nothing is held in memory only. Never throws; safe
+    // beside a running loop.
+    bool saveHeldInMemory();
+
   private:
     struct Run;
 
     void mineWithNodeWatch(Run& run);
     void miningLoop(Run& run, std::stop_token stop);
+    void startWalk(Run& run, const MiningJob& firstJob);
+    // Moves the record of how far the chain was checked to `tip`, if every block found is on disk.
+    void noteWalkedThrough(const MiningJob& tip);
 
     const std::shared_ptr<TemplateSource> watcher_;
     const BlockMiner blockMiner_;
@@ -68,6 +84,8 @@ class MiningCoordinator {
     const std::filesystem::path rejectedBlockDirectory_;
     BestDifficultyTracker bestDifficultyTracker_;
     const std::shared_ptr<MiningHistoryStore> historyStore_;
+    const BlockOwnership ownership_;
+    const std::filesystem::path walkRecordFile_;
     const MiningLoopTimings timings_;
     const std::unique_ptr<loop::BackgroundTasks> validations_;
     // Both outlive a run: a found block whose file could not be written must survive a stop, and
@@ -77,6 +95,7 @@ class MiningCoordinator {
     const std::unique_ptr<loop::LongPollGuard> longPolls_;
 
     std::mutex mutex_;
+    std::mutex walkRecordMutex_;  // one writer of the walk record at a time, in order
     bool running_ = false;
     bool stopRequestedBeforeRun_ = false;
     std::stop_source runStop_;

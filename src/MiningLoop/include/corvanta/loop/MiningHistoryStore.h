@@ -95,6 +95,8 @@ class MiningHistoryStore {
     // Writes the file (journal folded in) when an earlier write failed; throws the persisting
     // error.
     void saveIfUnsaved();
+    // True when every record held is on disk (in the file or its journal).
+    bool isSaved() const;
 
     // Sum of rewards of pending and mature records (saturating, for a damaged file's sake).
     std::int64_t totalAcceptedRewardSats() const;

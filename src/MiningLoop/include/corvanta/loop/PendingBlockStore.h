@@ -56,6 +56,16 @@ std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory);
 // transport errors are thrown unchanged.
 SubmissionResult resubmit(const PendingBlock& block, const RPCClient& client, std::stop_token stop);
 
+// The verdict, and whether the node took the block as new to it (its null answer, or
+// "inconclusive": stored but not made the tip) rather than already having it ("duplicate",
+// "duplicate-inconclusive") or refusing it.
+struct Resubmission {
+    SubmissionResult result;
+    bool newToNode = false;
+};
+Resubmission resubmitAndTell(const PendingBlock& block, const RPCClient& client,
+                             std::stop_token stop);
+
 std::string encode(const PendingBlock& block);
 // Throws json::DecodeError on anything but a well-formed record whose block is more than a header,
 // whose header hashes to its block hash, with a height within 0 to 2^31-1 and a reward within 0 to
