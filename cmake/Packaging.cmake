@@ -11,6 +11,13 @@ set(packaging_source ${CMAKE_SOURCE_DIR}/packaging)
 set(packaging_binary ${CMAKE_BINARY_DIR}/packaging)
 configure_file(${packaging_source}/copyright.in ${packaging_binary}/copyright @ONLY)
 install(FILES ${packaging_binary}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanta)
+# The shipped node's own notices, unchanged: its --version points the reader at the accompanying
+# COPYING, and the BSD-3-Clause libraries built into it require their notice with every binary.
+# They are kept in the source tree so that the package builds from the repository alone.
+if(NOT CORVANTA_BUNDLED_NODE_SHA256 STREQUAL "")
+  install(DIRECTORY ${packaging_source}/node-licences/
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/corvanta/bitcoind)
+endif()
 
 set(manual_pages corvanta corvanta-widget-host)
 # The ledger checker is a program of its own; its page comes with it.
@@ -26,6 +33,15 @@ function(corvanta_gzip source output)
                      COMMENT "Compressing ${source}"
                      VERBATIM)
 endfunction()
+# The newest entry is the release being built: its version is the project's and its date the
+# release date the AppStream metadata gives, in the changelog's own form.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C TZ=UTC0
+                        date -u -R -d "${CORVANTA_RELEASE_DATE} 12:00:00 UTC"
+                OUTPUT_VARIABLE CORVANTA_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE
+                RESULT_VARIABLE date_result)
+if(NOT date_result EQUAL 0 OR CORVANTA_CHANGELOG_DATE STREQUAL "")
+  message(FATAL_ERROR "CORVANTA_RELEASE_DATE '${CORVANTA_RELEASE_DATE}' is not a date (YYYY-MM-DD)")
+endif()
 configure_file(${packaging_source}/changelog.in ${packaging_binary}/changelog @ONLY)
 corvanta_gzip(${packaging_binary}/changelog ${packaging_binary}/changelog.gz)
 list(APPEND compressed_docs ${packaging_binary}/changelog.gz)

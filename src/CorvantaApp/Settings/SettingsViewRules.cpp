@@ -260,7 +260,7 @@ void SettingsViewRules::setLanguageCode(const QString& languageCode) const {
 }
 
 QString SettingsViewRules::nodeLicence() const {
-    return nodeLicenceText();
+    return nodeNoticesText();
 }
 
 QString SettingsViewRules::nodeRelease() const {

@@ -34,7 +34,14 @@ expected=(
 for size in 16 22 24 32 48 64 128 256 512; do
   expected+=("share/icons/hicolor/${size}x${size}/apps/$app_id.png")
 done
-if [[ -n $node_sha256 ]]; then expected+=(libexec/corvanta/Node/bitcoind); fi
+if [[ -n $node_sha256 ]]; then
+  expected+=(libexec/corvanta/Node/bitcoind)
+  # The node travels with its own notices and those of the libraries built into it.
+  for notice in COPYING README leveldb.LICENSE crc32c.LICENSE secp256k1.COPYING minisketch.LICENSE \
+    ctaes.COPYING; do
+    expected+=("share/doc/corvanta/bitcoind/$notice")
+  done
+fi
 # The ledger checker comes with its manual page.
 if [[ -f $prefix/bin/corvanta-verify ]]; then
   expected+=(bin/corvanta-verify share/man/man1/corvanta-verify.1.gz)
@@ -74,7 +81,7 @@ done
 copyright=$prefix/share/doc/corvanta/copyright
 head -n1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
   fail "the copyright file is not in the machine-readable format"
-for license in Expat OFL-1.1 Apache-2.0 bitstream-vera; do
+for license in Expat BSD-3-Clause OFL-1.1 Apache-2.0 bitstream-vera; do
   grep -q "^License: $license$" "$copyright" || fail "the copyright file has no $license text"
 done
 grep -q '^Copyright: .*The Corvanta developers$' "$copyright" || fail "the copyright file does not name us"
