@@ -205,19 +205,21 @@ std::string readFile(const std::filesystem::path& path, Links links, std::size_t
 
 namespace {
 
-// When this process started, read from the clock file times are stamped with (the kernel's coarse
-// wall clock): a file stamped earlier was written before this process, at the resolution the
-// file system itself gives, not at whole seconds. Taken as the library loads, before this process
-// can write anything.
-std::optional<std::chrono::system_clock::time_point> coarseNow() {
+// When this process started, read from the fine wall clock. A file's time is never later than
+// the fine clock at its write, whether the file system stamps it from the coarse clock or, as
+// newer kernels do for files someone looks at, from the fine one; so a file stamped earlier than
+// this instant was written before this process, at the resolution the file system gives. Only a
+// write in the one clock tick after the start could be stamped earlier by a coarse clock, and this
+// process writes nothing that soon. Taken as the library loads.
+std::optional<std::chrono::system_clock::time_point> startNow() {
     timespec now{};
-    if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return std::nullopt;
+    if (::clock_gettime(CLOCK_REALTIME, &now) != 0) return std::nullopt;
     return std::chrono::system_clock::time_point(
         std::chrono::seconds(now.tv_sec) +
         std::chrono::duration_cast<std::chrono::system_clock::duration>(
             std::chrono::nanoseconds(now.tv_nsec)));
 }
-const std::optional<std::chrono::system_clock::time_point> kProcessStart = coarseNow();
+const std::optional<std::chrono::system_clock::time_point> kProcessStart = startNow();
 
 std::optional<std::chrono::system_clock::time_point> processStart() {
     return kProcessStart;
