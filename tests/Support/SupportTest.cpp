@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <thread>
 
@@ -229,6 +230,19 @@ TEST(AtomicFile, ReadsAndAppendsRegularFilesOnlyNeverBlockingNorThroughALink) {
     EXPECT_EQ(readFile(link, Links::follow), "text");
     EXPECT_EQ(readFile("/proc/self/stat").substr(0, 1).find_first_of("0123456789"), 0u)
         << "files that tell a size of 0 are read whole";
+    // Files that tell a size of 0 and whose content holds still while this process runs: read
+    // whole, byte for byte as a reader that knows nothing of sizes reads them to their end.
+    for (const char* told : {"/proc/self/cmdline", "/proc/self/environ"}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(told, &status), 0) << told;
+        ASSERT_EQ(status.st_size, 0) << told;
+        const std::string whole = testing::readText(told);
+        ASSERT_FALSE(whole.empty()) << told;
+        // Compared whole, but not printed: the environment is no test log's business.
+        const std::string read = readFile(told);
+        EXPECT_EQ(read.size(), whole.size()) << told;
+        EXPECT_TRUE(read == whole) << "files that tell a size of 0 are read whole: " << told;
+    }
 
     EXPECT_THROW(appendToFileDurably(fifo, "x"), FileWriteError);
     EXPECT_THROW(appendToFileDurably(link, "x"), FileWriteError);

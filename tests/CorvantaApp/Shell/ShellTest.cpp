@@ -668,9 +668,19 @@ TEST(CorvantaApp, WindowFollowsTheModeClosesWithoutQuittingAndDrawsNothingWhileH
     QObject::connect(&window, &QQuickWindow::frameSwapped, [&] { ++frames; });
     ASSERT_TRUE(testing::waitUntil([&] { return frames > 0; }));
     EXPECT_EQ(window.title(), "Corvanta");
-    // The full size, within the screen (the offscreen screen is smaller).
-    const QSize screen = window.screen()->availableGeometry().size();
-    EXPECT_EQ(window.size(), QSize(900, 860).boundedTo(screen));
+    // The full size, within the screen (the offscreen screen is smaller) once the frame has
+    // arrived and the window has been fitted to the screen with it, however late that comes.
+    const QRect area = window.screen()->availableGeometry();
+    const QSize screen = area.size();
+    const auto framedSize = [&] {
+        return QSize(900, 860).boundedTo(screen - (window.frameGeometry().size() - window.size()));
+    };
+    ASSERT_TRUE(testing::waitUntil([&] {
+        return !window.frameMargins().isNull() && window.size() == framedSize() &&
+               area.contains(window.frameGeometry());
+    })) << window.width()
+        << "x" << window.height() << " in a frame of " << window.frameGeometry().width() << "x"
+        << window.frameGeometry().height();
     EXPECT_EQ(testing::calls(*session), QStringList{"start()"});
 
     // Mini mode: compact, untitled, floating; back: the size it had.

@@ -94,7 +94,12 @@ TEST_F(DesktopBus, AUserStartedCheckAlwaysAnswersInUserWords) {
     EXPECT_EQ(answers[0].title, "Update check failed");
     EXPECT_EQ(answers[0].text,
               "The update server could not be reached. Check your connection and try again later.");
-    // Never the transfer library's words.
+    // An answer that could not be verified is a failure of its own, in the user's words: never
+    // the transfer library's.
+    EXPECT_EQ(answers[1].kind, Kind::failed);
+    EXPECT_EQ(answers[1].title, "Update check failed");
+    EXPECT_EQ(answers[1].text,
+              "The update server's answer could not be verified. Try again later.");
     EXPECT_FALSE(answers[1].text.contains("signature"));
     EXPECT_NE(answers[1].text, answers[0].text);
     EXPECT_EQ(answers[2].kind, Kind::upToDate);

@@ -60,10 +60,38 @@ wm_class=$(sed -n 's/^StartupWMClass=//p' "$desktop_entry")
 xdotool search --class "^${wm_class}\$" | grep -qx "$window" ||
   fail "the window's class is not the desktop entry's $wm_class"
 
-# The tray icon: the bitcoin symbol's orange in the tray at the top right.
-tray_icon_shown() { (($("$probe" count FF9914 1216 0 64 40) >= 30)); }
+# The tray icon: the window of ours that the tray has taken in (a window of the tray's among its
+# ancestors), wherever the tray laid it out, showing the bitcoin symbol's orange.
+parent_of() { xwininfo -children -id "$1" | sed -n 's/^  Parent window id: \(0x[0-9a-f]*\).*/\1/p'; }
+in_tray() {
+  local ancestor=$1 trays
+  trays=$(xdotool search --class '^trayer$')
+  while ancestor=$(parent_of "$ancestor") && [[ -n $ancestor && $ancestor != 0x0 ]]; do
+    grep -qx "$((ancestor))" <<<"$trays" && return 0
+  done
+  return 1
+}
+icon_x=0 icon_y=0 icon_width=0 icon_height=0
+find_tray_icon() {
+  local candidate info
+  for candidate in $(xdotool search --class "^${wm_class}\$"); do
+    in_tray "$candidate" || continue
+    info=$(xwininfo -id "$candidate")
+    grep -q 'Map State: IsViewable' <<<"$info" || continue
+    icon=$candidate
+    icon_x=$(sed -n 's/^  Absolute upper-left X: *//p' <<<"$info")
+    icon_y=$(sed -n 's/^  Absolute upper-left Y: *//p' <<<"$info")
+    icon_width=$(sed -n 's/^  Width: *//p' <<<"$info")
+    icon_height=$(sed -n 's/^  Height: *//p' <<<"$info")
+    return 0
+  done
+  return 1
+}
+icon_pixels() { "$probe" count FF9914 "$icon_x" "$icon_y" "$icon_width" "$icon_height"; }
+tray_icon_shown() { find_tray_icon && (($(icon_pixels) >= 30)); }
 until_true tray_icon_shown || fail "no tray icon"
-tray_pixels=$("$probe" count FF9914 1216 0 64 40)
+find_tray_icon
+tray_pixels=$(icon_pixels)
 
 # Closing the window hides it; the application goes on.
 "$probe" close "$window"
@@ -71,26 +99,23 @@ until_true bash -c '! xdotool search --onlyvisible --name "^Corvanta$"' ||
   fail "the window did not close"
 kill -0 "$app_pid" 2>/dev/null || fail "closing the window ended the application"
 
-# The tray's menu opens with the window closed: a popup window of ours maps. The icon sits at the
-# tray's right end.
+# The tray's menu opens with the window closed: a popup window of ours maps. One click on the
+# middle of the icon, once the window manager no longer lists the closed window (it could still
+# hold the pointer for it); a click that opens nothing is named in the failure.
 ours() { xdotool search --onlyvisible --class "^${wm_class}\$" | sort; }
-right_click_tray() { xdotool mousemove 1265 16 click 3; }
 menu_mapped() { [[ -n $(comm -13 "$work/before-menu" <(ours)) ]]; }
-# Right after a window closes, the window manager may swallow a click before it reaches the tray
-# icon (seen with openbox: no press arrives at all); a user clicks again, and so does this. Each
-# click waits for the menu a while before the next; a menu that never opens fails.
-open_tray_menu() {
-  for _ in 1 2 3 4 5; do
-    right_click_tray
-    for _ in $(seq 20); do
-      menu_mapped && return 0
-      sleep 0.1
-    done
-  done
-  until_true menu_mapped
+wm_forgot() { ! xprop -root _NET_CLIENT_LIST | grep -qi "$(printf '0x%x' "$1")\b"; }
+click_tray_icon() {  # button, what the click is for
+  find_tray_icon || fail "no tray icon for $2"
+  xdotool mousemove $((icon_x + icon_width / 2)) $((icon_y + icon_height / 2)) click "$1"
+  clicked="$2: button $1 at $((icon_x + icon_width / 2)),$((icon_y + icon_height / 2)) on the"
+  clicked+=" tray icon (window $(printf "0x%x" "$icon"), ${icon_width}x${icon_height} at $icon_x,$icon_y)"
 }
+until_true wm_forgot "$window" ||
+  fail "the window manager still lists the closed window"
 ours >"$work/before-menu"
-open_tray_menu || fail "the tray menu did not open with the window closed"
+click_tray_icon 3 "the first right click, with the window closed"
+until_true menu_mapped || fail "the tray menu did not open: lost click: $clicked"
 xdotool key Escape
 until_true bash -c "! comm -13 '$work/before-menu' <(xdotool search --onlyvisible --class '^${wm_class}\$' | sort) | grep -q ." ||
   fail "the tray menu did not close"
@@ -116,8 +141,11 @@ until_true active || fail "a second launch did not activate the window"
 "$probe" close "$window"
 until_true bash -c '! xdotool search --onlyvisible --name "^Corvanta$"' ||
   fail "the window did not close"
+until_true wm_forgot "$window" ||
+  fail "the window manager still lists the closed window"
 ours >"$work/before-menu"
-open_tray_menu || fail "the tray menu did not open"
+click_tray_icon 3 "the second right click, for Quit"
+until_true menu_mapped || fail "the tray menu did not open: lost click: $clicked"
 xdotool key Up Return
 status=0
 wait "$app_pid" || status=$?
@@ -128,14 +156,31 @@ wait "$app_pid" || status=$?
 mkdir -p "$XDG_CONFIG_HOME/Corvanta"
 printf '[General]\nrigwell.onboardingCompleted=true\nrigwell.selectedNetwork=regtest\n' \
   >"$XDG_CONFIG_HOME/Corvanta/Corvanta.conf"
+# Every window the window manager takes on is watched from before the launch: a window that
+# opened only for a moment counts too.
+xprop -root -spy _NET_CLIENT_LIST >"$work/managed" 2>/dev/null &
+spy_pid=$!
+pids+=("$spy_pid")
+until_true test -s "$work/managed" || fail "the window manager's list could not be watched"
+launched=$(date +%s%N)
 "$app" --background 2>"$work/app.log" &
 app_pid=$!
 pids+=("$app_pid")
 until_true tray_icon_shown || fail "no tray icon when started in the background"
-# The window is decided before the tray icon shows: none is on screen now.
+# Watched as long again as the start took, and at least two seconds: a window shown late on a
+# slow machine falls within the span all the same.
+took_ms=$((($(date +%s%N) - launched) / 1000000))
+span_ms=$((took_ms > 2000 ? took_ms : 2000))
+sleep "$(printf '%d.%03d' $((span_ms / 1000)) $((span_ms % 1000)))"
+kill "$spy_pid"
 if window_shown >/dev/null; then fail "--background opened the window"; fi
-xdotool mousemove 1265 16 click 1
-until_true window_shown || fail "a click on the tray icon did not open the window"
+for managed in $(grep -o '0x[0-9a-f]*' "$work/managed" | sort -u); do
+  if xprop -id "$managed" WM_CLASS 2>/dev/null | grep -q ", \"${wm_class}\"\$"; then
+    fail "--background opened a window ($managed) within $((took_ms + span_ms)) ms of its start"
+  fi
+done
+click_tray_icon 1 "the left click after a start in the background"
+until_true window_shown || fail "the window did not open: lost click: $clicked"
 
 kill -TERM "$app_pid"
 status=0
