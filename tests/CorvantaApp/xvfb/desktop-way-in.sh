@@ -10,17 +10,9 @@ probe=$2
 
 source "$(dirname "$0")/common.sh"
 
-export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data
-export XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime CORVANTA_SUPPORT_DIR=$work/support
-mkdir -p "$HOME" "$XDG_CONFIG_HOME/Corvanta" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
-export QT_QUICK_BACKEND=software QT_SCALE_FACTOR=1
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-until_true test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n1 "$work/display")
+fresh_desktop_home
+mkdir -p "$XDG_CONFIG_HOME/Corvanta"
+start_display
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
 wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
