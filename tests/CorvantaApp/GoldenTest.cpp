@@ -14,10 +14,10 @@
 #include "AppTestEnvironment.h"
 #include "GoldenImage.h"
 #include "LanguageScope.h"
-#include "TestSupport.h"
 #include "Shell/CorvantaApp.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
+#include "TestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -94,7 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"OnboardingAwake", false}, std::pair{"PanelWallet", false},
                       std::pair{"PanelWallet", true}, std::pair{"PanelDiagnostics", false},
                       std::pair{"LedgerIntact", false}, std::pair{"LedgerAltered", false},
-                      std::pair{"LedgerUnreadable", false}),
+                      std::pair{"LedgerUnreadable", false}, std::pair{"LedgerSetAside", false},
+                      std::pair{"LedgerJournalRefused", false}),
     [](const auto& info) {
         return std::string(info.param.first) + (info.param.second ? "Dark" : "Light");
     });

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "LedgerReport.h"
@@ -12,6 +14,7 @@
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/ledger/LedgerReading.h"
 #include "corvanta/loop/ProofOfMining.h"
+#include "corvanta/mining/Difficulty.h"
 #include "corvanta/sha256/Sha256.h"
 #include "corvanta/support/AtomicFile.h"
 
@@ -92,7 +95,7 @@ TEST(LedgerReport, ALedgerInFileAndJournalIsIntactAndShowsTheSheetsFigures) {
               std::string::npos);
     EXPECT_NE(report.text.find("(" + std::to_string(expected.hashesReported) + ")"),
               std::string::npos);
-    EXPECT_NE(report.text.find("every check holds"), std::string::npos);
+    EXPECT_NE(report.text.find("Hash chain intact, headers re-verified"), std::string::npos);
 }
 
 TEST(LedgerReport, OneByteChangedInAHeaderNamesTheEntry) {
@@ -146,6 +149,65 @@ TEST(LedgerReport, DamagedOrMissingInputIsAClearErrorNotAVerdict) {
     EXPECT_EQ(report.verdict, Verdict::damaged);
     EXPECT_NE(report.errors.find("not a regular file"), std::string::npos);
     EXPECT_EQ(run(pipe.string()), 2);
+}
+
+// A best header of a small proven difficulty (between 1e-7 and 1e-5), so that a few thousand
+// declared hashes are coherent with it.
+CPUEngine::BestAttempt smallProof() {
+    CPUEngine::BestAttempt attempt{};
+    for (std::uint32_t nonce = 0;; ++nonce) {
+        std::memcpy(attempt.headerBytes.data() + 76, &nonce, sizeof nonce);
+        const auto digest = sha256::doubleDigest(attempt.headerBytes);
+        auto display = digest;
+        std::reverse(display.begin(), display.end());
+        const double difficulty = Difficulty::value(display);
+        if (difficulty >= 1e-7 && difficulty <= 1e-5) {
+            std::copy(digest.begin(), digest.end(), attempt.digest.begin());
+            return attempt;
+        }
+    }
+}
+
+// Each verdict has its own status, on the program itself: 0, 1, 2 and 3.
+TEST(LedgerReport, EachVerdictIsItsOwnExitStatus) {
+    const auto proof = smallProof();
+    const auto ledgerDeclaring = [&](const TempDir& folder, std::vector<std::uint64_t> hashes) {
+        const auto file = folder.path() / "regtest.json";
+        ProofOfMining ledger(file);
+        for (std::size_t i = 0; i < hashes.size(); ++i) {
+            ledger.append(std::int64_t(300 + i), std::string(64, 'c'), hashes[i],
+                          i == 0 ? std::optional(proof) : std::nullopt, WallClock::now());
+        }
+        return file;
+    };
+    TempDir honest, altered, inflated, wrapped, twice;
+    EXPECT_EQ(run(ledgerDeclaring(honest, {3000, 1200}).string()), 0);
+
+    const auto alteredFile = writeLedger(altered, 6);
+    alterFirstHeader(journalOf(alteredFile));
+    EXPECT_EQ(run(alteredFile.string()), 1);
+
+    // The same key twice in a journal line: the application refuses the entry, so does the check.
+    const auto twiceFile = ledgerDeclaring(twice, {3000, 1200, 5});
+    auto journal = readFile(journalOf(twiceFile));
+    const std::string key = "\"networkHeight\":302";
+    journal.replace(journal.find(key), key.size(), "\"networkHeight\":9," + key);
+    testing::writeText(journalOf(twiceFile), journal);
+    const Report refused = check(twiceFile);
+    EXPECT_EQ(refused.verdict, Verdict::damaged);
+    EXPECT_NE(refused.errors.find("line 3"), std::string::npos) << refused.errors;
+    EXPECT_NE(refused.errors.find("twice"), std::string::npos) << refused.errors;
+    EXPECT_NE(refused.text.find("Entries                     2\n"), std::string::npos);
+    EXPECT_EQ(run(twiceFile.string()), 2);
+
+    EXPECT_EQ(run(ledgerDeclaring(inflated, {3000, 1'000'000'000'000}).string()), 3);
+    // 2^64 + 4,200 hashes: wrapped, the sum would read as 4,200, coherent with this proof.
+    const auto wrappedFile = ledgerDeclaring(wrapped, {UINT64_MAX, 4'201});
+    const Report beyond = check(wrappedFile);
+    EXPECT_EQ(beyond.verdict, Verdict::suspect) << beyond.text;
+    EXPECT_NE(beyond.text.find("more than 64 bits can count"), std::string::npos) << beyond.text;
+    EXPECT_EQ(beyond.text.find("consistent"), std::string::npos) << beyond.text;
+    EXPECT_EQ(run(wrappedFile.string()), 3);
 }
 
 TEST(LedgerReport, TheProgramsCommandLine) {
@@ -204,7 +266,7 @@ TEST(LedgerReport, AJournalThroughALinkIsRefusedNamingTheLinkNeverLeftOut) {
     EXPECT_NE(report.errors.find(journalOf(file).string() + " is a symbolic link"),
               std::string::npos)
         << report.errors;
-    EXPECT_EQ(report.text.find("every check holds"), std::string::npos);
+    EXPECT_EQ(report.text.find("Hash chain intact, headers re-verified"), std::string::npos);
     EXPECT_EQ(run(file.string()), 2);
 
     // Put back as a file, it is read whole, once.

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "LedgerReport.h"
+#include "Localization/Localization.h"
 #include "Session/SessionHarness.h"
 #include "Session/SessionRecords.h"
 #include "Settings/SettingsViewRules.h"
@@ -94,6 +95,9 @@ std::string linesOf(const std::vector<ProofEntry>& entries, std::size_t from, st
 struct Sheet {
     bool verified = false;
     bool intact = false;
+    std::string status;  // the integrity card's status line, in English
+    int refusedLine = 0;
+    std::string setAside;
     std::string entries, broken, invalid, firstHeight, lastHeight, covered, difficulty, hashes;
     std::optional<std::string> expected, crossCheck;
     bool coherent = true;
@@ -109,6 +113,17 @@ Sheet sheetOf(const SessionHarness& harness) {
     Sheet sheet;
     sheet.verified = rules.ledgerIntegrity(value, model->proofLogUnreadable()) == "verified";
     sheet.intact = view.isIntact;
+    const auto previous = Localization::shared().language();
+    Localization::shared().setLanguage(AppLanguage::english);
+    sheet.status = rules
+                       .ledgerStatus(value, model->proofLogUnreadable(), model->proofLogSetAside(),
+                                     model->proofJournalRefusedLine())
+                       .value("text")
+                       .toString()
+                       .toStdString();
+    Localization::shared().setLanguage(previous);
+    sheet.refusedLine = model->proofJournalRefusedLine();
+    sheet.setAside = model->proofLogSetAside().toStdString();
     sheet.entries = std::to_string(view.entriesChecked);
     sheet.broken = rules.firstIndices(view.brokenChainAt).toStdString();
     sheet.invalid = rules.firstIndices(view.invalidWorkAt).toStdString();
@@ -173,10 +188,23 @@ void expectSameFigures(const Sheet& sheet, const verify::Report& report) {
     }
 }
 
-// The sheet's verdict as the checker's status says it, the journal's damage aside.
+// The sheet's verdict as the checker's status says it.
 verify::Verdict verdictOf(const Sheet& sheet) {
     if (!sheet.intact) return verify::Verdict::altered;
+    if (sheet.refusedLine > 0) return verify::Verdict::damaged;
     return sheet.coherent ? verify::Verdict::intact : verify::Verdict::suspect;
+}
+
+// The status line the sheet shows is the checker's verdict in the same words; a suspect ledger's
+// verdict is the sheet's cross-check row, its status line the chain's.
+void expectSameVerdictWords(const Sheet& sheet, const verify::Report& report) {
+    const auto verdict = rowsOf(report.text)["Verdict"];
+    if (report.verdict == verify::Verdict::suspect) {
+        EXPECT_EQ(sheet.status, ledger::verdictWords(ledger::Verdict::intact));
+        EXPECT_TRUE(verdict.starts_with("SUSPECT")) << verdict;
+    } else {
+        EXPECT_EQ(sheet.status, verdict);
+    }
 }
 
 TEST(LedgerSheetAndChecker, TellTheSameFiguresAndVerdictsOnTheSameLedgers) {
@@ -232,15 +260,56 @@ TEST(LedgerSheetAndChecker, TellTheSameFiguresAndVerdictsOnTheSameLedgers) {
         EXPECT_EQ(sheet.entries, std::to_string(ledger.shown));
         expectSameFigures(sheet, report);
         EXPECT_EQ(report.verdict, ledger.status) << report.text << report.errors;
-        if (ledger.status != verify::Verdict::damaged) {
-            EXPECT_EQ(report.verdict, verdictOf(sheet)) << report.text << report.errors;
-        } else {
-            EXPECT_EQ(verdictOf(sheet), verify::Verdict::intact);
-            EXPECT_NE(report.errors.find("broken at entry " + std::to_string(count)),
+        EXPECT_EQ(report.verdict, verdictOf(sheet)) << report.text << report.errors;
+        expectSameVerdictWords(sheet, report);
+        if (ledger.status == verify::Verdict::damaged) {
+            // Both name the same line.
+            EXPECT_NE(report.errors.find("line " + std::to_string(sheet.refusedLine) + ")"),
                       std::string::npos)
                 << report.errors;
         }
         EXPECT_EQ(exitStatusOn(file), int(ledger.status));
+    }
+}
+
+// A ledger cut short is set aside: the sheet says so and where it lies, and never calls what
+// replaced it intact; the checker, run on what was set aside, refuses it as damaged.
+TEST(LedgerSheetAndChecker, ALedgerCutShortIsSetAsideAndNeverShownIntact) {
+    const auto entries = entriesDeclaring(75, 1000);
+    SessionHarness harness;
+    const auto file = harness.proofFile();
+    std::filesystem::create_directories(file.parent_path());
+    const auto whole = ProofOfMining::encode(entries);
+    writeFileAtomically(file, whole.substr(0, whole.size() / 2));
+    {
+        const auto model = harness.make();
+        ASSERT_TRUE(testing::waitUntil([&] { return !model->proofLogSetAside().isEmpty(); }));
+        const auto aside = std::filesystem::path(model->proofLogSetAside().toStdString());
+        EXPECT_EQ(aside.parent_path(), file.parent_path());
+        EXPECT_EQ(readFile(aside), whole.substr(0, whole.size() / 2));
+        EXPECT_TRUE(model->proofLogUnreadable());
+        const SettingsViewRules rules;
+        const auto status =
+            rules.ledgerStatus(model->proofVerificationValue(), true, model->proofLogSetAside(), 0);
+        EXPECT_FALSE(status.value("intact").toBool());
+        EXPECT_NE(rules.ledgerSetAsideCaption(model->proofLogSetAside())
+                      .indexOf(model->proofLogSetAside()),
+                  -1);
+        EXPECT_EQ(exitStatusOn(aside), int(verify::Verdict::damaged));
+
+        // New entries after it: the sheet still says an earlier ledger was set aside.
+        model->setRunState(testing::runState(MiningSessionModel::RunStateKind::mining));
+        model->recordProofEntry(900, QString(64, QLatin1Char('b')));
+        ASSERT_TRUE(testing::waitUntil([&] { return model->proofEntryCount() == 1; }));
+        EXPECT_FALSE(model->proofLogUnreadable());
+        const auto after = rules.ledgerStatus(model->proofVerificationValue(), false,
+                                              model->proofLogSetAside(), 0);
+        EXPECT_FALSE(after.value("intact").toBool());
+        EXPECT_EQ(model->proofLogSetAside().toStdString(), aside.string());
+        EXPECT_EQ(
+            rules.ledgerIntegrityRow(model->proofVerificationValue(), model->proofLogSetAside(), 0)
+                .indexOf("intact"),
+            -1);
     }
 }
 

@@ -80,8 +80,14 @@ std::string describe(const ProofVerification& v) {
          v.bestDifficultyProven > 0 ? ledger::compactDifficulty(v.bestDifficultyProven) + " (" +
                                           ledger::fixed(v.bestDifficultyProven, 8) + ")"
                                     : "—");
-    line(text, "Hashes reported",
-         ledger::hashCount(v.hashesReported) + " (" + std::to_string(v.hashesReported) + ")");
+    if (v.hashesReported == ProofVerification::hashesBeyondCount) {
+        line(text, "Hashes reported",
+             "more than " + std::to_string(v.hashesReported) +
+                 ": the entries declare more than 64 bits can count");
+    } else {
+        line(text, "Hashes reported",
+             ledger::hashCount(v.hashesReported) + " (" + std::to_string(v.hashesReported) + ")");
+    }
     if (const auto cross = ledger::crossCheck(v.bestDifficultyProven, v.hashesReported)) {
         line(text, "Expected from the proof", ledger::hashCount(cross->expectedShown));
         line(text, "Cross-check",
@@ -116,48 +122,39 @@ Report check(const std::filesystem::path& file) {
     }
     if (reading.journal.refused) report.errors += refusal(journal, *reading.journal.refused);
 
-    switch (ledger::verdictOf(verification)) {
-        case ledger::Verdict::altered:
-            report.verdict = Verdict::altered;
-            line(report.text, "Verdict", "ALTERED");
-            if (!verification.brokenChainAt.empty()) {
-                report.errors = std::string(kProgram) +
-                                "the chain of entry hashes is broken at entry " +
-                                std::to_string(verification.brokenChainAt.front()) +
-                                " (its previous-entry hash is not the hash of the entry before "
-                                "it)\n" +
-                                report.errors;
-            }
-            if (!verification.invalidWorkAt.empty()) {
-                report.errors = std::string(kProgram) + "entry " +
-                                std::to_string(verification.invalidWorkAt.front()) +
-                                ": its best header does not hash to its recorded digest\n" +
-                                report.errors;
-            }
-            return report;
-        case ledger::Verdict::suspect:
-            report.verdict = Verdict::suspect;
-            report.errors += std::string(kProgram) +
-                             "the declared hashes are not coherent with the proven difficulty "
-                             "(outside ×" +
-                             ledger::fixed(ledger::coherentFrom, 2) + " to ×" +
-                             ledger::fixed(ledger::coherentTo, 2) + ")\n";
-            break;
-        case ledger::Verdict::intact:
-            report.verdict = Verdict::intact;
-            break;
+    const auto verdict = ledger::verdictOf(verification, reading.journal.refused.has_value());
+    line(report.text, "Verdict", ledger::verdictWords(verdict));
+    if (verdict == ledger::Verdict::altered) {
+        report.verdict = Verdict::altered;
+        if (!verification.brokenChainAt.empty()) {
+            report.errors = std::string(kProgram) +
+                            "the chain of entry hashes is broken at entry " +
+                            std::to_string(verification.brokenChainAt.front()) +
+                            " (its previous-entry hash is not the hash of the entry before it)\n" +
+                            report.errors;
+        }
+        if (!verification.invalidWorkAt.empty()) {
+            report.errors = std::string(kProgram) + "entry " +
+                            std::to_string(verification.invalidWorkAt.front()) +
+                            ": its best header does not hash to its recorded digest\n" +
+                            report.errors;
+        }
+        return report;
+    }
+    if (ledger::verdictOf(verification) == ledger::Verdict::suspect) {
+        report.errors +=
+            std::string(kProgram) +
+            (verification.hashesReported == ProofVerification::hashesBeyondCount
+                 ? std::string("the declared hashes add up to more than 64 bits can count")
+                 : "the declared hashes are not coherent with the proven difficulty (outside ×" +
+                       ledger::fixed(ledger::coherentFrom, 2) + " to ×" +
+                       ledger::fixed(ledger::coherentTo, 2) + ")") +
+            "\n";
     }
     // A journal the ledger stops reading part-way is damaged input, whatever its entries say.
-    if (reading.journal.refused) {
-        report.verdict = Verdict::damaged;
-        line(report.text, "Verdict",
-             "DAMAGED JOURNAL (the entries before the damage are as above)");
-    } else if (report.verdict == Verdict::suspect) {
-        line(report.text, "Verdict",
-             "SUSPECT: the declared hashes are out of the range the proof allows");
-    } else {
-        line(report.text, "Verdict", "every check holds");
-    }
+    report.verdict = verdict == ledger::Verdict::damagedJournal ? Verdict::damaged
+                     : verdict == ledger::Verdict::suspect      ? Verdict::suspect
+                                                                : Verdict::intact;
     return report;
 }
 

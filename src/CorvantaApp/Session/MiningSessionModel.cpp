@@ -104,6 +104,8 @@ MiningSessionModel::~MiningSessionModel() {
     for (auto* task : {cpuUsageTask_, scheduleTask_, selfTestTask_}) {
         if (task) task->stop();
     }
+    // A ledger still being read stops at its next entry: a quit never waits for a long file.
+    ledgerStop_.request_stop();
     // Work in flight holds only its own copies; wait for it before anything it might outlive.
     pool_->waitForDone();
     governorLane_->waitForDone();
@@ -125,6 +127,7 @@ void MiningSessionModel::stop() {
 }
 
 void MiningSessionModel::shutdownForTermination() {
+    ledgerStop_.request_stop();
     session_->shutdownForTermination();
 }
 

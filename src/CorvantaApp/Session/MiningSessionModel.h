@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 #include "Session/EventLogModel.h"
@@ -175,6 +176,11 @@ class MiningSessionModel : public QObject, public SessionModelState {
     Q_PROPERTY(QVariantList recentProofEntries READ recentProofEntriesValue NOTIFY
                    recentProofEntriesChanged)
     Q_PROPERTY(bool proofLogUnreadable READ proofLogUnreadable NOTIFY proofLogUnreadableChanged)
+    // Where an earlier ledger, or its journal, was set aside unread or undecoded: empty when none.
+    Q_PROPERTY(QString proofLogSetAside READ proofLogSetAside NOTIFY proofLogSetAsideChanged)
+    // The journal line the ledger refused (from 1), 0 when none.
+    Q_PROPERTY(int proofJournalRefusedLine READ proofJournalRefusedLine NOTIFY
+                   proofJournalRefusedLineChanged)
 
     // Health.
     Q_PROPERTY(QVariant selfTestVerdict READ selfTestVerdictValue NOTIFY selfTestVerdictChanged)
@@ -364,6 +370,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // Written by the session and its pollers.
     // The session's ledger, its figures refreshed from the entries it holds.
     void useProofLog(std::shared_ptr<ProofOfMining> ledger);
+    // The ledger in `file`: the one loaded already when it is that file's, else loaded anew on
+    // the ledger lane; entries recorded meanwhile wait for the load there, never mining.
+    void useProofLogFile(const std::filesystem::path& file);
     // The session's engine, whose best attempt goes with each proof entry.
     void useEngine(std::shared_ptr<CPUEngine> engine);
     // One ledger entry for a new network tip seen while mining; the same height twice adds one.
@@ -432,6 +441,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void proofVerificationChanged();
     void recentProofEntriesChanged();
     void proofLogUnreadableChanged();
+    void proofLogSetAsideChanged();
+    void proofJournalRefusedLineChanged();
     void selfTestVerdictChanged();
     void selfTestCheckedAtChanged();
     void cpuUsageChanged();
@@ -460,6 +471,7 @@ class MiningSessionModel : public QObject, public SessionModelState {
     struct TickResult;
     struct WidgetPublication;
     struct LedgerSummary;
+    struct LedgerSlot;
 
     SessionTime now() const { return environment_.clock.wallNow(); }
 
@@ -497,8 +509,11 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void loadProofLog();
     void loadPersistedHistory();
     void applyLedgerSummary(const LedgerSummary& summary);
-    static LedgerSummary summarizeLedger(const std::vector<ProofEntry>& entries);
     static LedgerSummary summarizeLedger(const ProofOfMining& ledger);
+    // Loads the slot's ledger on the ledger lane, unless it is loaded, and shows its figures.
+    void loadLedgerSlot(std::shared_ptr<LedgerSlot> slot);
+    // Says once what the ledger's loading found: a file set aside, one that cannot be read.
+    void tellLedgerFiles(const LedgerSummary& summary);
 
     // Runs `work` on `pool`, then on the GUI thread `apply` with its result, or `failed` when it
     // threw; neither once the model is gone.
@@ -526,7 +541,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     PeriodicTask* selfTestTask_ = nullptr;
 
     RunState runState_;
-    std::shared_ptr<ProofOfMining> proofLog_;
+    std::shared_ptr<LedgerSlot> proofLog_;
+    // Requested as the model ends: a ledger still being read stops at its next entry.
+    std::stop_source ledgerStop_;
     std::shared_ptr<CPUEngine> engine_;
     std::shared_ptr<SystemGovernor> governor_;
 

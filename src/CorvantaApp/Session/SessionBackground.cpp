@@ -9,9 +9,11 @@
 #include "Session/SessionModelInternals.h"
 #include "Session/SessionRules.h"
 #include "corvanta/loop/MiningHistoryStore.h"
+#include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/shared/SharedContainer.h"
+#include "corvanta/support/Cancelled.h"
 
 namespace corvanta {
 
@@ -28,11 +30,6 @@ struct MiningSessionModel::WidgetPublication {
 namespace {
 
 constexpr std::size_t recentProofEntryCount = 12;
-
-struct ProofLedgerLoad {
-    std::vector<ProofEntry> entries;
-    bool fileExists = false;
-};
 
 }  // namespace
 
@@ -185,21 +182,10 @@ void MiningSessionModel::selfTestFinished(const EngineSelfTest::Verdict& verdict
 void MiningSessionModel::loadProofLog() {
     const auto file = environment_.proofLogFile ? environment_.proofLogFile(selectedNetwork_)
                                                 : BinaryLocator::proofLogFileURL(selectedNetwork_);
-    auto work = [file]() -> std::pair<LedgerSummary, bool> {
-        const ProofLedgerLoad load{ProofOfMining::load(file), [&] {
-                                       std::error_code error;
-                                       return std::filesystem::exists(file, error);
-                                   }()};
-        return {summarizeLedger(load.entries), load.entries.empty() && load.fileExists};
-    };
-    offload<std::pair<LedgerSummary, bool>>(
-        *pool_, std::move(work), [this](std::pair<LedgerSummary, bool> result) {
-            applyLedgerSummary(result.first);
-            if (!result.second) return;
-            assign(proofLogUnreadable_, true, &MiningSessionModel::proofLogUnreadableChanged);
-            appendLog(QStringLiteral(
-                "Proof ledger present but unreadable \u2014 see the ledger screen."));
-        });
+    // The ledger read for the views is the one a session on this network goes on with: read
+    // once, never again at the session's start.
+    proofLog_ = std::make_shared<LedgerSlot>(LedgerSlot{file, nullptr});
+    loadLedgerSlot(proofLog_);
 }
 
 void MiningSessionModel::loadPersistedHistory() {
@@ -215,39 +201,99 @@ void MiningSessionModel::loadPersistedHistory() {
 
 // The proof ledger.
 
-MiningSessionModel::LedgerSummary MiningSessionModel::summarizeLedger(
-    const std::vector<ProofEntry>& entries) {
-    const auto recentFrom = entries.size() > recentProofEntryCount
-                                ? entries.end() - recentProofEntryCount
-                                : entries.begin();
-    return {int(entries.size()), ProofOfMining::verify(entries), {recentFrom, entries.end()}};
-}
-
 MiningSessionModel::LedgerSummary MiningSessionModel::summarizeLedger(const ProofOfMining& ledger) {
     auto summary = ledger.summary(recentProofEntryCount);
     const auto count = int(summary.verification.entriesChecked);
-    return {count, std::move(summary.verification), std::move(summary.recent)};
+    LedgerSummary result{count,
+                         std::move(summary.verification),
+                         std::move(summary.recent),
+                         summary.journalRefusedLine,
+                         std::nullopt,
+                         {},
+                         ledger.unreadableReason()};
+    if (const auto aside = ledger.quarantinedFileURL(); aside && *aside != ledger.fileURL()) {
+        result.setAside = *aside;
+        result.setAsideReason = ledger.quarantineReason().value_or("");
+    } else if (const auto journal = ledger.quarantinedJournalURL()) {
+        result.setAside = *journal;
+        result.setAsideReason = "its journal could not be read whole";
+    }
+    return result;
 }
 
 void MiningSessionModel::applyLedgerSummary(const LedgerSummary& summary) {
     assign(proofEntryCount_, summary.entryCount, &MiningSessionModel::proofEntryCountChanged);
     assign(proofVerification_, summary.verification, &MiningSessionModel::proofVerificationChanged);
     assign(recentProofEntries_, summary.recent, &MiningSessionModel::recentProofEntriesChanged);
+    assign(proofJournalRefusedLine_, int(summary.journalRefusedLine.value_or(0)),
+           &MiningSessionModel::proofJournalRefusedLineChanged);
+    assign(proofLogSetAside_,
+           summary.setAside ? QString::fromStdString(summary.setAside->string()) : QString(),
+           &MiningSessionModel::proofLogSetAsideChanged);
+    // Nothing to show, and something there that was not read: never an empty ledger's words.
+    assign(proofLogUnreadable_,
+           summary.entryCount == 0 && (summary.setAside.has_value() || summary.unreadable),
+           &MiningSessionModel::proofLogUnreadableChanged);
+    tellLedgerFiles(summary);
 }
 
-void MiningSessionModel::useProofLog(std::shared_ptr<ProofOfMining> ledger) {
-    proofLog_ = std::move(ledger);
-    lastProofHeight_.reset();
-    hashesAtLastProof_ = 0;
-    if (!proofLog_) return;
-    if (const auto reason = proofLog_->unreadableReason()) {
-        appendLog(QStringLiteral("Proof ledger unreadable: ") + QString::fromStdString(*reason) +
+void MiningSessionModel::tellLedgerFiles(const LedgerSummary& summary) {
+    if (summary.unreadable && ledgerFilesTold_.insert(*summary.unreadable).second) {
+        appendLog(QStringLiteral("Proof ledger unreadable: ") +
+                  QString::fromStdString(*summary.unreadable) +
                   QStringLiteral(". It is left as it is; new entries are kept in memory until "
                                  "it can be read."));
     }
-    offload<LedgerSummary>(
-        *ledgerLane_, [ledger = proofLog_] { return summarizeLedger(*ledger); },
-        [this](LedgerSummary summary) { applyLedgerSummary(summary); });
+    if (!summary.setAside || !ledgerFilesTold_.insert(summary.setAside->string()).second) return;
+    const QString where = QString::fromStdString(summary.setAside->string());
+    appendLog(QStringLiteral("Proof ledger set aside as ") + where + QStringLiteral(" (") +
+              QString::fromStdString(summary.setAsideReason) +
+              QStringLiteral("); the ledger goes on without it. corvanta-verify can check it."));
+    notifications_->send(
+        QStringLiteral("ledger-set-aside"),
+        Localization::shared().string(QStringLiteral("Registre de minage mis de c\u00f4t\u00e9")),
+        L(QStringLiteral(
+              "Un registre de minage qui n'a pas pu \u00eatre lu en entier a \u00e9t\u00e9 "
+              "mis de c\u00f4t\u00e9, intact, sous %@. corvanta-verify peut le "
+              "v\u00e9rifier."),
+          where));
+}
+
+void MiningSessionModel::loadLedgerSlot(std::shared_ptr<LedgerSlot> slot) {
+    auto work = [slot, stop = ledgerStop_.get_token()]() -> std::optional<LedgerSummary> {
+        if (!slot->ledger) {
+            try {
+                slot->ledger = std::make_shared<ProofOfMining>(slot->file, stop);
+            } catch (const Cancelled&) {
+                return std::nullopt;  // the model is ending
+            }
+        }
+        return summarizeLedger(*slot->ledger);
+    };
+    offload<std::optional<LedgerSummary>>(*ledgerLane_, std::move(work),
+                                          [this, slot](std::optional<LedgerSummary> summary) {
+                                              if (summary && slot == proofLog_)
+                                                  applyLedgerSummary(*summary);
+                                          });
+}
+
+void MiningSessionModel::useProofLog(std::shared_ptr<ProofOfMining> ledger) {
+    lastProofHeight_.reset();
+    hashesAtLastProof_ = 0;
+    // Without one, the figures stay on show and the ledger, read once, stays for the next session.
+    if (!ledger) return;
+    const auto file = ledger->fileURL();
+    proofLog_ = std::make_shared<LedgerSlot>(LedgerSlot{file, std::move(ledger)});
+    loadLedgerSlot(proofLog_);
+}
+
+void MiningSessionModel::useProofLogFile(const std::filesystem::path& file) {
+    lastProofHeight_.reset();
+    hashesAtLastProof_ = 0;
+    if (!proofLog_ || proofLog_->file != file) {
+        proofLog_ = std::make_shared<LedgerSlot>(LedgerSlot{file, nullptr});
+    }
+    loadLedgerSlot(proofLog_);
 }
 
 void MiningSessionModel::useEngine(std::shared_ptr<CPUEngine> engine) {
@@ -262,17 +308,22 @@ void MiningSessionModel::recordProofEntry(std::int64_t height, const QString& bl
     const std::uint64_t hashes = sessionHashes_ - hashesAtLastProof_;
     hashesAtLastProof_ = sessionHashes_;
     const auto bestAttempt = engine_ ? engine_->bestAttempt() : std::nullopt;
-    auto work = [ledger = proofLog_, height, hash = blockHash.toStdString(), hashes, bestAttempt,
-                 at = now()] {
+    auto work = [slot = proofLog_, height, hash = blockHash.toStdString(), hashes, bestAttempt,
+                 at = now()]() -> std::optional<LedgerSummary> {
+        // Its load ran before on this lane; cancelled, it left no ledger to append to.
+        if (!slot->ledger) return std::nullopt;
         try {
-            ledger->append(height, hash, hashes, bestAttempt, at);
+            slot->ledger->append(height, hash, hashes, bestAttempt, at);
         } catch (const std::exception&) {
             // The entry stays in the ledger's memory and reaches the file with the next write.
         }
-        return summarizeLedger(*ledger);
+        return summarizeLedger(*slot->ledger);
     };
-    offload<LedgerSummary>(*ledgerLane_, std::move(work),
-                           [this](LedgerSummary summary) { applyLedgerSummary(summary); });
+    offload<std::optional<LedgerSummary>>(
+        *ledgerLane_, std::move(work),
+        [this, slot = proofLog_](std::optional<LedgerSummary> summary) {
+            if (summary && slot == proofLog_) applyLedgerSummary(*summary);
+        });
 }
 
 }  // namespace corvanta

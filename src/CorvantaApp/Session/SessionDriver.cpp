@@ -392,7 +392,6 @@ namespace {
 
 struct SessionParts {
     std::shared_ptr<CPUEngine> engine;
-    std::shared_ptr<ProofOfMining> ledger;
     std::shared_ptr<SessionMiner> miner;
     std::optional<ChainStatus> status;
 };
@@ -419,7 +418,7 @@ void SessionDriver::built(const SessionPtr& session) {
                             storeFile(support, "rejected-blocks", network, ""),
                             storeFile(support, "best-difficulty", network, ".json"),
                             historyFile(network)};
-    auto work = [parts, support, proofFile, regtestHistory = historyFile(BitcoinNetwork::regtest),
+    auto work = [parts, support, regtestHistory = historyFile(BitcoinNetwork::regtest),
                  regtestBest =
                      storeFile(support, "best-difficulty", BitcoinNetwork::regtest, ".json"),
                  makeMiner = environment_.makeMiner, cores = model_.performanceCores_,
@@ -429,7 +428,6 @@ void SessionDriver::built(const SessionPtr& session) {
             HistoryMigration::migrateLegacyIfNeeded(support / "best-difficulty.json", regtestBest);
             SessionParts built;
             built.engine = std::make_shared<CPUEngine>(cores);
-            built.ledger = std::make_shared<ProofOfMining>(proofFile);
             parts.engine = built.engine;
             built.miner = makeMiner ? makeMiner(parts) : makeCoordinatorMiner(parts);
             try {
@@ -440,19 +438,18 @@ void SessionDriver::built(const SessionPtr& session) {
             return built;
         });
     };
-    later<session::Attempt<SessionParts>>(session, std::move(work),
-                                          [this, session](session::Attempt<SessionParts> result) {
-                                              if (result.error)
-                                                  return startupFailed(session, result.error);
-                                              session->engine = result.value->engine;
-                                              session->miner = result.value->miner;
-                                              session->history = session->miner->historyStore();
-                                              model_.useEngine(session->engine);
-                                              model_.useProofLog(result.value->ledger);
-                                              if (result.value->status)
-                                                  model_.setChainStatus(result.value->status);
-                                              beginMining(session);
-                                          });
+    later<session::Attempt<SessionParts>>(
+        session, std::move(work),
+        [this, session, proofFile](session::Attempt<SessionParts> result) {
+            if (result.error) return startupFailed(session, result.error);
+            session->engine = result.value->engine;
+            session->miner = result.value->miner;
+            session->history = session->miner->historyStore();
+            model_.useEngine(session->engine);
+            model_.useProofLogFile(proofFile);
+            if (result.value->status) model_.setChainStatus(result.value->status);
+            beginMining(session);
+        });
 }
 
 void SessionDriver::startupFailed(const SessionPtr& session, std::exception_ptr error) {

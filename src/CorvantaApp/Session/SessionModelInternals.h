@@ -33,6 +33,19 @@ struct MiningSessionModel::LedgerSummary {
     int entryCount = 0;
     ProofVerification verification;
     std::vector<ProofEntry> recent;
+    std::optional<std::size_t> journalRefusedLine;
+    // What the ledger's loading found that the user is told once: where an earlier ledger (or its
+    // journal) now lies and why, and why a file there could not be read.
+    std::optional<std::filesystem::path> setAside;
+    std::string setAsideReason;
+    std::optional<std::string> unreadable;
+};
+
+// The ledger in use. Loaded on the ledger lane and touched only there, so what is queued after
+// the load finds it loaded, while mining never waits for it.
+struct MiningSessionModel::LedgerSlot {
+    std::filesystem::path file;
+    std::shared_ptr<ProofOfMining> ledger;
 };
 
 namespace session {

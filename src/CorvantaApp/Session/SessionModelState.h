@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "Session/SessionRecords.h"
@@ -112,6 +114,8 @@ class SessionModelState {
     const std::vector<ProofEntry>& recentProofEntries() const { return recentProofEntries_; }
     QVariantList recentProofEntriesValue() const { return toVariantList(recentProofEntries_); }
     bool proofLogUnreadable() const { return proofLogUnreadable_; }
+    QString proofLogSetAside() const { return proofLogSetAside_; }
+    int proofJournalRefusedLine() const { return proofJournalRefusedLine_; }
 
     // Health.
     const std::optional<EngineSelfTest::Verdict>& selfTestVerdict() const {
@@ -192,6 +196,9 @@ class SessionModelState {
     std::optional<ProofVerification> proofVerification_;
     std::vector<ProofEntry> recentProofEntries_;
     bool proofLogUnreadable_ = false;
+    QString proofLogSetAside_;
+    int proofJournalRefusedLine_ = 0;
+    std::set<std::string> ledgerFilesTold_;
 
     std::optional<EngineSelfTest::Verdict> selfTestVerdict_;
     std::optional<SessionTime> selfTestCheckedAt_;

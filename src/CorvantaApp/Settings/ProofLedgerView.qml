@@ -113,29 +113,44 @@ Popup {
                         objectName: "status"
                         visible: sheet.integrity !== "empty"
                         spacing: 8
-                        readonly property bool intact: sheet.integrity === "verified"
-                                                       && sheet.verification.isIntact
+                        readonly property var status: SettingsViewRules.texts.ledgerStatus(
+                                                          sheet.verification, sheet.session.proofLogUnreadable,
+                                                          sheet.session.proofLogSetAside,
+                                                          sheet.session.proofJournalRefusedLine)
                         SymbolIcon {
-                            name: parent.intact ? "checkmark.seal.fill" : "exclamationmark.triangle.fill"
-                            color: parent.intact ? Theme.successText : Theme.dangerText
+                            name: parent.status.intact ? "checkmark.seal.fill" : "exclamationmark.triangle.fill"
+                            color: parent.status.intact ? Theme.successText : Theme.dangerText
                             size: 14
                         }
                         Text {
                             objectName: "statusText"
-                            text: sheet.integrity === "unreadable" ? qsTr("REGISTRE ILLISIBLE")
-                                  : parent.intact ? qsTr("Chaînage intact, en-têtes revérifiés")
-                                  : qsTr("REGISTRE ALTÉRÉ")
+                            Layout.fillWidth: true
+                            text: parent.status.text
                             textFormat: Text.PlainText
+                            wrapMode: Text.Wrap
                             font.pixelSize: 13
                             font.weight: Font.DemiBold
-                            color: parent.intact ? Theme.textPrimary : Theme.dangerText
+                            color: parent.status.colorRole ? Theme[parent.status.colorRole] : Theme.textPrimary
                         }
+                    }
+                    Caption {
+                        objectName: "setAsideCaption"
+                        visible: sheet.session.proofLogSetAside !== ""
+                        text: visible ? SettingsViewRules.texts.ledgerSetAsideCaption(sheet.session.proofLogSetAside) : ""
                     }
                     SettingsRow {
                         Layout.fillWidth: true
                         visible: sheet.integrity === "verified"
                         label: qsTr("Entrées")
                         value: sheet.integrity === "verified" ? String(sheet.verification.entriesChecked) : ""
+                    }
+                    SettingsRow {
+                        objectName: "refusedLineRow"
+                        Layout.fillWidth: true
+                        visible: sheet.integrity === "verified" && sheet.session.proofJournalRefusedLine > 0
+                        label: qsTr("Ligne du journal refusée")
+                        value: String(sheet.session.proofJournalRefusedLine)
+                        valueColor: Theme.dangerText
                     }
                     SettingsRow {
                         objectName: "brokenRow"

@@ -32,12 +32,14 @@ ColumnLayout {
             objectName: "integrityRow"
             Layout.fillWidth: true
             label: qsTr("Intégrité")
+            readonly property bool whole: view.integrity === "verified" && view.verification.isIntact
+                                          && view.session.proofLogSetAside === ""
+                                          && view.session.proofJournalRefusedLine === 0
             value: view.integrity !== "verified" ? ""
-                   : view.verification.isIntact
-                     ? qsTr("%d · intact").replace("%d", view.verification.entriesChecked)
-                     : qsTr("%d · ALTÉRÉ").replace("%d", view.verification.entriesChecked)
-            valueColor: view.integrity === "verified" && view.verification.isIntact
-                        ? Theme.successText : Theme.dangerText
+                   : SettingsViewRules.texts.ledgerIntegrityRow(view.verification,
+                                                                view.session.proofLogSetAside,
+                                                                view.session.proofJournalRefusedLine)
+            valueColor: whole ? Theme.successText : Theme.dangerText
         }
         SettingsRow {
             Layout.fillWidth: true

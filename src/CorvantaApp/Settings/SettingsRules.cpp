@@ -187,6 +187,44 @@ LedgerIntegrity ledgerIntegrity(std::optional<std::int64_t> entriesChecked, bool
     return unreadable ? LedgerIntegrity::unreadable : LedgerIntegrity::empty;
 }
 
+LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool setAside,
+                          int refusedLine) {
+    const auto danger = [](const QString& text) {
+        return LedgerStatus{L(text), QStringLiteral("dangerText"), false};
+    };
+    switch (integrity) {
+        case LedgerIntegrity::empty:
+            return {};
+        case LedgerIntegrity::unreadable:
+            return danger(QStringLiteral("REGISTRE ILLISIBLE"));
+        case LedgerIntegrity::verified:
+            break;
+    }
+    if (!isIntact) return danger(QStringLiteral("REGISTRE ALTÉRÉ"));
+    if (refusedLine > 0) {
+        return danger(QStringLiteral(
+            "JOURNAL ENDOMMAGÉ : aucune entrée n'est comptée à partir de la ligne refusée"));
+    }
+    if (setAside) return danger(QStringLiteral("UN REGISTRE PRÉCÉDENT A ÉTÉ MIS DE CÔTÉ"));
+    return {L(QStringLiteral("Chaînage intact, en-têtes revérifiés")),
+            QStringLiteral("textPrimary"), true};
+}
+
+QString ledgerSetAsideCaption(const QString& where) {
+    return L(QStringLiteral("Il n'a pas pu être lu en entier ; il a été mis de côté, intact, sous "
+                            "%@. Les chiffres ci-dessous ne le comptent pas. La commande "
+                            "corvanta-verify peut le vérifier."),
+             where);
+}
+
+QString ledgerIntegrityRow(std::int64_t entries, bool isIntact, bool setAside, int refusedLine) {
+    const QString format = !isIntact         ? QStringLiteral("%d · ALTÉRÉ")
+                           : refusedLine > 0 ? QStringLiteral("%d · JOURNAL ENDOMMAGÉ")
+                           : setAside        ? QStringLiteral("%d · précédent mis de côté")
+                                             : QStringLiteral("%d · intact");
+    return L(format).replace(QStringLiteral("%d"), QString::number(entries));
+}
+
 QString firstIndices(const std::vector<std::int64_t>& indices) {
     return QString::fromStdString(ledger::firstIndices(indices));
 }

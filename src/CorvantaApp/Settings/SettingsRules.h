@@ -112,6 +112,20 @@ std::optional<DeclaredCheck> declaredCheck(double bestDifficultyProven,
 // The unreadable-ledger caption in the current language, each run of spaces shown as one.
 QString unreadableLedgerCaption();
 
+// The integrity card's status line. A ledger read whole whose checks hold is intact; one whose
+// journal holds a refused line says so in the words of the command-line checker's verdict, and
+// one shown after an earlier ledger was set aside never claims the whole history.
+struct LedgerStatus {
+    QString text;
+    QString colorRole;
+    bool intact = false;
+};
+LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool setAside, int refusedLine);
+// Where the earlier ledger lies, and how to check it.
+QString ledgerSetAsideCaption(const QString& where);
+// The settings section's integrity row: "12 · intact" and its other forms.
+QString ledgerIntegrityRow(std::int64_t entries, bool isIntact, bool setAside, int refusedLine);
+
 // ---- About ----
 
 // "version (build)", "—" for a missing part.

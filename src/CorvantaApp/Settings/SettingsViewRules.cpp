@@ -52,6 +52,11 @@ QVariant field(const QVariant& given, const char* name) {
     return {};
 }
 
+std::optional<std::int64_t> entriesOf(const QVariant& verification) {
+    if (!present(verification)) return std::nullopt;
+    return field(verification, "entriesChecked").toLongLong();
+}
+
 std::vector<std::int64_t> integers(const QVariant& list) {
     std::vector<std::int64_t> values;
     for (const QVariant& item : plain(list).toList()) values.push_back(item.toLongLong());
@@ -176,9 +181,7 @@ QString SettingsViewRules::sizeOnDisk(const QVariant& bytes) const {
 }
 
 QString SettingsViewRules::ledgerIntegrity(const QVariant& verification, bool unreadable) const {
-    std::optional<std::int64_t> entries;
-    if (present(verification)) entries = field(verification, "entriesChecked").toLongLong();
-    switch (corvanta::ledgerIntegrity(entries, unreadable)) {
+    switch (corvanta::ledgerIntegrity(entriesOf(verification), unreadable)) {
         case LedgerIntegrity::verified:
             return QStringLiteral("verified");
         case LedgerIntegrity::unreadable:
@@ -223,6 +226,29 @@ QString SettingsViewRules::oneIn(const QVariant& value) const {
 
 QString SettingsViewRules::unreadableLedgerCaption() const {
     return corvanta::unreadableLedgerCaption();
+}
+
+QVariantMap SettingsViewRules::ledgerStatus(const QVariant& verification, bool unreadable,
+                                            const QString& setAside, int refusedLine) const {
+    const bool intact = present(verification) && field(verification, "isIntact").toBool();
+    const auto status =
+        corvanta::ledgerStatus(corvanta::ledgerIntegrity(entriesOf(verification), unreadable),
+                               intact, !setAside.isEmpty(), refusedLine);
+    return {{QStringLiteral("text"), status.text},
+            {QStringLiteral("colorRole"), status.colorRole},
+            {QStringLiteral("intact"), status.intact}};
+}
+
+QString SettingsViewRules::ledgerSetAsideCaption(const QString& where) const {
+    return corvanta::ledgerSetAsideCaption(where);
+}
+
+QString SettingsViewRules::ledgerIntegrityRow(const QVariant& verification, const QString& setAside,
+                                              int refusedLine) const {
+    if (!present(verification)) return {};
+    return corvanta::ledgerIntegrityRow(field(verification, "entriesChecked").toLongLong(),
+                                        field(verification, "isIntact").toBool(),
+                                        !setAside.isEmpty(), refusedLine);
 }
 
 QString SettingsViewRules::networkInEffect(const QVariant& active, const QString& selected) const {

@@ -69,6 +69,12 @@ class SettingsViewRules : public QObject {
     Q_INVOKABLE QString difficulty(const QVariant& value) const;
     Q_INVOKABLE QString oneIn(const QVariant& value) const;
     Q_INVOKABLE QString unreadableLedgerCaption() const;
+    // {text, colorRole, intact}: the sheet's status line.
+    Q_INVOKABLE QVariantMap ledgerStatus(const QVariant& verification, bool unreadable,
+                                         const QString& setAside, int refusedLine) const;
+    Q_INVOKABLE QString ledgerSetAsideCaption(const QString& where) const;
+    Q_INVOKABLE QString ledgerIntegrityRow(const QVariant& verification, const QString& setAside,
+                                           int refusedLine) const;
 
     // The network a file action acts on: the session's, else the selected one.
     Q_INVOKABLE QString networkInEffect(const QVariant& active, const QString& selected) const;

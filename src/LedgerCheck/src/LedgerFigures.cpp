@@ -58,7 +58,9 @@ std::optional<CrossCheck> crossCheck(double bestDifficultyProven, std::uint64_t 
     // Capped first: a double above 2^64 has no unsigned value.
     check.expectedShown = std::uint64_t(std::min(expected, expectedHashesCap));
     check.ratio = double(hashesReported) / expected;
-    check.coherent = check.ratio >= coherentFrom && check.ratio <= coherentTo;
+    // A sum past 64 bits is no count at all, whatever the proof would allow.
+    check.coherent = check.ratio >= coherentFrom && check.ratio <= coherentTo &&
+                     hashesReported != ProofVerification::hashesBeyondCount;
     check.ratioText = "×" + fixed(check.ratio, 2);
     return check;
 }
@@ -68,10 +70,28 @@ std::optional<std::int64_t> blocksCovered(const ProofVerification& verification)
     return verification.lastAnchor->height - verification.firstAnchor->height + 1;
 }
 
-Verdict verdictOf(const ProofVerification& verification) {
+Verdict verdictOf(const ProofVerification& verification, bool journalRefused) {
     if (!verification.isIntact()) return Verdict::altered;
+    if (journalRefused) return Verdict::damagedJournal;
+    if (verification.hashesReported == ProofVerification::hashesBeyondCount) {
+        return Verdict::suspect;
+    }
     const auto check = crossCheck(verification.bestDifficultyProven, verification.hashesReported);
     return check && !check->coherent ? Verdict::suspect : Verdict::intact;
+}
+
+std::string verdictWords(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::altered:
+            return "LEDGER TAMPERED";
+        case Verdict::damagedJournal:
+            return "DAMAGED JOURNAL: no entry from the refused line on is counted";
+        case Verdict::suspect:
+            return "SUSPECT: the declared hashes are out of the range the proof allows";
+        case Verdict::intact:
+            break;
+    }
+    return "Hash chain intact, headers re-verified";
 }
 
 }  // namespace corvanta::ledger

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/TextLines.h"
 
 namespace corvanta::ledger {
 namespace {
@@ -36,25 +37,6 @@ std::string readBounded(const std::filesystem::path& path, Links links, std::siz
         }
         throw;
     }
-}
-
-struct Lines {
-    std::vector<std::string> complete;
-    bool unfinished = false;  // bytes after the last line break
-};
-
-Lines splitLines(std::string_view text) {
-    Lines lines;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        if (end == std::string_view::npos) {
-            lines.unfinished = true;
-            break;
-        }
-        lines.complete.emplace_back(text.substr(0, end));
-        text.remove_prefix(end + 1);
-    }
-    return lines;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/TextLines.h"
 
 namespace corvanta::journal {
 std::filesystem::path beside(const std::filesystem::path& file) {
@@ -14,26 +15,23 @@ std::filesystem::path beside(const std::filesystem::path& file) {
     return journal;
 }
 
-Contents read(const std::filesystem::path& journal) {
+Contents read(const std::filesystem::path& journal, std::size_t maxBytes) {
     Contents contents;
     std::string text;
     try {
-        text = readFile(journal, Links::refuse);
+        text = readFile(journal, Links::refuse, maxBytes);
     } catch (const FileReadError& error) {
         if (error.reason() == FileReadError::Reason::notRegular) contents.notRegular = true;
-        if (error.reason() == FileReadError::Reason::unreadable) contents.unreadable = error.what();
+        if (error.errorNumber() == EFBIG) {
+            contents.pastBound = true;
+        } else if (error.reason() == FileReadError::Reason::unreadable) {
+            contents.unreadable = error.what();
+        }
         return contents;
     }
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const auto end = rest.find('\n');
-        if (end == std::string_view::npos) {
-            contents.unfinishedTail = true;
-            break;
-        }
-        contents.lines.emplace_back(rest.substr(0, end));
-        rest.remove_prefix(end + 1);
-    }
+    auto lines = splitLines(text);
+    contents.lines = std::move(lines.complete);
+    contents.unfinishedTail = lines.unfinished;
     return contents;
 }
 

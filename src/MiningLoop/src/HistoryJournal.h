@@ -5,6 +5,7 @@
 // store folds the journal into its file now and then and removes it.
 
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,13 +23,16 @@ struct Contents {
     bool unfinishedTail = false;
     // Something other than a regular file (a link, a FIFO) is in the journal's place.
     bool notRegular = false;
+    // The journal is larger than the reader's bound: it was not read.
+    bool pastBound = false;
     // The journal is there but could not be read: why.
     std::optional<std::string> unreadable;
 };
 
-// Reads the journal without ever blocking, never through a link; a missing, unreadable or
-// irregular one has no lines.
-Contents read(const std::filesystem::path& journal);
+// Reads the journal without ever blocking, never through a link, and never more than `maxBytes`
+// of it; a missing, unreadable, irregular or larger one has no lines.
+Contents read(const std::filesystem::path& journal,
+              std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 // Appends `line` and a line break, synced to the disk. Throws FileWriteError.
 void append(const std::filesystem::path& journal, std::string_view line);

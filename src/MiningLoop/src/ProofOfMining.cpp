@@ -1,6 +1,13 @@
 #include "corvanta/loop/ProofOfMining.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <utility>
@@ -12,6 +19,7 @@
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/mining/Difficulty.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/Cancelled.h"
 #include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
@@ -71,22 +79,26 @@ ProofEntry decodeEntry(const json::Value& record) {
     return entry;
 }
 
-// What loading took of the journal: how many lines there were, and whether it is damaged (any
-// line refused, an unfinished last one, or something other than a regular file in its place).
+// What loading took of the journal: how many lines there were, whether it is damaged (any line
+// refused, an unfinished last one), or could not be read at all.
 struct JournalRead {
     std::size_t lines = 0;
     bool damaged = false;
+    bool unusable = false;  // past its bound, or not a regular file: not read at all
     std::optional<std::string> unreadable;
+    std::optional<std::size_t> refusedLine;
 };
 
 JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t count,
                         std::string head, const std::function<void(ProofEntry&&)>& take) {
-    const auto contents = journal::read(journalURL);
-    // A link or FIFO in the journal's place is set aside like a damaged journal.
-    JournalRead read{contents.lines.size(), contents.unfinishedTail || contents.notRegular,
-                     contents.unreadable};
+    const auto contents = journal::read(journalURL, ProofOfMining::journalBound);
+    JournalRead read{contents.lines.size(), contents.unfinishedTail,
+                     contents.notRegular || contents.pastBound, contents.unreadable, std::nullopt};
     const auto taken = ProofOfMining::takeJournal(contents.lines, count, std::move(head), take);
-    if (taken.refused) read.damaged = true;
+    if (taken.refused) {
+        read.damaged = true;
+        read.refusedLine = taken.refused->line;
+    }
     return read;
 }
 
@@ -109,32 +121,106 @@ std::string ProofEntry::entryHash() const {
     return BitcoinEncoding::hexString(doubleSHA256(canonicalBytes()));
 }
 
-ProofOfMining::ProofOfMining(std::filesystem::path fileURL)
+ProofOfMining::ProofOfMining(std::filesystem::path fileURL, std::stop_token stop)
     : fileURL_(std::move(fileURL)), journal_(fileURL_) {
     removeLeftoverTemporaries(fileURL_);
-    loadLocked();
+    loadLocked(stop);
 }
 
-void ProofOfMining::loadLocked() {
-    {
-        // Held only while loading: the ledger keeps what it verified, not the entries.
-        auto loaded = storefile::load<std::vector<ProofEntry>>(fileURL_, decode);
-        for (const auto& entry : loaded.records) takeLocked(entry);
-        quarantinedFileURL_ = std::move(loaded.quarantined);
-        mayWrite_ = loaded.mayWrite;
-        unreadable_ = std::move(loaded.unreadable);
-        // A file without entries to keep (missing, empty, set aside) holds nothing the ledger
-        // needs: a fold replaces it whole.
-        fileHoldsBase_ = !loaded.records.empty();
+std::optional<ProofOfMining::FileIdentity> ProofOfMining::identityOf(
+    const std::filesystem::path& file) {
+    struct stat status {};
+    if (::lstat(file.c_str(), &status) != 0) return std::nullopt;
+    return FileIdentity{std::uint64_t(status.st_dev), std::uint64_t(status.st_ino),
+                        std::uint64_t(status.st_size), std::int64_t(status.st_mtim.tv_sec),
+                        std::int64_t(status.st_mtim.tv_nsec)};
+}
+
+void ProofOfMining::moveFileAsideLocked(std::string why) {
+    quarantineReason_ = std::move(why);
+    if (const auto aside = storefile::moveAside(fileURL_)) {
+        quarantinedFileURL_ = *aside;
+        return;
     }
+    // Neither read nor moved: it is never written over either.
+    quarantinedFileURL_ = fileURL_;
+    mayWrite_ = false;
+}
+
+void ProofOfMining::loadFileLocked(const std::stop_token& stop) {
+    std::string text;
+    try {
+        text = readFile(fileURL_, Links::refuse, fileBound);
+    } catch (const FileReadError& error) {
+        if (error.errorNumber() == EFBIG) {
+            moveFileAsideLocked("larger than " + std::to_string(fileBound >> 20) +
+                                " MiB, more than any ledger holds");
+        } else if (error.reason() == FileReadError::Reason::notRegular) {
+            moveFileAsideLocked("not a regular file");
+        } else if (error.reason() == FileReadError::Reason::unreadable) {
+            unreadable_ = error.what();
+            mayWrite_ = false;
+        }
+        return;
+    }
+    const auto identity = identityOf(fileURL_);
+    try {
+        // Entry by entry: the ledger keeps what it verified, never the whole file's values.
+        json::forEachElement(
+            text, "ledger",
+            [this](json::Value&& record) {
+                const auto entry = decodeEntry(record);
+                if (entry.index != countLocked()) {
+                    throw json::DecodeError("index", "not the entry's position in the ledger");
+                }
+                takeLocked(entry);
+            },
+            stop);
+    } catch (const json::DecodeError& error) {
+        verifier_ = {};
+        recent_.clear();
+        const auto aside = storefile::putAside(fileURL_);
+        quarantinedFileURL_ = aside.location;
+        quarantineReason_ = std::string("it could not be decoded (") + error.what() + ")";
+        mayWrite_ = aside.preserved;
+        return;
+    } catch (const Cancelled&) {
+        verifier_ = {};
+        recent_.clear();
+        throw;
+    }
+    fileIdentity_ = identity;
+}
+
+void ProofOfMining::loadLocked(const std::stop_token& stop) {
+    quarantinedFileURL_.reset();
+    quarantineReason_.reset();
+    journalRefusedLine_.reset();
+    unreadable_.reset();
+    fileIdentity_.reset();
+    mayWrite_ = true;
+    loadFileLocked(stop);
+    fileCount_ = countLocked();
+    fileHead_ = headHashLocked();
+    // A file without entries to keep (missing, empty, set aside) holds nothing the ledger needs:
+    // a fold replaces it whole.
+    fileHoldsBase_ = fileCount_ > 0;
     const auto read = readJournal(journal_.url(), countLocked(), headHashLocked(),
                                   [this](const ProofEntry& entry) { takeLocked(entry); });
+    if (read.unusable) {
+        if (!journal_.moveAsideUnread()) {
+            if (!unreadable_) unreadable_ = journal_.url().string() + " could not be moved aside";
+            mayWrite_ = false;
+        }
+        return;
+    }
     if (read.unreadable) {
         // Folding would remove a journal whose entries were never seen.
         if (!unreadable_) unreadable_ = read.unreadable;
         mayWrite_ = false;
     }
     journal_.loaded(read.lines, read.damaged);
+    journalRefusedLine_ = read.refusedLine;
 }
 
 bool ProofOfMining::rereadLocked() {
@@ -164,6 +250,11 @@ std::optional<std::string> ProofOfMining::unreadableReason() const {
 std::optional<std::filesystem::path> ProofOfMining::quarantinedFileURL() const {
     std::lock_guard lock(mutex_);
     return quarantinedFileURL_;
+}
+
+std::optional<std::string> ProofOfMining::quarantineReason() const {
+    std::lock_guard lock(mutex_);
+    return quarantineReason_;
 }
 
 std::optional<std::filesystem::path> ProofOfMining::quarantinedJournalURL() const {
@@ -245,19 +336,96 @@ std::vector<ProofEntry> ProofOfMining::gatherLocked() const {
     std::vector<ProofEntry> entries;
     if (fileHoldsBase_) {
         try {
-            entries = decode(readFile(fileURL_));
+            entries = decode(readFile(fileURL_, Links::refuse, fileBound));
         } catch (const std::exception& error) {
             throw FileReadError("the ledger file " + fileURL_.string() +
                                 " can no longer be read back: " + error.what());
         }
+        if (std::int64_t(entries.size()) != fileCount_) {
+            throw FileReadError("the ledger file " + fileURL_.string() + " changed on disk");
+        }
     }
-    readJournal(journal_.url(), std::int64_t(entries.size()),
-                entries.empty() ? rootHash : entries.back().entryHash(),
+    for (auto& entry : sinceFileLocked()) entries.push_back(std::move(entry));
+    return entries;
+}
+
+std::vector<ProofEntry> ProofOfMining::sinceFileLocked() const {
+    std::vector<ProofEntry> entries;
+    readJournal(journal_.url(), fileCount_, fileHead_,
                 [&](ProofEntry entry) { entries.push_back(std::move(entry)); });
     for (const auto& entry : unsaved_) {
-        if (entry.index == std::int64_t(entries.size())) entries.push_back(entry);
+        if (entry.index == fileCount_ + std::int64_t(entries.size())) entries.push_back(entry);
     }
     return entries;
+}
+
+namespace {
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+bool isJsonSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+}  // namespace
+
+void ProofOfMining::extendFileLocked(const std::vector<ProofEntry>& entries) {
+    const auto changed = [&] {
+        return FileWriteError("the ledger file " + fileURL_.string() +
+                              " changed on disk; it is left untouched");
+    };
+    Descriptor fd(::open(fileURL_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) throw changed();
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || !fileIdentity_ ||
+        std::uint64_t(status.st_ino) != fileIdentity_->inode ||
+        std::uint64_t(status.st_size) != fileIdentity_->size ||
+        std::int64_t(status.st_mtim.tv_sec) != fileIdentity_->changedSeconds ||
+        std::int64_t(status.st_mtim.tv_nsec) != fileIdentity_->changedNanoseconds) {
+        throw changed();
+    }
+    // The array's closing bracket, after which only white space may follow.
+    std::array<char, 4096> tail{};
+    const auto size = std::size_t(status.st_size);
+    const auto tailSize = std::min(size, tail.size());
+    if (::pread(fd.get(), tail.data(), tailSize, off_t(size - tailSize)) != ssize_t(tailSize)) {
+        throw changed();
+    }
+    std::size_t end = tailSize;
+    while (end > 0 && isJsonSpace(tail[end - 1])) --end;
+    if (end == 0 || tail[end - 1] != ']') throw changed();
+    const std::size_t keep = size - tailSize + end - 1;
+
+    AtomicFileWriter writer(fileURL_, Durability::durable);
+    std::string block(64 * 1024, '\0');
+    for (std::size_t copied = 0; copied < keep;) {
+        const ssize_t got = ::read(fd.get(), block.data(), std::min(block.size(), keep - copied));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            throw FileWriteError("cannot read " + fileURL_.string() +
+                                 " again: " + (got < 0 ? std::strerror(errno) : "it ended early"));
+        }
+        writer.write(std::string_view(block.data(), std::size_t(got)));
+        copied += std::size_t(got);
+    }
+    for (const auto& entry : entries) {
+        writer.write(",");
+        writer.write(json::dump(encodeEntry(entry)));
+    }
+    writer.write("]");
+    writer.commit();
 }
 
 void ProofOfMining::foldLocked() {
@@ -269,18 +437,21 @@ void ProofOfMining::foldLocked() {
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    std::vector<ProofEntry> entries;
-    try {
-        entries = gatherLocked();
-    } catch (const FileReadError& error) {
-        throw FileWriteError(std::string(error.what()) + "; it is left untouched");
-    }
+    const auto entries = sinceFileLocked();
     // Whatever changed the files behind the ledger's back, they are not overwritten with less.
-    if (std::int64_t(entries.size()) != countLocked()) {
+    if (fileCount_ + std::int64_t(entries.size()) != countLocked()) {
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " or its journal changed on disk; they are left untouched");
     }
-    storefile::writeArray(fileURL_, entries, encodeEntry, Durability::durable);
+    if (fileHoldsBase_) {
+        // The file is copied as it lies, never parsed again: a fold costs its length in bytes.
+        extendFileLocked(entries);
+    } else {
+        storefile::writeArray(fileURL_, entries, encodeEntry, Durability::durable);
+    }
+    fileIdentity_ = identityOf(fileURL_);
+    fileCount_ = countLocked();
+    fileHead_ = headHashLocked();
     unsaved_.clear();
     fileHoldsBase_ = true;
     journal_.retire();
@@ -289,9 +460,10 @@ void ProofOfMining::foldLocked() {
 std::vector<ProofEntry> ProofOfMining::load(const std::filesystem::path& file) {
     std::vector<ProofEntry> entries;
     try {
-        entries = decode(readFile(file));
-    } catch (const FileReadError&) {
+        entries = decode(readFile(file, Links::follow, fileBound));
+    } catch (const FileReadError& error) {
         // A ledger whose first entries are all still in its journal.
+        if (error.reason() != FileReadError::Reason::missing) return {};
     } catch (const std::exception&) {
         return {};
     }
@@ -308,7 +480,10 @@ void ProofOfMining::Verifier::add(const ProofEntry& entry) {
         result.firstAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
     }
     result.lastAnchor = ProofAnchor{entry.networkHeight, entry.networkBlockHash};
-    result.hashesReported += entry.hashesReported;  // unsigned: wraps at 2^64
+    if (__builtin_add_overflow(result.hashesReported, entry.hashesReported,
+                               &result.hashesReported)) {
+        result.hashesReported = ProofVerification::hashesBeyondCount;
+    }
     ++result.entriesChecked;
 
     if (!entry.bestHeader && !entry.bestDigest) return;
@@ -337,7 +512,8 @@ ProofOfMining::Summary ProofOfMining::summary(std::size_t recent) const {
     std::lock_guard lock(mutex_);
     const auto from = recent_.size() - std::min(recent, recent_.size());
     return {verifier_.result,
-            std::vector<ProofEntry>(recent_.begin() + std::ptrdiff_t(from), recent_.end())};
+            std::vector<ProofEntry>(recent_.begin() + std::ptrdiff_t(from), recent_.end()),
+            journal_.damaged() ? journalRefusedLine_ : std::nullopt};
 }
 
 std::string ProofOfMining::encode(const std::vector<ProofEntry>& records) {

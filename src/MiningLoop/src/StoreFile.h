@@ -26,6 +26,10 @@ struct Outcome {
 // Moves the file aside; when the move fails, copies it aside instead.
 Outcome putAside(const std::filesystem::path& file);
 
+// Moves what is in the file's place (a file past its bound, a link, a FIFO, a folder) aside by a
+// rename alone, never reading nor copying it: where it went, or nothing when it could not move.
+std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file);
+
 // What a store found in its file at start-up.
 template <typename Records>
 struct LoadedFile {
@@ -101,10 +105,9 @@ void writeArray(const std::filesystem::path& file, const Records& records, Encod
 template <typename Decode>
 auto decodeArray(std::string_view text, std::string_view what, Decode decode)
     -> std::vector<decltype(decode(json::Value{}))> {
-    const auto array = json::parse(text);
-    if (!array.is_array()) throw json::DecodeError(std::string(what), "expected an array");
     std::vector<decltype(decode(json::Value{}))> records;
-    for (const auto& record : array) records.push_back(decode(record));
+    json::forEachElement(text, what,
+                         [&](json::Value&& record) { records.push_back(decode(record)); });
     return records;
 }
 

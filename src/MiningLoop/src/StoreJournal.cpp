@@ -19,6 +19,15 @@ void StoreJournal::append(std::string_view line) {
     ++lines_;
 }
 
+bool StoreJournal::moveAsideUnread() {
+    const auto aside = storefile::moveAside(url_);
+    if (!aside) return false;
+    aside_ = *aside;
+    damaged_ = false;
+    lines_ = 0;
+    return true;
+}
+
 void StoreJournal::retire() {
     if (damaged_) {
         // Its refused lines are never dropped: a journal that could not be saved aside stays.

@@ -228,8 +228,15 @@ TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
         "Régime réel : %d worker sur %d",
         "Régime réel : %d workers sur %d",
         "Galerie de widgets…",
-        "La réponse du nœud dépasse %@ Mo, la taille maximale acceptée pour cette requête. Rien n'a "
+        "La réponse du nœud dépasse %@ Mo, la taille maximale acceptée pour cette requête. Rien "
+        "n'a "
         "été perdu ; la requête sera refaite plus tard.",
+        "JOURNAL ENDOMMAGÉ : aucune entrée n'est comptée à partir de la ligne refusée",
+        "Ligne du journal refusée",
+        "UN REGISTRE PRÉCÉDENT A ÉTÉ MIS DE CÔTÉ",
+        "Registre de minage mis de côté",
+        "%d · JOURNAL ENDOMMAGÉ",
+        "%d · précédent mis de côté",
     };
     for (const char* key : since) EXPECT_NE(rowOf(QString::fromUtf8(key)), nullptr) << key;
     // Keys are unique (checked apart), so a row of the first table lost shows in the number.

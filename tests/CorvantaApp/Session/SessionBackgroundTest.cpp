@@ -16,7 +16,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using Kind = MiningSessionModel::RunStateKind;
-const QString unreadableLine = "Proof ledger present but unreadable \u2014 see the ledger screen.";
+const QString setAsideLine = "Proof ledger set aside as ";
 
 std::string blockHash(int height) {
     std::string hash(64, '0');
@@ -33,6 +33,8 @@ void writeLedger(const std::filesystem::path& file, int entries) {
     }
 }
 
+// A ledger that cannot be read whole is set aside at launch and said once, with where it lies;
+// the sheet never shows what replaced it as the whole ledger.
 TEST(SessionLaunch, TheSelectedNetworksLedgerIsLoadedAndAnUnreadableOneIsReportedOnce) {
     const struct {
         const char* name;
@@ -43,6 +45,7 @@ TEST(SessionLaunch, TheSelectedNetworksLedgerIsLoadedAndAnUnreadableOneIsReporte
     } rows[] = {
         {"missing", [](const auto&) {}, false, 0, -1},
         {"garbage", [](const auto& file) { writeText(file, "{ not a ledger"); }, true, 0, -1},
+        {"cut short", [](const auto& file) { writeText(file, "[{\"bestDigest\":"); }, true, 0, -1},
         {"twelve", [](const auto& file) { writeLedger(file, 12); }, false, 12, 0},
         {"thirteen", [](const auto& file) { writeLedger(file, 13); }, false, 13, 1},
     };
@@ -60,7 +63,15 @@ TEST(SessionLaunch, TheSelectedNetworksLedgerIsLoadedAndAnUnreadableOneIsReporte
         ASSERT_TRUE(waitUntil([&] { return verified.count() == 1; }));
         settle(30);
         EXPECT_EQ(model->proofLogUnreadable(), row.unreadable);
-        EXPECT_EQ(logMessages(*model).count(unreadableLine), row.unreadable ? 1 : 0);
+        EXPECT_EQ(logMessages(*model).filter(setAsideLine).size(), row.unreadable ? 1 : 0);
+        const auto aside = model->proofLogSetAside();
+        EXPECT_EQ(aside.isEmpty(), !row.unreadable);
+        if (row.unreadable) {
+            EXPECT_NE(aside.toStdString(), harness.proofFile().string());
+            EXPECT_TRUE(std::filesystem::is_regular_file(aside.toStdString()));
+            EXPECT_EQ(logMessages(*model).filter(aside).size(), 1);
+            EXPECT_EQ(logMessages(*model).filter("corvanta-verify").size(), 1);
+        }
         EXPECT_EQ(model->proofEntryCount(), row.entries);
         const auto& recent = model->recentProofEntries();
         EXPECT_EQ(recent.size(), std::size_t(std::min(row.entries, 12)));

@@ -75,6 +75,8 @@ QtObject {
     property var proofVerification: undefined
     property var recentProofEntries: []
     property bool proofLogUnreadable: false
+    property string proofLogSetAside: ""
+    property int proofJournalRefusedLine: 0
     property var selfTestVerdict: undefined
     property var selfTestCheckedAt: undefined
     property var cpuUsage: undefined

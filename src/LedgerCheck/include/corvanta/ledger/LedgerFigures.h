@@ -47,8 +47,14 @@ std::optional<std::int64_t> blocksCovered(const ProofVerification& verification)
 enum class Verdict {
     intact,   // every check holds and the declared hashes are coherent (or cannot be crossed)
     altered,  // the chain is broken or a best header does not hash to its digest
-    suspect,  // every check holds, but the declared hashes are out of the coherent range
+    damagedJournal,  // the checks hold, but the journal holds a line the ledger refused: the
+                     // entries from there on are not counted
+    suspect,         // every check holds, but the declared hashes are out of the coherent range, or
+                     // more than 64 bits hold
 };
-Verdict verdictOf(const ProofVerification& verification);
+Verdict verdictOf(const ProofVerification& verification, bool journalRefused = false);
+
+// The verdict in the checker's words; the ledger sheet shows their translation.
+std::string verdictWords(Verdict verdict);
 
 }  // namespace corvanta::ledger

@@ -12,11 +12,9 @@
 
 namespace corvanta::ledger {
 
-// No real ledger comes near these: an entry with its best header is under 600 bytes, so the file
-// bound holds some 450,000 entries, one per network block mined through, nine years of blocks;
-// the journal is folded into the file every few hundred entries, some 300 KB.
-inline constexpr std::size_t ledgerFileBound = std::size_t(256) << 20;
-inline constexpr std::size_t journalBound = std::size_t(16) << 20;
+// The application's own bounds: a file it would set aside unread is refused unread here.
+inline constexpr std::size_t ledgerFileBound = ProofOfMining::fileBound;
+inline constexpr std::size_t journalBound = ProofOfMining::journalBound;
 
 struct Reading {
     std::vector<ProofEntry> entries;  // as the application loads them

@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -46,9 +47,14 @@ struct ProofVerification {
     std::vector<std::int64_t> brokenChainAt;
     std::vector<std::int64_t> invalidWorkAt;
     double bestDifficultyProven = 0;
-    std::uint64_t hashesReported = 0;  // wraps at 2^64
+    // The sum of the entries' declared hashes. A sum past what 64 bits hold never wraps round to
+    // a small, plausible count: it stays at hashesBeyondCount, which no cross-check takes as
+    // coherent.
+    std::uint64_t hashesReported = 0;
     std::optional<ProofAnchor> firstAnchor;
     std::optional<ProofAnchor> lastAnchor;
+
+    static constexpr std::uint64_t hashesBeyondCount = UINT64_MAX;
 
     bool isIntact() const { return brokenChainAt.empty() && invalidWorkAt.empty(); }
     // The difficulty and the anchors take no part in the comparison.
@@ -72,18 +78,29 @@ class ProofOfMining {
     static inline const std::string rootHash = std::string(64, '0');
     static constexpr std::size_t recentKept = 64;
     static constexpr std::size_t foldAfterLines = 512;
+    // No real ledger comes near these: an entry with its best header is under 600 bytes, so the
+    // file bound holds some 450,000 entries, one per network block mined through, nine years of
+    // blocks; the journal is folded into the file every few hundred entries, some 300 KB. The
+    // command-line checker reads within the same bounds, so both read the same files.
+    static constexpr std::size_t fileBound = std::size_t(256) << 20;
+    static constexpr std::size_t journalBound = std::size_t(16) << 20;
 
-    // Loads the ledger, then its journal, without ever blocking: missing gives an empty ledger;
-    // an undecodable file, or anything but a regular file in its place, is put aside; an
-    // unreadable one is never written over (see unreadableReason). Opening removes what atomic
-    // writes of the file cut short by an earlier process left behind; otherwise loading never
-    // writes.
-    explicit ProofOfMining(std::filesystem::path fileURL);
+    // Loads the ledger, then its journal, without ever blocking, in time and memory in proportion
+    // to the file: missing gives an empty ledger; an undecodable file is put aside; a file past
+    // fileBound, or anything but a regular file in its place (a link, a FIFO, a folder), is moved
+    // aside unread, and so is such a journal; an unreadable one is never written over (see
+    // unreadableReason). Opening removes what atomic writes of the file cut short by an earlier
+    // process left behind; otherwise loading writes nothing. Throws Cancelled, having changed
+    // nothing it was reading, once `stop` is requested.
+    explicit ProofOfMining(std::filesystem::path fileURL, std::stop_token stop = {});
 
     const std::filesystem::path& fileURL() const { return fileURL_; }
     std::optional<std::filesystem::path> quarantinedFileURL() const;
+    // Why the file found at start was set aside, while it lies there.
+    std::optional<std::string> quarantineReason() const;
     const std::filesystem::path& journalURL() const { return journal_.url(); }
-    // Where a journal holding an unreadable or misplaced line was put at the next fold.
+    // Where a journal holding an unreadable or misplaced line was put at the next fold, or one that
+    // could not be read at all (past its bound, not a regular file) at start.
     std::optional<std::filesystem::path> quarantinedJournalURL() const;
     // Why the file or its journal, there on disk, could not be read (the file's name and the
     // system's reason), while that lasts. Meanwhile new entries are kept in memory and nothing
@@ -99,6 +116,9 @@ class ProofOfMining {
     struct Summary {
         ProofVerification verification;  // of the whole ledger; its entriesChecked is the count
         std::vector<ProofEntry> recent;  // the newest entries (at most recentKept), oldest first
+        // The journal line the ledger refused, while that journal lies beside the file: none of
+        // its lines from there on is counted.
+        std::optional<std::size_t> journalRefusedLine;
     };
     // What the ledger shows, without a copy of it: each entry is verified once, when it is
     // loaded or appended.
@@ -164,7 +184,10 @@ class ProofOfMining {
     };
 
     // Loads the file, then its journal, into an empty ledger.
-    void loadLocked();
+    void loadLocked(const std::stop_token& stop = {});
+    void loadFileLocked(const std::stop_token& stop);
+    // Something the ledger will not read is in the file's place: moved aside, unread.
+    void moveFileAsideLocked(std::string why);
     // Reads an unreadable ledger again; once it reads, the unsaved entries are chained after it.
     bool rereadLocked();
     std::string headHashLocked() const;
@@ -175,6 +198,8 @@ class ProofOfMining {
     void persistLocked(const ProofEntry& entry);
     // Every entry: the file's (when it is the ledger's base), the journal's, the unsaved ones.
     std::vector<ProofEntry> gatherLocked() const;
+    // The entries after the file's: the journal's, then the unsaved ones.
+    std::vector<ProofEntry> sinceFileLocked() const;
     // Writes every entry to the file, then removes the journal (or puts a damaged one aside).
     void foldLocked();
 
@@ -188,6 +213,21 @@ class ProofOfMining {
     std::optional<std::string> unreadable_;
     bool mayWrite_ = true;
     bool fileHoldsBase_ = false;  // the file decoded (or was written): the journal extends it
+    std::optional<std::string> quarantineReason_;
+    std::optional<std::size_t> journalRefusedLine_;
+    // What the file held when it was last read or written: a fold extends it by its bytes,
+    // never parsing it again, unless it changed since.
+    std::int64_t fileCount_ = 0;
+    std::string fileHead_ = rootHash;
+    struct FileIdentity {
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t changedSeconds = 0, changedNanoseconds = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    std::optional<FileIdentity> fileIdentity_;
+    static std::optional<FileIdentity> identityOf(const std::filesystem::path& file);
+    // Writes the file again as it is, without its closing bracket, then `entries` after it.
+    void extendFileLocked(const std::vector<ProofEntry>& entries);
 };
 
 }  // namespace corvanta

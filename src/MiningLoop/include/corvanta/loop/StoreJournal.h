@@ -25,6 +25,10 @@ class StoreJournal {
     void loaded(std::size_t lines, bool damaged);
     // Appends one record's line, synced to the disk. Throws FileWriteError, counting nothing.
     void append(std::string_view line);
+    // Something the store will not read (past its bound, a link, a FIFO, a folder) is in the
+    // journal's place: it is moved aside by a rename, unread, and the store goes on without it.
+    // False when it could not be moved: then the store must never write over it.
+    bool moveAsideUnread();
     // Once a fold has written every record to the store's file: removes the journal, or puts a
     // damaged one aside. Never throws: a journal that stays is retired again at the next fold.
     void retire();

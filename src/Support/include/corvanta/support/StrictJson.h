@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <stdexcept>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -118,8 +119,9 @@ const Value& field(const Value& object, std::string_view key, std::string_view p
 // dumps) far from the end of the stack.
 inline constexpr int maxDepth = 64;
 
-// Parses text as JSON; throws DecodeError("json", ...) on malformed input, on a number no double
-// can hold (1e400) and on nesting deeper than maxDepth. No other exception leaves it.
+// Parses text as JSON in time and memory in proportion to its length; throws DecodeError("json",
+// ...) on malformed input, on a number no double can hold (1e400), on nesting deeper than
+// maxDepth and on a key given twice in one object. No other exception leaves it.
 Value parse(std::string_view text);
 
 // The object keys from the outermost value down to a member, its own key last; array levels add
@@ -130,6 +132,13 @@ using KeepMember = std::function<bool(KeyPath)>;
 // As parse(), keeping only the members for which `keep` holds; a member left out takes all it
 // holds with it and costs no memory. For a large text of which a decoder reads a few keys.
 Value parse(std::string_view text, const KeepMember& keep);
+
+// Reads text that must be a JSON array, handing each element to `each` as soon as it is complete:
+// however long the array, one element is held at a time. Refuses as parse() does, and throws
+// DecodeError(what, "expected an array") for any other value. Anything `each` throws leaves as it
+// is; Cancelled once `stop` is requested, between two elements.
+void forEachElement(std::string_view text, std::string_view what,
+                    const std::function<void(Value&&)>& each, std::stop_token stop = {});
 
 // Serializes with sorted keys (nlohmann keeps object keys sorted) and the given indent.
 std::string dump(const Value& value, int indent = -1);
