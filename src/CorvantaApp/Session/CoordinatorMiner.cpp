@@ -14,12 +14,13 @@ namespace corvanta {
 
 namespace {
 
-// Whose blocks are ours: the mark derives from the folder the installation keeps its found
-// blocks in (with the user, the machine and the payout script). How far the chain was walked for
-// missed ones is kept beside the node's own data, so it goes with that chain.
+// Whose blocks are ours: the marks derive from the key kept in the folder the installation keeps
+// its found blocks in (derived there once from the user, the machine and that folder), and the
+// script each block pays. How far the chain was walked for missed ones is kept beside the node's
+// own data, so it goes with that chain.
 BlockOwnership ownershipOf(const SessionMinerParts& parts) {
-    return {parts.payoutScript,
-            BlockOwnership::markForThisUser(parts.historyFile.parent_path(), parts.payoutScript)};
+    return BlockOwnership::of(InstallationKey::keptIn(parts.historyFile.parent_path()),
+                              parts.payoutScript);
 }
 
 std::filesystem::path walkRecordOf(const SessionMinerParts& parts) {
