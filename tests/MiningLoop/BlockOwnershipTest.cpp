@@ -135,7 +135,15 @@ TEST(InstallationKey, AKeptFileItCannotTakeIsSetAsideBeforeANewKeyIsKept) {
     for (const std::string& damaged :
          {std::string("{\"machine\": 3}"), std::string(InstallationKey::fileBound + 1, ' ')}) {
         testing::writeText(file, damaged);
-        EXPECT_EQ(InstallationKey::keptIn(folder, derive), kKey);
+        std::vector<std::string> said;
+        EXPECT_EQ(InstallationKey::keptIn(folder, derive,
+                                          [&](const std::string& line) { said.push_back(line); }),
+                  kKey);
+        ASSERT_EQ(said.size(), 1u);
+        EXPECT_NE(
+            said[0].find("set aside as " + (folder / "installation-mark.unreadable-").string()),
+            std::string::npos)
+            << said[0];
         EXPECT_EQ(InstallationKey::decode(readFile(file)), kKey);
         std::size_t aside = 0;
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {

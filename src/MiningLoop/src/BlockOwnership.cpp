@@ -76,21 +76,36 @@ InstallationKey InstallationKey::decode(std::string_view text) {
     return key;
 }
 
-InstallationKey InstallationKey::keptIn(const std::filesystem::path& installationFolder) {
-    return keptIn(installationFolder, [&] {
-        return BlockOwnership::keyForThisUser(installationFolder, WallClock::now());
-    });
+InstallationKey InstallationKey::keptIn(const std::filesystem::path& installationFolder,
+                                        const std::function<void(const std::string&)>& onSetAside) {
+    return keptIn(
+        installationFolder,
+        [&] { return BlockOwnership::keyForThisUser(installationFolder, WallClock::now()); },
+        onSetAside);
 }
 
 InstallationKey InstallationKey::keptIn(const std::filesystem::path& installationFolder,
-                                        const std::function<InstallationKey()>& derive) {
+                                        const std::function<InstallationKey()>& derive,
+                                        const std::function<void(const std::string&)>& onSetAside) {
     const auto file = installationFolder / fileName;
+    std::optional<std::string> why;
     try {
         return decode(readFile(file, Links::refuse, fileBound));
     } catch (const FileReadError& error) {
-        if (error.reason() != FileReadError::Reason::missing) storefile::putAside(file);
-    } catch (const json::DecodeError&) {
-        storefile::putAside(file);
+        if (error.reason() != FileReadError::Reason::missing) why = error.what();
+    } catch (const json::DecodeError& error) {
+        why = error.what();
+    }
+    if (why) {
+        const auto aside = storefile::putAside(file);
+        if (onSetAside) {
+            onSetAside("The installation's mark file " + file.string() + " cannot be taken (" +
+                       *why + "): " +
+                       (aside.preserved ? "set aside as " + aside.location.string()
+                                        : std::string("left where it is")) +
+                       "; the marks are derived again from this machine, user and folder.");
+        }
+        if (!aside.preserved) return derive();  // never written over: it may be read again
     }
     auto key = derive();
     try {

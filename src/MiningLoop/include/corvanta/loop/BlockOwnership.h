@@ -35,10 +35,15 @@ struct InstallationKey {
     // is moved aside under "installation-mark.unreadable-<seconds since 1970>.json" before a key
     // is derived again. When the key cannot be written, the derived key is still given: the marks
     // stay as they were as long as the machine and the folder do.
-    static InstallationKey keptIn(const std::filesystem::path& installationFolder);
+    // `onSetAside` hears the event log's line for a kept file moved aside.
+    static InstallationKey keptIn(
+        const std::filesystem::path& installationFolder,
+        const std::function<void(const std::string&)>& onSetAside = nullptr);
     // The same, deriving with `derive` when no key is kept.
-    static InstallationKey keptIn(const std::filesystem::path& installationFolder,
-                                  const std::function<InstallationKey()>& derive);
+    static InstallationKey keptIn(
+        const std::filesystem::path& installationFolder,
+        const std::function<InstallationKey()>& derive,
+        const std::function<void(const std::string&)>& onSetAside = nullptr);
 
     std::string encode() const;
     // Throws json::DecodeError on anything but a record encode() writes.
