@@ -127,13 +127,26 @@ struct Resubmission : ::testing::Test {
     TempDir folder;
     std::filesystem::path rejectedDirectory = folder.path() / "rejected";
     std::filesystem::path pendingDirectory = rejectedDirectory / "pending";
-    loop::PendingBlocks pending{pendingDirectory};
+    // The folder is read once a start: a new start is a new one.
+    std::optional<loop::PendingBlocks> pending{std::in_place, pendingDirectory};
     EventLog log;
     WallClock::time_point now = WallClock::now();
 
-    void resubmit(const ScriptedNode& node, MiningHistoryStore& history) {
-        loop::resubmitPendingBlocks(pending, rejectedDirectory, *node.client(), history, kOwnership,
+    void resubmit(const ScriptedNode& node, MiningHistoryStore& history,
+                  const BlockOwnership& ownership = kOwnership) {
+        loop::resubmitPendingBlocks(*pending, rejectedDirectory, *node.client(), history, ownership,
                                     log.handler(), {});
+    }
+
+    std::set<std::string> setAsideHeights() const {
+        std::set<std::string> setAside;
+        for (const auto& entry : std::filesystem::directory_iterator(pendingDirectory)) {
+            const auto name = entry.path().filename().string();
+            if (name.starts_with("set-aside-pending-")) {
+                setAside.insert(name.substr(18, name.find('-', 18) - 18));
+            }
+        }
+        return setAside;
     }
 };
 
@@ -166,7 +179,7 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
     // Accepted by the node, but its answer never arrived.
     PendingBlockStore::write(pendingBlock(5, now - 1s), pendingDirectory);
     // Announced by this loop when found; its submission failed.
-    pending.add(pendingBlock(6, now));
+    pending->add(pendingBlock(6, now));
 
     ScriptedNode node({ScriptedNode::verdict("duplicate"), ScriptedNode::verdict("inconclusive")});
     resubmit(node, history);
@@ -185,59 +198,95 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
     EXPECT_EQ(log.events().size(), 3u);
 }
 
-// A pending file is judged by its block: what it pays, whose mark it carries and what the node
-// makes of it; the height, coinbase id and reward recorded are the block's own.
-TEST_F(Resubmission, OnlyABlockOfOursOrOneTheNodeTakesAsNewIsCounted) {
-    const auto unmarked = CoinbasePayoutPlan::everythingToMiner({0x51});
-    // A block of an older version (no mark) that the node already has.
-    PendingBlockStore::write(hashedPendingBlock(11, 11, now - 5s, unmarked), pendingDirectory);
-    // A block paying another script: never even submitted.
+// The test jobs' headers are dated 1,700,000,100: this installation's marks began one second
+// later, so its unmarked blocks are of the version before the mark.
+const InstallationKey kKey{"2f1e", 1000, "/home/a/.local/share/Corvanta",
+                           WholeSeconds(std::chrono::seconds(1'700'000'101))};
+
+// A pending file is judged by its block: whose mark it carries for the script it pays, or, with
+// none, when its header was made; the height, coinbase id and reward recorded are the block's own,
+// and the node's answer never makes a block ours.
+TEST_F(Resubmission, OnlyABlockOfOursIsCountedWhateverTheNodeAnswers) {
+    const auto owner = BlockOwnership::of(kKey, {0x51});
+    const auto another = BlockOwnership::of({"9a9a", 1000, kKey.folder, kKey.markedSince}, {0x51});
+    // Of the version before the mark, which the node already has: ours all the same.
     PendingBlockStore::write(
-        hashedPendingBlock(12, 12, now - 4s, CoinbasePayoutPlan::everythingToMiner({0x52})),
+        hashedPendingBlock(11, 11, now - 6s, CoinbasePayoutPlan::everythingToMiner({0x51})),
         pendingDirectory);
-    // An older version's block the node had never seen: found here, then.
-    PendingBlockStore::write(hashedPendingBlock(13, 13, now - 3s, unmarked), pendingDirectory);
+    // Another installation's, to the same address, which the node takes as new.
+    PendingBlockStore::write(hashedPendingBlock(12, 12, now - 5s, another.payoutPlan()),
+                             pendingDirectory);
+    // Another installation's to another address: never even submitted.
+    PendingBlockStore::write(
+        hashedPendingBlock(13, 13, now - 4s,
+                           BlockOwnership::of(another.key.value(), {0x52}).payoutPlan()),
+        pendingDirectory);
     // Ours, in a file that claims another height, coinbase and reward.
-    auto forged = hashedPendingBlock(14, 14, now - 2s);
+    auto forged = hashedPendingBlock(14, 14, now - 3s, owner.payoutPlan());
     const auto ownCoinbase = forged.coinbaseTxIDHex;
     forged.height = 99;
     forged.rewardSats = 1;
     forged.coinbaseTxIDHex = std::string(64, 'a');
     PendingBlockStore::write(forged, pendingDirectory);
-    // An older version's block the node refuses: kept as a rejected block, never counted.
-    PendingBlockStore::write(hashedPendingBlock(15, 15, now - 1s, unmarked), pendingDirectory);
+    // Ours, found before the payout address changed to the one mined for now.
+    PendingBlockStore::write(
+        hashedPendingBlock(15, 15, now - 2s, BlockOwnership::of(kKey, {0x52}).payoutPlan()),
+        pendingDirectory);
+    // Another installation's the node refuses: kept as a rejected block, never counted.
+    PendingBlockStore::write(hashedPendingBlock(16, 16, now - 1s, another.payoutPlan()),
+                             pendingDirectory);
 
     ScriptedNode node({ScriptedNode::verdict("duplicate"), ScriptedNode::accepted(),
-                       ScriptedNode::verdict("duplicate"), ScriptedNode::verdict("bad-cb-height")});
+                       ScriptedNode::accepted(), ScriptedNode::accepted(),
+                       ScriptedNode::verdict("bad-cb-height")});
     MiningHistoryStore history(folder.path() / "history.json");
-    resubmit(node, history);
+    resubmit(node, history, owner);
 
-    EXPECT_EQ(node.submissionCount(), 4u);
+    EXPECT_EQ(node.submissionCount(), 5u);
     const auto blocks = MiningHistoryStore(history.fileURL()).allBlocks();
-    EXPECT_EQ(heightsIn(blocks), (std::vector<std::int64_t>{13, 14}));
-    ASSERT_EQ(blocks.size(), 2u);
-    EXPECT_EQ(blocks[1].rewardSats, 5'000'000'000);
+    EXPECT_EQ(heightsIn(blocks), (std::vector<std::int64_t>{11, 14, 15}));
+    ASSERT_EQ(blocks.size(), 3u);
+    for (const auto& block : blocks) EXPECT_EQ(block.rewardSats, 5'000'000'000);
     const auto coinbaseDisplay = bytesFromHex(ownCoinbase);
     EXPECT_EQ(blocks[1].coinbaseTxID,
               std::vector<std::uint8_t>(coinbaseDisplay.rbegin(), coinbaseDisplay.rend()));
-    EXPECT_EQ(heightsOf<BlockFound>(log), (std::vector<std::int64_t>{13, 14}));
-    EXPECT_EQ(log.all<SubmissionResultEvent>().size(), 2u);
+    EXPECT_EQ(heightsOf<BlockFound>(log), (std::vector<std::int64_t>{11, 14, 15}));
+    EXPECT_EQ(log.all<SubmissionResultEvent>().size(), 3u);
     const auto notices = log.all<StoreNotice>();
     ASSERT_EQ(notices.size(), 3u);
-    EXPECT_NE(notices[0].message.find("carries no mark of this installation"), std::string::npos);
+    EXPECT_NE(notices[0].message.find("another installation's mark: submitted, never counted"),
+              std::string::npos)
+        << notices[0].message;
     EXPECT_NE(notices[1].message.find("does not pay the payout address"), std::string::npos);
     EXPECT_NE(notices[2].message.find("kept with the rejected blocks"), std::string::npos);
     EXPECT_TRUE(heightsIn(pendingDirectory).empty());
-    std::set<std::string> setAside;
-    for (const auto& entry : std::filesystem::directory_iterator(pendingDirectory)) {
-        setAside.insert(entry.path().filename().string().substr(0, 21));
-    }
-    EXPECT_EQ(setAside, (std::set<std::string>{"set-aside-pending-11-", "set-aside-pending-12-"}));
+    EXPECT_EQ(setAsideHeights(), (std::set<std::string>{"12", "13"}));
 
     // Set aside, they are not judged again.
-    resubmit(node, history);
-    EXPECT_EQ(node.submissionCount(), 4u);
+    resubmit(node, history, owner);
+    EXPECT_EQ(node.submissionCount(), 5u);
     EXPECT_EQ(log.all<StoreNotice>().size(), 3u);
+}
+
+// Without a mark, a block made after this installation's marks began is anyone's: not counted,
+// even when the node takes it as new, and set aside.
+TEST_F(Resubmission, AnUnmarkedBlockMadeAfterTheFirstMarkIsNeverCounted) {
+    auto key = kKey;
+    key.markedSince = WholeSeconds(std::chrono::seconds(1'700'000'100));
+    const auto unmarked = CoinbasePayoutPlan::everythingToMiner({0x51});
+    PendingBlockStore::write(hashedPendingBlock(21, 21, now - 1s, unmarked), pendingDirectory);
+    PendingBlockStore::write(hashedPendingBlock(22, 22, now, unmarked), pendingDirectory);
+    ScriptedNode node({ScriptedNode::accepted(), ScriptedNode::accepted()});
+    MiningHistoryStore history(folder.path() / "history.json");
+    resubmit(node, history, BlockOwnership::of(key, {0x51}));
+    EXPECT_EQ(node.submissionCount(), 2u);
+    EXPECT_TRUE(history.allBlocks().empty());
+    EXPECT_TRUE(log.all<BlockFound>().empty());
+    const auto notices = log.all<StoreNotice>();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_NE(notices[0].message.find("carries no mark and dates from after"), std::string::npos)
+        << notices[0].message;
+    EXPECT_EQ(setAsideHeights(), (std::set<std::string>{"21", "22"}));
 }
 
 TEST_F(Resubmission, APendingFileStaysUntilTheHistoryHoldsTheBlockOnDisk) {
@@ -261,6 +310,7 @@ TEST_F(Resubmission, APendingFileStaysUntilTheHistoryHoldsTheBlockOnDisk) {
         log.clear();
         const auto block = pendingBlock(7, now);
         PendingBlockStore::write(block, pendingDirectory);
+        pending.emplace(pendingDirectory);
         ScriptedNode node({});
 
         resubmit(node, *history);

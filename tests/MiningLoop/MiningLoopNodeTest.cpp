@@ -22,6 +22,7 @@
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/mining/Difficulty.h"
 #include "corvanta/mining/EngineSelfTest.h"
+#include "corvanta/mining/Target.h"
 #include "corvanta/support/AtomicFile.h"
 
 namespace corvanta {
@@ -153,15 +154,45 @@ class MiningLoopNodeTest : public testing::NodeHarness {
     }
 
     // A solved block on the node's tip; `extraSats` added to the coinbase value makes it invalid.
-    PendingBlock solvedPendingBlock(std::int64_t extraSats, WallClock::time_point foundAt) const {
+    // `plan` stands for another miner's, or for this installation's earlier one.
+    PendingBlock solvedPendingBlock(std::int64_t extraSats, WallClock::time_point foundAt,
+                                    std::optional<CoinbasePayoutPlan> plan = {}) const {
         auto blockTemplate = BlockTemplate::fetch(*client_, std::nullopt, {});
         blockTemplate.coinbaseValue += extraSats;
-        const MiningJob job(blockTemplate, ownershipOf(dir_.path()).payoutPlan());
+        const MiningJob job(blockTemplate, plan.value_or(ownershipOf(dir_.path()).payoutPlan()));
         const BlockMiner miner(std::make_shared<CPUEngine>(1));
         const auto outcome =
             miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 1'000'000), {});
         EXPECT_TRUE(outcome);
         return PendingBlock::fromOutcome(*outcome, job.height, foundAt);
+    }
+
+    std::string tipHash() const {
+        return json::as<std::string>(client_->call("getbestblockhash", {}, 10, {}));
+    }
+
+    // Starts this installation's loop with the hashing paused, until its first work, and stops
+    // it: a start that only resubmits what it finds pending.
+    void startWithoutHashing(std::optional<BlockOwnership> ownership = {}) {
+        log_.clear();
+        engine_->setPaused(true);
+        startMining(makeCoordinator(std::move(ownership)));
+        ASSERT_TRUE(testing::eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+        stopMining();
+    }
+
+    std::vector<std::string> notices() const {
+        std::vector<std::string> messages;
+        for (const auto& notice : log_.all<StoreNotice>()) messages.push_back(notice.message);
+        return messages;
+    }
+
+    std::size_t setAsideFiles() const {
+        std::size_t count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(pendingDirectory())) {
+            count += entry.path().filename().string().starts_with("set-aside-pending-");
+        }
+        return count;
     }
 
     NodeController* controller_ = nullptr;
@@ -531,17 +562,127 @@ TEST_F(MiningLoopNodeTest, APendingFileCountsOnlyForABlockOfOurs) {
     EXPECT_EQ(blocks[0].height, ownHeight);
     EXPECT_EQ(blocks[0].rewardSats, 5'000'000'000);  // what the coinbase pays on regtest
     EXPECT_EQ(log_.all<BlockFound>().size(), 1u);
-    std::vector<std::string> notCounted;
-    for (const auto& notice : log_.all<StoreNotice>()) notCounted.push_back(notice.message);
+    const auto notCounted = notices();
     ASSERT_EQ(notCounted.size(), 2u);
     EXPECT_NE(notCounted[0].find("does not pay the payout address"), std::string::npos);
-    EXPECT_NE(notCounted[1].find("carries no mark of this installation"), std::string::npos);
+    EXPECT_NE(notCounted[1].find("another installation's mark"), std::string::npos);
     EXPECT_TRUE(PendingBlockStore::load(pendingDirectory()).empty());
     std::size_t setAside = 0;
     for (const auto& entry : std::filesystem::directory_iterator(pendingDirectory())) {
         setAside += entry.path().filename().string().starts_with("set-aside-pending-");
     }
     EXPECT_EQ(setAside, 2u);
+}
+
+// Another installation mining to the same address left its block in this installation's folder:
+// the node takes it as new (its reward is the user's), but it is never counted here.
+TEST_F(MiningLoopNodeTest, AnotherInstallationsBlockTheNodeTakesAsNewIsNeverCounted) {
+    const auto theirs =
+        solvedPendingBlock(0, WallClock::now(), ownershipOf(dir_.path() / "other").payoutPlan());
+    PendingBlockStore::write(theirs, pendingDirectory());
+    startWithoutHashing();
+    EXPECT_EQ(tipHash(), theirs.blockHashHex);
+    EXPECT_TRUE(history_->allBlocks().empty());
+    EXPECT_TRUE(log_.all<BlockFound>().empty());
+    EXPECT_TRUE(log_.all<SubmissionResultEvent>().empty());
+    const auto said = notices();
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_NE(said[0].find("another installation's mark: submitted, never counted"),
+              std::string::npos)
+        << said[0];
+    EXPECT_EQ(setAsideFiles(), 1u);
+}
+
+// Our own block with another nonce, its hash recomputed so that the file decodes: its header never
+// met its target. Set aside once, never submitted, never counted.
+TEST_F(MiningLoopNodeTest, APendingFileWhoseHeaderMissesItsTargetIsSetAsideUnsubmitted) {
+    auto block = solvedPendingBlock(0, WallClock::now());
+    auto bytes = *BitcoinEncoding::hexBytes(block.blockHex);
+    const auto bits = std::uint32_t(bytes[72]) | std::uint32_t(bytes[73]) << 8 |
+                      std::uint32_t(bytes[74]) << 16 | std::uint32_t(bytes[75]) << 24;
+    const auto target = *Target::fromCompactBits(bits);
+    do {
+        ++bytes[76];
+    } while (target.isMet(doubleSHA256(std::span(bytes).first(80))));
+    const auto header = doubleSHA256(std::span(bytes).first(80));
+    block.blockHex = BitcoinEncoding::hexString(bytes);
+    block.blockHashHex = BitcoinEncoding::hexString(Bytes(header.rbegin(), header.rend()));
+    PendingBlockStore::write(block, pendingDirectory());
+    const auto tip = tipHash();
+
+    startWithoutHashing();
+    EXPECT_EQ(tipHash(), tip);
+    EXPECT_TRUE(log_.all<SubmissionResultEvent>().empty());
+    EXPECT_TRUE(log_.all<BlockFound>().empty());
+    EXPECT_TRUE(history_->allBlocks().empty());
+    ASSERT_EQ(notices().size(), 1u);
+    EXPECT_NE(notices()[0].find("does not meet its target"), std::string::npos) << notices()[0];
+    EXPECT_EQ(setAsideFiles(), 1u);
+
+    startWithoutHashing();
+    EXPECT_TRUE(notices().empty());
+    EXPECT_TRUE(history_->allBlocks().empty());
+}
+
+// A block found by the version before the mark, accepted by the node, whose record was never
+// written: at the next start the node answers "duplicate", and it is counted, once.
+TEST_F(MiningLoopNodeTest, AnAcceptedBlockOfTheVersionBeforeTheMarkIsCountedOnce) {
+    const auto block =
+        solvedPendingBlock(0, WallClock::now(), CoinbasePayoutPlan::everythingToMiner(Bytes{0x51}));
+    const auto coinbase = BlockCoinbase::decode(*BitcoinEncoding::hexBytes(block.blockHex));
+    ASSERT_TRUE(coinbase);
+    client_->callOptional("submitblock", {RPCParam::string(block.blockHex)}, 30, {});
+    ASSERT_EQ(tipHash(), block.blockHashHex);
+    PendingBlockStore::write(block, pendingDirectory());
+    // The key this installation derived when the version with the mark first ran: after the block.
+    const InstallationKey key{"machine", 1000, dir_.path().string(),
+                              WholeSeconds(std::chrono::seconds(coinbase->time + 1))};
+    const auto owner = BlockOwnership::of(key, Bytes{0x51});
+
+    startWithoutHashing(owner);
+    ASSERT_EQ(submissions().size(), 1u);  // the node's "duplicate"
+    EXPECT_TRUE(submissions()[0].isAccepted());
+    const auto blocks = history_->allBlocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].height, block.height);
+    EXPECT_EQ(blocks[0].rewardSats, coinbase->satsPaidTo(Bytes{0x51}));
+    EXPECT_EQ(log_.all<BlockFound>().size(), 1u);
+    EXPECT_TRUE(PendingBlockStore::load(pendingDirectory()).empty());
+
+    startWithoutHashing(owner);
+    EXPECT_TRUE(log_.all<BlockFound>().empty());
+    EXPECT_EQ(MiningHistoryStore(historyFile()).allBlocks().size(), 1u);
+}
+
+// The payout address changed while a found block waited in the folder: the block, which pays the
+// earlier address and carries this installation's mark for it, is submitted and counted once, with
+// the reward it pays there.
+TEST_F(MiningLoopNodeTest, APendingBlockForAnEarlierPayoutAddressIsSubmittedAndCountedOnce) {
+    const InstallationKey key{"machine", 1000, dir_.path().string(),
+                              wholeSeconds(WallClock::now())};
+    const Bytes earlier{0x52};
+    const auto block =
+        solvedPendingBlock(0, WallClock::now(), BlockOwnership::of(key, earlier).payoutPlan());
+    const auto coinbase = BlockCoinbase::decode(*BitcoinEncoding::hexBytes(block.blockHex));
+    ASSERT_TRUE(coinbase);
+    PendingBlockStore::write(block, pendingDirectory());
+    const auto owner = BlockOwnership::of(key, Bytes{0x51});
+
+    startWithoutHashing(owner);
+    EXPECT_EQ(tipHash(), block.blockHashHex);
+    ASSERT_EQ(submissions().size(), 1u);
+    EXPECT_TRUE(submissions()[0].isAccepted());
+    const auto blocks = history_->allBlocks();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].height, block.height);
+    EXPECT_GT(blocks[0].rewardSats, 0);
+    EXPECT_EQ(blocks[0].rewardSats, coinbase->satsPaidTo(earlier));
+    EXPECT_EQ(log_.all<BlockFound>().size(), 1u);
+    EXPECT_TRUE(notices().empty());
+
+    startWithoutHashing(owner);
+    EXPECT_TRUE(log_.all<BlockFound>().empty());
+    EXPECT_EQ(MiningHistoryStore(historyFile()).allBlocks().size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
 #include <functional>
 #include <limits>
 #include <thread>
@@ -8,6 +12,7 @@
 #include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/PendingBlockStore.h"
+#include "corvanta/mining/Target.h"
 #include "corvanta/support/AtomicFile.h"
 
 namespace corvanta {
@@ -18,6 +23,19 @@ using namespace std::chrono_literals;
 
 PendingBlock pendingBlock(std::int64_t height, std::uint8_t seed, WallClock::time_point foundAt) {
     return testing::hashedPendingBlock(height, seed, foundAt);
+}
+
+// The block with another nonce, one whose header misses its target, and the hash of that header:
+// a file that decodes, of a block that is no find.
+PendingBlock missingItsTarget(PendingBlock block) {
+    auto bytes = *BitcoinEncoding::hexBytes(block.blockHex);
+    const auto target = *Target::fromCompactBits(0x207fffff);
+    do {
+        ++bytes[76];
+    } while (target.isMet(doubleSHA256(std::span(bytes).first(80))));
+    block.blockHex = BitcoinEncoding::hexString(bytes);
+    block.blockHashHex = loop::displayHex(doubleSHA256(std::span(bytes).first(80)));
+    return block;
 }
 
 std::size_t filesIn(const std::filesystem::path& folder) {
@@ -67,6 +85,11 @@ TEST(PendingBlockStore, SkipsWhatItCannotTrustAndSortsOldestFirst) {
         {"header only", [](auto& b) { b.blockHex.resize(160); }},
         {"hash of another header",
          [](auto& b) { b.blockHashHex = pendingBlock(1, 9, {}).blockHashHex; }},
+        {"header over its target", [](auto& b) { b = missingItsTarget(b); }},
+        // The lock time is the coinbase's last field, and the test blocks' last bytes.
+        {"coinbase not the block's", [](auto& b) { b.blockHex.back() ^= 1; }},
+        {"bytes after the last transaction", [](auto& b) { b.blockHex += "00"; }},
+        {"more transactions than bytes", [](auto& b) { b.blockHex.replace(160, 2, "ff"); }},
     };
     int n = 10;
     for (const auto& [why, edit] : untrusted) {
@@ -123,6 +146,85 @@ TEST(PendingBlocks, KeepsInMemoryWhatCannotBeWritten) {
     EXPECT_TRUE(entries[0].file);
     onDisk.remove(block);
     EXPECT_TRUE(onDisk.all().empty());
+}
+
+// What the folder holds that is no pending block it can take is moved aside once, each with one
+// line, and never read again; after the start, only the files written by this process are read.
+TEST(PendingBlocks, SetsAsideOnceWhatItCannotTakeAndReadsTheFolderOnlyAtStart) {
+    TempDir folder;
+    const auto directory = folder.path() / "pending";
+    const auto now = WallClock::now();
+    const auto good = pendingBlock(1, 1, now - 2s);
+    PendingBlockStore::write(good, directory);
+    writeFileAtomically(directory / "pending-2-high.json",
+                        PendingBlockStore::encode(missingItsTarget(pendingBlock(2, 2, now))));
+    {
+        std::ofstream big(directory / "pending-3-big.json");
+        big << PendingBlockStore::encode(pendingBlock(3, 3, now));
+    }
+    std::filesystem::resize_file(directory / "pending-3-big.json",
+                                 PendingBlockStore::kFileBound + 1);
+    writeFileAtomically(folder.path() / "elsewhere.json",
+                        PendingBlockStore::encode(pendingBlock(4, 4, now)));
+    std::filesystem::create_symlink(folder.path() / "elsewhere.json",
+                                    directory / "pending-4-link.json");
+    ASSERT_EQ(::mkfifo((directory / "pending-5-fifo.json").c_str(), 0600), 0);
+    std::filesystem::create_directory(directory / "pending-6-folder.json");
+    writeFileAtomically(directory / "notes.txt", "not a pending file: not ours to judge");
+
+    loop::PendingBlocks pending(directory);
+    auto entries = pending.all();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].block, good);
+    const auto notices = pending.takeNotices();
+    ASSERT_EQ(notices.size(), 5u);
+    for (const char* name : {"pending-2-high.json", "pending-3-big.json", "pending-4-link.json",
+                             "pending-5-fifo.json", "pending-6-folder.json"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(directory / name)));
+        EXPECT_TRUE(std::filesystem::exists(
+            std::filesystem::symlink_status(directory / ("set-aside-" + std::string(name)))));
+        EXPECT_EQ(std::count_if(
+                      notices.begin(), notices.end(),
+                      [&](const std::string& notice) {
+                          return notice.find((directory / name).string()) != std::string::npos &&
+                                 notice.find("never submitted nor counted") != std::string::npos;
+                      }),
+                  1);
+    }
+    // Each for what it is: the big one refused by its size alone, before a byte is read.
+    for (const auto& [name, why] : std::vector<std::pair<std::string, std::string>>{
+             {"pending-2-high.json", "does not meet its target"},
+             {"pending-3-big.json", "larger than any block's record"},
+             {"pending-4-link.json", "not a regular file"},
+             {"pending-5-fifo.json", "not a regular file"}}) {
+        EXPECT_NE(std::find_if(notices.begin(), notices.end(),
+                               [&](const std::string& notice) {
+                                   return notice.find((directory / name).string() +
+                                                      " cannot be taken (") != std::string::npos &&
+                                          notice.find(why) != std::string::npos;
+                               }),
+                  notices.end())
+            << name;
+    }
+    EXPECT_TRUE(std::filesystem::exists(directory / "notes.txt"));
+    EXPECT_EQ(readFile(folder.path() / "elsewhere.json"),
+              PendingBlockStore::encode(pendingBlock(4, 4, now)));
+    EXPECT_TRUE(pending.takeNotices().empty());
+
+    // Written by another hand after the start: not read by this process.
+    const auto later = pendingBlock(7, 7, now - 1s);
+    PendingBlockStore::write(later, directory);
+    const auto own = pendingBlock(8, 8, now);
+    pending.add(own);
+    entries = pending.all();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].block, own);
+
+    // The next start reads the folder again, without what was set aside.
+    loop::PendingBlocks next(directory);
+    EXPECT_EQ(next.all().size(), 3u);
+    EXPECT_TRUE(next.takeNotices().empty());
 }
 
 TEST(RejectedBlocks, NamesTheRecordAndKeepsTheNewestFiveHundred) {

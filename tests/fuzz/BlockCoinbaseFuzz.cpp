@@ -1,6 +1,6 @@
-// A raw block (or a coinbase alone) from a node that may answer anything: refused, or a coinbase
-// whose amounts are within all the money there is, read without reading past the bytes; its
-// height and mark are read only from the shape the miner writes.
+// A raw block (or a coinbase alone) from a node or a file that may hold anything: refused, or a
+// coinbase whose amounts are within all the money there is, read without reading past the bytes;
+// its height and mark are read only from the shape the miner writes.
 
 #include "FuzzSupport.h"
 #include "corvanta/assembly/ChainLimits.h"
@@ -22,6 +22,10 @@ void check(const BlockCoinbase& coinbase) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (const auto alone = BlockCoinbase::decodeTransaction(std::span(data, size))) check(*alone);
+    // Read whole, to the last byte, and never past it.
+    if (!BlockCoinbase::flawOfWholeBlock(std::span(data, size))) {
+        fuzz::expect(size >= 80 + 1 + 10, "a whole block shorter than a header and a transaction");
+    }
     const auto coinbase = BlockCoinbase::decode(std::span(data, size));
     if (!coinbase) return 0;
     check(*coinbase);

@@ -10,16 +10,28 @@
 #include "corvanta/mining/CPUEngine.h"
 #include "corvanta/node/NodeController.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace corvanta {
 
 namespace {
 
-// Whose blocks are ours: the mark derives from the folder the installation keeps its found
-// blocks in (with the user, the machine and the payout script). How far the chain was walked for
-// missed ones is kept beside the node's own data, so it goes with that chain.
-BlockOwnership ownershipOf(const SessionMinerParts& parts) {
-    return {parts.payoutScript,
-            BlockOwnership::markForThisUser(parts.historyFile.parent_path(), parts.payoutScript)};
+// Whose blocks are ours: the marks derive from the key kept in the folder the installation keeps
+// its found blocks in (derived there once from the user, the machine and that folder), and the
+// script each block pays. How far the chain was walked for missed ones is kept beside the node's
+// own data, so it goes with that chain.
+struct Ownership {
+    BlockOwnership ownership;
+    std::vector<std::string> notices;  // for the event log, once the loop runs
+};
+
+Ownership ownershipOf(const SessionMinerParts& parts) {
+    std::vector<std::string> notices;
+    auto key = InstallationKey::keptIn(parts.historyFile.parent_path(),
+                                       [&](const std::string& line) { notices.push_back(line); });
+    return {BlockOwnership::of(key, parts.payoutScript), std::move(notices)};
 }
 
 std::filesystem::path walkRecordOf(const SessionMinerParts& parts) {
@@ -32,7 +44,12 @@ class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
     explicit CoordinatorMiner(const SessionMinerParts& parts)
         : CoordinatorMiner(parts, ownershipOf(parts)) {}
 
-    void run(MiningEventHandler onEvent) override { coordinator_.run(std::move(onEvent)); }
+    void run(MiningEventHandler onEvent) override {
+        for (auto& notice : std::exchange(notices_, {})) {
+            onEvent(mining_event::StoreNotice{std::move(notice), std::nullopt});
+        }
+        coordinator_.run(std::move(onEvent));
+    }
     void stop() override { coordinator_.stop(); }
     std::shared_ptr<MiningHistoryStore> historyStore() const override {
         return coordinator_.historyStore();
@@ -40,8 +57,12 @@ class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
     bool saveHeldRecords() override { return coordinator_.saveHeldInMemory(); }
 
   private:
-    CoordinatorMiner(const SessionMinerParts& parts, const BlockOwnership& ownership)
-        : coordinator_(std::make_shared<TemplateWatcher>(parts.client, ownership.payoutPlan(),
+    CoordinatorMiner(const SessionMinerParts& parts, Ownership owned)
+        : CoordinatorMiner(parts, owned.ownership, std::move(owned.notices)) {}
+    CoordinatorMiner(const SessionMinerParts& parts, const BlockOwnership& ownership,
+                     std::vector<std::string> notices)
+        : notices_(std::move(notices)),
+          coordinator_(std::make_shared<TemplateWatcher>(parts.client, ownership.payoutPlan(),
                                                          BlockTemplate::longPollTimeoutSeconds),
                        parts.engine, parts.client,
                        std::make_shared<NodeControllerSupervisor>(parts.controller),
@@ -50,6 +71,7 @@ class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
                        std::make_shared<MiningHistoryStore>(parts.historyFile), ownership,
                        walkRecordOf(parts)) {}
 
+    std::vector<std::string> notices_;
     MiningCoordinator coordinator_;
 };
 

@@ -5,6 +5,8 @@
 
 #include "corvanta/assembly/ChainLimits.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
+#include "corvanta/assembly/Merkle.h"
+#include "corvanta/mining/Target.h"
 
 namespace corvanta {
 namespace {
@@ -120,6 +122,79 @@ bool readCoinbase(Reader& reader, std::span<const std::uint8_t> bytes, BlockCoin
 }
 
 }  // namespace
+
+namespace {
+
+// Reads any transaction at the reader's place and gives its id; none for bytes that are not one.
+std::optional<Hash32> readTransactionID(Reader& reader, std::span<const std::uint8_t> bytes) {
+    const std::size_t start = reader.position();
+    reader.take(4);  // version
+    std::size_t inputsStart = reader.position();
+    const auto peek = bytes.subspan(std::min(bytes.size(), inputsStart));
+    const bool witness = peek.size() >= 2 && peek[0] == 0x00 && peek[1] != 0x00;
+    if (witness) {
+        reader.take(2);
+        inputsStart = reader.position();
+    }
+    const auto inputs = reader.varInt();
+    for (std::uint64_t i = 0; i < inputs && reader.ok(); ++i) {
+        reader.take(36);
+        reader.take(reader.varInt());
+        reader.take(4);
+    }
+    const auto outputs = reader.varInt();
+    for (std::uint64_t i = 0; i < outputs && reader.ok(); ++i) {
+        reader.take(8);
+        reader.take(reader.varInt());
+    }
+    const std::size_t outputsEnd = reader.position();
+    for (std::uint64_t i = 0; witness && i < inputs && reader.ok(); ++i) {
+        const auto items = reader.varInt();
+        for (std::uint64_t j = 0; j < items && reader.ok(); ++j) reader.take(reader.varInt());
+    }
+    const auto lockTime = reader.take(4);
+    if (!reader.ok()) return std::nullopt;
+    Bytes stripped(bytes.begin() + std::ptrdiff_t(start),
+                   bytes.begin() + std::ptrdiff_t(start + 4));
+    stripped.insert(stripped.end(), bytes.begin() + std::ptrdiff_t(inputsStart),
+                    bytes.begin() + std::ptrdiff_t(outputsEnd));
+    stripped.insert(stripped.end(), lockTime.begin(), lockTime.end());
+    return doubleSHA256(stripped);
+}
+
+std::uint32_t littleWord(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return std::uint32_t(bytes[at]) | std::uint32_t(bytes[at + 1]) << 8 |
+           std::uint32_t(bytes[at + 2]) << 16 | std::uint32_t(bytes[at + 3]) << 24;
+}
+
+}  // namespace
+
+std::optional<std::string> BlockCoinbase::flawOfWholeBlock(std::span<const std::uint8_t> block) {
+    Reader reader(block);
+    const auto header = reader.take(kHeaderSize);
+    if (!reader.ok()) return "shorter than a block header";
+    const auto count = reader.varInt();
+    // Each transaction takes at least ten bytes: no count beyond what the bytes could hold.
+    if (!reader.ok() || count == 0 || count > block.size() / 10) {
+        return "no transactions, or more than the block could hold";
+    }
+    std::vector<Hash32> ids;
+    ids.reserve(std::size_t(count));
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const auto id = readTransactionID(reader, block);
+        if (!id) return "transaction " + std::to_string(i) + " cannot be read";
+        ids.push_back(*id);
+    }
+    if (reader.position() != block.size()) return "bytes after the last transaction";
+    const auto root = MerkleTree::root(ids);
+    if (!root || !std::equal(root->begin(), root->end(), header.begin() + 36)) {
+        return "the header's merkle root is not that of the block's transactions";
+    }
+    const auto target = Target::fromCompactBits(littleWord(header, 72));
+    if (!target) return "the header's target bits are no target";
+    if (!target->isMet(doubleSHA256(header))) return "the header's hash does not meet its target";
+    return std::nullopt;
+}
 
 std::optional<BlockCoinbase> BlockCoinbase::decode(std::span<const std::uint8_t> block) {
     Reader reader(block);

@@ -1,12 +1,16 @@
 #include "corvanta/loop/BlockOwnership.h"
 
+#include "StoreFile.h"
+
 #include <unistd.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include "corvanta/sha256/Sha256.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
 namespace {
@@ -25,7 +29,7 @@ void appendText(Bytes& out, std::string_view text) {
 std::string machineId() {
     for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
         try {
-            auto text = readFile(file);
+            auto text = readFile(file, Links::follow, 4096);
             while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
             if (!text.empty()) return text;
         } catch (const std::exception&) {
@@ -34,17 +38,140 @@ std::string machineId() {
     return {};  // a container without one: the user and the folder still tell installations apart
 }
 
+std::filesystem::path canonicalFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    auto canonical = std::filesystem::weakly_canonical(folder, error);
+    if (error) canonical = std::filesystem::absolute(folder, error);
+    return canonical;
+}
+
+bool isDataCarrier(std::span<const std::uint8_t> script) {
+    return !script.empty() && script[0] == 0x6a;  // OP_RETURN: pays no one
+}
+
 }  // namespace
 
+std::string InstallationKey::encode() const {
+    const json::Value record = {{"folder", folder},
+                                {"machine", machine},
+                                {"markedSince", formatIsoDate(markedSince)},
+                                {"user", user}};
+    return json::dump(record, 2);
+}
+
+InstallationKey InstallationKey::decode(std::string_view text) {
+    const auto record = json::parse(text);
+    InstallationKey key;
+    key.folder = json::required<std::string>(record, "folder");
+    key.machine = json::required<std::string>(record, "machine");
+    const auto user = json::required<std::int64_t>(record, "user");
+    if (user < 0 || user > std::numeric_limits<std::uint32_t>::max()) {
+        throw json::DecodeError("user", "not a user id");
+    }
+    key.user = std::uint32_t(user);
+    const auto since = parseIsoDate(json::required<std::string>(record, "markedSince"));
+    if (!since) throw json::DecodeError("markedSince", "not an ISO 8601 date");
+    key.markedSince = *since;
+    if (key.folder.empty()) throw json::DecodeError("folder", "empty");
+    return key;
+}
+
+InstallationKey InstallationKey::keptIn(const std::filesystem::path& installationFolder,
+                                        const std::function<void(const std::string&)>& onSetAside) {
+    return keptIn(
+        installationFolder,
+        [&] { return BlockOwnership::keyForThisUser(installationFolder, WallClock::now()); },
+        onSetAside);
+}
+
+InstallationKey InstallationKey::keptIn(const std::filesystem::path& installationFolder,
+                                        const std::function<InstallationKey()>& derive,
+                                        const std::function<void(const std::string&)>& onSetAside) {
+    const auto file = installationFolder / fileName;
+    std::optional<std::string> why;
+    try {
+        return decode(readFile(file, Links::refuse, fileBound));
+    } catch (const FileReadError& error) {
+        if (error.reason() != FileReadError::Reason::missing) why = error.what();
+    } catch (const json::DecodeError& error) {
+        why = error.what();
+    }
+    if (why) {
+        const auto aside = storefile::putAside(file);
+        if (onSetAside) {
+            onSetAside("The installation's mark file " + file.string() + " cannot be taken (" +
+                       *why + "): " +
+                       (aside.preserved ? "set aside as " + aside.location.string()
+                                        : std::string("left where it is")) +
+                       "; the marks are derived again from this machine, user and folder.");
+        }
+        if (!aside.preserved) return derive();  // never written over: it may be read again
+    }
+    auto key = derive();
+    try {
+        std::filesystem::create_directories(installationFolder);
+        writeFileAtomically(file, key.encode(), Durability::durable);
+    } catch (const std::exception&) {
+        // Derived again at the next start, from the same machine and folder: the same marks.
+    }
+    return key;
+}
+
+BlockOwnership BlockOwnership::of(const InstallationKey& key, Bytes payoutScript) {
+    BlockOwnership ownership{std::move(payoutScript), {}, key};
+    ownership.mark = ownership.markOf(ownership.payoutScript);
+    return ownership;
+}
+
+ExtranonceMark BlockOwnership::markOf(std::span<const std::uint8_t> script) const {
+    if (key) return markFor(key->machine, key->user, key->folder, script);
+    if (!payoutScript.empty() &&
+        std::equal(script.begin(), script.end(), payoutScript.begin(), payoutScript.end())) {
+        return mark;
+    }
+    return {};
+}
+
 BlockOwnership::Verdict BlockOwnership::judge(const BlockCoinbase& coinbase) const {
-    const bool pays = std::any_of(coinbase.outputs.begin(), coinbase.outputs.end(),
-                                  [&](const BlockCoinbase::Output& output) {
-                                      return !payoutScript.empty() && output.script == payoutScript;
-                                  });
-    if (!pays) return Verdict::notPaying;
     const auto carried = coinbase.extranonceMark();
-    if (mark == ExtranonceMark{} || !carried || *carried != mark) return Verdict::unmarked;
-    return Verdict::ours;
+    if (!carried) return Verdict::foreign;
+    if (*carried == ExtranonceMark{}) return Verdict::unmarked;
+    const bool ours = std::any_of(
+        coinbase.outputs.begin(), coinbase.outputs.end(), [&](const BlockCoinbase::Output& output) {
+            return !output.script.empty() && !isDataCarrier(output.script) &&
+                   markOf(output.script) == *carried;
+        });
+    return ours ? Verdict::ours : Verdict::foreign;
+}
+
+std::int64_t BlockOwnership::rewardOf(const BlockCoinbase& coinbase) const {
+    switch (judge(coinbase)) {
+        case Verdict::foreign:
+            return 0;
+        case Verdict::unmarked: {
+            std::int64_t total = 0;
+            for (const auto& output : coinbase.outputs) {
+                if (__builtin_add_overflow(total, output.sats, &total)) {
+                    return std::numeric_limits<std::int64_t>::max();
+                }
+            }
+            return total;
+        }
+        case Verdict::ours:
+            break;
+    }
+    const auto carried = *coinbase.extranonceMark();
+    for (const auto& output : coinbase.outputs) {
+        if (!isDataCarrier(output.script) && markOf(output.script) == carried) {
+            return coinbase.satsPaidTo(output.script);
+        }
+    }
+    return 0;
+}
+
+bool BlockOwnership::predatesTheMark(const BlockCoinbase& coinbase) const {
+    if (!key || judge(coinbase) != Verdict::unmarked) return false;
+    return std::chrono::seconds(coinbase.time) < key->markedSince.time_since_epoch();
 }
 
 ExtranonceMark BlockOwnership::markFor(std::string_view machine, std::uint32_t userId,
@@ -63,12 +190,16 @@ ExtranonceMark BlockOwnership::markFor(std::string_view machine, std::uint32_t u
     return mark;
 }
 
+InstallationKey BlockOwnership::keyForThisUser(const std::filesystem::path& installationFolder,
+                                               WallClock::time_point now) {
+    return {machineId(), std::uint32_t(::getuid()),
+            canonicalFolder(installationFolder).lexically_normal().string(), wholeSeconds(now)};
+}
+
 ExtranonceMark BlockOwnership::markForThisUser(const std::filesystem::path& installationFolder,
                                                std::span<const std::uint8_t> payoutScript) {
-    std::error_code error;
-    auto folder = std::filesystem::weakly_canonical(installationFolder, error);
-    if (error) folder = std::filesystem::absolute(installationFolder, error);
-    return markFor(machineId(), std::uint32_t(::getuid()), folder, payoutScript);
+    const auto key = keyForThisUser(installationFolder, WallClock::now());
+    return markFor(key.machine, key.user, key.folder, payoutScript);
 }
 
 }  // namespace corvanta

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "corvanta/loop/BlockCoinbase.h"
 #include "corvanta/support/AtomicFile.h"
@@ -104,6 +105,41 @@ PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::
     }
 }
 
+namespace {
+
+std::filesystem::path asideOf(const std::filesystem::path& file) {
+    return file.parent_path() / ("set-aside-" + file.filename().string());
+}
+
+}  // namespace
+
+void PendingBlocks::readFolderOnce() const {
+    if (folderRead_) return;
+    folderRead_ = true;
+    auto reading = PendingBlockStore::read(directory_);
+    for (auto& loaded : reading.blocks) {
+        const bool known = std::any_of(files_.begin(), files_.end(),
+                                       [&](const auto& file) { return file.file == loaded.file; });
+        if (!known) files_.push_back(std::move(loaded));
+    }
+    for (const auto& refused : reading.refused) {
+        // Moved out of the names read, so it is never read again, by this process or the next.
+        const auto aside = asideOf(refused.file);
+        std::error_code error;
+        std::filesystem::rename(refused.file, aside, error);
+        notices_.push_back("Pending block file " + refused.file.string() + " cannot be taken (" +
+                           refused.reason + "): never submitted nor counted; " +
+                           (error ? std::string("left where it is (it could not be moved).")
+                                  : "set aside as " + aside.string() + "."));
+    }
+}
+
+std::vector<std::string> PendingBlocks::takeNotices() {
+    std::lock_guard lock(mutex_);
+    readFolderOnce();
+    return std::exchange(notices_, {});
+}
+
 std::optional<FileWriteError> PendingBlocks::add(const PendingBlock& block) {
     std::optional<FileWriteError> failure;
     try {
@@ -114,9 +150,16 @@ std::optional<FileWriteError> PendingBlocks::add(const PendingBlock& block) {
         failure = FileWriteError(error.what());
     }
     std::lock_guard lock(mutex_);
+    readFolderOnce();
     announced_.insert(block.blockHashHex);
-    // Not on disk: kept here and resubmitted with the files, so the block is not lost.
-    if (failure) unsaved_.push_back(block);
+    if (failure) {
+        // Not on disk: kept here and resubmitted with the files, so the block is not lost.
+        unsaved_.push_back(block);
+    } else {
+        const auto file = directory_ / block.fileName();
+        std::erase_if(files_, [&](const auto& known) { return known.file == file; });
+        files_.push_back({block, file});
+    }
     return failure;
 }
 
@@ -125,35 +168,37 @@ bool PendingBlocks::wasAnnounced(const PendingBlock& block) const {
     return announced_.contains(block.blockHashHex);
 }
 
-void PendingBlocks::remove(const PendingBlock& block) {
-    PendingBlockStore::remove(block, directory_);
+void PendingBlocks::forget(const PendingBlock& block,
+                           const std::optional<std::filesystem::path>& file) {
     std::lock_guard lock(mutex_);
+    if (file) std::erase_if(files_, [&](const auto& known) { return known.file == *file; });
     std::erase(unsaved_, block);
     announced_.erase(block.blockHashHex);
+}
+
+void PendingBlocks::remove(const PendingBlock& block) {
+    PendingBlockStore::remove(block, directory_);
+    forget(block,
+           block.isWellFormed() ? std::optional(directory_ / block.fileName()) : std::nullopt);
 }
 
 void PendingBlocks::remove(const Entry& entry) {
     if (entry.file) {
         PendingBlockStore::remove(LoadedPendingBlock{entry.block, *entry.file});
     }
-    std::lock_guard lock(mutex_);
-    std::erase(unsaved_, entry.block);
-    announced_.erase(entry.block.blockHashHex);
+    forget(entry.block, entry.file);
 }
 
 std::optional<std::filesystem::path> PendingBlocks::setAside(const Entry& entry) {
     std::optional<std::filesystem::path> moved;
     if (entry.file) {
-        const auto aside =
-            entry.file->parent_path() / ("set-aside-" + entry.file->filename().string());
+        const auto aside = asideOf(*entry.file);
         std::error_code error;
         std::filesystem::rename(*entry.file, aside, error);
         if (error) return std::nullopt;
         moved = aside;
     }
-    std::lock_guard lock(mutex_);
-    std::erase(unsaved_, entry.block);
-    announced_.erase(entry.block.blockHashHex);
+    forget(entry.block, entry.file);
     return moved;
 }
 
@@ -169,8 +214,11 @@ void PendingBlocks::writeUnsaved() {
         } catch (const std::exception&) {
             continue;
         }
+        const auto file = directory_ / block.fileName();
         std::lock_guard lock(mutex_);
         std::erase(unsaved_, block);
+        std::erase_if(files_, [&](const auto& known) { return known.file == file; });
+        files_.push_back({block, file});
     }
 }
 
@@ -180,11 +228,14 @@ bool PendingBlocks::holdsUnsaved() const {
 }
 
 std::vector<PendingBlocks::Entry> PendingBlocks::all() const {
-    std::vector<Entry> entries;
-    for (auto& loaded : PendingBlockStore::load(directory_)) {
-        entries.push_back({std::move(loaded.block), std::move(loaded.file)});
-    }
     std::lock_guard lock(mutex_);
+    readFolderOnce();
+    auto files = files_;
+    std::stable_sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        return a.block.foundAt < b.block.foundAt;
+    });
+    std::vector<Entry> entries;
+    for (auto& file : files) entries.push_back({std::move(file.block), std::move(file.file)});
     for (const auto& block : unsaved_) entries.push_back({block, std::nullopt});
     return entries;
 }
@@ -222,10 +273,24 @@ std::string settingAside(const PendingBlocks::Entry& entry,
 
 }  // namespace
 
+namespace {
+
+// Why a pending block that is not counted is not, for its notice.
+std::string whyNotCounted(BlockOwnership::Verdict verdict) {
+    return verdict == BlockOwnership::Verdict::unmarked
+               ? "carries no mark and dates from after this installation's first mark"
+               : "carries another installation's mark";
+}
+
+}  // namespace
+
 void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
                            const RPCClient& client, MiningHistoryStore& historyStore,
                            const BlockOwnership& ownership, const MiningEventHandler& onEvent,
                            std::stop_token stop) {
+    for (auto& notice : pending.takeNotices()) {
+        onEvent(mining_event::StoreNotice{std::move(notice), std::nullopt});
+    }
     removeRecordedPendingBlocks(pending, historyStore);
     for (const auto& entry : pending.all()) {
         const auto& block = entry.block;
@@ -235,11 +300,16 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
         const auto coinbase = bytes ? BlockCoinbase::decode(*bytes) : std::nullopt;
         const auto height = coinbase ? coinbase->pushedHeight() : std::nullopt;
         const auto verdict =
-            coinbase ? ownership.judge(*coinbase) : BlockOwnership::Verdict::notPaying;
-        if (verdict == BlockOwnership::Verdict::notPaying || !height) {
+            coinbase ? ownership.judge(*coinbase) : BlockOwnership::Verdict::foreign;
+        const bool counts = verdict == BlockOwnership::Verdict::ours ||
+                            (coinbase && ownership.predatesTheMark(*coinbase));
+        const bool paysTheUser = coinbase && !ownership.payoutScript.empty() &&
+                                 coinbase->satsPaidTo(ownership.payoutScript) > 0;
+        if (!height || (!counts && !paysTheUser)) {
             const auto aside = pending.setAside(entry);
             onEvent(mining_event::StoreNotice{
-                "Pending block " + block.blockHashHex + " does not pay the payout address: " +
+                "Pending block " + block.blockHashHex +
+                    " is no block of this installation and does not pay the payout address: " +
                     "never submitted nor counted; " + settingAside(entry, aside),
                 std::nullopt});
             continue;
@@ -267,14 +337,14 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
                                    error.what()});
             }
         }
-        if (verdict == BlockOwnership::Verdict::unmarked && !answer.newToNode) {
+        if (!counts) {
             // Kept for examination either way: a refused one as a rejected-block file.
             const auto aside = keptAsRejected ? std::nullopt : pending.setAside(entry);
             if (keptAsRejected) pending.remove(entry);
             onEvent(mining_event::StoreNotice{
                 "Pending block " + block.blockHashHex + " at height " + std::to_string(*height) +
-                    " pays the payout address but carries no mark of this installation, and " +
-                    "the node did not take it as new: not counted; " +
+                    " pays the payout address but " + whyNotCounted(verdict) +
+                    ": submitted, never counted; " +
                     (keptAsRejected ? std::string("kept with the rejected blocks.")
                                     : settingAside(entry, aside)),
                 std::nullopt});
@@ -282,7 +352,7 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
         }
 
         const auto hash = hashBytesOfDisplayHex(block.blockHashHex);
-        const auto rewardSats = coinbase->satsPaidTo(ownership.payoutScript);
+        const auto rewardSats = ownership.rewardOf(*coinbase);
         if (!pending.wasAnnounced(block)) onEvent(BlockFound{*height, hash, rewardSats});
         bool recorded = true;
         try {

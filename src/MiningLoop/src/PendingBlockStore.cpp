@@ -4,8 +4,10 @@
 #include "RecordLimits.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <span>
 
+#include "corvanta/loop/BlockCoinbase.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/StrictJson.h"
 
@@ -43,7 +45,7 @@ std::optional<std::string> untrustworthy(const PendingBlock& block) {
     if (loop::displayHex(doubleSHA256(header)) != block.blockHashHex) {
         return "block hash is not the hash of the block's header";
     }
-    return std::nullopt;
+    return BlockCoinbase::flawOfWholeBlock(*bytes);
 }
 
 }  // namespace
@@ -125,26 +127,41 @@ void remove(const LoadedPendingBlock& loaded) {
     std::filesystem::remove(loaded.file, ignored);
 }
 
-std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory) {
-    std::vector<LoadedPendingBlock> blocks;
+FolderReading read(const std::filesystem::path& directory) {
+    FolderReading reading;
     std::error_code error;
     std::filesystem::directory_iterator entries(directory, error);
-    if (error) return blocks;
+    if (error) return reading;
     for (const auto& entry : entries) {
         const auto name = entry.path().filename().string();
         if (!name.starts_with("pending-") || !name.ends_with(".json")) continue;
+        std::string text;
         try {
-            // Never blocks: a FIFO or anything but a regular file there is no pending block.
-            blocks.push_back({decode(readFile(entry.path(), Links::refuse)), entry.path()});
-        } catch (const std::exception&) {
-            // A damaged or irregular file stays where it is for a human to look at; it is never
-            // resubmitted.
+            // Never blocks, never follows a link, never reads past what a block can weigh.
+            text = readFile(entry.path(), Links::refuse, kFileBound);
+        } catch (const FileReadError& failure) {
+            if (failure.reason() == FileReadError::Reason::missing) continue;  // gone meanwhile
+            std::string why = failure.reason() == FileReadError::Reason::notRegular
+                                  ? "not a regular file"
+                              : failure.errorNumber() == EFBIG ? "larger than any block's record"
+                                                               : failure.what();
+            reading.refused.push_back({entry.path(), std::move(why)});
+            continue;
+        }
+        try {
+            reading.blocks.push_back({decode(text), entry.path()});
+        } catch (const std::exception& failure) {
+            reading.refused.push_back({entry.path(), failure.what()});
         }
     }
-    std::stable_sort(blocks.begin(), blocks.end(), [](const auto& a, const auto& b) {
-        return a.block.foundAt < b.block.foundAt;
-    });
-    return blocks;
+    std::stable_sort(
+        reading.blocks.begin(), reading.blocks.end(),
+        [](const auto& a, const auto& b) { return a.block.foundAt < b.block.foundAt; });
+    return reading;
+}
+
+std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory) {
+    return read(directory).blocks;
 }
 
 }  // namespace PendingBlockStore

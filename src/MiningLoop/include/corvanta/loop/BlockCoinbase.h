@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "corvanta/assembly/BitcoinEncoding.h"
@@ -43,6 +44,11 @@ struct BlockCoinbase {
     // nothing after it; blockHash and time stay unset. None as above.
     static std::optional<BlockCoinbase> decodeTransaction(
         std::span<const std::uint8_t> transaction);
+
+    // Why the bytes are not a whole block that could be a find, if they are not: every
+    // transaction read to the last byte, the header's merkle root that of their ids (so the
+    // coinbase read is the block's own), and the header's hash meeting the target of its own bits.
+    static std::optional<std::string> flawOfWholeBlock(std::span<const std::uint8_t> block);
 };
 
 }  // namespace corvanta

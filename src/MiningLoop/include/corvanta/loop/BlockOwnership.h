@@ -2,41 +2,107 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "corvanta/assembly/CoinbasePayoutPlan.h"
 #include "corvanta/loop/BlockCoinbase.h"
+#include "corvanta/support/IsoDate.h"
 
 namespace corvanta {
 
+// What an installation's marks derive from: the machine, the user and the folder it was first
+// set up in, kept in that folder once derived. Kept, not read again, so a machine id that goes
+// missing, a folder moved elsewhere or a backup restored on another machine leave the marks as
+// they were.
+struct InstallationKey {
+    std::string machine;
+    std::uint32_t user = 0;
+    std::string folder;
+    // When the key was first derived: no block of this installation carries a mark from before.
+    WholeSeconds markedSince{};
+
+    bool operator==(const InstallationKey&) const = default;
+
+    static constexpr std::string_view fileName = "installation-mark.json";
+    static constexpr std::size_t fileBound = 64 * 1024;
+
+    // The key kept in `installationFolder`; derived for the running user on this machine and kept
+    // there when there is none. A kept file that cannot be taken (damaged, a link, past its bound)
+    // is moved aside under "installation-mark.unreadable-<seconds since 1970>.json" before a key
+    // is derived again. When the key cannot be written, the derived key is still given: the marks
+    // stay as they were as long as the machine and the folder do.
+    // `onSetAside` hears the event log's line for a kept file moved aside.
+    static InstallationKey keptIn(
+        const std::filesystem::path& installationFolder,
+        const std::function<void(const std::string&)>& onSetAside = nullptr);
+    // The same, deriving with `derive` when no key is kept.
+    static InstallationKey keptIn(
+        const std::filesystem::path& installationFolder,
+        const std::function<InstallationKey()>& derive,
+        const std::function<void(const std::string&)>& onSetAside = nullptr);
+
+    std::string encode() const;
+    // Throws json::DecodeError on anything but a record encode() writes.
+    static InstallationKey decode(std::string_view text);
+};
+
 // Which blocks are this installation's. Paying the payout script is not enough: the same address
 // may be mined on another computer, by another account, or by a pool. A block is ours only when
-// its coinbase also carries this installation's extranonce mark.
+// its coinbase carries the mark this installation derives for the script that coinbase pays, so
+// the blocks mined for an earlier payout address stay ours.
 struct BlockOwnership {
+    BlockOwnership(Bytes script, ExtranonceMark markOfScript,
+                   std::optional<InstallationKey> installationKey = std::nullopt)
+        : payoutScript(std::move(script)), mark(markOfScript), key(std::move(installationKey)) {}
+
     Bytes payoutScript;
-    ExtranonceMark mark{};
+    ExtranonceMark mark{};  // for payoutScript: what this installation's coinbases carry now
+    // Without a key only the blocks carrying `mark` and paying payoutScript can be told as ours,
+    // and no block without a mark can.
+    std::optional<InstallationKey> key;
+
+    static BlockOwnership of(const InstallationKey& key, Bytes payoutScript);
 
     enum class Verdict {
-        notPaying,  // no output to the payout script (or no coinbase at all)
-        unmarked,   // pays the script, written by someone else or by an unmarked (older) miner
+        foreign,   // another installation's mark, another coinbase shape, or no coinbase
+        unmarked,  // no mark at all: upper four extranonce bytes zero
         ours,
     };
     Verdict judge(const BlockCoinbase& coinbase) const;
+
+    // What the block pays this installation: the outputs to the script its mark was derived for;
+    // for an unmarked block, every output. 0 for a block that is neither.
+    std::int64_t rewardOf(const BlockCoinbase& coinbase) const;
+
+    // True for an unmarked block that its own header dates from before this installation wrote
+    // its first mark: a block of the version before the mark, which may be counted from this
+    // installation's own pending files (never from the chain, where anyone's could be).
+    bool predatesTheMark(const BlockCoinbase& coinbase) const;
+
+    // The mark of this installation for a payout script; all zeros when it cannot be told.
+    ExtranonceMark markOf(std::span<const std::uint8_t> script) const;
 
     // What the coinbase of this installation's blocks is built with.
     CoinbasePayoutPlan payoutPlan() const {
         return CoinbasePayoutPlan::everythingToMiner(payoutScript, mark);
     }
 
-    // The mark of this user on this machine for this installation's files and payout script:
-    // derived, never stored, so a full disk cannot lose it. Only a hash of them goes on the
+    // The mark of a machine, user, folder and payout script. Only a hash of them goes on the
     // chain, cut to 4 bytes; it is never all zeros (that is no mark).
     static ExtranonceMark markFor(std::string_view machineId, std::uint32_t userId,
                                   const std::filesystem::path& installationFolder,
                                   std::span<const std::uint8_t> payoutScript);
-    // The same for the running user on this machine (/etc/machine-id, or D-Bus's copy of it).
+    // The same for the running user on this machine (/etc/machine-id, or D-Bus's copy of it) as
+    // it is now, without any kept key.
     static ExtranonceMark markForThisUser(const std::filesystem::path& installationFolder,
                                           std::span<const std::uint8_t> payoutScript);
+    // The key the running user on this machine derives for a folder, marked since `now`.
+    static InstallationKey keyForThisUser(const std::filesystem::path& installationFolder,
+                                          WallClock::time_point now);
 };
 
 }  // namespace corvanta

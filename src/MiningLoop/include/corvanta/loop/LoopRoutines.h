@@ -40,7 +40,9 @@ MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher
                               std::stop_token stop);
 
 // Found blocks whose verdict is not yet on disk in the history: the pending files and those that
-// could not be written to disk (kept in memory so they are not lost).
+// could not be written to disk (kept in memory so they are not lost). The folder is read once, at
+// the first use; after that only the files this object writes are known, so what else lies in the
+// folder costs nothing while mining.
 class PendingBlocks {
   public:
     explicit PendingBlocks(std::filesystem::path directory);
@@ -69,10 +71,19 @@ class PendingBlocks {
     bool holdsUnsaved() const;
     // Writes the files of the blocks held in memory only; those written are held no more.
     void writeUnsaved();
+    // One line for each pending file the folder's reading could not take, set aside as it was
+    // read; each is given once.
+    std::vector<std::string> takeNotices();
 
   private:
+    void readFolderOnce() const;  // under mutex_
+    void forget(const PendingBlock& block, const std::optional<std::filesystem::path>& file);
+
     std::filesystem::path directory_;
     mutable std::mutex mutex_;
+    mutable bool folderRead_ = false;
+    mutable std::vector<LoadedPendingBlock> files_;
+    mutable std::vector<std::string> notices_;
     std::vector<PendingBlock> unsaved_;
     std::set<std::string> announced_;  // display-order hashes
 };
@@ -82,13 +93,14 @@ class PendingBlocks {
 void removeRecordedPendingBlocks(PendingBlocks& pending, MiningHistoryStore& historyStore);
 
 // Resubmits every pending block the history does not hold yet, judged by its own bytes: its
-// height, coinbase id and reward come from its coinbase, never from the file. A block that does
-// not pay the payout script is set aside with one notice, never submitted. One that does is
-// submitted; it is recorded (and, unless this loop announced it already, announced) when it
-// carries this installation's mark, or, without the mark (a file of an older version), only when
-// the node takes it as new: a "duplicate" proves nothing of who found it, and such a block is set
-// aside with one notice. A recorded block's file goes once the record is on disk. An unanswered
-// block stays pending. Never throws apart from Cancelled.
+// height, coinbase id and reward come from its coinbase, never from the file. A block counts (it
+// is recorded with what it pays this installation and, unless this loop announced it already,
+// announced) when it carries this installation's mark for the script it pays, or when it carries
+// no mark and its header dates from before this installation's first mark (a block of the version
+// before the mark), whatever the node answers. Any other block is never counted: submitted when it
+// pays the payout address (its reward is the user's), else not even that, and set aside (or kept
+// with the rejected blocks when refused) with one notice. A recorded block's file goes once the
+// record is on disk. An unanswered block stays pending. Never throws apart from Cancelled.
 void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
                            const RPCClient& client, MiningHistoryStore& historyStore,
                            const BlockOwnership& ownership, const MiningEventHandler& onEvent,

@@ -48,8 +48,25 @@ void write(const PendingBlock& block, const std::filesystem::path& directory);
 void remove(const PendingBlock& block, const std::filesystem::path& directory);
 void remove(const LoadedPendingBlock& loaded);
 
-// Every readable, well-formed pending block in the directory, oldest first (stable). Files that
-// cannot be read or decoded are skipped and left where they are. Never fails.
+// The most a pending file can hold: a block of the largest size the chain allows (4,000,000 bytes,
+// in hexadecimal) and the record's other fields.
+inline constexpr std::size_t kFileBound = 2 * 4'000'000 + 4096;
+
+// A "pending-*.json" file that holds no pending block that could be resubmitted, and why.
+struct RefusedFile {
+    std::filesystem::path file;
+    std::string reason;
+};
+struct FolderReading {
+    std::vector<LoadedPendingBlock> blocks;  // oldest first (stable)
+    std::vector<RefusedFile> refused;
+};
+// Every pending block in the directory, and the pending files it cannot take: not a regular file
+// (a link, a FIFO, a folder), past kFileBound, undecodable, or a block that is no find (see
+// decode). Each file is read once, bounded on its open descriptor, never blocking. Touches
+// nothing; never fails (a folder that cannot be listed holds nothing).
+FolderReading read(const std::filesystem::path& directory);
+// The blocks of read().
 std::vector<LoadedPendingBlock> load(const std::filesystem::path& directory);
 
 // Hands the stored block to the node again ("submitblock", 30 s) and reads its verdict. RPC and
@@ -67,8 +84,9 @@ Resubmission resubmitAndTell(const PendingBlock& block, const RPCClient& client,
                              std::stop_token stop);
 
 std::string encode(const PendingBlock& block);
-// Throws json::DecodeError on anything but a well-formed record whose block is more than a header,
-// whose header hashes to its block hash, with a height within 0 to 2^31-1 and a reward within 0 to
+// Throws json::DecodeError on anything but a well-formed record whose block is a whole block (its
+// transactions read to the end, their merkle root in the header), whose header hashes to its block
+// hash and meets its own target, with a height within 0 to 2^31-1 and a reward within 0 to
 // 21,000,000 BTC.
 PendingBlock decode(std::string_view text);
 
