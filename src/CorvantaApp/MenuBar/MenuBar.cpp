@@ -135,7 +135,7 @@ MenuBar::MenuBar(AppDelegate& delegate, Prefs& prefs, Platform& platform, TrayPr
 MenuBar::~MenuBar() = default;
 
 bool MenuBar::isShown() const {
-    return icon_ != nullptr && icon_->isVisible();
+    return icon_ != nullptr && icon_->isVisible() && kind_ && presence_.shows(*kind_);
 }
 
 void MenuBar::follow() {
@@ -149,8 +149,9 @@ void MenuBar::follow() {
         emit shownChanged();
         return;
     }
-    // Once made, the item stays: both kinds of item come back by themselves when their tray
-    // does.
+    // Once made, the item stays: both kinds of item come back by themselves when a tray of
+    // their kind does. One of the other kind cannot show it (see `TrayItemKind`); the window is
+    // the way in meanwhile.
     if (icon_ != nullptr || !platformHasTray() || !presence_.available() ||
         awaitingStatusNotifierHost_) {
         return;
@@ -160,6 +161,7 @@ void MenuBar::follow() {
 }
 
 void MenuBar::makeIcon() {
+    if (!kind_) kind_ = presence_.kindToMakeNow();
     menu_ = std::make_unique<QMenu>();
     icon_ = std::make_unique<QSystemTrayIcon>();
     icon_->setContextMenu(menu_.get());

@@ -4,9 +4,11 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "MenuBar/TrayMenuModel.h"
+#include "MenuBar/TrayPresence.h"
 
 class QAction;
 class QMenu;
@@ -20,7 +22,6 @@ class AppDelegate;
 class Platform;
 class Prefs;
 class Theme;
-class TrayPresence;
 
 // The tray item: an icon with a tooltip and a menu, drawn from the tray table of the session's
 // values. Shown while "rigwell.showInMenuBar" holds and the desktop has a tray, following both
@@ -38,6 +39,7 @@ class MenuBar : public QObject {
 
     // Whether this platform can hold a tray item at all.
     static bool platformHasTray();
+    // Whether the item is there for the user: made, and a tray that shows its kind is up.
     bool isShown() const;
 
   signals:
@@ -70,6 +72,8 @@ class MenuBar : public QObject {
     bool refreshQueued_ = false;
     // A tray that came up after the application, seen as an X11 tray alone so far.
     bool awaitingStatusNotifierHost_ = false;
+    // What Qt made the first item as; every later one is of the same kind.
+    std::optional<TrayItemKind> kind_;
 };
 
 // The tray icon for a symbol name, drawn in the theme's colours.

@@ -15,6 +15,15 @@ namespace {
 const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 
+// Whether a host is registered with the watcher.
+QDBusMessage hostQuestion() {
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    return get;
+}
+
 }  // namespace
 
 TrayPresence::Probes TrayPresence::desktopProbes() {
@@ -64,11 +73,7 @@ void TrayPresence::askWatcherSlot() {
 
 void TrayPresence::askWatcher() {
     const int serial = ++askSerial_;
-    QDBusMessage get = QDBusMessage::createMethodCall(
-        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("Get"));
-    get << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
-    auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(get), this);
+    auto* call = new QDBusPendingCallWatcher(bus_.asyncCall(hostQuestion()), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, serial] {
         call->deleteLater();
         if (serial != askSerial_) return;
@@ -76,6 +81,18 @@ void TrayPresence::askWatcher() {
         // No watcher, or one that cannot say: no host to show an item.
         setStatusNotifierHost(!reply.isError() && reply.value().variant().toBool());
     });
+}
+
+TrayItemKind TrayPresence::kindToMakeNow() const {
+    if (!bus_.isConnected()) return TrayItemKind::xembed;
+    // Qt blocks on the same question when it makes the item; a watcher that does not answer
+    // soon hosts nothing.
+    constexpr int kAnswerWithinMs = 2000;
+    const QDBusMessage reply = bus_.call(hostQuestion(), QDBus::Block, kAnswerWithinMs);
+    const bool host =
+        reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+        qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
+    return host ? TrayItemKind::statusNotifierItem : TrayItemKind::xembed;
 }
 
 void TrayPresence::setStatusNotifierHost(bool present) {

@@ -10,6 +10,11 @@ class QTimer;
 
 namespace corvanta {
 
+// The two kinds of tray item. Qt picks one for the life of the process when it makes its first
+// item (a StatusNotifierItem when a host is registered then, else an X11 tray icon), so an item
+// of one kind never shows in a tray that hosts only the other.
+enum class TrayItemKind { statusNotifierItem, xembed };
+
 // Whether the desktop offers a tray now, and when that changes: a StatusNotifierItem watcher on
 // the session bus with a host registered to it, or an X11 system tray (the XEmbed manager
 // selection). Asked without Qt's own tray check, which decides once for the life of the process
@@ -36,6 +41,14 @@ class TrayPresence : public QObject {
     bool statusNotifierHost() const { return statusNotifierHost_; }
     bool xembedTray() const { return xembedTray_; }
     bool available() const { return statusNotifierHost_ || xembedTray_; }
+    // Whether a tray that shows items of `kind` is there now.
+    bool shows(TrayItemKind kind) const {
+        return kind == TrayItemKind::statusNotifierItem ? statusNotifierHost_ : xembedTray_;
+    }
+    // The kind of item Qt makes now, asked the way Qt asks it, on the spot (the answer this
+    // object holds may be a round trip old): a StatusNotifierItem wherever a host is registered.
+    // The answer held follows by itself.
+    TrayItemKind kindToMakeNow() const;
 
   signals:
     void changed();

@@ -20,6 +20,12 @@
 #include "Shell/Prefs.h"
 
 namespace corvanta {
+namespace {
+
+// How long a tray item may be missing before the window comes in its place.
+constexpr int kTrayLossGraceMs = 1500;
+
+}  // namespace
 
 void loadBundledFonts() {
     QDirIterator fonts(QStringLiteral(":/corvanta/fonts"));
@@ -87,7 +93,6 @@ bool CorvantaApp::launch(bool inBackground) {
     }
     connect(window_, &QWindow::visibleChanged, this, [this](bool visible) {
         if (visible) {
-            windowWasShown_ = true;
             configureWindow();
             delegate_->contentAppeared();
             framingChecks_ = 0;
@@ -114,23 +119,52 @@ bool CorvantaApp::launch(bool inBackground) {
         // The bus's answer, and a panel that starts with the session, may come a little after
         // us; without a tray item by then, the window is the way in.
         QTimer::singleShot(trayWaitMs_, this, [this] {
+            startSettled_ = true;
             if (!trayItemShown() && window_ != nullptr && !window_->isVisible()) window_->show();
         });
     } else {
+        startSettled_ = true;
         window_->show();
     }
     return true;
 }
 
 bool CorvantaApp::trayItemShown() const {
-    return menuBar_ != nullptr && menuBar_->isShown() && trayPresence_->available();
+    return menuBar_ != nullptr && menuBar_->isShown();
 }
 
 void CorvantaApp::followTray() {
-    // Shown minimized: the user had closed it, and now has no tray to come back through.
-    if (window_ != nullptr && windowWasShown_ && !window_->isVisible() && !trayItemShown()) {
+    // A tray that goes and comes back at once (a panel restarting), or a panel whose two kinds
+    // of tray come up one after the other, is given a moment before the window comes.
+    if (!startSettled_ || trayLossPending_ || !hiddenWithoutWayIn()) return;
+    trayLossPending_ = true;
+    QTimer::singleShot(kTrayLossGraceMs, this, [this] {
+        trayLossPending_ = false;
+        // Shown minimized: the user had closed it, or never opened it, and now has no tray item
+        // to come back through.
+        if (hiddenWithoutWayIn()) showWhereClosed(Qt::WindowMinimized);
+    });
+}
+
+bool CorvantaApp::hiddenWithoutWayIn() const {
+    return window_ != nullptr && !window_->isVisible() && !trayItemShown() &&
+           !delegate_->quitting();
+}
+
+void CorvantaApp::showWhereClosed(Qt::WindowState state) {
+    moveToCurrentDesktop(*window_);
+    // Mapped anew, a window would be placed by the window manager from its content's position,
+    // a frame's width and a title bar's height off each time.
+    if (!window_->isVisible() && closedAt_) window_->setFramePosition(*closedAt_);
+    if (state == Qt::WindowMinimized) {
         window_->showMinimized();
+        return;
     }
+    // show() alone keeps a minimized window iconic.
+    if (window_->windowStates().testFlag(Qt::WindowMinimized)) {
+        window_->setWindowStates(window_->windowStates() & ~Qt::WindowMinimized);
+    }
+    window_->show();
 }
 
 bool CorvantaApp::eventFilter(QObject* watched, QEvent* event) {
@@ -147,12 +181,12 @@ bool CorvantaApp::eventFilter(QObject* watched, QEvent* event) {
 
 void CorvantaApp::reopenFromLaunch(const QByteArray& token) {
     const bool shown = windowShown();
+    launchToken_ = token;
     delegate_->reopen(shown);
-    if (window_ == nullptr) return;
     // What the desktop does by itself for a reopen elsewhere: a window already shown, but
     // covered or on another desktop, comes to the front too.
     if (shown) openMainWindow();
-    activateForLaunch(*window_, token);
+    launchToken_.clear();
 }
 
 void CorvantaApp::fitWhenFramed() {
@@ -175,16 +209,10 @@ bool CorvantaApp::windowShown() const {
 
 void CorvantaApp::openMainWindow() {
     if (window_ == nullptr) return;
-    // Shown again where it was closed: mapped anew, a window would be placed by the window
-    // manager from its content's position, a frame's width off each time.
-    if (!window_->isVisible() && closedAt_) window_->setFramePosition(*closedAt_);
-    // show() alone keeps a minimized window iconic.
-    if (window_->windowStates().testFlag(Qt::WindowMinimized)) {
-        window_->setWindowStates(window_->windowStates() & ~Qt::WindowMinimized);
-    }
-    window_->show();
-    window_->raise();
-    window_->requestActivate();
+    showWhereClosed(Qt::WindowNoState);
+    // On the desktop the user is on, in front, with the focus: asked from the tray or by a
+    // second launch, the window is what the user wants to see now.
+    activateForLaunch(*window_, launchToken_);
 }
 
 }  // namespace corvanta

@@ -75,8 +75,11 @@ class CorvantaApp : public QObject {
 
   private:
     void configureWindow();
-    // The tray came or went: a window hidden with no way back is shown again.
+    // The tray came or went: a window hidden with no way back is shown again, minimized.
     void followTray();
+    bool hiddenWithoutWayIn() const;
+    // Shown (or minimized) at the place it was closed at.
+    void showWhereClosed(Qt::WindowState state);
     // Once the window manager has framed the window: fitted to the screen with its real frame.
     void fitWhenFramed();
     WindowConfigurator configurator() const;
@@ -93,8 +96,12 @@ class CorvantaApp : public QObject {
     WindowConfigurator::Memory windowMemory_;
     QString error_;
     int framingChecks_ = 0;
-    bool windowWasShown_ = false;
     std::optional<QPoint> closedAt_;
+    // A background start has had its wait for a tray; the window follows the tray from then on.
+    bool startSettled_ = false;
+    bool trayLossPending_ = false;
+    // The token of the second launch being answered, handed on with the activation.
+    QByteArray launchToken_;
 };
 
 // Registers the typefaces bundled in the resources (Inter, DejaVu Sans Mono, Material Icons) and

@@ -7,6 +7,7 @@ namespace corvanta {
 
 // In the X11 part, kept apart from Qt's names.
 bool x11ActivateWindow(unsigned long window, unsigned long userTime, const QByteArray& startupId);
+bool x11MoveToCurrentDesktop(unsigned long window, bool managed);
 
 QByteArray launchActivationToken() {
     for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"}) {
@@ -25,6 +26,11 @@ std::optional<unsigned long> startupIdTime(const QByteArray& startupId) {
     // X11 times are 32-bit; 0 is CurrentTime, which no launcher sends as its own.
     if (!ok || time == 0 || time > 0xffffffffULL) return std::nullopt;
     return static_cast<unsigned long>(time);
+}
+
+void moveToCurrentDesktop(QWindow& window) {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    x11MoveToCurrentDesktop(window.winId(), window.isVisible());
 }
 
 void activateForLaunch(QWindow& window, const QByteArray& token) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace corvanta {
 namespace {
@@ -42,7 +43,57 @@ void endStartupFeedback(Display* display, Window from, const QByteArray& startup
     }
 }
 
+// A window's or the root's one-number property; none when it is not set.
+std::optional<long> cardinal(Display* display, Window window, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    const int status =
+        XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False,
+                           XA_CARDINAL, &type, &format, &items, &after, &data);
+    std::optional<long> value;
+    if (status == Success && type == XA_CARDINAL && format == 32 && items == 1) {
+        value = *reinterpret_cast<const long*>(data);
+    }
+    if (data != nullptr) XFree(data);
+    return value;
+}
+
 }  // namespace
+
+bool x11MoveToCurrentDesktop(unsigned long window, bool managed) {
+    Display* display = qtDisplay();
+    if (display == nullptr || window == 0) return false;
+    const Window root = DefaultRootWindow(display);
+    const auto current = cardinal(display, root, "_NET_CURRENT_DESKTOP");
+    if (!current) return false;
+    const Atom desktopAtom = XInternAtom(display, "_NET_WM_DESKTOP", False);
+    if (!managed) {
+        // A window about to be mapped says where it wants to be; a desktop it was on when it was
+        // closed would otherwise be taken up again.
+        const long value = *current;
+        XChangeProperty(display, window, desktopAtom, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&value), 1);
+        XFlush(display);
+        return true;
+    }
+    const auto on = cardinal(display, window, "_NET_WM_DESKTOP");
+    // On every desktop, or already on this one: nothing to move.
+    constexpr long kAllDesktops = 0xFFFFFFFF;
+    if (!on || *on == *current || (*on & kAllDesktops) == kAllDesktops) return false;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = desktopAtom;
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = *current;
+    event.xclient.data.l[1] = 1;  // from an application
+    XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(display);
+    return true;
+}
 
 bool x11ActivateWindow(unsigned long window, unsigned long userTime, const QByteArray& startupId) {
     Display* display = qtDisplay();

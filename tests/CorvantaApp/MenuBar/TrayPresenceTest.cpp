@@ -4,6 +4,7 @@
 #include <QDBusConnectionInterface>
 #include <QObject>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,7 @@ class FakeStatusNotifierWatcher : public QObject {
                bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
     }
     void leave() { bus_.unregisterService(QStringLiteral("org.kde.StatusNotifierWatcher")); }
-    bool hostRegistered() const { return host_; }
+    bool hostRegistered() const { return host_.load(); }
     void registerHost() {
         host_ = true;
         emit StatusNotifierHostRegistered();
@@ -41,7 +42,8 @@ class FakeStatusNotifierWatcher : public QObject {
 
   private:
     QDBusConnection bus_{QString()};
-    bool host_ = false;
+    // Read in the thread that serves the bus, when the watcher lives in one of its own.
+    std::atomic<bool> host_ = false;
 };
 
 namespace {
@@ -101,6 +103,67 @@ TEST(TrayPresence, AnX11TrayIsFollowedByItsProbeAndNoBusMeansNoWatcher) {
     TrayPresence none(disconnectedBus(), {});
     settle(100);
     EXPECT_FALSE(none.available());
+}
+
+// A watcher served from a thread of its own, as a panel serves it from its own process: a
+// question that blocks this thread still gets its answer.
+class WatcherInItsOwnThread {
+  public:
+    WatcherInItsOwnThread() {
+        watcher_.moveToThread(&thread_);
+        thread_.start();
+    }
+    ~WatcherInItsOwnThread() {
+        QThread* const here = QThread::currentThread();
+        run([this, here] { watcher_.moveToThread(here); });
+        thread_.quit();
+        thread_.wait();
+    }
+    template <typename Step>
+    void run(Step step) {
+        QMetaObject::invokeMethod(&watcher_, step, Qt::BlockingQueuedConnection);
+    }
+    FakeStatusNotifierWatcher& watcher() { return watcher_; }
+
+  private:
+    QThread thread_;
+    FakeStatusNotifierWatcher watcher_;
+};
+
+TEST(TrayPresence, TheKindOfItemIsAskedOnTheSpotAndOnlyATrayOfThatKindShowsIt) {
+    PrivateBus bus;
+    ASSERT_TRUE(bus.isRunning());
+    WatcherInItsOwnThread served;
+    bool serving = false;
+    served.run([&] { serving = served.watcher().serve(bus.connect()); });
+    ASSERT_TRUE(serving);
+    TrayPresence::Probes probes;
+    probes.xembedTray = [] { return true; };
+    TrayPresence presence(bus.connect(), probes);
+    settle(200);
+
+    // A panel whose X11 tray is up before its StatusNotifierItem host: Qt would make an X11 icon,
+    // which this tray shows and a host alone would not.
+    EXPECT_EQ(presence.kindToMakeNow(), TrayItemKind::xembed);
+    EXPECT_TRUE(presence.shows(TrayItemKind::xembed));
+    EXPECT_FALSE(presence.shows(TrayItemKind::statusNotifierItem));
+
+    // The host registers: asked now, before the news of it is even read here, the item would be
+    // a StatusNotifierItem.
+    served.run([&] { served.watcher().registerHost(); });
+    EXPECT_EQ(presence.kindToMakeNow(), TrayItemKind::statusNotifierItem);
+    ASSERT_TRUE(waitUntil([&] { return presence.shows(TrayItemKind::statusNotifierItem); }));
+
+    // The panel goes and an X11 tray alone stays (trayer): it shows only the X11 kind.
+    served.run([&] { served.watcher().leave(); });
+    ASSERT_TRUE(waitUntil([&] { return !presence.shows(TrayItemKind::statusNotifierItem); }));
+    EXPECT_TRUE(presence.available());
+    EXPECT_TRUE(presence.shows(TrayItemKind::xembed));
+    EXPECT_EQ(presence.kindToMakeNow(), TrayItemKind::xembed);
+
+    // Without a bus Qt makes only X11 icons.
+    TrayPresence busless(disconnectedBus(), {});
+    EXPECT_EQ(busless.kindToMakeNow(), TrayItemKind::xembed);
 }
 
 }  // namespace

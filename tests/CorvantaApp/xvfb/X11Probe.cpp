@@ -1,6 +1,7 @@
 // What the desktop smoke test asks of the X server, with nothing but Xlib:
 //   count RRGGBB X Y W H   pixels of about that colour in a rectangle of the screen
 //   close WINDOW           asks a window to close, as a window manager's close button does
+//   tray                   1 when an X11 system tray holds the screen's tray selection, else 0
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -57,10 +58,14 @@ int main(int argc, char** argv) {
                                 std::atoi(argv[4]), std::atoi(argv[5]), std::atoi(argv[6]));
         std::printf("%d\n", found);
         status = found < 0 ? 1 : 0;
+    } else if (argc == 2 && std::strcmp(argv[1], "tray") == 0) {
+        const std::string name = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(display));
+        const Atom selection = XInternAtom(display, name.c_str(), False);
+        std::printf("%d\n", XGetSelectionOwner(display, selection) != 0 ? 1 : 0);
     } else if (argc == 3 && std::strcmp(argv[1], "close") == 0) {
         close(display, Window(std::stoul(argv[2])));
     } else {
-        std::fprintf(stderr, "usage: x11-probe count RRGGBB X Y W H | close WINDOW\n");
+        std::fprintf(stderr, "usage: x11-probe count RRGGBB X Y W H | close WINDOW | tray\n");
         status = 2;
     }
     XCloseDisplay(display);

@@ -38,3 +38,133 @@ start_display() {
   until_true test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=:$(head -n1 "$work/display")
 }
+# A session bus of the test's own, started after the home is set so the services it starts
+# (a panel's settings store) keep to that home.
+start_session_bus() {
+  dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
+  pids+=($!)
+  until_true test -s "$work/bus" || fail "the session bus did not start"
+  export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
+}
+# Openbox as the window manager: it minimizes on a client's request and keeps several desktops.
+start_openbox() {
+  openbox --sm-disable >/dev/null 2>&1 &
+  pids+=($!)
+  wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+  until_true wm_runs || fail "the window manager did not start"
+}
+# The desktop tests' settings: set up, as at login; no address is set, so the session stops at
+# once and no node runs.
+write_app_settings() {
+  mkdir -p "$XDG_CONFIG_HOME/Corvanta"
+  printf '[General]\nrigwell.onboardingCompleted=true\nrigwell.selectedNetwork=regtest\n' \
+    >"$XDG_CONFIG_HOME/Corvanta/Corvanta.conf"
+}
+# Xfce's panel with a task list and its tray, which hosts StatusNotifierItems and X11 tray icons
+# alike; set up in the test's home beforehand, so it starts without asking how. Its process id is
+# left in `panel_pid`.
+start_xfce_panel() {
+  local settings=$XDG_CONFIG_HOME/xfce4/xfconf/xfce-perchannel-xml
+  mkdir -p "$settings"
+  cp "$(dirname "${BASH_SOURCE[0]}")/xfce4-panel.xml" "$settings/"
+  xfce4-panel --disable-wm-check >>"$work/panel.log" 2>&1 &
+  panel_pid=$!
+  pids+=("$panel_pid")
+  until_true status_notifier_host || fail "the panel's tray did not come up"
+}
+status_notifier_host() {
+  dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
+    org.freedesktop.DBus.Properties.Get string:org.kde.StatusNotifierWatcher \
+    string:IsStatusNotifierHostRegistered | grep -q 'boolean true'
+}
+# The bus name of the StatusNotifierItem of process `$1` registered with the panel's watcher;
+# fails when there is none.
+status_notifier_item_of() {
+  local item
+  for item in $(dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher \
+    /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
+    string:org.kde.StatusNotifierWatcher string:RegisteredStatusNotifierItems |
+    grep -o '":[0-9.]*' | tr -d '"'); do
+    if [[ $(dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.GetConnectionUnixProcessID "string:$item" |
+      awk '/uint32/{print $2}') == "$1" ]]; then
+      echo "$item"
+      return 0
+    fi
+  done
+  return 1
+}
+# A click on the StatusNotifierItem of process `$1`, as the panel sends it.
+click_status_notifier_item() {
+  local item
+  item=$(status_notifier_item_of "$1") || return 1
+  dbus-send --session --print-reply --dest="$item" /StatusNotifierItem \
+    org.kde.StatusNotifierItem.Activate int32:0 int32:0 >/dev/null
+}
+# Whether the top right corner, where both trays put it, shows our orange item.
+tray_icon_drawn() { (($("$probe" count FF9914 1216 0 64 40) >= 30)); }
+# trayer, a tray of X11 icons only, at the top right (`probe` names the X11 probe).
+start_trayer() {
+  trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
+    --transparent false >>"$work/tray.log" 2>&1 &
+  trayer_pid=$!
+  pids+=("$trayer_pid")
+  until_true x11_tray_owned || fail "trayer did not take the tray"
+}
+x11_tray_owned() { [[ $("$probe" tray) == 1 ]]; }
+# The window manager's state of window `$1`: Normal or Iconic; nothing while it is withdrawn.
+window_state() { xprop -id "$1" WM_STATE 2>/dev/null | awk '/window state:/{print $3}'; }
+# Our main window as the window manager holds it (shown or minimized); closing the window ends
+# its X window, so each question finds it anew.
+managed_window() {
+  local window
+  for window in $(xdotool search --name '^Corvanta$'); do
+    [[ -n $(window_state "$window") ]] && echo "$window" && return 0
+  done
+  return 1
+}
+# Whether our window is there in state `$1` (Normal or Iconic).
+main_window_in() {
+  local window
+  window=$(managed_window) && [[ $(window_state "$window") == "$1" ]]
+}
+# The window's position on the screen, as "X Y".
+window_position() {
+  xdotool getwindowgeometry --shell "$1" | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}'
+}
+# The whole screen as a picture, named `$2`, when the run keeps pictures (CORVANTA_TEST_SHOTS
+# names a folder); `$1` is the picture tool.
+screen_shot() {
+  [[ -n ${CORVANTA_TEST_SHOTS:-} ]] || return 0
+  mkdir -p "$CORVANTA_TEST_SHOTS"
+  "$1" shot "$(xwininfo -root | awk '/Window id:/{print $4}')" "$CORVANTA_TEST_SHOTS/$2.png" ||
+    true
+}
+# A desktop under Xfce's panel: its own home, display, session bus and window manager, the
+# application set up as at login, and the panel up with its tray.
+start_panel_desktop() {
+  fresh_desktop_home
+  # No accessibility bus for the panel to start and leave behind.
+  export NO_AT_BRIDGE=1
+  start_display
+  start_session_bus
+  start_openbox
+  write_app_settings
+  start_xfce_panel
+}
+# Starts the application with arguments `$@`, its output in app.log and its process id in
+# `app_pid`.
+start_app() {
+  "$app" "$@" 2>"$work/app.log" &
+  app_pid=$!
+  pids+=("$app_pid")
+}
+# Whether the panel's watcher holds the application's StatusNotifierItem.
+app_item_shown() { status_notifier_item_of "$app_pid"; }
+# The application ends on SIGTERM, with status 0.
+end_app() {
+  kill -TERM "$app_pid"
+  local status=0
+  wait "$app_pid" || status=$?
+  ((status == 0)) || fail "SIGTERM ended the application with status $status"
+}

@@ -21,9 +21,7 @@ until_true wm_runs || fail "the window manager did not start"
 # Set up, as at login; no address is set, so the session stops at once and no node runs.
 printf '[General]\nrigwell.onboardingCompleted=true\nrigwell.selectedNetwork=regtest\n' \
   >"$XDG_CONFIG_HOME/Corvanta/Corvanta.conf"
-"$app" --background 2>"$work/app.log" &
-app_pid=$!
-pids+=("$app_pid")
+start_app --background
 
 window_shown() { xdotool search --onlyvisible --name '^Corvanta$'; }
 until_true window_shown || fail "a background start without a tray opened no window"
@@ -53,16 +51,12 @@ kill "$cover_pid"
 trayer --edge top --align right --widthtype request --height 32 --SetDockType true \
   --transparent false >"$work/tray.log" 2>&1 &
 pids+=($!)
-tray_icon_shown() { (($("$probe" count FF9914 1216 0 64 40) >= 30)); }
-until_true tray_icon_shown || fail "the tray that came up later got no item"
+until_true tray_icon_drawn || fail "the tray that came up later got no item"
 "$probe" close "$window"
 until_true bash -c '! xdotool search --onlyvisible --name "^Corvanta$"' ||
   fail "with the tray, closing did not hide the window"
 kill -0 "$app_pid" 2>/dev/null || fail "closing the window ended the application"
 
-kill -TERM "$app_pid"
-status=0
-wait "$app_pid" || status=$?
-((status == 0)) || fail "SIGTERM ended the application with status $status"
+end_app
 echo "desktop-way-in: background start without a tray, minimize on close, second launch on a" \
   "minimized and on a covered window, late tray all fine"
