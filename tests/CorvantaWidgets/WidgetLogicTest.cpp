@@ -292,6 +292,12 @@ TEST(Earnings, AmountAndBlockCountWithAndWithoutASnapshot) {
         {0, 0, "0.00 BTC", "0 bloc trouvé", "0 blocks found"},
         {1, 1, "0.00000001 BTC", "1 bloc trouvé", "1 block found"},
         {312'500'000, 2, "3.12500000 BTC", "2 blocs trouvés", "2 blocks found"},
+        // Every satoshi as written, also past the 2^53 a double holds exactly.
+        {2'100'000'000'000'000, 1202, "21000000.00000000 BTC", "1202 blocs trouvés",
+         "1202 blocks found"},
+        {std::numeric_limits<std::int64_t>::max(), 123456, "92233720368.54775807 BTC",
+         "123456 blocs trouvés", "123456 blocks found"},
+        {-1, 0, "-0.00000001 BTC", "0 bloc trouvé", "0 blocks found"},
     };
     for (const auto& c : cases) {
         std::optional<MinerSnapshot> snapshot;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QQuickItem>
+#include <QRegularExpression>
 #include <QTest>
 #include <cstdlib>
 
@@ -32,19 +33,111 @@ void collectTexts(QQuickItem* item, QStringList& texts) {
     for (QQuickItem* child : item->childItems()) collectTexts(child, texts);
 }
 
-QStringList drawnTexts(const LoadedWidget& widget, WidgetFamily family,
-                       const QVariantMap& content) {
+// Each visible text under `item` drawn short of its words or past the view's edges, described.
+void collectClipped(QQuickItem* item, QQuickItem* view, QStringList& clipped) {
+    if (!item->isVisible()) return;
+    if (item->inherits("QQuickText") && !item->property("text").toString().isEmpty()) {
+        const QString text = item->property("text").toString();
+        const qreal drawnWidth = item->property("contentWidth").toReal();
+        const qreal drawnHeight = item->property("contentHeight").toReal();
+        const QPointF corner = item->mapToItem(view, QPointF(0, 0));
+        const bool cut = item->property("truncated").toBool() || drawnWidth > item->width() + 0.5 ||
+                         corner.x() < -0.5 || corner.x() + drawnWidth > view->width() + 0.5 ||
+                         corner.y() < -0.5 || corner.y() + drawnHeight > view->height() + 0.5;
+        if (cut) {
+            clipped << QStringLiteral("\"%1\" (%2 px drawn in %3 px at x %4)")
+                           .arg(text)
+                           .arg(drawnWidth)
+                           .arg(item->width())
+                           .arg(corner.x());
+        }
+    }
+    for (QQuickItem* child : item->childItems()) collectClipped(child, view, clipped);
+}
+
+struct Drawn {
+    QStringList texts;
+    QStringList clipped;
+};
+
+Drawn drawn(const LoadedWidget& widget, WidgetFamily family, const QVariantMap& content) {
     WidgetWindow window(widget.configuration.view.source, family,
                         WidgetWindow::Placement::offscreen);
     window.setContent(content);
     window.show();
     EXPECT_FALSE(window.grabWindow().isNull());
-    QStringList texts;
-    if (QQuickItem* view = window.viewItem()) collectTexts(view, texts);
-    return texts;
+    Drawn result;
+    if (QQuickItem* view = window.viewItem()) {
+        collectTexts(view, result.texts);
+        collectClipped(view, view, result.clipped);
+    }
+    return result;
+}
+
+QStringList drawnTexts(const LoadedWidget& widget, WidgetFamily family,
+                       const QVariantMap& content) {
+    return drawn(widget, family, content).texts;
 }
 
 class Languages : public testing::QtTest {};
+
+// Every language, both sizes, counts from none to six digits and amounts up to eight integer
+// digits: every word drawn whole inside the widget, no count written in singular and plural at
+// once, and no English word in another language.
+TEST_F(Languages, EveryWordIsDrawnWholeAtEveryCountAmountAndLanguage) {
+    const auto widgets = corvantaWidgets();
+    ASSERT_EQ(widgets.size(), 2u);
+    const Language languages[] = {Language::french,  Language::english,    Language::italian,
+                                  Language::spanish, Language::portuguese, Language::german};
+    const qint64 counts[] = {0, 1, 2, 1202, 123456};
+    const qint64 amounts[] = {0, 1, 312'500'000, 1'234'567'812'345'678, 2'100'000'000'000'000};
+    static const QRegularExpression both(QStringLiteral("\\w\\((?:s|es|en|e|n|i|a|ões)\\)"));
+    static const QRegularExpression english(
+        QStringLiteral("\\b(?:blocks?|found|Stopped|Open|resume|EARNINGS)\\b"));
+    MinerSnapshot snapshot;
+    snapshot.isRunning = true;
+    snapshot.hashRateMHs = 123456.78;
+    snapshot.appliedMode = "balanced";
+    snapshot.secondsSinceNetworkBlock = 123456;
+    snapshot.capturedAt = referenceDate(t0.addSecs(-5));
+    int drawings = 0;
+    for (const Language language : languages) {
+        for (const WidgetFamily family : {WidgetFamily::systemSmall, WidgetFamily::systemMedium}) {
+            for (std::size_t i = 0; i < std::size(counts); ++i) {
+                snapshot.blocksFound = counts[i];
+                snapshot.totalSats = amounts[i];
+                const widgets::MinerEntry live{t0, snapshot}, none{t0, std::nullopt};
+                const QVariantMap contents[] = {
+                    widgets::earnings::content(live, language),
+                    widgets::miningStatus::content(live, family, language),
+                    widgets::miningStatus::content(none, family, language),
+                };
+                for (const QVariantMap& content : contents) {
+                    const LoadedWidget& widget =
+                        content.contains("blocks") ? widgets[1] : widgets[0];
+                    const Drawn seen = drawn(widget, family, content);
+                    ++drawings;
+                    const QString where = QStringLiteral("%1 %2 at %3 blocks, %4 sat: %5")
+                                              .arg(int(language))
+                                              .arg(widgetkit::familyName(family))
+                                              .arg(counts[i])
+                                              .arg(amounts[i])
+                                              .arg(seen.texts.join(QStringLiteral(" | ")));
+                    EXPECT_TRUE(seen.clipped.isEmpty())
+                        << where.toStdString()
+                        << "\n  cut: " << seen.clipped.join(", ").toStdString();
+                    for (const QString& text : seen.texts) {
+                        EXPECT_FALSE(both.match(text).hasMatch()) << where.toStdString();
+                        if (language != Language::english) {
+                            EXPECT_FALSE(english.match(text).hasMatch()) << where.toStdString();
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_EQ(drawings, 6 * 2 * 5 * 3);
+}
 
 TEST_F(Languages, EachWidgetDrawsEveryWordInTheLanguageAsked) {
     const auto widgets = corvantaWidgets();
@@ -104,14 +197,33 @@ TEST(PublishedLanguage, OnlyOneOfTheSixCodesInTheApplicationsSnapshotCounts) {
     EXPECT_EQ(widgetkit::languageCoded("de-CH"), std::nullopt);
     EXPECT_EQ(widgetkit::languageCoded("DE"), std::nullopt);
     EXPECT_EQ(widgetkit::languageCoded(""), std::nullopt);
+    // Before any snapshot has named a language: the system's.
+    const auto remembered = widgetkit::rememberedLanguageFile();
+    fs::remove(remembered);
+    EXPECT_EQ(widgetkit::chosenLanguage(std::nullopt), widgetkit::systemLanguage());
     MinerSnapshot snapshot;
     snapshot.language = "pt";
     EXPECT_EQ(widgetkit::chosenLanguage(snapshot), Language::portuguese);
+    // A snapshot that names none of the six, or none at all, keeps the last one named.
     snapshot.language = "nl";
-    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), widgetkit::systemLanguage());
+    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), Language::portuguese);
     snapshot.language.reset();
-    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), widgetkit::systemLanguage());
+    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), Language::portuguese);
+    EXPECT_EQ(widgetkit::chosenLanguage(std::nullopt), Language::portuguese);
+    // Kept where a later start of the host reads it.
+    EXPECT_EQ(testing::readText(remembered), "pt\n");
+    snapshot.language = "de";
+    EXPECT_EQ(widgetkit::chosenLanguage(snapshot), Language::german);
+    EXPECT_EQ(widgetkit::rememberedLanguage(), Language::german);
+    // What is not a code of ours in the file's place counts for nothing, and is never waited on.
+    for (const char* odd : {"xx\n", "de de de de de de de de\n", ""}) {
+        testing::writeText(remembered, odd);
+        EXPECT_EQ(widgetkit::chosenLanguage(std::nullopt), widgetkit::systemLanguage()) << odd;
+    }
+    fs::remove(remembered);
+    ASSERT_EQ(::mkfifo(remembered.c_str(), 0600), 0);
     EXPECT_EQ(widgetkit::chosenLanguage(std::nullopt), widgetkit::systemLanguage());
+    fs::remove(remembered);
 }
 
 TEST_F(Languages, ThePlugInFollowsTheLanguageTheApplicationPublishesAsItChanges) {
@@ -139,11 +251,25 @@ TEST_F(Languages, ThePlugInFollowsTheLanguageTheApplicationPublishesAsItChanges)
     testing::writeText(fs::path(std::getenv("XDG_CONFIG_HOME")) / "Corvanta" / "Corvanta.conf",
                        "[General]\nrigwell.language=de\n");
     EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Gains");
-    // Something odd in the snapshot's place is never waited on: the system's language then.
+    // Something odd in the snapshot's place is never waited on: the last language the
+    // application published stays.
     const auto file = *SharedContainer::snapshotURL();
     fs::remove(file);
     ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-    EXPECT_EQ(widgetkit::chosenLanguage(), widgetkit::systemLanguage());
+    EXPECT_EQ(widgetkit::chosenLanguage(), Language::french);
+    snapshot.language = "it";
+    fs::remove(file);
+    SharedContainer::write(snapshot);
+    EXPECT_EQ(blocks(), "3 blocchi trovati");
+    // A broken snapshot reads as none: the widgets go on in Italian, not the system's language.
+    testing::writeText(file, "{\"hashRateMHs\": ");
+    EXPECT_EQ(widgets[1]
+                  .configuration.view
+                  .content(widgets::timelineEntry({t0, std::nullopt}), WidgetFamily::systemSmall)
+                  .value("blocks")
+                  .toString(),
+              "0 blocchi trovati");
+    EXPECT_EQ(widgets[1].bundle->localized("Gains"), "Guadagni");
     fs::remove(file);
 }
 

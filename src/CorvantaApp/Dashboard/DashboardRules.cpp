@@ -239,8 +239,8 @@ std::int64_t drawsEntered(std::optional<std::int64_t> sessionStartHeight,
 
 QString drawsCaption(std::int64_t draws) {
     return Localization::shared().string(
-        draws < 2 ? QStringLiteral("tirage entré depuis le début de cette session")
-                  : QStringLiteral("tirages entrés depuis le début de cette session"));
+        takesPlural(draws) ? QStringLiteral("tirages entrés depuis le début de cette session")
+                           : QStringLiteral("tirage entré depuis le début de cette session"));
 }
 
 std::int64_t gainsSats(std::optional<EarningsFigures> earnings, bool coversConfiguredAddress,

@@ -160,7 +160,9 @@ QString localizedMessage(const NodeProcessError& error) {
 }
 
 QString localizedMessage(const NodeAbandonedError& error) {
-    return L("Nœud abandonné après %@ tentative(s) de redémarrage échouée(s) : %@",
+    return L(takesPlural(error.attempts())
+                 ? QStringLiteral("Nœud abandonné après %@ tentatives de redémarrage échouées : %@")
+                 : QStringLiteral("Nœud abandonné après %@ tentative de redémarrage échouée : %@"),
              QString::number(error.attempts()), QString::fromStdString(error.lastError()));
 }
 

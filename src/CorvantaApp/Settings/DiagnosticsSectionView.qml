@@ -39,9 +39,7 @@ ColumnLayout {
     SettingsRow {
         Layout.fillWidth: true
         label: qsTr("Travail en cours")
-        value: view.session.templateTransactionCount === undefined
-               || view.session.templateTransactionCount === null
-               ? "—" : qsTr("%d transaction(s)").replace("%d", view.session.templateTransactionCount)
+        value: SettingsViewRules.texts.transactionCount(view.session.templateTransactionCount)
     }
     SettingsRow {
         objectName: "bitsRow"

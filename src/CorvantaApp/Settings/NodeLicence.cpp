@@ -61,12 +61,14 @@ QString nodeLicenceText() {
 }
 
 QString nodeNoticesText() {
-    static constexpr std::array<Library, 5> libraries = {{
+    static constexpr std::array<Library, 6> libraries = {{
         {"LevelDB", "leveldb.LICENSE"},
         {"CRC32C", "crc32c.LICENSE"},
         {"libsecp256k1", "secp256k1.COPYING"},
         {"minisketch", "minisketch.LICENSE"},
         {"ctaes", "ctaes.COPYING"},
+        // Kept at the end of a source file of the node rather than in a licence file.
+        {"SHA-256 for SSE4 (Intel)", "sha256_sse4.LICENSE"},
     }};
     QString text = nodeLicenceText();
     for (const Library& library : libraries) {

@@ -77,9 +77,9 @@ ColumnLayout {
         }
         SettingsText {
             Layout.fillWidth: false
-            text: qsTr("%d worker(s)").replace("%d", view.overridden
-                                                    ? view.session.advancedWorkerCount
-                                                    : view.maxWorkers)
+            text: SettingsViewRules.texts.workerCount(view.overridden
+                                                      ? view.session.advancedWorkerCount
+                                                      : view.maxWorkers)
         }
     }
     SettingsDivider {}

@@ -74,8 +74,11 @@ SafetyRow candidateSafetyRow(const std::optional<CandidateVerdict>& verdict, boo
                             : L(QStringLiteral("Contrôlé dès que le minage démarre."))};
     }
     if (verdict->kind == QLatin1String("validated")) {
-        return {SafetyLevel::ok, L(QStringLiteral("Candidat validé, %d transaction(s)."),
-                                   QString::number(verdict->transactionCount))};
+        const auto count = verdict->transactionCount;
+        return {SafetyLevel::ok,
+                L(takesPlural(count) ? QStringLiteral("Candidat validé, %d transactions.")
+                                     : QStringLiteral("Candidat validé, %d transaction."),
+                  QString::number(count))};
     }
     // The node's own words, never translated.
     return {verdict->kind == QLatin1String("rejected") ? SafetyLevel::danger : SafetyLevel::pending,
@@ -88,8 +91,10 @@ SafetyRow proofSafetyRow(bool ledgerUnreadable, std::int64_t entryCount) {
                                                       "section Registre de minage."))};
     }
     if (entryCount >= 1) {
-        return {SafetyLevel::ok, L(QStringLiteral("%d entrée(s) enregistrée(s) sur disque."),
-                                   QString::number(entryCount))};
+        return {SafetyLevel::ok,
+                L(takesPlural(entryCount) ? QStringLiteral("%d entrées enregistrées sur disque.")
+                                          : QStringLiteral("%d entrée enregistrée sur disque."),
+                  QString::number(entryCount))};
     }
     return {SafetyLevel::pending,
             L(QStringLiteral("Le registre se remplit dès les premières minutes de minage."))};

@@ -168,6 +168,18 @@ QString SettingsViewRules::plainCount(const QVariant& value) const {
     return present(value) ? QString::number(value.toLongLong()) : emDash;
 }
 
+QString SettingsViewRules::transactionCount(const QVariant& value) const {
+    if (!present(value)) return emDash;
+    const qlonglong n = value.toLongLong();
+    return L(takesPlural(n) ? QStringLiteral("%d transactions") : QStringLiteral("%d transaction"),
+             QString::number(n));
+}
+
+QString SettingsViewRules::workerCount(int count) const {
+    return L(takesPlural(count) ? QStringLiteral("%d workers") : QStringLiteral("%d worker"),
+             QString::number(count));
+}
+
 QVariantMap SettingsViewRules::rpcLink(int linkState) const {
     return styled(rpcLinkText(linkState));
 }

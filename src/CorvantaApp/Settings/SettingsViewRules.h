@@ -54,6 +54,10 @@ class SettingsViewRules : public QObject {
     Q_INVOKABLE QString bits(const QVariant& bits) const;
     Q_INVOKABLE QString count(const QVariant& value) const;
     Q_INVOKABLE QString plainCount(const QVariant& value) const;
+    // "1 transaction", "0 transactions"…: the count with the language's own singular or plural;
+    // "—" for none.
+    Q_INVOKABLE QString transactionCount(const QVariant& value) const;
+    Q_INVOKABLE QString workerCount(int count) const;
 
     Q_INVOKABLE QVariantMap rpcLink(int linkState) const;
     Q_INVOKABLE QString nodeHash(const QString& hash) const;

@@ -27,18 +27,20 @@ Item {
             font.pixelSize: 22
             font.weight: Font.ExtraBold
             color: root.content.amountColour || "transparent"
-            maximumLineCount: 1
             fontSizeMode: Text.HorizontalFit
             minimumPixelSize: 11
-            // Past the smallest size a figure is cut with an ellipsis, never drawn outside.
-            elide: Text.ElideRight
+            // Past the smallest size the unit goes under the figure rather than being cut off.
+            wrapMode: Text.WordWrap
+            maximumLineCount: 2
         }
         Item {
             Layout.fillHeight: true
         }
         Text {
             Layout.fillWidth: true
-            elide: Text.ElideRight
+            // A long count in a long language takes a second line rather than losing its words.
+            wrapMode: Text.WordWrap
+            maximumLineCount: 2
             text: root.content.blocks || ""
             textFormat: Text.PlainText
             font.family: "Inter"

@@ -6,7 +6,16 @@ namespace corvanta::widgets::earnings {
 
 QString amountText(const MinerEntry& entry) {
     if (!entry.snapshot || entry.snapshot->totalSats == 0) return QStringLiteral("0.00 BTC");
-    return QString::asprintf("%.8f BTC", static_cast<double>(entry.snapshot->totalSats) / 1e8);
+    // Whole bitcoins and satoshis apart, as "%.8f" of the quotient writes them: a double would
+    // round the satoshis of amounts past 2^53 of them.
+    const qint64 sats = entry.snapshot->totalSats;
+    const quint64 magnitude =
+        sats < 0 ? 0 - static_cast<quint64>(sats) : static_cast<quint64>(sats);
+    constexpr quint64 satsPerBitcoin = 100'000'000;
+    return QStringLiteral("%1%2.%3 BTC")
+        .arg(sats < 0 ? QStringLiteral("-") : QString())
+        .arg(magnitude / satsPerBitcoin)
+        .arg(magnitude % satsPerBitcoin, 8, 10, QLatin1Char('0'));
 }
 
 QString blockCountText(const MinerEntry& entry, Language language) {

@@ -1,7 +1,10 @@
 #include "corvanta/widgetkit/Language.h"
 
 #include <QLocale>
+#include <cstdlib>
+
 #include "corvanta/shared/SharedContainer.h"
+#include "corvanta/support/AtomicFile.h"
 
 namespace corvanta::widgetkit {
 
@@ -15,7 +18,49 @@ constexpr Code codes[] = {{"fr", Language::french},     {"en", Language::english
                           {"it", Language::italian},    {"es", Language::spanish},
                           {"pt", Language::portuguese}, {"de", Language::german}};
 
+// A code and a line break; anything longer is not ours.
+constexpr std::size_t rememberedBound = 16;
+
+const char* codeOf(Language language) {
+    for (const Code& known : codes) {
+        if (known.language == language) return known.code;
+    }
+    return "en";
+}
+
+void remember(Language language) {
+    if (rememberedLanguage() == language) return;
+    try {
+        writeFileAtomically(rememberedLanguageFile(), std::string(codeOf(language)) + "\n");
+    } catch (const FileWriteError&) {
+        // Only the fallback is lost: the snapshot's language is still the one shown.
+    }
+}
+
 }  // namespace
+
+std::filesystem::path rememberedLanguageFile() {
+    std::filesystem::path config;
+    if (const char* value = std::getenv("XDG_CONFIG_HOME");
+        value && std::filesystem::path(value).is_absolute()) {
+        config = value;
+    } else if (const char* home = std::getenv("HOME"); home && *home) {
+        config = std::filesystem::path(home) / ".config";
+    } else {
+        config = std::filesystem::temp_directory_path();
+    }
+    return config / "Corvanta" / "widget-language";
+}
+
+std::optional<Language> rememberedLanguage() {
+    try {
+        std::string text = readFile(rememberedLanguageFile(), Links::refuse, rememberedBound);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        return languageCoded(text);
+    } catch (const FileReadError&) {
+        return std::nullopt;
+    }
+}
 
 Language resolveLanguage(const QStringList& preferredLanguages) {
     for (const QString& tag : preferredLanguages) {
@@ -41,9 +86,12 @@ std::optional<Language> languageCoded(std::string_view code) {
 
 Language chosenLanguage(const std::optional<MinerSnapshot>& snapshot) {
     if (snapshot && snapshot->language) {
-        if (const auto chosen = languageCoded(*snapshot->language)) return *chosen;
+        if (const auto chosen = languageCoded(*snapshot->language)) {
+            remember(*chosen);
+            return *chosen;
+        }
     }
-    return systemLanguage();
+    return rememberedLanguage().value_or(systemLanguage());
 }
 
 Language chosenLanguage() {

@@ -209,6 +209,7 @@ TEST(DashboardPulse, ElapsedBarAndDraws) {
     const auto min = std::numeric_limits<std::int64_t>::min();
     EXPECT_EQ(R::drawsEntered(min, max), max);  // saturates instead of wrapping
     EXPECT_EQ(R::drawsEntered(max, min), 0);
+    EXPECT_EQ(R::drawsCaption(0), "tirage entré depuis le début de cette session");
     EXPECT_EQ(R::drawsCaption(1), "tirage entré depuis le début de cette session");
     EXPECT_EQ(R::drawsCaption(2), "tirages entrés depuis le début de cette session");
 }

@@ -7,9 +7,9 @@
 
 #include "AppTestEnvironment.h"
 #include "LanguageScope.h"
-#include "TestSupport.h"
 #include "Localization/AppTranslator.h"
 #include "Localization/Localization.h"
+#include "TestSupport.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 
@@ -124,8 +124,10 @@ TEST(Localization, NodeErrorsReadAsOneSentenceWithTheirValues) {
     EXPECT_EQ(text(NodeProcessError::WarmupTimeout{}),
               "Délai dépassé en attendant la fin du démarrage interne du nœud.");
     EXPECT_EQ(localizedMessage(NodeAbandonedError(6, "Binaire du nœud introuvable : /x")),
-              "Nœud abandonné après 6 tentative(s) de redémarrage échouée(s) : Binaire du nœud "
+              "Nœud abandonné après 6 tentatives de redémarrage échouées : Binaire du nœud "
               "introuvable : /x");
+    EXPECT_EQ(localizedMessage(NodeAbandonedError(1, "x")),
+              "Nœud abandonné après 1 tentative de redémarrage échouée : x");
 
     const LanguageScope english(AppLanguage::english);
     EXPECT_EQ(text(NodeProcessError::BinaryMissing{"/opt/n/bitcoind"}),

@@ -115,6 +115,18 @@ TEST(TranslationTable, TranslationsKeepPlaceholdersInOrderAndTheBoldMarks) {
     }
 }
 
+// A count is written in its language's singular or plural, never as both at once ("1
+// transaction(s)", "Transaktion(en)", "transação(ões)").
+TEST(TranslationTable, NoTextWritesSingularAndPluralAtOnce) {
+    static const QRegularExpression both(QStringLiteral("\\w\\((?:s|es|en|e|n|i|a|ões)\\)"));
+    for (const TranslationRow& row : table().rows) {
+        for (const AppLanguage language : kAllAppLanguages) {
+            EXPECT_FALSE(both.match(row.text(language)).hasMatch())
+                << code(language).toStdString() << ": " << row.text(language).toStdString();
+        }
+    }
+}
+
 // Words true on the Linux desktop: no text speaks of another system's parts as this one's.
 TEST(TranslationTable, NoTextInAnyLanguageNamesTheMacOrItsDesktop) {
     static const QRegularExpression foreign(
@@ -193,8 +205,9 @@ TEST(TranslationTable, TheSourceScanFindsTheKeysOfCodeAndViews) {
 // update check, the dashboard's pause by the schedule (caption and status), best attempt at the
 // target, no peers and counted blocks (title and text) and counted rewards (title and text), the
 // full disk's alert, the singular and plural of the dashboard's transaction and worker counts, the
-// tray's widget gallery, and a node answer longer than its request accepts. The welcome title
-// stays last.
+// tray's widget gallery, a node answer longer than its request accepts, and the singular and
+// plural of the safety rows' and the node-abandoned error's counts. Rows whose count read "(s)" in
+// every language are gone, each for its singular and plural. The welcome title stays last.
 TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
     const char* const since[] = {
         "Mise à jour disponible",
@@ -237,10 +250,26 @@ TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
         "Registre de minage mis de côté",
         "%d · JOURNAL ENDOMMAGÉ",
         "%d · précédent mis de côté",
+        "Candidat validé, %d transaction.",
+        "Candidat validé, %d transactions.",
+        "%d entrée enregistrée sur disque.",
+        "%d entrées enregistrées sur disque.",
+        "Nœud abandonné après %@ tentative de redémarrage échouée : %@",
+        "Nœud abandonné après %@ tentatives de redémarrage échouées : %@",
+    };
+    const char* const retired[] = {
+        "Régime réel : %d worker(s) sur %d",
+        "%d sortie(s)",
+        "%d worker(s)",
+        "%d transaction(s)",
+        "Candidat validé, %d transaction(s).",
+        "%d entrée(s) enregistrée(s) sur disque.",
+        "Nœud abandonné après %@ tentative(s) de redémarrage échouée(s) : %@",
     };
     for (const char* key : since) EXPECT_NE(rowOf(QString::fromUtf8(key)), nullptr) << key;
+    for (const char* key : retired) EXPECT_EQ(rowOf(QString::fromUtf8(key)), nullptr) << key;
     // Keys are unique (checked apart), so a row of the first table lost shows in the number.
-    EXPECT_GE(table().rows.size(), 362u + std::size(since));
+    EXPECT_GE(table().rows.size(), 362u - std::size(retired) + std::size(since));
     ASSERT_FALSE(table().rows.empty());
     EXPECT_EQ(table().rows.back().key(), "Bienvenue sur **Corvanta**");
 }

@@ -65,6 +65,9 @@ TEST(NodeNotices, AboutSaysWhatThePackageCarries) {
         EXPECT_TRUE(about.contains(QStringLiteral("\n\n\n") + library + "\n\n")) << library;
         EXPECT_TRUE(copyright.contains(QLatin1String(library))) << library;
     }
+    // Intel's notice for its SSE4 SHA-256 code, which lives in a source file of the node.
+    EXPECT_TRUE(about.contains(QStringLiteral("\n\n\nSHA-256 for SSE4 (Intel)\n\n")));
+    EXPECT_TRUE(copyright.contains(QStringLiteral("2012, Intel Corporation")));
     for (const char* holder : {"2014 BitPay Inc.", "2015 Bitcoin Core Developers"}) {
         EXPECT_TRUE(about.contains(QLatin1String(holder))) << holder;
         EXPECT_TRUE(copyright.contains(QLatin1String(holder))) << holder;

@@ -35,7 +35,7 @@ TEST(WinningSafetyRows, FollowAddressCandidateAndLedgerStates) {
     const CandidateVerdict rejected{"rejected", 0, "bad-txns <b>x</b>"};
     const CandidateVerdict unavailable{"unavailable", 0, "node busy"};
     EXPECT_EQ(candidateSafetyRow(validated, true),
-              (SafetyRow{SafetyLevel::ok, "Candidat validé, 7 transaction(s)."}));
+              (SafetyRow{SafetyLevel::ok, "Candidat validé, 7 transactions."}));
     // The node's words are passed on untouched.
     EXPECT_EQ(candidateSafetyRow(rejected, true),
               (SafetyRow{SafetyLevel::danger, rejected.reason}));
@@ -47,8 +47,12 @@ TEST(WinningSafetyRows, FollowAddressCandidateAndLedgerStates) {
               (SafetyRow{SafetyLevel::pending, "En attente du premier candidat."}));
 
     EXPECT_EQ(proofSafetyRow(true, 40).level, SafetyLevel::danger);
+    EXPECT_EQ(candidateSafetyRow(CandidateVerdict{"validated", 1, {}}, true),
+              (SafetyRow{SafetyLevel::ok, "Candidat validé, 1 transaction."}));
     EXPECT_EQ(proofSafetyRow(false, 1),
-              (SafetyRow{SafetyLevel::ok, "1 entrée(s) enregistrée(s) sur disque."}));
+              (SafetyRow{SafetyLevel::ok, "1 entrée enregistrée sur disque."}));
+    EXPECT_EQ(proofSafetyRow(false, 2),
+              (SafetyRow{SafetyLevel::ok, "2 entrées enregistrées sur disque."}));
     EXPECT_EQ(proofSafetyRow(false, 0).level, SafetyLevel::pending);
 
     EXPECT_EQ(symbolOf(SafetyLevel::danger), "xmark.octagon.fill");

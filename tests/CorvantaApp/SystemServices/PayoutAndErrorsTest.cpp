@@ -95,7 +95,7 @@ TEST(ErrorPresentation, ExplainsEachFamilyInTwoLanguages) {
         "La réponse du nœud dépasse 64 Mo, la taille maximale acceptée"));
     EXPECT_EQ(ErrorPresentation::explain(missing), "Binaire du nœud introuvable : /x/bitcoind");
     EXPECT_EQ(ErrorPresentation::explain(abandoned),
-              "Nœud abandonné après 3 tentative(s) de redémarrage échouée(s) : boom");
+              "Nœud abandonné après 3 tentatives de redémarrage échouées : boom");
     EXPECT_EQ(ErrorPresentation::explain(payout),
               "Adresse de paiement obligatoire sur testnet4 — pas de valeur par défaut.");
     EXPECT_EQ(ErrorPresentation::explain(scan), "scantxoutset returned success=false");

@@ -38,7 +38,7 @@ if [[ -n $node_sha256 ]]; then
   expected+=(libexec/corvanta/Node/bitcoind)
   # The node travels with its own notices and those of the libraries built into it.
   for notice in COPYING README leveldb.LICENSE crc32c.LICENSE secp256k1.COPYING minisketch.LICENSE \
-    ctaes.COPYING; do
+    ctaes.COPYING sha256_sse4.LICENSE; do
     expected+=("share/doc/corvanta/bitcoind/$notice")
   done
 fi
@@ -81,7 +81,7 @@ done
 copyright=$prefix/share/doc/corvanta/copyright
 head -n1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' ||
   fail "the copyright file is not in the machine-readable format"
-for license in Expat BSD-3-Clause OFL-1.1 Apache-2.0 bitstream-vera; do
+for license in Expat BSD-3-Clause BSD-3-Clause~Intel OFL-1.1 Apache-2.0 bitstream-vera; do
   grep -q "^License: $license$" "$copyright" || fail "the copyright file has no $license text"
 done
 grep -q '^Copyright: .*The Corvanta developers$' "$copyright" || fail "the copyright file does not name us"

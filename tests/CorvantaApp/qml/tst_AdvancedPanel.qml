@@ -341,6 +341,6 @@ TestCase {
         made.session.currentCandidateValidation = { kind: "rejected", reason: "<i>bad</i>" }
         compare(detail("candidateRow"), "<i>bad</i>")
         made.session.proofEntryCount = 4
-        compare(detail("proofRow"), "4 entrée(s) enregistrée(s) sur disque.")
+        compare(detail("proofRow"), "4 entrées enregistrées sur disque.")
     }
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <array>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -23,12 +24,19 @@ Language systemLanguage();
 
 // The language of a two-letter code ("de"), when it is one of the six.
 std::optional<Language> languageCoded(std::string_view code);
-// The language the user chose in the application, as its snapshot publishes it, else the
-// system's.
+// The language the user chose in the application, as its snapshot publishes it. A snapshot that
+// names none of the six (missing, unreadable, from an older application) leaves the last one a
+// snapshot named, which is remembered across starts; the system's when none ever did.
 Language chosenLanguage(const std::optional<MinerSnapshot>& snapshot);
 // The same from the snapshot read afresh from the shared container (never waiting on anything but
 // a regular file there).
 Language chosenLanguage();
+
+// Where the last language a snapshot named is kept: $XDG_CONFIG_HOME/Corvanta/widget-language
+// (~/.config when unset), beside the host's own list of widgets.
+std::filesystem::path rememberedLanguageFile();
+// That language, when the file holds one of the six codes.
+std::optional<Language> rememberedLanguage();
 
 // One row of a string table: the French key, then English, Italian, Spanish, Portuguese and
 // German.
