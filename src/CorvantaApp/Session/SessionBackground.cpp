@@ -30,11 +30,12 @@ struct MiningSessionModel::WidgetPublication {
 namespace {
 
 // The counts as the history holds them at the write: the model hears of a new record only after
-// the session has stored it, and a snapshot must never say less than what is stored.
+// the session has stored it, and a snapshot must never say less than what is stored. The store is
+// the one of the session's network, which the model's count may not be yet after a change.
 void countWhatIsHeld(MinerSnapshot& snapshot, const MiningHistoryStore& history,
                      bool satsFromHistory) {
     const auto held = history.summary(0);
-    snapshot.blocksFound = std::max(snapshot.blocksFound, std::int64_t(held.count));
+    snapshot.blocksFound = std::int64_t(held.count);
     if (satsFromHistory) snapshot.totalSats = held.totalAcceptedRewardSats;
 }
 
