@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -245,6 +246,109 @@ TEST_F(Program, ASnapshotThatStopsComingIsSaidOnceToHaveFallenQuiet) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return replaced.size() == 2; }));
     ASSERT_TRUE(QTest::qWaitFor([&] { return quiet.size() == 2; }));
     EXPECT_EQ(replaced.size(), 2);
+}
+
+TEST_F(Program, AFolderRemovedAndMadeAgainIsWatchedAsBeforeHoweverDeepTheRemoval) {
+    const fs::path file = container_ / SharedContainer::snapshotFileName;
+    SnapshotWatcher watcher(file, std::chrono::milliseconds(200));
+    QSignalSpy replaced(&watcher, &SnapshotWatcher::replaced);
+    QSignalSpy quiet(&watcher, &SnapshotWatcher::quiet);
+    ASSERT_TRUE(watcher.watching());
+    MinerSnapshot snapshot;
+    for (const fs::path& removed : {container_, dir_.path() / "data"}) {
+        SCOPED_TRACE(removed.string());
+        fs::remove_all(removed);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !watcher.watching(); }));
+        // The writer makes the folder again with its next snapshot.
+        ++snapshot.blocksFound;
+        SharedContainer::write(snapshot, container_);
+        const auto seen = replaced.size();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return replaced.size() > seen; }))
+            << "a snapshot in a folder made again is missed";
+        ASSERT_TRUE(QTest::qWaitFor([&] { return watcher.watching(); }));
+        // The folder itself again, not only the ancestor that told of it.
+        ++snapshot.blocksFound;
+        SharedContainer::write(snapshot, container_);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return replaced.size() > seen + 1; }));
+        const auto quietSeen = quiet.size();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return quiet.size() > quietSeen; }))
+            << "a writer that falls silent in a folder made again is noticed";
+    }
+}
+
+TEST_F(Program, AWriterKilledAfterItMadeTheFolderAgainShowsStoppedWithinTheQuietSpell) {
+    // The writer: a process of its own that is killed without a last word.
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        for (;;) ::pause();
+    }
+    MinerSnapshot snapshot;
+    snapshot.isRunning = true;
+    snapshot.hashRateMHs = 3;
+    snapshot.writerProcessID = writer;
+    snapshot.updateIntervalSeconds = 1;
+    const auto write = [&] {
+        snapshot.capturedAt = ReferenceDate::from(std::chrono::system_clock::now());
+        SharedContainer::write(snapshot, container_);
+    };
+    write();
+    HostProgram host(dir_.path(), {"--started-by-app"});
+    ASSERT_TRUE(host.logged("débit=3.000000")) << host.errors().toStdString();
+
+    // Written each second, as the application does, until the host shows `rate`.
+    const auto writeUntilShown = [&](double rate) {
+        snapshot.hashRateMHs = rate;
+        const QString shown = QStringLiteral("débit=%1").arg(rate, 0, 'f', 6);
+        return QTest::qWaitFor(
+            [&] {
+                write();
+                return QTest::qWaitFor([&] { return host.errors().contains(shown); }, 1000);
+            },
+            30000);
+    };
+    fs::remove_all(container_);
+    ASSERT_TRUE(writeUntilShown(7.5)) << host.errors().toStdString();
+    // Followed as before, not only once when the host looks again after a quiet spell: the
+    // timeline's own reload comes a minute later, past this wait.
+    ASSERT_TRUE(writeUntilShown(9)) << host.errors().toStdString();
+    ::kill(writer, SIGKILL);
+    ASSERT_EQ(::waitpid(writer, nullptr, 0), writer);
+    QElapsedTimer sinceKill;
+    sinceKill.start();
+    // No further snapshot: only the host's own look once the snapshots stop tells it.
+    ASSERT_TRUE(host.logged("débit=0.000000")) << host.errors().toStdString();
+    RecordProperty("millisecondsFromKillToStopped", int(sinceKill.elapsed()));
+}
+
+TEST_F(Program, WithNothingToShowItEndsQuietlyWhetherOrNotThereIsADisplay) {
+    // A user who never ran the application; then one who removed every widget, whose login
+    // entry goes too.
+    for (const bool widgetsRemoved : {false, true}) {
+        SCOPED_TRACE(widgetsRemoved ? "every widget removed" : "never ran the application");
+        for (const bool display : {false, true}) {
+            SCOPED_TRACE(display ? "display" : "no display");
+            if (widgetsRemoved) {
+                testing::writeText(instances_, "{\n  \"instances\": []\n}\n");
+                testing::writeText(loginEntry_, *LoginEntry::text("/usr/bin/corvanta-widget-host"));
+            }
+            const QStringList arguments =
+                widgetsRemoved ? QStringList{"--started-by-app"} : QStringList{};
+            if (display) {
+                HostProgram host(dir_.path(), arguments);
+                ASSERT_TRUE(host.ended());
+                EXPECT_EQ(host.process().exitStatus(), QProcess::NormalExit);
+                EXPECT_EQ(host.process().exitCode(), 0) << host.errors().toStdString();
+            } else {
+                const Answer answer = runWithoutDisplay(dir_.path(), arguments);
+                EXPECT_EQ(answer.status, 0) << answer.err;
+                EXPECT_EQ(answer.err, "");
+            }
+            EXPECT_FALSE(fs::exists(loginEntry_));
+            EXPECT_EQ(fs::exists(instances_), widgetsRemoved);
+            EXPECT_FALSE(fs::exists(container_)) << "nothing is made for the widgets";
+        }
+    }
 }
 
 class Login : public Host {};

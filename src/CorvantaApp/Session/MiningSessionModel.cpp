@@ -307,6 +307,7 @@ void MiningSessionModel::setBlockFoundPresentationValue(const QVariant& presenta
 }
 
 void MiningSessionModel::setPersistedHistory(std::vector<FoundBlock> newest, std::int64_t count) {
+    persistedHistoryRead_ = true;
     if (newest.size() > persistedHistoryKept) {
         newest.erase(newest.begin(), newest.end() - std::ptrdiff_t(persistedHistoryKept));
     }

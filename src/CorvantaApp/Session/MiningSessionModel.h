@@ -24,6 +24,7 @@ class QThreadPool;
 namespace corvanta {
 
 class CPUEngine;
+class MiningHistoryStore;
 struct MinerSnapshot;
 class MinerNotifications;
 class PeriodicTask;
@@ -375,6 +376,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void useProofLogFile(const std::filesystem::path& file);
     // The session's engine, whose best attempt goes with each proof entry.
     void useEngine(std::shared_ptr<CPUEngine> engine);
+    // The history the session records into: each widget snapshot counts what it holds at the
+    // write, kept after the session ends for the snapshots that follow and the last one.
+    void useHistoryStore(std::shared_ptr<MiningHistoryStore> history);
     // One ledger entry for a new network tip seen while mining; the same height twice adds one.
     void recordProofEntry(std::int64_t height, const QString& blockHash);
     // Hashes swept since the sampler's previous sample; saved at most once a minute.
@@ -546,6 +550,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     std::stop_source ledgerStop_;
     std::shared_ptr<CPUEngine> engine_;
     std::shared_ptr<SystemGovernor> governor_;
+    std::shared_ptr<MiningHistoryStore> widgetHistory_;
+    // No snapshot is written before the history is read: it would say no block was ever found.
+    bool persistedHistoryRead_ = false;
 
     // The widgets' wake key: what they show that is worth an immediate reload.
     struct WidgetWakeKey {

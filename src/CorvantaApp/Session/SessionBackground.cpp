@@ -25,9 +25,27 @@ struct MiningSessionModel::TickResult {
 struct MiningSessionModel::WidgetPublication {
     MinerSnapshot snapshot;
     WidgetWakeKey key;
+    // The total is the history's, not the earnings scan's.
+    bool satsFromHistory = false;
 };
 
 namespace {
+
+// The counts as the history holds them at the write: the model hears of a new record only after
+// the session has stored it, and a snapshot must never say less than what is stored. The store is
+// the one of the session's network, which the model's count may not be yet after a change.
+void countWhatIsHeld(MinerSnapshot& snapshot, const MiningHistoryStore& history,
+                     bool satsFromHistory) {
+    const auto held = history.summary(0);
+    snapshot.blocksFound = std::int64_t(held.count);
+    if (satsFromHistory) snapshot.totalSats = held.totalAcceptedRewardSats;
+}
+
+std::filesystem::path historyFileFor(const SessionEnvironment& environment,
+                                     BitcoinNetwork network) {
+    return environment.historyFile ? environment.historyFile(network)
+                                   : BinaryLocator::historyFileURL(network);
+}
 
 constexpr std::size_t recentProofEntryCount = 12;
 
@@ -66,7 +84,8 @@ MiningSessionModel::WidgetPublication MiningSessionModel::publishWidgetSnapshot(
     if (const auto tip = confirmedNetworkTipTimestamp()) {
         snapshot.secondsSinceNetworkBlock = std::chrono::duration<double>(at - *tip).count();
     }
-    snapshot.totalSats = earnings_ && scanCoversConfiguredAddress()
+    const bool fromEarnings = earnings_ && scanCoversConfiguredAddress();
+    snapshot.totalSats = fromEarnings
                              ? earningsTotalSats(earnings_->matureSats, earnings_->immatureSats)
                              : persistedHistoryTotalSats_;
     snapshot.blocksFound = blocks;
@@ -75,7 +94,7 @@ MiningSessionModel::WidgetPublication MiningSessionModel::publishWidgetSnapshot(
     snapshot.writerProcessID = std::int64_t(::getpid());
     snapshot.updateIntervalSeconds =
         std::chrono::duration<double>(environment_.timings.cpuUsageInterval).count();
-    return {snapshot, {isRunning, isPaused, mode, blocks}};
+    return {snapshot, {isRunning, isPaused, mode, blocks}, !fromEarnings};
 }
 
 void MiningSessionModel::writeWidgetSnapshot(
@@ -89,10 +108,25 @@ void MiningSessionModel::writeWidgetSnapshot(
 
 void MiningSessionModel::writeFinalWidgetSnapshot() const {
     // The model's last act: whatever state it ends in, nothing mines any more.
-    MinerSnapshot last = publishWidgetSnapshot().snapshot;
+    const WidgetPublication publication = publishWidgetSnapshot();
+    MinerSnapshot last = publication.snapshot;
     last.isRunning = false;
     last.isPaused = false;
     last.hashRateMHs = 0;
+    // With the session's last records, stored by now. Without a session, the history as the
+    // file holds it when its first reading never reached the model.
+    if (widgetHistory_) {
+        countWhatIsHeld(last, *widgetHistory_, publication.satsFromHistory);
+    } else if (!persistedHistoryRead_) {
+        try {
+            const MiningHistoryStore history(historyFileFor(environment_, selectedNetwork_));
+            if (!history.unreadableReason()) {
+                countWhatIsHeld(last, history, publication.satsFromHistory);
+            }
+        } catch (const std::exception&) {
+            // The counts the model has, as before.
+        }
+    }
     writeWidgetSnapshot(last, environment_.snapshotContainer);
 }
 
@@ -100,8 +134,10 @@ void MiningSessionModel::cpuUsagePass(std::function<void()> done) {
     // The freshness rules follow the clock: this tick is when they are looked at again.
     refreshDerived();
     const WidgetPublication publication = publishWidgetSnapshot();
+    const bool writes = persistedHistoryRead_ || widgetHistory_;
     auto work = [probe = cpuUsageProbe_, source = systemState_, snapshot = publication.snapshot,
-                 container = environment_.snapshotContainer]() -> TickResult {
+                 container = environment_.snapshotContainer, writes, history = widgetHistory_,
+                 satsFromHistory = publication.satsFromHistory]() mutable -> TickResult {
         TickResult result;
         try {
             result.usage = probe->sample();
@@ -113,20 +149,23 @@ void MiningSessionModel::cpuUsagePass(std::function<void()> done) {
         } catch (const std::exception&) {
             // The previous reading stands.
         }
+        // Until the history is read the widgets keep the last snapshot, which has the counts.
+        if (!writes) return result;
+        if (history) countWhatIsHeld(snapshot, *history, satsFromHistory);
         // The widgets lose at most this second's snapshot; the next one is written anyway.
         writeWidgetSnapshot(snapshot, container);
         return result;
     };
     offload<TickResult>(
         *pool_, std::move(work),
-        [this, key = publication.key, done](TickResult result) {
+        [this, key = publication.key, writes, done](TickResult result) {
             assign(cpuUsage_, result.usage, &MiningSessionModel::cpuUsageChanged);
             if (result.thermal) {
                 assign(thermalState_, *result.thermal, &MiningSessionModel::thermalStateChanged);
             }
             // Only now that the snapshot is on disk: a reload asked for earlier
             // would show the widgets the previous second's state.
-            if (lastWidgetWakeKey_ != key) {
+            if (writes && lastWidgetWakeKey_ != key) {
                 lastWidgetWakeKey_ = key;
                 if (reloadWidgets_) reloadWidgets_();
             }
@@ -193,10 +232,13 @@ void MiningSessionModel::loadPersistedHistory() {
                                                : BinaryLocator::historyFileURL(selectedNetwork_);
     auto work = [file] { return MiningHistoryStore(file).summary(persistedHistoryKept); };
     offload<MiningHistoryStore::Summary>(
-        *pool_, std::move(work), [this](MiningHistoryStore::Summary summary) {
-            setPersistedHistory(std::move(summary.newest), summary.count);
+        *pool_, std::move(work),
+        [this](MiningHistoryStore::Summary summary) {
             setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
-        });
+            setPersistedHistory(std::move(summary.newest), summary.count);
+        },
+        // Nothing better will come: the widgets are told what is known.
+        [this] { persistedHistoryRead_ = true; });
 }
 
 // The proof ledger.
@@ -298,6 +340,10 @@ void MiningSessionModel::useProofLogFile(const std::filesystem::path& file) {
 
 void MiningSessionModel::useEngine(std::shared_ptr<CPUEngine> engine) {
     engine_ = std::move(engine);
+}
+
+void MiningSessionModel::useHistoryStore(std::shared_ptr<MiningHistoryStore> history) {
+    if (history) widgetHistory_ = std::move(history);
 }
 
 void MiningSessionModel::recordProofEntry(std::int64_t height, const QString& blockHash) {

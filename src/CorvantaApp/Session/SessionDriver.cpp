@@ -445,6 +445,7 @@ void SessionDriver::built(const SessionPtr& session) {
             session->engine = result.value->engine;
             session->miner = result.value->miner;
             session->history = session->miner->historyStore();
+            model_.useHistoryStore(session->history);
             model_.useEngine(session->engine);
             model_.useProofLogFile(proofFile);
             if (result.value->status) model_.setChainStatus(result.value->status);

@@ -22,6 +22,12 @@ std::vector<std::size_t> instancesToOpen(const std::vector<WidgetInstance>& inst
     return indices;
 }
 
+bool startShowsAnything(const std::optional<std::vector<WidgetInstance>>& stored,
+                        bool placesDefaults, bool galleryAsked) {
+    if (!stored) return placesDefaults;
+    return !stored->empty() || galleryAsked;
+}
+
 WidgetHost::WidgetHost(std::vector<LoadedWidget> widgets, InstanceStore store,
                        widgetkit::Clock clock, std::chrono::milliseconds reloadInterval,
                        widgetkit::Language language, QObject* parent)
@@ -99,14 +105,17 @@ std::optional<QPoint> WidgetHost::freePlaceFor(std::size_t index, const QRect& p
 }
 
 bool WidgetHost::start(bool galleryAsked) {
-    const auto stored = store_.load();
+    return start(galleryAsked, store_.load());
+}
+
+bool WidgetHost::start(bool galleryAsked, std::optional<std::vector<WidgetInstance>> stored) {
     if (!stored && !placesDefaults_) return false;
-    instances_ = stored ? *stored : defaultInstances();
+    instances_ = stored ? std::move(*stored) : defaultInstances();
     // The defaults are the user's widgets from now on, also at the next login.
     if (!stored) save();
     if (loginEntry_) loginEntry_->follow(!instances_.empty());
     // Removing every widget is the user's lasting choice: no start brings a window back unasked.
-    if (instances_.empty() && !galleryAsked) return false;
+    if (!startShowsAnything(instances_, placesDefaults_, galleryAsked)) return false;
     const auto open = instancesToOpen(
         instances_, [this](const WidgetInstance& instance) { return showable(instance); },
         maximumShown);

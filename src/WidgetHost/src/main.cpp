@@ -42,6 +42,13 @@ bool appHasRun() {
     return snapshot && ::stat(snapshot->c_str(), &info) == 0;
 }
 
+// This program's own file, before any application object can name it.
+QString programFile() {
+    std::error_code error;
+    const auto file = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? QString() : QString::fromStdString(file.string());
+}
+
 // What the command line asks for.
 struct Arguments {
     std::optional<QString> render;
@@ -164,9 +171,6 @@ int main(int argc, char** argv) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     }
-    // Widgets for the context menus: a Qt Quick window cannot draw a menu outside itself.
-    QApplication app(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("corvanta-widget-host"));
 
     widgetkit::Clock clock = [] { return QDateTime::currentDateTimeUtc(); };
     if (arguments.now) {
@@ -182,12 +186,27 @@ int main(int argc, char** argv) {
     }
     const bool placesDefaults = arguments.startedByApp || appHasRun();
     const auto instanceFile = host::InstanceStore::defaultFile();
-    std::error_code noFile;
-    if (!render && !placesDefaults && !arguments.gallery &&
-        !std::filesystem::exists(std::filesystem::symlink_status(instanceFile, noFile))) {
-        // A user who has never used the application: nothing is loaded, shown or written.
-        return 0;
+    host::InstanceStore store(instanceFile);
+    std::optional<std::vector<host::WidgetInstance>> stored;
+    if (!render) {
+        std::error_code noFile;
+        if (!placesDefaults && !arguments.gallery &&
+            !std::filesystem::exists(std::filesystem::symlink_status(instanceFile, noFile))) {
+            // A user who has never used the application: nothing is loaded, shown or written.
+            return 0;
+        }
+        stored = store.load();
+        if (!host::startShowsAnything(stored, placesDefaults, arguments.gallery)) {
+            // The user removed every widget: nothing starts at login either.
+            if (stored)
+                host::LoginEntry(host::LoginEntry::defaultFile(), programFile()).follow(false);
+            return 0;
+        }
     }
+    // Only now, with something to show or draw: without a display it could not be made at all.
+    // Widgets for the context menus: a Qt Quick window cannot draw a menu outside itself.
+    QApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("corvanta-widget-host"));
     const auto widgets = host::loadWidgets(host::pluginFolder(), clock);
 
     if (render) {
@@ -221,8 +240,8 @@ int main(int argc, char** argv) {
     QObject::connect(&quitSignals, &host::QuitSignals::received, &app,
                      [] { QCoreApplication::exit(0); });
     // Its own texts (gallery, menus) in the language the application publishes for the widgets.
-    host::WidgetHost widgetHost(widgets, host::InstanceStore(instanceFile), clock,
-                                std::chrono::seconds(1), widgetkit::chosenLanguage());
+    host::WidgetHost widgetHost(widgets, std::move(store), clock, std::chrono::seconds(1),
+                                widgetkit::chosenLanguage());
     // Nothing of ours appears for a user who has never used the application.
     widgetHost.setPlacesDefaults(placesDefaults);
     widgetHost.setLoginEntry(
@@ -234,7 +253,7 @@ int main(int argc, char** argv) {
                                              [&](const QString& kind) { widgetHost.reload(kind); },
                                              [&] { widgetHost.openGallery(); }, &widgetHost);
     const auto start = [&] {
-        if (!widgetHost.start(arguments.gallery)) {
+        if (!widgetHost.start(arguments.gallery, stored)) {
             QCoreApplication::exit(0);
             return;
         }

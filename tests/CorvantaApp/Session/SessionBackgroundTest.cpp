@@ -249,6 +249,69 @@ TEST(SessionWidgets, TheWidgetsAreToldAtOnceThatAQuitStopsTheMinerAndTheLastSnap
     }
 }
 
+void recordBlocks(MiningHistoryStore& history, int from, int count) {
+    for (int height = from; height < from + count; ++height) {
+        history.recordSubmission(height, std::vector<std::uint8_t>(32, std::uint8_t(height)),
+                                 std::vector<std::uint8_t>(32, 9), 625'000'000,
+                                 SubmissionResult{SubmissionResult::Accepted{}},
+                                 std::chrono::system_clock::now());
+    }
+}
+
+TEST(SessionWidgets, NoSnapshotOfALaunchSaysLessThanTheHistoryHoldsFromTheFirstToTheLast) {
+    SessionHarness harness;
+    {
+        MiningHistoryStore history(harness.historyFile());
+        recordBlocks(history, 100, 3);
+    }
+    {
+        // The first snapshot written is the first the widgets are told of.
+        const auto model = harness.make();
+        std::vector<MinerSnapshot> seenAtReload;
+        model->setWidgetReloadHook([&] {
+            if (const auto written = SharedContainer::read(harness.container())) {
+                seenAtReload.push_back(*written);
+            }
+        });
+        ASSERT_TRUE(waitUntil([&] { return !seenAtReload.empty(); }));
+        EXPECT_EQ(seenAtReload.front().blocksFound, 3);
+        EXPECT_EQ(seenAtReload.front().totalSats, 3 * std::int64_t{625'000'000});
+    }
+    {
+        // A quit before the history's reading reached the model: the last snapshot still counts
+        // what the history holds.
+        harness.make().reset();
+        const auto last = SharedContainer::read(harness.container());
+        ASSERT_TRUE(last.has_value());
+        EXPECT_EQ(last->blocksFound, 3);
+        EXPECT_EQ(last->totalSats, 3 * std::int64_t{625'000'000});
+    }
+}
+
+TEST(SessionWidgets, EachSnapshotCountsWhatTheSessionsHistoryHoldsBeforeTheModelHearsOfIt) {
+    SessionHarness harness;
+    const auto history = std::make_shared<MiningHistoryStore>(harness.historyFile());
+    recordBlocks(*history, 100, 2);
+    const auto current = [&] { return SharedContainer::read(harness.container()); };
+    auto model = harness.make();
+    ASSERT_TRUE(waitUntil([&] { return model->persistedHistoryCount() == 2; }));
+    model->useHistoryStore(history);
+    model->setRunState(runState(Kind::mining));
+    // Stored by the session, not yet summed up for the model (it hears of it a pass later).
+    recordBlocks(*history, 102, 3);
+    ASSERT_TRUE(waitUntil([&] { return current() && current()->blocksFound == 5; }));
+    EXPECT_EQ(current()->totalSats, 5 * std::int64_t{625'000'000});
+    EXPECT_EQ(model->persistedHistoryCount(), 2);
+    // The last records of a quit are stored after the model last heard of the history.
+    recordBlocks(*history, 105, 2);
+    model.reset();
+    const auto last = current();
+    ASSERT_TRUE(last.has_value());
+    EXPECT_FALSE(last->isRunning);
+    EXPECT_EQ(last->blocksFound, 7);
+    EXPECT_EQ(last->totalSats, 7 * std::int64_t{625'000'000});
+}
+
 TEST(SessionWidgets, TotalSatsComeFromTheEarningsOnlyWhenTheyCoverTheTypedAddress) {
     SessionHarness harness;
     MiningHistoryStore(harness.historyFile())

@@ -1,9 +1,13 @@
 // Whole sessions against a node program: the test node, or the real one named by
 // CORVANTA_TEST_BITCOIND. Cases that script the node through its control socket run on the test
 // node only.
+#include <sys/stat.h>
+
 #include "SessionNodeHarness.h"
 #include "corvanta/loop/LoopProtocols.h"
+#include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/ProofOfMining.h"
+#include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/Cancelled.h"
 
@@ -184,6 +188,60 @@ TEST_F(SessionNodeTest, QuittingJustAfterAStopReturnsOnlyOnceTheNodeHasExited) {
     });
     m.shutdownForTermination();
     ASSERT_TRUE(waitUntil([&] { return ready; }, 60'000));
+}
+
+// While blocks come fast, each widget snapshot written after the history was read counts at least
+// what it held, through a quit and a new launch; the last one of a quit counts it all.
+TEST_F(SessionNodeTest, NoWidgetSnapshotSaysFewerBlocksThanTheHistoryHeldBeforeItWasWritten) {
+    const auto historyFile = harness.historyFile(BitcoinNetwork::regtest);
+    const auto snapshotFile = harness.container() / SharedContainer::snapshotFileName;
+    const auto held = [&] {
+        return std::int64_t(MiningHistoryStore(historyFile).summary(0).count);
+    };
+    // A new write renames a new file into place.
+    const auto written = [&] {
+        struct stat info {};
+        return ::stat(snapshotFile.c_str(), &info) == 0
+                   ? std::pair(info.st_ino,
+                               info.st_mtim.tv_sec * 1'000'000'000 + info.st_mtim.tv_nsec)
+                   : std::pair(ino_t{}, long{});
+    };
+    // Reads the history, waits for the next snapshot, and holds the one to the other.
+    int checked = 0;
+    const auto checkNextSnapshot = [&] {
+        const auto before = written();
+        const std::int64_t count = held();
+        if (!waitUntil([&] { return written() != before; }, 30'000)) return false;
+        const auto snapshot = SharedContainer::read(harness.container());
+        if (!snapshot) return true;  // replaced again while read: the next round looks again
+        ++checked;
+        EXPECT_GE(snapshot->blocksFound, count) << "snapshot " << checked;
+        return true;
+    };
+    std::int64_t quitWith = 0;
+    for (const char* run : {"first launch", "second launch"}) {
+        SCOPED_TRACE(run);
+        auto& m = makeModel();
+        const std::int64_t atLaunch = held();
+        m.start();
+        // The launch, then the mining until a few blocks more are stored.
+        while (held() < atLaunch + 5) ASSERT_TRUE(checkNextSnapshot());
+        ASSERT_EQ(m.runState().kind, Kind::mining);
+        for (int round = 0; round < 3; ++round) ASSERT_TRUE(checkNextSnapshot());
+        bool ready = false;
+        QObject::connect(&m, &MiningSessionModel::terminationReady, [&] { ready = true; });
+        m.shutdownForTermination();
+        ASSERT_TRUE(waitUntil([&] { return ready; }, 60'000));
+        model.reset();
+        const auto last = SharedContainer::read(harness.container());
+        ASSERT_TRUE(last.has_value());
+        EXPECT_FALSE(last->isRunning);
+        quitWith = held();
+        EXPECT_EQ(last->blocksFound, quitWith) << "the last snapshot of a quit";
+    }
+    EXPECT_GE(quitWith, 10);
+    RecordProperty("snapshotsChecked", checked);
+    RecordProperty("blocksAtTheEnd", int(quitWith));
 }
 
 // What a full disk kept in memory is written as soon as its folder has room again, and the alert

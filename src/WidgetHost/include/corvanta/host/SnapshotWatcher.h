@@ -14,6 +14,8 @@ namespace corvanta::host {
 // within a second instead of at their next timeline. The folder is watched, not the file: the
 // file is replaced by a rename at each write. Only a new file counts, so the writer's temporary
 // file does not; a path that holds anything but a regular file is ignored, with one log line.
+// The folder is watched for the watcher's whole life: once it is removed, its nearest existing
+// ancestor is watched until the folder is made again, and the folder from then on.
 // When no new file has come for `quietAfter`, it says so once: a writer that has gone leaves a
 // snapshot that goes stale without any change to the file.
 class SnapshotWatcher : public QObject {
@@ -28,7 +30,8 @@ class SnapshotWatcher : public QObject {
                              std::chrono::milliseconds quietAfter = defaultQuiet,
                              QObject* parent = nullptr);
 
-    bool watching() const { return !watcher_.directories().isEmpty(); }
+    // Whether the snapshot's folder itself is watched (not only an ancestor waiting for it).
+    bool watching() const;
 
   signals:
     void replaced();
@@ -38,8 +41,12 @@ class SnapshotWatcher : public QObject {
   private:
     using Identity = std::tuple<dev_t, ino_t, long, long, off_t>;
     void check();
+    // Watches the folder, or while it is missing the nearest ancestor that exists.
+    void watchFolder();
+    void watchOnly(const QString& path);
 
     std::filesystem::path file_;
+    QString folder_;
     QFileSystemWatcher watcher_;
     QTimer quiet_;
     std::optional<Identity> seen_;

@@ -24,6 +24,13 @@ std::vector<std::size_t> instancesToOpen(const std::vector<WidgetInstance>& inst
                                          const std::function<bool(const WidgetInstance&)>& showable,
                                          std::size_t limit);
 
+// Whether a start with the list `stored` (none when there is no readable list) shows anything:
+// not without a list when no defaults are placed, nor with a list that places no widget (the user
+// removed them all) unless the gallery is asked for. Decided before the application object exists,
+// so that a host with nothing to show ends quietly whether or not there is a display.
+bool startShowsAnything(const std::optional<std::vector<WidgetInstance>>& stored,
+                        bool placesDefaults, bool galleryAsked);
+
 // The desktop's widgets: one window and one timeline runner per stored instance of a kind that
 // a plug-in offers, up to the number a desktop can show; reloads coalesced per kind. The user
 // adds widgets from the gallery and resizes or removes them from their context menu; every
@@ -60,6 +67,8 @@ class WidgetHost : public QObject {
     // stored then), or a file that places no widget (the user removed them all) and no gallery
     // asked for.
     bool start(bool galleryAsked = false);
+    // The same with the list already read from the store (none when it held no readable list).
+    bool start(bool galleryAsked, std::optional<std::vector<WidgetInstance>> stored);
     void reloadAll();
     void reload(const QString& kind);
 
