@@ -205,12 +205,17 @@ void MiningSessionModel::loadProofLog() {
 void MiningSessionModel::loadPersistedHistory() {
     const auto file = environment_.historyFile ? environment_.historyFile(selectedNetwork_)
                                                : BinaryLocator::historyFileURL(selectedNetwork_);
-    auto work = [file] { return MiningHistoryStore(file).summary(persistedHistoryKept); };
-    offload<MiningHistoryStore::Summary>(
-        *pool_, std::move(work), [this](MiningHistoryStore::Summary summary) {
-            setPersistedHistory(std::move(summary.newest), summary.count);
-            setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
-        });
+    // Whichever store opens the files first sets aside what it cannot use, and says so.
+    using Loaded = std::pair<MiningHistoryStore::Summary, std::vector<std::string>>;
+    auto work = [file] {
+        const MiningHistoryStore store(file);
+        return Loaded{store.summary(persistedHistoryKept), store.setAsideNotices()};
+    };
+    offload<Loaded>(*pool_, std::move(work), [this](Loaded loaded) {
+        setPersistedHistory(std::move(loaded.first.newest), loaded.first.count);
+        setPersistedHistoryTotalSats(loaded.first.totalAcceptedRewardSats);
+        for (const auto& notice : loaded.second) appendLog(QString::fromStdString(notice));
+    });
 }
 
 // The proof ledger.

@@ -14,13 +14,18 @@ std::filesystem::path beside(const std::filesystem::path& file) {
     return journal;
 }
 
-Contents read(const std::filesystem::path& journal) {
+Contents read(const std::filesystem::path& journal, std::size_t maxBytes) {
     Contents contents;
     std::string text;
     try {
-        text = readFile(journal, Links::refuse);
+        text = readFile(journal, Links::refuse, maxBytes);
     } catch (const FileReadError& error) {
         if (error.reason() == FileReadError::Reason::notRegular) contents.notRegular = true;
+        contents.link = error.isLink();
+        if (error.isTooLarge()) {
+            contents.tooLarge = true;
+            return contents;
+        }
         if (error.reason() == FileReadError::Reason::unreadable) contents.unreadable = error.what();
         return contents;
     }

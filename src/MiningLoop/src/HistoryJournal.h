@@ -4,7 +4,9 @@
 // line, beside the store's file. Appending a line costs the same whatever the store's length; the
 // store folds the journal into its file now and then and removes it.
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,13 +24,18 @@ struct Contents {
     bool unfinishedTail = false;
     // Something other than a regular file (a link, a FIFO) is in the journal's place.
     bool notRegular = false;
+    // A link in particular.
+    bool link = false;
+    // A regular file past the bound the reader set: not a byte of it read.
+    bool tooLarge = false;
     // The journal is there but could not be read: why.
     std::optional<std::string> unreadable;
 };
 
-// Reads the journal without ever blocking, never through a link; a missing, unreadable or
-// irregular one has no lines.
-Contents read(const std::filesystem::path& journal);
+// Reads the journal without ever blocking, never through a link, never past `maxBytes`; a
+// missing, unreadable, irregular or too large one has no lines.
+Contents read(const std::filesystem::path& journal,
+              std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 // Appends `line` and a line break, synced to the disk. Throws FileWriteError.
 void append(const std::filesystem::path& journal, std::string_view line);

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/ChainStatus.h"
@@ -105,6 +107,10 @@ class NodeController {
     // Throws Cancelled.
     std::int32_t waitForUnexpectedTermination(std::stop_token stop);
 
+    // The event log's lines about the files beside the node's data folder since the last call (a
+    // launch record set aside). Thread-safe.
+    std::vector<std::string> takeNotices();
+
   private:
     class StartInFlight;
 
@@ -122,6 +128,7 @@ class NodeController {
     NodeProcess node_;
 
     mutable std::mutex mutex_;
+    std::vector<std::string> notices_;
     std::condition_variable startsEnded_;
     std::shared_ptr<const RPCClient> client_;
     int startsInFlight_ = 0;
