@@ -6,7 +6,6 @@
 
 #include "LeftoverNode.h"
 #include "LinkedStop.h"
-#include "NodeLaunchRecord.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
@@ -122,19 +121,13 @@ void NodeController::stopLeftoverNode(std::stop_token stop) {
     const auto& release = node_.expectedRelease();
     const auto expectedSha256 =
         release ? std::optional<std::string>(release->sha256) : std::nullopt;
-    if (auto notice = NodeLaunchRecord::setAsideIfUnusable(
-            NodeLaunchRecord::location(configuration_.dataDirectory))) {
-        const std::lock_guard lock(mutex_);
-        notices_.push_back(std::move(*notice));
-    }
     if (auto leftover = LeftoverNode::find(configuration_, node_.binaryURL(), expectedSha256)) {
         leftover->stop(timings_.stopGrace, timings_.stopPoll, timings_.rpcTimeoutSeconds, stop);
     }
 }
 
 std::vector<std::string> NodeController::takeNotices() {
-    const std::lock_guard lock(mutex_);
-    return std::exchange(notices_, {});
+    return node_.takeNotices();
 }
 
 RPCCredentials NodeController::readCookie(const std::filesystem::path& cookie,

@@ -32,9 +32,10 @@ class MiningHistoryStore {
     // Orphaned blocks this close to the tip are still re-checked: a reorganisation can bring them
     // back onto the main chain, and their reward with them.
     static constexpr std::int64_t orphanRecheckDepth = 1000;
-    // The largest file and journal read. A record takes about 420 bytes: the file holds some
-    // 160,000 found blocks, more than a CPU finds on any network but a private test chain in
-    // months; the journal is folded into the file at every refresh (30 s), and holds some 40,000.
+    // The largest file and journal read. A record takes about 410 bytes: the file holds some
+    // 160,000 found blocks, more than a CPU finds on any public network in a lifetime (on a
+    // private test chain, where one is found every few hundredths of a second, some hours of
+    // mining); the journal is folded into the file at every refresh (30 s) and holds some 40,000.
     // A file past its bound is no history of ours: it is set aside unread.
     static constexpr std::size_t fileBound = std::size_t(64) << 20;
     static constexpr std::size_t journalBound = std::size_t(16) << 20;

@@ -128,7 +128,6 @@ class NodeController {
     NodeProcess node_;
 
     mutable std::mutex mutex_;
-    std::vector<std::string> notices_;
     std::condition_variable startsEnded_;
     std::shared_ptr<const RPCClient> client_;
     int startsInFlight_ = 0;
