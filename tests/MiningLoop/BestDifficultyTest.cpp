@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "StoreFaults.h"
 #include "TestSupport.h"
 #include "corvanta/loop/BestDifficultyTracker.h"
 #include "corvanta/mining/Difficulty.h"
@@ -92,13 +93,15 @@ TEST(BestDifficultyTracker, KeepsTheLowestDigestAcrossSessions) {
 
 TEST(BestDifficultyTracker, KeepsAnImprovementInMemoryWhenTheStoreCannotBeWritten) {
     TempDir folder;
-    std::filesystem::create_directories(folder.path() /
-                                        "blocked.json");  // a folder where the file goes
+    // A folder where the file goes, which cannot be set aside either: nothing may replace it.
+    std::filesystem::create_directories(folder.path() / "blocked.json");
+    testing::occupyAsideNames(folder.path() / "blocked.json");
     BestDifficultyTracker tracker{BestDifficultyStore(folder.path() / "blocked.json")};
     tracker.report(digestStartingWith(0, 5), Bytes(32, 0xFF));
     const auto later = tracker.report(digestStartingWith(0, 8), Bytes(32, 0xFF));
     ASSERT_TRUE(later);
     EXPECT_DOUBLE_EQ(later->allTime, Difficulty::value(digestStartingWith(0, 5)));
+    EXPECT_TRUE(std::filesystem::is_directory(folder.path() / "blocked.json"));
 }
 
 }  // namespace

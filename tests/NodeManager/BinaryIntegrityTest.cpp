@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <system_error>
 
@@ -53,8 +54,18 @@ TEST(BinaryIntegrityTest, UnreadableFilesAreReportedByPath) {
         EXPECT_EQ(error.kind(), BinaryIntegrityError::Kind(
                                     BinaryIntegrityError::FileUnreadable{missing.string()}));
     }
-    // A folder opens but cannot be read: the platform's read error comes through.
-    EXPECT_THROW(BinaryIntegrity::sha256Hex(dir.path()), std::system_error);
+    // A folder, or a FIFO that would hold the open for ever, is no program: named, never read.
+    const auto fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const auto& path : {dir.path(), fifo}) {
+        try {
+            BinaryIntegrity::sha256Hex(path);
+            FAIL() << "no program has a digest: " << path;
+        } catch (const BinaryIntegrityError& error) {
+            EXPECT_EQ(error.kind(), BinaryIntegrityError::Kind(
+                                        BinaryIntegrityError::FileUnreadable{path.string()}));
+        }
+    }
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "NodeLaunchRecord.h"
+#include "OddFiles.h"
 #include "ProcessInfo.h"
 #include "TestSupport.h"
+#include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
@@ -91,6 +94,37 @@ TEST(NodeLaunchRecordTest, ADamagedRecordIsNoRecord) {
     EXPECT_FALSE(NodeLaunchRecord::read(file).has_value());
     NodeLaunchRecord::removeIfNaming(file, {4242, 987654321});
     EXPECT_TRUE(fs::is_directory(file));
+}
+
+// What stands where the record goes and is no record is set aside whole before a launch writes
+// its own, never written over; a record, or nothing, is left for the launch.
+TEST(NodeLaunchRecordTest, WhatIsNoRecordIsSetAsideBeforeALaunchWritesItsOwn) {
+    const NodeLaunchRecord record = sampleRecord("/data/regtest");
+    for (const auto kind : testing::everyOddKind) {
+        SCOPED_TRACE(testing::nameOf(kind));
+        const TempDir dir;
+        const fs::path file = dir.path() / "regtest.node-process.json";
+        const auto placed =
+            testing::placeOdd(kind, file, dir.path() / "elsewhere", record.encoded());
+        EXPECT_FALSE(NodeLaunchRecord::read(file).has_value()) << "never read through a link";
+        EXPECT_THROW(record.write(file), FileWriteError);
+        struct stat status {};
+        ASSERT_EQ(::lstat(file.c_str(), &status), 0);
+        EXPECT_EQ(status.st_ino, placed.inode) << "not written over";
+        const auto notice = NodeLaunchRecord::setAsideIfUnusable(file);
+        ASSERT_TRUE(notice);
+        EXPECT_NE(notice->find("set aside as"), std::string::npos) << *notice;
+        EXPECT_EQ(testing::checkSetAside(placed, file), "");
+        record.write(file);
+        EXPECT_EQ(NodeLaunchRecord::read(file), record);
+        EXPECT_FALSE(NodeLaunchRecord::setAsideIfUnusable(file)) << "a record stays";
+    }
+    const TempDir dir;
+    const fs::path file = dir.path() / "regtest.node-process.json";
+    EXPECT_FALSE(NodeLaunchRecord::setAsideIfUnusable(file)) << "nothing there";
+    testing::writeText(file, "{");
+    EXPECT_TRUE(NodeLaunchRecord::setAsideIfUnusable(file));
+    EXPECT_FALSE(fs::exists(file));
 }
 
 }  // namespace

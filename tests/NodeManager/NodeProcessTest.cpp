@@ -99,12 +99,16 @@ TEST_F(NodeProcessTest, LaunchesWaitsForTheCookieAndEndsOnRequest) {
 
 TEST_F(NodeProcessTest, ARunningNodeIsNamedBesideItsDataFolderUntilItEnds) {
     const fs::path record = NodeLaunchRecord::location(dataDirectory());
-    testing::writeText(record, "{\"node\": {\"pid\": ");  // damaged: no obstacle
+    testing::writeText(record, "{\"node\": {\"pid\": ");  // damaged: set aside, no obstacle
     NodeProcess& node = makeNode(kServing);
     node.start();
     node.waitForCookie(5s, {});
     const auto written = NodeLaunchRecord::read(record);
     ASSERT_TRUE(written.has_value());
+    const auto notices = node.takeNotices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_THAT(notices[0], HasSubstr("could not be decoded: it was set aside as"));
+    EXPECT_TRUE(node.takeNotices().empty());
     EXPECT_EQ(written->node.pid, testing::lastPid(pidFile()));
     EXPECT_EQ(written->dataDirectory, dataDirectory());
     EXPECT_EQ(written->launcher, ProcessInfo::self());

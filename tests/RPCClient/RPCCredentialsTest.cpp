@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "OddFiles.h"
 #include "TestSupport.h"
 #include "corvanta/rpc/RPCClient.h"
 
@@ -63,6 +64,26 @@ TEST(CookieFile, SplitAtTheFirstColonTrimmedAndRepaired) {
             failure(unreadable),
             RPCTransportError::Kind(RPCTransportError::CookieUnreadable{unreadable.string()}));
     }
+}
+
+// The node writes a plain file of some 75 bytes. Anything else in its place is no cookie: never
+// waited on (a FIFO), never followed (a link), never read whole (a huge file); nor moved, since
+// the folder is the node's.
+TEST(CookieFile, OnlyAPlainFileWithinItsBoundIsRead) {
+    for (const auto kind : testing::everyOddKind) {
+        SCOPED_TRACE(testing::nameOf(kind));
+        testing::TempDir dir;
+        const auto cookie = dir.path() / ".cookie";
+        testing::placeOdd(kind, cookie, dir.path() / "elsewhere", "__cookie__:secret");
+        EXPECT_TRUE(std::holds_alternative<RPCTransportError::CookieUnreadable>(failure(cookie)));
+        EXPECT_TRUE(fs::exists(fs::symlink_status(cookie)));
+    }
+    testing::TempDir dir;
+    const auto cookie = dir.path() / ".cookie";
+    testing::writeText(cookie, "__cookie__:" + std::string(4096 - 11, 'a'));
+    EXPECT_EQ(RPCCredentials::readingCookie(cookie).password.size(), 4096u - 11);
+    testing::writeText(cookie, "__cookie__:" + std::string(4096 - 10, 'a'));
+    EXPECT_TRUE(std::holds_alternative<RPCTransportError::CookieUnreadable>(failure(cookie)));
 }
 
 TEST(RPCCredentials, AuthorizationHeaderIsBasicWithStandardBase64) {

@@ -230,12 +230,18 @@ void MiningSessionModel::loadProofLog() {
 void MiningSessionModel::loadPersistedHistory() {
     const auto file = environment_.historyFile ? environment_.historyFile(selectedNetwork_)
                                                : BinaryLocator::historyFileURL(selectedNetwork_);
-    auto work = [file] { return MiningHistoryStore(file).summary(persistedHistoryKept); };
-    offload<MiningHistoryStore::Summary>(
+    // Whichever store opens the files first sets aside what it cannot use, and says so.
+    using Loaded = std::pair<MiningHistoryStore::Summary, std::vector<std::string>>;
+    auto work = [file] {
+        const MiningHistoryStore store(file);
+        return Loaded{store.summary(persistedHistoryKept), store.setAsideNotices()};
+    };
+    offload<Loaded>(
         *pool_, std::move(work),
-        [this](MiningHistoryStore::Summary summary) {
-            setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
-            setPersistedHistory(std::move(summary.newest), summary.count);
+        [this](Loaded loaded) {
+            setPersistedHistoryTotalSats(loaded.first.totalAcceptedRewardSats);
+            setPersistedHistory(std::move(loaded.first.newest), loaded.first.count);
+            for (const auto& notice : loaded.second) appendLog(QString::fromStdString(notice));
         },
         // Nothing better will come: the widgets are told what is known.
         [this] { persistedHistoryRead_ = true; });

@@ -334,9 +334,17 @@ void SessionDriver::runSession(const SessionPtr& session) {
         });
 }
 
+void SessionDriver::logNodeNotices(const SessionPtr& session) {
+    if (!session->controller) return;
+    for (const auto& notice : session->controller->takeNotices()) {
+        model_.appendLog(QString::fromStdString(notice));
+    }
+}
+
 void SessionDriver::connected(const SessionPtr& session, std::shared_ptr<const RPCClient> client) {
     if (interruptedByStop(session)) return;
     session->client = std::move(client);
+    logNodeNotices(session);
     model_.appendLog(QStringLiteral("Node connected."));
     startStatusPoller(session);
     startNetworkHashPoller(session);
@@ -454,6 +462,7 @@ void SessionDriver::built(const SessionPtr& session) {
 }
 
 void SessionDriver::startupFailed(const SessionPtr& session, std::exception_ptr error) {
+    logNodeNotices(session);
     const bool stopping = model_.runState_.kind == Kind::stopping;
     if (!error || stopping || session->stopRequested || session::isCancellationLike(error)) {
         model_.appendLog(QStringLiteral("Startup interrupted by stop request."));

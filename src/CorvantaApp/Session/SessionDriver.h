@@ -78,6 +78,8 @@ class SessionDriver : public QObject {
     // The body, step by step.
     void runSession(const SessionPtr& session);
     void connected(const SessionPtr& session, std::shared_ptr<const RPCClient> client);
+    // Says what the node controller set aside beside the node's data folder.
+    void logNodeNotices(const SessionPtr& session);
     void synced(const SessionPtr& session);
     void built(const SessionPtr& session);
     void beginMining(const SessionPtr& session);

@@ -2,8 +2,11 @@
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QFileInfo>
-#include <QSettings>
+#include <QFile>
+
+#include <algorithm>
+
+#include "corvanta/support/AtomicFile.h"
 
 #include "Shell/Platform.h"
 
@@ -74,15 +77,46 @@ void DesktopMotionSetting::followSettingsFile() {
     readSettingsFile();
 }
 
+std::optional<QString> DesktopMotionSetting::animationDurationFactor(std::string_view text) {
+    std::optional<QString> found;
+    bool inGroup = false;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const std::size_t end = std::min(text.find('\n', position), text.size());
+        const QString line =
+            QString::fromUtf8(text.data() + position, qsizetype(end - position)).trimmed();
+        position = end + 1;
+        if (line.startsWith(QLatin1Char('['))) {
+            inGroup = line == QLatin1String("[KDE]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (!inGroup || equals < 0) continue;
+        QString key = line.left(equals).trimmed();
+        // Flags such as "[$i]" (immutable) follow the key's name.
+        if (const qsizetype flags = key.indexOf(QLatin1String("[$")); flags > 0) {
+            key = key.left(flags).trimmed();
+        }
+        if (key == QLatin1String("AnimationDurationFactor")) found = line.mid(equals + 1).trimmed();
+    }
+    return found;
+}
+
 void DesktopMotionSetting::readSettingsFile() {
     const QString file = configFolder_ + QStringLiteral("/kdeglobals");
-    if (!QFileInfo::exists(file)) return;
+    std::string text;
+    try {
+        // Never blocking on the interface's thread (a FIFO there would hold it for good), never
+        // through a link, never past a bound far above any desktop's settings.
+        text = readFile(QFile::encodeName(file).toStdString(), Links::refuse, settingsBound);
+    } catch (const FileReadError&) {
+        return;  // missing, or no settings file of the desktop's: no wish known
+    }
     if (!watcher_->files().contains(file)) watcher_->addPath(file);
-    const QSettings settings(file, QSettings::IniFormat);
-    const QVariant factor = settings.value(QStringLiteral("KDE/AnimationDurationFactor"));
-    if (!factor.isValid()) return receiver_(false);
+    const auto factor = animationDurationFactor(text);
+    if (!factor) return receiver_(false);
     bool isNumber = false;
-    const double value = factor.toString().toDouble(&isNumber);
+    const double value = factor->toDouble(&isNumber);
     if (isNumber) receiver_(value == 0);
 }
 

@@ -6,7 +6,10 @@
 #include <QObject>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
+#include <optional>
+#include <string_view>
 
 namespace corvanta {
 
@@ -23,6 +26,13 @@ class DesktopMotionSetting : public QObject {
     // `configFolder` holds the desktop's settings files ($XDG_CONFIG_HOME).
     DesktopMotionSetting(QDBusConnection sessionBus, QString configFolder, Receiver receiver,
                          QObject* parent);
+
+    // The largest settings file read: a desktop's, themes and all, takes a few dozen KiB.
+    static constexpr std::size_t settingsBound = std::size_t(1) << 20;
+
+    // The value of AnimationDurationFactor in the [KDE] group of a kdeglobals text, as written;
+    // none when it holds none.
+    static std::optional<QString> animationDurationFactor(std::string_view text);
 
   private slots:
     // The portal's SettingChanged(namespace, key, value).

@@ -13,7 +13,7 @@
 namespace corvanta {
 namespace {
 
-enum class FileKind { absent, regular, other, tooLarge, unreadable };
+enum class FileKind { absent, regular, link, other, tooLarge, unreadable };
 
 struct FileContents {
     FileKind kind = FileKind::absent;
@@ -26,12 +26,14 @@ FileContents unreadable(int error) {
 }
 
 // Opens without blocking (a FIFO with no writer would hold open() for ever) and reads only a
-// regular file within the bound.
+// regular file within the bound, never through a link: the settings writer would write through it
+// to wherever it points, and a recovery would replace the user's link with a plain file.
 FileContents readIfRegular(const std::filesystem::path& path) {
     try {
-        return {FileKind::regular, readFile(path, Links::follow, settingsFileBound), {}};
+        return {FileKind::regular, readFile(path, Links::refuse, settingsFileBound), {}};
     } catch (const FileReadError& error) {
-        if (error.errorNumber() == EFBIG) return {FileKind::tooLarge, {}, {}};
+        if (error.isTooLarge()) return {FileKind::tooLarge, {}, {}};
+        if (error.isLink()) return {FileKind::link, {}, {}};
         switch (error.reason()) {
             case FileReadError::Reason::missing:
                 return {};
@@ -256,6 +258,13 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
                     .arg(settingsFileBound >> 20)
                     .arg(keptAs);
             }
+            if (link) {
+                return QStringLiteral(
+                           "Settings file %1 was a symbolic link, which is never followed: the "
+                           "link was set aside as %2, its target left as it is, and the settings "
+                           "start afresh.")
+                    .arg(fileName, keptAs);
+            }
             return QStringLiteral(
                        "Settings file %1 was not a regular file: it was set aside as %2 "
                        "and the settings start afresh.")
@@ -282,9 +291,10 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
                     .arg(settingsFileBound >> 20);
             }
             return QStringLiteral(
-                       "Settings file %1 is not a regular file and could not be moved "
-                       "aside: the settings are not read or saved this time.")
-                .arg(fileName);
+                       "Settings file %1 is %2 and could not be moved aside: the settings are "
+                       "not read or saved this time.")
+                .arg(fileName, link ? QStringLiteral("a symbolic link, which is never followed,")
+                                    : QStringLiteral("not a regular file"));
     }
     return std::nullopt;
 }
@@ -306,9 +316,12 @@ SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now
         check.reason = QString::fromStdString(contents.reason);
         return check;
     }
-    if (contents.kind == FileKind::other || contents.kind == FileKind::tooLarge) {
-        // Renamed, never copied: a copy of a huge file would fill the disk with it.
+    if (contents.kind == FileKind::other || contents.kind == FileKind::tooLarge ||
+        contents.kind == FileKind::link) {
+        // Renamed, never copied: a copy of a huge file would fill the disk with it, and a link
+        // renamed stays a link, its target untouched.
         check.tooLarge = contents.kind == FileKind::tooLarge;
+        check.link = contents.kind == FileKind::link;
         const std::filesystem::path aside = asideName(iniPath, now);
         std::error_code error;
         std::filesystem::rename(path, aside, error);

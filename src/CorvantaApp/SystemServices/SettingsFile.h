@@ -17,8 +17,8 @@ struct SettingsFileCheck {
     enum class Outcome {
         // Absent, or a regular file the reader takes in whole.
         intact,
-        // Not a regular file (a FIFO, a folder, a device), or one past `settingsFileBound`:
-        // renamed aside, never copied; the settings start afresh.
+        // Not a regular file (a FIFO, a folder, a device, a symbolic link, never followed), or one
+        // past `settingsFileBound`: renamed aside, never copied; the settings start afresh.
         setAside,
         // A regular file the reader cannot take in whole: its bytes kept aside, every line that
         // reads on its own as `key=value` written back.
@@ -36,6 +36,7 @@ struct SettingsFileCheck {
     int recoveredSettings = 0;
     int droppedLines = 0;
     bool tooLarge = false;  // set aside, or unusable, for its size
+    bool link = false;      // set aside, or unusable, for being a symbolic link
 
     // The event log's line about it; none when intact.
     std::optional<QString> logLine(const QString& fileName) const;

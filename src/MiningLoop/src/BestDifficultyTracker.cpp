@@ -1,6 +1,7 @@
 #include "corvanta/loop/BestDifficultyTracker.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "corvanta/mining/Difficulty.h"
 
@@ -10,6 +11,11 @@ BestDifficultyTracker::BestDifficultyTracker(BestDifficultyStore store) : store_
     if (const auto stored = store_.load()) {
         allTimeBestDigest_.emplace(stored->begin(), stored->end());
     }
+}
+
+std::vector<std::string> BestDifficultyTracker::takeNotices() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(notices_, {});
 }
 
 std::optional<BestDifficultyReport> BestDifficultyTracker::report(
@@ -25,9 +31,14 @@ std::optional<BestDifficultyReport> BestDifficultyTracker::report(
                                          allTimeBestDigest_->begin(), allTimeBestDigest_->end())) {
             allTimeBestDigest_ = *sessionBestDigest;
             try {
-                store_.save(*sessionBestDigest);
-            } catch (const std::exception&) {
+                auto saved = store_.save(*sessionBestDigest);
+                // The file held a better one than this run knew of: that one stays the best.
+                allTimeBestDigest_.emplace(saved.held.begin(), saved.held.end());
+                if (saved.notice) notices_.push_back(std::move(*saved.notice));
+            } catch (const std::exception& error) {
                 // Kept in memory for the rest of the session; the next improvement tries again.
+                notices_.push_back(std::string("Best difficulty not saved: ") + error.what() +
+                                   ". It is kept in memory until it can be written.");
             }
         }
         allTime = *allTimeBestDigest_;

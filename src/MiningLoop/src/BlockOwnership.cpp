@@ -29,6 +29,7 @@ void appendText(Bytes& out, std::string_view text) {
 std::string machineId() {
     for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
         try {
+            // 33 bytes; the second is often a link to the first, as the system makes it.
             auto text = readFile(file, Links::follow, 4096);
             while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
             if (!text.empty()) return text;

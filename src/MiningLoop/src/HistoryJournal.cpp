@@ -22,11 +22,12 @@ Contents read(const std::filesystem::path& journal, std::size_t maxBytes) {
         text = readFile(journal, Links::refuse, maxBytes);
     } catch (const FileReadError& error) {
         if (error.reason() == FileReadError::Reason::notRegular) contents.notRegular = true;
-        if (error.errorNumber() == EFBIG) {
-            contents.pastBound = true;
-        } else if (error.reason() == FileReadError::Reason::unreadable) {
-            contents.unreadable = error.what();
+        contents.link = error.isLink();
+        if (error.isTooLarge()) {
+            contents.tooLarge = true;
+            return contents;
         }
+        if (error.reason() == FileReadError::Reason::unreadable) contents.unreadable = error.what();
         return contents;
     }
     auto lines = splitLines(text);

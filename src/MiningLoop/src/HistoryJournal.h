@@ -4,6 +4,7 @@
 // line, beside the store's file. Appending a line costs the same whatever the store's length; the
 // store folds the journal into its file now and then and removes it.
 
+#include <cstddef>
 #include <filesystem>
 #include <limits>
 #include <optional>
@@ -23,14 +24,16 @@ struct Contents {
     bool unfinishedTail = false;
     // Something other than a regular file (a link, a FIFO) is in the journal's place.
     bool notRegular = false;
-    // The journal is larger than the reader's bound: it was not read.
-    bool pastBound = false;
+    // A link in particular.
+    bool link = false;
+    // A regular file past the bound the reader set: not a byte of it read.
+    bool tooLarge = false;
     // The journal is there but could not be read: why.
     std::optional<std::string> unreadable;
 };
 
-// Reads the journal without ever blocking, never through a link, and never more than `maxBytes`
-// of it; a missing, unreadable, irregular or larger one has no lines.
+// Reads the journal without ever blocking, never through a link, never past `maxBytes`; a
+// missing, unreadable, irregular or too large one has no lines.
 Contents read(const std::filesystem::path& journal,
               std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 

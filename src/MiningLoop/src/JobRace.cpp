@@ -96,6 +96,9 @@ JobRaceWinner JobRace::hashingSide(std::uint64_t startingExtranonce,
             const auto report = bestDifficultyTracker.report(
                 std::vector<std::uint8_t>(best->begin(), best->end()), job.target.bigEndianBytes);
             if (report) onEvent(BestDifficulty{report->session, report->allTime, report->network});
+            for (auto& notice : bestDifficultyTracker.takeNotices()) {
+                onEvent(StoreNotice{std::move(notice), std::nullopt});
+            }
         }
         if (outcome) return RaceBlockFound{*outcome, extranonce};
         throwIfStopRequested(stop);

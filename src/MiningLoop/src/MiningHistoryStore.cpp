@@ -103,8 +103,16 @@ MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
 MiningHistoryStore::~MiningHistoryStore() = default;
 
 void MiningHistoryStore::loadLocked() {
-    auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode);
+    auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode, fileBound);
     for (const auto& block : loaded.records) records_->append(loop::HistoryRecord::of(block));
+    if (loaded.quarantined) {
+        const auto what = "History file " + fileURL_.string() + " " + loaded.asideReason;
+        setAsideNotices_.push_back(*loaded.quarantined != fileURL_
+                                       ? what + ": it was set aside as " +
+                                             loaded.quarantined->string() + "."
+                                       : what + " and could not be set aside: found blocks are " +
+                                             "kept in memory until it is moved away.");
+    }
     quarantinedFileURL_ = std::move(loaded.quarantined);
     mayWrite_ = loaded.mayWrite;
     unreadable_ = std::move(loaded.unreadable);
@@ -115,20 +123,37 @@ void MiningHistoryStore::loadLocked() {
 }
 
 void MiningHistoryStore::loadJournal() {
-    const auto contents = journal::read(journal_.url());
+    const auto contents = journal::read(journal_.url(), journalBound);
+    if (contents.tooLarge || contents.notRegular) {
+        // Never opened for reading: set aside now, so that no append ever goes through a link
+        // or waits on a FIFO, and nothing of it is lost.
+        const auto aside = storefile::moveAside(journal_.url());
+        const auto what = "History journal " + journal_.url().string() + " " +
+                          unusableText(contents.tooLarge, contents.link, journalBound);
+        if (aside) {
+            journal_.setAsideUnread(*aside);
+            setAsideNotices_.push_back(what + ": it was set aside as " + aside->string() + ".");
+            return;
+        }
+        // What it holds is not known: nothing may be folded over it.
+        mayWrite_ = false;
+        setAsideNotices_.push_back(what + " and could not be set aside: found blocks are kept " +
+                                   "in memory until it is moved away.");
+    }
     if (contents.unreadable) {
         // Folding would remove a journal whose records were never seen.
         if (!unreadable_) unreadable_ = contents.unreadable;
         mayWrite_ = false;
     }
-    if (contents.lines.empty() && !contents.unfinishedTail && !contents.notRegular) {
+    if (contents.lines.empty() && !contents.unfinishedTail && !contents.notRegular &&
+        !contents.tooLarge) {
         journal_.loaded(0, false);
         return;
     }
     std::set<std::array<std::uint8_t, 16>> ids;
     for (const auto& record : *records_) ids.insert(record.id);
     // A link or FIFO in the journal's place is set aside like a damaged journal, never written to.
-    bool damaged = contents.unfinishedTail || contents.notRegular;
+    bool damaged = contents.unfinishedTail || contents.notRegular || contents.tooLarge;
     for (const auto& line : contents.lines) {
         loop::HistoryRecord record;
         try {
@@ -176,6 +201,11 @@ std::optional<std::string> MiningHistoryStore::unreadableReason() const {
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedFileURL() const {
     std::lock_guard lock(mutex_);
     return quarantinedFileURL_;
+}
+
+std::vector<std::string> MiningHistoryStore::setAsideNotices() const {
+    std::lock_guard lock(mutex_);
+    return setAsideNotices_;
 }
 
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedJournalURL() const {

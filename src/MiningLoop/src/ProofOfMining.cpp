@@ -93,7 +93,7 @@ JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t co
                         std::string head, const std::function<void(ProofEntry&&)>& take) {
     const auto contents = journal::read(journalURL, ProofOfMining::journalBound);
     JournalRead read{contents.lines.size(), contents.unfinishedTail,
-                     contents.notRegular || contents.pastBound, contents.unreadable, std::nullopt};
+                     contents.notRegular || contents.tooLarge, contents.unreadable, std::nullopt};
     const auto taken = ProofOfMining::takeJournal(contents.lines, count, std::move(head), take);
     if (taken.refused) {
         read.damaged = true;

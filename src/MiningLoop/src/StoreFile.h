@@ -1,12 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/SetAside.h"
 #include "corvanta/support/StrictJson.h"
 
 namespace corvanta::storefile {
@@ -35,26 +38,31 @@ template <typename Records>
 struct LoadedFile {
     Records records{};
     std::optional<std::filesystem::path> quarantined;
+    // Why it was set aside: "is larger than 64 MiB", "is not a regular file", ...
+    std::string asideReason;
     // The file is there but the system would not let it be read: why. Its records are not known,
     // so nothing may be written over it until it reads again.
     std::optional<std::string> unreadable;
     bool mayWrite = true;
 };
 
-// Reads and decodes a store's file without ever blocking: missing gives no records; undecodable
-// (the decoder throws json::DecodeError) or not a regular file (a FIFO, a link, a folder) gives no
-// records and is put aside; present but unreadable gives no records and no leave to write.
+// Reads and decodes a store's file without ever blocking: missing gives no records; not a regular
+// file (a FIFO, a link, a folder) or past `maxBytes` gives no records and is renamed aside unread;
+// undecodable (the decoder throws json::DecodeError) gives no records and is put aside; present
+// but unreadable gives no records and no leave to write.
 template <typename Records, typename Decode>
-LoadedFile<Records> load(const std::filesystem::path& file, Decode decode) {
+LoadedFile<Records> load(const std::filesystem::path& file, Decode decode,
+                         std::size_t maxBytes = std::numeric_limits<std::size_t>::max()) {
     LoadedFile<Records> loaded;
     std::string contents;
     try {
-        contents = readFile(file, Links::refuse);
+        contents = readFile(file, Links::refuse, maxBytes);
     } catch (const FileReadError& error) {
-        if (error.reason() == FileReadError::Reason::notRegular) {
-            const auto aside = putAside(file);
-            loaded.quarantined = aside.location;
-            loaded.mayWrite = aside.preserved;
+        if (auto reason = unusableReason(error, maxBytes)) {
+            const auto aside = moveAside(file);
+            loaded.quarantined = aside.value_or(file);
+            loaded.asideReason = std::move(*reason);
+            loaded.mayWrite = aside.has_value();
         } else if (error.reason() == FileReadError::Reason::unreadable) {
             loaded.unreadable = error.what();
             loaded.mayWrite = false;
@@ -63,9 +71,10 @@ LoadedFile<Records> load(const std::filesystem::path& file, Decode decode) {
     }
     try {
         loaded.records = decode(contents);
-    } catch (const json::DecodeError&) {
+    } catch (const json::DecodeError& error) {
         const auto aside = putAside(file);
         loaded.quarantined = aside.location;
+        loaded.asideReason = std::string("could not be decoded (") + error.what() + ")";
         loaded.mayWrite = aside.preserved;
     }
     return loaded;

@@ -14,6 +14,12 @@ void StoreJournal::loaded(std::size_t lines, bool damaged) {
     damaged_ = damaged;
 }
 
+void StoreJournal::setAsideUnread(std::filesystem::path where) {
+    lines_ = 0;
+    damaged_ = false;
+    aside_ = std::move(where);
+}
+
 void StoreJournal::append(std::string_view line) {
     journal::append(url_, line);
     ++lines_;

@@ -52,11 +52,8 @@ void reportHistoryFiles(const MiningHistoryStore& history, const MiningEventHand
                 ". It is left as it is; found blocks are kept in memory until it can be read.",
             std::nullopt});
     }
-    if (const auto aside = history.quarantinedFileURL(); aside && *aside != history.fileURL()) {
-        onEvent(mining_event::StoreNotice{"History file " + history.fileURL().string() +
-                                              " could not be used; it was set aside as " +
-                                              aside->string() + ".",
-                                          std::nullopt});
+    for (const auto& notice : history.setAsideNotices()) {
+        onEvent(mining_event::StoreNotice{notice, std::nullopt});
     }
 }
 

@@ -1,6 +1,7 @@
 #include "corvanta/node/BinaryIntegrity.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,8 +53,12 @@ std::string lowercased(std::string_view text) {
 namespace BinaryIntegrity {
 
 std::string sha256Hex(const std::filesystem::path& fileAt) {
-    const UniqueFd file(::open(fileAt.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file) throw BinaryIntegrityError(BinaryIntegrityError::FileUnreadable{fileAt.string()});
+    // Never held up by a FIFO in the program's place; only a regular file is a program to run.
+    const UniqueFd file(::open(fileAt.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat status {};
+    if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        throw BinaryIntegrityError(BinaryIntegrityError::FileUnreadable{fileAt.string()});
+    }
     sha256::Sha256 hasher;
     std::vector<std::uint8_t> block(kReadBlock);
     for (;;) {

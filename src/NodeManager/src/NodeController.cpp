@@ -126,6 +126,10 @@ void NodeController::stopLeftoverNode(std::stop_token stop) {
     }
 }
 
+std::vector<std::string> NodeController::takeNotices() {
+    return node_.takeNotices();
+}
+
 RPCCredentials NodeController::readCookie(const std::filesystem::path& cookie,
                                           std::stop_token stop) {
     try {

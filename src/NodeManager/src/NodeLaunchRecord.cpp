@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/SetAside.h"
 #include "corvanta/support/StrictJson.h"
 
 namespace corvanta {
@@ -53,16 +54,39 @@ std::optional<NodeLaunchRecord> NodeLaunchRecord::decode(std::string_view text) 
 
 std::optional<NodeLaunchRecord> NodeLaunchRecord::read(const std::filesystem::path& file) noexcept {
     try {
-        // Far larger than any record: a huge file there is not one, and is not read whole. The
-        // bound holds on the file opened, not on whatever the name led to a moment before.
-        constexpr std::size_t kLargestRecord = 64 * 1024;
-        return decode(readFile(file, Links::refuse, kLargestRecord));
+        return decode(readFile(file, Links::refuse, fileBound));
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> NodeLaunchRecord::setAsideIfUnusable(
+    const std::filesystem::path& file) noexcept {
+    try {
+        std::optional<std::string> why;
+        try {
+            if (!decode(readFile(file, Links::refuse, fileBound))) why = "could not be decoded";
+        } catch (const FileReadError& error) {
+            why = unusableReason(error, fileBound);  // none for a missing or unreadable one
+        }
+        if (!why) return std::nullopt;
+        const auto what = "Node launch record " + file.string() + " " + *why;
+        if (const auto aside = renameAside(file)) {
+            return what + ": it was set aside as " + aside->string() + ".";
+        }
+        return what + " and could not be set aside; no record is kept for this launch.";
     } catch (...) {
         return std::nullopt;
     }
 }
 
 void NodeLaunchRecord::write(const std::filesystem::path& file) const {
+    // Only a record is replaced: anything else there was set aside first, or could not be.
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(file, error)) && !read(file)) {
+        throw FileWriteError("cannot write " + file.string() +
+                             ": something that is no launch record is there");
+    }
     writeFileAtomically(file, encoded());
 }
 

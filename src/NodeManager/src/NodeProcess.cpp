@@ -207,6 +207,11 @@ void NodeProcess::recordLaunch() {
     const auto program = ProcessInfo::executable(pid);
     if (!node || !program) return;  // it is ending already
     const auto file = NodeLaunchRecord::location(configuration_.dataDirectory);
+    // What stands there and is no record is set aside before the record takes its place.
+    if (auto notice = NodeLaunchRecord::setAsideIfUnusable(file)) {
+        const std::lock_guard lock(mutex_);
+        notices_.push_back(std::move(*notice));
+    }
     try {
         NodeLaunchRecord{*node, *program, configuration_.dataDirectory, ProcessInfo::self()}.write(
             file);
@@ -222,6 +227,11 @@ void NodeProcess::recordLaunch() {
         }
     }
     NodeLaunchRecord::removeIfNaming(file, *node);  // its end was handled meanwhile
+}
+
+std::vector<std::string> NodeProcess::takeNotices() {
+    const std::lock_guard lock(mutex_);
+    return std::exchange(notices_, {});
 }
 
 void NodeProcess::forgetLaunch() {

@@ -1,12 +1,8 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <array>
-#include <cerrno>
 #include <cstdint>
 #include <optional>
 
 #include "corvanta/rpc/RPCClient.h"
+#include "corvanta/support/AtomicFile.h"
 
 namespace corvanta {
 namespace {
@@ -38,23 +34,16 @@ std::string base64(std::string_view bytes) {
     return out;
 }
 
-// The whole file, or nullopt when it cannot be opened or read (a folder included).
+// The whole file, or nullopt when it cannot be opened or read. The node writes a plain file of
+// some 75 bytes: anything else in its place (a link, a FIFO that would hold the open for ever, a
+// folder, a huge file) is no cookie of its, and is never read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string contents;
-    std::array<char, 4096> buffer{};
-    bool failed = false;
-    while (true) {
-        const ssize_t count = ::read(fd, buffer.data(), buffer.size());
-        if (count < 0 && errno == EINTR) continue;
-        if (count < 0) failed = true;
-        if (count <= 0) break;
-        contents.append(buffer.data(), static_cast<std::size_t>(count));
+    constexpr std::size_t kLargestCookie = 4096;
+    try {
+        return readFile(path, Links::refuse, kLargestCookie);
+    } catch (const FileReadError&) {
+        return std::nullopt;
     }
-    ::close(fd);
-    if (failed) return std::nullopt;
-    return contents;
 }
 
 constexpr char32_t kReplacement = 0xFFFD;

@@ -1,6 +1,7 @@
 // What the model does on its own from launch: the first loads, the self-test, the widgets'
 // snapshot, proof entries and the lifetime hash count.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QSignalSpy>
@@ -107,6 +108,25 @@ TEST(SessionLaunch, TheFoundBlockHistoryLoadsItsBlocksAndAcceptedTotal) {
     const auto first = model->persistedHistoryValue().at(0).value<FoundBlockView>();
     EXPECT_EQ(first.height, 100);
     EXPECT_EQ(first.status, "pending");
+}
+
+// What stands in the history's place at launch and is no history is set aside by the first
+// store to open it, the one the model loads to show, and said once in the event log.
+TEST(SessionLaunch, AHistoryThatIsNoFileIsSetAsideAtLaunchAndSaidOnce) {
+    SessionHarness harness;
+    std::filesystem::create_directories(harness.historyFile().parent_path());
+    ASSERT_EQ(::mkfifo(harness.historyFile().c_str(), 0600), 0);
+    const auto model = harness.make();
+    const auto said = [&] {
+        return logMessages(*model).filter(
+            QStringLiteral("is not a regular file: it was set aside"));
+    };
+    ASSERT_TRUE(waitUntil([&] { return !said().isEmpty(); }));
+    settle(30);
+    EXPECT_EQ(said().size(), 1);
+    EXPECT_TRUE(said().front().contains(QString::fromStdString(harness.historyFile().string())));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(harness.historyFile())));
+    EXPECT_TRUE(model->persistedHistory().empty());
 }
 
 TEST(SessionLaunch, AFailingSelfTestIsLoggedAndNotifiedWithoutASession) {

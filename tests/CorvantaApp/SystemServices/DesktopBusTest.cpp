@@ -12,6 +12,7 @@
 #include "LanguageScope.h"
 #include "Localization/Formatting.h"
 #include "Notifications/MinerNotifications.h"
+#include "OddFiles.h"
 #include "PrivateBus.h"
 #include "Shell/DesktopMotionSetting.h"
 #include "Shell/Platform.h"
@@ -377,6 +378,45 @@ TEST_F(DesktopBus, WithoutAPortalReduceMotionFollowsTheDesktopsSettingsFile) {
     QFile::remove(file);
     write("0");
     ASSERT_TRUE(waitUntil([&] { return reduce == true; }));
+}
+
+// The desktop's file is read on the interface's thread: what stands in its place and is no
+// settings file (a FIFO no one writes to, a link, a huge file, a folder) is passed over without
+// a wait, and left where it is: the file is the desktop's, not ours to move.
+TEST(DesktopMotionSettingFile, WhatIsNoSettingsFileInTheDesktopsPlaceIsPassedOverWithoutAWait) {
+    for (const auto kind : testing::everyOddKind) {
+        SCOPED_TRACE(testing::nameOf(kind));
+        const testing::TempDir config;
+        const auto path = config.path() / "kdeglobals";
+        const auto placed = testing::placeOdd(kind, path, config.path() / "elsewhere",
+                                              "[KDE]\nAnimationDurationFactor=0\n");
+        std::optional<bool> reduce;
+        // No session bus: the file is read before the constructor returns.
+        DesktopMotionSetting setting(
+            QDBusConnection(QStringLiteral("corvanta-no-such-bus")),
+            QString::fromStdString(config.path().string()), [&](bool value) { reduce = value; },
+            nullptr);
+        EXPECT_FALSE(reduce.has_value()) << "a value taken from it";
+        // The desktop's real file, written later, is still followed.
+        const auto real = config.path() / "real";
+        testing::writeText(real, "[KDE]\nAnimationDurationFactor=0.5\n");
+        std::filesystem::rename(path, config.path() / "moved");
+        std::filesystem::rename(real, path);
+        ASSERT_TRUE(waitUntil([&] { return reduce.has_value(); }));
+        EXPECT_EQ(reduce, false);
+        EXPECT_EQ(testing::whereSetAside(placed, config.path(), path), config.path() / "moved");
+    }
+}
+
+TEST(DesktopMotionSettingFile, TheFactorIsTakenFromTheKdeGroupOnly) {
+    using Setting = DesktopMotionSetting;
+    EXPECT_EQ(Setting::animationDurationFactor("[KDE]\nAnimationDurationFactor=0\n"), "0");
+    EXPECT_EQ(Setting::animationDurationFactor(
+                  "[General]\nAnimationDurationFactor=9\n[KDE]\r\nAnimationDurationFactor[$i]= "
+                  "0.25\r\n[KDE][Other]\nAnimationDurationFactor=7"),
+              "0.25");
+    EXPECT_FALSE(Setting::animationDurationFactor("AnimationDurationFactor=0\n[KDE]\nA=1"));
+    EXPECT_FALSE(Setting::animationDurationFactor(""));
 }
 
 }  // namespace

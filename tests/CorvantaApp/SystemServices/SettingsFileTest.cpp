@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "OddFiles.h"
 #include "SystemServices/Preferences.h"
 #include "SystemServices/SettingsFile.h"
 #include "TestSupport.h"
@@ -173,6 +174,35 @@ TEST(SettingsFile, WhatIsNotARegularFileIsSetAsideWithoutBeingOpened) {
         EXPECT_TRUE(preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
                                           QStringLiteral("regtest")));
         EXPECT_TRUE(fs::is_regular_file(folder.file));
+    }
+}
+
+// Neither the check nor the settings writer ever goes through a link: the link itself is set
+// aside (still a link, its target untouched and never copied), and the settings start afresh in
+// a plain file of their own.
+TEST(SettingsFile, ALinkInItsPlaceIsSetAsideUnfollowedAndItsTargetLeftAlone) {
+    for (const auto kind : testing::everyOddKind) {
+        SCOPED_TRACE(testing::nameOf(kind));
+        SettingsFolder folder;
+        const std::string settings = "[General]\nrigwell.powerMode=max\nnot a setting\n";
+        const auto placed =
+            testing::placeOdd(kind, folder.file, folder.dir.path() / "elsewhere", settings);
+        const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+        ASSERT_EQ(check.outcome, Outcome::setAside);
+        EXPECT_EQ(check.link, kind == testing::OddKind::link);
+        EXPECT_EQ(testing::checkSetAside(placed, folder.file), "");
+        EXPECT_EQ(testing::whereSetAside(placed, folder.dir.path(), folder.file), folder.aside);
+        const auto line = check.logLine(QStringLiteral("Corvanta.conf"));
+        ASSERT_TRUE(line);
+        if (kind == testing::OddKind::link) {
+            EXPECT_TRUE(line->contains(QStringLiteral("symbolic link"))) << line->toStdString();
+        }
+        Preferences preferences(folder.path());
+        EXPECT_FALSE(preferences.contains(QStringLiteral("rigwell.powerMode")));
+        EXPECT_TRUE(preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
+                                          QStringLiteral("regtest")));
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.file)));
+        EXPECT_EQ(testing::checkSetAside(placed, folder.file), "") << "after the write";
     }
 }
 

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "corvanta/mining/BestDifficultyStore.h"
@@ -28,8 +29,13 @@ class BestDifficultyTracker {
         const std::optional<std::vector<std::uint8_t>>& sessionBestDigest,
         std::span<const std::uint8_t> networkTargetBigEndianBytes);
 
+    // The event log's lines about the file since the last call: one set aside before a save, a
+    // save that failed. The caller says each once.
+    std::vector<std::string> takeNotices();
+
   private:
     BestDifficultyStore store_;
+    std::vector<std::string> notices_;
     std::mutex mutex_;
     std::optional<std::vector<std::uint8_t>> allTimeBestDigest_;
 };

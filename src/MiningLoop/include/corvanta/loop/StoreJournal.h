@@ -23,6 +23,9 @@ class StoreJournal {
 
     // What loading the store found in the journal.
     void loaded(std::size_t lines, bool damaged);
+    // Loading found no journal it could read (a link, a FIFO, one past its bound) and set it
+    // aside unread, at `where`.
+    void setAsideUnread(std::filesystem::path where);
     // Appends one record's line, synced to the disk. Throws FileWriteError, counting nothing.
     void append(std::string_view line);
     // Something the store will not read (past its bound, a link, a FIFO, a folder) is in the

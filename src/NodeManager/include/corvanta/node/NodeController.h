@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 #include <stop_token>
+#include <string>
+#include <vector>
 
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/ChainStatus.h"
@@ -104,6 +106,10 @@ class NodeController {
     // number of the signal that ended it). Ends the system requested itself are passed over.
     // Throws Cancelled.
     std::int32_t waitForUnexpectedTermination(std::stop_token stop);
+
+    // The event log's lines about the files beside the node's data folder since the last call (a
+    // launch record set aside). Thread-safe.
+    std::vector<std::string> takeNotices();
 
   private:
     class StartInFlight;

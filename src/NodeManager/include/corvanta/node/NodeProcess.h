@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "corvanta/node/BinaryLocator.h"
 #include "corvanta/node/NodeConfiguration.h"
@@ -102,6 +103,10 @@ class NodeProcess {
     // Throws Cancelled.
     NodeTerminationReason waitForTermination(std::stop_token stop);
 
+    // The event log's lines since the last call about what stood where the launch record goes
+    // and was set aside before the record was written. Thread-safe.
+    std::vector<std::string> takeNotices();
+
   private:
     // With the node exited: waits (up to exitHandledWait) for its output to be drained, then
     // returns its status and output tail.
@@ -128,6 +133,7 @@ class NodeProcess {
     bool requestedTermination_ = false;
     std::optional<NodeTerminationReason> lastTerminationReason_;
     std::unique_ptr<const ProcessIdentity> recorded_;  // the node the launch record names
+    std::vector<std::string> notices_;
     std::atomic<std::int64_t> outputHandlerInvocations_{0};
 
     std::jthread watcher_;  // one per launch: reads the output, observes the end

@@ -28,8 +28,8 @@ struct RPCCredentials {
 
     // "Basic " + Base64(user ":" password).
     std::string authorizationHeader() const;
-    // Reads "user:password" from the node's cookie file. Throws RPCTransportError
-    // CookieUnreadable / MalformedCookie.
+    // Reads "user:password" from the node's cookie file: a regular file of at most 4 KiB, never
+    // through a link, never blocking. Throws RPCTransportError CookieUnreadable / MalformedCookie.
     static RPCCredentials readingCookie(const std::filesystem::path& path);
 
     bool operator==(const RPCCredentials&) const = default;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <limits>
@@ -81,6 +82,10 @@ class FileReadError : public std::runtime_error {
     Reason reason() const { return reason_; }
     // The system's error (EFBIG for a file past the bound the reader set); 0 when it gave none.
     int errorNumber() const { return errorNumber_; }
+    // Larger than the bound the reader set: never read.
+    bool isTooLarge() const { return errorNumber_ == EFBIG; }
+    // A symbolic link in the file's place, refused unfollowed.
+    bool isLink() const { return reason_ == Reason::notRegular && errorNumber_ == ELOOP; }
 
   private:
     Reason reason_;
@@ -93,9 +98,12 @@ enum class Links {
 };
 
 // Reads a whole regular file. The open never blocks (a FIFO in the file's place would hold the
-// caller until some writer came) and anything but a regular file is refused before a byte is read.
-// Throws FileReadError, whose reason tells a missing file from one that is there but unreadable;
-// a file of more than `maxBytes` is unreadable (EFBIG), and is never read whole.
+// caller until some writer came) and anything but a regular file is refused before a byte is read:
+// the kind and the size are those of the descriptor opened, not of whatever the name led to a
+// moment before. Throws FileReadError, whose reason tells a missing file from one that is there
+// but unreadable; a file of more than `maxBytes` is unreadable (EFBIG, isTooLarge()), and not a
+// byte of it is read. Every file of the user's folders or the node's is read with a bound fitted
+// to its largest honest size and with links refused.
 std::string readFile(const std::filesystem::path& path, Links links = Links::follow,
                      std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
