@@ -423,6 +423,15 @@ std::map<std::int64_t, std::vector<std::uint8_t>> blocksOf(const RPCClient& clie
     return found;
 }
 
+// The walk's place for the installation's mark, as the file holds it.
+HistoryReconciliation::MarkPlace placeOf(const std::filesystem::path& walkRecord,
+                                         const BlockOwnership& owner) {
+    const auto reading = HistoryReconciliation::readWalkPlaces(walkRecord, owner.mark);
+    EXPECT_FALSE(reading.problem) << *reading.problem;
+    const auto found = reading.places.find(owner.mark);
+    return found == reading.places.end() ? HistoryReconciliation::MarkPlace{} : found->second;
+}
+
 std::map<std::int64_t, std::vector<std::uint8_t>> byHeight(const std::vector<FoundBlock>& blocks) {
     std::map<std::int64_t, std::vector<std::uint8_t>> found;
     for (const auto& block : blocks) {
@@ -460,7 +469,8 @@ TEST_F(MiningLoopNodeTest, OnlyThisInstallationsMissedBlocksComeBackFromTheChain
     engine_->setPaused(true);
     log_.clear();
     startMining(makeCoordinator({}, {}, {}, walkRecord));
-    ASSERT_TRUE(testing::eventually([&] { return std::filesystem::exists(walkRecord); }));
+    ASSERT_TRUE(testing::eventually(
+        [&] { return placeOf(walkRecord, ownershipOf(dir_.path())).walked.has_value(); }));
     stopMining();
 
     const auto ours = blocksOf(*client_, ownershipOf(dir_.path()));
@@ -474,7 +484,7 @@ TEST_F(MiningLoopNodeTest, OnlyThisInstallationsMissedBlocksComeBackFromTheChain
         EXPECT_EQ(theirs.count(height), 1u) << height;
         EXPECT_EQ(ours.count(height), 0u) << height;
     }
-    const auto walked = HistoryReconciliation::readWalkedThrough(walkRecord);
+    const auto walked = placeOf(walkRecord, ownershipOf(dir_.path())).walked;
     ASSERT_TRUE(walked);
     EXPECT_EQ(walked->height, blockCount());
 
@@ -542,6 +552,200 @@ TEST_F(MiningLoopNodeTest, APendingFileCountsOnlyForABlockOfOurs) {
         setAside += entry.path().filename().string().starts_with("set-aside-pending-");
     }
     EXPECT_EQ(setAside, 2u);
+}
+
+// Where the walk starts: just above its place, which vouches for every block of ours below it;
+// from the first height mined when the history holds less than the place vouches for.
+TEST_F(MiningLoopNodeTest, TheWalkStartsAboveItsPlaceUnlessTheHistoryLostWhatItVouchedFor) {
+    const auto owner = ownershipOf(dir_.path());
+    const auto thrown = std::make_shared<MiningHistoryStore>(dir_.path() / "thrown" / "h.json");
+    const auto mineUntil = [&](std::size_t n) {
+        startMining(makeCoordinator({}, thrown));
+        ASSERT_TRUE(testing::eventually([&] { return thrown->allBlocks().size() >= n; }));
+        stopMining();
+    };
+    mineUntil(2);
+    const auto placeHeight = blockCount();
+    generate(3);
+    mineUntil(4);
+    const auto tip = blockCount();
+    const auto ours = blocksOf(*client_, owner);
+    ASSERT_GE(ours.size(), 4u);
+    ASSERT_LE(ours.begin()->first, placeHeight);
+    const auto hashAt = [&](std::int64_t height) {
+        return json::as<std::string>(
+            client_->call("getblockhash", {RPCParam::integer(height)}, 10, {}));
+    };
+    const auto heightsOf = [](const std::vector<FoundBlock>& blocks) {
+        std::vector<std::int64_t> heights;
+        for (const auto& block : blocks) heights.push_back(block.height);
+        return heights;
+    };
+    const auto heightsAbove = [&](std::int64_t height) {
+        std::vector<std::int64_t> heights;
+        for (const auto& [h, hash] : ours) {
+            if (h > height) heights.push_back(h);
+        }
+        return heights;
+    };
+
+    HistoryReconciliation::MarkPlace place{
+        HistoryReconciliation::WalkedThrough{placeHeight, hashAt(placeHeight), 0},
+        ours.begin()->first};
+    MiningHistoryStore above(dir_.path() / "above" / "h.json");
+    auto walk = HistoryReconciliation::reconcile(above, *client_, owner, place, tip, 30, {});
+    EXPECT_TRUE(walk.complete);
+    EXPECT_EQ(walk.from, placeHeight + 1);
+    EXPECT_EQ(heightsOf(walk.added), heightsAbove(placeHeight));
+
+    // The same place vouching for two records at or below it, of which this history holds none.
+    place.walked->records = 2;
+    MiningHistoryStore rebuilt(dir_.path() / "rebuilt" / "h.json");
+    walk = HistoryReconciliation::reconcile(rebuilt, *client_, owner, place, tip, 30, {});
+    EXPECT_TRUE(walk.complete);
+    EXPECT_EQ(walk.from, ours.begin()->first);
+    EXPECT_EQ(byHeight(walk.added), ours);
+    // Once whole again, the place is trusted.
+    walk = HistoryReconciliation::reconcile(rebuilt, *client_, owner, place, tip, 30, {});
+    EXPECT_EQ(walk.from, placeHeight + 1);
+    EXPECT_TRUE(walk.added.empty());
+    EXPECT_EQ(byHeight(rebuilt.allBlocks()), ours);
+}
+
+// Room again after a run that could write nothing: the loop writes what it held at once, history
+// first, and only then lets the pending files of those blocks go.
+TEST_F(MiningLoopNodeTest, BlocksHeldInMemoryAreWrittenOnceThereIsRoomAgain) {
+    const auto historyFolder = historyFile().parent_path();
+    testing::writeText(historyFolder, "a file where the history folder should be");
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 2; }));
+    EXPECT_FALSE(coordinator_->saveHeldInMemory());
+    const auto pendingHashes = [&] {
+        std::set<std::string> hashes;
+        for (const auto& entry : PendingBlockStore::load(pendingDirectory())) {
+            hashes.insert(entry.block.blockHashHex);
+        }
+        return hashes;
+    };
+    const auto displayHashOf = [](const FoundBlock& block) {
+        return BitcoinEncoding::hexString(
+            std::vector<std::uint8_t>(block.blockHash.rbegin(), block.blockHash.rend()));
+    };
+    // Not on disk in the history: each stays a pending file.
+    for (const auto& block : history_->allBlocks()) {
+        EXPECT_EQ(pendingHashes().count(displayHashOf(block)), 1u) << block.height;
+    }
+
+    // Nothing more found meanwhile, so the loop's own next record writes nothing in its place.
+    engine_->setPaused(true);
+    std::filesystem::remove(historyFolder);
+    const auto held = history_->allBlocks();
+    ASSERT_TRUE(coordinator_->saveHeldInMemory());
+    const auto onDisk = byHeight(MiningHistoryStore(historyFile()).allBlocks());
+    const auto stillPending = pendingHashes();
+    for (const auto& block : held) {
+        EXPECT_EQ(onDisk.count(block.height), 1u) << block.height;
+        EXPECT_EQ(stillPending.count(displayHashOf(block)), 0u) << block.height;
+    }
+    stopMining();
+}
+
+// A full disk all through a run, then a long absence: what the run held in memory comes back from
+// the chain however far it has grown, since the place never moved past it.
+TEST_F(MiningLoopNodeTest, BlocksHeldInMemoryComeBackHoweverFarTheChainHasGrown) {
+    const auto owner = ownershipOf(dir_.path());
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    // Neither the history nor a pending file can be written.
+    const auto historyFolder = historyFile().parent_path();
+    testing::writeText(historyFolder, "no room");
+    testing::writeText(rejectedDirectory(), "no room");
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 3; }));
+    stopMining();
+    const auto held = byHeight(history_->allBlocks());
+    EXPECT_FALSE(history_->isSaved());
+    const auto place = placeOf(walkRecord, owner);
+    ASSERT_TRUE(place.firstMined);
+    EXPECT_LE(*place.firstMined, held.begin()->first);
+    if (place.walked) {
+        EXPECT_LT(place.walked->height, held.begin()->first);
+    }
+
+    std::filesystem::remove(historyFolder);
+    std::filesystem::remove(rejectedDirectory());
+    for (int hundred = 0; hundred < 11; ++hundred) generate(100);
+    const auto tip = blockCount();
+    ASSERT_GE(tip, held.rbegin()->first + 1100);
+
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    ASSERT_TRUE(history_->allBlocks().empty());
+    engine_->setPaused(true);
+    log_.clear();
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually(
+        [&] {
+            const auto walked = placeOf(walkRecord, owner).walked;
+            return walked && walked->height == tip;
+        },
+        testing::patience * 4));
+    stopMining();
+    const auto ours = blocksOf(*client_, owner);
+    for (const auto& [height, hash] : held) EXPECT_EQ(ours.count(height), 1u) << height;
+    EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+    EXPECT_EQ(log_.all<StoreNotice>().size(), ours.size());
+}
+
+// The history deleted, then damaged, while the walk's place is kept: each time every block of ours
+// comes back from the chain, once.
+TEST_F(MiningLoopNodeTest, ALostHistoryIsRebuiltFromTheChainOnce) {
+    const auto owner = ownershipOf(dir_.path());
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 3; }));
+    stopMining();
+    // A block found as the stop came would be resubmitted and counted at the next start.
+    std::filesystem::remove_all(pendingDirectory());
+    RPCChainStatusSource chain(client_);
+    const auto ours = blocksOf(*client_, owner);
+    ASSERT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+    const auto place = placeOf(walkRecord, owner).walked;
+    ASSERT_TRUE(place);
+    // It vouches for the blocks below the last job, on disk: a block found as the stop came may
+    // lie above it.
+    const auto vouched = std::count_if(
+        ours.begin(), ours.end(), [&](const auto& block) { return block.first <= place->height; });
+    EXPECT_EQ(place->records, vouched);
+    ASSERT_GT(vouched, 0);
+
+    const auto rebuiltOnce = [&](const char* how) {
+        SCOPED_TRACE(how);
+        history_ = std::make_shared<MiningHistoryStore>(historyFile());
+        EXPECT_TRUE(history_->allBlocks().empty());
+        engine_->setPaused(true);
+        log_.clear();
+        startMining(makeCoordinator({}, {}, {}, walkRecord));
+        ASSERT_TRUE(testing::eventually([&] {
+            return history_->allBlocks().size() >= ours.size() &&
+                   log_.all<StoreNotice>().size() >= ours.size();
+        }));
+        stopMining();
+        EXPECT_EQ(byHeight(history_->allBlocks()), ours);
+        EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+    };
+    std::filesystem::remove_all(historyFile().parent_path());
+    rebuiltOnce("history deleted");
+
+    history_->refreshAgainstChain(chain, {});  // all in the file itself
+    ASSERT_FALSE(std::filesystem::exists(history_->journalURL()));
+    testing::writeText(historyFile(), R"([{"height":)");
+    rebuiltOnce("history file damaged");
+    std::size_t setAside = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(historyFile().parent_path())) {
+        setAside += entry.path().filename().string().starts_with("regtest.unreadable-");
+    }
+    EXPECT_EQ(setAside, 1u);
 }
 
 }  // namespace
