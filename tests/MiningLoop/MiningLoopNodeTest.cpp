@@ -748,5 +748,30 @@ TEST_F(MiningLoopNodeTest, ALostHistoryIsRebuiltFromTheChainOnce) {
     EXPECT_EQ(setAside, 1u);
 }
 
+// A walk record it cannot take is set aside by rename, said once, and only then written afresh.
+TEST_F(MiningLoopNodeTest, AWalkRecordItCannotTakeIsSetAsideBeforeAnotherIsWrittenInItsPlace) {
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    const std::string damaged = R"({"marks":{"0102)";
+    testing::writeText(walkRecord, damaged);
+    engine_->setPaused(true);
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually(
+        [&] { return !log_.all<StoreNotice>().empty() && std::filesystem::exists(walkRecord); }));
+    stopMining();
+    const auto notices = log_.all<StoreNotice>();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].message.find("could not be read"), std::string::npos);
+    std::vector<std::filesystem::path> aside;
+    for (const auto& entry : std::filesystem::directory_iterator(dataDirectory())) {
+        if (entry.path().filename().string().starts_with("found-blocks-walked.unreadable-")) {
+            aside.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_NE(notices[0].message.find(aside[0].string()), std::string::npos);
+    EXPECT_EQ(testing::readText(aside[0]), damaged);
+    EXPECT_TRUE(placeOf(walkRecord, ownershipOf(dir_.path())).firstMined);
+}
+
 }  // namespace
 }  // namespace corvanta
