@@ -453,17 +453,20 @@ TEST_F(MiningLoopNodeTest, OnlyThisInstallationsMissedBlocksComeBackFromTheChain
     const auto mineUntil = [&](std::unique_ptr<MiningCoordinator> coordinator,
                                const std::shared_ptr<MiningHistoryStore>& history, std::size_t n) {
         startMining(std::move(coordinator));
-        ASSERT_TRUE(testing::eventually([&] { return history->allBlocks().size() >= n; }));
-        stopMining();
+        const auto found = testing::eventually([&] { return history->allBlocks().size() >= n; });
+        stopMining();  // before the test may end: a run left going would mine beside the next
+        return found;
     };
-    mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 2);
+    ASSERT_TRUE(
+        mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 2));
     // Ours, written into a history that is then lost.
     const auto lost = std::make_shared<MiningHistoryStore>(dir_.path() / "lost" / "regtest.json");
-    mineUntil(makeCoordinator({}, lost), lost, 3);
+    ASSERT_TRUE(mineUntil(makeCoordinator({}, lost), lost, 3));
     generate(2);  // the node's own, to the same script
     client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
                   {});
-    mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 3);
+    ASSERT_TRUE(
+        mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 3));
 
     const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
     engine_->setPaused(true);
@@ -559,15 +562,17 @@ TEST_F(MiningLoopNodeTest, APendingFileCountsOnlyForABlockOfOurs) {
 TEST_F(MiningLoopNodeTest, TheWalkStartsAboveItsPlaceUnlessTheHistoryLostWhatItVouchedFor) {
     const auto owner = ownershipOf(dir_.path());
     const auto thrown = std::make_shared<MiningHistoryStore>(dir_.path() / "thrown" / "h.json");
+    // Each run ends before the test may: a run left going would mine beside the next.
     const auto mineUntil = [&](std::size_t n) {
         startMining(makeCoordinator({}, thrown));
-        ASSERT_TRUE(testing::eventually([&] { return thrown->allBlocks().size() >= n; }));
+        const auto found = testing::eventually([&] { return thrown->allBlocks().size() >= n; });
         stopMining();
+        return found;
     };
-    mineUntil(2);
+    ASSERT_TRUE(mineUntil(2));
     const auto placeHeight = blockCount();
     generate(3);
-    mineUntil(4);
+    ASSERT_TRUE(mineUntil(4));
     const auto tip = blockCount();
     const auto ours = blocksOf(*client_, owner);
     ASSERT_GE(ours.size(), 4u);
@@ -612,8 +617,8 @@ TEST_F(MiningLoopNodeTest, TheWalkStartsAboveItsPlaceUnlessTheHistoryLostWhatItV
     EXPECT_EQ(byHeight(rebuilt.allBlocks()), ours);
 }
 
-// Room again after a run that could write nothing: the loop writes what it held at once, history
-// first, and only then lets the pending files of those blocks go.
+// Room again after a run that could write nothing: what the loop held is written at once, history
+// first, and only then do the pending files of those blocks go.
 TEST_F(MiningLoopNodeTest, BlocksHeldInMemoryAreWrittenOnceThereIsRoomAgain) {
     const auto historyFolder = historyFile().parent_path();
     testing::writeText(historyFolder, "a file where the history folder should be");
@@ -637,8 +642,10 @@ TEST_F(MiningLoopNodeTest, BlocksHeldInMemoryAreWrittenOnceThereIsRoomAgain) {
         EXPECT_EQ(pendingHashes().count(displayHashOf(block)), 1u) << block.height;
     }
 
-    // Nothing more found meanwhile, so the loop's own next record writes nothing in its place.
-    engine_->setPaused(true);
+    // The run ends, so that no record of the loop's own writes what was held in its place; what
+    // it held outlives the run.
+    coordinator_->stop();
+    mining_.join();
     std::filesystem::remove(historyFolder);
     const auto held = history_->allBlocks();
     ASSERT_TRUE(coordinator_->saveHeldInMemory());
@@ -726,11 +733,12 @@ TEST_F(MiningLoopNodeTest, ALostHistoryIsRebuiltFromTheChainOnce) {
         engine_->setPaused(true);
         log_.clear();
         startMining(makeCoordinator({}, {}, {}, walkRecord));
-        ASSERT_TRUE(testing::eventually([&] {
+        const auto back = testing::eventually([&] {
             return history_->allBlocks().size() >= ours.size() &&
                    log_.all<StoreNotice>().size() >= ours.size();
-        }));
+        });
         stopMining();
+        EXPECT_TRUE(back);
         EXPECT_EQ(byHeight(history_->allBlocks()), ours);
         EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
     };
