@@ -702,6 +702,12 @@ TEST_F(MiningLoopNodeTest, BlocksHeldInMemoryComeBackHoweverFarTheChainHasGrown)
     for (const auto& [height, hash] : held) EXPECT_EQ(ours.count(height), 1u) << height;
     EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
     EXPECT_EQ(log_.all<StoreNotice>().size(), ours.size());
+    std::printf(
+        "held in memory: %zu blocks at heights %lld to %lld; tip at the next start %lld; "
+        "ours on the chain %zu, in the history %zu\n",
+        held.size(), static_cast<long long>(held.begin()->first),
+        static_cast<long long>(held.rbegin()->first), static_cast<long long>(tip), ours.size(),
+        MiningHistoryStore(historyFile()).allBlocks().size());
 }
 
 // The history deleted, then damaged, while the walk's place is kept: each time every block of ours
@@ -741,6 +747,9 @@ TEST_F(MiningLoopNodeTest, ALostHistoryIsRebuiltFromTheChainOnce) {
         EXPECT_TRUE(back);
         EXPECT_EQ(byHeight(history_->allBlocks()), ours);
         EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+        std::printf("%s: %zu of %zu blocks of ours back, %zu records\n", how,
+                    byHeight(history_->allBlocks()).size(), ours.size(),
+                    history_->allBlocks().size());
     };
     std::filesystem::remove_all(historyFile().parent_path());
     rebuiltOnce("history deleted");
