@@ -790,5 +790,56 @@ TEST_F(MiningLoopNodeTest, AWalkRecordItCannotTakeIsSetAsideBeforeAnotherIsWritt
     EXPECT_TRUE(placeOf(walkRecord, ownershipOf(dir_.path())).firstMined);
 }
 
+// Blocks held in memory under one payout address, then a run under another: that run's walk moves
+// only its own mark's place, so going back to the first address brings its blocks back.
+TEST_F(MiningLoopNodeTest, BlocksHeldUnderAnEarlierAddressComeBackWhenItIsUsedAgain) {
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    const auto first = ownershipOf(dir_.path());
+    const BlockOwnership second{{0x52}, BlockOwnership::markForThisUser(dir_.path(), Bytes{0x52})};
+    ASSERT_NE(first.mark, second.mark);
+    // Neither the history nor a pending file can be written under the first address.
+    const auto historyFolder = historyFile().parent_path();
+    testing::writeText(historyFolder, "no room");
+    testing::writeText(rejectedDirectory(), "no room");
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining(makeCoordinator(first, {}, {}, walkRecord));
+    const auto found = testing::eventually([&] { return history_->allBlocks().size() >= 2; });
+    stopMining();
+    ASSERT_TRUE(found);
+    const auto held = byHeight(history_->allBlocks());
+
+    std::filesystem::remove(historyFolder);
+    std::filesystem::remove(rejectedDirectory());
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining(makeCoordinator(second, {}, {}, walkRecord));
+    const auto mined = testing::eventually([&] { return history_->allBlocks().size() >= 2; });
+    stopMining();
+    ASSERT_TRUE(mined);
+    // The run ended with all on disk: its mark's place moved past the blocks held before.
+    const auto secondPlace = placeOf(walkRecord, second).walked;
+    ASSERT_TRUE(secondPlace);
+    EXPECT_GT(secondPlace->height, held.rbegin()->first);
+    const auto firstPlace = placeOf(walkRecord, first).walked;
+    if (firstPlace) {
+        EXPECT_LT(firstPlace->height, held.begin()->first);
+    }
+
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    engine_->setPaused(true);
+    startMining(makeCoordinator(first, {}, {}, walkRecord));
+    const auto back = testing::eventually([&] {
+        const auto recorded = byHeight(history_->allBlocks());
+        return std::all_of(held.begin(), held.end(),
+                           [&](const auto& block) { return recorded.count(block.first) == 1; });
+    });
+    stopMining();
+    EXPECT_TRUE(back);
+    const auto onDisk = byHeight(MiningHistoryStore(historyFile()).allBlocks());
+    for (const auto& [height, hash] : held) {
+        ASSERT_EQ(onDisk.count(height), 1u) << height;
+        EXPECT_EQ(onDisk.at(height), hash);
+    }
+}
+
 }  // namespace
 }  // namespace corvanta

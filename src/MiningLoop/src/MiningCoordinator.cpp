@@ -147,9 +147,10 @@ HistoryReconciliation::MarkPlace MiningCoordinator::notePlaceAtStart(
     }
     auto& place = (*walkPlaces_)[ownership_.mark];
     const auto before = place;
-    if (!place.firstMined) {
-        // Known from now on; this walk still goes as deep as it would have without it, for blocks
-        // mined before the lowest height kept.
+    // Known from now on; this walk still goes as deep as it would have without it, for blocks
+    // mined before the lowest height kept. Not from a history that could not be read: its
+    // records may lie deeper.
+    if (!place.firstMined && !historyStore_->unreadableReason()) {
         auto lowest = minedAt;
         for (const auto& block : historyStore_->allBlocks())
             lowest = std::min(lowest, block.height);
