@@ -97,7 +97,7 @@ void ChainWalk(benchmark::State& state) {
         const auto cpuBefore = processCpuSeconds();
         const auto start = Clock::now();
         const auto walk =
-            HistoryReconciliation::reconcile(history, *client, ours, std::nullopt, tip, 120, {});
+            HistoryReconciliation::reconcile(history, *client, ours, {}, tip, 120, {});
         state.SetIterationTime(secondsSince(start));
         state.counters["walk_s"] = secondsSince(start);
         state.counters["cpu_s"] = processCpuSeconds() - cpuBefore;

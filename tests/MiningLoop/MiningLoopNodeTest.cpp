@@ -454,6 +454,15 @@ std::map<std::int64_t, std::vector<std::uint8_t>> blocksOf(const RPCClient& clie
     return found;
 }
 
+// The walk's place for the installation's mark, as the file holds it.
+HistoryReconciliation::MarkPlace placeOf(const std::filesystem::path& walkRecord,
+                                         const BlockOwnership& owner) {
+    const auto reading = HistoryReconciliation::readWalkPlaces(walkRecord, owner.mark);
+    EXPECT_FALSE(reading.problem) << *reading.problem;
+    const auto found = reading.places.find(owner.mark);
+    return found == reading.places.end() ? HistoryReconciliation::MarkPlace{} : found->second;
+}
+
 std::map<std::int64_t, std::vector<std::uint8_t>> byHeight(const std::vector<FoundBlock>& blocks) {
     std::map<std::int64_t, std::vector<std::uint8_t>> found;
     for (const auto& block : blocks) {
@@ -475,23 +484,27 @@ TEST_F(MiningLoopNodeTest, OnlyThisInstallationsMissedBlocksComeBackFromTheChain
     const auto mineUntil = [&](std::unique_ptr<MiningCoordinator> coordinator,
                                const std::shared_ptr<MiningHistoryStore>& history, std::size_t n) {
         startMining(std::move(coordinator));
-        ASSERT_TRUE(testing::eventually([&] { return history->allBlocks().size() >= n; }));
-        stopMining();
+        const auto found = testing::eventually([&] { return history->allBlocks().size() >= n; });
+        stopMining();  // before the test may end: a run left going would mine beside the next
+        return found;
     };
-    mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 2);
+    ASSERT_TRUE(
+        mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 2));
     // Ours, written into a history that is then lost.
     const auto lost = std::make_shared<MiningHistoryStore>(dir_.path() / "lost" / "regtest.json");
-    mineUntil(makeCoordinator({}, lost), lost, 3);
+    ASSERT_TRUE(mineUntil(makeCoordinator({}, lost), lost, 3));
     generate(2);  // the node's own, to the same script
     client_->call("generatetodescriptor", {RPCParam::integer(1), RPCParam::string("raw(52)")}, 30,
                   {});
-    mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 3);
+    ASSERT_TRUE(
+        mineUntil(makeCoordinator(other, otherHistory, otherFolder / "rejected"), otherHistory, 3));
 
     const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
     engine_->setPaused(true);
     log_.clear();
     startMining(makeCoordinator({}, {}, {}, walkRecord));
-    ASSERT_TRUE(testing::eventually([&] { return std::filesystem::exists(walkRecord); }));
+    ASSERT_TRUE(testing::eventually(
+        [&] { return placeOf(walkRecord, ownershipOf(dir_.path())).walked.has_value(); }));
     stopMining();
 
     const auto ours = blocksOf(*client_, ownershipOf(dir_.path()));
@@ -505,7 +518,7 @@ TEST_F(MiningLoopNodeTest, OnlyThisInstallationsMissedBlocksComeBackFromTheChain
         EXPECT_EQ(theirs.count(height), 1u) << height;
         EXPECT_EQ(ours.count(height), 0u) << height;
     }
-    const auto walked = HistoryReconciliation::readWalkedThrough(walkRecord);
+    const auto walked = placeOf(walkRecord, ownershipOf(dir_.path())).walked;
     ASSERT_TRUE(walked);
     EXPECT_EQ(walked->height, blockCount());
 
@@ -683,6 +696,290 @@ TEST_F(MiningLoopNodeTest, APendingBlockForAnEarlierPayoutAddressIsSubmittedAndC
     startWithoutHashing(owner);
     EXPECT_TRUE(log_.all<BlockFound>().empty());
     EXPECT_EQ(MiningHistoryStore(historyFile()).allBlocks().size(), 1u);
+}
+
+// Where the walk starts: just above its place, which vouches for every block of ours below it;
+// from the first height mined when the history holds less than the place vouches for.
+TEST_F(MiningLoopNodeTest, TheWalkStartsAboveItsPlaceUnlessTheHistoryLostWhatItVouchedFor) {
+    const auto owner = ownershipOf(dir_.path());
+    const auto thrown = std::make_shared<MiningHistoryStore>(dir_.path() / "thrown" / "h.json");
+    // Each run ends before the test may: a run left going would mine beside the next.
+    const auto mineUntil = [&](std::size_t n) {
+        startMining(makeCoordinator({}, thrown));
+        const auto found = testing::eventually([&] { return thrown->allBlocks().size() >= n; });
+        stopMining();
+        return found;
+    };
+    ASSERT_TRUE(mineUntil(2));
+    const auto placeHeight = blockCount();
+    generate(3);
+    ASSERT_TRUE(mineUntil(4));
+    const auto tip = blockCount();
+    const auto ours = blocksOf(*client_, owner);
+    ASSERT_GE(ours.size(), 4u);
+    ASSERT_LE(ours.begin()->first, placeHeight);
+    const auto hashAt = [&](std::int64_t height) {
+        return json::as<std::string>(
+            client_->call("getblockhash", {RPCParam::integer(height)}, 10, {}));
+    };
+    const auto heightsOf = [](const std::vector<FoundBlock>& blocks) {
+        std::vector<std::int64_t> heights;
+        for (const auto& block : blocks) heights.push_back(block.height);
+        return heights;
+    };
+    const auto heightsAbove = [&](std::int64_t height) {
+        std::vector<std::int64_t> heights;
+        for (const auto& [h, hash] : ours) {
+            if (h > height) heights.push_back(h);
+        }
+        return heights;
+    };
+
+    HistoryReconciliation::MarkPlace place{
+        HistoryReconciliation::WalkedThrough{placeHeight, hashAt(placeHeight), 0},
+        ours.begin()->first};
+    MiningHistoryStore above(dir_.path() / "above" / "h.json");
+    auto walk = HistoryReconciliation::reconcile(above, *client_, owner, place, tip, 30, {});
+    EXPECT_TRUE(walk.complete);
+    EXPECT_EQ(walk.from, placeHeight + 1);
+    EXPECT_EQ(heightsOf(walk.added), heightsAbove(placeHeight));
+
+    // The same place vouching for two records at or below it, of which this history holds none.
+    place.walked->records = 2;
+    MiningHistoryStore rebuilt(dir_.path() / "rebuilt" / "h.json");
+    walk = HistoryReconciliation::reconcile(rebuilt, *client_, owner, place, tip, 30, {});
+    EXPECT_TRUE(walk.complete);
+    EXPECT_EQ(walk.from, ours.begin()->first);
+    EXPECT_EQ(byHeight(walk.added), ours);
+    // Once whole again, the place is trusted.
+    walk = HistoryReconciliation::reconcile(rebuilt, *client_, owner, place, tip, 30, {});
+    EXPECT_EQ(walk.from, placeHeight + 1);
+    EXPECT_TRUE(walk.added.empty());
+    EXPECT_EQ(byHeight(rebuilt.allBlocks()), ours);
+}
+
+// Room again after a run that could write nothing: what the loop held is written at once, history
+// first, and only then do the pending files of those blocks go.
+TEST_F(MiningLoopNodeTest, BlocksHeldInMemoryAreWrittenOnceThereIsRoomAgain) {
+    const auto historyFolder = historyFile().parent_path();
+    testing::writeText(historyFolder, "a file where the history folder should be");
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining();
+    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 2; }));
+    EXPECT_FALSE(coordinator_->saveHeldInMemory());
+    const auto pendingHashes = [&] {
+        std::set<std::string> hashes;
+        for (const auto& entry : PendingBlockStore::load(pendingDirectory())) {
+            hashes.insert(entry.block.blockHashHex);
+        }
+        return hashes;
+    };
+    const auto displayHashOf = [](const FoundBlock& block) {
+        return BitcoinEncoding::hexString(
+            std::vector<std::uint8_t>(block.blockHash.rbegin(), block.blockHash.rend()));
+    };
+    // Not on disk in the history: each stays a pending file.
+    for (const auto& block : history_->allBlocks()) {
+        EXPECT_EQ(pendingHashes().count(displayHashOf(block)), 1u) << block.height;
+    }
+
+    // The run ends, so that no record of the loop's own writes what was held in its place; what
+    // it held outlives the run.
+    coordinator_->stop();
+    mining_.join();
+    std::filesystem::remove(historyFolder);
+    const auto held = history_->allBlocks();
+    ASSERT_TRUE(coordinator_->saveHeldInMemory());
+    const auto onDisk = byHeight(MiningHistoryStore(historyFile()).allBlocks());
+    const auto stillPending = pendingHashes();
+    for (const auto& block : held) {
+        EXPECT_EQ(onDisk.count(block.height), 1u) << block.height;
+        EXPECT_EQ(stillPending.count(displayHashOf(block)), 0u) << block.height;
+    }
+    stopMining();
+}
+
+// A full disk all through a run, then a long absence: what the run held in memory comes back from
+// the chain however far it has grown, since the place never moved past it.
+TEST_F(MiningLoopNodeTest, BlocksHeldInMemoryComeBackHoweverFarTheChainHasGrown) {
+    const auto owner = ownershipOf(dir_.path());
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    // Neither the history nor a pending file can be written.
+    const auto historyFolder = historyFile().parent_path();
+    testing::writeText(historyFolder, "no room");
+    testing::writeText(rejectedDirectory(), "no room");
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 3; }));
+    stopMining();
+    const auto held = byHeight(history_->allBlocks());
+    EXPECT_FALSE(history_->isSaved());
+    const auto place = placeOf(walkRecord, owner);
+    ASSERT_TRUE(place.firstMined);
+    EXPECT_LE(*place.firstMined, held.begin()->first);
+    if (place.walked) {
+        EXPECT_LT(place.walked->height, held.begin()->first);
+    }
+
+    std::filesystem::remove(historyFolder);
+    std::filesystem::remove(rejectedDirectory());
+    for (int hundred = 0; hundred < 11; ++hundred) generate(100);
+    const auto tip = blockCount();
+    ASSERT_GE(tip, held.rbegin()->first + 1100);
+
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    ASSERT_TRUE(history_->allBlocks().empty());
+    engine_->setPaused(true);
+    log_.clear();
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually(
+        [&] {
+            const auto walked = placeOf(walkRecord, owner).walked;
+            return walked && walked->height == tip;
+        },
+        testing::patience * 4));
+    stopMining();
+    const auto ours = blocksOf(*client_, owner);
+    for (const auto& [height, hash] : held) EXPECT_EQ(ours.count(height), 1u) << height;
+    EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+    EXPECT_EQ(log_.all<StoreNotice>().size(), ours.size());
+    std::printf(
+        "held in memory: %zu blocks at heights %lld to %lld; tip at the next start %lld; "
+        "ours on the chain %zu, in the history %zu\n",
+        held.size(), static_cast<long long>(held.begin()->first),
+        static_cast<long long>(held.rbegin()->first), static_cast<long long>(tip), ours.size(),
+        MiningHistoryStore(historyFile()).allBlocks().size());
+}
+
+// The history deleted, then damaged, while the walk's place is kept: each time every block of ours
+// comes back from the chain, once.
+TEST_F(MiningLoopNodeTest, ALostHistoryIsRebuiltFromTheChainOnce) {
+    const auto owner = ownershipOf(dir_.path());
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually([&] { return history_->allBlocks().size() >= 3; }));
+    stopMining();
+    // A block found as the stop came would be resubmitted and counted at the next start.
+    std::filesystem::remove_all(pendingDirectory());
+    RPCChainStatusSource chain(client_);
+    const auto ours = blocksOf(*client_, owner);
+    ASSERT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+    const auto place = placeOf(walkRecord, owner).walked;
+    ASSERT_TRUE(place);
+    // It vouches for the blocks below the last job, on disk: a block found as the stop came may
+    // lie above it.
+    const auto vouched = std::count_if(
+        ours.begin(), ours.end(), [&](const auto& block) { return block.first <= place->height; });
+    EXPECT_EQ(place->records, vouched);
+    ASSERT_GT(vouched, 0);
+
+    const auto rebuiltOnce = [&](const char* how) {
+        SCOPED_TRACE(how);
+        history_ = std::make_shared<MiningHistoryStore>(historyFile());
+        EXPECT_TRUE(history_->allBlocks().empty());
+        engine_->setPaused(true);
+        log_.clear();
+        startMining(makeCoordinator({}, {}, {}, walkRecord));
+        const auto back = testing::eventually([&] {
+            return history_->allBlocks().size() >= ours.size() &&
+                   log_.all<StoreNotice>().size() >= ours.size();
+        });
+        stopMining();
+        EXPECT_TRUE(back);
+        EXPECT_EQ(byHeight(history_->allBlocks()), ours);
+        EXPECT_EQ(byHeight(MiningHistoryStore(historyFile()).allBlocks()), ours);
+        std::printf("%s: %zu of %zu blocks of ours back, %zu records\n", how,
+                    byHeight(history_->allBlocks()).size(), ours.size(),
+                    history_->allBlocks().size());
+    };
+    std::filesystem::remove_all(historyFile().parent_path());
+    rebuiltOnce("history deleted");
+
+    history_->refreshAgainstChain(chain, {});  // all in the file itself
+    ASSERT_FALSE(std::filesystem::exists(history_->journalURL()));
+    testing::writeText(historyFile(), R"([{"height":)");
+    rebuiltOnce("history file damaged");
+    std::size_t setAside = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(historyFile().parent_path())) {
+        setAside += entry.path().filename().string().starts_with("regtest.unreadable-");
+    }
+    EXPECT_EQ(setAside, 1u);
+}
+
+// A walk record it cannot take is set aside by rename, said once, and only then written afresh.
+TEST_F(MiningLoopNodeTest, AWalkRecordItCannotTakeIsSetAsideBeforeAnotherIsWrittenInItsPlace) {
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    const std::string damaged = R"({"marks":{"0102)";
+    testing::writeText(walkRecord, damaged);
+    engine_->setPaused(true);
+    startMining(makeCoordinator({}, {}, {}, walkRecord));
+    ASSERT_TRUE(testing::eventually(
+        [&] { return !log_.all<StoreNotice>().empty() && std::filesystem::exists(walkRecord); }));
+    stopMining();
+    const auto notices = log_.all<StoreNotice>();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].message.find("could not be read"), std::string::npos);
+    std::vector<std::filesystem::path> aside;
+    for (const auto& entry : std::filesystem::directory_iterator(dataDirectory())) {
+        if (entry.path().filename().string().starts_with("found-blocks-walked.unreadable-")) {
+            aside.push_back(entry.path());
+        }
+    }
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_NE(notices[0].message.find(aside[0].string()), std::string::npos);
+    EXPECT_EQ(testing::readText(aside[0]), damaged);
+    EXPECT_TRUE(placeOf(walkRecord, ownershipOf(dir_.path())).firstMined);
+}
+
+// Blocks held in memory under one payout address, then a run under another: that run's walk moves
+// only its own mark's place, so going back to the first address brings its blocks back.
+TEST_F(MiningLoopNodeTest, BlocksHeldUnderAnEarlierAddressComeBackWhenItIsUsedAgain) {
+    const auto walkRecord = dataDirectory() / "found-blocks-walked.json";
+    const auto first = ownershipOf(dir_.path());
+    const BlockOwnership second{{0x52}, BlockOwnership::markForThisUser(dir_.path(), Bytes{0x52})};
+    ASSERT_NE(first.mark, second.mark);
+    // Neither the history nor a pending file can be written under the first address.
+    const auto historyFolder = historyFile().parent_path();
+    testing::writeText(historyFolder, "no room");
+    testing::writeText(rejectedDirectory(), "no room");
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining(makeCoordinator(first, {}, {}, walkRecord));
+    const auto found = testing::eventually([&] { return history_->allBlocks().size() >= 2; });
+    stopMining();
+    ASSERT_TRUE(found);
+    const auto held = byHeight(history_->allBlocks());
+
+    std::filesystem::remove(historyFolder);
+    std::filesystem::remove(rejectedDirectory());
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    startMining(makeCoordinator(second, {}, {}, walkRecord));
+    const auto mined = testing::eventually([&] { return history_->allBlocks().size() >= 2; });
+    stopMining();
+    ASSERT_TRUE(mined);
+    // The run ended with all on disk: its mark's place moved past the blocks held before.
+    const auto secondPlace = placeOf(walkRecord, second).walked;
+    ASSERT_TRUE(secondPlace);
+    EXPECT_GT(secondPlace->height, held.rbegin()->first);
+    const auto firstPlace = placeOf(walkRecord, first).walked;
+    if (firstPlace) {
+        EXPECT_LT(firstPlace->height, held.begin()->first);
+    }
+
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    engine_->setPaused(true);
+    startMining(makeCoordinator(first, {}, {}, walkRecord));
+    const auto back = testing::eventually([&] {
+        const auto recorded = byHeight(history_->allBlocks());
+        return std::all_of(held.begin(), held.end(),
+                           [&](const auto& block) { return recorded.count(block.first) == 1; });
+    });
+    stopMining();
+    EXPECT_TRUE(back);
+    const auto onDisk = byHeight(MiningHistoryStore(historyFile()).allBlocks());
+    for (const auto& [height, hash] : held) {
+        ASSERT_EQ(onDisk.count(height), 1u) << height;
+        EXPECT_EQ(onDisk.at(height), hash);
+    }
 }
 
 }  // namespace

@@ -43,26 +43,19 @@ BlockSummary summaryOf(const json::Value& block) {
 
 }  // namespace
 
-std::optional<WalkedThrough> readWalkedThrough(const std::filesystem::path& file) {
-    try {
-        const auto record = json::parse(readFile(file, Links::refuse));
-        WalkedThrough walked{json::required<std::int64_t>(record, "height"),
-                             json::required<std::string>(record, "hash")};
-        if (walked.height < 0 || !loop::isLowerHex(walked.hashHex, 64)) return std::nullopt;
-        return walked;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-void writeWalkedThrough(const std::filesystem::path& file, const WalkedThrough& walked) {
-    const json::Value record = {{"height", walked.height}, {"hash", walked.hashHex}};
-    writeFileAtomically(file, json::dump(record), Durability::durable);
+bool historyLost(const MiningHistoryStore& history, const MarkPlace& place) {
+    if (history.quarantinedFileURL()) return true;
+    if (!place.walked || place.walked->records == 0) return false;
+    const auto blocks = history.allBlocks();
+    const auto held = std::count_if(blocks.begin(), blocks.end(), [&](const FoundBlock& block) {
+        return block.height <= place.walked->height;
+    });
+    return held < place.walked->records;
 }
 
 Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
-               const BlockOwnership& ownership, const std::optional<WalkedThrough>& walked,
-               std::int64_t untilHeight, double timeoutSeconds, std::stop_token stop) {
+               const BlockOwnership& ownership, const MarkPlace& place, std::int64_t untilHeight,
+               double timeoutSeconds, std::stop_token stop) {
     Walk walk;
     // A history that cannot be read may hold any of the blocks: they are compared with it once it
     // reads, when a later start walks again.
@@ -82,13 +75,22 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
     };
     try {
         const auto deepest = std::max<std::int64_t>(0, untilHeight - maximumDepth + 1);
-        std::int64_t from = deepest;
-        if (walked && walked->height <= untilHeight && hashAt(walked->height) == walked->hashHex) {
+        const auto lost = historyLost(history, place);
+        const auto& walked = place.walked;
+        const auto floor = place.firstMined.value_or(deepest);
+        std::int64_t from = floor;
+        if (walked && !lost && walked->height <= untilHeight &&
+            hashAt(walked->height) == walked->hashHex) {
             from = walked->height + 1;
-        } else if (const auto newest = history.newestHeight()) {
-            from = *newest - lookBehind;
+        } else if (walked && !lost) {
+            // Reorganised below the place: what lies under the fork is as it was.
+            from = std::max(floor, walked->height - lookBehind);
+        } else if (place.firstMined) {
+            from = *place.firstMined;  // every height mined at with the mark
+        } else if (const auto newest = history.newestHeight(); newest && !lost) {
+            from = std::max(deepest, *newest - lookBehind);
         }
-        walk.from = from = std::max(from, deepest);
+        walk.from = from = std::max<std::int64_t>(from, 0);
         for (auto height = from; height <= untilHeight; ++height) {
             const auto hashHex = hashAt(height);
             if (history.contains(loop::hashBytesOfDisplayHex(hashHex))) continue;
@@ -112,7 +114,7 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
                 ownership.judge(*coinbase) != BlockOwnership::Verdict::ours) {
                 continue;
             }
-            const auto sats = coinbase->satsPaidTo(ownership.payoutScript);
+            const auto sats = ownership.rewardOf(*coinbase);
             const auto blockHash = loop::hashBytesOfDisplayHex(hashHex);
             const Bytes coinbaseTxID(coinbase->coinbaseTxID.begin(), coinbase->coinbaseTxID.end());
             const auto foundAt = WallClock::time_point(std::chrono::seconds(block.time));
@@ -121,8 +123,14 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
                 recorded = history.recordSubmission(height, blockHash, coinbaseTxID, sats,
                                                     {SubmissionResult::Accepted{}}, foundAt);
             } catch (const FileWriteError&) {
-                // Held in memory; it reaches the file with the next write that succeeds.
-                recorded = history.allBlocks().back();
+                // Held in memory; it reaches the file with the next write that succeeds. Found by
+                // its hash: the loop may have recorded a block of its own since.
+                const auto blocks = history.allBlocks();
+                const auto held = std::find_if(
+                    blocks.begin(), blocks.end(),
+                    [&](const FoundBlock& block) { return block.blockHash == blockHash; });
+                if (held == blocks.end()) continue;
+                recorded = *held;
             }
             walk.added.push_back(recorded);
         }

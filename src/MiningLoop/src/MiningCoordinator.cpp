@@ -118,22 +118,46 @@ void MiningCoordinator::run(MiningEventHandler onEvent) {
 }
 
 void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
-    run.walk = std::jthread([this, &run, client = run.client,
-                             tip = firstJob](std::stop_token stop) {
-        try {
-            const auto walk = HistoryReconciliation::reconcile(
-                *historyStore_, *client, ownership_,
-                walkRecordFile_.empty() ? std::nullopt
-                                        : HistoryReconciliation::readWalkedThrough(walkRecordFile_),
-                tip.height - 1, timings_.reconciliationCallTimeoutSeconds, stop);
-            loop::reportWalk(walk, run.onEvent);
-            if (!walk.complete) return;
-            run.walkComplete = true;
-            noteWalkedThrough(tip);
-        } catch (const std::exception&) {
-            // Stopped: the next run walks again from the record as it stands.
-        }
-    });
+    run.walk =
+        std::jthread([this, &run, client = run.client, tip = firstJob](std::stop_token stop) {
+            try {
+                const auto place = notePlaceAtStart(run.onEvent, tip.height);
+                const auto walk = HistoryReconciliation::reconcile(
+                    *historyStore_, *client, ownership_, place, tip.height - 1,
+                    timings_.reconciliationCallTimeoutSeconds, stop);
+                loop::reportWalk(walk, run.onEvent);
+                if (!walk.complete) return;
+                run.walkComplete = true;
+                noteWalkedThrough(tip);
+            } catch (const std::exception&) {
+                // Stopped: the next run walks again from the record as it stands.
+            }
+        });
+}
+
+HistoryReconciliation::MarkPlace MiningCoordinator::notePlaceAtStart(
+    const MiningEventHandler& onEvent, std::int64_t minedAt) {
+    if (walkRecordFile_.empty()) return {};
+    std::lock_guard lock(walkRecordMutex_);
+    if (!walkPlaces_) {
+        auto reading = HistoryReconciliation::readWalkPlaces(walkRecordFile_, ownership_.mark);
+        if (reading.problem) onEvent(loop::walkRecordProblem(walkRecordFile_, reading));
+        walkPlaces_ = std::move(reading.places);
+        mayWriteWalkRecord_ = reading.mayWrite;
+    }
+    auto& place = (*walkPlaces_)[ownership_.mark];
+    const auto before = place;
+    // Known from now on; this walk still goes as deep as it would have without it, for blocks
+    // mined before the lowest height kept. Not from a history that could not be read: its
+    // records may lie deeper.
+    if (!place.firstMined && !historyStore_->unreadableReason()) {
+        auto lowest = minedAt;
+        for (const auto& block : historyStore_->allBlocks())
+            lowest = std::min(lowest, block.height);
+        place.firstMined = lowest;
+        writePlacesLocked();
+    }
+    return before;
 }
 
 bool MiningCoordinator::saveHeldInMemory() {
@@ -152,12 +176,23 @@ void MiningCoordinator::noteWalkedThrough(const MiningJob& tip) {
     // A block found but held in memory only would be skipped by the next walk.
     if (!historyStore_->isSaved() || pending_->holdsUnsaved()) return;
     std::lock_guard lock(walkRecordMutex_);
-    const HistoryReconciliation::WalkedThrough walked{tip.height - 1,
-                                                      loop::displayHex(tip.previousBlockHash)};
+    if (!walkPlaces_) return;  // the walk never read where it stood
+    const auto height = tip.height - 1;
+    const auto blocks = historyStore_->allBlocks();
+    const auto records = std::count_if(blocks.begin(), blocks.end(), [&](const FoundBlock& block) {
+        return block.height <= height;
+    });
+    (*walkPlaces_)[ownership_.mark].walked = HistoryReconciliation::WalkedThrough{
+        height, loop::displayHex(tip.previousBlockHash), static_cast<std::int64_t>(records)};
+    writePlacesLocked();
+}
+
+void MiningCoordinator::writePlacesLocked() {
+    if (!mayWriteWalkRecord_) return;
     try {
-        HistoryReconciliation::writeWalkedThrough(walkRecordFile_, walked);
+        HistoryReconciliation::writeWalkPlaces(walkRecordFile_, *walkPlaces_);
     } catch (const std::exception&) {
-        // The record stays where it was: the next walk covers more, never less.
+        // The file stays as it was: the next walk covers more, never less.
     }
 }
 

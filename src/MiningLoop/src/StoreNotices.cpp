@@ -45,6 +45,17 @@ void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandle
     }
 }
 
+mining_event::StoreNotice walkRecordProblem(
+    const std::filesystem::path& file, const HistoryReconciliation::WalkPlacesReading& reading) {
+    const auto head = "Record of how far the chain was checked for this installation's blocks, " +
+                      file.string() + ", could not be read (" + reading.problem.value_or("") + ")";
+    if (reading.setAside) {
+        return {head + "; it was set aside as " + reading.setAside->string() + ".", std::nullopt};
+    }
+    return {head + "; it could not be set aside, and is left as it is and not written over.",
+            std::nullopt};
+}
+
 void reportHistoryFiles(const MiningHistoryStore& history, const MiningEventHandler& onEvent) {
     if (const auto reason = history.unreadableReason()) {
         onEvent(mining_event::StoreNotice{

@@ -28,6 +28,11 @@ mining_event::StoreNotice writeProblem(const std::filesystem::path& folder,
 // Says of each block the walk of the chain put back into the history.
 void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandler& onEvent);
 
+// The record of how far the chain was walked could not be taken: where it went, or that it is left
+// as it is (and never written over).
+mining_event::StoreNotice walkRecordProblem(
+    const std::filesystem::path& file, const HistoryReconciliation::WalkPlacesReading& reading);
+
 // What the history found at start-up that the user should know: a file it could not read (and
 // will not write over), or one it set aside. Nothing when all was well.
 void reportHistoryFiles(const MiningHistoryStore& history, const MiningEventHandler& onEvent);

@@ -9,6 +9,7 @@
 #include "corvanta/assembly/BlockMiner.h"
 #include "corvanta/loop/BestDifficultyTracker.h"
 #include "corvanta/loop/BlockOwnership.h"
+#include "corvanta/loop/HistoryReconciliation.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/MiningEvent.h"
 #include "corvanta/loop/MiningHistoryStore.h"
@@ -31,9 +32,9 @@ class PendingBlocks;
 // Only this installation's blocks are ever recorded (`ownership`: the payout script and the mark
 // its coinbases carry, which the watcher's payout plan must write). Once a run, beside the mining
 // and never before the first template, the chain below the first job is walked for blocks of ours
-// that the history lacks; how far it has been checked is kept in `walkRecordFile` (none: not kept,
-// so each run walks from the history alone), and moves on at the end of a run only when every
-// block found is on disk.
+// that the history lacks. How far it has been checked, and the lowest height mined at, are kept
+// per mark in `walkRecordFile` (none: not kept, so each run walks from the history alone); the
+// place moves on only once the walk has got there and every block found is on disk.
 class MiningCoordinator {
   public:
     MiningCoordinator(std::shared_ptr<TemplateSource> watcher, std::shared_ptr<HashEngine> engine,
@@ -72,8 +73,15 @@ class MiningCoordinator {
     void mineWithNodeWatch(Run& run);
     void miningLoop(Run& run, std::stop_token stop);
     void startWalk(Run& run, const MiningJob& firstJob);
-    // Moves the record of how far the chain was checked to `tip`, if every block found is on disk.
+    // The mark's place, read from the file at the first call (a file it cannot take is set aside
+    // and told through `onEvent`); remembers `minedAt` as the lowest height mined at when none is
+    // kept yet. Returns the place as it was before.
+    HistoryReconciliation::MarkPlace notePlaceAtStart(const MiningEventHandler& onEvent,
+                                                      std::int64_t minedAt);
+    // Moves the mark's place to `tip`, if every block found is on disk.
     void noteWalkedThrough(const MiningJob& tip);
+    // Under walkRecordMutex_.
+    void writePlacesLocked();
 
     const std::shared_ptr<TemplateSource> watcher_;
     const BlockMiner blockMiner_;
@@ -96,6 +104,9 @@ class MiningCoordinator {
 
     std::mutex mutex_;
     std::mutex walkRecordMutex_;  // one writer of the walk record at a time, in order
+    // What the walk record holds, once read; then kept here, as each write replaces it whole.
+    std::optional<HistoryReconciliation::WalkPlaces> walkPlaces_;
+    bool mayWriteWalkRecord_ = true;  // false: a file it could neither read nor set aside
     bool running_ = false;
     bool stopRequestedBeforeRun_ = false;
     std::stop_source runStop_;
