@@ -90,15 +90,24 @@ InstallationKey InstallationKey::keptIn(const std::filesystem::path& installatio
                                         const std::function<void(const std::string&)>& onSetAside) {
     const auto file = installationFolder / fileName;
     std::optional<std::string> why;
+    // A link, a FIFO or a file past the bound is only ever renamed: a copy would follow the link
+    // or wait on the FIFO. A regular file that does not decode may be copied aside instead.
+    bool renameOnly = false;
     try {
         return decode(readFile(file, Links::refuse, fileBound));
     } catch (const FileReadError& error) {
         if (error.reason() != FileReadError::Reason::missing) why = error.what();
+        renameOnly = true;
     } catch (const json::DecodeError& error) {
         why = error.what();
     }
     if (why) {
-        const auto aside = storefile::putAside(file);
+        storefile::Outcome aside{file, false};
+        if (!renameOnly) {
+            aside = storefile::putAside(file);
+        } else if (const auto moved = storefile::moveAside(file)) {
+            aside = {*moved, true};
+        }
         if (onSetAside) {
             onSetAside("The installation's mark file " + file.string() + " cannot be taken (" +
                        *why + "): " +

@@ -6,17 +6,13 @@
 
 namespace corvanta::storefile {
 
-std::filesystem::path asideLocation(const std::filesystem::path& file) {
-    return corvanta::asideLocation(file);
-}
-
 std::optional<std::filesystem::path> moveAside(const std::filesystem::path& file) {
     return renameAside(file);
 }
 
 Outcome putAside(const std::filesystem::path& file) {
     if (auto aside = renameAside(file)) return {*aside, true};
-    const auto aside = asideLocation(file);
+    const auto aside = corvanta::asideLocation(file);
     std::error_code error;
     std::filesystem::copy_file(file, aside, std::filesystem::copy_options::none, error);
     if (!error) return {aside, true};

@@ -14,10 +14,6 @@
 
 namespace corvanta::storefile {
 
-// Where an undecodable store file is put aside: "<name>.unreadable-<seconds since 1970>.json" in
-// its own folder.
-std::filesystem::path asideLocation(const std::filesystem::path& file);
-
 struct Outcome {
     // Where the damaged contents now lie (the file's own place when nothing could be saved).
     std::filesystem::path location;

@@ -80,19 +80,10 @@ WalkPlacesReading readWalkPlaces(const std::filesystem::path& file,
         reading.problem = error.what();
     }
     reading.places.clear();
-    // Renamed, never copied: what lies there may be a link, a FIFO or a huge file.
-    const auto aside = storefile::asideLocation(file);
-    std::error_code failed;
-    if (std::filesystem::exists(std::filesystem::symlink_status(aside, failed))) {
-        reading.mayWrite = false;  // never over another file set aside
-        return reading;
-    }
-    std::filesystem::rename(file, aside, failed);
-    if (failed) {
-        reading.mayWrite = false;
-    } else {
-        reading.setAside = aside;
-    }
+    // Renamed, never copied (what lies there may be a link, a FIFO or a huge file), and never
+    // over another file set aside.
+    reading.setAside = storefile::moveAside(file);
+    reading.mayWrite = reading.setAside.has_value();
     return reading;
 }
 
