@@ -21,6 +21,7 @@
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/Cancelled.h"
 #include "corvanta/support/StrictJson.h"
+#include "corvanta/support/UniqueFd.h"
 
 namespace corvanta {
 namespace {
@@ -361,20 +362,6 @@ std::vector<ProofEntry> ProofOfMining::sinceFileLocked() const {
 
 namespace {
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 bool isJsonSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
@@ -386,7 +373,7 @@ void ProofOfMining::extendFileLocked(const std::vector<ProofEntry>& entries) {
         return FileWriteError("the ledger file " + fileURL_.string() +
                               " changed on disk; it is left untouched");
     };
-    Descriptor fd(::open(fileURL_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd fd(::open(fileURL_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) throw changed();
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode) || !fileIdentity_ ||

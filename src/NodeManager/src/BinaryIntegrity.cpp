@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "UniqueFd.h"
 #include "corvanta/sha256/Sha256.h"
+#include "corvanta/support/UniqueFd.h"
 
 namespace corvanta {
 namespace {

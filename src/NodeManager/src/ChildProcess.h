@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "UniqueFd.h"
+#include "corvanta/support/UniqueFd.h"
 
 namespace corvanta {
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "NodeLaunchRecord.h"
-#include "UniqueFd.h"
 #include "corvanta/node/NodeConfiguration.h"
+#include "corvanta/support/UniqueFd.h"
 
 namespace corvanta {
 

@@ -13,6 +13,8 @@
 #include <random>
 #include <utility>
 
+#include "corvanta/support/UniqueFd.h"
+
 namespace corvanta {
 namespace {
 
@@ -23,25 +25,6 @@ FileWriteError writeError(const std::string& what, const std::filesystem::path& 
 }
 
 constexpr std::string_view kTemporaryMark = ".tmp-";
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
 
 std::string temporaryName(const std::filesystem::path& path) {
     std::random_device entropy;
@@ -108,7 +91,7 @@ void AtomicFileWriter::commit() {
     }
     committed_ = true;
     if (durability_ == Durability::durable) {
-        FileDescriptor dir(::open(folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd dir(::open(folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() >= 0) ::fsync(dir.get());
     }
 }
@@ -129,8 +112,8 @@ void appendToFileDurably(const std::filesystem::path& path, std::string_view con
                              error.value());
     }
     // Never through a link (it would write outside the folder), and never held up by a FIFO.
-    FileDescriptor fd(::open(
-        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+    UniqueFd fd(::open(path.c_str(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
     if (fd.get() < 0) throw writeError("cannot open", path);
     struct stat before {};
     if (::fstat(fd.get(), &before) != 0) throw writeError("cannot read", path);
@@ -145,7 +128,7 @@ void appendToFileDurably(const std::filesystem::path& path, std::string_view con
     }
     // A file just made is only durable once its folder knows it.
     if (before.st_size == 0) {
-        FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
             throw writeError("cannot sync", folder);
         }
@@ -159,7 +142,7 @@ bool FileWriteError::isDiskFull() const {
 std::string readFile(const std::filesystem::path& path, Links links, std::size_t maxBytes) {
     int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
     if (links == Links::refuse) flags |= O_NOFOLLOW;
-    FileDescriptor fd(::open(path.c_str(), flags));
+    UniqueFd fd(::open(path.c_str(), flags));
     if (fd.get() < 0) {
         const int error = errno;
         const auto message = "cannot open " + path.string() + ": " + std::strerror(error);
