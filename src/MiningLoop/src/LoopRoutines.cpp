@@ -107,8 +107,14 @@ PendingBlocks::PendingBlocks(std::filesystem::path directory) : directory_(std::
 
 namespace {
 
-std::filesystem::path asideOf(const std::filesystem::path& file) {
-    return file.parent_path() / ("set-aside-" + file.filename().string());
+// Out of the names the folder is read for ("pending-…"), so it is never read again, by this
+// process or the next. Where it went, or nothing when it could not be moved.
+std::optional<std::filesystem::path> moveOutOfReach(const std::filesystem::path& file) {
+    auto aside = file.parent_path() / ("set-aside-" + file.filename().string());
+    std::error_code error;
+    std::filesystem::rename(file, aside, error);
+    if (error) return std::nullopt;
+    return aside;
 }
 
 }  // namespace
@@ -123,14 +129,11 @@ void PendingBlocks::readFolderOnce() const {
         if (!known) files_.push_back(std::move(loaded));
     }
     for (const auto& refused : reading.refused) {
-        // Moved out of the names read, so it is never read again, by this process or the next.
-        const auto aside = asideOf(refused.file);
-        std::error_code error;
-        std::filesystem::rename(refused.file, aside, error);
+        const auto aside = moveOutOfReach(refused.file);
         notices_.push_back("Pending block file " + refused.file.string() + " cannot be taken (" +
                            refused.reason + "): never submitted nor counted; " +
-                           (error ? std::string("left where it is (it could not be moved).")
-                                  : "set aside as " + aside.string() + "."));
+                           (aside ? "set aside as " + aside->string() + "."
+                                  : std::string("left where it is (it could not be moved).")));
     }
 }
 
@@ -192,11 +195,8 @@ void PendingBlocks::remove(const Entry& entry) {
 std::optional<std::filesystem::path> PendingBlocks::setAside(const Entry& entry) {
     std::optional<std::filesystem::path> moved;
     if (entry.file) {
-        const auto aside = asideOf(*entry.file);
-        std::error_code error;
-        std::filesystem::rename(*entry.file, aside, error);
-        if (error) return std::nullopt;
-        moved = aside;
+        moved = moveOutOfReach(*entry.file);
+        if (!moved) return std::nullopt;
     }
     forget(entry.block, entry.file);
     return moved;
