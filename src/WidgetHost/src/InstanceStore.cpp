@@ -6,6 +6,7 @@
 #include "corvanta/shared/RegularFile.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/StrictJson.h"
+#include "corvanta/widgetkit/ConfigFolder.h"
 
 namespace corvanta::host {
 
@@ -41,16 +42,7 @@ std::string encodeInstances(const std::vector<WidgetInstance>& instances) {
 InstanceStore::InstanceStore(fs::path file) : file_(std::move(file)) {}
 
 fs::path InstanceStore::defaultFile() {
-    fs::path config;
-    if (const char* value = std::getenv("XDG_CONFIG_HOME");
-        value && fs::path(value).is_absolute()) {
-        config = value;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        config = fs::path(home) / ".config";
-    } else {
-        config = fs::temp_directory_path();
-    }
-    return config / "Corvanta" / "widget-host.json";
+    return widgetkit::corvantaConfigFolder() / "widget-host.json";
 }
 
 std::optional<std::vector<WidgetInstance>> InstanceStore::load() {

@@ -1,10 +1,10 @@
 #include "corvanta/widgetkit/Language.h"
 
 #include <QLocale>
-#include <cstdlib>
 
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/widgetkit/ConfigFolder.h"
 
 namespace corvanta::widgetkit {
 
@@ -40,16 +40,7 @@ void remember(Language language) {
 }  // namespace
 
 std::filesystem::path rememberedLanguageFile() {
-    std::filesystem::path config;
-    if (const char* value = std::getenv("XDG_CONFIG_HOME");
-        value && std::filesystem::path(value).is_absolute()) {
-        config = value;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        config = std::filesystem::path(home) / ".config";
-    } else {
-        config = std::filesystem::temp_directory_path();
-    }
-    return config / "Corvanta" / "widget-language";
+    return corvantaConfigFolder() / "widget-language";
 }
 
 std::optional<Language> rememberedLanguage() {

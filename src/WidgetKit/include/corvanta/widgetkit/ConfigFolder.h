@@ -1,0 +1,11 @@
+#pragma once
+
+#include <filesystem>
+
+namespace corvanta::widgetkit {
+
+// The folder the host and the widgets keep their own settings in: $XDG_CONFIG_HOME/Corvanta, or
+// ~/.config/Corvanta when it is unset or not absolute (the temporary folder without a home).
+std::filesystem::path corvantaConfigFolder();
+
+}  // namespace corvanta::widgetkit
