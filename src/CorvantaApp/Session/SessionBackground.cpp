@@ -228,8 +228,7 @@ void MiningSessionModel::loadProofLog() {
 }
 
 void MiningSessionModel::loadPersistedHistory() {
-    const auto file = environment_.historyFile ? environment_.historyFile(selectedNetwork_)
-                                               : BinaryLocator::historyFileURL(selectedNetwork_);
+    const auto file = historyFileFor(environment_, selectedNetwork_);
     // Whichever store opens the files first sets aside what it cannot use, and says so.
     using Loaded = std::pair<MiningHistoryStore::Summary, std::vector<std::string>>;
     auto work = [file] {
