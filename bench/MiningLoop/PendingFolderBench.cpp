@@ -72,7 +72,8 @@ void PendingFolderMining(benchmark::State& state) {
                  {});
     if (junk) fillWithJunk(dir.path() / "rejected" / "pending");
 
-    const auto ours = BlockOwnership::of(InstallationKey::keptIn(dir.path()), Bytes{0x51});
+    const auto ours =
+        BlockOwnership::of(InstallationKey::keptIn(dir.path(), dir.path()), Bytes{0x51});
     for (auto _ : state) {
         MiningCoordinator coordinator(
             std::make_shared<TemplateWatcher>(client, ours.payoutPlan(), 120),

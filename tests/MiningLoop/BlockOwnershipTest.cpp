@@ -94,6 +94,92 @@ TEST(BlockOwnership, AnUnmarkedBlockPredatesTheMarkOnlyByItsOwnHeader) {
     EXPECT_FALSE(BlockOwnership(kScript, owner.mark).predatesTheMark(unmarked));
 }
 
+// An unmarked block from before the key counts only for what it pays to a script this installation
+// pays now or has mined to: never a block paying someone else, never the part paid to another.
+TEST(BlockOwnership, AnUnmarkedBlockCountsOnlyWhatItPaysToOurScripts) {
+    const Bytes earlierScript{0x51};
+    auto key = kKey;
+    key.mined["regtest"].marks[BlockOwnership::of(kKey, earlierScript).mark] = 5;
+    auto unmarked = coinbaseOf(CoinbasePayoutPlan::everythingToMiner(kScript));
+    key.markedSince = WholeSeconds(std::chrono::seconds(unmarked.time + 1));
+    const auto owner = BlockOwnership::of(key, kScript);
+    const BlockCoinbase::Output toSomeoneElse{4'000'000'000, {0x52}};
+    struct Case {
+        const char* what;
+        std::vector<BlockCoinbase::Output> outputs;
+        bool counts;
+        std::int64_t reward;
+    };
+    const Case cases[] = {
+        {"pays someone else only", {{5'000'000'000, {0x52}}}, false, 0},
+        {"pays a script never mined to", {{5'000'000'000, {0x53}}}, false, 0},
+        {"pays the current script", {{5'000'000'000, kScript}}, true, 5'000'000'000},
+        {"pays an earlier script", {{5'000'000'000, earlierScript}}, true, 5'000'000'000},
+        {"pays us a part", {{1'000'000'000, kScript}, toSomeoneElse}, true, 1'000'000'000},
+        {"pays two of ours", {{1'000'000'000, kScript}, {2, earlierScript}}, true, 1'000'000'002},
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.what);
+        unmarked.outputs = each.outputs;
+        EXPECT_EQ(owner.predatesTheMark(unmarked), each.counts);
+        EXPECT_EQ(owner.rewardOf(unmarked), each.reward);
+    }
+    // An earlier script is known only by the marks the key keeps.
+    unmarked.outputs = {{5'000'000'000, earlierScript}};
+    auto forgetful = key;
+    forgetful.mined.clear();
+    EXPECT_FALSE(BlockOwnership::of(forgetful, kScript).predatesTheMark(unmarked));
+}
+
+// What the walk needs is kept with the key, read back as written, and refused when it is not.
+TEST(InstallationKey, KeepsTheHeightsMinedAtPerNetworkAndRefusesDamagedOnes) {
+    auto key = kKey;
+    key.mined["regtest"] = {{{ExtranonceMark{1, 2, 3, 4}, 388}, {ExtranonceMark{9, 9, 9, 9}, 12}},
+                            std::int64_t(12)};
+    key.mined["mainnet"] = {{{ExtranonceMark{1, 2, 3, 4}, 870'000}}, std::nullopt};
+    EXPECT_EQ(InstallationKey::decode(key.encode()), key);
+    EXPECT_EQ(key.marksUsed(), (std::vector<ExtranonceMark>{{1, 2, 3, 4}, {9, 9, 9, 9}}));
+    // A key of the version before: no heights, so no floor.
+    EXPECT_TRUE(InstallationKey::decode(kKey.encode()).mined.empty());
+    const std::string head =
+        R"({"folder":"/f","machine":"m","markedSince":"2027-01-15T08:00:00Z","user":1,)";
+    for (const char* damaged : {
+             R"("mined":[]})",
+             R"("mined":{"regtest":{"floor":-1,"marks":{}}}})",
+             R"("mined":{"regtest":{"marks":{"0102030":5}}}})",
+             R"("mined":{"regtest":{"marks":{"0102030G":5}}}})",
+             R"("mined":{"regtest":{"marks":{"01020304":-5}}}})",
+             R"("mined":{"regtest":{"floor":3}}})",
+         }) {
+        EXPECT_THROW(InstallationKey::decode(head + damaged), json::DecodeError) << damaged;
+    }
+}
+
+// The key an earlier version kept inside the history folder moves beside the stores once, so that
+// removing the history folder never changes the marks; one already beside them is never replaced.
+TEST(InstallationKey, MovesOutOfTheHistoryFolderOnceAndOutlivesIt) {
+    testing::TempDir place;
+    const auto support = place.path() / "Corvanta";
+    const auto history = support / "history";
+    auto earlier = kKey;
+    earlier.folder = history.string();
+    testing::writeText(history / InstallationKey::fileName, earlier.encode());
+    int derivations = 0;
+    const auto derive = [&] {
+        ++derivations;
+        return kKey;
+    };
+    EXPECT_EQ(InstallationKey::keptIn(support, history, derive), earlier);
+    EXPECT_FALSE(std::filesystem::exists(history / InstallationKey::fileName));
+    std::filesystem::remove_all(history);
+    EXPECT_EQ(InstallationKey::keptIn(support, history, derive), earlier);
+    EXPECT_EQ(derivations, 0);
+    // A key left in the history folder beside one already moved stays where it is.
+    testing::writeText(history / InstallationKey::fileName, kKey.encode());
+    EXPECT_EQ(InstallationKey::keptIn(support, history, derive), earlier);
+    EXPECT_EQ(InstallationKey::decode(readFile(history / InstallationKey::fileName)), kKey);
+}
+
 // Derived once, the key is kept in the installation's folder and taken from there: a machine id
 // gone missing, another machine, or the folder moved or restored elsewhere leave the marks alone.
 TEST(InstallationKey, IsDerivedOnceAndKeptWhateverTheMachineOrFolderLaterSay) {
@@ -106,22 +192,23 @@ TEST(InstallationKey, IsDerivedOnceAndKeptWhateverTheMachineOrFolderLaterSay) {
             return InstallationKey{machine, 1000, folder.string(), kKey.markedSince};
         };
     };
-    const auto first = InstallationKey::keptIn(folder, deriveWith("2f1e"));
+    const auto first = InstallationKey::keptIn(folder, folder, deriveWith("2f1e"));
     EXPECT_EQ(first.machine, "2f1e");
     const auto mark = BlockOwnership::of(first, kScript).mark;
     // The machine id hidden, then another machine: the kept key stands.
-    EXPECT_EQ(InstallationKey::keptIn(folder, deriveWith("")), first);
-    EXPECT_EQ(InstallationKey::keptIn(folder, deriveWith("9a9a")), first);
+    EXPECT_EQ(InstallationKey::keptIn(folder, folder, deriveWith("")), first);
+    EXPECT_EQ(InstallationKey::keptIn(folder, folder, deriveWith("9a9a")), first);
     EXPECT_EQ(derivations, 1);
     // Moved, as a restored backup is.
     const auto moved = place.path() / "restored";
     std::filesystem::rename(folder, moved);
-    EXPECT_EQ(BlockOwnership::of(InstallationKey::keptIn(moved, deriveWith("9a9a")), kScript).mark,
-              mark);
+    EXPECT_EQ(
+        BlockOwnership::of(InstallationKey::keptIn(moved, moved, deriveWith("9a9a")), kScript).mark,
+        mark);
     EXPECT_EQ(derivations, 1);
     // The real derivation keeps its key too.
-    const auto real = InstallationKey::keptIn(place.path() / "real");
-    EXPECT_EQ(InstallationKey::keptIn(place.path() / "real"), real);
+    const auto real = InstallationKey::keptIn(place.path() / "real", place.path() / "real");
+    EXPECT_EQ(InstallationKey::keptIn(place.path() / "real", place.path() / "real"), real);
     EXPECT_EQ(BlockOwnership::of(real, kScript).mark,
               BlockOwnership::markForThisUser(place.path() / "real", kScript));
 }
@@ -136,7 +223,7 @@ TEST(InstallationKey, AKeptFileItCannotTakeIsSetAsideBeforeANewKeyIsKept) {
          {std::string("{\"machine\": 3}"), std::string(InstallationKey::fileBound + 1, ' ')}) {
         testing::writeText(file, damaged);
         std::vector<std::string> said;
-        EXPECT_EQ(InstallationKey::keptIn(folder, derive,
+        EXPECT_EQ(InstallationKey::keptIn(folder, folder, derive,
                                           [&](const std::string& line) { said.push_back(line); }),
                   kKey);
         ASSERT_EQ(said.size(), 1u);
@@ -163,7 +250,7 @@ TEST(InstallationKey, AKeptFileItCannotTakeIsSetAsideBeforeANewKeyIsKept) {
     linked.machine = "linked";
     testing::writeText(elsewhere, linked.encode());
     std::filesystem::create_symlink(elsewhere, file);
-    EXPECT_EQ(InstallationKey::keptIn(folder, derive), kKey);
+    EXPECT_EQ(InstallationKey::keptIn(folder, folder, derive), kKey);
     EXPECT_EQ(InstallationKey::decode(readFile(elsewhere)), linked);
 }
 

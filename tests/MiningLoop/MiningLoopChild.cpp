@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
     const auto client = std::make_shared<RPCClient>(argv[1], RPCCredentials{argv[2], argv[3]});
     const std::filesystem::path folder = argv[4];
     // The installation of the folder, as a session keeps it and the test that started it mines for.
-    const auto ownership = BlockOwnership::of(InstallationKey::keptIn(folder), Bytes{0x51});
+    const auto ownership = BlockOwnership::of(InstallationKey::keptIn(folder, folder), Bytes{0x51});
     MiningCoordinator coordinator(
         std::make_shared<TemplateWatcher>(client, ownership.payoutPlan(), 120),
         std::make_shared<CPUEngine>(1), client, nullptr, defaultNodeRestartAttemptLimit,

@@ -3,6 +3,7 @@
 #include "corvanta/assembly/BlockTemplate.h"
 #include "corvanta/assembly/CoinbasePayoutPlan.h"
 #include "corvanta/loop/BlockOwnership.h"
+#include "corvanta/loop/InstallationRecord.h"
 #include "corvanta/loop/MiningCoordinator.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/NodeControllerSupervisor.h"
@@ -18,20 +19,28 @@ namespace corvanta {
 
 namespace {
 
-// Whose blocks are ours: the marks derive from the key kept in the folder the installation keeps
-// its found blocks in (derived there once from the user, the machine and that folder), and the
-// script each block pays. How far the chain was walked for missed ones is kept beside the node's
-// own data, so it goes with that chain.
+// Whose blocks are ours: the marks derive from the key kept in the support folder, beside the
+// stores (derived once from the user, the machine and the folder the found blocks are kept in),
+// and the script each block pays. The same file keeps how deep this installation has mined on
+// each network, so that a lost history is rebuilt from the chain as deep as that. How far the
+// chain was walked for missed blocks is kept beside the node's own data, so it goes with that
+// chain.
 struct Ownership {
     BlockOwnership ownership;
+    std::shared_ptr<InstallationRecord> installation;
     std::vector<std::string> notices;  // for the event log, once the loop runs
 };
 
 Ownership ownershipOf(const SessionMinerParts& parts) {
     std::vector<std::string> notices;
-    auto key = InstallationKey::keptIn(parts.historyFile.parent_path(),
+    const auto historyFolder = parts.historyFile.parent_path();
+    const auto supportFolder = historyFolder.parent_path();
+    auto key = InstallationKey::keptIn(supportFolder, historyFolder,
                                        [&](const std::string& line) { notices.push_back(line); });
-    return {BlockOwnership::of(key, parts.payoutScript), std::move(notices)};
+    auto installation = std::make_shared<InstallationRecord>(supportFolder, key,
+                                                             std::string(rawValue(parts.network)));
+    return {BlockOwnership::of(key, parts.payoutScript), std::move(installation),
+            std::move(notices)};
 }
 
 std::filesystem::path walkRecordOf(const SessionMinerParts& parts) {
@@ -58,8 +67,10 @@ class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
 
   private:
     CoordinatorMiner(const SessionMinerParts& parts, Ownership owned)
-        : CoordinatorMiner(parts, owned.ownership, std::move(owned.notices)) {}
+        : CoordinatorMiner(parts, owned.ownership, std::move(owned.installation),
+                           std::move(owned.notices)) {}
     CoordinatorMiner(const SessionMinerParts& parts, const BlockOwnership& ownership,
+                     std::shared_ptr<InstallationRecord> installation,
                      std::vector<std::string> notices)
         : notices_(std::move(notices)),
           coordinator_(std::make_shared<TemplateWatcher>(parts.client, ownership.payoutPlan(),
@@ -69,7 +80,7 @@ class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
                        defaultNodeRestartAttemptLimit, defaultNodeRestartInitialBackoff,
                        parts.rejectedBlockDirectory, BestDifficultyStore(parts.bestDifficultyFile),
                        std::make_shared<MiningHistoryStore>(parts.historyFile), ownership,
-                       walkRecordOf(parts)) {}
+                       walkRecordOf(parts), MiningLoopTimings{}, std::move(installation)) {}
 
     std::vector<std::string> notices_;
     MiningCoordinator coordinator_;

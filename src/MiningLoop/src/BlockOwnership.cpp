@@ -2,6 +2,8 @@
 
 #include "StoreFile.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,13 +52,86 @@ bool isDataCarrier(std::span<const std::uint8_t> script) {
     return !script.empty() && script[0] == 0x6a;  // OP_RETURN: pays no one
 }
 
+std::string markText(const ExtranonceMark& mark) {
+    return BitcoinEncoding::hexString(Bytes(mark.begin(), mark.end()));
+}
+
+ExtranonceMark markOfText(const std::string& text, const std::string& path) {
+    const auto bytes = BitcoinEncoding::hexBytes(text);
+    ExtranonceMark mark{};
+    if (!bytes || bytes->size() != mark.size() || BitcoinEncoding::hexString(*bytes) != text) {
+        throw json::DecodeError(path, "not a mark");
+    }
+    std::copy(bytes->begin(), bytes->end(), mark.begin());
+    return mark;
+}
+
+std::int64_t heightOf(const json::Value& value, const std::string& path) {
+    const auto height = json::as<std::int64_t>(value, path);
+    if (height < 0) throw json::DecodeError(path, "negative height");
+    return height;
+}
+
+json::Value encodeMined(const std::map<std::string, MinedOnNetwork>& mined) {
+    json::Value networks = json::Value::object();
+    for (const auto& [network, record] : mined) {
+        json::Value marks = json::Value::object();
+        for (const auto& [mark, height] : record.marks) marks[markText(mark)] = height;
+        json::Value entry = {{"marks", marks}};
+        if (record.floor) entry["floor"] = *record.floor;
+        networks[network] = entry;
+    }
+    return networks;
+}
+
+std::map<std::string, MinedOnNetwork> decodeMined(const json::Value& networks) {
+    if (!networks.is_object()) throw json::DecodeError("mined", "expected an object");
+    std::map<std::string, MinedOnNetwork> mined;
+    for (const auto& [network, entry] : networks.items()) {
+        const auto path = "mined." + network;
+        if (!entry.is_object()) throw json::DecodeError(path, "expected an object");
+        MinedOnNetwork record;
+        if (const auto floor = json::optional<json::Value>(entry, "floor", path)) {
+            record.floor = heightOf(*floor, path + ".floor");
+        }
+        const auto& marks = json::field(entry, "marks", path);
+        if (!marks.is_object()) throw json::DecodeError(path + ".marks", "expected an object");
+        for (const auto& [text, height] : marks.items()) {
+            const auto markPath = path + ".marks." + text;
+            record.marks[markOfText(text, markPath)] = heightOf(height, markPath);
+        }
+        mined[network] = std::move(record);
+    }
+    return mined;
+}
+
+// An earlier version kept the key inside the history folder: it moves beside the stores once, so
+// that removing that folder never changes the marks. Never over a key already in the new place.
+void moveEarlierKey(const std::filesystem::path& earlier, const std::filesystem::path& file) {
+    if (earlier == file) return;
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    ::renameat2(AT_FDCWD, earlier.c_str(), AT_FDCWD, file.c_str(), RENAME_NOREPLACE);
+}
+
 }  // namespace
 
+std::vector<ExtranonceMark> InstallationKey::marksUsed() const {
+    std::vector<ExtranonceMark> marks;
+    for (const auto& [network, record] : mined) {
+        for (const auto& [mark, height] : record.marks) marks.push_back(mark);
+    }
+    std::sort(marks.begin(), marks.end());
+    marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+    return marks;
+}
+
 std::string InstallationKey::encode() const {
-    const json::Value record = {{"folder", folder},
-                                {"machine", machine},
-                                {"markedSince", formatIsoDate(markedSince)},
-                                {"user", user}};
+    json::Value record = {{"folder", folder},
+                          {"machine", machine},
+                          {"markedSince", formatIsoDate(markedSince)},
+                          {"user", user}};
+    if (!mined.empty()) record["mined"] = encodeMined(mined);
     return json::dump(record, 2);
 }
 
@@ -74,21 +149,30 @@ InstallationKey InstallationKey::decode(std::string_view text) {
     if (!since) throw json::DecodeError("markedSince", "not an ISO 8601 date");
     key.markedSince = *since;
     if (key.folder.empty()) throw json::DecodeError("folder", "empty");
+    if (const auto mined = json::optional<json::Value>(record, "mined")) {
+        key.mined = decodeMined(*mined);
+    }
     return key;
 }
 
-InstallationKey InstallationKey::keptIn(const std::filesystem::path& installationFolder,
+InstallationKey InstallationKey::keptIn(const std::filesystem::path& keyFolder,
+                                        const std::filesystem::path& earlierFolder,
                                         const std::function<void(const std::string&)>& onSetAside) {
     return keptIn(
-        installationFolder,
-        [&] { return BlockOwnership::keyForThisUser(installationFolder, WallClock::now()); },
+        keyFolder, earlierFolder,
+        [&] { return BlockOwnership::keyForThisUser(earlierFolder, WallClock::now()); },
         onSetAside);
 }
 
-InstallationKey InstallationKey::keptIn(const std::filesystem::path& installationFolder,
+InstallationKey InstallationKey::keptIn(const std::filesystem::path& keyFolder,
+                                        const std::filesystem::path& earlierFolder,
                                         const std::function<InstallationKey()>& derive,
                                         const std::function<void(const std::string&)>& onSetAside) {
-    const auto file = installationFolder / fileName;
+    const auto file = keyFolder / fileName;
+    std::error_code missing;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, missing))) {
+        moveEarlierKey(earlierFolder / fileName, file);
+    }
     std::optional<std::string> why;
     // A link, a FIFO or a file past the bound is only ever renamed: a copy would follow the link
     // or wait on the FIFO. A regular file that does not decode may be copied aside instead.
@@ -119,7 +203,7 @@ InstallationKey InstallationKey::keptIn(const std::filesystem::path& installatio
     }
     auto key = derive();
     try {
-        std::filesystem::create_directories(installationFolder);
+        std::filesystem::create_directories(keyFolder);
         writeFileAtomically(file, key.encode(), Durability::durable);
     } catch (const std::exception&) {
         // Derived again at the next start, from the same machine and folder: the same marks.
@@ -154,34 +238,41 @@ BlockOwnership::Verdict BlockOwnership::judge(const BlockCoinbase& coinbase) con
     return ours ? Verdict::ours : Verdict::foreign;
 }
 
+bool BlockOwnership::isOwnScript(std::span<const std::uint8_t> script) const {
+    if (script.empty() || isDataCarrier(script)) return false;
+    if (std::equal(script.begin(), script.end(), payoutScript.begin(), payoutScript.end())) {
+        return true;
+    }
+    if (!key) return false;
+    const auto used = key->marksUsed();
+    return std::binary_search(used.begin(), used.end(), markOf(script));
+}
+
 std::int64_t BlockOwnership::rewardOf(const BlockCoinbase& coinbase) const {
-    switch (judge(coinbase)) {
-        case Verdict::foreign:
-            return 0;
-        case Verdict::unmarked: {
-            std::int64_t total = 0;
-            for (const auto& output : coinbase.outputs) {
-                if (__builtin_add_overflow(total, output.sats, &total)) {
-                    return std::numeric_limits<std::int64_t>::max();
-                }
-            }
-            return total;
-        }
-        case Verdict::ours:
-            break;
-    }
+    const auto verdict = judge(coinbase);
+    if (verdict == Verdict::foreign) return 0;
     const auto carried = *coinbase.extranonceMark();
+    std::int64_t total = 0;
     for (const auto& output : coinbase.outputs) {
-        if (!isDataCarrier(output.script) && markOf(output.script) == carried) {
-            return coinbase.satsPaidTo(output.script);
+        const bool paysUs = verdict == Verdict::ours
+                                ? !isDataCarrier(output.script) && markOf(output.script) == carried
+                                : isOwnScript(output.script);
+        if (!paysUs) continue;
+        if (verdict == Verdict::ours) return coinbase.satsPaidTo(output.script);
+        if (__builtin_add_overflow(total, output.sats, &total)) {
+            return std::numeric_limits<std::int64_t>::max();
         }
     }
-    return 0;
+    return total;
 }
 
 bool BlockOwnership::predatesTheMark(const BlockCoinbase& coinbase) const {
     if (!key || judge(coinbase) != Verdict::unmarked) return false;
-    return std::chrono::seconds(coinbase.time) < key->markedSince.time_since_epoch();
+    if (std::chrono::seconds(coinbase.time) >= key->markedSince.time_since_epoch()) return false;
+    return std::any_of(coinbase.outputs.begin(), coinbase.outputs.end(),
+                       [&](const BlockCoinbase::Output& output) {
+                           return output.sats > 0 && isOwnScript(output.script);
+                       });
 }
 
 ExtranonceMark BlockOwnership::markFor(std::string_view machine, std::uint32_t userId,
@@ -202,8 +293,11 @@ ExtranonceMark BlockOwnership::markFor(std::string_view machine, std::uint32_t u
 
 InstallationKey BlockOwnership::keyForThisUser(const std::filesystem::path& installationFolder,
                                                WallClock::time_point now) {
-    return {machineId(), std::uint32_t(::getuid()),
-            canonicalFolder(installationFolder).lexically_normal().string(), wholeSeconds(now)};
+    return {machineId(),
+            std::uint32_t(::getuid()),
+            canonicalFolder(installationFolder).lexically_normal().string(),
+            wholeSeconds(now),
+            {}};
 }
 
 ExtranonceMark BlockOwnership::markForThisUser(const std::filesystem::path& installationFolder,

@@ -6,6 +6,7 @@
 #include "corvanta/loop/BlockCoinbase.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/rpc/RPCClient.h"
+#include "corvanta/rpc/RPCErrors.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
 #include "corvanta/support/Cancelled.h"
@@ -41,26 +42,46 @@ BlockSummary summaryOf(const json::Value& block) {
     return summary;
 }
 
+// The node's answer for a block whose data it has pruned: "Block not available (pruned data)" from
+// getblock, "Block not available" from getrawtransaction.
+bool isPruned(const RPCError& error) {
+    return error.code() == -1 && error.message().starts_with("Block not available");
+}
+
+// The lowest height whose block the node still holds.
+std::int64_t lowestHeld(const json::Value& chainInfo) {
+    if (!json::optional<bool>(chainInfo, "pruned").value_or(false)) return 0;
+    return std::max<std::int64_t>(
+        0, json::optional<std::int64_t>(chainInfo, "pruneheight").value_or(0));
+}
+
+void notePruned(std::vector<HeightRange>& ranges, std::int64_t first, std::int64_t last) {
+    if (!ranges.empty() && ranges.back().last + 1 == first) {
+        ranges.back().last = last;
+    } else {
+        ranges.push_back({first, last});
+    }
+}
+
 }  // namespace
 
-bool historyLost(const MiningHistoryStore& history, const MarkPlace& place) {
+bool historyLost(const MiningHistoryStore& history, const WalkedThrough& place) {
     if (history.quarantinedFileURL()) return true;
-    if (!place.walked || place.walked->records == 0) return false;
+    if (place.records == 0) return false;
     const auto blocks = history.allBlocks();
     const auto held = std::count_if(blocks.begin(), blocks.end(), [&](const FoundBlock& block) {
-        return block.height <= place.walked->height;
+        return block.height <= place.height;
     });
-    return held < place.walked->records;
+    return held < place.records;
 }
 
 Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
-               const BlockOwnership& ownership, const MarkPlace& place, std::int64_t untilHeight,
+               const BlockOwnership& ownership, const WalkStart& start, std::int64_t untilHeight,
                double timeoutSeconds, std::stop_token stop) {
     Walk walk;
     // A history that cannot be read may hold any of the blocks: they are compared with it once it
     // reads, when a later start walks again.
-    if (history.unreadableReason() || ownership.payoutScript.empty() ||
-        ownership.mark == ExtranonceMark{}) {
+    if (history.unreadableReason() || (!ownership.key && ownership.mark == ExtranonceMark{})) {
         return walk;  // nothing could be shown to be ours
     }
     const auto ask = [&](std::string_view method, const std::vector<RPCParam>& params,
@@ -73,51 +94,69 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
         return ask("getblockhash", {RPCParam::integer(height)},
                    [](const json::Value& result) { return json::as<std::string>(result); });
     };
+    const auto noteOurs = [&](std::int64_t height) {
+        if (!walk.lowestOurs || height < *walk.lowestOurs) walk.lowestOurs = height;
+    };
     try {
-        const auto deepest = std::max<std::int64_t>(0, untilHeight - maximumDepth + 1);
-        const auto lost = historyLost(history, place);
-        const auto& walked = place.walked;
-        const auto floor = place.firstMined.value_or(deepest);
+        const auto floor = std::max<std::int64_t>(0, start.floor.value_or(0));
+        const auto& place = start.place;
+        const auto lost = place && historyLost(history, *place);
         std::int64_t from = floor;
-        if (walked && !lost && walked->height <= untilHeight &&
-            hashAt(walked->height) == walked->hashHex) {
-            from = walked->height + 1;
-        } else if (walked && !lost) {
-            // Reorganised below the place: what lies under the fork is as it was.
-            from = std::max(floor, walked->height - lookBehind);
-        } else if (place.firstMined) {
-            from = *place.firstMined;  // every height mined at with the mark
-        } else if (const auto newest = history.newestHeight(); newest && !lost) {
-            from = std::max(deepest, *newest - lookBehind);
+        if (place && !lost && place->height <= untilHeight &&
+            hashAt(place->height) == place->hashHex) {
+            from = place->height + 1;
+        } else if (place && !lost) {
+            from = std::max(floor, place->height - lookBehind);
         }
-        walk.from = from = std::max<std::int64_t>(from, 0);
+        const auto held = ask("getblockchaininfo", {},
+                              [](const json::Value& result) { return lowestHeld(result); });
+        if (from < held) {
+            notePruned(walk.pruned, from, std::min(held, untilHeight + 1) - 1);
+            from = held;
+        }
+        walk.from = from;
         for (auto height = from; height <= untilHeight; ++height) {
             const auto hashHex = hashAt(height);
-            if (history.contains(loop::hashBytesOfDisplayHex(hashHex))) continue;
-            const auto block = ask("getblock", {RPCParam::string(hashHex), RPCParam::integer(1)},
-                                   [](const json::Value& result) { return summaryOf(result); });
-            // A block that is not the one asked for proves nothing.
-            if (block.hashHex != hashHex || block.height != height) continue;
-            if (block.coinbaseScript) {
-                BlockCoinbase script;
-                script.scriptSig = *block.coinbaseScript;
-                if (script.extranonceMark() != ownership.mark) continue;
+            const auto blockHash = loop::hashBytesOfDisplayHex(hashHex);
+            if (history.contains(blockHash)) {
+                noteOurs(height);
+                continue;
             }
-            const auto raw = BitcoinEncoding::hexBytes(
-                ask("getrawtransaction",
-                    {RPCParam::string(block.coinbaseTxIDHex), RPCParam::integer(0),
-                     RPCParam::string(hashHex)},
-                    [](const json::Value& result) { return json::as<std::string>(result); }));
+            std::optional<Bytes> raw;
+            std::optional<BlockSummary> block;
+            try {
+                block = ask("getblock", {RPCParam::string(hashHex), RPCParam::integer(1)},
+                            [](const json::Value& result) { return summaryOf(result); });
+                // A block that is not the one asked for proves nothing.
+                if (block->hashHex != hashHex || block->height != height) continue;
+                if (block->coinbaseScript) {
+                    BlockCoinbase script;
+                    script.scriptSig = *block->coinbaseScript;
+                    const auto mark = script.extranonceMark();
+                    // Unmarked coinbases are never told ours from the chain, where anyone's
+                    // could be.
+                    if (!mark || *mark == ExtranonceMark{}) continue;
+                }
+                raw = BitcoinEncoding::hexBytes(
+                    ask("getrawtransaction",
+                        {RPCParam::string(block->coinbaseTxIDHex), RPCParam::integer(0),
+                         RPCParam::string(hashHex)},
+                        [](const json::Value& result) { return json::as<std::string>(result); }));
+            } catch (const RPCError& error) {
+                if (!isPruned(error)) throw;
+                notePruned(walk.pruned, height, height);  // pruned since the walk began
+                continue;
+            }
             auto coinbase = raw ? BlockCoinbase::decodeTransaction(*raw) : std::nullopt;
-            if (!coinbase || loop::displayHex(coinbase->coinbaseTxID) != block.coinbaseTxIDHex ||
+            if (!coinbase || loop::displayHex(coinbase->coinbaseTxID) != block->coinbaseTxIDHex ||
                 coinbase->pushedHeight() != height ||
                 ownership.judge(*coinbase) != BlockOwnership::Verdict::ours) {
                 continue;
             }
+            noteOurs(height);
             const auto sats = ownership.rewardOf(*coinbase);
-            const auto blockHash = loop::hashBytesOfDisplayHex(hashHex);
             const Bytes coinbaseTxID(coinbase->coinbaseTxID.begin(), coinbase->coinbaseTxID.end());
-            const auto foundAt = WallClock::time_point(std::chrono::seconds(block.time));
+            const auto foundAt = WallClock::time_point(std::chrono::seconds(block->time));
             FoundBlock recorded;
             try {
                 recorded = history.recordSubmission(height, blockHash, coinbaseTxID, sats,
@@ -126,11 +165,11 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
                 // Held in memory; it reaches the file with the next write that succeeds. Found by
                 // its hash: the loop may have recorded a block of its own since.
                 const auto blocks = history.allBlocks();
-                const auto held = std::find_if(
+                const auto heldBlock = std::find_if(
                     blocks.begin(), blocks.end(),
-                    [&](const FoundBlock& block) { return block.blockHash == blockHash; });
-                if (held == blocks.end()) continue;
-                recorded = *held;
+                    [&](const FoundBlock& found) { return found.blockHash == blockHash; });
+                if (heldBlock == blocks.end()) continue;
+                recorded = *heldBlock;
             }
             walk.added.push_back(recorded);
         }

@@ -47,7 +47,8 @@ MiningCoordinator::MiningCoordinator(
     int nodeRestartAttemptLimit, std::chrono::milliseconds nodeRestartInitialBackoff,
     std::filesystem::path rejectedBlockDirectory, BestDifficultyStore bestDifficultyStore,
     std::shared_ptr<MiningHistoryStore> historyStore, BlockOwnership ownership,
-    std::filesystem::path walkRecordFile, MiningLoopTimings timings)
+    std::filesystem::path walkRecordFile, MiningLoopTimings timings,
+    std::shared_ptr<InstallationRecord> installation)
     : watcher_(std::move(watcher)),
       blockMiner_(std::move(engine)),
       client_(std::move(client)),
@@ -59,6 +60,7 @@ MiningCoordinator::MiningCoordinator(
       historyStore_(std::move(historyStore)),
       ownership_(std::move(ownership)),
       walkRecordFile_(std::move(walkRecordFile)),
+      installation_(std::move(installation)),
       timings_(timings),
       validations_(std::make_unique<loop::BackgroundTasks>()),
       pending_(std::make_unique<loop::PendingBlocks>(rejectedBlockDirectory_ / "pending")),
@@ -121,12 +123,17 @@ void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
     run.walk =
         std::jthread([this, &run, client = run.client, tip = firstJob](std::stop_token stop) {
             try {
-                const auto place = notePlaceAtStart(run.onEvent, tip.height);
+                const auto start = walkStart(run.onEvent);
                 const auto walk = HistoryReconciliation::reconcile(
-                    *historyStore_, *client, ownership_, place, tip.height - 1,
+                    *historyStore_, *client, ownership_, start, tip.height - 1,
                     timings_.reconciliationCallTimeoutSeconds, stop);
                 loop::reportWalk(walk, run.onEvent);
                 if (!walk.complete) return;
+                // Checked from the chain's first block it holds: nothing of ours lies lower.
+                if (installation_ && !start.floor) {
+                    installation_->noteFloor(
+                        std::min(walk.lowestOurs.value_or(tip.height), tip.height));
+                }
                 run.walkComplete = true;
                 noteWalkedThrough(tip);
             } catch (const std::exception&) {
@@ -135,29 +142,20 @@ void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
         });
 }
 
-HistoryReconciliation::MarkPlace MiningCoordinator::notePlaceAtStart(
-    const MiningEventHandler& onEvent, std::int64_t minedAt) {
-    if (walkRecordFile_.empty()) return {};
+HistoryReconciliation::WalkStart MiningCoordinator::walkStart(const MiningEventHandler& onEvent) {
+    HistoryReconciliation::WalkStart start;
+    if (installation_) start.floor = installation_->mined().floor;
+    if (walkRecordFile_.empty()) return start;
     std::lock_guard lock(walkRecordMutex_);
-    if (!walkPlaces_) {
-        auto reading = HistoryReconciliation::readWalkPlaces(walkRecordFile_, ownership_.mark);
+    if (!walkPlaceRead_) {
+        walkPlaceRead_ = true;
+        auto reading = HistoryReconciliation::readWalkPlace(walkRecordFile_);
         if (reading.problem) onEvent(loop::walkRecordProblem(walkRecordFile_, reading));
-        walkPlaces_ = std::move(reading.places);
+        walkPlace_ = std::move(reading.place);
         mayWriteWalkRecord_ = reading.mayWrite;
     }
-    auto& place = (*walkPlaces_)[ownership_.mark];
-    const auto before = place;
-    // Known from now on; this walk still goes as deep as it would have without it, for blocks
-    // mined before the lowest height kept. Not from a history that could not be read: its
-    // records may lie deeper.
-    if (!place.firstMined && !historyStore_->unreadableReason()) {
-        auto lowest = minedAt;
-        for (const auto& block : historyStore_->allBlocks())
-            lowest = std::min(lowest, block.height);
-        place.firstMined = lowest;
-        writePlacesLocked();
-    }
-    return before;
+    start.place = walkPlace_;
+    return start;
 }
 
 bool MiningCoordinator::saveHeldInMemory() {
@@ -176,21 +174,16 @@ void MiningCoordinator::noteWalkedThrough(const MiningJob& tip) {
     // A block found but held in memory only would be skipped by the next walk.
     if (!historyStore_->isSaved() || pending_->holdsUnsaved()) return;
     std::lock_guard lock(walkRecordMutex_);
-    if (!walkPlaces_) return;  // the walk never read where it stood
+    if (!walkPlaceRead_ || !mayWriteWalkRecord_) return;  // the walk never read where it stood
     const auto height = tip.height - 1;
     const auto blocks = historyStore_->allBlocks();
     const auto records = std::count_if(blocks.begin(), blocks.end(), [&](const FoundBlock& block) {
         return block.height <= height;
     });
-    (*walkPlaces_)[ownership_.mark].walked = HistoryReconciliation::WalkedThrough{
+    walkPlace_ = HistoryReconciliation::WalkedThrough{
         height, loop::displayHex(tip.previousBlockHash), static_cast<std::int64_t>(records)};
-    writePlacesLocked();
-}
-
-void MiningCoordinator::writePlacesLocked() {
-    if (!mayWriteWalkRecord_) return;
     try {
-        HistoryReconciliation::writeWalkPlaces(walkRecordFile_, *walkPlaces_);
+        HistoryReconciliation::writeWalkPlace(walkRecordFile_, *walkPlace_);
     } catch (const std::exception&) {
         // The file stays as it was: the next walk covers more, never less.
     }
@@ -248,6 +241,8 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
     std::uint64_t startingExtranonce = 0;
     if (!run.reconciled) {
         run.reconciled = true;
+        // Kept before the first hash: a history lost later cannot hide how deep this goes.
+        if (installation_) installation_->noteMiningAt(ownership_.mark, job->height);
         startWalk(run, *job);
     }
 

@@ -36,17 +36,42 @@ mining_event::StoreNotice writeProblem(const std::filesystem::path& folder,
 }
 
 void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandler& onEvent) {
-    for (const auto& block : walk.added) {
+    const auto heights = [](std::int64_t first, std::int64_t last) {
+        return first == last ? "height " + std::to_string(first)
+                             : "heights " + std::to_string(first) + " to " + std::to_string(last);
+    };
+    // One line however many came back: a history rebuilt whole would push everything else out of
+    // the event log.
+    if (!walk.added.empty()) {
+        const auto count = walk.added.size();
         onEvent(mining_event::StoreNotice{
-            "Block at height " + std::to_string(block.height) +
+            std::to_string(count) + (count == 1 ? " block" : " blocks") + " at " +
+                heights(walk.added.front().height, walk.added.back().height) +
                 ", missing from the history, found on the chain with this installation's mark: "
                 "added.",
+            std::nullopt});
+    }
+    if (!walk.pruned.empty()) {
+        std::string ranges;
+        for (const auto& range : walk.pruned) {
+            if (!ranges.empty()) ranges += ", ";
+            ranges += range.first == range.last
+                          ? std::to_string(range.first)
+                          : std::to_string(range.first) + " to " + std::to_string(range.last);
+        }
+        onEvent(mining_event::StoreNotice{
+            "The chain could not be checked for this installation's blocks at " +
+                std::string(walk.pruned.size() == 1 &&
+                                    walk.pruned.front().first == walk.pruned.front().last
+                                ? "height "
+                                : "heights ") +
+                ranges + ": the node has pruned them. Blocks of ours there, if any, are not added.",
             std::nullopt});
     }
 }
 
 mining_event::StoreNotice walkRecordProblem(
-    const std::filesystem::path& file, const HistoryReconciliation::WalkPlacesReading& reading) {
+    const std::filesystem::path& file, const HistoryReconciliation::WalkPlaceReading& reading) {
     const auto head = "Record of how far the chain was checked for this installation's blocks, " +
                       file.string() + ", could not be read (" + reading.problem.value_or("") + ")";
     if (reading.setAside) {

@@ -25,13 +25,14 @@ MiningEventHandler sayingStoreNoticesOnce(MiningEventHandler onEvent);
 mining_event::StoreNotice writeProblem(const std::filesystem::path& folder,
                                        const FileWriteError& error, std::string_view kept);
 
-// Says of each block the walk of the chain put back into the history.
+// Says in one line how many blocks the walk of the chain put back into the history, and in
+// another which heights it could not check on a pruned node.
 void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandler& onEvent);
 
 // The record of how far the chain was walked could not be taken: where it went, or that it is left
 // as it is (and never written over).
 mining_event::StoreNotice walkRecordProblem(
-    const std::filesystem::path& file, const HistoryReconciliation::WalkPlacesReading& reading);
+    const std::filesystem::path& file, const HistoryReconciliation::WalkPlaceReading& reading);
 
 // What the history found at start-up that the user should know: a file it could not read (and
 // will not write over), or one it set aside. Nothing when all was well.

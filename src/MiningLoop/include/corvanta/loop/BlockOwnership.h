@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "corvanta/assembly/CoinbasePayoutPlan.h"
 #include "corvanta/loop/BlockCoinbase.h"
@@ -14,8 +16,21 @@
 
 namespace corvanta {
 
+// What the chain walk needs on one network to rebuild a lost history, kept with the key and never
+// taken from the history itself, which may be the very thing lost.
+struct MinedOnNetwork {
+    // The lowest height at which this installation started mining with each mark (one mark per
+    // payout script): written before that mark's first job is hashed, and only ever lowered.
+    std::map<ExtranonceMark, std::int64_t> marks;
+    // No block of this installation lies below this height on that network's chain. Absent while
+    // unknown: files of an earlier version, which may have mined before anything was kept here;
+    // the walk then checks the chain from the first block the node holds, once.
+    std::optional<std::int64_t> floor;
+    bool operator==(const MinedOnNetwork&) const = default;
+};
+
 // What an installation's marks derive from: the machine, the user and the folder it was first
-// set up in, kept in that folder once derived. Kept, not read again, so a machine id that goes
+// set up in, kept beside the stores once derived. Kept, not read again, so a machine id that goes
 // missing, a folder moved elsewhere or a backup restored on another machine leave the marks as
 // they were.
 struct InstallationKey {
@@ -24,24 +39,35 @@ struct InstallationKey {
     std::string folder;
     // When the key was first derived: no block of this installation carries a mark from before.
     WholeSeconds markedSince{};
+    // By network name ("mainnet", "regtest"...): heights mean nothing from one chain to another.
+    std::map<std::string, MinedOnNetwork> mined{};
 
     bool operator==(const InstallationKey&) const = default;
+    // The same marks: the same machine, user and folder, derived at the same time.
+    bool derivesAs(const InstallationKey& other) const {
+        return machine == other.machine && user == other.user && folder == other.folder &&
+               markedSince == other.markedSince;
+    }
+    // Every mark mined with on any network: one per payout script this installation has paid.
+    std::vector<ExtranonceMark> marksUsed() const;
 
     static constexpr std::string_view fileName = "installation-mark.json";
     static constexpr std::size_t fileBound = 64 * 1024;
 
-    // The key kept in `installationFolder`; derived for the running user on this machine and kept
-    // there when there is none. A kept file that cannot be taken (damaged, a link, past its bound)
-    // is moved aside under "installation-mark.unreadable-<seconds since 1970>.json" before a key
-    // is derived again. When the key cannot be written, the derived key is still given: the marks
-    // stay as they were as long as the machine and the folder do.
+    // The key kept in `keyFolder`; one an earlier version kept in `earlierFolder` is moved there
+    // first (never over a file already there). Without either, derived for the running user on
+    // this machine and `earlierFolder` (the folder the marks have always derived from, so they stay
+    // those an earlier version wrote) and kept. A kept file that cannot be taken (damaged, a
+    // link, past its bound) is moved aside under "installation-mark.unreadable-<seconds since
+    // 1970>.json" before a key is derived again. When the key cannot be written, the derived key
+    // is still given: the marks stay as they were as long as the machine and the folder do.
     // `onSetAside` hears the event log's line for a kept file moved aside.
     static InstallationKey keptIn(
-        const std::filesystem::path& installationFolder,
+        const std::filesystem::path& keyFolder, const std::filesystem::path& earlierFolder,
         const std::function<void(const std::string&)>& onSetAside = nullptr);
     // The same, deriving with `derive` when no key is kept.
     static InstallationKey keptIn(
-        const std::filesystem::path& installationFolder,
+        const std::filesystem::path& keyFolder, const std::filesystem::path& earlierFolder,
         const std::function<InstallationKey()>& derive,
         const std::function<void(const std::string&)>& onSetAside = nullptr);
 
@@ -75,13 +101,18 @@ struct BlockOwnership {
     Verdict judge(const BlockCoinbase& coinbase) const;
 
     // What the block pays this installation: the outputs to the script its mark was derived for;
-    // for an unmarked block, every output. 0 for a block that is neither.
+    // for an unmarked block, the outputs to a script this installation pays or has paid. 0 for a
+    // block that is neither.
     std::int64_t rewardOf(const BlockCoinbase& coinbase) const;
 
     // True for an unmarked block that its own header dates from before this installation wrote
-    // its first mark: a block of the version before the mark, which may be counted from this
-    // installation's own pending files (never from the chain, where anyone's could be).
+    // its first mark and that pays a script this installation pays or has paid: a block of the
+    // version before the mark, which may be counted from this installation's own pending files
+    // (never from the chain, where anyone's could be).
     bool predatesTheMark(const BlockCoinbase& coinbase) const;
+
+    // The current payout script, or one whose mark this installation has mined with.
+    bool isOwnScript(std::span<const std::uint8_t> script) const;
 
     // The mark of this installation for a payout script; all zeros when it cannot be told.
     ExtranonceMark markOf(std::span<const std::uint8_t> script) const;

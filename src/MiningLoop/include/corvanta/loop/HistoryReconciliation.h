@@ -10,7 +10,7 @@
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/FoundBlock.h"
-#include "corvanta/loop/WalkPlaces.h"
+#include "corvanta/loop/WalkPlace.h"
 
 namespace corvanta {
 
@@ -21,45 +21,60 @@ class RPCClient;
 // full disk, then a quit): the chain still holds them, carrying this installation's mark.
 namespace HistoryReconciliation {
 
-// Without a place kept for the mark, the walk starts this far below the newest block the history
-// holds (a failed write can leave a gap just below a later success)...
+// A place the chain no longer holds (reorganised below it) is walked again from this far below it:
+// what lies under the fork is as it was.
 inline constexpr std::int64_t lookBehind = 100;
-// ...and, knowing neither a place nor how deep this installation has mined, never more than this
-// far below the height it walks to. With either known there is no such bound: blocks held in
-// memory when a run ended come back however far the chain has grown since.
-inline constexpr std::int64_t maximumDepth = 1000;
+
+// Where a walk may start.
+struct WalkStart {
+    std::optional<WalkedThrough> place;  // how far an earlier walk got, when kept
+    // No block of this installation lies below this height; none while unknown, and the walk then
+    // starts at the first block the node holds.
+    std::optional<std::int64_t> floor;
+};
+
+struct HeightRange {
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    bool operator==(const HeightRange&) const = default;
+};
 
 struct Walk {
     std::vector<FoundBlock> added;  // in height order; in memory at least (a failed write keeps
                                     // them there, as any record)
     std::int64_t from = 0;          // the first height asked about
     std::int64_t questions = 0;     // RPC calls made
-    bool complete = false;          // every height up to `untilHeight` was checked
+    bool complete = false;          // every height up to `untilHeight` was asked about
+    // The lowest height at which the chain holds a block of ours, recorded or added; none when
+    // no height checked holds one.
+    std::optional<std::int64_t> lowestOurs;
+    // Heights that could not be checked because the node has pruned their blocks, in order.
+    std::vector<HeightRange> pruned;
 };
 
 // True when the history no longer holds what `place` vouches for: its file was set aside as
 // undecodable, or it holds fewer records at or below the place than when the place was written
 // (the file or its journal deleted, damaged or replaced by an older copy).
-bool historyLost(const MiningHistoryStore& history, const MarkPlace& place);
+bool historyLost(const MiningHistoryStore& history, const WalkedThrough& place);
 
 // Walks the node's active chain up to `untilHeight` and records every block the history lacks
-// whose coinbase carries the ownership's mark and pays its script, as a submission the node
-// accepted, found at its header's time, with the height, coinbase id and reward of its own
-// coinbase. Where it starts, for the mark's `place`:
+// whose coinbase carries this installation's mark for a script it pays (whatever payout address
+// it was mined for), as a submission the node accepted, found at its header's time, with the
+// height, coinbase id and reward of its own coinbase. Where it starts:
 // - just above the place, when the chain still has that block there and the history still holds
 //   what the place vouches for;
-// - otherwise at the lowest height this installation mined at with the mark, when known (a lost
-//   history is so rebuilt as deep as it has mined), but no deeper than lookBehind below a place
-//   the chain reorganised while the history is whole;
-// - otherwise lookBehind below the newest record of a whole history, and never more than
-//   maximumDepth below `untilHeight`.
+// - lookBehind below a place the chain reorganised while the history is whole;
+// - otherwise at the floor (a lost history is so rebuilt as deep as this installation has mined),
+//   or at the chain's first block when the floor is unknown;
+// and never below the lowest block a pruned node still holds: the heights below are reported as
+// pruned, as is a block pruned while the walk goes on, and neither ends the walk.
 //
 // Per height it asks the block's hash, then, unless the history holds that block, the block's
-// header and coinbase script (getblock at verbosity 1); only a block carrying the mark has its
-// coinbase transaction fetched (getrawtransaction in that block). A history that cannot be read is
-// not walked. An RPC failure ends the walk with what it found; throws Cancelled.
+// header and coinbase script (getblock at verbosity 1); only a block whose coinbase carries a mark
+// has its coinbase transaction fetched (getrawtransaction in that block). A history that cannot be
+// read is not walked. Any other RPC failure ends the walk with what it found; throws Cancelled.
 Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
-               const BlockOwnership& ownership, const MarkPlace& place, std::int64_t untilHeight,
+               const BlockOwnership& ownership, const WalkStart& start, std::int64_t untilHeight,
                double timeoutSeconds, std::stop_token stop);
 
 }  // namespace HistoryReconciliation

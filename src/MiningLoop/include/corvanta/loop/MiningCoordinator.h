@@ -10,6 +10,7 @@
 #include "corvanta/loop/BestDifficultyTracker.h"
 #include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/HistoryReconciliation.h"
+#include "corvanta/loop/InstallationRecord.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/MiningEvent.h"
 #include "corvanta/loop/MiningHistoryStore.h"
@@ -32,9 +33,12 @@ class PendingBlocks;
 // Only this installation's blocks are ever recorded (`ownership`: the payout script and the mark
 // its coinbases carry, which the watcher's payout plan must write). Once a run, beside the mining
 // and never before the first template, the chain below the first job is walked for blocks of ours
-// that the history lacks. How far it has been checked, and the lowest height mined at, are kept
-// per mark in `walkRecordFile` (none: not kept, so each run walks from the history alone); the
-// place moves on only once the walk has got there and every block found is on disk.
+// that the history lacks, whatever address they paid. How far it has been checked is kept in
+// `walkRecordFile` (none: not kept, so each run walks from the floor); the place moves on only
+// once the walk has got there and every block found is on disk. The lowest height mined at, and
+// the floor no block of ours lies below, are kept in `installation` (none: unknown, so each walk
+// starts at the chain's first block): the first job's height before it is hashed, the floor once
+// a walk from the chain's first block has ended.
 class MiningCoordinator {
   public:
     MiningCoordinator(std::shared_ptr<TemplateSource> watcher, std::shared_ptr<HashEngine> engine,
@@ -44,7 +48,8 @@ class MiningCoordinator {
                       std::filesystem::path rejectedBlockDirectory,
                       BestDifficultyStore bestDifficultyStore,
                       std::shared_ptr<MiningHistoryStore> historyStore, BlockOwnership ownership,
-                      std::filesystem::path walkRecordFile = {}, MiningLoopTimings timings = {});
+                      std::filesystem::path walkRecordFile = {}, MiningLoopTimings timings = {},
+                      std::shared_ptr<InstallationRecord> installation = {});
     // Stops a running loop and waits for the background validations to end.
     ~MiningCoordinator();
 
@@ -73,15 +78,11 @@ class MiningCoordinator {
     void mineWithNodeWatch(Run& run);
     void miningLoop(Run& run, std::stop_token stop);
     void startWalk(Run& run, const MiningJob& firstJob);
-    // The mark's place, read from the file at the first call (a file it cannot take is set aside
-    // and told through `onEvent`); remembers `minedAt` as the lowest height mined at when none is
-    // kept yet. Returns the place as it was before.
-    HistoryReconciliation::MarkPlace notePlaceAtStart(const MiningEventHandler& onEvent,
-                                                      std::int64_t minedAt);
-    // Moves the mark's place to `tip`, if every block found is on disk.
+    // Where the walk starts: the place read from the file at the first call (a file it cannot
+    // take is set aside and told through `onEvent`), and the installation's floor.
+    HistoryReconciliation::WalkStart walkStart(const MiningEventHandler& onEvent);
+    // Moves the place to `tip`, if every block found is on disk.
     void noteWalkedThrough(const MiningJob& tip);
-    // Under walkRecordMutex_.
-    void writePlacesLocked();
 
     const std::shared_ptr<TemplateSource> watcher_;
     const BlockMiner blockMiner_;
@@ -94,6 +95,7 @@ class MiningCoordinator {
     const std::shared_ptr<MiningHistoryStore> historyStore_;
     const BlockOwnership ownership_;
     const std::filesystem::path walkRecordFile_;
+    const std::shared_ptr<InstallationRecord> installation_;
     const MiningLoopTimings timings_;
     const std::unique_ptr<loop::BackgroundTasks> validations_;
     // Both outlive a run: a found block whose file could not be written must survive a stop, and
@@ -104,8 +106,9 @@ class MiningCoordinator {
 
     std::mutex mutex_;
     std::mutex walkRecordMutex_;  // one writer of the walk record at a time, in order
+    bool walkPlaceRead_ = false;
     // What the walk record holds, once read; then kept here, as each write replaces it whole.
-    std::optional<HistoryReconciliation::WalkPlaces> walkPlaces_;
+    std::optional<HistoryReconciliation::WalkedThrough> walkPlace_;
     bool mayWriteWalkRecord_ = true;  // false: a file it could neither read nor set aside
     bool running_ = false;
     bool stopRequestedBeforeRun_ = false;

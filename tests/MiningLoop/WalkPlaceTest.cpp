@@ -1,5 +1,4 @@
-// Where the walk of the chain stands, one place per mark, and what it does with a file in that
-// place it cannot take.
+// Where the walk of the chain stands, and what it does with a file in that place it cannot take.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,20 +10,15 @@
 #include "TestSupport.h"
 #include "corvanta/loop/HistoryReconciliation.h"
 #include "corvanta/loop/MiningHistoryStore.h"
-#include "corvanta/loop/WalkPlaces.h"
+#include "corvanta/loop/WalkPlace.h"
 
 namespace corvanta {
 namespace {
 
 namespace fs = std::filesystem;
-using HistoryReconciliation::MarkPlace;
-using HistoryReconciliation::readWalkPlaces;
+using HistoryReconciliation::readWalkPlace;
 using HistoryReconciliation::WalkedThrough;
-using HistoryReconciliation::WalkPlaces;
 using testing::TempDir;
-
-const ExtranonceMark kOld{1, 2, 3, 4};
-const ExtranonceMark kNew{0xa0, 0xb0, 0xc0, 0xd0};
 
 std::string hashText(char digit) {
     return std::string(64, digit);
@@ -41,39 +35,45 @@ std::vector<fs::path> setAsideBeside(const fs::path& file) {
     return found;
 }
 
-TEST(WalkPlaces, EachMarkKeepsItsOwnPlaceAndTheEarlierFormIsTheCurrentMarks) {
+// Only a place this version wrote vouches for anything: the earlier forms counted the records from
+// a history as they found it at start, which may just have been lost.
+TEST(WalkPlace, IsReadAsWrittenAndTheEarlierFormsVouchForNothing) {
     TempDir dir;
     const auto file = dir.path() / "node" / "found-blocks-walked.json";
     // Missing: no place, nothing set aside, free to write.
-    auto reading = readWalkPlaces(file, kNew);
-    EXPECT_TRUE(reading.places.empty());
+    auto reading = readWalkPlace(file);
+    EXPECT_FALSE(reading.place);
     EXPECT_FALSE(reading.problem);
     EXPECT_TRUE(reading.mayWrite);
 
-    const WalkPlaces places{{kOld, MarkPlace{WalkedThrough{40, hashText('a'), 3}, 12}},
-                            {kNew, MarkPlace{std::nullopt, 90}}};
-    HistoryReconciliation::writeWalkPlaces(file, places);
-    reading = readWalkPlaces(file, kNew);
-    EXPECT_EQ(reading.places, places);
+    const WalkedThrough place{40, hashText('a'), 3};
+    fs::create_directories(file.parent_path());
+    HistoryReconciliation::writeWalkPlace(file, place);
+    reading = readWalkPlace(file);
+    EXPECT_EQ(reading.place, place);
     EXPECT_FALSE(reading.problem);
 
-    // As the version before marks were kept wrote it: the place of whatever mark is in use.
-    testing::writeText(file, R"({"hash":")" + hashText('b') + R"(","height":7})");
-    reading = readWalkPlaces(file, kNew);
-    EXPECT_EQ(reading.places,
-              (WalkPlaces{{kNew, MarkPlace{WalkedThrough{7, hashText('b'), 0}, std::nullopt}}}));
+    for (const std::string& earlier : {R"({"hash":")" + hashText('b') + R"(","height":7})",
+                                       R"({"marks":{"01020304":{"firstMined":388,"hash":")" +
+                                           hashText('b') + R"(","height":400,"records":12}}})"}) {
+        testing::writeText(file, earlier);
+        reading = readWalkPlace(file);
+        EXPECT_FALSE(reading.place) << earlier;
+        EXPECT_FALSE(reading.problem) << earlier;
+        EXPECT_TRUE(reading.mayWrite);
+    }
     EXPECT_TRUE(setAsideBeside(file).empty());
 }
 
-TEST(WalkPlaces, AFileItCannotTakeIsRenamedAsideUnreadAndNeverWrittenOver) {
+TEST(WalkPlace, AFileItCannotTakeIsRenamedAsideUnreadAndNeverWrittenOver) {
     TempDir dir;
     const auto file = dir.path() / "found-blocks-walked.json";
     const auto elsewhere = dir.path() / "elsewhere.json";
-    const auto good = R"({"marks":{"01020304":{"firstMined":5}}})";
+    const auto good = R"({"checked":{"hash":")" + hashText('a') + R"(","height":5,"records":0}})";
     const auto expectSetAside = [&](const char* what) -> fs::path {
         SCOPED_TRACE(what);
-        const auto reading = readWalkPlaces(file, kNew);
-        EXPECT_TRUE(reading.places.empty());
+        const auto reading = readWalkPlace(file);
+        EXPECT_FALSE(reading.place);
         EXPECT_TRUE(reading.problem);
         EXPECT_TRUE(reading.mayWrite);
         EXPECT_TRUE(reading.setAside);
@@ -87,13 +87,15 @@ TEST(WalkPlaces, AFileItCannotTakeIsRenamedAsideUnreadAndNeverWrittenOver) {
         return wasLink ? aside / "link" : aside;
     };
 
-    testing::writeText(file, "{\"marks\":{\"0102");
+    testing::writeText(file, "{\"checked\":{\"he");
     expectSetAside("cut short");
     testing::writeText(file,
-                       R"({"marks":{"01020304":{"height":-3,"hash":")" + hashText('c') + "\"}}}");
+                       R"({"checked":{"height":-3,"records":0,"hash":")" + hashText('c') + "\"}}");
     expectSetAside("a height no chain has");
-    testing::writeText(file, R"({"marks":{"0102030":{"firstMined":5}}})");
-    expectSetAside("a mark of the wrong length");
+    testing::writeText(file, R"({"checked":{"height":3,"hash":")" + hashText('c') + "\"}}");
+    expectSetAside("no record count");
+    testing::writeText(file, "[]");
+    expectSetAside("not an object");
 
     // A link is not read through, even to a good file; the file it names is left alone.
     testing::writeText(elsewhere, good);
@@ -113,11 +115,11 @@ TEST(WalkPlaces, AFileItCannotTakeIsRenamedAsideUnreadAndNeverWrittenOver) {
         std::ofstream out(file);
         out << good;
     }
-    fs::resize_file(file, HistoryReconciliation::walkPlacesFileBound + 1);
+    fs::resize_file(file, HistoryReconciliation::walkPlaceFileBound + 1);
     EXPECT_NE(expectSetAside("past the bound"), fs::path{});
 }
 
-TEST(WalkPlaces, AFileThatCanBeNeitherReadNorMovedIsLeftAndNotWrittenOver) {
+TEST(WalkPlace, AFileThatCanBeNeitherReadNorMovedIsLeftAndNotWrittenOver) {
     TempDir dir;
     const auto file = dir.path() / "found-blocks-walked.json";
     testing::writeText(file, "not a place");
@@ -130,7 +132,7 @@ TEST(WalkPlaces, AFileThatCanBeNeitherReadNorMovedIsLeftAndNotWrittenOver) {
             dir.path() / ("found-blocks-walked.unreadable-" + std::to_string(s) + ".json"),
             "an earlier one");
     }
-    const auto reading = readWalkPlaces(file, kNew);
+    const auto reading = readWalkPlace(file);
     EXPECT_TRUE(reading.problem);
     EXPECT_FALSE(reading.setAside);
     EXPECT_FALSE(reading.mayWrite);
@@ -143,7 +145,7 @@ TEST(WalkPlaces, AFileThatCanBeNeitherReadNorMovedIsLeftAndNotWrittenOver) {
 }
 
 // What the place vouches for: the records the history held at or below it when it was written.
-TEST(WalkPlaces, AHistoryHoldingLessThanThePlaceVouchesForIsLost) {
+TEST(WalkPlace, AHistoryHoldingLessThanThePlaceVouchesForIsLost) {
     TempDir dir;
     MiningHistoryStore history(dir.path() / "history" / "regtest.json");
     for (std::uint8_t n = 1; n <= 3; ++n) {
@@ -152,22 +154,21 @@ TEST(WalkPlaces, AHistoryHoldingLessThanThePlaceVouchesForIsLost) {
                                  WallClock::now());
     }
     const auto placeAt = [](std::int64_t height, std::int64_t records) {
-        return MarkPlace{WalkedThrough{height, hashText('d'), records}, std::nullopt};
+        return WalkedThrough{height, hashText('d'), records};
     };
     EXPECT_FALSE(HistoryReconciliation::historyLost(history, placeAt(20, 2)));
     EXPECT_FALSE(HistoryReconciliation::historyLost(history, placeAt(30, 3)));
     EXPECT_TRUE(HistoryReconciliation::historyLost(history, placeAt(20, 3)));
     EXPECT_TRUE(HistoryReconciliation::historyLost(history, placeAt(30, 4)));
-    // A place of the earlier form vouches for no count; no place, for nothing.
+    // A place below every record vouches for none.
     EXPECT_FALSE(HistoryReconciliation::historyLost(history, placeAt(5, 0)));
-    EXPECT_FALSE(HistoryReconciliation::historyLost(history, MarkPlace{}));
 
     // Set aside as undecodable: lost whatever the place says.
     const auto damaged = dir.path() / "damaged" / "regtest.json";
     testing::writeText(damaged, "[{\"height\":");
     const MiningHistoryStore setAside(damaged);
     ASSERT_TRUE(setAside.quarantinedFileURL());
-    EXPECT_TRUE(HistoryReconciliation::historyLost(setAside, MarkPlace{}));
+    EXPECT_TRUE(HistoryReconciliation::historyLost(setAside, placeAt(5, 0)));
 }
 
 }  // namespace

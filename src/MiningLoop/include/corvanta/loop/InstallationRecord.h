@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "corvanta/loop/BlockOwnership.h"
+
+namespace corvanta {
+
+// The installation's key file as the mining loop of one network keeps it: the key the marks
+// derive from, and what a walk of that network's chain needs to rebuild a lost history (the
+// lowest height mined at with each mark, and the floor below which no block of ours lies). Kept
+// apart from the history, so that nothing lost with it can raise the floor: every height only
+// ever goes down. Safe to use from several threads.
+class InstallationRecord {
+  public:
+    // `key` as InstallationKey::keptIn gave it from `keyFolder`.
+    InstallationRecord(std::filesystem::path keyFolder, InstallationKey key, std::string network);
+
+    InstallationKey key() const;
+    MinedOnNetwork mined() const;
+
+    // Mining starts with `mark` at `height`: the mark's height, and the floor once it is known,
+    // are lowered to it, and written before any block can be found. False when the file could not
+    // be written: the record is kept here and written with the next note.
+    bool noteMiningAt(const ExtranonceMark& mark, std::int64_t height);
+    // A walk checked the chain from the lowest block the node holds: no block of ours lies below
+    // `height`. Sets the floor, or lowers it. False as above.
+    bool noteFloor(std::int64_t height);
+
+  private:
+    bool writeLocked();
+
+    const std::filesystem::path file_;
+    const std::string network_;
+    mutable std::mutex mutex_;
+    InstallationKey key_;
+};
+
+}  // namespace corvanta

@@ -1,0 +1,188 @@
+// A history rebuilt from the chain takes nothing from the history it rebuilds: blocks pending,
+// files of the version before, every payout address, a pruned node and a reorganised chain.
+#include "MiningLoopNodeFixture.h"
+#include "corvanta/loop/InstallationRecord.h"
+#include "corvanta/rpc/RPCErrors.h"
+
+namespace corvanta {
+namespace {
+
+using namespace corvanta::testing;
+
+class HistoryRebuildNodeTest : public MiningLoopNodeTest {
+  protected:
+    // Mines with the installation's record as a session does, until `n` more records are held.
+    void mineFor(const BlockOwnership& owner, std::size_t n) {
+        const auto target = history_->allBlocks().size() + n;
+        engine_->setPaused(false);
+        startMining(makeCoordinator(owner, {}, {}, walkRecordFile(), installationRecord()));
+        const auto found =
+            testing::eventually([&] { return history_->allBlocks().size() >= target; });
+        stopMining();  // before the test may end: a run left going would mine beside the next
+        ASSERT_TRUE(found);
+    }
+
+    // A start that hashes nothing and ends once its walk has checked the chain to the tip.
+    void startUntilWalked(const BlockOwnership& owner) {
+        history_ = std::make_shared<MiningHistoryStore>(historyFile());
+        engine_->setPaused(true);
+        log_.clear();
+        const auto tip = blockCount();
+        startMining(makeCoordinator(owner, {}, {}, walkRecordFile(), installationRecord()));
+        const auto walked = testing::eventually([&] {
+            const auto place = placeOf(walkRecordFile());
+            return place && place->height >= tip;
+        });
+        stopMining();
+        ASSERT_TRUE(walked);
+    }
+
+    void loseHistoryAndPlace() const {
+        std::filesystem::remove_all(historyFile().parent_path());
+        std::filesystem::remove(walkRecordFile());
+    }
+
+    void expectEveryBlockOfOursOnceOnDisk(const BlockOwnership& owner) const {
+        const auto ours = blocksOf(*client_, owner);
+        const auto onDisk = byHeight(MiningHistoryStore(historyFile()).allBlocks());
+        EXPECT_EQ(onDisk, ours);
+        std::printf("ours on the chain %zu, in the history %zu\n", ours.size(), onDisk.size());
+    }
+};
+
+// The history, its journal and the place lost while a block waits in the pending folder: the
+// pending block is recorded first, yet the walk goes as deep as the installation ever mined.
+TEST_F(HistoryRebuildNodeTest, ALostHistoryWithABlockPendingComesBackWhole) {
+    const auto owner = keyedOwnership({0x51});
+    mineFor(owner, 3);
+    generate(5);
+    mineFor(owner, 2);
+    const auto pending = solvedPendingBlock(0, WallClock::now(), owner.payoutPlan());
+    PendingBlockStore::write(pending, pendingDirectory());
+    loseHistoryAndPlace();
+
+    startUntilWalked(owner);
+    expectEveryBlockOfOursOnceOnDisk(owner);
+    const auto ours = blocksOf(*client_, owner);
+    EXPECT_EQ(ours.count(pending.height), 1u);
+    const auto floor = installationRecord()->mined().floor;
+    ASSERT_TRUE(floor);
+    EXPECT_LE(*floor, ours.begin()->first);
+}
+
+// Files of the version before: the key inside the history folder with no heights, a place that
+// counted its records from a history it had just lost. Deleted or damaged, nothing is lost.
+TEST_F(HistoryRebuildNodeTest, AnEarlierVersionsFilesAndALostHistoryLoseNothing) {
+    const auto owner = keyedOwnership({0x51});
+    mineFor(owner, 3);
+    generate(3);
+    mineFor(owner, 2);
+    const auto keyFile = dir_.path() / InstallationKey::fileName;
+    for (const std::string how : {"deleted", "damaged"}) {
+        SCOPED_TRACE(how);
+        auto key = installationRecord()->key();
+        key.mined.clear();
+        loseHistoryAndPlace();
+        if (how == "damaged") testing::writeText(historyFile(), R"([{"height":)");
+        testing::writeText(historyFile().parent_path() / InstallationKey::fileName, key.encode());
+        std::filesystem::remove(keyFile);
+        testing::writeText(walkRecordFile(),
+                           R"({"marks":{"01020304":{"firstMined":)" + std::to_string(blockCount()) +
+                               R"(,"hash":")" + tipHash() + R"(","height":)" +
+                               std::to_string(blockCount()) + R"(,"records":1}}})");
+
+        startUntilWalked(owner);
+        expectEveryBlockOfOursOnceOnDisk(owner);
+        EXPECT_TRUE(std::filesystem::exists(keyFile));
+        EXPECT_EQ(InstallationKey::decode(readFile(keyFile)).folder, key.folder);
+    }
+}
+
+// Blocks of every payout address come back while mining to the current one.
+TEST_F(HistoryRebuildNodeTest, EveryAddressesBlocksComeBackAfterALostHistory) {
+    const auto x = keyedOwnership({0x51});
+    const auto y = keyedOwnership(
+        {0x00, 0x14, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
+    mineFor(x, 2);
+    mineFor(y, 2);
+    mineFor(x, 1);
+    mineFor(y, 1);
+    loseHistoryAndPlace();
+    startUntilWalked(x);
+    const auto ours = blocksOf(*client_, x);
+    EXPECT_EQ(ours.size(), 6u);
+    expectEveryBlockOfOursOnceOnDisk(x);
+}
+
+// On a pruned node the walk starts at the lowest block the node still holds, says once which
+// heights it could not check, and its place moves on.
+TEST_F(HistoryRebuildNodeTest, OnAPrunedNodeTheWalkSaysWhatItCannotCheckAndMovesOn) {
+    restartNodeWith("-prune=1 -fastprune");
+    const auto owner = keyedOwnership({0x51});
+    mineFor(owner, 2);
+    const auto place = placeOf(walkRecordFile());
+    for (int hundred = 0; hundred < 15; ++hundred) generate(100);
+    // Two more of ours that nothing recorded: a history thrown away, no place kept.
+    const auto thrown = std::make_shared<MiningHistoryStore>(dir_.path() / "thrown" / "h.json");
+    // The walk of that run puts the earlier two into it too.
+    const auto lateOnes = [&] {
+        auto blocks = byHeight(thrown->allBlocks());
+        std::erase_if(blocks, [](const auto& block) { return block.first < 1000; });
+        return blocks;
+    };
+    engine_->setPaused(false);
+    startMining(makeCoordinator(owner, thrown, {}, std::filesystem::path{}, installationRecord()));
+    const auto mined = testing::eventually([&] { return lateOnes().size() >= 2; });
+    stopMining();
+    ASSERT_TRUE(mined);
+    const auto late = lateOnes();
+    generate(300);
+    client_->call("pruneblockchain", {RPCParam::integer(1104)}, 30, {});
+    const auto pruneHeight =
+        json::required<std::int64_t>(client_->call("getblockchaininfo", {}, 10, {}), "pruneheight");
+    ASSERT_GT(pruneHeight, 100);
+    ASSERT_LT(pruneHeight, late.begin()->first);
+    ASSERT_TRUE(place);
+
+    startUntilWalked(owner);
+    const auto onDisk = byHeight(MiningHistoryStore(historyFile()).allBlocks());
+    for (const auto& [height, hash] : late) EXPECT_EQ(onDisk.count(height), 1u) << height;
+    const auto notices = log_.all<StoreNotice>();
+    const auto pruned = std::count_if(notices.begin(), notices.end(), [](const StoreNotice& n) {
+        return n.message.find("the node has pruned them") != std::string::npos;
+    });
+    EXPECT_EQ(pruned, 1);
+    for (const auto& notice : notices) std::printf("%s\n", notice.message.c_str());
+    // Said once: the place has moved past what could not be checked.
+    startUntilWalked(owner);
+    EXPECT_TRUE(log_.all<StoreNotice>().empty());
+}
+
+// A chain reorganised below the place: the block of ours now at the place's height comes back,
+// which a walk starting just above the place would miss.
+TEST_F(HistoryRebuildNodeTest, AChainReorganisedBelowThePlaceIsWalkedAgain) {
+    const auto owner = keyedOwnership({0x51});
+    generate(3);
+    const auto height = blockCount() + 1;
+    const auto ours = solvedPendingBlock(0, WallClock::now(), owner.payoutPlan());
+    generate(1);
+    const auto replaced = tipHash();
+    const HistoryReconciliation::WalkedThrough place{height, replaced, 0};
+    client_->callOptional("invalidateblock", {RPCParam::string(replaced)}, 30, {});
+    client_->callOptional("submitblock", {RPCParam::string(ours.blockHex)}, 30, {});
+    generate(2);
+    ASSERT_NE(
+        json::as<std::string>(client_->call("getblockhash", {RPCParam::integer(height)}, 10, {})),
+        replaced);
+
+    MiningHistoryStore history(dir_.path() / "reorg" / "h.json");
+    const auto walk = HistoryReconciliation::reconcile(
+        history, *client_, owner, {place, std::int64_t(0)}, blockCount(), 30, {});
+    EXPECT_TRUE(walk.complete);
+    EXPECT_LE(walk.from, height);
+    ASSERT_EQ(walk.added.size(), 1u);
+    EXPECT_EQ(walk.added[0].height, height);
+}
+
+}  // namespace
+}  // namespace corvanta
