@@ -263,4 +263,19 @@ inline std::map<std::int64_t, std::vector<std::uint8_t>> byHeight(
     return found;
 }
 
+// The records whose block is on the node's active chain, by height. A block submitted as a run
+// stopped may reach the node only after the next run took its template, and lose to that run's
+// block: it is recorded all the same, and the chain refresh marks it orphaned later.
+inline std::map<std::int64_t, std::vector<std::uint8_t>> onChain(
+    const RPCClient& client, const std::vector<FoundBlock>& blocks) {
+    std::vector<FoundBlock> kept;
+    for (const auto& block : blocks) {
+        const auto hashHex = json::as<std::string>(
+            client.call("getblockhash", {RPCParam::integer(block.height)}, 10, {}));
+        const std::vector<std::uint8_t> display(block.blockHash.rbegin(), block.blockHash.rend());
+        if (BitcoinEncoding::hexString(display) == hashHex) kept.push_back(block);
+    }
+    return byHeight(kept);
+}
+
 }  // namespace corvanta::testing
