@@ -741,10 +741,10 @@ Rectangle {
             model: celebrationLayer.cards
             delegate: Item {
                 anchors.fill: parent
-                Rectangle {
+                // The backdrop takes the pointer: only the card's own dismissal ends it.
+                OverlaySurface {
                     anchors.fill: parent
                     color: Qt.rgba(0, 0, 0, 0.35)
-                    MouseArea { anchors.fill: parent }
                 }
                 BlockFoundView {
                     objectName: "blockFoundView"

@@ -5,8 +5,9 @@ import Corvanta
 
 // The settings side panel: a 380-wide column of one collapsible card per section, at most one
 // open. The presenter builds it when settings are asked for, names the card to open first
-// (`initialSection`, read once when the panel appears) and removes it on `close`.
-Rectangle {
+// (`initialSection`, read once when the panel appears) and removes it on `close`. It lies over
+// the dashboard: the pointer anywhere over it, blank or not, reaches nothing underneath.
+OverlaySurface {
     id: panel
 
     required property var session
