@@ -377,8 +377,14 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // The session's engine, whose best attempt goes with each proof entry.
     void useEngine(std::shared_ptr<CPUEngine> engine);
     // The history the session records into: each widget snapshot counts what it holds at the
-    // write, kept after the session ends for the snapshots that follow and the last one.
+    // write, kept after the session ends for the snapshots that follow and the last one. Its
+    // figures replace those of the first reading at once.
     void useHistoryStore(std::shared_ptr<MiningHistoryStore> history);
+    // Reads the count, accepted total and newest records of that history again and shows them:
+    // the card, the tray and the widgets all count what the store holds. Called after each
+    // record, each refresh against the chain and each session's end. One reading at a time; a
+    // call during one makes one more after it, so the last call's figures always land.
+    void refreshHistoryFigures();
     // One ledger entry for a new network tip seen while mining; the same height twice adds one.
     void recordProofEntry(std::int64_t height, const QString& blockHash);
     // Hashes swept since the sampler's previous sample; saved at most once a minute.
@@ -551,6 +557,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     std::shared_ptr<CPUEngine> engine_;
     std::shared_ptr<SystemGovernor> governor_;
     std::shared_ptr<MiningHistoryStore> widgetHistory_;
+    bool historyFiguresReading_ = false;
+    bool historyFiguresWanted_ = false;
     // No snapshot is written before the history is read: it would say no block was ever found.
     bool persistedHistoryRead_ = false;
 

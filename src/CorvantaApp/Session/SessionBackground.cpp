@@ -238,8 +238,11 @@ void MiningSessionModel::loadPersistedHistory() {
     offload<Loaded>(
         *pool_, std::move(work),
         [this](Loaded loaded) {
-            setPersistedHistoryTotalSats(loaded.first.totalAcceptedRewardSats);
-            setPersistedHistory(std::move(loaded.first.newest), loaded.first.count);
+            // A session's store, read since, holds at least as much: its figures stand.
+            if (!widgetHistory_) {
+                setPersistedHistoryTotalSats(loaded.first.totalAcceptedRewardSats);
+                setPersistedHistory(std::move(loaded.first.newest), loaded.first.count);
+            }
             for (const auto& notice : loaded.second) appendLog(QString::fromStdString(notice));
         },
         // Nothing better will come: the widgets are told what is known.
@@ -348,7 +351,9 @@ void MiningSessionModel::useEngine(std::shared_ptr<CPUEngine> engine) {
 }
 
 void MiningSessionModel::useHistoryStore(std::shared_ptr<MiningHistoryStore> history) {
-    if (history) widgetHistory_ = std::move(history);
+    if (!history) return;
+    widgetHistory_ = std::move(history);
+    refreshHistoryFigures();
 }
 
 void MiningSessionModel::recordProofEntry(std::int64_t height, const QString& blockHash) {

@@ -436,6 +436,9 @@ void SessionDriver::built(const SessionPtr& session) {
             HistoryMigration::migrateLegacyIfNeeded(support / "best-difficulty.json", regtestBest);
             SessionParts built;
             built.engine = std::make_shared<CPUEngine>(cores);
+            // Held until the governor's first verdict: inside an off slot, on battery or under a
+            // manual pause, the loop's first job must find nothing to hash with.
+            built.engine->setPaused(true);
             parts.engine = built.engine;
             built.miner = makeMiner ? makeMiner(parts) : makeCoordinatorMiner(parts);
             try {
@@ -499,6 +502,9 @@ void SessionDriver::endSession(const SessionPtr& session) {
     session->stop.request_stop();
     if (session->minerThread.joinable()) session->minerThread.join();
     session->pump.reset();
+    // The loop's last records are stored by now, and none of its events will land: the history
+    // is read again, or the count would stay below it until the next start.
+    model_.refreshHistoryFigures();
     if (isCurrent) {
         if (model_.runState_.kind != Kind::failed) model_.setRunState({});
         current_.reset();

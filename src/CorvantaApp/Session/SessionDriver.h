@@ -107,8 +107,8 @@ class SessionDriver : public QObject {
     void statusPass(const SessionPtr& session, std::function<void()> done);
     void historyPass(const SessionPtr& session, std::function<void()> done);
     void earningsPass(const SessionPtr& session, std::function<void()> done);
-    // A block was accepted or matured: the history's count and total are read again shortly
-    // (requests coalesce), and a scan confirms the earnings once the blocks calm down.
+    // A block was accepted or matured: the history's figures are read again shortly (requests
+    // coalesce), and a scan confirms the earnings once the blocks calm down.
     void requestEarningsRescan(const SessionPtr& session);
     // The scan that confirms the earnings, once calm and spaced from the last; never two at once.
     void confirmEarningsWhenCalm(const SessionPtr& session);
@@ -116,9 +116,6 @@ class SessionDriver : public QObject {
     void earningsBlockAccepted(const SessionPtr& session, std::int64_t height,
                                std::int64_t rewardSats);
     void showEarnings(const SessionPtr& session);
-    // The history's count, total and newest records as the store holds them now, without asking
-    // the chain (the refresher does that on its own period).
-    void refreshHistorySummary(const SessionPtr& session);
     // Once the full folder has room again, writes what its failed writes left in memory, and
     // lifts the alert only when that write succeeded.
     void saveHeldRecordsWhenRoom(const SessionPtr& session);

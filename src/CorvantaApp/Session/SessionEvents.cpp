@@ -139,6 +139,8 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                 }
                 m.setBlocksFound(std::move(blocks));
             } else if constexpr (std::is_same_v<E, SubmissionResultEvent>) {
+                // The loop stored its record, accepted or rejected, before telling of it.
+                m.refreshHistoryFigures();
                 auto blocks = m.blocksFound_;
                 if (const auto* rejected =
                         std::get_if<SubmissionResult::Rejected>(&e.result.value)) {
@@ -348,14 +350,19 @@ void SessionDriver::handleGovernorEvent(const SessionPtr& session, const Governo
                    QStringLiteral(" worker(s)");
     }
     model_.appendLog(message);
-    if (session->engine) session->engine->setPaused(model_.governorPaused_);
+    // A pause holds the engine at once; only the governor's own decision lets it go, never the
+    // model's flag, which an event may reach before the first verdict is applied.
+    if (session->engine && model_.governorPaused_) session->engine->setPaused(true);
     auto* watcher = new QFutureWatcher<GovernorDecision>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, session] {
         watcher->deleteLater();
         if (!isLive(session)) return;
-        const int count = watcher->result().workerCount;
-        if (session->engine) session->engine->setWorkerCount(count);
-        model_.setEffectiveWorkerCount(count);
+        const GovernorDecision decision = watcher->result();
+        if (session->engine) {
+            session->engine->setPaused(decision.isPaused);
+            session->engine->setWorkerCount(decision.workerCount);
+        }
+        model_.setEffectiveWorkerCount(decision.workerCount);
     });
     watcher->setFuture(
         QtConcurrent::run(model_.governorLane_.get(), [governor = session->governor] {

@@ -27,7 +27,7 @@ void SessionDriver::saveHeldRecordsWhenRoom(const SessionPtr& session) {
             session->savingHeldRecords = false;
             if (!isLive(session) || !saved) return;
             model_.setDiskFullAlert(std::nullopt);
-            refreshHistorySummary(session);
+            model_.refreshHistoryFigures();
         });
 }
 

@@ -28,7 +28,6 @@ struct StatusDetails {
 
 struct HistoryPass {
     std::vector<FoundBlock> matured;  // in this pass
-    MiningHistoryStore::Summary summary;
 };
 
 }  // namespace
@@ -310,7 +309,7 @@ void SessionDriver::requestEarningsRescan(const SessionPtr& session) {
                            const auto session = weak.lock();
                            if (!isLive(session)) return;
                            session->earningsRescanTimed = false;
-                           refreshHistorySummary(session);
+                           model_.refreshHistoryFigures();
                            confirmEarningsWhenCalm(session);
                        });
 }
@@ -342,20 +341,6 @@ void SessionDriver::confirmEarningsWhenCalm(const SessionPtr& session) {
     earningsPass(session, [] {});
 }
 
-void SessionDriver::refreshHistorySummary(const SessionPtr& session) {
-    if (!session->history) return;
-    later<MiningHistoryStore::Summary>(
-        session,
-        [store = session->history] {
-            return store->summary(MiningSessionModel::persistedHistoryKept);
-        },
-        [this, session](MiningHistoryStore::Summary summary) {
-            if (!isLive(session)) return;
-            model_.setPersistedHistory(std::move(summary.newest), summary.count);
-            model_.setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
-        });
-}
-
 // The found-block history against the chain, and the rewards that have just matured.
 
 void SessionDriver::startHistoryRefresher(const SessionPtr& session) {
@@ -378,9 +363,8 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
                 RPCChainStatusSource source(client);
                 pass.matured = store->refreshAgainstChain(source, stop);
             } catch (const std::exception&) {
-                // Cancelled: the session is ending; the summary is read all the same.
+                // Cancelled: the session is ending; its end reads the figures again.
             }
-            pass.summary = store->summary(MiningSessionModel::persistedHistoryKept);
             return pass;
         },
         [this, session, refresher, done](HistoryPass pass) {
@@ -397,8 +381,7 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
                 }
             }
             if (!pass.matured.empty()) requestEarningsRescan(session);
-            model_.setPersistedHistory(std::move(pass.summary.newest), pass.summary.count);
-            model_.setPersistedHistoryTotalSats(pass.summary.totalAcceptedRewardSats);
+            model_.refreshHistoryFigures();
             session->historyBaseline = true;
             done();
         });

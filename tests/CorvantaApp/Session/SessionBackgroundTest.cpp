@@ -317,11 +317,16 @@ TEST(SessionWidgets, EachSnapshotCountsWhatTheSessionsHistoryHoldsBeforeTheModel
     ASSERT_TRUE(waitUntil([&] { return model->persistedHistoryCount() == 2; }));
     model->useHistoryStore(history);
     model->setRunState(runState(Kind::mining));
-    // Stored by the session, not yet summed up for the model (it hears of it a pass later).
+    // Stored by the session, not yet read again for the model (it reads on the loop's event).
     recordBlocks(*history, 102, 3);
     ASSERT_TRUE(waitUntil([&] { return current() && current()->blocksFound == 5; }));
     EXPECT_EQ(current()->totalSats, 5 * std::int64_t{625'000'000});
-    EXPECT_EQ(model->persistedHistoryCount(), 2);
+    // Once it reads, the card says what the widgets say.
+    model->refreshHistoryFigures();
+    EXPECT_TRUE(waitUntil([&] {
+        return model->persistedHistoryCount() == 5 &&
+               model->persistedHistoryTotalSats() == 5 * std::int64_t{625'000'000};
+    }));
     // The last records of a quit are stored after the model last heard of the history.
     recordBlocks(*history, 105, 2);
     model.reset();
@@ -330,6 +335,29 @@ TEST(SessionWidgets, EachSnapshotCountsWhatTheSessionsHistoryHoldsBeforeTheModel
     EXPECT_FALSE(last->isRunning);
     EXPECT_EQ(last->blocksFound, 7);
     EXPECT_EQ(last->totalSats, 7 * std::int64_t{625'000'000});
+}
+
+// Records come faster than the history is read: a request made while a reading runs is never
+// lost, so the card ends on what the store holds, as the widgets do.
+TEST(SessionWidgets, TheCardsCountEndsOnTheHistorysHoweverFastTheRecordsCome) {
+    SessionHarness harness;
+    const auto history = std::make_shared<MiningHistoryStore>(harness.historyFile());
+    auto model = harness.make();
+    model->useHistoryStore(history);
+    for (int height = 200; height < 250; ++height) {
+        recordBlocks(*history, height, 1);
+        model->refreshHistoryFigures();
+    }
+    EXPECT_TRUE(waitUntil([&] {
+        return model->persistedHistoryCount() == 50 &&
+               model->persistedHistoryTotalSats() == 50 * std::int64_t{625'000'000};
+    })) << model->persistedHistoryCount();
+    ASSERT_EQ(model->persistedHistory().size(), 50u);
+    EXPECT_EQ(model->persistedHistory().back().height, 249);
+    EXPECT_TRUE(waitUntil([&] {
+        const auto snapshot = SharedContainer::read(harness.container());
+        return snapshot && snapshot->blocksFound == 50;
+    }));
 }
 
 TEST(SessionWidgets, TotalSatsComeFromTheEarningsOnlyWhenTheyCoverTheTypedAddress) {

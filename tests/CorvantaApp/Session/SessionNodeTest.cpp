@@ -244,6 +244,40 @@ TEST_F(SessionNodeTest, NoWidgetSnapshotSaysFewerBlocksThanTheHistoryHeldBeforeI
     RecordProperty("blocksAtTheEnd", int(quitWith));
 }
 
+// The blocks-found count is what the history holds: after records while mining, after each stop
+// and across a restart, in the model and in the widgets' snapshot alike. No refresher pass or
+// earnings scan comes to its help here: a payout to nobody, and periods of an hour.
+TEST_F(SessionNodeTest, TheBlocksFoundCountIsTheHistorysAfterRecordsStopsAndARestart) {
+    harness.environment.session.timings.historyInterval = 1h;
+    harness.environment.session.timings.earningsInterval = 1h;
+    const auto historyFile = harness.historyFile(BitcoinNetwork::regtest);
+    const auto held = [&] {
+        return std::int64_t(MiningHistoryStore(historyFile).summary(0).count);
+    };
+    const auto snapshotCount = [&] {
+        const auto snapshot = SharedContainer::read(harness.container());
+        return snapshot ? snapshot->blocksFound : -1;
+    };
+    for (const char* run : {"first launch", "after a restart"}) {
+        SCOPED_TRACE(run);
+        auto& m = makeModel();
+        const std::int64_t atLaunch = held();
+        ASSERT_TRUE(waitUntil([&] { return m.persistedHistoryCount() == atLaunch; }));
+        m.start();
+        ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+        ASSERT_TRUE(waitUntil([&] { return m.persistedHistoryCount() >= atLaunch + 3; }, 60'000))
+            << m.persistedHistoryCount() << " shown, " << held() << " held";
+        EXPECT_LE(m.persistedHistoryCount(), held());
+        m.stop();
+        ASSERT_TRUE(waitFor(Kind::idle));
+        EXPECT_TRUE(waitUntil([&] { return m.persistedHistoryCount() == held(); }))
+            << m.persistedHistoryCount() << " shown, " << held() << " held";
+        EXPECT_TRUE(waitUntil([&] { return snapshotCount() == held(); }))
+            << snapshotCount() << " in the snapshot, " << held() << " held";
+        model.reset();
+    }
+}
+
 // What a full disk kept in memory is written as soon as its folder has room again, and the alert
 // stays until that write succeeded: a crash before it would still lose the blocks.
 TEST_F(SessionNodeTest, TheDiskFullAlertLiftsOnlyOnceWhatWasHeldInMemoryIsWritten) {
