@@ -222,7 +222,8 @@ TEST(LedgerFiles, AJournalLineWithAKeyGivenTwiceIsRefusedAtItsLine) {
     ProofOfMining ledger(file);
     const auto summary = ledger.summary(0);
     EXPECT_EQ(summary.verification.entriesChecked, 1);
-    EXPECT_EQ(summary.journalRefusedLine, std::optional<std::size_t>(2));
+    ASSERT_TRUE(summary.journalRefusal.has_value());
+    EXPECT_EQ(summary.journalRefusal->line, 2u);
 }
 
 }  // namespace
