@@ -48,6 +48,14 @@ QString ledgerStoryCaption(const LedgerStory& story) {
                                 "Pour le vérifier : %@"),
                  aside, journalOf(aside), command(aside));
     }
+    if (story.kind == QLatin1String("unreadable")) {
+        return L(QStringLiteral("Le registre est là mais n'a pas pu être lu ; il est laissé tel "
+                                "quel et rien n'est écrit par-dessus. Les chiffres ci-dessous ne "
+                                "comptent que ce qui a pu être lu ; les nouvelles entrées restent "
+                                "en mémoire jusqu'à ce qu'il puisse l'être. Pour le vérifier : "
+                                "%@"),
+                 command(story.ledgerFile));
+    }
     if (story.kind == QLatin1String("journalUnread")) {
         return L(QStringLiteral("Le journal du registre n'a pas été lu : ce n'était pas un "
                                 "fichier ordinaire de taille raisonnable. Il a été mis de côté, "

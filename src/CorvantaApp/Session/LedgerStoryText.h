@@ -10,7 +10,8 @@ namespace corvanta {
 
 // What the session model holds of it.
 struct LedgerStory {
-    // "", "ledger", "ledgerAndJournal", "journalRefused" or "journalUnread".
+    // "", "ledger", "ledgerAndJournal", "journalRefused", "journalUnread" or "unreadable" (a file
+    // there that could not be read, left as it is).
     QString kind;
     // The ledger set aside, as the checker is to be given it; its journal lies beside it as
     // "<it>.journal".

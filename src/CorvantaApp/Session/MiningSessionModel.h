@@ -180,8 +180,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // What the ledger set aside, as the checker is to be given it (the journal, if any, beside it
     // as "<that>.journal"): empty when nothing.
     Q_PROPERTY(QString proofLogSetAside READ proofLogSetAside NOTIFY proofLogSetAsideChanged)
-    // What that was: "ledger", "ledgerAndJournal", "journalRefused", "journalUnread"; empty when
-    // nothing was set aside.
+    // What that was: "ledger", "ledgerAndJournal", "journalRefused", "journalUnread"; or
+    // "unreadable" when nothing was set aside but a file there could not be read (it is left as it
+    // is); empty when all was read.
     Q_PROPERTY(QString proofSetAsideKind READ proofSetAsideKind NOTIFY proofSetAsideKindChanged)
     // The journal line the ledger refused (from 1), whether that journal still lies beside the
     // ledger or was set aside since; 0 when none.

@@ -264,9 +264,9 @@ MiningSessionModel::LedgerSummary MiningSessionModel::summarizeLedger(const Proo
 
 namespace {
 
-QString setAsideKindName(const std::optional<ProofOfMining::SetAside>& aside) {
+QString setAsideKindName(const std::optional<ProofOfMining::SetAside>& aside, bool unreadable) {
     using Kind = ProofOfMining::SetAside::Kind;
-    if (!aside) return {};
+    if (!aside) return unreadable ? QStringLiteral("unreadable") : QString();
     switch (aside->kind) {
         case Kind::ledger:
             return aside->withJournal ? QStringLiteral("ledgerAndJournal")
@@ -298,7 +298,7 @@ void MiningSessionModel::applyLedgerSummary(const LedgerSummary& summary) {
            &MiningSessionModel::proofLogFileChanged);
     assign(proofJournalRefusedLine_, int(refused),
            &MiningSessionModel::proofJournalRefusedLineChanged);
-    assign(proofSetAsideKind_, setAsideKindName(summary.setAside),
+    assign(proofSetAsideKind_, setAsideKindName(summary.setAside, summary.unreadable.has_value()),
            &MiningSessionModel::proofSetAsideKindChanged);
     assign(proofLogSetAside_,
            summary.setAside ? QString::fromStdString(summary.setAside->ledger.string()) : QString(),
@@ -317,7 +317,9 @@ void MiningSessionModel::tellLedgerFiles(const LedgerSummary& summary) {
         appendLog(QStringLiteral("Proof ledger unreadable: ") +
                   QString::fromStdString(*summary.unreadable) +
                   QStringLiteral(". It is left as it is; new entries are kept in memory until "
-                                 "it can be read."));
+                                 "it can be read. ") +
+                  QString::fromStdString(ledger::checkCommand(summary.file)) +
+                  QStringLiteral(" checks it."));
     }
     if (summary.journalRefusal) {
         const auto line = ledger::refusedJournalLine(summary.file, *summary.journalRefusal);

@@ -222,6 +222,8 @@ LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool suspect
     if (story.kind == QLatin1String("journalUnread")) {
         return danger(QStringLiteral("JOURNAL MIS DE CÔTÉ SANS ÊTRE LU"));
     }
+    if (story.kind == QLatin1String("unreadable"))
+        return danger(QStringLiteral("REGISTRE ILLISIBLE"));
     if (!story.kind.isEmpty()) {
         return danger(QStringLiteral("UN REGISTRE PRÉCÉDENT A ÉTÉ MIS DE CÔTÉ"));
     }
@@ -235,13 +237,14 @@ LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool suspect
 
 QString ledgerIntegrityRow(std::int64_t entries, bool isIntact, bool suspect,
                            const LedgerStory& story) {
-    const QString format = !isIntact               ? QStringLiteral("%d · ALTÉRÉ")
-                           : story.refusedLine > 0 ? QStringLiteral("%d · JOURNAL ENDOMMAGÉ")
-                           : story.kind == QLatin1String("journalUnread")
-                               ? QStringLiteral("%d · journal mis de côté")
-                           : !story.kind.isEmpty() ? QStringLiteral("%d · précédent mis de côté")
-                           : suspect               ? QStringLiteral("%d · SUSPECT")
-                                                   : QStringLiteral("%d · intact");
+    const QString format =
+        !isIntact                                      ? QStringLiteral("%d · ALTÉRÉ")
+        : story.refusedLine > 0                        ? QStringLiteral("%d · JOURNAL ENDOMMAGÉ")
+        : story.kind == QLatin1String("journalUnread") ? QStringLiteral("%d · journal mis de côté")
+        : story.kind == QLatin1String("unreadable")    ? QStringLiteral("%d · ILLISIBLE")
+        : !story.kind.isEmpty() ? QStringLiteral("%d · précédent mis de côté")
+        : suspect               ? QStringLiteral("%d · SUSPECT")
+                                : QStringLiteral("%d · intact");
     return L(format).replace(QStringLiteral("%d"), QString::number(entries));
 }
 

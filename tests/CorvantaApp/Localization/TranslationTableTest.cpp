@@ -254,6 +254,7 @@ TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
         "SUSPECT : les hachages déclarés sortent de la plage que la preuve permet",
         "%d · journal mis de côté",
         "%d · SUSPECT",
+        "%d · ILLISIBLE",
         "plus de %@",
         "Candidat validé, %d transaction.",
         "Candidat validé, %d transactions.",
