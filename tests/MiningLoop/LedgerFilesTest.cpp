@@ -222,7 +222,86 @@ TEST(LedgerFiles, AJournalLineWithAKeyGivenTwiceIsRefusedAtItsLine) {
     ProofOfMining ledger(file);
     const auto summary = ledger.summary(0);
     EXPECT_EQ(summary.verification.entriesChecked, 1);
-    EXPECT_EQ(summary.journalRefusedLine, std::optional<std::size_t>(2));
+    ASSERT_TRUE(summary.journalRefusal.has_value());
+    EXPECT_EQ(summary.journalRefusal->line, 2u);
+}
+
+// What the ledger sets aside lies as a pair, "<name>" and "<name>.journal", that reads as the
+// ledger read them when it set them aside; nothing it held is lost or left behind.
+TEST(LedgerFiles, WhatIsSetAsideLiesAsALedgerAndItsJournalUnderMatchingNames) {
+    using Kind = ProofOfMining::SetAside::Kind;
+    const struct {
+        const char* name;
+        int inFile;         // entries in the file (0: no file)
+        bool fileCutShort;  // the file undecodable
+        bool journalLink;   // the journal a link to a journal elsewhere
+        bool badLine;       // a line the ledger refuses after two good ones
+        Kind kind;
+        bool fileInPair;       // the pair holds a ledger file, the file as it lay
+        std::int64_t counted;  // entries in the ledger in use after one more
+    } cases[] = {
+        {"refused line after a file", 3, false, false, true, Kind::journalRefused, true, 6},
+        {"refused line of a ledger all in its journal", 0, false, false, true, Kind::journalRefused,
+         false, 3},
+        {"file cut short, its journal with it", 3, true, false, false, Kind::ledger, true, 1},
+        {"journal a link", 3, false, true, false, Kind::journalUnread, false, 4},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        const auto file = dir.path() / "regtest.json";
+        const auto entries = writeFileOf(dir.path() / "all.json", 5);
+        if (row.inFile > 0) {
+            const auto text = ProofOfMining::encode(
+                {entries.begin(), entries.begin() + std::ptrdiff_t(row.inFile)});
+            writeFileAtomically(file, row.fileCutShort ? text.substr(0, text.size() - 9) : text);
+        }
+        std::string journal;
+        for (std::size_t i = std::size_t(row.inFile); i < std::size_t(row.inFile) + 2; ++i) {
+            const auto line = ProofOfMining::encode({entries[i]});
+            journal += line.substr(1, line.size() - 2) + "\n";
+        }
+        if (row.badLine) journal += "{\"index\":\n";
+        const std::string fileBefore = fs::exists(file) ? readFile(file) : "";
+        if (row.journalLink) {
+            writeFileAtomically(dir.path() / "elsewhere", journal);
+            fs::create_symlink(dir.path() / "elsewhere", journal::beside(file));
+        } else {
+            writeFileAtomically(journal::beside(file), journal);
+        }
+
+        ProofOfMining ledger(file);
+        append(ledger, 9);
+        const auto summary = ledger.summary(0);
+        ASSERT_TRUE(summary.setAside.has_value());
+        const auto& aside = *summary.setAside;
+        EXPECT_EQ(aside.kind, row.kind);
+        EXPECT_EQ(aside.ledger.parent_path(), file.parent_path());
+        EXPECT_TRUE(aside.withJournal);
+        EXPECT_EQ(summary.verification.entriesChecked, row.counted);
+        // The pair: the file as it lay (or none), the journal whole under the matching name.
+        EXPECT_EQ(fs::exists(aside.ledger), row.fileInPair);
+        if (row.fileInPair) {
+            EXPECT_EQ(readFile(aside.ledger), fileBefore);
+        }
+        const auto pairedJournal = journal::beside(aside.ledger);
+        if (row.journalLink) {
+            EXPECT_TRUE(fs::is_symlink(pairedJournal));
+            EXPECT_EQ(readFile(dir.path() / "elsewhere"), journal);
+        } else {
+            EXPECT_EQ(readFile(pairedJournal), journal);
+        }
+        if (row.kind == Kind::journalRefused) {
+            ASSERT_TRUE(aside.refusal.has_value());
+            EXPECT_EQ(aside.refusal->line, 3u);
+            // The entries before the refused line stay in the ledger in use, and in its file.
+            const auto kept = ProofOfMining::load(file);
+            ASSERT_EQ(kept.size(), std::size_t(row.counted));
+            EXPECT_EQ(kept[std::size_t(row.counted) - 2], entries[std::size_t(row.counted) - 2]);
+            EXPECT_EQ(summary.journalRefusal, std::nullopt);
+        }
+        EXPECT_EQ(ledger.quarantinedJournalURL(), pairedJournal);
+    }
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "Settings/SettingsViewRules.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/ledger/LedgerFigures.h"
+#include "corvanta/ledger/LedgerStory.h"
 #include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/sha256/Sha256.h"
 #include "corvanta/support/AtomicFile.h"
@@ -116,8 +117,8 @@ Sheet sheetOf(const SessionHarness& harness) {
     const auto previous = Localization::shared().language();
     Localization::shared().setLanguage(AppLanguage::english);
     sheet.status = rules
-                       .ledgerStatus(value, model->proofLogUnreadable(), model->proofLogSetAside(),
-                                     model->proofJournalRefusedLine())
+                       .ledgerStatus(value, model->proofLogUnreadable(), model->proofSetAsideKind(),
+                                     model->proofLogSetAside(), model->proofJournalRefusedLine())
                        .value("text")
                        .toString()
                        .toStdString();
@@ -195,16 +196,10 @@ verify::Verdict verdictOf(const Sheet& sheet) {
     return sheet.coherent ? verify::Verdict::intact : verify::Verdict::suspect;
 }
 
-// The status line the sheet shows is the checker's verdict in the same words; a suspect ledger's
-// verdict is the sheet's cross-check row, its status line the chain's.
+// The status line the sheet shows is the checker's verdict in the same words, a suspect one too:
+// a suspect cross-check never sits under an intact chain's headline.
 void expectSameVerdictWords(const Sheet& sheet, const verify::Report& report) {
-    const auto verdict = rowsOf(report.text)["Verdict"];
-    if (report.verdict == verify::Verdict::suspect) {
-        EXPECT_EQ(sheet.status, ledger::verdictWords(ledger::Verdict::intact));
-        EXPECT_TRUE(verdict.starts_with("SUSPECT")) << verdict;
-    } else {
-        EXPECT_EQ(sheet.status, verdict);
-    }
+    EXPECT_EQ(sheet.status, rowsOf(report.text)["Verdict"]);
 }
 
 TEST(LedgerSheetAndChecker, TellTheSameFiguresAndVerdictsOnTheSameLedgers) {
@@ -290,9 +285,12 @@ TEST(LedgerSheetAndChecker, ALedgerCutShortIsSetAsideAndNeverShownIntact) {
         EXPECT_TRUE(model->proofLogUnreadable());
         const SettingsViewRules rules;
         const auto status =
-            rules.ledgerStatus(model->proofVerificationValue(), true, model->proofLogSetAside(), 0);
+            rules.ledgerStatus(model->proofVerificationValue(), true, model->proofSetAsideKind(),
+                               model->proofLogSetAside(), 0);
         EXPECT_FALSE(status.value("intact").toBool());
-        EXPECT_NE(rules.ledgerSetAsideCaption(model->proofLogSetAside())
+        EXPECT_NE(rules
+                      .ledgerStoryCaption(model->proofSetAsideKind(), model->proofLogSetAside(), 0,
+                                          model->proofLogFile())
                       .indexOf(model->proofLogSetAside()),
                   -1);
         EXPECT_EQ(exitStatusOn(aside), int(verify::Verdict::damaged));
@@ -302,14 +300,16 @@ TEST(LedgerSheetAndChecker, ALedgerCutShortIsSetAsideAndNeverShownIntact) {
         model->recordProofEntry(900, QString(64, QLatin1Char('b')));
         ASSERT_TRUE(testing::waitUntil([&] { return model->proofEntryCount() == 1; }));
         EXPECT_FALSE(model->proofLogUnreadable());
-        const auto after = rules.ledgerStatus(model->proofVerificationValue(), false,
-                                              model->proofLogSetAside(), 0);
+        const auto after =
+            rules.ledgerStatus(model->proofVerificationValue(), false, model->proofSetAsideKind(),
+                               model->proofLogSetAside(), 0);
         EXPECT_FALSE(after.value("intact").toBool());
         EXPECT_EQ(model->proofLogSetAside().toStdString(), aside.string());
-        EXPECT_EQ(
-            rules.ledgerIntegrityRow(model->proofVerificationValue(), model->proofLogSetAside(), 0)
-                .indexOf("intact"),
-            -1);
+        EXPECT_EQ(rules
+                      .ledgerIntegrityRow(model->proofVerificationValue(),
+                                          model->proofSetAsideKind(), model->proofLogSetAside(), 0)
+                      .indexOf("intact"),
+                  -1);
     }
 }
 
@@ -331,6 +331,233 @@ TEST(LedgerSheetAndChecker, ShowTheSameFirstIndicesOfALongBreak) {
     EXPECT_EQ(rows.at("Chain of entry hashes"), "BROKEN at entries " + sheet.broken + " … (" +
                                                     std::to_string(ledger::indicesShown + 1) +
                                                     " in all)");
+}
+
+// What corvanta-verify says, run as the sheet names it: "corvanta-verify <path>".
+struct Checked {
+    int status = -1;
+    std::string out, err;
+};
+
+Checked runAsNamed(const std::string& command) {
+    const std::string name = "corvanta-verify ";
+    EXPECT_TRUE(command.starts_with(name)) << command;
+    const TempDir scratch;
+    const auto out = scratch.path() / "out";
+    const auto err = scratch.path() / "err";
+    const std::string line = std::string(CORVANTA_VERIFY_PROGRAM) + " " +
+                             command.substr(name.size()) + " >'" + out.string() + "' 2>'" +
+                             err.string() + "'";
+    const int status = std::system(line.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+}
+
+// What the sheet and the settings section say of the ledger and what it set aside, in English,
+// and the event log's lines about it.
+struct Told {
+    std::string status, caption, row;
+    bool intact = false;
+    std::int64_t entries = 0;
+    int refusedLine = 0;
+    std::vector<std::string> log;
+    QStringList captions;  // in each of the six languages
+};
+
+Told toldBy(MiningSessionModel& model) {
+    const SettingsViewRules rules;
+    const auto previous = Localization::shared().language();
+    const auto caption = [&] {
+        return rules.ledgerStoryCaption(model.proofSetAsideKind(), model.proofLogSetAside(),
+                                        model.proofJournalRefusedLine(), model.proofLogFile());
+    };
+    Told told;
+    for (const auto language : kAllAppLanguages) {
+        Localization::shared().setLanguage(language);
+        told.captions << caption();
+    }
+    Localization::shared().setLanguage(AppLanguage::english);
+    const QVariant value = model.proofVerificationValue();
+    const auto status =
+        rules.ledgerStatus(value, model.proofLogUnreadable(), model.proofSetAsideKind(),
+                           model.proofLogSetAside(), model.proofJournalRefusedLine());
+    told.status = status.value("text").toString().toStdString();
+    told.intact = status.value("intact").toBool();
+    told.caption = caption().toStdString();
+    told.row = rules
+                   .ledgerIntegrityRow(value, model.proofSetAsideKind(), model.proofLogSetAside(),
+                                       model.proofJournalRefusedLine())
+                   .toStdString();
+    Localization::shared().setLanguage(previous);
+    told.entries = value.value<ProofVerificationView>().entriesChecked;
+    told.refusedLine = model.proofJournalRefusedLine();
+    for (const auto& line : testing::logMessages(model).filter("Proof ledger")) {
+        told.log.push_back(line.toStdString());
+    }
+    return told;
+}
+
+std::filesystem::path journalBeside(const std::filesystem::path& file) {
+    return file.string() + ".journal";
+}
+
+void writeSparse(const std::filesystem::path& file, std::uintmax_t size) {
+    writeFileAtomically(file, "[");
+    std::filesystem::resize_file(file, size);
+}
+
+// Every way the ledger or its journal is refused or set aside, loaded by the application as it
+// starts: the sheet's headline, its caption, the event log's line and corvanta-verify run on the
+// command the sheet names tell one story, and nothing read is lost.
+TEST(LedgerSheetAndChecker, TellOneStoryOfEveryLedgerOrJournalSetAsideOrRefused) {
+    namespace fs = std::filesystem;
+    // Declared hashes coherent with the genesis header's proof among them.
+    const auto entries = entriesDeclaring(6, 10'000'000'000'000);
+    const std::string goodLines = linesOf(entries, 4, 6);
+    const std::string damagedJournal = goodLines + "{\"index\":6,\"cut\n" + linesOf(entries, 5, 6);
+    const std::string whole = ProofOfMining::encode({entries.begin(), entries.begin() + 4});
+    std::vector<ProofEntry> beyond = entriesDeclaring(3, 0);
+    for (auto& entry : beyond) entry.hashesReported = std::uint64_t(1) << 63;
+    for (std::size_t i = 1; i < beyond.size(); ++i) {
+        beyond[i].previousEntryHash = beyond[i - 1].entryHash();
+    }
+
+    const std::string damaged = "DAMAGED JOURNAL: no entry from the refused line on is counted";
+    const struct {
+        const char* name;
+        std::function<void(const fs::path& file)> prepare;
+        bool entryAfter;  // one entry made after the load, as mining makes them
+        std::string status;
+        std::int64_t entries;
+        int refusedLine;
+        int checkerStatus;              // corvanta-verify on the command the sheet names
+        std::string checkerSays;        // among its words
+        std::string logSays;            // among the event log's (empty: no line)
+        std::int64_t checkedByCommand;  // entries the checker counts there (-1: none)
+    } cases[] = {
+        {"refused journal line, journal in place",
+         [&](const fs::path& file) { writeLedger(file, entries, 4, damagedJournal); }, false,
+         damaged, 6, 3, 2, "line 3 is not a ledger entry", "refused at line 3", 6},
+        {"refused journal line, journal set aside at the next entry",
+         [&](const fs::path& file) { writeLedger(file, entries, 4, damagedJournal); }, true,
+         damaged, 7, 3, 2, "line 3 is not a ledger entry", "Proof ledger journal set aside as", 6},
+        {"refused first line of a ledger all in its journal",
+         [&](const fs::path& file) { writeLedger(file, entries, 0, linesOf(entries, 1, 3)); },
+         false, damaged, 0, 1, 2, "entry 0 was due", "refused at line 1", 0},
+        {"truncated ledger with its journal",
+         [&](const fs::path& file) {
+             writeLedger(file, entries, 0, goodLines);
+             writeFileAtomically(file, whole.substr(0, whole.size() / 2));
+         },
+         false, "LEDGER UNREADABLE", 0, 0, 2, "is damaged and cannot be checked",
+         ", with its journal as ", -1},
+        {"truncated ledger, an entry made since",
+         [&](const fs::path& file) { writeFileAtomically(file, whole.substr(0, 200)); }, true,
+         "AN EARLIER LEDGER WAS SET ASIDE", 1, 0, 2, "is damaged and cannot be checked",
+         "could not be decoded", -1},
+        {"ledger past its bound",
+         [&](const fs::path& file) { writeSparse(file, ProofOfMining::fileBound + 1); }, false,
+         "LEDGER UNREADABLE", 0, 0, 2, "is larger than 256 MiB", "(larger than 256 MiB", -1},
+        {"journal a symbolic link",
+         [&](const fs::path& file) {
+             writeLedger(file, entries, 4, "");
+             writeFileAtomically(file.parent_path() / "elsewhere", goodLines);
+             fs::create_symlink(file.parent_path() / "elsewhere", journalBeside(file));
+         },
+         false, "JOURNAL SET ASIDE UNREAD", 4, 0, 2, "is a symbolic link",
+         "is a symbolic link, which is never followed", -1},
+        {"journal past its bound",
+         [&](const fs::path& file) {
+             writeLedger(file, entries, 4, "");
+             writeSparse(journalBeside(file), ProofOfMining::journalBound + 1);
+         },
+         false, "JOURNAL SET ASIDE UNREAD", 4, 0, 2, "is larger than 16 MiB",
+         "is larger than 16 MiB", -1},
+        {"declared hashes past 2^64",
+         [&](const fs::path& file) { writeLedger(file, beyond, beyond.size(), ""); }, false,
+         "SUSPECT: the declared hashes are out of the range the proof allows", 3, 0, 3,
+         "more than 64 bits can count", "", 3},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        SessionHarness harness;
+        const auto file = harness.proofFile();
+        fs::create_directories(file.parent_path());
+        row.prepare(file);
+        const std::string journalBefore =
+            fs::is_regular_file(fs::symlink_status(journalBeside(file)))
+                ? readFile(journalBeside(file))
+                : "";
+
+        const auto model = harness.make();
+        QSignalSpy verified(model.get(), &MiningSessionModel::proofVerificationChanged);
+        ASSERT_TRUE(testing::waitUntil([&] { return verified.count() >= 1; }));
+        if (row.entryAfter) {
+            model->setRunState(testing::runState(MiningSessionModel::RunStateKind::mining));
+            model->recordProofEntry(900, QString(64, QLatin1Char('b')));
+            ASSERT_TRUE(
+                testing::waitUntil([&] { return model->proofEntryCount() == row.entries; }));
+            testing::waitUntil([&] { return !model->proofSetAsideKind().isEmpty(); });
+        }
+        const Told told = toldBy(*model);
+        EXPECT_EQ(told.status, row.status);
+        EXPECT_EQ(told.entries, row.entries);
+        EXPECT_EQ(told.refusedLine, row.refusedLine);
+        EXPECT_FALSE(told.intact);
+        EXPECT_EQ(told.row.find("intact"), std::string::npos) << told.row;
+
+        // The command the sheet names: in its caption, else the ledger itself.
+        const std::string marker = "To check it: ";
+        const auto at = told.caption.find(marker);
+        const std::string command = at == std::string::npos
+                                        ? ledger::checkCommand(file)
+                                        : told.caption.substr(at + marker.size());
+        EXPECT_EQ(at == std::string::npos, row.logSays.empty()) << told.caption;
+        // Every language names the same command and the same files.
+        for (const auto& caption : told.captions) {
+            if (at == std::string::npos) break;
+            EXPECT_TRUE(caption.endsWith(QString::fromStdString(command))) << caption.toStdString();
+        }
+        const Checked checked = runAsNamed(command);
+        EXPECT_EQ(checked.status, row.checkerStatus) << checked.out << checked.err;
+        EXPECT_NE((checked.out + checked.err).find(row.checkerSays), std::string::npos)
+            << checked.out << checked.err;
+        const auto rows = rowsOf(checked.out);
+        if (row.checkedByCommand >= 0) {
+            EXPECT_EQ(rows.at("Entries"), std::to_string(row.checkedByCommand)) << checked.out;
+            // Where the checker gives a verdict, the sheet's headline is its words.
+            EXPECT_EQ(rows.at("Verdict"), told.status);
+        }
+        if (row.refusedLine > 0) {
+            EXPECT_NE(checked.err.find("line " + std::to_string(row.refusedLine)),
+                      std::string::npos)
+                << checked.err;
+        }
+
+        // One line in the event log, naming the same command and files.
+        if (row.logSays.empty()) {
+            EXPECT_TRUE(told.log.empty()) << told.log.front();
+        } else {
+            const auto said =
+                std::count_if(told.log.begin(), told.log.end(), [&](const auto& line) {
+                    return line.find(row.logSays) != std::string::npos &&
+                           line.find(command + " checks it.") != std::string::npos;
+                });
+            EXPECT_EQ(said, 1) << (told.log.empty() ? "" : told.log.back());
+        }
+
+        // Nothing lost: what was set aside lies there whole, its journal under the matching name.
+        const auto aside = model->proofLogSetAside().toStdString();
+        if (!aside.empty() && !journalBefore.empty()) {
+            EXPECT_EQ(readFile(journalBeside(aside)), journalBefore);
+        }
+        if (row.entryAfter && row.refusedLine > 0) {
+            // The entries before the refused line stay counted, in the ledger in use.
+            const Checked current = runAsNamed(ledger::checkCommand(file));
+            EXPECT_EQ(current.status, 0) << current.out << current.err;
+            EXPECT_EQ(rowsOf(current.out).at("Entries"), std::to_string(row.entries));
+            EXPECT_FALSE(fs::exists(journalBeside(file)));
+        }
+    }
 }
 
 }  // namespace

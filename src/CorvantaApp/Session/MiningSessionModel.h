@@ -177,11 +177,19 @@ class MiningSessionModel : public QObject, public SessionModelState {
     Q_PROPERTY(QVariantList recentProofEntries READ recentProofEntriesValue NOTIFY
                    recentProofEntriesChanged)
     Q_PROPERTY(bool proofLogUnreadable READ proofLogUnreadable NOTIFY proofLogUnreadableChanged)
-    // Where an earlier ledger, or its journal, was set aside unread or undecoded: empty when none.
+    // What the ledger set aside, as the checker is to be given it (the journal, if any, beside it
+    // as "<that>.journal"): empty when nothing.
     Q_PROPERTY(QString proofLogSetAside READ proofLogSetAside NOTIFY proofLogSetAsideChanged)
-    // The journal line the ledger refused (from 1), 0 when none.
+    // What that was: "ledger", "ledgerAndJournal", "journalRefused", "journalUnread"; or
+    // "unreadable" when nothing was set aside but a file there could not be read (it is left as it
+    // is); empty when all was read.
+    Q_PROPERTY(QString proofSetAsideKind READ proofSetAsideKind NOTIFY proofSetAsideKindChanged)
+    // The journal line the ledger refused (from 1), whether that journal still lies beside the
+    // ledger or was set aside since; 0 when none.
     Q_PROPERTY(int proofJournalRefusedLine READ proofJournalRefusedLine NOTIFY
                    proofJournalRefusedLineChanged)
+    // The ledger file shown, once it was loaded.
+    Q_PROPERTY(QString proofLogFile READ proofLogFile NOTIFY proofLogFileChanged)
 
     // Health.
     Q_PROPERTY(QVariant selfTestVerdict READ selfTestVerdictValue NOTIFY selfTestVerdictChanged)
@@ -453,6 +461,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void proofLogUnreadableChanged();
     void proofLogSetAsideChanged();
     void proofJournalRefusedLineChanged();
+    void proofSetAsideKindChanged();
+    void proofLogFileChanged();
     void selfTestVerdictChanged();
     void selfTestCheckedAtChanged();
     void cpuUsageChanged();

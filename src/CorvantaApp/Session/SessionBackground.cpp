@@ -4,10 +4,12 @@
 
 #include "Localization/Localization.h"
 #include "Notifications/MinerNotifications.h"
+#include "Session/LedgerStoryText.h"
 #include "Session/PeriodicTask.h"
 #include "Session/SessionDriver.h"
 #include "Session/SessionModelInternals.h"
 #include "Session/SessionRules.h"
+#include "corvanta/ledger/LedgerStory.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/ProofOfMining.h"
 #include "corvanta/mining/CPUEngine.h"
@@ -254,35 +256,61 @@ void MiningSessionModel::loadPersistedHistory() {
 MiningSessionModel::LedgerSummary MiningSessionModel::summarizeLedger(const ProofOfMining& ledger) {
     auto summary = ledger.summary(recentProofEntryCount);
     const auto count = int(summary.verification.entriesChecked);
-    LedgerSummary result{count,
+    return LedgerSummary{count,
                          std::move(summary.verification),
                          std::move(summary.recent),
-                         summary.journalRefusedLine,
-                         std::nullopt,
-                         {},
+                         ledger.fileURL(),
+                         std::move(summary.journalRefusal),
+                         std::move(summary.setAside),
                          ledger.unreadableReason()};
-    if (const auto aside = ledger.quarantinedFileURL(); aside && *aside != ledger.fileURL()) {
-        result.setAside = *aside;
-        result.setAsideReason = ledger.quarantineReason().value_or("");
-    } else if (const auto journal = ledger.quarantinedJournalURL()) {
-        result.setAside = *journal;
-        result.setAsideReason = "its journal could not be read whole";
-    }
-    return result;
 }
 
+namespace {
+
+QString setAsideKindName(const std::optional<ProofOfMining::SetAside>& aside, bool unreadable) {
+    using Kind = ProofOfMining::SetAside::Kind;
+    if (!aside) return unreadable ? QStringLiteral("unreadable") : QString();
+    switch (aside->kind) {
+        case Kind::ledger:
+            return aside->withJournal ? QStringLiteral("ledgerAndJournal")
+                                      : QStringLiteral("ledger");
+        case Kind::journalRefused:
+            return QStringLiteral("journalRefused");
+        case Kind::journalUnread:
+            break;
+    }
+    return QStringLiteral("journalUnread");
+}
+
+}  // namespace
+
 void MiningSessionModel::applyLedgerSummary(const LedgerSummary& summary) {
+    using Kind = ProofOfMining::SetAside::Kind;
+    // The refused line stays the story once its journal went aside: none from it on is counted.
+    std::size_t refused = 0;
+    if (summary.journalRefusal) {
+        refused = summary.journalRefusal->line;
+    } else if (summary.setAside && summary.setAside->kind == Kind::journalRefused &&
+               summary.setAside->refusal) {
+        refused = summary.setAside->refusal->line;
+    }
     assign(proofEntryCount_, summary.entryCount, &MiningSessionModel::proofEntryCountChanged);
     assign(proofVerification_, summary.verification, &MiningSessionModel::proofVerificationChanged);
     assign(recentProofEntries_, summary.recent, &MiningSessionModel::recentProofEntriesChanged);
-    assign(proofJournalRefusedLine_, int(summary.journalRefusedLine.value_or(0)),
+    assign(proofLogFile_, QString::fromStdString(summary.file.string()),
+           &MiningSessionModel::proofLogFileChanged);
+    assign(proofJournalRefusedLine_, int(refused),
            &MiningSessionModel::proofJournalRefusedLineChanged);
+    assign(proofSetAsideKind_, setAsideKindName(summary.setAside, summary.unreadable.has_value()),
+           &MiningSessionModel::proofSetAsideKindChanged);
     assign(proofLogSetAside_,
-           summary.setAside ? QString::fromStdString(summary.setAside->string()) : QString(),
+           summary.setAside ? QString::fromStdString(summary.setAside->ledger.string()) : QString(),
            &MiningSessionModel::proofLogSetAsideChanged);
-    // Nothing to show, and something there that was not read: never an empty ledger's words.
+    // Nothing to show, and something there that was not read or taken: never an empty ledger's
+    // words.
     assign(proofLogUnreadable_,
-           summary.entryCount == 0 && (summary.setAside.has_value() || summary.unreadable),
+           summary.entryCount == 0 && (summary.setAside.has_value() || summary.unreadable ||
+                                       summary.journalRefusal.has_value()),
            &MiningSessionModel::proofLogUnreadableChanged);
     tellLedgerFiles(summary);
 }
@@ -292,21 +320,23 @@ void MiningSessionModel::tellLedgerFiles(const LedgerSummary& summary) {
         appendLog(QStringLiteral("Proof ledger unreadable: ") +
                   QString::fromStdString(*summary.unreadable) +
                   QStringLiteral(". It is left as it is; new entries are kept in memory until "
-                                 "it can be read."));
+                                 "it can be read. ") +
+                  QString::fromStdString(ledger::checkCommand(summary.file)) +
+                  QStringLiteral(" checks it."));
     }
-    if (!summary.setAside || !ledgerFilesTold_.insert(summary.setAside->string()).second) return;
-    const QString where = QString::fromStdString(summary.setAside->string());
-    appendLog(QStringLiteral("Proof ledger set aside as ") + where + QStringLiteral(" (") +
-              QString::fromStdString(summary.setAsideReason) +
-              QStringLiteral("); the ledger goes on without it. corvanta-verify can check it."));
+    if (summary.journalRefusal) {
+        const auto line = ledger::refusedJournalLine(summary.file, *summary.journalRefusal);
+        if (ledgerFilesTold_.insert(line).second) appendLog(QString::fromStdString(line));
+    }
+    if (!summary.setAside) return;
+    const auto line = ledger::setAsideLine(*summary.setAside);
+    if (!ledgerFilesTold_.insert(line).second) return;
+    appendLog(QString::fromStdString(line));
     notifications_->send(
         QStringLiteral("ledger-set-aside"),
         Localization::shared().string(QStringLiteral("Registre de minage mis de c\u00f4t\u00e9")),
-        L(QStringLiteral(
-              "Un registre de minage qui n'a pas pu \u00eatre lu en entier a \u00e9t\u00e9 "
-              "mis de c\u00f4t\u00e9, intact, sous %@. corvanta-verify peut le "
-              "v\u00e9rifier."),
-          where));
+        ledgerStoryCaption(
+            {proofSetAsideKind_, proofLogSetAside_, proofJournalRefusedLine_, proofLogFile_}));
 }
 
 void MiningSessionModel::loadLedgerSlot(std::shared_ptr<LedgerSlot> slot) {

@@ -33,11 +33,11 @@ struct MiningSessionModel::LedgerSummary {
     int entryCount = 0;
     ProofVerification verification;
     std::vector<ProofEntry> recent;
-    std::optional<std::size_t> journalRefusedLine;
-    // What the ledger's loading found that the user is told once: where an earlier ledger (or its
-    // journal) now lies and why, and why a file there could not be read.
-    std::optional<std::filesystem::path> setAside;
-    std::string setAsideReason;
+    std::filesystem::path file;
+    // What the user is told once: a journal line refused, what was set aside, and why a file
+    // there could not be read.
+    std::optional<ProofOfMining::JournalRefusal> journalRefusal;
+    std::optional<ProofOfMining::SetAside> setAside;
     std::optional<std::string> unreadable;
 };
 

@@ -116,6 +116,8 @@ class SessionModelState {
     bool proofLogUnreadable() const { return proofLogUnreadable_; }
     QString proofLogSetAside() const { return proofLogSetAside_; }
     int proofJournalRefusedLine() const { return proofJournalRefusedLine_; }
+    QString proofSetAsideKind() const { return proofSetAsideKind_; }
+    QString proofLogFile() const { return proofLogFile_; }
 
     // Health.
     const std::optional<EngineSelfTest::Verdict>& selfTestVerdict() const {
@@ -198,6 +200,8 @@ class SessionModelState {
     bool proofLogUnreadable_ = false;
     QString proofLogSetAside_;
     int proofJournalRefusedLine_ = 0;
+    QString proofSetAsideKind_;
+    QString proofLogFile_;
     std::set<std::string> ledgerFilesTold_;
 
     std::optional<EngineSelfTest::Verdict> selfTestVerdict_;

@@ -22,6 +22,11 @@ Popup {
     readonly property string network: SettingsViewRules.networkInEffect(session.activeNetwork,
                                                                         session.selectedNetwork)
     readonly property var entries: session.recentProofEntries
+    // Which files were set aside or refused, from which line, what the figures count, and the
+    // checker command that reads what was set aside.
+    readonly property string story: SettingsViewRules.texts.ledgerStoryCaption(
+                                        session.proofSetAsideKind, session.proofLogSetAside,
+                                        session.proofJournalRefusedLine, session.proofLogFile)
 
     // The captions with no row in the translation table are shown as written.
     component Caption: Text {
@@ -115,9 +120,13 @@ Popup {
                         spacing: 8
                         readonly property var status: SettingsViewRules.texts.ledgerStatus(
                                                           sheet.verification, sheet.session.proofLogUnreadable,
+                                                          sheet.session.proofSetAsideKind,
                                                           sheet.session.proofLogSetAside,
                                                           sheet.session.proofJournalRefusedLine)
                         SymbolIcon {
+                            // Beside the first line, however many the headline wraps to.
+                            Layout.alignment: Qt.AlignTop
+                            Layout.topMargin: 2
                             name: parent.status.intact ? "checkmark.seal.fill" : "exclamationmark.triangle.fill"
                             color: parent.status.intact ? Theme.successText : Theme.dangerText
                             size: 14
@@ -134,9 +143,9 @@ Popup {
                         }
                     }
                     Caption {
-                        objectName: "setAsideCaption"
-                        visible: sheet.session.proofLogSetAside !== ""
-                        text: visible ? SettingsViewRules.texts.ledgerSetAsideCaption(sheet.session.proofLogSetAside) : ""
+                        objectName: "storyCaption"
+                        visible: sheet.story !== ""
+                        text: sheet.story
                     }
                     SettingsRow {
                         Layout.fillWidth: true
@@ -147,7 +156,7 @@ Popup {
                     SettingsRow {
                         objectName: "refusedLineRow"
                         Layout.fillWidth: true
-                        visible: sheet.integrity === "verified" && sheet.session.proofJournalRefusedLine > 0
+                        visible: sheet.session.proofJournalRefusedLine > 0
                         label: qsTr("Ligne du journal refusée")
                         value: String(sheet.session.proofJournalRefusedLine)
                         valueColor: Theme.dangerText
@@ -170,7 +179,7 @@ Popup {
                     }
                     Caption {
                         objectName: "unreadableCaption"
-                        visible: sheet.integrity === "unreadable"
+                        visible: sheet.integrity === "unreadable" && sheet.story === ""
                         text: SettingsViewRules.texts.unreadableLedgerCaption()
                     }
                     Caption {
@@ -214,7 +223,7 @@ Popup {
                         Layout.fillWidth: true
                         visible: sheet.hasVerification
                         label: qsTr("Hachages déclarés")
-                        value: sheet.hasVerification ? SettingsViewRules.hashCount(sheet.verification.hashesReportedText) : ""
+                        value: sheet.hasVerification ? SettingsViewRules.texts.declaredHashes(sheet.verification) : ""
                     }
                     SettingsRow {
                         Layout.fillWidth: true

@@ -32,11 +32,14 @@ ColumnLayout {
             objectName: "integrityRow"
             Layout.fillWidth: true
             label: qsTr("Intégrité")
-            readonly property bool whole: view.integrity === "verified" && view.verification.isIntact
-                                          && view.session.proofLogSetAside === ""
-                                          && view.session.proofJournalRefusedLine === 0
+            readonly property bool whole: view.integrity === "verified"
+                                          && SettingsViewRules.ledgerStatus(view.verification, view.session.proofLogUnreadable,
+                                                                            view.session.proofSetAsideKind,
+                                                                            view.session.proofLogSetAside,
+                                                                            view.session.proofJournalRefusedLine).intact
             value: view.integrity !== "verified" ? ""
                    : SettingsViewRules.texts.ledgerIntegrityRow(view.verification,
+                                                                view.session.proofSetAsideKind,
                                                                 view.session.proofLogSetAside,
                                                                 view.session.proofJournalRefusedLine)
             valueColor: whole ? Theme.successText : Theme.dangerText
@@ -72,7 +75,7 @@ ColumnLayout {
             Layout.fillWidth: true
             label: qsTr("Hachages déclarés")
             value: view.integrity === "verified"
-                   ? SettingsViewRules.hashCount(view.verification.hashesReportedText) : ""
+                   ? SettingsViewRules.texts.declaredHashes(view.verification) : ""
         }
     }
     RowLayout {

@@ -192,11 +192,25 @@ LedgerIntegrity ledgerIntegrity(std::optional<std::int64_t> entriesChecked, bool
     return unreadable ? LedgerIntegrity::unreadable : LedgerIntegrity::empty;
 }
 
-LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool setAside,
-                          int refusedLine) {
+bool declaredHashesSuspect(double bestDifficultyProven, std::uint64_t hashesReported) {
+    if (hashesReported == ProofVerification::hashesBeyondCount) return true;
+    const auto check = ledger::crossCheck(bestDifficultyProven, hashesReported);
+    return check && !check->coherent;
+}
+
+LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool suspect,
+                          const LedgerStory& story) {
     const auto danger = [](const QString& text) {
         return LedgerStatus{L(text), QStringLiteral("dangerText"), false};
     };
+    if (integrity == LedgerIntegrity::verified && !isIntact) {
+        return danger(QStringLiteral("REGISTRE ALTÉRÉ"));
+    }
+    // Also with no entry counted: the checker's verdict on that journal is the same.
+    if (story.refusedLine > 0) {
+        return danger(QStringLiteral(
+            "JOURNAL ENDOMMAGÉ : aucune entrée n'est comptée à partir de la ligne refusée"));
+    }
     switch (integrity) {
         case LedgerIntegrity::empty:
             return {};
@@ -205,28 +219,32 @@ LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool setAsid
         case LedgerIntegrity::verified:
             break;
     }
-    if (!isIntact) return danger(QStringLiteral("REGISTRE ALTÉRÉ"));
-    if (refusedLine > 0) {
-        return danger(QStringLiteral(
-            "JOURNAL ENDOMMAGÉ : aucune entrée n'est comptée à partir de la ligne refusée"));
+    if (story.kind == QLatin1String("journalUnread")) {
+        return danger(QStringLiteral("JOURNAL MIS DE CÔTÉ SANS ÊTRE LU"));
     }
-    if (setAside) return danger(QStringLiteral("UN REGISTRE PRÉCÉDENT A ÉTÉ MIS DE CÔTÉ"));
+    if (story.kind == QLatin1String("unreadable"))
+        return danger(QStringLiteral("REGISTRE ILLISIBLE"));
+    if (!story.kind.isEmpty()) {
+        return danger(QStringLiteral("UN REGISTRE PRÉCÉDENT A ÉTÉ MIS DE CÔTÉ"));
+    }
+    if (suspect) {
+        return danger(QStringLiteral(
+            "SUSPECT : les hachages déclarés sortent de la plage que la preuve permet"));
+    }
     return {L(QStringLiteral("Chaînage intact, en-têtes revérifiés")),
             QStringLiteral("textPrimary"), true};
 }
 
-QString ledgerSetAsideCaption(const QString& where) {
-    return L(QStringLiteral("Il n'a pas pu être lu en entier ; il a été mis de côté, intact, sous "
-                            "%@. Les chiffres ci-dessous ne le comptent pas. La commande "
-                            "corvanta-verify peut le vérifier."),
-             where);
-}
-
-QString ledgerIntegrityRow(std::int64_t entries, bool isIntact, bool setAside, int refusedLine) {
-    const QString format = !isIntact         ? QStringLiteral("%d · ALTÉRÉ")
-                           : refusedLine > 0 ? QStringLiteral("%d · JOURNAL ENDOMMAGÉ")
-                           : setAside        ? QStringLiteral("%d · précédent mis de côté")
-                                             : QStringLiteral("%d · intact");
+QString ledgerIntegrityRow(std::int64_t entries, bool isIntact, bool suspect,
+                           const LedgerStory& story) {
+    const QString format =
+        !isIntact                                      ? QStringLiteral("%d · ALTÉRÉ")
+        : story.refusedLine > 0                        ? QStringLiteral("%d · JOURNAL ENDOMMAGÉ")
+        : story.kind == QLatin1String("journalUnread") ? QStringLiteral("%d · journal mis de côté")
+        : story.kind == QLatin1String("unreadable")    ? QStringLiteral("%d · ILLISIBLE")
+        : !story.kind.isEmpty() ? QStringLiteral("%d · précédent mis de côté")
+        : suspect               ? QStringLiteral("%d · SUSPECT")
+                                : QStringLiteral("%d · intact");
     return L(format).replace(QStringLiteral("%d"), QString::number(entries));
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "Session/LedgerStoryText.h"
 #include "corvanta/ledger/LedgerFigures.h"
 
 namespace corvanta {
@@ -112,19 +113,23 @@ std::optional<DeclaredCheck> declaredCheck(double bestDifficultyProven,
 // The unreadable-ledger caption in the current language, each run of spaces shown as one.
 QString unreadableLedgerCaption();
 
-// The integrity card's status line. A ledger read whole whose checks hold is intact; one whose
-// journal holds a refused line says so in the words of the command-line checker's verdict, and
-// one shown after an earlier ledger was set aside never claims the whole history.
+// Whether the declared hashes are out of the range the proof allows, or past what 64 bits count:
+// the checker's suspect verdict.
+bool declaredHashesSuspect(double bestDifficultyProven, std::uint64_t hashesReported);
+
+// The integrity card's status line, in the words of the command-line checker's verdict, ranked as
+// its exit status ranks them: altered, a refused journal line, suspect. A ledger read whole whose
+// checks hold is intact; one shown after something was set aside never claims the whole history.
 struct LedgerStatus {
     QString text;
     QString colorRole;
     bool intact = false;
 };
-LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool setAside, int refusedLine);
-// Where the earlier ledger lies, and how to check it.
-QString ledgerSetAsideCaption(const QString& where);
+LedgerStatus ledgerStatus(LedgerIntegrity integrity, bool isIntact, bool suspect,
+                          const LedgerStory& story);
 // The settings section's integrity row: "12 · intact" and its other forms.
-QString ledgerIntegrityRow(std::int64_t entries, bool isIntact, bool setAside, int refusedLine);
+QString ledgerIntegrityRow(std::int64_t entries, bool isIntact, bool suspect,
+                           const LedgerStory& story);
 
 // ---- About ----
 

@@ -228,6 +228,16 @@ QString SettingsViewRules::hashCount(const QVariant& exactText) const {
     return Formatting::hashCount(exactCount(exactText, exactText));
 }
 
+QString SettingsViewRules::declaredHashes(const QVariant& verification) const {
+    if (!present(verification)) return {};
+    const auto count = exactCount(field(verification, "hashesReportedText"),
+                                  field(verification, "hashesReported"));
+    if (count == ProofVerification::hashesBeyondCount) {
+        return L(QStringLiteral("plus de %@"), Formatting::hashCount(count));
+    }
+    return Formatting::hashCount(count);
+}
+
 QString SettingsViewRules::difficulty(const QVariant& value) const {
     return Formatting::compactDifficulty(value.toDouble());
 }
@@ -240,27 +250,41 @@ QString SettingsViewRules::unreadableLedgerCaption() const {
     return corvanta::unreadableLedgerCaption();
 }
 
+namespace {
+
+bool suspectIn(const QVariant& verification) {
+    return present(verification) &&
+           declaredHashesSuspect(field(verification, "bestDifficultyProven").toDouble(),
+                                 exactCount(field(verification, "hashesReportedText"),
+                                            field(verification, "hashesReported")));
+}
+
+}  // namespace
+
 QVariantMap SettingsViewRules::ledgerStatus(const QVariant& verification, bool unreadable,
-                                            const QString& setAside, int refusedLine) const {
+                                            const QString& kind, const QString& setAside,
+                                            int refusedLine) const {
     const bool intact = present(verification) && field(verification, "isIntact").toBool();
-    const auto status =
-        corvanta::ledgerStatus(corvanta::ledgerIntegrity(entriesOf(verification), unreadable),
-                               intact, !setAside.isEmpty(), refusedLine);
+    const auto status = corvanta::ledgerStatus(
+        corvanta::ledgerIntegrity(entriesOf(verification), unreadable), intact,
+        suspectIn(verification), LedgerStory{kind, setAside, refusedLine, {}});
     return {{QStringLiteral("text"), status.text},
             {QStringLiteral("colorRole"), status.colorRole},
             {QStringLiteral("intact"), status.intact}};
 }
 
-QString SettingsViewRules::ledgerSetAsideCaption(const QString& where) const {
-    return corvanta::ledgerSetAsideCaption(where);
+QString SettingsViewRules::ledgerStoryCaption(const QString& kind, const QString& setAside,
+                                              int refusedLine, const QString& ledgerFile) const {
+    return corvanta::ledgerStoryCaption(LedgerStory{kind, setAside, refusedLine, ledgerFile});
 }
 
-QString SettingsViewRules::ledgerIntegrityRow(const QVariant& verification, const QString& setAside,
-                                              int refusedLine) const {
+QString SettingsViewRules::ledgerIntegrityRow(const QVariant& verification, const QString& kind,
+                                              const QString& setAside, int refusedLine) const {
     if (!present(verification)) return {};
     return corvanta::ledgerIntegrityRow(field(verification, "entriesChecked").toLongLong(),
                                         field(verification, "isIntact").toBool(),
-                                        !setAside.isEmpty(), refusedLine);
+                                        suspectIn(verification),
+                                        LedgerStory{kind, setAside, refusedLine, {}});
 }
 
 QString SettingsViewRules::networkInEffect(const QVariant& active, const QString& selected) const {

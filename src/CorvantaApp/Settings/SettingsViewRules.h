@@ -70,15 +70,22 @@ class SettingsViewRules : public QObject {
     // {expected, text, colorRole}, or an empty map when the two rows are not shown.
     Q_INVOKABLE QVariantMap declaredCheck(const QVariant& verification) const;
     Q_INVOKABLE QString hashCount(const QVariant& exactText) const;
+    // The ledger's declared hashes: "more than" the count when they add up past 64 bits.
+    Q_INVOKABLE QString declaredHashes(const QVariant& verification) const;
     Q_INVOKABLE QString difficulty(const QVariant& value) const;
     Q_INVOKABLE QString oneIn(const QVariant& value) const;
     Q_INVOKABLE QString unreadableLedgerCaption() const;
+    // What the ledger set aside or refused is given as the session model has it: the kind, the
+    // ledger set aside, the refused journal line and the ledger in use.
     // {text, colorRole, intact}: the sheet's status line.
     Q_INVOKABLE QVariantMap ledgerStatus(const QVariant& verification, bool unreadable,
-                                         const QString& setAside, int refusedLine) const;
-    Q_INVOKABLE QString ledgerSetAsideCaption(const QString& where) const;
-    Q_INVOKABLE QString ledgerIntegrityRow(const QVariant& verification, const QString& setAside,
-                                           int refusedLine) const;
+                                         const QString& kind, const QString& setAside,
+                                         int refusedLine) const;
+    // Which files, from which line, what the figures count, the checker command; "" for none.
+    Q_INVOKABLE QString ledgerStoryCaption(const QString& kind, const QString& setAside,
+                                           int refusedLine, const QString& ledgerFile) const;
+    Q_INVOKABLE QString ledgerIntegrityRow(const QVariant& verification, const QString& kind,
+                                           const QString& setAside, int refusedLine) const;
 
     // The network a file action acts on: the session's, else the selected one.
     Q_INVOKABLE QString networkInEffect(const QVariant& active, const QString& selected) const;

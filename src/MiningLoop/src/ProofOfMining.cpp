@@ -86,19 +86,42 @@ struct JournalRead {
     std::size_t lines = 0;
     bool damaged = false;
     bool unusable = false;  // past its bound, or not a regular file: not read at all
+    std::string unusableWhy;
     std::optional<std::string> unreadable;
-    std::optional<std::size_t> refusedLine;
+    std::optional<ProofOfMining::JournalRefusal> refusal;
 };
+
+// A name aside beside the ledger under which neither a file nor "<name>.journal" lies yet: the
+// pair set aside there is read by the checker as one ledger, never with a stranger's half.
+std::filesystem::path freeAsideBase(const std::filesystem::path& file) {
+    const auto first = asideLocation(file);
+    auto candidate = first;
+    for (int n = 2; n < 100; ++n) {
+        std::error_code error;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error)) &&
+            !std::filesystem::exists(
+                std::filesystem::symlink_status(journal::beside(candidate), error))) {
+            break;
+        }
+        candidate = first.parent_path() /
+                    (first.stem().string() + "-" + std::to_string(n) + first.extension().string());
+    }
+    return candidate;
+}
 
 JournalRead readJournal(const std::filesystem::path& journalURL, std::int64_t count,
                         std::string head, const std::function<void(ProofEntry&&)>& take) {
     const auto contents = journal::read(journalURL, ProofOfMining::journalBound);
-    JournalRead read{contents.lines.size(), contents.unfinishedTail,
-                     contents.notRegular || contents.tooLarge, contents.unreadable, std::nullopt};
+    JournalRead read{contents.lines.size(),
+                     contents.unfinishedTail,
+                     contents.notRegular || contents.tooLarge,
+                     unusableText(contents.tooLarge, contents.link, ProofOfMining::journalBound),
+                     contents.unreadable,
+                     std::nullopt};
     const auto taken = ProofOfMining::takeJournal(contents.lines, count, std::move(head), take);
     if (taken.refused) {
         read.damaged = true;
-        read.refusedLine = taken.refused->line;
+        read.refusal = taken.refused;
     }
     return read;
 }
@@ -138,9 +161,10 @@ std::optional<ProofOfMining::FileIdentity> ProofOfMining::identityOf(
 }
 
 void ProofOfMining::moveFileAsideLocked(std::string why) {
-    quarantineReason_ = std::move(why);
+    quarantineReason_ = why;
     if (const auto aside = storefile::moveAside(fileURL_)) {
         quarantinedFileURL_ = *aside;
+        journalFollowsFileLocked(*aside, std::move(why));
         return;
     }
     // Neither read nor moved: it is never written over either.
@@ -184,6 +208,8 @@ void ProofOfMining::loadFileLocked(const std::stop_token& stop) {
         quarantinedFileURL_ = aside.location;
         quarantineReason_ = std::string("it could not be decoded (") + error.what() + ")";
         mayWrite_ = aside.preserved;
+        if (aside.location != fileURL_)
+            journalFollowsFileLocked(aside.location, *quarantineReason_);
         return;
     } catch (const Cancelled&) {
         verifier_ = {};
@@ -193,10 +219,33 @@ void ProofOfMining::loadFileLocked(const std::stop_token& stop) {
     fileIdentity_ = identity;
 }
 
+void ProofOfMining::journalFollowsFileLocked(const std::filesystem::path& aside, std::string why) {
+    std::error_code error;
+    const bool hasJournal =
+        std::filesystem::exists(std::filesystem::symlink_status(journal_.url(), error));
+    // Should it not move, it stays and is read as the journal of an empty ledger.
+    const bool moved = hasJournal && journal_.moveTo(journal::beside(aside));
+    setAside_ = SetAside{SetAside::Kind::ledger, aside, moved, std::move(why), std::nullopt};
+}
+
+std::optional<std::filesystem::path> ProofOfMining::keepBaseOfDamagedJournalLocked() {
+    const auto base = freeAsideBase(fileURL_);
+    // A journal that stands for the whole ledger is read alone, as it is.
+    if (!fileHoldsBase_) return base;
+    // The fold writes a new file in its place, so a second name keeps this one as it lies, at no
+    // cost; a copy where the file system has no links.
+    if (::link(fileURL_.c_str(), base.c_str()) == 0) return base;
+    std::error_code error;
+    if (std::filesystem::copy_file(fileURL_, base, std::filesystem::copy_options::none, error)) {
+        return base;
+    }
+    return std::nullopt;
+}
+
 void ProofOfMining::loadLocked(const std::stop_token& stop) {
     quarantinedFileURL_.reset();
     quarantineReason_.reset();
-    journalRefusedLine_.reset();
+    journalRefusal_.reset();
     unreadable_.reset();
     fileIdentity_.reset();
     mayWrite_ = true;
@@ -209,7 +258,13 @@ void ProofOfMining::loadLocked(const std::stop_token& stop) {
     const auto read = readJournal(journal_.url(), countLocked(), headHashLocked(),
                                   [this](const ProofEntry& entry) { takeLocked(entry); });
     if (read.unusable) {
-        if (!journal_.moveAsideUnread()) {
+        // Named as the journal of a ledger that has no file: the checker given that name reads
+        // this journal, and says what the ledger found in its place.
+        const auto base = freeAsideBase(fileURL_);
+        if (journal_.moveTo(journal::beside(base))) {
+            setAside_ = SetAside{SetAside::Kind::journalUnread, base, true,
+                                 "it " + read.unusableWhy, std::nullopt};
+        } else if (!journal_.moveAsideUnread()) {
             if (!unreadable_) unreadable_ = journal_.url().string() + " could not be moved aside";
             mayWrite_ = false;
         }
@@ -221,7 +276,7 @@ void ProofOfMining::loadLocked(const std::stop_token& stop) {
         mayWrite_ = false;
     }
     journal_.loaded(read.lines, read.damaged);
-    journalRefusedLine_ = read.refusedLine;
+    journalRefusal_ = read.refusal;
 }
 
 bool ProofOfMining::rereadLocked() {
@@ -430,18 +485,42 @@ void ProofOfMining::foldLocked() {
         throw FileWriteError("the ledger file " + fileURL_.string() +
                              " or its journal changed on disk; they are left untouched");
     }
-    if (fileHoldsBase_) {
-        // The file is copied as it lies, never parsed again: a fold costs its length in bytes.
-        extendFileLocked(entries);
-    } else {
-        storefile::writeArray(fileURL_, entries, encodeEntry, Durability::durable);
+    // A damaged journal goes aside with the file it extends as it lies now, so that the pair
+    // reads as it did at start: the entries before the refused line, and that line refused.
+    const bool damaged = journal_.damaged();
+    const auto pair = damaged ? keepBaseOfDamagedJournalLocked() : std::nullopt;
+    const auto dropKeptBase = [&] {
+        std::error_code ignored;
+        if (pair && fileHoldsBase_) std::filesystem::remove(*pair, ignored);
+    };
+    try {
+        if (fileHoldsBase_) {
+            // The file is copied as it lies, never parsed again: a fold costs its length in bytes.
+            extendFileLocked(entries);
+        } else {
+            storefile::writeArray(fileURL_, entries, encodeEntry, Durability::durable);
+        }
+    } catch (...) {
+        dropKeptBase();
+        throw;
     }
+    const bool hadBase = fileHoldsBase_;
     fileIdentity_ = identityOf(fileURL_);
     fileCount_ = countLocked();
     fileHead_ = headHashLocked();
     unsaved_.clear();
     fileHoldsBase_ = true;
-    journal_.retire();
+    journal_.retire(pair ? std::optional(journal::beside(*pair)) : std::nullopt);
+    if (!damaged || journal_.damaged()) return;
+    if (pair && journal_.aside() == journal::beside(*pair)) {
+        setAside_ = SetAside{SetAside::Kind::journalRefused, *pair, true,
+                             "its journal held a line the ledger refused", journalRefusal_};
+    } else if (pair && hadBase) {
+        // The journal went elsewhere: the file's second name would pair with nothing.
+        std::error_code ignored;
+        std::filesystem::remove(*pair, ignored);
+    }
+    journalRefusal_.reset();
 }
 
 std::vector<ProofEntry> ProofOfMining::load(const std::filesystem::path& file) {
@@ -500,7 +579,7 @@ ProofOfMining::Summary ProofOfMining::summary(std::size_t recent) const {
     const auto from = recent_.size() - std::min(recent, recent_.size());
     return {verifier_.result,
             std::vector<ProofEntry>(recent_.begin() + std::ptrdiff_t(from), recent_.end()),
-            journal_.damaged() ? journalRefusedLine_ : std::nullopt};
+            journal_.damaged() ? journalRefusal_ : std::nullopt, setAside_};
 }
 
 std::string ProofOfMining::encode(const std::vector<ProofEntry>& records) {

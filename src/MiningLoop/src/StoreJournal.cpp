@@ -1,5 +1,8 @@
 #include "corvanta/loop/StoreJournal.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+
 #include "HistoryJournal.h"
 #include "StoreFile.h"
 #include "corvanta/support/AtomicFile.h"
@@ -34,7 +37,18 @@ bool StoreJournal::moveAsideUnread() {
     return true;
 }
 
-void StoreJournal::retire() {
+bool StoreJournal::moveTo(const std::filesystem::path& where) {
+    if (::renameat2(AT_FDCWD, url_.c_str(), AT_FDCWD, where.c_str(), RENAME_NOREPLACE) != 0) {
+        return false;
+    }
+    aside_ = where;
+    damaged_ = false;
+    lines_ = 0;
+    return true;
+}
+
+void StoreJournal::retire(const std::optional<std::filesystem::path>& damagedTo) {
+    if (damaged_ && damagedTo && moveTo(*damagedTo)) return;
     if (damaged_) {
         // Its refused lines are never dropped: a journal that could not be saved aside stays.
         const auto aside = storefile::putAside(url_);

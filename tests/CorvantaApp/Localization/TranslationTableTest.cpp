@@ -250,6 +250,12 @@ TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
         "Registre de minage mis de côté",
         "%d · JOURNAL ENDOMMAGÉ",
         "%d · précédent mis de côté",
+        "JOURNAL MIS DE CÔTÉ SANS ÊTRE LU",
+        "SUSPECT : les hachages déclarés sortent de la plage que la preuve permet",
+        "%d · journal mis de côté",
+        "%d · SUSPECT",
+        "%d · ILLISIBLE",
+        "plus de %@",
         "Candidat validé, %d transaction.",
         "Candidat validé, %d transactions.",
         "%d entrée enregistrée sur disque.",
@@ -265,6 +271,12 @@ TEST(TranslationTableComplete, HasEveryRowEndingWithTheWelcomeTitle) {
         "Candidat validé, %d transaction(s).",
         "%d entrée(s) enregistrée(s) sur disque.",
         "Nœud abandonné après %@ tentative(s) de redémarrage échouée(s) : %@",
+        // Said where the ledger was set aside but not what its figures count, nor the command
+        // that reads it.
+        "Il n'a pas pu être lu en entier ; il a été mis de côté, intact, sous %@. Les chiffres "
+        "ci-dessous ne le comptent pas. La commande corvanta-verify peut le vérifier.",
+        "Un registre de minage qui n'a pas pu être lu en entier a été mis de côté, intact, sous "
+        "%@. corvanta-verify peut le vérifier.",
     };
     for (const char* key : since) EXPECT_NE(rowOf(QString::fromUtf8(key)), nullptr) << key;
     for (const char* key : retired) EXPECT_EQ(rowOf(QString::fromUtf8(key)), nullptr) << key;

@@ -203,6 +203,126 @@ TEST(LedgerRules, UnreadableCaptionShowsEachRunOfSpacesAsOne) {
     EXPECT_TRUE(unreadableLedgerCaption().startsWith("Die Datei existierte"));
 }
 
+// Every way the ledger or its journal is refused or set aside has its headline, in the checker's
+// words where it gives a verdict, its row that never says "intact", and a caption that names the
+// files and ends in the command that reads them, in each of the six languages.
+TEST(LedgerRules, EachStoryHasItsHeadlineItsRowAndTheCommandThatChecksIt) {
+    const QString file = "/home/u/.local/share/Corvanta/proof/regtest.json";
+    const QString aside = "/home/u/.local/share/Corvanta/proof/regtest.unreadable-1796706393.json";
+    const QString spaced = "/home/u w/proof/regtest.unreadable-1796706393.json";
+    const struct {
+        const char* name;
+        LedgerStory story;
+        bool isIntact, suspect;
+        QString status, row;
+        QStringList named;  // files the caption names
+        QString command;    // how it ends; empty: no caption
+    } cases[] = {
+        {"intact",
+         {"", "", 0, file},
+         true,
+         false,
+         "Hash chain intact, headers re-verified",
+         "6 · intact",
+         {},
+         ""},
+        {"suspect",
+         {"", "", 0, file},
+         true,
+         true,
+         "SUSPECT: the declared hashes are out of the range the proof allows",
+         "6 · SUSPECT",
+         {},
+         ""},
+        {"refused line, journal in place",
+         {"", "", 3, file},
+         true,
+         true,
+         "DAMAGED JOURNAL: no entry from the refused line on is counted",
+         "6 · DAMAGED JOURNAL",
+         {file + ".journal"},
+         "corvanta-verify " + file},
+        {"refused line, journal set aside",
+         {"journalRefused", aside, 3, file},
+         true,
+         false,
+         "DAMAGED JOURNAL: no entry from the refused line on is counted",
+         "6 · DAMAGED JOURNAL",
+         {aside + ".journal", aside},
+         "corvanta-verify " + aside},
+        {"ledger set aside",
+         {"ledger", aside, 0, file},
+         true,
+         true,
+         "AN EARLIER LEDGER WAS SET ASIDE",
+         "6 · earlier one set aside",
+         {aside},
+         "corvanta-verify " + aside},
+        {"ledger and journal set aside, a space in the path",
+         {"ledgerAndJournal", spaced, 0, file},
+         true,
+         false,
+         "AN EARLIER LEDGER WAS SET ASIDE",
+         "6 · earlier one set aside",
+         {spaced, spaced + ".journal"},
+         "corvanta-verify '" + spaced + "'"},
+        {"journal set aside unread",
+         {"journalUnread", aside, 0, file},
+         true,
+         false,
+         "JOURNAL SET ASIDE UNREAD",
+         "6 · journal set aside",
+         {aside + ".journal"},
+         "corvanta-verify " + aside},
+        {"unreadable, left as it is",
+         {"unreadable", "", 0, file},
+         true,
+         false,
+         "LEDGER UNREADABLE",
+         "6 · UNREADABLE",
+         {},
+         "corvanta-verify " + file},
+        {"altered above all",
+         {"ledger", aside, 0, file},
+         false,
+         true,
+         "LEDGER TAMPERED",
+         "6 · TAMPERED",
+         {aside},
+         "corvanta-verify " + aside},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        {
+            const LanguageScope english(AppLanguage::english);
+            const auto status =
+                ledgerStatus(LedgerIntegrity::verified, row.isIntact, row.suspect, row.story);
+            EXPECT_EQ(status.text, row.status);
+            EXPECT_EQ(status.intact, row.status.startsWith("Hash chain intact"));
+            EXPECT_EQ(status.colorRole, status.intact ? "textPrimary" : "dangerText");
+            EXPECT_EQ(ledgerIntegrityRow(6, row.isIntact, row.suspect, row.story), row.row);
+        }
+        QStringList captions;
+        for (const auto language : kAllAppLanguages) {
+            const LanguageScope scope(language);
+            const QString caption = ledgerStoryCaption(row.story);
+            EXPECT_EQ(caption.isEmpty(), row.command.isEmpty()) << caption.toStdString();
+            if (caption.isEmpty()) continue;
+            EXPECT_TRUE(caption.endsWith(row.command)) << caption.toStdString();
+            for (const auto& named : row.named) {
+                EXPECT_TRUE(caption.contains(named)) << caption.toStdString();
+            }
+            if (row.story.refusedLine > 0) {
+                EXPECT_TRUE(caption.contains(" 3 "));
+            }
+            captions << caption;
+        }
+        // A translation of its own in each language, none left in French.
+        captions.removeDuplicates();
+        EXPECT_EQ(captions.size(), row.command.isEmpty() ? 0 : 6);
+    }
+}
+
 TEST(AboutTexts, VersionWithDashesAndTheFixedLicence) {
     EXPECT_EQ(appVersionText(QString("1.4.2"), QString("57")), "1.4.2 (57)");
     EXPECT_EQ(appVersionText(QString("1.4.2"), std::nullopt), "1.4.2 (—)");

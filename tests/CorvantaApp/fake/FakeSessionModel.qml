@@ -77,6 +77,8 @@ QtObject {
     property bool proofLogUnreadable: false
     property string proofLogSetAside: ""
     property int proofJournalRefusedLine: 0
+    property string proofSetAsideKind: ""
+    property string proofLogFile: ""
     property var selfTestVerdict: undefined
     property var selfTestCheckedAt: undefined
     property var cpuUsage: undefined

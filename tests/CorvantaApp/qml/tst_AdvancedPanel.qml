@@ -331,6 +331,41 @@ TestCase {
         tryVerify(() => !ledger.showsFullLedger)
     }
 
+    // A suspect cross-check is the headline and the section's word, never a green "intact"; what
+    // was set aside is told with the command that reads it, and follows the session as it changes.
+    function test_ledgerSheetHeadlineFollowsTheChecker() {
+        const made = makePanel({ selectedNetwork: "regtest",
+            proofVerification: { entriesChecked: 3, brokenChainAt: [], invalidWorkAt: [],
+                bestDifficultyProven: 1, hashesReported: 1.8446744073709552e19,
+                hashesReportedText: "18446744073709551615", firstAnchor: { height: 100 },
+                lastAnchor: { height: 102 }, isIntact: true } }, {})
+        const ledger = open(made.panel, "ledger")
+        const row = findChild(ledger, "integrityRow")
+        compare(row.value, "3 · SUSPECT")
+        compare(row.valueColor, Theme.dangerText)
+        mouseClick(findChild(ledger, "fullLedgerButton"))
+        const sheet = findChild(ledger, "proofLedgerSheet")
+        tryVerify(() => sheet.opened)
+        const status = findChild(sheet.contentItem, "statusText")
+        compare(status.text, "SUSPECT : les hachages déclarés sortent de la plage que la preuve permet")
+        compare(status.color, Theme.dangerText)
+        verify(!findChild(sheet.contentItem, "storyCaption").visible)
+
+        const aside = "/tmp/proof/regtest.unreadable-1796601600.json"
+        made.session.proofLogSetAside = aside
+        made.session.proofSetAsideKind = "journalRefused"
+        made.session.proofJournalRefusedLine = 5
+        compare(status.text, "JOURNAL ENDOMMAGÉ : aucune entrée n'est comptée à partir de la ligne refusée")
+        const caption = findChild(sheet.contentItem, "storyCaption")
+        verify(caption.visible)
+        verify(caption.text.startsWith("La ligne 5 du journal a été refusée"), caption.text)
+        verify(caption.text.endsWith("Pour le vérifier : corvanta-verify " + aside), caption.text)
+        compare(findChild(sheet.contentItem, "refusedLineRow").value, "5")
+        compare(row.value, "3 · JOURNAL ENDOMMAGÉ")
+        mouseClick(findChild(sheet.contentItem, "closeSheetButton"))
+        tryVerify(() => !ledger.showsFullLedger)
+    }
+
     function test_safetyRowsFollowTheSession() {
         const made = makePanel({ selectedNetwork: "regtest", runState: 0 }, {})
         const safety = open(made.panel, "safety")

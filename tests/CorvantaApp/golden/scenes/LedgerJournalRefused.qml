@@ -23,6 +23,7 @@ Rectangle {
             // The journal's line 44 was refused: the entries before it are shown, none after.
             proofLogUnreadable: false
             proofJournalRefusedLine: 44
+            proofLogFile: "/home/user/.local/share/Corvanta/proof/mainnet.json"
             proofVerification: ({ entriesChecked: 42, brokenChainAt: [], invalidWorkAt: [], bestDifficultyProven: 1234567, hashesReported: 5.3e15, hashesReportedText: "5300000000000000", firstAnchor: { height: 850000 }, lastAnchor: { height: 850041 }, isIntact: true })
             recentProofEntries: [
                 { index: 40, networkHeight: 850040, networkBlockHash: "00000000000000000001a2b3c4d5e6f708192a3b4c5d6e7f8091a2b3c4d5e6f7", hashesReported: 1.2e14, hashesReportedText: "120000000000000" },

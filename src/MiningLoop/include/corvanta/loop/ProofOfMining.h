@@ -71,8 +71,8 @@ struct ProofVerification {
 // file and which is folded into the file every `foldAfterLines` entries. A journal line whose
 // index the file already holds is skipped, so a fold cut short counts nothing twice. The journal
 // is read up to its first line that is unreadable or not the next entry; such a journal is put
-// aside whole at the next fold, never appended to. In memory the ledger keeps its verification
-// so far and its newest `recentKept` entries.
+// aside whole at the next fold, with the file as it lay before that fold, never appended to. In
+// memory the ledger keeps its verification so far and its newest `recentKept` entries.
 class ProofOfMining {
   public:
     static inline const std::string rootHash = std::string(64, '0');
@@ -113,12 +113,54 @@ class ProofOfMining {
     std::vector<ProofEntry> allEntries() const;
     std::string headHash() const;
 
+    // Why the ledger takes no more of a journal's lines.
+    enum class JournalStop {
+        unreadable,  // the line is not an entry
+        outOfPlace,  // its index is beyond the next one
+        unchained,   // the next index, but not chained to the entry before it
+    };
+    struct JournalRefusal {
+        std::size_t line = 0;  // from 1
+        JournalStop why = JournalStop::unreadable;
+        std::int64_t due = 0;               // the index the ledger expected
+        std::optional<std::int64_t> index;  // the line's own, when it decoded
+        std::string detail;                 // the decoder's words, for an unreadable line
+        bool operator==(const JournalRefusal&) const = default;
+    };
+
+    // What the ledger moved aside, so that the user can be told where and check it. Whatever it
+    // was, it lies as a pair: the ledger as it was at `ledger`, its journal beside it as
+    // "<ledger>.journal", so that the command-line checker given `ledger` reads them both, as the
+    // application did. Either may be missing: a ledger that had no journal, or whose entries were
+    // all in its journal.
+    struct SetAside {
+        enum class Kind {
+            // The file was past its bound, not a regular file, or undecodable: moved aside at
+            // start, its journal with it. Nothing of either is counted.
+            ledger,
+            // The journal held a line the ledger refused: the entries before it were counted and
+            // folded into the file; at that fold the journal went aside whole, with the file as
+            // it lay before the fold.
+            journalRefused,
+            // The journal was past its bound or not a regular file: moved aside unread at start.
+            journalUnread,
+        };
+        Kind kind = Kind::ledger;
+        std::filesystem::path ledger;
+        bool withJournal = false;
+        std::string reason;                     // in the event log's words
+        std::optional<JournalRefusal> refusal;  // for journalRefused: the line refused
+        bool operator==(const SetAside&) const = default;
+    };
+
     struct Summary {
         ProofVerification verification;  // of the whole ledger; its entriesChecked is the count
         std::vector<ProofEntry> recent;  // the newest entries (at most recentKept), oldest first
         // The journal line the ledger refused, while that journal lies beside the file: none of
         // its lines from there on is counted.
-        std::optional<std::size_t> journalRefusedLine;
+        std::optional<JournalRefusal> journalRefusal;
+        // The latest thing the ledger moved aside, since it was opened.
+        std::optional<SetAside> setAside;
     };
     // What the ledger shows, without a copy of it: each entry is verified once, when it is
     // loaded or appended.
@@ -140,19 +182,6 @@ class ProofOfMining {
     // not 80 bytes of hex) counts as invalid work.
     static ProofVerification verify(const std::vector<ProofEntry>& entries);
 
-    // Why the ledger takes no more of a journal's lines.
-    enum class JournalStop {
-        unreadable,  // the line is not an entry
-        outOfPlace,  // its index is beyond the next one
-        unchained,   // the next index, but not chained to the entry before it
-    };
-    struct JournalRefusal {
-        std::size_t line = 0;  // from 1
-        JournalStop why = JournalStop::unreadable;
-        std::int64_t due = 0;               // the index the ledger expected
-        std::optional<std::int64_t> index;  // the line's own, when it decoded
-        std::string detail;                 // the decoder's words, for an unreadable line
-    };
     struct JournalTaken {
         std::size_t taken = 0;   // lines that became entries
         std::size_t folded = 0;  // lines skipped: their entries are in the file already
@@ -188,6 +217,13 @@ class ProofOfMining {
     void loadFileLocked(const std::stop_token& stop);
     // Something the ledger will not read is in the file's place: moved aside, unread.
     void moveFileAsideLocked(std::string why);
+    // The file now lies at `aside`: its journal, which only extends it, goes with it.
+    void journalFollowsFileLocked(const std::filesystem::path& aside, std::string why);
+    // Before a fold replaces the file, a damaged journal's base is kept: the file as it lies,
+    // linked (or copied) to a free name aside, where the journal is to follow it. Where that is
+    // (with no file there when the journal stands for the whole ledger); nothing when the file
+    // could be neither linked nor copied.
+    std::optional<std::filesystem::path> keepBaseOfDamagedJournalLocked();
     // Reads an unreadable ledger again; once it reads, the unsaved entries are chained after it.
     bool rereadLocked();
     std::string headHashLocked() const;
@@ -214,7 +250,8 @@ class ProofOfMining {
     bool mayWrite_ = true;
     bool fileHoldsBase_ = false;  // the file decoded (or was written): the journal extends it
     std::optional<std::string> quarantineReason_;
-    std::optional<std::size_t> journalRefusedLine_;
+    std::optional<JournalRefusal> journalRefusal_;
+    std::optional<SetAside> setAside_;
     // What the file held when it was last read or written: a fold extends it by its bytes,
     // never parsing it again, unless it changed since.
     std::int64_t fileCount_ = 0;

@@ -32,9 +32,13 @@ class StoreJournal {
     // journal's place: it is moved aside by a rename, unread, and the store goes on without it.
     // False when it could not be moved: then the store must never write over it.
     bool moveAsideUnread();
+    // Moves whatever is in the journal's place to `where` by a rename, unread, never over
+    // anything there: false when it could not. The store then goes on without a journal.
+    bool moveTo(const std::filesystem::path& where);
     // Once a fold has written every record to the store's file: removes the journal, or puts a
-    // damaged one aside. Never throws: a journal that stays is retired again at the next fold.
-    void retire();
+    // damaged one aside (at `damagedTo` when given and free). Never throws: a journal that stays
+    // is retired again at the next fold.
+    void retire(const std::optional<std::filesystem::path>& damagedTo = std::nullopt);
 
   private:
     std::filesystem::path url_;
