@@ -432,6 +432,22 @@ TEST_F(MiningLoopNodeTest, AnAcceptedBlockOfTheVersionBeforeTheMarkIsCountedOnce
     EXPECT_EQ(MiningHistoryStore(historyFile()).allBlocks().size(), 1u);
 }
 
+// An unmarked block from before the key that pays someone else is no block of ours, however old.
+TEST_F(MiningLoopNodeTest, AnUnmarkedBlockFromBeforeTheMarkPayingSomeoneElseIsNeverCounted) {
+    const auto block =
+        solvedPendingBlock(0, WallClock::now(), CoinbasePayoutPlan::everythingToMiner(Bytes{0x52}));
+    const auto coinbase = BlockCoinbase::decode(*BitcoinEncoding::hexBytes(block.blockHex));
+    ASSERT_TRUE(coinbase);
+    PendingBlockStore::write(block, pendingDirectory());
+    const InstallationKey key{"machine", 1000, dir_.path().string(),
+                              WholeSeconds(std::chrono::seconds(coinbase->time + 1))};
+
+    startWithoutHashing(BlockOwnership::of(key, Bytes{0x51}));
+    EXPECT_TRUE(history_->allBlocks().empty());
+    EXPECT_TRUE(log_.all<BlockFound>().empty());
+    EXPECT_EQ(setAsideFiles(), 1u);
+}
+
 // The payout address changed while a found block waited in the folder: the block, which pays the
 // earlier address and carries this installation's mark for it, is submitted and counted once, with
 // the reward it pays there.
