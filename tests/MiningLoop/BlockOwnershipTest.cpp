@@ -6,6 +6,7 @@
 
 #include "LoopFakes.h"
 #include "corvanta/loop/BlockOwnership.h"
+#include "corvanta/loop/InstallationRecord.h"
 #include "corvanta/support/AtomicFile.h"
 
 namespace corvanta {
@@ -138,6 +139,8 @@ TEST(InstallationKey, KeepsTheHeightsMinedAtPerNetworkAndRefusesDamagedOnes) {
                             std::int64_t(12)};
     key.mined["mainnet"] = {{{ExtranonceMark{1, 2, 3, 4}, 870'000}}, std::nullopt};
     EXPECT_EQ(InstallationKey::decode(key.encode()), key);
+    key.minedFromStart = true;
+    EXPECT_EQ(InstallationKey::decode(key.encode()), key);
     EXPECT_EQ(key.marksUsed(), (std::vector<ExtranonceMark>{{1, 2, 3, 4}, {9, 9, 9, 9}}));
     // A key of the version before: no heights, so no floor.
     EXPECT_TRUE(InstallationKey::decode(kKey.encode()).mined.empty());
@@ -153,6 +156,45 @@ TEST(InstallationKey, KeepsTheHeightsMinedAtPerNetworkAndRefusesDamagedOnes) {
          }) {
         EXPECT_THROW(InstallationKey::decode(head + damaged), json::DecodeError) << damaged;
     }
+}
+
+// The heights kept for the walk only ever go down, a floor is known only where every start was
+// kept or a walk found it, and nothing is written over a file that is not this key's.
+TEST(InstallationRecord, KeepsTheLowestHeightsAndKnowsAFloorOnlyWhereItCan) {
+    testing::TempDir place;
+    const auto folder = place.path();
+    const ExtranonceMark x{1, 1, 1, 1};
+    const ExtranonceMark y{2, 2, 2, 2};
+    const auto reread = [&] {
+        return InstallationKey::decode(readFile(folder / InstallationKey::fileName));
+    };
+
+    InstallationRecord earlier(folder, kKey, "regtest");  // a key of the version before
+    EXPECT_TRUE(earlier.noteMiningAt(x, 388));
+    EXPECT_TRUE(earlier.noteMiningAt(x, 400));
+    EXPECT_EQ(earlier.mined().marks, (std::map<ExtranonceMark, std::int64_t>{{x, 388}}));
+    EXPECT_FALSE(earlier.mined().floor);  // blocks of that version may lie anywhere below
+    EXPECT_TRUE(earlier.noteFloor(120));
+    EXPECT_TRUE(earlier.noteFloor(150));
+    EXPECT_TRUE(earlier.noteMiningAt(y, 90));
+    EXPECT_EQ(reread().mined.at("regtest"),
+              (MinedOnNetwork{{{x, 388}, {y, 90}}, std::int64_t(90)}));
+
+    auto fresh = kKey;
+    fresh.minedFromStart = true;
+    InstallationRecord mainnet(folder, fresh, "mainnet");
+    EXPECT_TRUE(mainnet.noteMiningAt(x, 870'000));
+    EXPECT_EQ(mainnet.mined().floor, 870'000);
+    // What the other record wrote meanwhile is kept.
+    EXPECT_EQ(reread().mined.at("regtest").floor, 90);
+    EXPECT_TRUE(reread().minedFromStart);
+
+    // Another installation's key in its place: left as it is.
+    auto other = kKey;
+    other.machine = "another";
+    testing::writeText(folder / InstallationKey::fileName, other.encode());
+    EXPECT_FALSE(mainnet.noteMiningAt(x, 5));
+    EXPECT_EQ(reread(), other);
 }
 
 // The key an earlier version kept inside the history folder moves beside the stores once, so that

@@ -31,21 +31,43 @@ struct Ownership {
     std::vector<std::string> notices;  // for the event log, once the loop runs
 };
 
+std::filesystem::path walkRecordOf(const SessionMinerParts& parts) {
+    if (!parts.controller) return {};
+    return parts.controller->configuration().dataDirectory / "found-blocks-walked.json";
+}
+
+bool holdsNothing(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) return true;
+    return std::filesystem::is_directory(status) &&
+           std::filesystem::directory_iterator(path, error) ==
+               std::filesystem::directory_iterator();
+}
+
+// No key, no history, no place of a walk, no pending or rejected block: this installation has
+// never mined, so every start of mining it makes from now on is kept from the first. Anything
+// left by an earlier version (which mined with these marks and kept no key) says otherwise.
+bool neverMined(const SessionMinerParts& parts, const std::filesystem::path& supportFolder) {
+    const auto historyFolder = parts.historyFile.parent_path();
+    const auto walkRecord = walkRecordOf(parts);
+    return holdsNothing(supportFolder / InstallationKey::fileName) && holdsNothing(historyFolder) &&
+           (walkRecord.empty() || holdsNothing(walkRecord)) &&
+           holdsNothing(parts.rejectedBlockDirectory);
+}
+
 Ownership ownershipOf(const SessionMinerParts& parts) {
     std::vector<std::string> notices;
     const auto historyFolder = parts.historyFile.parent_path();
     const auto supportFolder = historyFolder.parent_path();
+    const bool fresh = neverMined(parts, supportFolder);
     auto key = InstallationKey::keptIn(supportFolder, historyFolder,
                                        [&](const std::string& line) { notices.push_back(line); });
+    key.minedFromStart = key.minedFromStart || fresh;
     auto installation = std::make_shared<InstallationRecord>(supportFolder, key,
                                                              std::string(rawValue(parts.network)));
     return {BlockOwnership::of(key, parts.payoutScript), std::move(installation),
             std::move(notices)};
-}
-
-std::filesystem::path walkRecordOf(const SessionMinerParts& parts) {
-    if (!parts.controller) return {};
-    return parts.controller->configuration().dataDirectory / "found-blocks-walked.json";
 }
 
 class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {

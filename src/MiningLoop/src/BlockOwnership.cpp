@@ -132,6 +132,7 @@ std::string InstallationKey::encode() const {
                           {"markedSince", formatIsoDate(markedSince)},
                           {"user", user}};
     if (!mined.empty()) record["mined"] = encodeMined(mined);
+    if (minedFromStart) record["minedFromStart"] = true;
     return json::dump(record, 2);
 }
 
@@ -152,6 +153,7 @@ InstallationKey InstallationKey::decode(std::string_view text) {
     if (const auto mined = json::optional<json::Value>(record, "mined")) {
         key.mined = decodeMined(*mined);
     }
+    key.minedFromStart = json::optional<bool>(record, "minedFromStart").value_or(false);
     return key;
 }
 

@@ -33,10 +33,11 @@ MinedOnNetwork InstallationRecord::mined() const {
 
 bool InstallationRecord::noteMiningAt(const ExtranonceMark& mark, std::int64_t height) {
     std::lock_guard lock(mutex_);
+    const bool firstHere = !key_.mined.contains(network_);
     auto& record = key_.mined[network_];
     const auto kept = record.marks.find(mark);
     if (kept == record.marks.end() || kept->second > height) record.marks[mark] = height;
-    if (record.floor) lower(record.floor, height);
+    if (record.floor || (firstHere && key_.minedFromStart)) lower(record.floor, height);
     return writeLocked();
 }
 
@@ -53,6 +54,7 @@ bool InstallationRecord::writeLocked() {
         const auto onDisk =
             InstallationKey::decode(readFile(file_, Links::refuse, InstallationKey::fileBound));
         if (!onDisk.derivesAs(key_)) return false;
+        key_.minedFromStart = key_.minedFromStart || onDisk.minedFromStart;
         // What it holds and this does not (another network's heights) is kept, and the lower of
         // the two of each height.
         for (const auto& [network, record] : onDisk.mined) {

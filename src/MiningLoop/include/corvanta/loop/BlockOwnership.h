@@ -41,6 +41,10 @@ struct InstallationKey {
     WholeSeconds markedSince{};
     // By network name ("mainnet", "regtest"...): heights mean nothing from one chain to another.
     std::map<std::string, MinedOnNetwork> mined{};
+    // Every start of mining since the key was derived is kept in `mined`, so a network without an
+    // entry was never mined on, and its floor is where mining first starts there. False for a key
+    // of an earlier version, which kept nothing of the kind.
+    bool minedFromStart = false;
 
     bool operator==(const InstallationKey&) const = default;
     // The same marks: the same machine, user and folder, derived at the same time.

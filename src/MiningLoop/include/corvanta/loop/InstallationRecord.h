@@ -22,7 +22,8 @@ class InstallationRecord {
     InstallationKey key() const;
     MinedOnNetwork mined() const;
 
-    // Mining starts with `mark` at `height`: the mark's height, and the floor once it is known,
+    // Mining starts with `mark` at `height`: the mark's height, and the floor once it is known
+    // (or known to be this height: the first start on a network of a key that kept every start),
     // are lowered to it, and written before any block can be found. False when the file could not
     // be written: the record is kept here and written with the next note.
     bool noteMiningAt(const ExtranonceMark& mark, std::int64_t height);
