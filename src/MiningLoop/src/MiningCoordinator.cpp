@@ -123,6 +123,9 @@ void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
     run.walk =
         std::jthread([this, &run, client = run.client, tip = firstJob](std::stop_token stop) {
             try {
+                // Read here, not before mining: a long history costs the loop no time.
+                historyStore_->load(stop);
+                loop::reportHistoryFiles(*historyStore_, run.onEvent);
                 const auto start = walkStart(run.onEvent);
                 const auto walk = HistoryReconciliation::reconcile(
                     *historyStore_, *client, ownership_, start, tip.height - 1,
@@ -228,7 +231,6 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
                                     ownership_, onEvent, stop);
     };
 
-    loop::reportHistoryFiles(*historyStore_, onEvent);
     // Before the first template: a block the node accepts here moves the tip, and a job taken
     // earlier would be built on the old one.
     resubmitPending();
