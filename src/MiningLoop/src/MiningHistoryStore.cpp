@@ -402,8 +402,13 @@ void MiningHistoryStore::appendLocked(const FoundBlock& block) {
 void MiningHistoryStore::foldLocked() {
     unsaved_ = true;
     if (loadState_ != LoadState::read) {
-        throw FileWriteError("the history file " + fileURL_.string() +
-                             " is still being read; found blocks are kept until it is");
+        // The file is never written unread: what is held (this start's few records) goes to the
+        // journal, which the load reads, each block once.
+        for (const auto& record : *records_) {
+            journal_.append(json::dump(loop::encodeBlock(record.block())));
+        }
+        unsaved_ = false;
+        return;
     }
     if (unreadable_ && !rereadLocked()) {
         throw FileWriteError(*unreadable_ + "; the history is kept in memory and nothing is " +

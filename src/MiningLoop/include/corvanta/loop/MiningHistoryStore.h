@@ -149,7 +149,8 @@ class MiningHistoryStore {
     std::vector<FoundBlock> refreshAgainstChain(ChainStatusSource& source, std::stop_token stop);
 
     // Writes the file (journal folded in) when an earlier write failed; throws the persisting
-    // error, and FileWriteError before the files are read (the file is never written unread).
+    // error. Before the files are read, the records held go to the journal instead: the file is
+    // never written unread.
     void saveIfUnsaved();
     // True when every record held is on disk (in the file or its journal).
     bool isSaved() const;
