@@ -63,9 +63,9 @@ void readJournal(HistoryReading& reading, const std::filesystem::path& journal,
         // Never opened for reading: set aside now, so that no append ever goes through a link
         // or waits on a FIFO, and nothing of it is lost.
         const auto aside = storefile::moveAside(journal);
-        const auto what = "History journal " + journal.string() + " " +
-                          unusableText(contents.tooLarge, contents.link,
-                                       MiningHistoryStore::journalBound);
+        const auto what =
+            "History journal " + journal.string() + " " +
+            unusableText(contents.tooLarge, contents.link, MiningHistoryStore::journalBound);
         if (aside) {
             reading.journalSetAside = *aside;
             reading.notices.push_back(what + ": it was set aside as " + aside->string() + ".");

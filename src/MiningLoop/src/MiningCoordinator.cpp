@@ -179,10 +179,7 @@ void MiningCoordinator::noteWalkedThrough(const MiningJob& tip) {
     std::lock_guard lock(walkRecordMutex_);
     if (!walkPlaceRead_ || !mayWriteWalkRecord_) return;  // the walk never read where it stood
     const auto height = tip.height - 1;
-    const auto blocks = historyStore_->allBlocks();
-    const auto records = std::count_if(blocks.begin(), blocks.end(), [&](const FoundBlock& block) {
-        return block.height <= height;
-    });
+    const auto records = historyStore_->countAtOrBelow(height);
     walkPlace_ = HistoryReconciliation::WalkedThrough{
         height, loop::displayHex(tip.previousBlockHash), static_cast<std::int64_t>(records)};
     try {

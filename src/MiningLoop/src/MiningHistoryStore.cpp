@@ -77,8 +77,7 @@ MiningHistoryStore::~MiningHistoryStore() = default;
 void MiningHistoryStore::load(std::stop_token stop) {
     {
         std::unique_lock lock(mutex_);
-        if (!loadChanged_.wait(lock, stop,
-                               [this] { return loadState_ != LoadState::reading; })) {
+        if (!loadChanged_.wait(lock, stop, [this] { return loadState_ != LoadState::reading; })) {
             throw Cancelled();
         }
         if (loadState_ == LoadState::read) return;
@@ -187,6 +186,16 @@ std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
 std::optional<MiningHistoryStore::Folded> MiningHistoryStore::folded() const {
     std::lock_guard lock(mutex_);
     return folded_;
+}
+
+std::size_t MiningHistoryStore::countAtOrBelow(std::int64_t height) const {
+    std::lock_guard lock(mutex_);
+    std::size_t count =
+        folded_ && folded_->lowestHeight <= height ? std::size_t(folded_->count) : 0;
+    for (const auto& record : *records_) {
+        if (record.height <= height) ++count;
+    }
+    return count;
 }
 
 MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) const {

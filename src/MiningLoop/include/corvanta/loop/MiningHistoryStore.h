@@ -19,7 +19,7 @@ namespace corvanta {
 namespace loop {
 class HistoryRecords;
 struct HistoryReading;
-}
+}  // namespace loop
 
 // The permanent record of every block found on one network, one JSON array in one file. Records
 // are only ever appended; statuses follow the chain. Safe to share between threads.
@@ -114,6 +114,9 @@ class MiningHistoryStore {
     std::vector<FoundBlock> allBlocks() const;
     // The oldest records kept as a summary; none until the file reached maxFileRecords.
     std::optional<Folded> folded() const;
+    // The records at or below `height`, the folded ones counted there whenever any of them is:
+    // what a record of how far the chain was walked vouches for.
+    std::size_t countAtOrBelow(std::int64_t height) const;
 
     struct Summary {
         std::size_t count = 0;  // folded records included
