@@ -7,38 +7,15 @@
 
 #include <string>
 
+#include "HistoryFiles.h"
 #include "TestSupport.h"
 #include "corvanta/loop/MiningHistoryStore.h"
-#include "corvanta/support/AtomicFile.h"
-#include "corvanta/support/Uuid.h"
 
 namespace corvanta {
 namespace {
 
-std::vector<std::uint8_t> hashOf(std::uint64_t n) {
-    std::vector<std::uint8_t> hash(32, 0);
-    for (int i = 0; i < 8; ++i) hash[i] = std::uint8_t(n >> (8 * i));
-    hash[31] = 0x5a;
-    return hash;
-}
-
-// A history file of `count` accepted blocks, as a long session leaves it.
-void writeHistory(const std::filesystem::path& file, std::uint64_t count) {
-    std::vector<FoundBlock> blocks;
-    blocks.reserve(count);
-    const auto foundAt = wholeSeconds(WallClock::now());
-    for (std::uint64_t n = 0; n < count; ++n) {
-        blocks.push_back({.id = makeUuid(),
-                          .height = std::int64_t(n + 1),
-                          .blockHash = hashOf(n),
-                          .coinbaseTxID = hashOf(n + (1ULL << 40)),
-                          .rewardSats = 5'000'000'000,
-                          .foundAt = foundAt,
-                          .confirmations = 100,
-                          .status = FoundBlockStatus::mature});
-    }
-    writeFileAtomically(file, MiningHistoryStore::encode(blocks), Durability::durable);
-}
+using bench::hashOf;
+using bench::writeHistory;
 
 void RecordNthBlock(benchmark::State& state) {
     const auto n = std::uint64_t(state.range(0));

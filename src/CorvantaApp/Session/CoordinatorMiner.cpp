@@ -101,8 +101,11 @@ class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
                        std::make_shared<NodeControllerSupervisor>(parts.controller),
                        defaultNodeRestartAttemptLimit, defaultNodeRestartInitialBackoff,
                        parts.rejectedBlockDirectory, BestDifficultyStore(parts.bestDifficultyFile),
-                       std::make_shared<MiningHistoryStore>(parts.historyFile), ownership,
-                       walkRecordOf(parts), MiningLoopTimings{}, std::move(installation)) {}
+                       parts.history ? parts.history
+                                     : std::make_shared<MiningHistoryStore>(
+                                           parts.historyFile, MiningHistoryStore::unread),
+                       ownership, walkRecordOf(parts), MiningLoopTimings{},
+                       std::move(installation)) {}
 
     std::vector<std::string> notices_;
     MiningCoordinator coordinator_;

@@ -104,8 +104,9 @@ MiningSessionModel::~MiningSessionModel() {
     for (auto* task : {cpuUsageTask_, scheduleTask_, selfTestTask_}) {
         if (task) task->stop();
     }
-    // A ledger still being read stops at its next entry: a quit never waits for a long file.
-    ledgerStop_.request_stop();
+    // A ledger or history still being read stops at its next entry: a quit never waits for a
+    // long file.
+    readStop_.request_stop();
     // Work in flight holds only its own copies; wait for it before anything it might outlive.
     pool_->waitForDone();
     governorLane_->waitForDone();
@@ -127,7 +128,7 @@ void MiningSessionModel::stop() {
 }
 
 void MiningSessionModel::shutdownForTermination() {
-    ledgerStop_.request_stop();
+    readStop_.request_stop();
     session_->shutdownForTermination();
 }
 

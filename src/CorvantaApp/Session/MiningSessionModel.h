@@ -393,6 +393,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // record, each refresh against the chain and each session's end. One reading at a time; a
     // call during one makes one more after it, so the last call's figures always land.
     void refreshHistoryFigures();
+    // The store a session on `file` records into: the one the model holds when it is that file's
+    // (read once for both), else a new one, unread.
+    std::shared_ptr<MiningHistoryStore> historyStoreFor(const std::filesystem::path& file) const;
     // One ledger entry for a new network tip seen while mining; the same height twice adds one.
     void recordProofEntry(std::int64_t height, const QString& blockHash);
     // Hashes swept since the sampler's previous sample; saved at most once a minute.
@@ -562,13 +565,16 @@ class MiningSessionModel : public QObject, public SessionModelState {
 
     RunState runState_;
     std::shared_ptr<LedgerSlot> proofLog_;
-    // Requested as the model ends: a ledger still being read stops at its next entry.
-    std::stop_source ledgerStop_;
+    // Requested as the model ends: a ledger or history still being read stops at its next entry.
+    std::stop_source readStop_;
     std::shared_ptr<CPUEngine> engine_;
     std::shared_ptr<SystemGovernor> governor_;
     std::shared_ptr<MiningHistoryStore> widgetHistory_;
     bool historyFiguresReading_ = false;
     bool historyFiguresWanted_ = false;
+    // The history read at launch, then the one the last session recorded into: a session on its
+    // file shares it, so that the file is read once a start.
+    std::shared_ptr<MiningHistoryStore> historyStore_;
     // No snapshot is written before the history is read: it would say no block was ever found.
     bool persistedHistoryRead_ = false;
 

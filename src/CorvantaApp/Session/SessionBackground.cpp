@@ -35,12 +35,19 @@ namespace {
 
 // The counts as the history holds them at the write: the model hears of a new record only after
 // the session has stored it, and a snapshot must never say less than what is stored. The store is
-// the one of the session's network, which the model's count may not be yet after a change.
+// the one of the session's network, which the model's count may not be yet after a change. Until
+// the store has read its file the snapshot keeps the model's counts.
 void countWhatIsHeld(MinerSnapshot& snapshot, const MiningHistoryStore& history,
                      bool satsFromHistory) {
     const auto held = history.summary(0);
+    if (!held.loaded) return;
     snapshot.blocksFound = std::int64_t(held.count);
     if (satsFromHistory) snapshot.totalSats = held.totalAcceptedRewardSats;
+}
+
+std::optional<MinerSnapshot> readWidgetSnapshot(
+    const std::optional<std::filesystem::path>& container) {
+    return container ? SharedContainer::read(*container) : SharedContainer::read();
 }
 
 std::filesystem::path historyFileFor(const SessionEnvironment& environment,
@@ -115,19 +122,18 @@ void MiningSessionModel::writeFinalWidgetSnapshot() const {
     last.isRunning = false;
     last.isPaused = false;
     last.hashRateMHs = 0;
-    // With the session's last records, stored by now. Without a session, the history as the
-    // file holds it when its first reading never reached the model.
-    if (widgetHistory_) {
-        countWhatIsHeld(last, *widgetHistory_, publication.satsFromHistory);
+    // With the session's last records, stored by now; without a session, the history as read at
+    // launch. A quit that came before the history was read never waits to read it: the counts
+    // stay those of the snapshot the widgets have, and without one none is written, which would
+    // say that no block was ever found.
+    const auto& history = widgetHistory_ ? widgetHistory_ : historyStore_;
+    if (history && history->isLoaded()) {
+        countWhatIsHeld(last, *history, publication.satsFromHistory);
     } else if (!persistedHistoryRead_) {
-        try {
-            const MiningHistoryStore history(historyFileFor(environment_, selectedNetwork_));
-            if (!history.unreadableReason()) {
-                countWhatIsHeld(last, history, publication.satsFromHistory);
-            }
-        } catch (const std::exception&) {
-            // The counts the model has, as before.
-        }
+        const auto previous = readWidgetSnapshot(environment_.snapshotContainer);
+        if (!previous) return;
+        last.blocksFound = previous->blocksFound;
+        if (publication.satsFromHistory) last.totalSats = previous->totalSats;
     }
     writeWidgetSnapshot(last, environment_.snapshotContainer);
 }
@@ -230,18 +236,23 @@ void MiningSessionModel::loadProofLog() {
 }
 
 void MiningSessionModel::loadPersistedHistory() {
-    const auto file = historyFileFor(environment_, selectedNetwork_);
-    // Whichever store opens the files first sets aside what it cannot use, and says so.
+    // Read once: a session on this network records into the same store, and says nothing of the
+    // files that this reading has said already.
+    historyStore_ = std::make_shared<MiningHistoryStore>(
+        historyFileFor(environment_, selectedNetwork_), MiningHistoryStore::unread);
     using Loaded = std::pair<MiningHistoryStore::Summary, std::vector<std::string>>;
-    auto work = [file] {
-        const MiningHistoryStore store(file);
-        return Loaded{store.summary(persistedHistoryKept), store.setAsideNotices()};
+    auto work = [store = historyStore_, stop = readStop_.get_token()] {
+        store->load(stop);  // Cancelled as the model ends: nothing to show
+        return Loaded{store->summary(persistedHistoryKept), store->takeNotices()};
     };
     offload<Loaded>(
         *pool_, std::move(work),
         [this](Loaded loaded) {
-            // A session's store, read since, holds at least as much: its figures stand.
-            if (!widgetHistory_) {
+            // A session's store holds at least as much: its figures are read again, now that
+            // its own reading (this one, when it shares it) is done.
+            if (widgetHistory_) {
+                refreshHistoryFigures();
+            } else {
                 setPersistedHistoryTotalSats(loaded.first.totalAcceptedRewardSats);
                 setPersistedHistory(std::move(loaded.first.newest), loaded.first.count);
             }
@@ -340,7 +351,7 @@ void MiningSessionModel::tellLedgerFiles(const LedgerSummary& summary) {
 }
 
 void MiningSessionModel::loadLedgerSlot(std::shared_ptr<LedgerSlot> slot) {
-    auto work = [slot, stop = ledgerStop_.get_token()]() -> std::optional<LedgerSummary> {
+    auto work = [slot, stop = readStop_.get_token()]() -> std::optional<LedgerSummary> {
         if (!slot->ledger) {
             try {
                 slot->ledger = std::make_shared<ProofOfMining>(slot->file, stop);
@@ -382,8 +393,15 @@ void MiningSessionModel::useEngine(std::shared_ptr<CPUEngine> engine) {
 
 void MiningSessionModel::useHistoryStore(std::shared_ptr<MiningHistoryStore> history) {
     if (!history) return;
-    widgetHistory_ = std::move(history);
+    widgetHistory_ = history;
+    historyStore_ = std::move(history);
     refreshHistoryFigures();
+}
+
+std::shared_ptr<MiningHistoryStore> MiningSessionModel::historyStoreFor(
+    const std::filesystem::path& file) const {
+    if (historyStore_ && historyStore_->fileURL() == file) return historyStore_;
+    return std::make_shared<MiningHistoryStore>(file, MiningHistoryStore::unread);
 }
 
 void MiningSessionModel::recordProofEntry(std::int64_t height, const QString& blockHash) {

@@ -425,14 +425,23 @@ void SessionDriver::built(const SessionPtr& session) {
                             session->payout.script,
                             storeFile(support, "rejected-blocks", network, ""),
                             storeFile(support, "best-difficulty", network, ".json"),
-                            historyFile(network)};
+                            historyFile(network),
+                            model_.historyStoreFor(historyFile(network))};
     auto work = [parts, support, regtestHistory = historyFile(BitcoinNetwork::regtest),
                  regtestBest =
                      storeFile(support, "best-difficulty", BitcoinNetwork::regtest, ".json"),
                  makeMiner = environment_.makeMiner, cores = model_.performanceCores_,
                  controller = session->controller, stop = session->token()]() mutable {
         return session::attempt<SessionParts>([&] {
+            std::error_code error;
+            const bool hadHistory = std::filesystem::exists(regtestHistory, error);
             HistoryMigration::migrateLegacyIfNeeded(support / "MinerHistory.json", regtestHistory);
+            // A file moved into place now was not there when the views' store read its place.
+            if (!hadHistory && parts.history && parts.history->fileURL() == regtestHistory &&
+                std::filesystem::exists(regtestHistory, error)) {
+                parts.history = std::make_shared<MiningHistoryStore>(regtestHistory,
+                                                                     MiningHistoryStore::unread);
+            }
             HistoryMigration::migrateLegacyIfNeeded(support / "best-difficulty.json", regtestBest);
             SessionParts built;
             built.engine = std::make_shared<CPUEngine>(cores);

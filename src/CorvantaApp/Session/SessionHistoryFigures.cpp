@@ -19,6 +19,8 @@ void MiningSessionModel::refreshHistoryFigures() {
     offload<MiningHistoryStore::Summary>(
         *pool_, [store = widgetHistory_] { return store->summary(persistedHistoryKept); },
         [this, landed](MiningHistoryStore::Summary summary) {
+            // Until the store has read its file its figures are only what was recorded since.
+            if (!summary.loaded) return landed();
             setPersistedHistoryTotalSats(summary.totalAcceptedRewardSats);
             setPersistedHistory(std::move(summary.newest), std::int64_t(summary.count));
             landed();

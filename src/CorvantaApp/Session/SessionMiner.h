@@ -34,6 +34,9 @@ struct SessionMinerParts {
     std::filesystem::path rejectedBlockDirectory;
     std::filesystem::path bestDifficultyFile;
     std::filesystem::path historyFile;
+    // The store on `historyFile` the session shares with the views, read once a start (by whoever
+    // needs it first); none: the loop opens its own.
+    std::shared_ptr<MiningHistoryStore> history;
 };
 
 using SessionMinerFactory = std::function<std::shared_ptr<SessionMiner>(const SessionMinerParts&)>;

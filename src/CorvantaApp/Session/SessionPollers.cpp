@@ -28,6 +28,9 @@ struct StatusDetails {
 
 struct HistoryPass {
     std::vector<FoundBlock> matured;  // in this pass
+    // The refresh ran on the history as read: its maturities are news from the next pass on.
+    bool loaded = false;
+    std::vector<std::string> notices;  // what the history says once
 };
 
 }  // namespace
@@ -359,16 +362,23 @@ void SessionDriver::historyPass(const SessionPtr& session, std::function<void()>
         session,
         [store = session->history, client = session->client, stop = session->token()] {
             HistoryPass pass;
+            pass.loaded = store->isLoaded();
             try {
                 RPCChainStatusSource source(client);
                 pass.matured = store->refreshAgainstChain(source, stop);
             } catch (const std::exception&) {
                 // Cancelled: the session is ending; its end reads the figures again.
             }
+            pass.notices = store->takeNotices();
             return pass;
         },
         [this, session, refresher, done](HistoryPass pass) {
             if (!isLive(session) || session->historyRefresher != refresher) return;
+            for (const auto& notice : pass.notices)
+                model_.appendLog(QString::fromStdString(notice));
+            // Until the history is read nothing is shown from it, and the baseline waits for the
+            // first pass that read it.
+            if (!pass.loaded) return done();
             // A refresher's first pass notifies nothing: what matured before it is not news.
             if (session->historyBaseline) {
                 for (const auto& block : pass.matured) {

@@ -68,10 +68,7 @@ void notePruned(std::vector<HeightRange>& ranges, std::int64_t first, std::int64
 bool historyLost(const MiningHistoryStore& history, const WalkedThrough& place) {
     if (history.quarantinedFileURL()) return true;
     if (place.records == 0) return false;
-    const auto blocks = history.allBlocks();
-    const auto held = std::count_if(blocks.begin(), blocks.end(), [&](const FoundBlock& block) {
-        return block.height <= place.height;
-    });
+    const auto held = std::int64_t(history.countAtOrBelow(place.height));
     return held < place.records;
 }
 
@@ -107,6 +104,12 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
             from = place->height + 1;
         } else if (place && !lost) {
             from = std::max(floor, place->height - lookBehind);
+        }
+        // The folded summary holds every block of ours up to its highest height, hashes aside:
+        // asking again would count them twice.
+        if (const auto folded = history.folded()) {
+            from = std::max(from, folded->highestHeight + 1);
+            noteOurs(folded->lowestHeight);
         }
         const auto held = ask("getblockchaininfo", {},
                               [](const json::Value& result) { return lowestHeld(result); });

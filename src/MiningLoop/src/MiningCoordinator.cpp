@@ -123,6 +123,9 @@ void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
     run.walk =
         std::jthread([this, &run, client = run.client, tip = firstJob](std::stop_token stop) {
             try {
+                // Read here, not before mining: a long history costs the loop no time.
+                historyStore_->load(stop);
+                loop::reportHistoryFiles(*historyStore_, run.onEvent);
                 const auto start = walkStart(run.onEvent);
                 const auto walk = HistoryReconciliation::reconcile(
                     *historyStore_, *client, ownership_, start, tip.height - 1,
@@ -176,10 +179,7 @@ void MiningCoordinator::noteWalkedThrough(const MiningJob& tip) {
     std::lock_guard lock(walkRecordMutex_);
     if (!walkPlaceRead_ || !mayWriteWalkRecord_) return;  // the walk never read where it stood
     const auto height = tip.height - 1;
-    const auto blocks = historyStore_->allBlocks();
-    const auto records = std::count_if(blocks.begin(), blocks.end(), [&](const FoundBlock& block) {
-        return block.height <= height;
-    });
+    const auto records = historyStore_->countAtOrBelow(height);
     walkPlace_ = HistoryReconciliation::WalkedThrough{
         height, loop::displayHex(tip.previousBlockHash), static_cast<std::int64_t>(records)};
     try {
@@ -228,7 +228,6 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
                                     ownership_, onEvent, stop);
     };
 
-    loop::reportHistoryFiles(*historyStore_, onEvent);
     // Before the first template: a block the node accepts here moves the tip, and a job taken
     // earlier would be built on the old one.
     resubmitPending();

@@ -7,11 +7,11 @@
 #include <utility>
 
 #include "DisplayHex.h"
-#include "HistoryJournal.h"
+#include "HistoryCodec.h"
+#include "HistoryFileReading.h"
 #include "HistoryRecords.h"
 #include "RecordLimits.h"
 #include "StoreFile.h"
-#include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/Cancelled.h"
 #include "corvanta/support/StrictJson.h"
@@ -22,165 +22,111 @@ namespace {
 
 constexpr std::size_t kHashSize = 32;
 
-// A hash stored as an array of 32 numbers from 0 to 255.
-std::vector<std::uint8_t> requiredHash(const json::Value& object, std::string_view key) {
-    const auto array = json::required<json::Value>(object, key);
-    if (!array.is_array()) throw json::DecodeError(std::string(key), "expected an array");
-    if (array.size() != kHashSize) throw json::DecodeError(std::string(key), "not 32 bytes");
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(array.size());
-    for (const auto& byte : array) bytes.push_back(json::as<std::uint8_t>(byte, key));
-    return bytes;
-}
-
-json::Value encodeBlock(const FoundBlock& block) {
-    return {{"id", block.id},
-            {"height", block.height},
-            {"blockHash", block.blockHash},
-            {"coinbaseTxID", block.coinbaseTxID},
-            {"rewardSats", block.rewardSats},
-            {"foundAt", formatIsoDate(block.foundAt)},
-            {"confirmations", block.confirmations},
-            {"status", toString(block.status)}};
-}
-
-FoundBlock decodeBlock(const json::Value& record) {
-    FoundBlock block;
-    block.id = json::required<std::string>(record, "id");
-    if (!isUuid(block.id)) throw json::DecodeError("id", "not a UUID");
-    block.height = json::required<std::int64_t>(record, "height");
-    if (!loop::isPlausibleHeight(block.height)) throw json::DecodeError("height", "out of range");
-    block.blockHash = requiredHash(record, "blockHash");
-    block.coinbaseTxID = requiredHash(record, "coinbaseTxID");
-    block.rewardSats = json::required<std::int64_t>(record, "rewardSats");
-    if (!loop::isPlausibleReward(block.rewardSats)) {
-        throw json::DecodeError("rewardSats", "outside 0 to 21,000,000 BTC");
-    }
-    const auto foundAt = parseIsoDate(json::required<std::string>(record, "foundAt"));
-    if (!foundAt) throw json::DecodeError("foundAt", "not an ISO 8601 date");
-    block.foundAt = *foundAt;
-    block.confirmations = json::required<std::int64_t>(record, "confirmations");
-    if (block.confirmations < 0) throw json::DecodeError("confirmations", "negative");
-    const auto status = foundBlockStatusNamed(json::required<std::string>(record, "status"));
-    if (!status) throw json::DecodeError("status", "unknown status");
-    block.status = *status;
-    // Only the chain makes a block mature, and only once it is buried deep enough.
-    if (block.status == FoundBlockStatus::mature && block.confirmations < maturityConfirmations) {
-        throw json::DecodeError("status", "mature with fewer than 100 confirmations");
-    }
-    return block;
-}
-
-// Every record is one block: a repeated id or block hash would count a reward twice.
-// Ids are compared as the store keeps them, as bytes: two that differ only in letter case are
-// one id, and a file holding both would be written back with that id twice.
-void requireDistinct(const std::vector<FoundBlock>& blocks) {
-    std::set<UuidBytes> ids;
-    std::set<std::vector<std::uint8_t>> hashes;
-    for (const auto& block : blocks) {
-        if (!ids.insert(*uuidBytes(block.id)).second) throw json::DecodeError("id", "repeated");
-        if (!hashes.insert(block.blockHash).second) {
-            throw json::DecodeError("blockHash", "repeated");
-        }
-    }
-}
-
 FoundBlockStatus statusFor(std::int64_t confirmations) {
     return confirmations >= maturityConfirmations ? FoundBlockStatus::mature
                                                   : FoundBlockStatus::pending;
 }
 
+bool isAccepted(FoundBlockStatus status) {
+    return status == FoundBlockStatus::pending || status == FoundBlockStatus::mature;
+}
+
+std::int64_t saturatingAdd(std::int64_t total, std::int64_t sats) {
+    if (__builtin_add_overflow(total, sats, &total)) {
+        return sats > 0 ? std::numeric_limits<std::int64_t>::max()
+                        : std::numeric_limits<std::int64_t>::min();
+    }
+    return total;
+}
+
+// The folded summary first, then one record's text at a time: the whole file as one text would
+// cost its size again in memory at every fold.
+void writeHistoryFile(const std::filesystem::path& file,
+                      const std::optional<MiningHistoryStore::Folded>& folded,
+                      const loop::HistoryRecords& records) {
+    AtomicFileWriter writer(file, Durability::durable);
+    bool first = true;
+    writer.write("[");
+    if (folded) {
+        writer.write(json::dump(loop::encodeFolded(*folded)));
+        first = false;
+    }
+    for (const auto& record : records) {
+        if (!first) writer.write(",");
+        first = false;
+        writer.write(json::dump(loop::encodeBlock(record.block())));
+    }
+    writer.write("]");
+    writer.commit();
+}
+
 }  // namespace
 
 MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL)
+    : MiningHistoryStore(std::move(fileURL), unread) {
+    load();
+}
+
+MiningHistoryStore::MiningHistoryStore(std::filesystem::path fileURL, Unread)
     : fileURL_(std::move(fileURL)),
       journal_(fileURL_),
-      records_(std::make_unique<loop::HistoryRecords>()) {
-    removeLeftoverTemporaries(fileURL_);
-    loadLocked();
-}
+      records_(std::make_unique<loop::HistoryRecords>()) {}
 
 MiningHistoryStore::~MiningHistoryStore() = default;
 
-void MiningHistoryStore::loadLocked() {
-    auto loaded = storefile::load<std::vector<FoundBlock>>(fileURL_, decode, fileBound);
-    for (const auto& block : loaded.records) records_->append(loop::HistoryRecord::of(block));
-    if (loaded.quarantined) {
-        const auto what = "History file " + fileURL_.string() + " " + loaded.asideReason;
-        setAsideNotices_.push_back(*loaded.quarantined != fileURL_
-                                       ? what + ": it was set aside as " +
-                                             loaded.quarantined->string() + "."
-                                       : what + " and could not be set aside: found blocks are " +
-                                             "kept in memory until it is moved away.");
+void MiningHistoryStore::load(std::stop_token stop) {
+    {
+        std::unique_lock lock(mutex_);
+        if (!loadChanged_.wait(lock, stop, [this] { return loadState_ != LoadState::reading; })) {
+            throw Cancelled();
+        }
+        if (loadState_ == LoadState::read) return;
+        loadState_ = LoadState::reading;
     }
-    quarantinedFileURL_ = std::move(loaded.quarantined);
-    mayWrite_ = loaded.mayWrite;
-    unreadable_ = std::move(loaded.unreadable);
-    std::error_code error;
-    fileHoldsBase_ =
-        !quarantinedFileURL_ && !unreadable_ && std::filesystem::exists(fileURL_, error);
-    loadJournal();
+    // Read without the lock: recording a block meanwhile costs no more than it would after.
+    std::optional<loop::HistoryReading> reading;
+    try {
+        removeLeftoverTemporaries(fileURL_);
+        reading = loop::readHistory(fileURL_, journal_.url(), stop);
+    } catch (...) {
+        std::lock_guard lock(mutex_);
+        loadState_ = LoadState::unread;
+        loadChanged_.notify_all();
+        throw;
+    }
+    std::lock_guard lock(mutex_);
+    adoptLocked(std::move(*reading));
+    loadState_ = LoadState::read;
+    loadChanged_.notify_all();
+    if (!unsaved_) return;
+    try {
+        foldLocked();
+    } catch (const std::exception&) {
+        // The next record or refresh writes them.
+    }
 }
 
-void MiningHistoryStore::loadJournal() {
-    const auto contents = journal::read(journal_.url(), journalBound);
-    if (contents.tooLarge || contents.notRegular) {
-        // Never opened for reading: set aside now, so that no append ever goes through a link
-        // or waits on a FIFO, and nothing of it is lost.
-        const auto aside = storefile::moveAside(journal_.url());
-        const auto what = "History journal " + journal_.url().string() + " " +
-                          unusableText(contents.tooLarge, contents.link, journalBound);
-        if (aside) {
-            journal_.setAsideUnread(*aside);
-            setAsideNotices_.push_back(what + ": it was set aside as " + aside->string() + ".");
-            return;
-        }
-        // What it holds is not known: nothing may be folded over it.
-        mayWrite_ = false;
-        setAsideNotices_.push_back(what + " and could not be set aside: found blocks are kept " +
-                                   "in memory until it is moved away.");
-    }
-    if (contents.unreadable) {
-        // Folding would remove a journal whose records were never seen.
-        if (!unreadable_) unreadable_ = contents.unreadable;
-        mayWrite_ = false;
-    }
-    if (contents.lines.empty() && !contents.unfinishedTail && !contents.notRegular &&
-        !contents.tooLarge) {
-        journal_.loaded(0, false);
-        return;
-    }
-    std::set<std::array<std::uint8_t, 16>> ids;
-    for (const auto& record : *records_) ids.insert(record.id);
-    // A link or FIFO in the journal's place is set aside like a damaged journal, never written to.
-    bool damaged = contents.unfinishedTail || contents.notRegular || contents.tooLarge;
-    for (const auto& line : contents.lines) {
-        loop::HistoryRecord record;
-        try {
-            record = loop::HistoryRecord::of(decodeBlock(json::parse(line)));
-        } catch (const json::DecodeError&) {
-            damaged = true;
-            continue;
-        }
-        // Already folded into the file by a write that ended before the journal was removed.
-        if (records_->find(record.blockHash)) continue;
-        if (!ids.insert(record.id).second) {
-            damaged = true;
-            continue;
-        }
-        records_->append(record);
-    }
-    journal_.loaded(contents.lines.size(), damaged);
+bool MiningHistoryStore::isLoaded() const {
+    std::lock_guard lock(mutex_);
+    return loadState_ == LoadState::read;
 }
 
-bool MiningHistoryStore::rereadLocked() {
-    auto held = std::exchange(records_, std::make_unique<loop::HistoryRecords>());
-    loadLocked();
-    if (unreadable_) {
-        records_ = std::move(held);
-        return false;
+void MiningHistoryStore::adoptLocked(loop::HistoryReading reading) {
+    auto held = std::exchange(records_, std::move(reading.records));
+    folded_ = reading.folded;
+    quarantinedFileURL_ = std::move(reading.quarantined);
+    setAsideNotices_ = reading.notices;
+    untold_.insert(untold_.end(), reading.notices.begin(), reading.notices.end());
+    unreadable_ = std::move(reading.unreadable);
+    mayWrite_ = reading.mayWrite;
+    fileHoldsBase_ = reading.fileHoldsBase;
+    if (reading.journalSetAside) {
+        journal_.setAsideUnread(*reading.journalSetAside);
+    } else {
+        journal_.loaded(reading.journalLines, reading.journalDamaged);
     }
-    // What was recorded while the file could not be read follows what it holds.
+    // What was recorded before the files were read follows what they hold: a block they hold
+    // is theirs, one they lack is written with them.
     std::set<std::array<std::uint8_t, 16>> ids;
     for (const auto& record : *records_) ids.insert(record.id);
     for (const auto& record : *held) {
@@ -188,8 +134,19 @@ bool MiningHistoryStore::rereadLocked() {
         auto kept = record;
         while (!ids.insert(kept.id).second) kept.id = *uuidBytes(makeUuid());
         records_->append(kept);
+        unsaved_ = true;
     }
     ++generation_;
+}
+
+bool MiningHistoryStore::rereadLocked() {
+    auto reading = loop::readHistory(fileURL_, journal_.url(), {});
+    if (reading.unreadable) {
+        unreadable_ = std::move(reading.unreadable);
+        mayWrite_ = false;
+        return false;
+    }
+    adoptLocked(std::move(reading));
     return true;
 }
 
@@ -208,6 +165,11 @@ std::vector<std::string> MiningHistoryStore::setAsideNotices() const {
     return setAsideNotices_;
 }
 
+std::vector<std::string> MiningHistoryStore::takeNotices() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(untold_, {});
+}
+
 std::optional<std::filesystem::path> MiningHistoryStore::quarantinedJournalURL() const {
     std::lock_guard lock(mutex_);
     return journal_.aside();
@@ -221,11 +183,27 @@ std::vector<FoundBlock> MiningHistoryStore::allBlocks() const {
     return blocks;
 }
 
+std::optional<MiningHistoryStore::Folded> MiningHistoryStore::folded() const {
+    std::lock_guard lock(mutex_);
+    return folded_;
+}
+
+std::size_t MiningHistoryStore::countAtOrBelow(std::int64_t height) const {
+    std::lock_guard lock(mutex_);
+    std::size_t count =
+        folded_ && folded_->lowestHeight <= height ? std::size_t(folded_->count) : 0;
+    for (const auto& record : *records_) {
+        if (record.height <= height) ++count;
+    }
+    return count;
+}
+
 MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) const {
     std::lock_guard lock(mutex_);
-    Summary summary{.count = records_->size(),
+    Summary summary{.count = records_->size() + std::size_t(folded_ ? folded_->count : 0),
                     .totalAcceptedRewardSats = totalAcceptedRewardSatsLocked(),
-                    .newest = {}};
+                    .newest = {},
+                    .loaded = loadState_ == LoadState::read};
     const auto& all = *records_;
     const auto first = all.size() - std::min(newest, all.size());
     summary.newest.reserve(all.size() - first);
@@ -236,6 +214,7 @@ MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) cons
 std::optional<std::int64_t> MiningHistoryStore::newestHeight() const {
     std::lock_guard lock(mutex_);
     std::optional<std::int64_t> newest;
+    if (folded_) newest = folded_->highestHeight;
     for (const auto& record : *records_)
         newest = std::max(newest.value_or(0), std::int64_t(record.height));
     return newest;
@@ -302,6 +281,7 @@ std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSourc
     std::uint64_t generation = 0;
     {
         std::lock_guard lock(mutex_);
+        if (loadState_ != LoadState::read) return {};
         count = records_->size();
         generation = generation_;
         for (const auto& record : *records_) {
@@ -325,7 +305,7 @@ std::vector<FoundBlock> MiningHistoryStore::refreshAgainstChain(ChainStatusSourc
         std::array<std::uint8_t, kHashSize> hash{};
         {
             std::lock_guard lock(mutex_);
-            // A file read again meanwhile has put the records in another order.
+            // A file read again, or folded, meanwhile has put the records in another order.
             if (generation != generation_) break;
             const auto& record = (*records_)[position];
             if (record.status == FoundBlockStatus::rejected) continue;
@@ -375,38 +355,52 @@ std::int64_t MiningHistoryStore::totalAcceptedRewardSats() const {
 }
 
 std::int64_t MiningHistoryStore::totalAcceptedRewardSatsLocked() const {
-    std::int64_t total = 0;
+    std::int64_t total = folded_ ? folded_->totalAcceptedRewardSats : 0;
     for (const auto& record : *records_) {
-        if (record.status != FoundBlockStatus::pending &&
-            record.status != FoundBlockStatus::mature) {
-            continue;
-        }
-        if (__builtin_add_overflow(total, record.rewardSats, &total)) {
-            return record.rewardSats > 0 ? std::numeric_limits<std::int64_t>::max()
-                                         : std::numeric_limits<std::int64_t>::min();
-        }
+        if (isAccepted(record.status)) total = saturatingAdd(total, record.rewardSats);
     }
     return total;
 }
 
 std::string MiningHistoryStore::encode(const std::vector<FoundBlock>& records) {
-    return storefile::encodeArray(records, encodeBlock);
+    return storefile::encodeArray(records, loop::encodeBlock);
 }
 
 std::vector<FoundBlock> MiningHistoryStore::decode(std::string_view text) {
-    auto blocks = storefile::decodeArray(text, "history", decodeBlock);
-    requireDistinct(blocks);
+    std::vector<FoundBlock> blocks;
+    std::set<UuidBytes> ids;
+    std::set<std::vector<std::uint8_t>> hashes;
+    bool first = true;
+    json::forEachElement(text, "history", [&](json::Value&& element) {
+        // A summary opens the file or is none.
+        if (std::exchange(first, false) && loop::isFoldedSummary(element)) {
+            loop::decodeFolded(element);
+            return;
+        }
+        auto block = loop::decodeBlock(element);
+        // Ids compared as bytes: two that differ only in letter case are one id.
+        if (!ids.insert(*uuidBytes(block.id)).second) throw json::DecodeError("id", "repeated");
+        if (!hashes.insert(block.blockHash).second) {
+            throw json::DecodeError("blockHash", "repeated");
+        }
+        blocks.push_back(std::move(block));
+    });
     return blocks;
 }
 
 void MiningHistoryStore::appendLocked(const FoundBlock& block) {
-    // Only a file that holds every earlier record may be extended by the journal.
-    if (unsaved_ || !fileHoldsBase_ || journal_.damaged() || !mayWrite_) {
+    // Before the files are read the journal alone may take it: the file is never written unread,
+    // and loading finds the line (or the record, held in memory) either way.
+    const bool read = loadState_ == LoadState::read;
+    // Only a file that holds every earlier record may be extended by the journal, and the
+    // journal only as far as its reader takes it.
+    if (read && (unsaved_ || !fileHoldsBase_ || journal_.damaged() || !mayWrite_ ||
+                 journal_.lines() >= maxJournalLines)) {
         foldLocked();
         return;
     }
     try {
-        journal_.append(json::dump(encodeBlock(block)));
+        journal_.append(json::dump(loop::encodeBlock(block)));
     } catch (const FileWriteError&) {
         // The next write folds the record into the file and so replaces the journal.
         unsaved_ = true;
@@ -416,6 +410,15 @@ void MiningHistoryStore::appendLocked(const FoundBlock& block) {
 
 void MiningHistoryStore::foldLocked() {
     unsaved_ = true;
+    if (loadState_ != LoadState::read) {
+        // The file is never written unread: what is held (this start's few records) goes to the
+        // journal, which the load reads, each block once.
+        for (const auto& record : *records_) {
+            journal_.append(json::dump(loop::encodeBlock(record.block())));
+        }
+        unsaved_ = false;
+        return;
+    }
     if (unreadable_ && !rereadLocked()) {
         throw FileWriteError(*unreadable_ + "; the history is kept in memory and nothing is " +
                              "written over the file until it can be read");
@@ -424,15 +427,61 @@ void MiningHistoryStore::foldLocked() {
         throw FileWriteError("the history file " + fileURL_.string() +
                              " could not be read nor saved aside; it is left untouched");
     }
-    // One record's text at a time: the whole file as one text would cost its size again in
-    // memory at every fold.
-    storefile::writeArray(
-        fileURL_, *records_,
-        [](const loop::HistoryRecord& record) { return encodeBlock(record.block()); },
-        Durability::durable);
+    foldOldestLocked();
+    writeHistoryFile(fileURL_, folded_, *records_);
     unsaved_ = false;
     fileHoldsBase_ = true;
     journal_.retire();
+}
+
+void MiningHistoryStore::foldOldestLocked() {
+    const auto held = records_->size() + (folded_ ? 1 : 0);
+    if (held <= maxFileRecords) return;
+    // Down to seven eighths, so that a history growing at a test chain's pace is not rebuilt at
+    // every write. Settled records go first (mature, orphaned, rejected): a pending one may still
+    // change, and a folded record is never asked about again.
+    auto toFold = held - (maxFileRecords - maxFileRecords / 8) + (folded_ ? 0 : 1);
+    std::vector<bool> folds(records_->size(), false);
+    for (const bool settledOnly : {true, false}) {
+        for (std::size_t position = 0; position < records_->size() && toFold > 0; ++position) {
+            const auto& record = (*records_)[position];
+            if (folds[position] || (settledOnly && record.status == FoundBlockStatus::pending)) {
+                continue;
+            }
+            folds[position] = true;
+            --toFold;
+        }
+    }
+    const bool first = !folded_;
+    auto summary = folded_.value_or(Folded{.count = 0,
+                                           .totalAcceptedRewardSats = 0,
+                                           .lowestHeight = std::numeric_limits<std::int32_t>::max(),
+                                           .highestHeight = 0});
+    auto kept = std::make_unique<loop::HistoryRecords>();
+    for (std::size_t position = 0; position < records_->size(); ++position) {
+        const auto& record = (*records_)[position];
+        if (!folds[position]) {
+            kept->append(record);
+            continue;
+        }
+        ++summary.count;
+        if (isAccepted(record.status)) {
+            summary.totalAcceptedRewardSats =
+                saturatingAdd(summary.totalAcceptedRewardSats, record.rewardSats);
+        }
+        summary.lowestHeight = std::min<std::int64_t>(summary.lowestHeight, record.height);
+        summary.highestHeight = std::max<std::int64_t>(summary.highestHeight, record.height);
+    }
+    records_ = std::move(kept);
+    folded_ = summary;
+    ++generation_;
+    if (first) {
+        untold_.push_back("History file " + fileURL_.string() + " holds as many records as it " +
+                          "may (" + std::to_string(maxFileRecords) + "): its " +
+                          std::to_string(summary.count) +
+                          " oldest are now kept as their count and total, and so on as it grows; "
+                          "the counts and totals shown stay whole.");
+    }
 }
 
 namespace HistoryMigration {

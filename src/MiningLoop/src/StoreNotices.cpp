@@ -81,14 +81,14 @@ mining_event::StoreNotice walkRecordProblem(
             std::nullopt};
 }
 
-void reportHistoryFiles(const MiningHistoryStore& history, const MiningEventHandler& onEvent) {
+void reportHistoryFiles(MiningHistoryStore& history, const MiningEventHandler& onEvent) {
     if (const auto reason = history.unreadableReason()) {
         onEvent(mining_event::StoreNotice{
             "History unreadable: " + *reason +
                 ". It is left as it is; found blocks are kept in memory until it can be read.",
             std::nullopt});
     }
-    for (const auto& notice : history.setAsideNotices()) {
+    for (const auto& notice : history.takeNotices()) {
         onEvent(mining_event::StoreNotice{notice, std::nullopt});
     }
 }

@@ -35,7 +35,7 @@ mining_event::StoreNotice walkRecordProblem(
     const std::filesystem::path& file, const HistoryReconciliation::WalkPlaceReading& reading);
 
 // What the history found at start-up that the user should know: a file it could not read (and
-// will not write over), or one it set aside. Nothing when all was well.
-void reportHistoryFiles(const MiningHistoryStore& history, const MiningEventHandler& onEvent);
+// will not write over), or one it set aside, unless told already. Nothing when all was well.
+void reportHistoryFiles(MiningHistoryStore& history, const MiningEventHandler& onEvent);
 
 }  // namespace corvanta::loop

@@ -25,7 +25,8 @@ TEST(HeldRecords, TheProductsLoopWritesWhatItHeldOnceItsFolderTakesFilesAgain) {
          .payoutScript = {0x51},
          .rejectedBlockDirectory = dir.path() / "rejected",
          .bestDifficultyFile = dir.path() / "best.json",
-         .historyFile = historyFile});
+         .historyFile = historyFile,
+         .history = nullptr});
     const std::vector<std::uint8_t> hash(32, 9);
     EXPECT_THROW(miner->historyStore()->recordSubmission(
                      7, hash, hash, 1, {SubmissionResult::Accepted{}}, WallClock::now()),

@@ -139,6 +139,39 @@ TEST_F(SessionNodeTest, AStopAtEachWaitingPointEndsIdleWithNoNodeAndNothingAfter
     }
 }
 
+// The history the views read at launch is the one the session records into: read once a start.
+TEST_F(SessionNodeTest, TheSessionRecordsIntoTheHistoryTheViewsReadOnce) {
+    const auto file = harness.historyFile(BitcoinNetwork::regtest);
+    {
+        MiningHistoryStore history(file);
+        for (std::uint8_t n : {1, 2}) {
+            history.recordSubmission(n, std::vector<std::uint8_t>(32, n),
+                                     std::vector<std::uint8_t>(32, n), 100,
+                                     {SubmissionResult::Accepted{}}, WallClock::now());
+        }
+    }
+    std::mutex given;
+    std::shared_ptr<MiningHistoryStore> shared;
+    harness.environment.session.makeMiner = [&](const SessionMinerParts& parts) {
+        std::lock_guard lock(given);
+        shared = parts.history;
+        auto built = std::make_shared<ScriptedMiner>(parts.history);
+        miner = built;
+        return std::shared_ptr<SessionMiner>(built);
+    };
+    harness.preferences().setString(QStringLiteral("rigwell.selectedNetwork"),
+                                    QStringLiteral("regtest"));
+    auto& m = makeModel();
+    ASSERT_TRUE(waitUntil([&] { return m.persistedHistoryCount() == 2; }));
+    std::filesystem::remove(file);  // read again, it would hold nothing
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining));
+    std::lock_guard lock(given);
+    ASSERT_TRUE(shared);
+    EXPECT_TRUE(shared->isLoaded());
+    EXPECT_EQ(shared->summary(0).count, 2u);
+}
+
 TEST_F(SessionNodeTest, AStopWhileTheLoopIsBuiltNeverRunsIt) {
     std::mutex gate;
     std::condition_variable opened;
