@@ -152,10 +152,15 @@ struct Answer {
     int status = -1;
     std::string out, err;
 };
-Answer runWithoutDisplay(const fs::path& dir, const QStringList& arguments) {
+// `display` names one that cannot be opened ("DISPLAY=:65000").
+Answer runWithoutDisplay(const fs::path& dir, const QStringList& arguments,
+                         const QStringList& display = {}) {
     auto environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(name);
+    }
+    for (const QString& setting : display) {
+        environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
     }
     environment.insert("HOME", QString::fromStdString((dir / "home").string()));
     environment.insert("XDG_CONFIG_HOME", QString::fromStdString((dir / "config").string()));
@@ -277,48 +282,78 @@ TEST_F(Program, AFolderRemovedAndMadeAgainIsWatchedAsBeforeHoweverDeepTheRemoval
 }
 
 TEST_F(Program, AWriterKilledAfterItMadeTheFolderAgainShowsStoppedWithinTheQuietSpell) {
-    // The writer: a process of its own that is killed without a last word.
-    const pid_t writer = ::fork();
-    ASSERT_GE(writer, 0);
-    if (writer == 0) {
-        for (;;) ::pause();
-    }
-    MinerSnapshot snapshot;
-    snapshot.isRunning = true;
-    snapshot.hashRateMHs = 3;
-    snapshot.writerProcessID = writer;
-    snapshot.updateIntervalSeconds = 1;
-    const auto write = [&] {
-        snapshot.capturedAt = ReferenceDate::from(std::chrono::system_clock::now());
-        SharedContainer::write(snapshot, container_);
-    };
-    write();
-    HostProgram host(dir_.path(), {"--started-by-app"});
-    ASSERT_TRUE(host.logged("débit=3.000000")) << host.errors().toStdString();
+    // The folder removed, or removed and then renamed aside (or the other way round), each time
+    // made again by the writer, before the writer is killed.
+    const std::vector<std::pair<const char*, std::vector<bool>>> sequences{
+        {"removed", {false}},
+        {"removed, then renamed", {false, true}},
+        {"renamed, then removed", {true, false}}};
+    for (const auto& [name, renames] : sequences) {
+        SCOPED_TRACE(name);
+        const testing::TempDir dir;
+        fs::create_directories(dir.path() / "runtime");
+        ::chmod((dir.path() / "runtime").c_str(), 0700);
+        const fs::path container = dir.path() / "data" / SharedContainer::appGroup;
+        // The writer: a process of its own that is killed without a last word (and at the end
+        // of the case whatever happens, so that no failure leaves it behind).
+        const pid_t writer = ::fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {
+            for (;;) ::pause();
+        }
+        const std::unique_ptr<const pid_t, void (*)(const pid_t*)> reaped(
+            &writer, [](const pid_t* pid) {
+                if (::kill(*pid, SIGKILL) == 0) ::waitpid(*pid, nullptr, 0);
+            });
+        MinerSnapshot snapshot;
+        snapshot.isRunning = true;
+        snapshot.hashRateMHs = 3;
+        snapshot.writerProcessID = writer;
+        snapshot.updateIntervalSeconds = 1;
+        const auto write = [&] {
+            snapshot.capturedAt = ReferenceDate::from(std::chrono::system_clock::now());
+            SharedContainer::write(snapshot, container);
+        };
+        write();
+        HostProgram host(dir.path(), {"--started-by-app"});
+        ASSERT_TRUE(host.logged("débit=3.000000")) << host.errors().toStdString();
 
-    // Written each second, as the application does, until the host shows `rate`.
-    const auto writeUntilShown = [&](double rate) {
-        snapshot.hashRateMHs = rate;
-        const QString shown = QStringLiteral("débit=%1").arg(rate, 0, 'f', 6);
-        return QTest::qWaitFor(
-            [&] {
-                write();
-                return QTest::qWaitFor([&] { return host.errors().contains(shown); }, 1000);
-            },
-            30000);
-    };
-    fs::remove_all(container_);
-    ASSERT_TRUE(writeUntilShown(7.5)) << host.errors().toStdString();
-    // Followed as before, not only once when the host looks again after a quiet spell: the
-    // timeline's own reload comes a minute later, past this wait.
-    ASSERT_TRUE(writeUntilShown(9)) << host.errors().toStdString();
-    ::kill(writer, SIGKILL);
-    ASSERT_EQ(::waitpid(writer, nullptr, 0), writer);
-    QElapsedTimer sinceKill;
-    sinceKill.start();
-    // No further snapshot: only the host's own look once the snapshots stop tells it.
-    ASSERT_TRUE(host.logged("débit=0.000000")) << host.errors().toStdString();
-    RecordProperty("millisecondsFromKillToStopped", int(sinceKill.elapsed()));
+        // Written each second, as the application does, until the host shows `rate`.
+        const auto writeUntilShown = [&](double rate) {
+            snapshot.hashRateMHs = rate;
+            const QString shown = QStringLiteral("débit=%1").arg(rate, 0, 'f', 6);
+            return QTest::qWaitFor(
+                [&] {
+                    write();
+                    return QTest::qWaitFor([&] { return host.errors().contains(shown); }, 1000);
+                },
+                30000);
+        };
+        double rate = 3;
+        int renamed = 0;
+        for (const bool rename : renames) {
+            if (rename) {
+                fs::rename(container, container.string() + ".aside-" + std::to_string(++renamed));
+            } else {
+                fs::remove_all(container);
+            }
+            ASSERT_TRUE(writeUntilShown(rate += 1.5))
+                << "host running: " << (host.process().state() == QProcess::Running) << "\n"
+                << host.errors().toStdString();
+            // Followed as before, not only once when the host looks again after a quiet spell:
+            // the timeline's own reload comes a minute later, past this wait.
+            ASSERT_TRUE(writeUntilShown(rate += 1.5)) << host.errors().toStdString();
+        }
+        ::kill(writer, SIGKILL);
+        // Reaped here: kill() at the end finds no process and waits for none.
+        ASSERT_EQ(::waitpid(writer, nullptr, 0), writer);
+        QElapsedTimer sinceKill;
+        sinceKill.start();
+        // No further snapshot: only the host's own look once the snapshots stop tells it.
+        ASSERT_TRUE(host.logged("débit=0.000000")) << host.errors().toStdString();
+        RecordProperty(std::string("millisecondsFromKillToStopped, ") + name,
+                       int(sinceKill.elapsed()));
+    }
 }
 
 TEST_F(Program, WithNothingToShowItEndsQuietlyWhetherOrNotThereIsADisplay) {
@@ -347,6 +382,56 @@ TEST_F(Program, WithNothingToShowItEndsQuietlyWhetherOrNotThereIsADisplay) {
             EXPECT_FALSE(fs::exists(loginEntry_));
             EXPECT_EQ(fs::exists(instances_), widgetsRemoved);
             EXPECT_FALSE(fs::exists(container_)) << "nothing is made for the widgets";
+        }
+    }
+}
+
+TEST_F(Program, WithSomethingToShowAndNoDisplayItSaysSoAndEndsWithoutAnAbort) {
+    const char* widgetList =
+        "{\"instances\": [{\"kind\": \"corvanta.widget.mining\", \"family\": \"small\", "
+        "\"x\": 10, \"y\": 10}]}";
+    struct Situation {
+        const char* name;
+        QStringList arguments;
+        const char* list;  // the widget list's text, if any
+        bool appRan;       // the application's snapshot is there
+        bool listKept;     // the list is still there, as it was
+    };
+    const std::vector<Situation> situations{
+        {"the application ran, no widget list yet", {}, nullptr, true, false},
+        {"started by the application, no widget list yet",
+         {"--started-by-app"},
+         nullptr,
+         false,
+         false},
+        {"an unreadable list set aside", {"--started-by-app"}, "{\"instances\": [", false, false},
+        {"a list of widgets", {}, widgetList, false, true},
+        {"the gallery asked for", {"--gallery"}, nullptr, true, false},
+    };
+    // None named at all; one named where no server listens; one of a kind no plug-in opens.
+    const std::vector<QStringList> displays{{},
+                                            {"DISPLAY=:65000"},
+                                            {"WAYLAND_DISPLAY=corvanta-no-such-display"},
+                                            {"QT_QPA_PLATFORM=xcb"}};
+    for (const Situation& situation : situations) {
+        SCOPED_TRACE(situation.name);
+        for (const QStringList& display : displays) {
+            SCOPED_TRACE(display.join(' ').toStdString());
+            fs::remove_all(config_);
+            fs::remove_all(container_);
+            if (situation.list) testing::writeText(instances_, situation.list);
+            if (situation.appRan) SharedContainer::write(MinerSnapshot{}, container_);
+            const Answer answer = runWithoutDisplay(dir_.path(), situation.arguments, display);
+            EXPECT_EQ(answer.status, 1) << "-1: ended by a signal\n" << answer.err;
+            EXPECT_NE(answer.err.find("corvanta-widget-host: "), std::string::npos) << answer.err;
+            EXPECT_NE(answer.err.find("display"), std::string::npos) << answer.err;
+            EXPECT_EQ(answer.err.find("Reinstalling"), std::string::npos) << answer.err;
+            // Nothing placed for a start that showed nothing.
+            EXPECT_FALSE(fs::exists(loginEntry_));
+            EXPECT_EQ(fs::exists(instances_), situation.listKept);
+            if (situation.listKept) {
+                EXPECT_EQ(testing::readText(instances_), situation.list);
+            }
         }
     }
 }

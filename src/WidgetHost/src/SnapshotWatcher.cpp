@@ -2,68 +2,109 @@
 
 #include <sys/stat.h>
 
+#include <vector>
+
 #include "corvanta/host/PluginFolder.h"
 
 namespace corvanta::host {
 namespace {
 
-// Asked first: the watcher logs a warning for each path it cannot add.
-bool isFolder(const std::filesystem::path& path) {
+// The folder at `path` now; none when there is none. Asked before a watch is added: the watcher
+// logs a warning for each path it cannot add.
+std::optional<std::tuple<dev_t, ino_t>> folderAt(const std::filesystem::path& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return std::tuple{info.st_dev, info.st_ino};
+}
+
+QString text(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+// Every folder above it is watched, up to the root: a relative path would stop short of it.
+std::filesystem::path absolutePath(std::filesystem::path path) {
+    std::error_code error;
+    auto absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute;
 }
 
 }  // namespace
 
 SnapshotWatcher::SnapshotWatcher(std::filesystem::path file, std::chrono::milliseconds quietAfter,
-                                 QObject* parent)
-    : QObject(parent),
-      file_(std::move(file)),
-      folder_(QString::fromStdString(file_.parent_path().string())) {
+                                 QObject* parent, std::chrono::milliseconds lateAfter)
+    : QObject(parent), file_(absolutePath(std::move(file))) {
+    late_.setSingleShot(true);
+    late_.setInterval(lateAfter);
+    connect(&late_, &QTimer::timeout, this, &SnapshotWatcher::late);
     quiet_.setSingleShot(true);
     quiet_.setInterval(quietAfter);
     connect(&quiet_, &QTimer::timeout, this, &SnapshotWatcher::quiet);
     std::error_code error;
     std::filesystem::create_directories(file_.parent_path(), error);
-    watchFolder();
+    watchFolders();
     if (!watching()) {
         qCWarning(hostLog).noquote() << "cannot watch" << file_.parent_path().c_str()
                                      << "- the widgets follow the snapshot every minute only";
     }
-    // A removed folder drops out of the watch with this signal: watched again (or its ancestor)
-    // before the look, so that a file written into a folder made again is never missed.
+    // The folders are watched again before the look, so that a file written into a folder made
+    // again, or into the one that took a renamed folder's place, is never missed.
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
-        watchFolder();
+        watchFolders();
         check();
     });
     check();
 }
 
 bool SnapshotWatcher::watching() const {
-    return watcher_.directories().contains(folder_);
+    const QString folder = text(file_.parent_path());
+    return watcher_.directories().contains(folder) &&
+           watched_.value(folder) == folderAt(file_.parent_path());
 }
 
-void SnapshotWatcher::watchOnly(const QString& path) {
-    QStringList others = watcher_.directories();
-    others.removeAll(path);
-    if (!others.isEmpty()) watcher_.removePaths(others);
-}
-
-void SnapshotWatcher::watchFolder() {
-    if (watching() || (isFolder(file_.parent_path()) && watcher_.addPath(folder_))) {
-        // The ancestor watched while the folder was missing has done its work.
-        watchOnly(folder_);
-        return;
+bool SnapshotWatcher::watchFolder(const std::filesystem::path& path) {
+    const QString name = text(path);
+    // A folder renamed or replaced between the look and the watch is looked at again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto folder = folderAt(path);
+        if (!folder) return false;
+        const bool isWatched = watcher_.directories().contains(name);
+        // Still the folder watched; or one that could not be watched, tried once only.
+        if ((isWatched && watched_.value(name) == *folder) || unwatchable_.value(name) == *folder) {
+            return true;
+        }
+        // A watch stays on a folder renamed away from this path and follows it wherever it went.
+        if (isWatched) watcher_.removePath(name);
+        watched_.remove(name);
+        unwatchable_.remove(name);
+        if (!watcher_.addPath(name)) {
+            unwatchable_.insert(name, *folder);
+            return true;
+        }
+        watched_.insert(name, *folder);
+        if (folderAt(path) == folder) return true;
     }
-    // Missing: the nearest ancestor that exists tells when it is made again. Each one is tried
-    // in turn, up to the root, so that a tree removed deeper than the folder is followed too.
-    for (auto ancestor = file_.parent_path(); ancestor.has_relative_path();) {
-        ancestor = ancestor.parent_path();
-        const QString path = QString::fromStdString(ancestor.string());
-        if (watcher_.directories().contains(path) ||
-            (isFolder(ancestor) && watcher_.addPath(path))) {
-            watchOnly(path);
-            return;
+    return true;
+}
+
+void SnapshotWatcher::watchFolders() {
+    std::vector<std::filesystem::path> chain;
+    for (auto folder = file_.parent_path();; folder = folder.parent_path()) {
+        chain.push_back(folder);
+        if (!folder.has_relative_path()) break;
+    }
+    // From the root down: the first level missing ends the chain, and a creation there is a
+    // change of the level above it.
+    QStringList wanted;
+    for (auto level = chain.rbegin(); level != chain.rend(); ++level) {
+        if (!watchFolder(*level)) break;
+        wanted << text(*level);
+    }
+    for (const QString& path : watcher_.directories()) {
+        if (!wanted.contains(path)) watcher_.removePath(path);
+    }
+    for (auto* known : {&watched_, &unwatchable_}) {
+        for (auto folder = known->begin(); folder != known->end();) {
+            folder = wanted.contains(folder.key()) ? std::next(folder) : known->erase(folder);
         }
     }
 }
@@ -85,10 +126,11 @@ void SnapshotWatcher::check() {
         return;
     }
     saidNotRegular_ = false;
-    const Identity identity{info.st_dev, info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec,
-                            info.st_size};
+    const FileIdentity identity{info.st_dev, info.st_ino, info.st_mtim.tv_sec, info.st_mtim.tv_nsec,
+                                info.st_size};
     if (seen_ == identity) return;
     seen_ = identity;
+    late_.start();
     quiet_.start();
     emit replaced();
 }

@@ -15,6 +15,7 @@
 
 #include <sys/stat.h>
 
+#include "corvanta/host/Display.h"
 #include "corvanta/host/HostBus.h"
 #include "corvanta/host/HostLock.h"
 #include "corvanta/host/LoginEntry.h"
@@ -203,9 +204,18 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    // Only now, with something to show or draw: without a display it could not be made at all.
+    // Only now, with something to show or draw: without a display it could not be made at all,
+    // and the host says so instead of aborting.
+    if (!render) {
+        if (const auto missing = host::missingDisplay()) {
+            std::fprintf(stderr, "corvanta-widget-host: %s\n", qPrintable(*missing));
+            return host::noDisplayStatus;
+        }
+    }
+    std::optional<host::DisplayFailureExit> displayFailureExit{std::in_place};
     // Widgets for the context menus: a Qt Quick window cannot draw a menu outside itself.
     QApplication app(argc, argv);
+    displayFailureExit.reset();
     QGuiApplication::setApplicationName(QStringLiteral("corvanta-widget-host"));
     const auto widgets = host::loadWidgets(host::pluginFolder(), clock);
 
@@ -259,7 +269,8 @@ int main(int argc, char** argv) {
         }
         // Every new snapshot reaches the widgets, coalesced to one read a second, and its
         // language the host's own texts. A snapshot that stops coming is looked at again once
-        // it has gone stale, so that a writer that died shows as stopped.
+        // the writer is late (a writer that died shows as stopped) and again once it has gone
+        // stale (one that hangs does).
         if (const auto snapshot = SharedContainer::snapshotURL()) {
             snapshotWatcher = std::make_unique<host::SnapshotWatcher>(*snapshot);
             QObject::connect(snapshotWatcher.get(), &host::SnapshotWatcher::replaced, &widgetHost,
@@ -267,6 +278,8 @@ int main(int argc, char** argv) {
                                  widgetHost.setLanguage(widgetkit::chosenLanguage());
                                  widgetHost.reloadAll();
                              });
+            QObject::connect(snapshotWatcher.get(), &host::SnapshotWatcher::late, &widgetHost,
+                             &host::WidgetHost::reloadAll);
             QObject::connect(snapshotWatcher.get(), &host::SnapshotWatcher::quiet, &widgetHost,
                              &host::WidgetHost::reloadAll);
         }
