@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -75,6 +76,37 @@ inline PlacedOdd placeOdd(OddKind kind, const std::filesystem::path& path,
     return placed;
 }
 
+// Puts at `path` a symbolic link to `target`, whatever is there (or nothing): set aside, it is to
+// stay a link to `target`.
+inline PlacedOdd placeLink(const std::filesystem::path& path, const std::filesystem::path& target) {
+    std::filesystem::create_directories(path.parent_path());
+    std::filesystem::create_symlink(target, path);
+    struct stat status {};
+    ::lstat(path.c_str(), &status);
+    return {OddKind::link, status.st_ino, target, {}};
+}
+
+// Every entry under `folder`, links not followed, as "path kind size blocks inode [link text or
+// the text of a small regular file]": equal before and after when nothing there was touched.
+inline std::vector<std::string> snapshotOf(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        struct stat status {};
+        ::lstat(entry.path().c_str(), &status);
+        std::string line = entry.path().string() + " " + std::to_string(status.st_mode) + " " +
+                           std::to_string(status.st_size) + " " + std::to_string(status.st_blocks) +
+                           " " + std::to_string(status.st_ino);
+        if (S_ISLNK(status.st_mode)) line += " -> " + fs::read_symlink(entry.path()).string();
+        if (S_ISREG(status.st_mode) && status.st_size < (1 << 20)) {
+            line += " " + readText(entry.path());
+        }
+        entries.push_back(line);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 // Where in `folder` the very thing placed now lies (same inode, same kind), other than `at`.
 inline std::optional<std::filesystem::path> whereSetAside(const PlacedOdd& placed,
                                                           const std::filesystem::path& folder,
@@ -110,7 +142,9 @@ inline std::string checkSetAside(const PlacedOdd& placed, const std::filesystem:
         case OddKind::link:
             if (!S_ISLNK(status.st_mode)) return "no longer a link";
             if (fs::read_symlink(*aside) != placed.linkTarget) return "the link points elsewhere";
-            if (readText(placed.linkTarget) != placed.linkedText) return "the target was changed";
+            if (!placed.linkedText.empty() && readText(placed.linkTarget) != placed.linkedText) {
+                return "the target was changed";
+            }
             break;
         case OddKind::folder:
             if (!S_ISDIR(status.st_mode) || !fs::exists(*aside / "inside")) {

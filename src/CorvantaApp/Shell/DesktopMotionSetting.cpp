@@ -107,8 +107,10 @@ void DesktopMotionSetting::readSettingsFile() {
     std::string text;
     try {
         // Never blocking on the interface's thread (a FIFO there would hold it for good), never
-        // through a link, never past a bound far above any desktop's settings.
-        text = readFile(QFile::encodeName(file).toStdString(), Links::refuse, settingsBound);
+        // past a bound far above any desktop's settings. Through a link the user keeps (a
+        // dotfile manager's), as far as a regular file: the kind and the size are those of the
+        // descriptor opened.
+        text = readFile(QFile::encodeName(file).toStdString(), Links::follow, settingsBound);
     } catch (const FileReadError&) {
         return;  // missing, or no settings file of the desktop's: no wish known
     }

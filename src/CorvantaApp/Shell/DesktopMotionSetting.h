@@ -15,8 +15,8 @@ namespace corvanta {
 
 // Follows the desktop's wish for less motion while the application runs: through the settings
 // portal (its Read, then its SettingChanged signal) and, where no portal answers, through the
-// desktop's own settings file (KDE's kdeglobals). Tells its receiver the first value it learns
-// and every change after it.
+// desktop's own settings file (KDE's kdeglobals), read through a link to a regular file and
+// never moved. Tells its receiver the first value it learns and every change after it.
 class DesktopMotionSetting : public QObject {
     Q_OBJECT
 

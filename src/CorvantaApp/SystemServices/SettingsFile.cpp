@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QTimeZone>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -19,26 +21,69 @@ struct FileContents {
     FileKind kind = FileKind::absent;
     std::string bytes;
     std::string reason;  // the system's, when unreadable
+    // Where a link in the file's place leads: the regular file it was read from and any rewrite
+    // goes to, or what it led to instead when it is set aside.
+    std::filesystem::path target;
+    SettingsFileCheck::LinkTarget linkTarget = SettingsFileCheck::LinkTarget::none;
 };
 
 FileContents unreadable(int error) {
-    return {FileKind::unreadable, {}, std::strerror(error)};
+    return {FileKind::unreadable, {}, std::strerror(error), {}, {}};
+}
+
+bool isLink(const std::filesystem::path& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+// Read through a link the user keeps there (a dotfile manager's): the target is read as the file
+// itself would be, on the descriptor opened, and only when it is a regular file within the bound.
+// A link to anything else (nothing, a loop, a FIFO, a folder, a file past the bound) is no
+// settings file: the link is set aside and its target never opened for writing.
+FileContents readThroughLink(const std::filesystem::path& path) {
+    using LinkTarget = SettingsFileCheck::LinkTarget;
+    const auto oddLink = [](LinkTarget target) {
+        FileContents contents{FileKind::link, {}, {}, {}, target};
+        return contents;
+    };
+    try {
+        std::string bytes = readFile(path, Links::follow, settingsFileBound);
+        std::error_code error;
+        std::filesystem::path target = std::filesystem::canonical(path, error);
+        // Swapped for something else since it was read: read again at the next start.
+        if (error) return oddLink(LinkTarget::nothing);
+        return {FileKind::regular, std::move(bytes), {}, std::move(target), LinkTarget::none};
+    } catch (const FileReadError& error) {
+        if (error.isTooLarge()) return oddLink(LinkTarget::tooLarge);
+        switch (error.reason()) {
+            case FileReadError::Reason::missing:
+                return oddLink(LinkTarget::nothing);
+            case FileReadError::Reason::notRegular:
+                return oddLink(LinkTarget::notRegular);
+            case FileReadError::Reason::unreadable:
+                break;
+        }
+        if (error.errorNumber() == ELOOP) return oddLink(LinkTarget::nothing);
+        // A target the system will not let us read (EACCES, EIO) still holds the user's settings.
+        return unreadable(error.errorNumber());
+    }
 }
 
 // Opens without blocking (a FIFO with no writer would hold open() for ever) and reads only a
-// regular file within the bound, never through a link: the settings writer would write through it
-// to wherever it points, and a recovery would replace the user's link with a plain file.
+// regular file within the bound; through a link only as readThroughLink() says.
 FileContents readIfRegular(const std::filesystem::path& path) {
+    if (isLink(path)) return readThroughLink(path);
     try {
-        return {FileKind::regular, readFile(path, Links::refuse, settingsFileBound), {}};
+        return {FileKind::regular, readFile(path, Links::refuse, settingsFileBound), {}, {}, {}};
     } catch (const FileReadError& error) {
-        if (error.isTooLarge()) return {FileKind::tooLarge, {}, {}};
-        if (error.isLink()) return {FileKind::link, {}, {}};
+        if (error.isTooLarge()) return {FileKind::tooLarge, {}, {}, {}, {}};
+        // Made a link since it was looked at: looked at again through it.
+        if (error.isLink()) return readThroughLink(path);
         switch (error.reason()) {
             case FileReadError::Reason::missing:
                 return {};
             case FileReadError::Reason::notRegular:
-                return {FileKind::other, {}, {}};
+                return {FileKind::other, {}, {}, {}, {}};
             case FileReadError::Reason::unreadable:
                 break;
         }
@@ -190,6 +235,20 @@ LineShape shapeOf(std::string_view line) {
     return shape;
 }
 
+QString linkTargetText(SettingsFileCheck::LinkTarget target) {
+    switch (target) {
+        case SettingsFileCheck::LinkTarget::nothing:
+            return QStringLiteral("nothing (its target is missing)");
+        case SettingsFileCheck::LinkTarget::tooLarge:
+            return QStringLiteral("a file larger than any settings file (over %1 MiB)")
+                .arg(settingsFileBound >> 20);
+        case SettingsFileCheck::LinkTarget::notRegular:
+        case SettingsFileCheck::LinkTarget::none:
+            break;
+    }
+    return QStringLiteral("something that is not a regular file");
+}
+
 }  // namespace
 
 std::string readableSettingsLines(std::string_view text, int& kept, int& dropped) {
@@ -260,10 +319,9 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
             }
             if (link) {
                 return QStringLiteral(
-                           "Settings file %1 was a symbolic link, which is never followed: the "
-                           "link was set aside as %2, its target left as it is, and the settings "
-                           "start afresh.")
-                    .arg(fileName, keptAs);
+                           "Settings file %1 was a symbolic link to %2: the link was set aside "
+                           "as %3, its target left as it is, and the settings start afresh.")
+                    .arg(fileName, linkTargetText(linkTarget), keptAs);
             }
             return QStringLiteral(
                        "Settings file %1 was not a regular file: it was set aside as %2 "
@@ -293,8 +351,9 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
             return QStringLiteral(
                        "Settings file %1 is %2 and could not be moved aside: the settings are "
                        "not read or saved this time.")
-                .arg(fileName, link ? QStringLiteral("a symbolic link, which is never followed,")
-                                    : QStringLiteral("not a regular file"));
+                .arg(fileName,
+                     link ? QStringLiteral("a symbolic link to %1,").arg(linkTargetText(linkTarget))
+                          : QStringLiteral("not a regular file"));
     }
     return std::nullopt;
 }
@@ -322,6 +381,7 @@ SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now
         // renamed stays a link, its target untouched.
         check.tooLarge = contents.kind == FileKind::tooLarge;
         check.link = contents.kind == FileKind::link;
+        check.linkTarget = contents.linkTarget;
         const std::filesystem::path aside = asideName(iniPath, now);
         std::error_code error;
         std::filesystem::rename(path, aside, error);
@@ -338,7 +398,9 @@ SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now
     try {
         // The copy first: nothing is rewritten unless the original bytes are safe elsewhere.
         writeFileAtomically(aside, contents.bytes, Durability::durable);
-        writeFileAtomically(path, readable, Durability::durable);
+        // Through a link the user keeps, into its target: the link stays as it is.
+        writeFileAtomically(contents.target.empty() ? path : contents.target, readable,
+                            Durability::durable);
     } catch (const FileWriteError&) {
         // Left as it is: the reader loses what it loses, but nothing is overwritten without a
         // copy.

@@ -13,15 +13,18 @@ namespace corvanta {
 // What was found, and done, before the settings file is opened. The INI reader blocks for ever on
 // a FIFO and reads a quoted value that runs past its line as far as the next quote, taking the
 // settings below it with it; nothing the user set may be overwritten on that account.
+// A symbolic link to a regular file (a dotfile manager's) is read through, and the settings are
+// written through it into its target, the link kept; a link to anything else is no settings file.
 struct SettingsFileCheck {
     enum class Outcome {
-        // Absent, or a regular file the reader takes in whole.
+        // Absent, or a regular file the reader takes in whole (itself or through a link).
         intact,
-        // Not a regular file (a FIFO, a folder, a device, a symbolic link, never followed), or one
-        // past `settingsFileBound`: renamed aside, never copied; the settings start afresh.
+        // Not a regular file (a FIFO, a folder, a device, a symbolic link to anything but a
+        // regular file within the bound), or one past `settingsFileBound`: renamed aside (a link
+        // as a link, its target untouched), never copied; the settings start afresh.
         setAside,
         // A regular file the reader cannot take in whole: its bytes kept aside, every line that
-        // reads on its own as `key=value` written back.
+        // reads on its own as `key=value` written back (into a link's target, the link kept).
         recovered,
         // Not a regular file, or one past the bound, and it could not be moved: the settings
         // must not be read from it.
@@ -36,7 +39,10 @@ struct SettingsFileCheck {
     int recoveredSettings = 0;
     int droppedLines = 0;
     bool tooLarge = false;  // set aside, or unusable, for its size
-    bool link = false;      // set aside, or unusable, for being a symbolic link
+    bool link = false;      // set aside, or unusable, for being a symbolic link to no settings file
+    // What such a link led to.
+    enum class LinkTarget { none, nothing, notRegular, tooLarge };
+    LinkTarget linkTarget = LinkTarget::none;
 
     // The event log's line about it; none when intact.
     std::optional<QString> logLine(const QString& fileName) const;

@@ -381,31 +381,64 @@ TEST_F(DesktopBus, WithoutAPortalReduceMotionFollowsTheDesktopsSettingsFile) {
 }
 
 // The desktop's file is read on the interface's thread: what stands in its place and is no
-// settings file (a FIFO no one writes to, a link, a huge file, a folder) is passed over without
-// a wait, and left where it is: the file is the desktop's, not ours to move.
+// settings file (a FIFO no one writes to, a huge file, a folder, a link to any of them or to
+// nothing) is passed over without a wait, and left where it is: the file is the desktop's, not
+// ours to move.
 TEST(DesktopMotionSettingFile, WhatIsNoSettingsFileInTheDesktopsPlaceIsPassedOverWithoutAWait) {
-    for (const auto kind : testing::everyOddKind) {
-        SCOPED_TRACE(testing::nameOf(kind));
-        const testing::TempDir config;
-        const auto path = config.path() / "kdeglobals";
-        const auto placed = testing::placeOdd(kind, path, config.path() / "elsewhere",
-                                              "[KDE]\nAnimationDurationFactor=0\n");
-        std::optional<bool> reduce;
-        // No session bus: the file is read before the constructor returns.
-        DesktopMotionSetting setting(
-            QDBusConnection(QStringLiteral("corvanta-no-such-bus")),
-            QString::fromStdString(config.path().string()), [&](bool value) { reduce = value; },
-            nullptr);
-        EXPECT_FALSE(reduce.has_value()) << "a value taken from it";
-        // The desktop's real file, written later, is still followed.
-        const auto real = config.path() / "real";
-        testing::writeText(real, "[KDE]\nAnimationDurationFactor=0.5\n");
-        std::filesystem::rename(path, config.path() / "moved");
-        std::filesystem::rename(real, path);
-        ASSERT_TRUE(waitUntil([&] { return reduce.has_value(); }));
-        EXPECT_EQ(reduce, false);
-        EXPECT_EQ(testing::whereSetAside(placed, config.path(), path), config.path() / "moved");
+    const std::string settings = "[KDE]\nAnimationDurationFactor=0\n";
+    for (const bool linked : {false, true}) {
+        for (const auto kind : testing::everyOddKind) {
+            if (kind == testing::OddKind::link) continue;
+            SCOPED_TRACE((linked ? "a link to " : "") + testing::nameOf(kind));
+            const testing::TempDir config;
+            const auto path = config.path() / "kdeglobals";
+            const auto outside = config.path() / "elsewhere";
+            const auto placed =
+                linked ? (testing::placeOdd(kind, outside / "target", outside / "more", settings),
+                          testing::placeLink(path, outside / "target"))
+                       : testing::placeOdd(kind, path, outside, settings);
+            std::optional<bool> reduce;
+            // No session bus: the file is read before the constructor returns.
+            DesktopMotionSetting setting(
+                QDBusConnection(QStringLiteral("corvanta-no-such-bus")),
+                QString::fromStdString(config.path().string()), [&](bool value) { reduce = value; },
+                nullptr);
+            EXPECT_FALSE(reduce.has_value()) << "a value taken from it";
+            // The desktop's real file, written later, is still followed.
+            const auto real = config.path() / "real";
+            testing::writeText(real, "[KDE]\nAnimationDurationFactor=0.5\n");
+            std::filesystem::rename(path, config.path() / "moved");
+            std::filesystem::rename(real, path);
+            ASSERT_TRUE(waitUntil([&] { return reduce.has_value(); }));
+            EXPECT_EQ(reduce, false);
+            EXPECT_EQ(testing::whereSetAside(placed, config.path(), path), config.path() / "moved");
+        }
     }
+}
+
+// Kept in a dotfile manager, the desktop's file is a link to a regular file: read through it, its
+// target's changes followed, whether the target is edited or replaced whole.
+TEST(DesktopMotionSettingFile, ALinkToARegularFileIsReadThroughAndFollowed) {
+    const testing::TempDir config;
+    const auto dotfiles = config.path() / "dotfiles";
+    const auto target = dotfiles / "kdeglobals";
+    testing::writeText(target, "[KDE]\nAnimationDurationFactor=0\n");
+    std::filesystem::create_symlink(target, config.path() / "kdeglobals");
+    std::optional<bool> reduce;
+    DesktopMotionSetting setting(
+        QDBusConnection(QStringLiteral("corvanta-no-such-bus")),
+        QString::fromStdString(config.path().string()), [&](bool value) { reduce = value; },
+        nullptr);
+    EXPECT_EQ(reduce, true);
+    testing::writeText(target, "[KDE]\nAnimationDurationFactor=1\n");
+    ASSERT_TRUE(waitUntil([&] { return reduce == false; }));
+    // Replaced whole beside itself, as a dotfile manager writes it; then edited again.
+    testing::writeText(dotfiles / "kdeglobals.new", "[KDE]\nAnimationDurationFactor=0\n");
+    std::filesystem::rename(dotfiles / "kdeglobals.new", target);
+    ASSERT_TRUE(waitUntil([&] { return reduce == true; }));
+    testing::writeText(target, "[KDE]\nAnimationDurationFactor=1\n");
+    ASSERT_TRUE(waitUntil([&] { return reduce == false; }));
+    EXPECT_TRUE(std::filesystem::is_symlink(config.path() / "kdeglobals")) << "never moved";
 }
 
 TEST(DesktopMotionSettingFile, TheFactorIsTakenFromTheKdeGroupOnly) {

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 #include "OddFiles.h"
 #include "SystemServices/Preferences.h"
@@ -177,32 +179,137 @@ TEST(SettingsFile, WhatIsNotARegularFileIsSetAsideWithoutBeingOpened) {
     }
 }
 
-// Neither the check nor the settings writer ever goes through a link: the link itself is set
-// aside (still a link, its target untouched and never copied), and the settings start afresh in
-// a plain file of their own.
-TEST(SettingsFile, ALinkInItsPlaceIsSetAsideUnfollowedAndItsTargetLeftAlone) {
+// What stands in its place and is no settings file is set aside whole (a link still a link, its
+// target untouched and never copied), and the settings start afresh in a plain file of their own.
+// A link is no settings file when it leads nowhere or to anything but a regular file within the
+// bound.
+TEST(SettingsFile, WhatIsNoSettingsFileIsSetAsideAndALinkToItIsNeverFollowed) {
+    const std::string settings = "[General]\nrigwell.powerMode=max\nnot a setting\n";
+    struct Case {
+        std::string name;
+        // Puts it at `file`, with whatever a link leads to in `outside`.
+        std::function<testing::PlacedOdd(const fs::path& file, const fs::path& outside)> place;
+        const char* logged;  // what the log line says it was
+    };
+    std::vector<Case> cases;
     for (const auto kind : testing::everyOddKind) {
-        SCOPED_TRACE(testing::nameOf(kind));
+        if (kind == testing::OddKind::link) continue;
+        cases.push_back(
+            {testing::nameOf(kind),
+             [kind, settings](const fs::path& file, const fs::path& outside) {
+                 return testing::placeOdd(kind, file, outside, settings);
+             },
+             kind == testing::OddKind::hugeSparseFile ? "larger than" : "not a regular file"});
+    }
+    for (const auto kind : testing::everyOddKind) {
+        if (kind == testing::OddKind::link) continue;
+        cases.push_back({"a symbolic link to " + testing::nameOf(kind),
+                         [kind, settings](const fs::path& file, const fs::path& outside) {
+                             const fs::path target = outside / "target";
+                             testing::placeOdd(kind, target, outside / "more", settings);
+                             return testing::placeLink(file, target);
+                         },
+                         kind == testing::OddKind::hugeSparseFile ? "symbolic link to a file larger"
+                                                                  : "symbolic link to something"});
+    }
+    cases.push_back({"a symbolic link to nothing",
+                     [](const fs::path& file, const fs::path& outside) {
+                         return testing::placeLink(file, outside / "missing");
+                     },
+                     "symbolic link to nothing"});
+    cases.push_back(
+        {"a symbolic link to itself",
+         [](const fs::path& file, const fs::path&) { return testing::placeLink(file, file); },
+         "symbolic link to nothing"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         SettingsFolder folder;
-        const std::string settings = "[General]\nrigwell.powerMode=max\nnot a setting\n";
-        const auto placed =
-            testing::placeOdd(kind, folder.file, folder.dir.path() / "elsewhere", settings);
+        const fs::path outside = folder.dir.path() / "elsewhere";
+        fs::create_directories(outside);
+        const auto placed = c.place(folder.file, outside);
+        const auto before = testing::snapshotOf(outside);
         const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
         ASSERT_EQ(check.outcome, Outcome::setAside);
-        EXPECT_EQ(check.link, kind == testing::OddKind::link);
+        EXPECT_EQ(check.link, placed.kind == testing::OddKind::link);
         EXPECT_EQ(testing::checkSetAside(placed, folder.file), "");
         EXPECT_EQ(testing::whereSetAside(placed, folder.dir.path(), folder.file), folder.aside);
         const auto line = check.logLine(QStringLiteral("Corvanta.conf"));
         ASSERT_TRUE(line);
-        if (kind == testing::OddKind::link) {
-            EXPECT_TRUE(line->contains(QStringLiteral("symbolic link"))) << line->toStdString();
-        }
+        EXPECT_TRUE(line->contains(QString::fromUtf8(c.logged))) << line->toStdString();
         Preferences preferences(folder.path());
         EXPECT_FALSE(preferences.contains(QStringLiteral("rigwell.powerMode")));
         EXPECT_TRUE(preferences.setString(QStringLiteral("rigwell.selectedNetwork"),
                                           QStringLiteral("regtest")));
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.file)));
         EXPECT_EQ(testing::checkSetAside(placed, folder.file), "") << "after the write";
+        EXPECT_EQ(testing::snapshotOf(outside), before) << "what a link led to was changed";
+    }
+}
+
+// A link to a regular file, as a dotfile manager keeps it, is the settings file: read through,
+// written through into its target, and kept; a damaged target is put right in place, its copy
+// kept beside the link.
+TEST(SettingsFile, ALinkToARegularFileIsReadAndWrittenThroughAndKept) {
+    const std::string settings =
+        "[General]\nrigwell.onboardingCompleted=true\nrigwell.payoutAddress.regtest=bcrt1qxyz\n";
+    struct Case {
+        const char* name;
+        std::string text;         // the target's
+        bool relative;            // the link's text is relative to its folder
+        bool throughAnotherLink;  // the link leads to a link to the file
+        Outcome outcome;
+    };
+    const std::vector<Case> cases{
+        {"absolute", settings, false, false, Outcome::intact},
+        {"relative", settings, true, false, Outcome::intact},
+        {"through a second link", settings, false, true, Outcome::intact},
+        {"damaged target", settings + "rigwell.note=\"never closed\n", true, false,
+         Outcome::recovered},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsFolder folder;
+        const fs::path dotfiles = folder.dir.path() / "dotfiles";
+        const fs::path target = dotfiles / "corvanta.conf";
+        testing::writeText(target, c.text);
+        fs::path linkText = c.relative ? fs::path("dotfiles") / "corvanta.conf" : target;
+        if (c.throughAnotherLink) {
+            fs::create_symlink(target, dotfiles / "current.conf");
+            linkText = dotfiles / "current.conf";
+        }
+        fs::create_symlink(linkText, folder.file);
+
+        const SettingsFileCheck check = checkSettingsFile(folder.path(), kNow);
+        EXPECT_EQ(check.outcome, c.outcome);
+        EXPECT_EQ(fs::read_symlink(folder.file), linkText);
+        if (c.outcome == Outcome::recovered) {
+            EXPECT_EQ(testing::readText(folder.aside), c.text) << "the damaged bytes, kept";
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder.aside)));
+            EXPECT_EQ(testing::readText(target), settings) << "put right in the target";
+        } else {
+            EXPECT_FALSE(fs::exists(fs::symlink_status(folder.aside)));
+            EXPECT_FALSE(check.logLine(QStringLiteral("Corvanta.conf")));
+        }
+        {
+            Preferences preferences(folder.path());
+            EXPECT_EQ(preferences.boolean(QStringLiteral("rigwell.onboardingCompleted")), true);
+            EXPECT_EQ(preferences.string(QStringLiteral("rigwell.payoutAddress.regtest")),
+                      "bcrt1qxyz");
+            EXPECT_TRUE(
+                preferences.setString(QStringLiteral("rigwell.powerMode"), QStringLiteral("eco")));
+            EXPECT_TRUE(preferences.remove(QStringLiteral("rigwell.payoutAddress.regtest")));
+        }
+        // The link kept as it was, the settings written into its target.
+        EXPECT_TRUE(fs::is_symlink(folder.file));
+        EXPECT_EQ(fs::read_symlink(folder.file), linkText);
+        if (c.throughAnotherLink) {
+            EXPECT_TRUE(fs::is_symlink(dotfiles / "current.conf"));
+        }
+        const std::string written = testing::readText(target);
+        EXPECT_NE(written.find("rigwell.powerMode=eco"), std::string::npos) << written;
+        EXPECT_EQ(written.find("payoutAddress"), std::string::npos) << written;
+        EXPECT_EQ(Preferences(folder.path()).string(QStringLiteral("rigwell.powerMode")), "eco");
+        EXPECT_EQ(checkSettingsFile(folder.path(), kNow).outcome, Outcome::intact);
     }
 }
 
