@@ -64,7 +64,8 @@ void QtTest::TearDown() {
     QMutexLocker lock(&logMutex);
     for (const QString& line : loggedLines()) {
         const bool ours = line.startsWith(QStringLiteral("corvanta.widget-host: ")) ||
-                          line.startsWith(QStringLiteral("rigwell.widgets.timeline: "));
+                          line.startsWith(QStringLiteral("rigwell.widgets.timeline: ")) ||
+                          line.startsWith(QStringLiteral("rigwell.widgets.language: "));
         if (!ours) ADD_FAILURE() << "unexpected message: " << line.toStdString();
     }
 }

@@ -6,8 +6,10 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <cstdlib>
+#include <functional>
 
 #include "HostFixture.h"
+#include "OddFiles.h"
 #include "corvanta/host/HostStrings.h"
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/widgets/EarningsView.h"
@@ -224,6 +226,79 @@ TEST(PublishedLanguage, OnlyOneOfTheSixCodesInTheApplicationsSnapshotCounts) {
     ASSERT_EQ(::mkfifo(remembered.c_str(), 0600), 0);
     EXPECT_EQ(widgetkit::chosenLanguage(std::nullopt), widgetkit::systemLanguage());
     fs::remove(remembered);
+}
+
+// What stands in the remembered language's place and is no such file is set aside, whole and
+// unread, before the language is written: never written over, a link's target never touched.
+class RememberedLanguage : public testing::QtTest {};
+
+TEST_F(RememberedLanguage, WhatIsNoLanguageFileIsSetAsideBeforeTheLanguageIsWritten) {
+    const auto file = widgetkit::rememberedLanguageFile();
+    const fs::path folder = file.parent_path();
+    const fs::path outside = folder.parent_path() / "elsewhere";
+    struct Case {
+        std::string name;
+        std::function<testing::PlacedOdd()> place;
+        const char* why;  // as the log line gives it
+    };
+    std::vector<Case> cases;
+    for (const auto kind : testing::everyOddKind) {
+        cases.push_back({testing::nameOf(kind),
+                         [=] { return testing::placeOdd(kind, file, outside, "pt\n"); },
+                         kind == testing::OddKind::hugeSparseFile ? "is larger than"
+                         : kind == testing::OddKind::link         ? "is a symbolic link"
+                                                                  : "is not a regular file"});
+    }
+    cases.push_back({"a link to a FIFO",
+                     [&] {
+                         fs::create_directories(outside);
+                         ::mkfifo((outside / "fifo").c_str(), 0600);
+                         return testing::placeLink(file, outside / "fifo");
+                     },
+                     "is a symbolic link"});
+    cases.push_back({"a link to nothing",
+                     [&] { return testing::placeLink(file, outside / "missing"); },
+                     "is a symbolic link"});
+    cases.push_back(
+        {"a text that is no code",
+         [&] {
+             testing::writeText(file, "xx\n");
+             struct stat status {};
+             ::lstat(file.c_str(), &status);
+             return testing::PlacedOdd{testing::OddKind::hugeSparseFile, status.st_ino, {}, {}};
+         },
+         "holds no language code"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing::loggedLines().clear();
+        fs::remove_all(folder);
+        fs::remove_all(outside);
+        const auto placed = c.place();
+        const auto before =
+            fs::exists(outside) ? testing::snapshotOf(outside) : std::vector<std::string>{};
+        // Read as none, and never waited on.
+        EXPECT_EQ(widgetkit::rememberedLanguage(), std::nullopt);
+        MinerSnapshot snapshot;
+        snapshot.language = "de";
+        EXPECT_EQ(widgetkit::chosenLanguage(snapshot), Language::german);
+        const auto aside = testing::whereSetAside(placed, folder, file);
+        ASSERT_TRUE(aside) << "not set aside";
+        EXPECT_TRUE(aside->filename().string().starts_with("widget-language.unreadable-"))
+            << *aside;
+        if (c.name != "a text that is no code") {
+            EXPECT_EQ(testing::checkSetAside(placed, file), "");
+        }
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(file)));
+        EXPECT_EQ(testing::readText(file), "de\n");
+        EXPECT_EQ(widgetkit::rememberedLanguage(), Language::german);
+        if (fs::exists(outside)) {
+            EXPECT_EQ(testing::snapshotOf(outside), before);
+        }
+        const QStringList logged = testing::linesOf("rigwell.widgets.language");
+        ASSERT_EQ(logged.size(), 1) << logged.join('\n').toStdString();
+        EXPECT_TRUE(logged[0].contains(QString::fromUtf8(c.why))) << logged[0].toStdString();
+        EXPECT_TRUE(logged[0].contains(QString::fromStdString(aside->string())));
+    }
 }
 
 TEST_F(Languages, ThePlugInFollowsTheLanguageTheApplicationPublishesAsItChanges) {

@@ -1,9 +1,12 @@
 #include "corvanta/widgetkit/Language.h"
 
 #include <QLocale>
+#include <QLoggingCategory>
+#include <variant>
 
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/SetAside.h"
 #include "corvanta/widgetkit/ConfigFolder.h"
 
 namespace corvanta::widgetkit {
@@ -28,10 +31,41 @@ const char* codeOf(Language language) {
     return "en";
 }
 
-void remember(Language language) {
-    if (rememberedLanguage() == language) return;
+Q_LOGGING_CATEGORY(languageLog, "rigwell.widgets.language")
+
+// The remembered code, or why what is in the file's place is none: it does not decode, or it is
+// no file of ours (past the bound, a FIFO, a link, a folder); none for a missing or unreadable
+// file.
+std::variant<Language, std::optional<std::string>> readRemembered() {
     try {
-        writeFileAtomically(rememberedLanguageFile(), std::string(codeOf(language)) + "\n");
+        std::string text = readFile(rememberedLanguageFile(), Links::refuse, rememberedBound);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        if (const auto language = languageCoded(text)) return *language;
+        return std::optional<std::string>("holds no language code");
+    } catch (const FileReadError& error) {
+        return unusableReason(error, rememberedBound);
+    }
+}
+
+void remember(Language language) {
+    const auto remembered = readRemembered();
+    if (const auto* same = std::get_if<Language>(&remembered); same && *same == language) return;
+    const auto file = rememberedLanguageFile();
+    if (const auto* why = std::get_if<std::optional<std::string>>(&remembered); why && *why) {
+        // Never written over: a link's target, a FIFO's reader or a huge file's blocks are not
+        // ours to replace. Moved aside unread, as the other stores are.
+        const auto aside = renameAside(file);
+        if (!aside) {
+            qCWarning(languageLog).noquote()
+                << "the widgets' language file" << file.c_str() << (*why)->c_str()
+                << "and could not be set aside; the language is not remembered";
+            return;
+        }
+        qCWarning(languageLog).noquote() << "the widgets' language file" << file.c_str()
+                                         << (*why)->c_str() << "- set aside as" << aside->c_str();
+    }
+    try {
+        writeFileAtomically(file, std::string(codeOf(language)) + "\n");
     } catch (const FileWriteError&) {
         // Only the fallback is lost: the snapshot's language is still the one shown.
     }
@@ -44,13 +78,9 @@ std::filesystem::path rememberedLanguageFile() {
 }
 
 std::optional<Language> rememberedLanguage() {
-    try {
-        std::string text = readFile(rememberedLanguageFile(), Links::refuse, rememberedBound);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        return languageCoded(text);
-    } catch (const FileReadError&) {
-        return std::nullopt;
-    }
+    const auto remembered = readRemembered();
+    if (const auto* language = std::get_if<Language>(&remembered)) return *language;
+    return std::nullopt;
 }
 
 Language resolveLanguage(const QStringList& preferredLanguages) {

@@ -26,7 +26,10 @@ Language systemLanguage();
 std::optional<Language> languageCoded(std::string_view code);
 // The language the user chose in the application, as its snapshot publishes it. A snapshot that
 // names none of the six (missing, unreadable, from an older application) leaves the last one a
-// snapshot named, which is remembered across starts; the system's when none ever did.
+// snapshot named, which is remembered across starts; the system's when none ever did. What stands
+// in the remembered file's place and is no such file (a FIFO, a link, a folder, a file past a few
+// bytes, a text that is no code) is set aside by rename, with one log line, before the language is
+// written; it is never written over.
 Language chosenLanguage(const std::optional<MinerSnapshot>& snapshot);
 // The same from the snapshot read afresh from the shared container (never waiting on anything but
 // a regular file there).
