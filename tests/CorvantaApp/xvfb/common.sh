@@ -21,6 +21,20 @@ until_true() {
   done
   return 1
 }
+# The first window `xdotool search ARGS...` finds, once it finds one. xdotool ends on an X error
+# when a window it is looking at goes away meanwhile (BadWindow), as windows do while a program
+# starts: it is then asked again.
+first_window() {
+  local found
+  for _ in $(seq 600); do
+    if found=$(xdotool search "$@" 2>/dev/null) && [[ -n $found ]]; then
+      echo "${found%%$'\n'*}"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
 # A home of the test's own (its own settings, data and support folders), reached through no bus of
 # the machine's, drawn in software at scale 1.
 fresh_desktop_home() {

@@ -39,8 +39,7 @@ launch() {
   "$app" 2>"$work/app.log" &
   app_pid=$!
   pids+=("$app_pid")
-  until_true xdotool search --onlyvisible --name '^Corvanta$' || fail "no window titled Corvanta"
-  window=$(xdotool search --onlyvisible --name '^Corvanta$' | head -n1)
+  window=$(first_window --onlyvisible --name '^Corvanta$') || fail "no window titled Corvanta"
 }
 quit() {
   kill -TERM "$app_pid"

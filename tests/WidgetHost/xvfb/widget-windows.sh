@@ -54,7 +54,7 @@ done
 
 # The user drags a widget: the move is stored, the entry stays as the user left it.
 until_true test -s "$list" || fail "the widget list was not stored"
-window=$(xdotool search --onlyvisible --class corvanta-widget-host | head -n1)
+window=$(first_window --onlyvisible --class corvanta-widget-host) || fail "no widget window"
 xdotool windowmove "$window" 700 500
 moved() { grep -q '"x": 700' "$list" && grep -q '"y": 500' "$list"; }
 until_true moved || fail "the move was not stored: $(cat "$list")"
