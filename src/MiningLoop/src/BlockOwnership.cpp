@@ -251,17 +251,24 @@ bool BlockOwnership::isOwnScript(std::span<const std::uint8_t> script) const {
 }
 
 std::int64_t BlockOwnership::rewardOf(const BlockCoinbase& coinbase) const {
-    const auto verdict = judge(coinbase);
-    if (verdict == Verdict::foreign) return 0;
-    const auto carried = *coinbase.extranonceMark();
+    switch (judge(coinbase)) {
+        case Verdict::foreign:
+            return 0;
+        case Verdict::ours: {
+            const auto carried = *coinbase.extranonceMark();
+            for (const auto& output : coinbase.outputs) {
+                if (!isDataCarrier(output.script) && markOf(output.script) == carried) {
+                    return coinbase.satsPaidTo(output.script);
+                }
+            }
+            return 0;
+        }
+        case Verdict::unmarked:
+            break;
+    }
     std::int64_t total = 0;
     for (const auto& output : coinbase.outputs) {
-        const bool paysUs = verdict == Verdict::ours
-                                ? !isDataCarrier(output.script) && markOf(output.script) == carried
-                                : isOwnScript(output.script);
-        if (!paysUs) continue;
-        if (verdict == Verdict::ours) return coinbase.satsPaidTo(output.script);
-        if (__builtin_add_overflow(total, output.sats, &total)) {
+        if (isOwnScript(output.script) && __builtin_add_overflow(total, output.sats, &total)) {
             return std::numeric_limits<std::int64_t>::max();
         }
     }

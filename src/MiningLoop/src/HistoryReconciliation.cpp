@@ -114,7 +114,8 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
         const auto held = ask("getblockchaininfo", {},
                               [](const json::Value& result) { return lowestHeld(result); });
         if (from < held) {
-            notePruned(walk.pruned, from, std::min(held, untilHeight + 1) - 1);
+            // Only heights the walk was to check: none when it had nothing left to ask.
+            if (from <= untilHeight) notePruned(walk.pruned, from, std::min(held - 1, untilHeight));
             from = held;
         }
         walk.from = from;

@@ -12,6 +12,12 @@ void lower(std::optional<std::int64_t>& kept, std::int64_t height) {
     kept = kept ? std::min(*kept, height) : height;
 }
 
+void lower(std::map<ExtranonceMark, std::int64_t>& marks, const ExtranonceMark& mark,
+           std::int64_t height) {
+    const auto [kept, added] = marks.try_emplace(mark, height);
+    if (!added) kept->second = std::min(kept->second, height);
+}
+
 }  // namespace
 
 InstallationRecord::InstallationRecord(std::filesystem::path keyFolder, InstallationKey key,
@@ -35,8 +41,7 @@ bool InstallationRecord::noteMiningAt(const ExtranonceMark& mark, std::int64_t h
     std::lock_guard lock(mutex_);
     const bool firstHere = !key_.mined.contains(network_);
     auto& record = key_.mined[network_];
-    const auto kept = record.marks.find(mark);
-    if (kept == record.marks.end() || kept->second > height) record.marks[mark] = height;
+    lower(record.marks, mark, height);
     if (record.floor || (firstHere && key_.minedFromStart)) lower(record.floor, height);
     return writeLocked();
 }
@@ -59,10 +64,7 @@ bool InstallationRecord::writeLocked() {
         // the two of each height.
         for (const auto& [network, record] : onDisk.mined) {
             auto& mine = key_.mined[network];
-            for (const auto& [mark, height] : record.marks) {
-                const auto kept = mine.marks.find(mark);
-                if (kept == mine.marks.end() || kept->second > height) mine.marks[mark] = height;
-            }
+            for (const auto& [mark, height] : record.marks) lower(mine.marks, mark, height);
             if (record.floor) lower(mine.floor, *record.floor);
         }
     } catch (const FileReadError& error) {

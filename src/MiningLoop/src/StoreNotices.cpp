@@ -36,9 +36,17 @@ mining_event::StoreNotice writeProblem(const std::filesystem::path& folder,
 }
 
 void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandler& onEvent) {
-    const auto heights = [](std::int64_t first, std::int64_t last) {
-        return first == last ? "height " + std::to_string(first)
-                             : "heights " + std::to_string(first) + " to " + std::to_string(last);
+    using HistoryReconciliation::HeightRange;
+    const auto heights = [](const std::vector<HeightRange>& ranges) {
+        std::string text = ranges.size() == 1 && ranges.front().first == ranges.front().last
+                               ? "height "
+                               : "heights ";
+        for (std::size_t i = 0; i < ranges.size(); ++i) {
+            if (i > 0) text += ", ";
+            text += std::to_string(ranges[i].first);
+            if (ranges[i].last != ranges[i].first) text += " to " + std::to_string(ranges[i].last);
+        }
+        return text;
     };
     // One line however many came back: a history rebuilt whole would push everything else out of
     // the event log.
@@ -46,26 +54,16 @@ void reportWalk(const HistoryReconciliation::Walk& walk, const MiningEventHandle
         const auto count = walk.added.size();
         onEvent(mining_event::StoreNotice{
             std::to_string(count) + (count == 1 ? " block" : " blocks") + " at " +
-                heights(walk.added.front().height, walk.added.back().height) +
+                heights({{walk.added.front().height, walk.added.back().height}}) +
                 ", missing from the history, found on the chain with this installation's mark: "
                 "added.",
             std::nullopt});
     }
     if (!walk.pruned.empty()) {
-        std::string ranges;
-        for (const auto& range : walk.pruned) {
-            if (!ranges.empty()) ranges += ", ";
-            ranges += range.first == range.last
-                          ? std::to_string(range.first)
-                          : std::to_string(range.first) + " to " + std::to_string(range.last);
-        }
         onEvent(mining_event::StoreNotice{
             "The chain could not be checked for this installation's blocks at " +
-                std::string(walk.pruned.size() == 1 &&
-                                    walk.pruned.front().first == walk.pruned.front().last
-                                ? "height "
-                                : "heights ") +
-                ranges + ": the node has pruned them. Blocks of ours there, if any, are not added.",
+                heights(walk.pruned) +
+                ": the node has pruned them. Blocks of ours there, if any, are not added.",
             std::nullopt});
     }
 }
