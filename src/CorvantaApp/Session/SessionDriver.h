@@ -82,6 +82,9 @@ class SessionDriver : public QObject {
     void logNodeNotices(const SessionPtr& session);
     void synced(const SessionPtr& session);
     void built(const SessionPtr& session);
+    // What the session's loop is built from (the engine aside), and its support folder.
+    SessionMinerParts minerParts(const SessionPtr& session) const;
+    std::filesystem::path supportFolder() const;
     void beginMining(const SessionPtr& session);
     void startupFailed(const SessionPtr& session, std::exception_ptr error);
     void endSession(const SessionPtr& session);

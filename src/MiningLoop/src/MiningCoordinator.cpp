@@ -132,8 +132,9 @@ void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
                     timings_.reconciliationCallTimeoutSeconds, stop);
                 loop::reportWalk(walk, run.onEvent);
                 if (!walk.complete) return;
-                // Checked from the chain's first block it holds: nothing of ours lies lower.
-                if (installation_ && !start.floor) {
+                // Checked from the lowest block the node holds: nothing of ours lies lower. A
+                // walk that began anywhere higher says nothing of what lies below it.
+                if (installation_ && walk.fromLowestHeld) {
                     installation_->noteFloor(
                         std::min(walk.lowestOurs.value_or(tip.height), tip.height));
                 }
