@@ -198,6 +198,50 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
     EXPECT_EQ(log.events().size(), 3u);
 }
 
+// A held block is dated when it was found, however much later a start records it: after an
+// absence the history shows the day it was found. A date the clock has not reached yet is no
+// find's: it is recorded as the time of recording.
+TEST_F(Resubmission, AHeldBlockIsRecordedWithTheTimeItWasFound) {
+    struct Case {
+        const char* name;
+        std::chrono::seconds foundFromNow;
+        bool inMemoryOnly;  // its file could not be written
+        bool keepsItsDate;
+    };
+    const std::vector<Case> cases{
+        {"its file, found three days ago", -72h, false, true},
+        {"held in memory, found two hours ago", -2h, true, true},
+        {"its file, dated tomorrow", 24h, false, false},
+    };
+    std::int64_t height = 30;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(rejectedDirectory);
+        const auto block = pendingBlock(++height, now + c.foundFromNow);
+        pending.emplace(pendingDirectory);
+        if (c.inMemoryOnly) {
+            writeText(rejectedDirectory, "a file where the pending folder's parent should be");
+            ASSERT_TRUE(pending->add(block));
+        } else {
+            PendingBlockStore::write(block, pendingDirectory);
+        }
+        MiningHistoryStore history(folder.path() / ("history-" + std::to_string(height) + ".json"));
+        ScriptedNode node({ScriptedNode::accepted()});
+        const auto before = wholeSeconds(WallClock::now());
+        resubmit(node, history);
+        const auto after = WallClock::now();
+
+        const auto recorded = MiningHistoryStore(history.fileURL()).allBlocks();
+        ASSERT_EQ(heightsIn(recorded), std::vector<std::int64_t>{height});
+        if (c.keepsItsDate) {
+            EXPECT_EQ(recorded[0].foundAt, block.foundAt);
+        } else {
+            EXPECT_GE(recorded[0].foundAt, before);
+            EXPECT_LE(recorded[0].foundAt, after);
+        }
+    }
+}
+
 // The test jobs' headers are dated 1,700,000,100: this installation's marks began one second
 // later, so its unmarked blocks are of the version before the mark.
 const InstallationKey kKey{"2f1e", 1000, "/home/a/.local/share/Corvanta",

@@ -303,7 +303,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
             historyStore_->recordSubmission(
                 job->height, blockHash,
                 std::vector<std::uint8_t>(outcome.coinbaseTxid.begin(), outcome.coinbaseTxid.end()),
-                outcome.rewardSats, result, WallClock::now());
+                outcome.rewardSats, result, pendingBlock.foundAt);
             pending_->remove(pendingBlock);
             loop::removeRecordedPendingBlocks(*pending_, *historyStore_);
         } catch (const FileWriteError& error) {
