@@ -186,8 +186,10 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
 
     EXPECT_EQ(node.submissionCount(), 2u);  // the recorded block is not asked about
     EXPECT_EQ(heightsOf<BlockFound>(log), std::vector<std::int64_t>{5});
+    const SubmissionResult accepted{SubmissionResult::Accepted{}};
     EXPECT_EQ(log.all<SubmissionResultEvent>(),
-              std::vector<SubmissionResultEvent>(2, {{SubmissionResult::Accepted{}}}));
+              (std::vector<SubmissionResultEvent>{{5, hashOf(pendingBlock(5, now - 1s)), accepted},
+                                                  {6, hashOf(pendingBlock(6, now)), accepted}}));
     EXPECT_TRUE(heightsIn(pendingDirectory).empty());
     const auto blocks = MiningHistoryStore(history.fileURL()).allBlocks();
     EXPECT_EQ(heightsIn(blocks), (std::vector<std::int64_t>{4, 5, 6}));

@@ -369,7 +369,7 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
         } catch (const std::exception&) {
             recorded = false;
         }
-        onEvent(SubmissionResultEvent{result});
+        onEvent(SubmissionResultEvent{*height, hash, result});
         if (recorded) pending.remove(entry);
     }
 }

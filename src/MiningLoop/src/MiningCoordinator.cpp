@@ -311,7 +311,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
                 loop::writeProblem(historyStore_->fileURL().parent_path(), error, "found blocks"));
         } catch (const std::exception&) {
         }
-        onEvent(SubmissionResultEvent{result});
+        onEvent(SubmissionResultEvent{job->height, blockHash, result});
 
         std::uint64_t nextExtranonce = 0;
         if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
