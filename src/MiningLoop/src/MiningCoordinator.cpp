@@ -304,7 +304,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
             historyStore_->recordSubmission(
                 job->height, blockHash,
                 std::vector<std::uint8_t>(outcome.coinbaseTxid.begin(), outcome.coinbaseTxid.end()),
-                outcome.rewardSats, result, WallClock::now());
+                outcome.rewardSats, result, pendingBlock.foundAt);
             pending_->remove(pendingBlock);
             loop::removeRecordedPendingBlocks(*pending_, *historyStore_);
         } catch (const FileWriteError& error) {
@@ -312,7 +312,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
                 loop::writeProblem(historyStore_->fileURL().parent_path(), error, "found blocks"));
         } catch (const std::exception&) {
         }
-        onEvent(SubmissionResultEvent{result});
+        onEvent(SubmissionResultEvent{job->height, blockHash, result});
 
         std::uint64_t nextExtranonce = 0;
         if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {
