@@ -32,11 +32,20 @@ OnboardingLayout {
             TextEdit {
                 objectName: "supportDirectory"
                 Layout.fillWidth: true
-                text: OnboardingRules.supportDirectory()
+                // Lines end after a "/": a break is offered after each one (a zero-width space,
+                // for "/.local" offers none), and a folder's name is cut only when it alone is
+                // wider than the card. What is copied is the path itself.
+                text: OnboardingRules.supportDirectory().replace(/\//g, "/\u200b")
                 textFormat: TextEdit.PlainText
-                wrapMode: TextEdit.WrapAnywhere
+                wrapMode: TextEdit.Wrap
                 readOnly: true
                 selectByMouse: true
+                Keys.onPressed: event => {
+                    if (event.matches(StandardKey.Copy)) {
+                        Platform.copyText(selectedText.replace(/\u200b/g, ""))
+                        event.accepted = true
+                    }
+                }
                 font.family: "DejaVu Sans Mono"
                 font.pixelSize: 10
                 color: Theme.textSecondary

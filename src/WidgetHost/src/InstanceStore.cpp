@@ -5,6 +5,7 @@
 #include "corvanta/host/PluginFolder.h"
 #include "corvanta/shared/RegularFile.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/SetAside.h"
 #include "corvanta/support/StrictJson.h"
 #include "corvanta/widgetkit/ConfigFolder.h"
 
@@ -45,47 +46,51 @@ fs::path InstanceStore::defaultFile() {
     return widgetkit::corvantaConfigFolder() / "widget-host.json";
 }
 
-std::optional<std::vector<WidgetInstance>> InstanceStore::load() {
+InstanceStore::Reading InstanceStore::read() const {
     // A list of 64 widgets is a few kilobytes; a file far larger is not one.
     constexpr std::size_t largestList = 1024 * 1024;
     const auto read = readRegularFile(file_, largestList);
     using Outcome = RegularFileText::Outcome;
-    if (read.outcome == Outcome::absent) return std::nullopt;
+    if (read.outcome == Outcome::absent) return {};
     if (read.outcome == Outcome::notRegular) {
-        qCWarning(hostLog).noquote()
-            << "the instance file" << file_.c_str() << "is not a regular file; set aside, not read";
-        setAside();
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("the instance file %1 is not a regular file; set "
+                                             "aside, not read")
+                                  .arg(QString::fromStdString(file_.string()))};
     }
     try {
         if (read.outcome == Outcome::failed)
             throw std::system_error(read.error, std::generic_category());
-        return decodeInstances(read.text);
+        return {decodeInstances(read.text), {}};
     } catch (const std::exception& problem) {
-        qCWarning(hostLog).noquote()
-            << "unreadable instance file" << file_.c_str() << "-" << problem.what();
-        setAside();
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("unreadable instance file %1 - %2")
+                                  .arg(QString::fromStdString(file_.string()),
+                                       QString::fromLocal8Bit(problem.what()))};
     }
 }
 
-void InstanceStore::setAside() {
-    std::error_code error;
-    fs::path aside = file_;
-    aside += ".unreadable";
-    for (int n = 2; fs::exists(aside, error); ++n) {
-        aside = file_;
-        aside += ".unreadable-" + std::to_string(n);
+std::optional<std::vector<WidgetInstance>> InstanceStore::load() {
+    auto reading = read();
+    if (!reading.problem.isEmpty()) {
+        qCWarning(hostLog).noquote() << reading.problem;
+        setAside();
     }
-    fs::rename(file_, aside, error);
-    if (error) fs::copy_file(file_, aside, error);
-    if (error) {
+    return std::move(reading.instances);
+}
+
+std::optional<std::vector<WidgetInstance>> InstanceStore::peek() const {
+    return read().instances;
+}
+
+void InstanceStore::setAside() {
+    // Renamed, never copied: a FIFO or a huge file in the list's place is not read to be kept.
+    const auto aside = renameAside(file_);
+    if (!aside) {
         writable_ = false;
         qCWarning(hostLog).noquote()
             << "could not set" << file_.c_str() << "aside; the widgets will not be stored";
         return;
     }
-    qCWarning(hostLog).noquote() << "set the unreadable instance file aside as" << aside.c_str();
+    qCWarning(hostLog).noquote() << "set the unreadable instance file aside as" << aside->c_str();
 }
 
 bool InstanceStore::save(const std::vector<WidgetInstance>& instances) const {
