@@ -32,17 +32,15 @@ OnboardingLayout {
             TextEdit {
                 objectName: "supportDirectory"
                 Layout.fillWidth: true
-                // Lines end after a "/": a break is offered after each one (a zero-width space,
-                // for "/.local" offers none), and a folder's name is cut only when it alone is
-                // wider than the card. What is copied is the path itself.
-                text: OnboardingRules.supportDirectory().replace(/\//g, "/\u200b")
+                // Lines end after a "/" (OnboardingRules.h); what is copied is the path itself.
+                text: OnboardingRules.supportDirectory()
                 textFormat: TextEdit.PlainText
                 wrapMode: TextEdit.Wrap
                 readOnly: true
                 selectByMouse: true
                 Keys.onPressed: event => {
                     if (event.matches(StandardKey.Copy)) {
-                        Platform.copyText(selectedText.replace(/\u200b/g, ""))
+                        Platform.copyText(OnboardingRules.pathText(selectedText))
                         event.accepted = true
                     }
                 }

@@ -266,6 +266,7 @@ TestCase {
         return [
             { tag: "a long home", path: "/home/marguerite_delacroix_de_la_fontaine/.local/share/Corvanta" },
             { tag: "a deep support folder", path: "/srv/corvanta/installations/workstation_seventeen/support/Corvanta" },
+            { tag: "names with breaks of their own", path: "/home/marguerite.delacroix-fontaine/workstation.seventeen/sandbox/.local/share/Corvanta" },
             { tag: "a name wider than the card", path: "/home/" + "x".repeat(120) + "/.local/share/Corvanta" }
         ]
     }
@@ -276,7 +277,7 @@ TestCase {
         const path = findChild(made.flow, "supportDirectory")
         verify(path)
         // What is drawn, without the breaks offered in it.
-        const lines = laidOutLines(path).map(line => line.replace(/\u200b/g, ""))
+        const lines = laidOutLines(path).map(line => line.replace(/[\u200b\u2060]/g, ""))
         verify(lines.length > 1, "the path takes more than one line: " + JSON.stringify(lines))
         compare(lines.join(""), data.path)
         nameWidth.font = path.font
