@@ -5,7 +5,6 @@
 #include "corvanta/host/PluginFolder.h"
 #include "corvanta/shared/RegularFile.h"
 #include "corvanta/support/AtomicFile.h"
-#include "corvanta/support/SetAside.h"
 #include "corvanta/support/StrictJson.h"
 #include "corvanta/widgetkit/ConfigFolder.h"
 
@@ -82,15 +81,22 @@ std::optional<std::vector<WidgetInstance>> InstanceStore::peek() const {
 }
 
 void InstanceStore::setAside() {
-    // Renamed, never copied: a FIFO or a huge file in the list's place is not read to be kept.
-    const auto aside = renameAside(file_);
-    if (!aside) {
+    std::error_code error;
+    fs::path aside = file_;
+    aside += ".unreadable";
+    for (int n = 2; fs::exists(aside, error); ++n) {
+        aside = file_;
+        aside += ".unreadable-" + std::to_string(n);
+    }
+    fs::rename(file_, aside, error);
+    if (error) fs::copy_file(file_, aside, error);
+    if (error) {
         writable_ = false;
         qCWarning(hostLog).noquote()
             << "could not set" << file_.c_str() << "aside; the widgets will not be stored";
         return;
     }
-    qCWarning(hostLog).noquote() << "set the unreadable instance file aside as" << aside->c_str();
+    qCWarning(hostLog).noquote() << "set the unreadable instance file aside as" << aside.c_str();
 }
 
 bool InstanceStore::save(const std::vector<WidgetInstance>& instances) const {

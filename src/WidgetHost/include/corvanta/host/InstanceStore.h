@@ -36,9 +36,9 @@ class InstanceStore {
     static std::filesystem::path defaultFile();
 
     // The stored instances; none when there is no file. A file that cannot be read as such a
-    // list is set aside (renamed beside it, "widget-host.unreadable-<seconds since 1970>.json")
-    // and reads as none; when it cannot be set aside, later saves are refused so that it is never
-    // overwritten.
+    // list is set aside (renamed, else copied, beside it as "widget-host.json.unreadable", then
+    // "….unreadable-2" and on) and reads as none; when it cannot be set aside, later saves are
+    // refused so that it is never overwritten.
     std::optional<std::vector<WidgetInstance>> load();
     // The same reading with nothing set aside and nothing said: for deciding whether the host
     // has anything to show before it knows it can show it.
