@@ -34,13 +34,15 @@ function(corvanta_gzip source output)
                      VERBATIM)
 endfunction()
 # The newest entry is the release being built: its version is the project's and its date the
-# release date the AppStream metadata gives, in the changelog's own form.
+# release date the AppStream metadata gives, at the release's time, in the changelog's own form.
+# Fixed in the source, never the build's clock, so that one commit always gives the same changelog.
 execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C TZ=UTC0
-                        date -u -R -d "${CORVANTA_RELEASE_DATE} 12:00:00 UTC"
+                        date -u -R -d "${CORVANTA_RELEASE_DATE} ${CORVANTA_RELEASE_TIME} UTC"
                 OUTPUT_VARIABLE CORVANTA_CHANGELOG_DATE OUTPUT_STRIP_TRAILING_WHITESPACE
                 RESULT_VARIABLE date_result)
 if(NOT date_result EQUAL 0 OR CORVANTA_CHANGELOG_DATE STREQUAL "")
-  message(FATAL_ERROR "CORVANTA_RELEASE_DATE '${CORVANTA_RELEASE_DATE}' is not a date (YYYY-MM-DD)")
+  message(FATAL_ERROR "CORVANTA_RELEASE_DATE '${CORVANTA_RELEASE_DATE}' and CORVANTA_RELEASE_TIME "
+                      "'${CORVANTA_RELEASE_TIME}' are not a date (YYYY-MM-DD) and a time (HH:MM:SS)")
 endif()
 configure_file(${packaging_source}/changelog.in ${packaging_binary}/changelog @ONLY)
 corvanta_gzip(${packaging_binary}/changelog ${packaging_binary}/changelog.gz)

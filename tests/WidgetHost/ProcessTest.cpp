@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 
 #include "HostFixture.h"
@@ -196,6 +197,29 @@ TEST_F(Program, AnswersHelpAndVersionWithoutADisplayAndRefusesAnUnknownOptionWit
         EXPECT_TRUE(answer.out.empty());
     }
     EXPECT_FALSE(fs::exists(config_)) << "nothing is written for a command line it answers";
+}
+
+TEST_F(Program, TheGalleryAskedForByAUserWhoNeverRanTheApplicationIsRefusedInWords) {
+    // Nothing of the application's and no list: the gallery would have nothing to offer.
+    for (const bool display : {true, false}) {
+        SCOPED_TRACE(display ? "display" : "no display");
+        Answer answer;
+        if (display) {
+            HostProgram host(dir_.path(), {"--gallery"});
+            ASSERT_TRUE(host.ended());
+            ASSERT_EQ(host.process().exitStatus(), QProcess::NormalExit);
+            answer = {host.process().exitCode(), {}, host.errors().toStdString()};
+        } else {
+            answer = runWithoutDisplay(dir_.path(), {"--gallery"});
+        }
+        EXPECT_EQ(answer.status, 1) << answer.err;
+        EXPECT_NE(answer.err.find("corvanta-widget-host: no widget gallery to open: Corvanta has "
+                                  "not run for this user yet"),
+                  std::string::npos)
+            << answer.err;
+        EXPECT_FALSE(fs::exists(config_)) << "nothing is written for it";
+        EXPECT_FALSE(fs::exists(container_));
+    }
 }
 
 TEST_F(Program, AUserWhoRemovedEveryWidgetGetsNoWindowUnlessTheGalleryIsAskedFor) {
@@ -386,6 +410,18 @@ TEST_F(Program, WithNothingToShowItEndsQuietlyWhetherOrNotThereIsADisplay) {
     }
 }
 
+// Every file below `folder`, by name, sorted; none when it is not there.
+std::vector<std::string> filesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        if (!it->is_directory()) names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST_F(Program, WithSomethingToShowAndNoDisplayItSaysSoAndEndsWithoutAnAbort) {
     const char* widgetList =
         "{\"instances\": [{\"kind\": \"corvanta.widget.mining\", \"family\": \"small\", "
@@ -404,7 +440,12 @@ TEST_F(Program, WithSomethingToShowAndNoDisplayItSaysSoAndEndsWithoutAnAbort) {
          nullptr,
          false,
          false},
-        {"an unreadable list set aside", {"--started-by-app"}, "{\"instances\": [", false, false},
+        // Set aside only by a host that can show what it puts in its place.
+        {"an unreadable list left as it is",
+         {"--started-by-app"},
+         "{\"instances\": [",
+         false,
+         true},
         {"a list of widgets", {}, widgetList, false, true},
         {"the gallery asked for", {"--gallery"}, nullptr, true, false},
     };
@@ -426,12 +467,15 @@ TEST_F(Program, WithSomethingToShowAndNoDisplayItSaysSoAndEndsWithoutAnAbort) {
             EXPECT_NE(answer.err.find("corvanta-widget-host: "), std::string::npos) << answer.err;
             EXPECT_NE(answer.err.find("display"), std::string::npos) << answer.err;
             EXPECT_EQ(answer.err.find("Reinstalling"), std::string::npos) << answer.err;
-            // Nothing placed for a start that showed nothing.
+            // Nothing placed, moved or written for a start that showed nothing.
             EXPECT_FALSE(fs::exists(loginEntry_));
             EXPECT_EQ(fs::exists(instances_), situation.listKept);
             if (situation.listKept) {
                 EXPECT_EQ(testing::readText(instances_), situation.list);
             }
+            EXPECT_EQ(filesIn(config_),
+                      (situation.list ? std::vector<std::string>{"widget-host.json"}
+                                      : std::vector<std::string>{}));
         }
     }
 }

@@ -32,11 +32,18 @@ OnboardingLayout {
             TextEdit {
                 objectName: "supportDirectory"
                 Layout.fillWidth: true
+                // Lines end after a "/" (OnboardingRules.h); what is copied is the path itself.
                 text: OnboardingRules.supportDirectory()
                 textFormat: TextEdit.PlainText
-                wrapMode: TextEdit.WrapAnywhere
+                wrapMode: TextEdit.Wrap
                 readOnly: true
                 selectByMouse: true
+                Keys.onPressed: event => {
+                    if (event.matches(StandardKey.Copy)) {
+                        Platform.copyText(OnboardingRules.pathText(selectedText))
+                        event.accepted = true
+                    }
+                }
                 font.family: "DejaVu Sans Mono"
                 font.pixelSize: 10
                 color: Theme.textSecondary

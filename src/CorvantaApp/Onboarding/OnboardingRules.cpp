@@ -1,5 +1,7 @@
 #include "Onboarding/OnboardingRules.h"
 
+#include <QTextBoundaryFinder>
+
 #include <variant>
 
 #include "Localization/Localization.h"
@@ -13,6 +15,8 @@ namespace corvanta {
 namespace {
 
 const QString marker = QStringLiteral("**");
+constexpr QChar zeroWidthSpace(0x200B);
+constexpr QChar wordJoiner(0x2060);
 
 BitcoinNetwork networkNamed(const QString& name) {
     // The session only ever holds one of the four names; mainnet is its own default.
@@ -20,6 +24,28 @@ BitcoinNetwork networkNamed(const QString& name) {
 }
 
 }  // namespace
+
+QString wrappablePath(const QString& path) {
+    QString shown;
+    shown.reserve(path.size() * 2);
+    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, path);
+    qsizetype from = 0;
+    while (breaks.toNextBoundary() != -1 && breaks.position() < path.size()) {
+        const qsizetype at = breaks.position();
+        shown += QStringView(path).mid(from, at - from);
+        if (path.at(at - 1) != u'/') shown += wordJoiner;
+        from = at;
+    }
+    shown += QStringView(path).mid(from);
+    shown.replace(u'/', QStringLiteral("/\u200B"));
+    return shown;
+}
+
+QString wrappedPathText(QString shown) {
+    shown.remove(zeroWidthSpace);
+    shown.remove(wordJoiner);
+    return shown;
+}
 
 std::vector<TextSegment> accentSegments(const QString& text) {
     std::vector<TextSegment> segments;
@@ -93,7 +119,8 @@ bool OnboardingRules::canAdvance(int step, const QString& network, const QString
 }
 
 QString OnboardingRules::supportDirectory() const {
-    return QString::fromStdString(BinaryLocator::applicationSupportDirectory().string());
+    return wrappablePath(
+        QString::fromStdString(BinaryLocator::applicationSupportDirectory().string()));
 }
 
 bool OnboardingRules::setLaunchAtLogin(bool enabled) const {

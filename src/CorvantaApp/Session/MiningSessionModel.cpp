@@ -67,8 +67,10 @@ MiningSessionModel::MiningSessionModel(Preferences preferences, QDBusConnection 
     // A member, not a child: the views must never take it over.
     QQmlEngine::setObjectOwnership(&eventLog_, QQmlEngine::CppOwnership);
 
-    // 1. The settings, then what the model builds for itself.
+    // 1. The settings, then what the model builds for itself. A file that will take no change
+    // is said before the user makes one.
     loadSettings();
+    noteSettingsSaved(!preferences_.saveProblem());
     usagePulse_ = std::make_unique<UsagePulseReporter>(preferences_);
     auto readers = environment_.cpuReaders();
     readers.now = environment_.clock.monotonicNow;

@@ -199,6 +199,10 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // "nominal", "fair", "serious" or "critical".
     Q_PROPERTY(QString thermalState READ thermalStateName NOTIFY thermalStateChanged)
 
+    // The settings file when the changes made cannot be saved to it (they hold until the
+    // application quits); empty when they can. Said once in the event log as well.
+    Q_PROPERTY(
+        QString settingsUnsavedFile READ settingsUnsavedFile NOTIFY settingsUnsavedFileChanged)
     Q_PROPERTY(corvanta::EventLogModel* eventLog READ eventLog CONSTANT)
     // A stop or a quit is still ending a node: the process must not exit yet.
     Q_PROPERTY(bool shutdownInProgress READ shutdownInProgress NOTIFY shutdownInProgressChanged)
@@ -463,6 +467,7 @@ class MiningSessionModel : public QObject, public SessionModelState {
     void recentProofEntriesChanged();
     void proofLogUnreadableChanged();
     void proofLogSetAsideChanged();
+    void settingsUnsavedFileChanged();
     void proofJournalRefusedLineChanged();
     void proofSetAsideKindChanged();
     void proofLogFileChanged();
@@ -506,6 +511,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
 
     // Settings.
     void loadSettings();
+    // Says once, in the event log and through settingsUnsavedFile, that the settings file takes no
+    // changes: when `saved` is false, or a save is foreseen to fail.
+    void noteSettingsSaved(bool saved);
     void handOff(std::function<void(SystemGovernor&)> calls);
     void persistSchedule();
     void persistScheduleEnabled();

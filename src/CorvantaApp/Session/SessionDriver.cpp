@@ -117,8 +117,8 @@ void SessionDriver::critical(const QString& body) {
 
 void SessionDriver::persistLifetimeHashes() {
     model_.lastLifetimePersist_ = model_.now();
-    model_.preferences_.setUnsignedInteger(QStringLiteral("rigwell.lifetimeHashes"),
-                                           model_.lifetimeHashes_);
+    model_.noteSettingsSaved(model_.preferences_.setUnsignedInteger(
+        QStringLiteral("rigwell.lifetimeHashes"), model_.lifetimeHashes_));
 }
 
 // start(), stop() and quitting.

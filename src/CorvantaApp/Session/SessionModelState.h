@@ -38,6 +38,8 @@ class SessionModelState {
     bool usageStatisticsEnabled() const { return usageStatisticsEnabled_; }
     StorageTarget storageTarget() const { return storageTarget_; }
     int storageTargetGiB() const { return rawValue(storageTarget_); }
+    // The settings file, when changes cannot be saved to it; empty when they can.
+    QString settingsUnsavedFile() const { return settingsUnsavedFile_; }
 
     // Schedule and pause.
     bool manuallyPaused() const { return manuallyPaused_; }
@@ -138,6 +140,7 @@ class SessionModelState {
     bool preventIdleSleepEnabled_ = false;
     bool usageStatisticsEnabled_ = true;
     StorageTarget storageTarget_ = StorageTarget::gib15;
+    QString settingsUnsavedFile_;
 
     bool manuallyPaused_ = false;
     bool governorPaused_ = false;

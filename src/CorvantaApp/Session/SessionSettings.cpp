@@ -1,7 +1,9 @@
 // The persisted settings: loaded once, stored at each change, forwarded to a running session.
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 #include "Session/SessionModelInternals.h"
+#include "SystemServices/SettingsSaving.h"
 #include "SystemServices/SleepPreventionAssertion.h"
 #include "Usage/UsagePulse.h"
 #include "corvanta/mining/SystemGovernor.h"
@@ -88,7 +90,7 @@ void MiningSessionModel::setSelectedNetworkName(const QString& text) {
 
 void MiningSessionModel::setSelectedNetwork(BitcoinNetwork network) {
     if (!assign(selectedNetwork_, network, &MiningSessionModel::selectedNetworkChanged)) return;
-    preferences_.setString(Key::selectedNetwork, name(rawValue(network)));
+    noteSettingsSaved(preferences_.setString(Key::selectedNetwork, name(rawValue(network))));
     // The text typed for that network comes back (and is stored, empty when there was none).
     setPayoutAddressInput(preferences_.string(addressDefaultsKey(network)).value_or(QString()));
 }
@@ -96,7 +98,7 @@ void MiningSessionModel::setSelectedNetwork(BitcoinNetwork network) {
 void MiningSessionModel::setPayoutAddressInput(const QString& text) {
     assign(payoutAddressInput_, text, &MiningSessionModel::payoutAddressInputChanged);
     // Every assignment, changed or not: the key of a network is written as soon as it is shown.
-    preferences_.setString(addressDefaultsKey(selectedNetwork_), text);
+    noteSettingsSaved(preferences_.setString(addressDefaultsKey(selectedNetwork_), text));
 }
 
 QString MiningSessionModel::powerModeName() const {
@@ -113,7 +115,7 @@ void MiningSessionModel::setPowerModeName(const QString& text) {
 
 void MiningSessionModel::setPowerMode(PowerMode mode) {
     if (!assign(powerMode_, mode, &MiningSessionModel::powerModeChanged)) return;
-    preferences_.setString(Key::powerMode, name(rawValue(mode)));
+    noteSettingsSaved(preferences_.setString(Key::powerMode, name(rawValue(mode))));
     handOff([mode](SystemGovernor& governor) { governor.setPowerMode(mode); });
 }
 
@@ -133,7 +135,7 @@ void MiningSessionModel::setAdvancedWorkerCount(std::optional<int> count) {
     if (!assign(advancedWorkerCount_, count, &MiningSessionModel::advancedWorkerCountChanged)) {
         return;
     }
-    preferences_.setInteger(Key::advancedWorkerCount, count.value_or(0));
+    noteSettingsSaved(preferences_.setInteger(Key::advancedWorkerCount, count.value_or(0)));
     handOff([count](SystemGovernor& governor) { governor.setAdvancedWorkerCount(count); });
 }
 
@@ -141,7 +143,7 @@ void MiningSessionModel::setAllowMiningOnBattery(bool allowed) {
     if (!assign(allowMiningOnBattery_, allowed, &MiningSessionModel::allowMiningOnBatteryChanged)) {
         return;
     }
-    preferences_.setBoolean(Key::allowMiningOnBattery, allowed);
+    noteSettingsSaved(preferences_.setBoolean(Key::allowMiningOnBattery, allowed));
     handOff([allowed](SystemGovernor& governor) { governor.setAllowMiningOnBattery(allowed); });
 }
 
@@ -150,7 +152,7 @@ void MiningSessionModel::setPreventIdleSleepEnabled(bool enabled) {
                 &MiningSessionModel::preventIdleSleepEnabledChanged)) {
         return;
     }
-    preferences_.setBoolean(Key::preventIdleSleepEnabled, enabled);
+    noteSettingsSaved(preferences_.setBoolean(Key::preventIdleSleepEnabled, enabled));
     applySleepPreventionSetting();
 }
 
@@ -169,7 +171,7 @@ void MiningSessionModel::setUsageStatisticsEnabled(bool enabled) {
                 &MiningSessionModel::usageStatisticsEnabledChanged)) {
         return;
     }
-    preferences_.setBoolean(Key::usageStatisticsEnabled, enabled);
+    noteSettingsSaved(preferences_.setBoolean(Key::usageStatisticsEnabled, enabled));
     // A later opt-in starts with a new identity and no day counted as sent.
     if (!enabled) UsagePulseIdentity::forget(preferences_);
 }
@@ -184,7 +186,18 @@ void MiningSessionModel::setStorageTargetGiB(int gib) {
 
 void MiningSessionModel::setStorageTarget(StorageTarget target) {
     if (!assign(storageTarget_, target, &MiningSessionModel::storageTargetChanged)) return;
-    preferences_.setInteger(Key::storageTargetGiB, rawValue(target));
+    noteSettingsSaved(preferences_.setInteger(Key::storageTargetGiB, rawValue(target)));
+}
+
+void MiningSessionModel::noteSettingsSaved(bool saved) {
+    // Said once: every later change fails the same way, and the notice stays up meanwhile. A
+    // file never opened (unreadable, or unusable and left in place) was named by its check.
+    if (saved || !settingsUnsavedFile_.isEmpty() || preferences_.fileName().isEmpty()) return;
+    const QString problem =
+        preferences_.saveProblem().value_or(QStringLiteral("the file system refused the write"));
+    assign(settingsUnsavedFile_, preferences_.fileName(),
+           &MiningSessionModel::settingsUnsavedFileChanged);
+    appendLog(settingsUnsavedLogLine(QFileInfo(preferences_.fileName()).fileName(), problem));
 }
 
 // Hashing counters that outlive the session.
@@ -198,24 +211,26 @@ void MiningSessionModel::accumulateLifetimeHashes(std::uint64_t hashes) {
         return;
     }
     lastLifetimePersist_ = at;
-    preferences_.setUnsignedInteger(Key::lifetimeHashes, lifetimeHashes_);
+    noteSettingsSaved(preferences_.setUnsignedInteger(Key::lifetimeHashes, lifetimeHashes_));
 }
 
 // The schedule's stored forms.
 
 void MiningSessionModel::persistSchedule() {
-    preferences_.setJson(Key::scheduleSlots, QString::fromStdString(schedule_.encodeJSON()));
+    noteSettingsSaved(
+        preferences_.setJson(Key::scheduleSlots, QString::fromStdString(schedule_.encodeJSON())));
 }
 
 void MiningSessionModel::persistScheduleEnabled() {
-    preferences_.setBoolean(Key::scheduleEnabled, scheduleEnabled_);
+    noteSettingsSaved(preferences_.setBoolean(Key::scheduleEnabled, scheduleEnabled_));
 }
 
 void MiningSessionModel::persistScheduleOverride() {
     if (scheduleOverrideUntil_) {
-        preferences_.setDate(Key::scheduleOverrideUntil, toDateTime(*scheduleOverrideUntil_));
+        noteSettingsSaved(
+            preferences_.setDate(Key::scheduleOverrideUntil, toDateTime(*scheduleOverrideUntil_)));
     } else {
-        preferences_.remove(Key::scheduleOverrideUntil);
+        noteSettingsSaved(preferences_.remove(Key::scheduleOverrideUntil));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "SystemServices/SettingsFile.h"
+#include "SystemServices/SettingsSaving.h"
 #include "corvanta/support/IsoDate.h"
 
 namespace corvanta {
@@ -57,6 +58,16 @@ Preferences::~Preferences() = default;
 
 QString Preferences::fileName() const {
     return settings_->fileName();
+}
+
+std::optional<QString> Preferences::saveProblem() const {
+    if (settings_->fileName().isEmpty()) return std::nullopt;
+    if (auto problem = settingsSaveProblem(settings_->fileName())) return problem;
+    // What the file system did not foretell (a full disk, a folder made read-only since).
+    if (settings_->status() == QSettings::AccessError) {
+        return QStringLiteral("the last change could not be written");
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> Preferences::string(const QString& key) const {

@@ -27,6 +27,10 @@ class Preferences {
     // $XDG_CONFIG_HOME/Corvanta/Corvanta.conf. Opening it first checks it (SettingsFile.h).
     static QString defaultPath();
     QString fileName() const;
+    // Why changes cannot be saved to the file (SettingsSaving.h): they hold only in memory. None
+    // when they can, and none for a file that was not opened at all (unreadable, or unusable and
+    // left in place), which its check has already named.
+    std::optional<QString> saveProblem() const;
 
     std::optional<QString> string(const QString& key) const;
     std::optional<bool> boolean(const QString& key) const;

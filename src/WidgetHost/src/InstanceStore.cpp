@@ -45,28 +45,39 @@ fs::path InstanceStore::defaultFile() {
     return widgetkit::corvantaConfigFolder() / "widget-host.json";
 }
 
-std::optional<std::vector<WidgetInstance>> InstanceStore::load() {
+InstanceStore::Reading InstanceStore::read() const {
     // A list of 64 widgets is a few kilobytes; a file far larger is not one.
     constexpr std::size_t largestList = 1024 * 1024;
     const auto read = readRegularFile(file_, largestList);
     using Outcome = RegularFileText::Outcome;
-    if (read.outcome == Outcome::absent) return std::nullopt;
+    if (read.outcome == Outcome::absent) return {};
     if (read.outcome == Outcome::notRegular) {
-        qCWarning(hostLog).noquote()
-            << "the instance file" << file_.c_str() << "is not a regular file; set aside, not read";
-        setAside();
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("the instance file %1 is not a regular file; set "
+                                             "aside, not read")
+                                  .arg(QString::fromStdString(file_.string()))};
     }
     try {
         if (read.outcome == Outcome::failed)
             throw std::system_error(read.error, std::generic_category());
-        return decodeInstances(read.text);
+        return {decodeInstances(read.text), {}};
     } catch (const std::exception& problem) {
-        qCWarning(hostLog).noquote()
-            << "unreadable instance file" << file_.c_str() << "-" << problem.what();
-        setAside();
-        return std::nullopt;
+        return {std::nullopt, QStringLiteral("unreadable instance file %1 - %2")
+                                  .arg(QString::fromStdString(file_.string()),
+                                       QString::fromLocal8Bit(problem.what()))};
     }
+}
+
+std::optional<std::vector<WidgetInstance>> InstanceStore::load() {
+    auto reading = read();
+    if (!reading.problem.isEmpty()) {
+        qCWarning(hostLog).noquote() << reading.problem;
+        setAside();
+    }
+    return std::move(reading.instances);
+}
+
+std::optional<std::vector<WidgetInstance>> InstanceStore::peek() const {
+    return read().instances;
 }
 
 void InstanceStore::setAside() {

@@ -188,7 +188,6 @@ int main(int argc, char** argv) {
     const bool placesDefaults = arguments.startedByApp || appHasRun();
     const auto instanceFile = host::InstanceStore::defaultFile();
     host::InstanceStore store(instanceFile);
-    std::optional<std::vector<host::WidgetInstance>> stored;
     if (!render) {
         std::error_code noFile;
         if (!placesDefaults && !arguments.gallery &&
@@ -196,17 +195,25 @@ int main(int argc, char** argv) {
             // A user who has never used the application: nothing is loaded, shown or written.
             return 0;
         }
-        stored = store.load();
-        if (!host::startShowsAnything(stored, placesDefaults, arguments.gallery)) {
+        // Only looked at: what cannot be read is set aside once the host knows it can show
+        // something, never by a host that ends here.
+        const auto found = store.peek();
+        if (arguments.gallery && !placesDefaults && !found) {
+            // The gallery offers the widgets of the application's snapshot; with neither the
+            // application's files nor a list of widgets there is nothing to offer yet.
+            std::fprintf(stderr,
+                         "corvanta-widget-host: no widget gallery to open: Corvanta has not run "
+                         "for this user yet; start it once and its widgets can be placed\n");
+            return host::nothingToShowStatus;
+        }
+        if (!host::startShowsAnything(found, placesDefaults, arguments.gallery)) {
             // The user removed every widget: nothing starts at login either.
-            if (stored)
+            if (found)
                 host::LoginEntry(host::LoginEntry::defaultFile(), programFile()).follow(false);
             return 0;
         }
-    }
-    // Only now, with something to show or draw: without a display it could not be made at all,
-    // and the host says so instead of aborting.
-    if (!render) {
+        // Only now, with something to show: without a display it could not be made at all, and
+        // the host says so instead of aborting, having touched no file.
         if (const auto missing = host::missingDisplay()) {
             std::fprintf(stderr, "corvanta-widget-host: %s\n", qPrintable(*missing));
             return host::noDisplayStatus;
@@ -216,6 +223,9 @@ int main(int argc, char** argv) {
     // Widgets for the context menus: a Qt Quick window cannot draw a menu outside itself.
     QApplication app(argc, argv);
     displayFailureExit.reset();
+    // With a display: the list is read again, and what cannot be read is set aside now.
+    std::optional<std::vector<host::WidgetInstance>> stored;
+    if (!render) stored = store.load();
     QGuiApplication::setApplicationName(QStringLiteral("corvanta-widget-host"));
     const auto widgets = host::loadWidgets(host::pluginFolder(), clock);
 

@@ -211,5 +211,47 @@ TEST(SessionSettings, IdleSleepPreventionTakesTheLockOnlyWhileASessionRuns) {
     EXPECT_TRUE(waitUntil([&] { return logind.released() == 1; }));
 }
 
+// A settings file that takes no change (here one whose folder is a file, which no user can write
+// into) is said once, in the log and to the views, however many settings change after; each
+// change still holds for this run.
+TEST(SessionSettings, ASettingsFileThatTakesNoChangeIsSaidOnceInTheLogAndToTheViews) {
+    const auto unsavedLines = [](MiningSessionModel& model) {
+        return int(logMessages(model).filter("cannot be saved").size());
+    };
+    for (const bool writable : {true, false}) {
+        SCOPED_TRACE(writable ? "a writable file" : "a file that takes no change");
+        SessionHarness harness;
+        const auto file = harness.dir.path() / (writable ? "config" : "blocker") / "Corvanta.conf";
+        if (!writable) writeText(harness.dir.path() / "blocker", "a file, not a folder\n");
+        const QString path = QString::fromStdString(file.string());
+        MiningSessionModel model(Preferences(path), disconnectedBus(), disconnectedBus(),
+                                 harness.environment);
+        QSignalSpy told(&model, &MiningSessionModel::settingsUnsavedFileChanged);
+
+        // Before any change: the user learns it before making one.
+        EXPECT_EQ(model.settingsUnsavedFile(), writable ? QString() : path);
+        EXPECT_EQ(unsavedLines(model), writable ? 0 : 1);
+        if (!writable) {
+            const QString line = logMessages(model).filter("cannot be saved").constFirst();
+            EXPECT_TRUE(line.contains("Corvanta.conf cannot be saved (")) << line.toStdString();
+        }
+
+        model.setPowerMode(PowerMode::max);
+        EXPECT_EQ(model.powerMode(), PowerMode::max) << "the change holds for this run";
+        model.setStorageTarget(StorageTarget::gib30);
+        model.setScheduleEnabled(true);
+        model.accumulateLifetimeHashes(1'000);
+        EXPECT_EQ(model.storageTarget(), StorageTarget::gib30);
+        EXPECT_TRUE(model.scheduleEnabled());
+        EXPECT_EQ(unsavedLines(model), writable ? 0 : 1) << "said once";
+        EXPECT_EQ(told.count(), 0) << "said from the start, never again";
+        // The file itself (another store in this process would share the unsaved values).
+        EXPECT_EQ(std::filesystem::exists(file), writable);
+        if (writable) {
+            EXPECT_NE(readText(file).find("rigwell.storageTargetGiB=30"), std::string::npos);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace corvanta::testing

@@ -35,6 +35,14 @@ class ShellHarness : public QObject {
     // Ends the shells made so far and puts every GUI preference back to its default, and the
     // desktop's wish for less motion back to none.
     Q_INVOKABLE void resetPrefs();
+    // The support folder the views name (CORVANTA_SUPPORT_DIR); empty for the default again.
+    Q_INVOKABLE void setSupportDirectory(const QString& folder) {
+        if (folder.isEmpty()) {
+            qunsetenv("CORVANTA_SUPPORT_DIR");
+        } else {
+            qputenv("CORVANTA_SUPPORT_DIR", folder.toLocal8Bit());
+        }
+    }
     // The desktop asks for less motion, or no longer does.
     Q_INVOKABLE void setReduceMotion(bool reduce) {
         if (reduceMotion_) reduceMotion_(reduce);

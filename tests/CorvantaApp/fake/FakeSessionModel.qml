@@ -79,6 +79,7 @@ QtObject {
     property int proofJournalRefusedLine: 0
     property string proofSetAsideKind: ""
     property string proofLogFile: ""
+    property string settingsUnsavedFile: ""
     property var selfTestVerdict: undefined
     property var selfTestCheckedAt: undefined
     property var cpuUsage: undefined

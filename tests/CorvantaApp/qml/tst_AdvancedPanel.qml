@@ -378,4 +378,23 @@ TestCase {
         made.session.proofEntryCount = 4
         compare(detail("proofRow"), "4 entrées enregistrées sur disque.")
     }
+
+    function test_settingsThatCannotBeSavedAreSaidAboveTheCards() {
+        const fine = makePanel()
+        verify(!findChild(fine.panel, "settingsUnsavedNotice").visible)
+
+        const file = "/home/ana/.config/Corvanta/Corvanta.conf"
+        const made = makePanel({ settingsUnsavedFile: file }, { initialSection: "settings" })
+        const notice = findChild(made.panel, "settingsUnsavedNotice")
+        verify(notice.visible)
+        const text = findChild(notice, "settingsUnsavedText")
+        verify(text.text.indexOf(file) >= 0, text.text)
+        verify(text.text.indexOf("%@") < 0, text.text)
+        // Above the cards, whole, and in the panel's language.
+        const first = card(made.panel, "wallet")
+        verify(notice.mapToItem(made.panel, 0, 0).y + notice.height <= first.mapToItem(made.panel, 0, 0).y)
+        verify(text.lineCount >= 2 && text.height <= notice.height, "drawn whole")
+        language.set("en")
+        tryVerify(() => text.text.startsWith("Settings cannot be saved to " + file), 5000, text.text)
+    }
 }

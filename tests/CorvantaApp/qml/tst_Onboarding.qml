@@ -28,6 +28,10 @@ TestCase {
         }
     }
 
+    TextMetrics {
+        id: nameWidth
+    }
+
     // Sessions outlive the views made over them, as the application's does.
     property var sessions: []
 
@@ -43,6 +47,9 @@ TestCase {
     function init() {
         failOnWarning(/.?/)
         language.set("fr")
+    }
+    function cleanup() {
+        harness.setSupportDirectory("")
     }
 
     function makeFlow(properties) {
@@ -235,5 +242,59 @@ TestCase {
         compare(dot.opacity, 0.22)
         verify(Qt.colorEqual(made.flow.color, Theme.onboardingCream))
         harness.setReduceMotion(false)
+    }
+
+    // The lines of a text item as laid out: where each character lands.
+    function laidOutLines(item) {
+        const lines = []
+        let line = ""
+        let top = undefined
+        for (let i = 0; i < item.text.length; ++i) {
+            const y = item.positionToRectangle(i).y
+            if (top !== undefined && y !== top) {
+                lines.push(line)
+                line = ""
+            }
+            top = y
+            line += item.text[i]
+        }
+        lines.push(line)
+        return lines
+    }
+
+    function test_theDataFolderWrapsAtItsSeparators_data() {
+        return [
+            { tag: "a long home", path: "/home/marguerite_delacroix_de_la_fontaine/.local/share/Corvanta" },
+            { tag: "a deep support folder", path: "/srv/corvanta/installations/workstation_seventeen/support/Corvanta" },
+            { tag: "names with breaks of their own", path: "/home/marguerite.delacroix-fontaine/workstation.seventeen/sandbox/.local/share/Corvanta" },
+            { tag: "a name wider than the card", path: "/home/" + "x".repeat(120) + "/.local/share/Corvanta" }
+        ]
+    }
+    function test_theDataFolderWrapsAtItsSeparators(data) {
+        harness.setSupportDirectory(data.path)
+        const made = makeFlow()
+        harness.setSupportDirectory("")
+        const path = findChild(made.flow, "supportDirectory")
+        verify(path)
+        // What is drawn, without the breaks offered in it.
+        const lines = laidOutLines(path).map(line => line.replace(/[\u200b\u2060]/g, ""))
+        verify(lines.length > 1, "the path takes more than one line: " + JSON.stringify(lines))
+        compare(lines.join(""), data.path)
+        nameWidth.font = path.font
+        for (let i = 0; i + 1 < lines.length; ++i) {
+            if (lines[i].endsWith("/"))
+                continue
+            // Inside a name only when that name alone is wider than a line.
+            nameWidth.text = lines[i].split("/").pop() + lines[i + 1].split("/")[0]
+            verify(nameWidth.advanceWidth > path.width, "line " + i + " ends inside \""
+                   + nameWidth.text + "\": " + JSON.stringify(lines))
+        }
+
+        // Copied, it is the path itself.
+        harness.clearRecords()
+        path.forceActiveFocus()
+        path.selectAll()
+        keySequence(StandardKey.Copy)
+        compare(harness.copiedTexts, [data.path])
     }
 }

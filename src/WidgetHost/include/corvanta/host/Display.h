@@ -7,6 +7,8 @@ namespace corvanta::host {
 
 // The exit status of a host that found no display to show its widgets on.
 inline constexpr int noDisplayStatus = 1;
+// The exit status of a host asked for its gallery with nothing to offer in it.
+inline constexpr int nothingToShowStatus = 1;
 
 // Why no window could be shown here, or none when a display is named: neither DISPLAY nor
 // WAYLAND_DISPLAY is set and no platform is chosen through QT_QPA_PLATFORM.

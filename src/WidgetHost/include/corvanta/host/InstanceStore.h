@@ -36,15 +36,25 @@ class InstanceStore {
     static std::filesystem::path defaultFile();
 
     // The stored instances; none when there is no file. A file that cannot be read as such a
-    // list is set aside (renamed, else copied, beside it) and reads as none; when it cannot be set
-    // aside, later saves are refused so that it is never overwritten.
+    // list is set aside (renamed, else copied, beside it as "widget-host.json.unreadable", then
+    // "….unreadable-2" and on) and reads as none; when it cannot be set aside, later saves are
+    // refused so that it is never overwritten.
     std::optional<std::vector<WidgetInstance>> load();
+    // The same reading with nothing set aside and nothing said: for deciding whether the host
+    // has anything to show before it knows it can show it.
+    std::optional<std::vector<WidgetInstance>> peek() const;
     // False (with a log line) when the file could not be written or must not be.
     bool save(const std::vector<WidgetInstance>& instances) const;
 
     const std::filesystem::path& file() const { return file_; }
 
   private:
+    struct Reading {
+        std::optional<std::vector<WidgetInstance>> instances;
+        // Why the file there is no list; empty when there is none or it was read.
+        QString problem;
+    };
+    Reading read() const;
     void setAside();
 
     std::filesystem::path file_;
