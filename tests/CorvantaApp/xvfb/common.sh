@@ -65,9 +65,12 @@ fresh_desktop_home() {
   unset DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
   export QT_QUICK_BACKEND=software QT_SCALE_FACTOR=1
 }
-# A display of its own: Xvfb picks a free number and writes it to descriptor 3.
+# A display of its own: Xvfb picks a free number and writes it to descriptor 3. It never resets:
+# by default a server starts over when its last client leaves, and a client connecting meanwhile
+# (a window manager after the probe that waited for the server) is turned away.
 start_display() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+    2>"$work/xvfb.log" &
   local pid=$!
   pids+=("$pid")
   until_up "$pid" test -s "$work/display" ||
