@@ -138,6 +138,7 @@ TEST(InstallationKey, KeepsTheHeightsMinedAtPerNetworkAndRefusesDamagedOnes) {
     key.mined["regtest"] = {{{ExtranonceMark{1, 2, 3, 4}, 388}, {ExtranonceMark{9, 9, 9, 9}, 12}},
                             std::int64_t(12)};
     key.mined["mainnet"] = {{{ExtranonceMark{1, 2, 3, 4}, 870'000}}, std::nullopt};
+    key.mined["signet"] = {{}, std::nullopt, true};
     EXPECT_EQ(InstallationKey::decode(key.encode()), key);
     key.minedFromStart = true;
     EXPECT_EQ(InstallationKey::decode(key.encode()), key);
@@ -183,6 +184,7 @@ TEST(InstallationRecord, KeepsTheLowestHeightsAndKnowsAFloorOnlyWhereItCan) {
     auto fresh = kKey;
     fresh.minedFromStart = true;
     InstallationRecord mainnet(folder, fresh, "mainnet");
+    EXPECT_TRUE(mainnet.meet(0));
     EXPECT_TRUE(mainnet.noteMiningAt(x, 870'000));
     EXPECT_EQ(mainnet.mined().floor, 870'000);
     // What the other record wrote meanwhile is kept.
@@ -195,6 +197,71 @@ TEST(InstallationRecord, KeepsTheLowestHeightsAndKnowsAFloorOnlyWhereItCan) {
     testing::writeText(folder / InstallationKey::fileName, other.encode());
     EXPECT_FALSE(mainnet.noteMiningAt(x, 5));
     EXPECT_EQ(reread(), other);
+}
+
+// A floor at the first job only for a network met on a chain holding nothing past its first block
+// by a key that kept every start: a key derived again, restored from an older copy or of an
+// earlier version leaves it unknown, so the walk looks from the lowest block.
+TEST(InstallationRecord, TakesTheFirstJobForTheFloorOnlyWhereTheChainCannotHoldBlocksOfOurs) {
+    const ExtranonceMark x{1, 1, 1, 1};
+    const struct {
+        const char* scenario;
+        bool minedFromStart;
+        std::optional<MinedOnNetwork> kept;  // what the file holds for the network
+        std::int64_t chainAtMeeting;
+        std::optional<std::int64_t> floor;  // once mining started at 300
+    } cases[] = {
+        {"new installation, new chain", true, std::nullopt, 0, 300},
+        {"new installation on a chain that holds blocks", true, std::nullopt, 250, std::nullopt},
+        {"key restored from before the first mining here", true, std::nullopt, 120, std::nullopt},
+        {"key of an earlier version", false, std::nullopt, 0, std::nullopt},
+        {"key lost and derived again", false, std::nullopt, 290, std::nullopt},
+        {"met already, floor unknown", true, MinedOnNetwork{}, 0, std::nullopt},
+        {"met already, floor known", true, MinedOnNetwork{{{x, 40}}, 12}, 290, 12},
+        {"met already on a new chain", true, MinedOnNetwork{{}, std::nullopt, true}, 290, 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        testing::TempDir place;
+        auto key = kKey;
+        key.minedFromStart = c.minedFromStart;
+        if (c.kept) key.mined["regtest"] = *c.kept;
+        testing::writeText(place.path() / InstallationKey::fileName, key.encode());
+        InstallationRecord record(place.path(), key, "regtest");
+        EXPECT_TRUE(record.meet(c.chainAtMeeting));
+        // A second start meets it again: nothing changes.
+        InstallationRecord again(
+            place.path(),
+            InstallationKey::decode(readFile(place.path() / InstallationKey::fileName)), "regtest");
+        EXPECT_TRUE(again.meet(c.chainAtMeeting + 1000));
+        EXPECT_TRUE(again.noteMiningAt(x, 300));
+        EXPECT_EQ(again.mined().floor, c.floor);
+        const auto onDisk =
+            InstallationKey::decode(readFile(place.path() / InstallationKey::fileName));
+        EXPECT_EQ(onDisk.mined.at("regtest").floor, c.floor);
+        EXPECT_FALSE(onDisk.mined.at("regtest").floorAtFirstJob);
+    }
+}
+
+// Two starts on one folder, one of which met the network on a chain that held blocks: the floor
+// stays unknown whichever writes last.
+TEST(InstallationRecord, AFloorAtTheFirstJobNeedsEveryCopyToHaveMetANewChain) {
+    testing::TempDir place;
+    auto key = kKey;
+    key.minedFromStart = true;
+    for (const bool newChainFirst : {true, false}) {
+        SCOPED_TRACE(newChainFirst);
+        std::filesystem::remove(place.path() / InstallationKey::fileName);
+        InstallationRecord first(place.path(), key, "regtest");
+        InstallationRecord second(place.path(), key, "regtest");
+        EXPECT_TRUE(first.meet(newChainFirst ? 0 : 40));
+        EXPECT_TRUE(second.meet(newChainFirst ? 40 : 0));
+        EXPECT_TRUE(second.noteMiningAt(ExtranonceMark{1, 1, 1, 1}, 300));
+        EXPECT_TRUE(first.noteMiningAt(ExtranonceMark{1, 1, 1, 1}, 300));
+        const auto onDisk =
+            InstallationKey::decode(readFile(place.path() / InstallationKey::fileName));
+        EXPECT_FALSE(onDisk.mined.at("regtest").floor);
+    }
 }
 
 // The key an earlier version kept inside the history folder moves beside the stores once, so that

@@ -186,8 +186,10 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
 
     EXPECT_EQ(node.submissionCount(), 2u);  // the recorded block is not asked about
     EXPECT_EQ(heightsOf<BlockFound>(log), std::vector<std::int64_t>{5});
+    const SubmissionResult accepted{SubmissionResult::Accepted{}};
     EXPECT_EQ(log.all<SubmissionResultEvent>(),
-              std::vector<SubmissionResultEvent>(2, {{SubmissionResult::Accepted{}}}));
+              (std::vector<SubmissionResultEvent>{{5, hashOf(pendingBlock(5, now - 1s)), accepted},
+                                                  {6, hashOf(pendingBlock(6, now)), accepted}}));
     EXPECT_TRUE(heightsIn(pendingDirectory).empty());
     const auto blocks = MiningHistoryStore(history.fileURL()).allBlocks();
     EXPECT_EQ(heightsIn(blocks), (std::vector<std::int64_t>{4, 5, 6}));
@@ -196,6 +198,50 @@ TEST_F(Resubmission, EachBlockIsRecordedAndAnnouncedOnce) {
     resubmit(node, history);
     EXPECT_EQ(node.submissionCount(), 2u);
     EXPECT_EQ(log.events().size(), 3u);
+}
+
+// A held block is dated when it was found, however much later a start records it: after an
+// absence the history shows the day it was found. A date the clock has not reached yet is no
+// find's: it is recorded as the time of recording.
+TEST_F(Resubmission, AHeldBlockIsRecordedWithTheTimeItWasFound) {
+    struct Case {
+        const char* name;
+        std::chrono::seconds foundFromNow;
+        bool inMemoryOnly;  // its file could not be written
+        bool keepsItsDate;
+    };
+    const std::vector<Case> cases{
+        {"its file, found three days ago", -72h, false, true},
+        {"held in memory, found two hours ago", -2h, true, true},
+        {"its file, dated tomorrow", 24h, false, false},
+    };
+    std::int64_t height = 30;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(rejectedDirectory);
+        const auto block = pendingBlock(++height, now + c.foundFromNow);
+        pending.emplace(pendingDirectory);
+        if (c.inMemoryOnly) {
+            writeText(rejectedDirectory, "a file where the pending folder's parent should be");
+            ASSERT_TRUE(pending->add(block));
+        } else {
+            PendingBlockStore::write(block, pendingDirectory);
+        }
+        MiningHistoryStore history(folder.path() / ("history-" + std::to_string(height) + ".json"));
+        ScriptedNode node({ScriptedNode::accepted()});
+        const auto before = wholeSeconds(WallClock::now());
+        resubmit(node, history);
+        const auto after = WallClock::now();
+
+        const auto recorded = MiningHistoryStore(history.fileURL()).allBlocks();
+        ASSERT_EQ(heightsIn(recorded), std::vector<std::int64_t>{height});
+        if (c.keepsItsDate) {
+            EXPECT_EQ(recorded[0].foundAt, block.foundAt);
+        } else {
+            EXPECT_GE(recorded[0].foundAt, before);
+            EXPECT_LE(recorded[0].foundAt, after);
+        }
+    }
 }
 
 // The test jobs' headers are dated 1,700,000,100: this installation's marks began one second

@@ -36,10 +36,15 @@ FoundBlock block(std::uint64_t n, FoundBlockStatus status = FoundBlockStatus::ma
             .status = status};
 }
 
-void writeHistory(const std::filesystem::path& file, std::uint64_t count) {
+// `pendingFirst`: how many of the oldest still wait for their confirmations.
+void writeHistory(const std::filesystem::path& file, std::uint64_t count,
+                  std::uint64_t pendingFirst = 0) {
     std::vector<FoundBlock> blocks;
     blocks.reserve(count);
-    for (std::uint64_t n = 0; n < count; ++n) blocks.push_back(block(n));
+    for (std::uint64_t n = 0; n < count; ++n) {
+        blocks.push_back(
+            block(n, n < pendingFirst ? FoundBlockStatus::pending : FoundBlockStatus::mature));
+    }
     std::filesystem::create_directories(file.parent_path());
     writeFileAtomically(file, MiningHistoryStore::encode(blocks));
 }
@@ -152,6 +157,39 @@ TEST(HistoryBound, NoRecordIsWiderThanTheBoundCountsOn) {
                   MiningHistoryStore::maxFileRecords * MiningHistoryStore::maxRecordBytes);
 }
 
+struct NoChain final : ChainStatusSource {
+    ChainPresence chainPresence(const std::string&, std::stop_token) override { return {}; }
+    std::int64_t bestBlockHeight(std::stop_token) override { return 0; }
+};
+
+// The oldest records still pending: they may yet mature or be orphaned, so the fold passes over
+// them and takes settled ones, however much younger.
+TEST(HistoryBound, AFoldAtTheBoundKeepsEveryPendingRecordWhole) {
+    TempDir folder;
+    const auto file = folder.path() / "regtest.json";
+    const auto full = MiningHistoryStore::maxFileRecords;
+    const std::uint64_t pending = 50;
+    writeHistory(file, full, pending);
+    MiningHistoryStore store(file);
+    record(store, full);
+    // A node that knows none of them: every record stays as it is.
+    struct UnknownBlocks final : ChainStatusSource {
+        ChainPresence chainPresence(const std::string&, std::stop_token) override {
+            return {ChainPresence::Unknown{}};
+        }
+        std::int64_t bestBlockHeight(std::stop_token) override { return 0; }
+    } chain;
+    store.saveIfUnsaved();
+    store.refreshAgainstChain(chain, {});
+
+    ASSERT_TRUE(store.folded());
+    EXPECT_GT(store.folded()->lowestHeight, std::int64_t(pending));
+    for (std::uint64_t n = 0; n < pending; ++n) EXPECT_TRUE(store.contains(hashOf(n))) << n;
+    const MiningHistoryStore next(file);
+    for (std::uint64_t n = 0; n < pending; ++n) EXPECT_TRUE(next.contains(hashOf(n))) << n;
+    EXPECT_EQ(next.summary(0).count, full + 1);
+}
+
 TEST(HistoryBound, AHistoryAtItsBoundFoldsItsOldestSaysSoOnceAndStaysReadable) {
     TempDir folder;
     const auto file = folder.path() / "regtest.json";
@@ -159,10 +197,7 @@ TEST(HistoryBound, AHistoryAtItsBoundFoldsItsOldestSaysSoOnceAndStaysReadable) {
     writeHistory(file, full);
     MiningHistoryStore store(file);
     record(store, full);  // one past what the file may hold: written whole at the next refresh
-    struct NoChain final : ChainStatusSource {
-        ChainPresence chainPresence(const std::string&, std::stop_token) override { return {}; }
-        std::int64_t bestBlockHeight(std::stop_token) override { return 0; }
-    } chain;
+    NoChain chain;
     store.saveIfUnsaved();
     store.refreshAgainstChain(chain, {});
 

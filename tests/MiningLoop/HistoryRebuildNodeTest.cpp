@@ -1,6 +1,7 @@
 // A history rebuilt from the chain takes nothing from the history it rebuilds: blocks pending,
 // files of the version before, every payout address, a pruned node and a reorganised chain.
 #include "MiningLoopNodeFixture.h"
+#include "TestHttpServer.h"
 #include "corvanta/loop/InstallationRecord.h"
 #include "corvanta/rpc/RPCErrors.h"
 
@@ -187,6 +188,101 @@ TEST_F(HistoryRebuildNodeTest, AChainReorganisedBelowThePlaceIsWalkedAgain) {
     EXPECT_LE(walk.from, height);
     ASSERT_EQ(walk.added.size(), 1u);
     EXPECT_EQ(walk.added[0].height, height);
+}
+
+// A chain reorganised two blocks below the place: the walk looks behind it, and the block of
+// ours now at the fork comes back.
+TEST_F(HistoryRebuildNodeTest, AChainReorganisedTwoBlocksBelowThePlaceIsWalkedFromBelowTheFork) {
+    const auto owner = keyedOwnership({0x51});
+    generate(3);
+    const auto fork = blockCount() + 1;
+    const auto ours = solvedPendingBlock(0, WallClock::now(), owner.payoutPlan());
+    generate(3);
+    const auto replaced =
+        json::as<std::string>(client_->call("getblockhash", {RPCParam::integer(fork)}, 10, {}));
+    const HistoryReconciliation::WalkedThrough place{fork + 2, tipHash(), 0};
+    client_->callOptional("invalidateblock", {RPCParam::string(replaced)}, 30, {});
+    client_->callOptional("submitblock", {RPCParam::string(ours.blockHex)}, 30, {});
+    generate(3);
+    ASSERT_NE(tipHash(), place.hashHex);
+
+    MiningHistoryStore history(dir_.path() / "reorg" / "h.json");
+    const auto walk = HistoryReconciliation::reconcile(
+        history, *client_, owner, {place, std::int64_t(0)}, blockCount(), 30, {});
+    EXPECT_TRUE(walk.complete);
+    ASSERT_EQ(walk.added.size(), 1u);
+    EXPECT_EQ(walk.added[0].height, fork);
+}
+
+// The node between the walk and the chain, saying of one block that it has been pruned, as a
+// pruned node does once the block's file goes while the walk runs.
+class PruningOneBlock {
+  public:
+    PruningOneBlock(std::shared_ptr<const RPCClient> node, std::string prunedHashHex)
+        : node_(std::move(node)),
+          pruned_(std::move(prunedHashHex)),
+          server_([this](const TestHttpServer::Request& request, std::stop_token) {
+              return forward(request);
+          }) {}
+    RPCClient client() const { return RPCClient(server_.endpoint(), RPCCredentials{"u", "p"}); }
+
+  private:
+    std::optional<TestHttpServer::Reply> forward(const TestHttpServer::Request& request) const {
+        const auto call = json::parse(request.body);
+        const auto method = json::required<std::string>(call, "method");
+        std::vector<RPCParam> params;
+        for (const auto& param : json::required<json::Value>(call, "params")) {
+            if (param.is_string()) {
+                params.push_back(RPCParam::string(param.get<std::string>()));
+            } else if (param.is_boolean()) {
+                params.push_back(RPCParam::boolean(param.get<bool>()));
+            } else {
+                params.push_back(RPCParam::integer(param.get<std::int64_t>()));
+            }
+        }
+        if (method == "getblock" && !params.empty() && params[0] == RPCParam::string(pruned_)) {
+            return TestHttpServer::Reply{
+                500,
+                envelope("null", R"j({"code":-1,"message":"Block not available (pruned data)"})j")};
+        }
+        try {
+            return TestHttpServer::Reply{200,
+                                         envelope(json::dump(node_->call(method, params, 30, {})))};
+        } catch (const RPCError& error) {
+            const json::Value object = {{"code", error.code()}, {"message", error.message()}};
+            return TestHttpServer::Reply{500, envelope("null", json::dump(object))};
+        }
+    }
+
+    std::shared_ptr<const RPCClient> node_;
+    std::string pruned_;
+    TestHttpServer server_;
+};
+
+// A block pruned while the walk runs is said as pruned, and the walk goes on to the blocks above.
+TEST_F(HistoryRebuildNodeTest, ABlockPrunedWhileTheWalkRunsDoesNotEndIt) {
+    const auto owner = keyedOwnership({0x51});
+    std::vector<std::int64_t> heights;
+    for (int block = 0; block < 3; ++block) {
+        generate(2);
+        heights.push_back(blockCount() + 1);
+        const auto ours = solvedPendingBlock(0, WallClock::now(), owner.payoutPlan());
+        client_->callOptional("submitblock", {RPCParam::string(ours.blockHex)}, 30, {});
+    }
+    ASSERT_EQ(blockCount(), heights.back());
+    const auto middle = json::as<std::string>(
+        client_->call("getblockhash", {RPCParam::integer(heights[1])}, 10, {}));
+    const PruningOneBlock node(client_, middle);
+
+    MiningHistoryStore history(dir_.path() / "pruned" / "h.json");
+    const auto walk = HistoryReconciliation::reconcile(
+        history, node.client(), owner, {std::nullopt, std::int64_t(0)}, blockCount(), 30, {});
+    EXPECT_TRUE(walk.complete);
+    EXPECT_EQ(walk.pruned,
+              (std::vector<HistoryReconciliation::HeightRange>{{heights[1], heights[1]}}));
+    std::vector<std::int64_t> added;
+    for (const auto& block : walk.added) added.push_back(block.height);
+    EXPECT_EQ(added, (std::vector<std::int64_t>{heights[0], heights[2]}));
 }
 
 }  // namespace

@@ -355,6 +355,47 @@ TEST(MiningHistoryStore, RefusesDamagedJournalLinesKeepsTheRestAndPutsThemAsideU
     }
 }
 
+// A record made before the history is read goes to the journal unread. After a line a torn write
+// left unfinished it starts a line of its own: it reads back at the next start, and the torn line
+// stays as it was, refused, and is put aside with the journal at the next fold.
+TEST(MiningHistoryStore, ARecordAppendedBeforeTheReadNeverContinuesATornLine) {
+    struct Case {
+        const char* name;
+        std::string torn;
+        bool refused;  // else the line lacked only its line break: a whole record
+    };
+    const std::vector<Case> cases{
+        {"cut inside a record", "{\"blockHash\":[1,2", true},
+        {"cut inside a text", "{\"id\":\"6F1C", true},
+        {"cut before its line break", json::dump(goodRecord(5)), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        JournalledHistory history;
+        appendToFileDurably(history.journal, c.torn);
+        const auto before = readFile(history.journal);
+        {
+            MiningHistoryStore unread(history.file, MiningHistoryStore::unread);
+            unread.recordSubmission(3, hashNumber(3), hashNumber(3), 30, accepted(),
+                                    WallClock::now());
+        }
+        const auto journal = readFile(history.journal);
+        EXPECT_TRUE(journal.starts_with(before + "\n")) << journal;
+
+        MiningHistoryStore store(history.file);
+        EXPECT_TRUE(store.contains(hashNumber(3)));
+        EXPECT_EQ(store.allBlocks().size(), c.refused ? 3u : 4u);
+        EXPECT_EQ(store.contains(hashNumber(5)), !c.refused);
+        store.recordSubmission(4, hashNumber(4), hashNumber(4), 40, accepted(), WallClock::now());
+        const auto aside = store.quarantinedJournalURL();
+        ASSERT_EQ(aside.has_value(), c.refused);
+        if (aside) {
+            EXPECT_EQ(readFile(*aside), journal);
+        }
+        EXPECT_EQ(MiningHistoryStore(history.file).allBlocks(), store.allBlocks());
+    }
+}
+
 TEST(MiningHistoryStore, KeepsARecordWhoseJournalLineFailedAndWritesItWithTheNext) {
     JournalledHistory history;
     MiningHistoryStore store(history.file);

@@ -52,6 +52,7 @@ bool neverMined(const SessionMinerParts& parts, const std::filesystem::path& sup
     const auto historyFolder = parts.historyFile.parent_path();
     const auto walkRecord = walkRecordOf(parts);
     return holdsNothing(supportFolder / InstallationKey::fileName) && holdsNothing(historyFolder) &&
+           holdsNothing(supportFolder / "MinerHistory.json") &&
            (walkRecord.empty() || holdsNothing(walkRecord)) &&
            holdsNothing(parts.rejectedBlockDirectory);
 }
@@ -123,6 +124,12 @@ bool saveHeldRecords(SessionMiner& miner) {
         return false;
     }
     return history->isSaved();
+}
+
+std::vector<std::string> meetNetwork(const SessionMinerParts& parts, std::int64_t chainHeight) {
+    auto owned = ownershipOf(parts);
+    owned.installation->meet(chainHeight);
+    return std::move(owned.notices);
 }
 
 std::shared_ptr<SessionMiner> makeCoordinatorMiner(const SessionMinerParts& parts) {

@@ -359,6 +359,10 @@ void SessionDriver::connected(const SessionPtr& session, std::shared_ptr<const R
         return built(session);
     }
     model_.appendLog(QStringLiteral("Node connected, waiting for sync before mining\u2026"));
+    // Met before the sync: only a chain that still holds nothing past its first block shows that
+    // no block of this installation's can be on it.
+    std::optional<SessionMinerParts> meeting;
+    if (!environment_.makeMiner) meeting = minerParts(session);
     auto onProgress = [driver = QPointer<SessionDriver>(this),
                        weak = std::weak_ptr<Session>(session)](const ChainStatus& status) {
         if (!driver) return;
@@ -375,17 +379,29 @@ void SessionDriver::connected(const SessionPtr& session, std::shared_ptr<const R
             },
             Qt::QueuedConnection);
     };
-    later<session::Attempt<bool>>(
+    using Notices = std::vector<std::string>;
+    later<session::Attempt<Notices>>(
         session,
         [controller = session->controller, interval = environment_.timings.syncPollInterval,
-         onProgress, stop = session->token()] {
-            return session::attempt<bool>([&] {
+         onProgress, meeting, stop = session->token()] {
+            return session::attempt<Notices>([&] {
+                Notices notices;
+                if (meeting) {
+                    try {
+                        notices = meetNetwork(*meeting, controller->status(stop).blocks);
+                    } catch (const Cancelled&) {
+                        throw;
+                    } catch (const std::exception&) {
+                        // Not met: its floor stays unknown until a walk finds it.
+                    }
+                }
                 controller->awaitReadyToMine(interval, onProgress, stop);
-                return true;
+                return notices;
             });
         },
-        [this, session](session::Attempt<bool> result) {
+        [this, session](session::Attempt<Notices> result) {
             if (result.error) return startupFailed(session, result.error);
+            for (const auto& notice : *result.value) model_.appendLog(text(notice));
             synced(session);
         });
 }
@@ -402,32 +418,45 @@ struct SessionParts {
     std::shared_ptr<CPUEngine> engine;
     std::shared_ptr<SessionMiner> miner;
     std::optional<ChainStatus> status;
+    std::vector<std::string> notices;  // for the event log
 };
 
 }  // namespace
 
+std::filesystem::path SessionDriver::supportFolder() const {
+    return environment_.supportDirectory ? environment_.supportDirectory()
+                                         : BinaryLocator::applicationSupportDirectory();
+}
+
+SessionMinerParts SessionDriver::minerParts(const SessionPtr& session) const {
+    const BitcoinNetwork network = session->network;
+    const auto support = supportFolder();
+    const auto historyFile = model_.environment_.historyFile
+                                 ? model_.environment_.historyFile(network)
+                                 : BinaryLocator::historyFileURL(network);
+    return {network,
+            session->client,
+            session->controller,
+            nullptr,
+            session->payout.script,
+            storeFile(support, "rejected-blocks", network, ""),
+            storeFile(support, "best-difficulty", network, ".json"),
+            historyFile,
+            model_.historyStoreFor(historyFile)};
+}
+
 void SessionDriver::built(const SessionPtr& session) {
     if (interruptedByStop(session)) return;
     const BitcoinNetwork network = session->network;
-    const auto support = environment_.supportDirectory
-                             ? environment_.supportDirectory()
-                             : BinaryLocator::applicationSupportDirectory();
+    const auto support = supportFolder();
     const auto historyFile = model_.environment_.historyFile
                                  ? model_.environment_.historyFile
                                  : std::function(&BinaryLocator::historyFileURL);
     const auto proofFile = model_.environment_.proofLogFile
                                ? model_.environment_.proofLogFile(network)
                                : BinaryLocator::proofLogFileURL(network);
-    SessionMinerParts parts{network,
-                            session->client,
-                            session->controller,
-                            nullptr,
-                            session->payout.script,
-                            storeFile(support, "rejected-blocks", network, ""),
-                            storeFile(support, "best-difficulty", network, ".json"),
-                            historyFile(network),
-                            model_.historyStoreFor(historyFile(network))};
-    auto work = [parts, support, regtestHistory = historyFile(BitcoinNetwork::regtest),
+    auto work = [parts = minerParts(session), support,
+                 regtestHistory = historyFile(BitcoinNetwork::regtest),
                  regtestBest =
                      storeFile(support, "best-difficulty", BitcoinNetwork::regtest, ".json"),
                  makeMiner = environment_.makeMiner, cores = model_.performanceCores_,
@@ -449,12 +478,18 @@ void SessionDriver::built(const SessionPtr& session) {
             // manual pause, the loop's first job must find nothing to hash with.
             built.engine->setPaused(true);
             parts.engine = built.engine;
-            built.miner = makeMiner ? makeMiner(parts) : makeCoordinatorMiner(parts);
             try {
                 built.status = controller->status(stop);
             } catch (const std::exception&) {
                 // The status poller brings it soon enough.
             }
+            // A network met only now (regtest mines without waiting for a sync): after the
+            // earlier version's files were moved into place, which show it has mined before.
+            // Without the chain's height it is not met, and its floor stays unknown.
+            if (!makeMiner && built.status) {
+                built.notices = meetNetwork(parts, built.status->blocks);
+            }
+            built.miner = makeMiner ? makeMiner(parts) : makeCoordinatorMiner(parts);
             return built;
         });
     };
@@ -462,6 +497,7 @@ void SessionDriver::built(const SessionPtr& session) {
         session, std::move(work),
         [this, session, proofFile](session::Attempt<SessionParts> result) {
             if (result.error) return startupFailed(session, result.error);
+            for (const auto& notice : result.value->notices) model_.appendLog(text(notice));
             session->engine = result.value->engine;
             session->miner = result.value->miner;
             session->history = session->miner->historyStore();

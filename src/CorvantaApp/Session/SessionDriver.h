@@ -82,6 +82,9 @@ class SessionDriver : public QObject {
     void logNodeNotices(const SessionPtr& session);
     void synced(const SessionPtr& session);
     void built(const SessionPtr& session);
+    // What the session's loop is built from (the engine aside), and its support folder.
+    SessionMinerParts minerParts(const SessionPtr& session) const;
+    std::filesystem::path supportFolder() const;
     void beginMining(const SessionPtr& session);
     void startupFailed(const SessionPtr& session, std::exception_ptr error);
     void endSession(const SessionPtr& session);
@@ -91,6 +94,10 @@ class SessionDriver : public QObject {
     // Events.
     void applyBurst(const SessionPtr& session, std::vector<session::SessionSignal>& burst);
     void handle(const SessionPtr& session, const MiningEvent& event);
+    // The node's verdict on one found block: on that block alone in the list, and its reward in
+    // the earnings once.
+    void submissionResult(const SessionPtr& session,
+                          const mining_event::SubmissionResultEvent& event);
     void loopEnded(const SessionPtr& session, const session::LoopEnded& end);
     void rebindClientAfterNodeRestart(const SessionPtr& session);
     void refreshTemplateInfo(const SessionPtr& session);

@@ -4,6 +4,7 @@
 
 #include "Localization/Localization.h"
 #include "Notifications/MinerNotifications.h"
+#include "Session/FoundBlockList.h"
 #include "Session/SessionInternals.h"
 #include "Session/SessionRules.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
@@ -16,8 +17,6 @@ namespace {
 
 using Kind = MiningSessionModel::RunStateKind;
 constexpr std::size_t latencyLimit = 200;
-constexpr std::size_t foundBlockLimit = 200;
-constexpr std::size_t foundBlockKeep = 100;
 
 QString number(std::int64_t value) {
     return QString::number(value);
@@ -25,6 +24,12 @@ QString number(std::int64_t value) {
 
 QString fromStd(const std::string& value) {
     return QString::fromStdString(value);
+}
+
+// A block hash (hash byte order) as people read it.
+QString displayHex(const std::vector<std::uint8_t>& hash) {
+    const std::vector<std::uint8_t> display(hash.rbegin(), hash.rend());
+    return fromStd(BitcoinEncoding::hexString(display));
 }
 
 bool isEnd(const session::SessionSignal& signal) {
@@ -127,49 +132,18 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
                 m.setCurrentExtranonce(0);
                 session->templateInfoDue = true;
             } else if constexpr (std::is_same_v<E, BlockFound>) {
-                std::vector<std::uint8_t> display(e.hash.rbegin(), e.hash.rend());
-                const QString hashHex = fromStd(BitcoinEncoding::hexString(display));
+                const QString hashHex = displayHex(e.hash);
                 m.appendLog(QStringLiteral("BLOCK FOUND \u2014 height ") + number(e.height) +
                             QStringLiteral(" \u2014 ") + hashHex);
                 auto blocks = m.blocksFound_;
-                blocks.push_back({QString::fromStdString(makeUuid()), e.height, hashHex,
-                                  e.rewardSats, QStringLiteral("pending\u2026"), std::nullopt});
-                if (blocks.size() > foundBlockLimit) {
-                    blocks.erase(blocks.begin(), blocks.end() - foundBlockKeep);
-                }
+                found_blocks::add(
+                    blocks, {QString::fromStdString(makeUuid()), e.height, hashHex, e.rewardSats,
+                             QStringLiteral("pending\u2026"), std::nullopt});
                 m.setBlocksFound(std::move(blocks));
             } else if constexpr (std::is_same_v<E, SubmissionResultEvent>) {
                 // The loop stored its record, accepted or rejected, before telling of it.
                 m.refreshHistoryFigures();
-                auto blocks = m.blocksFound_;
-                if (const auto* rejected =
-                        std::get_if<SubmissionResult::Rejected>(&e.result.value)) {
-                    m.appendLog(QStringLiteral("Submission \u2014 REJECTED: ") +
-                                fromStd(rejected->reason));
-                    if (blocks.empty()) return;
-                    blocks.back().verdict =
-                        QStringLiteral("rejected: ") + fromStd(rejected->reason);
-                    blocks.back().isAccepted = false;
-                    m.setBlocksFound(std::move(blocks));
-                    return;
-                }
-                m.appendLog(QStringLiteral("Submission \u2014 ACCEPTED"));
-                if (blocks.empty()) return;
-                blocks.back().verdict = QStringLiteral("accepted");
-                blocks.back().isAccepted = true;
-                const FoundBlockRecord last = blocks.back();
-                m.setBlocksFound(std::move(blocks));
-                if (session->network == BitcoinNetwork::mainnet) {
-                    m.notifications_->notifyBlockFound(last.height, last.rewardSats);
-                } else {
-                    m.notifications_->notifyBlockFoundInBurst(last.height, last.rewardSats);
-                }
-                earningsBlockAccepted(session, last.height, last.rewardSats);
-                if (session->network == BitcoinNetwork::mainnet) {
-                    m.setBlockFoundPresentation(
-                        BlockFoundPresentation{QString::fromStdString(makeUuid()), last.height,
-                                               last.hashHex, last.rewardSats});
-                }
+                submissionResult(session, e);
             } else if constexpr (std::is_same_v<E, SearchExhausted>) {
                 m.appendLog(QStringLiteral("Nonce range exhausted \u2014 extranonce ") +
                             QString::number(e.extranonce));
@@ -231,6 +205,39 @@ void SessionDriver::handle(const SessionPtr& session, const MiningEvent& event) 
             }
         },
         event);
+}
+
+void SessionDriver::submissionResult(const SessionPtr& session,
+                                     const mining_event::SubmissionResultEvent& event) {
+    MiningSessionModel& m = model_;
+    const auto* rejected = std::get_if<SubmissionResult::Rejected>(&event.result.value);
+    const QString height = QStringLiteral(" \u2014 height ") + number(event.height);
+    m.appendLog(rejected ? QStringLiteral("Submission \u2014 REJECTED") + height +
+                               QStringLiteral(": ") + fromStd(rejected->reason)
+                         : QStringLiteral("Submission \u2014 ACCEPTED") + height);
+    auto blocks = m.blocksFound_;
+    const auto verdict = found_blocks::applyVerdict(blocks, displayHex(event.hash), event.result);
+    if (verdict.listed) m.setBlocksFound(std::move(blocks));
+    if (!verdict.newlyAccepted) {
+        // A block the list no longer holds: its record is in the history, whose figures were
+        // just read again, and the earnings take it from the next scan of the address.
+        if (!verdict.listed && !rejected && !session->payout.isUnsafeOpTrue) {
+            requestEarningsRescan(session);
+        }
+        return;
+    }
+    const FoundBlockRecord& accepted = *verdict.newlyAccepted;
+    if (session->network == BitcoinNetwork::mainnet) {
+        m.notifications_->notifyBlockFound(accepted.height, accepted.rewardSats);
+    } else {
+        m.notifications_->notifyBlockFoundInBurst(accepted.height, accepted.rewardSats);
+    }
+    earningsBlockAccepted(session, accepted.height, accepted.rewardSats);
+    if (session->network == BitcoinNetwork::mainnet) {
+        m.setBlockFoundPresentation(BlockFoundPresentation{QString::fromStdString(makeUuid()),
+                                                           accepted.height, accepted.hashHex,
+                                                           accepted.rewardSats});
+    }
 }
 
 void SessionDriver::rebindClientAfterNodeRestart(const SessionPtr& session) {

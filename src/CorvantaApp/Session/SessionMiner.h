@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "corvanta/loop/MiningEvent.h"
 #include "corvanta/node/BitcoinNetwork.h"
@@ -40,6 +42,11 @@ struct SessionMinerParts {
 };
 
 using SessionMinerFactory = std::function<std::shared_ptr<SessionMiner>(const SessionMinerParts&)>;
+
+// The installation meets `parts.network` on a chain whose tip is at `chainHeight`, before any sync
+// or mining, as the product's loop will read its key: see InstallationRecord::meet. Gives the event
+// log's lines (a key file that could not be taken).
+std::vector<std::string> meetNetwork(const SessionMinerParts& parts, std::int64_t chainHeight);
 
 // The product's loop: a MiningCoordinator on a template watcher of the session's client, the node
 // controller as its supervisor (six restarts from a one-second backoff), a two-minute long-poll.

@@ -79,6 +79,7 @@ json::Value encodeMined(const std::map<std::string, MinedOnNetwork>& mined) {
         for (const auto& [mark, height] : record.marks) marks[markText(mark)] = height;
         json::Value entry = {{"marks", marks}};
         if (record.floor) entry["floor"] = *record.floor;
+        if (record.floorAtFirstJob) entry["floorAtFirstJob"] = true;
         networks[network] = entry;
     }
     return networks;
@@ -94,6 +95,8 @@ std::map<std::string, MinedOnNetwork> decodeMined(const json::Value& networks) {
         if (const auto floor = json::optional<json::Value>(entry, "floor", path)) {
             record.floor = heightOf(*floor, path + ".floor");
         }
+        record.floorAtFirstJob =
+            json::optional<bool>(entry, "floorAtFirstJob", path).value_or(false);
         const auto& marks = json::field(entry, "marks", path);
         if (!marks.is_object()) throw json::DecodeError(path + ".marks", "expected an object");
         for (const auto& [text, height] : marks.items()) {

@@ -37,9 +37,9 @@ Contents read(const std::filesystem::path& journal, std::size_t maxBytes) {
 }
 
 void append(const std::filesystem::path& journal, std::string_view line) {
-    std::string text(line);
-    text.push_back('\n');
-    appendToFileDurably(journal, text);
+    // A record appended before the journal is read must never continue a line a torn write left
+    // unfinished: glued to it, it would be refused with it.
+    appendLineDurably(journal, line);
 }
 
 void remove(const std::filesystem::path& journal) {

@@ -37,7 +37,8 @@ struct Contents {
 Contents read(const std::filesystem::path& journal,
               std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
-// Appends `line` and a line break, synced to the disk. Throws FileWriteError.
+// Appends `line` and a line break, synced to the disk, on a line of its own: an unfinished last
+// line stays as it was, and is refused at the next read as before. Throws FileWriteError.
 void append(const std::filesystem::path& journal, std::string_view line);
 
 // Removes the journal; a missing one is fine. Throws FileWriteError.

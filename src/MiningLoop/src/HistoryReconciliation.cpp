@@ -96,7 +96,10 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
     };
     try {
         const auto floor = std::max<std::int64_t>(0, start.floor.value_or(0));
-        const auto& place = start.place;
+        const auto folded = history.folded();
+        // Only a walk from the lowest block tells the floor: the place, however sound, is passed
+        // over until one has. A folded summary keeps any walk above it, so there the place is used.
+        const auto& place = (start.floor || folded) ? start.place : std::nullopt;
         const auto lost = place && historyLost(history, *place);
         std::int64_t from = floor;
         if (place && !lost && place->height <= untilHeight &&
@@ -107,12 +110,13 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
         }
         // The folded summary holds every block of ours up to its highest height, hashes aside:
         // asking again would count them twice.
-        if (const auto folded = history.folded()) {
+        if (folded) {
             from = std::max(from, folded->highestHeight + 1);
             noteOurs(folded->lowestHeight);
         }
         const auto held = ask("getblockchaininfo", {},
                               [](const json::Value& result) { return lowestHeld(result); });
+        walk.fromLowestHeld = !start.floor && !folded;  // began at 0, raised to `held` below
         if (from < held) {
             // Only heights the walk was to check: none when it had nothing left to ask.
             if (from <= untilHeight) notePruned(walk.pruned, from, std::min(held - 1, untilHeight));

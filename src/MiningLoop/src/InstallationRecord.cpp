@@ -37,12 +37,18 @@ MinedOnNetwork InstallationRecord::mined() const {
     return found == key_.mined.end() ? MinedOnNetwork{} : found->second;
 }
 
+bool InstallationRecord::meet(std::int64_t chainHeight) {
+    std::lock_guard lock(mutex_);
+    if (key_.mined.contains(network_)) return true;
+    key_.mined[network_].floorAtFirstJob = key_.minedFromStart && chainHeight <= 0;
+    return writeLocked();
+}
+
 bool InstallationRecord::noteMiningAt(const ExtranonceMark& mark, std::int64_t height) {
     std::lock_guard lock(mutex_);
-    const bool firstHere = !key_.mined.contains(network_);
     auto& record = key_.mined[network_];
     lower(record.marks, mark, height);
-    if (record.floor || (firstHere && key_.minedFromStart)) lower(record.floor, height);
+    if (record.floor) lower(record.floor, height);
     return writeLocked();
 }
 
@@ -53,6 +59,25 @@ bool InstallationRecord::noteFloor(std::int64_t height) {
 }
 
 bool InstallationRecord::writeLocked() {
+    const bool mayWrite = mergeFileLocked();
+    // Only once merged: another start on this folder may have met the network on a chain that
+    // already held blocks, which takes the first job's height away from the floor.
+    for (auto& [network, record] : key_.mined) {
+        if (!record.floorAtFirstJob || record.marks.empty()) continue;
+        for (const auto& [mark, height] : record.marks) lower(record.floor, height);
+        record.floorAtFirstJob = false;  // the floor says it from now on
+    }
+    if (!mayWrite) return false;
+    try {
+        std::filesystem::create_directories(file_.parent_path());
+        writeFileAtomically(file_, key_.encode(), Durability::durable);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool InstallationRecord::mergeFileLocked() {
     // Never over a file that is not this key's: one the key could not be taken from was set aside
     // or left for the user, and a key another start wrote meanwhile derives other marks.
     try {
@@ -63,20 +88,18 @@ bool InstallationRecord::writeLocked() {
         // What it holds and this does not (another network's heights) is kept, and the lower of
         // the two of each height.
         for (const auto& [network, record] : onDisk.mined) {
-            auto& mine = key_.mined[network];
+            const auto [kept, added] = key_.mined.try_emplace(network, record);
+            if (added) continue;
+            auto& mine = kept->second;
             for (const auto& [mark, height] : record.marks) lower(mine.marks, mark, height);
             if (record.floor) lower(mine.floor, *record.floor);
+            // Both must have met a chain that held nothing past its first block.
+            mine.floorAtFirstJob = mine.floorAtFirstJob && record.floorAtFirstJob;
         }
-    } catch (const FileReadError& error) {
-        if (error.reason() != FileReadError::Reason::missing) return false;
-    } catch (const json::DecodeError&) {
-        return false;
-    }
-    try {
-        std::filesystem::create_directories(file_.parent_path());
-        writeFileAtomically(file_, key_.encode(), Durability::durable);
         return true;
-    } catch (const std::exception&) {
+    } catch (const FileReadError& error) {
+        return error.reason() == FileReadError::Reason::missing;
+    } catch (const json::DecodeError&) {
         return false;
     }
 }

@@ -354,19 +354,22 @@ void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& 
         const auto hash = hashBytesOfDisplayHex(block.blockHashHex);
         const auto rewardSats = ownership.rewardOf(*coinbase);
         if (!pending.wasAnnounced(block)) onEvent(BlockFound{*height, hash, rewardSats});
+        // Dated when it was found, not when this start got to it: a block held over an absence
+        // keeps its day. A date the clock has not reached yet is no find's: it is taken as now.
+        const auto foundAt = std::min<WallClock::time_point>(block.foundAt, WallClock::now());
         bool recorded = true;
         try {
             historyStore.recordSubmission(*height, hash,
                                           std::vector<std::uint8_t>(coinbase->coinbaseTxID.begin(),
                                                                     coinbase->coinbaseTxID.end()),
-                                          rewardSats, result, WallClock::now());
+                                          rewardSats, result, foundAt);
         } catch (const FileWriteError& error) {
             recorded = false;  // kept pending; the next start or save completes it
             onEvent(writeProblem(historyStore.fileURL().parent_path(), error, "found blocks"));
         } catch (const std::exception&) {
             recorded = false;
         }
-        onEvent(SubmissionResultEvent{result});
+        onEvent(SubmissionResultEvent{*height, hash, result});
         if (recorded) pending.remove(entry);
     }
 }

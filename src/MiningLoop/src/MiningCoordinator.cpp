@@ -132,8 +132,9 @@ void MiningCoordinator::startWalk(Run& run, const MiningJob& firstJob) {
                     timings_.reconciliationCallTimeoutSeconds, stop);
                 loop::reportWalk(walk, run.onEvent);
                 if (!walk.complete) return;
-                // Checked from the chain's first block it holds: nothing of ours lies lower.
-                if (installation_ && !start.floor) {
+                // Checked from the lowest block the node holds: nothing of ours lies lower. A
+                // walk that began anywhere higher says nothing of what lies below it.
+                if (installation_ && walk.fromLowestHeld) {
                     installation_->noteFloor(
                         std::min(walk.lowestOurs.value_or(tip.height), tip.height));
                 }
@@ -303,7 +304,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
             historyStore_->recordSubmission(
                 job->height, blockHash,
                 std::vector<std::uint8_t>(outcome.coinbaseTxid.begin(), outcome.coinbaseTxid.end()),
-                outcome.rewardSats, result, WallClock::now());
+                outcome.rewardSats, result, pendingBlock.foundAt);
             pending_->remove(pendingBlock);
             loop::removeRecordedPendingBlocks(*pending_, *historyStore_);
         } catch (const FileWriteError& error) {
@@ -311,7 +312,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
                 loop::writeProblem(historyStore_->fileURL().parent_path(), error, "found blocks"));
         } catch (const std::exception&) {
         }
-        onEvent(SubmissionResultEvent{result});
+        onEvent(SubmissionResultEvent{job->height, blockHash, result});
 
         std::uint64_t nextExtranonce = 0;
         if (const auto* rejected = std::get_if<SubmissionResult::Rejected>(&result.value)) {

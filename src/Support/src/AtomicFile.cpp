@@ -103,7 +103,12 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
     writer.commit();
 }
 
-void appendToFileDurably(const std::filesystem::path& path, std::string_view contents) {
+namespace {
+
+enum class Appending { asIs, onALineOfItsOwn };
+
+void appendDurably(const std::filesystem::path& path, std::string_view contents,
+                   Appending appending) {
     const auto folder = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
     std::error_code error;
     std::filesystem::create_directories(folder, error);
@@ -112,12 +117,24 @@ void appendToFileDurably(const std::filesystem::path& path, std::string_view con
                              error.value());
     }
     // Never through a link (it would write outside the folder), and never held up by a FIFO.
+    const int access = appending == Appending::asIs ? O_WRONLY : O_RDWR;
     UniqueFd fd(::open(path.c_str(),
-                       O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
+                       access | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644));
     if (fd.get() < 0) throw writeError("cannot open", path);
     struct stat before {};
     if (::fstat(fd.get(), &before) != 0) throw writeError("cannot read", path);
     if (!S_ISREG(before.st_mode)) throw FileWriteError("not a regular file: " + path.string());
+    std::string separated;
+    if (appending == Appending::onALineOfItsOwn && before.st_size > 0) {
+        char last = '\n';
+        if (::pread(fd.get(), &last, 1, before.st_size - 1) != 1) {
+            throw writeError("cannot read", path);
+        }
+        if (last != '\n') {
+            separated = "\n" + std::string(contents);
+            contents = separated;
+        }
+    }
     try {
         writeAll(fd.get(), contents, path);
         if (::fdatasync(fd.get()) != 0) throw writeError("cannot sync", path);
@@ -133,6 +150,18 @@ void appendToFileDurably(const std::filesystem::path& path, std::string_view con
             throw writeError("cannot sync", folder);
         }
     }
+}
+
+}  // namespace
+
+void appendToFileDurably(const std::filesystem::path& path, std::string_view contents) {
+    appendDurably(path, contents, Appending::asIs);
+}
+
+void appendLineDurably(const std::filesystem::path& path, std::string_view line) {
+    std::string text(line);
+    text.push_back('\n');
+    appendDurably(path, text, Appending::onALineOfItsOwn);
 }
 
 bool FileWriteError::isDiskFull() const {

@@ -53,6 +53,7 @@ TEST_F(SessionNodeTest, ATestNetworkSessionShowsItsSyncWhileThePollersRunThenMin
 
 TEST_F(SessionNodeTest, EachMiningEventHasItsEffectAndLineWithinTheLimits) {
     const std::vector<std::uint8_t> hash{0x01, 0x02, 0x03};
+    const std::vector<std::uint8_t> second{0x04, 0x05, 0x06};
     std::vector<MiningEvent> script{
         TemplateReceived{101},
         WorkLoaded{101, 17.6},
@@ -60,9 +61,10 @@ TEST_F(SessionNodeTest, EachMiningEventHasItsEffectAndLineWithinTheLimits) {
         CandidateValidated{101, 3},
         CandidateRejected{101, "bad-txns"},
         BlockFound{101, hash, 5'000'000'000},
-        SubmissionResultEvent{SubmissionResult{SubmissionResult::Accepted{}}},
-        BlockFound{102, hash, 7},
-        SubmissionResultEvent{SubmissionResult{SubmissionResult::Rejected{"high-hash"}}},
+        SubmissionResultEvent{101, hash, SubmissionResult{SubmissionResult::Accepted{}}},
+        BlockFound{102, second, 7},
+        SubmissionResultEvent{102, second,
+                              SubmissionResult{SubmissionResult::Rejected{"high-hash"}}},
         WorkAbandoned{"tip changed"},
         Recovering{"timeout"},
         NodeDied{9},
@@ -84,8 +86,9 @@ TEST_F(SessionNodeTest, EachMiningEventHasItsEffectAndLineWithinTheLimits) {
           "Nonce range exhausted \u2014 extranonce 7",
           "Candidate validated by Core \u2014 height 101, 3 tx",
           "CANDIDATE REJECTED by Core \u2014 height 101: bad-txns",
-          "BLOCK FOUND \u2014 height 101 \u2014 030201", "Submission \u2014 ACCEPTED",
-          "Submission \u2014 REJECTED: high-hash", "Work abandoned: tip changed",
+          "BLOCK FOUND \u2014 height 101 \u2014 030201",
+          "Submission \u2014 ACCEPTED \u2014 height 101",
+          "Submission \u2014 REJECTED \u2014 height 102: high-hash", "Work abandoned: tip changed",
           "Recovering after failure: timeout",
           "Node stopped unexpectedly (code 9), restarting\u2026",
           "Candidate validation unavailable \u2014 height 103: busy"}) {
@@ -309,6 +312,60 @@ TEST_F(SessionNodeTest, AnAcceptedBlockMovesTheEarningsAtOnceAndBlocksShareOneNo
     EXPECT_LT(found.size(), std::size_t(m.blocksFoundValue().size()));
 }
 
+// A block held over a node restart is resubmitted after a newer one was found: its verdict lands
+// on it alone, its reward counts at its own height and once, and a verdict on a block the list no
+// longer holds changes nothing shown.
+TEST_F(SessionNodeTest, AHeldBlocksVerdictLandsOnItAloneAndItsRewardOnce) {
+    useScriptedMiner();
+    auto& m = makeModel(BitcoinNetwork::regtest,
+                        "bcrt1qft5p2uhsdcdc3l2ua4ap5qqfg4pjaqlp250x7us7a8qqhrxrxfsqseac85");
+    const auto completed = [&] {
+        return m.earningsScanStateValue().value<EarningsScanStateView>().kind == "completed";
+    };
+    m.start();
+    ASSERT_TRUE(waitFor(Kind::mining)) << logMessages(m).join("\n").toStdString();
+    ASSERT_TRUE(waitUntil(completed)) << logMessages(m).join("\n").toStdString();
+    const auto shown = [&] {
+        const auto& earnings = m.earnings();
+        return earnings ? earningsTotalSats(earnings->matureSats, earnings->immatureSats) : 0;
+    };
+    const std::int64_t before = shown();
+    const std::int64_t tip = m.earnings()->scannedAtHeight;
+    const std::vector<std::uint8_t> held(32, 0xa1), newer(32, 0xb2), gone(32, 0xc3);
+    const auto verdicts = [&] {
+        std::vector<std::optional<bool>> accepted;
+        for (const auto& block : m.blocksFoundValue()) {
+            accepted.push_back(block.value<FoundBlockRecord>().isAccepted);
+        }
+        return accepted;
+    };
+    const SubmissionResult accepted{SubmissionResult::Accepted{}};
+    auto miner = scripted();
+    ASSERT_TRUE(miner->send(BlockFound{tip + 1, held, 700}));
+    ASSERT_TRUE(miner->send(BlockFound{tip + 2, newer, 90'000}));
+    ASSERT_TRUE(miner->send(SubmissionResultEvent{tip + 1, held, accepted}));
+    ASSERT_TRUE(waitUntil([&] { return shown() == before + 700; })) << shown() - before;
+    EXPECT_EQ(verdicts(), (std::vector<std::optional<bool>>{true, std::nullopt}));
+
+    // Told again, and a block the list does not hold: neither moves anything.
+    ASSERT_TRUE(miner->send(SubmissionResultEvent{tip + 1, held, accepted}));
+    ASSERT_TRUE(miner->send(SubmissionResultEvent{tip + 5, gone, accepted}));
+    ASSERT_TRUE(miner->send(SubmissionResultEvent{
+        tip + 2, newer, SubmissionResult{SubmissionResult::Rejected{"bad-cb-amount"}}}));
+    ASSERT_TRUE(waitUntil([&] { return verdicts().back() == false; }));
+    EXPECT_EQ(verdicts().front(), true);
+    EXPECT_EQ(shown(), before + 700);
+    const auto lines = logMessages(m);
+    EXPECT_EQ(
+        lines.count(QStringLiteral("Submission \u2014 ACCEPTED \u2014 height %1").arg(tip + 5)), 1);
+    EXPECT_EQ(
+        lines.count(QStringLiteral("Submission \u2014 REJECTED \u2014 height %1: bad-cb-amount")
+                        .arg(tip + 2)),
+        1);
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+}
+
 TEST_F(SessionNodeTest, AThousandFoundBlocksMoveTheEarningsWithAHandfulOfScans) {
     using Clock = std::chrono::steady_clock;
     constexpr int blocks = 1'000;
@@ -348,8 +405,8 @@ TEST_F(SessionNodeTest, AThousandFoundBlocksMoveTheEarningsWithAHandfulOfScans) 
         for (int i = 1; i <= blocks; ++i) {
             const std::vector<std::uint8_t> hash(32, std::uint8_t(i));
             if (!miner->send(BlockFound{tip + i, hash, reward})) ++unsent;
-            if (!miner->send(
-                    SubmissionResultEvent{SubmissionResult{SubmissionResult::Accepted{}}})) {
+            if (!miner->send(SubmissionResultEvent{
+                    tip + i, hash, SubmissionResult{SubmissionResult::Accepted{}}})) {
                 ++unsent;
             }
             std::this_thread::sleep_for(2ms);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "SessionNodeHarness.h"
+#include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/ProofOfMining.h"
@@ -77,6 +78,46 @@ TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
     // The lifetime count saved at the stop comes back in a new model.
     this->model.reset();
     EXPECT_EQ(harness.make()->lifetimeHashes(), lifetime);
+}
+
+// The installation meets a network before its sync: only a new folder on a chain that still
+// holds nothing past its first block takes its first job for the floor; a folder that has mined
+// before leaves the floor to a walk from the lowest block.
+TEST_F(SessionNodeTest, ANetworkIsMetBeforeItsSync) {
+    if (!usingTestNode()) GTEST_SKIP() << "the sync is scripted on the test node";
+    const auto keyFile = harness.dir.path() / InstallationKey::fileName;
+    const struct {
+        const char* name;
+        bool minedBefore;  // a history is there
+        bool floorAtFirstJob;
+    } cases[] = {{"new folder", false, true}, {"folder with a history", true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(keyFile);
+        std::filesystem::remove_all(harness.historyFile().parent_path());
+        if (c.minedBefore) writeText(harness.historyFile(BitcoinNetwork::regtest), "[]");
+        auto& m = makeModel(BitcoinNetwork::testnet4, "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx");
+        m.start();
+        std::optional<MinedOnNetwork> met;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                try {
+                    const auto key = InstallationKey::decode(readFile(keyFile));
+                    if (key.mined.contains("testnet4")) met = key.mined.at("testnet4");
+                } catch (const std::exception&) {
+                }
+                return met.has_value();
+            },
+            30'000))
+            << logMessages(m).join("\n").toStdString();
+        EXPECT_TRUE(
+            logMessages(m).contains("Node connected, waiting for sync before mining\u2026"));
+        EXPECT_EQ(met->floorAtFirstJob, c.floorAtFirstJob);
+        EXPECT_FALSE(met->floor);
+        m.stop();
+        ASSERT_TRUE(waitFor(Kind::idle));
+        this->model.reset();
+    }
 }
 
 TEST_F(SessionNodeTest, AStopAtEachWaitingPointEndsIdleWithNoNodeAndNothingAfter) {

@@ -23,9 +23,14 @@ struct MinedOnNetwork {
     // payout script): written before that mark's first job is hashed, and only ever lowered.
     std::map<ExtranonceMark, std::int64_t> marks;
     // No block of this installation lies below this height on that network's chain. Absent while
-    // unknown: files of an earlier version, which may have mined before anything was kept here;
-    // the walk then checks the chain from the first block the node holds, once.
+    // unknown (files of an earlier version, a key lost or restored from an older copy, a chain
+    // already past its first block when the network was met): the walk then checks the chain
+    // from the lowest block the node holds, once, and only such a walk sets it.
     std::optional<std::int64_t> floor;
+    // The network was met, before any sync or mining, by a key that kept every start of mining
+    // since it was derived, on a chain holding nothing past its first block: no block of ours can
+    // lie below where mining first starts, which becomes the floor.
+    bool floorAtFirstJob = false;
     bool operator==(const MinedOnNetwork&) const = default;
 };
 
@@ -41,8 +46,10 @@ struct InstallationKey {
     WholeSeconds markedSince{};
     // By network name ("mainnet", "regtest"...): heights mean nothing from one chain to another.
     std::map<std::string, MinedOnNetwork> mined{};
-    // Every start of mining since the key was derived is kept in `mined`, so a network without an
-    // entry was never mined on, and its floor is where mining first starts there. False for a key
+    // Every start of mining since the key was derived is kept in `mined`. A network without an
+    // entry was never mined on with this file, but the file may be an older copy, or derived
+    // again with the same marks after the first was lost: only a chain that holds nothing past
+    // its first block when the network is met shows that none of ours is on it. False for a key
     // of an earlier version, which kept nothing of the kind.
     bool minedFromStart = false;
 

@@ -45,6 +45,10 @@ struct Walk {
     std::int64_t from = 0;          // the first height asked about
     std::int64_t questions = 0;     // RPC calls made
     bool complete = false;          // every height up to `untilHeight` was asked about
+    // It began at the lowest block the node holds: only then does it show where no block of ours
+    // lies below (the floor). Not so for a walk that began above a place, above a folded summary
+    // or at a known floor.
+    bool fromLowestHeld = false;
     // The lowest height at which the chain holds a block of ours, recorded or added; none when
     // no height checked holds one.
     std::optional<std::int64_t> lowestOurs;
@@ -61,13 +65,16 @@ bool historyLost(const MiningHistoryStore& history, const WalkedThrough& place);
 // whose coinbase carries this installation's mark for a script it pays (whatever payout address
 // it was mined for), as a submission the node accepted, found at its header's time, with the
 // height, coinbase id and reward of its own coinbase. Where it starts:
+// - while the floor is unknown, at the lowest block the node holds, whatever the place says, so
+//   that the walk can tell the floor;
 // - just above the place, when the chain still has that block there and the history still holds
 //   what the place vouches for;
 // - lookBehind below a place the chain reorganised while the history is whole;
-// - otherwise at the floor (a lost history is so rebuilt as deep as this installation has mined),
-//   or at the chain's first block when the floor is unknown;
-// and never below the lowest block a pruned node still holds: the heights below are reported as
-// pruned, as is a block pruned while the walk goes on, and neither ends the walk.
+// - otherwise at the floor (a lost history is so rebuilt as deep as this installation has mined);
+// never at a height a folded summary of the history covers (its blocks would count twice: with a
+// summary and no floor, the place is taken as if the floor were known), and never below the
+// lowest block a pruned node still holds: the heights below are reported as pruned, as is a block
+// pruned while the walk goes on, and neither ends the walk.
 //
 // Per height it asks the block's hash, then, unless the history holds that block, the block's
 // header and coinbase script (getblock at verbosity 1); only a block whose coinbase carries a mark

@@ -22,10 +22,17 @@ class InstallationRecord {
     InstallationKey key() const;
     MinedOnNetwork mined() const;
 
+    // The network is met, before any sync or mining, on a chain whose tip is at `chainHeight`.
+    // The first time only, an entry is kept for it: one whose floor will be where mining first
+    // starts when the key kept every start and the chain holds nothing past its first block,
+    // otherwise one whose floor stays unknown until a walk from the lowest block finds it (the
+    // chain may hold blocks of these marks that this file never heard of). False when the file
+    // could not be written.
+    bool meet(std::int64_t chainHeight);
     // Mining starts with `mark` at `height`: the mark's height, and the floor once it is known
-    // (or known to be this height: the first start on a network of a key that kept every start),
-    // are lowered to it, and written before any block can be found. False when the file could not
-    // be written: the record is kept here and written with the next note.
+    // (or known to be this height: see meet()), are lowered to it, and written before any block
+    // can be found. False when the file could not be written: the record is kept here and written
+    // with the next note.
     bool noteMiningAt(const ExtranonceMark& mark, std::int64_t height);
     // A walk checked the chain from the lowest block the node holds: no block of ours lies below
     // `height`. Sets the floor, or lowers it. False as above.
@@ -33,6 +40,8 @@ class InstallationRecord {
 
   private:
     bool writeLocked();
+    // Takes in what the file holds; false when it may not be written over.
+    bool mergeFileLocked();
 
     const std::filesystem::path file_;
     const std::string network_;

@@ -99,8 +99,9 @@ void removeRecordedPendingBlocks(PendingBlocks& pending, MiningHistoryStore& his
 // no mark and its header dates from before this installation's first mark (a block of the version
 // before the mark), whatever the node answers. Any other block is never counted: submitted when it
 // pays the payout address (its reward is the user's), else not even that, and set aside (or kept
-// with the rejected blocks when refused) with one notice. A recorded block's file goes once the
-// record is on disk. An unanswered block stays pending. Never throws apart from Cancelled.
+// with the rejected blocks when refused) with one notice. A block is recorded as found when its
+// file says (never later than now). A recorded block's file goes once the record is on disk. An
+// unanswered block stays pending. Never throws apart from Cancelled.
 void resubmitPendingBlocks(PendingBlocks& pending, const std::filesystem::path& rejectedDirectory,
                            const RPCClient& client, MiningHistoryStore& historyStore,
                            const BlockOwnership& ownership, const MiningEventHandler& onEvent,

@@ -24,7 +24,11 @@ struct BlockFound {
     std::int64_t rewardSats;
     bool operator==(const BlockFound&) const = default;
 };
+// The node's verdict on one found block, named as BlockFound names it: a held block resubmitted
+// later may be told of long after newer ones were found.
 struct SubmissionResultEvent {
+    std::int64_t height;
+    std::vector<std::uint8_t> hash;  // hash byte order
     SubmissionResult result;
     bool operator==(const SubmissionResultEvent&) const = default;
 };

@@ -68,6 +68,10 @@ class AtomicFileWriter {
 // link, FIFO or anything else in its place is a FileWriteError, as is any other failure; a failed
 // append is cut back where possible, so the file ends as it did before the call.
 void appendToFileDurably(const std::filesystem::path& path, std::string_view contents);
+// As appendToFileDurably, for a file of lines: `line` and a line break, on a line of their own.
+// A file that ends inside a line (its writing cut short) gets a line break first: that unfinished
+// line stays as it was, apart, and the new one reads back whole.
+void appendLineDurably(const std::filesystem::path& path, std::string_view line);
 
 class FileReadError : public std::runtime_error {
   public:

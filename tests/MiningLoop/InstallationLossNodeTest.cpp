@@ -1,0 +1,223 @@
+// The installation's files lost one after another, in every order that sealed blocks away before:
+// whatever goes first, a later loss of the history brings every block of ours back once, because
+// the floor below which none lies only ever comes from a walk that began at the lowest block.
+#include <functional>
+
+#include "HistoryCodec.h"
+#include "MiningLoopNodeFixture.h"
+#include "TestHttpServer.h"
+#include "corvanta/loop/InstallationRecord.h"
+#include "corvanta/rpc/RPCErrors.h"
+#include "corvanta/support/AtomicFile.h"
+
+namespace corvanta {
+namespace {
+
+using namespace corvanta::testing;
+
+class InstallationLossTest : public MiningLoopNodeTest {
+  public:
+    // What a user may lose, one store at a time.
+    void loseKey() { std::filesystem::remove(keyFile()); }
+    void emptyKey() { writeText(keyFile(), ""); }
+    // As a copy made before the network was first met holds it.
+    void keyWithoutMined() {
+        auto key = InstallationKey::decode(readFile(keyFile()));
+        key.mined.clear();
+        writeText(keyFile(), key.encode());
+    }
+    void keyAsLink() {
+        const auto copy = keyFile().string() + ".dotfiles";
+        std::filesystem::rename(keyFile(), copy);
+        std::filesystem::create_symlink(copy, keyFile());
+    }
+    void loseHistory() { std::filesystem::remove_all(historyFile().parent_path()); }
+    void losePlace() { std::filesystem::remove(walkRecordFile()); }
+    void loseRejected() { std::filesystem::remove_all(rejectedDirectory()); }
+    // The two lowest records on the chain kept as the summary a history folds them into at its
+    // bound; any record of a block the chain lost to another goes.
+    void foldLowestTwo() {
+        const MiningHistoryStore whole(historyFile());
+        const auto kept = onChain(*client_, whole.allBlocks());
+        std::vector<FoundBlock> blocks;
+        for (const auto& block : whole.allBlocks()) {
+            const auto found = kept.find(block.height);
+            if (found != kept.end() && found->second == block.blockHash) blocks.push_back(block);
+        }
+        std::sort(blocks.begin(), blocks.end(),
+                  [](const FoundBlock& a, const FoundBlock& b) { return a.height < b.height; });
+        ASSERT_GE(blocks.size(), 3u);
+        const MiningHistoryStore::Folded folded{2, blocks[0].rewardSats + blocks[1].rewardSats,
+                                                blocks[0].height, blocks[1].height};
+        json::Value file = json::Value::array();
+        file.push_back(loop::encodeFolded(folded));
+        for (std::size_t i = 2; i < blocks.size(); ++i)
+            file.push_back(loop::encodeBlock(blocks[i]));
+        std::filesystem::remove(historyFile().string() + ".journal");
+        writeText(historyFile(), json::dump(file));
+    }
+
+  protected:
+    std::filesystem::path keyFile() const { return dir_.path() / InstallationKey::fileName; }
+
+    // As a session finds the installation: a folder holding nothing of it is new, and the network
+    // is met before any mining, at the chain's height then.
+    std::shared_ptr<InstallationRecord> sessionInstallation() const {
+        const auto empty = [](const std::filesystem::path& path) {
+            std::error_code error;
+            return !std::filesystem::exists(std::filesystem::symlink_status(path, error)) ||
+                   (std::filesystem::is_directory(path, error) &&
+                    std::filesystem::is_empty(path, error));
+        };
+        const bool neverMined = empty(keyFile()) && empty(historyFile().parent_path()) &&
+                                empty(walkRecordFile()) && empty(rejectedDirectory());
+        auto key = InstallationKey::keptIn(dir_.path(), historyFile().parent_path());
+        key.minedFromStart = key.minedFromStart || neverMined;
+        auto record = std::make_shared<InstallationRecord>(dir_.path(), key, "regtest");
+        record->meet(blockCount());
+        return record;
+    }
+
+    // The marks do not depend on when the key was derived: the same for every key of this folder.
+    BlockOwnership owner() const {
+        return BlockOwnership::of(
+            BlockOwnership::keyForThisUser(historyFile().parent_path(), WallClock::now()),
+            Bytes{0x51});
+    }
+
+    std::optional<std::int64_t> keptFloor() const {
+        return InstallationKey::decode(readFile(keyFile())).mined.at("regtest").floor;
+    }
+
+    // A start that mines until `n` more of its blocks are on the chain.
+    void mineFor(std::size_t n) {
+        history_ = std::make_shared<MiningHistoryStore>(historyFile());
+        const auto target = blocksOf(*client_, owner()).size() + n;
+        engine_->setPaused(false);
+        startMining(makeCoordinator(owner(), {}, {}, walkRecordFile(), sessionInstallation()));
+        const auto found =
+            eventually([&] { return onChain(*client_, history_->allBlocks()).size() >= target; });
+        stopMining();
+        ASSERT_TRUE(found);
+    }
+
+    // A start that hashes nothing and ends once its walk has checked the chain to the tip: a new
+    // tip (not ours), so that a place an earlier walk left there cannot pass for this one's.
+    void startUntilWalked() {
+        history_ = std::make_shared<MiningHistoryStore>(historyFile());
+        engine_->setPaused(true);
+        generate(1);
+        const auto tip = blockCount();
+        startMining(makeCoordinator(owner(), {}, {}, walkRecordFile(), sessionInstallation()));
+        const auto walked = eventually([&] {
+            const auto place = placeOf(walkRecordFile());
+            return place && place->height >= tip;
+        });
+        stopMining();
+        ASSERT_TRUE(walked);
+    }
+
+    void expectEveryBlockOfOursOnce() const {
+        const auto ours = blocksOf(*client_, owner());
+        const MiningHistoryStore onDisk(historyFile());
+        const auto recorded = onChain(*client_, onDisk.allBlocks());
+        const auto folded = onDisk.folded() ? onDisk.folded()->count : 0;
+        // Every block of ours is a record, or lies in the summary, never both.
+        for (const auto& [height, hash] : ours) {
+            const bool inSummary = onDisk.folded() && height <= onDisk.folded()->highestHeight;
+            EXPECT_EQ(recorded.count(height) + (inSummary ? 1 : 0), 1u) << height;
+        }
+        EXPECT_EQ(std::int64_t(recorded.size()) + folded, std::int64_t(ours.size()));
+    }
+};
+
+struct Loss {
+    const char* scenario;
+    // What goes at one start, and what goes at a later one.
+    std::function<void(InstallationLossTest&)> first;
+    std::function<void(InstallationLossTest&)> then;
+    bool floorKnownAfterFirst;
+};
+
+const Loss kLosses[] = {
+    {"KeyDeletedThenHistory", &InstallationLossTest::loseKey, &InstallationLossTest::loseHistory,
+     true},
+    {"KeyEmptiedThenHistory", &InstallationLossTest::emptyKey, &InstallationLossTest::loseHistory,
+     true},
+    {"KeyWithoutMinedThenHistory", &InstallationLossTest::keyWithoutMined,
+     &InstallationLossTest::loseHistory, true},
+    {"KeyALinkThenHistory", &InstallationLossTest::keyAsLink, &InstallationLossTest::loseHistory,
+     true},
+    {"KeyRestoredFromBeforeTheFirstMiningWithHistoryAndPlace",
+     [](InstallationLossTest& t) {
+         t.keyWithoutMined();
+         t.loseHistory();
+         t.losePlace();
+     },
+     &InstallationLossTest::loseHistory, true},
+    {"EverythingButTheChain",
+     [](InstallationLossTest& t) {
+         t.loseKey();
+         t.loseHistory();
+         t.losePlace();
+         t.loseRejected();
+     },
+     &InstallationLossTest::loseHistory, true},
+    // A walk above a folded summary checked nothing below it: it tells no floor.
+    {"KeyLostWhileTheHistoryIsFoldedThenHistory",
+     [](InstallationLossTest& t) {
+         t.foldLowestTwo();
+         t.loseKey();
+         t.losePlace();
+     },
+     &InstallationLossTest::loseHistory, false},
+};
+
+void PrintTo(const Loss& loss, std::ostream* out) {
+    *out << loss.scenario;
+}
+
+class LossOrderTest : public InstallationLossTest, public ::testing::WithParamInterface<Loss> {};
+
+TEST_P(LossOrderTest, EveryBlockOfOursComesBackOnce) {
+    const auto& loss = GetParam();
+    // A new installation: its first job is kept as the floor before anything is hashed.
+    engine_->setPaused(true);
+    startMining(makeCoordinator(owner(), {}, {}, walkRecordFile(), sessionInstallation()));
+    ASSERT_TRUE(eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    stopMining();
+    const auto firstJob = log_.all<TemplateReceived>().front().height;
+    EXPECT_EQ(keptFloor(), firstJob);
+    EXPECT_EQ(
+        InstallationKey::decode(readFile(keyFile())).mined.at("regtest").marks.at(owner().mark),
+        firstJob);
+
+    ASSERT_NO_FATAL_FAILURE(mineFor(3));
+    generate(4);
+    ASSERT_NO_FATAL_FAILURE(mineFor(2));
+
+    loss.first(*this);
+    ASSERT_NO_FATAL_FAILURE(startUntilWalked());
+    const auto ours = blocksOf(*client_, owner());
+    ASSERT_GE(ours.size(), 5u);
+    const auto floor = keptFloor();
+    EXPECT_EQ(floor.has_value(), loss.floorKnownAfterFirst);
+    if (floor) {
+        EXPECT_LE(*floor, ours.begin()->first);
+    }
+    expectEveryBlockOfOursOnce();
+    ASSERT_NO_FATAL_FAILURE(mineFor(1));
+
+    loss.then(*this);
+    ASSERT_NO_FATAL_FAILURE(startUntilWalked());
+    expectEveryBlockOfOursOnce();
+    const auto rebuiltFloor = keptFloor();
+    ASSERT_TRUE(rebuiltFloor);
+    EXPECT_LE(*rebuiltFloor, blocksOf(*client_, owner()).begin()->first);
+}
+
+INSTANTIATE_TEST_SUITE_P(Losses, LossOrderTest, ::testing::ValuesIn(kLosses),
+                         [](const auto& info) { return std::string(info.param.scenario); });
+
+}  // namespace
+}  // namespace corvanta
