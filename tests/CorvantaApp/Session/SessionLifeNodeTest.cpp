@@ -340,7 +340,8 @@ TEST_F(SessionNodeTest, AHeldBlocksVerdictLandsOnItAloneAndItsRewardOnce) {
         return accepted;
     };
     const SubmissionResult accepted{SubmissionResult::Accepted{}};
-    auto miner = scripted();
+    const auto miner = runningMiner();
+    ASSERT_TRUE(miner);
     ASSERT_TRUE(miner->send(BlockFound{tip + 1, held, 700}));
     ASSERT_TRUE(miner->send(BlockFound{tip + 2, newer, 90'000}));
     ASSERT_TRUE(miner->send(SubmissionResultEvent{tip + 1, held, accepted}));
@@ -397,8 +398,8 @@ TEST_F(SessionNodeTest, AThousandFoundBlocksMoveTheEarningsWithAHandfulOfScans) 
 
     // Blocks come as mining brings them: a steady stream, each announced then accepted, from the
     // moment the loop's run takes events (a block sent before would be lost).
-    ASSERT_TRUE(waitUntil([&] { return scripted() && scripted()->running(); }));
-    const auto miner = scripted();
+    const auto miner = runningMiner();
+    ASSERT_TRUE(miner);
     std::atomic<int> unsent = 0;
     const auto from = Clock::now();
     std::thread finder([&] {

@@ -140,6 +140,15 @@ class SessionNodeTest : public NodeHarness {
         std::lock_guard lock(minerMutex);
         return miner;
     }
+    // The scripted loop once its run takes events (what is sent before would be lost); null when
+    // no run begins.
+    std::shared_ptr<ScriptedMiner> runningMiner() {
+        const bool running = waitUntil([&] {
+            const auto current = scripted();
+            return current && current->running();
+        });
+        return running ? scripted() : nullptr;
+    }
 
     MiningSessionModel& makeModel(BitcoinNetwork network = BitcoinNetwork::regtest,
                                   const QString& payout = QString()) {
