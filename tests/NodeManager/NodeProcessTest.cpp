@@ -59,9 +59,10 @@ cookie="$datadir/regtest/.cookie"
         return *node_;
     }
 
+    // How a node that ends during its start fails: its end, not the wait's bound, ends the wait.
     NodeProcessError::Kind startupFailure(NodeProcess& node) {
         node.start();
-        return testing::kindOf([&] { node.waitForCookie(5s, {}); });
+        return testing::kindOf([&] { node.waitForCookie(testing::patience, {}); });
     }
 
     TempDir dir_;
@@ -159,6 +160,33 @@ TEST_F(NodeProcessTest, OnlyADataDirectoryLockIsALockConflict) {
         NodeProcess& node = makeNode("printf '%s\\n' '" + c.output + "'; exit 1\n");
         EXPECT_EQ(startupFailure(node), c.expected) << c.output;
     }
+}
+
+// A node quick to refuse may be gone, its end handled, before the wait for its cookie begins (a
+// loaded machine lets the launcher's thread wait that long): it still says why. Only a launch whose
+// end was asked for is nothing to wait for.
+TEST_F(NodeProcessTest, ANodeThatEndedBeforeTheWaitStillSaysWhy) {
+    const struct {
+        std::string body;
+        NodeProcessError::Kind expected;
+    } cases[] = {
+        {"echo 'Error: Cannot obtain a lock on directory /d/regtest.'; exit 1\n",
+         NodeProcessError::LockConflict{dataDirectory().string()}},
+        {"echo 'Error: unknown option'; exit 3\n",
+         NodeProcessError::ExitedDuringStartup{3, "Error: unknown option\n"}},
+    };
+    for (const auto& c : cases) {
+        NodeProcess& node = makeNode(c.body);
+        node.start();
+        ASSERT_TRUE(testing::eventually([&] { return !node.holdsProcess(); }));
+        EXPECT_EQ(testing::kindOf([&] { node.waitForCookie(testing::patience, {}); }), c.expected)
+            << c.body;
+    }
+    NodeProcess& stopped = makeNode(kServing);
+    stopped.start();
+    stopped.terminate();
+    EXPECT_EQ(testing::kindOf([&] { stopped.waitForCookie(testing::patience, {}); }),
+              NodeProcessError::Kind(NodeProcessError::NotRunning{}));
 }
 
 TEST_F(NodeProcessTest, AControllerExplainsANodeThatGoesAwayAfterItsCookie) {

@@ -9,7 +9,7 @@ import threading
 import time
 import unittest
 
-from harness import NODE, NodeTestCase, ReservedPorts, RPCFailure, fixture_json, fixture_text
+from harness import NODE, NodeTestCase, ReservedPorts, RPCFailure, TestNode, fixture_json, fixture_text
 
 
 class VersionAndArguments(unittest.TestCase):
@@ -85,6 +85,34 @@ class Lifecycle(NodeTestCase):
         self.assertEqual(node.wait_exit(), 0)
         self.assertFalse(os.path.exists(node.cookie_path))
         self.assertIn("Shutdown: done", node.output())
+
+    def test_a_node_whose_output_reader_is_gone_still_stops_cleanly(self):
+        # As when its launcher is killed: its output leads into a pipe nobody reads any more. Its
+        # output is buffered, as in a bare environment (a developer's PYTHONUNBUFFERED hid this).
+        env = {k: v for k, v in os.environ.items() if k != "PYTHONUNBUFFERED"}
+        for how in ("SIGTERM", "stop"):
+            with self.subTest(ended_by=how):
+                datadir = os.path.join(self.tmp, how)
+                os.mkdir(datadir)
+                node = TestNode(datadir, control=False)
+                read_end, write_end = os.pipe()
+                node.proc = subprocess.Popen(node.args(), stdout=write_end, stderr=subprocess.STDOUT, env=env)
+                os.close(write_end)
+                try:
+                    node.wait_ready()
+                finally:
+                    os.close(read_end)
+                try:
+                    if how == "SIGTERM":
+                        node.proc.send_signal(signal.SIGTERM)
+                    else:
+                        node.rpc("stop")
+                    self.assertEqual(node.proc.wait(30), 0)
+                    self.assertFalse(os.path.exists(node.cookie_path))
+                finally:
+                    if node.proc.poll() is None:
+                        node.proc.kill()
+                        node.proc.wait()
 
 
 class StartupFaults(NodeTestCase):

@@ -161,37 +161,43 @@ void NodeProcess::start() {
 std::filesystem::path NodeProcess::waitForCookie(std::chrono::steady_clock::duration timeout,
                                                  std::stop_token stop) {
     {
+        // A node that ended on its own before this wait began (its end handled already, as a
+        // quick refusal of a taken folder can be) still says why; only no launch, or a launch
+        // whose end was asked for, is nothing to wait for.
         const std::lock_guard lock(mutex_);
-        if (!process_) throw NodeProcessError(NodeProcessError::NotRunning{});
+        if (!process_ && (!lastTerminationReason_ || requestedTermination_)) {
+            throw NodeProcessError(NodeProcessError::NotRunning{});
+        }
     }
     const auto cookie = configuration_.cookieURL();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (;;) {
         throwIfStopRequested(stop);
         std::error_code ignored;
         if (std::filesystem::exists(cookie, ignored)) {
             recordLaunch();
             return cookie;
         }
-        if (isRunning()) {
-            const auto left = deadline - std::chrono::steady_clock::now();
-            sleepOrThrow(std::min<std::chrono::steady_clock::duration>(timings_.cookiePoll, left),
-                         stop);
-            continue;
+        if (!isRunning()) break;
+        // Still running at the deadline: an exit during the last poll is reported as an exit.
+        const auto left = deadline - std::chrono::steady_clock::now();
+        if (left <= std::chrono::steady_clock::duration::zero()) {
+            throw NodeProcessError(NodeProcessError::CookieTimeout{cookie.string()});
         }
-        // It exited before writing its cookie.
-        NodeProcessError::ExitedDuringStartup exited;
-        {
-            std::unique_lock lock(mutex_);
-            exited = exitRecord(lock, stop);
-        }
-        if (reportsLockConflict(exited.output)) {
-            throw NodeProcessError(
-                NodeProcessError::LockConflict{configuration_.dataDirectory.string()});
-        }
-        throw NodeProcessError(std::move(exited));
+        sleepOrThrow(std::min<std::chrono::steady_clock::duration>(timings_.cookiePoll, left),
+                     stop);
     }
-    throw NodeProcessError(NodeProcessError::CookieTimeout{cookie.string()});
+    // It exited before writing its cookie.
+    NodeProcessError::ExitedDuringStartup exited;
+    {
+        std::unique_lock lock(mutex_);
+        exited = exitRecord(lock, stop);
+    }
+    if (reportsLockConflict(exited.output)) {
+        throw NodeProcessError(
+            NodeProcessError::LockConflict{configuration_.dataDirectory.string()});
+    }
+    throw NodeProcessError(std::move(exited));
 }
 
 // Written once the node has its cookie: by then it holds its data folder, so the record never

@@ -58,7 +58,13 @@ class ScriptedMiner final : public SessionMiner {
     }
     std::shared_ptr<MiningHistoryStore> historyStore() const override { return history_; }
 
-    // Sends one more event while running; false once the run has ended.
+    // Whether the run has set the handler that send() passes events to: the session says it mines
+    // once the loop is started, which may be before its run has begun.
+    bool running() {
+        std::lock_guard lock(mutex_);
+        return static_cast<bool>(handler_);
+    }
+    // Sends one more event while running; false before the run has begun and once it has ended.
     bool send(const MiningEvent& event) {
         MiningEventHandler handler;
         {
@@ -133,6 +139,15 @@ class SessionNodeTest : public NodeHarness {
     std::shared_ptr<ScriptedMiner> scripted() {
         std::lock_guard lock(minerMutex);
         return miner;
+    }
+    // The scripted loop once its run takes events (what is sent before would be lost); null when
+    // no run begins.
+    std::shared_ptr<ScriptedMiner> runningMiner() {
+        const bool running = waitUntil([&] {
+            const auto current = scripted();
+            return current && current->running();
+        });
+        return running ? scripted() : nullptr;
     }
 
     MiningSessionModel& makeModel(BitcoinNetwork network = BitcoinNetwork::regtest,

@@ -21,6 +21,26 @@ until_true() {
   done
   return 1
 }
+# Polls `$2...` every 0.1 s until it holds, for as long as process `$1` runs: a program brings up
+# what it serves when a loaded machine lets it (the test's own timeout bounds the wait), and one
+# that has ended never will. Fails once it has ended without it.
+until_up() {
+  local pid=$1
+  shift
+  until "$@" >/dev/null 2>&1; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      "$@" >/dev/null 2>&1
+      return
+    fi
+    sleep 0.1
+  done
+}
+# Why program `$1` ended (its status, then the last lines it wrote to log `$2`), for a failure.
+ended_with() {
+  local status=0
+  wait "$1" 2>/dev/null || status=$?
+  echo "it ended with status $status: $(tail -n 20 "$2" 2>/dev/null)"
+}
 # The first window `xdotool search ARGS...` finds, once it finds one. xdotool ends on an X error
 # when a window it is looking at goes away meanwhile (BadWindow), as windows do while a program
 # starts: it is then asked again.
@@ -45,28 +65,40 @@ fresh_desktop_home() {
   unset DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
   export QT_QUICK_BACKEND=software QT_SCALE_FACTOR=1
 }
-# A display of its own: Xvfb picks a free number and writes it to descriptor 3.
+# A display of its own: Xvfb picks a free number and writes it to descriptor 3. It never resets:
+# by default a server starts over when its last client leaves, and a client connecting meanwhile
+# (a window manager after the probe that waited for the server) is turned away.
 start_display() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-  pids+=($!)
-  until_true test -s "$work/display" || fail "Xvfb did not start"
+  Xvfb -displayfd 3 -noreset -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+    2>"$work/xvfb.log" &
+  local pid=$!
+  pids+=("$pid")
+  until_up "$pid" test -s "$work/display" ||
+    fail "Xvfb did not start: $(ended_with "$pid" "$work/xvfb.log")"
   export DISPLAY=:$(head -n1 "$work/display")
 }
 # A session bus of the test's own, started after the home is set so the services it starts
 # (a panel's settings store) keep to that home.
 start_session_bus() {
-  dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
-  pids+=($!)
-  until_true test -s "$work/bus" || fail "the session bus did not start"
+  dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >"$work/bus.log" 2>&1 &
+  local pid=$!
+  pids+=("$pid")
+  until_up "$pid" test -s "$work/bus" ||
+    fail "the session bus did not start: $(ended_with "$pid" "$work/bus.log")"
   export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
 }
-# Openbox as the window manager: it minimizes on a client's request and keeps several desktops.
-start_openbox() {
-  openbox --sm-disable >/dev/null 2>&1 &
-  pids+=($!)
-  wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-  until_true wm_runs || fail "the window manager did not start"
+# Window manager `$@` on the display, returned from once it manages it: it names its check window
+# on the root window then.
+start_window_manager() {
+  "$@" >"$work/wm.log" 2>&1 &
+  local pid=$!
+  pids+=("$pid")
+  until_up "$pid" wm_runs ||
+    fail "the window manager ($1) did not start: $(ended_with "$pid" "$work/wm.log")"
 }
+wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+# Openbox as the window manager: it minimizes on a client's request and keeps several desktops.
+start_openbox() { start_window_manager openbox --sm-disable "$@"; }
 # The desktop tests' settings: set up, as at login; no address is set, so the session stops at
 # once and no node runs.
 write_app_settings() {
@@ -84,7 +116,8 @@ start_xfce_panel() {
   xfce4-panel --disable-wm-check >>"$work/panel.log" 2>&1 &
   panel_pid=$!
   pids+=("$panel_pid")
-  until_true status_notifier_host || fail "the panel's tray did not come up"
+  until_up "$panel_pid" status_notifier_host ||
+    fail "the panel's tray did not come up: $(ended_with "$panel_pid" "$work/panel.log")"
 }
 status_notifier_host() {
   dbus-send --session --print-reply --dest=org.kde.StatusNotifierWatcher /StatusNotifierWatcher \
@@ -123,7 +156,8 @@ start_trayer() {
     --transparent false >>"$work/tray.log" 2>&1 &
   trayer_pid=$!
   pids+=("$trayer_pid")
-  until_true x11_tray_owned || fail "trayer did not take the tray"
+  until_up "$trayer_pid" x11_tray_owned ||
+    fail "trayer did not take the tray: $(ended_with "$trayer_pid" "$work/tray.log")"
 }
 x11_tray_owned() { [[ $("$probe" tray) == 1 ]]; }
 # The window manager's state of window `$1`: Normal or Iconic; nothing while it is withdrawn.

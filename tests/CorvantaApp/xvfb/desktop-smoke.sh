@@ -32,10 +32,7 @@ if ! tray_shown >/dev/null 2>&1; then
   until_true tray_shown || fail "the tray did not start: $(tail -n 20 "$work/tray.log")"
 fi
 # A window manager that minimizes and activates windows on request, as desktops do.
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-until_true wm_runs || fail "the window manager did not start"
+start_openbox
 sleep 0.3
 
 "$app" 2>"$work/app.log" &

@@ -13,10 +13,7 @@ source "$(dirname "$0")/common.sh"
 fresh_desktop_home
 mkdir -p "$XDG_CONFIG_HOME/Corvanta"
 start_display
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-until_true wm_runs || fail "the window manager did not start"
+start_openbox
 
 # Set up, as at login; no address is set, so the session stops at once and no node runs.
 printf '[General]\nrigwell.onboardingCompleted=true\nrigwell.selectedNetwork=regtest\n' \

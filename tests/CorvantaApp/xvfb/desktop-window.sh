@@ -23,16 +23,9 @@ unset DBUS_SESSION_BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PL
 unset QT_QUICK_CONTROLS_STYLE
 export QT_QUICK_BACKEND=software QT_SCALE_FACTOR=1 LC_ALL=C.UTF-8 TZ=UTC
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-until_true test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n1 "$work/display")
+start_display
 # The window manager labels with the server's one built-in font: no core fonts are installed.
-evilwm -fn cursor >/dev/null 2>&1 &
-pids+=($!)
-# The manager holds the root window's redirection once it runs.
-wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-until_true wm_runs || fail "the window manager did not start"
+start_window_manager evilwm -fn cursor
 
 window=
 launch() {

@@ -16,15 +16,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY QT_QPA_PLATFORM
 export QT_QUICK_BACKEND=software QT_SCALE_FACTOR=1 LC_ALL=C.UTF-8
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-until_true test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -n1 "$work/display")
+start_display
 # A manager that keeps the states a client asks for (openbox knows both skip states).
-openbox --sm-disable --config-file /dev/null >/dev/null 2>&1 &
-pids+=($!)
-wm_runs() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-until_true wm_runs || fail "the window manager did not start"
+start_openbox --config-file /dev/null
 
 entry=$XDG_CONFIG_HOME/autostart/corvanta-widget-host.desktop
 list=$XDG_CONFIG_HOME/Corvanta/widget-host.json

@@ -80,8 +80,9 @@ class NodeProcess {
     void start();
 
     // Waits for the node's cookie file, records the launch and returns the cookie's path. Throws
-    // NodeProcessError NotRunning, LockConflict / ExitedDuringStartup when the node exits first,
-    // CookieTimeout (the node is left running: the caller ends it), or Cancelled.
+    // NodeProcessError NotRunning (nothing launched, or its end was asked for), LockConflict /
+    // ExitedDuringStartup when the node exits first (before this wait began, too), CookieTimeout
+    // (the node is left running: the caller ends it), or Cancelled.
     std::filesystem::path waitForCookie(std::chrono::steady_clock::duration timeout,
                                         std::stop_token stop);
 
