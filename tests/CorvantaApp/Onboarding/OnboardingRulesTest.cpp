@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QTextBoundaryFinder>
-
 #include "LanguageScope.h"
 #include "Onboarding/OnboardingRules.h"
 
@@ -76,30 +74,6 @@ TEST(AddressState, HintsFollowTheLanguage) {
     const LanguageScope english(AppLanguage::english);
     EXPECT_NE(addressState("regtest", "").hint, QStringLiteral("Vide toléré en regtest."));
     EXPECT_NE(addressState("mainnet", mainnetAddress).hint, QStringLiteral("Adresse valide."));
-}
-
-TEST(WrappablePath, OffersALineBreakOnlyAfterEachSeparatorAndGivesThePathBack) {
-    for (const QString& path :
-         {QStringLiteral("/home/jean-pierre.dupont/.local/share/Corvanta"),
-          QStringLiteral("/srv/x1/y.2/a_b/c+d (e)/f?g/Corvanta"),
-          QStringLiteral("relative/ends-with/"), QStringLiteral("/"), QString()}) {
-        SCOPED_TRACE(path.toStdString());
-        const QString shown = wrappablePath(path);
-        EXPECT_EQ(wrappedPathText(shown), path);
-        QStringList lines;
-        QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, shown);
-        qsizetype from = 0;
-        while (breaks.toNextBoundary() != -1) {
-            lines << wrappedPathText(shown.mid(from, breaks.position() - from));
-            from = breaks.position();
-        }
-        // Each piece a line may end with is a name and its "/", the last one's without.
-        EXPECT_EQ(lines.join(QString()), path);
-        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-            EXPECT_TRUE(lines[i].endsWith(u'/')) << lines.join(u'|').toStdString();
-            EXPECT_EQ(lines[i].count(u'/'), 1) << lines.join(u'|').toStdString();
-        }
-    }
 }
 
 }  // namespace

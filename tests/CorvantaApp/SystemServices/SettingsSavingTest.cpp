@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "SystemServices/Preferences.h"
-#include "SystemServices/SettingsSaving.h"
 #include "TestSupport.h"
 #include "UnprivilegedUser.h"
 
@@ -113,13 +112,6 @@ TEST(SettingsSaving, WhatIsForeseenIsWhatTheWriterDoesAndNothingKeptIsChanged) {
         });
         EXPECT_EQ(outcome, "");
     }
-}
-
-TEST(SettingsSaving, TheLogLineNamesTheFileAndTheReason) {
-    const QString line = settingsUnsavedLogLine("Corvanta.conf", "Read-only file system");
-    EXPECT_TRUE(line.contains("Corvanta.conf")) << line.toStdString();
-    EXPECT_TRUE(line.contains("(Read-only file system)")) << line.toStdString();
-    EXPECT_EQ(settingsSaveProblem(QString()), std::nullopt);
 }
 
 }  // namespace

@@ -267,6 +267,7 @@ TestCase {
             { tag: "a long home", path: "/home/marguerite_delacroix_de_la_fontaine/.local/share/Corvanta" },
             { tag: "a deep support folder", path: "/srv/corvanta/installations/workstation_seventeen/support/Corvanta" },
             { tag: "names with breaks of their own", path: "/home/marguerite.delacroix-fontaine/workstation.seventeen/sandbox/.local/share/Corvanta" },
+            { tag: "odd characters", path: "/srv/x1/y.2/a_b/c+d (e)/f?g/jean-pierre.dupont/Corvanta" },
             { tag: "a name wider than the card", path: "/home/" + "x".repeat(120) + "/.local/share/Corvanta" }
         ]
     }
