@@ -16,7 +16,9 @@ namespace {
 
 const QString marker = QStringLiteral("**");
 constexpr QChar zeroWidthSpace(0x200B);
-constexpr QChar wordJoiner(0x2060);
+// U+FEFF, which holds a break as U+2060 does: the path's own font has it, so no other font's
+// heights come into its lines (the font standing in for U+2060 differs from one machine to another).
+constexpr QChar wordJoiner(0xFEFF);
 
 BitcoinNetwork networkNamed(const QString& name) {
     // The session only ever holds one of the four names; mainnet is its own default.

@@ -278,7 +278,7 @@ TestCase {
         const path = findChild(made.flow, "supportDirectory")
         verify(path)
         // What is drawn, without the breaks offered in it.
-        const lines = laidOutLines(path).map(line => line.replace(/[\u200b\u2060]/g, ""))
+        const lines = laidOutLines(path).map(line => line.replace(/[\u200b\ufeff]/g, ""))
         verify(lines.length > 1, "the path takes more than one line: " + JSON.stringify(lines))
         compare(lines.join(""), data.path)
         nameWidth.font = path.font
