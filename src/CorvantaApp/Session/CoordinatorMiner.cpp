@@ -67,6 +67,7 @@ Ownership ownershipOf(const SessionMinerParts& parts) {
     key.minedFromStart = key.minedFromStart || fresh;
     auto installation = std::make_shared<InstallationRecord>(supportFolder, key,
                                                              std::string(rawValue(parts.network)));
+    if (parts.chainHeight) installation->meet(*parts.chainHeight);
     return {BlockOwnership::of(key, parts.payoutScript), std::move(installation),
             std::move(notices)};
 }
@@ -126,10 +127,9 @@ bool saveHeldRecords(SessionMiner& miner) {
     return history->isSaved();
 }
 
-std::vector<std::string> meetNetwork(const SessionMinerParts& parts, std::int64_t chainHeight) {
-    auto owned = ownershipOf(parts);
-    owned.installation->meet(chainHeight);
-    return std::move(owned.notices);
+std::vector<std::string> meetNetwork(SessionMinerParts parts, std::int64_t chainHeight) {
+    parts.chainHeight = chainHeight;
+    return ownershipOf(parts).notices;
 }
 
 std::shared_ptr<SessionMiner> makeCoordinatorMiner(const SessionMinerParts& parts) {

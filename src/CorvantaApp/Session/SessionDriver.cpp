@@ -418,7 +418,6 @@ struct SessionParts {
     std::shared_ptr<CPUEngine> engine;
     std::shared_ptr<SessionMiner> miner;
     std::optional<ChainStatus> status;
-    std::vector<std::string> notices;  // for the event log
 };
 
 }  // namespace
@@ -486,9 +485,7 @@ void SessionDriver::built(const SessionPtr& session) {
             // A network met only now (regtest mines without waiting for a sync): after the
             // earlier version's files were moved into place, which show it has mined before.
             // Without the chain's height it is not met, and its floor stays unknown.
-            if (!makeMiner && built.status) {
-                built.notices = meetNetwork(parts, built.status->blocks);
-            }
+            if (built.status) parts.chainHeight = built.status->blocks;
             built.miner = makeMiner ? makeMiner(parts) : makeCoordinatorMiner(parts);
             return built;
         });
@@ -497,7 +494,6 @@ void SessionDriver::built(const SessionPtr& session) {
         session, std::move(work),
         [this, session, proofFile](session::Attempt<SessionParts> result) {
             if (result.error) return startupFailed(session, result.error);
-            for (const auto& notice : result.value->notices) model_.appendLog(text(notice));
             session->engine = result.value->engine;
             session->miner = result.value->miner;
             session->history = session->miner->historyStore();

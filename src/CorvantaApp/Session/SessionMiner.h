@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ struct SessionMinerParts {
     // The store on `historyFile` the session shares with the views, read once a start (by whoever
     // needs it first); none: the loop opens its own.
     std::shared_ptr<MiningHistoryStore> history;
+    // The chain's tip as the loop is built: the network is met there, unless it was met before
+    // (see meetNetwork). None: not met by this loop.
+    std::optional<std::int64_t> chainHeight = std::nullopt;
 };
 
 using SessionMinerFactory = std::function<std::shared_ptr<SessionMiner>(const SessionMinerParts&)>;
@@ -46,7 +50,7 @@ using SessionMinerFactory = std::function<std::shared_ptr<SessionMiner>(const Se
 // The installation meets `parts.network` on a chain whose tip is at `chainHeight`, before any sync
 // or mining, as the product's loop will read its key: see InstallationRecord::meet. Gives the event
 // log's lines (a key file that could not be taken).
-std::vector<std::string> meetNetwork(const SessionMinerParts& parts, std::int64_t chainHeight);
+std::vector<std::string> meetNetwork(SessionMinerParts parts, std::int64_t chainHeight);
 
 // The product's loop: a MiningCoordinator on a template watcher of the session's client, the node
 // controller as its supervisor (six restarts from a one-second backoff), a two-minute long-poll.

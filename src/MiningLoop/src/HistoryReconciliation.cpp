@@ -99,7 +99,7 @@ Walk reconcile(MiningHistoryStore& history, const RPCClient& client,
         const auto folded = history.folded();
         // Only a walk from the lowest block tells the floor: the place, however sound, is passed
         // over until one has. A folded summary keeps any walk above it, so there the place is used.
-        const auto& place = (start.floor || folded) ? start.place : std::nullopt;
+        const auto place = (start.floor || folded) ? start.place : std::nullopt;
         const auto lost = place && historyLost(history, *place);
         std::int64_t from = floor;
         if (place && !lost && place->height <= untilHeight &&
