@@ -2,6 +2,9 @@
 // coinbase.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <functional>
 #include <set>
 
 #include "LoopFakes.h"
@@ -138,8 +141,15 @@ TEST(InstallationKey, KeepsTheHeightsMinedAtPerNetworkAndRefusesDamagedOnes) {
     key.mined["regtest"] = {{{ExtranonceMark{1, 2, 3, 4}, 388}, {ExtranonceMark{9, 9, 9, 9}, 12}},
                             std::int64_t(12)};
     key.mined["mainnet"] = {{{ExtranonceMark{1, 2, 3, 4}, 870'000}}, std::nullopt};
-    key.mined["signet"] = {{}, std::nullopt, true};
+    key.mined["signet"] = {{}, std::nullopt};
     EXPECT_EQ(InstallationKey::decode(key.encode()), key);
+    // What 0.1.2 wrote of a network met on a new chain speaks of a moment a file put back later
+    // no longer shows: it reads, and is never written again.
+    auto earlierText = key.encode();
+    const std::string signet = R"("signet": {)";
+    earlierText.insert(earlierText.find(signet) + signet.size(), R"("floorAtFirstJob": true,)");
+    EXPECT_EQ(InstallationKey::decode(earlierText), key);
+    EXPECT_EQ(key.encode().find("floorAtFirstJob"), std::string::npos);
     key.minedFromStart = true;
     EXPECT_EQ(InstallationKey::decode(key.encode()), key);
     EXPECT_EQ(key.marksUsed(), (std::vector<ExtranonceMark>{{1, 2, 3, 4}, {9, 9, 9, 9}}));
@@ -199,47 +209,130 @@ TEST(InstallationRecord, KeepsTheLowestHeightsAndKnowsAFloorOnlyWhereItCan) {
     EXPECT_EQ(reread(), other);
 }
 
-// A floor at the first job only for a network met on a chain holding nothing past its first block
-// by a key that kept every start: a key derived again, restored from an older copy or of an
-// earlier version leaves it unknown, so the walk looks from the lowest block.
-TEST(InstallationRecord, TakesTheFirstJobForTheFloorOnlyWhereTheChainCannotHoldBlocksOfOurs) {
+// A floor at the first job only for the record that met the network on a chain holding nothing
+// past its first block, by a key that kept every start: a key derived again, restored from an
+// older copy or of an earlier version leaves it unknown, and so does every later start, whatever
+// the file it reads says of that meeting (put back from a copy, or left so by a full disk).
+TEST(InstallationRecord, TakesTheFirstJobForTheFloorOnlyInTheStartThatSawTheChainEmpty) {
     const ExtranonceMark x{1, 1, 1, 1};
     const struct {
         const char* scenario;
         bool minedFromStart;
         std::optional<MinedOnNetwork> kept;  // what the file holds for the network
         std::int64_t chainAtMeeting;
-        std::optional<std::int64_t> floor;  // once mining started at 300
+        std::optional<std::int64_t> floor;       // once the meeting start mines at 300
+        std::optional<std::int64_t> floorLater;  // once a later start, the file as met, mines
     } cases[] = {
-        {"new installation, new chain", true, std::nullopt, 0, 300},
-        {"new installation on a chain that holds blocks", true, std::nullopt, 250, std::nullopt},
-        {"key restored from before the first mining here", true, std::nullopt, 120, std::nullopt},
-        {"key of an earlier version", false, std::nullopt, 0, std::nullopt},
-        {"key lost and derived again", false, std::nullopt, 290, std::nullopt},
-        {"met already, floor unknown", true, MinedOnNetwork{}, 0, std::nullopt},
-        {"met already, floor known", true, MinedOnNetwork{{{x, 40}}, 12}, 290, 12},
-        {"met already on a new chain", true, MinedOnNetwork{{}, std::nullopt, true}, 290, 300},
+        {"new installation, new chain", true, std::nullopt, 0, 300, std::nullopt},
+        {"new installation on a chain that holds blocks", true, std::nullopt, 250, std::nullopt,
+         std::nullopt},
+        {"key restored from before the first mining here", true, std::nullopt, 120, std::nullopt,
+         std::nullopt},
+        {"key of an earlier version", false, std::nullopt, 0, std::nullopt, std::nullopt},
+        {"key lost and derived again", false, std::nullopt, 290, std::nullopt, std::nullopt},
+        {"met already, floor unknown", true, MinedOnNetwork{}, 0, std::nullopt, std::nullopt},
+        {"met already, floor known", true, MinedOnNetwork{{{x, 40}}, 12}, 290, 12, 12},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scenario);
         testing::TempDir place;
+        const auto file = place.path() / InstallationKey::fileName;
         auto key = kKey;
         key.minedFromStart = c.minedFromStart;
         if (c.kept) key.mined["regtest"] = *c.kept;
-        testing::writeText(place.path() / InstallationKey::fileName, key.encode());
-        InstallationRecord record(place.path(), key, "regtest");
-        EXPECT_TRUE(record.meet(c.chainAtMeeting));
-        // A second start meets it again: nothing changes.
-        InstallationRecord again(
-            place.path(),
-            InstallationKey::decode(readFile(place.path() / InstallationKey::fileName)), "regtest");
-        EXPECT_TRUE(again.meet(c.chainAtMeeting + 1000));
-        EXPECT_TRUE(again.noteMiningAt(x, 300));
-        EXPECT_EQ(again.mined().floor, c.floor);
-        const auto onDisk =
-            InstallationKey::decode(readFile(place.path() / InstallationKey::fileName));
-        EXPECT_EQ(onDisk.mined.at("regtest").floor, c.floor);
-        EXPECT_FALSE(onDisk.mined.at("regtest").floorAtFirstJob);
+        testing::writeText(file, key.encode());
+        InstallationRecord meeting(place.path(), key, "regtest");
+        EXPECT_TRUE(meeting.meet(c.chainAtMeeting));
+        const auto asMet = readFile(file);
+
+        EXPECT_TRUE(meeting.noteMiningAt(x, 300));
+        EXPECT_EQ(meeting.mined().floor, c.floor);
+        EXPECT_EQ(InstallationKey::decode(readFile(file)).mined.at("regtest").floor, c.floor);
+
+        // The file put back as the meeting left it: a later start meets it again on a chain
+        // that may hold nothing yet, and still knows no floor it did not see.
+        testing::writeText(file, asMet);
+        InstallationRecord later(place.path(), InstallationKey::decode(asMet), "regtest");
+        EXPECT_TRUE(later.meet(0));
+        EXPECT_TRUE(later.noteMiningAt(x, 300));
+        EXPECT_EQ(later.mined().floor, c.floorLater);
+        EXPECT_EQ(InstallationKey::decode(readFile(file)).mined.at("regtest").floor, c.floorLater);
+    }
+}
+
+// The meeting's write fails (no room), the start mines on, and the file is then written by
+// someone else or put back: only an entry this record wrote leaves it its first job.
+TEST(InstallationRecord, AnEntryItDidNotWriteTakesTheFirstJobAwayFromTheFloor) {
+    const ExtranonceMark x{1, 1, 1, 1};
+    auto key = kKey;
+    key.minedFromStart = true;
+    for (const bool putBack : {false, true}) {
+        SCOPED_TRACE(putBack ? "an entry put back" : "the file still missing");
+        testing::TempDir place;
+        const auto folder = place.path() / "support";
+        testing::writeText(folder, "no room");  // every write fails
+        InstallationRecord record(folder, key, "regtest");
+        EXPECT_FALSE(record.meet(0));
+        std::filesystem::remove(folder);
+        if (putBack) {
+            auto met = key;
+            met.mined["regtest"] = {};
+            testing::writeText(folder / InstallationKey::fileName, met.encode());
+        }
+        EXPECT_TRUE(record.noteMiningAt(x, 300));
+        const auto floor = putBack ? std::nullopt : std::optional<std::int64_t>(300);
+        EXPECT_EQ(InstallationKey::decode(readFile(folder / InstallationKey::fileName))
+                      .mined.at("regtest")
+                      .floor,
+                  floor);
+    }
+}
+
+// A file in the key's place that is not this key, or cannot be read, is never written over when
+// a start merges what it knows into it.
+TEST(InstallationRecord, NeverWritesOverAFileItCannotTake) {
+    const ExtranonceMark x{1, 1, 1, 1};
+    const auto other = [] {
+        auto key = kKey;
+        key.machine = "another";
+        return key.encode();
+    }();
+    const struct {
+        const char* scenario;
+        std::function<void(const std::filesystem::path&)> place;
+    } cases[] = {
+        {"another installation's key", [&](const auto& file) { testing::writeText(file, other); }},
+        {"damaged", [](const auto& file) { testing::writeText(file, R"({"folder": )"); }},
+        {"past its bound",
+         [](const auto& file) {
+             testing::writeText(file, std::string(InstallationKey::fileBound + 1, ' '));
+         }},
+        {"a link to a key",
+         [&](const auto& file) {
+             const auto target = file.parent_path() / "elsewhere.json";
+             testing::writeText(target, kKey.encode());
+             std::filesystem::create_symlink(target, file);
+         }},
+        {"a FIFO", [](const auto& file) { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        testing::TempDir place;
+        const auto file = place.path() / InstallationKey::fileName;
+        InstallationRecord record(place.path(), kKey, "regtest");
+        EXPECT_TRUE(record.meet(0));
+        std::filesystem::remove(file);
+        c.place(file);
+        const auto status = std::filesystem::symlink_status(file).type();
+        const auto before = status == std::filesystem::file_type::regular ? readFile(file) : "";
+        EXPECT_FALSE(record.noteMiningAt(x, 300));
+        EXPECT_FALSE(record.noteFloor(2));
+        EXPECT_EQ(std::filesystem::symlink_status(file).type(), status);
+        if (status == std::filesystem::file_type::regular) {
+            EXPECT_EQ(readFile(file), before);
+        }
+        // What it knows stays in memory for the next write that may go through.
+        EXPECT_EQ(record.mined().marks.at(x), 300);
     }
 }
 

@@ -79,22 +79,23 @@ class InstallationLossTest : public MiningLoopNodeTest {
     }
 
     // The marks do not depend on when the key was derived: the same for every key of this folder.
-    BlockOwnership owner() const {
+    BlockOwnership owner(Bytes payoutScript = {0x51}) const {
         return BlockOwnership::of(
             BlockOwnership::keyForThisUser(historyFile().parent_path(), WallClock::now()),
-            Bytes{0x51});
+            std::move(payoutScript));
     }
 
     std::optional<std::int64_t> keptFloor() const {
         return InstallationKey::decode(readFile(keyFile())).mined.at("regtest").floor;
     }
 
-    // A start that mines until `n` more of its blocks are on the chain.
-    void mineFor(std::size_t n) {
+    // A start that mines until `n` more of its blocks are on the chain, paying `payoutScript`.
+    void mineFor(std::size_t n, Bytes payoutScript = {0x51}) {
         history_ = std::make_shared<MiningHistoryStore>(historyFile());
         const auto target = blocksOf(*client_, owner()).size() + n;
         engine_->setPaused(false);
-        startMining(makeCoordinator(owner(), {}, {}, walkRecordFile(), sessionInstallation()));
+        startMining(makeCoordinator(owner(std::move(payoutScript)), {}, {}, walkRecordFile(),
+                                    sessionInstallation()));
         const auto found =
             eventually([&] { return onChain(*client_, history_->allBlocks()).size() >= target; });
         stopMining();
@@ -115,6 +116,52 @@ class InstallationLossTest : public MiningLoopNodeTest {
         });
         stopMining();
         ASSERT_TRUE(walked);
+    }
+
+    // What the support folder holds of the installation (the key, the history, the rejected and
+    // pending blocks, the best difficulty), copied as it stands.
+    struct Copy {
+        TempDir folder;
+    };
+    std::vector<std::filesystem::path> installationFiles() const {
+        return {keyFile(), historyFile().parent_path(), rejectedDirectory(), bestDifficultyFile()};
+    }
+    std::shared_ptr<Copy> copyOfTheFolder() const {
+        auto copy = std::make_shared<Copy>();
+        for (const auto& path : installationFiles()) {
+            if (!std::filesystem::exists(std::filesystem::symlink_status(path))) continue;
+            std::filesystem::copy(path, copy->folder.path() / path.filename(),
+                                  std::filesystem::copy_options::recursive |
+                                      std::filesystem::copy_options::copy_symlinks);
+        }
+        return copy;
+    }
+    // The key alone, or everything the copy held, back in place: what it did not hold goes too.
+    void putBack(const Copy& copy, bool wholeFolder) {
+        for (const auto& path : installationFiles()) {
+            if (!wholeFolder && path != keyFile()) continue;
+            std::filesystem::remove_all(path);
+            const auto kept = copy.folder.path() / path.filename();
+            if (!std::filesystem::exists(std::filesystem::symlink_status(kept))) continue;
+            std::filesystem::copy(kept, path,
+                                  std::filesystem::copy_options::recursive |
+                                      std::filesystem::copy_options::copy_symlinks);
+        }
+    }
+
+    // A block of ours at `height` on a branch beside the chain, solved and held as pending: one
+    // a start finds held over an absence and records below the walk's place.
+    PendingBlock sideBranchBlockAt(std::int64_t height) const {
+        auto blockTemplate = BlockTemplate::fetch(*client_, std::nullopt, {});
+        blockTemplate.height = height;
+        blockTemplate.previousBlockHash = json::as<std::string>(
+            client_->call("getblockhash", {RPCParam::integer(height - 1)}, 10, {}));
+        const MiningJob job(blockTemplate, owner().payoutPlan());
+        const BlockMiner miner(std::make_shared<CPUEngine>(1));
+        const auto outcome =
+            miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 10'000'000), {});
+        EXPECT_TRUE(outcome);
+        return PendingBlock::fromOutcome(*outcome, height, WallClock::now());
     }
 
     void expectEveryBlockOfOursOnce() const {
@@ -218,6 +265,143 @@ TEST_P(LossOrderTest, EveryBlockOfOursComesBackOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Losses, LossOrderTest, ::testing::ValuesIn(kLosses),
                          [](const auto& info) { return std::string(info.param.scenario); });
+
+// The moments the key file passes through, each written by the application.
+enum class Moment {
+    meeting,        // the network met on a chain holding nothing, before the first job
+    firstJob,       // the first job kept as the mark's height and the floor
+    addressChange,  // a second mark, for another payout script
+    afterFloor,     // a floor a walk from the lowest block set, after the key was lost
+};
+
+struct PutBack {
+    const char* scenario;
+    Moment moment;
+    bool wholeFolder;  // the support folder as it stood then, not the key alone
+};
+
+const PutBack kPutBacks[] = {
+    {"KeyAsMet", Moment::meeting, false},
+    {"FolderAsMet", Moment::meeting, true},
+    {"KeyAtTheFirstJob", Moment::firstJob, false},
+    {"FolderAtTheFirstJob", Moment::firstJob, true},
+    {"KeyAfterAnAddressChange", Moment::addressChange, false},
+    {"FolderAfterAnAddressChange", Moment::addressChange, true},
+    {"KeyAfterAFloor", Moment::afterFloor, false},
+    {"FolderAfterAFloor", Moment::afterFloor, true},
+};
+
+void PrintTo(const PutBack& row, std::ostream* out) {
+    *out << row.scenario;
+}
+
+class PutBackTest : public InstallationLossTest, public ::testing::WithParamInterface<PutBack> {};
+
+// A copy of the key, or of its whole folder, from any moment the application wrote it, put back
+// at a later start after more blocks were found, then the history lost: every block of ours comes
+// back once, since no start after the meeting takes its own first job for the floor.
+TEST_P(PutBackTest, EveryBlockOfOursComesBackOnce) {
+    const auto& row = GetParam();
+    std::shared_ptr<Copy> copy;
+    const auto at = [&](Moment moment) {
+        if (row.moment == moment) copy = copyOfTheFolder();
+    };
+    engine_->setPaused(true);
+    const auto met = sessionInstallation();
+    at(Moment::meeting);
+    startMining(makeCoordinator(owner(), {}, {}, walkRecordFile(), met));
+    ASSERT_TRUE(eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
+    stopMining();
+    EXPECT_EQ(keptFloor(), log_.all<TemplateReceived>().front().height);
+    at(Moment::firstJob);
+    ASSERT_NO_FATAL_FAILURE(mineFor(3));
+    generate(4);
+    ASSERT_NO_FATAL_FAILURE(mineFor(2, {0x52}));
+    at(Moment::addressChange);
+    loseKey();
+    ASSERT_NO_FATAL_FAILURE(startUntilWalked());
+    ASSERT_TRUE(keptFloor());
+    at(Moment::afterFloor);
+    ASSERT_NO_FATAL_FAILURE(mineFor(2));
+    ASSERT_TRUE(copy);
+
+    putBack(*copy, row.wholeFolder);
+    ASSERT_NO_FATAL_FAILURE(mineFor(1));
+    loseHistory();
+    losePlace();
+    ASSERT_NO_FATAL_FAILURE(startUntilWalked());
+    expectEveryBlockOfOursOnce();
+    const auto floor = keptFloor();
+    ASSERT_TRUE(floor);
+    EXPECT_LE(*floor, blocksOf(*client_, owner()).begin()->first);
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, PutBackTest, ::testing::ValuesIn(kPutBacks),
+                         [](const auto& info) { return std::string(info.param.scenario); });
+
+// No room from the meeting to the end of the first start: the key keeps what the meeting wrote
+// while the blocks are held in memory and lost at the quit. With room again, the next start does
+// not take its own first job for the floor, and a later loss of the history brings every one back.
+TEST_F(InstallationLossTest, ADiskFullFromTheMeetingOnSealsNoBlockAway) {
+    const auto met = sessionInstallation();
+    const auto asMet = readFile(keyFile());
+    // No write goes through: not the key's, the history's nor a pending block's.
+    std::filesystem::remove(keyFile());
+    writeText(keyFile() / "no room", "");
+    writeText(historyFile().parent_path(), "no room");
+    writeText(rejectedDirectory(), "no room");
+    history_ = std::make_shared<MiningHistoryStore>(historyFile());
+    engine_->setPaused(false);
+    startMining(makeCoordinator(owner(), {}, {}, walkRecordFile(), met));
+    ASSERT_TRUE(eventually([&] { return history_->allBlocks().size() >= 3; }));
+    stopMining();
+    EXPECT_FALSE(history_->isSaved());
+
+    std::filesystem::remove_all(keyFile());
+    writeText(keyFile(), asMet);
+    std::filesystem::remove(historyFile().parent_path());
+    std::filesystem::remove(rejectedDirectory());
+    ASSERT_NO_FATAL_FAILURE(mineFor(2));
+    loseHistory();
+    losePlace();
+    ASSERT_NO_FATAL_FAILURE(startUntilWalked());
+    expectEveryBlockOfOursOnce();
+    ASSERT_GE(blocksOf(*client_, owner()).size(), 5u);
+}
+
+// One record torn from the journal and one block held over an absence recorded below the walk's
+// place: the count is as the place wrote it, but a history that refused a line is lost for the
+// walk, which brings the torn record's block back.
+TEST_F(InstallationLossTest, ATornLineBesideAHeldBlockBelowThePlaceIsFoundAgain) {
+    ASSERT_NO_FATAL_FAILURE(mineFor(3));
+    generate(2);
+    ASSERT_NO_FATAL_FAILURE(mineFor(2));
+    const auto place = placeOf(walkRecordFile());
+    ASSERT_TRUE(place);
+    const auto blocks = onChain(*client_, MiningHistoryStore(historyFile()).allBlocks());
+    ASSERT_GE(blocks.size(), 5u);
+    const auto victimHeight = blocks.begin()->first;
+    ASSERT_LE(victimHeight, place->height);
+    std::vector<FoundBlock> kept;
+    std::optional<FoundBlock> victim;
+    for (const auto& block : MiningHistoryStore(historyFile()).allBlocks()) {
+        if (!victim && block.blockHash == blocks.begin()->second) {
+            victim = block;
+        } else {
+            kept.push_back(block);
+        }
+    }
+    ASSERT_TRUE(victim);
+    writeText(historyFile(), MiningHistoryStore::encode(kept));
+    const auto line = json::dump(loop::encodeBlock(*victim));
+    writeText(historyFile().string() + ".journal", line.substr(0, line.size() / 2));
+    PendingBlockStore::write(sideBranchBlockAt(victimHeight + 1), pendingDirectory());
+
+    ASSERT_NO_FATAL_FAILURE(startUntilWalked());
+    const MiningHistoryStore after(historyFile());
+    EXPECT_TRUE(after.contains(victim->blockHash));
+    expectEveryBlockOfOursOnce();
+}
 
 }  // namespace
 }  // namespace corvanta

@@ -177,6 +177,54 @@ TEST_F(MiningLoopNodeTest, ABlockAcceptedAsTheProcessDiesIsRecordedAndAnnouncedO
     }
 }
 
+// A block the loop finds is dated when it met its target, not when the node's slow answer to its
+// submission came, and the verdict names the block it is on: its height, not the next job's.
+TEST_F(MiningLoopNodeTest, AFoundBlockIsDatedWhenItMetItsTargetAndItsVerdictNamesIt) {
+    if (!usingTestNode()) GTEST_SKIP() << "needs the test node's fault control";
+    restartNodeWith("-test-control=" + controlSocket().string());
+    testing::sendLine(controlSocket(),
+                      R"({"cmd":"delay","seconds":3,"method":"submitblock","after":true})");
+    std::mutex mutex;
+    std::optional<WallClock::time_point> announcedAt;
+    std::optional<WallClock::time_point> answeredAt;
+    coordinator_ = makeCoordinator();
+    mining_ = std::jthread([&] {
+        try {
+            coordinator_->run([&](const MiningEvent& event) {
+                log_.handler()(event);
+                std::lock_guard lock(mutex);
+                if (std::holds_alternative<BlockFound>(event) && !announcedAt) {
+                    announcedAt = WallClock::now();
+                }
+                if (std::holds_alternative<SubmissionResultEvent>(event) && !answeredAt) {
+                    answeredAt = WallClock::now();
+                }
+            });
+        } catch (const std::exception&) {
+        }
+    });
+    ASSERT_TRUE(testing::eventually([&] {
+        std::lock_guard lock(mutex);
+        return answeredAt.has_value();
+    }));
+    stopMining();
+    testing::sendLine(controlSocket(), R"({"cmd":"clear"})");
+    const auto recorded = MiningHistoryStore(historyFile()).allBlocks();
+    ASSERT_FALSE(recorded.empty());
+    ASSERT_GE(*answeredAt - *announcedAt, 3s);
+    // Whole seconds: never later than the find was announced, so never at the answer.
+    EXPECT_LE(recorded.front().foundAt, *announcedAt);
+    const auto found = log_.all<BlockFound>();
+    const auto verdicts = log_.all<SubmissionResultEvent>();
+    ASSERT_FALSE(verdicts.empty());
+    ASSERT_GE(found.size(), verdicts.size());
+    for (std::size_t i = 0; i < verdicts.size(); ++i) {
+        EXPECT_EQ(verdicts[i].height, found[i].height);
+        EXPECT_EQ(verdicts[i].hash, found[i].hash);
+    }
+    EXPECT_EQ(recorded.front().height, found.front().height);
+}
+
 // Every stopped run may leave one long-poll that the node keeps until its tip changes; on a quiet
 // chain a node with two RPC threads would then soon answer nothing at all.
 TEST_F(MiningLoopNodeTest, StopAndStartOnOneTipLeaveTheNodeResponsive) {

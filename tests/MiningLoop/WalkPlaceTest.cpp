@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sstream>
 
 #include "TestSupport.h"
 #include "corvanta/loop/HistoryReconciliation.h"
@@ -46,12 +48,20 @@ TEST(WalkPlace, IsReadAsWrittenAndTheEarlierFormsVouchForNothing) {
     EXPECT_FALSE(reading.problem);
     EXPECT_TRUE(reading.mayWrite);
 
-    const WalkedThrough place{40, hashText('a'), 3};
     fs::create_directories(file.parent_path());
-    HistoryReconciliation::writeWalkPlace(file, place);
-    reading = readWalkPlace(file);
-    EXPECT_EQ(reading.place, place);
-    EXPECT_FALSE(reading.problem);
+    // With what the history held there, and without it as 0.1.2 wrote it.
+    for (const WalkedThrough& place : {WalkedThrough{40, hashText('a'), 3, hashText('c')},
+                                       WalkedThrough{40, hashText('a'), 3}}) {
+        HistoryReconciliation::writeWalkPlace(file, place);
+        reading = readWalkPlace(file);
+        EXPECT_EQ(reading.place, place);
+        EXPECT_FALSE(reading.problem);
+    }
+    testing::writeText(file, R"({"checked":{"hash":")" + hashText('a') +
+                                 R"(","height":5,"records":0,"digest":"ABC"}})");
+    EXPECT_TRUE(readWalkPlace(file).problem);
+    fs::remove_all(file.parent_path());
+    fs::create_directories(file.parent_path());
 
     for (const std::string& earlier : {R"({"hash":")" + hashText('b') + R"(","height":7})",
                                        R"({"marks":{"01020304":{"firstMined":388,"hash":")" +
@@ -169,6 +179,86 @@ TEST(WalkPlace, AHistoryHoldingLessThanThePlaceVouchesForIsLost) {
     const MiningHistoryStore setAside(damaged);
     ASSERT_TRUE(setAside.quarantinedFileURL());
     EXPECT_TRUE(HistoryReconciliation::historyLost(setAside, placeAt(5, 0)));
+}
+
+// However many records it counts, a history that refused anything at its reading, or that holds
+// other records at or below the place than it did, vouches for nothing: a block held in a missing
+// one's stead cannot hide the loss.
+TEST(WalkPlace, AHistoryThatRefusedAnythingOrHoldsOtherRecordsIsLost) {
+    const auto hashOf = [](std::uint8_t n) { return std::vector<std::uint8_t>(32, n); };
+    // The journal's lines as recording blocks 1 to 3 (heights 10 to 30) wrote them: the first
+    // went to the file, which a new history writes whole.
+    std::vector<std::string> lines;
+    const auto allButTheLast = [&] {
+        std::string text;
+        for (std::size_t i = 0; i + 1 < lines.size(); ++i) text += lines[i] + "\n";
+        return text;
+    };
+    const struct {
+        const char* scenario;
+        std::function<void(const fs::path& file)> damage;
+        std::initializer_list<std::uint8_t> heldAfter;  // recorded at the next start
+        bool lost;
+    } cases[] = {
+        {"as it was", [](const fs::path&) {}, {}, false},
+        {"a block held in a missing one's stead",
+         [&](const fs::path& file) {
+             testing::writeText(file.string() + ".journal", allButTheLast());
+         },
+         {4},
+         true},
+        {"a torn line beside a block held below the place",
+         [&](const fs::path& file) {
+             const auto torn = lines.back().substr(0, 40);
+             testing::writeText(file.string() + ".journal", allButTheLast() + torn);
+         },
+         {4},
+         true},
+        {"an undecodable line, the count unchanged",
+         [&](const fs::path& file) {
+             testing::writeText(file.string() + ".journal",
+                                allButTheLast() + lines.back() + "\n{\"not\": \"a record\"}\n");
+         },
+         {},
+         true},
+        {"a journal set aside, a link in its place",
+         [&](const fs::path& file) {
+             const auto journal = file.string() + ".journal";
+             fs::rename(journal, file.string() + ".mine");
+             fs::create_symlink(file.string() + ".mine", journal);
+         },
+         {},
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        TempDir dir;
+        const auto file = dir.path() / "history" / "regtest.json";
+        MiningHistoryStore before(file);
+        for (std::uint8_t n = 1; n <= 3; ++n) {
+            before.recordSubmission(n * 10, hashOf(n), hashOf(n), 1, {SubmissionResult::Accepted{}},
+                                    WallClock::now());
+        }
+        lines.clear();
+        std::istringstream journal(testing::readText(file.string() + ".journal"));
+        for (std::string text; std::getline(journal, text);) lines.push_back(text);
+        ASSERT_EQ(lines.size(), 2u);
+        const auto held = before.heldAtOrBelow(35);
+        ASSERT_EQ(held.count, 3u);
+        const WalkedThrough place{35, hashText('d'), 3, HistoryReconciliation::digestHex(held)};
+        c.damage(file);
+        MiningHistoryStore after(file);
+        for (const auto n : c.heldAfter) {
+            after.recordSubmission(n * 5, hashOf(n), hashOf(n), 1, {SubmissionResult::Accepted{}},
+                                   WallClock::now());
+        }
+        EXPECT_EQ(HistoryReconciliation::historyLost(after, place), c.lost);
+        // A place of 0.1.2 counted only: it cannot tell a block held in another's stead.
+        if (!after.refusedAny()) {
+            EXPECT_FALSE(
+                HistoryReconciliation::historyLost(after, WalkedThrough{35, hashText('d'), 3}));
+        }
+    }
 }
 
 }  // namespace

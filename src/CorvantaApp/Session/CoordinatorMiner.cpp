@@ -58,6 +58,11 @@ bool neverMined(const SessionMinerParts& parts, const std::filesystem::path& sup
 }
 
 Ownership ownershipOf(const SessionMinerParts& parts) {
+    if (parts.installation) {
+        return {BlockOwnership::of(parts.installation->key(), parts.payoutScript),
+                parts.installation,
+                {}};
+    }
     std::vector<std::string> notices;
     const auto historyFolder = parts.historyFile.parent_path();
     const auto supportFolder = historyFolder.parent_path();
@@ -127,9 +132,11 @@ bool saveHeldRecords(SessionMiner& miner) {
     return history->isSaved();
 }
 
-std::vector<std::string> meetNetwork(SessionMinerParts parts, std::int64_t chainHeight) {
+NetworkMeeting meetNetwork(SessionMinerParts parts, std::int64_t chainHeight) {
     parts.chainHeight = chainHeight;
-    return ownershipOf(parts).notices;
+    parts.installation = nullptr;
+    auto owned = ownershipOf(parts);
+    return {std::move(owned.installation), std::move(owned.notices)};
 }
 
 std::shared_ptr<SessionMiner> makeCoordinatorMiner(const SessionMinerParts& parts) {

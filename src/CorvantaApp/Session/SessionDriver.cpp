@@ -379,16 +379,15 @@ void SessionDriver::connected(const SessionPtr& session, std::shared_ptr<const R
             },
             Qt::QueuedConnection);
     };
-    using Notices = std::vector<std::string>;
-    later<session::Attempt<Notices>>(
+    later<session::Attempt<NetworkMeeting>>(
         session,
         [controller = session->controller, interval = environment_.timings.syncPollInterval,
          onProgress, meeting, stop = session->token()] {
-            return session::attempt<Notices>([&] {
-                Notices notices;
+            return session::attempt<NetworkMeeting>([&] {
+                NetworkMeeting met;
                 if (meeting) {
                     try {
-                        notices = meetNetwork(*meeting, controller->status(stop).blocks);
+                        met = meetNetwork(*meeting, controller->status(stop).blocks);
                     } catch (const Cancelled&) {
                         throw;
                     } catch (const std::exception&) {
@@ -396,12 +395,13 @@ void SessionDriver::connected(const SessionPtr& session, std::shared_ptr<const R
                     }
                 }
                 controller->awaitReadyToMine(interval, onProgress, stop);
-                return notices;
+                return met;
             });
         },
-        [this, session](session::Attempt<Notices> result) {
+        [this, session](session::Attempt<NetworkMeeting> result) {
             if (result.error) return startupFailed(session, result.error);
-            for (const auto& notice : *result.value) model_.appendLog(text(notice));
+            for (const auto& notice : result.value->notices) model_.appendLog(text(notice));
+            session->installation = std::move(result.value->installation);
             synced(session);
         });
 }
@@ -441,7 +441,9 @@ SessionMinerParts SessionDriver::minerParts(const SessionPtr& session) const {
             storeFile(support, "rejected-blocks", network, ""),
             storeFile(support, "best-difficulty", network, ".json"),
             historyFile,
-            model_.historyStoreFor(historyFile)};
+            model_.historyStoreFor(historyFile),
+            std::nullopt,
+            session->installation};
 }
 
 void SessionDriver::built(const SessionPtr& session) {

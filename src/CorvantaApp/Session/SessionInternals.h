@@ -61,6 +61,8 @@ struct SessionDriver::Session {
     std::shared_ptr<CPUEngine> engine;
     std::shared_ptr<SessionMiner> miner;
     std::shared_ptr<MiningHistoryStore> history;
+    // The key as this session met its network before the sync; the loop takes it from here.
+    std::shared_ptr<InstallationRecord> installation;
     std::shared_ptr<SystemGovernor> governor;
     std::unique_ptr<EventPump<session::SessionSignal>> pump;
     std::thread minerThread;

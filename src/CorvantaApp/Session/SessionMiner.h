@@ -13,6 +13,7 @@
 namespace corvanta {
 
 class CPUEngine;
+class InstallationRecord;
 class MiningHistoryStore;
 class NodeController;
 class RPCClient;
@@ -43,14 +44,22 @@ struct SessionMinerParts {
     // The chain's tip as the loop is built: the network is met there, unless it was met before
     // (see meetNetwork). None: not met by this loop.
     std::optional<std::int64_t> chainHeight = std::nullopt;
+    // The key as this session met the network before its sync (see meetNetwork): the loop takes
+    // it as it stands, and with it whether its first job is the floor. None: the loop reads the
+    // key itself.
+    std::shared_ptr<InstallationRecord> installation = nullptr;
 };
 
 using SessionMinerFactory = std::function<std::shared_ptr<SessionMiner>(const SessionMinerParts&)>;
 
 // The installation meets `parts.network` on a chain whose tip is at `chainHeight`, before any sync
-// or mining, as the product's loop will read its key: see InstallationRecord::meet. Gives the event
-// log's lines (a key file that could not be taken).
-std::vector<std::string> meetNetwork(SessionMinerParts parts, std::int64_t chainHeight);
+// or mining, as the product's loop will read its key: see InstallationRecord::meet. What it knows
+// of that moment lives in the record alone, for the loop this session builds.
+struct NetworkMeeting {
+    std::shared_ptr<InstallationRecord> installation;
+    std::vector<std::string> notices;  // the event log's lines (a key file that could not be taken)
+};
+NetworkMeeting meetNetwork(SessionMinerParts parts, std::int64_t chainHeight);
 
 // The product's loop: a MiningCoordinator on a template watcher of the session's client, the node
 // controller as its supervisor (six restarts from a one-second backoff), a two-minute long-poll.

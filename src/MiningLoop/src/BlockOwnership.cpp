@@ -79,7 +79,6 @@ json::Value encodeMined(const std::map<std::string, MinedOnNetwork>& mined) {
         for (const auto& [mark, height] : record.marks) marks[markText(mark)] = height;
         json::Value entry = {{"marks", marks}};
         if (record.floor) entry["floor"] = *record.floor;
-        if (record.floorAtFirstJob) entry["floorAtFirstJob"] = true;
         networks[network] = entry;
     }
     return networks;
@@ -95,8 +94,8 @@ std::map<std::string, MinedOnNetwork> decodeMined(const json::Value& networks) {
         if (const auto floor = json::optional<json::Value>(entry, "floor", path)) {
             record.floor = heightOf(*floor, path + ".floor");
         }
-        record.floorAtFirstJob =
-            json::optional<bool>(entry, "floorAtFirstJob", path).value_or(false);
+        // "floorAtFirstJob", which 0.1.2 wrote while a network was met and not yet mined on, is
+        // passed over: it spoke of a moment that a file put back later no longer shows.
         const auto& marks = json::field(entry, "marks", path);
         if (!marks.is_object()) throw json::DecodeError(path + ".marks", "expected an object");
         for (const auto& [text, height] : marks.items()) {

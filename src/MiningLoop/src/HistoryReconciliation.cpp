@@ -65,11 +65,15 @@ void notePruned(std::vector<HeightRange>& ranges, std::int64_t first, std::int64
 
 }  // namespace
 
+std::string digestHex(const MiningHistoryStore::Held& held) {
+    return BitcoinEncoding::hexString(Bytes(held.digest.begin(), held.digest.end()));
+}
+
 bool historyLost(const MiningHistoryStore& history, const WalkedThrough& place) {
-    if (history.quarantinedFileURL()) return true;
-    if (place.records == 0) return false;
-    const auto held = std::int64_t(history.countAtOrBelow(place.height));
-    return held < place.records;
+    if (history.quarantinedFileURL() || history.refusedAny()) return true;
+    const auto held = history.heldAtOrBelow(place.height);
+    if (std::int64_t(held.count) < place.records) return true;
+    return place.digestHex && *place.digestHex != digestHex(held);
 }
 
 Walk reconcile(MiningHistoryStore& history, const RPCClient& client,

@@ -39,8 +39,11 @@ MinedOnNetwork InstallationRecord::mined() const {
 
 bool InstallationRecord::meet(std::int64_t chainHeight) {
     std::lock_guard lock(mutex_);
+    // Another start on this folder may have met it since this key was read.
+    mergeFileLocked();
     if (key_.mined.contains(network_)) return true;
-    key_.mined[network_].floorAtFirstJob = key_.minedFromStart && chainHeight <= 0;
+    key_.mined[network_] = {};
+    firstJobIsFloor_ = key_.minedFromStart && chainHeight <= 0;
     return writeLocked();
 }
 
@@ -60,17 +63,18 @@ bool InstallationRecord::noteFloor(std::int64_t height) {
 
 bool InstallationRecord::writeLocked() {
     const bool mayWrite = mergeFileLocked();
-    // Only once merged: another start on this folder may have met the network on a chain that
-    // already held blocks, which takes the first job's height away from the floor.
-    for (auto& [network, record] : key_.mined) {
-        if (!record.floorAtFirstJob || record.marks.empty()) continue;
+    // Only once merged: what another start wrote meanwhile takes the first job away from the
+    // floor (see mergeFileLocked).
+    auto& record = key_.mined[network_];
+    if (firstJobIsFloor_ && !record.marks.empty()) {
         for (const auto& [mark, height] : record.marks) lower(record.floor, height);
-        record.floorAtFirstJob = false;  // the floor says it from now on
+        firstJobIsFloor_ = false;  // the floor says it from now on
     }
     if (!mayWrite) return false;
     try {
         std::filesystem::create_directories(file_.parent_path());
         writeFileAtomically(file_, key_.encode(), Durability::durable);
+        written_ = record;
         return true;
     } catch (const std::exception&) {
         return false;
@@ -88,13 +92,15 @@ bool InstallationRecord::mergeFileLocked() {
         // What it holds and this does not (another network's heights) is kept, and the lower of
         // the two of each height.
         for (const auto& [network, record] : onDisk.mined) {
+            // An entry this record did not write: another start met the network (maybe on a
+            // chain that held blocks) or the file was put back from a copy. Either may know of
+            // blocks below this record's first job.
+            if (network == network_ && written_ != record) firstJobIsFloor_ = false;
             const auto [kept, added] = key_.mined.try_emplace(network, record);
             if (added) continue;
             auto& mine = kept->second;
             for (const auto& [mark, height] : record.marks) lower(mine.marks, mark, height);
             if (record.floor) lower(mine.floor, *record.floor);
-            // Both must have met a chain that held nothing past its first block.
-            mine.floorAtFirstJob = mine.floorAtFirstJob && record.floorAtFirstJob;
         }
         return true;
     } catch (const FileReadError& error) {

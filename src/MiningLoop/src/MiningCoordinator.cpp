@@ -180,9 +180,10 @@ void MiningCoordinator::noteWalkedThrough(const MiningJob& tip) {
     std::lock_guard lock(walkRecordMutex_);
     if (!walkPlaceRead_ || !mayWriteWalkRecord_) return;  // the walk never read where it stood
     const auto height = tip.height - 1;
-    const auto records = historyStore_->countAtOrBelow(height);
+    const auto held = historyStore_->heldAtOrBelow(height);
     walkPlace_ = HistoryReconciliation::WalkedThrough{
-        height, loop::displayHex(tip.previousBlockHash), static_cast<std::int64_t>(records)};
+        height, loop::displayHex(tip.previousBlockHash), static_cast<std::int64_t>(held.count),
+        HistoryReconciliation::digestHex(held)};
     try {
         HistoryReconciliation::writeWalkPlace(walkRecordFile_, *walkPlace_);
     } catch (const std::exception&) {

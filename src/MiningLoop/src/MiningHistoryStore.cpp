@@ -114,6 +114,8 @@ bool MiningHistoryStore::isLoaded() const {
 void MiningHistoryStore::adoptLocked(loop::HistoryReading reading) {
     auto held = std::exchange(records_, std::move(reading.records));
     folded_ = reading.folded;
+    refusedAny_ =
+        refusedAny_ || reading.quarantined || reading.journalSetAside || reading.journalDamaged;
     quarantinedFileURL_ = std::move(reading.quarantined);
     setAsideNotices_ = reading.notices;
     untold_.insert(untold_.end(), reading.notices.begin(), reading.notices.end());
@@ -188,14 +190,21 @@ std::optional<MiningHistoryStore::Folded> MiningHistoryStore::folded() const {
     return folded_;
 }
 
-std::size_t MiningHistoryStore::countAtOrBelow(std::int64_t height) const {
+MiningHistoryStore::Held MiningHistoryStore::heldAtOrBelow(std::int64_t height) const {
     std::lock_guard lock(mutex_);
-    std::size_t count =
-        folded_ && folded_->lowestHeight <= height ? std::size_t(folded_->count) : 0;
+    Held held;
+    if (folded_ && folded_->lowestHeight <= height) held.count = std::size_t(folded_->count);
     for (const auto& record : *records_) {
-        if (record.height <= height) ++count;
+        if (record.height > height) continue;
+        ++held.count;
+        for (std::size_t i = 0; i < held.digest.size(); ++i) held.digest[i] ^= record.blockHash[i];
     }
-    return count;
+    return held;
+}
+
+bool MiningHistoryStore::refusedAny() const {
+    std::lock_guard lock(mutex_);
+    return refusedAny_;
 }
 
 MiningHistoryStore::Summary MiningHistoryStore::summary(std::size_t newest) const {

@@ -23,6 +23,10 @@ WalkedThrough walkedOf(const json::Value& entry) {
     if (!loop::isLowerHex(walked.hashHex, 64)) {
         throw json::DecodeError(path, "hash is not 64 lower-case digits");
     }
+    walked.digestHex = json::optional<std::string>(entry, "digest", path);
+    if (walked.digestHex && !loop::isLowerHex(*walked.digestHex, 64)) {
+        throw json::DecodeError(path, "digest is not 64 lower-case digits");
+    }
     return walked;
 }
 
@@ -56,9 +60,10 @@ WalkPlaceReading readWalkPlace(const std::filesystem::path& file) {
 }
 
 void writeWalkPlace(const std::filesystem::path& file, const WalkedThrough& place) {
-    const json::Value record = {
-        {checkedKey,
-         {{"hash", place.hashHex}, {"height", place.height}, {"records", place.records}}}};
+    json::Value checked = {
+        {"hash", place.hashHex}, {"height", place.height}, {"records", place.records}};
+    if (place.digestHex) checked["digest"] = *place.digestHex;
+    const json::Value record = {{checkedKey, std::move(checked)}};
     writeFileAtomically(file, json::dump(record), Durability::durable);
 }
 

@@ -367,6 +367,34 @@ TEST_F(SessionNodeTest, AHeldBlocksVerdictLandsOnItAloneAndItsRewardOnce) {
     ASSERT_TRUE(waitFor(Kind::idle));
 }
 
+// A verdict on a block the list no longer holds (trimmed, or held over a restart) changes nothing
+// shown, and its reward reaches the earnings through a scan of the address.
+TEST_F(SessionNodeTest, AnAcceptedBlockTheListNoLongerHoldsAsksForAScan) {
+    auto& timings = harness.environment.session.timings;
+    timings.earningsInterval = 1h;
+    timings.earningsRescanDelay = 50ms;
+    timings.earningsCalmPeriod = 50ms;
+    timings.earningsScanSpacing = 50ms;
+    useScriptedMiner();
+    auto& m = makeModel(BitcoinNetwork::regtest,
+                        "bcrt1qft5p2uhsdcdc3l2ua4ap5qqfg4pjaqlp250x7us7a8qqhrxrxfsqseac85");
+    m.start();
+    const auto scans = [&] { return logMessages(m).filter("Earnings scan started").size(); };
+    ASSERT_TRUE(waitUntil([&] {
+        return m.earningsScanStateValue().value<EarningsScanStateView>().kind == "completed";
+    })) << logMessages(m).join("\n").toStdString();
+    ASSERT_EQ(scans(), 1);
+    const auto miner = runningMiner();
+    ASSERT_TRUE(miner);
+    const std::vector<std::uint8_t> gone(32, 0xc3);
+    ASSERT_TRUE(miner->send(
+        SubmissionResultEvent{7, gone, SubmissionResult{SubmissionResult::Accepted{}}}));
+    EXPECT_TRUE(waitUntil([&] { return scans() == 2; })) << logMessages(m).join("\n").toStdString();
+    EXPECT_TRUE(m.blocksFoundValue().isEmpty());
+    m.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+}
+
 TEST_F(SessionNodeTest, AThousandFoundBlocksMoveTheEarningsWithAHandfulOfScans) {
     using Clock = std::chrono::steady_clock;
     constexpr int blocks = 1'000;

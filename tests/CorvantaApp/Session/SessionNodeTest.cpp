@@ -80,44 +80,121 @@ TEST_F(SessionNodeTest, ARegtestSessionMinesRecordsAndStopsCleanly) {
     EXPECT_EQ(harness.make()->lifetimeHashes(), lifetime);
 }
 
-// The installation meets a network before its sync: only a new folder on a chain that still
-// holds nothing past its first block takes its first job for the floor; a folder that has mined
-// before leaves the floor to a walk from the lowest block.
-TEST_F(SessionNodeTest, ANetworkIsMetBeforeItsSync) {
+// The installation meets a network before its sync: only the start that met it on a chain still
+// holding nothing past its first block, in a new folder, takes its first job for the floor. The
+// key as that meeting wrote it, put back at a later start, a folder that has mined before and a
+// key that could not be taken leave the floor to a walk from the lowest block; the last is said.
+TEST_F(SessionNodeTest, OnlyTheStartThatMetAnEmptyChainTakesItsFirstJobForTheFloor) {
     if (!usingTestNode()) GTEST_SKIP() << "the sync is scripted on the test node";
+    setLaunchFlags("-test-control=" + controlSocket().string());
     const auto keyFile = harness.dir.path() / InstallationKey::fileName;
+    const auto testnet = [&]() -> std::optional<MinedOnNetwork> {
+        try {
+            const auto key = InstallationKey::decode(readFile(keyFile));
+            if (key.mined.contains("testnet4")) return key.mined.at("testnet4");
+        } catch (const std::exception&) {
+        }
+        return std::nullopt;
+    };
+    std::string asMet;  // the key file as the first meeting wrote it
     const struct {
         const char* name;
-        bool minedBefore;  // a history is there
+        std::function<void()> before;
         bool floorAtFirstJob;
-    } cases[] = {{"new folder", false, true}, {"folder with a history", true, false}};
+        const char* logged = nullptr;
+    } cases[] = {
+        {"new folder", [] {}, true},
+        {"the key put back as the meeting wrote it", [&] { writeText(keyFile, asMet); }, false},
+        {"folder with a history",
+         [&] {
+             std::filesystem::remove(keyFile);
+             writeText(harness.historyFile(BitcoinNetwork::regtest), "[]");
+         },
+         false},
+        {"key that cannot be taken",
+         [&] {
+             std::filesystem::remove_all(harness.historyFile().parent_path());
+             writeText(keyFile, "{");
+         },
+         false, "The installation's mark file "},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        std::filesystem::remove(keyFile);
-        std::filesystem::remove_all(harness.historyFile().parent_path());
-        if (c.minedBefore) writeText(harness.historyFile(BitcoinNetwork::regtest), "[]");
+        c.before();
         auto& m = makeModel(BitcoinNetwork::testnet4, "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx");
         m.start();
-        std::optional<MinedOnNetwork> met;
         ASSERT_TRUE(waitUntil(
             [&] {
-                try {
-                    const auto key = InstallationKey::decode(readFile(keyFile));
-                    if (key.mined.contains("testnet4")) met = key.mined.at("testnet4");
-                } catch (const std::exception&) {
-                }
-                return met.has_value();
+                return logMessages(m).contains(
+                           "Node connected, waiting for sync before mining\u2026") &&
+                       testnet().has_value();
             },
             30'000))
             << logMessages(m).join("\n").toStdString();
-        EXPECT_TRUE(
-            logMessages(m).contains("Node connected, waiting for sync before mining\u2026"));
-        EXPECT_EQ(met->floorAtFirstJob, c.floorAtFirstJob);
-        EXPECT_FALSE(met->floor);
+        if (asMet.empty()) asMet = readFile(keyFile);
+        EXPECT_FALSE(InstallationKey::decode(readFile(keyFile)).mined.at("testnet4").floor)
+            << "not before the first job";
+        control(R"({"cmd":"sync","blocks":0,"headers":0,"progress":1.0,"ibd":false,"peers":1})");
+        std::optional<MinedOnNetwork> mined;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                mined = testnet();
+                return mined && !mined->marks.empty();
+            },
+            30'000))
+            << logMessages(m).join("\n").toStdString();
+        const auto met = *mined;
+        ASSERT_EQ(met.marks.size(), 1u);
+        const auto firstJob = met.marks.begin()->second;
+        EXPECT_EQ(met.floor, c.floorAtFirstJob ? std::optional(firstJob) : std::nullopt);
+        if (c.logged) {
+            EXPECT_EQ(logMessages(m).filter(c.logged).size(), 1)
+                << logMessages(m).join("\n").toStdString();
+        }
         m.stop();
         ASSERT_TRUE(waitFor(Kind::idle));
         this->model.reset();
     }
+}
+
+// Everything but the node's chain lost: the folder is new, but the chain the next start meets
+// holds its blocks, so the floor comes from the walk, at or below the lowest of them.
+TEST_F(SessionNodeTest, AFolderLostBesideItsChainTakesTheFloorFromTheWalk) {
+    const auto keyFile = harness.dir.path() / InstallationKey::fileName;
+    const auto history = harness.historyFile(BitcoinNetwork::regtest);
+    auto& first = makeModel();
+    first.start();
+    ASSERT_TRUE(waitUntil([&] { return first.blocksFoundValue().size() >= 3; }, 60'000))
+        << logMessages(first).join("\n").toStdString();
+    first.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    this->model.reset();
+    std::int64_t lowest = std::numeric_limits<std::int64_t>::max();
+    for (const auto& block : MiningHistoryStore(history).allBlocks()) {
+        lowest = std::min(lowest, block.height);
+    }
+    ASSERT_LT(lowest, std::numeric_limits<std::int64_t>::max());
+    std::filesystem::remove(keyFile);
+    std::filesystem::remove_all(history.parent_path());
+    std::filesystem::remove_all(harness.dir.path() / "support" / "rejected-blocks");
+    std::filesystem::remove(dataDirectory() / "regtest" / "found-blocks-walked.json");
+
+    auto& again = makeModel();
+    again.start();
+    std::optional<std::int64_t> floor;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            try {
+                floor = InstallationKey::decode(readFile(keyFile)).mined.at("regtest").floor;
+            } catch (const std::exception&) {
+            }
+            return floor.has_value();
+        },
+        60'000))
+        << logMessages(again).join("\n").toStdString();
+    EXPECT_LE(*floor, lowest);
+    again.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
 }
 
 TEST_F(SessionNodeTest, AStopAtEachWaitingPointEndsIdleWithNoNodeAndNothingAfter) {

@@ -27,10 +27,6 @@ struct MinedOnNetwork {
     // already past its first block when the network was met): the walk then checks the chain
     // from the lowest block the node holds, once, and only such a walk sets it.
     std::optional<std::int64_t> floor;
-    // The network was met, before any sync or mining, by a key that kept every start of mining
-    // since it was derived, on a chain holding nothing past its first block: no block of ours can
-    // lie below where mining first starts, which becomes the floor.
-    bool floorAtFirstJob = false;
     bool operator==(const MinedOnNetwork&) const = default;
 };
 

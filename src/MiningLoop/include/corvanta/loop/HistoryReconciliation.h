@@ -10,11 +10,11 @@
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/FoundBlock.h"
+#include "corvanta/loop/MiningHistoryStore.h"
 #include "corvanta/loop/WalkPlace.h"
 
 namespace corvanta {
 
-class MiningHistoryStore;
 class RPCClient;
 
 // Puts back into the history the blocks an earlier session found but could not write down (a
@@ -56,10 +56,13 @@ struct Walk {
     std::vector<HeightRange> pruned;
 };
 
-// True when the history no longer holds what `place` vouches for: its file was set aside as
-// undecodable, or it holds fewer records at or below the place than when the place was written
-// (the file or its journal deleted, damaged or replaced by an older copy).
+// True when the history no longer holds what `place` vouches for: its loading refused anything
+// (see MiningHistoryStore::refusedAny), or it holds fewer or other records at or below the place
+// than when the place was written (the file or its journal deleted, damaged or replaced by an
+// older copy, a held block recorded in a missing one's stead).
 bool historyLost(const MiningHistoryStore& history, const WalkedThrough& place);
+// What a place written now vouches for, as its digestHex says it.
+std::string digestHex(const MiningHistoryStore::Held& held);
 
 // Walks the node's active chain up to `untilHeight` and records every block the history lacks
 // whose coinbase carries this installation's mark for a script it pays (whatever payout address

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "corvanta/loop/BlockOwnership.h"
@@ -23,16 +24,17 @@ class InstallationRecord {
     MinedOnNetwork mined() const;
 
     // The network is met, before any sync or mining, on a chain whose tip is at `chainHeight`.
-    // The first time only, an entry is kept for it: one whose floor will be where mining first
-    // starts when the key kept every start and the chain holds nothing past its first block,
-    // otherwise one whose floor stays unknown until a walk from the lowest block finds it (the
-    // chain may hold blocks of these marks that this file never heard of). False when the file
-    // could not be written.
+    // The first time only (neither this record nor the file holds an entry for it), an entry is
+    // kept for it, whose floor stays unknown until a walk from the lowest block finds it. Only
+    // when the key kept every start and the chain holds nothing past its first block may this
+    // record, and no other, take its first job for the floor: that is true of this moment alone,
+    // and a file read later (put back from a copy, or left so by a full disk) cannot show it.
+    // False when the file could not be written.
     bool meet(std::int64_t chainHeight);
     // Mining starts with `mark` at `height`: the mark's height, and the floor once it is known
-    // (or known to be this height: see meet()), are lowered to it, and written before any block
-    // can be found. False when the file could not be written: the record is kept here and written
-    // with the next note.
+    // (or, at this record's first job, known to be this height: see meet()), are lowered to it,
+    // and written before any block can be found. False when the file could not be written: the
+    // record is kept here and written with the next note.
     bool noteMiningAt(const ExtranonceMark& mark, std::int64_t height);
     // A walk checked the chain from the lowest block the node holds: no block of ours lies below
     // `height`. Sets the floor, or lowers it. False as above.
@@ -47,6 +49,11 @@ class InstallationRecord {
     const std::string network_;
     mutable std::mutex mutex_;
     InstallationKey key_;
+    // This record met the network on a chain holding nothing past its first block, and nothing
+    // but this record has written the network's entry since: its first job is the floor.
+    bool firstJobIsFloor_ = false;
+    // The network's entry as this record last wrote it; none before its first write.
+    std::optional<MinedOnNetwork> written_;
 };
 
 }  // namespace corvanta

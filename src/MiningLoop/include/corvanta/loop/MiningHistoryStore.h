@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <filesystem>
 #include <memory>
@@ -114,9 +115,21 @@ class MiningHistoryStore {
     std::vector<FoundBlock> allBlocks() const;
     // The oldest records kept as a summary; none until the file reached maxFileRecords.
     std::optional<Folded> folded() const;
-    // The records at or below `height`, the folded ones counted there whenever any of them is:
-    // what a record of how far the chain was walked vouches for.
-    std::size_t countAtOrBelow(std::int64_t height) const;
+    // What the history holds at or below a height: what a record of how far the chain was walked
+    // vouches for.
+    struct Held {
+        // The records, the folded ones counted there whenever any of them is.
+        std::size_t count = 0;
+        // The records held whole, as a set: their block hashes added up bit by bit (exclusive or),
+        // so that one record missing and another added in its place still tell.
+        std::array<std::uint8_t, 32> digest{};
+        bool operator==(const Held&) const = default;
+    };
+    Held heldAtOrBelow(std::int64_t height) const;
+    // True once loading refused anything: the file or the journal set aside, a journal line torn,
+    // undecodable or repeating another's id. Whatever the history counts, a block may be missing
+    // from it: it vouches for nothing a walk once checked, for as long as the store lives.
+    bool refusedAny() const;
 
     struct Summary {
         std::size_t count = 0;  // folded records included
@@ -199,6 +212,7 @@ class MiningHistoryStore {
     bool mayWrite_ = true;
     bool unsaved_ = false;        // the records in memory differ from the file and journal
     bool fileHoldsBase_ = false;  // the file decoded (or was written): the journal may extend it
+    bool refusedAny_ = false;
 };
 
 // Moves files of the older single-network layout into place.

@@ -10,13 +10,16 @@ namespace corvanta::HistoryReconciliation {
 
 // How far the chain has been checked: every block of this installation up to `height` of the
 // chain whose block there is `hashHex` (display order) is in the history on disk, which then held
-// `records` records at or below that height. Kept beside the node's own data, so it goes with the
-// chain it speaks of, and a chain reorganised below it voids it. A history that later holds fewer
-// records there has lost some: the place then vouches for nothing.
+// `records` records at or below that height, whose block hashes added up (exclusive or) to
+// `digestHex`. Kept beside the node's own data, so it goes with the chain it speaks of, and a
+// chain reorganised below it voids it. A history that later holds fewer records there, or others,
+// has lost some: the place then vouches for nothing.
 struct WalkedThrough {
     std::int64_t height = 0;
     std::string hashHex;
     std::int64_t records = 0;
+    // 64 lower-case hex digits; none in a place written before it was kept.
+    std::optional<std::string> digestHex = std::nullopt;
     bool operator==(const WalkedThrough&) const = default;
 };
 
