@@ -29,24 +29,9 @@ OnboardingLayout {
         OnboardingCard {
             symbol: "folder.fill"
             symbolTint: Theme.sunny
-            TextEdit {
+            OnboardingPathText {
                 objectName: "supportDirectory"
-                Layout.fillWidth: true
-                // Lines end after a "/" (OnboardingRules.h); what is copied is the path itself.
-                text: OnboardingRules.supportDirectory()
-                textFormat: TextEdit.PlainText
-                wrapMode: TextEdit.Wrap
-                readOnly: true
-                selectByMouse: true
-                Keys.onPressed: event => {
-                    if (event.matches(StandardKey.Copy)) {
-                        Platform.copyText(OnboardingRules.pathText(selectedText))
-                        event.accepted = true
-                    }
-                }
-                font.family: "DejaVu Sans Mono"
-                font.pixelSize: 10
-                color: Theme.textSecondary
+                path: OnboardingRules.supportDirectory()
             }
         }
     }

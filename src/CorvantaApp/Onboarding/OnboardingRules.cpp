@@ -1,10 +1,9 @@
 #include "Onboarding/OnboardingRules.h"
 
-#include <QTextBoundaryFinder>
-
 #include <variant>
 
 #include "Localization/Localization.h"
+#include "Onboarding/PathLines.h"
 #include "SystemServices/LaunchAtLogin.h"
 #include "SystemServices/PayoutResolution.h"
 #include "corvanta/node/BinaryLocator.h"
@@ -15,10 +14,6 @@ namespace corvanta {
 namespace {
 
 const QString marker = QStringLiteral("**");
-constexpr QChar zeroWidthSpace(0x200B);
-// U+FEFF, which holds a break as U+2060 does: the path's own font has it, so no other font's
-// heights come into its lines (the font standing in for U+2060 differs from one machine to another).
-constexpr QChar wordJoiner(0xFEFF);
 
 BitcoinNetwork networkNamed(const QString& name) {
     // The session only ever holds one of the four names; mainnet is its own default.
@@ -26,28 +21,6 @@ BitcoinNetwork networkNamed(const QString& name) {
 }
 
 }  // namespace
-
-QString wrappablePath(const QString& path) {
-    QString shown;
-    shown.reserve(path.size() * 2);
-    QTextBoundaryFinder breaks(QTextBoundaryFinder::Line, path);
-    qsizetype from = 0;
-    while (breaks.toNextBoundary() != -1 && breaks.position() < path.size()) {
-        const qsizetype at = breaks.position();
-        shown += QStringView(path).mid(from, at - from);
-        if (path.at(at - 1) != u'/') shown += wordJoiner;
-        from = at;
-    }
-    shown += QStringView(path).mid(from);
-    shown.replace(u'/', QStringLiteral("/\u200B"));
-    return shown;
-}
-
-QString wrappedPathText(QString shown) {
-    shown.remove(zeroWidthSpace);
-    shown.remove(wordJoiner);
-    return shown;
-}
 
 std::vector<TextSegment> accentSegments(const QString& text) {
     std::vector<TextSegment> segments;
@@ -121,8 +94,16 @@ bool OnboardingRules::canAdvance(int step, const QString& network, const QString
 }
 
 QString OnboardingRules::supportDirectory() const {
-    return wrappablePath(
-        QString::fromStdString(BinaryLocator::applicationSupportDirectory().string()));
+    return QString::fromStdString(BinaryLocator::applicationSupportDirectory().string());
+}
+
+QStringList OnboardingRules::pathLines(const QString& path, const QFont& font, qreal width) const {
+    return corvanta::pathLines(path, width,
+                               [&font](const QString& text) { return textAdvance(text, font); });
+}
+
+QString OnboardingRules::pathBetween(const QStringList& lines, int from, int to) const {
+    return corvanta::pathBetween(lines, from, to);
 }
 
 bool OnboardingRules::setLaunchAtLogin(bool enabled) const {

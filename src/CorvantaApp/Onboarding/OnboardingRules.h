@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QtQml/qqmlregistration.h>
+#include <QFont>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -36,13 +38,6 @@ AddressState addressState(const QString& network, const QString& addressInput);
 // the address step, where an empty text passes only on regtest and any other must resolve.
 bool canAdvance(int step, const QString& network, const QString& addressInput);
 
-// A path as a wrapping text shows it: lines end only after a "/" (a zero-width space offered after
-// each one, since "/.local" offers no break of its own), never at the other breaks the text's rules
-// offer inside a name ("jean-|pierre", "y.|2": a word joiner holds them). Only a name wider than a
-// line is then cut, anywhere. wrappedPathText() gives the path back from any part of it.
-QString wrappablePath(const QString& path);
-QString wrappedPathText(QString shown);
-
 // The flow's rules and services for QML.
 class OnboardingRules : public QObject {
     Q_OBJECT
@@ -62,9 +57,12 @@ class OnboardingRules : public QObject {
     // {isValid, hint, colorRole}
     Q_INVOKABLE QVariantMap addressState(const QString& network, const QString& input) const;
     Q_INVOKABLE bool canAdvance(int step, const QString& network, const QString& input) const;
-    // Where the application keeps its data, as the folder card shows it (wrappablePath()).
+    // Where the application keeps its data.
     Q_INVOKABLE QString supportDirectory() const;
-    Q_INVOKABLE QString pathText(const QString& shown) const { return wrappedPathText(shown); }
+    // A path's lines in `font`, `width` wide, and the path between two positions of those lines
+    // joined by "\n" (PathLines.h).
+    Q_INVOKABLE QStringList pathLines(const QString& path, const QFont& font, qreal width) const;
+    Q_INVOKABLE QString pathBetween(const QStringList& lines, int from, int to) const;
     // Registers (or unregisters) the login item; false when the system refused.
     Q_INVOKABLE bool setLaunchAtLogin(bool enabled) const;
     Q_INVOKABLE bool launchAtLoginEnabled() const;

@@ -75,6 +75,12 @@ Platform::Hooks Platform::desktopHooks(QDBusConnection sessionBus) {
     hooks.copyText = [](const QString& text) {
         if (QClipboard* clipboard = QGuiApplication::clipboard()) clipboard->setText(text);
     };
+    hooks.offerSelection = [](const QString& text) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        if (clipboard != nullptr && clipboard->supportsSelection()) {
+            clipboard->setText(text, QClipboard::Selection);
+        }
+    };
     hooks.followReduceMotion = [sessionBus](QObject& owner, std::function<void(bool)> receiver) {
         // A child of the platform: it ends with it, and with it its calls and watches.
         new DesktopMotionSetting(
@@ -130,6 +136,10 @@ void Platform::revealFile(const QString& file) {
 
 void Platform::copyText(const QString& text) {
     if (hooks_.copyText) hooks_.copyText(text);
+}
+
+void Platform::offerSelection(const QString& text) {
+    if (hooks_.offerSelection) hooks_.offerSelection(text);
 }
 
 QString Platform::activationPolicyName() const {

@@ -38,14 +38,17 @@ class Platform : public QObject {
         // Whether a file is there; the file system's answer when not set.
         std::function<bool(const QString& file)> fileExists;
         std::function<void(const QString&)> copyText;
+        // Offers a text selected with the mouse where the desktop keeps one (the X primary
+        // selection, pasted with a middle click).
+        std::function<void(const QString&)> offerSelection;
         // Follows whether the desktop has animations off: the callback answers now and again
         // at every change, for as long as `owner` (the platform) lives.
         std::function<void(QObject& owner, std::function<void(bool reduce)>)> followReduceMotion;
     };
 
     // The desktop's own: the default browser, org.freedesktop.FileManager1 on the session bus,
-    // the clipboard, the desktop's animation setting read and followed through the settings
-    // portal, or in the desktop's own settings file where no portal answers.
+    // the clipboard and its selection, the desktop's animation setting read and followed through
+    // the settings portal, or in the desktop's own settings file where no portal answers.
     explicit Platform(QDBusConnection sessionBus, QObject* parent = nullptr);
     Platform(Hooks hooks, QObject* parent);
     static Hooks desktopHooks(QDBusConnection sessionBus);
@@ -58,6 +61,7 @@ class Platform : public QObject {
     // that is not there yet opens the nearest folder on its path that is.
     Q_INVOKABLE void revealFile(const QString& file);
     Q_INVOKABLE void copyText(const QString& text);
+    Q_INVOKABLE void offerSelection(const QString& text);
 
     ActivationPolicy activationPolicy() const { return policy_; }
     QString activationPolicyName() const;

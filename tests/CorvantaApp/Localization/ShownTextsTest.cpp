@@ -130,7 +130,9 @@ void collectTexts(const QQuickItem* item, const QString& where, QStringList& out
     if (name == QLatin1String("logList")) return;
     if (item->inherits("QQuickText") || item->inherits("QQuickTextEdit") ||
         item->inherits("QQuickTextInput")) {
-        const QString text = item->property("text").toString();
+        // A path laid out on lines of its own shows the path, whatever its lines.
+        const QVariant path = item->property("path");
+        const QString text = (path.isValid() ? path : item->property("text")).toString();
         if (!text.trimmed().isEmpty()) out << name + QStringLiteral("\t") + text;
     }
     for (const QQuickItem* child : item->childItems()) collectTexts(child, name, out);

@@ -16,6 +16,10 @@ ShellHarness::ShellHarness(QQmlEngine& engine)
         copiedTexts_ << text;
         emit recorded();
     };
+    hooks.offerSelection = [this](const QString& text) {
+        offeredSelections_ << text;
+        emit recorded();
+    };
     hooks.showInFileManager = [this](const QString& file, std::function<void(bool)> shown) {
         revealedFiles_ << file;
         emit recorded();
@@ -50,6 +54,7 @@ AppDelegate* ShellHarness::makeShell(QObject* session) {
 void ShellHarness::clearRecords() {
     openedUrls_.clear();
     copiedTexts_.clear();
+    offeredSelections_.clear();
     revealedFiles_.clear();
     emit recorded();
 }

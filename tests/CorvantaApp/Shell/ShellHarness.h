@@ -23,6 +23,7 @@ class ShellHarness : public QObject {
     Q_PROPERTY(int terminations READ terminations NOTIFY recorded)
     Q_PROPERTY(QStringList openedUrls READ openedUrls NOTIFY recorded)
     Q_PROPERTY(QStringList copiedTexts READ copiedTexts NOTIFY recorded)
+    Q_PROPERTY(QStringList offeredSelections READ offeredSelections NOTIFY recorded)
     Q_PROPERTY(QStringList revealedFiles READ revealedFiles NOTIFY recorded)
 
   public:
@@ -52,6 +53,7 @@ class ShellHarness : public QObject {
     int terminations() const { return terminations_; }
     QStringList openedUrls() const { return openedUrls_; }
     QStringList copiedTexts() const { return copiedTexts_; }
+    QStringList offeredSelections() const { return offeredSelections_; }
     QStringList revealedFiles() const { return revealedFiles_; }
     Q_INVOKABLE void clearRecords();
 
@@ -67,6 +69,7 @@ class ShellHarness : public QObject {
     int terminations_ = 0;
     QStringList openedUrls_;
     QStringList copiedTexts_;
+    QStringList offeredSelections_;
     QStringList revealedFiles_;
 };
 

@@ -262,40 +262,85 @@ TestCase {
         return lines
     }
 
+    readonly property string longName:
+        "Archives de la famille Müller-Lefèvre, photos très anciennes et lettres (1950s)"
+
     function test_theDataFolderWrapsAtItsSeparators_data() {
         return [
             { tag: "a long home", path: "/home/marguerite_delacroix_de_la_fontaine/.local/share/Corvanta" },
             { tag: "a deep support folder", path: "/srv/corvanta/installations/workstation_seventeen/support/Corvanta" },
             { tag: "names with breaks of their own", path: "/home/marguerite.delacroix-fontaine/workstation.seventeen/sandbox/.local/share/Corvanta" },
             { tag: "odd characters", path: "/srv/x1/y.2/a_b/c+d (e)/f?g/jean-pierre.dupont/Corvanta" },
+            { tag: "spaces and accents", path: "/home/Répertoire personnel de Jean-Pierre Müller/Documents de travail/très long terme/Corvanta" },
+            { tag: "accents as combining marks", path: "/home/Re\u0301pertoire de Jose\u0301 Nu\u0301n\u0303ez/Corvanta" },
+            { tag: "a name of 79 characters", path: "/home/Répertoire personnel/" + longName + "/.local/share/Corvanta" },
             { tag: "a name wider than the card", path: "/home/" + "x".repeat(120) + "/.local/share/Corvanta" }
         ]
     }
     function test_theDataFolderWrapsAtItsSeparators(data) {
+        compare(longName.length, 79)
         harness.setSupportDirectory(data.path)
         const made = makeFlow()
         harness.setSupportDirectory("")
         const path = findChild(made.flow, "supportDirectory")
         verify(path)
-        // What is drawn, without the breaks offered in it.
-        const lines = laidOutLines(path).map(line => line.replace(/[\u200b\ufeff]/g, ""))
+        const lines = laidOutLines(path).map(line => line.replace("\n", ""))
         verify(lines.length > 1, "the path takes more than one line: " + JSON.stringify(lines))
+        compare(lines, path.lines, "drawn on the lines laid out for it")
         compare(lines.join(""), data.path)
         nameWidth.font = path.font
-        for (let i = 0; i + 1 < lines.length; ++i) {
-            if (lines[i].endsWith("/"))
+        let lineStart = 0
+        for (let i = 0; i < lines.length; ++i) {
+            // Within the width, but for a separator that ends it.
+            const inked = lines[i].endsWith("/") ? lines[i].length - 1 : lines[i].length
+            verify(path.positionToRectangle(lineStart + inked).x <= path.width,
+                   "line " + i + " fits: " + JSON.stringify(lines))
+            lineStart += lines[i].length + 1
+            if (i + 1 === lines.length || lines[i].endsWith("/"))
                 continue
             // Inside a name only when that name alone is wider than a line.
             nameWidth.text = lines[i].split("/").pop() + lines[i + 1].split("/")[0]
             verify(nameWidth.advanceWidth > path.width, "line " + i + " ends inside \""
                    + nameWidth.text + "\": " + JSON.stringify(lines))
         }
+    }
 
-        // Copied, it is the path itself.
+    function test_theDataFolderIsSelectedAndCopiedAsThePathItself_data() {
+        return test_theDataFolderWrapsAtItsSeparators_data()
+    }
+    function test_theDataFolderIsSelectedAndCopiedAsThePathItself(data) {
+        harness.setSupportDirectory(data.path)
+        const made = makeFlow()
+        harness.setSupportDirectory("")
+        const path = findChild(made.flow, "supportDirectory")
         harness.clearRecords()
-        path.forceActiveFocus()
-        path.selectAll()
+
+        // Dragged over with the mouse, from its first character to its last: the selection a
+        // middle click pastes is the path.
+        mouseDrag(path, 0, 1, path.width - 1, path.height - 2)
+        compare(harness.offeredSelections, [data.path])
+        // Copied, it is the path itself.
         keySequence(StandardKey.Copy)
+        compare(harness.copiedTexts, [data.path])
+
+        // A part across a line end: that part of the path, without the line end.
+        harness.clearRecords()
+        const secondLine = path.positionToRectangle(path.lines[0].length + 1)
+        mouseDrag(path, path.width / 2, 1, 0, secondLine.y + 1)
+        compare(harness.offeredSelections.length, 1)
+        const part = harness.offeredSelections[0]
+        verify(part.length > 0 && data.path.includes(part), JSON.stringify(part))
+        compare(part.length, path.selectionEnd - path.selectionStart - 1)
+
+        // Every character, by the keyboard; a click elsewhere leaves nothing selected to offer.
+        harness.clearRecords()
+        keySequence(StandardKey.SelectAll)
+        keySequence(StandardKey.Copy)
+        compare(harness.offeredSelections, [data.path])
+        compare(harness.copiedTexts, [data.path])
+        mouseClick(path, 1, 1)
+        keySequence(StandardKey.Copy)
+        compare(harness.offeredSelections, [data.path])
         compare(harness.copiedTexts, [data.path])
     }
 }
