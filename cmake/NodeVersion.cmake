@@ -5,7 +5,7 @@
 function(corvanta_node_version program scratch out_line out_error out_result)
   file(REMOVE_RECURSE "${scratch}")
   file(MAKE_DIRECTORY "${scratch}")
-  execute_process(COMMAND "${program}" "-datadir=${scratch}" -nosettings --version
+  execute_process(COMMAND "${program}" --version "-datadir=${scratch}" -nosettings
                   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE error TIMEOUT 20)
   file(REMOVE_RECURSE "${scratch}")
   string(REGEX MATCH "^[^\n]*" line "${output}")

@@ -104,7 +104,7 @@ std::string probe(const std::filesystem::path& binaryURL, std::chrono::milliseco
         scratch.emplace();
         output = Pipe::make();
         child.emplace(ChildProcess::spawn(
-            binaryURL, {"-datadir=" + scratch->path().string(), "-nosettings", "--version"},
+            binaryURL, {"--version", "-datadir=" + scratch->path().string(), "-nosettings"},
             output.writeEnd.get(), -1));
     } catch (const std::system_error& error) {
         return "version indéterminée (" + error.code().message() + ")";
