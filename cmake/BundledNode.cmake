@@ -3,6 +3,8 @@
 # vendor/bitcoind-<release>/; with none there the build ships no node, records no digest, and the
 # application refuses every node program with the integrity error that names that script.
 
+include(${CMAKE_CURRENT_LIST_DIR}/NodeVersion.cmake)
+
 set(CORVANTA_BUNDLED_NODE_VERSION "31.1")
 set(CORVANTA_BUNDLED_NODE
     "${CMAKE_SOURCE_DIR}/vendor/bitcoind-${CORVANTA_BUNDLED_NODE_VERSION}/bitcoind"
@@ -13,10 +15,8 @@ if(EXISTS "${CORVANTA_BUNDLED_NODE}" AND NOT IS_DIRECTORY "${CORVANTA_BUNDLED_NO
   # A node fetched again after this configure must be measured again.
   set_property(DIRECTORY "${CMAKE_SOURCE_DIR}" APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
                "${CORVANTA_BUNDLED_NODE}")
-  execute_process(COMMAND "${CORVANTA_BUNDLED_NODE}" --version
-                  RESULT_VARIABLE version_result OUTPUT_VARIABLE version_output
-                  ERROR_VARIABLE version_error TIMEOUT 20)
-  string(REGEX MATCH "^[^\n]*" version_line "${version_output}")
+  corvanta_node_version("${CORVANTA_BUNDLED_NODE}" "${CMAKE_BINARY_DIR}/CMakeFiles/node-version"
+                        version_line version_error version_result)
   if(NOT version_result EQUAL 0
      OR NOT version_line MATCHES "version v${CORVANTA_BUNDLED_NODE_VERSION}(\\.0)?( |$)")
     message(FATAL_ERROR

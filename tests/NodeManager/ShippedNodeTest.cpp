@@ -8,6 +8,7 @@
 #include "corvanta/node/ApplicationBundle.h"
 #include "corvanta/node/BinaryIntegrity.h"
 #include "corvanta/node/BinaryLocator.h"
+#include "corvanta/node/BinaryVersionProbe.h"
 #include "corvanta/node/NodeController.h"
 #include "corvanta/node/NodeProcessError.h"
 
@@ -68,6 +69,25 @@ TEST(ShippedNodeTest, LaunchesAsShippedAndIsRefusedWithOneByteChanged) {
         EXPECT_THAT(error.what(), HasSubstr("Relancer scripts/fetch-bitcoind 31.1"));
     }
     EXPECT_FALSE(fs::exists(dir.path() / "refused"));  // never launched
+}
+
+// bitcoind makes ~/.bitcoin (a settings file and a wallets folder) even to print its version: the
+// probe the integrity check runs must leave no trace in any home, nor in the temporary folder.
+TEST(ShippedNodeTest, ItsVersionIsReadWithoutATraceInTheHomeOrTheTemporaryFolder) {
+    if (BinaryLocator::expectedBitcoindRelease().sha256.empty()) {
+        GTEST_SKIP() << "this build ships no node";
+    }
+    const auto shipped = BinaryLocator::bundledBitcoindURL(ApplicationBundle::main());
+    ASSERT_TRUE(shipped.has_value()) << "no Node/bitcoind beside this program";
+    const testing::TempDir dir;
+    fs::create_directories(dir.path() / "home");
+    fs::create_directories(dir.path() / "tmp");
+    const testing::ScopedEnv home("HOME", (dir.path() / "home").string());
+    const testing::ScopedEnv tmp("TMPDIR", (dir.path() / "tmp").string());
+
+    EXPECT_EQ(BinaryVersionProbe::probe(*shipped, 60s), "Nœud 31.1.0");
+    EXPECT_TRUE(fs::is_empty(dir.path() / "home"));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "tmp"));
 }
 
 }  // namespace

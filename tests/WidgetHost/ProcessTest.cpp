@@ -540,6 +540,24 @@ TEST_F(Login, AnEntryTheUserSwitchedOffStaysOffThroughStartsMovesAndRemovals) {
     }
 }
 
+TEST_F(Login, AnEntryKeptAsALinkIsRewrittenThroughItAndALinkToNothingIsLeftAlone) {
+    const fs::path entry = dir_.path() / "autostart" / "corvanta-widget-host.desktop";
+    const fs::path kept = dir_.path() / "dotfiles" / "corvanta-widget-host.desktop";
+    testing::writeText(kept, *LoginEntry::text("/opt/old/corvanta-widget-host"));
+    fs::create_directories(entry.parent_path());
+    fs::create_symlink(kept, entry);
+
+    const LoginEntry login(entry, "/usr/bin/corvanta-widget-host");
+    EXPECT_TRUE(login.follow(true));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(entry)));
+    EXPECT_EQ(testing::readText(kept), *LoginEntry::text("/usr/bin/corvanta-widget-host"));
+
+    fs::remove(kept);
+    EXPECT_FALSE(login.follow(true));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(entry)));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(kept)));
+}
+
 TEST_F(Login, WithoutAListAHostThatPlacesNoDefaultsShowsAndStoresNothing) {
     WidgetHost host(
         corvantaWidgets(), InstanceStore(file_), [] { return t0; }, std::chrono::seconds(1),

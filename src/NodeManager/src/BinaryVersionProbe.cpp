@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <filesystem>
 #include <system_error>
 
 #include "ChildProcess.h"
@@ -44,6 +46,31 @@ bool readAvailable(int fd, std::string& kept) {
     }
 }
 
+// A data folder for one --version run, removed with everything in it when the run is over:
+// bitcoind writes its settings file even to print its version (and, in the default ~/.bitcoin,
+// a wallets folder too), and no data folder of the user's may take a trace of a probe.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        std::string name =
+            (std::filesystem::temp_directory_path() / "corvanta-version-XXXXXX").string();
+        if (::mkdtemp(name.data()) == nullptr) {
+            throw std::system_error(errno, std::generic_category());
+        }
+        path_ = name;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
 }  // namespace
 
 std::optional<std::string> parseVersion(std::string_view from) {
@@ -69,11 +96,16 @@ std::optional<std::string> parseVersion(std::string_view from) {
 
 std::string probe(const std::filesystem::path& binaryURL, std::chrono::milliseconds timeout) {
     if (!isExecutableFile(binaryURL)) return std::string(kUnreadable);
+    // Declared first, so that it goes only once the child is reaped.
+    std::optional<ScratchFolder> scratch;
     std::optional<ChildProcess> child;
     Pipe output;
     try {
+        scratch.emplace();
         output = Pipe::make();
-        child.emplace(ChildProcess::spawn(binaryURL, {"--version"}, output.writeEnd.get(), -1));
+        child.emplace(ChildProcess::spawn(
+            binaryURL, {"--version", "-datadir=" + scratch->path().string(), "-nosettings"},
+            output.writeEnd.get(), -1));
     } catch (const std::system_error& error) {
         return "version indéterminée (" + error.code().message() + ")";
     }

@@ -103,6 +103,23 @@ void writeFileAtomically(const std::filesystem::path& path, std::string_view con
     writer.commit();
 }
 
+std::filesystem::path writePlaceThroughLink(const std::filesystem::path& path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+    std::error_code error;
+    std::filesystem::path target = std::filesystem::canonical(path, error);
+    if (error) {
+        throw FileWriteError(path.string() + " is a link to nothing (" + error.message() + ")",
+                             error.value());
+    }
+    if (::stat(target.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        throw FileWriteError(
+            path.string() + " is a link to " + target.string() + ", which is not a regular file",
+            EINVAL);
+    }
+    return target;
+}
+
 namespace {
 
 enum class Appending { asIs, onALineOfItsOwn };

@@ -1,5 +1,8 @@
 #include "corvanta/host/InstanceStore.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <system_error>
 
 #include "corvanta/host/PluginFolder.h"
@@ -45,11 +48,48 @@ fs::path InstanceStore::defaultFile() {
     return widgetkit::corvantaConfigFolder() / "widget-host.json";
 }
 
+namespace {
+
+// A list of 64 widgets is a few kilobytes; a file far larger is not one.
+constexpr std::size_t largestList = 1024 * 1024;
+
+bool isLink(const fs::path& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+QString whatALinkLeadsTo(const RegularFileText& read) {
+    using Outcome = RegularFileText::Outcome;
+    switch (read.outcome) {
+        case Outcome::read:
+            break;
+        case Outcome::absent:
+            return QStringLiteral("nothing");
+        case Outcome::notRegular:
+            return QStringLiteral("something other than a regular file");
+        case Outcome::failed:
+            if (read.error == EFBIG) return QStringLiteral("a file of more than 1 MiB");
+            if (read.error == ELOOP) return QStringLiteral("nothing (a loop of links)");
+            return QStringLiteral("a file it cannot read (%1)")
+                .arg(QString::fromStdString(std::generic_category().message(read.error)));
+    }
+    return {};
+}
+
+}  // namespace
+
 InstanceStore::Reading InstanceStore::read() const {
-    // A list of 64 widgets is a few kilobytes; a file far larger is not one.
-    constexpr std::size_t largestList = 1024 * 1024;
+    // A link the user keeps there (a dotfile manager's) is read through when it leads to a regular
+    // file within the bound, on the descriptor opened; to anything else it is no list.
+    const bool link = isLink(file_);
     const auto read = readRegularFile(file_, largestList);
     using Outcome = RegularFileText::Outcome;
+    if (link && read.outcome != Outcome::read) {
+        return {std::nullopt,
+                QStringLiteral("the instance file %1 is a link to %2; the link is "
+                               "set aside, its target left as it is")
+                    .arg(QString::fromStdString(file_.string()), whatALinkLeadsTo(read))};
+    }
     if (read.outcome == Outcome::absent) return {};
     if (read.outcome == Outcome::notRegular) {
         return {std::nullopt, QStringLiteral("the instance file %1 is not a regular file; set "
@@ -84,12 +124,14 @@ void InstanceStore::setAside() {
     std::error_code error;
     fs::path aside = file_;
     aside += ".unreadable";
-    for (int n = 2; fs::exists(aside, error); ++n) {
+    // A link among the names set aside is taken too, whatever it leads to.
+    for (int n = 2; fs::exists(fs::symlink_status(aside, error)); ++n) {
         aside = file_;
         aside += ".unreadable-" + std::to_string(n);
     }
     fs::rename(file_, aside, error);
-    if (error) fs::copy_file(file_, aside, error);
+    // A link is only ever renamed: a copy would read its target.
+    if (error && !isLink(file_)) fs::copy_file(file_, aside, error);
     if (error) {
         writable_ = false;
         qCWarning(hostLog).noquote()
@@ -101,8 +143,16 @@ void InstanceStore::setAside() {
 
 bool InstanceStore::save(const std::vector<WidgetInstance>& instances) const {
     if (!writable_) return false;
+    const std::string text = encodeInstances(instances);
+    if (text.size() > largestList) {
+        qCWarning(hostLog).noquote() << "the widgets were not stored: a list of" << instances.size()
+                                     << "widgets is past the 1 MiB the host reads";
+        return false;
+    }
     try {
-        writeFileAtomically(file_, encodeInstances(instances));
+        // Through a link the user keeps, into its target: the link stays a link. A link that
+        // leads nowhere now is refused, never replaced.
+        writeFileAtomically(writePlaceThroughLink(file_), text);
         return true;
     } catch (const std::exception& problem) {
         qCWarning(hostLog).noquote() << "could not store the widgets -" << problem.what();

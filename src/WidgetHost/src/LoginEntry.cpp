@@ -116,7 +116,8 @@ bool LoginEntry::follow(bool widgetsPlaced) const {
     }
     if (present && current.text == *wanted) return true;
     try {
-        writeFileAtomically(file_, *wanted);
+        // Through a link the user keeps (a dotfile manager's), into its target: the link stays.
+        writeFileAtomically(writePlaceThroughLink(file_), *wanted);
         return true;
     } catch (const std::exception& problem) {
         qCWarning(hostLog).noquote() << "could not write the login entry -" << problem.what();

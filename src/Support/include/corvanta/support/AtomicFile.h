@@ -37,6 +37,12 @@ enum class Durability {
 void writeFileAtomically(const std::filesystem::path& path, std::string_view contents,
                          Durability durability = Durability::atomic);
 
+// Where a write of a file the user may keep as a link (a dotfile manager's) goes: the regular file
+// a link in its place leads to, through every link on the way, so that the link stays as it is;
+// `path` itself when no link is there. Throws FileWriteError when a link there leads to anything
+// else (nothing, a loop, a folder, a FIFO): such a link is neither written through nor replaced.
+std::filesystem::path writePlaceThroughLink(const std::filesystem::path& path);
+
 // The same write with the contents given piece by piece: the memory it takes is one buffer,
 // whatever the file's size. Nothing replaces the file until commit(); a writer destroyed before
 // that removes its temporary file and leaves any previous file untouched.

@@ -27,7 +27,9 @@ std::string encodeInstances(const std::vector<WidgetInstance>& instances);
 
 // The host's list of instances, a small JSON file:
 //   {"instances": [{"kind": "...", "family": "small", "x": 24, "y": 24}, ...]}
-// Instances of kinds that no plug-in offers are kept as they are.
+// Instances of kinds that no plug-in offers are kept as they are. The user may keep the file as a
+// link (a dotfile manager's): a link to a regular file is read and written through, the link kept;
+// a link to anything else is set aside like any file that is no list, its target left as it is.
 class InstanceStore {
   public:
     explicit InstanceStore(std::filesystem::path file);

@@ -12,7 +12,8 @@ namespace corvanta::host {
 // user has widgets placed: nothing of ours starts at login for a user without widgets. An entry
 // the user switched off in the desktop's settings ("Hidden=true" or
 // "X-GNOME-Autostart-enabled=false") is the user's lasting choice: it is neither rewritten nor
-// removed.
+// removed. An entry kept as a link to a regular file (a dotfile manager's) is rewritten through
+// it, the link kept; a link that leads nowhere is never replaced.
 class LoginEntry {
   public:
     LoginEntry(std::filesystem::path file, QString program);
