@@ -70,7 +70,8 @@ MiningSessionModel::MiningSessionModel(Preferences preferences, QDBusConnection 
     // 1. The settings, then what the model builds for itself. A file that will take no change
     // is said before the user makes one.
     loadSettings();
-    noteSettingsSaved(!preferences_.saveProblem());
+    preferences_.followSaving(this, [this] { followSettingsSaving(); });
+    followSettingsSaving();
     usagePulse_ = std::make_unique<UsagePulseReporter>(preferences_);
     auto readers = environment_.cpuReaders();
     readers.now = environment_.clock.monotonicNow;
