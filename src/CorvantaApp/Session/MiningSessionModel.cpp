@@ -140,7 +140,10 @@ bool MiningSessionModel::shutdownInProgress() const {
 }
 
 void MiningSessionModel::appendLog(const QString& message) {
+    const int before = eventLog_.count();
     eventLog_.append({QString::fromStdString(makeUuid()), toDateTime(now()), message});
+    // The log was trimmed of its oldest lines: what still holds of the settings file is said again.
+    if (eventLog_.count() <= before) sayStandingSettingsLines();
 }
 
 QString MiningSessionModel::addressDefaultsKey(BitcoinNetwork network) {

@@ -351,7 +351,7 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // Every log line goes through here.
     void appendLog(const QString& message);
     // The settings file's check at launch, when it found something: said now, and again by each
-    // start that clears the log, for it holds for the whole run.
+    // start that clears the log and each trim of its oldest lines, for it holds for the whole run.
     void noteSettingsFileCheck(const QString& line);
 
     // Derived values, computed at each read.
@@ -517,7 +517,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // Follows the settings store's saving into settingsUnsavedFile and the event log: once when it
     // begins to fail (or is foreseen to), once when a save goes through again.
     void followSettingsSaving();
-    // After the log is cleared: the settings file's check and a saving still failing, again.
+    // After the log is cleared or trimmed: the settings file's check and a saving still failing,
+    // again.
     void sayStandingSettingsLines();
     void handOff(std::function<void(SystemGovernor&)> calls);
     void persistSchedule();

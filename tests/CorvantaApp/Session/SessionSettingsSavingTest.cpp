@@ -113,36 +113,55 @@ TEST(SessionSettingsSaving, EveryWriterOfTheSettingsCountsForWhatIsSaidOfTheirSa
     }
 }
 
-// The start clears the log: what still holds of the settings file is said again after it, and
-// only that.
-TEST(SessionSettingsSaving, TheStartThatClearsTheLogSaysAgainWhatStillHolds) {
+// A start clears the log and a long log loses its oldest lines: what still holds of the settings
+// file is said again after either, and only that.
+TEST(SessionSettingsSaving, WhatStillHoldsOfTheSettingsFileOutlivesTheLinesDropped) {
     const QString check = "Settings file Corvanta.conf was not a regular file: it was set aside";
-    for (const bool refusedStill : {true, false}) {
-        SCOPED_TRACE(refusedStill ? "still refused at the start" : "saved again before the start");
-        SessionHarness harness;
-        harness.environment.session.nodeProgram = [root = harness.dir.path()] {
-            return root / "no-node-here";
-        };
-        const SettingsFolder settings{harness.dir.path() / "config"};
-        fs::create_directories(settings.folder);
-        settings.refuse();
-        MiningSessionModel model(Preferences(settings.file()), disconnectedBus(), disconnectedBus(),
-                                 harness.environment);
-        model.noteSettingsFileCheck(check);
-        model.setSelectedNetwork(BitcoinNetwork::regtest);
-        if (!refusedStill) {
-            settings.allow();
-            model.setPowerMode(PowerMode::eco);
-        }
+    struct Drop {
+        const char* name;
+        std::function<void(MiningSessionModel&)> drop;
+    };
+    const std::vector<Drop> drops{
+        {"the start", [](MiningSessionModel& model) { model.start(); }},
+        {"a trim",
+         [](MiningSessionModel& model) {
+             for (int i = 0; i < EventLogModel::capacity; ++i) model.appendLog("a line");
+         }},
+    };
+    for (const Drop& drop : drops) {
+        for (const bool refusedStill : {true, false}) {
+            SCOPED_TRACE(std::string(drop.name) +
+                         (refusedStill ? ", still refused" : ", saved again before"));
+            SessionHarness harness;
+            harness.environment.session.nodeProgram = [root = harness.dir.path()] {
+                return root / "no-node-here";
+            };
+            const SettingsFolder settings{harness.dir.path() / "config"};
+            fs::create_directories(settings.folder);
+            settings.refuse();
+            MiningSessionModel model(Preferences(settings.file()), disconnectedBus(),
+                                     disconnectedBus(), harness.environment);
+            model.noteSettingsFileCheck(check);
+            model.setSelectedNetwork(BitcoinNetwork::regtest);
+            if (!refusedStill) {
+                settings.allow();
+                model.setPowerMode(PowerMode::eco);
+            }
+            model.appendLog("a line said before");
 
-        model.start();
-        const QStringList log = logMessages(model);
-        ASSERT_TRUE(log.filter("Starting node on").size() == 1) << log.join('\n').toStdString();
-        EXPECT_EQ(log.filter(check).size(), 1);
-        EXPECT_EQ(log.filter("cannot be saved").size(), refusedStill ? 1 : 0);
-        EXPECT_EQ(model.settingsUnsavedFile(), refusedStill ? settings.file() : QString());
-        ASSERT_TRUE(waitUntil(
-            [&] { return model.runStateKind() == MiningSessionModel::RunStateKind::failed; }));
+            drop.drop(model);
+            const QStringList log = logMessages(model);
+            ASSERT_FALSE(log.contains("a line said before")) << "nothing was dropped";
+            EXPECT_EQ(log.filter(check).size(), 1);
+            EXPECT_EQ(log.filter("cannot be saved").size(), refusedStill ? 1 : 0);
+            EXPECT_EQ(log.filter("is saved again").size(), 0);
+            EXPECT_EQ(model.settingsUnsavedFile(), refusedStill ? settings.file() : QString());
+            if (model.runStateKind() != MiningSessionModel::RunStateKind::idle) {
+                ASSERT_TRUE(waitUntil([&] {
+                    return model.runStateKind() == MiningSessionModel::RunStateKind::failed;
+                }));
+            }
+        }
     }
 }
 
