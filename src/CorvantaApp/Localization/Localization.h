@@ -36,6 +36,9 @@ class Localization : public QObject {
     AppLanguage language() const { return language_.load(); }
     // Stores the code only when the language changes.
     void setLanguage(AppLanguage language);
+    // Keeps the language in `preferences` from now on: the application's one store, whose
+    // saving is said for every setting.
+    void keepLanguageIn(Preferences preferences) { preferences_ = std::move(preferences); }
     QString string(const QString& key) const;
 
   signals:

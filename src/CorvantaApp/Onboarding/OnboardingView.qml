@@ -112,6 +112,17 @@ Rectangle {
                 }
             }
         }
+        // A new user whose settings cannot be kept learns it before answering anything.
+        SettingsUnsavedNotice {
+            objectName: "onboardingUnsavedNotice"
+            Layout.fillWidth: true
+            Layout.leftMargin: 44
+            Layout.rightMargin: 44
+            Layout.topMargin: 14
+            file: flow.step === 0 && flow.session && flow.session.settingsUnsavedFile
+                  ? flow.session.settingsUnsavedFile : ""
+            sentence: qsTr("Les réglages ne peuvent pas être enregistrés dans %@ : les réponses données ici valent jusqu'à la fermeture de Corvanta, et ces questions reviendront au prochain démarrage.")
+        }
         ScrollView {
             id: scroller
             objectName: "stepArea"

@@ -70,7 +70,8 @@ MiningSessionModel::MiningSessionModel(Preferences preferences, QDBusConnection 
     // 1. The settings, then what the model builds for itself. A file that will take no change
     // is said before the user makes one.
     loadSettings();
-    noteSettingsSaved(!preferences_.saveProblem());
+    preferences_.followSaving(this, [this] { followSettingsSaving(); });
+    followSettingsSaving();
     usagePulse_ = std::make_unique<UsagePulseReporter>(preferences_);
     auto readers = environment_.cpuReaders();
     readers.now = environment_.clock.monotonicNow;
@@ -139,7 +140,10 @@ bool MiningSessionModel::shutdownInProgress() const {
 }
 
 void MiningSessionModel::appendLog(const QString& message) {
+    const int before = eventLog_.count();
     eventLog_.append({QString::fromStdString(makeUuid()), toDateTime(now()), message});
+    // The log was trimmed of its oldest lines: what still holds of the settings file is said again.
+    if (eventLog_.count() <= before) sayStandingSettingsLines();
 }
 
 QString MiningSessionModel::addressDefaultsKey(BitcoinNetwork network) {

@@ -350,6 +350,9 @@ class MiningSessionModel : public QObject, public SessionModelState {
     EventLogModel* eventLog() { return &eventLog_; }
     // Every log line goes through here.
     void appendLog(const QString& message);
+    // The settings file's check at launch, when it found something: said now, and again by each
+    // start that clears the log and each trim of its oldest lines, for it holds for the whole run.
+    void noteSettingsFileCheck(const QString& line);
 
     // Derived values, computed at each read.
     bool isHashing() const;
@@ -511,9 +514,12 @@ class MiningSessionModel : public QObject, public SessionModelState {
 
     // Settings.
     void loadSettings();
-    // Says once, in the event log and through settingsUnsavedFile, that the settings file takes no
-    // changes: when `saved` is false, or a save is foreseen to fail.
-    void noteSettingsSaved(bool saved);
+    // Follows the settings store's saving into settingsUnsavedFile and the event log: once when it
+    // begins to fail (or is foreseen to), once when a save goes through again.
+    void followSettingsSaving();
+    // After the log is cleared or trimmed: the settings file's check and a saving still failing,
+    // again.
+    void sayStandingSettingsLines();
     void handOff(std::function<void(SystemGovernor&)> calls);
     void persistSchedule();
     void persistScheduleEnabled();

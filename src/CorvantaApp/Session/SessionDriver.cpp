@@ -117,8 +117,8 @@ void SessionDriver::critical(const QString& body) {
 
 void SessionDriver::persistLifetimeHashes() {
     model_.lastLifetimePersist_ = model_.now();
-    model_.noteSettingsSaved(model_.preferences_.setUnsignedInteger(
-        QStringLiteral("rigwell.lifetimeHashes"), model_.lifetimeHashes_));
+    model_.preferences_.setUnsignedInteger(QStringLiteral("rigwell.lifetimeHashes"),
+                                           model_.lifetimeHashes_);
 }
 
 // start(), stop() and quitting.
@@ -160,6 +160,8 @@ void SessionDriver::start() {
 
     // The previous session's figures go; the all-time ones, the ledger and the history stay.
     model_.eventLog_.clear();
+    // What still holds of the settings file is said again in the log the user now reads.
+    model_.sayStandingSettingsLines();
     model_.setBlocksFound({});
     model_.setHashRateHistory({});
     model_.setWorkLoadLatencies({});

@@ -141,6 +141,7 @@ class SessionModelState {
     bool usageStatisticsEnabled_ = true;
     StorageTarget storageTarget_ = StorageTarget::gib15;
     QString settingsUnsavedFile_;
+    std::optional<QString> settingsFileNotice_;
 
     bool manuallyPaused_ = false;
     bool governorPaused_ = false;

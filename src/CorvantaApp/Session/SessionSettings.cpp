@@ -90,7 +90,7 @@ void MiningSessionModel::setSelectedNetworkName(const QString& text) {
 
 void MiningSessionModel::setSelectedNetwork(BitcoinNetwork network) {
     if (!assign(selectedNetwork_, network, &MiningSessionModel::selectedNetworkChanged)) return;
-    noteSettingsSaved(preferences_.setString(Key::selectedNetwork, name(rawValue(network))));
+    preferences_.setString(Key::selectedNetwork, name(rawValue(network)));
     // The text typed for that network comes back (and is stored, empty when there was none).
     setPayoutAddressInput(preferences_.string(addressDefaultsKey(network)).value_or(QString()));
 }
@@ -98,7 +98,7 @@ void MiningSessionModel::setSelectedNetwork(BitcoinNetwork network) {
 void MiningSessionModel::setPayoutAddressInput(const QString& text) {
     assign(payoutAddressInput_, text, &MiningSessionModel::payoutAddressInputChanged);
     // Every assignment, changed or not: the key of a network is written as soon as it is shown.
-    noteSettingsSaved(preferences_.setString(addressDefaultsKey(selectedNetwork_), text));
+    preferences_.setString(addressDefaultsKey(selectedNetwork_), text);
 }
 
 QString MiningSessionModel::powerModeName() const {
@@ -115,7 +115,7 @@ void MiningSessionModel::setPowerModeName(const QString& text) {
 
 void MiningSessionModel::setPowerMode(PowerMode mode) {
     if (!assign(powerMode_, mode, &MiningSessionModel::powerModeChanged)) return;
-    noteSettingsSaved(preferences_.setString(Key::powerMode, name(rawValue(mode))));
+    preferences_.setString(Key::powerMode, name(rawValue(mode)));
     handOff([mode](SystemGovernor& governor) { governor.setPowerMode(mode); });
 }
 
@@ -135,7 +135,7 @@ void MiningSessionModel::setAdvancedWorkerCount(std::optional<int> count) {
     if (!assign(advancedWorkerCount_, count, &MiningSessionModel::advancedWorkerCountChanged)) {
         return;
     }
-    noteSettingsSaved(preferences_.setInteger(Key::advancedWorkerCount, count.value_or(0)));
+    preferences_.setInteger(Key::advancedWorkerCount, count.value_or(0));
     handOff([count](SystemGovernor& governor) { governor.setAdvancedWorkerCount(count); });
 }
 
@@ -143,7 +143,7 @@ void MiningSessionModel::setAllowMiningOnBattery(bool allowed) {
     if (!assign(allowMiningOnBattery_, allowed, &MiningSessionModel::allowMiningOnBatteryChanged)) {
         return;
     }
-    noteSettingsSaved(preferences_.setBoolean(Key::allowMiningOnBattery, allowed));
+    preferences_.setBoolean(Key::allowMiningOnBattery, allowed);
     handOff([allowed](SystemGovernor& governor) { governor.setAllowMiningOnBattery(allowed); });
 }
 
@@ -152,7 +152,7 @@ void MiningSessionModel::setPreventIdleSleepEnabled(bool enabled) {
                 &MiningSessionModel::preventIdleSleepEnabledChanged)) {
         return;
     }
-    noteSettingsSaved(preferences_.setBoolean(Key::preventIdleSleepEnabled, enabled));
+    preferences_.setBoolean(Key::preventIdleSleepEnabled, enabled);
     applySleepPreventionSetting();
 }
 
@@ -171,7 +171,7 @@ void MiningSessionModel::setUsageStatisticsEnabled(bool enabled) {
                 &MiningSessionModel::usageStatisticsEnabledChanged)) {
         return;
     }
-    noteSettingsSaved(preferences_.setBoolean(Key::usageStatisticsEnabled, enabled));
+    preferences_.setBoolean(Key::usageStatisticsEnabled, enabled);
     // A later opt-in starts with a new identity and no day counted as sent.
     if (!enabled) UsagePulseIdentity::forget(preferences_);
 }
@@ -186,18 +186,32 @@ void MiningSessionModel::setStorageTargetGiB(int gib) {
 
 void MiningSessionModel::setStorageTarget(StorageTarget target) {
     if (!assign(storageTarget_, target, &MiningSessionModel::storageTargetChanged)) return;
-    noteSettingsSaved(preferences_.setInteger(Key::storageTargetGiB, rawValue(target)));
+    preferences_.setInteger(Key::storageTargetGiB, rawValue(target));
 }
 
-void MiningSessionModel::noteSettingsSaved(bool saved) {
-    // Said once: every later change fails the same way, and the notice stays up meanwhile. A
-    // file never opened (unreadable, or unusable and left in place) was named by its check.
-    if (saved || !settingsUnsavedFile_.isEmpty() || preferences_.fileName().isEmpty()) return;
-    const QString problem =
-        preferences_.saveProblem().value_or(QStringLiteral("the file system refused the write"));
-    assign(settingsUnsavedFile_, preferences_.fileName(),
+void MiningSessionModel::followSettingsSaving() {
+    // Said once each time the saving begins to fail, whoever's write met it (the views' own
+    // preferences share the store), and once when a save goes through again. A file never opened
+    // (unreadable, or unusable and left in place) was named by its check.
+    const auto problem = preferences_.saveProblem();
+    if (problem.has_value() == !settingsUnsavedFile_.isEmpty()) return;
+    assign(settingsUnsavedFile_, problem ? preferences_.fileName() : QString(),
            &MiningSessionModel::settingsUnsavedFileChanged);
-    appendLog(settingsUnsavedLogLine(QFileInfo(preferences_.fileName()).fileName(), problem));
+    const QString fileName = QFileInfo(preferences_.fileName()).fileName();
+    appendLog(problem ? settingsUnsavedLogLine(fileName, *problem)
+                      : settingsSavedAgainLogLine(fileName));
+}
+
+void MiningSessionModel::sayStandingSettingsLines() {
+    if (settingsFileNotice_) appendLog(*settingsFileNotice_);
+    if (const auto problem = preferences_.saveProblem()) {
+        appendLog(settingsUnsavedLogLine(QFileInfo(preferences_.fileName()).fileName(), *problem));
+    }
+}
+
+void MiningSessionModel::noteSettingsFileCheck(const QString& line) {
+    settingsFileNotice_ = line;
+    appendLog(line);
 }
 
 // Hashing counters that outlive the session.
@@ -211,26 +225,24 @@ void MiningSessionModel::accumulateLifetimeHashes(std::uint64_t hashes) {
         return;
     }
     lastLifetimePersist_ = at;
-    noteSettingsSaved(preferences_.setUnsignedInteger(Key::lifetimeHashes, lifetimeHashes_));
+    preferences_.setUnsignedInteger(Key::lifetimeHashes, lifetimeHashes_);
 }
 
 // The schedule's stored forms.
 
 void MiningSessionModel::persistSchedule() {
-    noteSettingsSaved(
-        preferences_.setJson(Key::scheduleSlots, QString::fromStdString(schedule_.encodeJSON())));
+    preferences_.setJson(Key::scheduleSlots, QString::fromStdString(schedule_.encodeJSON()));
 }
 
 void MiningSessionModel::persistScheduleEnabled() {
-    noteSettingsSaved(preferences_.setBoolean(Key::scheduleEnabled, scheduleEnabled_));
+    preferences_.setBoolean(Key::scheduleEnabled, scheduleEnabled_);
 }
 
 void MiningSessionModel::persistScheduleOverride() {
     if (scheduleOverrideUntil_) {
-        noteSettingsSaved(
-            preferences_.setDate(Key::scheduleOverrideUntil, toDateTime(*scheduleOverrideUntil_)));
+        preferences_.setDate(Key::scheduleOverrideUntil, toDateTime(*scheduleOverrideUntil_));
     } else {
-        noteSettingsSaved(preferences_.remove(Key::scheduleOverrideUntil));
+        preferences_.remove(Key::scheduleOverrideUntil);
     }
 }
 

@@ -96,33 +96,12 @@ OverlaySurface {
 
                 // Changes the settings file will not take are said where they are made, for as
                 // long as they hold only in memory.
-                Rectangle {
-                    id: unsavedNotice
-
-                    readonly property string file: panel.session && panel.session.settingsUnsavedFile
-                                                   ? panel.session.settingsUnsavedFile : ""
-
+                SettingsUnsavedNotice {
                     objectName: "settingsUnsavedNotice"
                     Layout.fillWidth: true
-                    visible: file !== ""
-                    implicitHeight: unsavedText.implicitHeight + 20
-                    radius: 14
-                    color: Theme.cardBackground
-                    border.width: 1
-                    border.color: Theme.warning
-
-                    Text {
-                        id: unsavedText
-                        objectName: "settingsUnsavedText"
-                        x: 12
-                        y: 10
-                        width: parent.width - 24
-                        text: qsTr("Les réglages ne peuvent pas être enregistrés dans %@ : ce qui est changé ici vaut jusqu'à la fermeture de Corvanta.").replace("%@", () => unsavedNotice.file)
-                        textFormat: Text.PlainText
-                        wrapMode: Text.Wrap
-                        font.pixelSize: 11
-                        color: Theme.warningText
-                    }
+                    file: panel.session && panel.session.settingsUnsavedFile
+                          ? panel.session.settingsUnsavedFile : ""
+                    sentence: qsTr("Les réglages ne peuvent pas être enregistrés dans %@ : ce qui est changé ici vaut jusqu'à la fermeture de Corvanta.")
                 }
 
                 // Qt 6.4's linter reads an outer id inside a component as unqualified, and the

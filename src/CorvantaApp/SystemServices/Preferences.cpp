@@ -47,31 +47,42 @@ QString Preferences::defaultPath() {
            QStringLiteral("/Corvanta/Corvanta.conf");
 }
 
+struct Preferences::Store {
+    explicit Store(const QString& path)
+        : settings(path, QSettings::IniFormat), problem(settingsSaveProblem(path)) {}
+
+    // Holds every handle's changes, saved or not, for as long as the store lives.
+    QSettings settings;
+    std::optional<QString> problem;
+    PreferencesSaving saving;
+};
+
 Preferences::Preferences() : Preferences(defaultPath()) {}
 
 Preferences::Preferences(const QString& iniPath)
-    : settings_(std::make_unique<QSettings>(readablePath(iniPath), QSettings::IniFormat)) {}
+    : store_(std::make_shared<Store>(readablePath(iniPath))) {}
 
+Preferences::Preferences(const Preferences&) = default;
+Preferences& Preferences::operator=(const Preferences&) = default;
 Preferences::Preferences(Preferences&&) noexcept = default;
 Preferences& Preferences::operator=(Preferences&&) noexcept = default;
 Preferences::~Preferences() = default;
 
 QString Preferences::fileName() const {
-    return settings_->fileName();
+    return store_->settings.fileName();
 }
 
 std::optional<QString> Preferences::saveProblem() const {
-    if (settings_->fileName().isEmpty()) return std::nullopt;
-    if (auto problem = settingsSaveProblem(settings_->fileName())) return problem;
-    // What the file system did not foretell (a full disk, a folder made read-only since).
-    if (settings_->status() == QSettings::AccessError) {
-        return QStringLiteral("the last change could not be written");
-    }
-    return std::nullopt;
+    return store_->problem;
+}
+
+void Preferences::followSaving(const QObject* context, std::function<void()> followed) const {
+    QObject::connect(&store_->saving, &PreferencesSaving::problemChanged, context,
+                     std::move(followed));
 }
 
 std::optional<QString> Preferences::string(const QString& key) const {
-    const QVariant value = settings_->value(key);
+    const QVariant value = store_->settings.value(key);
     // A hand-written "a,b" comes back as a list, "@Variant(...)" as some other type: not text.
     if (value.typeId() != QMetaType::QString) return std::nullopt;
     return value.toString();
@@ -109,7 +120,7 @@ std::optional<QString> Preferences::json(const QString& key) const {
 }
 
 bool Preferences::contains(const QString& key) const {
-    return settings_->contains(key);
+    return store_->settings.contains(key);
 }
 
 bool Preferences::setString(const QString& key, const QString& value) {
@@ -142,18 +153,33 @@ bool Preferences::setJson(const QString& key, const QString& jsonText) {
 }
 
 bool Preferences::remove(const QString& key) {
-    settings_->remove(key);
+    store_->settings.remove(key);
     return synced();
 }
 
 bool Preferences::write(const QString& key, const QString& text) {
-    settings_->setValue(key, text);
+    store_->settings.setValue(key, text);
     return synced();
 }
 
 bool Preferences::synced() {
-    settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    const QString path = store_->settings.fileName();
+    if (path.isEmpty()) return false;
+    // A QSettings keeps the first error it met for good, so each save is asked of a new one over
+    // the same file: it shares the store's changes, writes them all, and says how this write went.
+    QSettings writer(path, QSettings::IniFormat);
+    writer.sync();
+    const bool saved = writer.status() == QSettings::NoError;
+    std::optional<QString> problem;
+    if (!saved) {
+        // What the file system did not foretell (a full disk) has no word of its own.
+        problem = settingsSaveProblem(path).value_or(
+            QStringLiteral("the last change could not be written"));
+    }
+    const bool changed = problem.has_value() != store_->problem.has_value();
+    store_->problem = std::move(problem);
+    if (changed) emit store_->saving.problemChanged();
+    return saved;
 }
 
 }  // namespace corvanta

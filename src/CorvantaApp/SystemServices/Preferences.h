@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QDateTime>
+#include <QObject>
 #include <QSettings>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,11 +17,15 @@ namespace corvanta {
 // value not written in its one canonical form reads as absent: a Boolean is exactly "true" or
 // "false", a number whole decimal text, a date ISO 8601 UTC ("2026-01-02T03:04:05Z"), JSON
 // compact JSON text. Each write is synced to disk at once; a write that could not be saved
-// returns false. Used from the GUI thread.
+// returns false, and holds in memory until a later write is saved with it. A copy is one more
+// handle onto the same store: what one writes, the others read, and every write counts for the
+// saving all of them report. Used from the GUI thread.
 class Preferences {
   public:
     Preferences();
     explicit Preferences(const QString& iniPath);
+    Preferences(const Preferences&);
+    Preferences& operator=(const Preferences&);
     Preferences(Preferences&&) noexcept;
     Preferences& operator=(Preferences&&) noexcept;
     ~Preferences();
@@ -27,10 +33,14 @@ class Preferences {
     // $XDG_CONFIG_HOME/Corvanta/Corvanta.conf. Opening it first checks it (SettingsFile.h).
     static QString defaultPath();
     QString fileName() const;
-    // Why changes cannot be saved to the file (SettingsSaving.h): they hold only in memory. None
-    // when they can, and none for a file that was not opened at all (unreadable, or unusable and
-    // left in place), which its check has already named.
+    // Why the changes made cannot be saved to the file, for as long as they cannot: they hold
+    // only in memory. Foreseen when the store is opened (SettingsSaving.h), then what the latest
+    // write met, whoever made it: a write that is saved ends it, the changes made meanwhile
+    // saved with it. None for a file that was not opened at all (unreadable, or unusable and left
+    // in place), which its check has already named.
     std::optional<QString> saveProblem() const;
+    // Calls `followed` whenever saveProblem() begins or ends, while `context` lives.
+    void followSaving(const QObject* context, std::function<void()> followed) const;
 
     std::optional<QString> string(const QString& key) const;
     std::optional<bool> boolean(const QString& key) const;
@@ -52,10 +62,20 @@ class Preferences {
     bool remove(const QString& key);
 
   private:
+    struct Store;
+
     bool write(const QString& key, const QString& text);
     bool synced();
 
-    std::unique_ptr<QSettings> settings_;
+    std::shared_ptr<Store> store_;
+};
+
+// Tells the handles' followers that the saving of their store began or ceased to fail.
+class PreferencesSaving : public QObject {
+    Q_OBJECT
+
+  signals:
+    void problemChanged();
 };
 
 }  // namespace corvanta

@@ -53,4 +53,11 @@ QString settingsUnsavedLogLine(const QString& fileName, const QString& reason) {
         .arg(fileName, reason);
 }
 
+QString settingsSavedAgainLogLine(const QString& fileName) {
+    return QStringLiteral(
+               "Settings file %1 is saved again: it holds the settings changed while it could "
+               "not be.")
+        .arg(fileName);
+}
+
 }  // namespace corvanta

@@ -15,5 +15,7 @@ std::optional<QString> settingsSaveProblem(const QString& iniPath);
 
 // The event log's line for a settings file that cannot be saved.
 QString settingsUnsavedLogLine(const QString& fileName, const QString& reason);
+// The event log's line for a settings file saved again after it could not be.
+QString settingsSavedAgainLogLine(const QString& fileName);
 
 }  // namespace corvanta

@@ -183,14 +183,17 @@ int main(int argc, char** argv) {
     const QString settingsPath = corvanta::Preferences::defaultPath();
     const auto settingsNotice =
         corvanta::checkSettingsFile(settingsPath).logLine(QFileInfo(settingsPath).fileName());
-    corvanta::Prefs prefs{corvanta::Preferences()};
+    // One store for every writer of the settings, so that each write counts for what the views
+    // say of their saving.
+    const corvanta::Preferences settings;
+    corvanta::Localization::shared().keepLanguageIn(settings);
+    corvanta::Prefs prefs{settings};
     corvanta::Platform platform{QDBusConnection::sessionBus()};
     corvanta::CorvantaApp::Options options;
-    options.makeSession = [settingsNotice](QObject* parent) -> QObject* {
-        auto* session =
-            new corvanta::MiningSessionModel(corvanta::Preferences(), QDBusConnection::sessionBus(),
-                                             QDBusConnection::systemBus(), {}, parent);
-        if (settingsNotice) session->appendLog(*settingsNotice);
+    options.makeSession = [settingsNotice, settings](QObject* parent) -> QObject* {
+        auto* session = new corvanta::MiningSessionModel(settings, QDBusConnection::sessionBus(),
+                                                         QDBusConnection::systemBus(), {}, parent);
+        if (settingsNotice) session->noteSettingsFileCheck(*settingsNotice);
         return session;
     };
     options.terminate = [] { QCoreApplication::exit(0); };

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <QObject>
+
 #include "SystemServices/Preferences.h"
 #include "TestSupport.h"
 #include "UnprivilegedUser.h"
@@ -108,6 +110,91 @@ TEST(SettingsSaving, WhatIsForeseenIsWhatTheWriterDoesAndNothingKeptIsChanged) {
             if (situation.saves && Preferences(path).string("rigwell.appTheme") != "light") {
                 return "the change is not in the file";
             }
+            return "";
+        });
+        EXPECT_EQ(outcome, "");
+    }
+}
+
+// What takes the writes away, and gives them back, while the store is open.
+struct Spell {
+    const char* name;
+    // Lays out `root`, the file taking writes; returns the settings file's path.
+    std::function<fs::path(const fs::path& root)> layOut;
+    std::function<void(const fs::path& root)> refuse;
+    std::function<void(const fs::path& root)> allow;
+    // Refused before the store is opened, rather than while it runs.
+    bool fromTheStart;
+};
+
+void folderMode(const fs::path& folder, mode_t mode) {
+    ::chmod(folder.c_str(), mode);
+}
+
+// The saving each handle reports follows the file through a spell of refused writes: foreseen or
+// met at the first write, the same for every handle, ended by the first write saved after, with
+// every change made meanwhile in the file.
+TEST(SettingsSaving, ASpellOfRefusedWritesIsSaidOnceAndEndsWithTheFirstSave) {
+    const auto config = [](const fs::path& root) { return root / "config"; };
+    const std::vector<Spell> spells{
+        {"a read-only folder", [&](const fs::path& root) { return keptFile(config(root)); },
+         [&](const fs::path& root) { folderMode(config(root), 0555); },
+         [&](const fs::path& root) { folderMode(config(root), 0755); }, true},
+        {"a read-only file", [&](const fs::path& root) { return keptFile(config(root)); },
+         [&](const fs::path& root) { folderMode(config(root) / "Corvanta.conf", 0444); },
+         [&](const fs::path& root) { folderMode(config(root) / "Corvanta.conf", 0644); }, true},
+        {"a link into a read-only folder",
+         [](const fs::path& root) { return linkedInto(root, true); },
+         [](const fs::path& root) { folderMode(root / "store", 0555); },
+         [](const fs::path& root) { folderMode(root / "store", 0755); }, true},
+        {"a folder made read-only while it runs",
+         [&](const fs::path& root) { return keptFile(config(root)); },
+         [&](const fs::path& root) { folderMode(config(root), 0555); },
+         [&](const fs::path& root) { folderMode(config(root), 0755); }, false},
+        {"a link whose folder is made read-only while it runs",
+         [](const fs::path& root) { return linkedInto(root, true); },
+         [](const fs::path& root) { folderMode(root / "store", 0555); },
+         [](const fs::path& root) { folderMode(root / "store", 0755); }, false},
+    };
+    for (const Spell& spell : spells) {
+        SCOPED_TRACE(spell.name);
+        const testing::TempDir dir;
+        fs::permissions(dir.path(), fs::perms::all);
+        const std::string outcome = testing::asUnprivilegedUser([&]() -> std::string {
+            const fs::path file = spell.layOut(dir.path());
+            const fs::path kept = fs::is_symlink(file) ? fs::canonical(file) : file;
+            if (spell.fromTheStart) spell.refuse(dir.path());
+            const Preferences views(QString::fromStdString(file.string()));
+            Preferences session = views;  // another writer of the same store
+            QObject follower;
+            int changes = 0;
+            views.followSaving(&follower, [&] { ++changes; });
+
+            if (views.saveProblem().has_value() != spell.fromTheStart) return "foreseen wrong";
+            if (!spell.fromTheStart) {
+                if (!session.setString("rigwell.powerMode", "eco")) return "a write refused early";
+                spell.refuse(dir.path());
+            }
+            const std::string refusedWith = testing::readText(kept);
+            if (Preferences(views).setString("rigwell.appTheme", "light")) return "saved refused";
+            if (!views.saveProblem() || !session.saveProblem()) return "a refused write unsaid";
+            if (session.setString("rigwell.powerMode", "max")) return "second write saved";
+            const int saidWhileRefused = changes;
+            if (saidWhileRefused != (spell.fromTheStart ? 0 : 1)) {
+                return "said " + std::to_string(saidWhileRefused) + " times";
+            }
+            if (testing::readText(kept) != refusedWith) return "the file changed while refused";
+
+            spell.allow(dir.path());
+            if (!session.setBoolean("rigwell.miniMode", true)) return "not saved once allowed";
+            if (views.saveProblem()) return "still said after a save";
+            if (changes != saidWhileRefused + 1) return "the end said " + std::to_string(changes);
+            const std::string text = testing::readText(kept);
+            for (const char* line :
+                 {"rigwell.appTheme=light", "rigwell.powerMode=max", "rigwell.miniMode=true"}) {
+                if (text.find(line) == std::string::npos) return std::string("lost: ") + line;
+            }
+            if (fs::is_symlink(file) != (kept != file)) return "the link was replaced";
             return "";
         });
         EXPECT_EQ(outcome, "");

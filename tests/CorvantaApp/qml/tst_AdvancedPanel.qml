@@ -398,4 +398,16 @@ TestCase {
         language.set("en")
         tryVerify(() => text.text.startsWith("Settings cannot be saved to " + file), 5000, text.text)
     }
+
+    function test_theNoticeGoesOnceASaveGoesThrough() {
+        const made = makePanel({ settingsUnsavedFile: "/home/ana/.config/Corvanta/Corvanta.conf" },
+                               { initialSection: "settings" })
+        const notice = findChild(made.panel, "settingsUnsavedNotice")
+        verify(notice.visible)
+        const below = card(made.panel, "wallet").mapToItem(made.panel, 0, 0).y
+        made.session.settingsUnsavedFile = ""
+        verify(!notice.visible)
+        tryVerify(() => card(made.panel, "wallet").mapToItem(made.panel, 0, 0).y < below,
+                  5000, "the cards take its place")
+    }
 }

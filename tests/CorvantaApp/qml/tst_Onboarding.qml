@@ -343,4 +343,36 @@ TestCase {
         compare(harness.offeredSelections, [data.path])
         compare(harness.copiedTexts, [data.path])
     }
+
+    // A new user whose settings cannot be kept learns it on the first screen, above its step,
+    // whole, in the flow's language; the notice goes with the problem.
+    function test_settingsThatCannotBeKeptAreSaidOnTheFirstScreen() {
+        const fine = makeFlow()
+        verify(!findChild(fine.flow, "onboardingUnsavedNotice").visible)
+
+        const file = "/home/ana/.config/Corvanta/Corvanta.conf"
+        const made = makeFlow({ settingsUnsavedFile: file })
+        const notice = findChild(made.flow, "onboardingUnsavedNotice")
+        const text = findChild(notice, "settingsUnsavedText")
+        verify(notice.visible)
+        compare(text.text, "Les réglages ne peuvent pas être enregistrés dans " + file
+                + " : les réponses données ici valent jusqu'à la fermeture de Corvanta, et ces questions reviendront au prochain démarrage.")
+        const area = findChild(made.flow, "stepArea")
+        verify(notice.mapToItem(made.flow, 0, 0).y + notice.height <= area.mapToItem(made.flow, 0, 0).y,
+               "above the step")
+        verify(text.height <= notice.height && notice.width <= made.flow.width, "drawn whole")
+
+        goTo(made.flow, 1)
+        verify(!notice.visible, "said before the first step, not over the others")
+        mouseClick(button(made.flow, "backButton"))
+        verify(notice.visible)
+
+        language.set("en")
+        tryVerify(() => text.text.startsWith("Settings cannot be saved to " + file + ": the answers"), 5000, text.text)
+        language.set("de")
+        tryVerify(() => text.text.startsWith("Die Einstellungen können nicht in " + file), 5000, text.text)
+
+        made.session.settingsUnsavedFile = ""
+        verify(!notice.visible, "gone once a save went through")
+    }
 }
