@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "LoopFakes.h"
+#include "TestHttpServer.h"
 #include "TestSupport.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/MiningCoordinator.h"
@@ -134,6 +135,47 @@ TEST_F(CoordinatorFixture, AStopBeforeRunEndsThatRunAndASecondRunIsRefused) {
     miner->stop();
     running.join();
     EXPECT_EQ(log.all<mining_event::TemplateReceived>().size(), 1u);
+}
+
+// The check of a candidate still waiting for the node when the run ends is stopped with the run:
+// its verdict never reaches a handler whose session may be gone (it crashed the application
+// when a stop came while the node was slow to answer).
+TEST_F(CoordinatorFixture, NoCandidateVerdictReachesTheHandlerOnceTheRunHasEnded) {
+    std::atomic<bool> proposed{false};
+    std::atomic<bool> ended{false};
+    std::atomic<bool> answered{false};
+    TestHttpServer node([&](const TestHttpServer::Request&, std::stop_token stop) {
+        proposed = true;
+        // Answers only once the run is over, as a node busy past a stop does.
+        while (!ended && !stop.stop_requested()) std::this_thread::sleep_for(1ms);
+        answered = true;
+        return std::optional<TestHttpServer::Reply>(
+            TestHttpServer::Reply{200, R"({"result":null,"error":null,"id":1})"});
+    });
+    client = std::make_shared<RPCClient>(node.endpoint(), RPCCredentials{"u", "p"});
+    watcher->onCurrent = [](std::stop_token) { return makeJob(1, "a"); };
+    watcher->onWaitForChange = [](auto&&, std::stop_token stop) { return waitUntilStopped(stop); };
+    auto miner = coordinator(FakeEngine::Behaviour::holdUntilStop);
+    EventLog log;
+    std::atomic<int> late{0};
+    std::jthread running([&] {
+        try {
+            miner->run([&](const MiningEvent& event) {
+                if (ended) ++late;
+                log.handler()(event);
+            });
+        } catch (const Cancelled&) {
+        }
+        ended = true;
+    });
+    ASSERT_TRUE(eventually([&] { return proposed.load(); }));
+    miner->stop();
+    running.join();
+    ASSERT_TRUE(ended);
+    // A verdict that outlived the run would follow the node's answer at once.
+    eventually([&] { return late > 0; }, 2s);
+    EXPECT_EQ(late, 0);
+    EXPECT_TRUE(log.all<mining_event::CandidateValidated>().empty());
 }
 
 TEST_F(CoordinatorFixture, ANewTemplateReplacesTheJob) {

@@ -34,6 +34,9 @@ struct MiningCoordinator::Run {
         : onEvent(std::move(handler)), client(std::move(firstClient)) {}
 
     MiningEventHandler onEvent;
+    // The candidate checks of this run's jobs: stopped and joined as the run ends, so that none
+    // of their verdicts reaches a handler whose owner has moved on.
+    loop::BackgroundTasks validations;
     std::shared_ptr<const RPCClient> client;
     bool reconciled = false;  // the history with the chain, once a run
     std::atomic<bool> walkComplete = false;
@@ -62,7 +65,6 @@ MiningCoordinator::MiningCoordinator(
       walkRecordFile_(std::move(walkRecordFile)),
       installation_(std::move(installation)),
       timings_(timings),
-      validations_(std::make_unique<loop::BackgroundTasks>()),
       pending_(std::make_unique<loop::PendingBlocks>(rejectedBlockDirectory_ / "pending")),
       longPolls_(std::make_unique<loop::LongPollGuard>()) {}
 
@@ -251,7 +253,7 @@ void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
         run.lastJob = job;
         const auto receivedAt = std::chrono::steady_clock::now();
         onEvent(TemplateReceived{job->height});
-        loop::validateCandidateInBackground(*validations_, *job, run.client,
+        loop::validateCandidateInBackground(run.validations, *job, run.client,
                                             timings_.proposalTimeoutSeconds, onEvent);
         throwIfStopRequested(stop);
 

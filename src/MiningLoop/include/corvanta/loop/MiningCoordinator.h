@@ -19,7 +19,6 @@
 namespace corvanta {
 
 namespace loop {
-class BackgroundTasks;
 class LongPollGuard;
 class PendingBlocks;
 }  // namespace loop
@@ -97,7 +96,6 @@ class MiningCoordinator {
     const std::filesystem::path walkRecordFile_;
     const std::shared_ptr<InstallationRecord> installation_;
     const MiningLoopTimings timings_;
-    const std::unique_ptr<loop::BackgroundTasks> validations_;
     // Both outlive a run: a found block whose file could not be written must survive a stop, and
     // a long-poll given up at a stop stays with the node until its tip changes, so the next run on
     // that tip must not give up another. The guard is reset only for a new node process.
