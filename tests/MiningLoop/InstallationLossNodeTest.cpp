@@ -126,13 +126,17 @@ class InstallationLossTest : public MiningLoopNodeTest {
     std::vector<std::filesystem::path> installationFiles() const {
         return {keyFile(), historyFile().parent_path(), rejectedDirectory(), bestDifficultyFile()};
     }
+    // Copies what stands at `from`, links as links; nothing when nothing stands there.
+    static void copyAsItStands(const std::filesystem::path& from, const std::filesystem::path& to) {
+        if (!std::filesystem::exists(std::filesystem::symlink_status(from))) return;
+        std::filesystem::copy(from, to,
+                              std::filesystem::copy_options::recursive |
+                                  std::filesystem::copy_options::copy_symlinks);
+    }
     std::shared_ptr<Copy> copyOfTheFolder() const {
         auto copy = std::make_shared<Copy>();
         for (const auto& path : installationFiles()) {
-            if (!std::filesystem::exists(std::filesystem::symlink_status(path))) continue;
-            std::filesystem::copy(path, copy->folder.path() / path.filename(),
-                                  std::filesystem::copy_options::recursive |
-                                      std::filesystem::copy_options::copy_symlinks);
+            copyAsItStands(path, copy->folder.path() / path.filename());
         }
         return copy;
     }
@@ -141,11 +145,7 @@ class InstallationLossTest : public MiningLoopNodeTest {
         for (const auto& path : installationFiles()) {
             if (!wholeFolder && path != keyFile()) continue;
             std::filesystem::remove_all(path);
-            const auto kept = copy.folder.path() / path.filename();
-            if (!std::filesystem::exists(std::filesystem::symlink_status(kept))) continue;
-            std::filesystem::copy(kept, path,
-                                  std::filesystem::copy_options::recursive |
-                                      std::filesystem::copy_options::copy_symlinks);
+            copyAsItStands(copy.folder.path() / path.filename(), path);
         }
     }
 
@@ -162,6 +162,15 @@ class InstallationLossTest : public MiningLoopNodeTest {
             miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 10'000'000), {});
         EXPECT_TRUE(outcome);
         return PendingBlock::fromOutcome(*outcome, height, WallClock::now());
+    }
+
+    // Once a walk from the lowest block rebuilt the history: every block of ours once, and a floor
+    // known at or below the lowest of them.
+    void expectEveryBlockOfOursOnceAboveAFloor() const {
+        expectEveryBlockOfOursOnce();
+        const auto floor = keptFloor();
+        ASSERT_TRUE(floor);
+        EXPECT_LE(*floor, blocksOf(*client_, owner()).begin()->first);
     }
 
     void expectEveryBlockOfOursOnce() const {
@@ -257,10 +266,7 @@ TEST_P(LossOrderTest, EveryBlockOfOursComesBackOnce) {
 
     loss.then(*this);
     ASSERT_NO_FATAL_FAILURE(startUntilWalked());
-    expectEveryBlockOfOursOnce();
-    const auto rebuiltFloor = keptFloor();
-    ASSERT_TRUE(rebuiltFloor);
-    EXPECT_LE(*rebuiltFloor, blocksOf(*client_, owner()).begin()->first);
+    expectEveryBlockOfOursOnceAboveAFloor();
 }
 
 INSTANTIATE_TEST_SUITE_P(Losses, LossOrderTest, ::testing::ValuesIn(kLosses),
@@ -330,10 +336,7 @@ TEST_P(PutBackTest, EveryBlockOfOursComesBackOnce) {
     loseHistory();
     losePlace();
     ASSERT_NO_FATAL_FAILURE(startUntilWalked());
-    expectEveryBlockOfOursOnce();
-    const auto floor = keptFloor();
-    ASSERT_TRUE(floor);
-    EXPECT_LE(*floor, blocksOf(*client_, owner()).begin()->first);
+    expectEveryBlockOfOursOnceAboveAFloor();
 }
 
 INSTANTIATE_TEST_SUITE_P(Copies, PutBackTest, ::testing::ValuesIn(kPutBacks),
