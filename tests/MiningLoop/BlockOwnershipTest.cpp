@@ -150,6 +150,15 @@ TEST(InstallationKey, KeepsTheHeightsMinedAtPerNetworkAndRefusesDamagedOnes) {
     earlierText.insert(earlierText.find(signet) + signet.size(), R"("floorAtFirstJob": true,)");
     EXPECT_EQ(InstallationKey::decode(earlierText), key);
     EXPECT_EQ(key.encode().find("floorAtFirstJob"), std::string::npos);
+    // A floor an earlier version wrote may have been raised over blocks of ours (a first job
+    // taken for it after a first sync): unknown until a walk from the lowest block sets it again.
+    auto unsoundText = key.encode();
+    const std::string sound = R"("floorSound": true,)";
+    ASSERT_NE(unsoundText.find(sound), std::string::npos);
+    unsoundText.erase(unsoundText.find(sound), sound.size());
+    auto unsound = key;
+    unsound.mined["regtest"].floor.reset();
+    EXPECT_EQ(InstallationKey::decode(unsoundText), unsound);
     key.minedFromStart = true;
     EXPECT_EQ(InstallationKey::decode(key.encode()), key);
     EXPECT_EQ(key.marksUsed(), (std::vector<ExtranonceMark>{{1, 2, 3, 4}, {9, 9, 9, 9}}));
@@ -164,6 +173,7 @@ TEST(InstallationKey, KeepsTheHeightsMinedAtPerNetworkAndRefusesDamagedOnes) {
              R"("mined":{"regtest":{"marks":{"0102030G":5}}}})",
              R"("mined":{"regtest":{"marks":{"01020304":-5}}}})",
              R"("mined":{"regtest":{"floor":3}}})",
+             R"("mined":{"regtest":{"floor":3,"floorSound":"yes","marks":{}}}})",
          }) {
         EXPECT_THROW(InstallationKey::decode(head + damaged), json::DecodeError) << damaged;
     }
@@ -195,8 +205,8 @@ TEST(InstallationRecord, KeepsTheLowestHeightsAndKnowsAFloorOnlyWhereItCan) {
     fresh.minedFromStart = true;
     InstallationRecord mainnet(folder, fresh, "mainnet");
     EXPECT_TRUE(mainnet.meet(0));
-    EXPECT_TRUE(mainnet.noteMiningAt(x, 870'000));
-    EXPECT_EQ(mainnet.mined().floor, 870'000);
+    EXPECT_TRUE(mainnet.noteMiningAt(x, 1));
+    EXPECT_EQ(mainnet.mined().floor, 1);
     // What the other record wrote meanwhile is kept.
     EXPECT_EQ(reread().mined.at("regtest").floor, 90);
     EXPECT_TRUE(reread().minedFromStart);
@@ -210,9 +220,11 @@ TEST(InstallationRecord, KeepsTheLowestHeightsAndKnowsAFloorOnlyWhereItCan) {
 }
 
 // A floor at the first job only for the record that met the network on a chain holding nothing
-// past its first block, by a key that kept every start: a key derived again, restored from an
-// older copy or of an earlier version leaves it unknown, and so does every later start, whatever
-// the file it reads says of that meeting (put back from a copy, or left so by a full disk).
+// past its first block, by a key that kept every start, and only when that job is right above
+// the chain as met: a key derived again, restored from an older copy or of an earlier version
+// leaves it unknown, so does a chain that grew before the first job (a first sync bringing blocks
+// of ours back to a folder started over), and so does every later start, whatever the file it
+// reads says of that meeting (put back from a copy, or left so by a full disk).
 TEST(InstallationRecord, TakesTheFirstJobForTheFloorOnlyInTheStartThatSawTheChainEmpty) {
     const ExtranonceMark x{1, 1, 1, 1};
     const struct {
@@ -220,18 +232,23 @@ TEST(InstallationRecord, TakesTheFirstJobForTheFloorOnlyInTheStartThatSawTheChai
         bool minedFromStart;
         std::optional<MinedOnNetwork> kept;  // what the file holds for the network
         std::int64_t chainAtMeeting;
-        std::optional<std::int64_t> floor;       // once the meeting start mines at 300
+        std::int64_t firstJob;
+        std::optional<std::int64_t> floor;       // once the meeting start mines its first job
         std::optional<std::int64_t> floorLater;  // once a later start, the file as met, mines
     } cases[] = {
-        {"new installation, new chain", true, std::nullopt, 0, 300, std::nullopt},
-        {"new installation on a chain that holds blocks", true, std::nullopt, 250, std::nullopt,
-         std::nullopt},
-        {"key restored from before the first mining here", true, std::nullopt, 120, std::nullopt,
-         std::nullopt},
-        {"key of an earlier version", false, std::nullopt, 0, std::nullopt, std::nullopt},
-        {"key lost and derived again", false, std::nullopt, 290, std::nullopt, std::nullopt},
-        {"met already, floor unknown", true, MinedOnNetwork{}, 0, std::nullopt, std::nullopt},
-        {"met already, floor known", true, MinedOnNetwork{{{x, 40}}, 12}, 290, 12, 12},
+        {"new installation, new chain", true, std::nullopt, 0, 1, 1, std::nullopt},
+        {"new installation, the chain synced before the first job", true, std::nullopt, 0, 300,
+         std::nullopt, std::nullopt},
+        {"new installation, one block came before the first job", true, std::nullopt, 0, 2,
+         std::nullopt, std::nullopt},
+        {"new installation on a chain that holds blocks", true, std::nullopt, 250, 251,
+         std::nullopt, std::nullopt},
+        {"key restored from before the first mining here", true, std::nullopt, 120, 121,
+         std::nullopt, std::nullopt},
+        {"key of an earlier version", false, std::nullopt, 0, 1, std::nullopt, std::nullopt},
+        {"key lost and derived again", false, std::nullopt, 290, 291, std::nullopt, std::nullopt},
+        {"met already, floor unknown", true, MinedOnNetwork{}, 0, 1, std::nullopt, std::nullopt},
+        {"met already, floor known", true, MinedOnNetwork{{{x, 40}}, 12}, 290, 291, 12, 12},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.scenario);
@@ -245,9 +262,12 @@ TEST(InstallationRecord, TakesTheFirstJobForTheFloorOnlyInTheStartThatSawTheChai
         EXPECT_TRUE(meeting.meet(c.chainAtMeeting));
         const auto asMet = readFile(file);
 
-        EXPECT_TRUE(meeting.noteMiningAt(x, 300));
+        EXPECT_TRUE(meeting.noteMiningAt(x, c.firstJob));
         EXPECT_EQ(meeting.mined().floor, c.floor);
         EXPECT_EQ(InstallationKey::decode(readFile(file)).mined.at("regtest").floor, c.floor);
+        // A later job, even right above a chain met empty, is no first job.
+        EXPECT_TRUE(meeting.noteMiningAt(ExtranonceMark{2, 2, 2, 2}, c.firstJob + 1));
+        EXPECT_EQ(meeting.mined().floor, c.floor);
 
         // The file put back as the meeting left it: a later start meets it again on a chain
         // that may hold nothing yet, and still knows no floor it did not see.
@@ -279,8 +299,8 @@ TEST(InstallationRecord, AnEntryItDidNotWriteTakesTheFirstJobAwayFromTheFloor) {
             met.mined["regtest"] = {};
             testing::writeText(folder / InstallationKey::fileName, met.encode());
         }
-        EXPECT_TRUE(record.noteMiningAt(x, 300));
-        const auto floor = putBack ? std::nullopt : std::optional<std::int64_t>(300);
+        EXPECT_TRUE(record.noteMiningAt(x, 1));
+        const auto floor = putBack ? std::nullopt : std::optional<std::int64_t>(1);
         EXPECT_EQ(InstallationKey::decode(readFile(folder / InstallationKey::fileName))
                       .mined.at("regtest")
                       .floor,
@@ -349,8 +369,8 @@ TEST(InstallationRecord, AFloorAtTheFirstJobNeedsEveryCopyToHaveMetANewChain) {
         InstallationRecord second(place.path(), key, "regtest");
         EXPECT_TRUE(first.meet(newChainFirst ? 0 : 40));
         EXPECT_TRUE(second.meet(newChainFirst ? 40 : 0));
-        EXPECT_TRUE(second.noteMiningAt(ExtranonceMark{1, 1, 1, 1}, 300));
-        EXPECT_TRUE(first.noteMiningAt(ExtranonceMark{1, 1, 1, 1}, 300));
+        EXPECT_TRUE(second.noteMiningAt(ExtranonceMark{1, 1, 1, 1}, 1));
+        EXPECT_TRUE(first.noteMiningAt(ExtranonceMark{1, 1, 1, 1}, 1));
         const auto onDisk =
             InstallationKey::decode(readFile(place.path() / InstallationKey::fileName));
         EXPECT_FALSE(onDisk.mined.at("regtest").floor);

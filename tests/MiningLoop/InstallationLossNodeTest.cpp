@@ -31,9 +31,35 @@ class InstallationLossTest : public MiningLoopNodeTest {
         std::filesystem::rename(keyFile(), copy);
         std::filesystem::create_symlink(copy, keyFile());
     }
+    // As 0.1.2 left a key put back as it met the network: its floor raised over every block of
+    // ours by the first job of a later start, the floor written without a word of its soundness.
+    void floorRaisedByAnEarlierVersion() {
+        auto key = json::parse(readFile(keyFile()));
+        auto& regtest = key["mined"]["regtest"];
+        regtest["floor"] = blockCount() + 1;
+        regtest.erase("floorSound");
+        writeText(keyFile(), json::dump(key));
+    }
+    // The next start meets a chain holding nothing past its first block, which grows back to
+    // what it was before that start's first job: as a first sync brings the chain to a node
+    // folder made anew, with blocks the same marks mined before the folder was started over.
+    void chainGrowsAfterTheNextMeeting() { chainGrowsAfterMeeting_ = true; }
     void loseHistory() { std::filesystem::remove_all(historyFile().parent_path()); }
     void losePlace() { std::filesystem::remove(walkRecordFile()); }
     void loseRejected() { std::filesystem::remove_all(rejectedDirectory()); }
+    void loseEverythingButTheChain() {
+        loseKey();
+        loseHistory();
+        losePlace();
+        loseRejected();
+    }
+    // The key as a copy from before the network was first met holds it, put back with the
+    // history and the walk's place of that moment (none).
+    void keyRestoredFromBeforeTheFirstMining() {
+        keyWithoutMined();
+        loseHistory();
+        losePlace();
+    }
     // The two lowest records on the chain kept as the summary a history folds them into at its
     // bound; any record of a block the chain lost to another goes.
     void foldLowestTwo() {
@@ -62,7 +88,7 @@ class InstallationLossTest : public MiningLoopNodeTest {
 
     // As a session finds the installation: a folder holding nothing of it is new, and the network
     // is met before any mining, at the chain's height then.
-    std::shared_ptr<InstallationRecord> sessionInstallation() const {
+    std::shared_ptr<InstallationRecord> sessionInstallation() {
         const auto empty = [](const std::filesystem::path& path) {
             std::error_code error;
             return !std::filesystem::exists(std::filesystem::symlink_status(path, error)) ||
@@ -74,7 +100,18 @@ class InstallationLossTest : public MiningLoopNodeTest {
         auto key = InstallationKey::keptIn(dir_.path(), historyFile().parent_path());
         key.minedFromStart = key.minedFromStart || neverMined;
         auto record = std::make_shared<InstallationRecord>(dir_.path(), key, "regtest");
+        if (!std::exchange(chainGrowsAfterMeeting_, false)) {
+            record->meet(blockCount());
+            return record;
+        }
+        const auto firstBlock = client_->call("getblockhash", {RPCParam::integer(1)}, 10, {});
+        client_->callOptional("invalidateblock",
+                              {RPCParam::string(json::as<std::string>(firstBlock))}, 30, {});
+        EXPECT_EQ(blockCount(), 0);
         record->meet(blockCount());
+        client_->callOptional("reconsiderblock",
+                              {RPCParam::string(json::as<std::string>(firstBlock))}, 30, {});
+        EXPECT_GT(blockCount(), 1);
         return record;
     }
 
@@ -185,6 +222,9 @@ class InstallationLossTest : public MiningLoopNodeTest {
         }
         EXPECT_EQ(std::int64_t(recorded.size()) + folded, std::int64_t(ours.size()));
     }
+
+  private:
+    bool chainGrowsAfterMeeting_ = false;
 };
 
 struct Loss {
@@ -205,19 +245,9 @@ const Loss kLosses[] = {
     {"KeyALinkThenHistory", &InstallationLossTest::keyAsLink, &InstallationLossTest::loseHistory,
      true},
     {"KeyRestoredFromBeforeTheFirstMiningWithHistoryAndPlace",
-     [](InstallationLossTest& t) {
-         t.keyWithoutMined();
-         t.loseHistory();
-         t.losePlace();
-     },
-     &InstallationLossTest::loseHistory, true},
-    {"EverythingButTheChain",
-     [](InstallationLossTest& t) {
-         t.loseKey();
-         t.loseHistory();
-         t.losePlace();
-         t.loseRejected();
-     },
+     &InstallationLossTest::keyRestoredFromBeforeTheFirstMining, &InstallationLossTest::loseHistory,
+     true},
+    {"EverythingButTheChain", &InstallationLossTest::loseEverythingButTheChain,
      &InstallationLossTest::loseHistory, true},
     // A walk above a folded summary checked nothing below it: it tells no floor.
     {"KeyLostWhileTheHistoryIsFoldedThenHistory",
@@ -227,6 +257,22 @@ const Loss kLosses[] = {
          t.losePlace();
      },
      &InstallationLossTest::loseHistory, false},
+    // A user starting over: the same marks, an empty node folder, then a first sync that brings
+    // the chain back between the meeting and the first job.
+    {"FolderWipedWholeThenAFirstSyncBeforeTheFirstJob",
+     [](InstallationLossTest& t) {
+         t.loseEverythingButTheChain();
+         t.chainGrowsAfterTheNextMeeting();
+     },
+     &InstallationLossTest::loseHistory, true},
+    {"KeyFromBeforeTheMeetingThenAFirstSyncBeforeTheFirstJob",
+     [](InstallationLossTest& t) {
+         t.keyRestoredFromBeforeTheFirstMining();
+         t.chainGrowsAfterTheNextMeeting();
+     },
+     &InstallationLossTest::loseHistory, true},
+    {"FloorAnEarlierVersionRaisedThenHistory", &InstallationLossTest::floorRaisedByAnEarlierVersion,
+     &InstallationLossTest::loseHistory, true},
 };
 
 void PrintTo(const Loss& loss, std::ostream* out) {
@@ -274,6 +320,7 @@ INSTANTIATE_TEST_SUITE_P(Losses, LossOrderTest, ::testing::ValuesIn(kLosses),
 
 // The moments the key file passes through, each written by the application.
 enum class Moment {
+    beforeMeeting,  // the key before this network was met (as another network's meeting left it)
     meeting,        // the network met on a chain holding nothing, before the first job
     firstJob,       // the first job kept as the mark's height and the floor
     addressChange,  // a second mark, for another payout script
@@ -284,9 +331,14 @@ struct PutBack {
     const char* scenario;
     Moment moment;
     bool wholeFolder;  // the support folder as it stood then, not the key alone
+    // The start it is put back for meets an empty chain that a first sync then brings back.
+    bool firstSyncAfterThePutBack = false;
 };
 
 const PutBack kPutBacks[] = {
+    {"KeyFromBeforeTheMeetingThenAFirstSync", Moment::beforeMeeting, false, true},
+    {"FolderFromBeforeTheMeetingThenAFirstSync", Moment::beforeMeeting, true, true},
+    {"KeyAsMetThenAFirstSync", Moment::meeting, false, true},
     {"KeyAsMet", Moment::meeting, false},
     {"FolderAsMet", Moment::meeting, true},
     {"KeyAtTheFirstJob", Moment::firstJob, false},
@@ -315,6 +367,13 @@ TEST_P(PutBackTest, EveryBlockOfOursComesBackOnce) {
     engine_->setPaused(true);
     const auto met = sessionInstallation();
     at(Moment::meeting);
+    if (row.moment == Moment::beforeMeeting) {
+        copy = copyOfTheFolder();
+        const auto copiedKey = copy->folder.path() / keyFile().filename();
+        auto key = InstallationKey::decode(readFile(copiedKey));
+        key.mined.clear();
+        writeText(copiedKey, key.encode());
+    }
     startMining(makeCoordinator(owner(), {}, {}, walkRecordFile(), met));
     ASSERT_TRUE(eventually([&] { return !log_.all<WorkLoaded>().empty(); }));
     stopMining();
@@ -332,6 +391,7 @@ TEST_P(PutBackTest, EveryBlockOfOursComesBackOnce) {
     ASSERT_TRUE(copy);
 
     putBack(*copy, row.wholeFolder);
+    if (row.firstSyncAfterThePutBack) chainGrowsAfterTheNextMeeting();
     ASSERT_NO_FATAL_FAILURE(mineFor(1));
     loseHistory();
     losePlace();
@@ -372,38 +432,45 @@ TEST_F(InstallationLossTest, ADiskFullFromTheMeetingOnSealsNoBlockAway) {
     ASSERT_GE(blocksOf(*client_, owner()).size(), 5u);
 }
 
-// One record torn from the journal and one block held over an absence recorded below the walk's
-// place: the count is as the place wrote it, but a history that refused a line is lost for the
-// walk, which brings the torn record's block back.
-TEST_F(InstallationLossTest, ATornLineBesideAHeldBlockBelowThePlaceIsFoundAgain) {
-    ASSERT_NO_FATAL_FAILURE(mineFor(3));
-    generate(2);
-    ASSERT_NO_FATAL_FAILURE(mineFor(2));
-    const auto place = placeOf(walkRecordFile());
-    ASSERT_TRUE(place);
-    const auto blocks = onChain(*client_, MiningHistoryStore(historyFile()).allBlocks());
-    ASSERT_GE(blocks.size(), 5u);
-    const auto victimHeight = blocks.begin()->first;
-    ASSERT_LE(victimHeight, place->height);
-    std::vector<FoundBlock> kept;
-    std::optional<FoundBlock> victim;
-    for (const auto& block : MiningHistoryStore(historyFile()).allBlocks()) {
-        if (!victim && block.blockHash == blocks.begin()->second) {
-            victim = block;
-        } else {
-            kept.push_back(block);
+// One record gone from the history and one block held over an absence recorded below the walk's
+// place the loop wrote: the count is as the place says. A torn journal line is refused as the
+// history is read; a record simply gone leaves only the place's digest to tell the held block
+// from the one missing. Either way the walk brings the missing record's block back.
+TEST_F(InstallationLossTest, ARecordGoneBesideAHeldBlockBelowThePlaceIsFoundAgain) {
+    for (const bool tornLine : {true, false}) {
+        SCOPED_TRACE(tornLine ? "its journal line torn" : "its record gone, the count kept");
+        ASSERT_NO_FATAL_FAILURE(mineFor(3));
+        generate(2);
+        ASSERT_NO_FATAL_FAILURE(mineFor(2));
+        const auto place = placeOf(walkRecordFile());
+        ASSERT_TRUE(place);
+        // The walk records a block it finds: the lowest of this round's, below the place.
+        const auto blocks = onChain(*client_, MiningHistoryStore(historyFile()).allBlocks());
+        ASSERT_GE(blocks.size(), 5u);
+        const auto victimHeight = std::prev(blocks.end(), 5)->first;
+        ASSERT_LE(victimHeight, place->height);
+        std::vector<FoundBlock> kept;
+        std::optional<FoundBlock> victim;
+        for (const auto& block : MiningHistoryStore(historyFile()).allBlocks()) {
+            if (!victim && block.height == victimHeight &&
+                block.blockHash == blocks.at(victimHeight)) {
+                victim = block;
+            } else {
+                kept.push_back(block);
+            }
         }
-    }
-    ASSERT_TRUE(victim);
-    writeText(historyFile(), MiningHistoryStore::encode(kept));
-    const auto line = json::dump(loop::encodeBlock(*victim));
-    writeText(historyFile().string() + ".journal", line.substr(0, line.size() / 2));
-    PendingBlockStore::write(sideBranchBlockAt(victimHeight + 1), pendingDirectory());
+        ASSERT_TRUE(victim);
+        writeText(historyFile(), MiningHistoryStore::encode(kept));
+        const auto line = json::dump(loop::encodeBlock(*victim));
+        writeText(historyFile().string() + ".journal",
+                  tornLine ? line.substr(0, line.size() / 2) : std::string());
+        PendingBlockStore::write(sideBranchBlockAt(victimHeight + 1), pendingDirectory());
 
-    ASSERT_NO_FATAL_FAILURE(startUntilWalked());
-    const MiningHistoryStore after(historyFile());
-    EXPECT_TRUE(after.contains(victim->blockHash));
-    expectEveryBlockOfOursOnce();
+        ASSERT_NO_FATAL_FAILURE(startUntilWalked());
+        const MiningHistoryStore after(historyFile());
+        EXPECT_TRUE(after.contains(victim->blockHash));
+        expectEveryBlockOfOursOnce();
+    }
 }
 
 }  // namespace

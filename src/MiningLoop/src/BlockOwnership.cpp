@@ -78,7 +78,10 @@ json::Value encodeMined(const std::map<std::string, MinedOnNetwork>& mined) {
         json::Value marks = json::Value::object();
         for (const auto& [mark, height] : record.marks) marks[markText(mark)] = height;
         json::Value entry = {{"marks", marks}};
-        if (record.floor) entry["floor"] = *record.floor;
+        if (record.floor) {
+            entry["floor"] = *record.floor;
+            entry["floorSound"] = true;
+        }
         networks[network] = entry;
     }
     return networks;
@@ -91,9 +94,12 @@ std::map<std::string, MinedOnNetwork> decodeMined(const json::Value& networks) {
         const auto path = "mined." + network;
         if (!entry.is_object()) throw json::DecodeError(path, "expected an object");
         MinedOnNetwork record;
-        if (const auto floor = json::optional<json::Value>(entry, "floor", path)) {
-            record.floor = heightOf(*floor, path + ".floor");
-        }
+        const auto floor = json::optional<json::Value>(entry, "floor", path);
+        const auto height = floor ? std::optional(heightOf(*floor, path + ".floor")) : std::nullopt;
+        // A floor without this word was written by a version that took a first job for the floor
+        // even when a first sync had brought blocks of ours below it: read as unknown, so the
+        // next start walks from the lowest block once and writes a floor that says it is sound.
+        if (json::optional<bool>(entry, "floorSound", path).value_or(false)) record.floor = height;
         // "floorAtFirstJob", which 0.1.2 wrote while a network was met and not yet mined on, is
         // passed over: it spoke of a moment that a file put back later no longer shows.
         const auto& marks = json::field(entry, "marks", path);

@@ -3,6 +3,9 @@
 // node only.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <set>
+
 #include "SessionNodeHarness.h"
 #include "corvanta/loop/BlockOwnership.h"
 #include "corvanta/loop/LoopProtocols.h"
@@ -196,6 +199,56 @@ TEST_F(SessionNodeTest, AFolderLostBesideItsChainTakesTheFloorFromTheWalk) {
         60'000))
         << logMessages(again).join("\n").toStdString();
     EXPECT_LE(*floor, lowest);
+    again.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+}
+
+// A user starting over off regtest: the folder wiped whole, the node's chain kept, so the network
+// is met again, before the sync, on a chain that holds blocks the same marks mined. The first job
+// after the sync is no floor: the walk from the lowest block brings every block back.
+TEST_F(SessionNodeTest, ANetworkMetOnAChainHoldingOurBlocksIsWalkedFromItsLowestBlock) {
+    if (!usingTestNode()) GTEST_SKIP() << "the sync is scripted on the test node";
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    const auto keyFile = harness.dir.path() / InstallationKey::fileName;
+    const auto history = harness.historyFile(BitcoinNetwork::testnet4);
+    const QString payout = "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx";
+    const auto synced = [&](MiningSessionModel& m) {
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return logMessages(m).contains(
+                    "Node connected, waiting for sync before mining\u2026");
+            },
+            30'000))
+            << logMessages(m).join("\n").toStdString();
+        control(R"({"cmd":"sync","progress":1.0,"ibd":false,"peers":1})");
+    };
+    auto& first = makeModel(BitcoinNetwork::testnet4, payout);
+    first.start();
+    ASSERT_NO_FATAL_FAILURE(synced(first));
+    ASSERT_TRUE(waitUntil([&] { return first.blocksFoundValue().size() >= 3; }, 60'000))
+        << logMessages(first).join("\n").toStdString();
+    first.stop();
+    ASSERT_TRUE(waitFor(Kind::idle));
+    this->model.reset();
+    std::set<std::vector<std::uint8_t>> ours;
+    for (const auto& block : MiningHistoryStore(history).allBlocks()) ours.insert(block.blockHash);
+    ASSERT_GE(ours.size(), 3u);
+
+    std::filesystem::remove(keyFile);
+    std::filesystem::remove_all(history.parent_path());
+    std::filesystem::remove_all(harness.dir.path() / "support" / "rejected-blocks");
+    std::filesystem::remove(dataDirectory() / "testnet4" / "found-blocks-walked.json");
+    auto& again = makeModel(BitcoinNetwork::testnet4, payout);
+    again.start();
+    ASSERT_NO_FATAL_FAILURE(synced(again));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const MiningHistoryStore rebuilt(history);
+            return std::all_of(ours.begin(), ours.end(),
+                               [&](const auto& hash) { return rebuilt.contains(hash); });
+        },
+        60'000))
+        << logMessages(again).join("\n").toStdString();
     again.stop();
     ASSERT_TRUE(waitFor(Kind::idle));
 }

@@ -23,9 +23,11 @@ struct MinedOnNetwork {
     // payout script): written before that mark's first job is hashed, and only ever lowered.
     std::map<ExtranonceMark, std::int64_t> marks;
     // No block of this installation lies below this height on that network's chain. Absent while
-    // unknown (files of an earlier version, a key lost or restored from an older copy, a chain
-    // already past its first block when the network was met): the walk then checks the chain
-    // from the lowest block the node holds, once, and only such a walk sets it.
+    // unknown (files of an earlier version, a floor one wrote included, a key lost or restored
+    // from an older copy, a chain already past its first block when the network was met or grown
+    // before the first job): the walk then checks the chain from the lowest block the node
+    // holds, once, and only such a walk sets it. Written with "floorSound" beside it; a floor
+    // without that word is an earlier version's and is read as unknown.
     std::optional<std::int64_t> floor;
     bool operator==(const MinedOnNetwork&) const = default;
 };

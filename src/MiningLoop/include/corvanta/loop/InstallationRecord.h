@@ -27,8 +27,10 @@ class InstallationRecord {
     // The first time only (neither this record nor the file holds an entry for it), an entry is
     // kept for it, whose floor stays unknown until a walk from the lowest block finds it. Only
     // when the key kept every start and the chain holds nothing past its first block may this
-    // record, and no other, take its first job for the floor: that is true of this moment alone,
-    // and a file read later (put back from a copy, or left so by a full disk) cannot show it.
+    // record, and no other, take its first job for the floor, and only when that job is right
+    // above the chain as met: that is true of this moment alone, a file read later (put back from
+    // a copy, or left so by a full disk) cannot show it, and a chain that grew in between (a
+    // first sync) may hold blocks of ours that the same marks derived again once made.
     // False when the file could not be written.
     bool meet(std::int64_t chainHeight);
     // Mining starts with `mark` at `height`: the mark's height, and the floor once it is known
@@ -52,6 +54,8 @@ class InstallationRecord {
     // This record met the network on a chain holding nothing past its first block, and nothing
     // but this record has written the network's entry since: its first job is the floor.
     bool firstJobIsFloor_ = false;
+    // The height of the job right above the chain as this record met it.
+    std::int64_t floorJobHeight_ = 0;
     // The network's entry as this record last wrote it; none before its first write.
     std::optional<MinedOnNetwork> written_;
 };
