@@ -224,7 +224,7 @@ TEST(AppLinks, UseTheReservedHostsAndFixedPaths) {
     EXPECT_EQ(AppLinks::site(), QUrl("https://corvanta.example"));
     EXPECT_EQ(AppLinks::support(), QUrl("https://corvanta.example/support.html"));
     EXPECT_EQ(AppLinks::review(), QUrl("https://reviews.example/evaluate/corvanta.example"));
-    EXPECT_EQ(infoValue("CFBundleShortVersionString"), "0.1.3");
+    EXPECT_EQ(infoValue("CFBundleShortVersionString"), "0.1.4");
 }
 
 TEST(Theme, DarkOnlyWhenTheStoredThemeIsDark) {
