@@ -273,6 +273,11 @@ TEST(UserFolders, FollowTheBaseDirectoryRules) {
         EXPECT_EQ(userFolders::home(), c.expectedHome);
         EXPECT_EQ(userFolders::configHome(), c.expectedConfig);
         EXPECT_EQ(userFolders::dataHome(), c.expectedData);
+        // The cache folder by the same rule as the data folder's.
+        const testing::ScopedEnv cache("XDG_CACHE_HOME", c.data);
+        EXPECT_EQ(userFolders::cacheHome(), c.expectedData == c.expectedHome / ".local/share"
+                                                ? c.expectedHome / ".cache"
+                                                : c.expectedData);
     }
 }
 

@@ -35,6 +35,7 @@
 #include "Updates/UpdateController.h"
 #include "Updates/UpdateNotifier.h"
 #include "corvanta/node/BinaryLocator.h"
+#include "corvanta/widgetkit/QtCaches.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
 
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Arguments arguments = std::get<Arguments>(parsed);
     const bool reportFrames = arguments.reportFrames;
+    corvanta::widgetkit::keepQtCachesInTheUsersFolders();
     // A display that cannot be opened is no display: said once, and never an abort.
     if (const auto why = corvanta::whyNoDisplay()) {
         std::fprintf(stderr,

@@ -54,4 +54,8 @@ std::optional<std::filesystem::path> dataHome() {
     return baseFolder("XDG_DATA_HOME", std::filesystem::path(".local") / "share");
 }
 
+std::optional<std::filesystem::path> cacheHome() {
+    return baseFolder("XDG_CACHE_HOME", ".cache");
+}
+
 }  // namespace corvanta::userFolders

@@ -19,4 +19,7 @@ std::optional<std::filesystem::path> configHome();
 // $XDG_DATA_HOME when it is an absolute path, else <home>/.local/share. None without a home.
 std::optional<std::filesystem::path> dataHome();
 
+// $XDG_CACHE_HOME when it is an absolute path, else <home>/.cache. None without a home.
+std::optional<std::filesystem::path> cacheHome();
+
 }  // namespace corvanta::userFolders
