@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -11,9 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "TestSupport.h"
 #include "corvanta/support/AtomicFile.h"
@@ -21,6 +24,7 @@
 #include "corvanta/support/Cancelled.h"
 #include "corvanta/support/IsoDate.h"
 #include "corvanta/support/StrictJson.h"
+#include "corvanta/support/UserFolders.h"
 #include "corvanta/support/Uuid.h"
 
 namespace corvanta {
@@ -186,6 +190,95 @@ TEST(AtomicFile, WritesCreatingFoldersAndReplacesWhole) {
     writer.commit();
     EXPECT_EQ(readFile(path), std::string(100'000, 'x') + "end");
     std::filesystem::remove_all(folder);
+}
+
+// A file replaced keeps its mode, written in place or through a link the user keeps (a private
+// file stays private), and, as root, its owner; a new file is made as before.
+TEST(AtomicFile, AFileReplacedKeepsItsModeAndOwnerThroughALinkOrNot) {
+    struct Case {
+        const char* name;
+        bool linked;
+        mode_t mode;
+        uid_t owner;  // given to the file before the write (the tests run as root)
+    };
+    constexpr uid_t nobody = 65534;
+    const std::vector<Case> cases{
+        {"a private file", false, 0600, ::geteuid()},
+        {"a link to a private file", true, 0600, ::geteuid()},
+        {"a link to a group's file", true, 0640, ::geteuid()},
+        {"a link to another user's private file", true, 0600, nobody},
+        {"a file made read-only", false, 0444, ::geteuid()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const testing::TempDir dir;
+        const auto file = dir.path() / "config" / "file";
+        const auto target = c.linked ? dir.path() / "dotfiles" / "file" : file;
+        writeFileAtomically(target, "before");
+        std::filesystem::create_directories(file.parent_path());
+        if (c.linked) std::filesystem::create_symlink(target, file);
+        ASSERT_EQ(::chmod(target.c_str(), c.mode), 0);
+        if (c.owner != ::geteuid() && ::chown(target.c_str(), c.owner, c.owner) != 0) {
+            GTEST_SKIP() << "the tests do not run as root";
+        }
+        writeFileAtomically(writePlaceThroughLink(file), "after");
+        struct stat written {};
+        ASSERT_EQ(::stat(target.c_str(), &written), 0);
+        EXPECT_EQ(readFile(target), "after");
+        EXPECT_EQ(std::filesystem::is_symlink(std::filesystem::symlink_status(file)), c.linked);
+        EXPECT_EQ(written.st_mode & 07777, c.mode);
+        EXPECT_EQ(written.st_uid, c.owner);
+    }
+    const testing::TempDir dir;
+    const mode_t mask = ::umask(022);
+    writeFileAtomically(dir.path() / "new", "made");
+    ::umask(mask);
+    struct stat made {};
+    ASSERT_EQ(::stat((dir.path() / "new").c_str(), &made), 0);
+    EXPECT_EQ(made.st_mode & 07777, 0644);
+}
+
+// The user's folders by the base-directory rules: HOME's bytes as they stand, a relative or empty
+// XDG value passed over, a relative HOME taken for none (the system's home for the user then).
+TEST(UserFolders, FollowTheBaseDirectoryRules) {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    ASSERT_EQ(::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found), 0);
+    ASSERT_NE(found, nullptr);
+    const std::filesystem::path system = found->pw_dir;
+    using Env = std::optional<std::string>;
+    struct Case {
+        const char* name;
+        Env home, config, data;
+        std::filesystem::path expectedHome, expectedConfig, expectedData;
+    };
+    const std::string latin1 = "/tmp/caf\xE9/home";
+    const std::vector<Case> cases{
+        {"nothing but HOME", "/h", std::nullopt, std::nullopt, "/h", "/h/.config",
+         "/h/.local/share"},
+        {"absolute XDG folders", "/h", "/c", "/d", "/h", "/c", "/d"},
+        {"relative XDG folders", "/h", "c", "d", "/h", "/h/.config", "/h/.local/share"},
+        {"empty XDG folders", "/h", "", "", "/h", "/h/.config", "/h/.local/share"},
+        {"a home that is not UTF-8", latin1, std::nullopt, std::nullopt, latin1,
+         latin1 + "/.config", latin1 + "/.local/share"},
+        {"a relative HOME", "h", std::nullopt, "/d", system, system / ".config", "/d"},
+        {"no HOME", std::nullopt, "/c", std::nullopt, system, "/c", system / ".local/share"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const testing::ScopedEnv home("HOME", c.home);
+        const testing::ScopedEnv config("XDG_CONFIG_HOME", c.config);
+        const testing::ScopedEnv data("XDG_DATA_HOME", c.data);
+        EXPECT_EQ(userFolders::home(), c.expectedHome);
+        EXPECT_EQ(userFolders::configHome(), c.expectedConfig);
+        EXPECT_EQ(userFolders::dataHome(), c.expectedData);
+        // The cache folder by the same rule as the data folder's.
+        const testing::ScopedEnv cache("XDG_CACHE_HOME", c.data);
+        EXPECT_EQ(userFolders::cacheHome(), c.expectedData == c.expectedHome / ".local/share"
+                                                ? c.expectedHome / ".cache"
+                                                : c.expectedData);
+    }
 }
 
 TEST(AtomicFile, AppendsCreatingFoldersAndRefusesWhatIsNoFile) {

@@ -547,7 +547,7 @@ TEST_F(Login, AnEntryKeptAsALinkIsRewrittenThroughItAndALinkToNothingIsLeftAlone
     fs::create_directories(entry.parent_path());
     fs::create_symlink(kept, entry);
 
-    const LoginEntry login(entry, "/usr/bin/corvanta-widget-host");
+    LoginEntry login(entry, "/usr/bin/corvanta-widget-host");
     EXPECT_TRUE(login.follow(true));
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(entry)));
     EXPECT_EQ(testing::readText(kept), *LoginEntry::text("/usr/bin/corvanta-widget-host"));

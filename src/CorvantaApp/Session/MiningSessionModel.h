@@ -200,7 +200,8 @@ class MiningSessionModel : public QObject, public SessionModelState {
     Q_PROPERTY(QString thermalState READ thermalStateName NOTIFY thermalStateChanged)
 
     // The settings file when the changes made cannot be saved to it (they hold until the
-    // application quits); empty when they can. Said once in the event log as well.
+    // application quits), also when it could not be read or has no place; empty when they can.
+    // Said once in the event log as well.
     Q_PROPERTY(
         QString settingsUnsavedFile READ settingsUnsavedFile NOTIFY settingsUnsavedFileChanged)
     Q_PROPERTY(corvanta::EventLogModel* eventLog READ eventLog CONSTANT)
@@ -518,7 +519,7 @@ class MiningSessionModel : public QObject, public SessionModelState {
     // begins to fail (or is foreseen to), once when a save goes through again.
     void followSettingsSaving();
     // After the log is cleared or trimmed: the settings file's check and a saving still failing,
-    // again.
+    // again, each only when it is no longer among the lines kept.
     void sayStandingSettingsLines();
     void handOff(std::function<void(SystemGovernor&)> calls);
     void persistSchedule();

@@ -38,7 +38,8 @@ class SessionModelState {
     bool usageStatisticsEnabled() const { return usageStatisticsEnabled_; }
     StorageTarget storageTarget() const { return storageTarget_; }
     int storageTargetGiB() const { return rawValue(storageTarget_); }
-    // The settings file, when changes cannot be saved to it; empty when they can.
+    // The settings file, when changes cannot be saved to it (or it could not be read); empty
+    // when they can.
     QString settingsUnsavedFile() const { return settingsUnsavedFile_; }
 
     // Schedule and pause.

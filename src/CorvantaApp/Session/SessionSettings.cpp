@@ -2,6 +2,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 #include "Session/SessionModelInternals.h"
 #include "SystemServices/SettingsSaving.h"
 #include "SystemServices/SleepPreventionAssertion.h"
@@ -191,21 +193,32 @@ void MiningSessionModel::setStorageTarget(StorageTarget target) {
 
 void MiningSessionModel::followSettingsSaving() {
     // Said once each time the saving begins to fail, whoever's write met it (the views' own
-    // preferences share the store), and once when a save goes through again. A file never opened
-    // (unreadable, or unusable and left in place) was named by its check.
+    // preferences share the store), and once when a save goes through again. The views say it of
+    // a file never opened too (unreadable, unusable and left in place, or without a place): what
+    // is answered now is kept no better; its check has named it in the log.
     const auto problem = preferences_.saveProblem();
-    if (problem.has_value() == !settingsUnsavedFile_.isEmpty()) return;
-    assign(settingsUnsavedFile_, problem ? preferences_.fileName() : QString(),
+    const bool unkept = problem || preferences_.keepsNothing();
+    if (unkept == !settingsUnsavedFile_.isEmpty()) return;
+    assign(settingsUnsavedFile_, unkept ? preferences_.shownFileName() : QString(),
            &MiningSessionModel::settingsUnsavedFileChanged);
+    if (preferences_.keepsNothing()) return;
     const QString fileName = QFileInfo(preferences_.fileName()).fileName();
     appendLog(problem ? settingsUnsavedLogLine(fileName, *problem)
                       : settingsSavedAgainLogLine(fileName));
 }
 
 void MiningSessionModel::sayStandingSettingsLines() {
-    if (settingsFileNotice_) appendLog(*settingsFileNotice_);
+    // Only a line that has left the log: one still among the lines kept is not said twice.
+    const auto sayAgain = [this](const QString& line) {
+        const auto& kept = eventLog_.entries();
+        if (std::none_of(kept.begin(), kept.end(),
+                         [&line](const LogEntry& entry) { return entry.message == line; })) {
+            appendLog(line);
+        }
+    };
+    if (settingsFileNotice_) sayAgain(*settingsFileNotice_);
     if (const auto problem = preferences_.saveProblem()) {
-        appendLog(settingsUnsavedLogLine(QFileInfo(preferences_.fileName()).fileName(), *problem));
+        sayAgain(settingsUnsavedLogLine(QFileInfo(preferences_.fileName()).fileName(), *problem));
     }
 }
 

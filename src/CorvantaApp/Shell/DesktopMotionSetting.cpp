@@ -19,7 +19,7 @@ const QString kPortalSettings = QStringLiteral("org.freedesktop.portal.Settings"
 
 }  // namespace
 
-DesktopMotionSetting::DesktopMotionSetting(QDBusConnection sessionBus, QString configFolder,
+DesktopMotionSetting::DesktopMotionSetting(QDBusConnection sessionBus, QtFileName configFolder,
                                            Receiver receiver, QObject* parent)
     : QObject(parent),
       bus_(std::move(sessionBus)),
@@ -66,10 +66,10 @@ void DesktopMotionSetting::settingChanged(const QDBusMessage& message) {
 }
 
 void DesktopMotionSetting::followSettingsFile() {
-    if (watcher_ != nullptr || configFolder_.isEmpty()) return;
+    if (watcher_ != nullptr || configFolder_.name().isEmpty()) return;
     watcher_ = new QFileSystemWatcher(this);
     // The folder too: settings files are replaced whole, which ends a watch on the file.
-    watcher_->addPath(configFolder_);
+    watcher_->addPath(configFolder_.name());
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this,
             &DesktopMotionSetting::readSettingsFile);
     connect(watcher_, &QFileSystemWatcher::fileChanged, this,
@@ -103,7 +103,7 @@ std::optional<QString> DesktopMotionSetting::animationDurationFactor(std::string
 }
 
 void DesktopMotionSetting::readSettingsFile() {
-    const QString file = configFolder_ + QStringLiteral("/kdeglobals");
+    const QString file = configFolder_.name() + QStringLiteral("/kdeglobals");
     std::string text;
     try {
         // Never blocking on the interface's thread (a FIFO there would hold it for good), never

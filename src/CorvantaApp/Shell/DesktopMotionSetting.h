@@ -11,6 +11,8 @@
 #include <optional>
 #include <string_view>
 
+#include "SystemServices/QtFileName.h"
+
 namespace corvanta {
 
 // Follows the desktop's wish for less motion while the application runs: through the settings
@@ -23,8 +25,8 @@ class DesktopMotionSetting : public QObject {
   public:
     using Receiver = std::function<void(bool reduce)>;
 
-    // `configFolder` holds the desktop's settings files ($XDG_CONFIG_HOME).
-    DesktopMotionSetting(QDBusConnection sessionBus, QString configFolder, Receiver receiver,
+    // `configFolder` holds the desktop's settings files ($XDG_CONFIG_HOME); none without a home.
+    DesktopMotionSetting(QDBusConnection sessionBus, QtFileName configFolder, Receiver receiver,
                          QObject* parent);
 
     // The largest settings file read: a desktop's, themes and all, takes a few dozen KiB.
@@ -44,7 +46,7 @@ class DesktopMotionSetting : public QObject {
     void readSettingsFile();
 
     QDBusConnection bus_;
-    QString configFolder_;
+    QtFileName configFolder_;
     Receiver receiver_;
     QFileSystemWatcher* watcher_ = nullptr;
 };

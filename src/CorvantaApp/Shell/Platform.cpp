@@ -9,9 +9,9 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QQmlEngine>
-#include <QStandardPaths>
 
 #include "Shell/DesktopMotionSetting.h"
+#include "corvanta/support/UserFolders.h"
 
 namespace corvanta {
 namespace {
@@ -83,9 +83,9 @@ Platform::Hooks Platform::desktopHooks(QDBusConnection sessionBus) {
     };
     hooks.followReduceMotion = [sessionBus](QObject& owner, std::function<void(bool)> receiver) {
         // A child of the platform: it ends with it, and with it its calls and watches.
-        new DesktopMotionSetting(
-            sessionBus, QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-            std::move(receiver), &owner);
+        const auto config = userFolders::configHome();
+        new DesktopMotionSetting(sessionBus, config ? QtFileName(*config) : QtFileName(),
+                                 std::move(receiver), &owner);
     };
     return hooks;
 }

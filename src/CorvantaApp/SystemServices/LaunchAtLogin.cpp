@@ -1,13 +1,14 @@
 #include "SystemServices/LaunchAtLogin.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStandardPaths>
+
+#include <system_error>
 
 #include "corvanta/shared/RegularFile.h"
+#include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/UserFolders.h"
 
 namespace corvanta {
 namespace {
@@ -15,26 +16,35 @@ namespace {
 // An autostart entry is a few hundred bytes; anything past this is not one of ours.
 constexpr std::size_t kMaximumEntrySize = 64 * 1024;
 
+// Without a home there is no folder of the user's to keep an entry in: none.
+std::filesystem::path autostartFolder() {
+    const auto config = userFolders::configHome();
+    return config ? *config / "autostart" : std::filesystem::path();
+}
+
 }  // namespace
 
 LaunchAtLogin::LaunchAtLogin()
-    : LaunchAtLogin(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                        QStringLiteral("/autostart"),
-                    QCoreApplication::applicationFilePath()) {}
+    : directory_(autostartFolder()), programPath_(QCoreApplication::applicationFilePath()) {}
 
-LaunchAtLogin::LaunchAtLogin(QString autostartDirectory, QString programPath)
-    : directory_(std::move(autostartDirectory)), programPath_(std::move(programPath)) {}
+LaunchAtLogin::LaunchAtLogin(const QString& autostartDirectory, QString programPath)
+    : directory_(QFile::encodeName(autostartDirectory).toStdString()),
+      programPath_(std::move(programPath)) {}
+
+std::filesystem::path LaunchAtLogin::file() const {
+    return directory_.empty() ? directory_ : directory_ / "corvanta.desktop";
+}
 
 QString LaunchAtLogin::filePath() const {
-    return directory_ + QStringLiteral("/corvanta.desktop");
+    return QFile::decodeName(QByteArray::fromStdString(file().string()));
 }
 
 std::optional<LaunchAtLogin::Entry> LaunchAtLogin::read() const {
     // Never a blocking open: a FIFO in the entry's place must not hold up the start.
-    const auto file =
-        readRegularFile(QFile::encodeName(filePath()).toStdString(), kMaximumEntrySize);
-    if (file.outcome != RegularFileText::Outcome::read) return std::nullopt;
-    const QByteArray bytes = QByteArray::fromStdString(file.text);
+    if (file().empty()) return std::nullopt;
+    const auto read = readRegularFile(file(), kMaximumEntrySize);
+    if (read.outcome != RegularFileText::Outcome::read) return std::nullopt;
+    const QByteArray bytes = QByteArray::fromStdString(read.text);
     Entry entry;
     entry.switchedOn = true;
     bool inEntry = false;
@@ -77,7 +87,9 @@ bool LaunchAtLogin::setEnabled(bool enabled) const {
     if (!enabled) {
         // An entry switched off by the desktop is the user's; a dangling one goes.
         if (!entry || (!entry->switchedOn && !entry->dangling)) return true;
-        return QFile::remove(filePath()) || !QFile::exists(filePath());
+        std::error_code error;
+        std::filesystem::remove(file(), error);
+        return !error;
     }
     if (entry && entry->switchedOn && !entry->dangling) return true;
     return write(QFileInfo(programPath_).absoluteFilePath());
@@ -97,9 +109,7 @@ bool LaunchAtLogin::rewriteOutdated() const {
 bool LaunchAtLogin::write(const QString& programPath) const {
     const auto exec = execArgument(programPath);
     const auto tryExec = tryExecValue(programPath);
-    if (!exec || !tryExec || !QDir().mkpath(directory_)) return false;
-    QSaveFile file(filePath());
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!exec || !tryExec || file().empty()) return false;
     const QString entry = QStringLiteral(
                               "[Desktop Entry]\n"
                               "Type=Application\n"
@@ -108,8 +118,13 @@ bool LaunchAtLogin::write(const QString& programPath) const {
                               "Exec=%1 --background\n"
                               "X-GNOME-Autostart-enabled=true\n")
                               .arg(*exec, *tryExec);
-    file.write(entry.toUtf8());
-    return file.commit();
+    try {
+        // Through a link the user keeps (a dotfile manager's), into its target, keeping its mode.
+        writeFileAtomically(writePlaceThroughLink(file()), entry.toStdString());
+        return true;
+    } catch (const FileWriteError&) {
+        return false;
+    }
 }
 
 std::optional<QString> LaunchAtLogin::execArgument(const QString& programPath) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <optional>
 
 namespace corvanta {
@@ -14,13 +15,17 @@ namespace corvanta {
 // left pointing at a removed or moved program is dangling, and is never left so (replaced at
 // start-up, replaced when enabling, removed when disabling). A write or removal that fails is
 // the system refusing the change. Only a regular file is read: anything else in its place (a
-// FIFO, a device, a folder) reads as no entry, without ever waiting on it.
+// FIFO, a device, a folder) reads as no entry, without ever waiting on it. An entry kept as a link
+// to a regular file (a dotfile manager's) is read and written through it, the link and the
+// target's mode kept; a link to anything else is never written through.
 class LaunchAtLogin {
   public:
-    // $XDG_CONFIG_HOME/autostart and this program's absolute path.
+    // $XDG_CONFIG_HOME/autostart (by the rules of userFolders: no entry without a home) and this
+    // program's absolute path.
     LaunchAtLogin();
-    LaunchAtLogin(QString autostartDirectory, QString programPath);
+    LaunchAtLogin(const QString& autostartDirectory, QString programPath);
 
+    // The entry's path, to be shown.
     QString filePath() const;
     bool isEnabled() const;
     // Makes the state match `enabled`; true when it matches afterwards. Nothing is touched when
@@ -48,10 +53,11 @@ class LaunchAtLogin {
         bool tryExec = false;     // it has a TryExec key
         QString program;          // the program its Exec line starts, when readable
     };
+    std::filesystem::path file() const;
     std::optional<Entry> read() const;
     bool write(const QString& programPath) const;
 
-    QString directory_;
+    std::filesystem::path directory_;  // empty without a home
     QString programPath_;
 };
 

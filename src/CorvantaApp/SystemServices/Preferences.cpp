@@ -1,7 +1,6 @@
 #include "SystemServices/Preferences.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include <QFile>
 #include <QTimeZone>
 
 #include <charconv>
@@ -10,6 +9,7 @@
 #include "SystemServices/SettingsFile.h"
 #include "SystemServices/SettingsSaving.h"
 #include "corvanta/support/IsoDate.h"
+#include "corvanta/support/UserFolders.h"
 
 namespace corvanta {
 namespace {
@@ -42,25 +42,31 @@ QString readablePath(const QString& iniPath) {
 
 }  // namespace
 
-QString Preferences::defaultPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/Corvanta/Corvanta.conf");
+QtFileName Preferences::defaultFile() {
+    const auto config = userFolders::configHome();
+    return config ? QtFileName(*config / "Corvanta" / "Corvanta.conf") : QtFileName();
 }
 
 struct Preferences::Store {
-    explicit Store(const QString& path)
-        : settings(path, QSettings::IniFormat), problem(settingsSaveProblem(path)) {}
+    explicit Store(QtFileName iniFile)
+        : file(std::move(iniFile)),
+          settings(readablePath(file.name()), QSettings::IniFormat),
+          problem(settingsSaveProblem(settings.fileName())) {}
 
+    QtFileName file;
     // Holds every handle's changes, saved or not, for as long as the store lives.
     QSettings settings;
     std::optional<QString> problem;
     PreferencesSaving saving;
 };
 
-Preferences::Preferences() : Preferences(defaultPath()) {}
+Preferences::Preferences() : Preferences(defaultFile()) {}
 
 Preferences::Preferences(const QString& iniPath)
-    : store_(std::make_shared<Store>(readablePath(iniPath))) {}
+    : Preferences(QtFileName(QFile::encodeName(iniPath).toStdString())) {}
+
+Preferences::Preferences(QtFileName iniFile)
+    : store_(std::make_shared<Store>(std::move(iniFile))) {}
 
 Preferences::Preferences(const Preferences&) = default;
 Preferences& Preferences::operator=(const Preferences&) = default;
@@ -70,6 +76,15 @@ Preferences::~Preferences() = default;
 
 QString Preferences::fileName() const {
     return store_->settings.fileName();
+}
+
+QString Preferences::shownFileName() const {
+    if (store_->file.path().empty()) return QStringLiteral("Corvanta.conf");
+    return store_->file.shown();
+}
+
+bool Preferences::keepsNothing() const {
+    return store_->settings.fileName().isEmpty();
 }
 
 std::optional<QString> Preferences::saveProblem() const {

@@ -10,10 +10,13 @@
 #include <memory>
 #include <optional>
 
+#include "SystemServices/QtFileName.h"
+
 namespace corvanta {
 
 // The one store of the "rigwell." preferences: an INI file, by default
-// $XDG_CONFIG_HOME/Corvanta/Corvanta.conf. INI holds only text, so every read is strict and a
+// $XDG_CONFIG_HOME/Corvanta/Corvanta.conf in the user's own folders (userFolders.h: HOME's bytes
+// as they stand, a relative value passed over). INI holds only text, so every read is strict and a
 // value not written in its one canonical form reads as absent: a Boolean is exactly "true" or
 // "false", a number whole decimal text, a date ISO 8601 UTC ("2026-01-02T03:04:05Z"), JSON
 // compact JSON text. Each write is synced to disk at once; a write that could not be saved
@@ -22,17 +25,27 @@ namespace corvanta {
 // saving all of them report. Used from the GUI thread.
 class Preferences {
   public:
+    // The user's settings file, defaultFile().
     Preferences();
     explicit Preferences(const QString& iniPath);
+    explicit Preferences(QtFileName iniFile);
     Preferences(const Preferences&);
     Preferences& operator=(const Preferences&);
     Preferences(Preferences&&) noexcept;
     Preferences& operator=(Preferences&&) noexcept;
     ~Preferences();
 
-    // $XDG_CONFIG_HOME/Corvanta/Corvanta.conf. Opening it first checks it (SettingsFile.h).
-    static QString defaultPath();
+    // $XDG_CONFIG_HOME/Corvanta/Corvanta.conf; names nothing when the user has no home.
+    // Opening it first checks it (SettingsFile.h).
+    static QtFileName defaultFile();
+    // The file's name as Qt takes it; empty when the store reads and writes no file.
     QString fileName() const;
+    // The file as people read it, also when it is not opened; its bare name without a place.
+    QString shownFileName() const;
+    // No change can reach the file and nothing was read from it, for as long as the store
+    // lives: the file cannot be read (it is kept as it is, never saved over), could not be used,
+    // or has no place. Its check said why (SettingsFile.h).
+    bool keepsNothing() const;
     // Why the changes made cannot be saved to the file, for as long as they cannot: they hold
     // only in memory. Foreseen when the store is opened (SettingsSaving.h), then what the latest
     // write met, whoever made it: a write that is saved ends it, the changes made meanwhile

@@ -339,6 +339,11 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
                        "Settings file %1 could not be read (%2): the settings run on their "
                        "defaults this time and the file is left as it is.")
                 .arg(fileName, reason);
+        case Outcome::noPlace:
+            return QStringLiteral(
+                       "Settings cannot be kept (%1): they run on their defaults this time and "
+                       "nothing is saved.")
+                .arg(reason);
         case Outcome::unusable:
             if (tooLarge) {
                 return QStringLiteral(
@@ -356,6 +361,21 @@ std::optional<QString> SettingsFileCheck::logLine(const QString& fileName) const
                           : QStringLiteral("not a regular file"));
     }
     return std::nullopt;
+}
+
+SettingsFileCheck checkSettingsFile(const QtFileName& iniFile, const QDateTime& now) {
+    if (!iniFile.name().isEmpty()) return checkSettingsFile(iniFile.name(), now);
+    SettingsFileCheck check;
+    check.outcome = SettingsFileCheck::Outcome::noPlace;
+    check.reason = iniFile.path().empty()
+                       ? QStringLiteral(
+                             "no home folder: HOME is not an absolute path and the system names "
+                             "none for this user")
+                       : QStringLiteral(
+                             "%1 cannot be named: its folder's name is not UTF-8 and /proc is "
+                             "not there to name it through")
+                             .arg(iniFile.shown());
+    return check;
 }
 
 SettingsFileCheck checkSettingsFile(const QString& iniPath, const QDateTime& now) {

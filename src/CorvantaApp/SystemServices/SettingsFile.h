@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "SystemServices/QtFileName.h"
+
 namespace corvanta {
 
 // What was found, and done, before the settings file is opened. The INI reader blocks for ever on
@@ -32,10 +34,14 @@ struct SettingsFileCheck {
         // A file there that the system will not let us read (EACCES, EIO): the user's settings
         // all the same. Neither read, nor moved, nor saved over; the settings run on defaults.
         unreadable,
+        // No file can be named: the user has no home, or the file's folder cannot be named to
+        // Qt (QtFileName.h). Nothing is read or saved this run; never taken for a new user's
+        // folder elsewhere.
+        noPlace,
     };
     Outcome outcome = Outcome::intact;
     QString keptAs;  // the file name the original went to or was copied to
-    QString reason;  // the system's, when unreadable
+    QString reason;  // the system's, when unreadable; what is missing, when there is no place
     int recoveredSettings = 0;
     int droppedLines = 0;
     bool tooLarge = false;  // set aside, or unusable, for its size
@@ -56,6 +62,9 @@ inline constexpr std::size_t settingsFileBound = std::size_t(1) << 20;
 // bytes of it, and puts it right as described above.
 // `now` names the copy ("Corvanta.unreadable-20261207T061500Z.conf").
 SettingsFileCheck checkSettingsFile(const QString& iniPath,
+                                    const QDateTime& now = QDateTime::currentDateTimeUtc());
+// The same for the file as Qt names it; noPlace when it has no name.
+SettingsFileCheck checkSettingsFile(const QtFileName& iniFile,
                                     const QDateTime& now = QDateTime::currentDateTimeUtc());
 
 // The settings lines the INI reader takes in one by one: each section header with its "]" and

@@ -23,6 +23,7 @@
 #include "Shell/ControlStyle.h"
 #include "Shell/CorvantaApp.h"
 #include "Shell/DesktopActivation.h"
+#include "Shell/DisplayCheck.h"
 #include "Shell/Platform.h"
 #include "Shell/Prefs.h"
 #include "Shell/SingleInstance.h"
@@ -34,20 +35,9 @@
 #include "Updates/UpdateController.h"
 #include "Updates/UpdateNotifier.h"
 #include "corvanta/node/BinaryLocator.h"
+#include "corvanta/widgetkit/QtCaches.h"
 
 Q_IMPORT_QML_PLUGIN(CorvantaPlugin)
-
-namespace {
-
-bool hasDisplay() {
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0') return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 QString version() {
     return corvanta::infoValue(QStringLiteral("CFBundleShortVersionString")).value_or(QString());
@@ -138,10 +128,12 @@ int main(int argc, char** argv) {
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Arguments arguments = std::get<Arguments>(parsed);
     const bool reportFrames = arguments.reportFrames;
-    if (!hasDisplay()) {
+    corvanta::widgetkit::keepQtCachesInTheUsersFolders();
+    // A display that cannot be opened is no display: said once, and never an abort.
+    if (const auto why = corvanta::whyNoDisplay()) {
         std::fprintf(stderr,
-                     "corvanta: no display found; running off screen (no window can be "
-                     "seen, no tray item)\n");
+                     "corvanta: %s; running off screen (no window can be seen, no tray item)\n",
+                     qPrintable(*why));
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     // The software renderer: the interface is flat, and GL on a software rasteriser costs more
@@ -180,12 +172,12 @@ int main(int argc, char** argv) {
     corvanta::LaunchAtLogin().rewriteOutdated();
     corvanta::loadBundledFonts();
     // Before anything opens the settings: a damaged file is put right here, and said in the log.
-    const QString settingsPath = corvanta::Preferences::defaultPath();
-    const auto settingsNotice =
-        corvanta::checkSettingsFile(settingsPath).logLine(QFileInfo(settingsPath).fileName());
+    const corvanta::QtFileName settingsFile = corvanta::Preferences::defaultFile();
+    const auto settingsNotice = corvanta::checkSettingsFile(settingsFile)
+                                    .logLine(QFileInfo(settingsFile.shown()).fileName());
     // One store for every writer of the settings, so that each write counts for what the views
     // say of their saving.
-    const corvanta::Preferences settings;
+    const corvanta::Preferences settings(settingsFile);
     corvanta::Localization::shared().keepLanguageIn(settings);
     corvanta::Prefs prefs{settings};
     corvanta::Platform platform{QDBusConnection::sessionBus()};

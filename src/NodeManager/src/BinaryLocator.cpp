@@ -1,15 +1,12 @@
 #include "corvanta/node/BinaryLocator.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <system_error>
-#include <vector>
 
 #include "BundledNodeInfo.h"
 #include "ExecutableFile.h"
+#include "corvanta/support/UserFolders.h"
 
 namespace corvanta::BinaryLocator {
 namespace {
@@ -20,27 +17,10 @@ std::optional<std::string> nonEmptyEnvironment(const char* name) {
     return std::string(value);
 }
 
-std::filesystem::path homeDirectory() {
-    if (const auto home = nonEmptyEnvironment("HOME")) return *home;
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    // No home at all: fall back to the working folder rather than the file-system root.
-    return std::filesystem::path(".");
-}
-
-// $XDG_DATA_HOME when it is an absolute path (the base-directory rules ignore a relative one),
-// else ~/.local/share.
+// The user's data folder by the rules every program of ours follows; without any home, the
+// working folder's rather than the file-system root's.
 std::filesystem::path dataHome() {
-    if (const auto xdg = nonEmptyEnvironment("XDG_DATA_HOME")) {
-        const std::filesystem::path path(*xdg);
-        if (path.is_absolute()) return path;
-    }
-    return homeDirectory() / ".local" / "share";
+    return userFolders::dataHome().value_or(std::filesystem::path(".") / ".local" / "share");
 }
 
 std::filesystem::path perNetworkFile(std::string_view folder, BitcoinNetwork network) {

@@ -44,6 +44,25 @@ void writeAll(int fd, std::string_view contents, const std::filesystem::path& pa
     }
 }
 
+// The new file takes the place of the old one with the old one's mode, before a byte is written:
+// a private file (0600) stays private, and its contents never lie in a file others may read. Its
+// owner too where this writer may give it: as root (a file of the user's written by root stays
+// the user's), or the group of a file of this user's own. Nothing to keep for a new file.
+void keepModeAndOwnerOf(const std::filesystem::path& replaced, int fd,
+                        const std::filesystem::path& temporary) {
+    struct stat old {};
+    if (::stat(replaced.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return;
+    const uid_t self = ::geteuid();
+    if (self == 0 || old.st_uid == self) {
+        // A group this user is no member of is refused: the user's own group stays then.
+        [[maybe_unused]] const int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+    }
+    // After the owner: giving a file away clears its set-id bits.
+    if (::fchmod(fd, old.st_mode & 07777) != 0) {
+        throw writeError("cannot set the mode of", temporary);
+    }
+}
+
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path path, Durability durability)
@@ -58,6 +77,13 @@ AtomicFileWriter::AtomicFileWriter(std::filesystem::path path, Durability durabi
     temporary_ = folder / temporaryName(path_);
     fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd_ < 0) throw writeError("cannot create", temporary_);
+    try {
+        keepModeAndOwnerOf(path_, fd_, temporary_);
+    } catch (const FileWriteError&) {
+        ::close(std::exchange(fd_, -1));
+        ::unlink(temporary_.c_str());
+        throw;
+    }
 }
 
 AtomicFileWriter::~AtomicFileWriter() {

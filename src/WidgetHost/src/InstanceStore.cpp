@@ -42,7 +42,9 @@ std::string encodeInstances(const std::vector<WidgetInstance>& instances) {
     return json::dump(json::Value{{"instances", list}}, 2) + "\n";
 }
 
-InstanceStore::InstanceStore(fs::path file) : file_(std::move(file)) {}
+InstanceStore::InstanceStore(fs::path file)
+    : file_(std::move(file)),
+      report_(QStringLiteral("the widgets"), QString::fromStdString(file_.string())) {}
 
 fs::path InstanceStore::defaultFile() {
     return widgetkit::corvantaConfigFolder() / "widget-host.json";
@@ -141,23 +143,24 @@ void InstanceStore::setAside() {
     qCWarning(hostLog).noquote() << "set the unreadable instance file aside as" << aside.c_str();
 }
 
-bool InstanceStore::save(const std::vector<WidgetInstance>& instances) const {
+bool InstanceStore::save(const std::vector<WidgetInstance>& instances) {
     if (!writable_) return false;
     const std::string text = encodeInstances(instances);
+    std::optional<QString> failure;
     if (text.size() > largestList) {
-        qCWarning(hostLog).noquote() << "the widgets were not stored: a list of" << instances.size()
-                                     << "widgets is past the 1 MiB the host reads";
-        return false;
+        failure = QStringLiteral("a list of %1 widgets is past the 1 MiB the host reads")
+                      .arg(instances.size());
+    } else {
+        try {
+            // Through a link the user keeps, into its target: the link stays a link. A link that
+            // leads nowhere now is refused, never replaced.
+            writeFileAtomically(writePlaceThroughLink(file_), text);
+        } catch (const std::exception& problem) {
+            failure = QString::fromLocal8Bit(problem.what());
+        }
     }
-    try {
-        // Through a link the user keeps, into its target: the link stays a link. A link that
-        // leads nowhere now is refused, never replaced.
-        writeFileAtomically(writePlaceThroughLink(file_), text);
-        return true;
-    } catch (const std::exception& problem) {
-        qCWarning(hostLog).noquote() << "could not store the widgets -" << problem.what();
-        return false;
-    }
+    report_.after(failure);
+    return !failure;
 }
 
 }  // namespace corvanta::host

@@ -45,7 +45,9 @@ std::string_view trimmed(std::string_view text) {
 }  // namespace
 
 LoginEntry::LoginEntry(fs::path file, QString program)
-    : file_(std::move(file)), program_(std::move(program)) {}
+    : file_(std::move(file)),
+      program_(std::move(program)),
+      report_(QStringLiteral("the login entry"), QString::fromStdString(file_.string())) {}
 
 fs::path LoginEntry::defaultFile() {
     return InstanceStore::defaultFile().parent_path().parent_path() / "autostart" /
@@ -92,37 +94,34 @@ bool LoginEntry::switchedOff(std::string_view entry) {
     return false;
 }
 
-bool LoginEntry::follow(bool widgetsPlaced) const {
+bool LoginEntry::follow(bool widgetsPlaced) {
     constexpr std::size_t largestEntry = 64 * 1024;
     const auto current = readRegularFile(file_, largestEntry);
     const bool present = current.outcome == RegularFileText::Outcome::read;
     // Kept as the user left it, also with no widget placed: a later widget must not switch it
     // back on.
     if (present && switchedOff(current.text)) return true;
-    std::error_code error;
-    if (!widgetsPlaced) {
-        fs::remove(file_, error);
-        if (error) {
-            qCWarning(hostLog).noquote() << "could not remove the login entry" << file_.c_str()
-                                         << "-" << QString::fromStdString(error.message());
-            return false;
+    const auto failure = [&]() -> std::optional<QString> {
+        std::error_code error;
+        if (!widgetsPlaced) {
+            fs::remove(file_, error);
+            if (error) return QString::fromStdString("cannot remove it: " + error.message());
+            return std::nullopt;
         }
-        return true;
-    }
-    const auto wanted = text(program_);
-    if (!wanted) {
-        qCWarning(hostLog).noquote() << "no login entry can start" << program_;
-        return false;
-    }
-    if (present && current.text == *wanted) return true;
-    try {
-        // Through a link the user keeps (a dotfile manager's), into its target: the link stays.
-        writeFileAtomically(writePlaceThroughLink(file_), *wanted);
-        return true;
-    } catch (const std::exception& problem) {
-        qCWarning(hostLog).noquote() << "could not write the login entry -" << problem.what();
-        return false;
-    }
+        const auto wanted = text(program_);
+        if (!wanted) return QStringLiteral("no login entry can start %1").arg(program_);
+        if (present && current.text == *wanted) return std::nullopt;
+        try {
+            // Through a link the user keeps (a dotfile manager's), into its target: the link
+            // stays.
+            writeFileAtomically(writePlaceThroughLink(file_), *wanted);
+            return std::nullopt;
+        } catch (const std::exception& problem) {
+            return QString::fromLocal8Bit(problem.what());
+        }
+    }();
+    report_.after(failure);
+    return !failure;
 }
 
 }  // namespace corvanta::host

@@ -26,6 +26,7 @@
 #include "corvanta/shared/SharedContainer.h"
 #include "corvanta/support/IsoDate.h"
 #include "corvanta/widgetkit/HostBus.h"
+#include "corvanta/widgetkit/QtCaches.h"
 
 namespace {
 
@@ -164,6 +165,7 @@ int main(int argc, char** argv) {
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Arguments arguments = std::get<Arguments>(parsed);
     const bool render = arguments.render.has_value();
+    widgetkit::keepQtCachesInTheUsersFolders();
     // Before any thread starts, so that every thread leaves them to the host's event loop. A
     // render has no loop to read them: it keeps the default action.
     if (!render) host::blockQuitSignals();

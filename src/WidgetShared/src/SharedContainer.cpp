@@ -1,48 +1,16 @@
 #include "corvanta/shared/SharedContainer.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "corvanta/shared/RegularFile.h"
 #include "corvanta/support/AtomicFile.h"
+#include "corvanta/support/UserFolders.h"
 
 namespace corvanta::SharedContainer {
-namespace {
-
-std::optional<std::filesystem::path> absoluteFromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || *value == '\0') return std::nullopt;
-    std::filesystem::path path(value);
-    if (!path.is_absolute()) return std::nullopt;
-    return path;
-}
-
-std::optional<std::filesystem::path> homeFolder() {
-    if (auto home = absoluteFromEnvironment("HOME")) return home;
-    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buffer(static_cast<std::size_t>(size > 0 ? size : 16384));
-    passwd entry{};
-    passwd* found = nullptr;
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 ||
-        found == nullptr || found->pw_dir == nullptr || *found->pw_dir == '\0') {
-        return std::nullopt;
-    }
-    return std::filesystem::path(found->pw_dir);
-}
-
-}  // namespace
 
 std::optional<std::filesystem::path> containerURL() {
-    auto dataHome = absoluteFromEnvironment("XDG_DATA_HOME");
-    if (!dataHome) {
-        const auto home = homeFolder();
-        if (!home) return std::nullopt;
-        dataHome = *home / ".local" / "share";
-    }
+    const auto dataHome = userFolders::dataHome();
+    if (!dataHome) return std::nullopt;
     return *dataHome / appGroup;
 }
 

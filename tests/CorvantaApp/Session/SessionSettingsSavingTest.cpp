@@ -114,7 +114,8 @@ TEST(SessionSettingsSaving, EveryWriterOfTheSettingsCountsForWhatIsSaidOfTheirSa
 }
 
 // A start clears the log and a long log loses its oldest lines: what still holds of the settings
-// file is said again after either, and only that.
+// file is said again after either, and only that, once: never twice while it is among the lines
+// kept.
 TEST(SessionSettingsSaving, WhatStillHoldsOfTheSettingsFileOutlivesTheLinesDropped) {
     const QString check = "Settings file Corvanta.conf was not a regular file: it was set aside";
     struct Drop {
@@ -126,6 +127,12 @@ TEST(SessionSettingsSaving, WhatStillHoldsOfTheSettingsFileOutlivesTheLinesDropp
         {"a trim",
          [](MiningSessionModel& model) {
              for (int i = 0; i < EventLogModel::capacity; ++i) model.appendLog("a line");
+         }},
+        // The second trim drops the first of the lines said again after the first and keeps the
+        // second: only the one dropped is said again.
+        {"two trims",
+         [](MiningSessionModel& model) {
+             for (int i = 0; i < 2 * EventLogModel::capacity; ++i) model.appendLog("a line");
          }},
     };
     for (const Drop& drop : drops) {

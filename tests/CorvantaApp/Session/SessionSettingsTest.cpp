@@ -6,9 +6,12 @@
 
 #include "FakeServices.h"
 #include "SessionHarness.h"
+#include "UnprivilegedUser.h"
 
 namespace corvanta::testing {
 namespace {
+
+namespace fs = std::filesystem;
 
 QStringList storedKeys(const SessionHarness& harness) {
     QSettings file(harness.preferencesFile(), QSettings::IniFormat);
@@ -209,6 +212,41 @@ TEST(SessionSettings, IdleSleepPreventionTakesTheLockOnlyWhileASessionRuns) {
     EXPECT_EQ(logind.lastArguments.value(0), "idle");
     model->setPreventIdleSleepEnabled(false);
     EXPECT_TRUE(waitUntil([&] { return logind.released() == 1; }));
+}
+
+// A settings file that cannot be read is never saved over, and the views say of it what they say
+// of one that takes no change (the onboarding's first screen among them): what is answered now is
+// kept no better. So for a store with no place at all. The log has the check's own line about
+// either, never a refused save.
+TEST(SessionSettings, AStoreThatKeepsNothingIsSaidToTheViewsAsOneThatTakesNoChange) {
+    // The store of an unreadable file keeps nothing, and names it; as a user the mode binds
+    // (root reads what it likes), in a process that does no more than open the store.
+    const TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    const auto file = dir.path() / "Corvanta.conf";
+    const std::string kept = "[General]\nrigwell.powerMode=max\n";
+    writeText(file, kept);
+    fs::permissions(file, fs::perms::none);
+    const QString path = QString::fromStdString(file.string());
+    const std::string outcome = asUnprivilegedUser([&]() -> std::string {
+        Preferences preferences(path);
+        if (!preferences.keepsNothing()) return "taken for a store that keeps its changes";
+        if (preferences.shownFileName() != path) return "not named";
+        preferences.setString("rigwell.powerMode", "eco");
+        return "";
+    });
+    EXPECT_EQ(outcome, "");
+    fs::permissions(file, fs::perms::owner_read);
+    EXPECT_EQ(readText(file), kept) << "saved over";
+
+    // What the views are told of such a store.
+    SessionHarness harness;
+    MiningSessionModel model(Preferences{QtFileName()}, disconnectedBus(), disconnectedBus(),
+                             harness.environment);
+    EXPECT_EQ(model.settingsUnsavedFile(), "Corvanta.conf");
+    EXPECT_TRUE(logMessages(model).filter("cannot be saved").isEmpty()) << "said as a refusal";
+    model.setPowerMode(PowerMode::eco);
+    EXPECT_EQ(model.settingsUnsavedFile(), "Corvanta.conf") << "no longer said after a change";
 }
 
 // A settings file that takes no change (here one whose folder is a file, which no user can write

@@ -369,8 +369,7 @@ TEST_F(DesktopBus, WithoutAPortalReduceMotionFollowsTheDesktopsSettingsFile) {
     write("0");
     std::optional<bool> reduce;
     DesktopMotionSetting setting(
-        bus_.connect(), QString::fromStdString(config.path().string()),
-        [&](bool value) { reduce = value; }, nullptr);
+        bus_.connect(), QtFileName(config.path()), [&](bool value) { reduce = value; }, nullptr);
     ASSERT_TRUE(waitUntil([&] { return reduce == true; }));
     write("1");
     ASSERT_TRUE(waitUntil([&] { return reduce == false; }));
@@ -400,9 +399,8 @@ TEST(DesktopMotionSettingFile, WhatIsNoSettingsFileInTheDesktopsPlaceIsPassedOve
             std::optional<bool> reduce;
             // No session bus: the file is read before the constructor returns.
             DesktopMotionSetting setting(
-                QDBusConnection(QStringLiteral("corvanta-no-such-bus")),
-                QString::fromStdString(config.path().string()), [&](bool value) { reduce = value; },
-                nullptr);
+                QDBusConnection(QStringLiteral("corvanta-no-such-bus")), QtFileName(config.path()),
+                [&](bool value) { reduce = value; }, nullptr);
             EXPECT_FALSE(reduce.has_value()) << "a value taken from it";
             // The desktop's real file, written later, is still followed.
             const auto real = config.path() / "real";
@@ -426,9 +424,8 @@ TEST(DesktopMotionSettingFile, ALinkToARegularFileIsReadThroughAndFollowed) {
     std::filesystem::create_symlink(target, config.path() / "kdeglobals");
     std::optional<bool> reduce;
     DesktopMotionSetting setting(
-        QDBusConnection(QStringLiteral("corvanta-no-such-bus")),
-        QString::fromStdString(config.path().string()), [&](bool value) { reduce = value; },
-        nullptr);
+        QDBusConnection(QStringLiteral("corvanta-no-such-bus")), QtFileName(config.path()),
+        [&](bool value) { reduce = value; }, nullptr);
     EXPECT_EQ(reduce, true);
     testing::writeText(target, "[KDE]\nAnimationDurationFactor=1\n");
     ASSERT_TRUE(waitUntil([&] { return reduce == false; }));

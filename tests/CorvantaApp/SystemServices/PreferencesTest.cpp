@@ -3,10 +3,16 @@
 #include <QFile>
 #include <QTimeZone>
 
+#include <filesystem>
 #include <limits>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
 
-#include "TestSupport.h"
 #include "SystemServices/Preferences.h"
+#include "SystemServices/SettingsFile.h"
+#include "TestSupport.h"
 
 namespace corvanta {
 namespace {
@@ -94,10 +100,89 @@ TEST(Preferences, AWriteThatCannotBeSavedIsReported) {
     EXPECT_FALSE(preferences.setBoolean("rigwell.a", true));
 }
 
-TEST(Preferences, TheDefaultStoreLivesInTheConfigFolder) {
-    const Preferences preferences;
-    EXPECT_EQ(preferences.fileName(),
-              qEnvironmentVariable("XDG_CONFIG_HOME") + "/Corvanta/Corvanta.conf");
+// Every regular file under `root`, relative to it.
+std::set<std::string> filesUnder(const std::filesystem::path& root) {
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (entry.is_regular_file()) files.insert(entry.path().lexically_relative(root).string());
+    }
+    return files;
+}
+
+// The working folder for as long as it lives.
+class WorkingFolder {
+  public:
+    explicit WorkingFolder(const std::filesystem::path& folder)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(previous_); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+// The user's settings file lies in the user's own folders by the rules the data folder and the
+// widget host follow: HOME's bytes as they stand, a relative XDG_CONFIG_HOME passed over. Nothing
+// is written anywhere else, the working folder included, and what is saved is read back by the
+// next start.
+TEST(Preferences, TheDefaultStoreLivesInTheUsersOwnConfigFolder) {
+    struct Case {
+        const char* name;
+        std::string home;                   // below the test's folder
+        std::optional<std::string> config;  // as set; "@" stands for the test's folder
+        std::string expected;               // below the test's folder
+    };
+    const std::string latin1 = "caf\xE9";
+    const std::vector<Case> cases{
+        {"XDG_CONFIG_HOME unset", "home", std::nullopt, "home/.config/Corvanta/Corvanta.conf"},
+        {"an absolute XDG_CONFIG_HOME", "home", "@/config", "config/Corvanta/Corvanta.conf"},
+        {"a relative XDG_CONFIG_HOME", "home", "config", "home/.config/Corvanta/Corvanta.conf"},
+        {"a home that is not UTF-8", latin1 + "/home", std::nullopt,
+         latin1 + "/home/.config/Corvanta/Corvanta.conf"},
+        {"a home that is not UTF-8 and a relative XDG_CONFIG_HOME", latin1 + "/home", "config",
+         latin1 + "/home/.config/Corvanta/Corvanta.conf"},
+        {"an absolute XDG_CONFIG_HOME that is not UTF-8", "home", "@/" + latin1 + "/config",
+         latin1 + "/config/Corvanta/Corvanta.conf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir dir;
+        const auto root = dir.path();
+        std::filesystem::create_directories(root / c.home);
+        const testing::ScopedEnv home("HOME", (root / c.home).string());
+        std::optional<std::string> config = c.config;
+        if (config && config->starts_with('@')) config = root.string() + config->substr(1);
+        const testing::ScopedEnv configHome("XDG_CONFIG_HOME", config);
+        const WorkingFolder working(root);
+        {
+            Preferences preferences;
+            EXPECT_TRUE(preferences.setBoolean("rigwell.onboardingCompleted", true));
+            EXPECT_FALSE(preferences.saveProblem().has_value());
+            EXPECT_FALSE(preferences.keepsNothing());
+            EXPECT_EQ(preferences.shownFileName(),
+                      QFile::decodeName(QByteArray::fromStdString((root / c.expected).string())));
+        }
+        EXPECT_EQ(filesUnder(root), std::set<std::string>{c.expected});
+        EXPECT_EQ(Preferences().boolean("rigwell.onboardingCompleted"), true);
+    }
+}
+
+// Without a place for the file (no home) nothing is read or saved, the check says why, and the
+// views name the file all the same.
+TEST(Preferences, AStoreWithoutAPlaceKeepsNothingAndItsCheckSaysWhy) {
+    Preferences preferences{QtFileName()};
+    EXPECT_TRUE(preferences.keepsNothing());
+    EXPECT_FALSE(preferences.setBoolean("rigwell.a", true));
+    EXPECT_EQ(preferences.boolean("rigwell.a"), true) << "the change holds for this run";
+    EXPECT_EQ(preferences.shownFileName(), "Corvanta.conf");
+    const auto check = checkSettingsFile(QtFileName());
+    EXPECT_EQ(check.outcome, SettingsFileCheck::Outcome::noPlace);
+    const auto line = check.logLine("Corvanta.conf");
+    ASSERT_TRUE(line.has_value());
+    EXPECT_TRUE(line->contains("no home folder")) << line->toStdString();
 }
 
 }  // namespace

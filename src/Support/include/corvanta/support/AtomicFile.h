@@ -32,8 +32,9 @@ enum class Durability {
 };
 
 // Writes `contents` to `path` through a temporary file in the same folder and a rename,
-// creating missing parent folders. Throws FileWriteError (with errno's text) on failure and
-// leaves any previous file untouched.
+// creating missing parent folders. A file replaced keeps its mode (a private file stays private),
+// and its owner where the writer may give it (as root, or the group of the writer's own file).
+// Throws FileWriteError (with errno's text) on failure and leaves any previous file untouched.
 void writeFileAtomically(const std::filesystem::path& path, std::string_view contents,
                          Durability durability = Durability::atomic);
 

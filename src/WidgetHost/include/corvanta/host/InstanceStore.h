@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "corvanta/host/WriteReport.h"
 #include "corvanta/widgetkit/Timeline.h"
 
 namespace corvanta::host {
@@ -45,8 +46,9 @@ class InstanceStore {
     // The same reading with nothing set aside and nothing said: for deciding whether the host
     // has anything to show before it knows it can show it.
     std::optional<std::vector<WidgetInstance>> peek() const;
-    // False (with a log line) when the file could not be written or must not be.
-    bool save(const std::vector<WidgetInstance>& instances) const;
+    // False when the file could not be written or must not be; said in the log when saving
+    // begins to fail and when it works again, not at each save.
+    bool save(const std::vector<WidgetInstance>& instances);
 
     const std::filesystem::path& file() const { return file_; }
 
@@ -60,6 +62,7 @@ class InstanceStore {
     void setAside();
 
     std::filesystem::path file_;
+    WriteReport report_;
     bool writable_ = true;
 };
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "corvanta/host/WriteReport.h"
+
 namespace corvanta::host {
 
 // The host's start at login for this user only, as an XDG autostart entry that exists while the
@@ -29,14 +31,16 @@ class LoginEntry {
     static bool switchedOff(std::string_view entry);
 
     // Writes the entry when `widgetsPlaced` (only when its text differs) or removes it, unless
-    // the user switched it off; false, with a log line, when that failed.
-    bool follow(bool widgetsPlaced) const;
+    // the user switched it off; false when that failed, said in the log when following begins to
+    // fail and when it works again, not at each call.
+    bool follow(bool widgetsPlaced);
 
     const std::filesystem::path& file() const { return file_; }
 
   private:
     std::filesystem::path file_;
     QString program_;
+    WriteReport report_;
 };
 
 }  // namespace corvanta::host
