@@ -77,11 +77,23 @@ TEST(BlockTemplateTest, BitsParseOnlyAsWholeThirtyTwoBitHex) {
     }
 }
 
-TEST(BlockTemplateTest, RequestCarriesTheLongPollIdOnlyWhenGiven) {
-    EXPECT_EQ(json::dump(BlockTemplate::requestParameter(std::nullopt).toJson()),
-              R"({"rules":["segwit"]})");
-    EXPECT_EQ(json::dump(BlockTemplate::requestParameter("abc1").toJson()),
-              R"({"longpollid":"abc1","rules":["segwit"]})");
+// The signet rule only on signet, where the node refuses every template without it.
+TEST(BlockTemplateTest, RequestCarriesItsRulesAndTheLongPollIdOnlyWhenGiven) {
+    constexpr auto segwit = TemplateRules::segwit;
+    constexpr auto signet = TemplateRules::segwitAndSignet;
+    const struct {
+        TemplateRules rules;
+        std::optional<std::string> longPollID;
+        const char* body;
+    } cases[] = {
+        {segwit, std::nullopt, R"({"rules":["segwit"]})"},
+        {segwit, "abc1", R"({"longpollid":"abc1","rules":["segwit"]})"},
+        {signet, std::nullopt, R"({"rules":["segwit","signet"]})"},
+        {signet, "abc1", R"({"longpollid":"abc1","rules":["segwit","signet"]})"},
+    };
+    for (const auto& [rules, longPollID, body] : cases) {
+        EXPECT_EQ(json::dump(BlockTemplate::requestParameter(rules, longPollID).toJson()), body);
+    }
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ BlockTemplate templateNamed(const std::string& fixture) {
 
 TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
     const BlockTemplate t = templateNamed("gbt-with-1-tx.json");
-    const MiningJob job(t, kPayToOpTrue);
+    const MiningJob job(t, kPayToOpTrue, TemplateRules::segwit);
     EXPECT_EQ(job.branch, std::vector<Hash32>{displayHash(t.transactions[0].txid)});
 
     const BlockCandidate candidate = job.candidate(1, std::nullopt);
@@ -64,7 +64,8 @@ TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
 // 8-byte push).
 TEST(MiningJobTest, AMarkedPlanWritesItsMarkAfterTheCounterInEveryCandidate) {
     const BlockTemplate t = templateNamed("gbt-with-1-tx.json");
-    const MiningJob job(t, CoinbasePayoutPlan::everythingToMiner({0x51}, {0xde, 0xad, 0xbe, 0xef}));
+    const MiningJob job(t, CoinbasePayoutPlan::everythingToMiner({0x51}, {0xde, 0xad, 0xbe, 0xef}),
+                        TemplateRules::segwit);
     const auto scriptOf = [&](std::uint64_t extranonce) {
         return CoinbaseTransaction(108, job.payoutPlan.extranonceBytes(extranonce),
                                    {{{0x51}, 5'000'010'000}}, hex(*t.defaultWitnessCommitment))
@@ -78,11 +79,13 @@ TEST(MiningJobTest, AMarkedPlanWritesItsMarkAfterTheCounterInEveryCandidate) {
     const CoinbaseTransaction coinbase(108, hex("01000000deadbeef"), {{{0x51}, 5'000'010'000}},
                                        hex(*t.defaultWitnessCommitment));
     EXPECT_EQ(candidate.coinbaseTxid, coinbase.txid());
-    EXPECT_NE(candidate.coinbaseTxid, MiningJob(t, kPayToOpTrue).candidate(1, {}).coinbaseTxid);
+    EXPECT_NE(candidate.coinbaseTxid,
+              MiningJob(t, kPayToOpTrue, TemplateRules::segwit).candidate(1, {}).coinbaseTxid);
 }
 
 TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
-    const MiningJob job(templateNamed("getblocktemplate-fresh-chain.json"), kPayToOpTrue);
+    const MiningJob job(templateNamed("getblocktemplate-fresh-chain.json"), kPayToOpTrue,
+                        TemplateRules::segwit);
     EXPECT_TRUE(job.branch.empty());
     const BlockCandidate candidate = job.candidate(0, std::nullopt);
     EXPECT_EQ(candidate.merkleRoot, candidate.coinbaseTxid);
@@ -90,13 +93,16 @@ TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
 
     BlockTemplate negative = templateNamed("getblocktemplate-fresh-chain.json");
     negative.coinbaseValue = -5;
-    EXPECT_EQ(MiningJob(negative, kPayToOpTrue).candidate(0, std::nullopt).minerRewardSats, 0);
+    EXPECT_EQ(MiningJob(negative, kPayToOpTrue, TemplateRules::segwit)
+                  .candidate(0, std::nullopt)
+                  .minerRewardSats,
+              0);
 }
 
 TEST(MiningJobTest, HeaderTimeIsNeverBelowMintime) {
     BlockTemplate t = templateNamed("gbt-with-1-tx.json");
     t.minTime = t.curTime + 600;  // a node whose clock lags its chain
-    const MiningJob job(t, kPayToOpTrue);
+    const MiningJob job(t, kPayToOpTrue, TemplateRules::segwit);
     EXPECT_EQ(job.curTime, t.minTime);
     for (const std::optional<std::uint32_t> time :
          {std::optional<std::uint32_t>{}, std::optional(t.curTime), std::optional(0u)}) {
@@ -131,7 +137,7 @@ TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
         const bool noScript =
             std::holds_alternative<BlockAssemblyError::EmptyPayoutScript>(expected);
         try {
-            MiningJob(t, noScript ? CoinbasePayoutPlan{} : kPayToOpTrue);
+            MiningJob(t, noScript ? CoinbasePayoutPlan{} : kPayToOpTrue, TemplateRules::segwit);
             ADD_FAILURE() << "accepted, expected " << BlockAssemblyError(expected).what();
         } catch (const BlockAssemblyError& error) {
             EXPECT_EQ(error.kind(), expected) << error.what();

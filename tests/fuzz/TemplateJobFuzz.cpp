@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     try {
-        const MiningJob job(blockTemplate, CoinbasePayoutPlan::everythingToMiner({0x51}));
+        const MiningJob job(blockTemplate, CoinbasePayoutPlan::everythingToMiner({0x51}),
+                            TemplateRules::segwit);
         fuzz::expect(job.curTime >= blockTemplate.minTime, "job starts below mintime");
         for (const std::optional<std::uint32_t> time :
              {std::optional<std::uint32_t>{}, std::optional(blockTemplate.curTime),

@@ -31,8 +31,10 @@ Hash32 reversed(Hash32 hash) {
 
 }  // namespace
 
-MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan)
-    : minTime(blockTemplate.minTime),
+MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan,
+                     TemplateRules templateRules)
+    : rules(templateRules),
+      minTime(blockTemplate.minTime),
       // A header dated before mintime is refused by the node (time-too-old), so mining starts no
       // earlier, whatever curtime says.
       curTime(std::max(blockTemplate.curTime, blockTemplate.minTime)),

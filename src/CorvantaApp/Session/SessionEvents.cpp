@@ -9,6 +9,7 @@
 #include "Session/SessionRules.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
 #include "corvanta/assembly/BlockTemplate.h"
+#include "corvanta/loop/TemplateWatcher.h"
 #include "corvanta/support/Uuid.h"
 
 namespace corvanta {
@@ -267,13 +268,14 @@ void SessionDriver::refreshTemplateInfo(const SessionPtr& session) {
     };
     later<session::Attempt<Info>>(
         session,
-        [client = session->client, sessionStop = session->token(),
-         fetchStop = session->templateInfoStop, timeout = environment_.timings.rpcTimeoutSeconds] {
+        [client = session->client, rules = templateRules(session->network),
+         sessionStop = session->token(), fetchStop = session->templateInfoStop,
+         timeout = environment_.timings.rpcTimeoutSeconds] {
             std::stop_callback endsWithTheSession(
                 sessionStop, [fetchStop]() mutable { fetchStop.request_stop(); });
             return session::attempt<Info>([&] {
-                const auto fetched =
-                    BlockTemplate::fetch(*client, std::nullopt, fetchStop.get_token(), timeout);
+                const auto fetched = BlockTemplate::fetch(*client, rules, std::nullopt,
+                                                          fetchStop.get_token(), timeout);
                 return Info{std::int64_t(fetched.transactions.size()) + 1, fetched.bitsValue()};
             });
         },
