@@ -165,6 +165,7 @@ TEST_F(SignetAssemblyNodeTest, TheSignetRuleGetsATemplateWhoseBlockTheNodeTakes)
     }
     const auto rules = TemplateRules::segwitAndSignet;
     const BlockTemplate t = BlockTemplate::fetch(*client_, rules, std::nullopt, {});
+    EXPECT_EQ(t.signetChallenge, "51");
     const auto candidate = MiningJob(t, kPayToWitnessKeyHash, rules).candidate(0, std::nullopt);
     EXPECT_EQ(proposeBlock(candidate, 0, rules, *client_, {}),
               ProposalVerdict{ProposalVerdict::Valid{}});

@@ -35,6 +35,12 @@ TEST(BlockTemplateTest, DecodesTheNodesTemplates) {
               "440360391391ccd2502b79433a0f46d3f0f57d56d53f4b1802403f61ba4994b1");
     EXPECT_EQ(withTx.transactions[0].fee, 10000);
     EXPECT_EQ(withTx.transactions[0].weight, 381);
+    EXPECT_EQ(withTx.signetChallenge, std::nullopt);
+
+    // A signet's (here one whose challenge is OP_TRUE) states the challenge its blocks must meet.
+    const auto signet = BlockTemplate::fromJson(fixtureResult("gbt-signet-op-true.json"));
+    EXPECT_EQ(signet.signetChallenge, "51");
+    EXPECT_EQ(signet.bits, "1e0377ae");
 }
 
 TEST(BlockTemplateTest, NamesTheKeyOfAnUndecodableTemplate) {
@@ -58,6 +64,7 @@ TEST(BlockTemplateTest, NamesTheKeyOfAnUndecodableTemplate) {
         {"/transactions/0/fee", "10000", "transactions[0].fee"},
         {"/longpollid", json::Value::array(), "longpollid"},
         {"/default_witness_commitment", 6, "default_witness_commitment"},
+        {"/signet_challenge", 51, "signet_challenge"},
     };
     for (const auto& [pointer, value, path] : mistyped) {
         auto broken = good;

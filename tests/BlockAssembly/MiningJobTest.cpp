@@ -114,7 +114,12 @@ TEST(MiningJobTest, HeaderTimeIsNeverBelowMintime) {
 TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
     using Field = BlockAssemblyError::MalformedTemplateField;
     using Edit = std::function<void(BlockTemplate&)>;
-    const std::vector<std::pair<BlockAssemblyError::Kind, Edit>> cases{
+    constexpr auto signet = TemplateRules::segwitAndSignet;
+    const struct {
+        BlockAssemblyError::Kind expected;
+        Edit edit;
+        TemplateRules rules = TemplateRules::segwit;
+    } cases[] = {
         {Field{"previousblockhash"}, [](auto& t) { t.previousBlockHash = "zz"; }},
         {Field{"bits"}, [](auto& t) { t.bits = "207fffzz"; }},
         {Field{"bits"}, [](auto& t) { t.bits = "20800000"; }},      // negative target
@@ -130,19 +135,57 @@ TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
         {Field{"coinbasevalue"}, [](auto& t) { t.coinbaseValue = 2'100'000'000'000'001; }},
         // An empty payout script is reported before anything else.
         {BlockAssemblyError::EmptyPayoutScript{}, [](auto& t) { t.previousBlockHash = "zz"; }},
+        // A signet block is refused without a commitment, where its solution would be, and
+        // without a challenge met.
+        {Field{"default_witness_commitment"},
+         [](auto& t) {
+             t.signetChallenge = "51";
+             t.defaultWitnessCommitment.reset();
+         },
+         signet},
+        {Field{"signet_challenge"}, [](auto&) {}, signet},
+        {Field{"signet_challenge"}, [](auto& t) { t.signetChallenge = "5"; }, signet},
+        {BlockAssemblyError::SignetNeedsSignature{"6a"}, [](auto& t) { t.signetChallenge = "6a"; },
+         signet},
     };
-    for (const auto& [expected, edit] : cases) {
+    for (const auto& [expected, edit, rules] : cases) {
         BlockTemplate t = templateNamed("gbt-with-1-tx.json");
         edit(t);
         const bool noScript =
             std::holds_alternative<BlockAssemblyError::EmptyPayoutScript>(expected);
         try {
-            MiningJob(t, noScript ? CoinbasePayoutPlan{} : kPayToOpTrue, TemplateRules::segwit);
+            MiningJob(t, noScript ? CoinbasePayoutPlan{} : kPayToOpTrue, rules);
             ADD_FAILURE() << "accepted, expected " << BlockAssemblyError(expected).what();
         } catch (const BlockAssemblyError& error) {
             EXPECT_EQ(error.kind(), expected) << error.what();
         }
     }
+}
+
+// The templates of two signets as the node gave them: one whose challenge is OP_TRUE, mined as
+// any network (the same block, the template's commitment in its coinbase, proposed under the
+// signet's rules), and the default one, whose blocks need its signers' signature. Elsewhere a
+// challenge is not read.
+TEST(MiningJobTest, OnlyASignetChallengeMetWithoutSignatureBecomesWork) {
+    constexpr auto segwit = TemplateRules::segwit;
+    constexpr auto signet = TemplateRules::segwitAndSignet;
+    const BlockTemplate opTrue = templateNamed("gbt-signet-op-true.json");
+    const MiningJob signetJob(opTrue, kPayToOpTrue, signet);
+    EXPECT_EQ(signetJob.rules, signet);
+    ASSERT_TRUE(signetJob.witnessCommitment);
+    EXPECT_EQ(signetJob.witnessCommitment, opTrue.witnessCommitmentBytes());
+    EXPECT_EQ(signetJob.candidate(7, std::nullopt).serialized(9),
+              MiningJob(opTrue, kPayToOpTrue, segwit).candidate(7, std::nullopt).serialized(9));
+
+    const BlockTemplate defaultSignet = templateNamed("gbt-signet-default.json");
+    try {
+        MiningJob(defaultSignet, kPayToOpTrue, signet);
+        ADD_FAILURE() << "the default signet's template became work";
+    } catch (const BlockAssemblyError& error) {
+        EXPECT_EQ(error.kind(), BlockAssemblyError::Kind{BlockAssemblyError::SignetNeedsSignature{
+                                    *defaultSignet.signetChallenge}});
+    }
+    EXPECT_EQ(MiningJob(defaultSignet, kPayToOpTrue, segwit).rules, segwit);
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ BlockTemplate BlockTemplate::fromJson(const json::Value& result) {
     t.longPollID = json::optional<std::string>(result, "longpollid");
     t.sizeLimit = json::optional<std::int64_t>(result, "sizelimit");
     t.weightLimit = json::optional<std::int64_t>(result, "weightlimit");
+    t.signetChallenge = json::optional<std::string>(result, "signet_challenge");
     return t;
 }
 

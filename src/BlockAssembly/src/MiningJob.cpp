@@ -7,6 +7,7 @@
 #include "corvanta/assembly/ChainLimits.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"
+#include "corvanta/assembly/SignetChallenge.h"
 
 namespace corvanta {
 
@@ -78,6 +79,19 @@ MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan
     if (blockTemplate.defaultWitnessCommitment) {
         witnessCommitment = blockTemplate.witnessCommitmentBytes();
         if (!witnessCommitment) malformed("default_witness_commitment");
+    }
+    if (rules == TemplateRules::segwitAndSignet) {
+        // The node looks for a block's signet solution in its witness commitment, and refuses a
+        // block that has none.
+        if (!witnessCommitment) malformed("default_witness_commitment");
+        const auto challenge = blockTemplate.signetChallenge
+                                   ? BitcoinEncoding::hexBytes(*blockTemplate.signetChallenge)
+                                   : std::nullopt;
+        if (!challenge) malformed("signet_challenge");
+        if (!signetChallengeMetByEmptySolution(*challenge)) {
+            throw BlockAssemblyError(
+                BlockAssemblyError::SignetNeedsSignature{*blockTemplate.signetChallenge});
+        }
     }
 
     if (blockTemplate.height < 0 || blockTemplate.height > maxBlockHeight) malformed("height");

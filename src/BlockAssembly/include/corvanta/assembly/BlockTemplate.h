@@ -43,6 +43,7 @@ struct BlockTemplate {
     std::optional<std::string> longPollID;
     std::optional<std::int64_t> sizeLimit;
     std::optional<std::int64_t> weightLimit;
+    std::optional<std::string> signetChallenge;  // hex of the script a signet's blocks must meet
 
     // Decodes a getblocktemplate result. Every required key must be present with its type and
     // range; an optional key may be absent or null but not of another type; other keys are

@@ -22,8 +22,11 @@ struct MiningJob {
     // "previousblockhash" (not 32 bytes of hex), "bits" (not hex or not a valid compact target),
     // "target" (not the one the bits expand to), "transactions[].data" (not hex, or empty),
     // "transactions[].txid" (not hex / not 32 bytes), "default_witness_commitment" (not hex: a
-    // block without the commitment the node asked for would be refused), "height" (negative or
-    // beyond 2^31-1), "coinbasevalue" (above 21,000,000 BTC).
+    // block without the commitment the node asked for would be refused; on signet also absent,
+    // as a signet block without one is refused), "signet_challenge" (on signet: absent or not
+    // hex); SignetNeedsSignature (on signet: a challenge an empty solution does not meet, see
+    // signetChallengeMetByEmptySolution); MalformedTemplateField "height" (negative or beyond
+    // 2^31-1), "coinbasevalue" (above 21,000,000 BTC).
     MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan payoutPlan,
               TemplateRules rules);
 
