@@ -59,9 +59,9 @@ class MiningCoordinator {
     // Runs the loop on the calling thread until it ends, by throwing: Cancelled after stop(),
     // NodeAbandonedError, an error of the node supervisor's watch, or BlockAssemblyError's
     // SignetNeedsSignature from a template of a chain whose blocks it cannot make (never hashed,
-    // and with no `recovering` event for it). `onEvent` is called from
-    // several threads, possibly at once. A second run while one is running is refused with
-    // std::logic_error; a stop() that came before run() ends that run at once.
+    // and with no `recovering` event for it). `onEvent` is called from several threads, possibly
+    // at once. A second run while one is running is refused with std::logic_error; a stop() that
+    // came before run() ends that run at once.
     void run(MiningEventHandler onEvent);
 
     // Asks the running loop to end and returns without waiting for it.
