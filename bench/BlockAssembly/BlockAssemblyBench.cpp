@@ -36,7 +36,8 @@ const CoinbasePayoutPlan kPlan = CoinbasePayoutPlan::everythingToMiner(Bytes(22,
 
 // Per extranonce: one coinbase and one hash per merkle level, whatever the block's size.
 void BM_CandidatePerExtranonce(benchmark::State& state) {
-    const MiningJob job(syntheticTemplate(static_cast<std::size_t>(state.range(0))), kPlan);
+    const MiningJob job(syntheticTemplate(static_cast<std::size_t>(state.range(0))), kPlan,
+                        TemplateRules::segwit);
     std::uint64_t extranonce = 0;
     for (auto _ : state) benchmark::DoNotOptimize(job.candidate(++extranonce, std::nullopt));
 }
@@ -45,13 +46,14 @@ BENCHMARK(BM_CandidatePerExtranonce)->Arg(0)->Arg(1000)->Arg(4000);
 // Once per template.
 void BM_JobFromTemplate(benchmark::State& state) {
     const BlockTemplate t = syntheticTemplate(static_cast<std::size_t>(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(MiningJob(t, kPlan));
+    for (auto _ : state) benchmark::DoNotOptimize(MiningJob(t, kPlan, TemplateRules::segwit));
 }
 BENCHMARK(BM_JobFromTemplate)->Arg(4000)->Unit(benchmark::kMillisecond);
 
 // Once per found block or background proposal: the whole block as hex.
 void BM_BlockHexForSubmission(benchmark::State& state) {
-    const auto candidate = MiningJob(syntheticTemplate(4000), kPlan).candidate(1, std::nullopt);
+    const auto candidate =
+        MiningJob(syntheticTemplate(4000), kPlan, TemplateRules::segwit).candidate(1, std::nullopt);
     for (auto _ : state) {
         benchmark::DoNotOptimize(BitcoinEncoding::hexString(candidate.serialized(7)));
     }

@@ -85,7 +85,8 @@ void ChainWalk(benchmark::State& state) {
     const BlockOwnership ours{{0x51}, BlockOwnership::markForThisUser(dir.path(), Bytes{0x51})};
     const BlockMiner miner(std::make_shared<CPUEngine>(1));
     for (int i = 0; i < 3; ++i) {
-        const MiningJob job(BlockTemplate::fetch(*client, std::nullopt, {}), ours.payoutPlan());
+        const MiningJob job(BlockTemplate::fetch(*client, TemplateRules::segwit, std::nullopt, {}),
+                            ours.payoutPlan(), TemplateRules::segwit);
         const auto outcome =
             miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 1'000'000), {});
         if (outcome) submit(*outcome, *client, {});
@@ -113,9 +114,9 @@ void ChainWalk(benchmark::State& state) {
     auto engine = std::make_shared<CPUEngine>(1);
     engine->setPaused(true);
     MiningCoordinator coordinator(
-        std::make_shared<TemplateWatcher>(client, ours.payoutPlan(), 120), engine, client, nullptr,
-        defaultNodeRestartAttemptLimit, defaultNodeRestartInitialBackoff, dir.path() / "rejected",
-        BestDifficultyStore(dir.path() / "best.json"),
+        std::make_shared<TemplateWatcher>(client, ours.payoutPlan(), TemplateRules::segwit, 120),
+        engine, client, nullptr, defaultNodeRestartAttemptLimit, defaultNodeRestartInitialBackoff,
+        dir.path() / "rejected", BestDifficultyStore(dir.path() / "best.json"),
         std::make_shared<MiningHistoryStore>(dir.path() / "history" / "regtest.json"), ours,
         walkRecord, MiningLoopTimings{.reconciliationCallTimeoutSeconds = 120});
     std::atomic<double> firstWork = -1;

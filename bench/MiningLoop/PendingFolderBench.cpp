@@ -76,7 +76,8 @@ void PendingFolderMining(benchmark::State& state) {
         BlockOwnership::of(InstallationKey::keptIn(dir.path(), dir.path()), Bytes{0x51});
     for (auto _ : state) {
         MiningCoordinator coordinator(
-            std::make_shared<TemplateWatcher>(client, ours.payoutPlan(), 120),
+            std::make_shared<TemplateWatcher>(client, ours.payoutPlan(), TemplateRules::segwit,
+                                              120),
             std::make_shared<CPUEngine>(1), client, nullptr, defaultNodeRestartAttemptLimit,
             defaultNodeRestartInitialBackoff, dir.path() / "rejected",
             BestDifficultyStore(dir.path() / "best.json"),

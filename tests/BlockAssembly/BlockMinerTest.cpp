@@ -34,7 +34,9 @@ class ScriptedEngine final : public HashEngine {
 
 BlockCandidate regtestCandidate(std::optional<Target> target = std::nullopt) {
     const auto t = BlockTemplate::fromJson(testing::fixtureResult("gbt-with-1-tx.json"));
-    auto candidate = MiningJob(t, CoinbasePayoutPlan::everythingToMiner({0x51})).candidate(3, {});
+    auto candidate =
+        MiningJob(t, CoinbasePayoutPlan::everythingToMiner({0x51}), TemplateRules::segwit)
+            .candidate(3, {});
     if (target) candidate.target = *target;
     return candidate;
 }

@@ -35,6 +35,12 @@ TEST(BlockTemplateTest, DecodesTheNodesTemplates) {
               "440360391391ccd2502b79433a0f46d3f0f57d56d53f4b1802403f61ba4994b1");
     EXPECT_EQ(withTx.transactions[0].fee, 10000);
     EXPECT_EQ(withTx.transactions[0].weight, 381);
+    EXPECT_EQ(withTx.signetChallenge, std::nullopt);
+
+    // A signet's (here one whose challenge is OP_TRUE) states the challenge its blocks must meet.
+    const auto signet = BlockTemplate::fromJson(fixtureResult("gbt-signet-op-true.json"));
+    EXPECT_EQ(signet.signetChallenge, "51");
+    EXPECT_EQ(signet.bits, "1e0377ae");
 }
 
 TEST(BlockTemplateTest, NamesTheKeyOfAnUndecodableTemplate) {
@@ -58,6 +64,7 @@ TEST(BlockTemplateTest, NamesTheKeyOfAnUndecodableTemplate) {
         {"/transactions/0/fee", "10000", "transactions[0].fee"},
         {"/longpollid", json::Value::array(), "longpollid"},
         {"/default_witness_commitment", 6, "default_witness_commitment"},
+        {"/signet_challenge", 51, "signet_challenge"},
     };
     for (const auto& [pointer, value, path] : mistyped) {
         auto broken = good;
@@ -77,11 +84,23 @@ TEST(BlockTemplateTest, BitsParseOnlyAsWholeThirtyTwoBitHex) {
     }
 }
 
-TEST(BlockTemplateTest, RequestCarriesTheLongPollIdOnlyWhenGiven) {
-    EXPECT_EQ(json::dump(BlockTemplate::requestParameter(std::nullopt).toJson()),
-              R"({"rules":["segwit"]})");
-    EXPECT_EQ(json::dump(BlockTemplate::requestParameter("abc1").toJson()),
-              R"({"longpollid":"abc1","rules":["segwit"]})");
+// The signet rule only on signet, where the node refuses every template without it.
+TEST(BlockTemplateTest, RequestCarriesItsRulesAndTheLongPollIdOnlyWhenGiven) {
+    constexpr auto segwit = TemplateRules::segwit;
+    constexpr auto signet = TemplateRules::segwitAndSignet;
+    const struct {
+        TemplateRules rules;
+        std::optional<std::string> longPollID;
+        const char* body;
+    } cases[] = {
+        {segwit, std::nullopt, R"({"rules":["segwit"]})"},
+        {segwit, "abc1", R"({"longpollid":"abc1","rules":["segwit"]})"},
+        {signet, std::nullopt, R"({"rules":["segwit","signet"]})"},
+        {signet, "abc1", R"({"longpollid":"abc1","rules":["segwit","signet"]})"},
+    };
+    for (const auto& [rules, longPollID, body] : cases) {
+        EXPECT_EQ(json::dump(BlockTemplate::requestParameter(rules, longPollID).toJson()), body);
+    }
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ BlockTemplate templateNamed(const std::string& fixture) {
 
 TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
     const BlockTemplate t = templateNamed("gbt-with-1-tx.json");
-    const MiningJob job(t, kPayToOpTrue);
+    const MiningJob job(t, kPayToOpTrue, TemplateRules::segwit);
     EXPECT_EQ(job.branch, std::vector<Hash32>{displayHash(t.transactions[0].txid)});
 
     const BlockCandidate candidate = job.candidate(1, std::nullopt);
@@ -64,7 +64,8 @@ TEST(MiningJobTest, CandidateIsTheTemplatesBlockWithOurCoinbase) {
 // 8-byte push).
 TEST(MiningJobTest, AMarkedPlanWritesItsMarkAfterTheCounterInEveryCandidate) {
     const BlockTemplate t = templateNamed("gbt-with-1-tx.json");
-    const MiningJob job(t, CoinbasePayoutPlan::everythingToMiner({0x51}, {0xde, 0xad, 0xbe, 0xef}));
+    const MiningJob job(t, CoinbasePayoutPlan::everythingToMiner({0x51}, {0xde, 0xad, 0xbe, 0xef}),
+                        TemplateRules::segwit);
     const auto scriptOf = [&](std::uint64_t extranonce) {
         return CoinbaseTransaction(108, job.payoutPlan.extranonceBytes(extranonce),
                                    {{{0x51}, 5'000'010'000}}, hex(*t.defaultWitnessCommitment))
@@ -78,11 +79,13 @@ TEST(MiningJobTest, AMarkedPlanWritesItsMarkAfterTheCounterInEveryCandidate) {
     const CoinbaseTransaction coinbase(108, hex("01000000deadbeef"), {{{0x51}, 5'000'010'000}},
                                        hex(*t.defaultWitnessCommitment));
     EXPECT_EQ(candidate.coinbaseTxid, coinbase.txid());
-    EXPECT_NE(candidate.coinbaseTxid, MiningJob(t, kPayToOpTrue).candidate(1, {}).coinbaseTxid);
+    EXPECT_NE(candidate.coinbaseTxid,
+              MiningJob(t, kPayToOpTrue, TemplateRules::segwit).candidate(1, {}).coinbaseTxid);
 }
 
 TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
-    const MiningJob job(templateNamed("getblocktemplate-fresh-chain.json"), kPayToOpTrue);
+    const MiningJob job(templateNamed("getblocktemplate-fresh-chain.json"), kPayToOpTrue,
+                        TemplateRules::segwit);
     EXPECT_TRUE(job.branch.empty());
     const BlockCandidate candidate = job.candidate(0, std::nullopt);
     EXPECT_EQ(candidate.merkleRoot, candidate.coinbaseTxid);
@@ -90,13 +93,16 @@ TEST(MiningJobTest, EmptyTemplateHasTheCoinbaseAsItsRoot) {
 
     BlockTemplate negative = templateNamed("getblocktemplate-fresh-chain.json");
     negative.coinbaseValue = -5;
-    EXPECT_EQ(MiningJob(negative, kPayToOpTrue).candidate(0, std::nullopt).minerRewardSats, 0);
+    EXPECT_EQ(MiningJob(negative, kPayToOpTrue, TemplateRules::segwit)
+                  .candidate(0, std::nullopt)
+                  .minerRewardSats,
+              0);
 }
 
 TEST(MiningJobTest, HeaderTimeIsNeverBelowMintime) {
     BlockTemplate t = templateNamed("gbt-with-1-tx.json");
     t.minTime = t.curTime + 600;  // a node whose clock lags its chain
-    const MiningJob job(t, kPayToOpTrue);
+    const MiningJob job(t, kPayToOpTrue, TemplateRules::segwit);
     EXPECT_EQ(job.curTime, t.minTime);
     for (const std::optional<std::uint32_t> time :
          {std::optional<std::uint32_t>{}, std::optional(t.curTime), std::optional(0u)}) {
@@ -108,7 +114,12 @@ TEST(MiningJobTest, HeaderTimeIsNeverBelowMintime) {
 TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
     using Field = BlockAssemblyError::MalformedTemplateField;
     using Edit = std::function<void(BlockTemplate&)>;
-    const std::vector<std::pair<BlockAssemblyError::Kind, Edit>> cases{
+    constexpr auto signet = TemplateRules::segwitAndSignet;
+    const struct {
+        BlockAssemblyError::Kind expected;
+        Edit edit;
+        TemplateRules rules = TemplateRules::segwit;
+    } cases[] = {
         {Field{"previousblockhash"}, [](auto& t) { t.previousBlockHash = "zz"; }},
         {Field{"bits"}, [](auto& t) { t.bits = "207fffzz"; }},
         {Field{"bits"}, [](auto& t) { t.bits = "20800000"; }},      // negative target
@@ -124,19 +135,57 @@ TEST(MiningJobTest, RefusesEachMalformedFieldByName) {
         {Field{"coinbasevalue"}, [](auto& t) { t.coinbaseValue = 2'100'000'000'000'001; }},
         // An empty payout script is reported before anything else.
         {BlockAssemblyError::EmptyPayoutScript{}, [](auto& t) { t.previousBlockHash = "zz"; }},
+        // A signet block is refused without a commitment, where its solution would be, and
+        // without a challenge met.
+        {Field{"default_witness_commitment"},
+         [](auto& t) {
+             t.signetChallenge = "51";
+             t.defaultWitnessCommitment.reset();
+         },
+         signet},
+        {Field{"signet_challenge"}, [](auto&) {}, signet},
+        {Field{"signet_challenge"}, [](auto& t) { t.signetChallenge = "5"; }, signet},
+        {BlockAssemblyError::SignetNeedsSignature{"6a"}, [](auto& t) { t.signetChallenge = "6a"; },
+         signet},
     };
-    for (const auto& [expected, edit] : cases) {
+    for (const auto& [expected, edit, rules] : cases) {
         BlockTemplate t = templateNamed("gbt-with-1-tx.json");
         edit(t);
         const bool noScript =
             std::holds_alternative<BlockAssemblyError::EmptyPayoutScript>(expected);
         try {
-            MiningJob(t, noScript ? CoinbasePayoutPlan{} : kPayToOpTrue);
+            MiningJob(t, noScript ? CoinbasePayoutPlan{} : kPayToOpTrue, rules);
             ADD_FAILURE() << "accepted, expected " << BlockAssemblyError(expected).what();
         } catch (const BlockAssemblyError& error) {
             EXPECT_EQ(error.kind(), expected) << error.what();
         }
     }
+}
+
+// The templates of two signets as the node gave them: one whose challenge is OP_TRUE, mined as
+// any network (the same block, the template's commitment in its coinbase, proposed under the
+// signet's rules), and the default one, whose blocks need its signers' signature. Elsewhere a
+// challenge is not read.
+TEST(MiningJobTest, OnlyASignetChallengeMetWithoutSignatureBecomesWork) {
+    constexpr auto segwit = TemplateRules::segwit;
+    constexpr auto signet = TemplateRules::segwitAndSignet;
+    const BlockTemplate opTrue = templateNamed("gbt-signet-op-true.json");
+    const MiningJob signetJob(opTrue, kPayToOpTrue, signet);
+    EXPECT_EQ(signetJob.rules, signet);
+    ASSERT_TRUE(signetJob.witnessCommitment);
+    EXPECT_EQ(signetJob.witnessCommitment, opTrue.witnessCommitmentBytes());
+    EXPECT_EQ(signetJob.candidate(7, std::nullopt).serialized(9),
+              MiningJob(opTrue, kPayToOpTrue, segwit).candidate(7, std::nullopt).serialized(9));
+
+    const BlockTemplate defaultSignet = templateNamed("gbt-signet-default.json");
+    try {
+        MiningJob(defaultSignet, kPayToOpTrue, signet);
+        ADD_FAILURE() << "the default signet's template became work";
+    } catch (const BlockAssemblyError& error) {
+        EXPECT_EQ(error.kind(), BlockAssemblyError::Kind{BlockAssemblyError::SignetNeedsSignature{
+                                    *defaultSignet.signetChallenge}});
+    }
+    EXPECT_EQ(MiningJob(defaultSignet, kPayToOpTrue, segwit).rules, segwit);
 }
 
 }  // namespace

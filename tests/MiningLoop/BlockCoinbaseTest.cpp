@@ -25,7 +25,8 @@ TEST(BlockCoinbase, ReadsWhatTheMinerWrote) {
         if (witness) blockTemplate.defaultWitnessCommitment = "6a24aa21a9ed" + std::string(64, 'c');
         const Bytes script{0x00, 0x14, 1,  2,  3,  4,  5,  6,  7,  8,  9,
                            10,   11,   12, 13, 14, 15, 16, 17, 18, 19, 20};
-        const MiningJob job(blockTemplate, CoinbasePayoutPlan::everythingToMiner(script));
+        const MiningJob job(blockTemplate, CoinbasePayoutPlan::everythingToMiner(script),
+                            TemplateRules::segwit);
         const auto candidate = job.candidate(7, std::nullopt);
         const auto block = candidate.serialized(42);
 
@@ -85,8 +86,8 @@ TEST(BlockCoinbase, ReadsTheHeightAndTheMarkTheMinerWrote) {
     for (const std::int64_t height :
          {0, 1, 16, 17, 127, 128, 255, 256, 32'767, 32'768, 840'000, 2'147'483'647}) {
         SCOPED_TRACE(height);
-        const MiningJob job(templateAt(height),
-                            CoinbasePayoutPlan::everythingToMiner({0x51}, mark));
+        const MiningJob job(templateAt(height), CoinbasePayoutPlan::everythingToMiner({0x51}, mark),
+                            TemplateRules::segwit);
         const auto candidate = job.candidate(0xFFFF'FFFF, std::nullopt);
         const auto read = BlockCoinbase::decode(candidate.serialized(3));
         ASSERT_TRUE(read);
@@ -98,7 +99,8 @@ TEST(BlockCoinbase, ReadsTheHeightAndTheMarkTheMinerWrote) {
         EXPECT_EQ(alone->scriptSig, read->scriptSig);
         EXPECT_EQ(alone->outputs, read->outputs);
         // An unmarked miner's coinbase reads with the zero mark: no installation's.
-        const MiningJob unmarked(templateAt(height), CoinbasePayoutPlan::everythingToMiner({0x51}));
+        const MiningJob unmarked(templateAt(height), CoinbasePayoutPlan::everythingToMiner({0x51}),
+                                 TemplateRules::segwit);
         EXPECT_EQ(BlockCoinbase::decode(unmarked.candidate(5, {}).serialized(0))->extranonceMark(),
                   ExtranonceMark{});
     }
@@ -125,7 +127,8 @@ TEST(BlockCoinbase, ScriptsOfAnotherShapeCarryNoMark) {
     EXPECT_FALSE(genesis.extranonceMark());
 
     const MiningJob job(templateAt(500),
-                        CoinbasePayoutPlan::everythingToMiner({0x51}, {1, 2, 3, 4}));
+                        CoinbasePayoutPlan::everythingToMiner({0x51}, {1, 2, 3, 4}),
+                        TemplateRules::segwit);
     auto bytes = job.candidate(0, {}).coinbaseBytes;
     EXPECT_TRUE(BlockCoinbase::decodeTransaction(bytes));
     bytes.push_back(0);  // a second transaction's beginning is no coinbase alone

@@ -189,11 +189,12 @@ class InstallationLossTest : public MiningLoopNodeTest {
     // A block of ours at `height` on a branch beside the chain, solved and held as pending: one
     // a start finds held over an absence and records below the walk's place.
     PendingBlock sideBranchBlockAt(std::int64_t height) const {
-        auto blockTemplate = BlockTemplate::fetch(*client_, std::nullopt, {});
+        auto blockTemplate =
+            BlockTemplate::fetch(*client_, TemplateRules::segwit, std::nullopt, {});
         blockTemplate.height = height;
         blockTemplate.previousBlockHash = json::as<std::string>(
             client_->call("getblockhash", {RPCParam::integer(height - 1)}, 10, {}));
-        const MiningJob job(blockTemplate, owner().payoutPlan());
+        const MiningJob job(blockTemplate, owner().payoutPlan(), TemplateRules::segwit);
         const BlockMiner miner(std::make_shared<CPUEngine>(1));
         const auto outcome =
             miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 10'000'000), {});

@@ -34,7 +34,7 @@ inline MiningJob makeJob(std::uint8_t tip, std::string longPollID, std::int64_t 
     blockTemplate.curTime = 1'700'000'100;
     blockTemplate.height = height;
     blockTemplate.longPollID = std::move(longPollID);
-    return MiningJob(blockTemplate, kOwnership.payoutPlan());
+    return MiningJob(blockTemplate, kOwnership.payoutPlan(), TemplateRules::segwit);
 }
 
 // Collects events from any thread.

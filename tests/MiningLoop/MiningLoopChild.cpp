@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     // The installation of the folder, as a session keeps it and the test that started it mines for.
     const auto ownership = BlockOwnership::of(InstallationKey::keptIn(folder, folder), Bytes{0x51});
     MiningCoordinator coordinator(
-        std::make_shared<TemplateWatcher>(client, ownership.payoutPlan(), 120),
+        std::make_shared<TemplateWatcher>(client, ownership.payoutPlan(), TemplateRules::segwit,
+                                          120),
         std::make_shared<CPUEngine>(1), client, nullptr, defaultNodeRestartAttemptLimit,
         defaultNodeRestartInitialBackoff, folder / "rejected",
         BestDifficultyStore(folder / "best.json"),

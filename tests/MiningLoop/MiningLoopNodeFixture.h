@@ -100,8 +100,9 @@ class MiningLoopNodeTest : public NodeHarness {
             std::shared_ptr<NodeController>(controller_, [](NodeController*) {}));
         const auto owner = ownership.value_or(ownershipOf(dir_.path()));
         return std::make_unique<MiningCoordinator>(
-            std::make_shared<TemplateWatcher>(client_, owner.payoutPlan(), 120), engine_, client_,
-            supervisor, defaultNodeRestartAttemptLimit, 50ms,
+            std::make_shared<TemplateWatcher>(client_, owner.payoutPlan(), TemplateRules::segwit,
+                                              120),
+            engine_, client_, supervisor, defaultNodeRestartAttemptLimit, 50ms,
             rejected.value_or(rejectedDirectory()), BestDifficultyStore(bestDifficultyFile()),
             history ? history : history_, owner, walkRecord,
             MiningLoopTimings{.recoveryInitialPause = 50ms, .readyPollInterval = 50ms},
@@ -173,9 +174,11 @@ class MiningLoopNodeTest : public NodeHarness {
     // `plan` stands for another miner's, or for this installation's earlier one.
     PendingBlock solvedPendingBlock(std::int64_t extraSats, WallClock::time_point foundAt,
                                     std::optional<CoinbasePayoutPlan> plan = {}) const {
-        auto blockTemplate = BlockTemplate::fetch(*client_, std::nullopt, {});
+        auto blockTemplate =
+            BlockTemplate::fetch(*client_, TemplateRules::segwit, std::nullopt, {});
         blockTemplate.coinbaseValue += extraSats;
-        const MiningJob job(blockTemplate, plan.value_or(ownershipOf(dir_.path()).payoutPlan()));
+        const MiningJob job(blockTemplate, plan.value_or(ownershipOf(dir_.path()).payoutPlan()),
+                            TemplateRules::segwit);
         const BlockMiner miner(std::make_shared<CPUEngine>(1));
         const auto outcome =
             miner.mine(job.candidate(0, std::nullopt), NonceRange(0, 1'000'000), {});

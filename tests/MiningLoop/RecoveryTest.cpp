@@ -5,6 +5,7 @@
 #include "LoopFakes.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
+#include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/loop/LoopRoutines.h"
 #include "corvanta/loop/MiningCoordinator.h"
 #include "corvanta/rpc/RPCErrors.h"
@@ -111,13 +112,15 @@ struct CoordinatorFixture : ::testing::Test {
         std::make_shared<RPCClient>("http://127.0.0.1:1/", RPCCredentials{"u", "p"});
 
     MiningLoopTimings timings{.recoveryInitialPause = 5ms, .tipPollInterval = 5ms};
+    std::shared_ptr<FakeEngine> engine;  // the last coordinator's
 
     std::unique_ptr<MiningCoordinator> coordinator(
         FakeEngine::Behaviour behaviour, std::shared_ptr<NodeSupervising> supervisor = {}) {
+        engine = std::make_shared<FakeEngine>(behaviour);
         return std::make_unique<MiningCoordinator>(
-            watcher, std::make_shared<FakeEngine>(behaviour), client, std::move(supervisor), 6,
-            10ms, folder.path() / "rejected", BestDifficultyStore(folder.path() / "best.json"),
-            history, kOwnership, std::filesystem::path(), timings);
+            watcher, engine, client, std::move(supervisor), 6, 10ms, folder.path() / "rejected",
+            BestDifficultyStore(folder.path() / "best.json"), history, kOwnership,
+            std::filesystem::path(), timings);
     }
 };
 
@@ -241,6 +244,62 @@ TEST_F(CoordinatorFixture, ADeadNodeIsRestartedAndMiningGoesOn) {
     EXPECT_EQ(log.all<mining_event::NodeDied>(), std::vector<mining_event::NodeDied>{{137}});
     EXPECT_EQ(log.all<mining_event::NodeRestarted>(),
               std::vector<mining_event::NodeRestarted>{{1}});
+}
+
+// A signet whose blocks need a signature has nothing to mine, now or later: whenever its template
+// comes (first, after a failure, or as a change), the run ends with it, said by no `recovering`
+// event and never hashed.
+TEST_F(CoordinatorFixture, AChainWhoseBlocksNeedASignatureEndsTheRunUnhashed) {
+    const BlockAssemblyError needsSignature(BlockAssemblyError::SignetNeedsSignature{"52"});
+    const auto loading = [] { throw RPCError(-28, "Loading block index"); };
+    const struct {
+        const char* name;
+        std::function<MiningJob(int call)> current;  // call counts from 1
+        bool changeNeedsSignature;
+        int hashedJobs;
+        std::vector<std::string> recovering;
+    } cases[] = {
+        {"the first template", [&](int) -> MiningJob { throw needsSignature; }, false, 0, {}},
+        {"after a failure",
+         [&](int call) -> MiningJob {
+             if (call == 1) loading();
+             throw needsSignature;
+         },
+         false,
+         0,
+         {RPCError(-28, "Loading block index").what()}},
+        {"a changed template", [](int) { return makeJob(1, "a"); }, true, 1, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<int> calls{0};
+        watcher->onCurrent = [&](std::stop_token) { return c.current(++calls); };
+        watcher->onWaitForChange = [&](auto&&, std::stop_token stop) -> MiningJob {
+            if (c.changeNeedsSignature) throw needsSignature;
+            return waitUntilStopped(stop);
+        };
+        auto miner = coordinator(FakeEngine::Behaviour::holdUntilStop);
+        EventLog log;
+        std::atomic<bool> ended{false};
+        std::optional<BlockAssemblyError::Kind> endedWith;
+        std::jthread running([&] {
+            try {
+                miner->run(log.handler());
+            } catch (const BlockAssemblyError& error) {
+                endedWith = error.kind();
+            } catch (const std::exception&) {
+            }
+            ended = true;
+        });
+        if (!eventually([&] { return ended.load(); })) miner->stop();
+        running.join();
+        EXPECT_EQ(endedWith, needsSignature.kind());
+        EXPECT_EQ(reasons(log), c.recovering);
+        EXPECT_EQ(static_cast<int>(log.all<mining_event::TemplateReceived>().size()), c.hashedJobs);
+        if (c.hashedJobs == 0) {
+            EXPECT_EQ(engine->searches, 0);
+        }
+    }
 }
 
 }  // namespace

@@ -128,9 +128,11 @@ class TestNode:
         self.proc = None
         self.log_path = os.path.join(datadir, "node.log")
 
+    NETWORK_FLAGS = {"-testnet4=1": "testnet4", "-signet=1": "signet"}
+
     @property
     def chain(self):
-        return "testnet4" if "-testnet4=1" in self.extra else "regtest"
+        return next((name for flag, name in self.NETWORK_FLAGS.items() if flag in self.extra), "regtest")
 
     @property
     def cookie_path(self):
@@ -143,7 +145,7 @@ class TestNode:
              "-listen=0"]
         if self.control_path:
             a.append(f"-test-control={self.control_path}")
-        return a + [x for x in self.extra if x != "-testnet4=1"]
+        return a + [x for x in self.extra if x not in self.NETWORK_FLAGS]
 
     def start(self, wait=True):
         # A cookie left by a killed node must not be taken for the new one's (the product removes it too).

@@ -1,12 +1,14 @@
 """Block templates, long-polls and the bounded pool of RPC worker threads."""
 
 import json
+import os
 import signal
 import socket
 import threading
 import time
 import unittest
 
+from blockbuilder import Candidate
 from harness import NodeTestCase, fixture_json
 
 SEGWIT = {"rules": ["segwit"]}
@@ -62,6 +64,56 @@ class Template(NodeTestCase):
             self.assertEqual(reply["error"]["code"], code, params)
         self.assertEqual(node.call("getblocktemplate", {"mode": "proposal"}).json(),
                          dict(fixture_json("blocks/proposal-missing-data.json"), id="t"))
+
+
+class SignetLikeMode(NodeTestCase):
+    """A signet look-alike answers as the real one (signet/ fixtures): every template needs the
+    signet rule and states the challenge; blocks need their solution, proposals do not."""
+
+    node_args = ("-signet=1",)
+    BOTH = {"rules": ["segwit", "signet"]}
+
+    def test_the_default_signet_refuses_blocks_without_its_signature(self):
+        node = self.start_node()
+        self.assertTrue(os.path.exists(os.path.join(self.tmp, "signet", ".cookie")))
+        info = node.rpc("getblockchaininfo")
+        want = fixture_json("signet/getblockchaininfo-default.json")["result"]
+        self.assertEqual(list(info), list(want))
+        self.assertEqual((info["chain"], info["signet_challenge"]), ("signet", want["signet_challenge"]))
+
+        for rules, fixture in [(["segwit"], "gbt-error-no-signet-rule"), (["signet"], "gbt-error-signet-rule-only")]:
+            self.assertEqual(node.call("getblocktemplate", {"rules": rules}).json(),
+                             fixture_json(f"signet/{fixture}.json"), rules)
+        tpl = node.rpc("getblocktemplate", self.BOTH)
+        want = fixture_json("signet/gbt-default.json")["result"]
+        self.assertEqual(list(tpl), list(want))
+        self.assertEqual((tpl["rules"], tpl["signet_challenge"]), (want["rules"], want["signet_challenge"]))
+
+        unsigned = Candidate(tpl).solve()
+        self.assertIsNone(node.rpc("getblocktemplate", dict(self.BOTH, mode="proposal", data=unsigned.hex())))
+        self.assertEqual(node.rpc("submitblock", unsigned.hex()), "bad-signet-blksig")
+        # Before the merkle root: a block whose coinbase no longer matches its header says the same.
+        unsigned.merkle_override = unsigned.merkle_root()
+        unsigned.coinbase.script_sig += b"\x01"
+        self.assertEqual(node.rpc("submitblock", unsigned.hex()), "bad-signet-blksig")
+        self.assertEqual(node.rpc("getblockcount"), 0)
+
+    def test_an_op_true_signet_takes_blocks_with_a_commitment(self):
+        node = self.start_node(["-signetchallenge=51"])
+        self.assertEqual(node.rpc("getblockchaininfo")["signet_challenge"], "51")
+        tpl = node.rpc("getblocktemplate", self.BOTH)
+        self.assertEqual(tpl["signet_challenge"], "51")
+        self.assertEqual(node.rpc("submitblock", Candidate(tpl, with_txs=False).solve().hex()),
+                         "bad-signet-blksig")
+        self.assertIsNone(node.rpc("submitblock", Candidate(tpl).solve().hex()))
+        self.assertEqual(node.rpc("getblockcount"), 1)
+        # Its own blocks carry a commitment: generatetoaddress works there, as on the real node.
+        self.assertEqual(len(node.rpc("generatetoaddress", 1, "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx")), 1)
+
+    def test_a_challenge_that_is_not_hex_stops_the_start(self):
+        node = self.start_node(["-signetchallenge=zz"], wait=False)
+        self.assertEqual(node.wait_exit(), 1)
+        self.assertIn("Error: -signetchallenge must be hex, not 'zz'.", node.output())
 
 
 def long_poll(node, lpid, timeout=10):

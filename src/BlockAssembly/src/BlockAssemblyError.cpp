@@ -17,6 +17,9 @@ struct Describe {
     std::string operator()(const BlockAssemblyError::EmptyPayoutScript&) const {
         return "emptyPayoutScript";
     }
+    std::string operator()(const BlockAssemblyError::SignetNeedsSignature& e) const {
+        return "signetNeedsSignature(\"" + e.challenge + "\")";
+    }
 };
 
 }  // namespace
@@ -24,5 +27,11 @@ struct Describe {
 BlockAssemblyError::BlockAssemblyError(Kind kind)
     : std::runtime_error("BlockAssemblyError." + std::visit(Describe{}, kind)),
       kind_(std::move(kind)) {}
+
+bool needsSignetSignature(const std::exception& error) {
+    const auto* assembly = dynamic_cast<const BlockAssemblyError*>(&error);
+    return assembly != nullptr &&
+           std::holds_alternative<BlockAssemblyError::SignetNeedsSignature>(assembly->kind());
+}
 
 }  // namespace corvanta

@@ -35,11 +35,12 @@ ProposalVerdict proposalVerdict(const std::optional<std::string>& response) {
 }
 
 ProposalVerdict proposeBlock(const BlockCandidate& candidate, std::uint32_t nonce,
-                             const RPCClient& client, std::stop_token stop, double timeoutSeconds) {
+                             TemplateRules rules, const RPCClient& client, std::stop_token stop,
+                             double timeoutSeconds) {
     const RPCParam proposal = RPCParam::object({
         {"data", RPCParam::string(BitcoinEncoding::hexString(candidate.serialized(nonce)))},
         {"mode", RPCParam::string("proposal")},
-        {"rules", RPCParam::array({RPCParam::string("segwit")})},
+        {"rules", rulesParameter(rules)},
     });
     const auto result =
         client.callOptional("getblocktemplate", {proposal}, timeoutSeconds, std::move(stop));

@@ -40,6 +40,7 @@ BlockTemplate BlockTemplate::fromJson(const json::Value& result) {
     t.longPollID = json::optional<std::string>(result, "longpollid");
     t.sizeLimit = json::optional<std::int64_t>(result, "sizelimit");
     t.weightLimit = json::optional<std::int64_t>(result, "weightlimit");
+    t.signetChallenge = json::optional<std::string>(result, "signet_challenge");
     return t;
 }
 
@@ -62,19 +63,20 @@ std::optional<Bytes> BlockTemplate::witnessCommitmentBytes() const {
     return BitcoinEncoding::hexBytes(*defaultWitnessCommitment);
 }
 
-RPCParam BlockTemplate::requestParameter(const std::optional<std::string>& longPollID) {
-    RPCParam::Object members{{"rules", RPCParam::array({RPCParam::string("segwit")})}};
+RPCParam BlockTemplate::requestParameter(TemplateRules rules,
+                                         const std::optional<std::string>& longPollID) {
+    RPCParam::Object members{{"rules", rulesParameter(rules)}};
     if (longPollID) members.emplace("longpollid", RPCParam::string(*longPollID));
     return RPCParam::object(std::move(members));
 }
 
-BlockTemplate BlockTemplate::fetch(const RPCClient& client,
+BlockTemplate BlockTemplate::fetch(const RPCClient& client, TemplateRules rules,
                                    const std::optional<std::string>& longPollID,
                                    std::stop_token stop, std::optional<double> timeoutSeconds) {
     const double timeout =
         timeoutSeconds.value_or(longPollID ? longPollTimeoutSeconds : fetchTimeoutSeconds);
-    return client.call("getblocktemplate", {requestParameter(longPollID)}, timeout, std::move(stop),
-                       [](const json::Value& result) { return fromJson(result); });
+    return client.call("getblocktemplate", {requestParameter(rules, longPollID)}, timeout,
+                       std::move(stop), [](const json::Value& result) { return fromJson(result); });
 }
 
 }  // namespace corvanta

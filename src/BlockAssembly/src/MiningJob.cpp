@@ -7,6 +7,7 @@
 #include "corvanta/assembly/ChainLimits.h"
 #include "corvanta/assembly/CoinbaseTransaction.h"
 #include "corvanta/assembly/Merkle.h"
+#include "corvanta/assembly/SignetChallenge.h"
 
 namespace corvanta {
 
@@ -31,8 +32,10 @@ Hash32 reversed(Hash32 hash) {
 
 }  // namespace
 
-MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan)
-    : minTime(blockTemplate.minTime),
+MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan,
+                     TemplateRules templateRules)
+    : rules(templateRules),
+      minTime(blockTemplate.minTime),
       // A header dated before mintime is refused by the node (time-too-old), so mining starts no
       // earlier, whatever curtime says.
       curTime(std::max(blockTemplate.curTime, blockTemplate.minTime)),
@@ -76,6 +79,19 @@ MiningJob::MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan plan
     if (blockTemplate.defaultWitnessCommitment) {
         witnessCommitment = blockTemplate.witnessCommitmentBytes();
         if (!witnessCommitment) malformed("default_witness_commitment");
+    }
+    if (rules == TemplateRules::segwitAndSignet) {
+        // The node looks for a block's signet solution in its witness commitment, and refuses a
+        // block that has none.
+        if (!witnessCommitment) malformed("default_witness_commitment");
+        const auto challenge = blockTemplate.signetChallenge
+                                   ? BitcoinEncoding::hexBytes(*blockTemplate.signetChallenge)
+                                   : std::nullopt;
+        if (!challenge) malformed("signet_challenge");
+        if (!signetChallengeMetByEmptySolution(*challenge)) {
+            throw BlockAssemblyError(
+                BlockAssemblyError::SignetNeedsSignature{*blockTemplate.signetChallenge});
+        }
     }
 
     if (blockTemplate.height < 0 || blockTemplate.height > maxBlockHeight) malformed("height");

@@ -3,6 +3,7 @@
 #include "Localization/Localization.h"
 #include "SystemServices/EarningsScan.h"
 #include "SystemServices/PayoutResolution.h"
+#include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/loop/LoopProtocols.h"
 #include "corvanta/node/NodeProcessError.h"
 #include "corvanta/rpc/RPCErrors.h"
@@ -78,6 +79,12 @@ QString explain(const std::exception& error) {
         return localizedMessage(*e);
     if (const auto* e = dynamic_cast<const EarningsScanError*>(&error)) {
         return QString::fromUtf8(e->what());
+    }
+    if (needsSignetSignature(error)) {
+        return Localization::shared().string(
+            "Ce signet n'accepte que des blocs signés par ses signataires, et Corvanta ne peut "
+            "pas les signer : il n'y mine pas. Seul un signet dont le défi se passe de signature "
+            "(OP_TRUE, par exemple) peut être miné.");
     }
     if (const auto* e = dynamic_cast<const RPCError*>(&error)) return rpcMessage(*e);
     if (const auto* e = dynamic_cast<const RPCTransportError*>(&error)) return transportMessage(*e);

@@ -103,6 +103,7 @@ class CoordinatorMiner final : public SessionMiner, public HeldRecordsWriter {
                      std::vector<std::string> notices)
         : notices_(std::move(notices)),
           coordinator_(std::make_shared<TemplateWatcher>(parts.client, ownership.payoutPlan(),
+                                                         templateRules(parts.network),
                                                          BlockTemplate::longPollTimeoutSeconds),
                        parts.engine, parts.client,
                        std::make_shared<NodeControllerSupervisor>(parts.controller),

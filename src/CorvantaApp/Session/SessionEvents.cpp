@@ -8,7 +8,9 @@
 #include "Session/SessionInternals.h"
 #include "Session/SessionRules.h"
 #include "corvanta/assembly/BitcoinEncoding.h"
+#include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/assembly/BlockTemplate.h"
+#include "corvanta/loop/TemplateWatcher.h"
 #include "corvanta/support/Uuid.h"
 
 namespace corvanta {
@@ -34,6 +36,18 @@ QString displayHex(const std::vector<std::uint8_t>& hash) {
 
 bool isEnd(const session::SessionSignal& signal) {
     return std::holds_alternative<session::LoopEnded>(signal);
+}
+
+// A loop that ended on a signet whose blocks need a signature: the event log keeps a fixed line
+// for it, the status its explanation.
+bool needsSignature(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& other) {
+        return needsSignetSignature(other);
+    } catch (...) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -94,7 +108,11 @@ void SessionDriver::loopEnded(const SessionPtr& session, const session::LoopEnde
         const QString message = L(QStringLiteral("Le minage s'est arr\u00eat\u00e9 \u2014 %@"),
                                   session::explain(end.error));
         model_.setRunState(MiningSessionModel::RunState::failed(message));
-        model_.appendLog(message);
+        model_.appendLog(needsSignature(end.error)
+                             ? QStringLiteral("Not mining: this signet's blocks need a signature "
+                                              "this application cannot make (only a signet whose "
+                                              "challenge needs none, such as OP_TRUE, is mined).")
+                             : message);
         critical(message);
     }
     // The loop's thread has nothing left to do but return.
@@ -267,13 +285,14 @@ void SessionDriver::refreshTemplateInfo(const SessionPtr& session) {
     };
     later<session::Attempt<Info>>(
         session,
-        [client = session->client, sessionStop = session->token(),
-         fetchStop = session->templateInfoStop, timeout = environment_.timings.rpcTimeoutSeconds] {
+        [client = session->client, rules = templateRules(session->network),
+         sessionStop = session->token(), fetchStop = session->templateInfoStop,
+         timeout = environment_.timings.rpcTimeoutSeconds] {
             std::stop_callback endsWithTheSession(
                 sessionStop, [fetchStop]() mutable { fetchStop.request_stop(); });
             return session::attempt<Info>([&] {
-                const auto fetched =
-                    BlockTemplate::fetch(*client, std::nullopt, fetchStop.get_token(), timeout);
+                const auto fetched = BlockTemplate::fetch(*client, rules, std::nullopt,
+                                                          fetchStop.get_token(), timeout);
                 return Info{std::int64_t(fetched.transactions.size()) + 1, fetched.bitsValue()};
             });
         },

@@ -145,10 +145,11 @@ void validateCandidateInBackground(BackgroundTasks& tasks, const MiningJob& job,
                                    MiningEventHandler onEvent) {
     // The proposal always uses extranonce 0 and the job's own time.
     auto candidate = job.candidate(0, std::nullopt);
-    tasks.spawn([candidate = std::move(candidate), height = job.height, client = std::move(client),
-                 timeoutSeconds, onEvent = std::move(onEvent)](std::stop_token stop) {
+    tasks.spawn([candidate = std::move(candidate), height = job.height, rules = job.rules,
+                 client = std::move(client), timeoutSeconds,
+                 onEvent = std::move(onEvent)](std::stop_token stop) {
         try {
-            const auto verdict = proposeBlock(candidate, 0, *client, stop, timeoutSeconds);
+            const auto verdict = proposeBlock(candidate, 0, rules, *client, stop, timeoutSeconds);
             if (std::holds_alternative<ProposalVerdict::Valid>(verdict.value)) {
                 onEvent(CandidateValidated{
                     height, static_cast<std::int64_t>(candidate.transactionCount())});

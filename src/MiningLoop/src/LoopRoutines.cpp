@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <utility>
 
+#include "corvanta/assembly/BlockAssemblyError.h"
 #include "corvanta/loop/BlockCoinbase.h"
 #include "corvanta/support/AtomicFile.h"
 #include "corvanta/support/CancellableWait.h"
@@ -33,11 +34,13 @@ Duration doubled(Duration pause, Duration cap) {
 
 }  // namespace
 
-bool isCancellation(std::exception_ptr error) {
+bool endsTheRun(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const Cancelled&) {
         return true;
+    } catch (const std::exception& other) {
+        return needsSignetSignature(other);
     } catch (...) {
         return false;
     }
@@ -82,9 +85,8 @@ MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher
     while (true) {
         try {
             return watcher.current(stop);
-        } catch (const Cancelled&) {
-            throw;
         } catch (...) {
+            if (endsTheRun(std::current_exception())) throw;
             onEvent(Recovering{describe(std::current_exception())});
         }
         sleepOrThrow(pause, stop);

@@ -222,9 +222,9 @@ void MiningCoordinator::mineWithNodeWatch(Run& run) {
 
 void MiningCoordinator::miningLoop(Run& run, std::stop_token stop) {
     const auto& onEvent = run.onEvent;
-    // A failure other than a stop becomes a `recovering` event and a fresh job.
+    // A failure other than one that ends the run becomes a `recovering` event and a fresh job.
     auto recover = [&](std::exception_ptr error) {
-        if (loop::isCancellation(error)) std::rethrow_exception(error);
+        if (loop::endsTheRun(error)) std::rethrow_exception(error);
         return loop::recoverAfterFailure(loop::describe(error), *watcher_, timings_, onEvent, stop);
     };
     auto resubmitPending = [&] {

@@ -623,5 +623,41 @@ TEST_F(SessionNodeTest, RefusalsAndFailuresGiveTheirStateTextAndNotification) {
     this->model.reset();
 }
 
+// The default signet's blocks need its signers' signature: it is said once, in the event log and
+// the status, nothing is hashed and the session ends with its node. (Reaching that point takes a
+// template asked for with the signet rule.)
+TEST_F(SessionNodeTest, ASignetWhoseBlocksNeedASignatureIsSaidOnceAndNotHashed) {
+    if (!usingTestNode()) GTEST_SKIP() << "a signet node mines once it has a peer: scripted here";
+    setLaunchFlags("-test-control=" + controlSocket().string());
+    auto& m = makeModel(BitcoinNetwork::signet, "tb1qw508d6qejxtdg4y5r3zarvary0c5xw7kxpjzsx");
+    m.start();
+    ASSERT_TRUE(waitUntil([&] {
+        return logMessages(m).contains("Node connected, waiting for sync before mining\u2026");
+    })) << logMessages(m).join("\n").toStdString();
+    // A peer, and the chain it brings: the genesis block alone, current enough to mine on.
+    control(R"({"cmd":"sync","ibd":false,"peers":1})");
+    ASSERT_TRUE(waitFor(Kind::failed)) << logMessages(m).join("\n").toStdString();
+    // Once the session has ended with its node, nothing more can be said.
+    ASSERT_TRUE(waitUntil([&] { return allProcessesGone(pidFile()); }));
+    ASSERT_TRUE(waitUntil([&] { return criticalErrors() == 1; }));
+    const QStringList lines = logMessages(m);
+    EXPECT_EQ(lines.count(QStringLiteral(
+                  "Not mining: this signet's blocks need a signature this application cannot make "
+                  "(only a signet whose challenge needs none, such as OP_TRUE, is mined).")),
+              1)
+        << lines.join("\n").toStdString();
+    EXPECT_TRUE(m.failureMessage().endsWith(Localization::shared().string(
+        "Ce signet n'accepte que des blocs sign\u00e9s par ses signataires, et Corvanta ne peut "
+        "pas "
+        "les signer : il n'y mine pas. Seul un signet dont le d\u00e9fi se passe de signature "
+        "(OP_TRUE, par exemple) peut \u00eatre min\u00e9.")))
+        << m.failureMessage().toStdString();
+    EXPECT_TRUE(lines.contains("Node synced, mining."));
+    for (const char* never : {"Template received", "New work loaded", "Recovering"}) {
+        EXPECT_TRUE(lines.filter(never).isEmpty()) << never;
+    }
+    EXPECT_EQ(m.lifetimeHashes(), 0u);
+}
+
 }  // namespace
 }  // namespace corvanta::testing

@@ -25,8 +25,14 @@ class BlockAssemblyError : public std::runtime_error {
     struct EmptyPayoutScript {
         bool operator==(const EmptyPayoutScript&) const = default;
     };
-    using Kind =
-        std::variant<MalformedTemplateField, ScriptSigTooLong, EmptyMerkleTree, EmptyPayoutScript>;
+    // A signet whose blocks need a signature this system cannot make: no template of that chain
+    // can become work, now or later.
+    struct SignetNeedsSignature {
+        std::string challenge;  // hex, as the template gave it
+        bool operator==(const SignetNeedsSignature&) const = default;
+    };
+    using Kind = std::variant<MalformedTemplateField, ScriptSigTooLong, EmptyMerkleTree,
+                              EmptyPayoutScript, SignetNeedsSignature>;
 
     explicit BlockAssemblyError(Kind kind);
     const Kind& kind() const { return kind_; }
@@ -35,5 +41,8 @@ class BlockAssemblyError : public std::runtime_error {
   private:
     Kind kind_;
 };
+
+// Whether `error` is a BlockAssemblyError saying that a signet's blocks need a signature.
+bool needsSignetSignature(const std::exception& error);
 
 }  // namespace corvanta

@@ -8,6 +8,7 @@
 
 #include "corvanta/assembly/BlockCandidate.h"
 #include "corvanta/assembly/BlockMiner.h"
+#include "corvanta/assembly/TemplateRules.h"
 #include "corvanta/rpc/RPCClient.h"
 
 namespace corvanta {
@@ -61,9 +62,9 @@ SubmissionResult submit(const MiningOutcome& outcome, const RPCClient& client, s
 ProposalVerdict proposalVerdict(const std::optional<std::string>& response);
 
 // Asks the node whether the candidate, with this nonce, would be a valid block apart from its
-// proof of work. Errors as for submit().
+// proof of work, naming the rules its template was asked for with. Errors as for submit().
 ProposalVerdict proposeBlock(const BlockCandidate& candidate, std::uint32_t nonce,
-                             const RPCClient& client, std::stop_token stop,
+                             TemplateRules rules, const RPCClient& client, std::stop_token stop,
                              double timeoutSeconds = submissionTimeoutSeconds);
 
 }  // namespace corvanta

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "corvanta/assembly/BitcoinEncoding.h"
+#include "corvanta/assembly/TemplateRules.h"
 #include "corvanta/rpc/RPCClient.h"
 #include "corvanta/support/StrictJson.h"
 
@@ -42,6 +43,7 @@ struct BlockTemplate {
     std::optional<std::string> longPollID;
     std::optional<std::int64_t> sizeLimit;
     std::optional<std::int64_t> weightLimit;
+    std::optional<std::string> signetChallenge;  // hex of the script a signet's blocks must meet
 
     // Decodes a getblocktemplate result. Every required key must be present with its type and
     // range; an optional key may be absent or null but not of another type; other keys are
@@ -55,17 +57,18 @@ struct BlockTemplate {
     // Empty when there is no commitment or it is not hex.
     std::optional<Bytes> witnessCommitmentBytes() const;
 
-    // Asks the node for its template; with a long-poll identifier the node answers only once
-    // its template differs from the one that identifier names. Without `timeoutSeconds` the
-    // request waits 30 s, or 120 s for a long-poll. Errors are the RPC client's
-    // (RPCError, RPCTransportError, json::DecodeError, Cancelled).
-    static BlockTemplate fetch(const RPCClient& client,
+    // Asks the node for its template, naming `rules`; with a long-poll identifier the node
+    // answers only once its template differs from the one that identifier names. Without
+    // `timeoutSeconds` the request waits 30 s, or 120 s for a long-poll. Errors are the RPC
+    // client's (RPCError, RPCTransportError, json::DecodeError, Cancelled).
+    static BlockTemplate fetch(const RPCClient& client, TemplateRules rules,
                                const std::optional<std::string>& longPollID, std::stop_token stop,
                                std::optional<double> timeoutSeconds = std::nullopt);
 
-    // The one positional parameter of that request: {"longpollid":..., "rules":["segwit"]},
-    // without "longpollid" when there is none.
-    static RPCParam requestParameter(const std::optional<std::string>& longPollID);
+    // The one positional parameter of that request: {"longpollid":..., "rules":[...]} (see
+    // rulesParameter), without "longpollid" when there is none.
+    static RPCParam requestParameter(TemplateRules rules,
+                                     const std::optional<std::string>& longPollID);
 
     bool operator==(const BlockTemplate&) const = default;
 };

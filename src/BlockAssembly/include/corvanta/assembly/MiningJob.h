@@ -17,14 +17,20 @@ namespace corvanta {
 // mined; each extranonce (or time roll) then only costs a new coinbase and one hash per merkle
 // level. Treat a job as immutable: it is meant to be shared read-only between threads.
 struct MiningJob {
-    // Checks, in this order, throwing BlockAssemblyError on the first failure:
-    // EmptyPayoutScript; MalformedTemplateField "previousblockhash" (not 32 bytes of hex),
-    // "bits" (not hex or not a valid compact target), "target" (not the one the bits expand to),
-    // "transactions[].data" (not hex, or empty), "transactions[].txid" (not hex / not 32 bytes),
-    // "default_witness_commitment" (not hex: a block without the commitment the node asked for
-    // would be refused), "height" (negative or beyond 2^31-1), "coinbasevalue" (above 21,000,000
-    // BTC).
-    MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan payoutPlan);
+    // `rules` are those the template was asked for with. Checks, in this order, throwing
+    // BlockAssemblyError on the first failure: EmptyPayoutScript; MalformedTemplateField
+    // "previousblockhash" (not 32 bytes of hex), "bits" (not hex or not a valid compact target),
+    // "target" (not the one the bits expand to), "transactions[].data" (not hex, or empty),
+    // "transactions[].txid" (not hex / not 32 bytes), "default_witness_commitment" (not hex: a
+    // block without the commitment the node asked for would be refused; on signet also absent,
+    // as a signet block without one is refused), "signet_challenge" (on signet: absent or not
+    // hex); SignetNeedsSignature (on signet: a challenge an empty solution does not meet, see
+    // signetChallengeMetByEmptySolution); MalformedTemplateField "height" (negative or beyond
+    // 2^31-1), "coinbasevalue" (above 21,000,000 BTC).
+    MiningJob(const BlockTemplate& blockTemplate, CoinbasePayoutPlan payoutPlan,
+              TemplateRules rules);
+
+    TemplateRules rules = TemplateRules::segwit;  // a proposal of its candidates names them again
 
     std::int64_t height = 0;
     Target target;

@@ -21,8 +21,10 @@
 
 namespace corvanta::loop {
 
-// True for a stop (corvanta::Cancelled), the one error the loop never recovers from.
-bool isCancellation(std::exception_ptr error);
+// True for the errors the loop never recovers from: a stop (corvanta::Cancelled), and a chain
+// whose blocks need a signature this system cannot make (BlockAssemblyError's
+// SignetNeedsSignature), which every later template would say again.
+bool endsTheRun(std::exception_ptr error);
 // The error's own text ("unknown error" when it carries none).
 std::string describe(std::exception_ptr error);
 
@@ -34,7 +36,7 @@ SubmissionResult submitWithRetries(const MiningOutcome& outcome, const RPCClient
                                    const MiningEventHandler& onEvent, std::stop_token stop);
 
 // Reports `reason`, then asks for a fresh job until one comes, backing off 1, 2, 4, 8, 10, 10 ...
-// seconds. Throws only Cancelled.
+// seconds. Throws only what ends the run (see endsTheRun).
 MiningJob recoverAfterFailure(const std::string& reason, TemplateSource& watcher,
                               const MiningLoopTimings& timings, const MiningEventHandler& onEvent,
                               std::stop_token stop);

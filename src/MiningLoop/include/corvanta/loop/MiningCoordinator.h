@@ -26,8 +26,9 @@ class PendingBlocks;
 // Mines continuously on the node's current template: each job races a hashing side (full nonce
 // sweeps, one extranonce after another, with a slow header-time roll) against a wait for a changed
 // template. Found blocks are kept as pending files, submitted, recorded and, when refused, kept
-// as rejected-block files. Every failure but a stop becomes a `recovering` event and a retry; a
-// dead node is restarted with backoff. Progress leaves only through the event callback.
+// as rejected-block files. Every failure but a stop, or a signet whose blocks need a signature,
+// becomes a `recovering` event and a retry; a dead node is restarted with backoff. Progress leaves
+// only through the event callback.
 //
 // Only this installation's blocks are ever recorded (`ownership`: the payout script and the mark
 // its coinbases carry, which the watcher's payout plan must write). Once a run, beside the mining
@@ -56,9 +57,11 @@ class MiningCoordinator {
     MiningCoordinator& operator=(const MiningCoordinator&) = delete;
 
     // Runs the loop on the calling thread until it ends, by throwing: Cancelled after stop(),
-    // NodeAbandonedError, or an error of the node supervisor's watch. `onEvent` is called from
-    // several threads, possibly at once. A second run while one is running is refused with
-    // std::logic_error; a stop() that came before run() ends that run at once.
+    // NodeAbandonedError, an error of the node supervisor's watch, or BlockAssemblyError's
+    // SignetNeedsSignature from a template of a chain whose blocks it cannot make (never hashed,
+    // and with no `recovering` event for it). `onEvent` is called from several threads, possibly
+    // at once. A second run while one is running is refused with std::logic_error; a stop() that
+    // came before run() ends that run at once.
     void run(MiningEventHandler onEvent);
 
     // Asks the running loop to end and returns without waiting for it.
