@@ -24,8 +24,9 @@ struct NodeConfiguration {
                       std::optional<int> rpcPort, std::optional<int> p2pPort, bool walletEnabled,
                       bool networkingEnabled);
 
-    // The node's command line without the program path. No configuration file is named: the
-    // node must not pick up a bitcoin.conf that would change what these switches promise.
+    // The node's command line without the program path. No configuration file is named, so the
+    // node reads only a bitcoin.conf the user put in its data folder (how a private signet's
+    // challenge and peers are given); these switches win over what it says.
     std::vector<std::string> arguments() const;
     // Where the node writes its RPC cookie.
     std::filesystem::path cookieURL() const;
