@@ -44,15 +44,15 @@ bool InstallationRecord::meet(std::int64_t chainHeight) {
     if (key_.mined.contains(network_)) return true;
     key_.mined[network_] = {};
     firstJobIsFloor_ = key_.minedFromStart && chainHeight <= 0;
-    floorJobHeight_ = std::max<std::int64_t>(chainHeight, 0) + 1;
     return writeLocked();
 }
 
 bool InstallationRecord::noteMiningAt(const ExtranonceMark& mark, std::int64_t height) {
     std::lock_guard lock(mutex_);
-    // Only the job right above the chain as it was met: a chain that grew in between (a first
-    // sync after the folder was started over) may hold blocks of ours below this job.
-    if (height != floorJobHeight_) firstJobIsFloor_ = false;
+    // Only the job right above the chain as it was met, which held nothing past its first block:
+    // a chain that grew in between (a first sync after the folder was started over) may hold
+    // blocks of ours below this job.
+    if (height != 1) firstJobIsFloor_ = false;
     auto& record = key_.mined[network_];
     lower(record.marks, mark, height);
     if (record.floor) lower(record.floor, height);

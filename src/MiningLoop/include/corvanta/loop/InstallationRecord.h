@@ -54,8 +54,6 @@ class InstallationRecord {
     // This record met the network on a chain holding nothing past its first block, and nothing
     // but this record has written the network's entry since: its first job is the floor.
     bool firstJobIsFloor_ = false;
-    // The height of the job right above the chain as this record met it.
-    std::int64_t floorJobHeight_ = 0;
     // The network's entry as this record last wrote it; none before its first write.
     std::optional<MinedOnNetwork> written_;
 };
