@@ -34,4 +34,14 @@ bool needsSignetSignature(const std::exception& error) {
            std::holds_alternative<BlockAssemblyError::SignetNeedsSignature>(assembly->kind());
 }
 
+bool needsSignetSignature(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& other) {
+        return needsSignetSignature(other);
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace corvanta

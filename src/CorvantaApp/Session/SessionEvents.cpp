@@ -38,18 +38,6 @@ bool isEnd(const session::SessionSignal& signal) {
     return std::holds_alternative<session::LoopEnded>(signal);
 }
 
-// A loop that ended on a signet whose blocks need a signature: the event log keeps a fixed line
-// for it, the status its explanation.
-bool needsSignature(const std::exception_ptr& error) {
-    try {
-        std::rethrow_exception(error);
-    } catch (const std::exception& other) {
-        return needsSignetSignature(other);
-    } catch (...) {
-        return false;
-    }
-}
-
 }  // namespace
 
 void SessionDriver::beginMining(const SessionPtr& session) {
@@ -108,7 +96,9 @@ void SessionDriver::loopEnded(const SessionPtr& session, const session::LoopEnde
         const QString message = L(QStringLiteral("Le minage s'est arr\u00eat\u00e9 \u2014 %@"),
                                   session::explain(end.error));
         model_.setRunState(MiningSessionModel::RunState::failed(message));
-        model_.appendLog(needsSignature(end.error)
+        // A signet whose blocks need a signature: the event log keeps a fixed line for it, the
+        // status its explanation.
+        model_.appendLog(needsSignetSignature(end.error)
                              ? QStringLiteral("Not mining: this signet's blocks need a signature "
                                               "this application cannot make (only a signet whose "
                                               "challenge needs none, such as OP_TRUE, is mined).")

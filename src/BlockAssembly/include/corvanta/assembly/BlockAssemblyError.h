@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -44,5 +45,6 @@ class BlockAssemblyError : public std::runtime_error {
 
 // Whether `error` is a BlockAssemblyError saying that a signet's blocks need a signature.
 bool needsSignetSignature(const std::exception& error);
+bool needsSignetSignature(const std::exception_ptr& error);
 
 }  // namespace corvanta
